@@ -1,0 +1,73 @@
+#include "app/Application.h"
+
+#include "platform/Platform.h"
+#include "platform/sim/SimulatedMac.h"
+#include "runtime/Logging.h"
+#include "runtime/SingleInstance.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+
+#include <cstdio>
+
+namespace qv {
+
+int runApplication(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Quellvista"));
+    QGuiApplication::setOrganizationName(QStringLiteral("Tebrix"));
+    QGuiApplication::setOrganizationDomain(QStringLiteral("tebrix.com"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Quellvista, eye comfort for your displays"));
+    parser.addHelpOption();
+    QCommandLineOption machineOption(QStringLiteral("machine"),
+                                     QStringLiteral("Run on the simulated machine described in <file>."),
+                                     QStringLiteral("file"));
+    parser.addOption(machineOption);
+    parser.process(app);
+
+    QString machinePath = parser.value(machineOption);
+    if (machinePath.isEmpty())
+        machinePath = qEnvironmentVariable("QUELLVISTA_MACHINE");
+
+    std::unique_ptr<SimulatedMac> machine;
+    if (machinePath.isEmpty()) {
+        machine = SimulatedMac::standard();
+    } else {
+        QString error;
+        machine = SimulatedMac::fromFile(machinePath, &error);
+        if (!machine) {
+            std::fprintf(stderr, "quellvista: cannot use the machine description %s\n",
+                         qUtf8Printable(error));
+            return 2;
+        }
+    }
+    installSimulatedMac(machine.get());
+
+    SingleInstance instance(SingleInstance::defaultName());
+    if (!instance.claim())
+        return 0;
+
+    QQmlApplicationEngine engine;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
+        for (QObject *root : engine.rootObjects()) {
+            if (auto *window = qobject_cast<QQuickWindow *>(root)) {
+                window->show();
+                window->raise();
+                window->requestActivate();
+            }
+        }
+    });
+    engine.load(QUrl(QStringLiteral("qrc:/Quellvista/App/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return 1;
+    const int code = app.exec();
+    installSimulatedMac(nullptr);
+    return code;
+}
+
+} // namespace qv

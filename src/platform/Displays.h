@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/Types.h"
+
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+namespace qv {
+
+struct DisplayMode {
+    int width = 0;        // points
+    int height = 0;       // points
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+    double refreshRate = 0;
+    quint32 ioFlags = 0;
+    bool operator==(const DisplayMode &) const = default;
+};
+
+// Display-change summary flags handed to reconfiguration callbacks.
+enum DisplayChangeFlag : quint32 {
+    kDisplayBeginConfigurationFlag = 0x1,
+    kDisplayMovedFlag = 0x2,
+    kDisplaySetMainFlag = 0x4,
+    kDisplaySetModeFlag = 0x8,
+    kDisplayAddFlag = 0x10,
+    kDisplayRemoveFlag = 0x20,
+    kDisplayEnabledFlag = 0x100,
+    kDisplayDisabledFlag = 0x200,
+    kDisplayMirrorFlag = 0x400,
+    kDisplayUnMirrorFlag = 0x800,
+    kDisplayDesktopShapeChangedFlag = 0x1000,
+};
+
+// The Core Graphics display services.
+class Displays {
+public:
+    virtual ~Displays() = default;
+
+    virtual QList<DisplayId> activeDisplays() = 0;
+    virtual DisplayId mainDisplay() = 0;
+    virtual bool isBuiltin(DisplayId display) = 0;
+    virtual bool isInMirrorSet(DisplayId display) = 0;
+    virtual quint32 vendorNumber(DisplayId display) = 0;
+    virtual quint32 modelNumber(DisplayId display) = 0;
+    virtual quint32 serialNumber(DisplayId display) = 0;
+    virtual int pixelsWide(DisplayId display) = 0;
+    virtual int pixelsHigh(DisplayId display) = 0;
+    virtual std::optional<DisplayMode> currentMode(DisplayId display) = 0;
+    virtual QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) = 0;
+
+    // Sets a display's transfer formula; returns 0 or a Core Graphics error code.
+    virtual ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) = 0;
+    // Returns every display to the system's colour settings.
+    virtual void restoreColorSyncSettings() = 0;
+
+    // Reconfiguration callbacks: called with a display and its change flags, possibly
+    // from another thread. Returns a token for removal.
+    using ReconfigurationCallback = std::function<void(DisplayId, quint32 flags)>;
+    virtual int registerReconfigurationCallback(ReconfigurationCallback callback) = 0;
+    virtual void removeReconfigurationCallback(int token) = 0;
+};
+
+} // namespace qv

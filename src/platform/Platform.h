@@ -1,0 +1,31 @@
+#pragma once
+
+namespace qv {
+
+class Registry;
+class Displays;
+class Screens;
+class Host;
+class Processes;
+class SimulatedMac;
+
+// The platform services the models use, from one place tests can replace.
+struct PlatformServices {
+    Registry *registry = nullptr;
+    Displays *displays = nullptr;
+    Screens *screens = nullptr;
+    Host *host = nullptr;
+    Processes *processes = nullptr;
+};
+
+// The services in use. Unless installed otherwise, they are those of a simulated Mac
+// built from the built-in machine description.
+const PlatformServices &platform();
+void installPlatform(const PlatformServices &services);
+
+// The simulated Mac behind the installed services, when there is one.
+SimulatedMac *simulatedMac();
+// Installs a simulated Mac's services (not owned). nullptr removes it.
+void installSimulatedMac(SimulatedMac *mac);
+
+} // namespace qv

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/RegistryValue.h"
+#include "platform/Types.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <optional>
+
+namespace qv {
+
+// The I/O registry: services matched by class name, with typed properties.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // The services of a class, in registry order; nothing when matching failed.
+    virtual std::optional<QList<ServiceHandle>> matchingServices(const QString &className) = 0;
+    // The registry entry name; nothing when it cannot be read.
+    virtual std::optional<QString> entryName(ServiceHandle service) = 0;
+    // A property looked up on the service itself (no parents or children); Absent when
+    // the service does not hold it.
+    virtual RegistryValue property(ServiceHandle service, const QString &key) = 0;
+    // Every property of the service (diagnostics).
+    virtual QMap<QString, RegistryValue> properties(ServiceHandle service) = 0;
+    // Writes a property; returns 0 or a kernel result code.
+    virtual ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) = 0;
+    // The kernel's text for a result code.
+    virtual QString errorText(ResultCode code) = 0;
+};
+
+} // namespace qv

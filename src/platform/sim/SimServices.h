@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/Displays.h"
+#include "platform/Host.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/Screens.h"
+
+namespace qv {
+
+class SimulatedMac;
+
+class SimRegistry final : public Registry {
+public:
+    explicit SimRegistry(SimulatedMac &mac) : m_mac(mac) {}
+    std::optional<QList<ServiceHandle>> matchingServices(const QString &className) override;
+    std::optional<QString> entryName(ServiceHandle service) override;
+    RegistryValue property(ServiceHandle service, const QString &key) override;
+    QMap<QString, RegistryValue> properties(ServiceHandle service) override;
+    ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
+    QString errorText(ResultCode code) override;
+
+private:
+    SimulatedMac &m_mac;
+};
+
+class SimDisplays final : public Displays {
+public:
+    explicit SimDisplays(SimulatedMac &mac) : m_mac(mac) {}
+    QList<DisplayId> activeDisplays() override;
+    DisplayId mainDisplay() override;
+    bool isBuiltin(DisplayId display) override;
+    bool isInMirrorSet(DisplayId display) override;
+    quint32 vendorNumber(DisplayId display) override;
+    quint32 modelNumber(DisplayId display) override;
+    quint32 serialNumber(DisplayId display) override;
+    int pixelsWide(DisplayId display) override;
+    int pixelsHigh(DisplayId display) override;
+    std::optional<DisplayMode> currentMode(DisplayId display) override;
+    QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
+    ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    void restoreColorSyncSettings() override;
+    int registerReconfigurationCallback(ReconfigurationCallback callback) override;
+    void removeReconfigurationCallback(int token) override;
+
+private:
+    SimulatedMac &m_mac;
+};
+
+class SimScreens final : public Screens {
+public:
+    explicit SimScreens(SimulatedMac &mac) : m_mac(mac) {}
+    QList<ScreenInfo> screens() override;
+
+private:
+    SimulatedMac &m_mac;
+};
+
+class SimHost final : public Host {
+public:
+    explicit SimHost(SimulatedMac &mac) : m_mac(mac) {}
+    std::optional<QString> processorBrandString() override;
+    std::optional<QString> localizedHostName() override;
+
+private:
+    SimulatedMac &m_mac;
+};
+
+class SimProcesses final : public Processes {
+public:
+    explicit SimProcesses(SimulatedMac &mac) : m_mac(mac) {}
+    ProcessResult run(const QString &program, const QStringList &arguments, int timeoutMs) override;
+
+private:
+    SimulatedMac &m_mac;
+};
+
+} // namespace qv

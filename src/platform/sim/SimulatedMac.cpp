@@ -1,0 +1,532 @@
+#include "platform/sim/SimulatedMac.h"
+
+#include "platform/sim/SimServices.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutexLocker>
+
+namespace qv {
+
+SimulatedMac::SimulatedMac()
+    : m_brand(QStringLiteral("Apple M3 Pro")),
+      m_hostName(QStringLiteral("Quellvista Mac")),
+      m_registry(std::make_unique<SimRegistry>(*this)),
+      m_displaysService(std::make_unique<SimDisplays>(*this)),
+      m_screens(std::make_unique<SimScreens>(*this)),
+      m_host(std::make_unique<SimHost>(*this)),
+      m_processes(std::make_unique<SimProcesses>(*this))
+{
+}
+
+SimulatedMac::~SimulatedMac()
+{
+    if (simulatedMac() == this)
+        installSimulatedMac(nullptr);
+}
+
+std::unique_ptr<SimulatedMac> SimulatedMac::empty()
+{
+    return std::make_unique<SimulatedMac>();
+}
+
+PlatformServices SimulatedMac::services()
+{
+    PlatformServices s;
+    s.registry = m_registry.get();
+    s.displays = m_displaysService.get();
+    s.screens = m_screens.get();
+    s.host = m_host.get();
+    s.processes = m_processes.get();
+    return s;
+}
+
+// ---- displays ----
+
+SimDisplay *SimulatedMac::findLocked(DisplayId id)
+{
+    for (SimDisplay &d : m_displays)
+        if (d.id == id)
+            return &d;
+    return nullptr;
+}
+
+const SimDisplay *SimulatedMac::findLocked(DisplayId id) const
+{
+    for (const SimDisplay &d : m_displays)
+        if (d.id == id)
+            return &d;
+    return nullptr;
+}
+
+QList<SimDisplay> SimulatedMac::displays() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_displays;
+}
+
+std::optional<SimDisplay> SimulatedMac::display(DisplayId id) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (const SimDisplay *d = findLocked(id))
+        return *d;
+    return std::nullopt;
+}
+
+void SimulatedMac::assignServiceLocked(SimDisplay &display)
+{
+    if (!display.hasFramebuffer)
+        return;
+    if (display.service == 0)
+        display.service = m_nextService++;
+    else
+        m_nextService = std::max(m_nextService, display.service + 1);
+    if (display.entryName.isEmpty()) {
+        int index = 0;
+        for (const SimDisplay &d : m_displays)
+            if (d.hasFramebuffer && d.id != display.id)
+                ++index;
+        display.entryName = display.builtIn ? QStringLiteral("disp0") : QStringLiteral("dispext%1").arg(index);
+    }
+    auto &p = display.framebufferProperties;
+    if (!p.contains("external"))
+        p.insert("external", RegistryValue::boolean(!display.builtIn));
+    if (!p.contains("enableDither"))
+        p.insert("enableDither", RegistryValue::boolean(true));
+    if (!p.contains("DisplayProductName") && !display.builtIn)
+        p.insert("DisplayProductName", RegistryValue::string(display.name));
+}
+
+void SimulatedMac::addDisplay(SimDisplay display)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (findLocked(display.id))
+            return;
+        assignServiceLocked(display);
+        m_displays << display;
+        if (m_main == 0)
+            m_main = display.id;
+    }
+    fireReconfiguration(display.id, kDisplayAddFlag | kDisplayEnabledFlag);
+    notifyScreenParametersChanged();
+}
+
+void SimulatedMac::removeDisplay(DisplayId id)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto before = m_displays.size();
+        m_displays.removeIf([id](const SimDisplay &d) { return d.id == id; });
+        if (m_displays.size() == before)
+            return;
+        if (m_main == id)
+            m_main = m_displays.isEmpty() ? 0 : m_displays.first().id;
+    }
+    fireReconfiguration(id, kDisplayRemoveFlag | kDisplayDisabledFlag);
+    notifyScreenParametersChanged();
+}
+
+void SimulatedMac::updateDisplay(DisplayId id, const std::function<void(SimDisplay &)> &change, quint32 flags)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        SimDisplay *d = findLocked(id);
+        if (!d)
+            return;
+        change(*d);
+    }
+    fireReconfiguration(id, flags);
+    notifyScreenParametersChanged();
+}
+
+DisplayId SimulatedMac::mainDisplayId() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_main;
+}
+
+void SimulatedMac::setMainDisplay(DisplayId id)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_main = id;
+    }
+    fireReconfiguration(id, kDisplaySetMainFlag);
+    notifyScreenParametersChanged();
+}
+
+void SimulatedMac::fireReconfiguration(DisplayId id, quint32 flags)
+{
+    QList<Displays::ReconfigurationCallback> callbacks;
+    {
+        QMutexLocker lock(&m_mutex);
+        callbacks = m_callbacks.values();
+    }
+    for (const auto &callback : callbacks)
+        callback(id, flags);
+}
+
+void SimulatedMac::notifyScreenParametersChanged()
+{
+    emit m_screens->parametersChanged();
+}
+
+// ---- formulas ----
+
+std::optional<TransferFormula> SimulatedMac::formula(DisplayId id) const
+{
+    QMutexLocker lock(&m_mutex);
+    const SimDisplay *d = findLocked(id);
+    return d ? d->formula : std::nullopt;
+}
+
+int SimulatedMac::formulaCallCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_formulaCalls;
+}
+
+int SimulatedMac::restoreCallCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_restoreCalls;
+}
+
+void SimulatedMac::failFormula(DisplayId id, ResultCode code)
+{
+    QMutexLocker lock(&m_mutex);
+    if (code == 0)
+        m_formulaFailures.remove(id);
+    else
+        m_formulaFailures.insert(id, code);
+}
+
+// ---- registry ----
+
+ServiceHandle SimulatedMac::addRegistryService(const QString &className, const QString &entryName,
+                                               const QMap<QString, RegistryValue> &properties)
+{
+    QMutexLocker lock(&m_mutex);
+    const ServiceHandle handle = m_nextService++;
+    m_otherServices.push_back({handle, className, entryName, properties});
+    return handle;
+}
+
+void SimulatedMac::setFramebufferProperty(DisplayId id, const QString &key, const RegistryValue &value)
+{
+    QMutexLocker lock(&m_mutex);
+    if (SimDisplay *d = findLocked(id))
+        d->framebufferProperties.insert(key, value);
+}
+
+void SimulatedMac::removeFramebufferProperty(DisplayId id, const QString &key)
+{
+    QMutexLocker lock(&m_mutex);
+    if (SimDisplay *d = findLocked(id))
+        d->framebufferProperties.remove(key);
+}
+
+RegistryValue SimulatedMac::framebufferProperty(DisplayId id, const QString &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    const SimDisplay *d = findLocked(id);
+    return d ? d->framebufferProperties.value(key) : RegistryValue();
+}
+
+void SimulatedMac::failRegistryWrite(ServiceHandle service, const QString &key, ResultCode code)
+{
+    QMutexLocker lock(&m_mutex);
+    if (code == 0)
+        m_writeFailures[service].remove(key);
+    else
+        m_writeFailures[service].insert(key, code);
+}
+
+void SimulatedMac::setMatchingFails(bool fails)
+{
+    QMutexLocker lock(&m_mutex);
+    m_matchingFails = fails;
+}
+
+void SimulatedMac::setEntryNameUnreadable(ServiceHandle service, bool unreadable)
+{
+    QMutexLocker lock(&m_mutex);
+    m_unreadableNames.insert(service, unreadable);
+}
+
+int SimulatedMac::registryWriteCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_registryWrites;
+}
+
+// ---- host ----
+
+std::optional<QString> SimulatedMac::processorBrand() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_brand;
+}
+
+void SimulatedMac::setProcessorBrand(std::optional<QString> brand)
+{
+    QMutexLocker lock(&m_mutex);
+    m_brand = std::move(brand);
+}
+
+std::optional<QString> SimulatedMac::hostName() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_hostName;
+}
+
+void SimulatedMac::setHostName(std::optional<QString> name)
+{
+    QMutexLocker lock(&m_mutex);
+    m_hostName = std::move(name);
+}
+
+// ---- processes ----
+
+void SimulatedMac::setProcessHandler(const QString &program, ProcessHandler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    if (handler)
+        m_processHandlers.insert(program, std::move(handler));
+    else
+        m_processHandlers.remove(program);
+}
+
+int SimulatedMac::processRunCount(const QString &program) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_processRuns.value(program);
+}
+
+QByteArray SimulatedMac::profilerOutput() const
+{
+    QMutexLocker lock(&m_mutex);
+    QJsonArray drivers;
+    for (const SimDisplay &d : m_displays) {
+        if (!d.inProfiler)
+            continue;
+        QJsonObject e;
+        e["_name"] = d.profilerName.isEmpty() ? d.name : d.profilerName;
+        e["_spdisplays_displayID"] = QString::number(d.id);
+        if (d.vendor)
+            e["_spdisplays_display-vendor-id"] = QString::number(d.vendor, 16);
+        if (d.model)
+            e["_spdisplays_display-product-id"] = QString::number(d.model, 16);
+        if (d.serial)
+            e["_spdisplays_display-serial-number"] = QString::number(d.serial, 16);
+        if (d.pixelsWide > 0 && d.pixelsHigh > 0)
+            e["_spdisplays_pixels"] = QStringLiteral("%1 x %2").arg(d.pixelsWide).arg(d.pixelsHigh);
+        if (d.currentMode >= 0 && d.currentMode < d.modes.size()) {
+            const DisplayMode &m = d.modes.at(d.currentMode);
+            e["_spdisplays_resolution"] =
+                QStringLiteral("%1 x %2 @ %3Hz").arg(m.width).arg(m.height).arg(m.refreshRate, 0, 'f', 2);
+        }
+        if (!d.connectionType.isEmpty())
+            e["spdisplays_connection_type"] = d.connectionType;
+        if (!d.displayType.isEmpty())
+            e["spdisplays_display_type"] = d.displayType;
+        e["spdisplays_main"] = d.id == m_main ? "spdisplays_yes" : "spdisplays_no";
+        e["spdisplays_mirror"] = d.mirrored ? "spdisplays_on" : "spdisplays_off";
+        e["spdisplays_online"] = "spdisplays_yes";
+        if (d.isVirtual)
+            e["spdisplays_virtualdevice"] = "spdisplays_yes";
+        if (d.pixelsWide > 0 && d.pixelsHigh > 0)
+            e["spdisplays_pixelresolution"] =
+                QStringLiteral("spdisplays_%1x%2%3").arg(d.pixelsWide).arg(d.pixelsHigh).arg(d.backingScale > 1 ? "Retina" : "");
+        drivers.append(e);
+    }
+    QJsonObject gpu;
+    const QString chip = m_brand.value_or(QStringLiteral("Apple GPU"));
+    gpu["_name"] = chip;
+    gpu["sppci_model"] = chip;
+    gpu["sppci_device_type"] = "spdisplays_gpu";
+    gpu["spdisplays_mtlgpufamilysupport"] = "spdisplays_metal3";
+    if (!drivers.isEmpty())
+        gpu["spdisplays_ndrvs"] = drivers;
+    QJsonObject root;
+    root["SPDisplaysDataType"] = QJsonArray{gpu};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+// ---- machine descriptions ----
+
+namespace {
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool readUInt(const QJsonObject &o, const QString &key, quint32 &out, QString *error, const QString &where)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return true;
+    if (v.isDouble() && v.toDouble() >= 0 && v.toDouble() <= 4294967295.0 && v.toDouble() == double(qint64(v.toDouble()))) {
+        out = quint32(v.toDouble());
+        return true;
+    }
+    if (v.isString()) {
+        bool ok = false;
+        const uint n = v.toString().toUInt(&ok, 0);
+        if (ok) {
+            out = n;
+            return true;
+        }
+    }
+    return fail(error, QStringLiteral("%1: \"%2\" must be a whole number from 0 to 4294967295").arg(where, key));
+}
+
+bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *error)
+{
+    const QString where = QStringLiteral("displays[%1]").arg(index);
+    if (!value.isObject())
+        return fail(error, QStringLiteral("%1 must be an object").arg(where));
+    const QJsonObject o = value.toObject();
+    quint32 id = 0;
+    if (!readUInt(o, "id", id, error, where))
+        return false;
+    if (id == 0)
+        return fail(error, QStringLiteral("%1: \"id\" is required and must not be 0").arg(where));
+    d.id = id;
+    if (!o.value("name").isString())
+        return fail(error, QStringLiteral("%1: \"name\" is required and must be text").arg(where));
+    d.name = o.value("name").toString();
+    d.builtIn = o.value("builtIn").toBool(false);
+    d.mirrored = o.value("mirrored").toBool(false);
+    d.isVirtual = o.value("virtual").toBool(false);
+    if (!readUInt(o, "vendor", d.vendor, error, where) || !readUInt(o, "model", d.model, error, where) ||
+        !readUInt(o, "serial", d.serial, error, where))
+        return false;
+    const QJsonArray pixels = o.value("pixels").toArray();
+    if (o.contains("pixels") && (pixels.size() != 2 || !pixels[0].isDouble() || !pixels[1].isDouble()))
+        return fail(error, QStringLiteral("%1: \"pixels\" must be [width, height]").arg(where));
+    d.pixelsWide = pixels.isEmpty() ? 0 : pixels[0].toInt();
+    d.pixelsHigh = pixels.isEmpty() ? 0 : pixels[1].toInt();
+    d.backingScale = o.value("scale").toDouble(2.0);
+    if (d.backingScale <= 0)
+        return fail(error, QStringLiteral("%1: \"scale\" must be above 0").arg(where));
+    const QJsonValue modes = o.value("modes");
+    if (!modes.isUndefined() && !modes.isArray())
+        return fail(error, QStringLiteral("%1: \"modes\" must be a list").arg(where));
+    int m = 0;
+    for (const QJsonValue &mv : modes.toArray()) {
+        if (!mv.isObject())
+            return fail(error, QStringLiteral("%1.modes[%2] must be an object").arg(where).arg(m));
+        const QJsonObject mo = mv.toObject();
+        DisplayMode mode;
+        mode.width = mo.value("width").toInt();
+        mode.height = mo.value("height").toInt();
+        mode.pixelWidth = mo.value("pixelWidth").toInt(mode.width);
+        mode.pixelHeight = mo.value("pixelHeight").toInt(mode.height);
+        mode.refreshRate = mo.value("refreshRate").toDouble(60);
+        mode.ioFlags = quint32(mo.value("ioFlags").toInt(0));
+        if (mode.width <= 0 || mode.height <= 0)
+            return fail(error, QStringLiteral("%1.modes[%2]: width and height must be above 0").arg(where).arg(m));
+        d.modes << mode;
+        ++m;
+    }
+    d.currentMode = o.value("currentMode").toInt(d.modes.isEmpty() ? -1 : 0);
+    if (d.currentMode >= d.modes.size())
+        return fail(error, QStringLiteral("%1: \"currentMode\" is not one of its modes").arg(where));
+    if (o.contains("frame")) {
+        const QJsonArray f = o.value("frame").toArray();
+        if (f.size() != 4)
+            return fail(error, QStringLiteral("%1: \"frame\" must be [x, y, width, height]").arg(where));
+        d.frame = QRectF(f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble());
+    } else if (d.currentMode >= 0) {
+        d.frame = QRectF(0, 0, d.modes[d.currentMode].width, d.modes[d.currentMode].height);
+    }
+    d.hasScreen = o.value("screen").toBool(true);
+    d.inProfiler = o.value("inProfiler").toBool(true);
+    d.profilerName = o.value("profilerName").toString();
+    d.connectionType = o.value("connection").toString(d.builtIn ? "spdisplays_internal" : "");
+    d.displayType = o.value("displayType").toString();
+    d.hasFramebuffer = o.value("framebuffer").toBool(!d.isVirtual);
+    if (d.builtIn && o.value("miniLED").toBool(false))
+        d.framebufferProperties.insert("uniformity2D", RegistryValue::boolean(true));
+    return true;
+}
+} // namespace
+
+std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        fail(error, QStringLiteral("not valid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString()));
+        return nullptr;
+    }
+    if (!doc.isObject()) {
+        fail(error, QStringLiteral("the description must be a JSON object"));
+        return nullptr;
+    }
+    const QJsonObject root = doc.object();
+    auto mac = std::make_unique<SimulatedMac>();
+    const QJsonObject host = root.value("host").toObject();
+    if (host.contains("processorBrand"))
+        mac->m_brand = host.value("processorBrand").isString() ? std::optional(host.value("processorBrand").toString())
+                                                               : std::nullopt;
+    if (host.contains("name"))
+        mac->m_hostName = host.value("name").isString() ? std::optional(host.value("name").toString()) : std::nullopt;
+    const QJsonValue displays = root.value("displays");
+    if (!displays.isArray()) {
+        fail(error, QStringLiteral("\"displays\" must be a list"));
+        return nullptr;
+    }
+    int index = 0;
+    for (const QJsonValue &v : displays.toArray()) {
+        SimDisplay d;
+        if (!readDisplay(v, index, d, error))
+            return nullptr;
+        if (mac->findLocked(d.id)) {
+            fail(error, QStringLiteral("displays[%1]: display id %2 is listed twice").arg(index).arg(d.id));
+            return nullptr;
+        }
+        mac->assignServiceLocked(d);
+        mac->m_displays << d;
+        ++index;
+    }
+    quint32 main = mac->m_displays.isEmpty() ? 0 : mac->m_displays.first().id;
+    if (!readUInt(root, "mainDisplay", main, error, QStringLiteral("machine")))
+        return nullptr;
+    if (main != 0 && !mac->findLocked(main)) {
+        fail(error, QStringLiteral("\"mainDisplay\" %1 is not one of the displays").arg(main));
+        return nullptr;
+    }
+    mac->m_main = main;
+    return mac;
+}
+
+std::unique_ptr<SimulatedMac> SimulatedMac::fromFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(error, QStringLiteral("%1: %2").arg(path, file.errorString()));
+        return nullptr;
+    }
+    QString inner;
+    auto mac = fromDescription(file.readAll(), &inner);
+    if (!mac)
+        fail(error, QStringLiteral("%1: %2").arg(path, inner));
+    return mac;
+}
+
+std::unique_ptr<SimulatedMac> SimulatedMac::standard()
+{
+    QString error;
+    auto mac = fromFile(QStringLiteral(":/machines/default.json"), &error);
+    Q_ASSERT_X(mac, "SimulatedMac::standard", qPrintable(error));
+    return mac ? std::move(mac) : empty();
+}
+
+} // namespace qv

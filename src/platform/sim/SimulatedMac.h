@@ -1,0 +1,184 @@
+#pragma once
+
+#include "platform/Displays.h"
+#include "platform/Platform.h"
+#include "platform/RegistryValue.h"
+#include "platform/Screens.h"
+#include "platform/Types.h"
+#include "runtime/ProcessRunner.h"
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace qv {
+
+class SimRegistry;
+class SimDisplays;
+class SimScreens;
+class SimHost;
+class SimProcesses;
+
+// One display of the simulated machine, with its screen, its framebuffer service and the
+// transfer formula in force.
+struct SimDisplay {
+    DisplayId id = 0;
+    QString name;               // the screen's localised name
+    bool builtIn = false;
+    bool mirrored = false;
+    bool isVirtual = false;     // AirPlay / Sidecar / virtual
+    quint32 vendor = 0;
+    quint32 model = 0;
+    quint32 serial = 0;
+    int pixelsWide = 0;
+    int pixelsHigh = 0;
+    QList<DisplayMode> modes;
+    int currentMode = -1;       // index into modes, -1 for none
+    QRectF frame;               // global coordinates, points
+    double backingScale = 2.0;
+    bool hasScreen = true;      // listed among the screens
+    bool hasScreenNumber = true; // its screen carries "NSScreenNumber"
+
+    // What the display profiler reports.
+    bool inProfiler = true;
+    QString profilerName;       // empty: the screen name
+    QString connectionType;     // "spdisplays_internal", "spdisplays_hdmi", ...
+    QString displayType;        // "spdisplays_display_type", e.g. "built-in_liquid_retina_xdr"
+
+    // The framebuffer service ("IOMobileFramebufferAP"), when the display has one.
+    bool hasFramebuffer = true;
+    ServiceHandle service = 0;
+    QString entryName;
+    QMap<QString, RegistryValue> framebufferProperties;
+
+    // The transfer formula in force; nothing while the system's colour settings apply.
+    std::optional<TransferFormula> formula;
+};
+
+// The whole virtual Mac behind the platform services. Tests change it directly; the
+// services read it. Its state is guarded by a mutex so that services callable off the
+// main thread (the process runner) read it safely.
+class SimulatedMac : public QObject {
+    Q_OBJECT
+public:
+    SimulatedMac();
+    ~SimulatedMac() override;
+
+    // A machine with no displays, an "Apple M3 Pro" and the host name "Quellvista Mac".
+    static std::unique_ptr<SimulatedMac> empty();
+    // The built-in machine description: a mini-LED built-in display and an external one.
+    static std::unique_ptr<SimulatedMac> standard();
+    // Reads a machine description; on failure returns nothing and sets error to a text
+    // that names the fault.
+    static std::unique_ptr<SimulatedMac> fromDescription(const QByteArray &json, QString *error);
+    static std::unique_ptr<SimulatedMac> fromFile(const QString &path, QString *error);
+
+    PlatformServices services();
+
+    // ---- displays ----
+    QList<SimDisplay> displays() const;
+    std::optional<SimDisplay> display(DisplayId id) const;
+    // Adds a display (its service handle and entry name are given when missing) and
+    // reports it to reconfiguration callbacks and screen observers.
+    void addDisplay(SimDisplay display);
+    void removeDisplay(DisplayId id);
+    // Changes a display in place and reports the change with the given flags.
+    void updateDisplay(DisplayId id, const std::function<void(SimDisplay &)> &change,
+                       quint32 flags = kDisplaySetModeFlag);
+    DisplayId mainDisplayId() const;
+    void setMainDisplay(DisplayId id);
+    // Fires the reconfiguration callbacks as the system would (on the calling thread).
+    void fireReconfiguration(DisplayId id, quint32 flags);
+    // Screens' parameters changed (emitted by add/remove/update too).
+    void notifyScreenParametersChanged();
+
+    // ---- transfer formulas ----
+    std::optional<TransferFormula> formula(DisplayId id) const;
+    int formulaCallCount() const;
+    int restoreCallCount() const;
+    // The next (and every following) formula call for this display fails with code; 0 clears.
+    void failFormula(DisplayId id, ResultCode code);
+
+    // ---- registry ----
+    // Extra registry services that are not framebuffers (ambient-light sensors, ...).
+    ServiceHandle addRegistryService(const QString &className, const QString &entryName,
+                                     const QMap<QString, RegistryValue> &properties);
+    void setFramebufferProperty(DisplayId id, const QString &key, const RegistryValue &value);
+    void removeFramebufferProperty(DisplayId id, const QString &key);
+    RegistryValue framebufferProperty(DisplayId id, const QString &key) const;
+    // Writes of key to the service fail with code (and the kernel text for it); 0 clears.
+    void failRegistryWrite(ServiceHandle service, const QString &key, ResultCode code);
+    void setMatchingFails(bool fails);
+    void setEntryNameUnreadable(ServiceHandle service, bool unreadable);
+    int registryWriteCount() const;
+
+    // ---- host ----
+    std::optional<QString> processorBrand() const;
+    void setProcessorBrand(std::optional<QString> brand);
+    std::optional<QString> hostName() const;
+    void setHostName(std::optional<QString> name);
+
+    // ---- processes ----
+    // Replaces the answer of one program (tests: a failing or garbled profiler).
+    using ProcessHandler = std::function<ProcessResult(const QStringList &arguments)>;
+    void setProcessHandler(const QString &program, ProcessHandler handler);
+    int processRunCount(const QString &program) const;
+    // The profiler's JSON for the current displays, as "system_profiler SPDisplaysDataType -json" prints it.
+    QByteArray profilerOutput() const;
+
+    // For the service implementations.
+    QMutex &mutex() const { return m_mutex; }
+
+private:
+    friend class SimRegistry;
+    friend class SimDisplays;
+    friend class SimScreens;
+    friend class SimHost;
+    friend class SimProcesses;
+
+    struct RegistryService {
+        ServiceHandle handle;
+        QString className;
+        QString entryName;
+        QMap<QString, RegistryValue> properties;
+    };
+
+    SimDisplay *findLocked(DisplayId id);
+    const SimDisplay *findLocked(DisplayId id) const;
+    void assignServiceLocked(SimDisplay &display);
+
+    mutable QMutex m_mutex{};
+    QList<SimDisplay> m_displays;
+    DisplayId m_main = 0;
+    QList<RegistryService> m_otherServices;
+    ServiceHandle m_nextService = 0x1001;
+    QHash<ServiceHandle, QHash<QString, ResultCode>> m_writeFailures;
+    QHash<ServiceHandle, bool> m_unreadableNames;
+    bool m_matchingFails = false;
+    int m_registryWrites = 0;
+    QHash<DisplayId, ResultCode> m_formulaFailures;
+    int m_formulaCalls = 0;
+    int m_restoreCalls = 0;
+    std::optional<QString> m_brand;
+    std::optional<QString> m_hostName;
+    QHash<QString, ProcessHandler> m_processHandlers;
+    QHash<QString, int> m_processRuns;
+    QMap<int, Displays::ReconfigurationCallback> m_callbacks;
+    int m_nextCallbackToken = 1;
+
+    std::unique_ptr<SimRegistry> m_registry;
+    std::unique_ptr<SimDisplays> m_displaysService;
+    std::unique_ptr<SimScreens> m_screens;
+    std::unique_ptr<SimHost> m_host;
+    std::unique_ptr<SimProcesses> m_processes;
+};
+
+} // namespace qv

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace qv {
+
+struct ProcessResult {
+    bool started = false;
+    bool timedOut = false;
+    bool crashed = false;
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    QString errorText;
+
+    bool succeeded() const { return started && !timedOut && !crashed && exitCode == 0; }
+};
+
+// Runs a child process to completion from any thread. Both pipes are drained while the
+// child runs, so a child that writes more than a pipe holds never blocks; a child still
+// running after timeoutMs is killed and reported as timed out.
+class ProcessRunner {
+public:
+    static ProcessResult run(const QString &program, const QStringList &arguments, int timeoutMs = 15000);
+};
+
+} // namespace qv
