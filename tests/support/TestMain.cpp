@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
@@ -10,6 +12,12 @@ int main(int argc, char **argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QByteArray runtimeDir = "/tmp/quellvista-tests-runtime";
+        QDir().mkpath(QString::fromUtf8(runtimeDir));
+        QFile::setPermissions(QString::fromUtf8(runtimeDir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+    }
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
