@@ -1,14 +1,18 @@
 #include "app/Application.h"
 
+#include "app/AppSettings.h"
+
 #include "platform/Platform.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Logging.h"
 #include "runtime/SingleInstance.h"
+#include "runtime/UserDefaults.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QScreen>
 
 #include <cstdio>
 
@@ -36,7 +40,13 @@ int runApplication(int argc, char **argv)
 
     std::unique_ptr<SimulatedMac> machine;
     if (machinePath.isEmpty()) {
+        // The built-in machine lies over the real screens, so that its panels and windows
+        // land where the user looks.
         machine = SimulatedMac::standard();
+        QList<QRectF> frames;
+        for (QScreen *screen : QGuiApplication::screens())
+            frames << QRectF(screen->geometry());
+        machine->layOverScreens(frames);
     } else {
         QString error;
         machine = SimulatedMac::fromFile(machinePath, &error);
@@ -47,6 +57,7 @@ int runApplication(int argc, char **argv)
         }
     }
     installSimulatedMac(machine.get());
+    registerApplicationDefaults(UserDefaults::standard());
 
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())

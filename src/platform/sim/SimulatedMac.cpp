@@ -174,6 +174,29 @@ void SimulatedMac::notifyScreenParametersChanged()
     emit m_screens->parametersChanged();
 }
 
+void SimulatedMac::layOverScreens(const QList<QRectF> &realFrames)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        qreal right = 0;
+        for (const QRectF &f : realFrames)
+            right = std::max(right, f.right());
+        int index = 0;
+        for (SimDisplay &d : m_displays) {
+            if (!d.hasScreen)
+                continue;
+            if (index < realFrames.size()) {
+                d.frame = realFrames.at(index);
+            } else {
+                d.frame.moveTo(right, 0);
+                right = d.frame.right();
+            }
+            ++index;
+        }
+    }
+    notifyScreenParametersChanged();
+}
+
 // ---- formulas ----
 
 std::optional<TransferFormula> SimulatedMac::formula(DisplayId id) const

@@ -99,6 +99,10 @@ public:
     void fireReconfiguration(DisplayId id, quint32 flags);
     // Screens' parameters changed (emitted by add/remove/update too).
     void notifyScreenParametersChanged();
+    // Lays the screens over the given real screen frames, in display order, so that
+    // windows placed on a simulated screen appear on a real one; displays beyond the
+    // real screens are placed in a row to the right of them.
+    void layOverScreens(const QList<QRectF> &realFrames);
 
     // ---- transfer formulas ----
     std::optional<TransferFormula> formula(DisplayId id) const;
