@@ -7,6 +7,8 @@ class Displays;
 class Screens;
 class Host;
 class Processes;
+class Workspace;
+class Panels;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -16,6 +18,8 @@ struct PlatformServices {
     Screens *screens = nullptr;
     Host *host = nullptr;
     Processes *processes = nullptr;
+    Workspace *workspace = nullptr;
+    Panels *panels = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

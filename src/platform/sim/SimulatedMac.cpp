@@ -1,6 +1,8 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "platform/sim/SimPanels.h"
 #include "platform/sim/SimServices.h"
+#include "platform/sim/SimWorkspace.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -17,7 +19,9 @@ SimulatedMac::SimulatedMac()
       m_displaysService(std::make_unique<SimDisplays>(*this)),
       m_screens(std::make_unique<SimScreens>(*this)),
       m_host(std::make_unique<SimHost>(*this)),
-      m_processes(std::make_unique<SimProcesses>(*this))
+      m_processes(std::make_unique<SimProcesses>(*this)),
+      m_workspace(std::make_unique<SimWorkspace>()),
+      m_panels(std::make_unique<SimPanels>())
 {
 }
 
@@ -40,6 +44,8 @@ PlatformServices SimulatedMac::services()
     s.screens = m_screens.get();
     s.host = m_host.get();
     s.processes = m_processes.get();
+    s.workspace = m_workspace.get();
+    s.panels = m_panels.get();
     return s;
 }
 

@@ -26,6 +26,8 @@ class SimDisplays;
 class SimScreens;
 class SimHost;
 class SimProcesses;
+class SimWorkspace;
+class SimPanels;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -138,6 +140,10 @@ public:
     // The profiler's JSON for the current displays, as "system_profiler SPDisplaysDataType -json" prints it.
     QByteArray profilerOutput() const;
 
+    // ---- workspace and overlay panels (main thread) ----
+    SimWorkspace &workspace() { return *m_workspace; }
+    SimPanels &panels() { return *m_panels; }
+
     // For the service implementations.
     QMutex &mutex() const { return m_mutex; }
 
@@ -183,6 +189,8 @@ private:
     std::unique_ptr<SimScreens> m_screens;
     std::unique_ptr<SimHost> m_host;
     std::unique_ptr<SimProcesses> m_processes;
+    std::unique_ptr<SimWorkspace> m_workspace;
+    std::unique_ptr<SimPanels> m_panels;
 };
 
 } // namespace qv

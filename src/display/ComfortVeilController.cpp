@@ -1,0 +1,303 @@
+#include "display/ComfortVeilController.h"
+
+#include "display/ComfortVeilOverlayView.h"
+#include "platform/Platform.h"
+#include "platform/Screens.h"
+#include "runtime/Scheduler.h"
+#include "runtime/Shared.h"
+#include "runtime/UserDefaults.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+const QString kEnabledKey = QStringLiteral("comfortVeil.enabled");
+const QString kPeripheralEnabledKey = QStringLiteral("comfortVeil.peripheral.enabled");
+const QString kPeripheralAmountKey = QStringLiteral("comfortVeil.peripheral.amount");
+const QString kFocusEnabledKey = QStringLiteral("comfortVeil.focus.enabled");
+const QString kFocusSizeKey = QStringLiteral("comfortVeil.focus.size");
+const QString kHighlightEnabledKey = QStringLiteral("comfortVeil.highlight.enabled");
+const QString kHighlightAmountKey = QStringLiteral("comfortVeil.highlight.amount");
+const QString kColorCalmEnabledKey = QStringLiteral("comfortVeil.colorCalm.enabled");
+const QString kColorCalmAmountKey = QStringLiteral("comfortVeil.colorCalm.amount");
+const QString kMicrotextureEnabledKey = QStringLiteral("comfortVeil.microtexture.enabled");
+const QString kMicrotextureAmountKey = QStringLiteral("comfortVeil.microtexture.amount");
+
+constexpr qint64 kRefitDelayMs = 350;
+
+// The upper bound first, then the lower one (a NaN ends at the lower bound).
+double clampAmount(double value, double lower, double upper)
+{
+    const double limited = std::min(value, upper);
+    return limited >= lower ? limited : lower;
+}
+
+} // namespace
+
+ComfortVeilController &ComfortVeilController::shared()
+{
+    return sharedInstance<ComfortVeilController>();
+}
+
+ComfortVeilController::ComfortVeilController()
+{
+    UserDefaults &d = UserDefaults::standard();
+    m_enabled = d.boolForKey(kEnabledKey);
+    m_peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(true);
+    m_peripheralSoftening = d.doubleValue(kPeripheralAmountKey).value_or(0.32);
+    m_focusWindowEnabled = false;
+    m_focusWindowSize = d.doubleValue(kFocusSizeKey).value_or(0.58);
+    m_highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(true);
+    m_highlightDampening = d.doubleValue(kHighlightAmountKey).value_or(0.22);
+    m_colorCalmEnabled = d.boolForKey(kColorCalmEnabledKey);
+    m_colorCalm = d.doubleValue(kColorCalmAmountKey).value_or(0.0);
+    m_microtextureEnabled = d.boolForKey(kMicrotextureEnabledKey);
+    m_microtexture = d.doubleValue(kMicrotextureAmountKey).value_or(0.18);
+
+    const PlatformServices &services = platform();
+    if (Workspace *workspace = services.workspace) {
+        m_applicationReady = workspace->isApplicationRunning();
+        connect(workspace, &Workspace::applicationDidFinishLaunching, this,
+                &ComfortVeilController::handleApplicationReady);
+        connect(workspace, &Workspace::applicationLaunched, this,
+                &ComfortVeilController::handleWorkspaceApplicationActivated);
+        connect(workspace, &Workspace::applicationActivated, this,
+                &ComfortVeilController::handleWorkspaceApplicationActivated);
+        connect(workspace, &Workspace::applicationDeactivated, this,
+                &ComfortVeilController::handleWorkspaceApplicationDeactivated);
+        connect(workspace, &Workspace::applicationTerminated, this,
+                &ComfortVeilController::handleWorkspaceApplicationDeactivated);
+    }
+    if (Screens *screens = services.screens)
+        connect(screens, &Screens::parametersChanged, this, &ComfortVeilController::handleDisplayConfigurationChanged);
+}
+
+ComfortVeilController::~ComfortVeilController() = default;
+
+// ---- values ----
+
+#define QV_VEIL_SETTER(Setter, member, key, signal, store)                                                   \
+    void ComfortVeilController::Setter(decltype(member) value)                                                \
+    {                                                                                                         \
+        member = value;                                                                                       \
+        emit signal();                                                                                        \
+        UserDefaults::standard().store(key, value);                                                           \
+        updateVeil();                                                                                         \
+    }
+
+QV_VEIL_SETTER(setEnabled, m_enabled, kEnabledKey, enabledChanged, setBool)
+QV_VEIL_SETTER(setPeripheralSofteningEnabled, m_peripheralSofteningEnabled, kPeripheralEnabledKey,
+               peripheralSofteningEnabledChanged, setBool)
+QV_VEIL_SETTER(setPeripheralSoftening, m_peripheralSoftening, kPeripheralAmountKey, peripheralSofteningChanged,
+               setDouble)
+QV_VEIL_SETTER(setFocusWindowEnabled, m_focusWindowEnabled, kFocusEnabledKey, focusWindowEnabledChanged, setBool)
+QV_VEIL_SETTER(setFocusWindowSize, m_focusWindowSize, kFocusSizeKey, focusWindowSizeChanged, setDouble)
+QV_VEIL_SETTER(setHighlightDampeningEnabled, m_highlightDampeningEnabled, kHighlightEnabledKey,
+               highlightDampeningEnabledChanged, setBool)
+QV_VEIL_SETTER(setHighlightDampening, m_highlightDampening, kHighlightAmountKey, highlightDampeningChanged,
+               setDouble)
+QV_VEIL_SETTER(setColorCalmEnabled, m_colorCalmEnabled, kColorCalmEnabledKey, colorCalmEnabledChanged, setBool)
+QV_VEIL_SETTER(setColorCalm, m_colorCalm, kColorCalmAmountKey, colorCalmChanged, setDouble)
+QV_VEIL_SETTER(setMicrotextureEnabled, m_microtextureEnabled, kMicrotextureEnabledKey, microtextureEnabledChanged,
+               setBool)
+QV_VEIL_SETTER(setMicrotexture, m_microtexture, kMicrotextureAmountKey, microtextureChanged, setDouble)
+
+#undef QV_VEIL_SETTER
+
+// ---- state ----
+
+ComfortVeilState ComfortVeilController::currentState() const
+{
+    ComfortVeilState s;
+    s.enabled = m_enabled;
+    s.peripheralSofteningEnabled = m_peripheralSofteningEnabled;
+    s.peripheralSoftening = clampAmount(m_peripheralSoftening, 0, 1.4);
+    s.focusWindowEnabled = false; // carried and stored, never shown
+    s.focusWindowSize = clampAmount(m_focusWindowSize, 0.35, 0.82);
+    s.highlightDampeningEnabled = m_highlightDampeningEnabled;
+    s.highlightDampening = clampAmount(m_highlightDampening, 0, 1);
+    s.colorCalmEnabled = m_colorCalmEnabled;
+    s.colorCalm = clampAmount(m_colorCalm, 0, 2);
+    s.microtextureEnabled = m_microtextureEnabled;
+    s.microtexture = clampAmount(m_microtexture, 0, 0.75);
+    return s;
+}
+
+void ComfortVeilController::updateVeil()
+{
+    const ComfortVeilState state = currentState();
+    m_latestState = state;
+    if (m_applicationReady)
+        applyState(state);
+}
+
+void ComfortVeilController::applyState(const ComfortVeilState &state)
+{
+    if (!state.showsAnything()) {
+        removeAllWindows();
+        return;
+    }
+    if (m_screenshotSessionActive) {
+        hideAllWindows();
+        return;
+    }
+
+    const auto screens = screensByDisplayID();
+    QList<DisplayId> present;
+    for (const auto &entry : screens)
+        present << entry.second;
+    for (auto it = m_windowsByDisplayID.begin(); it != m_windowsByDisplayID.end();) {
+        if (!present.contains(it->first)) {
+            it->second->orderOut();
+            it = m_windowsByDisplayID.erase(it);
+        } else {
+            ++it;
+        }
+    }
+
+    for (const auto &[screen, display] : screens) {
+        std::unique_ptr<Panel> &slot = m_windowsByDisplayID[display];
+        if (!slot)
+            slot = makePanel(screen);
+        if (!slot)
+            continue;
+        slot->setFrame(screen.frame, false);
+        if (auto *view = qobject_cast<ComfortVeilOverlayView *>(slot->contentView())) {
+            if (view->state() != state) {
+                view->setState(state);
+                view->setNeedsDisplay();
+            }
+        }
+        if (!slot->isVisible())
+            slot->orderFrontRegardless();
+    }
+    // A panel that could not be made leaves no empty entry behind.
+    for (auto it = m_windowsByDisplayID.begin(); it != m_windowsByDisplayID.end();)
+        it = it->second ? std::next(it) : m_windowsByDisplayID.erase(it);
+}
+
+std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen)
+{
+    Panels *panels = platform().panels;
+    if (!panels)
+        return nullptr;
+    PanelConfiguration configuration;
+    configuration.contentRect = screen.frame;
+    auto *view = new ComfortVeilOverlayView(QRectF(0, 0, screen.frame.width(), screen.frame.height()));
+    return panels->createPanel(configuration, screen, view);
+}
+
+void ComfortVeilController::removeAllWindows()
+{
+    for (auto &entry : m_windowsByDisplayID)
+        entry.second->orderOut();
+    m_windowsByDisplayID.clear();
+}
+
+void ComfortVeilController::hideAllWindows()
+{
+    for (auto &entry : m_windowsByDisplayID)
+        entry.second->orderOut();
+}
+
+Panel *ComfortVeilController::window(DisplayId display) const
+{
+    const auto it = m_windowsByDisplayID.find(display);
+    return it == m_windowsByDisplayID.end() ? nullptr : it->second.get();
+}
+
+QList<DisplayId> ComfortVeilController::windowDisplayIDs() const
+{
+    QList<DisplayId> ids;
+    for (const auto &entry : m_windowsByDisplayID)
+        ids << entry.first;
+    return ids;
+}
+
+// ---- platform ----
+
+QList<std::pair<ScreenInfo, DisplayId>> ComfortVeilController::screensByDisplayID()
+{
+    QList<std::pair<ScreenInfo, DisplayId>> out;
+    Screens *screens = platform().screens;
+    if (!screens)
+        return out;
+    for (const ScreenInfo &screen : screens->screens())
+        if (screen.displayNumber)
+            out.append({screen, *screen.displayNumber});
+    return out;
+}
+
+bool ComfortVeilController::isScreenshotApplication(const RunningApplication &application)
+{
+    const QString bundle = application.bundleIdentifier.value_or(QString());
+    const QString name = application.localizedName.value_or(QString()).toLower();
+    return bundle.startsWith(QLatin1String("com.apple.screenshot"))
+        || bundle.toLower().contains(QLatin1String("screencapture")) || name.contains(QLatin1String("screenshot"))
+        || name.contains(QLatin1String("screen capture"));
+}
+
+bool ComfortVeilController::isScreenshotSessionRunning()
+{
+    Workspace *workspace = platform().workspace;
+    if (!workspace)
+        return false;
+    for (const RunningApplication &app : workspace->runningApplications())
+        if (app.isActive && isScreenshotApplication(app))
+            return true;
+    return false;
+}
+
+// ---- notifications ----
+
+void ComfortVeilController::handleApplicationReady()
+{
+    m_applicationReady = true;
+    updateVeil();
+}
+
+void ComfortVeilController::handleDisplayConfigurationChanged()
+{
+    if (!m_latestState) {
+        removeAllWindows();
+        return;
+    }
+    // Each change re-fits on its own, 0.35 s later, with the state current by then: a
+    // veil switched off in the meantime stays off.
+    scheduler().after(kRefitDelayMs, this, [this] {
+        if (m_latestState)
+            applyState(*m_latestState);
+        else
+            removeAllWindows();
+    });
+}
+
+void ComfortVeilController::handleWorkspaceApplicationActivated(const std::optional<RunningApplication> &application)
+{
+    if (!application || !isScreenshotApplication(*application))
+        return;
+    m_screenshotSessionActive = true;
+    hideAllWindows();
+}
+
+void ComfortVeilController::handleWorkspaceApplicationDeactivated(
+    const std::optional<RunningApplication> &application)
+{
+    if (!application || !isScreenshotApplication(*application))
+        return;
+    scheduler().after(kRefitDelayMs, this, [this] {
+        if (isScreenshotSessionRunning()) {
+            hideAllWindows();
+            return;
+        }
+        m_screenshotSessionActive = false;
+        if (m_latestState)
+            applyState(*m_latestState);
+    });
+}
+
+} // namespace qv

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/Screens.h"
+
+#include <QColor>
+#include <QObject>
+#include <QRectF>
+
+#include <memory>
+
+namespace qv {
+
+// How an overlay panel is made. The defaults describe a click-through, borderless,
+// non-activating, transparent panel above normal windows, on every space and beside
+// full-screen windows, kept out of other processes' screen captures.
+struct PanelConfiguration {
+    QRectF contentRect;               // global coordinates
+    quint32 styleMask = 128;          // non-activating panel only
+    int backingStore = 2;             // buffered
+    bool defer = false;
+    bool releasedWhenClosed = false;
+    bool ignoresMouseEvents = true;
+    bool movable = false;
+    bool hasShadow = false;
+    bool opaque = false;
+    QColor backgroundColor = Qt::transparent;
+    bool excludedFromWindowsMenu = true;
+    int sharingType = 0;              // none
+    int level = 25;                   // status-window level
+    quint32 collectionBehavior = 345; // all spaces, transient, stationary, ignores cycle, full-screen auxiliary
+
+    bool operator==(const PanelConfiguration &) const = default;
+};
+
+// One overlay panel. Released (destroyed) panels leave the screen.
+class Panel {
+public:
+    virtual ~Panel() = default;
+
+    virtual QRectF frame() const = 0;
+    // Moves and resizes the panel; display = redraw at once.
+    virtual void setFrame(const QRectF &frame, bool display) = 0;
+    virtual bool isVisible() const = 0;
+    // Shows the panel above other windows without activating the application.
+    virtual void orderFrontRegardless() = 0;
+    // Takes the panel off the screen and keeps it.
+    virtual void orderOut() = 0;
+    // The one view the panel hosts (owned by the panel).
+    virtual QObject *contentView() const = 0;
+};
+
+class Panels {
+public:
+    virtual ~Panels() = default;
+    // A new panel on the screen, hosting contentView (ownership passes to the panel).
+    // The panel starts off the screen.
+    virtual std::unique_ptr<Panel> createPanel(const PanelConfiguration &configuration, const ScreenInfo &screen,
+                                               QObject *contentView) = 0;
+};
+
+} // namespace qv
