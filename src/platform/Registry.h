@@ -20,6 +20,10 @@ public:
     virtual std::optional<QList<ServiceHandle>> matchingServices(const QString &className) = 0;
     // The registry entry name; nothing when it cannot be read.
     virtual std::optional<QString> entryName(ServiceHandle service) = 0;
+    // The registry entry's identifier: unique and stable for the life of the entry, unlike
+    // a service handle, which only names the entry in one enumeration. Nothing when the
+    // entry is gone.
+    virtual std::optional<quint64> entryID(ServiceHandle service) = 0;
     // A property looked up on the service itself (no parents or children); Absent when
     // the service does not hold it.
     virtual RegistryValue property(ServiceHandle service, const QString &key) = 0;

@@ -43,6 +43,18 @@ std::optional<QString> SimRegistry::entryName(ServiceHandle service)
     return std::nullopt;
 }
 
+std::optional<quint64> SimRegistry::entryID(ServiceHandle service)
+{
+    QMutexLocker lock(&m_mac.m_mutex);
+    for (const SimDisplay &d : m_mac.m_displays)
+        if (d.hasFramebuffer && d.service == service)
+            return d.registryEntryID;
+    for (const auto &s : m_mac.m_otherServices)
+        if (s.handle == service)
+            return s.entryID;
+    return std::nullopt;
+}
+
 QMap<QString, RegistryValue> SimRegistry::properties(ServiceHandle service)
 {
     QMutexLocker lock(&m_mac.m_mutex);

@@ -15,6 +15,7 @@ public:
     explicit SimRegistry(SimulatedMac &mac) : m_mac(mac) {}
     std::optional<QList<ServiceHandle>> matchingServices(const QString &className) override;
     std::optional<QString> entryName(ServiceHandle service) override;
+    std::optional<quint64> entryID(ServiceHandle service) override;
     RegistryValue property(ServiceHandle service, const QString &key) override;
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
     ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;

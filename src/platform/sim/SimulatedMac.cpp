@@ -1,5 +1,6 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
@@ -96,13 +97,11 @@ void SimulatedMac::assignServiceLocked(SimDisplay &display)
                 ++index;
         display.entryName = display.builtIn ? QStringLiteral("disp0") : QStringLiteral("dispext%1").arg(index);
     }
-    auto &p = display.framebufferProperties;
-    if (!p.contains("external"))
-        p.insert("external", RegistryValue::boolean(!display.builtIn));
-    if (!p.contains("enableDither"))
-        p.insert("enableDither", RegistryValue::boolean(true));
-    if (!p.contains("DisplayProductName") && !display.builtIn)
-        p.insert("DisplayProductName", RegistryValue::string(display.name));
+    if (display.registryEntryID == 0)
+        display.registryEntryID = m_nextEntryID++;
+    else
+        m_nextEntryID = std::max(m_nextEntryID, display.registryEntryID + 1);
+    addFramebufferProperties(display);
 }
 
 void SimulatedMac::addDisplay(SimDisplay display)
@@ -240,7 +239,7 @@ ServiceHandle SimulatedMac::addRegistryService(const QString &className, const Q
 {
     QMutexLocker lock(&m_mutex);
     const ServiceHandle handle = m_nextService++;
-    m_otherServices.push_back({handle, className, entryName, properties});
+    m_otherServices.push_back({handle, m_nextEntryID++, className, entryName, properties});
     return handle;
 }
 

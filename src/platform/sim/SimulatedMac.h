@@ -58,6 +58,7 @@ struct SimDisplay {
     // The framebuffer service ("IOMobileFramebufferAP"), when the display has one.
     bool hasFramebuffer = true;
     ServiceHandle service = 0;
+    quint64 registryEntryID = 0; // given when missing; a new entry gets a new one
     QString entryName;
     QMap<QString, RegistryValue> framebufferProperties;
 
@@ -156,6 +157,7 @@ private:
 
     struct RegistryService {
         ServiceHandle handle;
+        quint64 entryID;
         QString className;
         QString entryName;
         QMap<QString, RegistryValue> properties;
@@ -170,6 +172,7 @@ private:
     DisplayId m_main = 0;
     QList<RegistryService> m_otherServices;
     ServiceHandle m_nextService = 0x1001;
+    quint64 m_nextEntryID = 0x100000a21;
     QHash<ServiceHandle, QHash<QString, ResultCode>> m_writeFailures;
     QHash<ServiceHandle, bool> m_unreadableNames;
     bool m_matchingFails = false;

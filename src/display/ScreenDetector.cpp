@@ -1,0 +1,79 @@
+#include "display/ScreenDetector.h"
+
+#include "display/DisplayEngine.h"
+#include "display/IORegistryPropertyHelper.h"
+#include "display/ProtectionSettings.h"
+#include "platform/Displays.h"
+#include "platform/Platform.h"
+#include "runtime/UserDefaults.h"
+
+#include <QPointer>
+
+namespace qv {
+
+ScreenDetector::ScreenDetector(DisplayEngine &engine, QObject *parent) : QObject(parent), m_engine(engine) {}
+
+ScreenDetector::~ScreenDetector()
+{
+    m_debounceTimer.cancel();
+    if (m_callbackToken != 0) {
+        if (Displays *displays = platform().displays)
+            displays->removeReconfigurationCallback(m_callbackToken);
+    }
+}
+
+void ScreenDetector::registerForReconfiguration()
+{
+    if (m_callbackToken != 0)
+        return;
+    m_callbackToken = platform().displays->registerReconfigurationCallback(
+        [this](DisplayId display, quint32 flags) { displayReconfigurationCallback(display, flags, this); });
+}
+
+void ScreenDetector::displayReconfigurationCallback(DisplayId display, quint32 flags, ScreenDetector *detector)
+{
+    Q_UNUSED(display);
+    if (!detector)
+        return;
+    detector->handleReconfiguration(flags);
+}
+
+void ScreenDetector::handleReconfiguration(quint32 flags)
+{
+    if ((flags & kReconfigurationMask) == 0)
+        return;
+    postToMainThread([guard = QPointer<ScreenDetector>(this)] {
+        if (guard)
+            guard->scheduleReapply();
+    });
+}
+
+void ScreenDetector::scheduleReapply()
+{
+    m_debounceTimer.cancel();
+    m_debounceTimer = scheduler().after(kDebounceMs, this, [this] { reapplyAllSettings(); });
+}
+
+void ScreenDetector::reapplyAllSettings()
+{
+    using namespace protection;
+    UserDefaults &defaults = UserDefaults::standard();
+
+    const bool disableDithering = defaults.boolValue(kDisableDithering).value_or(kDefaultDisableDithering);
+    m_engine.setDither(!disableDithering, DisplayEngine::Target::all());
+
+    const bool disableUniformity = defaults.boolValue(kDisableUniformity2D).value_or(kDefaultDisableUniformity2D);
+    m_engine.applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(!disableUniformity)}},
+                             DisplayEngine::Target::builtIn());
+
+    m_engine.refreshDisplays();
+
+    scheduler().post(this, [this] {
+        ++m_displayChangeCount;
+        emit displayChangeCountChanged();
+    });
+
+    m_debounceTimer.cancel();
+}
+
+} // namespace qv
