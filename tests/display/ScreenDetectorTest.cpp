@@ -1,0 +1,126 @@
+#include "DisplayTestSupport.h"
+
+#include "display/ScreenDetector.h"
+#include "runtime/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+using namespace qv;
+using namespace qv::test;
+
+class ScreenDetectorTest : public DisplayTest {
+protected:
+    void SetUp() override
+    {
+        DisplayTest::SetUp();
+        detector = std::make_unique<ScreenDetector>(DisplayEngine::shared());
+        detector->registerForReconfiguration();
+        runPending();
+    }
+    void TearDown() override
+    {
+        detector.reset();
+        DisplayTest::TearDown();
+    }
+    // A reconfiguration event as the system sends it, delivered to the main thread.
+    void event(quint32 flags, DisplayId display = 2)
+    {
+        mac->fireReconfiguration(display, flags);
+        deliverQueued();
+    }
+    int reapplies()
+    {
+        runPending();
+        return detector->displayChangeCount();
+    }
+
+    std::unique_ptr<ScreenDetector> detector;
+};
+
+TEST_F(ScreenDetectorTest, ABurstOfEventsGivesOneReapplyAfterTheLast)
+{
+    event(kDisplayAddFlag | kDisplayEnabledFlag);
+    advance(500);
+    event(kDisplaySetModeFlag);
+    advance(500);
+    event(kDisplayDesktopShapeChangedFlag);
+    advance(1499);
+    EXPECT_EQ(reapplies(), 0);
+    advance(1);
+    EXPECT_EQ(reapplies(), 1);
+    advance(10000);
+    EXPECT_EQ(reapplies(), 1);
+}
+
+TEST_F(ScreenDetectorTest, OnlyConfigurationChangesTrigger)
+{
+    for (quint32 flags : {quint32(kDisplayBeginConfigurationFlag), quint32(kDisplayMovedFlag),
+                          quint32(kDisplaySetMainFlag), quint32(kDisplayMovedFlag | kDisplaySetMainFlag)}) {
+        event(flags);
+        EXPECT_FALSE(detector->isReapplyPending()) << flags;
+    }
+    for (quint32 flags : {0x8u, 0x10u, 0x20u, 0x100u, 0x200u, 0x400u, 0x800u, 0x1000u}) {
+        event(flags | kDisplayBeginConfigurationFlag);
+        EXPECT_TRUE(detector->isReapplyPending()) << flags;
+    }
+    advance(1500);
+    EXPECT_EQ(reapplies(), 1);
+}
+
+TEST_F(ScreenDetectorTest, EventsFromAnotherThreadAreForwardedToTheMainThread)
+{
+    std::thread other([this] { mac->fireReconfiguration(2, kDisplayRemoveFlag); });
+    other.join();
+    EXPECT_FALSE(detector->isReapplyPending()); // not before the main thread takes it
+    deliverQueued();
+    EXPECT_TRUE(detector->isReapplyPending());
+    advance(1500);
+    EXPECT_EQ(reapplies(), 1);
+}
+
+TEST_F(ScreenDetectorTest, ACallbackWithoutADetectorIsIgnored)
+{
+    ScreenDetector::displayReconfigurationCallback(2, kDisplayAddFlag, nullptr);
+    deliverQueued();
+    advance(2000);
+    EXPECT_EQ(reapplies(), 0);
+}
+
+TEST_F(ScreenDetectorTest, ReapplyWritesTheStoredSwitchesToTheNewDisplaySet)
+{
+    // A new framebuffer arrives with the system's defaults.
+    addExternal(3, "LG HDR 4K");
+    deliverQueued();
+    advance(1500);
+    EXPECT_EQ(reapplies(), 1);
+    // Nothing stored: dithering off everywhere, uniformity left on.
+    EXPECT_FALSE(ditherOn(1));
+    EXPECT_FALSE(ditherOn(3));
+    EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(true));
+    EXPECT_FALSE(fb(3, "uniformity2D").isBool()); // not a built-in framebuffer
+
+    defaults->setBool("disableDithering", false);
+    defaults->setBool("disableUniformity2D", true);
+    event(kDisplaySetModeFlag);
+    advance(1500);
+    EXPECT_EQ(reapplies(), 2);
+    EXPECT_TRUE(ditherOn(1));
+    EXPECT_TRUE(ditherOn(3));
+    EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(false));
+    EXPECT_FALSE(fb(2, "uniformity2D").isBool());
+    // The list is refreshed with the new display set.
+    EXPECT_EQ(DisplayEngine::shared().connectedDisplays().size(), 3);
+}
+
+TEST_F(ScreenDetectorTest, ReapplyGoesOnAfterAFailedWrite)
+{
+    mac->failRegistryWrite(serviceOf(1), "enableDither", int(0xe00002e2));
+    defaults->setBool("disableUniformity2D", true);
+    detector->reapplyAllSettings();
+    EXPECT_FALSE(ditherOn(2));
+    EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(false));
+    EXPECT_EQ(reapplies(), 1);
+}
