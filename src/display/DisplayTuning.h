@@ -1,0 +1,315 @@
+#pragma once
+
+#include "display/DisplayTuningSnapshot.h"
+#include "display/DisplayTuningTarget.h"
+#include "display/SidecarComfortOverlayManager.h"
+#include "display/TuningValues.h"
+#include "platform/Types.h"
+#include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace qv {
+
+// Software display tuning: the values the tuning sliders and switches edit, the stored
+// value set for all displays and one per display, and the transfer formula every active
+// display gets from them.
+//
+// The ten editor values (brightness ... redModeIntensity) are the live copy of the set
+// being edited: the all-displays set while no display is selected, else the selected
+// display's set. Every assignment of an editor value, through its setter, runs that
+// value's change handler: the set being edited is updated, the 250 ms debounced save
+// restarts and every display is recomputed (apply()). Code that assigns several values
+// in a row wraps them in a batch so that apply() runs once at the end:
+//
+//     tuning.beginBatch();
+//     tuning.setBrightness(0.8);
+//     tuning.setWarmth(0.3);
+//     tuning.endBatch();          // one apply(), when any handler asked for it
+//
+// or tuning.batch([&] { ... }). Batches do not nest.
+class DisplayTuning : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double brightness READ brightness WRITE setBrightness NOTIFY brightnessChanged)
+    Q_PROPERTY(double warmth READ warmth WRITE setWarmth NOTIFY warmthChanged)
+    Q_PROPERTY(double contrastReduction READ contrastReduction WRITE setContrastReduction NOTIFY contrastReductionChanged)
+    Q_PROPERTY(double softWhite READ softWhite WRITE setSoftWhite NOTIFY softWhiteChanged)
+    Q_PROPERTY(double highlightCompression READ highlightCompression WRITE setHighlightCompression NOTIFY highlightCompressionChanged)
+    Q_PROPERTY(bool bloomGuardEnabled READ bloomGuardEnabled WRITE setBloomGuardEnabled NOTIFY bloomGuardEnabledChanged)
+    Q_PROPERTY(bool enabled READ enabled WRITE setEnabled NOTIFY enabledChanged)
+    Q_PROPERTY(bool nightModeEnabled READ nightModeEnabled WRITE setNightModeEnabled NOTIFY nightModeEnabledChanged)
+    Q_PROPERTY(bool noBlueModeEnabled READ noBlueModeEnabled WRITE setNoBlueModeEnabled NOTIFY noBlueModeEnabledChanged)
+    Q_PROPERTY(double redModeIntensity READ redModeIntensity WRITE setRedModeIntensity NOTIFY redModeIntensityChanged)
+    Q_PROPERTY(QString selectedTargetId READ selectedTargetId NOTIFY selectedDisplayIDChanged)
+    Q_PROPERTY(QString selectedTargetName READ selectedTargetName NOTIFY selectedDisplayIDChanged)
+    Q_PROPERTY(bool circadianScheduleEnabled READ circadianScheduleEnabled WRITE setCircadianScheduleEnabled NOTIFY circadianScheduleEnabledChanged)
+    Q_PROPERTY(bool ambientAwareComfortEnabled READ ambientAwareComfortEnabled WRITE setAmbientAwareComfortEnabled NOTIFY ambientAwareComfortEnabledChanged)
+    Q_PROPERTY(bool sidecarOverlayEnabled READ sidecarOverlayEnabled WRITE setSidecarOverlayEnabled NOTIFY sidecarOverlayEnabledChanged)
+    Q_PROPERTY(QVariant ambientLightLux READ ambientLightLuxVariant NOTIFY ambientLightLuxChanged)
+    Q_PROPERTY(QString ambientLightStatus READ ambientLightStatus NOTIFY ambientLightStatusChanged)
+    Q_PROPERTY(double ambientComfortLevel READ ambientComfortLevel NOTIFY ambientComfortLevelChanged)
+    Q_PROPERTY(bool bloomGuardAutoActive READ bloomGuardAutoActive NOTIFY bloomGuardAutoActiveChanged)
+    Q_PROPERTY(double noBlueIntensity READ noBlueIntensity WRITE setNoBlueIntensity NOTIFY noBlueIntensityChanged)
+
+public:
+    // One phase of the circadian schedule: the values a circadian transition moves to.
+    struct CircadianTarget {
+        QString label;
+        double brightness = 1.0;
+        double warmth = 0;
+        double contrast = 0;
+        double softWhite = 0;
+        double highlightCompression = 0;
+        bool noBlue = false;
+        bool operator==(const CircadianTarget &) const = default;
+    };
+
+    // What the formula derives from one value set before it builds the channels.
+    struct Adjusted {
+        double b = 1, w = 0, c = 0, s = 0, h = 0; // clamped inputs
+        double amb = 0;                           // ambient comfort amount
+        double r = 0;                             // red-mode amount
+        double score = 0;                         // bloom-risk score
+        bool autoActive = false;                  // automatic bloom guard engaged
+        double guard = 0;                         // bloom guard amount g
+        double b2 = 1, w2 = 0, s2 = 0, h2 = 0;    // after ambient and guard
+    };
+
+    static constexpr const char *selectedDisplayIDKey = "tuning.selectedDisplayID";
+    static constexpr const char *perDisplayValuesKey = "tuning.perDisplayValues";
+    // Where a per-display map that could not be read in full is kept before a save drops it.
+    static constexpr const char *unreadablePerDisplayValuesKey = "tuning.perDisplayValues.unreadable";
+    static constexpr qint64 persistenceDelayMs = 250;
+    static constexpr int transitionStepCount = 48;
+    static constexpr qint64 transitionStepMs = 18;
+
+    static DisplayTuning &shared();
+
+    DisplayTuning();
+    ~DisplayTuning() override;
+
+    // ---- editor values (setters run the change handlers on every assignment) ----
+    double brightness() const { return m_brightness; }
+    double warmth() const { return m_warmth; }
+    double contrastReduction() const { return m_contrastReduction; }
+    double softWhite() const { return m_softWhite; }
+    double highlightCompression() const { return m_highlightCompression; }
+    bool bloomGuardEnabled() const { return m_bloomGuardEnabled; }
+    bool enabled() const { return m_enabled; }
+    bool nightModeEnabled() const { return m_nightModeEnabled; }
+    bool noBlueModeEnabled() const { return m_noBlueModeEnabled; }
+    double redModeIntensity() const { return m_redModeIntensity; }
+
+    void setBrightness(double value);
+    void setWarmth(double value);
+    void setContrastReduction(double value);
+    void setSoftWhite(double value);
+    void setHighlightCompression(double value);
+    void setBloomGuardEnabled(bool value);
+    void setEnabled(bool value);
+    void setNightModeEnabled(bool value);
+    void setNoBlueModeEnabled(bool value);
+    void setRedModeIntensity(double value);
+
+    // ---- target being edited ----
+    std::optional<DisplayId> selectedDisplayID() const { return m_selectedDisplayID; }
+    QString selectedTargetId() const;
+    // The picker's label for the selection; "All displays" when no target matches.
+    QString selectedTargetName() const;
+    // "All displays" first, then one entry per display identity; built on every read.
+    QList<DisplayTuningTarget> availableTargets() const;
+    Q_INVOKABLE QVariantList availableTargetList() const;
+    Q_INVOKABLE void selectTarget(const QString &id);
+
+    // ---- circadian schedule and ambient light ----
+    bool circadianScheduleEnabled() const { return m_circadianScheduleEnabled; }
+    void setCircadianScheduleEnabled(bool value);
+    bool ambientAwareComfortEnabled() const { return m_ambientAwareComfortEnabled; }
+    void setAmbientAwareComfortEnabled(bool value);
+    std::optional<double> ambientLightLux() const { return m_ambientLightLux; }
+    void setAmbientLightLux(std::optional<double> lux);
+    QString ambientLightStatus() const { return m_ambientLightStatus; }
+    void setAmbientLightStatus(const QString &status);
+    double ambientComfortLevel() const { return m_ambientComfortLevel; }
+    void setAmbientComfortLevel(double level);
+    // The phase of the day for a date (by its hour in the current time zone).
+    static CircadianTarget circadianTarget(const QDateTime &date);
+    // Switches tuning on and moves the editor values to the target in 48 eased steps
+    // 18 ms apart, switching the red mode at the start. A new call, setNoBlueIntensity()
+    // and resetAll() cancel a running transition.
+    void applyCircadianTarget(const CircadianTarget &target);
+    bool isAnimatingNoBlueTransition() const { return m_isAnimatingNoBlueTransition; }
+    bool isNoBlueTransitionRunning() const { return m_noBlueTransitionTask.isActive(); }
+
+    // ---- Sidecar overlay ----
+    bool sidecarOverlayEnabled() const { return m_sidecarOverlayEnabled; }
+    void setSidecarOverlayEnabled(bool value);
+    // Any display of the cached identity list is a Sidecar display.
+    bool hasSidecarDisplay() const;
+
+    bool bloomGuardAutoActive() const { return m_bloomGuardAutoActive; }
+    double noBlueIntensity() const { return m_noBlueIntensity; }
+    // The tuning panel's no-blue level: above 0.01 switches no-blue mode and tuning on at
+    // that level, else switches no-blue mode off.
+    void setNoBlueIntensity(double level);
+
+    // ---- the stored sets ----
+    TuningValues currentEditorValues() const;
+    void loadEditorValues(const TuningValues &values);
+    const TuningValues &globalValues() const { return m_globalValues; }
+    const QHash<DisplayId, TuningValues> &displayValues() const { return m_displayValues; }
+
+    // ---- change handling and batching ----
+    void valuesDidChange();
+    void bloomGuardEnabledDidChange();
+    void noBlueModeEnabledDidChange();
+    void redModeIntensityDidChange();
+    void beginBatch();
+    void endBatch();
+    template <typename F>
+    void batch(F &&assignments)
+    {
+        beginBatch();
+        assignments();
+        endBatch();
+    }
+    bool isBatchingApply() const { return m_isBatchingApply; }
+    bool needsApplyAfterBatch() const { return m_needsApplyAfterBatch; }
+
+    // ---- the formula ----
+    // Recomputes every active display.
+    Q_INVOKABLE void apply();
+    QList<DisplayId> activeDisplayIDs() const;
+    void applyTransferFormula(const TuningValues &values, DisplayId displayID);
+    void resetTransferFormula(DisplayId displayID);
+    void updateSidecarOverlay(const TuningValues &values);
+    bool isMiniLEDDisplay(DisplayId displayID) const;
+    // The pure computation, for one value set: ambient is the ambient comfort amount
+    // (0 when off), forcedGuard the editor's bloom-guard switch, miniLED the panel class.
+    static Adjusted adjust(const TuningValues &values, double ambient, bool forcedGuard, bool miniLED);
+    static TransferFormula formula(const TuningValues &values, double ambient, bool forcedGuard, bool miniLED,
+                                   bool *autoActive = nullptr);
+    static SidecarComfortOverlayState overlayState(const TuningValues &values, double ambient, bool forcedGuard,
+                                                   bool anySidecar, bool overlayEnabled);
+
+    // ---- snapshot and reset ----
+    // The stored all-displays values; does not create the shared instance.
+    static DisplayTuningSnapshot savedSnapshot();
+    void applySnapshot(const DisplayTuningSnapshot &snapshot);
+    Q_INVOKABLE void resetAll();
+
+    // ---- persistence ----
+    void schedulePersistence();
+    void persistNow();
+    static void saveGlobalValues(const TuningValues &values);
+    void savePerDisplayValues();
+    // Reads "tuning.perDisplayValues" entry by entry; what cannot be read is skipped and
+    // logged, and the original data is kept for the next save.
+    QHash<DisplayId, TuningValues> loadPerDisplayValues();
+    static std::optional<DisplayId> savedSelectedDisplayID();
+    bool isPersistencePending() const { return m_persistenceTask.isActive(); }
+
+public slots:
+    // The application is about to quit: save now, hide the Sidecar overlays and give the
+    // displays back their system colour settings.
+    void handleAppWillTerminate();
+    // The system time zone changed: re-apply the circadian phase when the schedule is on.
+    void handleTimeZoneChanged();
+
+signals:
+    void brightnessChanged();
+    void warmthChanged();
+    void contrastReductionChanged();
+    void softWhiteChanged();
+    void highlightCompressionChanged();
+    void bloomGuardEnabledChanged();
+    void enabledChanged();
+    void nightModeEnabledChanged();
+    void noBlueModeEnabledChanged();
+    void redModeIntensityChanged();
+    void selectedDisplayIDChanged();
+    void circadianScheduleEnabledChanged();
+    void ambientAwareComfortEnabledChanged();
+    void sidecarOverlayEnabledChanged();
+    void ambientLightLuxChanged();
+    void ambientLightStatusChanged();
+    void ambientComfortLevelChanged();
+    void bloomGuardAutoActiveChanged();
+    void noBlueIntensityChanged();
+
+private:
+    void storeEditorValues();
+    void applyOrMark();
+    void setSelectedDisplayID(std::optional<DisplayId> id);
+    void setBloomGuardAutoActive(bool value);
+    void setNoBlueIntensityValue(double value);
+    void applyNoBlueLevel(double level);
+    void cancelNoBlueTransition();
+    void runTransitionStep(int step);
+    void settleTransition();
+    void fallBackToAllDisplays();
+    QVariant ambientLightLuxVariant() const;
+
+    // Circadian schedule and ambient light (timers and the sensor).
+    void circadianScheduleEnabledDidChange();
+    void ambientAwareComfortEnabledDidChange();
+    void startCircadianTimer();
+    void startAmbientTimer();
+    void refreshAmbientLight();
+
+    Logger m_log{"DisplayTuning"};
+
+    double m_brightness = 1.0;
+    double m_warmth = 0;
+    double m_contrastReduction = 0;
+    double m_softWhite = 0;
+    double m_highlightCompression = 0;
+    bool m_bloomGuardEnabled = false;
+    bool m_enabled = false;
+    bool m_nightModeEnabled = false;
+    bool m_noBlueModeEnabled = false;
+    double m_redModeIntensity = 1.0;
+    std::optional<DisplayId> m_selectedDisplayID;
+    bool m_circadianScheduleEnabled = false;
+    bool m_ambientAwareComfortEnabled = false;
+    bool m_sidecarOverlayEnabled = true;
+    std::optional<double> m_ambientLightLux;
+    QString m_ambientLightStatus = QStringLiteral("Manual");
+    double m_ambientComfortLevel = 0;
+    bool m_bloomGuardAutoActive = false;
+
+    double m_noBlueIntensity = 0;
+    TaskHandle m_noBlueTransitionTask;
+    bool m_isAnimatingNoBlueTransition = false;
+    bool m_isBatchingApply = false;
+    bool m_needsApplyAfterBatch = false;
+    bool m_isLoadingEditorValues = false;
+    TuningValues m_globalValues;
+    QHash<DisplayId, TuningValues> m_displayValues;
+    TaskHandle m_persistenceTask;
+    TaskHandle m_circadianTimer;
+    TaskHandle m_ambientTimer;
+
+    // The running transition: where it started and where it goes.
+    struct Transition {
+        CircadianTarget target;
+        double brightness = 1, warmth = 0, contrast = 0, softWhite = 0, highlight = 0;
+        double noBlueStart = 0, noBlueEnd = 0;
+    };
+    Transition m_transition;
+
+    // Raw "tuning.perDisplayValues" data that could not be read in full; kept under
+    // unreadablePerDisplayValuesKey before the first save that would drop it.
+    std::optional<QByteArray> m_unreadablePerDisplayData;
+};
+
+} // namespace qv

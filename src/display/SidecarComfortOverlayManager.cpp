@@ -1,0 +1,88 @@
+#include "display/SidecarComfortOverlayManager.h"
+
+#include "display/DisplayIdentity.h"
+#include "platform/Platform.h"
+#include "platform/Screens.h"
+#include "runtime/Shared.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QSet>
+
+namespace qv {
+
+SidecarComfortOverlayManager &SidecarComfortOverlayManager::shared()
+{
+    return sharedInstance<SidecarComfortOverlayManager>();
+}
+
+SidecarComfortOverlayManager::SidecarComfortOverlayManager()
+    // Created after the application object exists: a running application may show panels
+    // at once; before it, states wait for handleApplicationReady().
+    : m_applicationReady(QCoreApplication::instance() != nullptr && !QCoreApplication::closingDown())
+{
+}
+
+SidecarComfortOverlayManager::~SidecarComfortOverlayManager() = default;
+
+void SidecarComfortOverlayManager::handleApplicationReady()
+{
+    m_applicationReady = true;
+    if (m_latestState)
+        apply(*m_latestState);
+}
+
+QList<DisplayId> SidecarComfortOverlayManager::sidecarDisplayIDs()
+{
+    QHash<DisplayId, DisplayIdentity> byID;
+    for (const DisplayIdentity &identity : DisplayIdentityProvider::shared().identities(false)) {
+        if (identity.cgDisplayID)
+            byID.insert(*identity.cgDisplayID, identity);
+    }
+    QList<DisplayId> result;
+    for (const ScreenInfo &screen : platform().screens->screens()) {
+        if (!screen.displayNumber)
+            continue;
+        const auto it = byID.constFind(*screen.displayNumber);
+        if (it == byID.constEnd())
+            continue;
+        const bool sidecar = it->kind == DisplayIdentity::Kind::sidecar
+                             || it->name.contains(QLatin1String("iPad"), Qt::CaseInsensitive)
+                             || it->name.contains(QLatin1String("Sidecar"), Qt::CaseInsensitive);
+        if (sidecar)
+            result << *screen.displayNumber;
+    }
+    return result;
+}
+
+void SidecarComfortOverlayManager::apply(const SidecarComfortOverlayState &state)
+{
+    if (!state.enabled) {
+        m_panels.clear();
+        return;
+    }
+    const QList<DisplayId> sidecars = sidecarDisplayIDs();
+    const QSet<DisplayId> present(sidecars.begin(), sidecars.end());
+    for (auto it = m_panels.begin(); it != m_panels.end();) {
+        if (present.contains(it.key()))
+            ++it;
+        else
+            it = m_panels.erase(it);
+    }
+    if (sidecars.isEmpty()) {
+        hideAll();
+        return;
+    }
+    for (const DisplayId id : sidecars) {
+        if (!m_panels.contains(id))
+            m_log.info("Created Sidecar overlay for display %u", id);
+        m_panels.insert(id, state);
+    }
+}
+
+void SidecarComfortOverlayManager::hideAll()
+{
+    m_panels.clear();
+}
+
+} // namespace qv
