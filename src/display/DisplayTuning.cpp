@@ -89,14 +89,17 @@ DisplayTuning::DisplayTuning()
     m_globalValues = currentEditorValues();
 
     if (const auto selected = savedSelectedDisplayID()) {
-        setSelectedDisplayID(selected);
-        if (!m_displayValues.contains(*selected))
-            m_displayValues.insert(*selected, m_globalValues);
-        loadEditorValues(m_displayValues.value(*selected));
-        // A display that is no longer connected is not edited: the picker could not show it.
+        // A display that is no longer connected is not edited: the picker cannot show it.
         const QList<DisplayId> active = activeDisplayIDs();
-        if (!active.isEmpty() && !active.contains(*selected))
-            fallBackToAllDisplays();
+        if (!active.isEmpty() && !active.contains(*selected)) {
+            m_log.info("Display %u is no longer connected; tuning all displays", *selected);
+            defaults.remove(key(selectedDisplayIDKey));
+        } else {
+            setSelectedDisplayID(selected);
+            if (!m_displayValues.contains(*selected))
+                m_displayValues.insert(*selected, m_globalValues);
+            loadEditorValues(m_displayValues.value(*selected));
+        }
     }
 
     if (m_circadianScheduleEnabled) {

@@ -38,7 +38,8 @@ void DisplayTuning::apply()
     const QList<DisplayId> displays = activeDisplayIDs();
 
     // The picker cannot show a display that is gone, so edits must not keep going to it.
-    if (m_selectedDisplayID && !displays.isEmpty() && !displays.contains(*m_selectedDisplayID))
+    if (m_selectedDisplayID && !m_isLoadingEditorValues && !displays.isEmpty()
+        && !displays.contains(*m_selectedDisplayID))
         fallBackToAllDisplays();
 
     const auto chosenSet = [this](DisplayId id) -> const TuningValues & {

@@ -1,0 +1,535 @@
+#include "display/DisplayTuning.h"
+#include "runtime/Json.h"
+#include "support/TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+using test::QvTest;
+
+constexpr DisplayId kBuiltIn = 1;
+constexpr DisplayId kExternal = 2;
+
+class DisplayTuningTest : public QvTest {
+protected:
+    DisplayTuning &tuning() { return DisplayTuning::shared(); }
+
+    // Counts the writes of one stored key.
+    int writesOf(const QString &key, const std::function<void()> &during)
+    {
+        int writes = 0;
+        auto c = QObject::connect(defaults.get(), &UserDefaults::valueChanged,
+                                  [&](const QString &k) { writes += k == key; });
+        during();
+        QObject::disconnect(c);
+        return writes;
+    }
+
+    QJsonObject storedPerDisplayMap()
+    {
+        const auto data = defaults->dataValue(DisplayTuning::perDisplayValuesKey);
+        return data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
+    }
+};
+
+// ---- construction and persistence ----
+
+TEST_F(DisplayTuningTest, LoadsStoredValuesWithTheirLimits)
+{
+    struct Case {
+        const char *name;
+        QVariantMap stored;
+        double brightness, warmth, redModeIntensity;
+        bool sidecarOverlay;
+    };
+    const Case cases[] = {
+        {"empty", {}, 1.0, 0, 1.0, true},
+        {"low brightness", {{"tuning.brightness", 0.05}}, 0.1, 0, 1.0, true},
+        {"warmth and red beyond range",
+         {{"tuning.warmth", 2.0}, {"tuning.redModeIntensity", 1.7}, {"tuning.sidecarOverlay", false}},
+         1.0, 1.4, 1.0, false},
+        {"in range", {{"tuning.brightness", 0.7}, {"tuning.warmth", 0.3}, {"tuning.redModeIntensity", 0.4}}, 0.7, 0.3,
+         0.4, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &k : defaults->storedKeys())
+            defaults->remove(k);
+        for (auto it = c.stored.begin(); it != c.stored.end(); ++it)
+            defaults->set(it.key(), it.value());
+        restart();
+        EXPECT_DOUBLE_EQ(tuning().brightness(), c.brightness);
+        EXPECT_DOUBLE_EQ(tuning().warmth(), c.warmth);
+        EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), c.redModeIntensity);
+        EXPECT_EQ(tuning().sidecarOverlayEnabled(), c.sidecarOverlay);
+        EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
+    }
+}
+
+TEST_F(DisplayTuningTest, ConstructionWithTuningOffRestoresAndWithTuningOnApplies)
+{
+    const int restores = mac->restoreCallCount();
+    tuning();
+    EXPECT_GT(mac->restoreCallCount(), restores);
+    EXPECT_FALSE(mac->formula(kExternal));
+
+    defaults->setBool("tuning.enabled", true);
+    defaults->setDouble("tuning.brightness", 0.6);
+    restart();
+    tuning();
+    ASSERT_TRUE(mac->formula(kExternal));
+    EXPECT_FLOAT_EQ(mac->formula(kExternal)->blueMax, 0.6f);
+}
+
+TEST_F(DisplayTuningTest, StoredSwitchesTurnTuningOnOnTheWayButStoredEnabledWins)
+{
+    defaults->setBool("tuning.bloomGuard", true);
+    defaults->setBool("tuning.noBlueMode", true);
+    defaults->setDouble("tuning.redModeIntensity", 0.6);
+    defaults->setBool("tuning.enabled", false);
+    tuning();
+    EXPECT_TRUE(tuning().bloomGuardEnabled());
+    EXPECT_TRUE(tuning().noBlueModeEnabled());
+    EXPECT_FALSE(tuning().enabled());
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0.6);
+}
+
+TEST_F(DisplayTuningTest, TenChangesSaveOnceAfterTheLast)
+{
+    tuning();
+    advance(1000); // the construction's own save
+    const int writes = writesOf("tuning.brightness", [&] {
+        for (int i = 1; i <= 10; ++i) {
+            tuning().setBrightness(1.0 - i * 0.05);
+            advance(100);
+            EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.brightness"), 1.0) << i;
+        }
+        advance(149);
+        EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.brightness"), 1.0);
+        advance(1);
+    });
+    EXPECT_EQ(writes, 1);
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.brightness"), 0.5);
+}
+
+TEST_F(DisplayTuningTest, TerminatingInsideTheWaitStillSaves)
+{
+    tuning();
+    advance(1000);
+    tuning().setWarmth(0.7);
+    advance(100);
+    EXPECT_TRUE(tuning().isPersistencePending());
+    tuning().handleAppWillTerminate();
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.warmth"), 0.7);
+    EXPECT_FALSE(tuning().isPersistencePending());
+    EXPECT_FALSE(mac->formula(kBuiltIn)); // colour settings restored
+    reloadDefaults();
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.warmth"), 0.7);
+}
+
+TEST_F(DisplayTuningTest, SelectedDisplayChangesOnlyItsOwnEntry)
+{
+    tuning().setWarmth(0.2);
+    advance(300);
+    tuning().selectTarget("2");
+    // Picked for the first time: the entry is a copy of the global values, saved at once.
+    ASSERT_TRUE(storedPerDisplayMap().contains("2"));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.2);
+    EXPECT_EQ(defaults->integerValue("tuning.selectedDisplayID"), 2);
+
+    tuning().setWarmth(0.9);
+    advance(300);
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.warmth"), 0.2);
+    EXPECT_DOUBLE_EQ(storedPerDisplayMap()["2"].toObject()["warmth"].toDouble(), 0.9);
+    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.2);
+
+    // A restart comes back to the same target and values.
+    restart();
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(2));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.9);
+    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.2);
+}
+
+TEST_F(DisplayTuningTest, StoredSelectionWithoutEntryGetsACopyOfTheGlobalValues)
+{
+    defaults->setDouble("tuning.warmth", 0.5);
+    defaults->setInteger("tuning.selectedDisplayID", 1);
+    tuning();
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(1));
+    ASSERT_TRUE(tuning().displayValues().contains(1));
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(1).warmth, 0.5);
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.5);
+}
+
+TEST_F(DisplayTuningTest, SavedSelectionOutOfRangeMeansAllDisplays)
+{
+    for (const qint64 stored : {qint64(0), qint64(-4), qint64(0x1'0000'0000)}) {
+        defaults->setInteger("tuning.selectedDisplayID", stored);
+        EXPECT_FALSE(DisplayTuning::savedSelectedDisplayID()) << stored;
+    }
+}
+
+TEST_F(DisplayTuningTest, PerDisplayMapIsReadEntryByEntry)
+{
+    TuningValues good;
+    good.warmth = 0.4;
+    good.enabled = true;
+    QJsonObject missingMember = good.toJson();
+    missingMember.remove("softWhite");
+    QJsonObject mistyped = good.toJson();
+    mistyped["enabled"] = 1;
+    const QJsonObject map{{"2", good.toJson()}, {"5", missingMember}, {"6", mistyped}, {"screen", good.toJson()}};
+    const QByteArray blob = json::encodeCompact(map);
+    defaults->setData(DisplayTuning::perDisplayValuesKey, blob);
+
+    tuning();
+    EXPECT_EQ(tuning().displayValues().keys(), QList<DisplayId>{2});
+    EXPECT_EQ(tuning().displayValues().value(2), good);
+    EXPECT_TRUE(logs->contains("DisplayTuning", "Skipped unreadable tuning values for display 5"));
+    EXPECT_TRUE(logs->contains("DisplayTuning", "Skipped unreadable tuning values for display screen"));
+
+    // The first save keeps the original data aside before it writes the readable part.
+    advance(300);
+    EXPECT_EQ(defaults->dataValue(DisplayTuning::unreadablePerDisplayValuesKey), blob);
+    EXPECT_EQ(storedPerDisplayMap().keys(), QStringList{"2"});
+}
+
+TEST_F(DisplayTuningTest, UnreadablePerDisplayDataIsKeptAside)
+{
+    struct Case {
+        const char *name;
+        QVariant stored;
+    };
+    const Case cases[] = {
+        {"not JSON", QByteArray("{\"2\": {\"brightness\": ")},
+        {"an array", QByteArray("[1,2]")},
+        {"not data", QVariant(QStringLiteral("hello"))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults->remove(DisplayTuning::unreadablePerDisplayValuesKey);
+        defaults->set(DisplayTuning::perDisplayValuesKey, c.stored);
+        restart();
+        EXPECT_TRUE(tuning().displayValues().isEmpty());
+        EXPECT_TRUE(logs->containsPart("DisplayTuning", "Could not read tuning.perDisplayValues"));
+        tuning().persistNow();
+        EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
+        EXPECT_TRUE(defaults->dataValue(DisplayTuning::unreadablePerDisplayValuesKey));
+        if (c.stored.typeId() == QMetaType::QByteArray) {
+            EXPECT_EQ(defaults->dataValue(DisplayTuning::unreadablePerDisplayValuesKey), c.stored.toByteArray());
+        }
+    }
+}
+
+TEST_F(DisplayTuningTest, ReadableMapRoundTripsAndTheLastEntryRemovesTheKey)
+{
+    tuning().selectTarget("1");
+    tuning().setSoftWhite(0.3);
+    tuning().persistNow();
+    restart();
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(1).softWhite, 0.3);
+    EXPECT_FALSE(defaults->object(DisplayTuning::unreadablePerDisplayValuesKey).isValid());
+
+    tuning().resetAll();
+    EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
+    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+}
+
+// ---- batching and the no-blue handlers ----
+
+TEST_F(DisplayTuningTest, ABatchAppliesOnce)
+{
+    tuning().setEnabled(true);
+    const int before = mac->formulaCallCount();
+    tuning().batch([&] {
+        tuning().setBrightness(0.9);
+        tuning().setWarmth(0.3);
+        tuning().setContrastReduction(0.1);
+        tuning().setSoftWhite(0.2);
+        tuning().setHighlightCompression(0.2);
+        tuning().setNightModeEnabled(true);
+        tuning().setRedModeIntensity(0.5);
+        tuning().setNoBlueModeEnabled(true);
+        tuning().setBloomGuardEnabled(true);
+        tuning().setEnabled(true);
+    });
+    EXPECT_EQ(mac->formulaCallCount() - before, 2); // one apply: one call per display
+    EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
+
+    const int after = mac->formulaCallCount();
+    tuning().batch([] {});
+    EXPECT_EQ(mac->formulaCallCount(), after);
+}
+
+TEST_F(DisplayTuningTest, RedModeIntensityIsLimitedBeforeItIsStored)
+{
+    tuning().setNoBlueModeEnabled(true);
+    QSignalSpy changes(&tuning(), &DisplayTuning::redModeIntensityChanged);
+    tuning().setRedModeIntensity(1.5);
+    EXPECT_EQ(changes.count(), 2); // the rejected value, then the limited one
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 1.0);
+    EXPECT_DOUBLE_EQ(tuning().globalValues().redModeIntensity, 1.0);
+    tuning().setRedModeIntensity(std::nan(""));
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 0.0);
+}
+
+TEST_F(DisplayTuningTest, NoBlueModeSwitchesTuningOnAndTracksTheIntensity)
+{
+    tuning().setRedModeIntensity(0.7);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0);
+    tuning().setNoBlueModeEnabled(true);
+    EXPECT_TRUE(tuning().enabled());
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0.7);
+    tuning().setRedModeIntensity(0.4);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0.4);
+    tuning().setNoBlueModeEnabled(false);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0);
+    EXPECT_TRUE(tuning().enabled());
+}
+
+TEST_F(DisplayTuningTest, SetNoBlueIntensity)
+{
+    tuning().setNoBlueIntensity(0.6);
+    EXPECT_TRUE(tuning().noBlueModeEnabled());
+    EXPECT_TRUE(tuning().enabled());
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 0.6);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0.6);
+    EXPECT_LT(mac->formula(kExternal)->blueMax, 0.5f);
+
+    tuning().setNoBlueIntensity(0.005);
+    EXPECT_FALSE(tuning().noBlueModeEnabled());
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 1.0);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0);
+    EXPECT_FALSE(tuning().isAnimatingNoBlueTransition());
+}
+
+// ---- the circadian transition ----
+
+DisplayTuning::CircadianTarget noBluePhase()
+{
+    return {QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
+}
+
+DisplayTuning::CircadianTarget daylight()
+{
+    return {QStringLiteral("Daylight"), 0.96, 0.08, 0.02, 0.06, 0.05, false};
+}
+
+TEST_F(DisplayTuningTest, TransitionEasesInFortyEightStepsAndSettles)
+{
+    tuning().batch([&] {
+        tuning().setBrightness(0.96);
+        tuning().setWarmth(0.08);
+    });
+    tuning().applyCircadianTarget(noBluePhase());
+    // Red mode and tuning switch on at the first moment.
+    EXPECT_TRUE(tuning().enabled());
+    EXPECT_TRUE(tuning().noBlueModeEnabled());
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 1.0);
+    EXPECT_TRUE(tuning().isAnimatingNoBlueTransition());
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0); // the transition owns it
+
+    const int before = mac->formulaCallCount();
+    runPending(); // step 1
+    const double t1 = 0.0012839988425925927;
+    EXPECT_DOUBLE_EQ(tuning().brightness(), 0.96 + t1 * (0.40 - 0.96));
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), t1);
+    EXPECT_EQ(mac->formulaCallCount() - before, 2);
+
+    advance(18 * 23); // step 24: half-way
+    EXPECT_NEAR(tuning().brightness(), 0.68, 1e-9);
+    EXPECT_EQ(mac->formulaCallCount() - before, 2 * 24);
+
+    advance(18 * 24); // step 48
+    EXPECT_TRUE(tuning().isAnimatingNoBlueTransition());
+    advance(18); // the settle
+    EXPECT_FALSE(tuning().isAnimatingNoBlueTransition());
+    EXPECT_FALSE(tuning().isNoBlueTransitionRunning());
+    EXPECT_DOUBLE_EQ(tuning().brightness(), 0.40);
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 1.40);
+    EXPECT_DOUBLE_EQ(tuning().contrastReduction(), 0.10);
+    EXPECT_DOUBLE_EQ(tuning().softWhite(), 0.30);
+    EXPECT_DOUBLE_EQ(tuning().highlightCompression(), 0.22);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 1.0);
+    EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
+    EXPECT_EQ(*mac->formula(kExternal),
+              DisplayTuning::formula(tuning().globalValues(), 0, false, false));
+    advance(1000);
+    EXPECT_EQ(mac->formulaCallCount() - before, 2 * 49);
+}
+
+TEST_F(DisplayTuningTest, ReplacingATransitionStartsFromWhereItStoodAndKeepsAnimating)
+{
+    tuning().applyCircadianTarget(noBluePhase());
+    runPending();
+    advance(18 * 23); // half-way
+    const double halfWay = tuning().brightness();
+    tuning().applyCircadianTarget(daylight());
+    EXPECT_TRUE(tuning().isAnimatingNoBlueTransition());
+    EXPECT_FALSE(tuning().noBlueModeEnabled());
+    runPending();
+    // The second transition's first step eases from the half-way values.
+    EXPECT_NEAR(tuning().brightness(), halfWay + 0.0012839988425925927 * (0.96 - halfWay), 1e-12);
+    advance(18 * 5);
+    EXPECT_TRUE(tuning().isAnimatingNoBlueTransition()); // not cleared by the cancelled one
+    advance(2000);
+    EXPECT_DOUBLE_EQ(tuning().brightness(), 0.96);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0);
+    EXPECT_FALSE(tuning().isAnimatingNoBlueTransition());
+}
+
+TEST_F(DisplayTuningTest, CancellingMidWayLeavesTheValuesWhereTheyStood)
+{
+    tuning().applyCircadianTarget(noBluePhase());
+    runPending();
+    advance(18 * 10);
+    const double reached = tuning().brightness();
+    tuning().setNoBlueIntensity(0.3);
+    EXPECT_FALSE(tuning().isAnimatingNoBlueTransition());
+    advance(2000);
+    EXPECT_DOUBLE_EQ(tuning().brightness(), reached);
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0.3);
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 0.3);
+}
+
+TEST_F(DisplayTuningTest, CancellingDuringTheLastPauseDoesNotSettle)
+{
+    tuning().applyCircadianTarget(noBluePhase());
+    runPending();
+    advance(18 * 47); // step 48 done, the settle pending
+    tuning().resetAll();
+    advance(100);
+    EXPECT_DOUBLE_EQ(tuning().brightness(), 1.0);
+    EXPECT_FALSE(tuning().enabled());
+    EXPECT_FALSE(tuning().isAnimatingNoBlueTransition());
+}
+
+TEST_F(DisplayTuningTest, StoredScheduleStartsATransitionAtConstruction)
+{
+    defaults->setBool("tuning.circadianSchedule", true);
+    tuning();
+    EXPECT_TRUE(tuning().enabled());
+    EXPECT_TRUE(tuning().isNoBlueTransitionRunning());
+    advance(1000);
+    const auto phase = DisplayTuning::circadianTarget(clock->now());
+    EXPECT_DOUBLE_EQ(tuning().brightness(), phase.brightness);
+}
+
+// ---- targets ----
+
+TEST_F(DisplayTuningTest, SelectingTheSameTargetDoesNothing)
+{
+    tuning().selectTarget("2");
+    const int formulas = mac->formulaCallCount(), restores = mac->restoreCallCount();
+    tuning().selectTarget("+2");
+    tuning().selectTarget("2");
+    EXPECT_EQ(mac->formulaCallCount(), formulas);
+    EXPECT_EQ(mac->restoreCallCount(), restores);
+}
+
+TEST_F(DisplayTuningTest, UnparsableTargetMeansAllDisplays)
+{
+    tuning().selectTarget("2");
+    tuning().selectTarget("display-2");
+    EXPECT_FALSE(tuning().selectedDisplayID());
+    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_EQ(tuning().selectedTargetName(), "All displays");
+}
+
+TEST_F(DisplayTuningTest, VanishedDisplayFallsBackToAllDisplays)
+{
+    tuning().setWarmth(0.1);
+    tuning().selectTarget("2");
+    tuning().setWarmth(0.8);
+    EXPECT_EQ(tuning().selectedTargetName(), "DELL U2723QE");
+
+    mac->removeDisplay(kExternal);
+    DisplayIdentityProvider::shared().identities(true);
+    EXPECT_EQ(tuning().selectedTargetName(), "All displays");
+    tuning().apply(); // as after any reconfiguration
+    EXPECT_FALSE(tuning().selectedDisplayID());
+    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.1);
+
+    // Edits now go to the all-displays set; the vanished display keeps its own.
+    tuning().setWarmth(0.3);
+    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.3);
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.8);
+
+    // A stored selection of a display that is not connected is not restored either.
+    tuning().persistNow();
+    defaults->setInteger(DisplayTuning::selectedDisplayIDKey, 2);
+    restart();
+    EXPECT_FALSE(tuning().selectedDisplayID());
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.3);
+}
+
+// ---- snapshot and reset ----
+
+TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
+{
+    EXPECT_EQ(DisplayTuning::savedSnapshot(), DisplayTuningSnapshot{});
+    defaults->setDouble("tuning.brightness", 0);
+    defaults->setDouble("tuning.redModeIntensity", 0);
+    defaults->setBool("tuning.nightMode", true);
+    defaults->setDouble("tuning.contrast", 0.9);
+    const DisplayTuningSnapshot s = DisplayTuning::savedSnapshot();
+    EXPECT_EQ(s.brightness, 0);
+    EXPECT_EQ(s.redModeIntensity, 0);
+    EXPECT_TRUE(s.nightModeEnabled);
+    EXPECT_EQ(s.contrastReduction, 0.9); // no clamping here
+}
+
+TEST_F(DisplayTuningTest, ApplySnapshotClampsAndAppliesOnce)
+{
+    tuning();
+    DisplayTuningSnapshot s;
+    s.brightness = 0.05;
+    s.warmth = 2.0;
+    s.contrastReduction = 0.9;
+    s.redModeIntensity = -1;
+    s.enabled = true;
+    const int before = mac->formulaCallCount();
+    tuning().applySnapshot(s);
+    EXPECT_EQ(mac->formulaCallCount() - before, 2);
+    EXPECT_DOUBLE_EQ(tuning().brightness(), 0.1);
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 1.4);
+    EXPECT_DOUBLE_EQ(tuning().contrastReduction(), 0.4);
+    EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), 0);
+
+    s.enabled = false;
+    const int restores = mac->restoreCallCount();
+    tuning().applySnapshot(s);
+    EXPECT_EQ(mac->restoreCallCount() - restores, 2); // the apply, then the explicit restore
+    EXPECT_FALSE(mac->formula(kBuiltIn));
+    EXPECT_FALSE(SidecarComfortOverlayManager::shared().latestState());
+}
+
+TEST_F(DisplayTuningTest, ResetAllKeepsTheSidecarSwitch)
+{
+    tuning().setSidecarOverlayEnabled(false);
+    tuning().selectTarget("1");
+    tuning().setBrightness(0.5);
+    tuning().setNoBlueIntensity(0.6);
+    tuning().resetAll();
+    EXPECT_FALSE(tuning().sidecarOverlayEnabled());
+    EXPECT_TRUE(tuning().displayValues().isEmpty());
+    EXPECT_FALSE(tuning().selectedDisplayID());
+    EXPECT_EQ(tuning().currentEditorValues(), TuningValues::neutral());
+    EXPECT_EQ(tuning().globalValues(), TuningValues::neutral());
+    EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 0);
+    EXPECT_FALSE(tuning().bloomGuardAutoActive());
+    EXPECT_FALSE(mac->formula(kBuiltIn));
+    advance(300);
+    EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.brightness"), 1.0);
+    EXPECT_EQ(defaults->boolValue("tuning.noBlueMode"), false);
+}
+
+} // namespace
+} // namespace qv
