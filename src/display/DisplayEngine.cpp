@@ -1,6 +1,7 @@
 #include "display/DisplayEngine.h"
 
 #include "display/DisplayIdentity.h"
+#include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
@@ -230,12 +231,26 @@ void DisplayEngine::enablePWMAvoidance(double floor)
     setPwmThresholdPercent(floor * 100);
     setPwmAvoidanceEnabled(true);
     m_log.info("PWM avoidance ENABLED — software brightness floor %f%%", floor * 100);
+    // Display tuning follows on a later turn, after the engine's own flags.
+    scheduler().post(this, [floor] {
+        DisplayTuning &tuning = DisplayTuning::shared();
+        tuning.setBrightness(floor);
+        tuning.setEnabled(true);
+    });
 }
 
 void DisplayEngine::disablePWMAvoidance()
 {
     setPwmAvoidanceEnabled(false);
     m_log.info("PWM avoidance disabled");
+    scheduler().post(this, [] {
+        DisplayTuning &tuning = DisplayTuning::shared();
+        tuning.setBrightness(1.0);
+        if (tuning.warmth() == 0 && tuning.contrastReduction() == 0)
+            tuning.setEnabled(false);
+        else
+            tuning.apply();
+    });
 }
 
 void DisplayEngine::resetToDefaults()
@@ -244,6 +259,7 @@ void DisplayEngine::resetToDefaults()
     setDitherGloballyDisabled(registryHoldsDitherOff(*platform().registry));
     applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(true)}}, Target::all());
     disablePWMAvoidance();
+    scheduler().post(this, [] { DisplayTuning::shared().resetAll(); });
     m_log.info("Reset to Apple defaults");
 }
 

@@ -1,6 +1,7 @@
 #include "display/ScreenDetector.h"
 
 #include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
 #include "display/ProtectionSettings.h"
 #include "platform/Displays.h"
@@ -67,6 +68,22 @@ void ScreenDetector::reapplyAllSettings()
                              DisplayEngine::Target::builtIn());
 
     m_engine.refreshDisplays();
+
+    // The PWM-safe floor and the transfer formulas for the new display set, on a later turn.
+    // A missing "pwmAvoidanceEnabled" reads as off here; the launch rule stores it.
+    scheduler().post(this, [] {
+        UserDefaults &store = UserDefaults::standard();
+        const bool pwmEnabled =
+            store.hasStoredValue(kPwmAvoidanceEnabled) && store.boolValue(kPwmAvoidanceEnabled).value_or(false);
+        DisplayTuning &tuning = DisplayTuning::shared();
+        if (pwmEnabled && !tuning.enabled()) {
+            const std::optional<double> stored =
+                store.hasStoredValue(kPwmThreshold) ? store.doubleValue(kPwmThreshold) : std::nullopt;
+            tuning.setBrightness(pwmFloor(stored));
+            tuning.setEnabled(true);
+        }
+        tuning.apply();
+    });
 
     scheduler().post(this, [this] {
         ++m_displayChangeCount;

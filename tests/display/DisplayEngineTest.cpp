@@ -2,6 +2,8 @@
 
 #include "display/DisplayEngine.h"
 
+#include "display/DisplayTuning.h"
+
 #include <gtest/gtest.h>
 
 using namespace qv;
@@ -306,4 +308,52 @@ TEST_F(DisplayEngineTest, PwmAvoidanceSetsTheFloorAndLogs)
     EXPECT_FALSE(engine.pwmAvoidanceEnabled());
     EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 70.0);
     EXPECT_TRUE(logs->contains("DisplayEngine", "PWM avoidance disabled"));
+}
+
+TEST_F(DisplayEngineTest, PwmAvoidanceHandsTheFloorToDisplayTuningOnALaterTurn)
+{
+    DisplayEngine &engine = DisplayEngine::shared();
+    DisplayTuning &tuning = DisplayTuning::shared();
+    engine.enablePWMAvoidance(0.7);
+    EXPECT_TRUE(engine.pwmAvoidanceEnabled());
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0); // the engine's flags change first
+    EXPECT_FALSE(tuning.enabled());
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 0.7);
+    EXPECT_TRUE(tuning.enabled());
+    EXPECT_TRUE(mac->formula(1).has_value());
+
+    engine.disablePWMAvoidance();
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0);
+    EXPECT_FALSE(tuning.enabled()); // nothing else was tuned
+}
+
+TEST_F(DisplayEngineTest, DisablingPwmAvoidanceKeepsOtherTuning)
+{
+    DisplayEngine &engine = DisplayEngine::shared();
+    DisplayTuning &tuning = DisplayTuning::shared();
+    engine.enablePWMAvoidance(0.6);
+    runPending();
+    tuning.setWarmth(0.4);
+    const int formulas = mac->formulaCallCount();
+
+    engine.disablePWMAvoidance();
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0);
+    EXPECT_TRUE(tuning.enabled());
+    EXPECT_GT(mac->formulaCallCount(), formulas);
+}
+
+TEST_F(DisplayEngineTest, ResetAlsoResetsDisplayTuning)
+{
+    DisplayEngine &engine = DisplayEngine::shared();
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setWarmth(0.8);
+    tuning.setEnabled(true);
+    engine.resetToDefaults();
+    EXPECT_DOUBLE_EQ(tuning.warmth(), 0.8);
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.warmth(), 0.0);
+    EXPECT_FALSE(tuning.enabled());
 }

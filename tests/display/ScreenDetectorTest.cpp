@@ -3,6 +3,8 @@
 #include "display/ScreenDetector.h"
 #include "runtime/UserDefaults.h"
 
+#include "display/DisplayTuning.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -123,4 +125,55 @@ TEST_F(ScreenDetectorTest, ReapplyGoesOnAfterAFailedWrite)
     EXPECT_FALSE(ditherOn(2));
     EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(false));
     EXPECT_EQ(reapplies(), 1);
+}
+
+TEST_F(ScreenDetectorTest, ReapplyRestoresThePwmFloorUnlessTuningIsAlreadyOn)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    defaults->setBool("pwmAvoidanceEnabled", true);
+    defaults->setDouble("pwmThreshold", 0.6);
+    detector->reapplyAllSettings();
+    EXPECT_FALSE(tuning.enabled()); // on a later turn
+    runPending();
+    EXPECT_TRUE(tuning.enabled());
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 0.6);
+
+    // Tuning already on (a preset set it): the stored threshold does not overwrite it.
+    tuning.setBrightness(0.9);
+    const int formulas = mac->formulaCallCount();
+    detector->reapplyAllSettings();
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 0.9);
+    EXPECT_GT(mac->formulaCallCount(), formulas); // the formulas are sent again
+}
+
+TEST_F(ScreenDetectorTest, ReapplyFloorTable)
+{
+    const struct {
+        std::optional<bool> enabled;
+        std::optional<double> threshold;
+        bool tuningOn;
+        double brightness;
+    } table[] = {
+        {true, std::nullopt, true, 0.85},
+        {true, 0.0, true, 0.85},
+        {true, 1.5, true, 0.85}, // above full brightness
+        {true, 0.4, true, 0.4},
+        {false, 0.4, false, 1.0},
+        {std::nullopt, 0.4, false, 1.0}, // never stored: off
+    };
+    for (const auto &row : table) {
+        DisplayTuning::shared().resetAll();
+        runPending();
+        defaults->remove("pwmAvoidanceEnabled");
+        defaults->remove("pwmThreshold");
+        if (row.enabled)
+            defaults->setBool("pwmAvoidanceEnabled", *row.enabled);
+        if (row.threshold)
+            defaults->setDouble("pwmThreshold", *row.threshold);
+        detector->reapplyAllSettings();
+        runPending();
+        EXPECT_EQ(DisplayTuning::shared().enabled(), row.tuningOn) << row.threshold.value_or(-1);
+        EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), row.brightness) << row.threshold.value_or(-1);
+    }
 }
