@@ -8,27 +8,24 @@
 #include "platform/Platform.h"
 #include "runtime/UserDefaults.h"
 
-#include <QPointer>
-
 namespace qv {
 
 ScreenDetector::ScreenDetector(DisplayEngine &engine, QObject *parent) : QObject(parent), m_engine(engine) {}
 
 ScreenDetector::~ScreenDetector()
 {
+    m_self->store(nullptr);
     m_debounceTimer.cancel();
-    if (m_callbackToken != 0) {
-        if (Displays *displays = platform().displays)
-            displays->removeReconfigurationCallback(m_callbackToken);
-    }
 }
 
 void ScreenDetector::registerForReconfiguration()
 {
-    if (m_callbackToken != 0)
+    if (m_registered)
         return;
-    m_callbackToken = platform().displays->registerReconfigurationCallback(
-        [this](DisplayId display, quint32 flags) { displayReconfigurationCallback(display, flags, this); });
+    m_registered = true;
+    platform().displays->registerReconfigurationCallback([self = m_self](DisplayId display, quint32 flags) {
+        displayReconfigurationCallback(display, flags, self->load());
+    });
 }
 
 void ScreenDetector::displayReconfigurationCallback(DisplayId display, quint32 flags, ScreenDetector *detector)
@@ -43,9 +40,9 @@ void ScreenDetector::handleReconfiguration(quint32 flags)
 {
     if ((flags & kReconfigurationMask) == 0)
         return;
-    postToMainThread([guard = QPointer<ScreenDetector>(this)] {
-        if (guard)
-            guard->scheduleReapply();
+    postToMainThread([self = m_self] {
+        if (ScreenDetector *detector = self->load())
+            detector->scheduleReapply();
     });
 }
 

@@ -5,6 +5,9 @@
 
 #include <QObject>
 
+#include <atomic>
+#include <memory>
+
 namespace qv {
 
 class DisplayEngine;
@@ -25,7 +28,7 @@ public:
     ~ScreenDetector() override;
 
     // Registers for the platform's display-reconfiguration callbacks. The registration is
-    // removed only when the detector goes away.
+    // never removed; once the detector is gone it ignores what arrives.
     void registerForReconfiguration();
 
     // The callback itself: hands the flags to the detector; a missing detector is ignored.
@@ -49,7 +52,9 @@ private:
     TaskHandle m_debounceTimer;
     DisplayEngine &m_engine;
     int m_displayChangeCount = 0;
-    int m_callbackToken = 0;
+    bool m_registered = false;
+    // The detector while it lives, for callbacks that arrive on other threads.
+    std::shared_ptr<std::atomic<ScreenDetector *>> m_self = std::make_shared<std::atomic<ScreenDetector *>>(this);
 };
 
 } // namespace qv

@@ -293,29 +293,16 @@ TEST_F(DisplayEngineTest, ResetReturnsEverythingToTheSystemDefaults)
     EXPECT_TRUE(logs->contains("DisplayEngine", "Reset to Apple defaults"));
 }
 
-TEST_F(DisplayEngineTest, PwmAvoidanceSetsTheFloorAndLogs)
-{
-    DisplayEngine &engine = DisplayEngine::shared();
-    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 40.0);
-    EXPECT_FALSE(engine.pwmAvoidanceEnabled());
-
-    engine.enablePWMAvoidance(0.7);
-    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 70.0);
-    EXPECT_TRUE(engine.pwmAvoidanceEnabled());
-    EXPECT_TRUE(logs->contains("DisplayEngine", "PWM avoidance ENABLED — software brightness floor 70.000000%"));
-
-    engine.disablePWMAvoidance();
-    EXPECT_FALSE(engine.pwmAvoidanceEnabled());
-    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 70.0);
-    EXPECT_TRUE(logs->contains("DisplayEngine", "PWM avoidance disabled"));
-}
-
 TEST_F(DisplayEngineTest, PwmAvoidanceHandsTheFloorToDisplayTuningOnALaterTurn)
 {
     DisplayEngine &engine = DisplayEngine::shared();
     DisplayTuning &tuning = DisplayTuning::shared();
+    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 40.0);
+    EXPECT_FALSE(engine.pwmAvoidanceEnabled());
     engine.enablePWMAvoidance(0.7);
     EXPECT_TRUE(engine.pwmAvoidanceEnabled());
+    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 70.0);
+    EXPECT_TRUE(logs->contains("DisplayEngine", "PWM avoidance ENABLED — software brightness floor 70.000000%"));
     EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0); // the engine's flags change first
     EXPECT_FALSE(tuning.enabled());
     runPending();
@@ -324,6 +311,9 @@ TEST_F(DisplayEngineTest, PwmAvoidanceHandsTheFloorToDisplayTuningOnALaterTurn)
     EXPECT_TRUE(mac->formula(1).has_value());
 
     engine.disablePWMAvoidance();
+    EXPECT_FALSE(engine.pwmAvoidanceEnabled());
+    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 70.0); // kept
+    EXPECT_TRUE(logs->contains("DisplayEngine", "PWM avoidance disabled"));
     runPending();
     EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0);
     EXPECT_FALSE(tuning.enabled()); // nothing else was tuned

@@ -89,6 +89,14 @@ TEST_F(ScreenDetectorTest, ACallbackWithoutADetectorIsIgnored)
     deliverQueued();
     advance(2000);
     EXPECT_EQ(reapplies(), 0);
+
+    // An event queued for a detector that is gone before the main thread takes it.
+    mac->fireReconfiguration(2, kDisplayAddFlag);
+    detector.reset();
+    deliverQueued();
+    mac->fireReconfiguration(2, kDisplayRemoveFlag); // still registered, nobody listens
+    deliverQueued();
+    advance(2000);
 }
 
 TEST_F(ScreenDetectorTest, ReapplyWritesTheStoredSwitchesToTheNewDisplaySet)
