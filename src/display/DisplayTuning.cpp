@@ -3,11 +3,11 @@
 #include "display/DisplayIdentity.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
+#include "platform/Workspace.h"
 #include "runtime/Json.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -113,8 +113,9 @@ DisplayTuning::DisplayTuning()
     if (m_enabled)
         apply();
 
-    if (QCoreApplication *app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, &DisplayTuning::handleAppWillTerminate);
+    Workspace *workspace = platform().workspace;
+    connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
+    connect(workspace, &Workspace::timeZoneChanged, this, &DisplayTuning::handleTimeZoneChanged);
 }
 
 DisplayTuning::~DisplayTuning()

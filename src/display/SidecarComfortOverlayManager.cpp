@@ -3,9 +3,9 @@
 #include "display/DisplayIdentity.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
+#include "platform/Workspace.h"
 #include "runtime/Shared.h"
 
-#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 
@@ -17,10 +17,13 @@ SidecarComfortOverlayManager &SidecarComfortOverlayManager::shared()
 }
 
 SidecarComfortOverlayManager::SidecarComfortOverlayManager()
-    // Created after the application object exists: a running application may show panels
-    // at once; before it, states wait for handleApplicationReady().
-    : m_applicationReady(QCoreApplication::instance() != nullptr && !QCoreApplication::closingDown())
 {
+    // Before the application has finished launching, a handed-over state waits in
+    // latestState and is shown when launching finishes.
+    Workspace *workspace = platform().workspace;
+    m_applicationReady = workspace->isApplicationRunning();
+    connect(workspace, &Workspace::applicationDidFinishLaunching, this,
+            &SidecarComfortOverlayManager::handleApplicationReady);
 }
 
 SidecarComfortOverlayManager::~SidecarComfortOverlayManager() = default;

@@ -1,4 +1,5 @@
 #include "display/DisplayTuning.h"
+#include "platform/sim/SimWorkspace.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -260,7 +261,13 @@ TEST_F(DisplayTuningApplyTest, SidecarDisplayGetsFormulaAndOverlayState)
     const auto expected = DisplayTuning::overlayState(tuning().globalValues(), 0, false, true, true);
     EXPECT_EQ(*overlay.latestState(), expected);
     EXPECT_NEAR(overlay.latestState()->brightness, 0.5, 1e-12);
+    // The state waits until the application has finished launching.
+    EXPECT_FALSE(overlay.applicationReady());
+    EXPECT_TRUE(overlay.panelStates().isEmpty());
+    mac->workspace().finishLaunching();
+    EXPECT_TRUE(overlay.applicationReady());
     EXPECT_EQ(overlay.panelStates().keys(), QList<DisplayId>{7});
+    EXPECT_EQ(overlay.panelStates().value(7), expected);
     EXPECT_TRUE(logs->contains("SidecarComfortOverlay", "Created Sidecar overlay for display 7"));
 
     // Switching the overlay off hides every panel; on again creates them again.

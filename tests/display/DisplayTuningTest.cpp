@@ -1,4 +1,5 @@
 #include "display/DisplayTuning.h"
+#include "platform/sim/SimWorkspace.h"
 #include "runtime/Json.h"
 #include "support/TestEnvironment.h"
 
@@ -125,7 +126,7 @@ TEST_F(DisplayTuningTest, TerminatingInsideTheWaitStillSaves)
     tuning().setWarmth(0.7);
     advance(100);
     EXPECT_TRUE(tuning().isPersistencePending());
-    tuning().handleAppWillTerminate();
+    mac->workspace().postWillTerminate();
     EXPECT_DOUBLE_EQ(defaults->doubleForKey("tuning.warmth"), 0.7);
     EXPECT_FALSE(tuning().isPersistencePending());
     EXPECT_FALSE(mac->formula(kBuiltIn)); // colour settings restored
@@ -419,6 +420,16 @@ TEST_F(DisplayTuningTest, StoredScheduleStartsATransitionAtConstruction)
     advance(1000);
     const auto phase = DisplayTuning::circadianTarget(clock->now());
     EXPECT_DOUBLE_EQ(tuning().brightness(), phase.brightness);
+}
+
+TEST_F(DisplayTuningTest, TimeZoneChangeReappliesThePhaseOnlyWhileTheScheduleIsOn)
+{
+    mac->workspace().postTimeZoneChanged();
+    EXPECT_FALSE(tuning().isNoBlueTransitionRunning());
+    tuning().setCircadianScheduleEnabled(true);
+    mac->workspace().postTimeZoneChanged();
+    EXPECT_TRUE(tuning().isNoBlueTransitionRunning());
+    EXPECT_TRUE(tuning().enabled());
 }
 
 // ---- targets ----
