@@ -1,0 +1,242 @@
+// Applying presets and profiles: the road from a user's choice to display control.
+
+#include "comfort/PresetManager.h"
+
+#include "display/ComfortVeilController.h"
+#include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "platform/Displays.h"
+#include "platform/Platform.h"
+#include "runtime/UserDefaults.h"
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+void restoreSystemColors()
+{
+    if (Displays *displays = platform().displays)
+        displays->restoreColorSyncSettings();
+}
+
+} // namespace
+
+PresetValues PresetManager::presetValues(ComfortPreset preset) const
+{
+    return computedPresetValues(preset, m_profileIntensity);
+}
+
+SavedComfortProfile PresetManager::captureCurrentProfile(const QUuid &id, const QString &name,
+                                                         const QDateTime &createdAt) const
+{
+    const DisplayTuning &tuning = DisplayTuning::shared();
+    const ComfortVeilController &veil = ComfortVeilController::shared();
+    const UserDefaults &d = UserDefaults::standard();
+    SavedComfortProfile p;
+    p.id = id;
+    p.name = name;
+    p.brightness = tuning.brightness();
+    p.warmth = tuning.warmth();
+    p.contrastReduction = tuning.contrastReduction();
+    p.softWhite = tuning.softWhite();
+    p.highlightCompression = tuning.highlightCompression();
+    p.nightModeEnabled = tuning.nightModeEnabled();
+    p.noBlueModeEnabled = tuning.noBlueModeEnabled();
+    p.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
+    p.tuningEnabled = tuning.enabled();
+    p.pwmEnabled = d.boolValue(QStringLiteral("pwmAvoidanceEnabled")).value_or(true);
+    p.pwmThreshold = d.object(QStringLiteral("pwmThreshold")).isValid() ? d.doubleForKey(QStringLiteral("pwmThreshold"))
+                                                                        : tuning.brightness();
+    p.comfortVeilEnabled = veil.enabled();
+    p.peripheralSofteningEnabled = veil.peripheralSofteningEnabled();
+    p.peripheralSoftening = veil.peripheralSoftening();
+    p.highlightDampeningEnabled = veil.highlightDampeningEnabled();
+    p.highlightDampening = veil.highlightDampening();
+    p.colorCalmEnabled = veil.colorCalmEnabled();
+    p.colorCalm = veil.colorCalm();
+    p.microtextureEnabled = veil.microtextureEnabled();
+    p.microtexture = veil.microtexture();
+    p.createdAt = createdAt;
+    return p;
+}
+
+void PresetManager::applyPreset(ComfortPreset preset, bool animated)
+{
+    m_log.info("Applying preset: %s", qUtf8Printable(rawValue(preset)));
+    setActivePreset(preset);
+    setActiveSavedProfileID(std::nullopt);
+    UserDefaults::standard().setString(QString::fromLatin1(activePresetKey), rawValue(preset));
+
+    if (preset == ComfortPreset::neutral) {
+        ComfortVeilController &veil = ComfortVeilController::shared();
+        veil.setEnabled(false);
+        veil.setPeripheralSofteningEnabled(false);
+        veil.setPeripheralSoftening(0);
+        veil.setFocusWindowEnabled(false);
+        veil.setFocusWindowSize(0.58);
+        veil.setHighlightDampeningEnabled(false);
+        veil.setHighlightDampening(0);
+        veil.setColorCalmEnabled(false);
+        veil.setColorCalm(0);
+        veil.setMicrotextureEnabled(false);
+        veil.setMicrotexture(0);
+        veil.clearLatestState();
+        veil.removeAllWindows();
+    }
+    applyPresetValues(preset, animated);
+}
+
+void PresetManager::applyPresetValues(ComfortPreset preset, bool animated)
+{
+    const auto custom = m_customPresetProfiles.find(rawValue(preset));
+    if (custom != m_customPresetProfiles.end()) {
+        const SavedComfortProfile profile = custom.value();
+        applyProfileValues(profile.presetValues(), animated);
+        setVeilFromProfile(profile);
+        return;
+    }
+    applyProfileValues(presetValues(preset), animated);
+}
+
+void PresetManager::applySavedProfile(const SavedComfortProfile &profile, bool animated)
+{
+    m_log.info("Applying saved profile: %s", qUtf8Printable(profile.name));
+    setActiveSavedProfileID(profile.id);
+    UserDefaults::standard().setString(QString::fromLatin1(activePresetKey), profile.name);
+    applyProfileValues(profile.presetValues(), animated);
+    setVeilFromProfile(profile);
+}
+
+void PresetManager::setVeilFromProfile(const SavedComfortProfile &profile)
+{
+    ComfortVeilController &veil = ComfortVeilController::shared();
+    veil.setPeripheralSofteningEnabled(profile.peripheralSofteningEnabled);
+    veil.setPeripheralSoftening(profile.peripheralSoftening);
+    veil.setHighlightDampeningEnabled(profile.highlightDampeningEnabled);
+    veil.setHighlightDampening(profile.highlightDampening);
+    veil.setColorCalmEnabled(profile.colorCalmEnabled);
+    veil.setColorCalm(profile.colorCalm);
+    veil.setMicrotextureEnabled(profile.microtextureEnabled);
+    veil.setMicrotexture(profile.microtexture);
+    veil.setEnabled(profile.comfortVeilEnabled);
+}
+
+void PresetManager::applyProfileValues(const PresetValues &values, bool animated)
+{
+    m_transitionTask.cancel();
+
+    DisplayEngine &engine = DisplayEngine::shared();
+    engine.setPwmAvoidanceEnabled(values.pwmEnabled);
+    engine.setPwmThresholdPercent(values.pwmThreshold * 100);
+    UserDefaults &d = UserDefaults::standard();
+    d.setBool(QStringLiteral("pwmAvoidanceEnabled"), values.pwmEnabled);
+    d.setDouble(QStringLiteral("pwmThreshold"), values.pwmThreshold);
+
+    if (!animated) {
+        applyFinalValues(values);
+        ComfortVeilController &veil = ComfortVeilController::shared();
+        veil.setColorCalm(values.colorCalm);
+        veil.setColorCalmEnabled(values.colorCalm > 0.01);
+        if (values.colorCalm > 0.01)
+            veil.setEnabled(true);
+        if (!values.tuningEnabled)
+            restoreSystemColors();
+        return;
+    }
+
+    DisplayTuning &tuning = DisplayTuning::shared();
+    ComfortVeilController &veil = ComfortVeilController::shared();
+    TransitionStart start;
+    if (tuning.enabled()) {
+        start.brightness = tuning.brightness();
+        start.warmth = tuning.warmth();
+        start.contrastReduction = tuning.contrastReduction();
+        start.softWhite = tuning.softWhite();
+        start.highlightCompression = tuning.highlightCompression();
+    }
+    start.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
+    start.colorCalm = veil.colorCalmEnabled() ? veil.colorCalm() : 0.0;
+
+    const bool rampNightMode = tuning.nightModeEnabled() || values.nightModeEnabled || start.warmth > 1.0
+        || values.warmth > 1.0 || start.brightness < 0.25 || values.brightness < 0.25;
+    tuning.beginBatch();
+    tuning.setNightModeEnabled(rampNightMode);
+    if (values.noBlueModeEnabled) {
+        tuning.setRedModeIntensity(std::max(values.redModeIntensity, 0.01));
+        tuning.setNoBlueModeEnabled(true);
+    } else if (tuning.noBlueModeEnabled()) {
+        tuning.setNoBlueModeEnabled(false);
+    }
+    tuning.setEnabled(true);
+    tuning.endBatch();
+
+    const double calm = std::max(values.colorCalm, start.colorCalm);
+    veil.setColorCalmEnabled(calm > 0.01);
+    if (calm > 0.01)
+        veil.setEnabled(true);
+
+    // Step k of 28 runs at (k - 1) x 18 ms from the next turn; after the last one's pause
+    // the final values are set.
+    m_transitionTask = scheduler().steps(
+        transitionStepCount + 1, transitionStepMs, this,
+        [this, start, values](int k) {
+            if (k <= transitionStepCount)
+                runTransitionStep(k, start, values);
+            else
+                finishTransition(values);
+        },
+        {}, 0);
+}
+
+void PresetManager::runTransitionStep(int step, const TransitionStart &start, const PresetValues &target)
+{
+    const double t = double(step) / transitionStepCount;
+    const double e = t * t * (3 - 2 * t);
+    const auto ease = [e](double from, double to) { return from + (to - from) * e; };
+
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.beginBatch();
+    tuning.setBrightness(ease(start.brightness, target.brightness));
+    tuning.setWarmth(ease(start.warmth, target.warmth));
+    tuning.setContrastReduction(ease(start.contrastReduction, target.contrastReduction));
+    tuning.setSoftWhite(ease(start.softWhite, target.softWhite));
+    tuning.setHighlightCompression(ease(start.highlightCompression, target.highlightCompression));
+    if (target.noBlueModeEnabled)
+        tuning.setRedModeIntensity(ease(start.redModeIntensity, std::max(target.redModeIntensity, 0.01)));
+    tuning.endBatch();
+
+    // The veil's setter stores the amount and redraws.
+    ComfortVeilController::shared().setColorCalm(ease(start.colorCalm, target.colorCalm));
+}
+
+void PresetManager::finishTransition(const PresetValues &target)
+{
+    applyFinalValues(target);
+    ComfortVeilController &veil = ComfortVeilController::shared();
+    veil.setColorCalm(target.colorCalm);
+    veil.setColorCalmEnabled(target.colorCalm > 0.01);
+    if (!target.tuningEnabled)
+        restoreSystemColors();
+}
+
+void PresetManager::applyFinalValues(const PresetValues &values)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.beginBatch();
+    if (values.nightModeEnabled)
+        tuning.setNightModeEnabled(true);
+    tuning.setBrightness(values.brightness);
+    tuning.setWarmth(values.warmth);
+    tuning.setContrastReduction(values.contrastReduction);
+    tuning.setSoftWhite(values.softWhite);
+    tuning.setHighlightCompression(values.highlightCompression);
+    tuning.setNightModeEnabled(values.nightModeEnabled);
+    tuning.setRedModeIntensity(values.noBlueModeEnabled ? std::max(values.redModeIntensity, 0.01) : 1.0);
+    tuning.setNoBlueModeEnabled(values.noBlueModeEnabled);
+    tuning.setEnabled(values.tuningEnabled);
+    tuning.endBatch();
+}
+
+} // namespace qv
