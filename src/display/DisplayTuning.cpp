@@ -673,7 +673,7 @@ void DisplayTuning::savePerDisplayValues()
     }
     // This save replaces data that could not be read in full: keep that data aside first.
     if (m_unreadablePerDisplayData) {
-        d.setData(key(unreadablePerDisplayValuesKey), *m_unreadablePerDisplayData);
+        d.set(key(unreadablePerDisplayValuesKey), *m_unreadablePerDisplayData);
         m_log.info("Kept unreadable per-display tuning values under %s", unreadablePerDisplayValuesKey);
         m_unreadablePerDisplayData.reset();
     }
@@ -694,7 +694,7 @@ QHash<DisplayId, TuningValues> DisplayTuning::loadPerDisplayValues()
     const std::optional<QByteArray> data = d.dataValue(mapKey);
     if (!data) {
         m_log.error("Could not read %s: not data", perDisplayValuesKey);
-        m_unreadablePerDisplayData = json::encodeCompact(QJsonDocument::fromVariant(d.object(mapKey)));
+        m_unreadablePerDisplayData = d.object(mapKey);
         return result;
     }
     QJsonParseError error{};
@@ -703,7 +703,7 @@ QHash<DisplayId, TuningValues> DisplayTuning::loadPerDisplayValues()
         m_log.error("Could not read %s: %s", perDisplayValuesKey,
                     qUtf8Printable(error.error != QJsonParseError::NoError ? error.errorString()
                                                                            : QStringLiteral("not an object")));
-        m_unreadablePerDisplayData = *data;
+        m_unreadablePerDisplayData = QVariant(*data);
         return result;
     }
     const QJsonObject map = document.object();
@@ -720,7 +720,7 @@ QHash<DisplayId, TuningValues> DisplayTuning::loadPerDisplayValues()
         result.insert(*id, *values);
     }
     if (lostSome)
-        m_unreadablePerDisplayData = *data;
+        m_unreadablePerDisplayData = QVariant(*data);
     return result;
 }
 

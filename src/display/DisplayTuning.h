@@ -307,9 +307,9 @@ private:
     };
     Transition m_transition;
 
-    // Raw "tuning.perDisplayValues" data that could not be read in full; kept under
-    // unreadablePerDisplayValuesKey before the first save that would drop it.
-    std::optional<QByteArray> m_unreadablePerDisplayData;
+    // The stored "tuning.perDisplayValues" value when it could not be read in full; kept
+    // under unreadablePerDisplayValuesKey before the first save that would drop it.
+    std::optional<QVariant> m_unreadablePerDisplayData;
 };
 
 } // namespace qv
