@@ -2,9 +2,16 @@
 
 #include "app/AppSettings.h"
 
+#include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "display/ProtectionSettings.h"
+#include "display/ScreenDetector.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
+#include "runtime/Shared.h"
 #include "runtime/SingleInstance.h"
 #include "runtime/UserDefaults.h"
 
@@ -63,6 +70,15 @@ int runApplication(int argc, char **argv)
     if (!instance.claim())
         return 0;
 
+    // The display protections: the tuning values saved last time, the reconfiguration
+    // watch, and the stored switches applied once.
+    const DisplayTuningSnapshot launchSnapshot = DisplayTuning::savedSnapshot();
+    DisplayEngine &displayEngine = DisplayEngine::shared();
+    ScreenDetector screenDetector(displayEngine);
+    screenDetector.registerForReconfiguration();
+    applyStoredProtectionSettings(displayEngine, UserDefaults::standard());
+    scheduler().post(&app, [launchSnapshot] { DisplayTuning::shared().applySnapshot(launchSnapshot); });
+
     QQmlApplicationEngine engine;
     QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
         for (QObject *root : engine.rootObjects()) {
@@ -76,7 +92,13 @@ int runApplication(int argc, char **argv)
     engine.load(QUrl(QStringLiteral("qrc:/Quellvista/App/qml/Main.qml")));
     if (engine.rootObjects().isEmpty())
         return 1;
+    // The application's own life cycle reaches the models through the workspace.
+    SimWorkspace &workspace = machine->workspace();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&workspace] { workspace.postWillTerminate(); });
+    scheduler().post(&app, [&workspace] { workspace.finishLaunching(); });
+
     const int code = app.exec();
+    resetSharedInstances();
     installSimulatedMac(nullptr);
     return code;
 }
