@@ -6,6 +6,7 @@
 #include "display/DisplayIdentity.h"
 #include "display/DisplayTuning.h"
 #include "platform/Platform.h"
+#include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
@@ -40,6 +41,7 @@ struct Machine {
             mac->addDisplay(extra);
         }
         installSimulatedMac(mac.get());
+        mac->workspace().setApplicationRunning(true); // the Sidecar hand-over runs in full
         DisplayIdentityProvider::shared().identities(true);
         DisplayTuning &tuning = DisplayTuning::shared();
         tuning.batch([&] {

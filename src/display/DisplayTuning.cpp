@@ -113,9 +113,10 @@ DisplayTuning::DisplayTuning()
     if (m_enabled)
         apply();
 
-    Workspace *workspace = platform().workspace;
-    connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
-    connect(workspace, &Workspace::timeZoneChanged, this, &DisplayTuning::handleTimeZoneChanged);
+    if (Workspace *workspace = platform().workspace) {
+        connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
+        connect(workspace, &Workspace::timeZoneChanged, this, &DisplayTuning::handleTimeZoneChanged);
+    }
 }
 
 DisplayTuning::~DisplayTuning()

@@ -20,10 +20,11 @@ SidecarComfortOverlayManager::SidecarComfortOverlayManager()
 {
     // Before the application has finished launching, a handed-over state waits in
     // latestState and is shown when launching finishes.
-    Workspace *workspace = platform().workspace;
-    m_applicationReady = workspace->isApplicationRunning();
-    connect(workspace, &Workspace::applicationDidFinishLaunching, this,
-            &SidecarComfortOverlayManager::handleApplicationReady);
+    if (Workspace *workspace = platform().workspace) {
+        m_applicationReady = workspace->isApplicationRunning();
+        connect(workspace, &Workspace::applicationDidFinishLaunching, this,
+                &SidecarComfortOverlayManager::handleApplicationReady);
+    }
 }
 
 SidecarComfortOverlayManager::~SidecarComfortOverlayManager() = default;

@@ -279,7 +279,16 @@ TEST_F(DisplayTuningApplyTest, SidecarDisplayGetsFormulaAndOverlayState)
     EXPECT_EQ(overlay.panelStates().size(), 1);
     EXPECT_EQ(logs->count("SidecarComfortOverlay", "Created Sidecar overlay for display 7"), 2);
 
-    // Tuning off: the state is dropped and the panels hidden.
+    // The state comes from the edited target's values, not from the Sidecar display's own.
+    tuning().selectTarget(QStringLiteral("7"));
+    tuning().setBrightness(0.9);
+    tuning().selectTarget(QStringLiteral("1"));
+    tuning().setBrightness(0.7);
+    EXPECT_NEAR(overlay.panelStates().value(7).brightness, 0.7, 1e-12);
+    EXPECT_NEAR(DisplayTuning::adjust(tuning().displayValues().value(7), 0, false, true).b2, 0.9, 1e-12);
+
+    // Tuning off everywhere: the state is dropped and the panels hidden.
+    tuning().selectTarget(QStringLiteral("all"));
     tuning().setEnabled(false);
     EXPECT_FALSE(overlay.latestState());
     EXPECT_TRUE(overlay.panelStates().isEmpty());
