@@ -9,6 +9,7 @@ class Host;
 class Processes;
 class Workspace;
 class Panels;
+class Idle;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -20,6 +21,7 @@ struct PlatformServices {
     Processes *processes = nullptr;
     Workspace *workspace = nullptr;
     Panels *panels = nullptr;
+    Idle *idle = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

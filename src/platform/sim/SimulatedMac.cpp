@@ -2,6 +2,7 @@
 
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimPanels.h"
+#include "platform/sim/SimIdle.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
 
@@ -22,7 +23,8 @@ SimulatedMac::SimulatedMac()
       m_host(std::make_unique<SimHost>(*this)),
       m_processes(std::make_unique<SimProcesses>(*this)),
       m_workspace(std::make_unique<SimWorkspace>()),
-      m_panels(std::make_unique<SimPanels>())
+      m_panels(std::make_unique<SimPanels>()),
+      m_idle(std::make_unique<SimIdle>(*this))
 {
 }
 
@@ -47,6 +49,7 @@ PlatformServices SimulatedMac::services()
     s.processes = m_processes.get();
     s.workspace = m_workspace.get();
     s.panels = m_panels.get();
+    s.idle = m_idle.get();
     return s;
 }
 
@@ -555,6 +558,20 @@ std::unique_ptr<SimulatedMac> SimulatedMac::standard()
     auto mac = fromFile(QStringLiteral(":/machines/default.json"), &error);
     Q_ASSERT_X(mac, "SimulatedMac::standard", qPrintable(error));
     return mac ? std::move(mac) : empty();
+}
+
+// ---- idle ----
+
+double SimulatedMac::idleSeconds() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_idleSeconds;
+}
+
+void SimulatedMac::setIdleSeconds(double seconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_idleSeconds = seconds;
 }
 
 } // namespace qv

@@ -28,6 +28,7 @@ class SimHost;
 class SimProcesses;
 class SimWorkspace;
 class SimPanels;
+class SimIdle;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -145,6 +146,11 @@ public:
     SimWorkspace &workspace() { return *m_workspace; }
     SimPanels &panels() { return *m_panels; }
 
+    // ---- idle ----
+    // Seconds since the last input event; stays as set until changed.
+    double idleSeconds() const;
+    void setIdleSeconds(double seconds);
+
     // For the service implementations.
     QMutex &mutex() const { return m_mutex; }
 
@@ -154,6 +160,7 @@ private:
     friend class SimScreens;
     friend class SimHost;
     friend class SimProcesses;
+    friend class SimIdle;
 
     struct RegistryService {
         ServiceHandle handle;
@@ -186,6 +193,7 @@ private:
     QHash<QString, int> m_processRuns;
     QMap<int, Displays::ReconfigurationCallback> m_callbacks;
     int m_nextCallbackToken = 1;
+    double m_idleSeconds = 0;
 
     std::unique_ptr<SimRegistry> m_registry;
     std::unique_ptr<SimDisplays> m_displaysService;
@@ -194,6 +202,7 @@ private:
     std::unique_ptr<SimProcesses> m_processes;
     std::unique_ptr<SimWorkspace> m_workspace;
     std::unique_ptr<SimPanels> m_panels;
+    std::unique_ptr<SimIdle> m_idle;
 };
 
 } // namespace qv

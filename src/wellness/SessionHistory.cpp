@@ -1,0 +1,162 @@
+#include "wellness/SessionHistory.h"
+
+#include "runtime/Files.h"
+#include "runtime/Json.h"
+#include "runtime/Scheduler.h"
+#include "runtime/Shared.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qv {
+
+SessionHistory::SessionHistory(QObject *parent) : QObject(parent)
+{
+    const QString applicationSupport = files::dataRoot();
+    // A folder that cannot be made shows up as a failed save later.
+    QDir().mkpath(files::applicationSupportDirectory());
+    m_storePath = defaultStorePath();
+    migrateLegacyHistoryIfNeeded(applicationSupport);
+    load();
+    m_midnight.start(this, [this] { emit statisticsChanged(); });
+}
+
+SessionHistory::~SessionHistory() = default;
+
+SessionHistory &SessionHistory::shared()
+{
+    return sharedInstance<SessionHistory>();
+}
+
+QString SessionHistory::defaultStorePath()
+{
+    return files::applicationSupportDirectory() + QStringLiteral("/history.json");
+}
+
+QString SessionHistory::legacyStorePath()
+{
+    return files::dataRoot() + QStringLiteral("/Orvendalith/history.json");
+}
+
+void SessionHistory::migrateLegacyHistoryIfNeeded(const QString &applicationSupport)
+{
+    if (QFileInfo::exists(m_storePath))
+        return;
+    const QString legacy = applicationSupport + QStringLiteral("/Orvendalith/history.json");
+    if (!QFileInfo::exists(legacy))
+        return;
+    // Read and written atomically rather than copied, so that a failed copy leaves no
+    // half file behind; the legacy file stays where it is.
+    QFile source(legacy);
+    QString error;
+    if (!source.open(QIODevice::ReadOnly)) {
+        error = source.errorString();
+    } else {
+        const QByteArray bytes = source.readAll();
+        if (source.error() != QFileDevice::NoError)
+            error = source.errorString();
+        else if (!files::writeAtomically(m_storePath, bytes, &error) && error.isEmpty())
+            error = QStringLiteral("the file could not be written");
+    }
+    if (error.isEmpty())
+        m_logger.info("Migrated legacy session history into Quellvista app support.");
+    else
+        m_logger.error("Could not migrate legacy session history: %s", qUtf8Printable(error));
+}
+
+void SessionHistory::load()
+{
+    if (!QFileInfo::exists(m_storePath))
+        return;
+    QFile file(m_storePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_keepFileAside = true;
+        m_logger.error("Failed to load session history: %s", qUtf8Printable(file.errorString()));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_keepFileAside = true;
+        m_logger.error("Failed to load session history: %s", qUtf8Printable(file.errorString()));
+        return;
+    }
+
+    DecodedSessionEvents decoded = decodeSessionEvents(bytes);
+    if (!decoded.readable) {
+        m_keepFileAside = true;
+        m_logger.error("Failed to load session history: %s", qUtf8Printable(decoded.error));
+        return;
+    }
+    // What could be read is kept (not pruned until the next save); the file itself is
+    // kept aside before a save replaces it, so the skipped events are not lost either.
+    m_events = std::move(decoded.events);
+    m_logger.info("Loaded %ld session events from disk", long(m_events.size()));
+    if (decoded.skipped > 0) {
+        m_keepFileAside = true;
+        m_logger.error("Skipped %ld unreadable session events: %s", long(decoded.skipped),
+                       qUtf8Printable(decoded.error));
+    }
+}
+
+void SessionHistory::record(SessionEvent::EventType type, qint64 durationSeconds)
+{
+    m_events.append(SessionEvent::at(scheduler().now(), type, durationSeconds));
+    save();
+}
+
+void SessionHistory::recordBreakStarted()
+{
+    record(SessionEvent::EventType::breakStarted, 0);
+}
+
+void SessionHistory::recordBreakTaken(qint64 durationSeconds)
+{
+    record(SessionEvent::EventType::breakTaken, durationSeconds);
+}
+
+void SessionHistory::recordActivityMinute()
+{
+    record(SessionEvent::EventType::activity, 60);
+}
+
+void SessionHistory::save()
+{
+    const double cutoff = json::secondsSinceReferenceDate(scheduler().now()) - double(kRetentionSeconds);
+    m_events.removeIf([cutoff](const SessionEvent &event) { return event.timestamp < cutoff; });
+    publish();
+
+    if (m_keepFileAside && QFileInfo::exists(m_storePath)) {
+        const QString aside = files::moveAside(m_storePath);
+        if (aside.isEmpty()) {
+            // Never written over: the next record tries again.
+            m_logger.error("Failed to save session history: %s",
+                           "the unreadable history file could not be moved aside");
+            return;
+        }
+        m_logger.info("Kept unreadable session history as %s", qUtf8Printable(QFileInfo(aside).fileName()));
+    }
+    m_keepFileAside = false;
+
+    QString error;
+    if (!files::writeAtomically(m_storePath, encodeSessionEvents(m_events), &error))
+        m_logger.error("Failed to save session history: %s", qUtf8Printable(error));
+}
+
+void SessionHistory::publish()
+{
+    m_cache.reset();
+    emit eventsChanged();
+    emit statisticsChanged();
+}
+
+SessionStatistics SessionHistory::statistics() const
+{
+    const QDateTime now = scheduler().now();
+    const qint64 dayStart = localCalendar::startOfDay(localCalendar::dateOf(now)).toMSecsSinceEpoch();
+    if (!m_cache || m_cache->dayStartMs != dayStart)
+        m_cache = CachedStatistics{dayStart, SessionStatistics::compute(m_events, now)};
+    return m_cache->value;
+}
+
+} // namespace qv

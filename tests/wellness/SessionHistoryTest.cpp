@@ -1,0 +1,240 @@
+#include "support/TestEnvironment.h"
+#include "wellness/SessionHistory.h"
+#include "WellnessTestSupport.h"
+
+#include "runtime/Files.h"
+#include "runtime/Json.h"
+#include "runtime/Shared.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace qv;
+using namespace qv::test;
+using Type = SessionEvent::EventType;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    ASSERT_TRUE(files::writeAtomically(path, bytes));
+}
+
+QStringList asideFiles()
+{
+    return QDir(files::applicationSupportDirectory())
+        .entryList({QStringLiteral("history.unreadable-*.json")}, QDir::Files);
+}
+
+class SessionHistoryTest : public QvTest {
+protected:
+    double nowSeconds() const { return json::secondsSinceReferenceDate(clock->now()); }
+    QByteArray fileWith(const QList<SessionEvent> &events) { return encodeSessionEvents(events); }
+};
+
+} // namespace
+
+TEST_F(SessionHistoryTest, FirstStartWithoutAnyFileIsEmptyAndWritesNothing)
+{
+    SessionHistory &history = SessionHistory::shared();
+    EXPECT_TRUE(history.events().isEmpty());
+    EXPECT_TRUE(logs->messages("SessionHistory").isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(SessionHistory::defaultStorePath()));
+    EXPECT_TRUE(QFileInfo(files::applicationSupportDirectory()).isDir());
+}
+
+TEST_F(SessionHistoryTest, RecordsLandInOrderAndSurviveARestart)
+{
+    SessionHistory &history = SessionHistory::shared();
+    history.recordActivityMinute();
+    advance(5000);
+    history.recordBreakStarted();
+    advance(20'500);
+    history.recordBreakTaken(20);
+
+    const QList<SessionEvent> recorded = history.events();
+    ASSERT_EQ(recorded.size(), 3);
+    EXPECT_EQ(recorded[0].type, Type::activity);
+    EXPECT_EQ(recorded[0].durationSeconds, 60);
+    EXPECT_EQ(recorded[1].type, Type::breakStarted);
+    EXPECT_EQ(recorded[1].durationSeconds, 0);
+    EXPECT_EQ(recorded[2].type, Type::breakTaken);
+    EXPECT_EQ(recorded[2].durationSeconds, 20);
+    EXPECT_DOUBLE_EQ(recorded[2].timestamp - recorded[0].timestamp, 25.5);
+    EXPECT_EQ(recorded[2].date(), clock->now());
+
+    // The file is the compact array of the three objects, dates as reference seconds.
+    const QJsonArray array = QJsonDocument::fromJson(readFile(history.storePath())).array();
+    ASSERT_EQ(array.size(), 3);
+    EXPECT_EQ(array[2].toObject().value("type").toString(), "breakTaken");
+    EXPECT_DOUBLE_EQ(array[2].toObject().value("timestamp").toDouble(), nowSeconds());
+
+    restart();
+    EXPECT_EQ(SessionHistory::shared().events(), recorded);
+    EXPECT_TRUE(logs->contains("SessionHistory", "Loaded 3 session events from disk"));
+}
+
+TEST_F(SessionHistoryTest, LegacyFileAloneIsCopiedThenLoadedAndKept)
+{
+    const QByteArray legacy = fileWith({eventAt(clock->now().addSecs(-3600), Type::breakTaken, 20),
+                                        eventAt(clock->now().addSecs(-60), Type::activity, 60)});
+    writeFile(SessionHistory::legacyStorePath(), legacy);
+
+    SessionHistory &history = SessionHistory::shared();
+    EXPECT_EQ(history.events().size(), 2);
+    EXPECT_EQ(logs->messages("SessionHistory"),
+              (QStringList{"Migrated legacy session history into Quellvista app support.",
+                           "Loaded 2 session events from disk"}));
+    EXPECT_EQ(readFile(SessionHistory::defaultStorePath()), legacy);
+    EXPECT_EQ(readFile(SessionHistory::legacyStorePath()), legacy);
+}
+
+TEST_F(SessionHistoryTest, WithBothFilesTheNewOneIsUsedAndTheLegacyOneLeftAlone)
+{
+    const QByteArray legacy = fileWith({eventAt(clock->now().addSecs(-60), Type::activity, 60)});
+    const QByteArray current = fileWith({eventAt(clock->now().addSecs(-30), Type::breakSkipped, 0),
+                                         eventAt(clock->now().addSecs(-20), Type::breakStarted, 0)});
+    writeFile(SessionHistory::legacyStorePath(), legacy);
+    writeFile(SessionHistory::defaultStorePath(), current);
+
+    SessionHistory &history = SessionHistory::shared();
+    ASSERT_EQ(history.events().size(), 2);
+    EXPECT_EQ(history.events()[0].type, Type::breakSkipped);
+    EXPECT_FALSE(logs->containsPart("SessionHistory", "Migrated"));
+    history.recordActivityMinute();
+    EXPECT_EQ(readFile(SessionHistory::legacyStorePath()), legacy);
+}
+
+TEST_F(SessionHistoryTest, UnreadableEventsAreSkippedAndTheFileIsKeptAsideBeforeTheFirstSave)
+{
+    const double t = nowSeconds();
+    struct Case {
+        const char *name;
+        QByteArray badEvent;
+    };
+    const QList<Case> cases{
+        {"unknown type", R"({"timestamp":1,"type":"breakMissed","durationSeconds":0})"},
+        {"type in other case", R"({"timestamp":1,"type":"Activity","durationSeconds":60})"},
+        {"missing duration", R"({"timestamp":1,"type":"activity"})"},
+        {"fractional duration", R"({"timestamp":1,"type":"activity","durationSeconds":1.5})"},
+        {"timestamp as text", R"({"timestamp":"1","type":"activity","durationSeconds":60})"},
+        {"not an object", R"(42)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray good1 = QStringLiteral(R"({"timestamp":%1,"type":"breakTaken","durationSeconds":20,"extra":true})")
+                                     .arg(t - 100, 0, 'f', 3).toUtf8();
+        const QByteArray good2 = QStringLiteral(R"({"timestamp":%1,"type":"activity","durationSeconds":60})")
+                                     .arg(t - 50, 0, 'f', 3).toUtf8();
+        const QByteArray bytes = "[" + good1 + "," + c.badEvent + "," + good2 + "]";
+        writeFile(SessionHistory::defaultStorePath(), bytes);
+        logs->clear();
+
+        SessionHistory &history = SessionHistory::shared();
+        ASSERT_EQ(history.events().size(), 2);
+        EXPECT_EQ(history.events()[0].type, Type::breakTaken);
+        EXPECT_EQ(history.events()[1].type, Type::activity);
+        EXPECT_TRUE(logs->containsPart("SessionHistory", "Skipped 1 unreadable session events"));
+        // Nothing is written until a record; then the original is kept beside the new file.
+        EXPECT_TRUE(asideFiles().isEmpty());
+        EXPECT_EQ(readFile(SessionHistory::defaultStorePath()), bytes);
+
+        history.recordActivityMinute();
+        const QStringList aside = asideFiles();
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(files::applicationSupportDirectory() + "/" + aside.first()), bytes);
+        const DecodedSessionEvents saved = decodeSessionEvents(readFile(history.storePath()));
+        EXPECT_EQ(saved.events.size(), 3);
+        EXPECT_EQ(saved.skipped, 0);
+
+        // The next record writes over the file it wrote itself: nothing more is moved aside.
+        history.recordActivityMinute();
+        EXPECT_EQ(asideFiles().size(), 1);
+
+        resetSharedInstances();
+        for (const QString &name : asideFiles())
+            QFile::remove(files::applicationSupportDirectory() + "/" + name);
+    }
+}
+
+TEST_F(SessionHistoryTest, AFileThatIsNoEventListLoadsNothingAndIsNeverOverwritten)
+{
+    const QList<QByteArray> unreadable{"not json", R"({"timestamp":1})", "", "[{\"timestamp\":1,"};
+    for (const QByteArray &bytes : unreadable) {
+        SCOPED_TRACE(bytes.constData());
+        writeFile(SessionHistory::defaultStorePath(), bytes);
+        writeFile(SessionHistory::legacyStorePath(), fileWith({eventAt(clock->now(), Type::activity, 60)}));
+        logs->clear();
+
+        EXPECT_TRUE(SessionHistory::shared().events().isEmpty());
+        EXPECT_TRUE(logs->containsPart("SessionHistory", "Failed to load session history: "));
+
+        // A restart before any record still finds the unreadable file, and does not
+        // bring the legacy history back over it.
+        restart();
+        EXPECT_TRUE(SessionHistory::shared().events().isEmpty());
+        EXPECT_FALSE(logs->containsPart("SessionHistory", "Migrated"));
+
+        SessionHistory::shared().recordBreakStarted();
+        const QStringList aside = asideFiles();
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(files::applicationSupportDirectory() + "/" + aside.first()), bytes);
+        EXPECT_EQ(decodeSessionEvents(readFile(SessionHistory::defaultStorePath())).events.size(), 1);
+
+        resetSharedInstances();
+        for (const QString &name : asideFiles())
+            QFile::remove(files::applicationSupportDirectory() + "/" + name);
+    }
+}
+
+TEST_F(SessionHistoryTest, PruningKeepsExactlyNinetyDaysAtTheMomentOfSaving)
+{
+    const double t = nowSeconds();
+    const double limit = double(SessionHistory::kRetentionSeconds);
+    writeFile(SessionHistory::defaultStorePath(),
+              fileWith({{t - limit - 1.0, Type::activity, 60},
+                        {t - limit - 0.001, Type::breakTaken, 20},
+                        {t - limit, Type::breakStarted, 0},
+                        {t - 10, Type::activity, 60}}));
+
+    SessionHistory &history = SessionHistory::shared();
+    // Loading keeps old events until the next save.
+    EXPECT_EQ(history.events().size(), 4);
+
+    history.recordActivityMinute();
+    ASSERT_EQ(history.events().size(), 3);
+    EXPECT_EQ(history.events()[0].type, Type::breakStarted);
+    EXPECT_DOUBLE_EQ(history.events()[0].timestamp, t - limit);
+    EXPECT_EQ(decodeSessionEvents(readFile(history.storePath())).events, history.events());
+
+    // One millisecond later the boundary event is older than 90 days.
+    advance(1);
+    history.recordActivityMinute();
+    EXPECT_EQ(history.events().size(), 3);
+    EXPECT_EQ(history.events()[0].type, Type::activity);
+}
+
+TEST_F(SessionHistoryTest, EncodingRoundTripsEveryTypeAndTimestampExactly)
+{
+    const QList<SessionEvent> events{{794'123'456.789, Type::activity, 60},
+                                     {-12.5, Type::breakTaken, 20},
+                                     {0, Type::breakSkipped, 0},
+                                     {1e17, Type::breakStarted, -3},
+                                     {794'123'456.1 + 1e-6, Type::activity, 9'000'000'000'000}};
+    const QByteArray bytes = encodeSessionEvents(events);
+    EXPECT_TRUE(bytes.startsWith(R"([{"timestamp":794123456.789,"type":"activity","durationSeconds":60},)"));
+    const DecodedSessionEvents decoded = decodeSessionEvents(bytes);
+    EXPECT_TRUE(decoded.readable);
+    EXPECT_EQ(decoded.events, events);
+    EXPECT_EQ(encodeSessionEvents({}), "[]");
+}
