@@ -6,6 +6,9 @@
 #include "wellness/BreakPresenter.h"
 #include "wellness/SessionHistory.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace qv {
 
 namespace {
@@ -47,7 +50,7 @@ BreakReminder::BreakReminder(BreakPresenter *presenter, QObject *parent)
 
     const qint64 storedInterval = defaults.integerForKey(kWorkIntervalKey);
     if (storedInterval >= 1)
-        setWorkIntervalMinutes(int(std::min<qint64>(storedInterval, INT_MAX / 60)));
+        setWorkIntervalMinutes(int(std::min<qint64>(storedInterval, INT_MAX)));
     const qint64 storedDuration = defaults.integerForKey(kBreakDurationKey);
     if (storedDuration >= 1)
         setBreakDurationSeconds(int(std::min<qint64>(storedDuration, INT_MAX)));
@@ -102,6 +105,8 @@ void BreakReminder::setIsEnabled(bool enabled)
 
 void BreakReminder::setWorkIntervalMinutes(int minutes)
 {
+    // The countdown counts seconds in an int: the interval in seconds must fit.
+    minutes = std::clamp(minutes, INT_MIN / 60, INT_MAX / 60);
     const bool changed = m_workIntervalMinutes != minutes;
     m_workIntervalMinutes = minutes;
     if (changed)

@@ -6,6 +6,7 @@
 #include "runtime/Files.h"
 #include "runtime/Shared.h"
 
+#include <climits>
 #include <memory>
 
 using namespace qv;
@@ -73,6 +74,7 @@ TEST_F(BreakReminderTest, StoredSettingsAreReadBackOnlyWhenValid)
         {25, 45, "Menu Bar Flash", 25, 45, ReminderMode::menuBarOnly},
         {1, 1, "System Notification", 1, 1, ReminderMode::notification},
         {QVariant(), QVariant(), 3, 20, 20, ReminderMode::fullScreen},
+        {qint64(1) << 40, qint64(1) << 40, "Full Screen Overlay", INT_MAX / 60, INT_MAX, ReminderMode::fullScreen},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode.toString().toStdString());
