@@ -81,8 +81,10 @@ DisplayIdentity parseProfilerEntry(const QJsonObject &e)
         }
     }
 
-    if (e.contains(QLatin1String("_spdisplays_CGSDID")))
-        id.cgDisplayID = parseDisplayId(textValue(e, "_spdisplays_CGSDID"));
+    // A CGSDID of another type counts as absent, like every other key: the display ID
+    // then stands in. A CGSDID that is text decides alone, even when it does not parse.
+    if (const auto cgsdid = textValue(e, "_spdisplays_CGSDID"))
+        id.cgDisplayID = parseDisplayId(cgsdid);
     else
         id.cgDisplayID = parseDisplayId(textValue(e, "_spdisplays_displayID"));
 

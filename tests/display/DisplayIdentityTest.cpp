@@ -102,8 +102,10 @@ TEST(ProfilerOutput, ParsesEntriesAndToleratesMissingFields)
          "_spdisplays_display-vendor-id":"610","spdisplays_main":"spdisplays_yes","spdisplays_mirror":"spdisplays_off"},
         {"_spdisplays_CGSDID":"abc","_spdisplays_displayID":"7","spdisplays_resolution":"1920 x 1080 @ 59.94Hz",
          "spdisplays_connection_type":"spdisplays_dual_link","spdisplays_display_type":"x-built-in-y"},
-        {"_name": 42, "_spdisplays_displayID": 3, "spdisplays_resolution": "2560 x 1440"})"));
-    ASSERT_EQ(list.size(), 3);
+        {"_name": 42, "_spdisplays_displayID": 3, "spdisplays_resolution": "2560 x 1440"},
+        {"_spdisplays_CGSDID": null, "_spdisplays_displayID": "4"},
+        {"_spdisplays_CGSDID": [5], "_spdisplays_displayID": "6"})"));
+    ASSERT_EQ(list.size(), 5);
     EXPECT_EQ(list[0].name, "Color LCD");
     EXPECT_EQ(list[0].cgDisplayID, 1u);
     EXPECT_EQ(list[0].resolution, "1728 x 1117");
@@ -122,6 +124,9 @@ TEST(ProfilerOutput, ParsesEntriesAndToleratesMissingFields)
     EXPECT_EQ(list[2].cgDisplayID, 3u);
     EXPECT_EQ(list[2].resolution, "2560 x 1440");
     EXPECT_EQ(list[2].refreshRate, std::nullopt);
+    // A CGSDID that is neither text nor a number counts as absent: the display ID stands in.
+    EXPECT_EQ(list[3].cgDisplayID, 4u);
+    EXPECT_EQ(list[4].cgDisplayID, 6u);
 }
 
 TEST(ProfilerOutput, GarbageGivesNothing)
