@@ -96,8 +96,10 @@ void BreakReminder::setIsEnabled(bool enabled)
         startWorkTimer();
     } else {
         stopTimers();
-        // A break whose countdown was just stopped would otherwise never end.
-        if (m_isOnBreak)
+        // A break whose countdown was just stopped would otherwise never end: without a
+        // panel to skip (notification, menu bar, no screen) it ends here, uncounted. An
+        // open panel stays until Esc or "Skip Break".
+        if (m_isOnBreak && m_breakWindow == 0)
             endBreak(false);
     }
     UserDefaults::standard().setBool(kEnabledKey, enabled);

@@ -296,13 +296,21 @@ TEST_F(BreakReminderTest, TheShortcutWithRemindersOffRunsABreakAndNoCountdownAft
     EXPECT_FALSE(r.isOnBreak());
 }
 
-TEST_F(BreakReminderTest, SwitchingRemindersOffDuringABreakEndsItUncounted)
+TEST_F(BreakReminderTest, SwitchingRemindersOffDuringABreakWithoutAPanelEndsItUncounted)
 {
-    for (ReminderMode mode : allReminderModes()) {
-        SCOPED_TRACE(rawValue(mode).toStdString());
+    struct Case {
+        ReminderMode mode;
+        bool hasScreen;
+    };
+    const QList<Case> cases{{ReminderMode::notification, true},
+                            {ReminderMode::menuBarOnly, true},
+                            {ReminderMode::fullScreen, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(rawValue(c.mode).toStdString());
         presenter.calls.clear();
+        presenter.hasScreen = c.hasScreen;
         BreakReminder &r = makeReminder();
-        r.setReminderMode(mode);
+        r.setReminderMode(c.mode);
         r.setIsEnabled(true);
         seconds(1205);
         ASSERT_TRUE(r.isOnBreak());
@@ -313,16 +321,35 @@ TEST_F(BreakReminderTest, SwitchingRemindersOffDuringABreakEndsItUncounted)
         EXPECT_FALSE(r.isOnBreak());
         EXPECT_EQ(r.totalBreaksTakenToday(), 0);
         EXPECT_EQ(r.secondsUntilBreak(), 0); // no countdown starts again
-        EXPECT_EQ(breakRecords().count("breakTaken 20"), 0);
-        if (mode == ReminderMode::fullScreen) {
-            EXPECT_EQ(presenter.calls.mid(1), (QStringList{"show 1", "monitors off 1", "close 1"}));
-        }
+        EXPECT_EQ(breakRecords(), QStringList{"breakStarted 0"});
 
         reminder.reset();
-        presenter.lastPanel = 0;
         resetSharedInstances();
         QFile::remove(SessionHistory::defaultStorePath());
     }
+}
+
+TEST_F(BreakReminderTest, SwitchingRemindersOffDuringAFullScreenBreakLeavesThePanelUntilSkipped)
+{
+    BreakReminder &r = makeReminder();
+    r.setIsEnabled(true);
+    seconds(1205);
+    ASSERT_TRUE(r.isOnBreak());
+
+    r.setIsEnabled(false);
+    seconds(60);
+    EXPECT_TRUE(r.isOnBreak());
+    EXPECT_EQ(r.breakSecondsRemaining(), 15); // its countdown stopped
+    EXPECT_EQ(presenter.calls, (QStringList{"authorize", "show 1"}));
+
+    r.skipBreak();
+    runPending();
+    EXPECT_FALSE(r.isOnBreak());
+    EXPECT_EQ(presenter.calls.mid(2), (QStringList{"monitors off 1", "close 1"}));
+    seconds(60);
+    EXPECT_EQ(r.secondsUntilBreak(), 0); // no countdown starts again
+    EXPECT_EQ(r.totalBreaksTakenToday(), 0);
+    EXPECT_EQ(breakRecords(), QStringList{"breakStarted 0"});
 }
 
 TEST_F(BreakReminderTest, ABreakRecordsTheDurationInForceWhenItEnds)
