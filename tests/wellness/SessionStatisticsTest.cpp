@@ -4,6 +4,7 @@
 #include "WellnessTestSupport.h"
 
 #include "runtime/Files.h"
+#include "runtime/Json.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -192,4 +193,27 @@ TEST_F(SessionHistoryStatisticsTest, FiguresFollowTheClockIntoANewDay)
     EXPECT_EQ(changes, 93);
     EXPECT_EQ(history.lastSevenDaysBreakCounts(), (QList<int>{0, 0, 0, 0, 1, 0, 0}));
     EXPECT_EQ(history.streakDays(), 0);
+}
+
+TEST(SessionStatistics, ABreakAFractionOfAMillisecondBeforeMidnightBelongsToItsDay)
+{
+    // Files of the earlier version hold timestamps finer than a millisecond.
+    TimeZoneGuard tz("Europe/Berlin");
+    const double midnight = json::secondsSinceReferenceDate(local(2026, 5, 6, 0, 0));
+    struct Case {
+        double offset;
+        QList<int> counts;
+        int today;
+    };
+    const QList<Case> cases{{-0.0004, {0, 0, 0, 0, 0, 1, 0}, 0},
+                            {-0.0006, {0, 0, 0, 0, 0, 1, 0}, 0},
+                            {0.0, {0, 0, 0, 0, 0, 0, 1}, 1},
+                            {0.0004, {0, 0, 0, 0, 0, 0, 1}, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.offset);
+        const SessionStatistics s =
+            SessionStatistics::compute({{midnight + c.offset, Type::breakTaken, 20}}, local(2026, 5, 6, 12, 0));
+        EXPECT_EQ(s.lastSevenDaysBreakCounts, c.counts);
+        EXPECT_EQ(s.breaksTakenToday, c.today);
+    }
 }
