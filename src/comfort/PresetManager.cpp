@@ -465,6 +465,10 @@ void PresetManager::renameSavedProfile(const QUuid &id, const QString &name)
     emit savedProfilesChanged();
     emit activeSelectionNameChanged();
     saveProfiles();
+    // "activePreset" names the active profile; it follows the rename so that the next
+    // start still finds it.
+    if (m_activeSavedProfileID == id)
+        UserDefaults::standard().setString(key(activePresetKey), text);
 }
 
 void PresetManager::toggleFavoriteSavedProfile(const QUuid &id)

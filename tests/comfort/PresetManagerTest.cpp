@@ -101,6 +101,19 @@ TEST_F(PresetManagerTest, RestartLosesNothingAndKeepsTheActiveSelection)
     restart();
     EXPECT_EQ(manager().activeSavedProfileID(), desk);
     EXPECT_EQ(manager().activeSelectionName(), "Desk");
+
+    // Renamed while active, it is still the active one after the next restart; renaming
+    // another profile leaves the stored selection alone.
+    manager().saveCurrentAsNewProfile(QStringLiteral("Sofa"));
+    const QUuid sofa = manager().savedProfiles().last().id;
+    manager().applySavedProfile(*manager().savedProfile(desk), false);
+    manager().renameSavedProfile(sofa, QStringLiteral("Couch"));
+    EXPECT_EQ(defaults->stringValue("activePreset"), "Desk");
+    manager().renameSavedProfile(desk, QStringLiteral("Standing desk"));
+    EXPECT_EQ(defaults->stringValue("activePreset"), "Standing desk");
+    restart();
+    EXPECT_EQ(manager().activeSavedProfileID(), desk);
+    EXPECT_EQ(manager().activeSelectionName(), "Standing desk");
 }
 
 TEST_F(PresetManagerTest, StoredListsResolveEarlierIdentifiers)
