@@ -485,12 +485,17 @@ void PresetManager::deleteSavedProfile(const QUuid &id)
     m_favoriteSavedProfileIDs.remove(id);
     emit savedProfilesChanged();
     emit favoriteSavedProfileIDsChanged();
-    if (m_activeSavedProfileID == id)
+    const bool wasActive = m_activeSavedProfileID == id;
+    if (wasActive)
         setActiveSavedProfileID(std::nullopt);
     else
         emit activeSelectionNameChanged();
     saveProfiles();
     saveFavoriteSavedProfiles();
+    // "activePreset" named the deleted profile: it names the active preset again, so the
+    // next start selects what is selected now (nothing is applied).
+    if (wasActive)
+        UserDefaults::standard().setString(key(activePresetKey), rawValue(m_activePreset));
 }
 
 void PresetManager::togglePreset(ComfortPreset preset)

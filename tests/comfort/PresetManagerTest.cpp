@@ -201,6 +201,7 @@ TEST_F(PresetManagerTest, SavingProfilesNamesUpdatesRenamesAndDeletes)
     EXPECT_EQ(mac->formulaCallCount(), formulas);
     restart();
     EXPECT_EQ(manager().savedProfiles().size(), 3);
+    EXPECT_EQ(manager().activeSelectionName(), "Reading") << "the selection shown before the restart";
 }
 
 TEST_F(PresetManagerTest, IntensityIsClampedAndReappliesOnce)
