@@ -160,9 +160,15 @@ bool DisplayEngine::applyProperties(const Properties &properties, const Target &
 {
     Registry &registry = *platform().registry;
     const std::optional<QList<ServiceHandle>> services = registry.matchingServices(framebuffer::kClassName);
-    if (!services || services->isEmpty()) {
-        // Nothing written is not a success.
+    if (!services) {
         m_log.error("Could not find IOMobileFramebufferAP services");
+        return false;
+    }
+    if (services->isEmpty()) {
+        // Nothing written is not a success; the list still follows the registry, which
+        // now holds no framebuffer.
+        m_log.error("Could not find IOMobileFramebufferAP services");
+        refreshDisplays();
         return false;
     }
 

@@ -250,6 +250,18 @@ TEST_F(DisplayEngineTest, NoFramebufferServicesIsAFailure)
     EXPECT_FALSE(engine.applyProperties({{"enableDither", RegistryValue::boolean(false)}}, Target::all()));
 }
 
+TEST_F(DisplayEngineTest, AWriteThatFindsNoFramebufferStillRefreshesTheList)
+{
+    DisplayEngine &engine = DisplayEngine::shared();
+    runPending();
+    ASSERT_EQ(engine.connectedDisplays().size(), 2);
+    for (const DisplayId id : {DisplayId(1), DisplayId(2)})
+        mac->updateDisplay(id, [](SimDisplay &d) { d.hasFramebuffer = false; });
+    EXPECT_FALSE(engine.applyProperties({{"enableDither", RegistryValue::boolean(false)}}, Target::all()));
+    runPending();
+    EXPECT_TRUE(engine.connectedDisplays().isEmpty());
+}
+
 TEST_F(DisplayEngineTest, FailedMatchingLeavesTheListAndWritesNothing)
 {
     DisplayEngine &engine = DisplayEngine::shared();
