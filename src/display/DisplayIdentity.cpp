@@ -48,7 +48,8 @@ std::optional<QString> textValue(const QJsonObject &entry, const char *key)
 
 std::optional<DisplayId> parseDisplayId(const std::optional<QString> &text)
 {
-    if (!text || text->isEmpty())
+    // Digits with at most a sign in front: blanks around them do not parse.
+    if (!text || text->isEmpty() || text->front().isSpace() || text->back().isSpace())
         return std::nullopt;
     bool ok = false;
     const qlonglong n = text->toLongLong(&ok, 10);

@@ -104,8 +104,10 @@ TEST(ProfilerOutput, ParsesEntriesAndToleratesMissingFields)
          "spdisplays_connection_type":"spdisplays_dual_link","spdisplays_display_type":"x-built-in-y"},
         {"_name": 42, "_spdisplays_displayID": 3, "spdisplays_resolution": "2560 x 1440"},
         {"_spdisplays_CGSDID": null, "_spdisplays_displayID": "4"},
-        {"_spdisplays_CGSDID": [5], "_spdisplays_displayID": "6"})"));
-    ASSERT_EQ(list.size(), 5);
+        {"_spdisplays_CGSDID": [5], "_spdisplays_displayID": "6"},
+        {"_spdisplays_displayID": " 8"}, {"_spdisplays_displayID": "+9"}, {"_spdisplays_displayID": "-0"},
+        {"_spdisplays_displayID": "4294967296"})"));
+    ASSERT_EQ(list.size(), 9);
     EXPECT_EQ(list[0].name, "Color LCD");
     EXPECT_EQ(list[0].cgDisplayID, 1u);
     EXPECT_EQ(list[0].resolution, "1728 x 1117");
@@ -127,6 +129,11 @@ TEST(ProfilerOutput, ParsesEntriesAndToleratesMissingFields)
     // A CGSDID that is neither text nor a number counts as absent: the display ID stands in.
     EXPECT_EQ(list[3].cgDisplayID, 4u);
     EXPECT_EQ(list[4].cgDisplayID, 6u);
+    // Integer parsing: a sign is allowed, blanks and numbers beyond 32 bits are not.
+    EXPECT_EQ(list[5].cgDisplayID, std::nullopt);
+    EXPECT_EQ(list[6].cgDisplayID, 9u);
+    EXPECT_EQ(list[7].cgDisplayID, 0u);
+    EXPECT_EQ(list[8].cgDisplayID, std::nullopt);
 }
 
 TEST(ProfilerOutput, GarbageGivesNothing)
