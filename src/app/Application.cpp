@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include "app/AppSettings.h"
+#include "app/AppEngine.h"
+#include "design/Design.h"
 
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
@@ -79,7 +81,9 @@ int runApplication(int argc, char **argv)
     applyStoredProtectionSettings(displayEngine, UserDefaults::standard());
     scheduler().post(&app, [launchSnapshot] { DisplayTuning::shared().applySnapshot(launchSnapshot); });
 
+    design::applyApplicationDefaults();
     QQmlApplicationEngine engine;
+    prepareAppEngine(engine);
     QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
         for (QObject *root : engine.rootObjects()) {
             if (auto *window = qobject_cast<QQuickWindow *>(root)) {

@@ -10,6 +10,7 @@ class Processes;
 class Workspace;
 class Panels;
 class Idle;
+class Appearance;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -22,6 +23,7 @@ struct PlatformServices {
     Workspace *workspace = nullptr;
     Panels *panels = nullptr;
     Idle *idle = nullptr;
+    Appearance *appearance = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -15,11 +15,15 @@ QColor Color::hex(QStringView text)
         --end;
     const QStringView digits = text.mid(begin, end - begin);
 
-    // Scan as one hexadecimal number, the way a scanner does: leading hex digits are read
-    // and anything unscannable leaves 0.
+    // Scan as one hexadecimal number, the way a scanner does: an optional 0x / 0X prefix,
+    // then leading hex digits; anything unscannable leaves 0. The prefix still counts
+    // towards the length below.
+    QStringView scanned = digits;
+    if (scanned.size() > 2 && scanned[0] == u'0' && (scanned[1] == u'x' || scanned[1] == u'X'))
+        scanned = scanned.mid(2);
     quint64 value = 0;
     qsizetype read = 0;
-    for (QChar c : digits) {
+    for (QChar c : scanned) {
         const char16_t u = c.unicode();
         uint digit = 0;
         if (u >= '0' && u <= '9')

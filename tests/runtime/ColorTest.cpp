@@ -36,5 +36,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ColorHex,
                                            HexCase{"zzzzzz", 0, 0, 0, 255},
                                            // ... and scanning stops at the first non-hex digit.
                                            HexCase{"12G456", 0x00, 0x00, 0x12, 255},
-                                           HexCase{"GGGGGGGG", 0, 0, 0, 0}));
+                                           HexCase{"GGGGGGGG", 0, 0, 0, 0},
+                                           // A 0x prefix is read by the scanner but counts
+                                           // towards the length: transparent white.
+                                           HexCase{"0xFFFFFF", 0xFF, 0xFF, 0xFF, 0},
+                                           // Inner spaces count; the scan stops at the first.
+                                           HexCase{"FA F8 F5", 0x00, 0x00, 0xFA, 0}));
 } // namespace

@@ -1,22 +1,20 @@
 import QtQuick
 import QtQuick.Window
+import Quellvista.App
 
+// The window "main": its content is the main window view.
 Window {
     id: window
     width: 1100
     height: 760
-    minimumWidth: 1100
-    minimumHeight: 760
+    minimumWidth: content.minimumWidth
+    minimumHeight: content.minimumHeight
     visible: true
     title: "Quellvista"
-    color: "#F5F5F7"
+    color: content.backgroundColor
 
-    Text {
-        anchors.centerIn: parent
-        text: "Quellvista"
-        font.family: "Inter"
-        font.pixelSize: 28
-        font.weight: Font.DemiBold
-        color: "#1D1D1F"
+    MainWindow {
+        id: content
+        anchors.fill: parent
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
+#include "platform/sim/SimAppearance.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
 
@@ -24,7 +25,8 @@ SimulatedMac::SimulatedMac()
       m_processes(std::make_unique<SimProcesses>(*this)),
       m_workspace(std::make_unique<SimWorkspace>()),
       m_panels(std::make_unique<SimPanels>()),
-      m_idle(std::make_unique<SimIdle>(*this))
+      m_idle(std::make_unique<SimIdle>(*this)),
+      m_appearance(std::make_unique<SimAppearance>(*this))
 {
 }
 
@@ -50,6 +52,7 @@ PlatformServices SimulatedMac::services()
     s.workspace = m_workspace.get();
     s.panels = m_panels.get();
     s.idle = m_idle.get();
+    s.appearance = m_appearance.get();
     return s;
 }
 

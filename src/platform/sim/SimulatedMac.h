@@ -29,6 +29,7 @@ class SimProcesses;
 class SimWorkspace;
 class SimPanels;
 class SimIdle;
+class SimAppearance;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -134,6 +135,12 @@ public:
     std::optional<QString> hostName() const;
     void setHostName(std::optional<QString> name);
 
+    // ---- appearance ----
+    // The system appearance name ("NSAppearanceNameAqua" unless changed); a change is
+    // reported to observers of the appearance service.
+    QString systemAppearance() const;
+    void setSystemAppearance(const QString &name);
+
     // ---- processes ----
     // Replaces the answer of one program (tests: a failing or garbled profiler).
     using ProcessHandler = std::function<ProcessResult(const QStringList &arguments)>;
@@ -161,6 +168,7 @@ private:
     friend class SimHost;
     friend class SimProcesses;
     friend class SimIdle;
+    friend class SimAppearance;
 
     struct RegistryService {
         ServiceHandle handle;
@@ -203,6 +211,8 @@ private:
     std::unique_ptr<SimWorkspace> m_workspace;
     std::unique_ptr<SimPanels> m_panels;
     std::unique_ptr<SimIdle> m_idle;
+    QString m_systemAppearance = QStringLiteral("NSAppearanceNameAqua");
+    std::unique_ptr<SimAppearance> m_appearance;
 };
 
 } // namespace qv

@@ -1,0 +1,21 @@
+#include "app/AppEngine.h"
+
+#include "design/Design.h"
+
+#include <QQmlEngine>
+
+void qml_register_types_Quellvista_App();
+
+namespace qv {
+
+void prepareAppEngine(QQmlEngine &engine)
+{
+    design::prepareEngine(engine);
+    static const bool registered = [] {
+        qml_register_types_Quellvista_App();
+        return true;
+    }();
+    Q_UNUSED(registered)
+}
+
+} // namespace qv

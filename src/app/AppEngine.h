@@ -1,0 +1,11 @@
+#pragma once
+
+class QQmlEngine;
+
+namespace qv {
+
+// Readies an engine for the application's views: the design module and the
+// Quellvista.App types.
+void prepareAppEngine(QQmlEngine &engine);
+
+} // namespace qv

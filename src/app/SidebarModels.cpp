@@ -1,0 +1,105 @@
+#include "app/SidebarModels.h"
+
+#include "design/Theme.h"
+#include "display/DisplayEngine.h"
+#include "platform/Host.h"
+#include "platform/Platform.h"
+
+namespace qv {
+
+// ---- SidebarItemModel ----
+
+SidebarItemModel::SidebarItemModel(QObject *parent) : QObject(parent)
+{
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SidebarItemModel::changed);
+}
+
+void SidebarItemModel::setSection(MainWindowModel::Section section)
+{
+    if (section == m_section)
+        return;
+    m_section = section;
+    emit changed();
+}
+
+void SidebarItemModel::setSelected(bool selected)
+{
+    if (selected == m_selected)
+        return;
+    m_selected = selected;
+    emit changed();
+}
+
+QString SidebarItemModel::title() const
+{
+    return ovSectionRawValue(MainWindowModel::fromQml(m_section));
+}
+
+QString SidebarItemModel::symbol() const
+{
+    return ovSectionSymbol(MainWindowModel::fromQml(m_section));
+}
+
+QColor SidebarItemModel::iconColor() const
+{
+    const Theme &theme = Theme::shared();
+    return m_selected ? theme.accentHighlight() : theme.textSecondary();
+}
+
+QColor SidebarItemModel::titleColor() const
+{
+    return Theme::shared().textPrimary();
+}
+
+QFont SidebarItemModel::titleFont() const
+{
+    return m_selected ? Theme::bodyMedium() : Theme::bodyRegular();
+}
+
+// ---- SidebarStatusCardModel ----
+
+SidebarStatusCardModel::SidebarStatusCardModel(QObject *parent) : QObject(parent) {}
+
+void SidebarStatusCardModel::setActiveSince(const QDateTime &when)
+{
+    if (when == m_activeSince)
+        return;
+    m_activeSince = when;
+    emit changed();
+}
+
+QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
+{
+    const QString host = hostName && !hostName->trimmed().isEmpty() ? *hostName : QStringLiteral("This Mac");
+    const QString support =
+        family == ChipFamily::unknown ? QStringLiteral("Limited support") : QStringLiteral("Supported");
+    return host + QStringLiteral(" \u00B7 ") + support;
+}
+
+QString SidebarStatusCardModel::activeSinceLine(const QDateTime &when, const QLocale &locale)
+{
+    // The POSIX locale's short format carries seconds; a short time never does.
+    const QString time = locale.language() == QLocale::C
+                             ? when.toLocalTime().time().toString(QStringLiteral("HH:mm"))
+                             : locale.toString(when.toLocalTime().time(), QLocale::ShortFormat);
+    return QStringLiteral("Active since ") + time;
+}
+
+ChipFamily SidebarStatusCardModel::chipFamily()
+{
+    // Detected once, when the display engine starts.
+    return DisplayEngine::shared().chipFamily();
+}
+
+QString SidebarStatusCardModel::hostLine() const
+{
+    Host *host = platform().host;
+    return hostLine(host ? host->localizedHostName() : std::nullopt, chipFamily());
+}
+
+QString SidebarStatusCardModel::activeSinceLine() const
+{
+    return activeSinceLine(m_activeSince, QLocale::system());
+}
+
+} // namespace qv

@@ -1,0 +1,116 @@
+import QtQuick
+import QtQuick.Layouts
+import Quellvista.Design
+import Quellvista.App
+
+// The main window's left column: a floating rounded panel with the product header, one
+// row per listed section, the status card and the settings gear.
+Item {
+    id: sidebar
+
+    property int selected: MainWindowModel.DisplayAndComfort
+    property date activeSince
+    property var sections: []
+
+    signal sectionChosen(int section)
+    signal settings()
+
+    implicitWidth: 12 + 232 + 16
+
+    Surface {
+        id: panel
+        kind: Surface.Sidebar
+        radius: 28
+        x: 12
+        y: 12
+        width: 232
+        height: sidebar.height - 24
+    }
+
+    ColumnLayout {
+        anchors.fill: panel
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.topMargin: 54
+            Layout.bottomMargin: 12
+            spacing: 8
+
+            QuellvistaLogoMark {
+                size: 32
+                animated: true
+                Layout.preferredWidth: 32
+                Layout.preferredHeight: 32
+            }
+
+            ColumnLayout {
+                spacing: 0
+                Text {
+                    text: "Quellvista"
+                    font: Theme.systemFont(14, Font.DemiBold)
+                    color: Theme.textPrimary
+                }
+                Text {
+                    text: "for your eyes"
+                    font: Theme.systemFont(10, Font.Normal)
+                    color: Theme.textSecondary
+                }
+            }
+
+            Item { Layout.fillWidth: true }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
+            spacing: 2
+
+            Repeater {
+                model: sidebar.sections
+                delegate: SidebarItem {
+                    required property int modelData
+                    Layout.fillWidth: true
+                    section: modelData
+                    isSelected: sidebar.selected === modelData
+                    onClicked: sidebar.sectionChosen(modelData)
+                }
+            }
+        }
+
+        Item { Layout.fillHeight: true }
+
+        SidebarSystemStatusCard {
+            Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
+            activeSince: sidebar.activeSince
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 0
+
+            Item { Layout.fillWidth: true }
+
+            MouseArea {
+                id: gear
+                implicitWidth: gearSymbol.implicitWidth + 32
+                implicitHeight: gearSymbol.implicitHeight + 32
+                cursorShape: Qt.PointingHandCursor
+                onClicked: sidebar.settings()
+
+                Symbol {
+                    id: gearSymbol
+                    anchors.centerIn: parent
+                    name: "gearshape"
+                    size: 14
+                    color: Theme.textTertiary
+                }
+            }
+        }
+    }
+}

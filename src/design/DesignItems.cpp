@@ -1,0 +1,517 @@
+#include "design/DesignItems.h"
+
+#include "design/FrameTicker.h"
+#include "design/Painting.h"
+#include "design/Theme.h"
+#include "runtime/Scheduler.h"
+
+#include <QEasingCurve>
+#include <QPainter>
+#include <QQuickWindow>
+#include <QSGSimpleTextureNode>
+#include <QScreen>
+
+#include <cmath>
+
+namespace qv {
+
+// ---- PaintedLayersItem ----
+
+PaintedLayersItem::PaintedLayersItem(QQuickItem *parent) : QQuickItem(parent)
+{
+    setFlag(ItemHasContents);
+}
+
+qreal PaintedLayersItem::devicePixelRatio() const
+{
+    return window() ? window()->effectiveDevicePixelRatio() : 1.0;
+}
+
+void PaintedLayersItem::repaint()
+{
+    ++m_requests;
+    polish();
+}
+
+void PaintedLayersItem::updatePolish()
+{
+    m_layers = paintLayers(devicePixelRatio());
+    m_layersChanged = true;
+    ++m_paintCount;
+    emit painted();
+    update();
+}
+
+void PaintedLayersItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
+    if (newGeometry.size() != oldGeometry.size())
+        repaint();
+}
+
+void PaintedLayersItem::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    QQuickItem::itemChange(change, value);
+    if (change == ItemSceneChange || change == ItemDevicePixelRatioHasChanged)
+        repaint();
+}
+
+QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
+{
+    if (!window())
+        return old;
+    QSGNode *root = old ? old : new QSGNode;
+    if (!m_layersChanged)
+        return root;
+    m_layersChanged = false;
+    while (QSGNode *child = root->firstChild()) {
+        root->removeChildNode(child);
+        delete child;
+    }
+    for (const Layer &layer : std::as_const(m_layers)) {
+        if (layer.image.isNull() || layer.rect.isEmpty())
+            continue;
+        auto *node = new QSGSimpleTextureNode;
+        node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
+        node->setOwnsTexture(true);
+        node->setRect(layer.rect);
+        node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
+        root->appendChildNode(node);
+    }
+    return root;
+}
+
+// ---- SurfaceItem ----
+
+SurfaceItem::SurfaceItem(QQuickItem *parent) : PaintedLayersItem(parent)
+{
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SurfaceItem::repaint);
+}
+
+void SurfaceItem::setKind(Kind kind)
+{
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    emit changed();
+    repaint();
+}
+
+void SurfaceItem::setRadius(qreal radius)
+{
+    if (qFuzzyCompare(radius, m_radius))
+        return;
+    m_radius = radius;
+    emit changed();
+    repaint();
+}
+
+void SurfaceItem::changeState(bool &field, bool value)
+{
+    if (field == value)
+        return;
+    field = value;
+    emit changed();
+    repaint();
+}
+
+void SurfaceItem::setHovering(bool on)
+{
+    changeState(m_state.hovering, on);
+}
+void SurfaceItem::setSelected(bool on)
+{
+    changeState(m_state.selected, on);
+}
+void SurfaceItem::setPressed(bool on)
+{
+    changeState(m_state.pressed, on);
+}
+
+SurfaceStyle SurfaceItem::style() const
+{
+    return surfaceStyle(SurfaceKind(m_kind), m_state, Theme::shared().isDark());
+}
+
+QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
+{
+    QList<Layer> layers;
+    const QRectF bounds(0, 0, width(), height());
+    if (bounds.isEmpty())
+        return layers;
+    const SurfaceStyle s = style();
+    if (s.shadow && s.shadow->colour.alpha() > 0) {
+        const qreal margin = std::ceil(3 * s.shadow->radius) + 1;
+        QPainterPath shape;
+        if (s.circle)
+            shape.addEllipse(bounds);
+        else
+            shape = paint::continuousRoundedRect(bounds, m_radius);
+        // Shadows are blurred at a lower resolution: they are soft anyway.
+        const qreal shadowScale = s.shadow->radius >= 6 ? 0.5 : dpr;
+        Layer shadow;
+        shadow.image = paint::shadowImage(shape, bounds, s.shadow->colour, s.shadow->radius, margin, shadowScale);
+        shadow.rect = bounds.adjusted(-margin, -margin, margin, margin).translated(s.shadow->offset);
+        shadow.smooth = true;
+        layers << shadow;
+    }
+    QImage image((bounds.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.scale(dpr, dpr);
+        paintSurface(p, bounds, m_radius, s);
+    }
+    image.setDevicePixelRatio(dpr);
+    layers << Layer{image, bounds, false};
+    return layers;
+}
+
+// ---- AppBackdropItem ----
+
+namespace {
+qint64 displayFrameMs(const QQuickItem *item)
+{
+    const QQuickWindow *w = item->window();
+    const qreal rate = w && w->screen() ? w->screen()->refreshRate() : 60.0;
+    return qint64(std::lround(1000.0 / (rate > 1 ? rate : 60.0)));
+}
+
+double nowSeconds()
+{
+    return brand::referenceSeconds(scheduler().now());
+}
+} // namespace
+
+AppBackdropItem::AppBackdropItem(QQuickItem *parent) : PaintedLayersItem(parent)
+{
+    m_ticker = new FrameTicker(
+        this, [this] { return displayFrameMs(this); }, [this] { tick(); });
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &AppBackdropItem::repaint);
+    connect(m_ticker, &FrameTicker::runningChanged, this, &AppBackdropItem::tickingChanged);
+}
+
+bool AppBackdropItem::isTicking() const
+{
+    return m_ticker->isRunning();
+}
+
+void AppBackdropItem::tick()
+{
+    const brand::BackdropFrame next = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
+    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= 0.5) {
+        m_drawn = next;
+        m_hasDrawn = true;
+        repaint();
+    }
+}
+
+QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
+{
+    if (width() <= 0 || height() <= 0)
+        return {};
+    m_drawn = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
+    m_hasDrawn = true;
+    QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
+    return {Layer{image, QRectF(0, 0, width(), height()), false}};
+}
+
+// ---- LogoMarkItem ----
+
+LogoMarkItem::LogoMarkItem(QQuickItem *parent) : PaintedLayersItem(parent)
+{
+    m_ticker = new FrameTicker(
+        this, [] { return kMinimumIntervalMs; }, [this] { tick(); });
+    setImplicitSize(m_size, m_size);
+    connect(m_ticker, &FrameTicker::runningChanged, this, &LogoMarkItem::tickingChanged);
+}
+
+bool LogoMarkItem::isTicking() const
+{
+    return m_ticker->isRunning();
+}
+
+void LogoMarkItem::setSize(qreal size)
+{
+    if (qFuzzyCompare(size, m_size))
+        return;
+    m_size = size;
+    setImplicitSize(size, size);
+    emit sizeChanged();
+    repaint();
+}
+
+void LogoMarkItem::setAnimated(bool animated)
+{
+    if (animated == m_animated)
+        return;
+    m_animated = animated;
+    m_ticker->setWanted(animated);
+    emit animatedChanged();
+    repaint();
+}
+
+brand::LogoState LogoMarkItem::currentState() const
+{
+    return brand::logoState(m_animated ? nowSeconds() : 0.0);
+}
+
+void LogoMarkItem::tick()
+{
+    const brand::LogoState next = currentState();
+    if (!m_hasDrawn || brand::logoDifference(m_drawn, next, m_size * devicePixelRatio()) >= 1.0) {
+        m_drawn = next;
+        m_hasDrawn = true;
+        repaint();
+    }
+}
+
+QList<PaintedLayersItem::Layer> LogoMarkItem::paintLayers(qreal dpr)
+{
+    m_drawn = currentState();
+    m_hasDrawn = true;
+    const qreal canvas = paint::kLogoCanvasFactor * m_size;
+    const QPointF centre(width() / 2, height() / 2);
+    QImage image = paint::renderLogoMark(m_size, dpr, m_drawn);
+    return {Layer{image, QRectF(centre.x() - canvas / 2, centre.y() - canvas / 2, canvas, canvas), false}};
+}
+
+// ---- BreathingMarkItem ----
+
+BreathingMarkItem::BreathingMarkItem(QQuickItem *parent) : LogoMarkItem(parent)
+{
+    m_appeared = nowSeconds();
+}
+
+qreal BreathingMarkItem::breathAt(double s)
+{
+    // In for 5.8 s, out for 5.8 s, eased in and out each way.
+    static const QEasingCurve easing = [] {
+        QEasingCurve c(QEasingCurve::BezierSpline);
+        c.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
+        return c;
+    }();
+    double phase = std::fmod(std::max(0.0, s), 11.6);
+    const double x = phase < 5.8 ? phase / 5.8 : 2 - phase / 5.8;
+    return easing.valueForProgress(std::clamp(x, 0.0, 1.0));
+}
+
+void BreathingMarkItem::tick()
+{
+    const qreal b = breath();
+    // The glow's edge moves most: 0.14 of its 1.48-size frame per unit of breath.
+    const double pixels = std::abs(b - m_drawnBreath) * 0.14 * 0.74 * m_size * devicePixelRatio();
+    if (m_drawnBreath < 0 || pixels >= 0.25) {
+        m_drawnBreath = b;
+        repaint();
+    } else
+        LogoMarkItem::tick();
+}
+
+qreal BreathingMarkItem::breath() const
+{
+    return breathAt(nowSeconds() - m_appeared);
+}
+
+void BreathingMarkItem::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    LogoMarkItem::itemChange(change, value);
+    if ((change == ItemSceneChange && value.window) || (change == ItemVisibleHasChanged && value.boolValue))
+        m_appeared = nowSeconds();
+}
+
+QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
+{
+    m_drawn = currentState();
+    m_hasDrawn = true;
+    const qreal b = breath();
+    m_drawnBreath = b;
+    const qreal canvas = 3.2 * m_size;
+    const int pixels = int(std::ceil(canvas * dpr));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.scale(dpr, dpr);
+        paint::paintBreathingBackground(p, m_size, canvas, b, dpr);
+        paint::LogoExtras extras;
+        extras.breathingShadows = true;
+        extras.outerScale = 0.975 + (1.025 - 0.975) * b;
+        const QImage logo = paint::renderLogoMark(m_size, dpr, m_drawn, extras);
+        const qreal logoSide = paint::kLogoCanvasFactor * m_size;
+        p.drawImage(QRectF((canvas - logoSide) / 2, (canvas - logoSide) / 2, logoSide, logoSide), logo);
+    }
+    image.setDevicePixelRatio(dpr);
+    const QPointF centre(width() / 2, height() / 2);
+    return {Layer{image, QRectF(centre.x() - canvas / 2, centre.y() - canvas / 2, canvas, canvas), false}};
+}
+
+// ---- BrandLayerItem ----
+
+BrandLayerItem::BrandLayerItem(QQuickItem *parent)
+    : PaintedLayersItem(parent), m_first(Theme::markGold()), m_second(Theme::markRose()), m_bloom(Theme::markRose())
+{
+}
+
+void BrandLayerItem::setFirst(const QColor &c)
+{
+    if (c == m_first)
+        return;
+    m_first = c;
+    emit changed();
+    repaint();
+}
+void BrandLayerItem::setSecond(const QColor &c)
+{
+    if (c == m_second)
+        return;
+    m_second = c;
+    emit changed();
+    repaint();
+}
+void BrandLayerItem::setBloom(const QColor &c)
+{
+    if (c == m_bloom)
+        return;
+    m_bloom = c;
+    emit changed();
+    repaint();
+}
+
+QList<PaintedLayersItem::Layer> BrandLayerItem::paintLayers(qreal dpr)
+{
+    const QRectF bounds(0, 0, width(), height());
+    if (bounds.isEmpty())
+        return {};
+    QImage image((bounds.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.scale(dpr, dpr);
+        paint::paintBrandLayer(p, bounds, m_first, m_second, m_bloom);
+    }
+    image.setDevicePixelRatio(dpr);
+    return {Layer{image, bounds, false}};
+}
+
+// ---- AmorphousLogoShapeItem ----
+
+AmorphousLogoShapeItem::AmorphousLogoShapeItem(QQuickItem *parent) : PaintedLayersItem(parent) {}
+
+void AmorphousLogoShapeItem::setProgress(qreal p)
+{
+    if (qFuzzyCompare(p, m_progress))
+        return;
+    m_progress = p;
+    emit changed();
+    repaint();
+}
+void AmorphousLogoShapeItem::setFillColor(const QColor &c)
+{
+    if (c == m_fill)
+        return;
+    m_fill = c;
+    emit changed();
+    repaint();
+}
+void AmorphousLogoShapeItem::setStrokeColor(const QColor &c)
+{
+    if (c == m_stroke)
+        return;
+    m_stroke = c;
+    emit changed();
+    repaint();
+}
+void AmorphousLogoShapeItem::setStrokeWidth(qreal w)
+{
+    if (qFuzzyCompare(w, m_strokeWidth))
+        return;
+    m_strokeWidth = w;
+    emit changed();
+    repaint();
+}
+
+QList<PaintedLayersItem::Layer> AmorphousLogoShapeItem::paintLayers(qreal dpr)
+{
+    const QRectF bounds(0, 0, width(), height());
+    if (bounds.isEmpty())
+        return {};
+    const qreal margin = std::ceil(m_strokeWidth);
+    const QRectF canvas = bounds.adjusted(-margin, -margin, margin, margin);
+    QImage image((canvas.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.translate(margin, margin);
+        const QPainterPath path = brand::amorphousLogoPath(bounds, m_progress);
+        p.fillPath(path, m_fill);
+        if (m_strokeWidth > 0 && m_stroke.alpha() > 0)
+            p.strokePath(path, QPen(m_stroke, m_strokeWidth));
+    }
+    image.setDevicePixelRatio(dpr);
+    return {Layer{image, canvas, false}};
+}
+
+// ---- SparklineItem ----
+
+SparklineItem::SparklineItem(QQuickItem *parent) : PaintedLayersItem(parent)
+{
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SparklineItem::repaint);
+}
+
+void SparklineItem::setValues(const QList<qreal> &values)
+{
+    if (values == m_values)
+        return;
+    m_values = values;
+    emit valuesChanged();
+    repaint();
+}
+
+QList<QPointF> SparklineItem::points(const QList<qreal> &values, QSizeF size)
+{
+    QList<QPointF> result;
+    const qsizetype n = values.size();
+    const double span = double(std::max<qsizetype>(n, 2) - 1);
+    for (qsizetype i = 0; i < n; ++i)
+        result.append(QPointF(size.width() * double(i) / span, size.height() * (1 - values[i])));
+    return result;
+}
+
+QList<PaintedLayersItem::Layer> SparklineItem::paintLayers(qreal dpr)
+{
+    const QRectF bounds(0, 0, width(), height());
+    if (bounds.isEmpty() || m_values.isEmpty())
+        return {};
+    // Dots and out-of-range values may reach beyond the frame.
+    const QList<QPointF> pts = points(m_values, bounds.size());
+    QRectF reach = bounds;
+    for (const QPointF &pt : pts)
+        reach = reach.united(QRectF(pt - QPointF(3, 3), QSizeF(6, 6)));
+    QImage image((reach.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.translate(-reach.topLeft());
+        const QColor accent = Theme::shared().color(ColorToken::accent);
+        if (pts.size() > 1) {
+            QPainterPath line(pts.first());
+            for (qsizetype i = 1; i < pts.size(); ++i)
+                line.lineTo(pts[i]);
+            QPen pen(accent, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            p.strokePath(line, pen);
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        for (const QPointF &pt : pts)
+            p.drawEllipse(pt, 2.5, 2.5);
+    }
+    image.setDevicePixelRatio(dpr);
+    return {Layer{image, reach, false}};
+}
+
+} // namespace qv

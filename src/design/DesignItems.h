@@ -1,0 +1,266 @@
+#pragma once
+
+#include "design/Brand.h"
+#include "design/Surface.h"
+
+#include <QImage>
+#include <QList>
+#include <QQuickItem>
+#include <QtQml/qqmlregistration.h>
+
+namespace qv {
+
+class FrameTicker;
+
+// An item drawn by our own painting code into images, uploaded as textures. Images are
+// painted on the GUI thread (polish) and only when something they show changed; each
+// layer may reach beyond the item (shadows, halos).
+class PaintedLayersItem : public QQuickItem {
+    Q_OBJECT
+    Q_PROPERTY(int paintCount READ paintCount NOTIFY painted)
+public:
+    explicit PaintedLayersItem(QQuickItem *parent = nullptr);
+
+    // How many times the layers were painted, and asked to be (tests, benchmarks).
+    int paintCount() const { return m_paintCount; }
+    int repaintRequestCount() const { return m_requests; }
+
+signals:
+    void painted();
+
+protected:
+    struct Layer {
+        QImage image;  // with its device pixel ratio set
+        QRectF rect;   // in item coordinates
+        bool smooth = false;
+    };
+    // Paints the layers for the current state.
+    virtual QList<Layer> paintLayers(qreal devicePixelRatio) = 0;
+    // Asks for the layers to be painted again.
+    void repaint();
+    qreal devicePixelRatio() const;
+
+    void updatePolish() override;
+    QSGNode *updatePaintNode(QSGNode *old, UpdatePaintNodeData *) override;
+    void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
+    void itemChange(ItemChange change, const ItemChangeData &value) override;
+
+private:
+    QList<Layer> m_layers;
+    bool m_layersChanged = false;
+    int m_paintCount = 0;
+    int m_requests = 0;
+};
+
+// A surface of the shared look (glass panel, sidebar, row, card, button, knob) with its
+// shadow; its colours follow the appearance.
+class SurfaceItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(Surface)
+    Q_PROPERTY(Kind kind READ kind WRITE setKind NOTIFY changed)
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY changed)
+    Q_PROPERTY(bool hovering READ hovering WRITE setHovering NOTIFY changed)
+    Q_PROPERTY(bool selected READ selected WRITE setSelected NOTIFY changed)
+    Q_PROPERTY(bool pressed READ pressed WRITE setPressed NOTIFY changed)
+public:
+    enum Kind { GlassPanel, Sidebar, SidebarRow, StatusCard, PrimaryButton, Knob };
+    Q_ENUM(Kind)
+
+    explicit SurfaceItem(QQuickItem *parent = nullptr);
+
+    Kind kind() const { return m_kind; }
+    void setKind(Kind kind);
+    qreal radius() const { return m_radius; }
+    void setRadius(qreal radius);
+    bool hovering() const { return m_state.hovering; }
+    void setHovering(bool on);
+    bool selected() const { return m_state.selected; }
+    void setSelected(bool on);
+    bool pressed() const { return m_state.pressed; }
+    void setPressed(bool on);
+
+    SurfaceStyle style() const;
+
+signals:
+    void changed();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+
+private:
+    void changeState(bool &field, bool value);
+    Kind m_kind = GlassPanel;
+    qreal m_radius = 12;
+    SurfaceState m_state;
+};
+
+// The main window's background: the window colour under three faint radial glows that
+// drift against each other, and a sheen. Its phases are read every display frame; it is
+// painted again when the picture would change by at least half a colour level.
+class AppBackdropItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
+    Q_PROPERTY(bool ticking READ isTicking NOTIFY tickingChanged)
+public:
+    explicit AppBackdropItem(QQuickItem *parent = nullptr);
+
+    bool isTicking() const;
+    // The backdrop's own resolution, a fraction of the view's: its glows are so soft that
+    // a smaller picture, smoothly scaled, looks the same.
+    static constexpr qreal kResolution = 0.25;
+
+signals:
+    void tickingChanged();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+
+private:
+    void tick();
+    FrameTicker *m_ticker;
+    brand::BackdropFrame m_drawn;
+    bool m_hasDrawn = false;
+};
+
+// The animated logo at a size: a gradient blob that wobbles, swells and cycles through
+// three palettes every 18 s, checked up to 30 times a second and painted when it looks
+// different. Still (animated false) it shows the start of its cycle.
+class LogoMarkItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(QuellvistaLogoMark)
+    Q_PROPERTY(qreal size READ size WRITE setSize NOTIFY sizeChanged)
+    Q_PROPERTY(bool animated READ animated WRITE setAnimated NOTIFY animatedChanged)
+    Q_PROPERTY(bool ticking READ isTicking NOTIFY tickingChanged)
+public:
+    explicit LogoMarkItem(QQuickItem *parent = nullptr);
+
+    qreal size() const { return m_size; }
+    void setSize(qreal size);
+    bool animated() const { return m_animated; }
+    void setAnimated(bool animated);
+    bool isTicking() const;
+
+    static constexpr qint64 kMinimumIntervalMs = 34; // at most 30 updates a second
+    brand::LogoState currentState() const;
+
+signals:
+    void sizeChanged();
+    void animatedChanged();
+    void tickingChanged();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+    virtual void tick();
+
+    FrameTicker *m_ticker;
+    qreal m_size = 32;
+    bool m_animated = true;
+    brand::LogoState m_drawn;
+    bool m_hasDrawn = false;
+};
+
+// The logo with a breathing glow and ring, breathing in and out every 5.8 s (ease in and
+// out) from the moment it appears.
+class BreathingMarkItem : public LogoMarkItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(QuellvistaBreathingMark)
+    Q_PROPERTY(qreal breath READ breath NOTIFY painted)
+public:
+    explicit BreathingMarkItem(QQuickItem *parent = nullptr);
+
+    // 0 (out) ... 1 (in) at s seconds after appearing.
+    static qreal breathAt(double secondsSinceAppearing);
+    qreal breath() const;
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+    void itemChange(ItemChange change, const ItemChangeData &value) override;
+    void tick() override;
+
+private:
+    double m_appeared = 0;
+    qreal m_drawnBreath = -1;
+};
+
+// One gradient skin of the logo from two colours and a bloom colour.
+class BrandLayerItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(QuellvistaBrandLayer)
+    Q_PROPERTY(QColor first READ first WRITE setFirst NOTIFY changed)
+    Q_PROPERTY(QColor second READ second WRITE setSecond NOTIFY changed)
+    Q_PROPERTY(QColor bloom READ bloom WRITE setBloom NOTIFY changed)
+public:
+    explicit BrandLayerItem(QQuickItem *parent = nullptr);
+    QColor first() const { return m_first; }
+    void setFirst(const QColor &c);
+    QColor second() const { return m_second; }
+    void setSecond(const QColor &c);
+    QColor bloom() const { return m_bloom; }
+    void setBloom(const QColor &c);
+
+signals:
+    void changed();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+
+private:
+    QColor m_first, m_second, m_bloom;
+};
+
+// The logo's blob outline, filled and optionally stroked.
+class AmorphousLogoShapeItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(AmorphousLogoShape)
+    Q_PROPERTY(qreal progress READ progress WRITE setProgress NOTIFY changed)
+    Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor NOTIFY changed)
+    Q_PROPERTY(QColor strokeColor READ strokeColor WRITE setStrokeColor NOTIFY changed)
+    Q_PROPERTY(qreal strokeWidth READ strokeWidth WRITE setStrokeWidth NOTIFY changed)
+public:
+    explicit AmorphousLogoShapeItem(QQuickItem *parent = nullptr);
+    qreal progress() const { return m_progress; }
+    void setProgress(qreal p);
+    QColor fillColor() const { return m_fill; }
+    void setFillColor(const QColor &c);
+    QColor strokeColor() const { return m_stroke; }
+    void setStrokeColor(const QColor &c);
+    qreal strokeWidth() const { return m_strokeWidth; }
+    void setStrokeWidth(qreal w);
+
+signals:
+    void changed();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+
+private:
+    qreal m_progress = 0;
+    QColor m_fill = Qt::black;
+    QColor m_stroke = Qt::transparent;
+    qreal m_strokeWidth = 0;
+};
+
+// A small line chart of values already scaled to 0...1, in the accent colour.
+class SparklineItem : public PaintedLayersItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(Sparkline)
+    Q_PROPERTY(QList<qreal> values READ values WRITE setValues NOTIFY valuesChanged)
+public:
+    explicit SparklineItem(QQuickItem *parent = nullptr);
+    QList<qreal> values() const { return m_values; }
+    void setValues(const QList<qreal> &values);
+
+    // Point i: x = w * i / (max(n, 2) - 1), y = h * (1 - value); not clamped.
+    static QList<QPointF> points(const QList<qreal> &values, QSizeF size);
+
+signals:
+    void valuesChanged();
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override;
+
+private:
+    QList<qreal> m_values;
+};
+
+} // namespace qv

@@ -1,0 +1,455 @@
+#include "design/Painting.h"
+
+#include "design/Theme.h"
+
+#include <QHash>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace qv::paint {
+
+namespace {
+
+QColor clearOf(const QColor &like)
+{
+    QColor c = like;
+    c.setAlphaF(0);
+    return c;
+}
+
+QColor opacity(const QColor &c, double k)
+{
+    return Theme::withOpacity(c, k);
+}
+
+// Box sizes whose three passes approximate a Gaussian of sigma.
+std::array<int, 3> boxesForGauss(qreal sigma)
+{
+    const double ideal = std::sqrt(12 * sigma * sigma / 3 + 1);
+    int lower = int(std::floor(ideal));
+    if (lower % 2 == 0)
+        --lower;
+    const int upper = lower + 2;
+    const double m = std::round((12 * sigma * sigma - 3 * lower * lower - 4 * 3 * lower - 3 * 3) / (-4 * lower - 4));
+    std::array<int, 3> sizes{};
+    for (int i = 0; i < 3; ++i)
+        sizes[i] = i < m ? lower : upper;
+    return sizes;
+}
+
+// One box pass of radius r along rows (horizontal) over `channels` interleaved bytes.
+void boxPass(const uchar *src, uchar *dst, int width, int height, qsizetype stride, int r, bool horizontal)
+{
+    const int n = horizontal ? width : height;
+    const int lines = horizontal ? height : width;
+    const qsizetype step = horizontal ? 4 : stride;
+    const double scale = 1.0 / (r + r + 1);
+    for (int line = 0; line < lines; ++line) {
+        const uchar *in = horizontal ? src + line * stride : src + line * 4;
+        uchar *out = horizontal ? dst + line * stride : dst + line * 4;
+        for (int c = 0; c < 4; ++c) {
+            // Edges extend with transparent pixels.
+            int sum = 0;
+            for (int i = 0; i <= std::min(r, n - 1); ++i)
+                sum += in[i * step + c];
+            for (int i = 0; i < n; ++i) {
+                out[i * step + c] = uchar(std::lround(sum * scale));
+                const int add = i + r + 1;
+                const int sub = i - r;
+                if (add < n)
+                    sum += in[add * step + c];
+                if (sub >= 0)
+                    sum -= in[sub * step + c];
+            }
+        }
+    }
+}
+
+} // namespace
+
+QPainterPath continuousRoundedRect(const QRectF &rect, qreal radius)
+{
+    QPainterPath path;
+    const qreal limit = std::min(rect.width(), rect.height()) / 2;
+    if (radius <= 0 || rect.isEmpty()) {
+        path.addRect(rect);
+        return path;
+    }
+    constexpr qreal k = 1.52866483;
+    if (radius * k > limit) {
+        const qreal r = std::min(radius, limit);
+        path.addRoundedRect(rect, r, r);
+        return path;
+    }
+    const qreal r = radius;
+    const qreal l = rect.left(), t = rect.top(), rt = rect.right(), b = rect.bottom();
+    // Each corner is three cubic pieces whose curvature grows smoothly from the edge.
+    path.moveTo(l + k * r, t);
+    path.lineTo(rt - k * r, t);
+    path.cubicTo(rt - 1.08849323 * r, t, rt - 0.86840689 * r, t, rt - 0.63149399 * r, t + 0.07491139 * r);
+    path.cubicTo(rt - 0.37282392 * r, t + 0.16905507 * r, rt - 0.16905507 * r, t + 0.37282392 * r,
+                 rt - 0.07491139 * r, t + 0.63149399 * r);
+    path.cubicTo(rt, t + 0.86840689 * r, rt, t + 1.08849323 * r, rt, t + k * r);
+    path.lineTo(rt, b - k * r);
+    path.cubicTo(rt, b - 1.08849323 * r, rt, b - 0.86840689 * r, rt - 0.07491139 * r, b - 0.63149399 * r);
+    path.cubicTo(rt - 0.16905507 * r, b - 0.37282392 * r, rt - 0.37282392 * r, b - 0.16905507 * r,
+                 rt - 0.63149399 * r, b - 0.07491139 * r);
+    path.cubicTo(rt - 0.86840689 * r, b, rt - 1.08849323 * r, b, rt - k * r, b);
+    path.lineTo(l + k * r, b);
+    path.cubicTo(l + 1.08849323 * r, b, l + 0.86840689 * r, b, l + 0.63149399 * r, b - 0.07491139 * r);
+    path.cubicTo(l + 0.37282392 * r, b - 0.16905507 * r, l + 0.16905507 * r, b - 0.37282392 * r,
+                 l + 0.07491139 * r, b - 0.63149399 * r);
+    path.cubicTo(l, b - 0.86840689 * r, l, b - 1.08849323 * r, l, b - k * r);
+    path.lineTo(l, t + k * r);
+    path.cubicTo(l, t + 1.08849323 * r, l, t + 0.86840689 * r, l + 0.07491139 * r, t + 0.63149399 * r);
+    path.cubicTo(l + 0.16905507 * r, t + 0.37282392 * r, l + 0.37282392 * r, t + 0.16905507 * r,
+                 l + 0.63149399 * r, t + 0.07491139 * r);
+    path.cubicTo(l + 0.86840689 * r, t, l + 1.08849323 * r, t, l + k * r, t);
+    path.closeSubpath();
+    return path;
+}
+
+void blur(QImage &image, qreal sigma)
+{
+    if (sigma < 0.2 || image.isNull())
+        return;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = image.width();
+    const int h = image.height();
+    const qsizetype stride = image.bytesPerLine();
+    std::vector<uchar> scratch(size_t(stride) * size_t(h));
+    uchar *data = image.bits();
+    for (int box : boxesForGauss(sigma)) {
+        const int r = (box - 1) / 2;
+        if (r <= 0)
+            continue;
+        boxPass(data, scratch.data(), w, h, stride, r, true);
+        boxPass(scratch.data(), data, w, h, stride, r, false);
+    }
+}
+
+QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma, qreal margin,
+                   qreal dpr)
+{
+    const QSize pixels((bounds.size() + QSizeF(2 * margin, 2 * margin)).toSize() * dpr);
+    QImage image(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.translate(margin - bounds.x(), margin - bounds.y());
+        p.fillPath(shape, colour);
+    }
+    blur(image, sigma * dpr);
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+namespace {
+void fillGlow(QPainter &painter, const QRectF &rect, const brand::RadialGlow &glow)
+{
+    const QPointF centre(rect.x() + glow.centre.x() * rect.width(), rect.y() + glow.centre.y() * rect.height());
+    QRadialGradient gradient(centre, glow.endRadius, centre, glow.startRadius);
+    gradient.setColorAt(0, glow.inner);
+    gradient.setColorAt(0.5, glow.middle);
+    gradient.setColorAt(1, clearOf(glow.middle));
+    // Only the part within the end radius has colour.
+    const QRectF reach(centre.x() - glow.endRadius, centre.y() - glow.endRadius, 2 * glow.endRadius,
+                       2 * glow.endRadius);
+    painter.fillRect(reach.intersected(rect), gradient);
+}
+} // namespace
+
+void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropFrame &frame)
+{
+    painter.fillRect(rect, frame.background);
+    fillGlow(painter, rect, frame.rose);
+    fillGlow(painter, rect, frame.teal);
+    fillGlow(painter, rect, frame.gold);
+    QLinearGradient sheen(rect.topLeft(), rect.bottomRight());
+    sheen.setColorAt(0, frame.sheen[0]);
+    sheen.setColorAt(0.5, frame.sheen[1]);
+    sheen.setColorAt(1, frame.sheen[2]);
+    painter.fillRect(rect, sheen);
+}
+
+QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal dpr, qreal resolution)
+{
+    const int outW = std::max(1, int(std::ceil(size.width() * dpr)));
+    const int outH = std::max(1, int(std::ceil(size.height() * dpr)));
+    const int lowW = std::max(2, int(std::ceil(size.width() * resolution)) + 1);
+    const int lowH = std::max(2, int(std::ceil(size.height() * resolution)) + 1);
+    QImage low(lowW, lowH, QImage::Format_RGBA64_Premultiplied);
+    {
+        QPainter p(&low);
+        p.scale(resolution, resolution);
+        paintBackdrop(p, QRectF(QPointF(0, 0), QSizeF(lowW / resolution, lowH / resolution)), frame);
+    }
+    // Bilinear enlargement in fixed point, then a 4x4 ordered dither to 8 bits.
+    static constexpr int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    QImage out(outW, outH, QImage::Format_RGB32);
+    const double step = resolution / dpr;
+    std::vector<int> x0(static_cast<size_t>(outW)), fx(static_cast<size_t>(outW));
+    for (int x = 0; x < outW; ++x) {
+        const double sx = std::clamp((x + 0.5) * step - 0.5, 0.0, double(lowW - 1) - 1e-6);
+        x0[size_t(x)] = int(sx);
+        fx[size_t(x)] = int((sx - int(sx)) * 256);
+    }
+    for (int y = 0; y < outH; ++y) {
+        const double sy = std::clamp((y + 0.5) * step - 0.5, 0.0, double(lowH - 1) - 1e-6);
+        const int y0 = int(sy);
+        const int fy = int((sy - y0) * 256);
+        const auto *r0 = reinterpret_cast<const quint64 *>(low.constScanLine(y0));
+        const auto *r1 = reinterpret_cast<const quint64 *>(low.constScanLine(y0 + 1));
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        const int *bayerRow = bayer[y & 3];
+        for (int x = 0; x < outW; ++x) {
+            const int i = x0[size_t(x)];
+            const int wx = fx[size_t(x)];
+            const quint64 a = r0[i], b = r0[i + 1], c = r1[i], d = r1[i + 1];
+            const int threshold = bayerRow[x & 3] * 16 + 8; // in 1/256 of an 8-bit level
+            int channel[3];
+            for (int k = 0; k < 3; ++k) {
+                const int shift = 16 * k;
+                const qint64 ca = (a >> shift) & 0xffff, cb = (b >> shift) & 0xffff;
+                const qint64 cc = (c >> shift) & 0xffff, cd = (d >> shift) & 0xffff;
+                const qint64 top = ca * (256 - wx) + cb * wx;
+                const qint64 bottom = cc * (256 - wx) + cd * wx;
+                const qint64 v = top * (256 - fy) + bottom * fy; // 16-bit value << 16
+                // v / 65536 is 0..65535; to 8 bits with the dither threshold.
+                const qint64 level256 = (v >> 16) * 256 / 257; // 8-bit level in 1/256 steps
+                channel[k] = int(std::min<qint64>(255, (level256 + threshold) >> 8));
+            }
+            dst[x] = qRgb(channel[0], channel[1], channel[2]);
+        }
+    }
+    out.setDevicePixelRatio(dpr);
+    return out;
+}
+
+void paintBrandLayer(QPainter &painter, const QRectF &rect, const QColor &first, const QColor &second,
+                     const QColor &bloom)
+{
+    const qreal d = std::min(rect.width(), rect.height());
+    if (d <= 0)
+        return;
+    painter.save();
+    QLinearGradient base(rect.topLeft(), rect.bottomRight());
+    base.setColorAt(0, first);
+    base.setColorAt(1, second);
+    painter.fillRect(rect, base);
+
+    painter.setCompositionMode(QPainter::CompositionMode_Screen);
+    const QColor warm = Theme::markWarmWhite();
+    const QPointF shine(rect.x() + 0.32 * rect.width(), rect.y() + 0.28 * rect.height());
+    QRadialGradient light(shine, 0.54 * d);
+    light.setColorAt(0, opacity(warm, 0.18));
+    light.setColorAt(1, clearOf(warm));
+    painter.fillRect(rect, light);
+
+    const QPointF bloomCentre(rect.x() + 0.66 * rect.width(), rect.y() + 0.72 * rect.height());
+    QRadialGradient glow(bloomCentre, 0.76 * d);
+    glow.setColorAt(0, opacity(bloom, 0.84));
+    glow.setColorAt(1, clearOf(bloom));
+    painter.fillRect(rect, glow);
+
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    QLinearGradient depth(rect.topLeft(), rect.bottomRight());
+    depth.setColorAt(0, opacity(warm, 0.18));
+    depth.setColorAt(0.5, clearOf(warm));
+    depth.setColorAt(1, QColor(0, 0, 0, qRound(0.1 * 255)));
+    painter.fillRect(rect, depth);
+    painter.restore();
+}
+
+namespace {
+
+QImage newCanvas(qreal side, qreal dpr)
+{
+    const int pixels = std::max(1, int(std::ceil(side * dpr)));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// The halo never changes for one size: blurred once and kept.
+QImage haloImage(qreal s, qreal dpr, qreal canvas)
+{
+    struct Key {
+        qreal s, dpr;
+    };
+    static QHash<QString, QImage> cache;
+    const QString key = QStringLiteral("%1@%2").arg(s).arg(dpr);
+    auto it = cache.find(key);
+    if (it != cache.end())
+        return *it;
+    QImage image = newCanvas(canvas, dpr);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        const QPointF c(canvas / 2, canvas / 2);
+        QRadialGradient g(c, 0.92 * s);
+        g.setColorAt(0, opacity(Theme::markTeal(), 0.22));
+        g.setColorAt(0.5, opacity(Theme::markRose(), 0.12));
+        g.setColorAt(1, clearOf(Theme::markRose()));
+        p.setPen(Qt::NoPen);
+        p.setBrush(g);
+        p.drawEllipse(c, 0.64 * s, 0.64 * s);
+    }
+    blur(image, 0.16 * s * dpr);
+    if (cache.size() > 16)
+        cache.clear();
+    cache.insert(key, image);
+    return image;
+}
+
+QImage tinted(const QImage &mask, const QColor &colour, qreal sigma)
+{
+    QImage shadow = mask;
+    {
+        QPainter p(&shadow);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(shadow.rect(), colour);
+    }
+    blur(shadow, sigma);
+    return shadow;
+}
+
+} // namespace
+
+QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const LogoExtras &extras)
+{
+    const qreal canvas = kLogoCanvasFactor * s;
+    const qreal inset = (canvas - s) / 2;
+    const QRectF markRect(inset, inset, s, s);
+    const QPainterPath blob = brand::amorphousLogoPath(markRect, state.wave);
+
+    // The mark: three skins clipped to the blob, with its two outlines.
+    QImage blobMask = newCanvas(canvas, dpr);
+    {
+        QPainter p(&blobMask);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.fillPath(blob, Qt::black);
+    }
+    auto skinImage = [&](const QColor &first, const QColor &second, const QColor &bloom) {
+        QImage layer = newCanvas(canvas, dpr);
+        QPainter p(&layer);
+        p.scale(dpr, dpr);
+        paintBrandLayer(p, markRect, first, second, bloom);
+        p.resetTransform();
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(0, 0, blobMask);
+        return layer;
+    };
+    QImage mark = skinImage(Theme::markGold(), Theme::markRose(), Theme::markRose());
+    auto skin = [&](double alpha, const QColor &first, const QColor &second, const QColor &bloom) {
+        if (alpha <= 0.001)
+            return;
+        const QImage layer = skinImage(first, second, bloom);
+        QPainter p(&mark);
+        p.setOpacity(alpha);
+        p.drawImage(0, 0, layer);
+    };
+    skin(state.secondOpacity, Theme::markLavender(), Theme::markTeal(), Theme::markTeal());
+    skin(state.thirdOpacity, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
+    {
+        QPainter p(&mark);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.strokePath(blob, QPen(opacity(Theme::markWarmWhite(), 0.16), std::max(0.018 * s, 0.7)));
+    }
+    {
+        QImage gold = newCanvas(canvas, dpr);
+        {
+            QPainter p(&gold);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(dpr, dpr);
+            p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), std::max(0.012 * s, 0.7)));
+        }
+        blur(gold, 0.018 * s * dpr);
+        QPainter p(&mark);
+        p.setCompositionMode(QPainter::CompositionMode_Screen);
+        p.drawImage(0, 0, gold);
+    }
+
+    QImage out = newCanvas(canvas, dpr);
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const qreal centre = canvas * dpr / 2;
+    auto scaled = [&](qreal k) {
+        p.resetTransform();
+        p.translate(centre, centre);
+        p.scale(k, k);
+        p.translate(-centre, -centre);
+    };
+    scaled(extras.outerScale);
+    if (extras.halo)
+        p.drawImage(0, 0, haloImage(s, dpr, canvas));
+    if (extras.breathingShadows) {
+        p.drawImage(QPointF(0, 0.06 * s * dpr), tinted(mark, opacity(Theme::markRose(), 0.18), 0.2 * s * dpr));
+        p.drawImage(QPointF(0, -0.04 * s * dpr), tinted(mark, opacity(Theme::markTeal(), 0.16), 0.18 * s * dpr));
+    }
+    scaled(extras.outerScale * state.scale);
+    p.drawImage(0, 0, tinted(mark, opacity(Theme::markRose(), 0.16), 0.14 * s * dpr));
+    p.drawImage(0, 0, tinted(mark, opacity(Theme::markTeal(), 0.22), 0.18 * s * dpr));
+    p.drawImage(0, 0, mark);
+    p.end();
+    out.setDevicePixelRatio(dpr);
+    return out;
+}
+
+void paintBreathingBackground(QPainter &painter, qreal s, qreal canvas, qreal breath, qreal dpr)
+{
+    static QHash<QString, QImage> cache;
+    const QString key = QStringLiteral("%1@%2").arg(s).arg(dpr);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        QImage glow = newCanvas(canvas, dpr);
+        {
+            QPainter p(&glow);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(dpr, dpr);
+            const QPointF c(canvas / 2, canvas / 2);
+            QRadialGradient g(c, 0.86 * s);
+            g.setColorAt(0, opacity(Theme::markTeal(), 0.16));
+            g.setColorAt(0.5, opacity(Theme::markRose(), 0.1));
+            g.setColorAt(1, clearOf(Theme::markRose()));
+            p.setPen(Qt::NoPen);
+            p.setBrush(g);
+            p.drawEllipse(c, 0.74 * s, 0.74 * s);
+        }
+        blur(glow, 0.18 * s * dpr);
+        if (cache.size() > 8)
+            cache.clear();
+        it = cache.insert(key, glow);
+    }
+    const qreal c = canvas / 2;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const qreal glowScale = 0.94 + (1.08 - 0.94) * breath;
+    painter.translate(c, c);
+    painter.scale(glowScale, glowScale);
+    painter.translate(-c, -c);
+    painter.drawImage(QRectF(0, 0, canvas, canvas), *it);
+    painter.restore();
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal ringScale = 0.98 + (1.02 - 0.98) * breath;
+    const qreal ringRadius = 0.59 * s * ringScale;
+    QColor ring = opacity(Theme::markWarmWhite(), 0.1);
+    painter.setPen(QPen(ring, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(c, c), ringRadius, ringRadius);
+    painter.restore();
+}
+
+} // namespace qv::paint

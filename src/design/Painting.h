@@ -1,0 +1,60 @@
+#pragma once
+
+#include "design/Brand.h"
+
+#include <QColor>
+#include <QGradientStops>
+#include <QImage>
+#include <QPainterPath>
+
+class QPainter;
+
+namespace qv::paint {
+
+// A rounded rectangle with continuous-curvature corners. A radius too large for the
+// smooth corner falls back to a circular corner of at most half the shorter side.
+QPainterPath continuousRoundedRect(const QRectF &rect, qreal radius);
+
+// Gaussian blur (three box passes) of a premultiplied ARGB image in place; sigma in pixels.
+void blur(QImage &image, qreal sigma);
+
+// A soft shadow: the shape's silhouette blurred by sigma and tinted with colour, on an
+// image `margin` larger on every side than bounds (both in logical points).
+QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
+                   qreal margin, qreal devicePixelRatio);
+
+// The backdrop at one moment, filling rect.
+void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropFrame &frame);
+
+// The backdrop of a view of `size` points at devicePixelRatio: painted at `resolution`
+// times the size with 16 bits a channel, then enlarged smoothly and dithered to 8 bits,
+// so its faint gradients show no bands.
+QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal devicePixelRatio,
+                      qreal resolution);
+
+// One gradient skin of the logo, filling rect.
+void paintBrandLayer(QPainter &painter, const QRectF &rect, const QColor &first, const QColor &second,
+                     const QColor &bloom);
+
+// The logo mark's canvas is this many times its size on a side, centred on the mark, so
+// that halo and shadows fit.
+inline constexpr qreal kLogoCanvasFactor = 2.4;
+
+struct LogoExtras {
+    bool halo = true;
+    // The breathing mark's two offset shadows (rose below, teal above).
+    bool breathingShadows = false;
+    // Scale of the whole mark (halo included) about its centre, on top of the logo's own.
+    qreal outerScale = 1.0;
+};
+
+// The logo mark of side `size` points at one state, on a canvas of kLogoCanvasFactor x
+// size points (device pixels = points x devicePixelRatio).
+QImage renderLogoMark(qreal size, qreal devicePixelRatio, const brand::LogoState &state,
+                      const LogoExtras &extras = {});
+
+// The breathing mark's glow and ring, at breath b in 0...1, for a mark of side size, on
+// the same canvas as the logo (the glow's blur is cached per size).
+void paintBreathingBackground(QPainter &painter, qreal size, qreal canvas, qreal breath, qreal devicePixelRatio);
+
+} // namespace qv::paint

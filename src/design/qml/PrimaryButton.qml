@@ -1,0 +1,32 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// The filled button: white label on an accent-to-teal gradient that dims while pressed.
+T.Button {
+    id: button
+
+    implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    leftPadding: 16
+    rightPadding: 16
+    topPadding: 11
+    bottomPadding: 11
+    hoverEnabled: true
+    font: Theme.bodyMedium
+
+    contentItem: Text {
+        text: button.text
+        font: button.font
+        color: "white"
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+
+    background: Surface {
+        kind: Surface.PrimaryButton
+        radius: 10
+        pressed: button.down
+    }
+}

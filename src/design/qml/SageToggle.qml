@@ -1,0 +1,47 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// The shared switch: a 36 by 20 track with a 16-point white knob, tinted when on. It has
+// no text; callers put their label beside it. Clicking flips `isOn` with a spring.
+T.AbstractButton {
+    id: toggle
+
+    property bool isOn: false
+    property color tint: Theme.sage
+
+    signal toggled(bool isOn)
+
+    implicitWidth: 36
+    implicitHeight: 20
+    padding: 0
+    hoverEnabled: true
+
+    onClicked: {
+        isOn = !isOn
+        toggled(isOn)
+    }
+
+    background: Rectangle {
+        radius: height / 2
+        color: toggle.isOn ? toggle.tint : Theme.track
+
+        Behavior on color {
+            ColorAnimation { duration: Theme.toggleSpringDuration; easing: Theme.toggleSpring }
+        }
+    }
+
+    contentItem: Item {
+        Surface {
+            kind: Surface.Knob
+            width: 16
+            height: 16
+            y: 2
+            x: toggle.isOn ? toggle.width - width - 2 : 2
+
+            Behavior on x {
+                NumberAnimation { duration: Theme.toggleSpringDuration; easing: Theme.toggleSpring }
+            }
+        }
+    }
+}

@@ -1,0 +1,34 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// The glass button: label over a glass panel of radius 6 that rises under the pointer;
+// pressing dims the whole button.
+T.Button {
+    id: button
+
+    implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    leftPadding: 16
+    rightPadding: 16
+    topPadding: 9
+    bottomPadding: 9
+    hoverEnabled: true
+    opacity: down ? 0.7 : 1
+    font: Theme.bodyMedium
+
+    contentItem: Text {
+        text: button.text
+        font: button.font
+        color: Theme.textPrimary
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+
+    background: Surface {
+        kind: Surface.GlassPanel
+        radius: 6
+        hovering: button.hovered
+    }
+}

@@ -1,0 +1,100 @@
+#include "design/DesignItems.h"
+#include "design/Surface.h"
+#include "design/SystemSymbol.h"
+#include "design/Theme.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QFontDatabase>
+#include <QRawFont>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+
+namespace {
+
+TEST(Sparkline, PointsSpanTheWidthAndAreNotClamped)
+{
+    const QSizeF size(100, 40);
+    EXPECT_TRUE(SparklineItem::points({}, size).isEmpty());
+    EXPECT_EQ(SparklineItem::points({0.25}, size), (QList<QPointF>{{0, 30}}));
+    EXPECT_EQ(SparklineItem::points({0, 1}, size), (QList<QPointF>{{0, 40}, {100, 0}}));
+    EXPECT_EQ(SparklineItem::points({0.5, 1.5, -0.5}, size), (QList<QPointF>{{0, 20}, {50, -20}, {100, 60}}));
+}
+
+TEST(Surfaces, HoveringAGlassPanelChangesOnlyItsFill)
+{
+    for (bool dark : {false, true}) {
+        const SurfaceStyle plain = surfaceStyle(SurfaceKind::glassPanel, {}, dark);
+        const SurfaceStyle hovered = surfaceStyle(SurfaceKind::glassPanel, {.hovering = true}, dark);
+        EXPECT_EQ(plain.fill, Theme::withOpacity(Theme::adaptive(ColorToken::surface).resolve(dark), 0.76));
+        EXPECT_EQ(hovered.fill, Theme::withOpacity(Theme::adaptive(ColorToken::surfaceRaised).resolve(dark), 0.86));
+        EXPECT_EQ(plain.overlay, hovered.overlay);
+        EXPECT_EQ(plain.stroke, hovered.stroke);
+        EXPECT_EQ(plain.strokeWidth, 0.7);
+        EXPECT_EQ(plain.shadow->colour, hovered.shadow->colour);
+        EXPECT_EQ(plain.shadow->radius, 14);
+        EXPECT_EQ(plain.shadow->offset, QPointF(0, 8));
+    }
+}
+
+TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHover)
+{
+    EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {}, false).backgroundOpacity, 1.0);
+    EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {.pressed = true}, false).backgroundOpacity, 0.85);
+
+    const SurfaceStyle selected = surfaceStyle(SurfaceKind::sidebarRow, {.selected = true}, false);
+    const SurfaceStyle selectedHovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true, .selected = true}, false);
+    EXPECT_EQ(selected.fill, selectedHovered.fill);
+    EXPECT_EQ(selected.fill, Theme::withOpacity(Theme::adaptive(ColorToken::sidebarSelection).light, 0.62));
+    EXPECT_EQ(selected.strokeWidth, 0.7);
+
+    const SurfaceStyle plain = surfaceStyle(SurfaceKind::sidebarRow, {}, true);
+    const SurfaceStyle hovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true}, true);
+    EXPECT_EQ(plain.fill, Theme::withOpacity(Qt::white, 0.025));
+    EXPECT_EQ(hovered.fill, Theme::withOpacity(Theme::adaptive(ColorToken::surface).dark, 0.24));
+    EXPECT_EQ(plain.strokeWidth, 0);
+}
+
+// Every symbol a view names must have a glyph, and the glyph must be in the font.
+TEST(SystemSymbols, EveryNameUsedInTheViewsIsMapped)
+{
+    QStringList used;
+    const QRegularExpression symbolName(R"re(\bSymbol\s*\{[^}]*?\bname:\s*"([^"]+)")re",
+                                        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression glyphCall(R"re(SystemSymbol\.glyph\(\s*"([^"]+)"\s*\))re");
+    QDirIterator it(QStringLiteral(QV_SOURCE_DIR "/src"), {QStringLiteral("*.qml")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    int files = 0;
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        ++files;
+        for (const auto &re : {symbolName, glyphCall}) {
+            auto matches = re.globalMatch(text);
+            while (matches.hasNext())
+                used << matches.next().captured(1);
+        }
+    }
+    ASSERT_GT(files, 0);
+    ASSERT_TRUE(used.contains("gearshape"));
+    for (const QString &name : used)
+        EXPECT_TRUE(SystemSymbol::isMapped(name)) << qPrintable(name);
+}
+
+TEST(SystemSymbols, MappedGlyphsExistInTheFontAndUnknownNamesShowTheFallback)
+{
+    QRawFont font(QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf"), 24);
+    ASSERT_TRUE(font.isValid());
+    for (const QString &name : SystemSymbol::mappedNames())
+        EXPECT_TRUE(font.supportsCharacter(SystemSymbol::glyph(name).at(0))) << qPrintable(name);
+    EXPECT_EQ(SystemSymbol::glyph("no.such.symbol"), SystemSymbol::fallbackGlyph());
+    EXPECT_TRUE(font.supportsCharacter(SystemSymbol::fallbackGlyph().at(0)));
+    EXPECT_EQ(SystemSymbol::materialName("eye"), "visibility");
+    EXPECT_EQ(SystemSymbol::materialName("gearshape"), "settings");
+}
+
+} // namespace
