@@ -82,6 +82,7 @@ int runApplication(int argc, char **argv)
     scheduler().post(&app, [launchSnapshot] { DisplayTuning::shared().applySnapshot(launchSnapshot); });
 
     design::applyApplicationDefaults();
+    design::chooseSceneGraphBackend();
     QQmlApplicationEngine engine;
     prepareAppEngine(engine);
     QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {

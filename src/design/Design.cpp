@@ -3,6 +3,8 @@
 #include "design/Theme.h"
 
 #include <QGuiApplication>
+#include <QProcess>
+#include <QSGRendererInterface>
 #include <QQmlEngine>
 #include <QQuickWindow>
 
@@ -24,6 +26,33 @@ void applyApplicationDefaults()
 {
     QGuiApplication::setFont(Theme::bodyRegular());
     QQuickWindow::setTextRenderType(QQuickWindow::NativeTextRendering);
+}
+
+bool chooseSceneGraphBackend()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+        return false;
+    // Ask in a separate process: an OpenGL context opened here, even briefly, keeps
+    // costing CPU for the life of the process with a software rasteriser.
+    QString renderer;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QProcess glxinfo;
+        glxinfo.start(QStringLiteral("glxinfo"), {QStringLiteral("-B")});
+        if (glxinfo.waitForFinished(3000) && glxinfo.exitStatus() == QProcess::NormalExit) {
+            for (const QByteArray &line : glxinfo.readAllStandardOutput().split('\n'))
+                if (line.contains("OpenGL renderer string:"))
+                    renderer = QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+        } else {
+            glxinfo.kill();
+            glxinfo.waitForFinished(500);
+        }
+    }
+    const bool software = renderer.isEmpty() || renderer.contains(QLatin1String("llvmpipe")) ||
+                          renderer.contains(QLatin1String("softpipe")) ||
+                          renderer.contains(QLatin1String("Software Rasterizer"), Qt::CaseInsensitive);
+    if (software)
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    return software;
 }
 
 } // namespace qv::design

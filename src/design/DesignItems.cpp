@@ -199,7 +199,7 @@ bool AppBackdropItem::isTicking() const
 void AppBackdropItem::tick()
 {
     const brand::BackdropFrame next = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
-    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= 0.5) {
+    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= 1.0) {
         m_drawn = next;
         m_hasDrawn = true;
         repaint();

@@ -96,7 +96,8 @@ private:
 
 // The main window's background: the window colour under three faint radial glows that
 // drift against each other, and a sheen. Its phases are read every display frame; it is
-// painted again when the picture would change by at least half a colour level.
+// painted again when some pixel could change by a whole colour level (its dithered
+// picture hides anything less).
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)

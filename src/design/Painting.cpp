@@ -40,30 +40,33 @@ std::array<int, 3> boxesForGauss(qreal sigma)
     return sizes;
 }
 
-// One box pass of radius r along rows (horizontal) over `channels` interleaved bytes.
+// One box pass of radius r along rows (horizontal) or columns over the four
+// interleaved channels; edges extend with transparent pixels.
 void boxPass(const uchar *src, uchar *dst, int width, int height, qsizetype stride, int r, bool horizontal)
 {
     const int n = horizontal ? width : height;
     const int lines = horizontal ? height : width;
     const qsizetype step = horizontal ? 4 : stride;
-    const double scale = 1.0 / (r + r + 1);
+    const quint32 mul = (1u << 16) / quint32(r + r + 1);
     for (int line = 0; line < lines; ++line) {
         const uchar *in = horizontal ? src + line * stride : src + line * 4;
         uchar *out = horizontal ? dst + line * stride : dst + line * 4;
-        for (int c = 0; c < 4; ++c) {
-            // Edges extend with transparent pixels.
-            int sum = 0;
-            for (int i = 0; i <= std::min(r, n - 1); ++i)
-                sum += in[i * step + c];
-            for (int i = 0; i < n; ++i) {
-                out[i * step + c] = uchar(std::lround(sum * scale));
-                const int add = i + r + 1;
-                const int sub = i - r;
-                if (add < n)
-                    sum += in[add * step + c];
-                if (sub >= 0)
-                    sum -= in[sub * step + c];
-            }
+        quint32 sum[4] = {0, 0, 0, 0};
+        for (int i = 0; i <= std::min(r, n - 1); ++i)
+            for (int c = 0; c < 4; ++c)
+                sum[c] += in[i * step + c];
+        for (int i = 0; i < n; ++i) {
+            uchar *o = out + i * step;
+            for (int c = 0; c < 4; ++c)
+                o[c] = uchar(std::min<quint32>(255, (sum[c] * mul + 0x8000) >> 16));
+            const int add = i + r + 1;
+            const int sub = i - r;
+            if (add < n)
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += in[add * step + c];
+            if (sub >= 0)
+                for (int c = 0; c < 4; ++c)
+                    sum[c] -= in[sub * step + c];
         }
     }
 }
@@ -200,30 +203,37 @@ QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qre
         x0[size_t(x)] = int(sx);
         fx[size_t(x)] = int((sx - int(sx)) * 256);
     }
+    // Channels of the small picture as plain integers, one row at a time blended
+    // vertically, then horizontally per output pixel.
+    std::vector<qint32> row(static_cast<size_t>(lowW) * 3);
+    int lastY0 = -1, lastFy = -1;
     for (int y = 0; y < outH; ++y) {
         const double sy = std::clamp((y + 0.5) * step - 0.5, 0.0, double(lowH - 1) - 1e-6);
         const int y0 = int(sy);
         const int fy = int((sy - y0) * 256);
-        const auto *r0 = reinterpret_cast<const quint64 *>(low.constScanLine(y0));
-        const auto *r1 = reinterpret_cast<const quint64 *>(low.constScanLine(y0 + 1));
+        if (y0 != lastY0 || fy != lastFy) {
+            const auto *r0 = reinterpret_cast<const quint64 *>(low.constScanLine(y0));
+            const auto *r1 = reinterpret_cast<const quint64 *>(low.constScanLine(y0 + 1));
+            for (int i = 0; i < lowW; ++i)
+                for (int k = 0; k < 3; ++k) {
+                    const qint32 top = qint32((r0[i] >> (16 * k)) & 0xffff);
+                    const qint32 bottom = qint32((r1[i] >> (16 * k)) & 0xffff);
+                    // 16-bit value in 8-bit levels x 256.
+                    row[size_t(i) * 3 + size_t(k)] = ((top * (256 - fy) + bottom * fy) >> 8) * 256 / 257;
+                }
+            lastY0 = y0;
+            lastFy = fy;
+        }
         auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
         const int *bayerRow = bayer[y & 3];
         for (int x = 0; x < outW; ++x) {
-            const int i = x0[size_t(x)];
-            const int wx = fx[size_t(x)];
-            const quint64 a = r0[i], b = r0[i + 1], c = r1[i], d = r1[i + 1];
-            const int threshold = bayerRow[x & 3] * 16 + 8; // in 1/256 of an 8-bit level
+            const qint32 *a = &row[size_t(x0[size_t(x)]) * 3];
+            const qint32 wx = fx[size_t(x)];
+            const qint32 threshold = bayerRow[x & 3] * 16 + 8;
             int channel[3];
             for (int k = 0; k < 3; ++k) {
-                const int shift = 16 * k;
-                const qint64 ca = (a >> shift) & 0xffff, cb = (b >> shift) & 0xffff;
-                const qint64 cc = (c >> shift) & 0xffff, cd = (d >> shift) & 0xffff;
-                const qint64 top = ca * (256 - wx) + cb * wx;
-                const qint64 bottom = cc * (256 - wx) + cd * wx;
-                const qint64 v = top * (256 - fy) + bottom * fy; // 16-bit value << 16
-                // v / 65536 is 0..65535; to 8 bits with the dither threshold.
-                const qint64 level256 = (v >> 16) * 256 / 257; // 8-bit level in 1/256 steps
-                channel[k] = int(std::min<qint64>(255, (level256 + threshold) >> 8));
+                const qint32 v = (a[k] * (256 - wx) + a[k + 3] * wx) >> 8;
+                channel[k] = std::min(255, (v + threshold) >> 8);
             }
             dst[x] = qRgb(channel[0], channel[1], channel[2]);
         }
@@ -309,15 +319,16 @@ QImage haloImage(qreal s, qreal dpr, qreal canvas)
     return image;
 }
 
-QImage tinted(const QImage &mask, const QColor &colour, qreal sigma)
+// A soft shadow of the mark's silhouette, blurred at half resolution (it is soft anyway).
+QImage tinted(const QImage &halfMask, const QColor &colour, qreal sigma)
 {
-    QImage shadow = mask;
+    QImage shadow = halfMask.copy();
     {
         QPainter p(&shadow);
         p.setCompositionMode(QPainter::CompositionMode_SourceIn);
         p.fillRect(shadow.rect(), colour);
     }
-    blur(shadow, sigma);
+    blur(shadow, sigma / 2);
     return shadow;
 }
 
@@ -392,13 +403,15 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
     scaled(extras.outerScale);
     if (extras.halo)
         p.drawImage(0, 0, haloImage(s, dpr, canvas));
+    const QImage halfMask = mark.scaled(mark.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QRectF whole(0, 0, mark.width(), mark.height());
     if (extras.breathingShadows) {
-        p.drawImage(QPointF(0, 0.06 * s * dpr), tinted(mark, opacity(Theme::markRose(), 0.18), 0.2 * s * dpr));
-        p.drawImage(QPointF(0, -0.04 * s * dpr), tinted(mark, opacity(Theme::markTeal(), 0.16), 0.18 * s * dpr));
+        p.drawImage(whole.translated(0, 0.06 * s * dpr), tinted(halfMask, opacity(Theme::markRose(), 0.18), 0.2 * s * dpr));
+        p.drawImage(whole.translated(0, -0.04 * s * dpr), tinted(halfMask, opacity(Theme::markTeal(), 0.16), 0.18 * s * dpr));
     }
     scaled(extras.outerScale * state.scale);
-    p.drawImage(0, 0, tinted(mark, opacity(Theme::markRose(), 0.16), 0.14 * s * dpr));
-    p.drawImage(0, 0, tinted(mark, opacity(Theme::markTeal(), 0.22), 0.18 * s * dpr));
+    p.drawImage(whole, tinted(halfMask, opacity(Theme::markRose(), 0.16), 0.14 * s * dpr));
+    p.drawImage(whole, tinted(halfMask, opacity(Theme::markTeal(), 0.22), 0.18 * s * dpr));
     p.drawImage(0, 0, mark);
     p.end();
     out.setDevicePixelRatio(dpr);

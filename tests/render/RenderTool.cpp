@@ -5,8 +5,9 @@
 //
 // VIEW is a QML file (path or qrc: URL) or a type "Quellvista.App/MainWindow". Writes
 // PREFIX-light.png and PREFIX-dark.png. The view runs on the built-in simulated Mac with
-// a fresh, in-memory defaults store and a clock stopped at --time. Exits 1 when the view
-// printed any warning, 2 when it could not be drawn.
+// a fresh, in-memory defaults store and a clock stopped at --time, drawn by the same
+// scene-graph renderer the application would choose (--backend software or opengl
+// overrides). Exits 1 when the view printed any warning, 2 when it could not be drawn.
 
 #include "design/Design.h"
 #include "platform/Platform.h"
@@ -23,6 +24,8 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -60,7 +63,10 @@ int main(int argc, char **argv)
                                   QStringLiteral("name"));
     QCommandLineOption brandOption(QStringLiteral("processor"), QStringLiteral("The simulated Mac's processor brand."),
                                    QStringLiteral("brand"));
-    parser.addOptions({sizeOption, appearanceOption, setOption, timeOption, outOption, hostOption, brandOption});
+    QCommandLineOption backendOption(QStringLiteral("backend"), QStringLiteral("software or opengl."),
+                                     QStringLiteral("backend"));
+    parser.addOptions(
+        {sizeOption, appearanceOption, setOption, timeOption, outOption, hostOption, brandOption, backendOption});
     parser.addPositionalArgument(QStringLiteral("view"), QStringLiteral("QML file or Module/Type."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -80,6 +86,10 @@ int main(int argc, char **argv)
         appearances = {which};
 
     design::applyApplicationDefaults();
+    if (parser.value(backendOption) == QLatin1String("software"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    else if (parser.value(backendOption) != QLatin1String("opengl"))
+        design::chooseSceneGraphBackend();
     QTemporaryDir dir;
     files::setRootOverride(dir.path());
     VirtualScheduler clock(QDateTime::fromString(parser.value(timeOption), Qt::ISODate));

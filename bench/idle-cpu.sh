@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Measures the CPU the application uses with its main window open and idle: starts it on
+# the built-in simulated Mac under a virtual X server, waits for it to settle, then reads
+# the process's user and system time (all its threads, the software renderer's
+# included) from /proc over the given seconds (10 by default). Prints percent of one core.
+# Usage: bench/idle-cpu.sh [build folder] [seconds]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$root/build/release}"
+seconds="${2:-10}"
+app="$build/src/quellvista"
+home="$(mktemp -d)"
+trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
+display=":$((200 + RANDOM % 300))"
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
+DISPLAY="$display" HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_RUNTIME_DIR="$home" "$app" >/dev/null 2>&1 &
+pid=$!
+sleep 4
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+a=$(ticks "$pid"); x=$(ticks "$xvfb")
+sleep "$seconds"
+b=$(ticks "$pid"); y=$(ticks "$xvfb")
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+echo "quellvista: $(echo "scale=2; 100 * ($b - $a) / $hz / $seconds" | bc) % of one core over $seconds s"
+echo "Xvfb:       $(echo "scale=2; 100 * ($y - $x) / $hz / $seconds" | bc) % of one core over $seconds s"
