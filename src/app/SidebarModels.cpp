@@ -5,6 +5,8 @@
 #include "platform/Host.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
+
 namespace qv {
 
 // ---- SidebarItemModel ----
@@ -70,9 +72,12 @@ void SidebarStatusCardModel::setActiveSince(const QDateTime &when)
 
 QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
 {
-    const QString host = hostName && !hostName->trimmed().isEmpty() ? *hostName : QStringLiteral("This Mac");
-    const QString support =
-        family == ChipFamily::unknown ? QStringLiteral("Limited support") : QStringLiteral("Supported");
+    const QString host = hostName && !hostName->trimmed().isEmpty()
+                             ? *hostName
+                             : QCoreApplication::translate("SidebarSystemStatusCard", "This Mac");
+    const QString support = family == ChipFamily::unknown
+                                ? QCoreApplication::translate("SidebarSystemStatusCard", "Limited support")
+                                : QCoreApplication::translate("SidebarSystemStatusCard", "Supported");
     return host + QStringLiteral(" \u00B7 ") + support;
 }
 
@@ -82,13 +87,18 @@ QString SidebarStatusCardModel::activeSinceLine(const QDateTime &when, const QLo
     const QString time = locale.language() == QLocale::C
                              ? when.toLocalTime().time().toString(QStringLiteral("HH:mm"))
                              : locale.toString(when.toLocalTime().time(), QLocale::ShortFormat);
-    return QStringLiteral("Active since ") + time;
+    return QCoreApplication::translate("SidebarSystemStatusCard", "Active since %1").arg(time);
 }
 
 ChipFamily SidebarStatusCardModel::chipFamily()
 {
     // Detected once, when the display engine starts.
     return DisplayEngine::shared().chipFamily();
+}
+
+QString SidebarStatusCardModel::statusText()
+{
+    return QCoreApplication::translate("SidebarSystemStatusCard", "All systems optimal");
 }
 
 QString SidebarStatusCardModel::hostLine() const

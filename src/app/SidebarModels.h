@@ -65,7 +65,7 @@ public:
     QDateTime activeSince() const { return m_activeSince; }
     void setActiveSince(const QDateTime &when);
 
-    static QString statusText() { return QStringLiteral("All systems optimal"); }
+    static QString statusText();
     // The host name (read now) and the support word of this Mac's chip family.
     QString hostLine() const;
     QString activeSinceLine() const;

@@ -44,6 +44,19 @@ TEST_F(MainWindowViewTest, LoadsWithoutAnyWarningInBothAppearances)
     }
 }
 
+TEST_F(MainWindowViewTest, SharedControlsLoadWithoutAnyWarning)
+{
+    for (const char *appearance : {"light", "dark"}) {
+        defaults->setString("appAppearanceMode", appearance);
+        test::ViewRequest request;
+        request.view = QStringLiteral(QV_SOURCE_DIR "/tests/render/views/DesignGallery.qml");
+        request.size = QSize(900, 620);
+        const test::RenderResult result = test::renderView(request);
+        EXPECT_TRUE(result.error.isEmpty()) << qPrintable(result.error);
+        EXPECT_EQ(result.warnings, QStringList()) << appearance;
+    }
+}
+
 TEST_F(MainWindowViewTest, ClosingTheWindowStopsTheDrawing)
 {
     QQmlEngine engine;

@@ -54,7 +54,7 @@ Item {
                     color: Theme.textPrimary
                 }
                 Text {
-                    text: "for your eyes"
+                    text: qsTr("for your eyes")
                     font: Theme.systemFont(10, Font.Normal)
                     color: Theme.textSecondary
                 }
