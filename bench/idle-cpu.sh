@@ -4,6 +4,8 @@
 # the process's user and system time (all its threads, the software renderer's
 # included) from /proc over the given seconds (10 by default). Prints percent of one core.
 # Usage: bench/idle-cpu.sh [build folder] [seconds]
+# QT_QUICK_BACKEND or QSG_RHI_BACKEND (e.g. QSG_RHI_BACKEND=opengl) pass through to force
+# a scene-graph renderer.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/release}"
@@ -15,7 +17,7 @@ display=":$((200 + RANDOM % 300))"
 Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
-DISPLAY="$display" HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+env DISPLAY="$display" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} ${QSG_RHI_BACKEND:+QSG_RHI_BACKEND=$QSG_RHI_BACKEND} HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
   XDG_RUNTIME_DIR="$home" "$app" >/dev/null 2>&1 &
 pid=$!
 sleep 4

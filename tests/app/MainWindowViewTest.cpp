@@ -44,6 +44,19 @@ TEST_F(MainWindowViewTest, LoadsWithoutAnyWarningInBothAppearances)
     }
 }
 
+TEST_F(MainWindowViewTest, TheWindowCannotBeMadeSmallerThan1100By760)
+{
+    QQmlEngine engine;
+    prepareAppEngine(engine);
+    QQmlComponent component(&engine, QUrl("qrc:/Quellvista/App/qml/Main.qml"));
+    std::unique_ptr<QObject> root(component.create());
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    ASSERT_TRUE(window) << qPrintable(component.errorString());
+    EXPECT_EQ(window->minimumSize(), QSize(1100, 760));
+    EXPECT_EQ(window->size(), QSize(1100, 760));
+    window->close();
+}
+
 TEST_F(MainWindowViewTest, SharedControlsLoadWithoutAnyWarning)
 {
     for (const char *appearance : {"light", "dark"}) {

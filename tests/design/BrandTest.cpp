@@ -160,3 +160,22 @@ TEST(AmorphousLogoShape, FollowsTheRectanglesOriginAndCollapsesWhenFlat)
 }
 
 } // namespace
+
+#include "design/DesignItems.h"
+
+namespace {
+
+TEST(BreathingMark, BreathesInAndOutEvery58Seconds)
+{
+    using qv::BreathingMarkItem;
+    EXPECT_NEAR(BreathingMarkItem::breathAt(0), 0, 1e-6);
+    EXPECT_NEAR(BreathingMarkItem::breathAt(2.9), 0.5, 1e-3);
+    EXPECT_NEAR(BreathingMarkItem::breathAt(5.8), 1, 1e-6);
+    EXPECT_NEAR(BreathingMarkItem::breathAt(8.7), 0.5, 1e-3);
+    EXPECT_NEAR(BreathingMarkItem::breathAt(11.6), 0, 1e-6);
+    // Eased: slow at the ends, quick in the middle.
+    EXPECT_LT(BreathingMarkItem::breathAt(0.58), 0.1);
+    EXPECT_NEAR(BreathingMarkItem::breathAt(11.6 * 3 + 5.8), 1, 1e-6);
+}
+
+} // namespace
