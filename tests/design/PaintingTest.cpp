@@ -1,0 +1,126 @@
+#include "design/Brand.h"
+#include "design/Painting.h"
+#include "design/Surface.h"
+#include "design/Theme.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+
+namespace {
+
+// The enlarged, dithered backdrop keeps the colours of a direct full-resolution paint.
+TEST(BackdropPicture, MatchesADirectPaintWithinALevel)
+{
+    for (bool dark : {false, true}) {
+        const brand::BackdropFrame frame = brand::backdropFrame(812345678.9, dark);
+        const QSizeF size(1100, 760);
+        const QImage fast = paint::renderBackdrop(size, frame, 1.0, 0.25);
+        QImage direct(size.toSize(), QImage::Format_RGBA64);
+        {
+            QPainter p(&direct);
+            paint::paintBackdrop(p, QRectF(QPointF(0, 0), size), frame);
+        }
+        ASSERT_EQ(fast.size(), QSize(1100, 760));
+        for (const QPoint at : {QPoint(900, 90), QPoint(200, 120), QPoint(640, 650), QPoint(10, 750)}) {
+            // Average a 4x4 block: the dither spreads a fraction of a level over it.
+            double sum[3] = {0, 0, 0};
+            for (int dy = 0; dy < 4; ++dy)
+                for (int dx = 0; dx < 4; ++dx) {
+                    const QRgb px = fast.pixel(at + QPoint(dx, dy));
+                    sum[0] += qRed(px);
+                    sum[1] += qGreen(px);
+                    sum[2] += qBlue(px);
+                }
+            const QColor want = direct.pixelColor(at + QPoint(2, 2));
+            EXPECT_NEAR(sum[0] / 16, want.redF() * 255, 1.0) << dark << " " << at.x();
+            EXPECT_NEAR(sum[1] / 16, want.greenF() * 255, 1.0) << dark << " " << at.x();
+            EXPECT_NEAR(sum[2] / 16, want.blueF() * 255, 1.0) << dark << " " << at.x();
+        }
+    }
+}
+
+TEST(LogoPicture, SkinStaysInsideTheBlob)
+{
+    const qreal s = 64;
+    const QImage image = paint::renderLogoMark(s, 1.0, brand::logoState(0), {.halo = false});
+    const qreal canvas = paint::kLogoCanvasFactor * s;
+    ASSERT_EQ(image.width(), int(std::ceil(canvas)));
+    const QPointF origin((canvas - s) / 2, (canvas - s) / 2);
+    // The centre is the gold-to-rose skin: warm and opaque.
+    const QColor centre = image.pixelColor((origin + QPointF(s / 2, s / 2)).toPoint());
+    EXPECT_GT(centre.alpha(), 240);
+    EXPECT_GT(centre.red(), centre.blue());
+    // The frame's corners lie outside the blob: only faint shadow there, no skin.
+    for (const QPointF corner : {QPointF(1, 1), QPointF(s - 2, 1), QPointF(1, s - 2), QPointF(s - 2, s - 2)})
+        EXPECT_LT(image.pixelColor((origin + corner).toPoint()).alpha(), 90) << corner.x() << "," << corner.y();
+}
+
+TEST(ContinuousCorners, FitTheRectangleAndFallBackToCirclesWhenTooRound)
+{
+    const QRectF rect(10, 20, 232, 700);
+    const QPainterPath path = paint::continuousRoundedRect(rect, 28);
+    EXPECT_NEAR(path.boundingRect().left(), rect.left(), 1e-9);
+    EXPECT_NEAR(path.boundingRect().bottom(), rect.bottom(), 1e-9);
+    EXPECT_FALSE(path.contains(rect.topLeft() + QPointF(2, 2)));
+    EXPECT_TRUE(path.contains(rect.center()));
+    // A 36 by 20 track with radius 11 is a capsule.
+    const QPainterPath capsule = paint::continuousRoundedRect(QRectF(0, 0, 36, 20), 11);
+    EXPECT_TRUE(capsule.contains(QPointF(10, 10)));
+    EXPECT_FALSE(capsule.contains(QPointF(0.5, 0.5)));
+    EXPECT_EQ(capsule.boundingRect(), QRectF(0, 0, 36, 20));
+}
+
+TEST(Surfaces, SidebarAndStatusCardAsDrawn)
+{
+    for (bool dark : {false, true}) {
+        auto token = [dark](ColorToken t) { return Theme::adaptive(t).resolve(dark); };
+        const SurfaceStyle sidebar = surfaceStyle(SurfaceKind::sidebar, {}, dark);
+        EXPECT_EQ(sidebar.fill, Theme::withOpacity(token(ColorToken::sidebarBackground), 0.68));
+        ASSERT_EQ(sidebar.overlay.size(), 3);
+        EXPECT_EQ(sidebar.overlay.first().second, token(ColorToken::sidebarSheen));
+        EXPECT_EQ(sidebar.overlay.last().second, token(ColorToken::sidebarGlow));
+        EXPECT_EQ(sidebar.strokeWidth, 0.8);
+        ASSERT_EQ(sidebar.stroke.size(), 3);
+        EXPECT_EQ(sidebar.stroke[1].second, Theme::withOpacity(token(ColorToken::sidebarBorder), 0.48));
+        EXPECT_EQ(sidebar.shadow->colour, Theme::withOpacity(token(ColorToken::panelShadow), 0.42));
+        EXPECT_EQ(sidebar.shadow->radius, 22);
+        EXPECT_EQ(sidebar.shadow->offset, QPointF(0, 14));
+
+        const SurfaceStyle card = surfaceStyle(SurfaceKind::statusCard, {}, dark);
+        EXPECT_EQ(card.fill, Theme::withOpacity(token(ColorToken::surface), 0.3));
+        EXPECT_EQ(card.stroke.first().second, Theme::withOpacity(token(ColorToken::sidebarBorder), 0.56));
+        EXPECT_EQ(card.shadow->offset, QPointF(0, 5));
+
+        const SurfaceStyle primary = surfaceStyle(SurfaceKind::primaryButton, {}, dark);
+        EXPECT_EQ(primary.overlay.first().second, token(ColorToken::accent));
+        EXPECT_EQ(primary.overlay.last().second, Theme::withOpacity(Theme::brandTeal(), 0.78));
+        EXPECT_EQ(primary.shadow->colour, Theme::withOpacity(token(ColorToken::accent), 0.16));
+    }
+}
+
+TEST(Blur, SpreadsWithoutLosingCoverage)
+{
+    QImage image(61, 61, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.fillRect(QRect(20, 20, 21, 21), Qt::black);
+    }
+    auto coverage = [](const QImage &im) {
+        qint64 total = 0;
+        for (int y = 0; y < im.height(); ++y)
+            for (int x = 0; x < im.width(); ++x)
+                total += qAlpha(im.pixel(x, y));
+        return total;
+    };
+    const qint64 before = coverage(image);
+    paint::blur(image, 4);
+    EXPECT_NEAR(double(coverage(image)), double(before), before * 0.03);
+    EXPECT_GT(qAlpha(image.pixel(16, 30)), 20);   // spread outward
+    EXPECT_GT(qAlpha(image.pixel(30, 30)), 230); // the middle stays nearly full
+}
+
+} // namespace
