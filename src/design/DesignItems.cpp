@@ -155,7 +155,8 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
         shadow.smooth = true;
         layers << shadow;
     }
-    QImage image((bounds.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    // Painted deep and dithered: the sheens are faint gradients over large areas.
+    QImage image((bounds.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGBA64_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
@@ -163,7 +164,7 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
         paintSurface(p, bounds, m_radius, s);
     }
     image.setDevicePixelRatio(dpr);
-    layers << Layer{image, bounds, false};
+    layers << Layer{paint::dithered(image), bounds, false};
     return layers;
 }
 

@@ -181,6 +181,31 @@ void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropF
     painter.fillRect(rect, sheen);
 }
 
+QImage dithered(const QImage &deep)
+{
+    if (deep.format() != QImage::Format_RGBA64_Premultiplied)
+        return deep.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    static constexpr int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    QImage out(deep.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < deep.height(); ++y) {
+        const auto *src = reinterpret_cast<const quint64 *>(deep.constScanLine(y));
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        const int *bayerRow = bayer[y & 3];
+        for (int x = 0; x < deep.width(); ++x) {
+            const quint64 px = src[x];
+            const int threshold = bayerRow[x & 3] * 16 + 8;
+            auto level = [&](int shift) {
+                const int v = int((px >> shift) & 0xffff) * 256 / 257; // 8-bit level x 256
+                return std::min(255, (v + threshold) >> 8);
+            };
+            const int a = level(48);
+            dst[x] = qRgba(std::min(a, level(0)), std::min(a, level(16)), std::min(a, level(32)), a);
+        }
+    }
+    out.setDevicePixelRatio(deep.devicePixelRatio());
+    return out;
+}
+
 QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal dpr, qreal resolution)
 {
     const int outW = std::max(1, int(std::ceil(size.width() * dpr)));

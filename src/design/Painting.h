@@ -26,6 +26,10 @@ QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor
 // The backdrop at one moment, filling rect.
 void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropFrame &frame);
 
+// A 16-bit premultiplied picture brought to 8 bits with a 4x4 ordered dither, so that
+// faint, wide gradients show no bands. Other formats are converted plainly.
+QImage dithered(const QImage &deep);
+
 // The backdrop of a view of `size` points at devicePixelRatio: painted at `resolution`
 // times the size with 16 bits a channel, then enlarged smoothly and dithered to 8 bits,
 // so its faint gradients show no bands.
