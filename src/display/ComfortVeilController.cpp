@@ -3,13 +3,12 @@
 #include "display/ComfortVeilOverlayView.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
+#include "runtime/Clamp.h"
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
 
 #include <QPointer>
-
-#include <algorithm>
 
 namespace qv {
 
@@ -28,13 +27,6 @@ const QString kMicrotextureEnabledKey = QStringLiteral("comfortVeil.microtexture
 const QString kMicrotextureAmountKey = QStringLiteral("comfortVeil.microtexture.amount");
 
 constexpr qint64 kRefitDelayMs = 350;
-
-// The upper bound first, then the lower one (a NaN ends at the lower bound).
-double clampAmount(double value, double lower, double upper)
-{
-    const double limited = std::min(value, upper);
-    return limited >= lower ? limited : lower;
-}
 
 } // namespace
 
@@ -115,15 +107,15 @@ ComfortVeilState ComfortVeilController::currentState() const
     ComfortVeilState s;
     s.enabled = m_enabled;
     s.peripheralSofteningEnabled = m_peripheralSofteningEnabled;
-    s.peripheralSoftening = clampAmount(m_peripheralSoftening, 0, 1.4);
+    s.peripheralSoftening = clampTo(m_peripheralSoftening, 0, 1.4);
     s.focusWindowEnabled = false; // carried and stored, never shown
-    s.focusWindowSize = clampAmount(m_focusWindowSize, 0.35, 0.82);
+    s.focusWindowSize = clampTo(m_focusWindowSize, 0.35, 0.82);
     s.highlightDampeningEnabled = m_highlightDampeningEnabled;
-    s.highlightDampening = clampAmount(m_highlightDampening, 0, 1);
+    s.highlightDampening = clampTo(m_highlightDampening, 0, 1);
     s.colorCalmEnabled = m_colorCalmEnabled;
-    s.colorCalm = clampAmount(m_colorCalm, 0, 2);
+    s.colorCalm = clampTo(m_colorCalm, 0, 2);
     s.microtextureEnabled = m_microtextureEnabled;
-    s.microtexture = clampAmount(m_microtexture, 0, 0.75);
+    s.microtexture = clampTo(m_microtexture, 0, 0.75);
     return s;
 }
 

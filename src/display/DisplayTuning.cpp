@@ -4,6 +4,7 @@
 #include "platform/Displays.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
+#include "runtime/Clamp.h"
 #include "runtime/Json.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
@@ -31,19 +32,6 @@ const QString kRedModeIntensityKey = QStringLiteral("tuning.redModeIntensity");
 const QString kCircadianKey = QStringLiteral("tuning.circadianSchedule");
 const QString kAmbientKey = QStringLiteral("tuning.ambientAwareComfort");
 const QString kSidecarOverlayKey = QStringLiteral("tuning.sidecarOverlay");
-
-// Limits a value to lo...hi; a value that is not a number counts as lo.
-double clampTo(double value, double lo, double hi)
-{
-    if (std::isnan(value))
-        return lo;
-    return std::min(std::max(value, lo), hi);
-}
-
-double clamp01(double value)
-{
-    return clampTo(value, 0.0, 1.0);
-}
 
 QString key(const char *name)
 {

@@ -5,6 +5,7 @@
 #include "display/DisplayIdentity.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
+#include "runtime/Clamp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,18 +13,6 @@
 namespace qv {
 
 namespace {
-
-double clampTo(double value, double lo, double hi)
-{
-    if (std::isnan(value))
-        return lo;
-    return std::min(std::max(value, lo), hi);
-}
-
-double clamp01(double value)
-{
-    return clampTo(value, 0.0, 1.0);
-}
 
 bool namesSidecar(const QString &name)
 {
