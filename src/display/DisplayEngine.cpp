@@ -82,17 +82,8 @@ void DisplayEngine::refreshDisplays()
 {
     Registry &registry = *platform().registry;
 
-    const QList<DisplayIdentity> identities = DisplayIdentityProvider::shared().identities(false);
-    std::optional<DisplayIdentity> builtInIdentity;
-    QList<DisplayIdentity> externalIdentities;
-    for (const DisplayIdentity &identity : identities) {
-        if (identity.kind == DisplayIdentity::Kind::builtIn) {
-            if (!builtInIdentity)
-                builtInIdentity = identity;
-        } else {
-            externalIdentities << identity;
-        }
-    }
+    const auto [builtInIdentity, externalIdentities] =
+        splitBuiltInAndExternal(DisplayIdentityProvider::shared().identities(false));
 
     const std::optional<QList<ServiceHandle>> services = registry.matchingServices(framebuffer::kClassName);
     if (!services) {

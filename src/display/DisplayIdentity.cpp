@@ -470,4 +470,18 @@ QList<DisplayIdentity> DisplayIdentityProvider::merge(const QList<DisplayIdentit
     return result;
 }
 
+BuiltInAndExternalIdentities splitBuiltInAndExternal(const QList<DisplayIdentity> &identities)
+{
+    BuiltInAndExternalIdentities split;
+    for (const DisplayIdentity &identity : identities) {
+        if (identity.kind == DisplayIdentity::Kind::builtIn) {
+            if (!split.builtIn)
+                split.builtIn = identity;
+        } else {
+            split.external << identity;
+        }
+    }
+    return split;
+}
+
 } // namespace qv

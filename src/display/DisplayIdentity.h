@@ -73,4 +73,12 @@ private:
     bool m_everRefreshed = false;
 };
 
+// The identities as the framebuffers are matched to them: the first built-in one, and the
+// ones that are not built in, in their order.
+struct BuiltInAndExternalIdentities {
+    std::optional<DisplayIdentity> builtIn;
+    QList<DisplayIdentity> external;
+};
+BuiltInAndExternalIdentities splitBuiltInAndExternal(const QList<DisplayIdentity> &identities);
+
 } // namespace qv

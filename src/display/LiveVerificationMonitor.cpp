@@ -67,17 +67,8 @@ LiveVerificationSnapshot LiveVerificationMonitor::buildSnapshot() const
     if (!handles)
         return snapshot;
 
-    const QList<DisplayIdentity> identities = DisplayIdentityProvider::shared().identities(false);
-    std::optional<DisplayIdentity> builtInIdentity;
-    QList<DisplayIdentity> externalIdentities;
-    for (const DisplayIdentity &identity : identities) {
-        if (identity.kind == DisplayIdentity::Kind::builtIn) {
-            if (!builtInIdentity)
-                builtInIdentity = identity;
-        } else {
-            externalIdentities << identity;
-        }
-    }
+    const auto [builtInIdentity, externalIdentities] =
+        splitBuiltInAndExternal(DisplayIdentityProvider::shared().identities(false));
 
     bool allDitherOff = true;
     bool builtInDitherOff = false;
