@@ -73,6 +73,31 @@ QString trimmed(const QString &text)
     return text.trimmed();
 }
 
+// A JSON object stored under a key, with the stored value itself (kept aside when an entry
+// cannot be read).
+struct StoredObject {
+    QVariant stored;
+    QJsonObject object;
+};
+
+// Nothing when the key holds nothing, or when it holds something that is no JSON object:
+// then `notAnObject` is logged and the stored value is kept in `unreadable`.
+std::optional<StoredObject> storedJsonObject(const QString &k, const Logger &log, const char *notAnObject,
+                                             std::optional<QVariant> &unreadable)
+{
+    const QVariant stored = UserDefaults::standard().object(k);
+    if (!stored.isValid())
+        return std::nullopt;
+    const auto data = UserDefaults::standard().dataValue(k);
+    const QJsonDocument document = data ? QJsonDocument::fromJson(*data) : QJsonDocument();
+    if (!document.isObject()) {
+        log.error("%s", notAnObject);
+        unreadable = stored;
+        return std::nullopt;
+    }
+    return StoredObject{stored, document.object()};
+}
+
 } // namespace
 
 PresetManager &PresetManager::shared()
@@ -152,49 +177,37 @@ void PresetManager::loadHiddenAndRenamedPresets()
     if (const auto entries = storedStrings(key(hiddenDefaultPresetsKey)))
         m_hiddenDefaultPresetIDs = resolvedPresetIDs(*entries);
 
-    const QString k = key(renamedPresetsKey);
-    const QVariant stored = UserDefaults::standard().object(k);
-    if (!stored.isValid())
+    const auto loaded =
+        storedJsonObject(key(renamedPresetsKey), m_log,
+                         "Failed to load renamed presets: the stored value is not a JSON object",
+                         m_unreadableRenamedPresets);
+    if (!loaded)
         return;
-    const auto data = UserDefaults::standard().dataValue(k);
-    const QJsonDocument document = data ? QJsonDocument::fromJson(*data) : QJsonDocument();
-    if (!document.isObject()) {
-        m_log.error("Failed to load renamed presets: the stored value is not a JSON object");
-        m_unreadableRenamedPresets = stored;
-        return;
-    }
-    const QJsonObject object = document.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
+    for (auto it = loaded->object.begin(); it != loaded->object.end(); ++it) {
         if (it.value().isString()) {
             m_renamedPresetNames.insert(it.key(), it.value().toString());
         } else {
             m_log.error("Failed to load renamed presets: \"%s\" is not a string", qUtf8Printable(it.key()));
-            m_unreadableRenamedPresets = stored;
+            m_unreadableRenamedPresets = loaded->stored;
         }
     }
 }
 
 void PresetManager::loadCustomPresetProfiles()
 {
-    const QString k = key(customPresetProfilesKey);
-    const QVariant stored = UserDefaults::standard().object(k);
-    if (!stored.isValid())
+    const auto loaded =
+        storedJsonObject(key(customPresetProfilesKey), m_log,
+                         "Failed to load custom preset profiles: the stored value is not a JSON object",
+                         m_unreadableCustomPresetProfiles);
+    if (!loaded)
         return;
-    const auto data = UserDefaults::standard().dataValue(k);
-    const QJsonDocument document = data ? QJsonDocument::fromJson(*data) : QJsonDocument();
-    if (!document.isObject()) {
-        m_log.error("Failed to load custom preset profiles: the stored value is not a JSON object");
-        m_unreadableCustomPresetProfiles = stored;
-        return;
-    }
-    const QJsonObject object = document.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
+    for (auto it = loaded->object.begin(); it != loaded->object.end(); ++it) {
         QString error;
         const auto profile = SavedComfortProfile::fromJson(it.value(), &error);
         if (!profile) {
             m_log.error("Failed to load custom preset profiles: \"%s\": %s", qUtf8Printable(it.key()),
                         qUtf8Printable(error));
-            m_unreadableCustomPresetProfiles = stored;
+            m_unreadableCustomPresetProfiles = loaded->stored;
             continue;
         }
         if (resolvePresetIdentifier(it.key()))
