@@ -570,12 +570,8 @@ void DisplayTuning::applySnapshot(const DisplayTuningSnapshot &snapshot)
     setEnabled(snapshot.enabled);
     endBatch();
 
-    if (!snapshot.enabled) {
-        SidecarComfortOverlayManager &overlay = SidecarComfortOverlayManager::shared();
-        overlay.setLatestState(std::nullopt);
-        overlay.hideAll();
-        platform().displays->restoreColorSyncSettings();
-    }
+    if (!snapshot.enabled)
+        restoreSystemOutput();
 }
 
 void DisplayTuning::resetAll()
@@ -605,10 +601,7 @@ void DisplayTuning::resetAll()
     setCircadianScheduleEnabled(false);
     setAmbientAwareComfortEnabled(false);
 
-    SidecarComfortOverlayManager &overlay = SidecarComfortOverlayManager::shared();
-    overlay.setLatestState(std::nullopt);
-    overlay.hideAll();
-    platform().displays->restoreColorSyncSettings();
+    restoreSystemOutput();
 }
 
 // ---- persistence ----
@@ -726,10 +719,7 @@ std::optional<DisplayId> DisplayTuning::savedSelectedDisplayID()
 void DisplayTuning::handleAppWillTerminate()
 {
     persistNow();
-    SidecarComfortOverlayManager &overlay = SidecarComfortOverlayManager::shared();
-    overlay.setLatestState(std::nullopt);
-    overlay.hideAll();
-    platform().displays->restoreColorSyncSettings();
+    restoreSystemOutput();
 }
 
 void DisplayTuning::handleTimeZoneChanged()

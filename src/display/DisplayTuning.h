@@ -258,6 +258,10 @@ private:
     void settleTransition();
     void fallBackToAllDisplays();
     QVariant ambientLightLuxVariant() const;
+    // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
+    void restoreSystemOutput();
+    // The ambient comfort amount the formula is given: 0 while ambient-aware comfort is off.
+    double ambientAmount() const;
 
     // Circadian schedule and ambient light (timers and the sensor).
     void circadianScheduleEnabledDidChange();

@@ -43,10 +43,7 @@ void DisplayTuning::apply()
     const bool anyEnabled = std::any_of(displays.begin(), displays.end(),
                                         [&](DisplayId id) { return chosenSet(id).enabled; });
     if (!anyEnabled) {
-        SidecarComfortOverlayManager &overlay = SidecarComfortOverlayManager::shared();
-        overlay.setLatestState(std::nullopt);
-        overlay.hideAll();
-        platform().displays->restoreColorSyncSettings();
+        restoreSystemOutput();
         return;
     }
 
@@ -145,7 +142,7 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
         resetTransferFormula(displayID);
         return;
     }
-    const double ambient = m_ambientAwareComfortEnabled ? clamp01(m_ambientComfortLevel) : 0;
+    const double ambient = ambientAmount();
     bool autoActive = false;
     const TransferFormula f = formula(values, ambient, m_bloomGuardEnabled, isMiniLEDDisplay(displayID), &autoActive);
 
@@ -155,6 +152,19 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
 
     if (const ResultCode code = platform().displays->setTransferFormula(displayID, f); code != 0)
         m_log.error("CGSetDisplayTransferByFormula failed for display %u: %d", displayID, code);
+}
+
+double DisplayTuning::ambientAmount() const
+{
+    return m_ambientAwareComfortEnabled ? clamp01(m_ambientComfortLevel) : 0;
+}
+
+void DisplayTuning::restoreSystemOutput()
+{
+    SidecarComfortOverlayManager &overlay = SidecarComfortOverlayManager::shared();
+    overlay.setLatestState(std::nullopt);
+    overlay.hideAll();
+    platform().displays->restoreColorSyncSettings();
 }
 
 void DisplayTuning::resetTransferFormula(DisplayId displayID)
@@ -172,7 +182,7 @@ void DisplayTuning::updateSidecarOverlay(const TuningValues &values)
         overlay.hideAll();
         return;
     }
-    const double ambient = m_ambientAwareComfortEnabled ? clamp01(m_ambientComfortLevel) : 0;
+    const double ambient = ambientAmount();
     const SidecarComfortOverlayState state =
         overlayState(values, ambient, m_bloomGuardEnabled, hasSidecarDisplay(), m_sidecarOverlayEnabled);
     overlay.setLatestState(state);
