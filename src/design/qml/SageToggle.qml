@@ -3,7 +3,11 @@ import QtQuick.Templates as T
 import Quellvista.Design
 
 // The shared switch: a 36 by 20 track with a 16-point white knob, tinted when on. It has
-// no text; callers put their label beside it. Clicking flips `isOn` with a spring.
+// no text; callers put their label beside it. It keeps no state of its own: `isOn` is
+// bound by the caller, and a click asks for the opposite through toggled(isOn), which
+// the caller writes into what `isOn` is bound to; the knob then slides with a spring.
+// Assigning `isOn` here would cut the caller's binding, and the switch would stop
+// following its setting.
 T.AbstractButton {
     id: toggle
 
@@ -17,10 +21,7 @@ T.AbstractButton {
     padding: 0
     hoverEnabled: true
 
-    onClicked: {
-        isOn = !isOn
-        toggled(isOn)
-    }
+    onClicked: toggled(!isOn)
 
     background: Rectangle {
         radius: height / 2
