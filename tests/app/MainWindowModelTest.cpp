@@ -1,6 +1,7 @@
 #include "app/MainWindowModel.h"
 #include "app/OvSection.h"
 #include "app/SidebarModels.h"
+#include "design/SystemSymbol.h"
 #include "design/Theme.h"
 #include "support/TestEnvironment.h"
 
@@ -21,6 +22,14 @@ TEST_F(MainWindowModelTest, RawTitlesMatchExactly)
         EXPECT_FALSE(ovSectionFromRawValue(text).has_value()) << text;
     EXPECT_EQ(ovSectionAllCases(), (QList<OvSection>{OvSection::displayAndComfort, OvSection::blink,
                                                      OvSection::breaks, OvSection::about}));
+}
+
+// The rows name their symbols from here, not in the views: each must have a glyph.
+TEST_F(MainWindowModelTest, EverySectionSymbolHasAGlyph)
+{
+    for (OvSection s : {OvSection::displayAndComfort, OvSection::blink, OvSection::breaks, OvSection::about,
+                        OvSection::settings})
+        EXPECT_TRUE(SystemSymbol::isMapped(ovSectionSymbol(s))) << qPrintable(ovSectionSymbol(s));
 }
 
 struct StoredCase {
