@@ -45,6 +45,15 @@ bool isInteger(const QVariant &v)
     return isNumber(v) && v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float;
 }
 
+// The value when it is stored as the given type; nothing otherwise (no conversion).
+template <typename T>
+std::optional<T> valueOfType(const QVariant &v, QMetaType::Type type)
+{
+    if (v.typeId() != type)
+        return std::nullopt;
+    return v.value<T>();
+}
+
 // Normalises what callers pass to one of the stored types.
 QVariant normalise(const QVariant &value)
 {
@@ -342,10 +351,7 @@ void UserDefaults::registerDefaults(const QVariantMap &defaults)
 
 std::optional<bool> UserDefaults::boolValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::Bool)
-        return std::nullopt;
-    return v.toBool();
+    return valueOfType<bool>(object(key), QMetaType::Bool);
 }
 
 std::optional<double> UserDefaults::doubleValue(const QString &key) const
@@ -371,42 +377,27 @@ std::optional<qint64> UserDefaults::integerValue(const QString &key) const
 
 std::optional<QString> UserDefaults::stringValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return v.toString();
+    return valueOfType<QString>(object(key), QMetaType::QString);
 }
 
 std::optional<QByteArray> UserDefaults::dataValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QByteArray)
-        return std::nullopt;
-    return v.toByteArray();
+    return valueOfType<QByteArray>(object(key), QMetaType::QByteArray);
 }
 
 std::optional<QDateTime> UserDefaults::dateValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QDateTime)
-        return std::nullopt;
-    return v.toDateTime();
+    return valueOfType<QDateTime>(object(key), QMetaType::QDateTime);
 }
 
 std::optional<QVariantList> UserDefaults::arrayValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    return v.toList();
+    return valueOfType<QVariantList>(object(key), QMetaType::QVariantList);
 }
 
 std::optional<QVariantMap> UserDefaults::dictionaryValue(const QString &key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() != QMetaType::QVariantMap)
-        return std::nullopt;
-    return v.toMap();
+    return valueOfType<QVariantMap>(object(key), QMetaType::QVariantMap);
 }
 
 bool UserDefaults::boolForKey(const QString &key) const
