@@ -185,8 +185,7 @@ std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen
 
 void ComfortVeilController::removeAllWindows()
 {
-    for (auto &entry : m_windowsByDisplayID)
-        entry.second->orderOut();
+    hideAllWindows();
     m_windowsByDisplayID.clear();
 }
 

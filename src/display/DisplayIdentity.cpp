@@ -283,6 +283,12 @@ bool DisplayIdentity::isLikelyMiniLED() const
     return false;
 }
 
+bool DisplayIdentity::looksLikeSidecar() const
+{
+    return kind == Kind::sidecar || name.contains(QLatin1String("Sidecar"), Qt::CaseInsensitive)
+           || name.contains(QLatin1String("iPad"), Qt::CaseInsensitive);
+}
+
 // ---- DisplayIdentityProvider ----
 
 DisplayIdentityProvider &DisplayIdentityProvider::shared()

@@ -33,6 +33,8 @@ struct DisplayIdentity {
     // "Main - Native 3456 x 2234 - Vendor 610 / Product a050" and the like.
     QString detailText() const;
     bool isLikelyMiniLED() const;
+    // Of the Sidecar kind, or named "Sidecar" or "iPad" (in any case).
+    bool looksLikeSidecar() const;
 
     static QString label(Kind kind);
     static QString symbolName(Kind kind);

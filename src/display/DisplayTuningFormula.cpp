@@ -8,19 +8,8 @@
 #include "runtime/Clamp.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace qv {
-
-namespace {
-
-bool namesSidecar(const QString &name)
-{
-    return name.contains(QLatin1String("Sidecar"), Qt::CaseInsensitive)
-           || name.contains(QLatin1String("iPad"), Qt::CaseInsensitive);
-}
-
-} // namespace
 
 void DisplayTuning::apply()
 {
@@ -202,9 +191,8 @@ bool DisplayTuning::isMiniLEDDisplay(DisplayId displayID) const
 bool DisplayTuning::hasSidecarDisplay() const
 {
     const QList<DisplayIdentity> identities = DisplayIdentityProvider::shared().identities(false);
-    return std::any_of(identities.begin(), identities.end(), [](const DisplayIdentity &identity) {
-        return identity.kind == DisplayIdentity::Kind::sidecar || namesSidecar(identity.name);
-    });
+    return std::any_of(identities.begin(), identities.end(),
+                       [](const DisplayIdentity &identity) { return identity.looksLikeSidecar(); });
 }
 
 } // namespace qv

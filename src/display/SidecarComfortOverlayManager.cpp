@@ -50,10 +50,7 @@ QList<DisplayId> SidecarComfortOverlayManager::sidecarDisplayIDs()
         const auto it = byID.constFind(*screen.displayNumber);
         if (it == byID.constEnd())
             continue;
-        const bool sidecar = it->kind == DisplayIdentity::Kind::sidecar
-                             || it->name.contains(QLatin1String("iPad"), Qt::CaseInsensitive)
-                             || it->name.contains(QLatin1String("Sidecar"), Qt::CaseInsensitive);
-        if (sidecar)
+        if (it->looksLikeSidecar())
             result << *screen.displayNumber;
     }
     return result;
