@@ -155,16 +155,20 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
         shadow.smooth = true;
         layers << shadow;
     }
+    // The outline is centred on the shape's edge: its outer half lies beyond the bounds.
+    const qreal outside = std::ceil(s.strokeWidth / 2);
+    const QRectF canvas = bounds.adjusted(-outside, -outside, outside, outside);
     // Painted deep and dithered: the sheens are faint gradients over large areas.
-    QImage image((bounds.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGBA64_Premultiplied);
+    QImage image((canvas.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGBA64_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
         p.scale(dpr, dpr);
+        p.translate(outside, outside);
         paintSurface(p, bounds, m_radius, s);
     }
     image.setDevicePixelRatio(dpr);
-    layers << Layer{paint::dithered(image), bounds, false};
+    layers << Layer{paint::dithered(image), canvas, false};
     return layers;
 }
 

@@ -98,3 +98,36 @@ TEST(SystemSymbols, MappedGlyphsExistInTheFontAndUnknownNamesShowTheFallback)
 }
 
 } // namespace
+
+namespace {
+
+struct SurfaceProbe : SurfaceItem {
+    auto layersAt(qreal dpr) { return paintLayers(dpr); }
+};
+
+// The outline is centred on the edge, so its outer half is drawn beyond the surface's
+// bounds rather than cut off there.
+TEST(Surfaces, TheOutlineIsDrawnWholeAcrossTheEdge)
+{
+    struct Case {
+        SurfaceItem::Kind kind;
+        qreal radius;
+    };
+    for (const Case &c : {Case{SurfaceItem::GlassPanel, 12}, Case{SurfaceItem::Sidebar, 28},
+                          Case{SurfaceItem::StatusCard, 10}}) {
+        SurfaceProbe surface;
+        surface.setKind(c.kind);
+        surface.setRadius(c.radius);
+        surface.setSize(QSizeF(120, 80));
+        const auto layers = surface.layersAt(2);
+        ASSERT_FALSE(layers.isEmpty());
+        const auto &body = layers.last();
+        const qreal half = surface.style().strokeWidth / 2;
+        EXPECT_TRUE(body.rect.contains(QRectF(-half, -half, 120 + 2 * half, 80 + 2 * half))) << c.kind;
+        // The device pixel just outside the leading edge, halfway down, holds the outline.
+        const QPoint outside(int(-body.rect.left() * 2) - 1, int((40 - body.rect.top()) * 2));
+        EXPECT_GT(qAlpha(body.image.pixel(outside)), 0) << c.kind;
+    }
+}
+
+} // namespace
