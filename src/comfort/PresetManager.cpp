@@ -68,11 +68,6 @@ bool isFiniteRecord(const SavedComfortProfile &p)
     return p.createdAt.isValid();
 }
 
-QString trimmed(const QString &text)
-{
-    return text.trimmed();
-}
-
 // A JSON object stored under a key, with the stored value itself (kept aside when an entry
 // cannot be read).
 struct StoredObject {
@@ -376,7 +371,7 @@ std::optional<SavedComfortProfile> PresetManager::savedProfile(const QUuid &id) 
 
 void PresetManager::renamePreset(ComfortPreset preset, const QString &name)
 {
-    const QString text = trimmed(name);
+    const QString text = name.trimmed();
     if (text.isEmpty() || text == rawValue(preset))
         m_renamedPresetNames.remove(rawValue(preset));
     else
@@ -388,10 +383,7 @@ void PresetManager::renamePreset(ComfortPreset preset, const QString &name)
 
 void PresetManager::resetName(ComfortPreset preset)
 {
-    m_renamedPresetNames.remove(rawValue(preset));
-    emit renamedPresetNamesChanged();
-    emit activeSelectionNameChanged();
-    saveRenamedPresets();
+    renamePreset(preset, QString());
 }
 
 void PresetManager::toggleFavorite(ComfortPreset preset)
@@ -437,7 +429,7 @@ void PresetManager::resetPresetProfile(ComfortPreset preset)
 
 void PresetManager::saveCurrentAsNewProfile(const std::optional<QString> &name)
 {
-    QString text = trimmed(name.value_or(QString()));
+    QString text = name.value_or(QString()).trimmed();
     if (text.isEmpty())
         text = QStringLiteral("Saved %1").arg(m_savedProfiles.size() + 1);
     const SavedComfortProfile profile = captureCurrentProfile(QUuid::createUuid(), text, scheduler().now());
@@ -456,7 +448,7 @@ void PresetManager::updateSavedProfile(const QUuid &id, const std::optional<QStr
                                  [&](const SavedComfortProfile &p) { return p.id == id; });
     if (it == m_savedProfiles.end())
         return;
-    const QString text = trimmed(name.value_or(QString()));
+    const QString text = name.value_or(QString()).trimmed();
     const SavedComfortProfile updated = captureCurrentProfile(id, text.isEmpty() ? it->name : text, it->createdAt);
     *it = updated;
     emit savedProfilesChanged();
@@ -471,7 +463,7 @@ void PresetManager::renameSavedProfile(const QUuid &id, const QString &name)
                                  [&](const SavedComfortProfile &p) { return p.id == id; });
     if (it == m_savedProfiles.end())
         return;
-    const QString text = trimmed(name);
+    const QString text = name.trimmed();
     if (text.isEmpty())
         return;
     it->name = text;
