@@ -11,6 +11,11 @@
 
 namespace qv {
 
+namespace {
+// Where the history lay before the rename, under the data root.
+const QString kLegacyHistoryPath = QStringLiteral("/Orvendalith/history.json");
+} // namespace
+
 SessionHistory::SessionHistory(QObject *parent) : QObject(parent)
 {
     const QString applicationSupport = files::dataRoot();
@@ -36,14 +41,14 @@ QString SessionHistory::defaultStorePath()
 
 QString SessionHistory::legacyStorePath()
 {
-    return files::dataRoot() + QStringLiteral("/Orvendalith/history.json");
+    return files::dataRoot() + kLegacyHistoryPath;
 }
 
 void SessionHistory::migrateLegacyHistoryIfNeeded(const QString &applicationSupport)
 {
     if (QFileInfo::exists(m_storePath))
         return;
-    const QString legacy = applicationSupport + QStringLiteral("/Orvendalith/history.json");
+    const QString legacy = applicationSupport + kLegacyHistoryPath;
     if (!QFileInfo::exists(legacy))
         return;
     // Read and written atomically rather than copied, so that a failed copy leaves no
@@ -70,13 +75,9 @@ void SessionHistory::load()
     if (!QFileInfo::exists(m_storePath))
         return;
     QFile file(m_storePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_keepFileAside = true;
-        m_logger.error("Failed to load session history: %s", qUtf8Printable(file.errorString()));
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const bool opened = file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = opened ? file.readAll() : QByteArray();
+    if (!opened || file.error() != QFileDevice::NoError) {
         m_keepFileAside = true;
         m_logger.error("Failed to load session history: %s", qUtf8Printable(file.errorString()));
         return;
