@@ -5,6 +5,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/ProtectionSettings.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
 #include "runtime/UserDefaults.h"
@@ -46,9 +47,9 @@ SavedComfortProfile PresetManager::captureCurrentProfile(const QUuid &id, const 
     p.noBlueModeEnabled = tuning.noBlueModeEnabled();
     p.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
     p.tuningEnabled = tuning.enabled();
-    p.pwmEnabled = d.boolValue(QStringLiteral("pwmAvoidanceEnabled")).value_or(true);
-    p.pwmThreshold = d.object(QStringLiteral("pwmThreshold")).isValid() ? d.doubleForKey(QStringLiteral("pwmThreshold"))
-                                                                        : tuning.brightness();
+    p.pwmEnabled = d.boolValue(protection::kPwmAvoidanceEnabled).value_or(true);
+    p.pwmThreshold = d.object(protection::kPwmThreshold).isValid() ? d.doubleForKey(protection::kPwmThreshold)
+                                                                   : tuning.brightness();
     p.comfortVeilEnabled = veil.enabled();
     p.peripheralSofteningEnabled = veil.peripheralSofteningEnabled();
     p.peripheralSoftening = veil.peripheralSoftening();
@@ -131,8 +132,8 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
     engine.setPwmAvoidanceEnabled(values.pwmEnabled);
     engine.setPwmThresholdPercent(values.pwmThreshold * 100);
     UserDefaults &d = UserDefaults::standard();
-    d.setBool(QStringLiteral("pwmAvoidanceEnabled"), values.pwmEnabled);
-    d.setDouble(QStringLiteral("pwmThreshold"), values.pwmThreshold);
+    d.setBool(protection::kPwmAvoidanceEnabled, values.pwmEnabled);
+    d.setDouble(protection::kPwmThreshold, values.pwmThreshold);
 
     if (!animated) {
         applyFinalValues(values);

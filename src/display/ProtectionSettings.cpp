@@ -19,9 +19,7 @@ double pwmFloor(std::optional<double> stored)
 
 double pwmThresholdPercent(std::optional<double> stored)
 {
-    if (stored && std::isfinite(*stored) && *stored > 0 && *stored <= 1)
-        return *stored * 100;
-    return 85.0;
+    return pwmFloor(stored) * 100;
 }
 
 } // namespace protection
