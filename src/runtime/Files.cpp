@@ -75,11 +75,11 @@ QString moveAside(const QString &path)
     const QFileInfo info(path);
     const QString stamp = scheduler().now().toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
-    QString target = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
-                     QStringLiteral(".unreadable-") + stamp + suffix;
+    const QString stem =
+        info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".unreadable-") + stamp;
+    QString target = stem + suffix;
     for (int n = 2; QFile::exists(target); ++n)
-        target = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".unreadable-") +
-                 stamp + QStringLiteral("-%1").arg(n) + suffix;
+        target = stem + QStringLiteral("-%1").arg(n) + suffix;
     return QFile::rename(path, target) ? target : QString();
 }
 
