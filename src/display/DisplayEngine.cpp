@@ -252,8 +252,7 @@ void DisplayEngine::disablePWMAvoidance()
 
 void DisplayEngine::resetToDefaults()
 {
-    applyProperties({{framebuffer::kEnableDither, RegistryValue::boolean(true)}}, Target::all());
-    setDitherGloballyDisabled(registryHoldsDitherOff(*platform().registry));
+    setDither(true, Target::all());
     applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(true)}}, Target::all());
     disablePWMAvoidance();
     scheduler().post(this, [] { DisplayTuning::shared().resetAll(); });
