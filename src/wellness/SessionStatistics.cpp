@@ -44,11 +44,13 @@ SessionStatistics SessionStatistics::compute(const QList<SessionEvent> &events, 
                 ++s.breaksTakenToday;
             if (!(event.timestamp >= windowStart && event.timestamp < windowEnd)) {
                 windowDay = localCalendar::dateOf(event.date());
+                windowStart = json::secondsSinceReferenceDate(localCalendar::startOfDay(windowDay));
                 // date() rounds to whole milliseconds: a timestamp less than half a
                 // millisecond before midnight still belongs to the day that ends there.
-                if (event.timestamp < json::secondsSinceReferenceDate(localCalendar::startOfDay(windowDay)))
+                if (event.timestamp < windowStart) {
                     windowDay = windowDay.addDays(-1);
-                windowStart = json::secondsSinceReferenceDate(localCalendar::startOfDay(windowDay));
+                    windowStart = json::secondsSinceReferenceDate(localCalendar::startOfDay(windowDay));
+                }
                 windowEnd = json::secondsSinceReferenceDate(localCalendar::startOfDay(windowDay.addDays(1)));
             }
             const QDate day = windowDay;
