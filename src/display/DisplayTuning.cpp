@@ -691,8 +691,7 @@ QHash<DisplayId, TuningValues> DisplayTuning::loadPerDisplayValues()
     const QJsonObject map = document.object();
     bool lostSome = false;
     for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
-        const std::optional<DisplayId> id =
-            it.key() == QLatin1String("all") ? std::nullopt : DisplayTuningTarget::parseTargetId(it.key());
+        const std::optional<DisplayId> id = DisplayTuningTarget::parseTargetId(it.key()); // nothing for "all"
         const std::optional<TuningValues> values = TuningValues::fromJson(it.value());
         if (!id || !values) {
             m_log.error("Skipped unreadable tuning values for display %s", qUtf8Printable(it.key()));
