@@ -149,13 +149,9 @@ TaskHandle startTimer(std::shared_ptr<detail::TaskState> state, qint64 ms)
     std::weak_ptr<detail::TaskState> weak = state;
     QObject::connect(timer, &QTimer::timeout, timer, [timer, weak] {
         auto s = weak.lock();
+        if (s && s->live())
+            fire(s);
         if (!s || !s->live()) {
-            timer->stop();
-            timer->deleteLater();
-            return;
-        }
-        fire(s);
-        if (!s->live()) {
             timer->stop();
             timer->deleteLater();
         }
