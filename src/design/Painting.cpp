@@ -312,14 +312,21 @@ QImage newCanvas(qreal side, qreal dpr)
     return image;
 }
 
-// The halo never changes for one size: blurred once and kept.
-QImage haloImage(qreal s, qreal dpr, qreal canvas)
+// A soft teal-to-rose glow: a radial gradient in an ellipse, blurred. It never changes
+// for one size, so each is drawn once and kept.
+struct GlowSpec {
+    qreal gradientRadius; // times s
+    qreal tealAlpha;
+    qreal roseAlpha;
+    qreal ellipseRadius;  // times s
+    qreal blurRadius;     // times s
+    int cacheLimit;
+};
+
+QImage glowImage(const GlowSpec &spec, qreal s, qreal dpr, qreal canvas)
 {
-    struct Key {
-        qreal s, dpr;
-    };
     static QHash<QString, QImage> cache;
-    const QString key = QStringLiteral("%1@%2").arg(s).arg(dpr);
+    const QString key = QStringLiteral("%1@%2/%3/%4").arg(s).arg(dpr).arg(spec.gradientRadius).arg(spec.ellipseRadius);
     auto it = cache.find(key);
     if (it != cache.end())
         return *it;
@@ -329,22 +336,26 @@ QImage haloImage(qreal s, qreal dpr, qreal canvas)
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(dpr, dpr);
         const QPointF c(canvas / 2, canvas / 2);
-        QRadialGradient g(c, 0.92 * s);
-        g.setColorAt(0, opacity(Theme::markTeal(), 0.22));
-        g.setColorAt(0.5, opacity(Theme::markRose(), 0.12));
+        QRadialGradient g(c, spec.gradientRadius * s);
+        g.setColorAt(0, opacity(Theme::markTeal(), spec.tealAlpha));
+        g.setColorAt(0.5, opacity(Theme::markRose(), spec.roseAlpha));
         g.setColorAt(1, clearOf(Theme::markRose()));
         p.setPen(Qt::NoPen);
         p.setBrush(g);
-        p.drawEllipse(c, 0.64 * s, 0.64 * s);
+        p.drawEllipse(c, spec.ellipseRadius * s, spec.ellipseRadius * s);
     }
-    blur(image, 0.16 * s * dpr);
-    if (cache.size() > 16)
+    blur(image, spec.blurRadius * s * dpr);
+    if (cache.size() > spec.cacheLimit)
         cache.clear();
     cache.insert(key, image);
     return image;
 }
 
-// A soft shadow of the mark's silhouette, blurred at half resolution (it is soft anyway).
+QImage haloImage(qreal s, qreal dpr, qreal canvas)
+{
+    return glowImage({0.92, 0.22, 0.12, 0.64, 0.16, 16}, s, dpr, canvas);
+}
+
 QImage tinted(const QImage &halfMask, const QColor &colour, qreal sigma)
 {
     QImage shadow = halfMask.copy();
@@ -445,29 +456,7 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
 
 void paintBreathingBackground(QPainter &painter, qreal s, qreal canvas, qreal breath, qreal dpr)
 {
-    static QHash<QString, QImage> cache;
-    const QString key = QStringLiteral("%1@%2").arg(s).arg(dpr);
-    auto it = cache.find(key);
-    if (it == cache.end()) {
-        QImage glow = newCanvas(canvas, dpr);
-        {
-            QPainter p(&glow);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(dpr, dpr);
-            const QPointF c(canvas / 2, canvas / 2);
-            QRadialGradient g(c, 0.86 * s);
-            g.setColorAt(0, opacity(Theme::markTeal(), 0.16));
-            g.setColorAt(0.5, opacity(Theme::markRose(), 0.1));
-            g.setColorAt(1, clearOf(Theme::markRose()));
-            p.setPen(Qt::NoPen);
-            p.setBrush(g);
-            p.drawEllipse(c, 0.74 * s, 0.74 * s);
-        }
-        blur(glow, 0.18 * s * dpr);
-        if (cache.size() > 8)
-            cache.clear();
-        it = cache.insert(key, glow);
-    }
+    const QImage glow = glowImage({0.86, 0.16, 0.1, 0.74, 0.18, 16}, s, dpr, canvas);
     const qreal c = canvas / 2;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -476,7 +465,7 @@ void paintBreathingBackground(QPainter &painter, qreal s, qreal canvas, qreal br
     painter.translate(c, c);
     painter.scale(glowScale, glowScale);
     painter.translate(-c, -c);
-    painter.drawImage(QRectF(0, 0, canvas, canvas), *it);
+    painter.drawImage(QRectF(0, 0, canvas, canvas), glow);
     painter.restore();
 
     painter.save();
