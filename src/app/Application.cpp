@@ -2,12 +2,9 @@
 
 #include "app/AppSettings.h"
 #include "app/AppEngine.h"
+#include "app/QuellvistaApp.h"
 #include "design/Design.h"
 
-#include "display/DisplayEngine.h"
-#include "display/DisplayTuning.h"
-#include "display/ProtectionSettings.h"
-#include "display/ScreenDetector.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
@@ -15,6 +12,7 @@
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
 #include "runtime/SingleInstance.h"
+#include "runtime/TerminationSignals.h"
 #include "runtime/UserDefaults.h"
 
 #include <QCommandLineParser>
@@ -72,37 +70,51 @@ int runApplication(int argc, char **argv)
     if (!instance.claim())
         return 0;
 
-    // The display protections: the tuning values saved last time, the reconfiguration
-    // watch, and the stored switches applied once.
-    const DisplayTuningSnapshot launchSnapshot = DisplayTuning::savedSnapshot();
-    DisplayEngine &displayEngine = DisplayEngine::shared();
-    ScreenDetector screenDetector(displayEngine);
-    screenDetector.registerForReconfiguration();
-    applyStoredProtectionSettings(displayEngine, UserDefaults::standard());
-    scheduler().post(&app, [launchSnapshot] { DisplayTuning::shared().applySnapshot(launchSnapshot); });
+    int code = 0;
+    {
+        // Everything the application keeps for the life of the process.
+        QuellvistaApp application;
 
-    design::applyApplicationDefaults();
-    design::chooseSceneGraphBackend();
-    QQmlApplicationEngine engine;
-    prepareAppEngine(engine);
-    QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
-        for (QObject *root : engine.rootObjects()) {
-            if (auto *window = qobject_cast<QQuickWindow *>(root)) {
-                window->show();
-                window->raise();
-                window->requestActivate();
+        design::applyApplicationDefaults();
+        design::chooseSceneGraphBackend();
+        QQmlApplicationEngine engine;
+        prepareAppEngine(engine);
+        QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
+            for (QObject *root : engine.rootObjects()) {
+                if (auto *window = qobject_cast<QQuickWindow *>(root)) {
+                    window->show();
+                    window->raise();
+                    window->requestActivate();
+                }
             }
-        }
-    });
-    engine.load(QUrl(QStringLiteral("qrc:/Quellvista/App/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty())
-        return 1;
-    // The application's own life cycle reaches the models through the workspace.
-    SimWorkspace &workspace = machine->workspace();
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&workspace] { workspace.postWillTerminate(); });
-    scheduler().post(&app, [&workspace] { workspace.finishLaunching(); });
+        });
+        engine.load(QUrl(QStringLiteral("qrc:/Quellvista/App/qml/Main.qml")));
+        if (engine.rootObjects().isEmpty())
+            return 1;
 
-    const int code = app.exec();
+        // The launch action runs each time the main window's content appears.
+        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst())) {
+            QObject::connect(window, &QWindow::visibleChanged, &application, [&application](bool visible) {
+                if (visible)
+                    application.launchAction();
+            });
+            if (window->isVisible())
+                scheduler().post(&application, [&application] { application.launchAction(); });
+        }
+
+        // The application's own life cycle reaches the models through the workspace. A
+        // request to end the process from outside quits through the same path as Quit.
+        SimWorkspace &workspace = machine->workspace();
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&workspace] {
+            workspace.postWillTerminate();
+            UserDefaults::standard().sync();
+        });
+        TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+        scheduler().post(&app, [&workspace] { workspace.finishLaunching(); });
+
+        code = app.exec();
+    }
+    // The models go before the shared instances they use.
     resetSharedInstances();
     installSimulatedMac(nullptr);
     return code;

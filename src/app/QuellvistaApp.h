@@ -1,0 +1,88 @@
+#pragma once
+
+#include "display/DisplayTuningSnapshot.h"
+#include "runtime/StoredSetting.h"
+#include "wellness/BreakReminder.h"
+#include "wellness/MenuBarBlinker.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace qv {
+
+class ComfortVeilController;
+class DisplayEngine;
+class PresetManager;
+class ScreenDetector;
+
+// The application object: it declares the application's own stored settings, creates
+// every long-lived model in a fixed order and keeps them for the life of the process,
+// takes the snapshot of the saved display tuning, watches display reconfiguration and
+// hands the stored protection switches to the display engine. The windows and the
+// menu-bar extra read what is declared here; launchAction() runs whenever the main
+// window's content is shown.
+class QuellvistaApp : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(qv::StoredSetting *disableDithering READ disableDithering CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *disableUniformity2D READ disableUniformity2D CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *pwmAvoidanceEnabled READ pwmAvoidanceEnabled CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *pwmThreshold READ pwmThreshold CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *showBreakTimer READ showBreakTimer CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *appAwareComfortEnabled READ appAwareComfortEnabled CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *batteryAwareDimEnabled READ batteryAwareDimEnabled CONSTANT)
+    Q_PROPERTY(qv::StoredSetting *appAppearanceModeRaw READ appAppearanceModeRaw CONSTANT)
+    Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
+    Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
+
+public:
+    // Runs the whole start-up; the platform services and the defaults store in use must
+    // be installed first.
+    explicit QuellvistaApp(QObject *parent = nullptr);
+    ~QuellvistaApp() override;
+
+    StoredSetting *disableDithering() { return &m_disableDithering; }
+    StoredSetting *disableUniformity2D() { return &m_disableUniformity2D; }
+    StoredSetting *pwmAvoidanceEnabled() { return &m_pwmAvoidanceEnabled; }
+    StoredSetting *pwmThreshold() { return &m_pwmThreshold; }
+    StoredSetting *showBreakTimer() { return &m_showBreakTimer; }
+    StoredSetting *appAwareComfortEnabled() { return &m_appAwareComfortEnabled; }
+    StoredSetting *batteryAwareDimEnabled() { return &m_batteryAwareDimEnabled; }
+    StoredSetting *appAppearanceModeRaw() { return &m_appAppearanceModeRaw; }
+
+    DisplayEngine &engine() const { return *m_engine; }
+    BreakReminder &breakReminder() const { return *m_breakReminder; }
+    MenuBarBlinker &menuBarBlinker() const { return *m_menuBarBlinker; }
+    PresetManager &presets() const { return *m_presets; }
+    ComfortVeilController &comfortVeil() const { return *m_comfortVeil; }
+    ScreenDetector &detector() const { return *m_detector; }
+    const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
+
+    // What the shell does each time the main window's content appears: the saved tuning
+    // snapshot is applied again. It has no run-once guard.
+    Q_INVOKABLE void launchAction();
+
+private:
+    BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
+    MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
+
+    StoredSetting m_disableDithering;
+    StoredSetting m_disableUniformity2D;
+    StoredSetting m_pwmAvoidanceEnabled;
+    StoredSetting m_pwmThreshold;
+    StoredSetting m_showBreakTimer;
+    StoredSetting m_appAwareComfortEnabled;
+    StoredSetting m_batteryAwareDimEnabled;
+    StoredSetting m_appAppearanceModeRaw;
+
+    DisplayEngine *m_engine = nullptr; // shared
+    std::unique_ptr<BreakReminder> m_breakReminder;
+    std::unique_ptr<MenuBarBlinker> m_menuBarBlinker;
+    PresetManager *m_presets = nullptr;             // shared
+    ComfortVeilController *m_comfortVeil = nullptr; // shared, driven by the presets
+
+    std::unique_ptr<ScreenDetector> m_detector;
+    DisplayTuningSnapshot m_launchTuningSnapshot;
+};
+
+} // namespace qv

@@ -1,0 +1,136 @@
+#include "app/QuellvistaApp.h"
+
+#include "display/ComfortVeilController.h"
+#include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "platform/sim/SimPanels.h"
+#include "platform/sim/SimWorkspace.h"
+#include "runtime/TerminationSignals.h"
+#include "wellness/BreakReminder.h"
+#include "wellness/MenuBarBlinker.h"
+#include "wellness/SessionHistory.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+
+using namespace qv;
+
+namespace {
+
+class QuellvistaAppTest : public test::QvTest {
+protected:
+    // The types of the events history.json holds, oldest first.
+    static QStringList storedEventTypes()
+    {
+        QFile file(SessionHistory::defaultStorePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList types;
+        for (const QJsonValue &event : QJsonDocument::fromJson(file.readAll()).array())
+            types << event.toObject().value(QStringLiteral("type")).toString();
+        return types;
+    }
+};
+
+// With a stored work interval of one minute, a break comes due a minute after start, and
+// its start and completion reach history.json.
+TEST_F(QuellvistaAppTest, ABreakComesDueAfterTheStoredIntervalAndIsRecorded)
+{
+    defaults->setBool(QStringLiteral("breakReminderEnabled"), true);
+    defaults->setInteger(QStringLiteral("workIntervalMinutes"), 1);
+    defaults->setInteger(QStringLiteral("breakDurationSeconds"), 5);
+
+    QuellvistaApp app;
+    mac->workspace().finishLaunching();
+    BreakReminder &reminder = app.breakReminder();
+    ASSERT_TRUE(reminder.isEnabled());
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60);
+
+    advance(59'000);
+    EXPECT_FALSE(reminder.isOnBreak());
+    EXPECT_TRUE(app.menuBarBlinker().active()) << "the eye pulses in the last minute";
+    advance(1'000);
+    EXPECT_TRUE(reminder.isOnBreak());
+    runPending();
+    EXPECT_EQ(storedEventTypes().join(u' '), QStringLiteral("activity breakStarted"))
+        << "the first active minute, then the break";
+
+    advance(5'000);
+    runPending();
+    EXPECT_FALSE(reminder.isOnBreak());
+    EXPECT_EQ(reminder.totalBreaksTakenToday(), 1);
+    EXPECT_EQ(storedEventTypes().join(u' '), QStringLiteral("activity breakStarted breakTaken"));
+}
+
+// A veil left on last time shows on every screen once launching finishes, not before.
+TEST_F(QuellvistaAppTest, AStoredVeilShowsOnEveryScreenOnceLaunchingFinishes)
+{
+    defaults->setBool(QStringLiteral("comfortVeil.enabled"), true);
+    defaults->setBool(QStringLiteral("comfortVeil.highlight.enabled"), true);
+    defaults->setDouble(QStringLiteral("comfortVeil.highlight.amount"), 0.4);
+
+    QuellvistaApp app;
+    EXPECT_TRUE(mac->panels().panels().isEmpty());
+    mac->workspace().finishLaunching();
+    runPending();
+
+    const auto screens = platform().screens->screens();
+    ASSERT_EQ(screens.size(), 2);
+    ASSERT_EQ(mac->panels().visiblePanels().size(), screens.size());
+    for (const ScreenInfo &screen : screens) {
+        bool covered = false;
+        for (SimPanel *panel : mac->panels().visiblePanels())
+            covered = covered || panel->frame() == screen.frame;
+        EXPECT_TRUE(covered) << qPrintable(screen.localizedName);
+    }
+}
+
+// Start-up order: the tuning snapshot is the saved one, the stored switches reach the
+// engine, and the launch action (run at every showing of the window) applies the snapshot.
+TEST_F(QuellvistaAppTest, StartUpTakesTheSavedSnapshotAndHandsOverTheSwitches)
+{
+    defaults->setDouble(QStringLiteral("pwmThreshold"), 0.5);
+    defaults->setBool(QStringLiteral("pwmAvoidanceEnabled"), false);
+    defaults->setBool(QStringLiteral("tuning.enabled"), true);
+    defaults->setDouble(QStringLiteral("tuning.brightness"), 0.7);
+
+    QuellvistaApp app;
+    EXPECT_EQ(app.launchTuningSnapshot(), DisplayTuning::savedSnapshot());
+    EXPECT_DOUBLE_EQ(app.launchTuningSnapshot().brightness, 0.7);
+    EXPECT_DOUBLE_EQ(app.engine().pwmThresholdPercent(), 50.0);
+    EXPECT_FALSE(app.engine().pwmAvoidanceEnabled());
+
+    app.launchAction();
+    runPending();
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.7);
+    DisplayTuning::shared().setBrightness(0.9);
+    app.launchAction();
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.7) << "no run-once guard";
+}
+
+// SIGTERM, SIGINT and SIGHUP come back as one call on the main thread, each time.
+TEST(TerminationSignalsTest, RequestsArriveOnTheMainThread)
+{
+    QList<int> received;
+    {
+        TerminationSignals watcher([&received](int signal) { received << signal; });
+        ASSERT_TRUE(watcher.isInstalled());
+        TerminationSignals second([](int) {});
+        EXPECT_FALSE(second.isInstalled()) << "one watcher at a time";
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            std::raise(signal);
+            QCoreApplication::processEvents();
+        }
+    }
+    EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT, SIGHUP}));
+    TerminationSignals again([](int) {});
+    EXPECT_TRUE(again.isInstalled()) << "the handlers can be taken again once released";
+}
+
+} // namespace
