@@ -32,6 +32,27 @@ public:
         mac->addDisplay(d);
     }
 
+    // A second display that the system calls built in (so its identity is of the built-in
+    // kind) but whose framebuffer is external, placed before the external display 2 so that
+    // the identities run: built-in 1, built-in `id`, external 2.
+    void insertSecondBuiltInBeforeTheExternal(DisplayId id, const QString &name)
+    {
+        const SimDisplay external = *mac->display(2);
+        mac->removeDisplay(2);
+        SimDisplay second;
+        second.id = id;
+        second.name = name;
+        second.builtIn = true;
+        second.pixelsWide = 1920;
+        second.pixelsHigh = 1080;
+        second.modes = {DisplayMode{1920, 1080, 1920, 1080, 60, 0}};
+        second.currentMode = 0;
+        second.frame = QRectF(-1920, 0, 1920, 1080);
+        mac->addDisplay(second);
+        mac->setFramebufferProperty(id, "external", RegistryValue::boolean(true));
+        mac->addDisplay(external);
+    }
+
     // Delivers what other threads (and reconfiguration callbacks) queued for the main thread.
     static void deliverQueued() { QCoreApplication::processEvents(); }
 };
