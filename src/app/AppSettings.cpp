@@ -1,17 +1,33 @@
 #include "app/AppSettings.h"
 
-#include "runtime/UserDefaults.h"
+#include "display/ProtectionSettings.h"
+#include "runtime/StoredSetting.h"
 
 namespace qv {
 
-void registerApplicationDefaults(UserDefaults &defaults)
+const QList<ApplicationSetting> &applicationSettings()
 {
-    defaults.registerDefaults({
-        {QStringLiteral("disableDithering"), true},
-        {QStringLiteral("disableUniformity2D"), false},
-        {QStringLiteral("pwmAvoidanceEnabled"), true},
-        {QStringLiteral("pwmThreshold"), 0.85},
-    });
+    using namespace protection;
+    static const QList<ApplicationSetting> settings{
+        {kDisableDithering, kDefaultDisableDithering},
+        {kDisableUniformity2D, kDefaultDisableUniformity2D},
+        {kPwmAvoidanceEnabled, kDefaultPwmAvoidanceEnabled},
+        {kPwmThreshold, kDefaultPwmThreshold},
+    };
+    return settings;
+}
+
+StoredSetting *makeApplicationSetting(const QString &key, QObject *parent)
+{
+    for (const ApplicationSetting &setting : applicationSettings()) {
+        if (setting.key == key)
+            return new StoredSetting(setting.key, setting.defaultValue, parent);
+    }
+    return nullptr;
+}
+
+void registerApplicationDefaults(UserDefaults &)
+{
 }
 
 } // namespace qv

@@ -47,9 +47,11 @@ SavedComfortProfile PresetManager::captureCurrentProfile(const QUuid &id, const 
     p.noBlueModeEnabled = tuning.noBlueModeEnabled();
     p.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
     p.tuningEnabled = tuning.enabled();
-    p.pwmEnabled = d.boolValue(protection::kPwmAvoidanceEnabled).value_or(true);
-    p.pwmThreshold = d.object(protection::kPwmThreshold).isValid() ? d.doubleForKey(protection::kPwmThreshold)
-                                                                   : tuning.brightness();
+    // Only what the user stored counts: a switch never stored reads as on, a threshold
+    // never stored as the live brightness.
+    p.pwmEnabled = protection::storedBool(d, protection::kPwmAvoidanceEnabled).value_or(true);
+    p.pwmThreshold = d.hasStoredValue(protection::kPwmThreshold) ? d.doubleForKey(protection::kPwmThreshold)
+                                                                 : tuning.brightness();
     p.comfortVeilEnabled = veil.enabled();
     p.peripheralSofteningEnabled = veil.peripheralSofteningEnabled();
     p.peripheralSoftening = veil.peripheralSoftening();

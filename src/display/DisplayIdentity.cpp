@@ -480,12 +480,12 @@ BuiltInAndExternalIdentities splitBuiltInAndExternal(const QList<DisplayIdentity
 {
     BuiltInAndExternalIdentities split;
     for (const DisplayIdentity &identity : identities) {
-        if (identity.kind == DisplayIdentity::Kind::builtIn) {
-            if (!split.builtIn)
-                split.builtIn = identity;
-        } else {
+        // Only the first built-in identity is the built-in one; a further one is matched
+        // with the external framebuffers like any other.
+        if (identity.kind == DisplayIdentity::Kind::builtIn && !split.builtIn)
+            split.builtIn = identity;
+        else
             split.external << identity;
-        }
     }
     return split;
 }

@@ -75,8 +75,8 @@ private:
     bool m_everRefreshed = false;
 };
 
-// The identities as the framebuffers are matched to them: the first built-in one, and the
-// ones that are not built in, in their order.
+// The identities as the framebuffers are matched to them: the first built-in one, and all
+// the others (a second built-in one included), in their order.
 struct BuiltInAndExternalIdentities {
     std::optional<DisplayIdentity> builtIn;
     QList<DisplayIdentity> external;

@@ -70,7 +70,8 @@ DisplayTuning::DisplayTuning()
     setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
     setCircadianScheduleEnabled(defaults.boolForKey(kCircadianKey));
     setAmbientAwareComfortEnabled(defaults.boolForKey(kAmbientKey));
-    m_sidecarOverlayEnabled = defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true;
+    // Its setter stores the switch (so the first launch writes it) and applies.
+    setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true);
     setEnabled(defaults.boolForKey(kEnabledKey));
     setWarmth(clampTo(m_warmth, 0, 1.4));
 

@@ -10,6 +10,16 @@ namespace qv {
 
 namespace protection {
 
+std::optional<bool> storedBool(const UserDefaults &defaults, const QString &key)
+{
+    return defaults.hasStoredValue(key) ? defaults.boolValue(key) : std::nullopt;
+}
+
+std::optional<double> storedDouble(const UserDefaults &defaults, const QString &key)
+{
+    return defaults.hasStoredValue(key) ? defaults.doubleValue(key) : std::nullopt;
+}
+
 double pwmFloor(std::optional<double> stored)
 {
     if (stored && std::isfinite(*stored) && *stored > 0 && *stored <= 1)
@@ -28,20 +38,20 @@ void applyStoredProtectionSettings(DisplayEngine &engine, UserDefaults &defaults
 {
     using namespace protection;
     // Dithering: a missing or ill-typed value switches it off, as the default asks.
-    const std::optional<bool> disableDithering = defaults.boolValue(kDisableDithering);
+    const std::optional<bool> disableDithering = storedBool(defaults, kDisableDithering);
     engine.setDither(disableDithering ? !*disableDithering : false, DisplayEngine::Target::all());
 
-    const bool disableUniformity = defaults.boolValue(kDisableUniformity2D).value_or(false);
+    const bool disableUniformity = storedBool(defaults, kDisableUniformity2D).value_or(false);
     engine.applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(!disableUniformity)}},
                            DisplayEngine::Target::builtIn());
 
     if (!defaults.hasStoredValue(kPwmAvoidanceEnabled))
         defaults.setBool(kPwmAvoidanceEnabled, kDefaultPwmAvoidanceEnabled);
-    const bool pwmEnabled = defaults.boolValue(kPwmAvoidanceEnabled).value_or(kDefaultPwmAvoidanceEnabled);
+    const bool pwmEnabled = storedBool(defaults, kPwmAvoidanceEnabled).value_or(kDefaultPwmAvoidanceEnabled);
 
     if (!defaults.hasStoredValue(kPwmThreshold))
         defaults.setDouble(kPwmThreshold, kDefaultPwmThreshold);
-    const double percent = pwmThresholdPercent(defaults.doubleValue(kPwmThreshold));
+    const double percent = pwmThresholdPercent(storedDouble(defaults, kPwmThreshold));
 
     engine.setPwmThresholdPercent(percent);
     engine.setPwmAvoidanceEnabled(pwmEnabled);

@@ -22,6 +22,12 @@ inline constexpr bool kDefaultDisableUniformity2D = false;
 inline constexpr bool kDefaultPwmAvoidanceEnabled = true;
 inline constexpr double kDefaultPwmThreshold = 0.85;
 
+// The value stored under key when it has the type asked for (any number for a double);
+// nothing otherwise. Defaults registered in the store do not count: readers of these
+// switches each treat a key the user never set in their own way.
+std::optional<bool> storedBool(const UserDefaults &defaults, const QString &key);
+std::optional<double> storedDouble(const UserDefaults &defaults, const QString &key);
+
 // A stored "pwmThreshold" as a brightness floor: a fraction in (0, 1] is taken as it is;
 // anything else (nothing, 0, negative, above 1, not a number) gives 0.85.
 double pwmFloor(std::optional<double> stored);

@@ -55,12 +55,12 @@ void ScreenDetector::scheduleReapply()
 void ScreenDetector::reapplyAllSettings()
 {
     using namespace protection;
-    UserDefaults &defaults = UserDefaults::standard();
+    const UserDefaults &defaults = UserDefaults::standard();
 
-    const bool disableDithering = defaults.boolValue(kDisableDithering).value_or(kDefaultDisableDithering);
+    const bool disableDithering = storedBool(defaults, kDisableDithering).value_or(kDefaultDisableDithering);
     m_engine.setDither(!disableDithering, DisplayEngine::Target::all());
 
-    const bool disableUniformity = defaults.boolValue(kDisableUniformity2D).value_or(kDefaultDisableUniformity2D);
+    const bool disableUniformity = storedBool(defaults, kDisableUniformity2D).value_or(kDefaultDisableUniformity2D);
     m_engine.applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(!disableUniformity)}},
                              DisplayEngine::Target::builtIn());
 
@@ -69,14 +69,11 @@ void ScreenDetector::reapplyAllSettings()
     // The PWM-safe floor and the transfer formulas for the new display set, on a later turn.
     // A missing "pwmAvoidanceEnabled" reads as off here; the launch rule stores it.
     scheduler().post(this, [] {
-        UserDefaults &store = UserDefaults::standard();
-        const bool pwmEnabled =
-            store.hasStoredValue(kPwmAvoidanceEnabled) && store.boolValue(kPwmAvoidanceEnabled).value_or(false);
+        const UserDefaults &store = UserDefaults::standard();
+        const bool pwmEnabled = storedBool(store, kPwmAvoidanceEnabled).value_or(false);
         DisplayTuning &tuning = DisplayTuning::shared();
         if (pwmEnabled && !tuning.enabled()) {
-            const std::optional<double> stored =
-                store.hasStoredValue(kPwmThreshold) ? store.doubleValue(kPwmThreshold) : std::nullopt;
-            tuning.setBrightness(pwmFloor(stored));
+            tuning.setBrightness(pwmFloor(storedDouble(store, kPwmThreshold)));
             tuning.setEnabled(true);
         }
         tuning.apply();

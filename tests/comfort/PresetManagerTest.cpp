@@ -330,6 +330,36 @@ TEST_F(PresetManagerTest, UnreadableStoresAreKeptAside)
     EXPECT_EQ(manager().displayName(ComfortPreset::focus), "Deep") << "readable entries survive";
 }
 
+TEST_F(PresetManagerTest, CapturedPwmValuesComeFromTheStoreOnlyWhenStored)
+{
+    const struct {
+        const char *name;
+        QVariantMap registered, stored;
+        bool pwmEnabled;
+        double pwmThreshold;
+    } cases[] = {
+        {"never stored", {}, {}, true, 0.7}, // the live brightness stands in for the threshold
+        {"stored", {}, {{"pwmAvoidanceEnabled", false}, {"pwmThreshold", 0.6}}, false, 0.6},
+        {"switch of another type", {}, {{"pwmAvoidanceEnabled", "no"}}, true, 0.7},
+        // Last: a registration cannot be taken back.
+        {"defaults registered in the store are not stored values",
+         {{"pwmAvoidanceEnabled", false}, {"pwmThreshold", 0.85}}, {}, true, 0.7},
+    };
+    manager();
+    settle();
+    tuning().setBrightness(0.7);
+    for (const auto &c : cases) {
+        defaults->registerDefaults(c.registered);
+        defaults->remove("pwmAvoidanceEnabled");
+        defaults->remove("pwmThreshold");
+        for (auto it = c.stored.begin(); it != c.stored.end(); ++it)
+            defaults->set(it.key(), it.value());
+        const SavedComfortProfile p = manager().captureCurrentProfile(QUuid::createUuid(), "Now", clock->now());
+        EXPECT_EQ(p.pwmEnabled, c.pwmEnabled) << c.name;
+        EXPECT_DOUBLE_EQ(p.pwmThreshold, c.pwmThreshold) << c.name;
+    }
+}
+
 TEST_F(PresetManagerTest, ApplyingAtOnceSetsPwmTuningAndVeil)
 {
     PresetValues v;

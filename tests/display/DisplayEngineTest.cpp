@@ -100,6 +100,23 @@ TEST_F(DisplayEngineTest, FramebuffersWithoutIdentityTakeTheFallbackNames)
     EXPECT_EQ(list[4].name, "Built-in Liquid Retina XDR Display");
 }
 
+TEST_F(DisplayEngineTest, ASecondBuiltInIdentityIsMatchedWithTheExternalFramebuffers)
+{
+    insertSecondBuiltInBeforeTheExternal(5, "Studio Panel");
+    DisplayEngine &engine = DisplayEngine::shared();
+    runPending();
+    const QList<DisplayInfo> list = engine.connectedDisplays();
+    ASSERT_EQ(list.size(), 3);
+    EXPECT_EQ(list[0].name, "Built-in Liquid Retina XDR Display");
+    EXPECT_EQ(list[1].id, entryOf(5));
+    EXPECT_TRUE(list[1].isExternal);
+    EXPECT_EQ(list[1].name, "Studio Panel");
+    EXPECT_EQ(list[1].typeLabel, "Built-in display"); // its identity's kind
+    EXPECT_EQ(list[2].id, entryOf(2));
+    EXPECT_EQ(list[2].name, "DELL U2723QE");
+    EXPECT_EQ(list[2].typeLabel, "External monitor");
+}
+
 TEST_F(DisplayEngineTest, BuiltInWithoutIdentityIsNamedAfterItsEntry)
 {
     mac->updateDisplay(1, [](SimDisplay &d) { d.hasScreen = false; });

@@ -94,6 +94,36 @@ TEST(DisplayIdentityText, MiniLedTest)
     EXPECT_TRUE(id.isLikelyMiniLED());
 }
 
+TEST(IdentitySplit, FirstBuiltInIsTheBuiltInOneAndEveryOtherIsExternal)
+{
+    auto make = [](const QString &name, Kind kind) {
+        DisplayIdentity d;
+        d.name = name;
+        d.kind = kind;
+        return d;
+    };
+    const struct {
+        const char *name;
+        QList<DisplayIdentity> identities;
+        QString builtIn; // empty: none
+        QStringList external;
+    } cases[] = {
+        {"none", {}, "", {}},
+        {"no built-in", {make("A", Kind::external), make("S", Kind::sidecar)}, "", {"A", "S"}},
+        {"built-in after an external", {make("A", Kind::external), make("B", Kind::builtIn)}, "B", {"A"}},
+        {"second built-in counts as external",
+         {make("B1", Kind::builtIn), make("B2", Kind::builtIn), make("A", Kind::external)}, "B1", {"B2", "A"}},
+    };
+    for (const auto &c : cases) {
+        const BuiltInAndExternalIdentities split = splitBuiltInAndExternal(c.identities);
+        EXPECT_EQ(split.builtIn ? split.builtIn->name : QString(), c.builtIn) << c.name;
+        QStringList external;
+        for (const DisplayIdentity &d : split.external)
+            external << d.name;
+        EXPECT_EQ(external, c.external) << c.name;
+    }
+}
+
 TEST(ProfilerOutput, ParsesEntriesAndToleratesMissingFields)
 {
     const auto list = DisplayIdentityProvider::parseProfilerOutput(profilerJson(R"(

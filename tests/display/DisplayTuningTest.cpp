@@ -70,7 +70,38 @@ TEST_F(DisplayTuningTest, LoadsStoredValuesWithTheirLimits)
         EXPECT_DOUBLE_EQ(tuning().redModeIntensity(), c.redModeIntensity);
         EXPECT_EQ(tuning().sidecarOverlayEnabled(), c.sidecarOverlay);
         EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
+        // The loading assignments ran their handlers: the switch is stored at once and
+        // the loaded (limited) values are saved after the debounce.
+        EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), c.sidecarOverlay);
+        advance(DisplayTuning::persistenceDelayMs);
+        EXPECT_EQ(defaults->doubleValue("tuning.brightness"), c.brightness);
+        EXPECT_EQ(defaults->doubleValue("tuning.warmth"), c.warmth);
+        EXPECT_EQ(defaults->doubleValue("tuning.redModeIntensity"), c.redModeIntensity);
     }
+}
+
+TEST_F(DisplayTuningTest, FirstLaunchStoresTheSwitchesAndSavesTheNeutralValues)
+{
+    // Restores seen when the Sidecar switch is written: the ones after it are its own
+    // apply and those of the two loading steps that follow it (enabled, the warmth limit).
+    std::optional<int> restoresAtSidecarWrite;
+    QObject watch;
+    QObject::connect(defaults.get(), &UserDefaults::valueChanged, &watch, [&](const QString &k) {
+        if (k == "tuning.sidecarOverlay" && !restoresAtSidecarWrite)
+            restoresAtSidecarWrite = mac->restoreCallCount();
+    });
+    tuning();
+    ASSERT_TRUE(restoresAtSidecarWrite);
+    EXPECT_EQ(mac->restoreCallCount() - *restoresAtSidecarWrite, 3);
+    EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), true);
+
+    EXPECT_FALSE(defaults->hasStoredValue("tuning.enabled"));
+    advance(DisplayTuning::persistenceDelayMs);
+    EXPECT_EQ(tuning().globalValues(), TuningValues::neutral());
+    EXPECT_EQ(defaults->boolValue("tuning.enabled"), false);
+    EXPECT_EQ(defaults->doubleValue("tuning.brightness"), 1.0);
+    EXPECT_EQ(defaults->doubleValue("tuning.redModeIntensity"), 1.0);
+    EXPECT_FALSE(defaults->hasStoredValue("tuning.perDisplayValues"));
 }
 
 TEST_F(DisplayTuningTest, ConstructionWithTuningOffRestoresAndWithTuningOnApplies)

@@ -98,6 +98,20 @@ TEST_F(LiveVerificationTest, ExternalFramebuffersBeyondTheExternalScreensAreLeft
     EXPECT_EQ(s.displayStates[2].id, entryOf(3));
 }
 
+TEST_F(LiveVerificationTest, ASecondBuiltInIdentityIsMatchedWithTheExternalFramebuffers)
+{
+    insertSecondBuiltInBeforeTheExternal(5, "Studio Panel");
+    auto m = monitor();
+    const LiveVerificationSnapshot &s = m->snapshot();
+    ASSERT_EQ(s.displayStates.size(), 3);
+    EXPECT_EQ(s.displayStates[0].name, "Built-in Liquid Retina XDR Display");
+    EXPECT_EQ(s.displayStates[1].id, entryOf(5));
+    EXPECT_EQ(s.displayStates[1].name, "Studio Panel");
+    EXPECT_EQ(s.displayStates[2].id, entryOf(2));
+    EXPECT_EQ(s.displayStates[2].name, "DELL U2723QE");
+    EXPECT_FALSE(s.displayStates[2].detailLine.isEmpty());
+}
+
 TEST_F(LiveVerificationTest, NamesFallBackWithoutAnIdentity)
 {
     // Display 3's screen has no display number, so no identity describes it.

@@ -88,3 +88,23 @@ TEST_F(ProtectionSettingsTest, ValuesOfTheWrongTypeCountAsMissing)
     EXPECT_TRUE(engine.pwmAvoidanceEnabled());
     EXPECT_EQ(defaults->stringValue("pwmAvoidanceEnabled"), QStringLiteral("off")); // left as it was
 }
+
+TEST_F(ProtectionSettingsTest, DefaultsRegisteredInTheStoreCountAsMissing)
+{
+    defaults->registerDefaults({{"disableDithering", false},
+                                {"disableUniformity2D", true},
+                                {"pwmAvoidanceEnabled", false},
+                                {"pwmThreshold", 0.5}});
+    DisplayEngine &engine = DisplayEngine::shared();
+    applyStoredProtectionSettings(engine, *defaults);
+
+    EXPECT_FALSE(ditherOn(1));
+    EXPECT_FALSE(ditherOn(2));
+    EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(true));
+    EXPECT_TRUE(defaults->hasStoredValue("pwmAvoidanceEnabled"));
+    EXPECT_TRUE(defaults->hasStoredValue("pwmThreshold"));
+    EXPECT_EQ(defaults->boolValue("pwmAvoidanceEnabled"), true);
+    EXPECT_EQ(defaults->doubleValue("pwmThreshold"), 0.85);
+    EXPECT_TRUE(engine.pwmAvoidanceEnabled());
+    EXPECT_DOUBLE_EQ(engine.pwmThresholdPercent(), 85.0);
+}

@@ -185,3 +185,26 @@ TEST_F(ScreenDetectorTest, ReapplyFloorTable)
         EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), row.brightness) << row.threshold.value_or(-1);
     }
 }
+
+TEST_F(ScreenDetectorTest, DefaultsRegisteredInTheStoreAreNotStoredSwitches)
+{
+    // Registered values that differ from what a never-stored switch means here.
+    defaults->registerDefaults({{"disableDithering", false},
+                                {"disableUniformity2D", true},
+                                {"pwmAvoidanceEnabled", true},
+                                {"pwmThreshold", 0.5}});
+    detector->reapplyAllSettings();
+    runPending();
+    EXPECT_FALSE(ditherOn(1));
+    EXPECT_FALSE(ditherOn(2));
+    EXPECT_EQ(fb(1, "uniformity2D"), RegistryValue::boolean(true));
+    EXPECT_FALSE(DisplayTuning::shared().enabled()); // PWM avoidance never stored: off
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 1.0);
+
+    // Switched on by the user; the threshold is still only registered.
+    defaults->setBool("pwmAvoidanceEnabled", true);
+    detector->reapplyAllSettings();
+    runPending();
+    EXPECT_TRUE(DisplayTuning::shared().enabled());
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.85);
+}
