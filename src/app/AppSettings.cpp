@@ -26,8 +26,4 @@ StoredSetting *makeApplicationSetting(const QString &key, QObject *parent)
     return nullptr;
 }
 
-void registerApplicationDefaults(UserDefaults &)
-{
-}
-
 } // namespace qv

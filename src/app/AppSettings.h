@@ -9,7 +9,6 @@ class QObject;
 namespace qv {
 
 class StoredSetting;
-class UserDefaults;
 
 // The application's own stored switches, with the defaults the settings views show while
 // the user has not set them: "disableDithering" true, "disableUniformity2D" false,
@@ -29,8 +28,5 @@ const QList<ApplicationSetting> &applicationSettings();
 // A stored setting for a view to bind to: one of the keys above with its default; nothing
 // for any other key.
 StoredSetting *makeApplicationSetting(const QString &key, QObject *parent = nullptr);
-
-// Registers nothing in the store (see above); kept only while start-up still calls it.
-void registerApplicationDefaults(UserDefaults &defaults);
 
 } // namespace qv

@@ -64,7 +64,6 @@ int runApplication(int argc, char **argv)
         }
     }
     installSimulatedMac(machine.get());
-    registerApplicationDefaults(UserDefaults::standard());
 
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())

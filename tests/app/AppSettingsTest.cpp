@@ -24,7 +24,6 @@ TEST(AppSettings, ViewsShowTheDefaultsWhileTheStoreHasNothing)
     };
     ASSERT_EQ(applicationSettings().size(), std::size(table));
     UserDefaults d;
-    registerApplicationDefaults(d);
     for (const auto &row : table) {
         SCOPED_TRACE(row.key);
         EXPECT_FALSE(d.object(row.key).isValid()); // nothing registered in the store
