@@ -182,8 +182,11 @@ std::optional<QVariant> decodeValue(const QJsonValue &json)
         return QVariant(v.toString());
     if (t == "data" && v.isString())
         return QVariant(QByteArray::fromBase64(v.toString().toLatin1()));
-    if (t == "date" && v.isDouble())
-        return QVariant(json::dateFromReferenceSeconds(v.toDouble()));
+    if (t == "date") {
+        if (const auto date = json::decodeDate(v))
+            return QVariant(*date);
+        return std::nullopt;
+    }
     if (t == "array" && v.isArray()) {
         QVariantList list;
         for (const QJsonValue &item : v.toArray()) {

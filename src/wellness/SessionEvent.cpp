@@ -57,7 +57,7 @@ std::optional<SessionEvent> SessionEvent::fromJson(const QJsonValue &value, QStr
     const QJsonObject object = value.toObject();
 
     const std::optional<double> timestamp = json::numberField(object, QStringLiteral("timestamp"));
-    if (!timestamp || !std::isfinite(*timestamp))
+    if (!timestamp || !json::isStorableReferenceSeconds(*timestamp))
         return fail(QStringLiteral("missing or invalid \"timestamp\""));
 
     const std::optional<QString> typeText = json::stringField(object, QStringLiteral("type"));

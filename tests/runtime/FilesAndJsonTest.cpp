@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 using namespace qv;
 
 TEST(Json, DatesAreSecondsSinceTwoThousandOne)
@@ -20,6 +23,38 @@ TEST(Json, DatesAreSecondsSinceTwoThousandOne)
     EXPECT_EQ(when, QDateTime(QDate(2025, 12, 1), QTime(0, 0, 0, 500), Qt::UTC));
     EXPECT_EQ(json::decodeDate(QJsonValue("786297600")), std::nullopt);
     EXPECT_EQ(json::encodeCompact(QJsonObject{{"a", 1}}), "{\"a\":1}");
+}
+
+TEST(Json, DatesBeyondTheYearsZeroToNineThousandNineHundredNinetyNineAreUnreadable)
+{
+    const struct {
+        double seconds;
+        bool readable;
+    } cases[] = {
+        {0, true},
+        {-63114076800, true},  // the platform's distant past, 0000-12-30
+        {63113904000, true},   // its distant future, 4001-01-01
+        {-63145526400, true},  // 0000-01-01T00:00:00Z
+        {252423993599.999, true},
+        {-63145526400.001, false},
+        {252423993600, false}, // 10000-01-01
+        {9.2e15, false},       // where milliseconds since 1970 no longer fit 64 bits
+        {9.3e15, false},
+        {-9.3e15, false},
+        {1e300, false},
+        {-1e300, false},
+        {std::numeric_limits<double>::infinity(), false},
+        {std::numeric_limits<double>::quiet_NaN(), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const auto date = json::decodeDate(QJsonValue(c.seconds));
+        EXPECT_EQ(date.has_value(), c.readable);
+        EXPECT_EQ(json::dateFromReferenceSeconds(c.seconds).isValid(), c.readable);
+        if (date) {
+            EXPECT_EQ(json::secondsSinceReferenceDate(*date), std::round(c.seconds * 1000) / 1000);
+        }
+    }
 }
 
 TEST(Files, AtomicWriteCreatesFoldersAndMoveAsideKeepsTheOriginal)

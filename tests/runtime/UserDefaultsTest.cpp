@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 using qv::UserDefaults;
@@ -175,6 +176,58 @@ TEST(StoredSetting, BindsOneKeyTwoWay)
     d.set("appAppearanceMode", 5); // another type reads as the default
     EXPECT_EQ(setting.value().toString(), "system");
     EXPECT_EQ(spy.count(), 3);
+}
+
+TEST(StoredSetting, IntegersBeyondTheSettingsTypeAreNeverWrapped)
+{
+    UserDefaults d;
+    qv::StoredSetting count("breakCount", 7);
+    count.setStore(&d);
+    qv::StoredSetting big("bigCount", qint64(7));
+    big.setStore(&d);
+
+    // Stored values: what the int cannot hold reads as the default.
+    const struct {
+        QVariant stored;
+        QVariant asInt;
+        QVariant asLong;
+    } stored[] = {
+        {qint64(42), 42, qint64(42)},
+        {qint64(0x100000005), 7, qint64(0x100000005)},
+        {qint64(INT_MIN), INT_MIN, qint64(INT_MIN)},
+        {3e9, 7, qint64(3'000'000'000)},
+        {1e300, 7, qint64(7)},
+    };
+    for (const auto &c : stored) {
+        SCOPED_TRACE(qPrintable(c.stored.toString()));
+        d.set("breakCount", c.stored);
+        d.set("bigCount", c.stored);
+        EXPECT_EQ(count.value(), c.asInt);
+        EXPECT_EQ(big.value(), c.asLong);
+    }
+
+    // Written numbers are rounded; one the setting's integer cannot hold is not stored.
+    const struct {
+        double written;
+        std::optional<qint64> asInt;
+        std::optional<qint64> asLong;
+    } written[] = {
+        {2.6, 3, 3},
+        {-2.5, -3, -3},
+        {3e9, std::nullopt, 3'000'000'000},
+        {1e300, std::nullopt, std::nullopt},
+        {std::nan(""), std::nullopt, std::nullopt},
+        {HUGE_VAL, std::nullopt, std::nullopt},
+    };
+    for (const auto &c : written) {
+        SCOPED_TRACE(c.written);
+        d.set("breakCount", 1);
+        d.set("bigCount", 1);
+        count.setValue(c.written);
+        big.setValue(c.written);
+        EXPECT_EQ(d.integerValue("breakCount"), c.asInt.value_or(1));
+        EXPECT_EQ(d.integerValue("bigCount"), c.asLong.value_or(1));
+    }
 }
 
 } // namespace

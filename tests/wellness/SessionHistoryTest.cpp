@@ -129,6 +129,9 @@ TEST_F(SessionHistoryTest, UnreadableEventsAreSkippedAndTheFileIsKeptAsideBefore
         {"fractional duration", R"({"timestamp":1,"type":"activity","durationSeconds":1.5})"},
         {"timestamp as text", R"({"timestamp":"1","type":"activity","durationSeconds":60})"},
         {"not an object", R"(42)"},
+        {"timestamp past the year 9999", R"({"timestamp":9.3e15,"type":"activity","durationSeconds":60})"},
+        {"timestamp before the year 0", R"({"timestamp":-9.3e15,"type":"activity","durationSeconds":60})"},
+        {"huge timestamp", R"({"timestamp":1e300,"type":"breakTaken","durationSeconds":20})"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,7 +232,8 @@ TEST_F(SessionHistoryTest, EncodingRoundTripsEveryTypeAndTimestampExactly)
     const QList<SessionEvent> events{{794'123'456.789, Type::activity, 60},
                                      {-12.5, Type::breakTaken, 20},
                                      {0, Type::breakSkipped, 0},
-                                     {1e17, Type::breakStarted, -3},
+                                     {json::kEndReferenceSeconds - 0.001, Type::breakStarted, -3},
+                                     {json::kEarliestReferenceSeconds, Type::breakStarted, 0},
                                      {794'123'456.1 + 1e-6, Type::activity, 9'000'000'000'000}};
     const QByteArray bytes = encodeSessionEvents(events);
     EXPECT_TRUE(bytes.startsWith(R"([{"timestamp":794123456.789,"type":"activity","durationSeconds":60},)"));
