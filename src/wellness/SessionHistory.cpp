@@ -127,6 +127,13 @@ void SessionHistory::save()
     m_events.removeIf([cutoff](const SessionEvent &event) { return event.timestamp < cutoff; });
     publish();
 
+    QString error;
+    const QByteArray bytes = encodeSessionEvents(m_events, &error);
+    if (bytes.isEmpty()) {
+        m_logger.error("Failed to save session history: %s", qUtf8Printable(error));
+        return;
+    }
+
     if (m_keepFileAside && QFileInfo::exists(m_storePath)) {
         const QString aside = files::moveAside(m_storePath);
         if (aside.isEmpty()) {
@@ -139,8 +146,7 @@ void SessionHistory::save()
     }
     m_keepFileAside = false;
 
-    QString error;
-    if (!files::writeAtomically(m_storePath, encodeSessionEvents(m_events), &error))
+    if (!files::writeAtomically(m_storePath, bytes, &error))
         m_logger.error("Failed to save session history: %s", qUtf8Printable(error));
 }
 

@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 using namespace qv;
 using namespace qv::test;
 using Type = SessionEvent::EventType;
@@ -241,4 +243,47 @@ TEST_F(SessionHistoryTest, EncodingRoundTripsEveryTypeAndTimestampExactly)
     EXPECT_TRUE(decoded.readable);
     EXPECT_EQ(decoded.events, events);
     EXPECT_EQ(encodeSessionEvents({}), "[]");
+}
+
+TEST_F(SessionHistoryTest, TinyTimestampsAreWrittenAsNumbersThatReadBackExactly)
+{
+    for (const double t : {1e-300, -4.9e-324, 1e-5, 0.0001, 123.000001}) {
+        SCOPED_TRACE(t);
+        const QList<SessionEvent> events{{t, Type::activity, 60}};
+        QString error;
+        const QByteArray bytes = encodeSessionEvents(events, &error);
+        EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+        QJsonParseError parseError;
+        QJsonDocument::fromJson(bytes, &parseError);
+        EXPECT_EQ(parseError.error, QJsonParseError::NoError) << bytes.constData();
+        EXPECT_EQ(decodeSessionEvents(bytes).events, events);
+    }
+}
+
+TEST_F(SessionHistoryTest, ATimestampThatCannotBeWrittenFailsTheEncodingAsAWhole)
+{
+    for (const double t : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e17, json::kEndReferenceSeconds}) {
+        SCOPED_TRACE(t);
+        QString error;
+        const QByteArray bytes =
+            encodeSessionEvents({{794'123'456.0, Type::activity, 60}, {t, Type::breakTaken, 20}}, &error);
+        EXPECT_TRUE(bytes.isEmpty()) << bytes.constData();
+        EXPECT_TRUE(error.startsWith("event 1 ")) << qPrintable(error);
+    }
+}
+
+TEST_F(SessionHistoryTest, ARecordThatCannotBeWrittenLeavesTheFileAsItWas)
+{
+    SessionHistory &history = SessionHistory::shared();
+    history.recordActivityMinute();
+    const QByteArray before = readFile(history.storePath());
+    ASSERT_FALSE(before.isEmpty());
+
+    // No date a file can hold (the earlier minute is pruned as older than 90 days).
+    clock->setNow(QDateTime(QDate(10000, 1, 2), QTime(9, 0), Qt::UTC));
+    history.recordActivityMinute();
+    EXPECT_TRUE(logs->contains("SessionHistory", "Failed to save session history: event 0 has a timestamp that "
+                                                 "cannot be written (2.52424e+11)"))
+        << qPrintable(logs->messages("SessionHistory").join("\n"));
+    EXPECT_EQ(readFile(history.storePath()), before);
 }
