@@ -13,7 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstring>
+#include <sys/stat.h>
 
 using namespace qv;
 using namespace qv::test;
@@ -286,4 +290,63 @@ TEST_F(SessionHistoryTest, ARecordThatCannotBeWrittenLeavesTheFileAsItWas)
                                                  "cannot be written (2.52424e+11)"))
         << qPrintable(logs->messages("SessionHistory").join("\n"));
     EXPECT_EQ(readFile(history.storePath()), before);
+}
+
+TEST_F(SessionHistoryTest, APipeInPlaceOfAHistoryFileNeitherBlocksTheStartNorIsWrittenInto)
+{
+    // In place of the current file: unreadable, moved aside by the first record.
+    ASSERT_TRUE(QDir().mkpath(files::applicationSupportDirectory()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SessionHistory::defaultStorePath()).constData(), 0600), 0);
+    SessionHistory &history = SessionHistory::shared();
+    EXPECT_TRUE(history.events().isEmpty());
+    EXPECT_TRUE(logs->contains("SessionHistory", QStringLiteral("Failed to load session history: %1 is a pipe, not a "
+                                                                "regular file")
+                                                     .arg(SessionHistory::defaultStorePath())));
+    history.recordActivityMinute();
+    const QFileInfoList moved = QDir(files::applicationSupportDirectory())
+                                    .entryInfoList({QStringLiteral("history.unreadable-*.json")}, QDir::System);
+    ASSERT_EQ(moved.size(), 1);
+    EXPECT_FALSE(moved.first().isFile()) << "the pipe itself, moved";
+    EXPECT_EQ(decodeSessionEvents(readFile(history.storePath())).events, history.events());
+
+    // In place of the legacy file: nothing to migrate, and no wait for a writer.
+    resetSharedInstances();
+    QFile::remove(SessionHistory::defaultStorePath());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(SessionHistory::legacyStorePath()).path()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SessionHistory::legacyStorePath()).constData(), 0600), 0);
+    logs->clear();
+    EXPECT_TRUE(SessionHistory::shared().events().isEmpty());
+    EXPECT_TRUE(logs->containsPart("SessionHistory", "Could not migrate legacy session history: "));
+    EXPECT_TRUE(logs->containsPart("SessionHistory", "is a pipe, not a regular file"));
+}
+
+TEST_F(SessionHistoryTest, AnUnreadableFileThatCannotBeKeptAsideIsNeverSavedOver)
+{
+    // A folder so deep that a copy's name ("<root>/data/Quellvista/history.unreadable-
+    // <time>.json", root + 56) passes the longest path a file may have, while the store's
+    // temporary name ("<root>/data/Quellvista/.history.json.partial-XXXXXX", root + 45)
+    // still fits.
+    QString root = dir->path();
+    const qsizetype length = PATH_MAX - 50;
+    while (root.size() + 201 < length)
+        root += "/" + QString(200, 'r');
+    root += "/" + QString(length - root.size() - 1, 's');
+    files::setRootOverride(root);
+    const QByteArray unreadable = "[{\"timestamp\":";
+    writeFile(SessionHistory::defaultStorePath(), unreadable);
+
+    SessionHistory &history = SessionHistory::shared();
+    history.recordActivityMinute();
+    history.recordActivityMinute();
+    EXPECT_EQ(history.events().size(), 2) << "kept in memory";
+    EXPECT_EQ(readFile(SessionHistory::defaultStorePath()), unreadable);
+    EXPECT_EQ(logs->messages("SessionHistory")
+                  .filter(QStringLiteral("Failed to save session history: the unreadable history file could not be "
+                                         "kept aside (%1); events stay in memory and are not saved over it")
+                              .arg(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))))
+                  .size(),
+              1)
+        << qPrintable(logs->messages("SessionHistory").join("\n"));
+    resetSharedInstances();
+    files::setRootOverride(dir->path());
 }
