@@ -61,16 +61,6 @@ QString asideName(const QString &path)
         target = stem + QStringLiteral("-%1").arg(n) + suffix;
     return target;
 }
-
-// Renames without QFile's fallback to copying, which would open (and block on) a pipe.
-bool renameFile(const QString &from, const QString &to, QString *error)
-{
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    if (error)
-        *error = systemError(errno);
-    return false;
-}
 } // namespace
 
 void setRootOverride(const QString &root)
@@ -162,8 +152,8 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
     if (replacing && !S_ISREG(status.st_mode))
         return fail(notARegularFile(path, status.st_mode));
 
-    QByteArray temporary =
-        QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".partial-XXXXXX"));
+    QByteArray temporary = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                                             QStringLiteral(".partial-XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return fail(systemError(errno));
@@ -195,8 +185,13 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
 
 QString moveAside(const QString &path, QString *error)
 {
+    // Not QFile::rename: its fallback to copying would open (and block on) a pipe.
     const QString target = asideName(path);
-    return renameFile(path, target, error) ? target : QString();
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0)
+        return target;
+    if (error)
+        *error = systemError(errno);
+    return QString();
 }
 
 bool keepAside(const QString &path, QString *keptAs, QString *error)
@@ -206,16 +201,17 @@ bool keepAside(const QString &path, QString *keptAs, QString *error)
     const StoredFile file = readStoredFile(path);
     if (file.state == StoredFile::State::absent)
         return true;
-    const QString target = asideName(path);
-    QString why;
     // A readable file is copied, never moved: should the save that follows fail, the
     // original is still where the next start looks for it.
-    const bool kept = file.state == StoredFile::State::read ? writeAtomically(target, file.bytes, &why)
-                                                            : renameFile(path, target, &why);
-    if (!kept) {
-        if (error)
-            *error = why;
-        return false;
+    QString target;
+    if (file.state == StoredFile::State::read) {
+        target = asideName(path);
+        if (!writeAtomically(target, file.bytes, error))
+            return false;
+    } else {
+        target = moveAside(path, error);
+        if (target.isEmpty())
+            return false;
     }
     if (keptAs)
         *keptAs = target;
@@ -237,7 +233,8 @@ int removeStaleTemporaryFiles()
                 ++removed;
                 logger().info("Removed %s, left by an interrupted write", qUtf8Printable(entry.absoluteFilePath()));
             } else {
-                logger().error("Could not remove %s, left by an interrupted write", qUtf8Printable(entry.absoluteFilePath()));
+                logger().error("Could not remove %s, left by an interrupted write",
+                               qUtf8Printable(entry.absoluteFilePath()));
             }
         }
     }

@@ -243,40 +243,6 @@ TEST(Files, AFailedWriteNamesTheCauseAndLeavesTheFileAsItWas)
     }
 }
 
-TEST(Files, KeepingAsideCopiesAReadableFileAndMovesAnythingElse)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    QString kept, error;
-    EXPECT_TRUE(files::keepAside(path, &kept, &error)) << "nothing there, nothing to lose";
-    EXPECT_TRUE(kept.isEmpty());
-
-    ASSERT_TRUE(files::writeAtomically(path, "{\"half"));
-    ASSERT_TRUE(files::keepAside(path, &kept, &error)) << qPrintable(error);
-    EXPECT_TRUE(QFileInfo(kept).fileName().startsWith("defaults.unreadable-"));
-    EXPECT_EQ(contents(kept), "{\"half");
-    EXPECT_EQ(contents(path), "{\"half") << "the original stays until a save replaces it";
-    QString second;
-    ASSERT_TRUE(files::keepAside(path, &second));
-    EXPECT_NE(second, kept);
-    EXPECT_EQ(contents(kept), "{\"half");
-
-    QFile::remove(path);
-    ASSERT_TRUE(makeFifo(path));
-    ASSERT_TRUE(files::keepAside(path, &kept, &error)) << qPrintable(error);
-    EXPECT_FALSE(QFileInfo::exists(path));
-    EXPECT_TRUE(isFifo(kept));
-
-    // A name so long that no longer name can be made beside it (a save's temporary name
-    // still fits): the file stays, and the reason is given.
-    const QString longPath = dir.filePath(QString(230, 'd') + ".json");
-    ASSERT_TRUE(files::writeAtomically(longPath, "{\"half"));
-    EXPECT_FALSE(files::keepAside(longPath, &kept, &error));
-    EXPECT_TRUE(kept.isEmpty());
-    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENAMETOOLONG)));
-    EXPECT_EQ(contents(longPath), "{\"half");
-}
-
 TEST(Files, StaleTemporaryFilesOfAnInterruptedWriteAreRemovedAndNothingElse)
 {
     QTemporaryDir dir;
