@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
+#include "runtime/Files.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
@@ -68,6 +69,8 @@ int runApplication(int argc, char **argv)
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())
         return 0;
+    // Writes that a crash or a kill cut short leave their temporary files behind.
+    files::removeStaleTemporaryFiles();
 
     int code = 0;
     {

@@ -232,8 +232,15 @@ void PresetManager::preserveUnreadable(const QString &k, std::optional<QVariant>
 {
     if (!original)
         return;
-    const QString backupKey = k + QLatin1String(unreadableSuffix);
     UserDefaults &d = UserDefaults::standard();
+    const QString firstKey = k + QLatin1String(unreadableSuffix);
+    QString backupKey = firstKey;
+    for (int n = 2; d.hasStoredValue(backupKey); ++n) {
+        const QVariant kept = d.object(backupKey);
+        if (kept.typeId() == original->typeId() && kept == *original)
+            break;
+        backupKey = firstKey + QStringLiteral("-%1").arg(n);
+    }
     if (!d.hasStoredValue(backupKey))
         d.set(backupKey, *original);
     original.reset();

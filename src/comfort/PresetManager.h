@@ -53,7 +53,8 @@ public:
     static constexpr const char *profileIntensityKey = "profileIntensity";
     static constexpr const char *activePresetKey = "activePreset";
     // Appended to a key whose stored data could not be read in full: the original data
-    // is kept there before the first save that would drop what could not be read.
+    // is kept there before the first save that would drop what could not be read (a later
+    // one under the suffix and "-2", "-3", ...).
     static constexpr const char *unreadableSuffix = ".unreadable";
     static constexpr double defaultProfileIntensity = 0.65;
     static constexpr int transitionStepCount = 28;
@@ -151,8 +152,9 @@ private:
     void loadHiddenAndRenamedPresets();
     void loadCustomPresetProfiles();
     void loadActiveSelection();
-    // Keeps a stored value that could not be read in full under key + ".unreadable"
-    // (once; a copy already there is never replaced).
+    // Keeps a stored value that could not be read in full under a key of its own:
+    // key + ".unreadable", or when that holds an earlier one, key + ".unreadable-2", "-3",
+    // ... A copy already kept is never replaced, and the same value is not kept twice.
     void preserveUnreadable(const QString &key, std::optional<QVariant> &original);
 
     void setActivePreset(ComfortPreset preset);

@@ -12,8 +12,16 @@ double secondsSinceReferenceDate(const QDateTime &date)
     return double(date.toMSecsSinceEpoch() - kReferenceDateUnixSeconds * 1000) / 1000.0;
 }
 
+bool isStorableReferenceSeconds(double seconds)
+{
+    // Also false for not-a-number.
+    return seconds >= kEarliestReferenceSeconds && seconds < kEndReferenceSeconds;
+}
+
 QDateTime dateFromReferenceSeconds(double seconds)
 {
+    if (!isStorableReferenceSeconds(seconds))
+        return QDateTime();
     const qint64 ms = qint64(std::llround(seconds * 1000.0)) + kReferenceDateUnixSeconds * 1000;
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
@@ -25,7 +33,7 @@ QJsonValue encodeDate(const QDateTime &date)
 
 std::optional<QDateTime> decodeDate(const QJsonValue &value)
 {
-    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+    if (!value.isDouble() || !isStorableReferenceSeconds(value.toDouble()))
         return std::nullopt;
     return dateFromReferenceSeconds(value.toDouble());
 }

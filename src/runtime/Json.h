@@ -13,11 +13,20 @@ namespace qv::json {
 
 inline constexpr qint64 kReferenceDateUnixSeconds = 978307200; // 2001-01-01T00:00:00Z
 
+// The dates a stored file may hold: from the start of year 0 (1 BC) to the end of year
+// 9999, which takes in the platform's distant past and distant future. Anything beyond,
+// and any number that is not finite, is an unreadable value: it has no exact date, and
+// converting it to milliseconds would overflow.
+inline constexpr double kEarliestReferenceSeconds = -63'145'526'400; // 0000-01-01T00:00:00Z
+inline constexpr double kEndReferenceSeconds = 252'423'993'600;      // 10000-01-01T00:00:00Z, excluded
+bool isStorableReferenceSeconds(double seconds);
+
 double secondsSinceReferenceDate(const QDateTime &date);
+// An invalid date for seconds that are not storable.
 QDateTime dateFromReferenceSeconds(double seconds);
 
 QJsonValue encodeDate(const QDateTime &date);
-// A number, or nothing for any other value.
+// A number of storable seconds, or nothing for any other value.
 std::optional<QDateTime> decodeDate(const QJsonValue &value);
 
 QByteArray encodeCompact(const QJsonDocument &document);

@@ -2,6 +2,9 @@
 
 #include "runtime/UserDefaults.h"
 
+#include <climits>
+#include <cmath>
+
 namespace qv {
 
 StoredSetting::StoredSetting(QObject *parent) : QObject(parent)
@@ -65,9 +68,13 @@ QVariant StoredSetting::value() const
             return *v;
         return m_default;
     case QMetaType::Int:
+        // A stored integer beyond what an int holds reads as the default, never wrapped.
+        if (auto v = s.integerValue(m_key); v && *v >= INT_MIN && *v <= INT_MAX)
+            return int(*v);
+        return m_default;
     case QMetaType::LongLong:
         if (auto v = s.integerValue(m_key))
-            return QVariant::fromValue(*v).toInt();
+            return *v;
         return m_default;
     case QMetaType::Double:
         if (auto v = s.doubleValue(m_key))
@@ -87,8 +94,21 @@ void StoredSetting::setValue(const QVariant &value)
     if (m_key.isEmpty())
         return;
     QVariant typed = value;
-    if (m_default.isValid() && value.typeId() != m_default.typeId() && value.canConvert(m_default.metaType()))
+    const int defaultType = m_default.typeId();
+    const bool integerSetting = defaultType == QMetaType::Int || defaultType == QMetaType::LongLong;
+    if (integerSetting && (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)) {
+        // Rounded as a conversion would, but a number the integer cannot hold (or not a
+        // number at all) is not stored rather than wrapped.
+        const double rounded = std::round(value.toDouble());
+        const double lowest = defaultType == QMetaType::Int ? double(INT_MIN) : -0x1p63;
+        const double end = defaultType == QMetaType::Int ? double(INT_MAX) + 1.0 : 0x1p63;
+        if (!(rounded >= lowest && rounded < end))
+            return;
+        typed = defaultType == QMetaType::Int ? QVariant(int(rounded)) : QVariant(qint64(rounded));
+    } else if (m_default.isValid() && value.typeId() != m_default.typeId() &&
+               value.canConvert(m_default.metaType())) {
         typed.convert(m_default.metaType());
+    }
     store().set(m_key, typed);
 }
 

@@ -11,6 +11,7 @@
 #include <QMetaType>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -151,21 +152,25 @@ QJsonValue encodeValue(const QVariant &v)
     return o;
 }
 
-std::optional<QVariant> decodeValue(const QJsonValue &json)
+// One stored value; nothing (and why in `why`) when it cannot be read.
+std::optional<QVariant> decodeValue(const QJsonValue &json, QString &why)
 {
-    if (!json.isObject())
+    auto fail = [&why](const QString &reason) -> std::optional<QVariant> {
+        why = reason;
         return std::nullopt;
+    };
+    if (!json.isObject())
+        return fail(QStringLiteral("not a typed value"));
     const QJsonObject o = json.toObject();
     const QString t = o.value("t").toString();
     const QJsonValue v = o.value("v");
-    if (t == "bool" && v.isBool())
-        return QVariant(v.toBool());
-    if (t == "int" && v.isString()) {
+    const auto mistyped = [&] { return fail(QStringLiteral("not a valid \"%1\" value").arg(t)); };
+    if (t == "bool")
+        return v.isBool() ? std::optional<QVariant>(v.toBool()) : mistyped();
+    if (t == "int") {
         bool ok = false;
         const qint64 n = v.toString().toLongLong(&ok);
-        if (ok)
-            return QVariant(n);
-        return std::nullopt;
+        return v.isString() && ok ? std::optional<QVariant>(n) : mistyped();
     }
     if (t == "double") {
         if (v.isDouble())
@@ -176,36 +181,68 @@ std::optional<QVariant> decodeValue(const QJsonValue &json)
             return QVariant(HUGE_VAL);
         if (v.toString() == "-inf")
             return QVariant(-HUGE_VAL);
-        return std::nullopt;
+        return mistyped();
     }
-    if (t == "string" && v.isString())
-        return QVariant(v.toString());
-    if (t == "data" && v.isString())
-        return QVariant(QByteArray::fromBase64(v.toString().toLatin1()));
-    if (t == "date" && v.isDouble())
-        return QVariant(json::dateFromReferenceSeconds(v.toDouble()));
-    if (t == "array" && v.isArray()) {
+    if (t == "string")
+        return v.isString() ? std::optional<QVariant>(v.toString()) : mistyped();
+    if (t == "data") {
+        const auto decoded =
+            QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        return v.isString() && decoded ? std::optional<QVariant>(*decoded) : mistyped();
+    }
+    if (t == "date") {
+        if (const auto date = json::decodeDate(v))
+            return QVariant(*date);
+        return v.isDouble() ? fail(QStringLiteral("a date outside the years 0 to 9999")) : mistyped();
+    }
+    if (t == "array") {
+        if (!v.isArray())
+            return mistyped();
         QVariantList list;
-        for (const QJsonValue &item : v.toArray()) {
-            auto decoded = decodeValue(item);
+        const QJsonArray items = v.toArray();
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            auto decoded = decodeValue(items.at(i), why);
             if (!decoded)
-                return std::nullopt;
+                return fail(QStringLiteral("item %1: %2").arg(i).arg(why));
             list << *decoded;
         }
         return QVariant(list);
     }
-    if (t == "dict" && v.isObject()) {
+    if (t == "dict") {
+        if (!v.isObject())
+            return mistyped();
         QVariantMap map;
         const QJsonObject m = v.toObject();
         for (auto it = m.begin(); it != m.end(); ++it) {
-            auto decoded = decodeValue(it.value());
+            auto decoded = decodeValue(it.value(), why);
             if (!decoded)
-                return std::nullopt;
+                return fail(QStringLiteral("key \"%1\": %2").arg(it.key(), why));
             map.insert(it.key(), *decoded);
         }
         return QVariant(map);
     }
-    return std::nullopt;
+    return fail(QStringLiteral("unknown type \"%1\"").arg(t));
+}
+
+// False for a date that no file can hold, also inside an array or a dictionary.
+bool holdsOnlyStorableDates(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDateTime: {
+        const QDateTime date = v.toDateTime();
+        return date.isValid() && json::isStorableReferenceSeconds(json::secondsSinceReferenceDate(date));
+    }
+    case QMetaType::QVariantList: {
+        const QVariantList list = v.toList();
+        return std::all_of(list.begin(), list.end(), holdsOnlyStorableDates);
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = v.toMap();
+        return std::all_of(map.begin(), map.end(), holdsOnlyStorableDates);
+    }
+    default:
+        return true;
+    }
 }
 } // namespace
 
@@ -256,7 +293,7 @@ QByteArray UserDefaults::encode(const QVariantMap &values)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-std::optional<QVariantMap> UserDefaults::decode(const QByteArray &bytes, QString *error)
+std::optional<UserDefaults::Decoded> UserDefaults::decode(const QByteArray &bytes, QString *error)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
@@ -272,44 +309,49 @@ std::optional<QVariantMap> UserDefaults::decode(const QByteArray &bytes, QString
             *error = QStringLiteral("not a defaults file");
         return std::nullopt;
     }
-    QVariantMap values;
+    // Value by value: one that cannot be read costs only its own key.
+    Decoded decoded;
     const QJsonObject entries = root.value("values").toObject();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-        auto decoded = decodeValue(it.value());
-        if (!decoded) {
-            if (error)
-                *error = QStringLiteral("unreadable value for key \"%1\"").arg(it.key());
-            return std::nullopt;
-        }
-        values.insert(it.key(), *decoded);
+        QString why;
+        if (auto value = decodeValue(it.value(), why))
+            decoded.values.insert(it.key(), *value);
+        else
+            decoded.unreadable.append({it.key(), why});
     }
-    return values;
+    return decoded;
 }
 
 void UserDefaults::load()
 {
     if (m_path.isEmpty())
         return;
-    QFile file(m_path);
-    if (!file.exists())
+    const files::StoredFile file = files::readStoredFile(m_path);
+    if (file.state == files::StoredFile::State::absent)
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        logger().error("Could not open defaults file %s: %s", qUtf8Printable(m_path), qUtf8Printable(file.errorString()));
-        // Keep the file as it is; saving into a store we could not read would lose it.
-        const QString aside = files::moveAside(m_path);
-        logger().error("Defaults file moved aside to %s", qUtf8Printable(aside));
-        return;
-    }
-    QString error;
-    auto values = decode(file.readAll(), &error);
-    file.close();
-    if (!values) {
-        const QString aside = files::moveAside(m_path);
-        logger().error("Defaults file %s is unreadable (%s); moved aside to %s, registered defaults apply",
-                       qUtf8Printable(m_path), qUtf8Printable(error), qUtf8Printable(aside));
+    QString error = file.error;
+    const auto decoded = file.state == files::StoredFile::State::read ? decode(file.bytes, &error) : std::nullopt;
+    if (!decoded) {
+        m_keepFileAside = true;
+        logger().error("Defaults file %s is unreadable (%s); registered defaults apply, and the file is kept "
+                       "aside before anything is saved in its place",
+                       qUtf8Printable(m_path), qUtf8Printable(error));
         return;
     }
-    m_values = *values;
+    m_values = decoded->values;
+    if (decoded->unreadable.isEmpty())
+        return;
+    m_keepFileAside = true;
+    // The first few keys by name; a hostile file of thousands does not flood the log.
+    constexpr qsizetype kNamedKeys = 10;
+    for (qsizetype i = 0; i < std::min(kNamedKeys, decoded->unreadable.size()); ++i) {
+        const auto &[key, why] = decoded->unreadable.at(i);
+        logger().error("Defaults file %s: dropped the unreadable value of \"%s\" (%s)", qUtf8Printable(m_path),
+                       qUtf8Printable(key), qUtf8Printable(why));
+    }
+    logger().error("Defaults file %s: %ld unreadable values dropped, %ld values kept; the file is kept aside "
+                   "before anything is saved in its place",
+                   qUtf8Printable(m_path), long(decoded->unreadable.size()), long(m_values.size()));
 }
 
 QVariant UserDefaults::object(const QString &key) const
@@ -325,6 +367,10 @@ void UserDefaults::set(const QString &key, const QVariant &value)
     const QVariant normalised = normalise(value);
     if (!normalised.isValid()) {
         remove(key);
+        return;
+    }
+    if (!holdsOnlyStorableDates(normalised)) {
+        logger().error("Did not store \"%s\": it holds a date outside the years 0 to 9999", qUtf8Printable(key));
         return;
     }
     auto it = m_values.find(key);
@@ -473,6 +519,21 @@ bool UserDefaults::sync()
     if (!m_dirty || m_path.isEmpty())
         return true;
     QString error;
+    if (m_keepFileAside) {
+        QString kept;
+        if (!files::keepAside(m_path, &kept, &error)) {
+            // Never written over: the changes stay in memory, and the next sync tries again.
+            if (!m_refusalLogged)
+                logger().error("Defaults file %s could not be read and could not be kept aside (%s); changes "
+                               "stay in memory and are not saved over it",
+                               qUtf8Printable(m_path), qUtf8Printable(error));
+            m_refusalLogged = true;
+            return false;
+        }
+        if (!kept.isEmpty())
+            logger().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept));
+        m_keepFileAside = false;
+    }
     if (!files::writeAtomically(m_path, encode(m_values), &error)) {
         logger().error("Could not write defaults file %s: %s", qUtf8Printable(m_path), qUtf8Printable(error));
         return false;

@@ -2,12 +2,14 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace qv {
 
@@ -19,6 +21,10 @@ namespace qv {
 //  - lenient (boolForKey, doubleForKey, ...): absent or unconvertible gives false / 0.
 // Registered defaults answer reads of keys that hold no stored value; they are never
 // written to the file.
+// A file that cannot be read in full (not a regular file, no defaults file, or a value
+// that cannot be read, such as a date beyond the year 9999) gives what can be read, and
+// is kept aside before anything is saved in its place; while it can be neither read nor
+// kept aside, changes stay in memory and nothing is saved over it.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -73,9 +79,15 @@ public:
     // Calls fn whenever key changes, until receiver is destroyed.
     QMetaObject::Connection observe(const QString &key, QObject *receiver, std::function<void()> fn);
 
-    // Serialisation used by the file (exposed for tests).
+    // Serialisation used by the file (exposed for tests). Decoding gives nothing (and why
+    // in error) for a file that is no defaults file; otherwise the values that can be read,
+    // and the keys of those that cannot with the reason.
+    struct Decoded {
+        QVariantMap values;
+        QList<std::pair<QString, QString>> unreadable;
+    };
     static QByteArray encode(const QVariantMap &values);
-    static std::optional<QVariantMap> decode(const QByteArray &bytes, QString *error = nullptr);
+    static std::optional<Decoded> decode(const QByteArray &bytes, QString *error = nullptr);
 
 signals:
     void valueChanged(const QString &key);
@@ -89,6 +101,10 @@ private:
     QVariantMap m_defaults;
     bool m_dirty = false;
     bool m_flushQueued = false;
+    // The file could not be read in full: it is kept aside before the first save, and
+    // while that fails nothing is saved (the refusal is logged once).
+    bool m_keepFileAside = false;
+    bool m_refusalLogged = false;
 };
 
 } // namespace qv

@@ -57,7 +57,7 @@ std::optional<SessionEvent> SessionEvent::fromJson(const QJsonValue &value, QStr
     const QJsonObject object = value.toObject();
 
     const std::optional<double> timestamp = json::numberField(object, QStringLiteral("timestamp"));
-    if (!timestamp || !std::isfinite(*timestamp))
+    if (!timestamp || !json::isStorableReferenceSeconds(*timestamp))
         return fail(QStringLiteral("missing or invalid \"timestamp\""));
 
     const std::optional<QString> typeText = json::stringField(object, QStringLiteral("type"));
@@ -77,41 +77,57 @@ std::optional<SessionEvent> SessionEvent::fromJson(const QJsonValue &value, QStr
 }
 
 namespace {
-void appendNumber(QByteArray &out, double value)
+// Appends the shortest text that reads back as the same number: plain digits where
+// sensible, an exponent for the very large and the very small. False when the number
+// cannot be written.
+bool appendNumber(QByteArray &out, double value)
 {
     char buffer[64];
-    // The shortest text that reads back as the same double; plain digits where sensible.
-    const auto format = std::fabs(value) < 1e15 ? std::chars_format::fixed : std::chars_format::general;
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
+    const double magnitude = std::fabs(value);
+    const bool plain = value == 0 || (magnitude >= 1e-4 && magnitude < 1e15);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      plain ? std::chars_format::fixed : std::chars_format::general);
+    if (result.ec != std::errc())
+        return false;
     out.append(buffer, result.ptr - buffer);
+    return true;
 }
 
-void appendInteger(QByteArray &out, qint64 value)
+bool appendInteger(QByteArray &out, qint64 value)
 {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (result.ec != std::errc())
+        return false;
     out.append(buffer, result.ptr - buffer);
+    return true;
 }
 } // namespace
 
-QByteArray encodeSessionEvents(const QList<SessionEvent> &events)
+QByteArray encodeSessionEvents(const QList<SessionEvent> &events, QString *error)
 {
     // Written by hand: the file is rewritten on every record and holds up to 90 days of
     // events, so it must be quick. The output is what the JSON coder would write.
     QByteArray out;
     out.reserve(events.size() * 72 + 2);
     out.append('[');
-    bool first = true;
-    for (const SessionEvent &event : events) {
-        if (!first)
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const SessionEvent &event = events.at(i);
+        if (i > 0)
             out.append(',');
-        first = false;
         out.append("{\"timestamp\":");
-        appendNumber(out, std::isfinite(event.timestamp) ? event.timestamp : 0.0);
+        // Only what a reader takes back is written.
+        const bool written = json::isStorableReferenceSeconds(event.timestamp) && appendNumber(out, event.timestamp);
         out.append(",\"type\":\"");
         out.append(SessionEvent::rawValue(event.type).toLatin1());
         out.append("\",\"durationSeconds\":");
-        appendInteger(out, event.durationSeconds);
+        if (!written || !appendInteger(out, event.durationSeconds)) {
+            if (error)
+                *error = QStringLiteral("event %1 has a timestamp that cannot be written (%2)")
+                             .arg(i)
+                             .arg(event.timestamp);
+            return QByteArray();
+        }
         out.append('}');
     }
     out.append(']');

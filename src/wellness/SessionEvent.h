@@ -49,7 +49,9 @@ public:
 };
 
 // The history file's content: one compact JSON array of event objects, in list order.
-QByteArray encodeSessionEvents(const QList<SessionEvent> &events);
+// Empty (and the reason in error) when an event's timestamp is not a finite number
+// within the dates a file may hold: such an event is never written, nor a file without it.
+QByteArray encodeSessionEvents(const QList<SessionEvent> &events, QString *error = nullptr);
 
 // What a history file held. A file that is not a JSON array is unreadable as a whole;
 // inside the array each event is read on its own and one that cannot be read is skipped.

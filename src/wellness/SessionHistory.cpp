@@ -6,7 +6,6 @@
 #include "runtime/Shared.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace qv {
@@ -48,22 +47,14 @@ void SessionHistory::migrateLegacyHistoryIfNeeded(const QString &applicationSupp
 {
     if (QFileInfo::exists(m_storePath))
         return;
-    const QString legacy = applicationSupport + kLegacyHistoryPath;
-    if (!QFileInfo::exists(legacy))
-        return;
     // Read and written atomically rather than copied, so that a failed copy leaves no
     // half file behind; the legacy file stays where it is.
-    QFile source(legacy);
-    QString error;
-    if (!source.open(QIODevice::ReadOnly)) {
-        error = source.errorString();
-    } else {
-        const QByteArray bytes = source.readAll();
-        if (source.error() != QFileDevice::NoError)
-            error = source.errorString();
-        else if (!files::writeAtomically(m_storePath, bytes, &error) && error.isEmpty())
-            error = QStringLiteral("the file could not be written");
-    }
+    const files::StoredFile source = files::readStoredFile(applicationSupport + kLegacyHistoryPath);
+    if (source.state == files::StoredFile::State::absent)
+        return;
+    QString error = source.error;
+    if (source.state == files::StoredFile::State::read)
+        files::writeAtomically(m_storePath, source.bytes, &error);
     if (error.isEmpty())
         m_logger.info("Migrated legacy session history into Quellvista app support.");
     else
@@ -72,18 +63,16 @@ void SessionHistory::migrateLegacyHistoryIfNeeded(const QString &applicationSupp
 
 void SessionHistory::load()
 {
-    if (!QFileInfo::exists(m_storePath))
+    const files::StoredFile file = files::readStoredFile(m_storePath);
+    if (file.state == files::StoredFile::State::absent)
         return;
-    QFile file(m_storePath);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = opened ? file.readAll() : QByteArray();
-    if (!opened || file.error() != QFileDevice::NoError) {
+    if (file.state == files::StoredFile::State::unreadable) {
         m_keepFileAside = true;
-        m_logger.error("Failed to load session history: %s", qUtf8Printable(file.errorString()));
+        m_logger.error("Failed to load session history: %s", qUtf8Printable(file.error));
         return;
     }
 
-    DecodedSessionEvents decoded = decodeSessionEvents(bytes);
+    DecodedSessionEvents decoded = decodeSessionEvents(file.bytes);
     if (!decoded.readable) {
         m_keepFileAside = true;
         m_logger.error("Failed to load session history: %s", qUtf8Printable(decoded.error));
@@ -127,20 +116,30 @@ void SessionHistory::save()
     m_events.removeIf([cutoff](const SessionEvent &event) { return event.timestamp < cutoff; });
     publish();
 
-    if (m_keepFileAside && QFileInfo::exists(m_storePath)) {
-        const QString aside = files::moveAside(m_storePath);
-        if (aside.isEmpty()) {
-            // Never written over: the next record tries again.
-            m_logger.error("Failed to save session history: %s",
-                           "the unreadable history file could not be moved aside");
+    QString error;
+    const QByteArray bytes = encodeSessionEvents(m_events, &error);
+    if (bytes.isEmpty()) {
+        m_logger.error("Failed to save session history: %s", qUtf8Printable(error));
+        return;
+    }
+
+    if (m_keepFileAside) {
+        QString kept;
+        if (!files::keepAside(m_storePath, &kept, &error)) {
+            // Never written over: the events stay in memory and the next record tries again.
+            if (!m_refusalLogged)
+                m_logger.error("Failed to save session history: the unreadable history file could not be kept "
+                               "aside (%s); events stay in memory and are not saved over it",
+                               qUtf8Printable(error));
+            m_refusalLogged = true;
             return;
         }
-        m_logger.info("Kept unreadable session history as %s", qUtf8Printable(QFileInfo(aside).fileName()));
+        if (!kept.isEmpty())
+            m_logger.info("Kept unreadable session history as %s", qUtf8Printable(QFileInfo(kept).fileName()));
+        m_keepFileAside = false;
     }
-    m_keepFileAside = false;
 
-    QString error;
-    if (!files::writeAtomically(m_storePath, encodeSessionEvents(m_events), &error))
+    if (!files::writeAtomically(m_storePath, bytes, &error))
         m_logger.error("Failed to save session history: %s", qUtf8Printable(error));
 }
 

@@ -73,8 +73,10 @@ private:
     QList<SessionEvent> m_events;
     Logger m_logger{"SessionHistory"};
     QString m_storePath;
-    // The file on disk could not be read in full: it is moved aside before the first save.
+    // The file on disk could not be read in full: it is kept aside before the first save,
+    // and while that fails nothing is saved (the refusal is logged once).
     bool m_keepFileAside = false;
+    bool m_refusalLogged = false;
     LocalMidnightTimer m_midnight;
 
     struct CachedStatistics {

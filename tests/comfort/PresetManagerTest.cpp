@@ -360,6 +360,41 @@ TEST_F(PresetManagerTest, CapturedPwmValuesComeFromTheStoreOnlyWhenStored)
     }
 }
 
+TEST_F(PresetManagerTest, EveryUnreadableValueIsKeptAndNoneOverwritesAnEarlierOne)
+{
+    QJsonObject farFuture = record("Far future");
+    farFuture.insert("createdAt", 9.3e15); // beyond the year 9999: an unreadable record
+    QJsonObject nameless = record("Nameless");
+    nameless.remove("name");
+    const struct {
+        const char *key;
+        QVariant first, second;
+        std::function<void(PresetManager &)> save;
+    } cases[] = {
+        {"savedComfortProfiles", data(QJsonArray{record("One"), farFuture}), data(QJsonArray{record("One"), nameless}),
+         [](PresetManager &m) { m.saveCurrentAsNewProfile(QStringLiteral("A")); }},
+        {"renamedComfortPresets", data(QJsonObject{{"Focus", 3}}), QByteArray("[not an object]"),
+         [](PresetManager &m) { m.renamePreset(ComfortPreset::reading, QStringLiteral("Book")); }},
+        {"customComfortPresetProfiles", data(QJsonObject{{"Focus", farFuture}}), data(QJsonObject{{"Focus", 1}}),
+         [](PresetManager &m) { m.resetPresetProfile(ComfortPreset::colorWork); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        const QString key = QString::fromLatin1(c.key);
+        // Three starts that each find an unreadable value, the last one the same as the first.
+        for (const QVariant &stored : {c.first, c.second, c.first}) {
+            restart();
+            defaults->set(key, stored);
+            c.save(manager());
+        }
+        EXPECT_EQ(defaults->object(key + ".unreadable"), c.first);
+        EXPECT_EQ(defaults->object(key + ".unreadable-2"), c.second);
+        EXPECT_FALSE(defaults->hasStoredValue(key + ".unreadable-3")) << "the same value is not kept twice";
+    }
+    EXPECT_TRUE(logs->containsPart("PresetManager", "Failed to load saved profiles: record 1: key \"createdAt\" is "
+                                                    "not a date number"));
+}
+
 TEST_F(PresetManagerTest, ApplyingAtOnceSetsPwmTuningAndVeil)
 {
     PresetValues v;

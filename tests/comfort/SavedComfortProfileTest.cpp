@@ -93,6 +93,9 @@ TEST(SavedComfortProfile, MissingOrMistypedKeysFailTheRecord)
         {"createdAt", QJsonValue::Undefined},   {"pwmThreshold", QJsonValue::Null},
         {"colorCalm", "0.2"},                   {"comfortVeilEnabled", 0},
         {"microtexture", true},
+        // Dates beyond the year 9999 or before the year 0 have no exact date.
+        {"createdAt", 9.3e15},                  {"createdAt", -9.3e15},
+        {"createdAt", 1e300},                   {"createdAt", 252423993600.0},
     };
     for (const auto &c : cases) {
         QJsonObject o = requiredOnly();

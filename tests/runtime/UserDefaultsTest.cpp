@@ -5,12 +5,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstring>
+#include <sys/stat.h>
 
 using qv::UserDefaults;
 
@@ -133,7 +138,7 @@ TEST(UserDefaults, FileRoundTripKeepsEveryType)
     EXPECT_EQ(d.dictionaryValue("dict")->value("nested").toMap().value("x").toDouble(), 1.5);
 }
 
-TEST(UserDefaults, CorruptFileIsMovedAsideNotOverwritten)
+TEST(UserDefaults, CorruptFileIsKeptAsideNotOverwritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("defaults.json");
@@ -175,6 +180,188 @@ TEST(StoredSetting, BindsOneKeyTwoWay)
     d.set("appAppearanceMode", 5); // another type reads as the default
     EXPECT_EQ(setting.value().toString(), "system");
     EXPECT_EQ(spy.count(), 3);
+}
+
+TEST(StoredSetting, IntegersBeyondTheSettingsTypeAreNeverWrapped)
+{
+    UserDefaults d;
+    qv::StoredSetting count("breakCount", 7);
+    count.setStore(&d);
+    qv::StoredSetting big("bigCount", qint64(7));
+    big.setStore(&d);
+
+    const struct {
+        QVariant stored;
+        QVariant asInt;
+        QVariant asLong;
+    } stored[] = {
+        {qint64(0x100000005), 7, qint64(0x100000005)},
+        {3e9, 7, qint64(3'000'000'000)},
+        {1e300, 7, qint64(7)},
+    };
+    for (const auto &c : stored) {
+        SCOPED_TRACE(qPrintable(c.stored.toString()));
+        d.set("breakCount", c.stored);
+        d.set("bigCount", c.stored);
+        EXPECT_EQ(count.value(), c.asInt);
+        EXPECT_EQ(big.value(), c.asLong);
+    }
+
+    // Written numbers are rounded; one the setting's integer cannot hold is not stored.
+    const struct {
+        double written;
+        qint64 asInt, asLong; // 1: not stored
+    } written[] = {{2.6, 3, 3}, {3e9, 1, 3'000'000'000}, {1e300, 1, 1}, {std::nan(""), 1, 1}};
+    for (const auto &c : written) {
+        SCOPED_TRACE(c.written);
+        d.set("breakCount", 1);
+        d.set("bigCount", 1);
+        count.setValue(c.written);
+        big.setValue(c.written);
+        EXPECT_EQ(d.integerValue("breakCount"), c.asInt);
+        EXPECT_EQ(d.integerValue("bigCount"), c.asLong);
+    }
+}
+
+} // namespace
+
+namespace {
+
+QByteArray defaultsFile(const QByteArray &values)
+{
+    return R"({"format":"quellvista-defaults","version":1,"values":{)" + values + "}}";
+}
+
+void writeRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList asideIn(const QString &folder)
+{
+    return QDir(folder).entryList({"*.unreadable-*"}, QDir::AllEntries | QDir::System);
+}
+
+TEST(UserDefaults, AnUnreadableValueCostsOnlyItsOwnKeyAndTheFileIsCopiedAsideFirst)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const struct {
+        const char *key;
+        const char *entry;
+        const char *reason;
+    } unreadable[] = {
+        {"flag", R"({"t":"bool","v":3})", R"(not a valid "bool" value)"},
+        {"count", R"({"t":"int","v":"12x"})", R"(not a valid "int" value)"},
+        {"farFuture", R"({"t":"date","v":9.3e15})", "a date outside the years 0 to 9999"},
+        {"farPast", R"({"t":"date","v":-1e300})", "a date outside the years 0 to 9999"},
+        {"dateText", R"({"t":"date","v":"2026-01-01"})", R"(not a valid "date" value)"},
+        {"blob", R"({"t":"data","v":"not base64!"})", R"(not a valid "data" value)"},
+        {"mystery", R"({"t":"colour","v":1})", R"(unknown type "colour")"},
+        {"bare", "17", "not a typed value"},
+        {"list", R"({"t":"array","v":[{"t":"int","v":"1"},{"t":"date","v":1e16}]})",
+         "item 1: a date outside the years 0 to 9999"},
+        {"nested", R"({"t":"dict","v":{"x":{"t":"bool"}}})", R"(key "x": not a valid "bool" value)"},
+    };
+    QByteArray entries = R"("tuning.brightness":{"t":"double","v":0.7},"appearance":{"t":"string","v":"dark"},)"
+                         R"("lastCheck":{"t":"date","v":63113904000})";
+    for (const auto &c : unreadable)
+        entries += QByteArray(",\"") + c.key + "\":" + c.entry;
+    const QByteArray original = defaultsFile(entries);
+    writeRaw(path, original);
+
+    qv::test::LogCapture logs;
+    {
+        UserDefaults d(path);
+        EXPECT_EQ(d.doubleValue("tuning.brightness"), 0.7);
+        EXPECT_EQ(d.stringValue("appearance"), "dark");
+        EXPECT_EQ(d.dateValue("lastCheck"), QDateTime(QDate(4001, 1, 1), QTime(0, 0), Qt::UTC));
+        EXPECT_EQ(d.storedKeys().size(), 3);
+        for (const auto &c : unreadable) {
+            const QString message =
+                QStringLiteral("Defaults file %1: dropped the unreadable value of \"%2\" (%3)").arg(path, c.key, c.reason);
+            EXPECT_TRUE(logs.contains("UserDefaults", message)) << qPrintable(message);
+        }
+        EXPECT_TRUE(logs.containsPart("UserDefaults", "10 unreadable values dropped, 3 values kept"));
+        EXPECT_TRUE(asideIn(dir.path()).isEmpty()) << "nothing moves until a save";
+        d.set("x", 1);
+        ASSERT_TRUE(d.sync());
+    }
+    const QStringList aside = asideIn(dir.path());
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readAll(dir.filePath(aside.first())), original);
+
+    logs.clear();
+    UserDefaults again(path);
+    EXPECT_EQ(again.doubleValue("tuning.brightness"), 0.7);
+    EXPECT_EQ(again.integerValue("x"), 1);
+    EXPECT_TRUE(logs.messages("UserDefaults").isEmpty()) << qPrintable(logs.messages("UserDefaults").join("\n"));
+}
+
+TEST(UserDefaults, WhatCanBeNeitherReadNorKeptAsideIsNeverSavedOver)
+{
+    QTemporaryDir dir;
+    // So long a name that no name for a copy fits beside it; a save's temporary name does.
+    const QString name = QString(230, 'd') + ".json";
+    const QString path = dir.filePath(name);
+    ASSERT_TRUE(qv::files::writeAtomically(dir.filePath("other" + name.mid(5)), "a name of that length can be written"));
+    const struct {
+        const char *name;
+        QByteArray bytes; // empty: a pipe
+    } cases[] = {
+        {"not JSON", "{\"half"},
+        {"an unreadable value", defaultsFile(R"("k":{"t":"date","v":1e300})")},
+        {"a pipe", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        if (c.bytes.isEmpty())
+            ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            writeRaw(path, c.bytes);
+
+        qv::test::LogCapture logs;
+        UserDefaults d(path);
+        d.set("x", 1);
+        EXPECT_FALSE(d.sync());
+        d.set("y", 2);
+        EXPECT_FALSE(d.sync());
+        EXPECT_EQ(d.integerValue("x"), 1) << "changes live on in memory";
+        EXPECT_EQ(logs.count("UserDefaults",
+                             QStringLiteral("Defaults file %1 could not be read and could not be kept aside (%2); "
+                                            "changes stay in memory and are not saved over it")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(ENAMETOOLONG)))),
+                  1)
+            << qPrintable(logs.messages("UserDefaults").join("\n"));
+        if (c.bytes.isEmpty()) {
+            struct stat status {};
+            EXPECT_TRUE(::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+        } else {
+            EXPECT_EQ(readAll(path), c.bytes);
+        }
+    }
+}
+
+TEST(UserDefaults, ADateNoFileCanHoldIsNotStored)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    qv::test::LogCapture logs;
+    UserDefaults d(path);
+    const QDateTime farFuture(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC);
+    d.set("when", QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC));
+    d.set("when", farFuture);
+    d.set("list", QVariantList{1, farFuture});
+    d.set("nothing", QDateTime());
+    EXPECT_EQ(d.dateValue("when"), QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC));
+    EXPECT_FALSE(d.hasStoredValue("list"));
+    EXPECT_FALSE(d.hasStoredValue("nothing"));
+    EXPECT_EQ(logs.messages("UserDefaults").filter("a date outside the years 0 to 9999").size(), 3);
+    ASSERT_TRUE(d.sync());
+    EXPECT_EQ(UserDefaults(path).storedKeys(), QStringList{"when"});
 }
 
 } // namespace

@@ -13,6 +13,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
 using namespace qv;
 using namespace qv::test;
 using Type = SessionEvent::EventType;
@@ -129,6 +135,9 @@ TEST_F(SessionHistoryTest, UnreadableEventsAreSkippedAndTheFileIsKeptAsideBefore
         {"fractional duration", R"({"timestamp":1,"type":"activity","durationSeconds":1.5})"},
         {"timestamp as text", R"({"timestamp":"1","type":"activity","durationSeconds":60})"},
         {"not an object", R"(42)"},
+        {"timestamp past the year 9999", R"({"timestamp":9.3e15,"type":"activity","durationSeconds":60})"},
+        {"timestamp before the year 0", R"({"timestamp":-9.3e15,"type":"activity","durationSeconds":60})"},
+        {"huge timestamp", R"({"timestamp":1e300,"type":"breakTaken","durationSeconds":20})"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,7 +238,8 @@ TEST_F(SessionHistoryTest, EncodingRoundTripsEveryTypeAndTimestampExactly)
     const QList<SessionEvent> events{{794'123'456.789, Type::activity, 60},
                                      {-12.5, Type::breakTaken, 20},
                                      {0, Type::breakSkipped, 0},
-                                     {1e17, Type::breakStarted, -3},
+                                     {json::kEndReferenceSeconds - 0.001, Type::breakStarted, -3},
+                                     {json::kEarliestReferenceSeconds, Type::breakStarted, 0},
                                      {794'123'456.1 + 1e-6, Type::activity, 9'000'000'000'000}};
     const QByteArray bytes = encodeSessionEvents(events);
     EXPECT_TRUE(bytes.startsWith(R"([{"timestamp":794123456.789,"type":"activity","durationSeconds":60},)"));
@@ -237,4 +247,102 @@ TEST_F(SessionHistoryTest, EncodingRoundTripsEveryTypeAndTimestampExactly)
     EXPECT_TRUE(decoded.readable);
     EXPECT_EQ(decoded.events, events);
     EXPECT_EQ(encodeSessionEvents({}), "[]");
+}
+
+TEST_F(SessionHistoryTest, EveryTimestampIsWrittenInFullOrNotAtAll)
+{
+    const struct {
+        double timestamp;
+        bool written;
+    } cases[] = {
+        {1e-300, true}, {-4.9e-324, true}, {1e-5, true}, {123.000001, true},
+        {std::nan(""), false}, {HUGE_VAL, false}, {1e17, false}, {json::kEndReferenceSeconds, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.timestamp);
+        const QList<SessionEvent> events{{794'123'456.0, Type::activity, 60}, {c.timestamp, Type::breakTaken, 20}};
+        QString error;
+        const QByteArray bytes = encodeSessionEvents(events, &error);
+        if (c.written) {
+            EXPECT_EQ(decodeSessionEvents(bytes).events, events) << bytes.constData();
+        } else {
+            EXPECT_TRUE(bytes.isEmpty()) << bytes.constData();
+            EXPECT_TRUE(error.startsWith("event 1 has a timestamp that cannot be written")) << qPrintable(error);
+        }
+    }
+}
+
+TEST_F(SessionHistoryTest, ARecordThatCannotBeWrittenLeavesTheFileAsItWas)
+{
+    SessionHistory &history = SessionHistory::shared();
+    history.recordActivityMinute();
+    const QByteArray before = readFile(history.storePath());
+    ASSERT_FALSE(before.isEmpty());
+
+    // No date a file can hold (the earlier minute is pruned as older than 90 days).
+    clock->setNow(QDateTime(QDate(10000, 1, 2), QTime(9, 0), Qt::UTC));
+    history.recordActivityMinute();
+    EXPECT_TRUE(logs->contains("SessionHistory", "Failed to save session history: event 0 has a timestamp that "
+                                                 "cannot be written (2.52424e+11)"))
+        << qPrintable(logs->messages("SessionHistory").join("\n"));
+    EXPECT_EQ(readFile(history.storePath()), before);
+}
+
+TEST_F(SessionHistoryTest, APipeInPlaceOfAHistoryFileNeitherBlocksTheStartNorIsWrittenInto)
+{
+    // In place of the current file: unreadable, moved aside by the first record.
+    ASSERT_TRUE(QDir().mkpath(files::applicationSupportDirectory()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SessionHistory::defaultStorePath()).constData(), 0600), 0);
+    SessionHistory &history = SessionHistory::shared();
+    EXPECT_TRUE(history.events().isEmpty());
+    EXPECT_TRUE(logs->contains("SessionHistory", QStringLiteral("Failed to load session history: %1 is a pipe, not a "
+                                                                "regular file")
+                                                     .arg(SessionHistory::defaultStorePath())));
+    history.recordActivityMinute();
+    const QFileInfoList moved = QDir(files::applicationSupportDirectory())
+                                    .entryInfoList({QStringLiteral("history.unreadable-*.json")}, QDir::System);
+    ASSERT_EQ(moved.size(), 1);
+    EXPECT_FALSE(moved.first().isFile()) << "the pipe itself, moved";
+    EXPECT_EQ(decodeSessionEvents(readFile(history.storePath())).events, history.events());
+
+    // In place of the legacy file: nothing to migrate, and no wait for a writer.
+    resetSharedInstances();
+    QFile::remove(SessionHistory::defaultStorePath());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(SessionHistory::legacyStorePath()).path()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SessionHistory::legacyStorePath()).constData(), 0600), 0);
+    logs->clear();
+    EXPECT_TRUE(SessionHistory::shared().events().isEmpty());
+    EXPECT_TRUE(logs->containsPart("SessionHistory", "Could not migrate legacy session history: "));
+    EXPECT_TRUE(logs->containsPart("SessionHistory", "is a pipe, not a regular file"));
+}
+
+TEST_F(SessionHistoryTest, AnUnreadableFileThatCannotBeKeptAsideIsNeverSavedOver)
+{
+    // A folder so deep that a copy's name ("<root>/data/Quellvista/history.unreadable-
+    // <time>.json", root + 56) passes the longest path a file may have, while the store's
+    // temporary name ("<root>/data/Quellvista/.history.json.partial-XXXXXX", root + 45)
+    // still fits.
+    QString root = dir->path();
+    const qsizetype length = PATH_MAX - 50;
+    while (root.size() + 201 < length)
+        root += "/" + QString(200, 'r');
+    root += "/" + QString(length - root.size() - 1, 's');
+    files::setRootOverride(root);
+    const QByteArray unreadable = "[{\"timestamp\":";
+    writeFile(SessionHistory::defaultStorePath(), unreadable);
+
+    SessionHistory &history = SessionHistory::shared();
+    history.recordActivityMinute();
+    history.recordActivityMinute();
+    EXPECT_EQ(history.events().size(), 2) << "kept in memory";
+    EXPECT_EQ(readFile(SessionHistory::defaultStorePath()), unreadable);
+    EXPECT_EQ(logs->messages("SessionHistory")
+                  .filter(QStringLiteral("Failed to save session history: the unreadable history file could not be "
+                                         "kept aside (%1); events stay in memory and are not saved over it")
+                              .arg(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))))
+                  .size(),
+              1)
+        << qPrintable(logs->messages("SessionHistory").join("\n"));
+    resetSharedInstances();
+    files::setRootOverride(dir->path());
 }
