@@ -1,11 +1,16 @@
+#include "design/Design.h"
 #include "design/DesignItems.h"
 #include "design/Surface.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "support/TestEnvironment.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QRawFont>
 #include <QRegularExpression>
 
@@ -95,6 +100,44 @@ TEST(SystemSymbols, MappedGlyphsExistInTheFontAndUnknownNamesShowTheFallback)
     EXPECT_TRUE(font.supportsCharacter(SystemSymbol::fallbackGlyph().at(0)));
     EXPECT_EQ(SystemSymbol::materialName("eye"), "visibility");
     EXPECT_EQ(SystemSymbol::materialName("gearshape"), "settings");
+}
+
+// A symbol spans about the point size of the text beside it (a 14-point gear is 14 pixels
+// tall, not the 11.7 the font draws at 14 pixels) and both centre on the same height: the
+// glyph's ink in the middle of the symbol font's line, the text's capitals in the middle
+// of Inter's line.
+TEST(SystemSymbols, SitLevelWithTheTextBesideThem)
+{
+    const QString materialFile =
+        QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf");
+    for (qreal size : {10.0, 11.0, 13.0, 14.0, 18.0, 28.0}) {
+        const int pixels = SystemSymbol::pixelSize(size);
+        QRawFont symbols(materialFile, pixels);
+        ASSERT_TRUE(symbols.isValid());
+        const QRectF gear = symbols.pathForGlyph(symbols.glyphIndexesForString(SystemSymbol::glyph("gearshape")).at(0))
+                                .boundingRect();
+        EXPECT_NEAR(gear.height(), size, 0.08 * size) << size;
+        const qreal lineMiddle = (symbols.ascent() - symbols.descent()) / 2;
+        EXPECT_NEAR(-gear.center().y(), lineMiddle, 0.5) << size;
+
+        const QFontMetricsF text(Theme::systemFont(size));
+        EXPECT_NEAR(text.capHeight() / 2, (text.ascent() - text.descent()) / 2, 0.5) << size;
+    }
+    EXPECT_EQ(SystemSymbol::pixelSize(14), 17);
+    EXPECT_EQ(SystemSymbol::pixelSize(0), 1);
+}
+
+class SymbolViewTest : public test::QvTest {};
+
+TEST_F(SymbolViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
+{
+    QQmlEngine engine;
+    design::prepareEngine(engine);
+    QQmlComponent component(&engine);
+    component.setData("import Quellvista.Design\nSymbol { name: 'gearshape'; size: 14 }\n", QUrl("qrc:/test/Symbol.qml"));
+    std::unique_ptr<QObject> symbol(component.create());
+    ASSERT_TRUE(symbol) << qPrintable(component.errorString());
+    EXPECT_EQ(symbol->property("font").value<QFont>().pixelSize(), SystemSymbol::pixelSize(14));
 }
 
 } // namespace
