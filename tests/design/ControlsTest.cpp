@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 using namespace qv;
 
 namespace {
@@ -45,22 +48,102 @@ TEST(Surfaces, HoveringAGlassPanelChangesOnlyItsFill)
     }
 }
 
-TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHover)
+TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHoverAndPress)
 {
     EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {}, false).backgroundOpacity, 1.0);
     EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {.pressed = true}, false).backgroundOpacity, 0.85);
 
-    const SurfaceStyle selected = surfaceStyle(SurfaceKind::sidebarRow, {.selected = true}, false);
-    const SurfaceStyle selectedHovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true, .selected = true}, false);
-    EXPECT_EQ(selected.fill, selectedHovered.fill);
-    EXPECT_EQ(selected.fill, Theme::withOpacity(Theme::adaptive(ColorToken::sidebarSelection).light, 0.62));
-    EXPECT_EQ(selected.strokeWidth, 0.7);
+    for (bool dark : {false, true}) {
+        const SurfaceStyle selected = surfaceStyle(SurfaceKind::sidebarRow, {.selected = true}, dark);
+        for (SurfaceState state : {SurfaceState{.hovering = true, .selected = true},
+                                   SurfaceState{.hovering = true, .selected = true, .pressed = true}}) {
+            const SurfaceStyle busy = surfaceStyle(SurfaceKind::sidebarRow, state, dark);
+            EXPECT_EQ(busy.fill, selected.fill) << dark;
+            EXPECT_EQ(busy.stroke, selected.stroke) << dark;
+            EXPECT_EQ(busy.overlay, selected.overlay) << dark;
+        }
+        EXPECT_EQ(selected.strokeWidth, 0.7);
+        EXPECT_EQ(selected.material, Theme::material(Material::thin, dark));
 
-    const SurfaceStyle plain = surfaceStyle(SurfaceKind::sidebarRow, {}, true);
-    const SurfaceStyle hovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true}, true);
-    EXPECT_EQ(plain.fill, Theme::withOpacity(Qt::white, 0.025));
-    EXPECT_EQ(hovered.fill, Theme::withOpacity(Theme::adaptive(ColorToken::surface).dark, 0.24));
-    EXPECT_EQ(plain.strokeWidth, 0);
+        const SurfaceStyle plain = surfaceStyle(SurfaceKind::sidebarRow, {}, dark);
+        EXPECT_EQ(plain.fill, Theme::withOpacity(Qt::white, 0.025));
+        EXPECT_EQ(plain.strokeWidth, 0);
+    }
+}
+
+// A colour as it shows over an opaque one, and the CIE 1976 colour difference (L*a*b*,
+// D65) between two opaque sRGB colours.
+QColor shownOver(const QColor &top, const QColor &below)
+{
+    return Theme::over(top, below);
+}
+
+double colourDifference(const QColor &a, const QColor &b)
+{
+    auto lab = [](const QColor &c) {
+        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        const double r = linear(c.redF()), g = linear(c.greenF()), bl = linear(c.blueF());
+        const double x = (0.4124 * r + 0.3576 * g + 0.1805 * bl) / 0.95047;
+        const double y = 0.2126 * r + 0.7152 * g + 0.0722 * bl;
+        const double z = (0.0193 * r + 0.1192 * g + 0.9505 * bl) / 1.08883;
+        auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+        return std::array<double, 3>{116 * f(y) - 16, 500 * (f(x) - f(y)), 200 * (f(y) - f(z))};
+    };
+    const auto p = lab(a), q = lab(b);
+    return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// What one row shows where its selection gradient has faded (its trailing end): the fill,
+// and the edge (the outline over that fill), on the sidebar over the window colour.
+struct RowLook {
+    QColor fill;
+    QColor edge;
+};
+
+RowLook rowLook(const SurfaceState &state, bool dark)
+{
+    auto layered = [](QColor below, const SurfaceStyle &style, const QColor &overlay) {
+        for (const QColor &layer : {style.material, style.fill, overlay})
+            below = shownOver(layer, below);
+        return below;
+    };
+    const SurfaceStyle sidebar = surfaceStyle(SurfaceKind::sidebar, {}, dark);
+    const QColor panel = layered(Theme::adaptive(ColorToken::appBackground).resolve(dark), sidebar,
+                                 sidebar.overlay[sidebar.overlay.size() / 2].second);
+    const SurfaceStyle row = surfaceStyle(SurfaceKind::sidebarRow, state, dark);
+    const QColor fill = layered(panel, row, row.overlay.isEmpty() ? Qt::transparent : row.overlay.last().second);
+    const QColor edge = row.strokeWidth > 0 ? shownOver(row.stroke.first().second, fill) : fill;
+    return {fill, edge};
+}
+
+// Selected, pressed, hovered and plain rows are told apart at a glance in both
+// appearances: any two differ by a colour difference of 5 or more in their fill or their
+// edge, and the selection by 5 or more across its whole fill. Hovering lightens a row.
+TEST(Surfaces, SectionRowStatesStandApartInBothAppearances)
+{
+    struct Named {
+        const char *name;
+        SurfaceState state;
+    };
+    const Named states[] = {{"plain", {}},
+                            {"hovered", {.hovering = true}},
+                            {"pressed", {.hovering = true, .pressed = true}},
+                            {"selected", {.selected = true}}};
+    for (bool dark : {false, true}) {
+        for (size_t i = 0; i < std::size(states); ++i)
+            for (size_t j = i + 1; j < std::size(states); ++j) {
+                const RowLook a = rowLook(states[i].state, dark);
+                const RowLook b = rowLook(states[j].state, dark);
+                const double fill = colourDifference(a.fill, b.fill);
+                const double edge = colourDifference(a.edge, b.edge);
+                const std::string pair = std::string(dark ? "dark " : "light ") + states[i].name + "/" + states[j].name;
+                EXPECT_GE(std::max(fill, edge), 5.0) << pair;
+                if (states[j].state.selected) {
+                    EXPECT_GE(fill, 5.0) << pair;
+                }
+            }
+        EXPECT_GT(rowLook({.hovering = true}, dark).fill.lightnessF(), rowLook({}, dark).fill.lightnessF()) << dark;
+    }
 }
 
 // Every symbol a view names must have a glyph, and the glyph must be in the font.
