@@ -138,15 +138,25 @@ void blur(QImage &image, qreal sigma)
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma, qreal margin,
                    qreal dpr)
 {
+    return shadowImage([&shape](QPainter &p) { p.fillPath(shape, Qt::black); }, bounds, colour, sigma, margin, dpr);
+}
+
+QImage shadowImage(const std::function<void(QPainter &)> &silhouette, const QRectF &bounds, const QColor &colour,
+                   qreal sigma, qreal margin, qreal dpr)
+{
     const QSize pixels((bounds.size() + QSizeF(2 * margin, 2 * margin)).toSize() * dpr);
     QImage image(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
+        p.save();
         p.scale(dpr, dpr);
         p.translate(margin - bounds.x(), margin - bounds.y());
-        p.fillPath(shape, colour);
+        silhouette(p);
+        p.restore();
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(image.rect(), colour);
     }
     blur(image, sigma * dpr);
     image.setDevicePixelRatio(dpr);

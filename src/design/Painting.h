@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainterPath>
 
+#include <functional>
+
 class QPainter;
 
 namespace qv::paint {
@@ -22,6 +24,10 @@ void blur(QImage &image, qreal sigma);
 // image `margin` larger on every side than bounds (both in logical points).
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
                    qreal margin, qreal devicePixelRatio);
+// The same for whatever `silhouette` paints (in the coordinates of bounds): the shadow is
+// as strong as what it paints is opaque.
+QImage shadowImage(const std::function<void(QPainter &)> &silhouette, const QRectF &bounds, const QColor &colour,
+                   qreal sigma, qreal margin, qreal devicePixelRatio);
 
 // The backdrop at one moment, filling rect.
 void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropFrame &frame);

@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QRawFont>
 #include <QRegularExpression>
 
@@ -210,9 +211,36 @@ TEST(SystemSymbols, SitLevelWithTheTextBesideThem)
     EXPECT_EQ(SystemSymbol::pixelSize(0), 1);
 }
 
-class SymbolViewTest : public test::QvTest {};
+class ControlViewTest : public test::QvTest {};
 
-TEST_F(SymbolViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
+// Both buttons stretch across the width their layout gives them, alone or side by side.
+TEST_F(ControlViewTest, ButtonsTakeTheWholeWidthTheyAreGiven)
+{
+    QQmlEngine engine;
+    design::prepareEngine(engine);
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nimport QtQuick.Layouts\nimport Quellvista.Design\n"
+                      "ColumnLayout { width: 300\n"
+                      "  PrimaryButton { objectName: 'primary'; text: 'Start' }\n"
+                      "  SecondaryButton { objectName: 'secondary'; text: 'Skip' }\n"
+                      "  RowLayout { Layout.fillWidth: true; spacing: 10\n"
+                      "    PrimaryButton { objectName: 'left'; text: 'Start break' }\n"
+                      "    SecondaryButton { objectName: 'right'; text: 'Skip' } } }\n",
+                      QUrl("qrc:/test/Buttons.qml"));
+    std::unique_ptr<QObject> root(component.create());
+    ASSERT_TRUE(root) << qPrintable(component.errorString());
+    auto width = [&](const char *name) {
+        auto *item = root->findChild<QQuickItem *>(name);
+        return item ? item->width() : -1.0;
+    };
+    EXPECT_EQ(width("primary"), 300);
+    EXPECT_EQ(width("secondary"), 300);
+    EXPECT_EQ(width("left") + width("right"), 290);
+    for (const char *name : {"left", "right"})
+        EXPECT_GT(width(name), root->findChild<QQuickItem *>(name)->implicitWidth()) << name;
+}
+
+TEST_F(ControlViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
 {
     QQmlEngine engine;
     design::prepareEngine(engine);
@@ -230,6 +258,39 @@ namespace {
 struct SurfaceProbe : SurfaceItem {
     auto layersAt(qreal dpr) { return paintLayers(dpr); }
 };
+
+// The primary button's shadow is that of the whole button: its label darkens it where the
+// gradient is translucent, and pressing, which dims only the background, lightens it.
+TEST(Surfaces, ThePrimaryButtonsShadowIsOfTheWholeButton)
+{
+    auto shadowOf = [](const QString &label, bool pressed) {
+        SurfaceProbe surface;
+        surface.setKind(SurfaceItem::PrimaryButton);
+        surface.setRadius(10);
+        surface.setSize(QSizeF(220, 40));
+        surface.setPressed(pressed);
+        surface.setLabel(label);
+        surface.setLabelFont(Theme::systemFont(26, QFont::Bold));
+        surface.setLabelInset(16);
+        return surface.layersAt(1).first().image;
+    };
+    auto coverage = [](const QImage &image, int fromX, int toX) {
+        qint64 total = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < toX; ++x)
+                total += qAlpha(image.pixel(x, y));
+        return total;
+    };
+    const QImage bare = shadowOf(QString(), false);
+    const QImage labelled = shadowOf(QStringLiteral("WWWWWWWWWW"), false);
+    const QImage pressed = shadowOf(QStringLiteral("WWWWWWWWWW"), true);
+    ASSERT_EQ(bare.size(), labelled.size());
+    const int w = bare.width();
+    // The gradient turns translucent towards the trailing end, where the label shows.
+    EXPECT_GT(coverage(labelled, w / 2, w), coverage(bare, w / 2, w));
+    EXPECT_LT(coverage(pressed, 0, w), coverage(labelled, 0, w));
+    EXPECT_GT(coverage(pressed, 0, w), 0);
+}
 
 // The outline is centred on the edge, so its outer half is drawn beyond the surface's
 // bounds rather than cut off there.
