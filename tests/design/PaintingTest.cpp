@@ -58,6 +58,63 @@ TEST(LogoPicture, SkinStaysInsideTheBlob)
         EXPECT_LT(image.pixelColor((origin + corner).toPoint()).alpha(), 90) << corner.x() << "," << corner.y();
 }
 
+// The breathing ring is a hairline softened by a blur of half a point: wider and fainter
+// than the line itself, centred on its radius.
+TEST(BreathingRing, IsAHairlineBlurredByHalfAPoint)
+{
+    const qreal radius = 30;
+    const qreal dpr = 2;
+    const QImage ring = paint::breathingRing(radius, dpr);
+    ASSERT_EQ(ring.width(), ring.height());
+    const int centre = ring.width() / 2;
+    const int y = centre;
+    int lit = 0;
+    int peak = 0;
+    double weighted = 0, total = 0;
+    for (int x = centre; x < ring.width(); ++x) {
+        const int alpha = qAlpha(ring.pixel(x, y));
+        lit += alpha > 0;
+        peak = std::max(peak, alpha);
+        weighted += alpha * (x + 0.5);
+        total += alpha;
+    }
+    // A one-point line covers two device pixels; blurred, it spreads over four or more.
+    EXPECT_GE(lit, 4);
+    EXPECT_LT(peak, 0.85 * 0.1 * 255);
+    EXPECT_GT(peak, 0.4 * 0.1 * 255);
+    EXPECT_NEAR(weighted / total, centre + radius * dpr, 0.5);
+    EXPECT_EQ(qAlpha(ring.pixel(ring.width() - 1, y)), 0);
+}
+
+// Of two shadows given to one view the second lies beneath the first: the logo's teal
+// shadow over its rose one, the breathing mark's rose shadow (below the mark) over its
+// teal one (above it).
+TEST(LogoShadows, AreDrawnBottomFirst)
+{
+    struct Expected {
+        QColor colour;
+        qreal radius;
+        qreal offset;
+    };
+    auto expectShadows = [](const QList<paint::MarkShadow> &shadows, const std::vector<Expected> &expected,
+                            const char *label) {
+        ASSERT_EQ(size_t(shadows.size()), expected.size()) << label;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(shadows[qsizetype(i)].colour, expected[i].colour) << label << " " << i;
+            EXPECT_DOUBLE_EQ(shadows[qsizetype(i)].radius, expected[i].radius) << label << " " << i;
+            EXPECT_DOUBLE_EQ(shadows[qsizetype(i)].offset, expected[i].offset) << label << " " << i;
+        }
+    };
+    expectShadows(paint::logoShadows(),
+                  {{Theme::withOpacity(Theme::markRose(), 0.16), 0.14, 0},
+                   {Theme::withOpacity(Theme::markTeal(), 0.22), 0.18, 0}},
+                  "logo");
+    expectShadows(paint::breathingShadows(),
+                  {{Theme::withOpacity(Theme::markTeal(), 0.16), 0.18, -0.04},
+                   {Theme::withOpacity(Theme::markRose(), 0.18), 0.2, 0.06}},
+                  "breathing");
+}
+
 TEST(ContinuousCorners, FitTheRectangleAndFallBackToCirclesWhenTooRound)
 {
     const QRectF rect(10, 20, 232, 700);
