@@ -211,24 +211,32 @@ TEST(SystemSymbols, SitLevelWithTheTextBesideThem)
     EXPECT_EQ(SystemSymbol::pixelSize(0), 1);
 }
 
-class ControlViewTest : public test::QvTest {};
+class ControlViewTest : public test::QvTest {
+protected:
+    // The object the given QML makes, with the design module imported.
+    std::unique_ptr<QObject> create(const char *qml)
+    {
+        design::prepareEngine(engine);
+        QQmlComponent component(&engine);
+        component.setData(QByteArray("import QtQuick\nimport QtQuick.Layouts\nimport Quellvista.Design\n") + qml,
+                          QUrl("qrc:/test/View.qml"));
+        std::unique_ptr<QObject> object(component.create());
+        EXPECT_TRUE(object) << qPrintable(component.errorString());
+        return object;
+    }
+    QQmlEngine engine;
+};
 
 // Both buttons stretch across the width their layout gives them, alone or side by side.
 TEST_F(ControlViewTest, ButtonsTakeTheWholeWidthTheyAreGiven)
 {
-    QQmlEngine engine;
-    design::prepareEngine(engine);
-    QQmlComponent component(&engine);
-    component.setData("import QtQuick\nimport QtQuick.Layouts\nimport Quellvista.Design\n"
-                      "ColumnLayout { width: 300\n"
-                      "  PrimaryButton { objectName: 'primary'; text: 'Start' }\n"
-                      "  SecondaryButton { objectName: 'secondary'; text: 'Skip' }\n"
-                      "  RowLayout { Layout.fillWidth: true; spacing: 10\n"
-                      "    PrimaryButton { objectName: 'left'; text: 'Start break' }\n"
-                      "    SecondaryButton { objectName: 'right'; text: 'Skip' } } }\n",
-                      QUrl("qrc:/test/Buttons.qml"));
-    std::unique_ptr<QObject> root(component.create());
-    ASSERT_TRUE(root) << qPrintable(component.errorString());
+    const std::unique_ptr<QObject> root = create("ColumnLayout { width: 300\n"
+                                                 "  PrimaryButton { objectName: 'primary'; text: 'Start' }\n"
+                                                 "  SecondaryButton { objectName: 'secondary'; text: 'Skip' }\n"
+                                                 "  RowLayout { Layout.fillWidth: true; spacing: 10\n"
+                                                 "    PrimaryButton { objectName: 'left'; text: 'Start break' }\n"
+                                                 "    SecondaryButton { objectName: 'right'; text: 'Skip' } } }\n");
+    ASSERT_TRUE(root);
     auto width = [&](const char *name) {
         auto *item = root->findChild<QQuickItem *>(name);
         return item ? item->width() : -1.0;
@@ -242,12 +250,8 @@ TEST_F(ControlViewTest, ButtonsTakeTheWholeWidthTheyAreGiven)
 
 TEST_F(ControlViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
 {
-    QQmlEngine engine;
-    design::prepareEngine(engine);
-    QQmlComponent component(&engine);
-    component.setData("import Quellvista.Design\nSymbol { name: 'gearshape'; size: 14 }\n", QUrl("qrc:/test/Symbol.qml"));
-    std::unique_ptr<QObject> symbol(component.create());
-    ASSERT_TRUE(symbol) << qPrintable(component.errorString());
+    const std::unique_ptr<QObject> symbol = create("Symbol { name: 'gearshape'; size: 14 }\n");
+    ASSERT_TRUE(symbol);
     EXPECT_EQ(symbol->property("font").value<QFont>().pixelSize(), SystemSymbol::pixelSize(14));
 }
 
