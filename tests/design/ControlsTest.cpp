@@ -72,13 +72,7 @@ TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHoverAndPress
     }
 }
 
-// A colour as it shows over an opaque one, and the CIE 1976 colour difference (L*a*b*,
-// D65) between two opaque sRGB colours.
-QColor shownOver(const QColor &top, const QColor &below)
-{
-    return Theme::over(top, below);
-}
-
+// The CIE 1976 colour difference (L*a*b*, D65) between two opaque sRGB colours.
 double colourDifference(const QColor &a, const QColor &b)
 {
     auto lab = [](const QColor &c) {
@@ -105,7 +99,7 @@ RowLook rowLook(const SurfaceState &state, bool dark)
 {
     auto layered = [](QColor below, const SurfaceStyle &style, const QColor &overlay) {
         for (const QColor &layer : {style.material, style.fill, overlay})
-            below = shownOver(layer, below);
+            below = Theme::over(layer, below);
         return below;
     };
     const SurfaceStyle sidebar = surfaceStyle(SurfaceKind::sidebar, {}, dark);
@@ -113,7 +107,7 @@ RowLook rowLook(const SurfaceState &state, bool dark)
                                  sidebar.overlay[sidebar.overlay.size() / 2].second);
     const SurfaceStyle row = surfaceStyle(SurfaceKind::sidebarRow, state, dark);
     const QColor fill = layered(panel, row, row.overlay.isEmpty() ? Qt::transparent : row.overlay.last().second);
-    const QColor edge = row.strokeWidth > 0 ? shownOver(row.stroke.first().second, fill) : fill;
+    const QColor edge = row.strokeWidth > 0 ? Theme::over(row.stroke.first().second, fill) : fill;
     return {fill, edge};
 }
 
