@@ -6,6 +6,9 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
+
+#include <algorithm>
 
 namespace qv {
 
@@ -60,14 +63,52 @@ QFont SidebarItemModel::titleFont() const
 
 // ---- SidebarStatusCardModel ----
 
-SidebarStatusCardModel::SidebarStatusCardModel(QObject *parent) : QObject(parent) {}
+SidebarStatusCardModel::SidebarStatusCardModel(QObject *parent) : QObject(parent)
+{
+    const DisplayEngine *engine = &DisplayEngine::shared();
+    for (auto changed : {&DisplayEngine::connectedDisplaysChanged, &DisplayEngine::ditherGloballyDisabledChanged,
+                         &DisplayEngine::pwmThresholdPercentChanged, &DisplayEngine::pwmAvoidanceEnabledChanged})
+        connect(engine, changed, this, &SidebarStatusCardModel::redraw);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SidebarStatusCardModel::redraw);
+    redraw();
+}
 
 void SidebarStatusCardModel::setActiveSince(const QDateTime &when)
 {
     if (when == m_activeSince)
         return;
     m_activeSince = when;
-    emit changed();
+    emit activeSinceChanged();
+    redraw();
+}
+
+void SidebarStatusCardModel::setHostLineWidth(qreal width)
+{
+    if (qFuzzyCompare(width, m_hostLineWidth))
+        return;
+    m_hostLineWidth = width;
+    redraw();
+}
+
+void SidebarStatusCardModel::redraw()
+{
+    Host *host = platform().host;
+    m_hostLine = hostLine(host ? host->localizedHostName() : std::nullopt, chipFamily());
+    const QFont font = Theme::captionRegular();
+    m_hostLineScale = fittingScale(font, m_hostLine, m_hostLineWidth);
+    // At least the line's own width when it fits, so that it is never cut by a rounding.
+    m_hostLineLayoutWidth = m_hostLineWidth / m_hostLineScale;
+    if (m_hostLineScale > minimumScale())
+        m_hostLineLayoutWidth = std::max(m_hostLineLayoutWidth, QFontMetricsF(font).horizontalAdvance(m_hostLine));
+    emit hostLineChanged();
+}
+
+qreal SidebarStatusCardModel::fittingScale(const QFont &font, const QString &text, qreal width)
+{
+    const qreal natural = QFontMetricsF(font).horizontalAdvance(text);
+    if (width <= 0 || natural <= width)
+        return 1;
+    return std::max(minimumScale(), width / natural);
 }
 
 QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
@@ -99,12 +140,6 @@ ChipFamily SidebarStatusCardModel::chipFamily()
 QString SidebarStatusCardModel::statusText()
 {
     return QCoreApplication::translate("SidebarSystemStatusCard", "All systems optimal");
-}
-
-QString SidebarStatusCardModel::hostLine() const
-{
-    Host *host = platform().host;
-    return hostLine(host ? host->localizedHostName() : std::nullopt, chipFamily());
 }
 
 QString SidebarStatusCardModel::activeSinceLine() const

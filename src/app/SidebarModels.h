@@ -49,27 +49,38 @@ private:
 };
 
 // The sidebar's small card about this Mac: a status line, the host name with the support
-// word, and when the window opened.
+// word, and when the window opened. Like any view it is drawn again when what it shows
+// may have changed (the display engine's state, the start time, the appearance), and
+// each time it reads the host name afresh.
 class SidebarStatusCardModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QDateTime activeSince READ activeSince WRITE setActiveSince NOTIFY changed)
+    Q_PROPERTY(QDateTime activeSince READ activeSince WRITE setActiveSince NOTIFY activeSinceChanged)
     Q_PROPERTY(QString statusText READ statusText CONSTANT)
-    Q_PROPERTY(QString hostLine READ hostLine NOTIFY changed)
-    Q_PROPERTY(QString activeSinceLine READ activeSinceLine NOTIFY changed)
-    // The host line may shrink to this fraction of its size before it truncates.
-    Q_PROPERTY(qreal minimumScale READ minimumScale CONSTANT)
+    Q_PROPERTY(QString hostLine READ hostLine NOTIFY hostLineChanged)
+    Q_PROPERTY(QString activeSinceLine READ activeSinceLine NOTIFY activeSinceChanged)
+    // The width the host line has. The line, laid out in the caption font across
+    // hostLineLayoutWidth, is drawn scaled by hostLineScale: shrunk to fit the width, down
+    // to minimumScale(), beyond which it truncates. (Fonts come in whole pixel sizes, so
+    // the line is scaled rather than set in a smaller font.)
+    Q_PROPERTY(qreal hostLineWidth READ hostLineWidth WRITE setHostLineWidth NOTIFY hostLineChanged)
+    Q_PROPERTY(qreal hostLineScale READ hostLineScale NOTIFY hostLineChanged)
+    Q_PROPERTY(qreal hostLineLayoutWidth READ hostLineLayoutWidth NOTIFY hostLineChanged)
 public:
     explicit SidebarStatusCardModel(QObject *parent = nullptr);
 
     QDateTime activeSince() const { return m_activeSince; }
     void setActiveSince(const QDateTime &when);
+    qreal hostLineWidth() const { return m_hostLineWidth; }
+    void setHostLineWidth(qreal width);
 
     static QString statusText();
-    // The host name (read now) and the support word of this Mac's chip family.
-    QString hostLine() const;
+    // The host name (as last read) and the support word of this Mac's chip family.
+    QString hostLine() const { return m_hostLine; }
+    qreal hostLineScale() const { return m_hostLineScale; }
+    qreal hostLineLayoutWidth() const { return m_hostLineLayoutWidth; }
     QString activeSinceLine() const;
-    static qreal minimumScale() { return 0.86; }
+    static constexpr qreal minimumScale() { return 0.86; }
 
     // "<host> · Supported", or "Limited support" for an unknown chip; "This Mac" when the
     // host has no name.
@@ -78,12 +89,23 @@ public:
     static QString activeSinceLine(const QDateTime &when, const QLocale &locale);
     // This Mac's chip family, as the display engine detected it.
     static ChipFamily chipFamily();
+    // The scale, between minimumScale() and 1, at which text in font fits width (the
+    // smallest when even that is too wide).
+    static qreal fittingScale(const QFont &font, const QString &text, qreal width);
+
+    // Draws the card again: reads the host name and fits the line.
+    void redraw();
 
 signals:
-    void changed();
+    void activeSinceChanged();
+    void hostLineChanged();
 
 private:
     QDateTime m_activeSince;
+    qreal m_hostLineWidth = 0;
+    QString m_hostLine;
+    qreal m_hostLineScale = 1;
+    qreal m_hostLineLayoutWidth = 0;
 };
 
 } // namespace qv

@@ -6,6 +6,7 @@
 #include "runtime/Scheduler.h"
 
 #include <QEasingCurve>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
@@ -106,13 +107,32 @@ void SurfaceItem::setRadius(qreal radius)
     repaint();
 }
 
-void SurfaceItem::changeState(bool &field, bool value)
+template <typename T>
+void SurfaceItem::change(T &field, const T &value)
 {
     if (field == value)
         return;
     field = value;
     emit changed();
     repaint();
+}
+
+void SurfaceItem::changeState(bool &field, bool value)
+{
+    change(field, value);
+}
+
+void SurfaceItem::setLabel(const QString &label)
+{
+    change(m_label, label);
+}
+void SurfaceItem::setLabelFont(const QFont &font)
+{
+    change(m_labelFont, font);
+}
+void SurfaceItem::setLabelInset(qreal inset)
+{
+    change(m_labelInset, inset);
 }
 
 void SurfaceItem::setHovering(bool on)
@@ -150,7 +170,20 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
         // Shadows are blurred at a lower resolution: they are soft anyway.
         const qreal shadowScale = s.shadow->radius >= 6 ? 0.5 : dpr;
         Layer shadow;
-        shadow.image = paint::shadowImage(shape, bounds, s.shadow->colour, s.shadow->radius, margin, shadowScale);
+        if (m_label.isEmpty()) {
+            shadow.image = paint::shadowImage(shape, bounds, s.shadow->colour, s.shadow->radius, margin, shadowScale);
+        } else {
+            // The whole button casts it: the surface as painted, and its label.
+            const auto button = [&](QPainter &p) {
+                paintSurface(p, bounds, m_radius, s);
+                const QRectF labelRect = bounds.adjusted(m_labelInset, 0, -m_labelInset, 0);
+                const QString text = QFontMetricsF(m_labelFont).elidedText(m_label, Qt::ElideRight, labelRect.width());
+                p.setFont(m_labelFont);
+                p.setPen(Qt::black);
+                p.drawText(labelRect, Qt::AlignCenter, text);
+            };
+            shadow.image = paint::shadowImage(button, bounds, s.shadow->colour, s.shadow->radius, margin, shadowScale);
+        }
         shadow.rect = bounds.adjusted(-margin, -margin, margin, margin).translated(s.shadow->offset);
         shadow.smooth = true;
         layers << shadow;

@@ -3,6 +3,7 @@
 #include "design/Brand.h"
 #include "design/Surface.h"
 
+#include <QFont>
 #include <QImage>
 #include <QList>
 #include <QQuickItem>
@@ -62,6 +63,11 @@ class SurfaceItem : public PaintedLayersItem {
     Q_PROPERTY(bool hovering READ hovering WRITE setHovering NOTIFY changed)
     Q_PROPERTY(bool selected READ selected WRITE setSelected NOTIFY changed)
     Q_PROPERTY(bool pressed READ pressed WRITE setPressed NOTIFY changed)
+    // The label drawn over the surface, centred and inset by labelInset on the left and
+    // right, when the surface's shadow is that of the whole button, label included.
+    Q_PROPERTY(QString label READ label WRITE setLabel NOTIFY changed)
+    Q_PROPERTY(QFont labelFont READ labelFont WRITE setLabelFont NOTIFY changed)
+    Q_PROPERTY(qreal labelInset READ labelInset WRITE setLabelInset NOTIFY changed)
 public:
     enum Kind { GlassPanel, Sidebar, SidebarRow, StatusCard, PrimaryButton, Knob };
     Q_ENUM(Kind)
@@ -78,6 +84,12 @@ public:
     void setSelected(bool on);
     bool pressed() const { return m_state.pressed; }
     void setPressed(bool on);
+    QString label() const { return m_label; }
+    void setLabel(const QString &label);
+    QFont labelFont() const { return m_labelFont; }
+    void setLabelFont(const QFont &font);
+    qreal labelInset() const { return m_labelInset; }
+    void setLabelInset(qreal inset);
 
     SurfaceStyle style() const;
 
@@ -89,9 +101,14 @@ protected:
 
 private:
     void changeState(bool &field, bool value);
+    template <typename T>
+    void change(T &field, const T &value);
     Kind m_kind = GlassPanel;
     qreal m_radius = 12;
     SurfaceState m_state;
+    QString m_label;
+    QFont m_labelFont;
+    qreal m_labelInset = 0;
 };
 
 // The main window's background: the window colour under three faint radial glows that

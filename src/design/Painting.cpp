@@ -138,15 +138,25 @@ void blur(QImage &image, qreal sigma)
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma, qreal margin,
                    qreal dpr)
 {
+    return shadowImage([&shape](QPainter &p) { p.fillPath(shape, Qt::black); }, bounds, colour, sigma, margin, dpr);
+}
+
+QImage shadowImage(const std::function<void(QPainter &)> &silhouette, const QRectF &bounds, const QColor &colour,
+                   qreal sigma, qreal margin, qreal dpr)
+{
     const QSize pixels((bounds.size() + QSizeF(2 * margin, 2 * margin)).toSize() * dpr);
     QImage image(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
+        p.save();
         p.scale(dpr, dpr);
         p.translate(margin - bounds.x(), margin - bounds.y());
-        p.fillPath(shape, colour);
+        silhouette(p);
+        p.restore();
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(image.rect(), colour);
     }
     blur(image, sigma * dpr);
     image.setDevicePixelRatio(dpr);
@@ -370,6 +380,16 @@ QImage tinted(const QImage &halfMask, const QColor &colour, qreal sigma)
 
 } // namespace
 
+QList<MarkShadow> logoShadows()
+{
+    return {{opacity(Theme::markRose(), 0.16), 0.14, 0}, {opacity(Theme::markTeal(), 0.22), 0.18, 0}};
+}
+
+QList<MarkShadow> breathingShadows()
+{
+    return {{opacity(Theme::markTeal(), 0.16), 0.18, -0.04}, {opacity(Theme::markRose(), 0.18), 0.2, 0.06}};
+}
+
 QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const LogoExtras &extras)
 {
     const qreal canvas = kLogoCanvasFactor * s;
@@ -441,13 +461,17 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
         p.drawImage(0, 0, haloImage(s, dpr, canvas));
     const QImage halfMask = mark.scaled(mark.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QRectF whole(0, 0, mark.width(), mark.height());
-    if (extras.breathingShadows) {
-        p.drawImage(whole.translated(0, 0.06 * s * dpr), tinted(halfMask, opacity(Theme::markRose(), 0.18), 0.2 * s * dpr));
-        p.drawImage(whole.translated(0, -0.04 * s * dpr), tinted(halfMask, opacity(Theme::markTeal(), 0.16), 0.18 * s * dpr));
-    }
-    scaled(extras.outerScale * state.scale);
-    p.drawImage(whole, tinted(halfMask, opacity(Theme::markRose(), 0.16), 0.14 * s * dpr));
-    p.drawImage(whole, tinted(halfMask, opacity(Theme::markTeal(), 0.22), 0.18 * s * dpr));
+    // Shadows of the mark as drawn: scaled with it, offset by their own amount.
+    const qreal markScale = extras.outerScale * state.scale;
+    auto cast = [&](const QList<MarkShadow> &shadows) {
+        for (const MarkShadow &shadow : shadows)
+            p.drawImage(whole.translated(0, shadow.offset * s * dpr / markScale),
+                        tinted(halfMask, shadow.colour, shadow.radius * s * dpr));
+    };
+    scaled(markScale);
+    if (extras.breathingShadows)
+        cast(breathingShadows());
+    cast(logoShadows());
     p.drawImage(0, 0, mark);
     p.end();
     out.setDevicePixelRatio(dpr);
@@ -468,15 +492,27 @@ void paintBreathingBackground(QPainter &painter, qreal s, qreal canvas, qreal br
     painter.drawImage(QRectF(0, 0, canvas, canvas), glow);
     painter.restore();
 
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     const qreal ringScale = 0.98 + (1.02 - 0.98) * breath;
-    const qreal ringRadius = 0.59 * s * ringScale;
-    QColor ring = opacity(Theme::markWarmWhite(), 0.1);
-    painter.setPen(QPen(ring, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(QPointF(c, c), ringRadius, ringRadius);
-    painter.restore();
+    const QImage ring = breathingRing(0.59 * s * ringScale, dpr);
+    const qreal reach = ring.width() / dpr / 2;
+    painter.drawImage(QRectF(c - reach, c - reach, 2 * reach, 2 * reach), ring);
+}
+
+QImage breathingRing(qreal radius, qreal dpr)
+{
+    // Whole device pixels on each side of the centre, room for the line and its blur.
+    const qreal reach = std::ceil((radius + 0.5 + 3 * kRingBlur) * dpr) / dpr;
+    QImage ring = newCanvas(2 * reach, dpr);
+    {
+        QPainter p(&ring);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.setPen(QPen(opacity(Theme::markWarmWhite(), 0.1), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(reach, reach), radius, radius);
+    }
+    blur(ring, kRingBlur * dpr);
+    return ring;
 }
 
 } // namespace qv::paint

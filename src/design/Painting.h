@@ -5,7 +5,10 @@
 #include <QColor>
 #include <QGradientStops>
 #include <QImage>
+#include <QList>
 #include <QPainterPath>
+
+#include <functional>
 
 class QPainter;
 
@@ -22,6 +25,10 @@ void blur(QImage &image, qreal sigma);
 // image `margin` larger on every side than bounds (both in logical points).
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
                    qreal margin, qreal devicePixelRatio);
+// The same for whatever `silhouette` paints (in the coordinates of bounds): the shadow is
+// as strong as what it paints is opaque.
+QImage shadowImage(const std::function<void(QPainter &)> &silhouette, const QRectF &bounds, const QColor &colour,
+                   qreal sigma, qreal margin, qreal devicePixelRatio);
 
 // The backdrop at one moment, filling rect.
 void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropFrame &frame);
@@ -44,6 +51,19 @@ void paintBrandLayer(QPainter &painter, const QRectF &rect, const QColor &first,
 // that halo and shadows fit.
 inline constexpr qreal kLogoCanvasFactor = 2.4;
 
+// A shadow the logo casts: its colour, blur radius and downward offset, the last two in
+// units of the mark's size.
+struct MarkShadow {
+    QColor colour;
+    qreal radius;
+    qreal offset;
+};
+// The shadows of the mark itself and the breathing mark's two around the whole logo, each
+// bottom first: of two shadows given to one view, the second is cast by the view with the
+// first, so it lies beneath.
+QList<MarkShadow> logoShadows();
+QList<MarkShadow> breathingShadows();
+
 struct LogoExtras {
     bool halo = true;
     // The breathing mark's two offset shadows (rose below, teal above).
@@ -58,7 +78,11 @@ QImage renderLogoMark(qreal size, qreal devicePixelRatio, const brand::LogoState
                       const LogoExtras &extras = {});
 
 // The breathing mark's glow and ring, at breath b in 0...1, for a mark of side size, on
-// the same canvas as the logo (the glow's blur is cached per size).
+// the same canvas as the logo (the glow's blur is cached per size). The ring is blurred
+// by kRingBlur points.
+inline constexpr qreal kRingBlur = 0.5;
 void paintBreathingBackground(QPainter &painter, qreal size, qreal canvas, qreal breath, qreal devicePixelRatio);
+// The ring alone, of the given radius, centred on a square image.
+QImage breathingRing(qreal radius, qreal devicePixelRatio);
 
 } // namespace qv::paint

@@ -27,6 +27,15 @@ QColor clear(const QColor &like)
     return c;
 }
 
+// How strongly each state of a section row shows over its own fill, per appearance.
+struct RowEmphasis {
+    double hoverHighlight; // glass highlight over the hovered fill
+    double pressedInk;     // text colour over the hovered look
+    double selectedAccent; // accent over the selection colour
+};
+constexpr RowEmphasis kRowLight{1.0, 0.08, 0.12};
+constexpr RowEmphasis kRowDark{0.5, 0.06, 0.16};
+
 QBrush gradientBrush(const QGradientStops &s, GradientDirection direction)
 {
     if (s.size() == 1)
@@ -63,19 +72,32 @@ SurfaceStyle surfaceStyle(SurfaceKind kind, const SurfaceState &state, bool dark
         s.stroke = stops({op(white, 0.26), op(token(ColorToken::sidebarBorder), 0.48), op(black, 0.1)});
         s.shadow = SurfaceShadow{op(token(ColorToken::panelShadow), 0.42), 22, QPointF(0, 14)};
         break;
-    case SurfaceKind::sidebarRow:
+    case SurfaceKind::sidebarRow: {
+        // The rows' own fills are faint and translucent: in dark they all settle within a
+        // few levels of each other. Each state therefore adds one layer of a token over
+        // them: hovering a highlight that lightens the row (and the glass outline),
+        // pressing a touch of the text colour, selection a wash of the accent.
+        const RowEmphasis e = dark ? kRowDark : kRowLight;
+        const QColor hovered = Theme::over(op(token(ColorToken::glassHighlight), e.hoverHighlight),
+                                           op(token(ColorToken::surface), 0.24));
         if (state.selected) {
             s.material = Theme::material(Material::thin, dark);
-            s.fill = op(token(ColorToken::sidebarSelection), 0.62);
+            s.fill = Theme::over(op(highlight, e.selectedAccent), op(token(ColorToken::sidebarSelection), 0.62));
             s.overlay = stops({op(highlight, 0.08), op(white, 0.045), clear(white)});
             s.overlayDirection = GradientDirection::horizontal;
             s.strokeWidth = 0.7;
             s.stroke = stops({op(token(ColorToken::sidebarBorder), 0.9)});
+        } else if (state.hovering || state.pressed) {
+            s.material = Theme::material(Material::ultraThin, dark);
+            s.fill = state.pressed ? Theme::over(op(token(ColorToken::textPrimary), e.pressedInk), hovered) : hovered;
+            s.strokeWidth = 0.7;
+            s.stroke = stops({token(ColorToken::panelStroke)});
         } else {
             s.material = Theme::material(Material::ultraThin, dark);
-            s.fill = state.hovering ? op(token(ColorToken::surface), 0.24) : op(white, 0.025);
+            s.fill = op(white, 0.025);
         }
         break;
+    }
     case SurfaceKind::statusCard:
         s.material = Theme::material(Material::thin, dark);
         s.fill = op(token(ColorToken::surface), 0.3);

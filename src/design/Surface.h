@@ -15,7 +15,7 @@ namespace qv {
 enum class SurfaceKind {
     glassPanel,    // cards and secondary buttons; hovering raises the fill
     sidebar,       // the main window's floating sidebar column
-    sidebarRow,    // one section row: selected, hovered or plain
+    sidebarRow,    // one section row: selected, pressed, hovered or plain
     statusCard,    // the sidebar's small card about this Mac
     primaryButton, // the filled accent-to-teal button; pressed dims it
     knob,          // the toggle's white knob

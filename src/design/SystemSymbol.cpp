@@ -7,6 +7,9 @@
 #include <QQmlEngine>
 #include <QSet>
 
+#include <algorithm>
+#include <cmath>
+
 namespace qv {
 
 namespace {
@@ -150,6 +153,11 @@ QString SystemSymbol::fallbackGlyph()
 QString SystemSymbol::fontFamily()
 {
     return QStringLiteral("Material Icons");
+}
+
+int SystemSymbol::pixelSize(qreal pointSize)
+{
+    return std::max(1, int(std::lround(pointSize * kScale)));
 }
 
 } // namespace qv

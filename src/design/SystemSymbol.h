@@ -31,6 +31,13 @@ public:
     static QString materialName(const QString &name);
     static QString fallbackGlyph();
     static QString fontFamily();
+
+    // The symbol font's pixel size for a symbol drawn beside text of `pointSize`. Material
+    // Icons draw within the middle 20 units of a 24-unit em, while a system symbol at a
+    // point size spans about that size: the glyphs are enlarged by 24/20, so that a 14-point
+    // gear is 14 pixels tall and sits level with 14-point text.
+    Q_INVOKABLE static int pixelSize(qreal pointSize);
+    static constexpr qreal kScale = 24.0 / 20.0;
 };
 
 } // namespace qv

@@ -154,6 +154,20 @@ QColor Theme::withOpacity(const QColor &colour, double k)
     return result;
 }
 
+QColor Theme::over(const QColor &top, const QColor &bottom)
+{
+    const QColor t = top.toRgb();
+    const QColor b = bottom.toRgb();
+    const float alpha = t.alphaF() + b.alphaF() * (1 - t.alphaF());
+    if (alpha <= 0)
+        return QColor::fromRgbF(0, 0, 0, 0);
+    auto channel = [&](float top, float bottom) {
+        return (top * t.alphaF() + bottom * b.alphaF() * (1 - t.alphaF())) / alpha;
+    };
+    return QColor::fromRgbF(channel(t.redF(), b.redF()), channel(t.greenF(), b.greenF()),
+                            channel(t.blueF(), b.blueF()), alpha);
+}
+
 QColor Theme::material(Material material, bool isDark)
 {
     // Tints close to what the system's materials leave over a soft background.

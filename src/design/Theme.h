@@ -137,6 +137,8 @@ public:
     QColor color(ColorToken token) const { return adaptive(token).resolve(m_dark); }
     // Multiplies the colour's alpha by k (k clamped to 0...1).
     Q_INVOKABLE static QColor withOpacity(const QColor &colour, double k);
+    // The one colour that paints what `top` painted over `bottom` paints.
+    static QColor over(const QColor &top, const QColor &bottom);
     static QColor material(Material material, bool isDark);
     // A font of the system family at a size in points (used as pixels) and weight.
     Q_INVOKABLE static QFont systemFont(qreal size, int weight = QFont::Normal);

@@ -1,15 +1,24 @@
+#include "design/Design.h"
 #include "design/DesignItems.h"
 #include "design/Surface.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "support/TestEnvironment.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
 #include <QRawFont>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
 
 using namespace qv;
 
@@ -40,22 +49,96 @@ TEST(Surfaces, HoveringAGlassPanelChangesOnlyItsFill)
     }
 }
 
-TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHover)
+TEST(Surfaces, PressedPrimaryDimsItsBackgroundAndSelectedRowsIgnoreHoverAndPress)
 {
     EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {}, false).backgroundOpacity, 1.0);
     EXPECT_EQ(surfaceStyle(SurfaceKind::primaryButton, {.pressed = true}, false).backgroundOpacity, 0.85);
 
-    const SurfaceStyle selected = surfaceStyle(SurfaceKind::sidebarRow, {.selected = true}, false);
-    const SurfaceStyle selectedHovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true, .selected = true}, false);
-    EXPECT_EQ(selected.fill, selectedHovered.fill);
-    EXPECT_EQ(selected.fill, Theme::withOpacity(Theme::adaptive(ColorToken::sidebarSelection).light, 0.62));
-    EXPECT_EQ(selected.strokeWidth, 0.7);
+    for (bool dark : {false, true}) {
+        const SurfaceStyle selected = surfaceStyle(SurfaceKind::sidebarRow, {.selected = true}, dark);
+        for (SurfaceState state : {SurfaceState{.hovering = true, .selected = true},
+                                   SurfaceState{.hovering = true, .selected = true, .pressed = true}}) {
+            const SurfaceStyle busy = surfaceStyle(SurfaceKind::sidebarRow, state, dark);
+            EXPECT_EQ(busy.fill, selected.fill) << dark;
+            EXPECT_EQ(busy.stroke, selected.stroke) << dark;
+            EXPECT_EQ(busy.overlay, selected.overlay) << dark;
+        }
+        EXPECT_EQ(selected.strokeWidth, 0.7);
+        EXPECT_EQ(selected.material, Theme::material(Material::thin, dark));
 
-    const SurfaceStyle plain = surfaceStyle(SurfaceKind::sidebarRow, {}, true);
-    const SurfaceStyle hovered = surfaceStyle(SurfaceKind::sidebarRow, {.hovering = true}, true);
-    EXPECT_EQ(plain.fill, Theme::withOpacity(Qt::white, 0.025));
-    EXPECT_EQ(hovered.fill, Theme::withOpacity(Theme::adaptive(ColorToken::surface).dark, 0.24));
-    EXPECT_EQ(plain.strokeWidth, 0);
+        const SurfaceStyle plain = surfaceStyle(SurfaceKind::sidebarRow, {}, dark);
+        EXPECT_EQ(plain.fill, Theme::withOpacity(Qt::white, 0.025));
+        EXPECT_EQ(plain.strokeWidth, 0);
+    }
+}
+
+// The CIE 1976 colour difference (L*a*b*, D65) between two opaque sRGB colours.
+double colourDifference(const QColor &a, const QColor &b)
+{
+    auto lab = [](const QColor &c) {
+        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        const double r = linear(c.redF()), g = linear(c.greenF()), bl = linear(c.blueF());
+        const double x = (0.4124 * r + 0.3576 * g + 0.1805 * bl) / 0.95047;
+        const double y = 0.2126 * r + 0.7152 * g + 0.0722 * bl;
+        const double z = (0.0193 * r + 0.1192 * g + 0.9505 * bl) / 1.08883;
+        auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+        return std::array<double, 3>{116 * f(y) - 16, 500 * (f(x) - f(y)), 200 * (f(y) - f(z))};
+    };
+    const auto p = lab(a), q = lab(b);
+    return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// What one row shows where its selection gradient has faded (its trailing end): the fill,
+// and the edge (the outline over that fill), on the sidebar over the window colour.
+struct RowLook {
+    QColor fill;
+    QColor edge;
+};
+
+RowLook rowLook(const SurfaceState &state, bool dark)
+{
+    auto layered = [](QColor below, const SurfaceStyle &style, const QColor &overlay) {
+        for (const QColor &layer : {style.material, style.fill, overlay})
+            below = Theme::over(layer, below);
+        return below;
+    };
+    const SurfaceStyle sidebar = surfaceStyle(SurfaceKind::sidebar, {}, dark);
+    const QColor panel = layered(Theme::adaptive(ColorToken::appBackground).resolve(dark), sidebar,
+                                 sidebar.overlay[sidebar.overlay.size() / 2].second);
+    const SurfaceStyle row = surfaceStyle(SurfaceKind::sidebarRow, state, dark);
+    const QColor fill = layered(panel, row, row.overlay.isEmpty() ? Qt::transparent : row.overlay.last().second);
+    const QColor edge = row.strokeWidth > 0 ? Theme::over(row.stroke.first().second, fill) : fill;
+    return {fill, edge};
+}
+
+// Selected, pressed, hovered and plain rows are told apart at a glance in both
+// appearances: any two differ by a colour difference of 5 or more in their fill or their
+// edge, and the selection by 5 or more across its whole fill. Hovering lightens a row.
+TEST(Surfaces, SectionRowStatesStandApartInBothAppearances)
+{
+    struct Named {
+        const char *name;
+        SurfaceState state;
+    };
+    const Named states[] = {{"plain", {}},
+                            {"hovered", {.hovering = true}},
+                            {"pressed", {.hovering = true, .pressed = true}},
+                            {"selected", {.selected = true}}};
+    for (bool dark : {false, true}) {
+        for (size_t i = 0; i < std::size(states); ++i)
+            for (size_t j = i + 1; j < std::size(states); ++j) {
+                const RowLook a = rowLook(states[i].state, dark);
+                const RowLook b = rowLook(states[j].state, dark);
+                const double fill = colourDifference(a.fill, b.fill);
+                const double edge = colourDifference(a.edge, b.edge);
+                const std::string pair = std::string(dark ? "dark " : "light ") + states[i].name + "/" + states[j].name;
+                EXPECT_GE(std::max(fill, edge), 5.0) << pair;
+                if (states[j].state.selected) {
+                    EXPECT_GE(fill, 5.0) << pair;
+                }
+            }
+        EXPECT_GT(rowLook({.hovering = true}, dark).fill.lightnessF(), rowLook({}, dark).fill.lightnessF()) << dark;
+    }
 }
 
 // Every symbol a view names must have a glyph, and the glyph must be in the font.
@@ -97,6 +180,75 @@ TEST(SystemSymbols, MappedGlyphsExistInTheFontAndUnknownNamesShowTheFallback)
     EXPECT_EQ(SystemSymbol::materialName("gearshape"), "settings");
 }
 
+// A symbol spans about the point size of the text beside it (a 14-point gear is 14 pixels
+// tall, not the 11.7 the font draws at 14 pixels) and both centre on the same height: the
+// glyph's ink in the middle of the symbol font's line, the text's capitals in the middle
+// of Inter's line.
+TEST(SystemSymbols, SitLevelWithTheTextBesideThem)
+{
+    const QString materialFile =
+        QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf");
+    for (qreal size : {10.0, 11.0, 13.0, 14.0, 18.0, 28.0}) {
+        const int pixels = SystemSymbol::pixelSize(size);
+        QRawFont symbols(materialFile, pixels);
+        ASSERT_TRUE(symbols.isValid());
+        const QRectF gear = symbols.pathForGlyph(symbols.glyphIndexesForString(SystemSymbol::glyph("gearshape")).at(0))
+                                .boundingRect();
+        EXPECT_NEAR(gear.height(), size, 0.08 * size) << size;
+        const qreal lineMiddle = (symbols.ascent() - symbols.descent()) / 2;
+        EXPECT_NEAR(-gear.center().y(), lineMiddle, 0.5) << size;
+
+        const QFontMetricsF text(Theme::systemFont(size));
+        EXPECT_NEAR(text.capHeight() / 2, (text.ascent() - text.descent()) / 2, 0.5) << size;
+    }
+    EXPECT_EQ(SystemSymbol::pixelSize(14), 17);
+    EXPECT_EQ(SystemSymbol::pixelSize(0), 1);
+}
+
+class ControlViewTest : public test::QvTest {
+protected:
+    // The object the given QML makes, with the design module imported.
+    std::unique_ptr<QObject> create(const char *qml)
+    {
+        design::prepareEngine(engine);
+        QQmlComponent component(&engine);
+        component.setData(QByteArray("import QtQuick\nimport QtQuick.Layouts\nimport Quellvista.Design\n") + qml,
+                          QUrl("qrc:/test/View.qml"));
+        std::unique_ptr<QObject> object(component.create());
+        EXPECT_TRUE(object) << qPrintable(component.errorString());
+        return object;
+    }
+    QQmlEngine engine;
+};
+
+// Both buttons stretch across the width their layout gives them, alone or side by side.
+TEST_F(ControlViewTest, ButtonsTakeTheWholeWidthTheyAreGiven)
+{
+    const std::unique_ptr<QObject> root = create("ColumnLayout { width: 300\n"
+                                                 "  PrimaryButton { objectName: 'primary'; text: 'Start' }\n"
+                                                 "  SecondaryButton { objectName: 'secondary'; text: 'Skip' }\n"
+                                                 "  RowLayout { Layout.fillWidth: true; spacing: 10\n"
+                                                 "    PrimaryButton { objectName: 'left'; text: 'Start break' }\n"
+                                                 "    SecondaryButton { objectName: 'right'; text: 'Skip' } } }\n");
+    ASSERT_TRUE(root);
+    auto width = [&](const char *name) {
+        auto *item = root->findChild<QQuickItem *>(name);
+        return item ? item->width() : -1.0;
+    };
+    EXPECT_EQ(width("primary"), 300);
+    EXPECT_EQ(width("secondary"), 300);
+    EXPECT_EQ(width("left") + width("right"), 290);
+    for (const char *name : {"left", "right"})
+        EXPECT_GT(width(name), root->findChild<QQuickItem *>(name)->implicitWidth()) << name;
+}
+
+TEST_F(ControlViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
+{
+    const std::unique_ptr<QObject> symbol = create("Symbol { name: 'gearshape'; size: 14 }\n");
+    ASSERT_TRUE(symbol);
+    EXPECT_EQ(symbol->property("font").value<QFont>().pixelSize(), SystemSymbol::pixelSize(14));
+}
+
 } // namespace
 
 namespace {
@@ -104,6 +256,39 @@ namespace {
 struct SurfaceProbe : SurfaceItem {
     auto layersAt(qreal dpr) { return paintLayers(dpr); }
 };
+
+// The primary button's shadow is that of the whole button: its label darkens it where the
+// gradient is translucent, and pressing, which dims only the background, lightens it.
+TEST(Surfaces, ThePrimaryButtonsShadowIsOfTheWholeButton)
+{
+    auto shadowOf = [](const QString &label, bool pressed) {
+        SurfaceProbe surface;
+        surface.setKind(SurfaceItem::PrimaryButton);
+        surface.setRadius(10);
+        surface.setSize(QSizeF(220, 40));
+        surface.setPressed(pressed);
+        surface.setLabel(label);
+        surface.setLabelFont(Theme::systemFont(26, QFont::Bold));
+        surface.setLabelInset(16);
+        return surface.layersAt(1).first().image;
+    };
+    auto coverage = [](const QImage &image, int fromX, int toX) {
+        qint64 total = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < toX; ++x)
+                total += qAlpha(image.pixel(x, y));
+        return total;
+    };
+    const QImage bare = shadowOf(QString(), false);
+    const QImage labelled = shadowOf(QStringLiteral("WWWWWWWWWW"), false);
+    const QImage pressed = shadowOf(QStringLiteral("WWWWWWWWWW"), true);
+    ASSERT_EQ(bare.size(), labelled.size());
+    const int w = bare.width();
+    // The gradient turns translucent towards the trailing end, where the label shows.
+    EXPECT_GT(coverage(labelled, w / 2, w), coverage(bare, w / 2, w));
+    EXPECT_LT(coverage(pressed, 0, w), coverage(labelled, 0, w));
+    EXPECT_GT(coverage(pressed, 0, w), 0);
+}
 
 // The outline is centred on the edge, so its outer half is drawn beyond the surface's
 // bounds rather than cut off there.

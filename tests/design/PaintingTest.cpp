@@ -58,6 +58,51 @@ TEST(LogoPicture, SkinStaysInsideTheBlob)
         EXPECT_LT(image.pixelColor((origin + corner).toPoint()).alpha(), 90) << corner.x() << "," << corner.y();
 }
 
+// The breathing ring is a hairline softened by a blur of half a point: wider and fainter
+// than the line itself, centred on its radius.
+TEST(BreathingRing, IsAHairlineBlurredByHalfAPoint)
+{
+    const qreal radius = 30;
+    const qreal dpr = 2;
+    const QImage ring = paint::breathingRing(radius, dpr);
+    ASSERT_EQ(ring.width(), ring.height());
+    const int centre = ring.width() / 2;
+    const int y = centre;
+    int lit = 0;
+    int peak = 0;
+    double weighted = 0, total = 0;
+    for (int x = centre; x < ring.width(); ++x) {
+        const int alpha = qAlpha(ring.pixel(x, y));
+        lit += alpha > 0;
+        peak = std::max(peak, alpha);
+        weighted += alpha * (x + 0.5);
+        total += alpha;
+    }
+    // A one-point line covers two device pixels; blurred, it spreads over four or more.
+    EXPECT_GE(lit, 4);
+    EXPECT_LT(peak, 0.85 * 0.1 * 255);
+    EXPECT_GT(peak, 0.4 * 0.1 * 255);
+    EXPECT_NEAR(weighted / total, centre + radius * dpr, 0.5);
+    EXPECT_EQ(qAlpha(ring.pixel(ring.width() - 1, y)), 0);
+}
+
+// Of two shadows given to one view the second lies beneath the first: the logo's teal
+// shadow over its rose one, the breathing mark's rose shadow (below the mark) over its
+// teal one (above it).
+TEST(LogoShadows, AreDrawnBottomFirst)
+{
+    const auto logo = paint::logoShadows();
+    const auto breathing = paint::breathingShadows();
+    ASSERT_EQ(logo.size(), 2);
+    ASSERT_EQ(breathing.size(), 2);
+    EXPECT_EQ(logo[0].colour.rgb(), Theme::markRose().rgb());
+    EXPECT_EQ(logo[1].colour.rgb(), Theme::markTeal().rgb());
+    EXPECT_EQ(breathing[0].colour.rgb(), Theme::markTeal().rgb());
+    EXPECT_LT(breathing[0].offset, 0);
+    EXPECT_EQ(breathing[1].colour.rgb(), Theme::markRose().rgb());
+    EXPECT_GT(breathing[1].offset, 0);
+}
+
 TEST(ContinuousCorners, FitTheRectangleAndFallBackToCirclesWhenTooRound)
 {
     const QRectF rect(10, 20, 232, 700);

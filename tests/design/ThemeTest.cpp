@@ -90,6 +90,21 @@ TEST_F(ThemeTest, WithOpacityMultipliesAlpha)
     EXPECT_EQ(Theme::withOpacity(stroke, -1.0).alpha(), 0);
 }
 
+// One colour for a colour painted over another: what painting both, in turn, gives.
+TEST_F(ThemeTest, OverComposesTwoColoursIntoOne)
+{
+    const QColor halfWhite = QColor::fromRgbF(1, 1, 1, 0.5);
+    const QColor quarterBlack = QColor::fromRgbF(0, 0, 0, 0.25);
+    // Over black: 0.5 white; over white: 0.5 + 0.5 x 0.75 of white.
+    const QColor both = Theme::over(halfWhite, quarterBlack);
+    EXPECT_NEAR(both.alphaF(), 0.625, 1e-3);
+    EXPECT_NEAR(both.redF() * both.alphaF(), 0.5, 1e-3);
+    EXPECT_NEAR(both.redF() * both.alphaF() + (1 - both.alphaF()), 0.875, 1e-3);
+    EXPECT_EQ(Theme::over(Qt::red, halfWhite), QColor(Qt::red));
+    EXPECT_EQ(Theme::over(Qt::transparent, Qt::red), QColor(Qt::red));
+    EXPECT_EQ(Theme::over(Qt::transparent, Qt::transparent).alpha(), 0);
+}
+
 struct ModeCase {
     const char *name;
     QVariant stored; // invalid: nothing stored

@@ -47,5 +47,6 @@ T.AbstractButton {
         radius: 10
         selected: row.isSelected
         hovering: row.hovered
+        pressed: row.down
     }
 }

@@ -14,6 +14,7 @@ Item {
     SidebarStatusCardModel {
         id: status
         activeSince: card.activeSince
+        hostLineWidth: hostLineBox.width
     }
 
     Surface {
@@ -46,17 +47,24 @@ Item {
             }
         }
 
-        Text {
+        Item {
+            id: hostLineBox
             Layout.fillWidth: true
-            text: status.hostLine
-            textFormat: Text.PlainText
-            font: Theme.captionRegular
-            color: Theme.textSecondary
-            maximumLineCount: 1
-            wrapMode: Text.NoWrap
-            elide: Text.ElideRight
-            fontSizeMode: Text.HorizontalFit
-            minimumPixelSize: Math.ceil(Theme.captionRegular.pixelSize * status.minimumScale)
+            implicitHeight: hostLine.implicitHeight * status.hostLineScale
+
+            Text {
+                id: hostLine
+                width: status.hostLineLayoutWidth
+                scale: status.hostLineScale
+                transformOrigin: Item.TopLeft
+                text: status.hostLine
+                textFormat: Text.PlainText
+                font: Theme.captionRegular
+                color: Theme.textSecondary
+                maximumLineCount: 1
+                wrapMode: Text.NoWrap
+                elide: Text.ElideRight
+            }
         }
 
         Text {

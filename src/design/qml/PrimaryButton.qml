@@ -1,11 +1,15 @@
 import QtQuick
+import QtQuick.Layouts
 import QtQuick.Templates as T
 import Quellvista.Design
 
-// The filled button: white label on an accent-to-teal gradient that dims while pressed.
+// The filled button: white label on an accent-to-teal gradient that dims while pressed;
+// the whole button, label included, casts the shadow. It stretches across the width its
+// layout gives it.
 T.Button {
     id: button
 
+    Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
     implicitHeight: implicitContentHeight + topPadding + bottomPadding
     leftPadding: 16
@@ -28,5 +32,8 @@ T.Button {
         kind: Surface.PrimaryButton
         radius: 10
         pressed: button.down
+        label: button.text
+        labelFont: button.font
+        labelInset: button.leftPadding
     }
 }

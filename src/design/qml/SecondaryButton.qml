@@ -1,12 +1,14 @@
 import QtQuick
+import QtQuick.Layouts
 import QtQuick.Templates as T
 import Quellvista.Design
 
 // The glass button: label over a glass panel of radius 6 that rises under the pointer;
-// pressing dims the whole button.
+// pressing dims the whole button. It stretches across the width its layout gives it.
 T.Button {
     id: button
 
+    Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
     implicitHeight: implicitContentHeight + topPadding + bottomPadding
     leftPadding: 16
