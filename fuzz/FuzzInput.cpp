@@ -35,23 +35,22 @@ struct Process {
         static char name[] = "quellvista-fuzz";
         static char *argv[] = {name, nullptr};
         app = new QCoreApplication(argc, argv);
-        scratch = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/quellvista-fuzz-XXXXXX"));
-        if (!scratch->isValid()) {
-            std::fprintf(stderr, "fuzz: no scratch folder: %s\n", qUtf8Printable(scratch->errorString()));
+        if (!scratch.isValid()) {
+            std::fprintf(stderr, "fuzz: no scratch folder: %s\n", qUtf8Printable(scratch.errorString()));
             std::abort();
         }
-        root = scratch->path() + QStringLiteral("/root");
+        root = scratch.path() + QStringLiteral("/root");
     }
-    // Both deliberately left alive: inputs may still run during exit handlers.
+    // Left alive at exit: Qt's own globals may be gone by the time it would be destroyed.
     QCoreApplication *app;
-    QTemporaryDir *scratch;
+    QTemporaryDir scratch{QDir::tempPath() + QStringLiteral("/quellvista-fuzz-XXXXXX")};
     QString root;
 };
 
 Process &process()
 {
-    static Process *p = new Process;
-    return *p;
+    static Process p;
+    return p;
 }
 
 } // namespace
