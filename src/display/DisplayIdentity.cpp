@@ -31,7 +31,8 @@ QString hexText(quint32 value)
     return QString::number(value, 16);
 }
 
-// A profiler value counts when it is text, or a number taken as its decimal text.
+// A profiler value counts when it is text, or a number taken as its decimal text. A number
+// of 1e15 or more in size is no value the profiler prints: it counts as absent.
 std::optional<QString> textValue(const QJsonObject &entry, const char *key)
 {
     const QJsonValue v = entry.value(QLatin1String(key));
@@ -39,11 +40,29 @@ std::optional<QString> textValue(const QJsonObject &entry, const char *key)
         return v.toString();
     if (v.isDouble()) {
         const double d = v.toDouble();
-        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+        if (!(std::fabs(d) < 1e15))
+            return std::nullopt;
+        if (d == std::trunc(d))
             return QString::number(qint64(d));
         return QString::number(d);
     }
     return std::nullopt;
+}
+
+// The rate piece of a resolution text ("120 Hz", "59.94 Hz"); nothing when it names a rate
+// no display has. A piece that is no number is kept as it is.
+std::optional<QString> profilerRateText(QString rate)
+{
+    rate.replace(QStringLiteral("Hz"), QStringLiteral(" Hz"));
+    rate.replace(QStringLiteral(".00 Hz"), QStringLiteral(" Hz"));
+    QString number = rate;
+    if (number.endsWith(QLatin1String(" Hz")))
+        number.chop(3);
+    bool ok = false;
+    const double value = number.trimmed().toDouble(&ok);
+    if (ok && !(value >= 0 && value <= kMaxRefreshRate))
+        return std::nullopt;
+    return rate;
 }
 
 std::optional<DisplayId> parseDisplayId(const std::optional<QString> &text)
@@ -75,10 +94,7 @@ DisplayIdentity parseProfilerEntry(const QJsonObject &e)
             id.resolution = *resolutionText;
         } else {
             id.resolution = resolutionText->left(at);
-            QString rate = resolutionText->mid(at + separator.size());
-            rate.replace(QStringLiteral("Hz"), QStringLiteral(" Hz"));
-            rate.replace(QStringLiteral(".00 Hz"), QStringLiteral(" Hz"));
-            id.refreshRate = rate;
+            id.refreshRate = profilerRateText(resolutionText->mid(at + separator.size()));
         }
     }
 
@@ -237,7 +253,7 @@ QString DisplayIdentity::connectionText(const QString &value)
 
 std::optional<QString> DisplayIdentity::refreshRateText(double rate)
 {
-    if (!(rate > 1.0))
+    if (!(rate > 1.0 && rate <= kMaxRefreshRate))
         return std::nullopt;
     const double rounded = std::round(rate);
     if (std::fabs(rate - rounded) < 0.05)

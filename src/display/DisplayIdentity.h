@@ -47,7 +47,8 @@ struct DisplayIdentity {
     static bool looksVirtual(const QString &name, const std::optional<QString> &connection);
     // The profiler's connection value as shown ("spdisplays_hdmi" -> "HDMI").
     static QString connectionText(const QString &profilerValue);
-    // A mode's refresh rate as shown ("120 Hz", "59.9 Hz"); nothing at or below 1.
+    // A mode's refresh rate as shown ("120 Hz", "59.9 Hz"); nothing at or below 1 or above
+    // kMaxRefreshRate.
     static std::optional<QString> refreshRateText(double rate);
 };
 

@@ -19,6 +19,9 @@ struct DisplayMode {
     bool operator==(const DisplayMode &) const = default;
 };
 
+// The highest refresh rate (Hz) taken as real; a higher one is a fault in what reported it.
+inline constexpr double kMaxRefreshRate = 1000;
+
 // Display-change summary flags handed to reconfiguration callbacks.
 enum DisplayChangeFlag : quint32 {
     kDisplayBeginConfigurationFlag = 0x1,

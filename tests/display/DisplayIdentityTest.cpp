@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <limits>
+
 using namespace qv;
 using Kind = DisplayIdentity::Kind;
 
@@ -60,6 +62,11 @@ TEST(DisplayIdentityText, RefreshRatesConnectionsAndDetail)
     EXPECT_EQ(DisplayIdentity::refreshRateText(60.02), QStringLiteral("60 Hz"));
     EXPECT_EQ(DisplayIdentity::refreshRateText(0), std::nullopt);
     EXPECT_EQ(DisplayIdentity::refreshRateText(1.0), std::nullopt);
+    // Rates no display has give no text rather than a number that does not fit.
+    EXPECT_EQ(DisplayIdentity::refreshRateText(1000), QStringLiteral("1000 Hz"));
+    for (double absurd : {1000.5, 1e19, 1e308, std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(DisplayIdentity::refreshRateText(absurd), std::nullopt) << absurd;
 
     EXPECT_EQ(DisplayIdentity::connectionText("spdisplays_hdmi"), "HDMI");
     EXPECT_EQ(DisplayIdentity::connectionText("spdisplays_usb-c"), "USB-C");
@@ -178,6 +185,32 @@ TEST(ProfilerOutput, GarbageGivesNothing)
     EXPECT_EQ(list[0].name, "A");
 }
 
+TEST(ProfilerOutput, AbsurdNumbersCountAsAbsent)
+{
+    const auto list = DisplayIdentityProvider::parseProfilerOutput(profilerJson(R"(
+        {"_name": 1e308, "_spdisplays_displayID": 1e308, "_spdisplays_resolution": "1920 x 1080 @ 1e308Hz",
+         "_spdisplays_display-vendor-id": -1e300, "_spdisplays_display-serial-number": 1e15},
+        {"_spdisplays_displayID": -1e308, "_spdisplays_resolution": "1 x 1 @ 99999999999999999999999.00Hz"},
+        {"_spdisplays_displayID": "18446744073709551617", "_spdisplays_resolution": "1 x 1 @ -60.00Hz"},
+        {"_spdisplays_displayID": 5, "_spdisplays_resolution": "1 x 1 @ 1000.00Hz",
+         "_spdisplays_display-serial-number": 999999999999999})"));
+    ASSERT_EQ(list.size(), 4);
+    EXPECT_EQ(list[0].name, "Display");
+    EXPECT_EQ(list[0].cgDisplayID, std::nullopt);
+    EXPECT_EQ(list[0].resolution, "1920 x 1080");
+    EXPECT_EQ(list[0].refreshRate, std::nullopt);
+    EXPECT_EQ(list[0].vendorID, std::nullopt);
+    EXPECT_EQ(list[0].serialNumber, std::nullopt);
+    EXPECT_EQ(list[1].cgDisplayID, std::nullopt);
+    EXPECT_EQ(list[1].refreshRate, std::nullopt);
+    EXPECT_EQ(list[2].cgDisplayID, std::nullopt);
+    EXPECT_EQ(list[2].refreshRate, std::nullopt);
+    // The largest credible values are kept.
+    EXPECT_EQ(list[3].cgDisplayID, 5u);
+    EXPECT_EQ(list[3].refreshRate, "1000 Hz");
+    EXPECT_EQ(list[3].serialNumber, "999999999999999");
+}
+
 TEST(IdentityMerge, ProfilerReplacesMatchingScreensAndAddsOnlyVirtualExtras)
 {
     auto make = [](std::optional<DisplayId> id, const QString &name, bool isVirtual = false) {
@@ -234,6 +267,17 @@ TEST_F(DisplayIdentityTest, UnnamedScreensTakeTheirKindsDefaultName)
     EXPECT_EQ(list[1].name, "External Display");
     EXPECT_EQ(list[1].vendorID, std::nullopt);
     EXPECT_EQ(list[1].resolution, std::nullopt);
+    EXPECT_EQ(list[1].refreshRate, std::nullopt);
+}
+
+TEST_F(DisplayIdentityTest, AbsurdModeRatesGiveNoRefreshText)
+{
+    // A machine description cannot carry such a rate, but the display service may report one.
+    mac->updateDisplay(2, [](SimDisplay &d) { d.modes[d.currentMode].refreshRate = 1e308; });
+    const auto list = DisplayIdentityProvider::screenIdentities();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0].refreshRate, "120 Hz");
+    EXPECT_EQ(list[1].resolution, "1920 x 1080");
     EXPECT_EQ(list[1].refreshRate, std::nullopt);
 }
 

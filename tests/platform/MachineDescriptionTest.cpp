@@ -5,6 +5,7 @@
 #include "platform/Screens.h"
 #include "platform/sim/SimulatedMac.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -30,6 +31,29 @@ TEST(MachineDescription, FaultsAreNamed)
         {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 0, "height": 5}]}]})", "width and height"},
         {R"({"displays": [{"id": 1, "name": "A", "currentMode": 2}]})", "\"currentMode\""},
         {R"({"mainDisplay": 4, "displays": [{"id": 1, "name": "A"}]})", "\"mainDisplay\" 4"},
+        // Sizes, scales, frames and rates that no display has.
+        {R"({"displays": [{"id": 1, "name": "A", "pixels": [-3840, 2160]}]})", "displays[0]: \"pixels\""},
+        {R"({"displays": [{"id": 1, "name": "A", "pixels": [3840, 1e308]}]})", "displays[0]: \"pixels\""},
+        {R"({"displays": [{"id": 1, "name": "A", "pixels": [3840.5, 2160]}]})", "displays[0]: \"pixels\""},
+        {R"({"displays": [{"id": 1, "name": "A", "scale": 1e-300}]})", "displays[0]: \"scale\""},
+        {R"({"displays": [{"id": 1, "name": "A", "scale": 1e308}]})", "displays[0]: \"scale\""},
+        {R"({"displays": [{"id": 1, "name": "A", "scale": "2"}]})", "displays[0]: \"scale\""},
+        {R"({"displays": [{"id": 1, "name": "A", "frame": [0, 0, -1728, 1117]}]})", "displays[0]: \"frame\""},
+        {R"({"displays": [{"id": 1, "name": "A", "frame": [-1e308, 0, 1728, 1117]}]})", "displays[0]: \"frame\""},
+        {R"({"displays": [{"id": 1, "name": "A", "frame": [0, 0, 1e308, 1117]}]})", "displays[0]: \"frame\""},
+        {R"({"displays": [{"id": 1, "name": "A", "frame": [0, 0, "wide", 1117]}]})", "displays[0]: \"frame\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 1e308, "height": 5}]}]})",
+         "displays[0].modes[0]: width and height"},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5, "pixelWidth": -10}]}]})",
+         "displays[0].modes[0]: \"pixelWidth\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5, "refreshRate": 1e308}]}]})",
+         "displays[0].modes[0]: \"refreshRate\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5, "refreshRate": -60}]}]})",
+         "displays[0].modes[0]: \"refreshRate\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5, "ioFlags": -1}]}]})",
+         "displays[0].modes[0]: \"ioFlags\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5}], "currentMode": -2}]})",
+         "displays[0]: \"currentMode\""},
     };
     for (const Case &c : cases) {
         QString error;
@@ -43,6 +67,40 @@ TEST(MachineDescription, MissingFileIsNamed)
     QString error;
     EXPECT_EQ(SimulatedMac::fromFile("/nonexistent/machine.json", &error), nullptr);
     EXPECT_TRUE(error.startsWith("/nonexistent/machine.json: "));
+}
+
+TEST(MachineDescription, FaultsInAFileNameTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.json");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"displays": [{"id": 3, "name": "A", "modes": [{"width": 5, "height": 5, "refreshRate": 1e308}]}]})");
+    file.close();
+    QString error;
+    EXPECT_EQ(SimulatedMac::fromFile(path, &error), nullptr);
+    EXPECT_TRUE(error.startsWith(path + ": displays[0].modes[0]: \"refreshRate\"")) << error.toStdString();
+}
+
+TEST(MachineDescription, LimitsThemselvesAreAccepted)
+{
+    QString error;
+    auto mac = SimulatedMac::fromDescription(R"json({"displays": [
+        {"id": 1, "name": "A", "pixels": [32767, 1], "scale": 1, "frame": [-1000000, 1000000, 32767, 1],
+         "modes": [{"width": 32767, "height": 1, "pixelWidth": 32767, "pixelHeight": 1, "refreshRate": 1000,
+                    "ioFlags": 4294967295}, {"width": 1, "height": 1, "refreshRate": 0}],
+         "currentMode": -1},
+        {"id": 2, "name": "B", "scale": 4, "modes": [{"width": 8, "height": 8}], "currentMode": 0}]})json",
+                                             &error);
+    ASSERT_NE(mac, nullptr) << error.toStdString();
+    const SimDisplay a = *mac->display(1);
+    EXPECT_EQ(a.pixelsWide, 32767);
+    EXPECT_EQ(a.frame, QRectF(-1000000, 1000000, 32767, 1));
+    EXPECT_EQ(a.modes[0].refreshRate, 1000);
+    EXPECT_EQ(a.modes[0].ioFlags, 4294967295u);
+    EXPECT_EQ(a.currentMode, -1);
+    EXPECT_EQ(mac->display(2)->backingScale, 4);
+    EXPECT_EQ(mac->display(2)->modes[0].refreshRate, 60);
 }
 
 TEST(MachineDescription, SmallMachineWithSidecarAndNoBrand)

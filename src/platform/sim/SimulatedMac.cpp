@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QMutexLocker>
 
+#include <cmath>
+
 namespace qv {
 
 SimulatedMac::SimulatedMac()
@@ -420,6 +422,44 @@ bool readUInt(const QJsonObject &o, const QString &key, quint32 &out, QString *e
     return fail(error, QStringLiteral("%1: \"%2\" must be a whole number from 0 to 4294967295").arg(where, key));
 }
 
+// Limits of a described display: sizes in pixels and points, and where a screen may lie.
+constexpr int kMaxSize = 32767;
+constexpr double kMaxCoordinate = 1'000'000;
+constexpr double kMinScale = 1;
+constexpr double kMaxScale = 4;
+
+// A whole JSON number within [low, high].
+bool isWholeIn(const QJsonValue &v, double low, double high)
+{
+    return v.isDouble() && v.toDouble() >= low && v.toDouble() <= high && v.toDouble() == std::trunc(v.toDouble());
+}
+
+// A JSON number within [low, high] (never infinite nor NaN).
+bool isNumberIn(const QJsonValue &v, double low, double high)
+{
+    return v.isDouble() && v.toDouble() >= low && v.toDouble() <= high;
+}
+
+bool readMode(const QJsonValue &value, const QString &where, DisplayMode &mode, QString *error)
+{
+    if (!value.isObject())
+        return fail(error, QStringLiteral("%1 must be an object").arg(where));
+    const QJsonObject mo = value.toObject();
+    if (!isWholeIn(mo.value("width"), 1, kMaxSize) || !isWholeIn(mo.value("height"), 1, kMaxSize))
+        return fail(error, QStringLiteral("%1: width and height must be whole numbers from 1 to %2").arg(where).arg(kMaxSize));
+    mode.width = mo.value("width").toInt();
+    mode.height = mo.value("height").toInt();
+    for (const char *key : {"pixelWidth", "pixelHeight"})
+        if (mo.contains(key) && !isWholeIn(mo.value(key), 1, kMaxSize))
+            return fail(error, QStringLiteral("%1: \"%2\" must be a whole number from 1 to %3").arg(where, key).arg(kMaxSize));
+    mode.pixelWidth = mo.value("pixelWidth").toInt(mode.width);
+    mode.pixelHeight = mo.value("pixelHeight").toInt(mode.height);
+    if (mo.contains("refreshRate") && !isNumberIn(mo.value("refreshRate"), 0, kMaxRefreshRate))
+        return fail(error, QStringLiteral("%1: \"refreshRate\" must be a number from 0 to %2").arg(where).arg(kMaxRefreshRate));
+    mode.refreshRate = mo.value("refreshRate").toDouble(60);
+    return readUInt(mo, "ioFlags", mode.ioFlags, error, where);
+}
+
 bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *error)
 {
     const QString where = QStringLiteral("displays[%1]").arg(index);
@@ -441,41 +481,40 @@ bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *err
     if (!readUInt(o, "vendor", d.vendor, error, where) || !readUInt(o, "model", d.model, error, where) ||
         !readUInt(o, "serial", d.serial, error, where))
         return false;
-    const QJsonArray pixels = o.value("pixels").toArray();
-    if (o.contains("pixels") && (pixels.size() != 2 || !pixels[0].isDouble() || !pixels[1].isDouble()))
-        return fail(error, QStringLiteral("%1: \"pixels\" must be [width, height]").arg(where));
-    d.pixelsWide = pixels.isEmpty() ? 0 : pixels[0].toInt();
-    d.pixelsHigh = pixels.isEmpty() ? 0 : pixels[1].toInt();
+    if (o.contains("pixels")) {
+        const QJsonArray pixels = o.value("pixels").toArray();
+        if (pixels.size() != 2 || !isWholeIn(pixels[0], 1, kMaxSize) || !isWholeIn(pixels[1], 1, kMaxSize))
+            return fail(error, QStringLiteral("%1: \"pixels\" must be [width, height], whole numbers from 1 to %2")
+                                   .arg(where).arg(kMaxSize));
+        d.pixelsWide = pixels[0].toInt();
+        d.pixelsHigh = pixels[1].toInt();
+    }
+    if (o.contains("scale") && !isNumberIn(o.value("scale"), kMinScale, kMaxScale))
+        return fail(error, QStringLiteral("%1: \"scale\" must be a number from %2 to %3").arg(where).arg(kMinScale).arg(kMaxScale));
     d.backingScale = o.value("scale").toDouble(2.0);
-    if (d.backingScale <= 0)
-        return fail(error, QStringLiteral("%1: \"scale\" must be above 0").arg(where));
     const QJsonValue modes = o.value("modes");
     if (!modes.isUndefined() && !modes.isArray())
         return fail(error, QStringLiteral("%1: \"modes\" must be a list").arg(where));
     int m = 0;
     for (const QJsonValue &mv : modes.toArray()) {
-        if (!mv.isObject())
-            return fail(error, QStringLiteral("%1.modes[%2] must be an object").arg(where).arg(m));
-        const QJsonObject mo = mv.toObject();
         DisplayMode mode;
-        mode.width = mo.value("width").toInt();
-        mode.height = mo.value("height").toInt();
-        mode.pixelWidth = mo.value("pixelWidth").toInt(mode.width);
-        mode.pixelHeight = mo.value("pixelHeight").toInt(mode.height);
-        mode.refreshRate = mo.value("refreshRate").toDouble(60);
-        mode.ioFlags = quint32(mo.value("ioFlags").toInt(0));
-        if (mode.width <= 0 || mode.height <= 0)
-            return fail(error, QStringLiteral("%1.modes[%2]: width and height must be above 0").arg(where).arg(m));
+        if (!readMode(mv, QStringLiteral("%1.modes[%2]").arg(where).arg(m), mode, error))
+            return false;
         d.modes << mode;
         ++m;
     }
-    d.currentMode = o.value("currentMode").toInt(d.modes.isEmpty() ? -1 : 0);
-    if (d.currentMode >= d.modes.size())
-        return fail(error, QStringLiteral("%1: \"currentMode\" is not one of its modes").arg(where));
+    const QJsonValue currentMode = o.value("currentMode");
+    if (!currentMode.isUndefined() && !isWholeIn(currentMode, -1, double(d.modes.size()) - 1))
+        return fail(error, QStringLiteral("%1: \"currentMode\" is not one of its modes (nor -1 for none)").arg(where));
+    d.currentMode = currentMode.toInt(d.modes.isEmpty() ? -1 : 0);
     if (o.contains("frame")) {
         const QJsonArray f = o.value("frame").toArray();
-        if (f.size() != 4)
-            return fail(error, QStringLiteral("%1: \"frame\" must be [x, y, width, height]").arg(where));
+        if (f.size() != 4 || !isNumberIn(f[0], -kMaxCoordinate, kMaxCoordinate) ||
+            !isNumberIn(f[1], -kMaxCoordinate, kMaxCoordinate) || !isNumberIn(f[2], 1, kMaxSize) ||
+            !isNumberIn(f[3], 1, kMaxSize))
+            return fail(error, QStringLiteral("%1: \"frame\" must be [x, y, width, height], x and y from %2 to %3, "
+                                              "width and height from 1 to %4")
+                                   .arg(where).arg(-kMaxCoordinate, 0, 'f', 0).arg(kMaxCoordinate, 0, 'f', 0).arg(kMaxSize));
         d.frame = QRectF(f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble());
     } else if (d.currentMode >= 0) {
         d.frame = QRectF(0, 0, d.modes[d.currentMode].width, d.modes[d.currentMode].height);
