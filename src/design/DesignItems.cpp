@@ -60,23 +60,37 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
     if (!window())
         return old;
-    QSGNode *root = old ? old : new QSGNode;
+    // The layers hang under a transform node, not a plain one: the software renderer
+    // takes the position of a node added later from its parent's recorded state, and it
+    // records none for plain nodes, so a layer added on a repaint would land at the
+    // window's origin.
+    auto *root = old ? static_cast<QSGTransformNode *>(old) : new QSGTransformNode;
     if (!m_layersChanged)
         return root;
     m_layersChanged = false;
-    while (QSGNode *child = root->firstChild()) {
-        root->removeChildNode(child);
-        delete child;
-    }
+    // Existing texture nodes are reused: only their picture and place change, so the
+    // renderer repaints no more than the area the layer covers.
+    auto *node = static_cast<QSGSimpleTextureNode *>(root->firstChild());
     for (const Layer &layer : std::as_const(m_layers)) {
         if (layer.image.isNull() || layer.rect.isEmpty())
             continue;
-        auto *node = new QSGSimpleTextureNode;
+        const bool added = !node;
+        if (added) {
+            node = new QSGSimpleTextureNode;
+            node->setOwnsTexture(true); // also deletes the texture that a new one replaces
+        }
         node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
-        node->setOwnsTexture(true);
         node->setRect(layer.rect);
         node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
-        root->appendChildNode(node);
+        if (added)
+            root->appendChildNode(node);
+        node = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
+    }
+    while (node) {
+        auto *next = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
+        root->removeChildNode(node);
+        delete node;
+        node = next;
     }
     return root;
 }
