@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
-#include <QScreen>
 
 #include <cmath>
 
@@ -189,13 +188,6 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
 // ---- AppBackdropItem ----
 
 namespace {
-qint64 displayFrameMs(const QQuickItem *item)
-{
-    const QQuickWindow *w = item->window();
-    const qreal rate = w && w->screen() ? w->screen()->refreshRate() : 60.0;
-    return qint64(std::lround(1000.0 / (rate > 1 ? rate : 60.0)));
-}
-
 double nowSeconds()
 {
     return brand::referenceSeconds(scheduler().now());
@@ -205,7 +197,7 @@ double nowSeconds()
 AppBackdropItem::AppBackdropItem(QQuickItem *parent) : PaintedLayersItem(parent)
 {
     m_ticker = new FrameTicker(
-        this, [this] { return displayFrameMs(this); }, [this] { tick(); });
+        this, [] { return kCheckIntervalMs; }, [this] { tick(); });
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &AppBackdropItem::repaint);
     connect(m_ticker, &FrameTicker::runningChanged, this, &AppBackdropItem::tickingChanged);
 }
@@ -218,11 +210,17 @@ bool AppBackdropItem::isTicking() const
 void AppBackdropItem::tick()
 {
     const brand::BackdropFrame next = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
-    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= 1.0) {
-        m_drawn = next;
-        m_hasDrawn = true;
-        repaint();
-    }
+    // The estimate is cheap but generous (it adds up each glow's worst case); only when it
+    // allows a whole level is the picture itself compared, in a small sample.
+    if (m_hasDrawn && brand::backdropDifference(m_drawn, next, size()) < 1.0)
+        return;
+    QImage sample = paint::paintDeepBackdrop(size(), next, kSampleResolution);
+    if (m_hasDrawn && paint::largestLevelDifference(m_sample, sample) < 1.0)
+        return;
+    m_drawn = next;
+    m_sample = std::move(sample);
+    m_hasDrawn = true;
+    repaint();
 }
 
 QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
@@ -231,6 +229,7 @@ QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
         return {};
     m_drawn = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
     m_hasDrawn = true;
+    m_sample = paint::paintDeepBackdrop(size(), m_drawn, kSampleResolution);
     QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
     return {Layer{image, QRectF(0, 0, width(), height()), false}};
 }

@@ -95,9 +95,10 @@ private:
 };
 
 // The main window's background: the window colour under three faint radial glows that
-// drift against each other, and a sheen. Its phases are read every display frame; it is
-// painted again when some pixel could change by a whole colour level (its dithered
-// picture hides anything less).
+// drift against each other, and a sheen. The drift is slow (a whole colour level takes
+// seconds), so it is checked a few times a second and painted again only once some pixel
+// has moved by a whole level: its dithered picture hides anything less, and every paint
+// redraws the whole window.
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
@@ -109,6 +110,11 @@ public:
     // The backdrop's own resolution, a fraction of the view's: its glows are so soft that
     // a smaller picture, smoothly scaled, looks the same.
     static constexpr qreal kResolution = 0.25;
+    // How often the drift is checked, and the resolution of the sample it is measured on
+    // (the glows are hundreds of points wide: a sample every 16 points finds the largest
+    // change).
+    static constexpr qint64 kCheckIntervalMs = 250;
+    static constexpr qreal kSampleResolution = 1.0 / 16;
 
 signals:
     void tickingChanged();
@@ -120,6 +126,7 @@ private:
     void tick();
     FrameTicker *m_ticker;
     brand::BackdropFrame m_drawn;
+    QImage m_sample; // the drawn frame at kSampleResolution
     bool m_hasDrawn = false;
 };
 
