@@ -131,8 +131,9 @@ private:
 };
 
 // The animated logo at a size: a gradient blob that wobbles, swells and cycles through
-// three palettes every 18 s, checked up to 30 times a second and painted when it looks
-// different. Still (animated false) it shows the start of its cycle.
+// three palettes every 18 s, checked up to 15 times a second and painted when it looks
+// different: its wobble moves a fraction of a pixel a second, and its palettes fade over
+// seconds. Still (animated false) it shows the start of its cycle.
 class LogoMarkItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaLogoMark)
@@ -148,7 +149,7 @@ public:
     void setAnimated(bool animated);
     bool isTicking() const;
 
-    static constexpr qint64 kMinimumIntervalMs = 34; // at most 30 updates a second
+    static constexpr qint64 kMinimumIntervalMs = 67; // at most 15 updates a second
     brand::LogoState currentState() const;
 
 signals:
