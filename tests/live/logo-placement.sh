@@ -50,7 +50,8 @@ isolated=(env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp
   XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets")
 
 # The reference is drawn on the offscreen platform, by the software renderer the
-# application chooses here too: it opens no window that could cover the application's.
+# application chooses here too: it opens no window that could cover the application's. It
+# is light, as the simulated Mac starts.
 QT_QPA_PLATFORM=offscreen "${isolated[@]}" "$render" --appearance light --out "$tmp/reference" \
   Quellvista.App/MainWindow >/dev/null 2>"$tmp/render.log" ||
   { echo "logo-placement: the reference could not be rendered"; cat "$tmp/render.log"; exit 1; }
