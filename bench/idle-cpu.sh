@@ -2,7 +2,8 @@
 # Measures the CPU the application uses with its main window open and idle: starts it on
 # the built-in simulated Mac under a virtual X server, waits for it to settle, then reads
 # the process's user and system time (all its threads, the software renderer's
-# included) from /proc over the given seconds (10 by default). Prints percent of one core.
+# included) from /proc over the given seconds (10 by default). Prints percent of one core
+# and the resident memory at the end.
 # Usage: bench/idle-cpu.sh [build folder] [seconds]
 # QT_QUICK_BACKEND or QSG_RHI_BACKEND (e.g. QSG_RHI_BACKEND=opengl) pass through to force
 # a scene-graph renderer.
@@ -18,7 +19,7 @@ Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 env DISPLAY="$display" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} ${QSG_RHI_BACKEND:+QSG_RHI_BACKEND=$QSG_RHI_BACKEND} HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_RUNTIME_DIR="$home" "$app" >/dev/null 2>&1 &
+  XDG_RUNTIME_DIR="$home" TMPDIR="$home" "$app" >/dev/null 2>&1 &
 pid=$!
 sleep 4
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
@@ -26,7 +27,9 @@ hz=$(getconf CLK_TCK)
 a=$(ticks "$pid"); x=$(ticks "$xvfb")
 sleep "$seconds"
 b=$(ticks "$pid"); y=$(ticks "$xvfb")
+rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 echo "quellvista: $(echo "scale=2; 100 * ($b - $a) / $hz / $seconds" | bc) % of one core over $seconds s"
 echo "Xvfb:       $(echo "scale=2; 100 * ($y - $x) / $hz / $seconds" | bc) % of one core over $seconds s"
+echo "quellvista: $((rss / 1024)) MB resident at the end"

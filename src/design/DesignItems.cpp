@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
-#include <QScreen>
 
 #include <cmath>
 
@@ -61,23 +60,37 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
 {
     if (!window())
         return old;
-    QSGNode *root = old ? old : new QSGNode;
+    // The layers hang under a transform node, not a plain one: the software renderer
+    // takes the position of a node added later from its parent's recorded state, and it
+    // records none for plain nodes, so a layer added on a repaint would land at the
+    // window's origin.
+    auto *root = old ? static_cast<QSGTransformNode *>(old) : new QSGTransformNode;
     if (!m_layersChanged)
         return root;
     m_layersChanged = false;
-    while (QSGNode *child = root->firstChild()) {
-        root->removeChildNode(child);
-        delete child;
-    }
+    // Existing texture nodes are reused: only their picture and place change, so the
+    // renderer repaints no more than the area the layer covers.
+    auto *node = static_cast<QSGSimpleTextureNode *>(root->firstChild());
     for (const Layer &layer : std::as_const(m_layers)) {
         if (layer.image.isNull() || layer.rect.isEmpty())
             continue;
-        auto *node = new QSGSimpleTextureNode;
+        const bool added = !node;
+        if (added) {
+            node = new QSGSimpleTextureNode;
+            node->setOwnsTexture(true); // also deletes the texture that a new one replaces
+        }
         node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
-        node->setOwnsTexture(true);
         node->setRect(layer.rect);
         node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
-        root->appendChildNode(node);
+        if (added)
+            root->appendChildNode(node);
+        node = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
+    }
+    while (node) {
+        auto *next = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
+        root->removeChildNode(node);
+        delete node;
+        node = next;
     }
     return root;
 }
@@ -208,13 +221,6 @@ QList<PaintedLayersItem::Layer> SurfaceItem::paintLayers(qreal dpr)
 // ---- AppBackdropItem ----
 
 namespace {
-qint64 displayFrameMs(const QQuickItem *item)
-{
-    const QQuickWindow *w = item->window();
-    const qreal rate = w && w->screen() ? w->screen()->refreshRate() : 60.0;
-    return qint64(std::lround(1000.0 / (rate > 1 ? rate : 60.0)));
-}
-
 double nowSeconds()
 {
     return brand::referenceSeconds(scheduler().now());
@@ -224,7 +230,7 @@ double nowSeconds()
 AppBackdropItem::AppBackdropItem(QQuickItem *parent) : PaintedLayersItem(parent)
 {
     m_ticker = new FrameTicker(
-        this, [this] { return displayFrameMs(this); }, [this] { tick(); });
+        this, [] { return kCheckIntervalMs; }, [this] { tick(); });
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &AppBackdropItem::repaint);
     connect(m_ticker, &FrameTicker::runningChanged, this, &AppBackdropItem::tickingChanged);
 }
@@ -237,11 +243,17 @@ bool AppBackdropItem::isTicking() const
 void AppBackdropItem::tick()
 {
     const brand::BackdropFrame next = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
-    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= 1.0) {
-        m_drawn = next;
-        m_hasDrawn = true;
-        repaint();
-    }
+    // The estimate is cheap but generous (it adds up each glow's worst case); only when it
+    // allows a whole level is the picture itself compared, in a small sample.
+    if (m_hasDrawn && brand::backdropDifference(m_drawn, next, size()) < 1.0)
+        return;
+    QImage sample = paint::paintDeepBackdrop(size(), next, kSampleResolution);
+    if (m_hasDrawn && paint::largestLevelDifference(m_sample, sample) < 1.0)
+        return;
+    m_drawn = next;
+    m_sample = std::move(sample);
+    m_hasDrawn = true;
+    repaint();
 }
 
 QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
@@ -250,6 +262,7 @@ QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
         return {};
     m_drawn = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
     m_hasDrawn = true;
+    m_sample = paint::paintDeepBackdrop(size(), m_drawn, kSampleResolution);
     QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
     return {Layer{image, QRectF(0, 0, width(), height()), false}};
 }

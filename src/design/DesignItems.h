@@ -112,9 +112,10 @@ private:
 };
 
 // The main window's background: the window colour under three faint radial glows that
-// drift against each other, and a sheen. Its phases are read every display frame; it is
-// painted again when some pixel could change by a whole colour level (its dithered
-// picture hides anything less).
+// drift against each other, and a sheen. The drift is slow (a whole colour level takes
+// seconds), so it is checked a few times a second and painted again only once some pixel
+// has moved by a whole level: its dithered picture hides anything less, and every paint
+// redraws the whole window.
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
@@ -126,6 +127,11 @@ public:
     // The backdrop's own resolution, a fraction of the view's: its glows are so soft that
     // a smaller picture, smoothly scaled, looks the same.
     static constexpr qreal kResolution = 0.25;
+    // How often the drift is checked, and the resolution of the sample it is measured on
+    // (the glows are hundreds of points wide: a sample every 16 points finds the largest
+    // change).
+    static constexpr qint64 kCheckIntervalMs = 250;
+    static constexpr qreal kSampleResolution = 1.0 / 16;
 
 signals:
     void tickingChanged();
@@ -137,12 +143,14 @@ private:
     void tick();
     FrameTicker *m_ticker;
     brand::BackdropFrame m_drawn;
+    QImage m_sample; // the drawn frame at kSampleResolution
     bool m_hasDrawn = false;
 };
 
 // The animated logo at a size: a gradient blob that wobbles, swells and cycles through
-// three palettes every 18 s, checked up to 30 times a second and painted when it looks
-// different. Still (animated false) it shows the start of its cycle.
+// three palettes every 18 s, checked up to 15 times a second and painted when it looks
+// different: its wobble moves a fraction of a pixel a second, and its palettes fade over
+// seconds. Still (animated false) it shows the start of its cycle.
 class LogoMarkItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaLogoMark)
@@ -158,7 +166,7 @@ public:
     void setAnimated(bool animated);
     bool isTicking() const;
 
-    static constexpr qint64 kMinimumIntervalMs = 34; // at most 30 updates a second
+    static constexpr qint64 kMinimumIntervalMs = 67; // at most 15 updates a second
     brand::LogoState currentState() const;
 
 signals:

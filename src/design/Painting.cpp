@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace qv::paint {
@@ -216,18 +217,41 @@ QImage dithered(const QImage &deep)
     return out;
 }
 
+QImage paintDeepBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal resolution)
+{
+    // One pixel more than the size needs, so that enlarging never reads past the edge.
+    const int lowW = std::max(2, int(std::ceil(size.width() * resolution)) + 1);
+    const int lowH = std::max(2, int(std::ceil(size.height() * resolution)) + 1);
+    QImage low(lowW, lowH, QImage::Format_RGBA64_Premultiplied);
+    QPainter p(&low);
+    p.scale(resolution, resolution);
+    paintBackdrop(p, QRectF(QPointF(0, 0), QSizeF(lowW / resolution, lowH / resolution)), frame);
+    return low;
+}
+
+double largestLevelDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.format() != QImage::Format_RGBA64_Premultiplied ||
+        b.format() != QImage::Format_RGBA64_Premultiplied)
+        return std::numeric_limits<double>::infinity();
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *ra = reinterpret_cast<const quint64 *>(a.constScanLine(y));
+        const auto *rb = reinterpret_cast<const quint64 *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            for (int shift = 0; shift < 64; shift += 16)
+                largest = std::max(largest, std::abs(int((ra[x] >> shift) & 0xffff) - int((rb[x] >> shift) & 0xffff)));
+    }
+    return largest / 257.0;
+}
+
 QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal dpr, qreal resolution)
 {
     const int outW = std::max(1, int(std::ceil(size.width() * dpr)));
     const int outH = std::max(1, int(std::ceil(size.height() * dpr)));
-    const int lowW = std::max(2, int(std::ceil(size.width() * resolution)) + 1);
-    const int lowH = std::max(2, int(std::ceil(size.height() * resolution)) + 1);
-    QImage low(lowW, lowH, QImage::Format_RGBA64_Premultiplied);
-    {
-        QPainter p(&low);
-        p.scale(resolution, resolution);
-        paintBackdrop(p, QRectF(QPointF(0, 0), QSizeF(lowW / resolution, lowH / resolution)), frame);
-    }
+    const QImage low = paintDeepBackdrop(size, frame, resolution);
+    const int lowW = low.width();
+    const int lowH = low.height();
     // Bilinear enlargement in fixed point, then a 4x4 ordered dither to 8 bits.
     static constexpr int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     QImage out(outW, outH, QImage::Format_RGB32);

@@ -37,6 +37,14 @@ void paintBackdrop(QPainter &painter, const QRectF &rect, const brand::BackdropF
 // faint, wide gradients show no bands. Other formats are converted plainly.
 QImage dithered(const QImage &deep);
 
+// The backdrop of a view of `size` points painted at `resolution` times its size (a pixel
+// more on each axis) with 16 bits a channel: the small picture renderBackdrop enlarges.
+QImage paintDeepBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qreal resolution);
+
+// The largest difference of one channel between two 16-bit pictures of one size, in 8-bit
+// levels; infinite for pictures of different sizes or formats.
+double largestLevelDifference(const QImage &a, const QImage &b);
+
 // The backdrop of a view of `size` points at devicePixelRatio: painted at `resolution`
 // times the size with 16 bits a channel, then enlarged smoothly and dithered to 8 bits,
 // so its faint gradients show no bands.

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace qv;
 
 namespace {
@@ -40,6 +42,64 @@ TEST(BackdropPicture, MatchesADirectPaintWithinALevel)
             EXPECT_NEAR(sum[2] / 16, want.blueF() * 255, 1.0) << dark << " " << at.x();
         }
     }
+}
+
+// The backdrop decides to paint again from a sample one point in 16: as it drifts, the
+// sample's largest change follows the full picture's, so the picture on screen never
+// falls more than about a level behind.
+TEST(BackdropPicture, ACoarseSampleSeesTheDriftOfTheFullPicture)
+{
+    const QSizeF size(1100, 760);
+    const qreal sample = 1.0 / 16;
+    for (bool dark : {false, true})
+        for (double start : {600000000.0, 600000011.0, 600000023.0, 812345678.9}) {
+            const brand::BackdropFrame drawn = brand::backdropFrame(start, dark);
+            const QImage drawnSample = paint::paintDeepBackdrop(size, drawn, sample);
+            const QImage drawnFull = paint::paintDeepBackdrop(size, drawn, 0.25);
+            double t = start;
+            double sampled = 0;
+            while (sampled < 1.0 && t < start + 30) {
+                t += 0.25;
+                const brand::BackdropFrame now = brand::backdropFrame(t, dark);
+                sampled = paint::largestLevelDifference(drawnSample, paint::paintDeepBackdrop(size, now, sample));
+                const double full = paint::largestLevelDifference(drawnFull, paint::paintDeepBackdrop(size, now, 0.25));
+                EXPECT_NEAR(sampled, full, 0.1) << dark << " " << start << " +" << t - start;
+                if (sampled < 1.0) {
+                    EXPECT_LT(full, 1.1) << dark << " " << start << " +" << t - start;
+                }
+            }
+            // It does move: a level within seconds, not at every frame.
+            EXPECT_GE(sampled, 1.0);
+            EXPECT_GE(t - start, 1.0);
+        }
+}
+
+TEST(BackdropPicture, LevelDifferenceOfTwoPictures)
+{
+    QImage a(4, 3, QImage::Format_RGBA64_Premultiplied);
+    a.fill(QColor::fromRgba64(30000, 40000, 50000, 65535));
+    struct Case {
+        const char *name;
+        QImage b;
+        double levels;
+    };
+    QImage oneLevel = a;
+    oneLevel.setPixelColor(3, 2, QColor::fromRgba64(30000, 40257, 50000, 65535));
+    QImage darker = a;
+    darker.setPixelColor(0, 0, QColor::fromRgba64(30000 - 2570, 40000, 50000, 65535));
+    QImage clearer = a;
+    clearer.setPixelColor(1, 1, QColor::fromRgba64(30000, 40000, 50000, 65535 - 514));
+    const Case cases[] = {
+        {"same", a, 0},
+        {"one level up in one channel", oneLevel, 1},
+        {"ten levels down", darker, 10},
+        {"alpha counts", clearer, 2},
+        {"other size", QImage(4, 4, QImage::Format_RGBA64_Premultiplied), std::numeric_limits<double>::infinity()},
+        {"8-bit picture", a.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+         std::numeric_limits<double>::infinity()},
+    };
+    for (const Case &c : cases)
+        EXPECT_DOUBLE_EQ(paint::largestLevelDifference(a, c.b), c.levels) << c.name;
 }
 
 TEST(LogoPicture, SkinStaysInsideTheBlob)
