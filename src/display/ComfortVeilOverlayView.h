@@ -1,8 +1,8 @@
 #pragma once
 
 #include "display/ComfortVeilState.h"
+#include "platform/Panels.h"
 
-#include <QObject>
 #include <QRectF>
 
 namespace qv {
@@ -10,11 +10,11 @@ namespace qv {
 // The content of one comfort-veil panel: the state it paints over its whole area.
 // The controller assigns a new state only when it differs and then marks the view as
 // needing display.
-class ComfortVeilOverlayView : public QObject {
+class ComfortVeilOverlayView : public PaintedPanelView {
     Q_OBJECT
 public:
     explicit ComfortVeilOverlayView(const QRectF &frame, QObject *parent = nullptr)
-        : QObject(parent), m_frame(frame)
+        : PaintedPanelView(parent), m_frame(frame)
     {
     }
 
@@ -32,8 +32,8 @@ public:
     // How often the view was marked as needing display.
     int displayRequestCount() const { return m_displayRequests; }
 
-signals:
-    void needsDisplay();
+    // The veil's drawing comes with the drawing code; until then nothing is painted.
+    void paint(QPainter &, const QRectF &) override {}
 
 private:
     QRectF m_frame;

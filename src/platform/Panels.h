@@ -8,7 +8,27 @@
 
 #include <memory>
 
+class QPainter;
+
 namespace qv {
+
+// Panel content that paints itself. A panel hosts either one of these or a Qt Quick item
+// (content the user can press, such as the break panel). The panel paints the view over
+// its whole area whenever the view asks for display; several requests before the next
+// frame give one paint.
+class PaintedPanelView : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Paints the view into bounds (the panel's area in its own coordinates, origin at the
+    // top left, in points; the painter's device may have more pixels per point).
+    virtual void paint(QPainter &painter, const QRectF &bounds) = 0;
+
+signals:
+    // The view's picture changed.
+    void needsDisplay();
+};
 
 // How an overlay panel is made. The defaults describe a click-through, borderless,
 // non-activating, transparent panel above normal windows, on every space and beside
