@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/Panels.h"
+
+#include <QPointer>
+#include <QWindow>
+
+#include <memory>
+
+class QBackingStore;
+class QQuickItem;
+class QQuickWindow;
+
+namespace qv {
+
+// The window that shows a self-painting view: a raster window with its own backing store,
+// painted at the screen's pixel ratio. Requests for display coalesce into one paint at the
+// next frame.
+class PaintedPanelWindow final : public QWindow {
+    Q_OBJECT
+public:
+    explicit PaintedPanelWindow(PaintedPanelView *view, const QColor &background);
+    ~PaintedPanelWindow() override;
+
+    // Paints now, when the window is on the screen.
+    void paintNow();
+    // How often the view was painted.
+    int paintCount() const { return m_paints; }
+
+protected:
+    bool event(QEvent *event) override;
+    void exposeEvent(QExposeEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QPointer<PaintedPanelView> m_view;
+    QColor m_background;
+    std::unique_ptr<QBackingStore> m_store;
+    int m_paints = 0;
+};
+
+// An overlay panel in a real top-level window of the window system: borderless,
+// transparent, above normal windows, never focused, left out of the task switcher and
+// (unless it takes the mouse) letting clicks through to the windows below.
+class QtPanel final : public Panel {
+public:
+    QtPanel(const PanelConfiguration &configuration, QObject *contentView);
+    ~QtPanel() override;
+
+    QRectF frame() const override { return m_frame; }
+    void setFrame(const QRectF &frame, bool display) override;
+    bool isVisible() const override;
+    void orderFrontRegardless() override;
+    void orderOut() override;
+    QObject *contentView() const override { return m_content; }
+
+    // The window that shows the panel.
+    QWindow *window() const { return m_window.get(); }
+
+    // The title of every panel window, so that tools and people can find them.
+    static QString windowTitle();
+    // The window flags a panel with this configuration gets.
+    static Qt::WindowFlags windowFlags(const PanelConfiguration &configuration);
+
+private:
+    QRectF m_frame;
+    QPointer<QObject> m_content;
+    std::unique_ptr<QWindow> m_window;
+};
+
+// The panels of the window system the application runs on.
+class QtPanels final : public Panels {
+public:
+    // Whether the application's platform shows windows to a user (an X11 or Wayland
+    // display server), not an offscreen or headless one.
+    static bool isAvailable();
+
+    std::unique_ptr<Panel> createPanel(const PanelConfiguration &configuration, const ScreenInfo &screen,
+                                       QObject *contentView) override;
+};
+
+} // namespace qv
