@@ -3,9 +3,7 @@
 # drawn where the offscreen render of the main window draws it, for two seconds after it
 # first shows: a mark missing, or drawn elsewhere (at the window's origin, say) fails.
 # Uses the X server in DISPLAY, or starts its own when there is none. The application
-# gets temporary home, settings, data and runtime folders, and its own folder for the
-# single-instance socket, so it neither touches the user's settings nor hands over to a
-# copy that is already running.
+# gets temporary folders of its own (common.sh).
 # Usage: logo-placement.sh APP QV_RENDER QV_MARKCOMPARE
 # Leaves the last screenshot and the reference in the working folder.
 set -euo pipefail
@@ -22,32 +20,10 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# Runs a command every 0.1 s while it answers 1 (not yet) and the seconds last; returns
-# 0 once it succeeds, 1 when time ran out, or the command's own answer above 1 (give up).
-poll() {
-  local end=$((SECONDS + $1)) status
-  shift
-  while true; do
-    "$@" && return 0
-    status=$?
-    ((status == 1)) || return "$status"
-    ((SECONDS < end)) || return 1
-    sleep 0.1
-  done
-}
-
-if [[ -z "${DISPLAY:-}" ]]; then
-  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  poll 10 test -s "$tmp/display" || { echo "logo-placement: Xvfb did not start"; exit 1; }
-  export DISPLAY=":$(head -n1 "$tmp/display")"
-fi
-
-mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime" "$tmp/sockets"
-chmod 700 "$tmp/runtime"
-isolated=(env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
-  XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets")
+[[ -n "${DISPLAY:-}" ]] || start_xvfb logo-placement
+make_isolated
 
 # The reference is drawn on the offscreen platform, by the software renderer the
 # application chooses here too: it opens no window that could cover the application's. It
@@ -63,28 +39,7 @@ find_window() {
   window="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1)"
   [[ -n "$window" ]]
 }
-# An X server without clients resets itself, and a connection made at that moment is
-# refused: an application that exits before showing its window is started again.
-for attempt in 1 2 3; do
-  "${isolated[@]}" "$app" >"$tmp/app.log" 2>&1 &
-  app_pid=$!
-  status=0
-  poll 30 find_window || status=$?
-  ((status == 0)) && break
-  if kill -0 "$app_pid" 2>/dev/null; then
-    echo "logo-placement: no window appeared"
-    cat "$tmp/app.log"
-    exit 1
-  fi
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=""
-  if ((attempt == 3)); then
-    echo "logo-placement: the application exited:"
-    cat "$tmp/app.log"
-    exit 1
-  fi
-  sleep 0.2
-done
+start_app logo-placement find_window
 
 # The mark's place and the window's origin, left of the product name.
 check() {

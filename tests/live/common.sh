@@ -1,0 +1,63 @@
+# Shared by the live checks: sourced, not run. Expects $tmp, a temporary folder that the
+# caller removes.
+
+# Runs a command every 0.1 s while it answers 1 (not yet) and the seconds last; returns
+# 0 once it succeeds, 1 when time ran out, or the command's own answer above 1 (give up).
+poll() {
+  local end=$((SECONDS + $1)) status
+  shift
+  while true; do
+    "$@" && return 0
+    status=$?
+    ((status == 1)) || return "$status"
+    ((SECONDS < end)) || return 1
+    sleep 0.1
+  done
+}
+
+# Starts an X server of one 1920x1200 screen, sets DISPLAY to it and xvfb_pid to its process.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  poll 10 test -s "$tmp/display" || { echo "$1: Xvfb did not start"; exit 1; }
+  export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+# The application gets temporary home, settings, data and runtime folders, and its own
+# folder for the single-instance socket, so it neither touches the user's settings nor
+# hands over to a copy that is already running. Run it as "${isolated[@]}" APP.
+make_isolated() {
+  mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime" "$tmp/sockets"
+  chmod 700 "$tmp/runtime"
+  isolated=(env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
+    XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets")
+}
+
+# Starts the application (isolated, output in $tmp/app.log, process in app_pid) until
+# the command "$2..." finds what it shows within 30 s. An X server without clients
+# resets itself, and a connection made at that moment is refused: an application that
+# exits before showing anything is started again.
+start_app() {
+  local name="$1" attempt status
+  shift
+  for attempt in 1 2 3; do
+    "${isolated[@]}" "$app" >"$tmp/app.log" 2>&1 &
+    app_pid=$!
+    status=0
+    poll 30 "$@" || status=$?
+    ((status == 0)) && return 0
+    if kill -0 "$app_pid" 2>/dev/null; then
+      echo "$name: no window appeared"
+      cat "$tmp/app.log"
+      exit 1
+    fi
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    if ((attempt == 3)); then
+      echo "$name: the application exited:"
+      cat "$tmp/app.log"
+      exit 1
+    fi
+    sleep 0.2
+  done
+}

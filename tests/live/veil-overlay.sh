@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Starts the real application with the comfort veil on, over a window that records mouse
+# presses, on an X server of its own with a compositing manager (translucent windows show
+# black without one). Checks that the veil's panel covers the screen above that window,
+# that a click on the veil reaches the window below, and (loosely) that the window shows
+# through. Leaves the screenshot, veil-overlay.png, in OUT (default: the working folder).
+# Usage: veil-overlay.sh APP QV_CLICKTARGET [OUT]
+set -euo pipefail
+app="$1" target="$2" out="${3:-.}"
+for tool in Xvfb xcompmgr xdotool xwininfo import convert; do
+  command -v "$tool" >/dev/null || { echo "veil-overlay: $tool is missing (scripts/setup installs it)"; exit 1; }
+done
+
+tmp="$(mktemp -d)"
+app_pid="" target_pid="" compositor_pid="" xvfb_pid=""
+cleanup() {
+  local pid
+  for pid in "$app_pid" "$target_pid" "$compositor_pid"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
+  done
+  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+# Its own server, whatever DISPLAY holds: the compositing manager must be ours.
+start_xvfb veil-overlay
+xcompmgr >"$tmp/compositor.log" 2>&1 &
+compositor_pid=$!
+# The compositing manager announces itself with a window of its name.
+poll 10 bash -c 'xwininfo -root -children | grep -q "\"xcompmgr\""' ||
+  { echo "veil-overlay: the compositing manager did not start"; cat "$tmp/compositor.log"; exit 1; }
+
+# The window below: right of and below the main window, which opens at the top left.
+tx=1300 ty=800 tw=400 th=300
+"$target" "$tx" "$ty" "$tw" "$th" >"$tmp/presses" 2>"$tmp/target.log" &
+target_pid=$!
+target_window=""
+find_target() {
+  kill -0 "$target_pid" 2>/dev/null || return 2
+  target_window="$(xdotool search --onlyvisible --name '^Click target$' 2>/dev/null | head -n1)"
+  [[ -n "$target_window" ]]
+}
+poll 30 find_target || { echo "veil-overlay: the click target did not show"; cat "$tmp/target.log"; exit 1; }
+
+make_isolated
+mkdir -p "$tmp/config/Quellvista"
+cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
+{"format":"quellvista-defaults","version":1,"values":{
+ "comfortVeil.enabled":{"t":"bool","v":true},
+ "comfortVeil.peripheral.enabled":{"t":"bool","v":true},
+ "comfortVeil.peripheral.amount":{"t":"double","v":0.6},
+ "comfortVeil.colorCalm.enabled":{"t":"bool","v":true},
+ "comfortVeil.colorCalm.amount":{"t":"double","v":0.4},
+ "comfortVeil.microtexture.enabled":{"t":"bool","v":true},
+ "comfortVeil.microtexture.amount":{"t":"double","v":0.2}}}
+JSON
+
+# The veil's panel: a visible panel window that covers the whole screen.
+veil=""
+find_veil() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
+    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
+      "X=0 Y=0 WIDTH=1920 HEIGHT=1200 " ]]; then
+      veil="$id"
+      return 0
+    fi
+  done
+  return 1
+}
+start_app veil-overlay find_veil
+
+# Stacked above the click target (xwininfo lists the topmost child first).
+order="$(xwininfo -root -children | grep -oE '^ +0x[0-9a-f]+' | tr -d ' ')"
+index() { grep -n -x "$(printf '0x%x' "$1")" <<<"$order" | cut -d: -f1; }
+veil_index="$(index "$veil")" target_index="$(index "$target_window")"
+if [[ -z "$veil_index" || -z "$target_index" || "$veil_index" -ge "$target_index" ]]; then
+  echo "veil-overlay: the veil is not above the click target"
+  xwininfo -root -children
+  exit 1
+fi
+
+# What the screen shows. Without a compositing manager the veil's clear parts would be
+# black: the target must show through, however the veil tints it.
+mkdir -p "$out"
+import -window root "$out/veil-overlay.png"
+px=$((tx + tw / 2)) py=$((ty + th / 2))
+pixel="$(convert "$out/veil-overlay.png" -format \
+  "%[fx:int(255*p{$px,$py}.r)] %[fx:int(255*p{$px,$py}.g)] %[fx:int(255*p{$px,$py}.b)]" info:)"
+read -r r g b <<<"$pixel"
+if ((r < 64 && g < 64)); then
+  echo "veil-overlay: the click target does not show through the veil (pixel $r,$g,$b)"
+  exit 1
+fi
+
+# A click on the veil lands in the window below.
+xdotool mousemove "$px" "$py" click 1
+expected="press $((tw / 2)) $((th / 2))"
+if ! poll 10 grep -q -x "$expected" "$tmp/presses"; then
+  echo "veil-overlay: the click did not reach the window below the veil"
+  cat "$tmp/presses"
+  exit 1
+fi
+echo "veil-overlay: the veil covers the screen and lets the click through (pixel $r,$g,$b)"
