@@ -17,6 +17,12 @@
 namespace qv {
 namespace {
 
+// The tests' X server has no compositing manager: the panels are told there is one.
+bool composited()
+{
+    return true;
+}
+
 class CountingView final : public PaintedPanelView {
 public:
     void paint(QPainter &painter, const QRectF &bounds) override
@@ -57,7 +63,7 @@ Shown showPaintedPanel(const QRectF &frame)
     PanelConfiguration configuration;
     configuration.contentRect = frame;
     auto *view = new CountingView;
-    QtPanels panels;
+    QtPanels panels(composited);
     auto panel = panels.createPanel(configuration, ScreenInfo{}, view);
     auto *window = qobject_cast<PaintedPanelWindow *>(static_cast<QtPanel *>(panel.get())->window());
     panel->orderFrontRegardless();
@@ -77,7 +83,7 @@ TEST(QtPanels, WindowFlagsFollowTheConfiguration)
         PanelConfiguration configuration;
         configuration.contentRect = frameOnScreen();
         configuration.ignoresMouseEvents = c.ignoresMouseEvents;
-        QtPanels panels;
+        QtPanels panels(composited);
         auto panel = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
         QWindow *window = static_cast<QtPanel *>(panel.get())->window();
         const Qt::WindowFlags flags = window->flags();
@@ -97,7 +103,7 @@ TEST(QtPanels, SitsAtItsFrameAndMovesWithIt)
     const QRectF frame = frameOnScreen();
     PanelConfiguration configuration;
     configuration.contentRect = frame;
-    QtPanels panels;
+    QtPanels panels(composited);
     auto panel = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
     QWindow *window = static_cast<QtPanel *>(panel.get())->window();
     EXPECT_EQ(panel->frame(), frame);
@@ -165,7 +171,7 @@ TEST(QtPanels, HostsAQuickItemFillingATransparentWindow)
     configuration.ignoresMouseEvents = false;
     useSoftwareQuickWithoutDisplay();
     auto *item = new QQuickItem;
-    QtPanels panels;
+    QtPanels panels(composited);
     auto panel = panels.createPanel(configuration, ScreenInfo{}, item);
     auto *window = qobject_cast<QQuickWindow *>(static_cast<QtPanel *>(panel.get())->window());
     ASSERT_NE(window, nullptr);
@@ -188,7 +194,7 @@ TEST(QtPanels, ReleasingThePanelClosesItsWindowAndDeletesItsContent)
         configuration.contentRect = frameOnScreen();
         QObject *view = quick ? static_cast<QObject *>(new QQuickItem) : new CountingView;
         QPointer<QObject> content = view;
-        QtPanels panels;
+        QtPanels panels(composited);
         auto panel = panels.createPanel(configuration, ScreenInfo{}, view);
         QWindow *window = static_cast<QtPanel *>(panel.get())->window();
         panel->orderFrontRegardless();
@@ -196,6 +202,21 @@ TEST(QtPanels, ReleasingThePanelClosesItsWindowAndDeletesItsContent)
         panel.reset();
         EXPECT_TRUE(content.isNull());
         EXPECT_FALSE(QGuiApplication::topLevelWindows().contains(window));
+    }
+}
+
+TEST(QtPanels, WithoutCompositingOnlyPanelsThatTakeTheMouseShow)
+{
+    // Clear parts show black then: a click-through panel would hide the screen.
+    for (bool ignoresMouseEvents : {true, false}) {
+        SCOPED_TRACE(ignoresMouseEvents);
+        PanelConfiguration configuration;
+        configuration.contentRect = frameOnScreen();
+        configuration.ignoresMouseEvents = ignoresMouseEvents;
+        QtPanels panels([] { return false; });
+        auto panel = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+        panel->orderFrontRegardless();
+        EXPECT_EQ(panel->isVisible(), !ignoresMouseEvents);
     }
 }
 

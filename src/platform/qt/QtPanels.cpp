@@ -1,15 +1,31 @@
 #include "platform/qt/QtPanels.h"
 
+#include "runtime/Logging.h"
+
 #include <QBackingStore>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
+
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
+#include <cstdlib>
+#include <utility>
 
 namespace qv {
 
 namespace {
+
+const Logger &logger()
+{
+    static const Logger log("Panels");
+    return log;
+}
 
 // The pixels a frame in points covers: the panels lie on whole pixels of the screen.
 QRect windowGeometry(const QRectF &frame)
@@ -94,8 +110,9 @@ void PaintedPanelWindow::paintNow()
 
 // ---- panel ----
 
-QtPanel::QtPanel(const PanelConfiguration &configuration, QObject *contentView)
-    : m_frame(configuration.contentRect), m_content(contentView)
+QtPanel::QtPanel(const PanelConfiguration &configuration, QObject *contentView, CompositingCheck compositing)
+    : m_frame(configuration.contentRect), m_clickThrough(configuration.ignoresMouseEvents),
+      m_compositing(std::move(compositing)), m_content(contentView)
 {
     if (auto *item = qobject_cast<QQuickItem *>(contentView)) {
         auto window = std::make_unique<QQuickWindow>();
@@ -167,6 +184,12 @@ bool QtPanel::isVisible() const
 
 void QtPanel::orderFrontRegardless()
 {
+    if (m_clickThrough && !m_compositing()) {
+        static bool told = false;
+        if (!std::exchange(told, true))
+            logger().error("No compositing manager runs: overlays stay hidden, as they would show black");
+        return;
+    }
     // Shown without activation: the window never accepts the focus.
     m_window->show();
     m_window->raise();
@@ -185,12 +208,38 @@ bool QtPanels::isAvailable()
     return name == QLatin1String("xcb") || name.startsWith(QLatin1String("wayland"));
 }
 
+bool QtPanels::compositingManagerRunning()
+{
+#if QT_CONFIG(xcb)
+    if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        // A compositing manager owns the selection of the screen it composites. The
+        // monitors of a desktop are one X screen, the first.
+        xcb_connection_t *connection = x11->connection();
+        static const char name[] = "_NET_WM_CM_S0";
+        xcb_intern_atom_reply_t *atom =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+        if (!atom)
+            return false;
+        xcb_get_selection_owner_reply_t *owner =
+            xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+        const bool running = atom->atom != XCB_NONE && owner && owner->owner != XCB_NONE;
+        std::free(owner);
+        std::free(atom);
+        return running;
+    }
+#endif
+    // Wayland compositors always composite.
+    return true;
+}
+
+QtPanels::QtPanels(CompositingCheck compositing) : m_compositing(std::move(compositing)) {}
+
 std::unique_ptr<Panel> QtPanels::createPanel(const PanelConfiguration &configuration, const ScreenInfo &,
                                              QObject *contentView)
 {
     // The simulated screens lie over the real ones, so the configured frame is where the
     // window goes.
-    return std::make_unique<QtPanel>(configuration, contentView);
+    return std::make_unique<QtPanel>(configuration, contentView, m_compositing);
 }
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 
 class QBackingStore;
@@ -12,6 +13,9 @@ class QQuickItem;
 class QQuickWindow;
 
 namespace qv {
+
+// Whether translucent windows show as such (their clear parts show what lies below).
+using CompositingCheck = std::function<bool()>;
 
 // The window that shows a self-painting view: a raster window with its own backing store,
 // painted at the screen's pixel ratio. Requests for display coalesce into one paint at the
@@ -41,10 +45,12 @@ private:
 
 // An overlay panel in a real top-level window of the window system: borderless,
 // transparent, above normal windows, never focused, left out of the task switcher and
-// (unless it takes the mouse) letting clicks through to the windows below.
+// (unless it takes the mouse) letting clicks through to the windows below. A click-through
+// panel stays off the screen while translucent windows show black: it would hide the
+// screen from the user working through it.
 class QtPanel final : public Panel {
 public:
-    QtPanel(const PanelConfiguration &configuration, QObject *contentView);
+    QtPanel(const PanelConfiguration &configuration, QObject *contentView, CompositingCheck compositing);
     ~QtPanel() override;
 
     QRectF frame() const override { return m_frame; }
@@ -64,6 +70,8 @@ public:
 
 private:
     QRectF m_frame;
+    bool m_clickThrough;
+    CompositingCheck m_compositing;
     QPointer<QObject> m_content;
     std::unique_ptr<QWindow> m_window;
 };
@@ -74,9 +82,16 @@ public:
     // Whether the application's platform shows windows to a user (an X11 or Wayland
     // display server), not an offscreen or headless one.
     static bool isAvailable();
+    // Whether a compositing manager runs (X11), or the platform composites itself.
+    static bool compositingManagerRunning();
+
+    explicit QtPanels(CompositingCheck compositing = &compositingManagerRunning);
 
     std::unique_ptr<Panel> createPanel(const PanelConfiguration &configuration, const ScreenInfo &screen,
                                        QObject *contentView) override;
+
+private:
+    CompositingCheck m_compositing;
 };
 
 } // namespace qv
