@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
+#include <array>
+#include <thread>
 
 namespace qv::veil {
 
@@ -118,27 +121,6 @@ int grainResidue(double x, double y)
     return int(n % 43);
 }
 
-namespace {
-
-GrainDot dotForResidue(int r)
-{
-    switch (r) {
-    case 3: case 7: case 17: case 23: case 35:
-        return GrainDot::dark;
-    case 0: case 11: case 29: case 41:
-        return GrainDot::light;
-    default:
-        return GrainDot::none;
-    }
-}
-
-} // namespace
-
-GrainDot grainDotAt(double x, double y)
-{
-    return dotForResidue(grainResidue(x, y));
-}
-
 MicrotextureAlphas microtextureAlphas(double m)
 {
     return {0.034 * m, 0.026 * m, 0.005 * m, 0.007 * m};
@@ -151,59 +133,60 @@ namespace {
 // empty headroom.
 constexpr double kImageScale = 0.034 + 0.007;
 
-// Accumulates coverage into a premultiplied image whose pixels are black or white with
-// small alphas: alpha and the white level add up (the sum of small alphas is their
-// source-over result to within the image's precision).
-class TextureRaster {
-public:
-    explicit TextureRaster(QImage &image)
-        : m_image(image), m_width(image.width()), m_height(image.height())
-    {
-    }
+// The pixels covered by intervals of one axis (in pixels), with the covered part of each.
+struct Spans {
+    std::vector<int> first;
+    std::vector<int> offset; // into cover; the entries up to the next offset
+    std::vector<float> cover;
 
-    // Adds a rectangle in pixel units at the given weight (0...1 of the image scale).
-    void addRect(double x0, double x1, double y0, double y1, double weight, bool white)
+    void add(double from, double to, int limit)
     {
-        const int i0 = std::max(0, int(std::floor(x0)));
-        const int i1 = std::min(m_width, int(std::ceil(x1)));
-        const int j0 = std::max(0, int(std::floor(y0)));
-        const int j1 = std::min(m_height, int(std::ceil(y1)));
-        for (int j = j0; j < j1; ++j) {
-            const double cy = std::min(y1, j + 1.0) - std::max(y0, double(j));
-            auto *row = reinterpret_cast<quint32 *>(m_image.scanLine(j));
-            for (int i = i0; i < i1; ++i) {
-                const double cx = std::min(x1, i + 1.0) - std::max(x0, double(i));
-                add(row[i], int(std::lround(cx * cy * weight * 255.0)), white);
-            }
-        }
+        first.push_back(std::max(0, int(std::floor(from))));
+        offset.push_back(int(cover.size()));
+        const int end = std::min(limit, int(std::ceil(to)));
+        for (int i = first.back(); i < end; ++i)
+            cover.push_back(float(std::min(to, i + 1.0) - std::max(from, double(i))));
     }
-
-    // Adds a band across the whole width, rows y0...y1 in pixel units.
-    void addRow(double y0, double y1, double weight, bool white)
+    int count(size_t k) const
     {
-        addRect(0, m_width, y0, y1, weight, white);
+        const size_t next = k + 1 < offset.size() ? size_t(offset[k + 1]) : cover.size();
+        return int(next) - offset[k];
     }
-
-private:
-    static void add(quint32 &pixel, int amount, bool white)
-    {
-        if (amount <= 0)
-            return;
-        const int a = std::min(255, int(pixel >> 24) + amount);
-        int w = int(pixel & 0xff);
-        if (white)
-            w = std::min(a, w + amount);
-        pixel = (quint32(a) << 24) | (quint32(w) << 16) | (quint32(w) << 8) | quint32(w);
-    }
-
-    QImage &m_image;
-    int m_width;
-    int m_height;
 };
+
+// Adds a small alpha (in 1/255) of black or white to a premultiplied pixel; the sum of
+// small alphas is their source-over result to within the image's precision.
+inline void addToPixel(quint32 &pixel, float amount, bool white)
+{
+    const int add = int(amount + 0.5f);
+    if (add <= 0)
+        return;
+    const int a = std::min(255, int(pixel >> 24) + add);
+    int w = int(pixel & 0xff);
+    if (white)
+        w = std::min(a, w + add);
+    pixel = (quint32(a) << 24) | (quint32(w) << 16) | (quint32(w) << 8) | quint32(w);
+}
+
+// 0 none, 1 dark, 2 light, by residue.
+constexpr std::array<quint8, 43> kDotKinds = [] {
+    std::array<quint8, 43> kinds{};
+    for (int r : {3, 7, 17, 23, 35})
+        kinds[size_t(r)] = 1;
+    for (int r : {0, 11, 29, 41})
+        kinds[size_t(r)] = 2;
+    return kinds;
+}();
 
 constexpr qint64 kMaxTexturePixels = qint64(1) << 27; // 128 M pixels (512 MB)
 
 } // namespace
+
+GrainDot grainDotAt(double x, double y)
+{
+    const quint8 kind = kDotKinds[size_t(grainResidue(x, y))];
+    return kind == 1 ? GrainDot::dark : kind == 2 ? GrainDot::light : GrainDot::none;
+}
 
 double microtextureImageOpacity(double m)
 {
@@ -222,50 +205,117 @@ QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
     if (pixelsWide * pixelsHigh > double(kMaxTexturePixels) || pixelsWide > 1e6 || pixelsHigh > 1e6)
         return {};
 
-    QImage image(int(pixelsWide), int(pixelsHigh), QImage::Format_ARGB32_Premultiplied);
+    // The cell numbers must fit in 32 bits (they always do for a real screen).
+    if (701.0 * height + 1113.0 * width >= 2.0e9)
+        return {};
+
+    // Zeroed memory straight from the allocator is already transparent, and its pages
+    // are touched for the first time by the threads below rather than by a fill.
+    const qsizetype bytesPerRow = qsizetype(pixelsWide) * 4;
+    void *memory = std::calloc(size_t(bytesPerRow) * size_t(pixelsHigh), 1);
+    if (!memory)
+        return {};
+    QImage image(static_cast<uchar *>(memory), int(pixelsWide), int(pixelsHigh), bytesPerRow,
+                 QImage::Format_ARGB32_Premultiplied, [](void *data) { std::free(data); }, memory);
     if (image.isNull())
         return {};
-    image.fill(Qt::transparent);
     image.setDevicePixelRatio(devicePixelRatio);
-    TextureRaster raster(image);
     const double dpr = devicePixelRatio;
+    const int w = image.width();
+    const int h = image.height();
+    uchar *const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const auto scanLine = [&](int y) { return reinterpret_cast<quint32 *>(bits + y * bytesPerLine); };
 
-    const MicrotextureAlphas unit = microtextureAlphas(1.0 / kImageScale);
-    const std::int64_t columns = strideCount(0, width, kGrainPitch);
-    const std::int64_t rows = strideCount(0, height, kGrainPitch);
-    std::vector<double> xs(static_cast<size_t>(columns));
-    std::vector<double> xTerms(static_cast<size_t>(columns));
-    for (std::int64_t k = 0; k < columns; ++k) {
-        xs[size_t(k)] = strideValue(0, kGrainPitch, k);
-        xTerms[size_t(k)] = 1113.0 * xs[size_t(k)];
-    }
-    for (std::int64_t row = 0; row < rows; ++row) {
-        const double y = strideValue(0, kGrainPitch, row);
-        const double yTerm = 701.0 * y;
-        // The cell spans y...y+0.5 upwards, that is top = height − y − 0.5 in Qt's terms.
-        const double top = flippedY(y + kGrainDotSize, height) * dpr;
-        const double bottom = flippedY(y, height) * dpr;
-        for (std::int64_t col = 0; col < columns; ++col) {
-            const auto n = static_cast<std::int64_t>(yTerm + xTerms[size_t(col)]);
-            const GrainDot dot = dotForResidue(int(n % 43));
-            if (dot == GrainDot::none)
-                continue;
-            const double left = xs[size_t(col)] * dpr;
-            const bool light = dot == GrainDot::light;
-            raster.addRect(left, left + kGrainDotSize * dpr, top, bottom, light ? unit.lightDot : unit.darkDot,
-                           light);
-        }
-    }
+    // Alphas in 1/255 of the image scale.
+    const MicrotextureAlphas unit = microtextureAlphas(255.0 / kImageScale);
 
-    const auto lines = [&](double start, double weight, bool white) {
+    // The scan lines first: on the empty image most of their rows are set in one go.
+    std::vector<bool> rowTouched(size_t(h), false);
+    const auto scanLines = [&](double start, double alpha, bool white) {
         const std::int64_t count = strideCount(start, height, kScanLineSpacing);
         for (std::int64_t k = 0; k < count; ++k) {
             const double centre = flippedY(strideValue(start, kScanLineSpacing, k), height);
-            raster.addRow((centre - kScanLineWidth / 2) * dpr, (centre + kScanLineWidth / 2) * dpr, weight, white);
+            Spans band;
+            band.add((centre - kScanLineWidth / 2) * dpr, (centre + kScanLineWidth / 2) * dpr, h);
+            for (int j = 0; j < band.count(0); ++j) {
+                const int y = band.first[0] + j;
+                auto *line = scanLine(y);
+                const float amount = band.cover[size_t(j)] * float(alpha);
+                if (!rowTouched[size_t(y)]) {
+                    // A row of its own: every pixel gets the same value.
+                    quint32 pixel = 0;
+                    addToPixel(pixel, amount, white);
+                    std::fill(line, line + w, pixel);
+                    rowTouched[size_t(y)] = true;
+                    continue;
+                }
+                for (int i = 0; i < w; ++i)
+                    addToPixel(line[i], amount, white);
+            }
         }
     };
-    lines(kLightLineStart, unit.lightLine, true);
-    lines(kDarkLineStart, unit.darkLine, false);
+    scanLines(kLightLineStart, unit.lightLine, true);
+    scanLines(kDarkLineStart, unit.darkLine, false);
+
+    // The cells' columns and rows, and the pixels each covers (the same for every row and
+    // column respectively).
+    const std::int64_t columns = strideCount(0, width, kGrainPitch);
+    const std::int64_t rows = strideCount(0, height, kGrainPitch);
+    std::vector<double> xTerms(static_cast<size_t>(columns));
+    Spans columnSpans;
+    for (std::int64_t k = 0; k < columns; ++k) {
+        const double x = strideValue(0, kGrainPitch, k);
+        xTerms[size_t(k)] = 1113.0 * x;
+        columnSpans.add(x * dpr, (x + kGrainDotSize) * dpr, w);
+    }
+    const auto dotRows = [&](std::int64_t fromRow, std::int64_t toRow) {
+        std::vector<quint8> kinds(static_cast<size_t>(columns));
+        for (std::int64_t row = fromRow; row < toRow; ++row) {
+            const double y = strideValue(0, kGrainPitch, row);
+            const double yTerm = 701.0 * y;
+            for (size_t col = 0; col < kinds.size(); ++col)
+                kinds[col] = kDotKinds[size_t(int(yTerm + xTerms[col]) % 43)];
+            // The cell spans y...y+0.5 upwards, that is from height − y − 0.5 down in Qt's terms.
+            Spans rowSpan;
+            rowSpan.add(flippedY(y + kGrainDotSize, height) * dpr, flippedY(y, height) * dpr, h);
+            const int rowCount = rowSpan.count(0);
+            for (size_t col = 0; col < kinds.size(); ++col) {
+                if (kinds[col] == 0)
+                    continue;
+                const bool light = kinds[col] == 2;
+                const float alpha = float(light ? unit.lightDot : unit.darkDot);
+                const int firstColumn = columnSpans.first[col];
+                const float *columnCover = columnSpans.cover.data() + columnSpans.offset[col];
+                const int columnCount = columnSpans.count(col);
+                for (int j = 0; j < rowCount; ++j) {
+                    auto *line = scanLine(rowSpan.first[0] + j) + firstColumn;
+                    const float rowAlpha = rowSpan.cover[size_t(j)] * alpha;
+                    for (int i = 0; i < columnCount; ++i)
+                        addToPixel(line[i], rowAlpha * columnCover[i], light);
+                }
+            }
+        }
+    };
+
+    // The grain is the bulk of the work: bands of cell rows go to worker threads, the
+    // even bands first and then the odd ones, so that no two threads ever share a pixel
+    // row (neighbouring bands may meet in one).
+    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+    const std::int64_t bandCount = rows < 64 || workers == 1 ? 1 : 2 * workers;
+    if (bandCount == 1) {
+        dotRows(0, rows);
+    } else {
+        const auto bandStart = [&](std::int64_t band) { return rows * band / bandCount; };
+        for (std::int64_t parity = 0; parity < 2; ++parity) {
+            std::vector<std::thread> threads;
+            for (std::int64_t band = parity; band < bandCount; band += 2)
+                threads.emplace_back(dotRows, bandStart(band), bandStart(band + 1));
+            for (std::thread &thread : threads)
+                thread.join();
+        }
+    }
+
     return image;
 }
 
