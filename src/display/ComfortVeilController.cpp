@@ -10,6 +10,8 @@
 
 #include <QPointer>
 
+#include <cmath>
+
 namespace qv {
 
 namespace {
@@ -40,15 +42,15 @@ ComfortVeilController::ComfortVeilController()
     UserDefaults &d = UserDefaults::standard();
     m_enabled = d.boolForKey(kEnabledKey);
     m_peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(true);
-    m_peripheralSoftening = d.doubleValue(kPeripheralAmountKey).value_or(0.32);
+    m_peripheralSoftening = storedAmount(kPeripheralAmountKey, 0.32);
     m_focusWindowEnabled = false;
-    m_focusWindowSize = d.doubleValue(kFocusSizeKey).value_or(0.58);
+    m_focusWindowSize = storedAmount(kFocusSizeKey, 0.58);
     m_highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(true);
-    m_highlightDampening = d.doubleValue(kHighlightAmountKey).value_or(0.22);
+    m_highlightDampening = storedAmount(kHighlightAmountKey, 0.22);
     m_colorCalmEnabled = d.boolForKey(kColorCalmEnabledKey);
-    m_colorCalm = d.doubleValue(kColorCalmAmountKey).value_or(0.0);
+    m_colorCalm = storedAmount(kColorCalmAmountKey, 0.0);
     m_microtextureEnabled = d.boolForKey(kMicrotextureEnabledKey);
-    m_microtexture = d.doubleValue(kMicrotextureAmountKey).value_or(0.18);
+    m_microtexture = storedAmount(kMicrotextureAmountKey, 0.18);
 
     const PlatformServices &services = platform();
     if (Workspace *workspace = services.workspace) {
@@ -69,6 +71,18 @@ ComfortVeilController::ComfortVeilController()
 }
 
 ComfortVeilController::~ComfortVeilController() = default;
+
+double ComfortVeilController::storedAmount(const QString &key, double fallback) const
+{
+    const std::optional<double> stored = UserDefaults::standard().doubleValue(key);
+    if (!stored)
+        return fallback;
+    if (!std::isfinite(*stored)) {
+        m_log.error("Stored %s is not a finite number (%g); using %g", qUtf8Printable(key), *stored, fallback);
+        return fallback;
+    }
+    return *stored;
+}
 
 // ---- values ----
 
@@ -138,38 +152,15 @@ void ComfortVeilController::applyState(const ComfortVeilState &state)
         return;
     }
 
-    const auto screens = screensByDisplayID();
-    QList<DisplayId> present;
-    for (const auto &entry : screens)
-        present << entry.second;
-    for (auto it = m_windowsByDisplayID.begin(); it != m_windowsByDisplayID.end();) {
-        if (!present.contains(it->first)) {
-            it->second->orderOut();
-            it = m_windowsByDisplayID.erase(it);
-        } else {
-            ++it;
-        }
-    }
-
-    for (const auto &[screen, display] : screens) {
-        std::unique_ptr<Panel> &slot = m_windowsByDisplayID[display];
-        if (!slot)
-            slot = makePanel(screen);
-        if (!slot)
-            continue;
-        slot->setFrame(screen.frame, false);
-        if (auto *view = qobject_cast<ComfortVeilOverlayView *>(slot->contentView())) {
-            if (view->state() != state) {
+    m_windowsByDisplayID.fit(
+        screensByDisplayID(), [this](const ScreenInfo &screen, DisplayId) { return makePanel(screen); },
+        [&state](QObject *content) {
+            auto *view = qobject_cast<ComfortVeilOverlayView *>(content);
+            if (view && view->state() != state) {
                 view->setState(state);
                 view->setNeedsDisplay();
             }
-        }
-        if (!slot->isVisible())
-            slot->orderFrontRegardless();
-    }
-    // A panel that could not be made leaves no empty entry behind.
-    for (auto it = m_windowsByDisplayID.begin(); it != m_windowsByDisplayID.end();)
-        it = it->second ? std::next(it) : m_windowsByDisplayID.erase(it);
+        });
 }
 
 std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen)
@@ -185,28 +176,22 @@ std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen
 
 void ComfortVeilController::removeAllWindows()
 {
-    hideAllWindows();
-    m_windowsByDisplayID.clear();
+    m_windowsByDisplayID.removeAll();
 }
 
 void ComfortVeilController::hideAllWindows()
 {
-    for (auto &entry : m_windowsByDisplayID)
-        entry.second->orderOut();
+    m_windowsByDisplayID.hideAll();
 }
 
 Panel *ComfortVeilController::window(DisplayId display) const
 {
-    const auto it = m_windowsByDisplayID.find(display);
-    return it == m_windowsByDisplayID.end() ? nullptr : it->second.get();
+    return m_windowsByDisplayID.panel(display);
 }
 
 QList<DisplayId> ComfortVeilController::windowDisplayIDs() const
 {
-    QList<DisplayId> ids;
-    for (const auto &entry : m_windowsByDisplayID)
-        ids << entry.first;
-    return ids;
+    return m_windowsByDisplayID.displayIDs();
 }
 
 // ---- platform ----

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "display/ComfortVeilState.h"
+#include "display/OverlayPanels.h"
 #include "platform/Panels.h"
 #include "platform/Types.h"
 #include "platform/Workspace.h"
+#include "runtime/Logging.h"
 
 #include <QList>
 #include <QObject>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -118,6 +119,10 @@ signals:
 
 private:
     std::unique_ptr<Panel> makePanel(const ScreenInfo &screen);
+    // A stored amount; one that is not a finite number reads as the default (logged).
+    double storedAmount(const QString &key, double fallback) const;
+
+    Logger m_log{"ComfortVeil"};
 
     bool m_enabled = false;
     bool m_peripheralSofteningEnabled = true;
@@ -131,7 +136,7 @@ private:
     bool m_microtextureEnabled = false;
     double m_microtexture = 0.18;
 
-    std::map<DisplayId, std::unique_ptr<Panel>> m_windowsByDisplayID;
+    OverlayPanels m_windowsByDisplayID{m_log, "veil panel"};
     std::optional<ComfortVeilState> m_latestState;
     bool m_applicationReady = false;
     bool m_screenshotSessionActive = false;

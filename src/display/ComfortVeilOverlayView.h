@@ -3,6 +3,7 @@
 #include "display/ComfortVeilState.h"
 #include "platform/Panels.h"
 
+#include <QImage>
 #include <QRectF>
 
 namespace qv {
@@ -32,13 +33,26 @@ public:
     // How often the view was marked as needing display.
     int displayRequestCount() const { return m_displayRequests; }
 
-    // The veil's drawing comes with the drawing code; until then nothing is painted.
-    void paint(QPainter &, const QRectF &) override {}
+    // Paints, in this order and each only when switched on: highlight dampening, colour
+    // calm, the peripheral vignette and the microtexture. Nothing while the veil is off.
+    void paint(QPainter &painter, const QRectF &bounds) override;
+
+    // How often the microtexture was drawn afresh (once per area size and pixel ratio).
+    int textureRenderCount() const { return m_textureRenders; }
 
 private:
+    void paintMicrotexture(QPainter &painter, const QRectF &bounds, double amount);
+
     QRectF m_frame;
     ComfortVeilState m_state;
     int m_displayRequests = 0;
+
+    // The microtexture at full scale for one area size and pixel ratio.
+    QImage m_texture;
+    QSizeF m_textureSize;
+    double m_texturePixelRatio = 0;
+    bool m_textureFailed = false;
+    int m_textureRenders = 0;
 };
 
 } // namespace qv

@@ -4,6 +4,9 @@
 #include "platform/sim/SimWorkspace.h"
 #include "support/TestEnvironment.h"
 
+#include <cmath>
+#include <limits>
+
 using namespace qv;
 
 namespace {
@@ -284,4 +287,66 @@ TEST_F(ComfortVeilControllerTest, ScreenChangeBeforeAnyStateSchedulesNothing)
     mac->notifyScreenParametersChanged();
     EXPECT_EQ(clock->pendingCount(), 0);
     EXPECT_TRUE(panels().isEmpty());
+}
+
+TEST_F(ComfortVeilControllerTest, StoredAmountsThatAreNotFiniteReadAsDefaults)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    defaults->set("comfortVeil.highlight.amount", nan);
+    defaults->set("comfortVeil.colorCalm.amount", inf);
+    defaults->set("comfortVeil.microtexture.amount", -inf);
+    defaults->set("comfortVeil.enabled", true);
+    reloadDefaults();
+
+    EXPECT_EQ(veil().highlightDampening(), 0.22);
+    EXPECT_EQ(veil().colorCalm(), 0.0);
+    EXPECT_EQ(veil().microtexture(), 0.18);
+    EXPECT_EQ(logs->count("ComfortVeil", "Stored comfortVeil.highlight.amount is not a finite number (nan); using 0.22"),
+              1);
+    EXPECT_EQ(logs->count("ComfortVeil", "Stored comfortVeil.colorCalm.amount is not a finite number (inf); using 0"),
+              1);
+    EXPECT_TRUE(std::isnan(*defaults->doubleValue("comfortVeil.highlight.amount"))) << "nothing is rewritten";
+
+    // An assigned non-number is kept as assigned and shows as nothing.
+    workspace().finishLaunching();
+    ASSERT_EQ(visibleCount(), 2);
+    veil().setPeripheralSoftening(nan);
+    veil().setHighlightDampening(inf);
+    EXPECT_EQ(veil().latestState()->peripheralSoftening, 0.0);
+    EXPECT_EQ(veil().latestState()->highlightDampening, 1.0);
+    veil().setHighlightDampening(nan);
+    EXPECT_TRUE(panels().isEmpty());
+}
+
+TEST_F(ComfortVeilControllerTest, VanishedAndEmptyScreensLoseTheirPanels)
+{
+    showVeil();
+    ASSERT_EQ(visibleCount(), 2);
+    mac->removeDisplay(2);
+    advance(350);
+    EXPECT_EQ(veil().windowDisplayIDs(), QList<DisplayId>{1});
+    EXPECT_EQ(logs->count("ComfortVeil", "Removed the veil panel of display 2: its screen is gone"), 1);
+
+    SimDisplay flat;
+    flat.id = 9;
+    flat.name = QStringLiteral("Broken");
+    flat.frame = QRectF(-100, 0, 0, 0);
+    mac->addDisplay(flat);
+    advance(350);
+    veil().setHighlightDampening(0.3);
+    EXPECT_EQ(veil().windowDisplayIDs(), QList<DisplayId>{1});
+    EXPECT_EQ(logs->count("ComfortVeil", "No veil panel for display 9: its screen has no area (0 x 0)"), 1);
+}
+
+TEST_F(ComfortVeilControllerTest, OneDisplayRequestPerChangedAssignment)
+{
+    showVeil();
+    const int before = view(1)->displayRequestCount();
+    int requests = 0;
+    QObject::connect(view(1), &PaintedPanelView::needsDisplay, [&] { ++requests; });
+    for (double amount : {0.3, 0.31, 0.31, 0.32})
+        veil().setHighlightDampening(amount);
+    EXPECT_EQ(requests, 3);
+    EXPECT_EQ(view(1)->displayRequestCount(), before + 3);
 }

@@ -1,0 +1,296 @@
+#include "display/ComfortVeilDrawing.h"
+#include "display/ComfortVeilOverlayView.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace qv;
+using namespace qv::veil;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Paints a view with the state into a transparent image of the size (points) and ratio.
+QImage paintVeil(ComfortVeilOverlayView &view, const ComfortVeilState &state, QSize size, double ratio = 1.0)
+{
+    QImage image(QSize(int(size.width() * ratio), int(size.height() * ratio)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    view.setState(state);
+    QPainter painter(&image);
+    view.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+ComfortVeilState onlyEffect(int which, double amount)
+{
+    ComfortVeilState s;
+    s.enabled = true;
+    s.peripheralSofteningEnabled = which == 0;
+    s.highlightDampeningEnabled = which == 1;
+    s.colorCalmEnabled = which == 2;
+    s.microtextureEnabled = which == 3;
+    s.peripheralSoftening = s.highlightDampening = s.colorCalm = s.microtexture = amount;
+    return s;
+}
+
+} // namespace
+
+TEST(ComfortVeilDrawing, EffectiveAmountsAtTheirBoundaries)
+{
+    const struct {
+        double amount, cap, expected;
+    } cases[] = {
+        {0.01, 1.0, 0},   {0.011, 1.0, 0.011}, {-0.5, 1.0, 0},   {1.0, 1.0, 1.0},   {1.3, 1.0, 1.0},
+        {3.0, 2.0, 2.0},  {1.5, 1.4, 1.4},     {0.75, 1.2, 0.75}, {kNaN, 1.0, 0},   {kInf, 1.2, 1.2},
+        {-kInf, 1.2, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(effectiveAmount(c.amount, c.cap), c.expected) << c.amount << " cap " << c.cap;
+}
+
+TEST(ComfortVeilDrawing, WashAlphasFollowTheWorkedNumbers)
+{
+    const QList<Wash> highlight = highlightWashes(0.22);
+    ASSERT_EQ(highlight.size(), 2);
+    EXPECT_DOUBLE_EQ(highlight[0].alpha, 0.022);
+    EXPECT_DOUBLE_EQ(highlight[1].alpha, 0.0077);
+    EXPECT_EQ(highlight[0].color, QColor(Qt::black));
+    EXPECT_NEAR(highlight[1].color.redF(), 0.9, 1e-4);
+
+    const struct {
+        double c, t, p, e, grey, warm;
+    } calm[] = {
+        {0.5, 0.25, 0.3686, 0, 0.0590, 0.0276},
+        {2.0, 1.0, 1.0, 0.38, 0.198, 0.1054},
+        {1.5, 0.75, 0.8130, 0.13, 0.14308, 0.07138}, // past the knee at t = 0.62
+        {5.0, 1.0, 1.0, 0.38, 0.198, 0.1054},        // limited to t = 1
+    };
+    for (const auto &c : calm) {
+        SCOPED_TRACE(c.c);
+        const ColorCalmCurve k = colorCalmCurve(c.c);
+        EXPECT_DOUBLE_EQ(k.t, c.t);
+        EXPECT_NEAR(k.p, c.p, 1e-4);
+        EXPECT_NEAR(k.e, c.e, 1e-12);
+        const QList<Wash> w = colorCalmWashes(c.c);
+        EXPECT_NEAR(w[0].alpha, c.grey, 1e-4);
+        EXPECT_NEAR(w[1].alpha, c.warm, 1e-4);
+    }
+    const QColor warm = colorCalmWashes(1)[1].color;
+    EXPECT_NEAR(warm.redF(), 0.78, 1e-4);
+    EXPECT_NEAR(warm.greenF(), 0.76, 1e-4);
+    EXPECT_NEAR(warm.blueF(), 0.70, 1e-4);
+}
+
+TEST(ComfortVeilDrawing, ComposedWashEqualsTheWashesOneAfterTheOther)
+{
+    // Black at 0.5 then white at 0.5: alpha 0.75, premultiplied grey 0.5, so level 2/3.
+    const QColor c = composeWashes({{QColor(Qt::black), 0.5}, {QColor(Qt::white), 0.5}});
+    EXPECT_NEAR(c.alphaF(), 0.75, 1e-4);
+    EXPECT_NEAR(c.redF(), 2.0 / 3.0, 1e-4);
+    EXPECT_EQ(composeWashes({}).alpha(), 0);
+    EXPECT_EQ(composeWashes({{QColor(Qt::black), 0}, {QColor(Qt::white), kNaN}}).alpha(), 0);
+}
+
+TEST(ComfortVeilDrawing, VignetteOnAThousandBySixHundredView)
+{
+    const Vignette v = vignetteGeometry(QRectF(0, 0, 1000, 600));
+    EXPECT_EQ(v.center, QPointF(500, 300));
+    EXPECT_DOUBLE_EQ(v.outerRadius, 720);
+    EXPECT_DOUBLE_EQ(v.innerRadius, 115.2);
+
+    const auto alphaAtDistance = [&](double d) {
+        return vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), 0.32);
+    };
+    EXPECT_EQ(alphaAtDistance(50), 0);
+    EXPECT_EQ(alphaAtDistance(320.8), 0);
+    EXPECT_NEAR(alphaAtDistance(550.7), 0.0896, 1e-4);
+    EXPECT_NEAR(alphaAtDistance(720), 0.1728, 1e-12);
+    EXPECT_NEAR(alphaAtDistance(2000), 0.1728, 1e-12);
+    EXPECT_NEAR(alphaAtDistance(std::hypot(500, 300)), 0.1055, 1e-4);
+}
+
+TEST(ComfortVeilDrawing, StridesIncludeTheEndOnlyWhenHitExactly)
+{
+    const struct {
+        double from, through, by;
+        std::int64_t count;
+    } cases[] = {
+        {0, 8.6, 0.86, 11}, // 10 × 0.86 is 8.6 in double precision
+        {0, 8.5, 0.86, 10},
+        {0, 0, 0.86, 1},
+        {0.5, 12, 4, 3},   // 0.5, 4.5, 8.5
+        {2.3, 2.2, 4, 0},  // starts beyond the end
+        {0, 10, 0, 0},     // no step
+        {0, kNaN, 1, 0},
+        {0, 1440, 0.86, 1675},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(strideCount(c.from, c.through, c.by), c.count) << c.from << " through " << c.through;
+    EXPECT_EQ(strideValue(0, 0.86, 10), 8.6);
+    EXPECT_LT(strideValue(0, 0.86, 9), 7.75);
+}
+
+TEST(ComfortVeilDrawing, GrainCellsOfTheWorkedExamples)
+{
+    const struct {
+        double x, y;
+        int residue;
+        GrainDot dot;
+    } cases[] = {
+        {0, 0, 0, GrainDot::light},       {0.86, 0, 11, GrainDot::light}, {1.72, 0, 22, GrainDot::none},
+        {0, 0.86, 0, GrainDot::light},    {3.44, 0, 1, GrainDot::none},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(grainResidue(c.x, c.y), c.residue) << c.x << "," << c.y;
+        EXPECT_EQ(grainDotAt(c.x, c.y), c.dot) << c.x << "," << c.y;
+    }
+    // 5 dark and 4 light residues of 43.
+    int dark = 0, light = 0;
+    for (int n = 0; n < 43; ++n) {
+        const GrainDot d = grainDotAt(n / 1113.0 + 1e-9, 0);
+        dark += d == GrainDot::dark;
+        light += d == GrainDot::light;
+    }
+    EXPECT_EQ(dark, 5);
+    EXPECT_EQ(light, 4);
+
+    const MicrotextureAlphas a = microtextureAlphas(0.55);
+    EXPECT_NEAR(a.darkDot, 0.0187, 1e-12);
+    EXPECT_NEAR(a.lightDot, 0.0143, 1e-12);
+    EXPECT_NEAR(a.lightLine, 0.00275, 1e-12);
+    EXPECT_NEAR(a.darkLine, 0.00385, 1e-12);
+}
+
+TEST(ComfortVeilDrawing, TextureIsFlippedToQtCoordinates)
+{
+    // The dot of cell (0, 0) sits at the bottom-left corner in Qt's terms; the light scan
+    // line at 0.5 from the bottom.
+    const QImage texture = renderMicrotexture(QSizeF(8, 8), 2.0);
+    ASSERT_EQ(texture.size(), QSize(16, 16));
+    EXPECT_EQ(texture.devicePixelRatio(), 2.0);
+    const QRgb corner = texture.pixel(0, 15); // (0, 0)-(1, 1) pixels are the 0.5 pt dot
+    // The white dot plus a third of the light line's 0.6 pixel.
+    EXPECT_EQ(qAlpha(corner), qRound(0.026 / 0.041 * 255) + qRound(0.3 * 0.005 / 0.041 * 255));
+    EXPECT_EQ(qRed(corner), qAlpha(corner)) << "white";
+    // The top row of cells (y = 7.74, 0.24 pt below the top edge) reaches 0.52 into pixel
+    // row 0: cell (0, 7.74) has n = 5425, r = 7, a dark dot.
+    EXPECT_EQ(grainDotAt(0, 7.74), GrainDot::dark);
+    EXPECT_EQ(texture.pixel(0, 0), qRgba(0, 0, 0, qRound(0.52 * 0.034 / 0.041 * 255)));
+    // The light line at y = 0.5 covers pixel row 14 (from 15.3 to 15.0 ... 14.7 to 15.3).
+    EXPECT_GT(qAlpha(texture.pixel(7, 14)), 0);
+
+    EXPECT_TRUE(renderMicrotexture(QSizeF(0, 100), 2).isNull());
+    EXPECT_TRUE(renderMicrotexture(QSizeF(kInf, 100), 2).isNull());
+    EXPECT_TRUE(renderMicrotexture(QSizeF(100, 100), kNaN).isNull());
+    EXPECT_TRUE(renderMicrotexture(QSizeF(1e7, 1e7), 1).isNull());
+}
+
+class ComfortVeilPaintTest : public test::QvTest {};
+
+TEST_F(ComfortVeilPaintTest, EachEffectPaintsWhereItShould)
+{
+    ComfortVeilOverlayView view(QRectF(0, 0, 100, 60));
+
+    // Disabled: nothing, whatever the switches say.
+    ComfortVeilState off = onlyEffect(1, 1.0);
+    off.enabled = false;
+    const QImage blank = paintVeil(view, off, QSize(100, 60));
+    EXPECT_EQ(qAlpha(blank.pixel(50, 30)), 0);
+
+    // Highlight 0.01 paints nothing; 1.0 a uniform dark wash (0.1 black then 0.035 grey 0.9).
+    EXPECT_EQ(qAlpha(paintVeil(view, onlyEffect(1, 0.01), QSize(100, 60)).pixel(50, 30)), 0);
+    const QImage washed = paintVeil(view, onlyEffect(1, 1.0), QSize(100, 60));
+    const double alpha = 0.035 + 0.1 * (1 - 0.035);
+    EXPECT_NEAR(qAlpha(washed.pixel(3, 3)), alpha * 255, 1);
+    EXPECT_EQ(washed.pixel(3, 3), washed.pixel(97, 57));
+
+    // The vignette: clear at the centre, darkest in the corners, symmetric.
+    const QImage vignette = paintVeil(view, onlyEffect(0, 1.4), QSize(100, 60));
+    EXPECT_EQ(qAlpha(vignette.pixel(50, 30)), 0);
+    EXPECT_GT(qAlpha(vignette.pixel(0, 0)), 100);
+    EXPECT_NEAR(qAlpha(vignette.pixel(0, 0)), qAlpha(vignette.pixel(99, 59)), 2);
+    EXPECT_EQ(qRed(vignette.pixel(0, 0)), 0) << "black";
+
+    // Along a radius of a 1000 x 600 view the painted alpha follows the curve.
+    ComfortVeilOverlayView wide(QRectF(0, 0, 1000, 600));
+    const QImage ring = paintVeil(wide, onlyEffect(0, 1.0), QSize(1000, 600));
+    const Vignette v = vignetteGeometry(QRectF(0, 0, 1000, 600));
+    for (int d : {0, 60, 110, 120, 300, 321, 400, 499}) {
+        const double s = (d + 0.5 - v.innerRadius) / (v.outerRadius - v.innerRadius);
+        EXPECT_NEAR(qAlpha(ring.pixel(500 + d, 300)), vignetteAlphaAt(s, 1.0) * 255, 1.5) << d;
+    }
+}
+
+TEST_F(ComfortVeilPaintTest, TextureIsDrawnOncePerSizeAndRatio)
+{
+    ComfortVeilOverlayView view(QRectF(0, 0, 120, 80));
+    const QImage first = paintVeil(view, onlyEffect(3, 0.3), QSize(120, 80), 2);
+    paintVeil(view, onlyEffect(3, 0.75), QSize(120, 80), 2);
+    EXPECT_EQ(view.textureRenderCount(), 1);
+    const QImage again = paintVeil(view, onlyEffect(3, 0.3), QSize(120, 80), 2);
+    EXPECT_EQ(again, first) << "the same amount paints the same grain";
+    paintVeil(view, onlyEffect(3, 0.3), QSize(120, 80), 1);
+    paintVeil(view, onlyEffect(3, 0.3), QSize(121, 80), 1);
+    EXPECT_EQ(view.textureRenderCount(), 3);
+
+    // Zero-sized and enormous areas paint nothing and say so once.
+    ComfortVeilOverlayView empty{QRectF()};
+    paintVeil(empty, onlyEffect(3, 0.5), QSize(0, 0));
+    EXPECT_EQ(empty.textureRenderCount(), 0);
+    QImage tiny(1, 1, QImage::Format_ARGB32_Premultiplied);
+    tiny.fill(Qt::transparent);
+    QPainter painter(&tiny);
+    empty.setState(onlyEffect(3, 0.5));
+    empty.paint(painter, QRectF(0, 0, 1e7, 1e7));
+    empty.paint(painter, QRectF(0, 0, 1e7, 1e7));
+    painter.end();
+    EXPECT_EQ(qAlpha(tiny.pixel(0, 0)), 0);
+    EXPECT_EQ(logs->count("ComfortVeil", "The veil's texture cannot be drawn on an area of 1e+07 x 1e+07 at pixel ratio 1"),
+              1);
+}
+
+// Writes a few veils as PNGs to look at: QV_VEIL_PNG_DIR=/tmp/veil display_tests --gtest_filter=*Render*
+TEST_F(ComfortVeilPaintTest, RenderToFiles)
+{
+    const QByteArray dir = qgetenv("QV_VEIL_PNG_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "set QV_VEIL_PNG_DIR to write the pictures";
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    ComfortVeilState all;
+    all.enabled = true;
+    all.colorCalmEnabled = true;
+    all.colorCalm = 1.2;
+    all.microtextureEnabled = true;
+    all.microtexture = 0.75;
+    all.peripheralSoftening = 1.4;
+    const struct {
+        const char *name;
+        ComfortVeilState state;
+    } cases[] = {{"defaults", [] { ComfortVeilState s; s.enabled = true; return s; }()},
+                 {"all", all},
+                 {"vignette", onlyEffect(0, 1.4)},
+                 {"grain", onlyEffect(3, 1.2)}};
+    for (const auto &c : cases) {
+        ComfortVeilOverlayView view(QRectF(0, 0, 640, 400));
+        QImage image = paintVeil(view, c.state, QSize(640, 400), 2);
+        // Over a mid-grey and white picture so the veil shows.
+        QImage backdrop(image.size(), QImage::Format_ARGB32_Premultiplied);
+        backdrop.setDevicePixelRatio(2);
+        backdrop.fill(QColor(230, 230, 230));
+        QPainter p(&backdrop);
+        p.fillRect(QRect(0, 0, 320, 400), QColor(128, 140, 160));
+        p.drawImage(0, 0, image);
+        p.end();
+        backdrop.save(QStringLiteral("%1/veil-%2.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
+        image.save(QStringLiteral("%1/veil-%2-alone.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
+    }
+}
