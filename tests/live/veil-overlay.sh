@@ -83,10 +83,17 @@ if [[ -z "$veil_index" || -z "$target_index" || "$veil_index" -ge "$target_index
   exit 1
 fi
 
-# What the screen shows. Without a compositing manager the veil's clear parts would be
+# What the screen shows, once the veil has painted: its vignette darkens the bare grey
+# desktop in the far corner. Without a compositing manager the veil's clear parts would be
 # black: the target must show through, however the veil tints it.
 mkdir -p "$out"
-import -window root "$out/veil-overlay.png"
+corner_darkened() {
+  import -window root "$out/veil-overlay.png"
+  local grey
+  grey="$(convert "$out/veil-overlay.png" -format '%[fx:int(255*p{1910,1190}.r)]' info:)"
+  ((grey < 120))
+}
+poll 20 corner_darkened || { echo "veil-overlay: the veil's vignette never darkened the screen's corner"; exit 1; }
 px=$((tx + tw / 2)) py=$((ty + th / 2))
 pixel="$(convert "$out/veil-overlay.png" -format \
   "%[fx:int(255*p{$px,$py}.r)] %[fx:int(255*p{$px,$py}.g)] %[fx:int(255*p{$px,$py}.b)]" info:)"
