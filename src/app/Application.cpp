@@ -6,6 +6,7 @@
 #include "design/Design.h"
 
 #include "platform/Platform.h"
+#include "platform/desktop/DesktopServices.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
@@ -65,6 +66,9 @@ int runApplication(int argc, char **argv)
         }
     }
     installSimulatedMac(machine.get());
+    // Key monitors and notifications of the desktop session, where it offers them.
+    DesktopServices desktop;
+    installPlatform(desktop.over(platform()));
 
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())
