@@ -77,11 +77,16 @@ quint64 BreakPanelPresenter::showBreakOverlay(BreakReminder &reminder)
         return 0;
     content->setSize(screen.frame.size());
 
+    std::unique_ptr<Panel> panel = services.panels->createPanel(panelConfiguration(screen), screen, content);
+    if (!panel) {
+        m_logger.error("The break panel could not be made: the break runs without it");
+        return 0;
+    }
     const quint64 id = m_nextId++;
     OpenPanel &open = m_panels[id];
     open.content = content;
     open.model = model;
-    open.panel = services.panels->createPanel(panelConfiguration(screen), screen, content);
+    open.panel = std::move(panel);
     open.panel->orderFrontRegardless();
     installEscMonitors(id, open, reminder);
     return id;
