@@ -6,7 +6,7 @@
 #include "design/Design.h"
 
 #include "platform/Platform.h"
-#include "platform/qt/QtPanels.h"
+#include "platform/desktop/DesktopServices.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
@@ -66,14 +66,10 @@ int runApplication(int argc, char **argv)
         }
     }
     installSimulatedMac(machine.get());
-    // Overlay panels are real windows where a display server shows them.
-    std::unique_ptr<QtPanels> panels;
-    if (QtPanels::isAvailable()) {
-        panels = std::make_unique<QtPanels>();
-        PlatformServices services = platform();
-        services.panels = panels.get();
-        installPlatform(services);
-    }
+    // Overlay panels, key monitors and notifications of the desktop session, where it
+    // offers them.
+    DesktopServices desktop;
+    installPlatform(desktop.over(platform()));
 
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())

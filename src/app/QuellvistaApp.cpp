@@ -1,5 +1,7 @@
 #include "app/QuellvistaApp.h"
 
+#include "app/BreakPanelPresenter.h"
+
 #include "comfort/PresetManager.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
@@ -28,7 +30,8 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     // the session history, so the history exists first.
     m_engine = &DisplayEngine::shared();
     SessionHistory::shared();
-    m_breakReminder = std::make_unique<BreakReminder>();
+    m_breakPresenter = std::make_unique<BreakPanelPresenter>();
+    m_breakReminder = std::make_unique<BreakReminder>(m_breakPresenter.get());
     m_menuBarBlinker = std::make_unique<MenuBarBlinker>();
     m_menuBarBlinker->follow(m_breakReminder.get());
     m_presets = &PresetManager::shared();

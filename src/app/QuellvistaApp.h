@@ -11,6 +11,7 @@
 
 namespace qv {
 
+class BreakPanelPresenter;
 class ComfortVeilController;
 class DisplayEngine;
 class PresetManager;
@@ -76,6 +77,7 @@ private:
     StoredSetting m_appAppearanceModeRaw;
 
     DisplayEngine *m_engine = nullptr; // shared
+    std::unique_ptr<BreakPanelPresenter> m_breakPresenter; // shows the reminder's breaks
     std::unique_ptr<BreakReminder> m_breakReminder;
     std::unique_ptr<MenuBarBlinker> m_menuBarBlinker;
     PresetManager *m_presets = nullptr;             // shared

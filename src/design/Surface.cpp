@@ -116,6 +116,13 @@ SurfaceStyle surfaceStyle(SurfaceKind kind, const SurfaceState &state, bool dark
         s.circle = true;
         s.shadow = SurfaceShadow{op(black, 0.15), 1, QPointF(0, 1)};
         break;
+    case SurfaceKind::breakButton:
+        s.material = op(Theme::material(Material::ultraThin, dark), 0.55);
+        s.strokeWidth = 0.8;
+        s.stroke = stops({token(ColorToken::panelStroke)});
+        s.fill = Qt::transparent;
+        s.shadow = SurfaceShadow{op(black, 0.22), 16, QPointF(0, 10)};
+        break;
     }
     return s;
 }

@@ -19,6 +19,7 @@ enum class SurfaceKind {
     statusCard,    // the sidebar's small card about this Mac
     primaryButton, // the filled accent-to-teal button; pressed dims it
     knob,          // the toggle's white knob
+    breakButton,   // "Skip Break" on the break panel: a thin veil over the dark background
 };
 
 struct SurfaceState {

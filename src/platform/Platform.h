@@ -11,6 +11,8 @@ class Workspace;
 class Panels;
 class Idle;
 class Appearance;
+class KeyMonitors;
+class Notifications;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -24,6 +26,8 @@ struct PlatformServices {
     Panels *panels = nullptr;
     Idle *idle = nullptr;
     Appearance *appearance = nullptr;
+    KeyMonitors *keyMonitors = nullptr;
+    Notifications *notifications = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -124,6 +124,11 @@ void BreakReminder::setBreakDurationSeconds(int seconds)
     m_breakDurationSeconds = seconds;
     if (changed)
         emit breakDurationSecondsChanged();
+    // The running break keeps its countdown; when it completes it is recorded with the
+    // new length.
+    if (changed && m_isOnBreak)
+        m_logger.info("Break length changed to %d s during a break: %d s of this break remain", seconds,
+                      m_breakSecondsRemaining);
     UserDefaults::standard().setInteger(kBreakDurationKey, seconds);
 }
 

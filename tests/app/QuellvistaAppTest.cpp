@@ -25,6 +25,15 @@ namespace {
 
 class QuellvistaAppTest : public test::QvTest {
 protected:
+    // The panels that catch clicks: the break panel (overlays let clicks through).
+    int breakPanelCount() const
+    {
+        int count = 0;
+        for (SimPanel *panel : mac->panels().visiblePanels())
+            count += panel->configuration().ignoresMouseEvents ? 0 : 1;
+        return count;
+    }
+
     // The types of the events history.json holds, oldest first.
     static QStringList storedEventTypes()
     {
@@ -57,6 +66,7 @@ TEST_F(QuellvistaAppTest, ABreakComesDueAfterTheStoredIntervalAndIsRecorded)
     EXPECT_TRUE(app.menuBarBlinker().active()) << "the eye pulses in the last minute";
     advance(1'000);
     EXPECT_TRUE(reminder.isOnBreak());
+    EXPECT_EQ(breakPanelCount(), 1) << "the break shows its panel";
     runPending();
     EXPECT_EQ(storedEventTypes().join(u' '), QStringLiteral("activity breakStarted"))
         << "the first active minute, then the break";
@@ -65,6 +75,7 @@ TEST_F(QuellvistaAppTest, ABreakComesDueAfterTheStoredIntervalAndIsRecorded)
     runPending();
     EXPECT_FALSE(reminder.isOnBreak());
     EXPECT_EQ(reminder.totalBreaksTakenToday(), 1);
+    EXPECT_EQ(breakPanelCount(), 0);
     EXPECT_EQ(storedEventTypes().join(u' '), QStringLiteral("activity breakStarted breakTaken"));
 }
 

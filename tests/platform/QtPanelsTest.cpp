@@ -1,4 +1,4 @@
-#include "platform/qt/QtPanels.h"
+#include "platform/desktop/QtPanels.h"
 
 #include <QGuiApplication>
 #include <QPaintDevice>

@@ -4,6 +4,8 @@
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
+#include "platform/sim/SimKeyMonitors.h"
+#include "platform/sim/SimNotifications.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
 
@@ -28,7 +30,9 @@ SimulatedMac::SimulatedMac()
       m_workspace(std::make_unique<SimWorkspace>()),
       m_panels(std::make_unique<SimPanels>()),
       m_idle(std::make_unique<SimIdle>(*this)),
-      m_appearance(std::make_unique<SimAppearance>(*this))
+      m_appearance(std::make_unique<SimAppearance>(*this)),
+      m_keyMonitors(std::make_unique<SimKeyMonitors>()),
+      m_notifications(std::make_unique<SimNotifications>())
 {
 }
 
@@ -55,6 +59,8 @@ PlatformServices SimulatedMac::services()
     s.panels = m_panels.get();
     s.idle = m_idle.get();
     s.appearance = m_appearance.get();
+    s.keyMonitors = m_keyMonitors.get();
+    s.notifications = m_notifications.get();
     return s;
 }
 

@@ -30,6 +30,8 @@ class SimWorkspace;
 class SimPanels;
 class SimIdle;
 class SimAppearance;
+class SimKeyMonitors;
+class SimNotifications;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -152,6 +154,8 @@ public:
     // ---- workspace and overlay panels (main thread) ----
     SimWorkspace &workspace() { return *m_workspace; }
     SimPanels &panels() { return *m_panels; }
+    SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
+    SimNotifications &notifications() { return *m_notifications; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -213,6 +217,8 @@ private:
     std::unique_ptr<SimIdle> m_idle;
     QString m_systemAppearance = QStringLiteral("NSAppearanceNameAqua");
     std::unique_ptr<SimAppearance> m_appearance;
+    std::unique_ptr<SimKeyMonitors> m_keyMonitors;
+    std::unique_ptr<SimNotifications> m_notifications;
 };
 
 } // namespace qv

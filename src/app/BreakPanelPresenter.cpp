@@ -1,0 +1,189 @@
+#include "app/BreakPanelPresenter.h"
+
+#include "app/AppEngine.h"
+#include "app/BreakOverlayModel.h"
+#include "platform/Notifications.h"
+#include "platform/Platform.h"
+#include "platform/Screens.h"
+#include "runtime/Scheduler.h"
+#include "wellness/BreakReminder.h"
+
+#include <QPointer>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+
+namespace qv {
+
+namespace {
+const QUrl kViewUrl(QStringLiteral("qrc:/Quellvista/App/qml/BreakOverlayView.qml"));
+}
+
+BreakPanelPresenter::BreakPanelPresenter(QObject *parent) : QObject(parent) {}
+
+BreakPanelPresenter::~BreakPanelPresenter()
+{
+    // The panels and their views go before the engine that made them.
+    for (auto &[id, open] : m_panels)
+        removeEscMonitors(id);
+    m_panels.clear();
+}
+
+QString BreakPanelPresenter::notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds)
+{
+    return QStringLiteral("Look at something %1 feet away for %2 seconds.").arg(lookAwayDistanceFeet).arg(breakDurationSeconds);
+}
+
+PanelConfiguration BreakPanelPresenter::panelConfiguration(const ScreenInfo &screen)
+{
+    PanelConfiguration configuration;
+    configuration.contentRect = screen.frame;
+    configuration.ignoresMouseEvents = false;
+    configuration.excludedFromWindowsMenu = false;
+    configuration.sharingType = 1; // read only: the panel may be captured
+    configuration.collectionBehavior = 337; // all spaces, stationary, ignores cycle, full-screen auxiliary
+    return configuration;
+}
+
+void BreakPanelPresenter::requestNotificationAuthorization()
+{
+    if (Notifications *notifications = platform().notifications)
+        notifications->requestAuthorization([](bool) {});
+}
+
+void BreakPanelPresenter::sendBreakNotification(BreakReminder &reminder)
+{
+    Notifications *notifications = platform().notifications;
+    if (!notifications)
+        return;
+    notifications->post(QString::fromLatin1(kNotificationIdentifier), notificationTitle(),
+                        notificationBody(reminder.lookAwayDistanceFeet(), reminder.breakDurationSeconds()));
+}
+
+quint64 BreakPanelPresenter::showBreakOverlay(BreakReminder &reminder)
+{
+    const PlatformServices &services = platform();
+    // The main screen comes first among the screens.
+    const QList<ScreenInfo> screens = services.screens ? services.screens->screens() : QList<ScreenInfo>();
+    if (screens.isEmpty() || !services.panels) {
+        m_logger.info("No main screen: the break runs without its panel");
+        return 0;
+    }
+    const ScreenInfo &screen = screens.constFirst();
+
+    BreakOverlayModel *model = nullptr;
+    QQuickItem *content = createContent(reminder, model);
+    if (!content)
+        return 0;
+    content->setSize(screen.frame.size());
+
+    std::unique_ptr<Panel> panel = services.panels->createPanel(panelConfiguration(screen), screen, content);
+    if (!panel) {
+        m_logger.error("The break panel could not be made: the break runs without it");
+        return 0;
+    }
+    const quint64 id = m_nextId++;
+    OpenPanel &open = m_panels[id];
+    open.content = content;
+    open.model = model;
+    open.panel = std::move(panel);
+    open.panel->orderFrontRegardless();
+    installEscMonitors(id, open, reminder);
+    return id;
+}
+
+QQuickItem *BreakPanelPresenter::createContent(BreakReminder &reminder, BreakOverlayModel *&model)
+{
+    if (!m_engine) {
+        m_engine = std::make_unique<QQmlEngine>();
+        prepareAppEngine(*m_engine);
+    }
+    model = new BreakOverlayModel(&reminder);
+    QQmlComponent component(m_engine.get(), kViewUrl);
+    QObject *object = component.createWithInitialProperties({{QStringLiteral("model"), QVariant::fromValue(model)}});
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (!item) {
+        m_logger.error("The break panel's view could not be made: %s", qUtf8Printable(component.errorString()));
+        delete object;
+        delete model;
+        return nullptr;
+    }
+    model->setParent(item);
+    return item;
+}
+
+void BreakPanelPresenter::installEscMonitors(quint64 id, OpenPanel &open, BreakReminder &reminder)
+{
+    KeyMonitors *keys = platform().keyMonitors;
+    open.keys = keys;
+    open.monitorsOn = true;
+    if (!keys) {
+        m_logger.info("No key monitors: Esc does not end the break; \"Skip Break\" does");
+        return;
+    }
+    QPointer<BreakReminder> weak(&reminder);
+    // Esc in this application ends the break and goes no further; other keys pass on.
+    open.escMonitor = keys->addLocalKeyDownMonitor([weak](int keyCode) {
+        if (keyCode != kKeyCodeEscape)
+            return false;
+        if (weak)
+            weak->endBreak(false);
+        return true;
+    });
+    // Esc in another application ends the break too, once the key has been handled; that
+    // application still receives it. The end is for this panel's break only.
+    open.globalEscMonitor = keys->addGlobalKeyDownMonitor([this, weak, id](int keyCode) {
+        if (keyCode != kKeyCodeEscape)
+            return;
+        scheduler().post(this, [this, weak, id] {
+            const auto it = m_panels.find(id);
+            if (weak && it != m_panels.end() && it->second.monitorsOn)
+                weak->endBreak(false);
+        });
+    });
+    if (!open.escMonitor || !open.globalEscMonitor)
+        m_logger.info("An Esc monitor was not installed: Esc %s", open.escMonitor || open.globalEscMonitor
+                                                                     ? "ends the break only in some applications"
+                                                                     : "does not end the break; \"Skip Break\" does");
+}
+
+void BreakPanelPresenter::removeEscMonitors(quint64 panel)
+{
+    const auto it = m_panels.find(panel);
+    if (it == m_panels.end())
+        return;
+    OpenPanel &open = it->second;
+    if (KeyMonitors *keys = open.keys) {
+        if (open.escMonitor)
+            keys->removeMonitor(open.escMonitor);
+        if (open.globalEscMonitor)
+            keys->removeMonitor(open.globalEscMonitor);
+    }
+    open.escMonitor = 0;
+    open.globalEscMonitor = 0;
+    open.monitorsOn = false;
+}
+
+void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
+{
+    const auto it = m_panels.find(panel);
+    if (it == m_panels.end())
+        return;
+    removeEscMonitors(panel);
+    it->second.panel->orderOut();
+    m_panels.erase(it); // releases the panel and its view
+}
+
+QQuickItem *BreakPanelPresenter::content(quint64 panel) const
+{
+    const auto it = m_panels.find(panel);
+    return it == m_panels.end() ? nullptr : it->second.content;
+}
+
+BreakOverlayModel *BreakPanelPresenter::model(quint64 panel) const
+{
+    const auto it = m_panels.find(panel);
+    return it == m_panels.end() ? nullptr : it->second.model;
+}
+
+} // namespace qv

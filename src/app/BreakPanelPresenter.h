@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/KeyMonitors.h"
+#include "platform/Panels.h"
+#include "runtime/Logging.h"
+#include "wellness/BreakPresenter.h"
+
+#include <QObject>
+
+#include <map>
+#include <memory>
+
+class QQmlEngine;
+class QQuickItem;
+
+namespace qv {
+
+class BreakOverlayModel;
+
+// Shows breaks to the user: the full-screen break panel over the main screen, which
+// catches clicks and ends the break on Esc (pressed in this application or in any other),
+// and the break notification.
+class BreakPanelPresenter final : public QObject, public BreakPresenter {
+    Q_OBJECT
+public:
+    static constexpr const char *kNotificationIdentifier = "breakReminder";
+
+    explicit BreakPanelPresenter(QObject *parent = nullptr);
+    ~BreakPanelPresenter() override;
+
+    void requestNotificationAuthorization() override;
+    quint64 showBreakOverlay(BreakReminder &reminder) override;
+    void removeEscMonitors(quint64 panel) override;
+    void closeBreakOverlay(quint64 panel) override;
+    void sendBreakNotification(BreakReminder &reminder) override;
+
+    static QString notificationTitle() { return QStringLiteral("Time to look away"); }
+    static QString notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds);
+    // A full-screen panel over the screen that catches clicks.
+    static PanelConfiguration panelConfiguration(const ScreenInfo &screen);
+
+    // The view shown in a panel (tests).
+    QQuickItem *content(quint64 panel) const;
+    BreakOverlayModel *model(quint64 panel) const;
+
+private:
+    struct OpenPanel {
+        std::unique_ptr<Panel> panel;
+        QQuickItem *content = nullptr; // owned by the panel
+        BreakOverlayModel *model = nullptr; // owned by the content
+        KeyMonitors *keys = nullptr; // the service the monitors were installed with
+        KeyMonitors::MonitorToken escMonitor = 0;
+        KeyMonitors::MonitorToken globalEscMonitor = 0;
+        bool monitorsOn = false;
+    };
+
+    QQuickItem *createContent(BreakReminder &reminder, BreakOverlayModel *&model);
+    void installEscMonitors(quint64 id, OpenPanel &open, BreakReminder &reminder);
+
+    Logger m_logger{"BreakReminder"};
+    std::unique_ptr<QQmlEngine> m_engine; // made for the first panel
+    std::map<quint64, OpenPanel> m_panels;
+    quint64 m_nextId = 1;
+};
+
+} // namespace qv

@@ -1,0 +1,149 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+import Quellvista.Design
+import Quellvista.App
+
+// The full-screen break panel: the calm background, the breathing mark fading in, the
+// headline, the line of encouragement that changes every 5 s, the countdown and
+// "Skip Break".
+Item {
+    id: view
+
+    required property BreakOverlayModel model
+    // The mark fades in as the panel appears (false: it is there at once).
+    property bool markFadesIn: true
+
+    BreakOverlayBackground {
+        anchors.fill: parent
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 24
+
+        Item {
+            Layout.fillHeight: true
+        }
+
+        QuellvistaBreathingMark {
+            objectName: "breathingMark"
+            Layout.alignment: Qt.AlignHCenter
+            size: 170
+            opacity: view.markFadesIn ? 0 : 1
+
+            NumberAnimation on opacity {
+                running: view.markFadesIn
+                to: 1
+                duration: 1200
+                easing.type: Easing.InQuad
+            }
+        }
+
+        ColumnLayout {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.fillWidth: true
+            spacing: 12
+
+            Text {
+                Layout.alignment: Qt.AlignHCenter
+                text: view.model.headline
+                textFormat: Text.PlainText
+                font: Theme.systemFont(42, Font.Light)
+                color: Theme.withOpacity("white", 0.96)
+            }
+
+            Text {
+                id: message
+                objectName: "message"
+                Layout.fillWidth: true
+                Layout.leftMargin: 40
+                Layout.rightMargin: 40
+                text: view.model.message
+                textFormat: Text.PlainText
+                wrapMode: Text.WordWrap
+                horizontalAlignment: Text.AlignHCenter
+                font: Theme.systemFont(16)
+                color: Theme.withOpacity("white", 0.75)
+
+                // The old line fades out, the new one in.
+                Behavior on text {
+                    SequentialAnimation {
+                        NumberAnimation {
+                            target: message
+                            property: "opacity"
+                            to: 0
+                            duration: 400
+                            easing.type: Easing.InOutQuad
+                        }
+                        PropertyAction {}
+                        NumberAnimation {
+                            target: message
+                            property: "opacity"
+                            to: 1
+                            duration: 400
+                            easing.type: Easing.InOutQuad
+                        }
+                    }
+                }
+            }
+        }
+
+        ColumnLayout {
+            Layout.alignment: Qt.AlignHCenter
+            spacing: 8
+
+            Text {
+                objectName: "countdown"
+                Layout.alignment: Qt.AlignHCenter
+                text: view.model.countdownText
+                textFormat: Text.PlainText
+                font: Theme.systemFont(72, Font.Thin)
+                color: Theme.withOpacity("white", 0.94)
+            }
+
+            Text {
+                Layout.alignment: Qt.AlignHCenter
+                text: view.model.caption
+                textFormat: Text.PlainText
+                font: Theme.systemFont(13)
+                color: Theme.withOpacity("white", 0.6)
+            }
+        }
+
+        Item {
+            Layout.fillHeight: true
+        }
+
+        T.Button {
+            id: skip
+            objectName: "skipButton"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 60
+            implicitWidth: implicitContentWidth + leftPadding + rightPadding
+            implicitHeight: implicitContentHeight + topPadding + bottomPadding
+            leftPadding: 24
+            rightPadding: 24
+            topPadding: 10
+            bottomPadding: 10
+            text: view.model.skipTitle
+            font: Theme.systemFont(13, Font.Medium)
+            opacity: down ? 0.7 : 1
+            onClicked: view.model.skip()
+
+            contentItem: Text {
+                text: skip.text
+                textFormat: Text.PlainText
+                font: skip.font
+                color: Theme.withOpacity("white", 0.85)
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+
+            background: Surface {
+                kind: Surface.BreakButton
+                radius: 6
+            }
+        }
+    }
+}

@@ -1,0 +1,35 @@
+#include "platform/desktop/DesktopServices.h"
+
+#include "platform/desktop/DesktopKeyMonitors.h"
+#include "platform/desktop/DesktopNotifications.h"
+#include "platform/desktop/QtPanels.h"
+
+#include <QGuiApplication>
+
+namespace qv {
+
+DesktopServices::DesktopServices()
+{
+    const QString platform = QGuiApplication::platformName();
+    // Without a display server no key is ever pressed: the simulated monitors stay.
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        m_keyMonitors = std::make_unique<DesktopKeyMonitors>();
+    m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
+    if (QtPanels::isAvailable())
+        m_panels = std::make_unique<QtPanels>();
+}
+
+DesktopServices::~DesktopServices() = default;
+
+PlatformServices DesktopServices::over(PlatformServices services) const
+{
+    if (m_keyMonitors)
+        services.keyMonitors = m_keyMonitors.get();
+    if (m_notifications)
+        services.notifications = m_notifications.get();
+    if (m_panels)
+        services.panels = m_panels.get();
+    return services;
+}
+
+} // namespace qv

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace qv {
+
+class DesktopKeyMonitors;
+class DesktopNotifications;
+class QtPanels;
+
+// The back-ends of the desktop session for the services that have one here: overlay
+// panels as real windows and key-down monitors when a display server runs, and
+// notifications through the session bus (or the log without one). Keep it alive while the services are installed.
+class DesktopServices {
+public:
+    DesktopServices();
+    ~DesktopServices();
+
+    // services with the desktop's back-ends in place of the ones it has.
+    PlatformServices over(PlatformServices services) const;
+
+private:
+    std::unique_ptr<DesktopKeyMonitors> m_keyMonitors;
+    std::unique_ptr<DesktopNotifications> m_notifications;
+    std::unique_ptr<QtPanels> m_panels;
+};
+
+} // namespace qv

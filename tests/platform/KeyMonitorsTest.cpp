@@ -1,0 +1,152 @@
+#include "platform/Platform.h"
+#include "platform/desktop/DesktopKeyMonitors.h"
+#include "platform/sim/SimKeyMonitors.h"
+#include "platform/sim/SimulatedMac.h"
+#include "support/LogCapture.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+
+namespace {
+using Target = SimKeyMonitors::Target;
+
+// Counts the key presses that reach it.
+class CountingWindow : public QWindow {
+public:
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *) override { ++presses; }
+};
+} // namespace
+
+TEST(SimKeyMonitors, LocalMonitorConsumesOnlyWhatItChooses)
+{
+    auto mac = SimulatedMac::empty();
+    installSimulatedMac(mac.get());
+    QList<int> seen;
+    const auto token = platform().keyMonitors->addLocalKeyDownMonitor([&](int key) {
+        seen << key;
+        return key == kKeyCodeEscape;
+    });
+    ASSERT_NE(token, 0u);
+    SimKeyMonitors &keys = mac->keyMonitors();
+    EXPECT_TRUE(keys.pressKey(kKeyCodeEscape, Target::application));
+    EXPECT_FALSE(keys.pressKey(kKeyCodeA, Target::application));
+    // A key meant for another application never reaches a local monitor.
+    EXPECT_FALSE(keys.pressKey(kKeyCodeEscape, Target::otherApplication));
+    EXPECT_EQ(seen, (QList<int>{kKeyCodeEscape, kKeyCodeA}));
+
+    platform().keyMonitors->removeMonitor(token);
+    EXPECT_FALSE(keys.pressKey(kKeyCodeEscape, Target::application));
+    EXPECT_EQ(seen.size(), 2);
+    installSimulatedMac(nullptr);
+}
+
+TEST(SimKeyMonitors, GlobalMonitorSeesOtherApplicationsKeysAndIsRemovedByToken)
+{
+    SimKeyMonitors keys;
+    QList<int> seen;
+    const auto first = keys.addGlobalKeyDownMonitor([&](int key) { seen << key; });
+    const auto second = keys.addGlobalKeyDownMonitor([&](int key) { seen << -key; });
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(keys.pressKey(kKeyCodeEscape, Target::otherApplication));
+    EXPECT_FALSE(keys.pressKey(kKeyCodeEscape, Target::application));
+    EXPECT_EQ(seen, (QList<int>{kKeyCodeEscape, -kKeyCodeEscape}));
+    keys.removeMonitor(first);
+    keys.removeMonitor(0);
+    keys.removeMonitor(999);
+    EXPECT_EQ(keys.globalMonitorCount(), 1);
+}
+
+TEST(SimKeyMonitors, HandlerRemovingAnotherMonitorStopsItAtOnce)
+{
+    SimKeyMonitors keys;
+    int later = 0;
+    KeyMonitors::MonitorToken second = 0;
+    keys.addLocalKeyDownMonitor([&](int) {
+        keys.removeMonitor(second);
+        return false;
+    });
+    second = keys.addLocalKeyDownMonitor([&](int) { return ++later > 0; });
+    EXPECT_FALSE(keys.pressKey(kKeyCodeA, Target::application));
+    EXPECT_EQ(later, 0);
+}
+
+TEST(SimKeyMonitors, RefusedMonitorsGiveNoToken)
+{
+    SimKeyMonitors keys;
+    keys.setRefusesGlobalMonitors(true);
+    EXPECT_EQ(keys.addGlobalKeyDownMonitor([](int) {}), 0u);
+    EXPECT_NE(keys.addLocalKeyDownMonitor([](int) { return false; }), 0u);
+    keys.setRefusesLocalMonitors(true);
+    EXPECT_EQ(keys.addLocalKeyDownMonitor([](int) { return false; }), 0u);
+}
+
+TEST(DesktopKeyMonitors, KeyCodesOfQtKeys)
+{
+    const QList<std::pair<int, int>> cases{{Qt::Key_Escape, 53}, {Qt::Key_Return, 36}, {Qt::Key_Enter, 36},
+                                           {Qt::Key_Space, 49},  {Qt::Key_A, 0},        {Qt::Key_T, 17},
+                                           {Qt::Key_M, 46},      {Qt::Key_F13, -1}};
+    for (const auto &[qtKey, code] : cases)
+        EXPECT_EQ(DesktopKeyMonitors::keyCodeForQtKey(qtKey), code) << qtKey;
+}
+
+TEST(DesktopKeyMonitors, LocalMonitorFiltersKeyPressesOfTheApplicationsWindows)
+{
+    DesktopKeyMonitors monitors;
+    CountingWindow window;
+    QList<int> seen;
+    const auto token = monitors.addLocalKeyDownMonitor([&](int key) {
+        seen << key;
+        return key == kKeyCodeEscape;
+    });
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+    QObject item; // not a window: the same press delivered on to an item is not seen twice
+    QKeyEvent escapeForItem(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &escape);
+    QCoreApplication::sendEvent(&window, &letter);
+    QCoreApplication::sendEvent(&window, &release);
+    QCoreApplication::sendEvent(&item, &escapeForItem);
+    EXPECT_EQ(seen, (QList<int>{kKeyCodeEscape, kKeyCodeA}));
+    // Consumed: Esc never reached the window; the letter did.
+    EXPECT_EQ(window.presses, 1);
+
+    monitors.removeMonitor(token);
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &again);
+    EXPECT_EQ(seen.size(), 2);
+}
+
+TEST(DesktopKeyMonitors, GlobalMonitorWithoutAnX11ServerIsNotInstalled)
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        GTEST_SKIP() << "runs on an X11 server";
+    test::LogCapture logs;
+    DesktopKeyMonitors monitors;
+    EXPECT_EQ(monitors.addGlobalKeyDownMonitor([](int) {}), 0u);
+    EXPECT_TRUE(logs.containsPart("KeyMonitors", "Global key monitors are not available"));
+}
+
+TEST(DesktopKeyMonitors, GlobalMonitorOnAnX11ServerGrabsUntilRemoved)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X11 server";
+    DesktopKeyMonitors monitors;
+    const auto first = monitors.addGlobalKeyDownMonitor([](int) {});
+    const auto second = monitors.addGlobalKeyDownMonitor([](int) {});
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(second, 0u);
+    monitors.removeMonitor(first);
+    monitors.removeMonitor(second);
+    // Grabbing again after the last one went works: the grab was released.
+    EXPECT_NE(monitors.addGlobalKeyDownMonitor([](int) {}), 0u);
+}
