@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Starts the real application with reminders on and a work interval of one minute, on an
+# X server of its own with a compositing manager. Checks that the break panel comes up
+# over the whole screen when the break is due, and that Esc ends the break (uncounted)
+# and takes the panel away. Leaves the screenshot, break-panel.png, in OUT (default: the
+# working folder). A run takes a little over a minute: the shortest work interval.
+# Usage: break-panel.sh APP [OUT]
+set -euo pipefail
+app="$1" out="${2:-.}"
+for tool in Xvfb xcompmgr xdotool xwininfo import; do
+  command -v "$tool" >/dev/null || { echo "break-panel: $tool is missing (scripts/setup installs it)"; exit 1; }
+done
+
+tmp="$(mktemp -d)"
+app_pid="" compositor_pid="" xvfb_pid=""
+cleanup() {
+  local pid
+  for pid in "$app_pid" "$compositor_pid"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
+  done
+  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+start_xvfb break-panel
+xcompmgr >"$tmp/compositor.log" 2>&1 &
+compositor_pid=$!
+poll 10 bash -c 'xwininfo -root -children | grep -q "\"xcompmgr\""' ||
+  { echo "break-panel: the compositing manager did not start"; cat "$tmp/compositor.log"; exit 1; }
+
+make_isolated
+mkdir -p "$tmp/config/Quellvista"
+cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
+{"format":"quellvista-defaults","version":1,"values":{
+ "breakReminderEnabled":{"t":"bool","v":true},
+ "workIntervalMinutes":{"t":"int","v":"1"},
+ "breakDurationSeconds":{"t":"int","v":"30"}}}
+JSON
+
+main_window() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)" ]]
+}
+start_app break-panel main_window
+
+# The break panel: an overlay window over the whole screen (the veil is off).
+panel=""
+find_panel() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
+    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
+      "X=0 Y=0 WIDTH=1920 HEIGHT=1200 " ]]; then
+      panel="$id"
+      return 0
+    fi
+  done
+  return 1
+}
+poll 90 find_panel || { echo "break-panel: no break panel within 90 s"; cat "$tmp/app.log"; exit 1; }
+
+# What the user sees: give the panel a moment to draw its first frames.
+sleep 2
+mkdir -p "$out"
+import -window root "$out/break-panel.png"
+
+# Esc ends the break and the panel leaves the screen.
+xdotool key Escape
+panel_gone() { ! xwininfo -id "$panel" 2>/dev/null | grep -q 'IsViewable'; }
+poll 10 panel_gone || { echo "break-panel: Esc did not take the break panel away"; cat "$tmp/app.log"; exit 1; }
+
+history="$tmp/data/Quellvista/history.json"
+poll 5 grep -q breakStarted "$history" || { echo "break-panel: the break was not recorded"; exit 1; }
+if grep -q breakTaken "$history"; then
+  echo "break-panel: a break ended with Esc was counted as taken"
+  exit 1
+fi
+echo "break-panel: the panel came up when the break was due and Esc ended the break"
