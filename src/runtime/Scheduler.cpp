@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -142,7 +143,11 @@ qint64 RealScheduler::monotonicMs() const
 namespace {
 TaskHandle startTimer(std::shared_ptr<detail::TaskState> state, qint64 ms)
 {
-    auto *timer = new QTimer;
+    // A timer goes with its owner, so that one still waiting when the owner is destroyed
+    // (a midnight timer at quit) is not left behind. An owner on another thread cannot
+    // be a parent; that timer frees itself when it fires.
+    QObject *owner = state->owner.data();
+    auto *timer = new QTimer(owner && owner->thread() == QThread::currentThread() ? owner : nullptr);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setSingleShot(!state->repeating);
     timer->setInterval(int(std::clamp<qint64>(ms, 0, INT_MAX)));

@@ -1,6 +1,8 @@
 #include "runtime/Scheduler.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -118,4 +120,21 @@ TEST(VirtualScheduler, WallClockFollowsVirtualTime)
     clock.setNow(start.addDays(1));
     EXPECT_EQ(clock.now(), start.addDays(1));
     EXPECT_EQ(clock.monotonicMs(), 90 * 1000);
+}
+
+// A real timer still waiting when its owner goes is destroyed with it, not left behind
+// until it would have fired (a timer for midnight at quit).
+TEST(RealScheduler, AWaitingTimerGoesWithItsOwner)
+{
+    qv::RealScheduler scheduler;
+    auto owner = std::make_unique<QObject>();
+    bool ran = false;
+    const qv::TaskHandle task = scheduler.after(3'600'000, owner.get(), [&ran] { ran = true; });
+    const QList<QTimer *> timers = owner->findChildren<QTimer *>();
+    ASSERT_EQ(timers.size(), 1);
+    QPointer<QTimer> timer = timers.first();
+    owner.reset();
+    EXPECT_TRUE(timer.isNull());
+    EXPECT_FALSE(task.isActive());
+    EXPECT_FALSE(ran);
 }
