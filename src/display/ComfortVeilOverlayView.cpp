@@ -75,8 +75,12 @@ void ComfortVeilOverlayView::paintMicrotexture(QPainter &painter, const QRectF &
     }
     if (m_textureFailed)
         return;
-    painter.setOpacity(veil::microtextureImageOpacity(amount));
-    painter.drawImage(bounds.topLeft(), m_texture);
+    const double opacity = veil::microtextureImageOpacity(amount);
+    if (m_scaledTexture.isNull() || m_scaledOpacity != opacity || m_scaledTexture.size() != m_texture.size()) {
+        m_scaledTexture = veil::scaledMicrotexture(m_texture, opacity);
+        m_scaledOpacity = opacity;
+    }
+    painter.drawImage(bounds.topLeft(), m_scaledTexture);
 }
 
 } // namespace qv

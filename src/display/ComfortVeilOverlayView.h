@@ -49,6 +49,8 @@ private:
 
     // The microtexture at full scale for one area size and pixel ratio.
     QImage m_texture;
+    QImage m_scaledTexture; // m_texture at m_scaledOpacity
+    double m_scaledOpacity = 0;
     QSizeF m_textureSize;
     double m_texturePixelRatio = 0;
     bool m_textureFailed = false;

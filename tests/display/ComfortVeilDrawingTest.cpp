@@ -258,6 +258,27 @@ TEST_F(ComfortVeilPaintTest, TextureIsDrawnOncePerSizeAndRatio)
               1);
 }
 
+// The grain's alphas are a few levels at most: at the default amount they must still
+// reach the screen, as painting each dot on its own would give them.
+TEST_F(ComfortVeilPaintTest, GrainShowsAtSmallAmountsAndGrowsWithThem)
+{
+    ComfortVeilOverlayView view(QRectF(0, 0, 200, 100));
+    const auto strongest = [&view](double m) {
+        const QImage image = paintVeil(view, onlyEffect(3, m), QSize(200, 100), 2);
+        int most = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                most = std::max(most, qAlpha(image.pixel(x, y)));
+        return most;
+    };
+    const MicrotextureAlphas at018 = microtextureAlphas(0.18);
+    EXPECT_NEAR(strongest(0.18), std::lround((at018.darkDot + at018.darkLine) * 255), 1);
+    EXPECT_GE(strongest(0.18), 1);
+    EXPECT_LT(strongest(0.3), strongest(0.75));
+    const MicrotextureAlphas at075 = microtextureAlphas(0.75);
+    EXPECT_NEAR(strongest(0.75), (at075.darkDot + at075.darkLine) * 255, 1);
+}
+
 // Writes a few veils as PNGs to look at: QV_VEIL_PNG_DIR=/tmp/veil display_tests --gtest_filter=*Render*
 TEST_F(ComfortVeilPaintTest, RenderToFiles)
 {
