@@ -27,6 +27,36 @@
 
 namespace qv {
 
+namespace {
+// Lays the machine's screens over the real ones now and again whenever a real screen
+// comes, goes or changes its geometry, so that the overlays follow what the user sees
+// (the machine reports its own screen change, which re-fits the panels).
+void followRealScreens(SimulatedMac &machine, QGuiApplication &app)
+{
+    // The connections end with the machine (its workspace goes with it).
+    QObject *context = &machine.workspace();
+    const auto layOver = [&machine] {
+        QList<QRectF> frames;
+        for (QScreen *screen : QGuiApplication::screens())
+            frames << QRectF(screen->geometry());
+        machine.layOverScreens(frames);
+    };
+    const auto watch = [context, layOver](QScreen *screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, context, layOver);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(&app, &QGuiApplication::screenAdded, context, [watch, layOver](QScreen *screen) {
+        watch(screen);
+        layOver();
+    });
+    // A screen that goes is still listed while the signal runs: look again on the next turn.
+    QObject::connect(&app, &QGuiApplication::screenRemoved, context,
+                     [layOver, context] { QMetaObject::invokeMethod(context, layOver, Qt::QueuedConnection); });
+    layOver();
+}
+} // namespace
+
 int runApplication(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
@@ -52,10 +82,7 @@ int runApplication(int argc, char **argv)
         // The built-in machine lies over the real screens, so that its panels and windows
         // land where the user looks.
         machine = SimulatedMac::standard();
-        QList<QRectF> frames;
-        for (QScreen *screen : QGuiApplication::screens())
-            frames << QRectF(screen->geometry());
-        machine->layOverScreens(frames);
+        followRealScreens(*machine, app);
     } else {
         QString error;
         machine = SimulatedMac::fromFile(machinePath, &error);
