@@ -2,6 +2,7 @@
 
 #include "app/AppEngine.h"
 #include "app/BreakOverlayModel.h"
+#include "display/OverlayPanels.h"
 #include "platform/Notifications.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
@@ -65,11 +66,20 @@ quint64 BreakPanelPresenter::showBreakOverlay(BreakReminder &reminder)
     const PlatformServices &services = platform();
     // The main screen comes first among the screens.
     const QList<ScreenInfo> screens = services.screens ? services.screens->screens() : QList<ScreenInfo>();
-    if (screens.isEmpty() || !services.panels) {
+    if (!services.panels) {
+        m_logger.error("No panels service: the break runs without its panel");
+        return 0;
+    }
+    if (screens.isEmpty()) {
         m_logger.info("No main screen: the break runs without its panel");
         return 0;
     }
     const ScreenInfo &screen = screens.constFirst();
+    if (!OverlayPanels::hasArea(screen.frame)) {
+        m_logger.info("The main screen has no area (%g x %g): the break runs without its panel",
+                       screen.frame.width(), screen.frame.height());
+        return 0;
+    }
 
     BreakOverlayModel *model = nullptr;
     QQuickItem *content = createContent(reminder, model);

@@ -177,6 +177,20 @@ TEST_F(BreakPanelPresenterTest, WithoutAMainScreenTheBreakRunsUnseen)
     EXPECT_EQ(reminder->totalBreaksTakenToday(), 1);
 }
 
+TEST_F(BreakPanelPresenterTest, AMainScreenWithoutAreaGetsNoPanel)
+{
+    const DisplayId main = mac->mainDisplayId();
+    mac->updateDisplay(main, [](SimDisplay &d) { d.frame = QRectF(0, 0, 0, 0); });
+    makeReminder();
+    reminder->startBreak();
+    EXPECT_TRUE(reminder->isOnBreak());
+    EXPECT_TRUE(mac->panels().panels().isEmpty());
+    EXPECT_EQ(keys().localMonitorCount() + keys().globalMonitorCount(), 0);
+    EXPECT_TRUE(logs->contains("BreakReminder", "The main screen has no area (0 x 0): the break runs without its panel"));
+    advance(20'000);
+    EXPECT_FALSE(reminder->isOnBreak());
+}
+
 TEST_F(BreakPanelPresenterTest, RefusedMonitorsAreLoggedAndSkipStillWorks)
 {
     keys().setRefusesGlobalMonitors(true);
