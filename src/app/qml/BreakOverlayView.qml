@@ -53,35 +53,44 @@ Item {
                 color: Theme.withOpacity("white", 0.96)
             }
 
-            Text {
+            // The old line fades out while the new one fades in: two lines take turns.
+            Item {
                 id: message
                 objectName: "message"
+                property string text: view.model.message
+                property bool firstShown: true
                 Layout.fillWidth: true
                 Layout.leftMargin: 40
                 Layout.rightMargin: 40
-                text: view.model.message
-                textFormat: Text.PlainText
-                wrapMode: Text.WordWrap
-                horizontalAlignment: Text.AlignHCenter
-                font: Theme.systemFont(16)
-                color: Theme.withOpacity("white", 0.75)
+                implicitHeight: Math.max(firstLine.implicitHeight, secondLine.implicitHeight)
+                onTextChanged: {
+                    if (firstShown)
+                        secondLine.text = text
+                    else
+                        firstLine.text = text
+                    firstShown = !firstShown
+                }
 
-                // The old line fades out, the new one in.
-                Behavior on text {
-                    SequentialAnimation {
+                MessageLine {
+                    id: firstLine
+                    opacity: message.firstShown ? 1 : 0
+                    Component.onCompleted: text = message.text
+                }
+                MessageLine {
+                    id: secondLine
+                    opacity: message.firstShown ? 0 : 1
+                }
+
+                component MessageLine: Text {
+                    width: message.width
+                    textFormat: Text.PlainText
+                    wrapMode: Text.WordWrap
+                    horizontalAlignment: Text.AlignHCenter
+                    font: Theme.systemFont(16)
+                    color: Theme.withOpacity("white", 0.75)
+                    Behavior on opacity {
                         NumberAnimation {
-                            target: message
-                            property: "opacity"
-                            to: 0
-                            duration: 400
-                            easing.type: Easing.InOutQuad
-                        }
-                        PropertyAction {}
-                        NumberAnimation {
-                            target: message
-                            property: "opacity"
-                            to: 1
-                            duration: 400
+                            duration: 800
                             easing.type: Easing.InOutQuad
                         }
                     }
@@ -94,12 +103,28 @@ Item {
             spacing: 8
 
             Text {
+                id: countdown
                 objectName: "countdown"
                 Layout.alignment: Qt.AlignHCenter
                 text: view.model.countdownText
                 textFormat: Text.PlainText
                 font: Theme.systemFont(72, Font.Thin)
                 color: Theme.withOpacity("white", 0.94)
+
+                // Each new number eases in over 0.3 s.
+                Behavior on text {
+                    SequentialAnimation {
+                        PropertyAction {}
+                        NumberAnimation {
+                            target: countdown
+                            property: "opacity"
+                            from: 0.35
+                            to: 1
+                            duration: 300
+                            easing.type: Easing.OutCubic
+                        }
+                    }
+                }
             }
 
             Text {
