@@ -13,22 +13,11 @@ done
 
 tmp="$(mktemp -d)"
 app_pid="" compositor_pid="" xvfb_pid=""
-cleanup() {
-  local pid
-  for pid in "$app_pid" "$compositor_pid"; do
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
-  done
-  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$tmp"
-}
+cleanup() { stop_all "$app_pid" "$compositor_pid"; }
 trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-start_xvfb break-panel
-xcompmgr >"$tmp/compositor.log" 2>&1 &
-compositor_pid=$!
-poll 10 bash -c 'xwininfo -root -children | grep -q "\"xcompmgr\""' ||
-  { echo "break-panel: the compositing manager did not start"; cat "$tmp/compositor.log"; exit 1; }
+start_composited_xvfb break-panel
 
 make_isolated
 mkdir -p "$tmp/config/Quellvista"

@@ -61,3 +61,25 @@ start_app() {
     sleep 0.2
   done
 }
+
+# An X server of its own with a compositing manager (translucent windows show black
+# without one), whatever DISPLAY holds. Sets compositor_pid.
+start_composited_xvfb() {
+  start_xvfb "$1"
+  xcompmgr >"$tmp/compositor.log" 2>&1 &
+  compositor_pid=$!
+  # The compositing manager announces itself with a window of its name.
+  poll 10 bash -c 'xwininfo -root -children | grep -q "\"xcompmgr\""' ||
+    { echo "$1: the compositing manager did not start"; cat "$tmp/compositor.log"; exit 1; }
+}
+
+# Ends the processes named by the given pid variables' values, then the X server, and
+# removes $tmp. For an EXIT trap.
+stop_all() {
+  local pid
+  for pid in "$@"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
+  done
+  if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$tmp"
+}

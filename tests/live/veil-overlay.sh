@@ -13,24 +13,11 @@ done
 
 tmp="$(mktemp -d)"
 app_pid="" target_pid="" compositor_pid="" xvfb_pid=""
-cleanup() {
-  local pid
-  for pid in "$app_pid" "$target_pid" "$compositor_pid"; do
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
-  done
-  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$tmp"
-}
+cleanup() { stop_all "$app_pid" "$target_pid" "$compositor_pid"; }
 trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# Its own server, whatever DISPLAY holds: the compositing manager must be ours.
-start_xvfb veil-overlay
-xcompmgr >"$tmp/compositor.log" 2>&1 &
-compositor_pid=$!
-# The compositing manager announces itself with a window of its name.
-poll 10 bash -c 'xwininfo -root -children | grep -q "\"xcompmgr\""' ||
-  { echo "veil-overlay: the compositing manager did not start"; cat "$tmp/compositor.log"; exit 1; }
+start_composited_xvfb veil-overlay
 
 # The window below: right of and below the main window, which opens at the top left.
 tx=1300 ty=800 tw=400 th=300
