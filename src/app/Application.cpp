@@ -126,14 +126,14 @@ int runApplication(int argc, char **argv)
         if (engine.rootObjects().isEmpty())
             return 1;
 
-        // The launch action runs each time the main window's content appears.
+        // The launch action runs once, when the main window's content first appears.
         if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst())) {
             QObject::connect(window, &QWindow::visibleChanged, &application, [&application](bool visible) {
                 if (visible)
-                    application.launchAction();
+                    application.performLaunchSetup();
             });
             if (window->isVisible())
-                scheduler().post(&application, [&application] { application.launchAction(); });
+                scheduler().post(&application, [&application] { application.performLaunchSetup(); });
         }
 
         // The application's own life cycle reaches the models through the workspace. A

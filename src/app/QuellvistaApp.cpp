@@ -48,8 +48,11 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
 
 QuellvistaApp::~QuellvistaApp() = default;
 
-void QuellvistaApp::launchAction()
+void QuellvistaApp::performLaunchSetup()
 {
+    if (m_launchSetupDone)
+        return;
+    m_launchSetupDone = true;
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
 }
 

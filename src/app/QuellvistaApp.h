@@ -21,7 +21,7 @@ class ScreenDetector;
 // every long-lived model in a fixed order and keeps them for the life of the process,
 // takes the snapshot of the saved display tuning, watches display reconfiguration and
 // hands the stored protection switches to the display engine. The windows and the
-// menu-bar extra read what is declared here; launchAction() runs whenever the main
+// menu-bar extra read what is declared here; performLaunchSetup() runs whenever the main
 // window's content is shown.
 class QuellvistaApp : public QObject {
     Q_OBJECT
@@ -59,9 +59,10 @@ public:
     ScreenDetector &detector() const { return *m_detector; }
     const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
-    // What the shell does each time the main window's content appears: the saved tuning
-    // snapshot is applied again. It has no run-once guard.
-    Q_INVOKABLE void launchAction();
+    // What the shell does once the main window's content first appears: the saved tuning
+    // snapshot is applied. Later showings of the window do not repeat it.
+    Q_INVOKABLE void performLaunchSetup();
+    bool launchSetupDone() const { return m_launchSetupDone; }
 
 private:
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
@@ -85,6 +86,7 @@ private:
 
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;
+    bool m_launchSetupDone = false;
 };
 
 } // namespace qv
