@@ -13,6 +13,7 @@ class Idle;
 class Appearance;
 class KeyMonitors;
 class Notifications;
+class Power;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -28,6 +29,7 @@ struct PlatformServices {
     Appearance *appearance = nullptr;
     KeyMonitors *keyMonitors = nullptr;
     Notifications *notifications = nullptr;
+    Power *power = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

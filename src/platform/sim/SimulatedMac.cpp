@@ -6,6 +6,7 @@
 #include "platform/sim/SimAppearance.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
+#include "platform/sim/SimPower.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
 
@@ -32,7 +33,10 @@ SimulatedMac::SimulatedMac()
       m_idle(std::make_unique<SimIdle>(*this)),
       m_appearance(std::make_unique<SimAppearance>(*this)),
       m_keyMonitors(std::make_unique<SimKeyMonitors>()),
-      m_notifications(std::make_unique<SimNotifications>())
+      m_notifications(std::make_unique<SimNotifications>()),
+      m_powerSources(RegistryValue::array({SimPower::batteryDescription(
+          QString::fromLatin1(Power::acPowerValue), 100, 100)})),
+      m_power(std::make_unique<SimPower>(*this))
 {
 }
 
@@ -61,6 +65,7 @@ PlatformServices SimulatedMac::services()
     s.appearance = m_appearance.get();
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
+    s.power = m_power.get();
     return s;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Displays.h"
 #include "platform/Platform.h"
+#include "platform/Power.h"
 #include "platform/RegistryValue.h"
 #include "platform/Screens.h"
 #include "platform/Types.h"
@@ -32,6 +33,7 @@ class SimIdle;
 class SimAppearance;
 class SimKeyMonitors;
 class SimNotifications;
+class SimPower;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -162,6 +164,15 @@ public:
     double idleSeconds() const;
     void setIdleSeconds(double seconds);
 
+    // ---- power ----
+    // The power-source list a snapshot gives (see Power::powerSourceList); nothing: no
+    // snapshot. One internal battery on "AC Power" at 100 of 100 unless changed.
+    std::optional<RegistryValue> powerSources() const;
+    void setPowerSources(std::optional<RegistryValue> sources);
+    // A change is reported to observers of the power service on the calling thread.
+    ThermalState thermalState() const;
+    void setThermalState(ThermalState state);
+
     // For the service implementations.
     QMutex &mutex() const { return m_mutex; }
 
@@ -219,6 +230,9 @@ private:
     std::unique_ptr<SimAppearance> m_appearance;
     std::unique_ptr<SimKeyMonitors> m_keyMonitors;
     std::unique_ptr<SimNotifications> m_notifications;
+    std::optional<RegistryValue> m_powerSources;
+    ThermalState m_thermalState = ThermalState::Nominal;
+    std::unique_ptr<SimPower> m_power;
 };
 
 } // namespace qv

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "runtime/Scheduler.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace qv {
+
+class Power;
+
+// Reads the power sources every 30 s and publishes whether the computer runs on battery
+// and the remaining charge; tells its owner each time the low-battery state (on battery
+// and below 30 %) begins or ends. Main thread.
+class BatteryMonitor final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isOnBattery READ isOnBattery NOTIFY isOnBatteryChanged)
+    Q_PROPERTY(int percentRemaining READ percentRemaining NOTIFY percentRemainingChanged)
+public:
+    static constexpr qint64 kIntervalMs = 30'000;
+    static constexpr int kLowPercent = 30;
+
+    // Reads the power sources of the installed platform once, then every 30 s.
+    explicit BatteryMonitor(QObject *parent = nullptr);
+    // The same on the given power service (not owned; nullptr: no readings).
+    explicit BatteryMonitor(Power *power, QObject *parent = nullptr);
+    ~BatteryMonitor() override;
+
+    bool isOnBattery() const { return m_isOnBattery; }
+    int percentRemaining() const { return m_percentRemaining; }
+
+    // Called with the new low-battery state each time it differs from the last one reported.
+    std::function<void(bool)> onLowBattery;
+
+    // One reading of the power sources.
+    void update();
+
+signals:
+    void isOnBatteryChanged();
+    void percentRemainingChanged();
+
+private:
+    // Reads one source's description; returns what in it could not be read, empty when nothing.
+    QStringList readDescription(const class RegistryValue &description);
+    void reportFaults(const QString &faults);
+
+    Power *m_power;
+    bool m_isOnBattery = false;
+    int m_percentRemaining = 100;
+    TaskHandle m_timer;
+    bool m_lastLowState = false;
+    QString m_lastFaults;
+};
+
+} // namespace qv

@@ -1,0 +1,43 @@
+#include "platform/Platform.h"
+#include "platform/Power.h"
+#include "platform/sim/SimPower.h"
+#include "platform/sim/SimulatedMac.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+
+TEST(SimPower, ServiceAnswersWithWhatTheMachineHolds)
+{
+    auto mac = SimulatedMac::empty();
+    installSimulatedMac(mac.get());
+    Power *power = platform().power;
+    ASSERT_NE(power, nullptr);
+
+    // By default one internal battery, charging and full.
+    const auto sources = power->powerSourceList();
+    ASSERT_TRUE(sources);
+    EXPECT_EQ(*sources, RegistryValue::array({SimPower::batteryDescription(QStringLiteral("AC Power"), 100, 100)}));
+    EXPECT_EQ(power->thermalState(), ThermalState::Nominal);
+
+    mac->setPowerSources(std::nullopt);
+    EXPECT_FALSE(power->powerSourceList());
+
+    int changes = 0;
+    QObject::connect(power, &Power::thermalStateChanged, [&] { ++changes; });
+    mac->setThermalState(ThermalState::Serious);
+    mac->setThermalState(ThermalState::Serious); // no change, no report
+    EXPECT_EQ(power->thermalState(), ThermalState::Serious);
+    EXPECT_EQ(changes, 1);
+
+    // Reported on the thread that changed it.
+    QThread *reportedOn = nullptr;
+    QObject::connect(power, &Power::thermalStateChanged, [&] { reportedOn = QThread::currentThread(); });
+    std::unique_ptr<QThread> worker(QThread::create([&] { mac->setThermalState(ThermalState::Critical); }));
+    worker->start();
+    worker->wait();
+    EXPECT_EQ(reportedOn, worker.get());
+    installSimulatedMac(nullptr);
+}
