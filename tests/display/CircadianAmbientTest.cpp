@@ -192,10 +192,12 @@ TEST_F(CircadianAmbientTest, LevelsLabelsAndStatusTexts)
     for (const auto &c : cases) {
         const double level = ambientLight::comfortLevel(c.lux);
         EXPECT_NEAR(level, c.level, 1e-12) << c.lux;
-        // The thresholds themselves belong to the brighter label.
-        EXPECT_EQ(ambientLight::roomLabel(std::abs(level - c.level) < 1e-9 ? c.level : level), c.room) << c.lux;
+        EXPECT_EQ(ambientLight::roomLabel(c.level), c.room) << c.lux;
         EXPECT_EQ(ambientLight::statusText(c.lux), c.status) << c.lux;
     }
+    // Just above a threshold is the darker label; the threshold itself the brighter one.
+    EXPECT_EQ(ambientLight::roomLabel(0.7201), "Dark room");
+    EXPECT_EQ(ambientLight::roomLabel(0.3501), "Dim room");
     EXPECT_EQ(ambientLight::statusText(1e300).right(4), " lux");
 }
 
