@@ -141,6 +141,9 @@ public:
     void setAmbientLightStatus(const QString &status);
     double ambientComfortLevel() const { return m_ambientComfortLevel; }
     void setAmbientComfortLevel(double level);
+    // The room label of the settings view: "Manual" while ambient comfort is off, the
+    // status while there is no reading, else "Dark room", "Dim room" or "Bright room".
+    QString ambientComfortLabel() const;
     // The phase of the day for a date (by its hour in the current time zone).
     static CircadianTarget circadianTarget(const QDateTime &date);
     // Switches tuning on and moves the editor values to the target in 48 eased steps

@@ -1,12 +1,24 @@
 // The circadian schedule and ambient-light comfort of display tuning: the phases of the
 // day, the switches' handlers, their timers and the sensor reading.
 
+#include "display/AmbientLightSensor.h"
 #include "display/DisplayTuning.h"
+#include "runtime/Clamp.h"
+#include "runtime/UserDefaults.h"
+
+#include <cmath>
 
 namespace qv {
 
+namespace {
+constexpr qint64 kCircadianIntervalMs = 300'000;
+constexpr qint64 kAmbientIntervalMs = 12'000;
+} // namespace
+
 DisplayTuning::CircadianTarget DisplayTuning::circadianTarget(const QDateTime &date)
 {
+    // The hour in the current time zone (Qt reads the process's zone on every conversion,
+    // so a zone change is followed without restarting).
     const int hour = date.toLocalTime().time().hour();
     if (hour >= 7 && hour <= 15)
         return {QStringLiteral("Daylight"), 0.96, 0.08, 0.02, 0.06, 0.05, false};
@@ -17,12 +29,78 @@ DisplayTuning::CircadianTarget DisplayTuning::circadianTarget(const QDateTime &d
     return {QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
 }
 
-// The switches' handlers, the timers and the sensor reading are still to come: until
-// then the switches only hold their value.
-void DisplayTuning::circadianScheduleEnabledDidChange() {}
-void DisplayTuning::ambientAwareComfortEnabledDidChange() {}
-void DisplayTuning::startCircadianTimer() {}
-void DisplayTuning::startAmbientTimer() {}
-void DisplayTuning::refreshAmbientLight() {}
+void DisplayTuning::circadianScheduleEnabledDidChange()
+{
+    UserDefaults::standard().setBool(QStringLiteral("tuning.circadianSchedule"), m_circadianScheduleEnabled);
+    if (!m_circadianScheduleEnabled) {
+        // The values reached so far stay.
+        m_circadianTimer.cancel();
+        m_circadianTimer = TaskHandle();
+        return;
+    }
+    setEnabled(true);
+    startCircadianTimer();
+    applyCircadianTarget(circadianTarget(scheduler().now()));
+}
+
+void DisplayTuning::startCircadianTimer()
+{
+    m_circadianTimer.cancel();
+    // Every firing re-applies the current phase, so manual changes made meanwhile are
+    // overridden. The scheduler holds this object weakly.
+    m_circadianTimer = scheduler().every(kCircadianIntervalMs, this, [this] {
+        if (m_circadianScheduleEnabled)
+            applyCircadianTarget(circadianTarget(scheduler().now()));
+    });
+}
+
+void DisplayTuning::ambientAwareComfortEnabledDidChange()
+{
+    UserDefaults::standard().setBool(QStringLiteral("tuning.ambientAwareComfort"), m_ambientAwareComfortEnabled);
+    if (!m_ambientAwareComfortEnabled) {
+        m_ambientTimer.cancel();
+        m_ambientTimer = TaskHandle();
+        setAmbientComfortLevel(0);
+        setAmbientLightStatus(QStringLiteral("Manual"));
+        setAmbientLightLux(std::nullopt);
+        apply();
+        return;
+    }
+    setEnabled(true);
+    startAmbientTimer();
+    refreshAmbientLight();
+}
+
+void DisplayTuning::startAmbientTimer()
+{
+    m_ambientTimer.cancel();
+    m_ambientTimer = scheduler().every(kAmbientIntervalMs, this, [this] {
+        if (m_ambientAwareComfortEnabled)
+            refreshAmbientLight();
+    });
+}
+
+void DisplayTuning::refreshAmbientLight()
+{
+    if (const std::optional<double> lux = ambientLight::readLux()) {
+        setAmbientLightLux(lux);
+        setAmbientLightStatus(ambientLight::statusText(*lux));
+        setAmbientComfortLevel(ambientLight::comfortLevel(*lux));
+    } else {
+        setAmbientLightLux(std::nullopt);
+        setAmbientLightStatus(QStringLiteral("Sensor unavailable"));
+        setAmbientComfortLevel(0);
+    }
+    apply();
+}
+
+QString DisplayTuning::ambientComfortLabel() const
+{
+    if (!m_ambientAwareComfortEnabled)
+        return QStringLiteral("Manual");
+    if (!m_ambientLightLux)
+        return m_ambientLightStatus;
+    return ambientLight::roomLabel(m_ambientComfortLevel);
+}
 
 } // namespace qv

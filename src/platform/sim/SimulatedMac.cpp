@@ -262,6 +262,23 @@ ServiceHandle SimulatedMac::addRegistryService(const QString &className, const Q
     return handle;
 }
 
+void SimulatedMac::setRegistryServiceProperty(ServiceHandle service, const QString &key, const RegistryValue &value)
+{
+    QMutexLocker lock(&m_mutex);
+    for (RegistryService &entry : m_otherServices) {
+        if (entry.handle == service)
+            entry.properties.insert(key, value);
+    }
+}
+
+ServiceHandle SimulatedMac::setAmbientLightReading(const RegistryValue &value, const QString &property)
+{
+    if (!m_ambientSensor)
+        m_ambientSensor = addRegistryService(QStringLiteral("AppleSPUVD6286"), QStringLiteral("AppleSPUVD6286"), {});
+    setRegistryServiceProperty(*m_ambientSensor, property, value);
+    return *m_ambientSensor;
+}
+
 void SimulatedMac::setFramebufferProperty(DisplayId id, const QString &key, const RegistryValue &value)
 {
     QMutexLocker lock(&m_mutex);

@@ -124,6 +124,12 @@ public:
     // Extra registry services that are not framebuffers (ambient-light sensors, ...).
     ServiceHandle addRegistryService(const QString &className, const QString &entryName,
                                      const QMap<QString, RegistryValue> &properties);
+    // Sets a property of a service added with addRegistryService().
+    void setRegistryServiceProperty(ServiceHandle service, const QString &key, const RegistryValue &value);
+    // The ambient-light sensor (an "AppleSPUVD6286" service, added on first use) holds
+    // value under property ("AmbientLightSensor" unless given); returns its handle.
+    ServiceHandle setAmbientLightReading(const RegistryValue &value,
+                                         const QString &property = QStringLiteral("AmbientLightSensor"));
     void setFramebufferProperty(DisplayId id, const QString &key, const RegistryValue &value);
     void removeFramebufferProperty(DisplayId id, const QString &key);
     RegistryValue framebufferProperty(DisplayId id, const QString &key) const;
@@ -201,6 +207,7 @@ private:
     QList<SimDisplay> m_displays;
     DisplayId m_main = 0;
     QList<RegistryService> m_otherServices;
+    std::optional<ServiceHandle> m_ambientSensor;
     ServiceHandle m_nextService = 0x1001;
     quint64 m_nextEntryID = 0x100000a21;
     QHash<ServiceHandle, QHash<QString, ResultCode>> m_writeFailures;
