@@ -273,6 +273,8 @@ ProcessResult SimProcesses::run(const QString &program, const QStringList &argum
         result.standardOutput = m_mac.profilerOutput();
         return result;
     }
+    if (program == QLatin1String("/usr/bin/defaults"))
+        return m_mac.defaultsCommand(arguments);
     result.errorText = QStringLiteral("%1: no such program on this machine").arg(program);
     return result;
 }

@@ -370,6 +370,89 @@ int SimulatedMac::processRunCount(const QString &program) const
     return m_processRuns.value(program);
 }
 
+std::optional<QString> SimulatedMac::globalDefault(const QString &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_globalDefaults.constFind(key);
+    if (it == m_globalDefaults.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+void SimulatedMac::setGlobalDefault(const QString &key, std::optional<QString> printed)
+{
+    QMutexLocker lock(&m_mutex);
+    if (printed)
+        m_globalDefaults.insert(key, *printed);
+    else
+        m_globalDefaults.remove(key);
+}
+
+namespace {
+
+ProcessResult defaultsAnswer(int exitCode, const QString &out, const QString &err = {})
+{
+    ProcessResult result;
+    result.started = true;
+    result.exitCode = exitCode;
+    result.standardOutput = out.toUtf8();
+    result.standardError = err.toUtf8();
+    return result;
+}
+
+// The value "defaults write" stores for a type flag and its argument, as "defaults read"
+// prints it; nothing when the argument does not fit the type.
+std::optional<QString> printedDefault(const QString &type, const QString &value)
+{
+    if (type == QLatin1String("-bool") || type == QLatin1String("-boolean")) {
+        const QString v = value.toLower();
+        if (v == QLatin1String("yes") || v == QLatin1String("true") || v == QLatin1String("1"))
+            return QStringLiteral("1");
+        if (v == QLatin1String("no") || v == QLatin1String("false") || v == QLatin1String("0"))
+            return QStringLiteral("0");
+        return std::nullopt;
+    }
+    bool ok = false;
+    if (type == QLatin1String("-int") || type == QLatin1String("-integer")) {
+        const qlonglong n = value.toLongLong(&ok);
+        return ok ? std::optional<QString>(QString::number(n)) : std::nullopt;
+    }
+    if (type == QLatin1String("-float")) {
+        const double n = value.toDouble(&ok);
+        return ok ? std::optional<QString>(QString::number(n)) : std::nullopt;
+    }
+    if (type == QLatin1String("-string"))
+        return value;
+    return std::nullopt;
+}
+
+} // namespace
+
+ProcessResult SimulatedMac::defaultsCommand(const QStringList &arguments)
+{
+    const QString usage = QStringLiteral("Command line interface to a user's defaults.\n");
+    if (arguments.size() < 3 || arguments.at(1) != QLatin1String("-g"))
+        return defaultsAnswer(1, {}, usage);
+    const QString &verb = arguments.at(0);
+    const QString &key = arguments.at(2);
+    if (verb == QLatin1String("read") && arguments.size() == 3) {
+        if (const std::optional<QString> value = globalDefault(key))
+            return defaultsAnswer(0, *value + QLatin1Char('\n'));
+        return defaultsAnswer(
+            1, {}, QStringLiteral("\nThe domain/default pair of (kCFPreferencesAnyApplication, %1) does not exist\n").arg(key));
+    }
+    if (verb == QLatin1String("write") && (arguments.size() == 4 || arguments.size() == 5)) {
+        const std::optional<QString> printed = arguments.size() == 4
+                                                   ? std::optional<QString>(arguments.at(3))
+                                                   : printedDefault(arguments.at(3), arguments.at(4));
+        if (!printed)
+            return defaultsAnswer(1, {}, usage);
+        setGlobalDefault(key, printed);
+        return defaultsAnswer(0, {});
+    }
+    return defaultsAnswer(1, {}, usage);
+}
+
 QByteArray SimulatedMac::profilerOutput() const
 {
     QMutexLocker lock(&m_mutex);

@@ -158,6 +158,13 @@ public:
     int processRunCount(const QString &program) const;
     // The profiler's JSON for the current displays, as "system_profiler SPDisplaysDataType -json" prints it.
     QByteArray profilerOutput() const;
+    // The global defaults domain as "defaults read -g KEY" prints a value ("1" for a true
+    // boolean); nothing when the key is not set. Setting nothing removes the key.
+    std::optional<QString> globalDefault(const QString &key) const;
+    void setGlobalDefault(const QString &key, std::optional<QString> printed);
+    // Answers "defaults read -g KEY" and "defaults write -g KEY [-bool|-int|-float|-string] VALUE"
+    // as the system's command does (other domains and verbs fail with status 1).
+    ProcessResult defaultsCommand(const QStringList &arguments);
 
     // ---- workspace and overlay panels (main thread) ----
     SimWorkspace &workspace() { return *m_workspace; }
@@ -221,6 +228,7 @@ private:
     std::optional<QString> m_hostName;
     QHash<QString, ProcessHandler> m_processHandlers;
     QHash<QString, int> m_processRuns;
+    QHash<QString, QString> m_globalDefaults;
     QMap<int, Displays::ReconfigurationCallback> m_callbacks;
     int m_nextCallbackToken = 1;
     double m_idleSeconds = 0;
