@@ -2,16 +2,24 @@
 
 #include "app/BreakPanelPresenter.h"
 
+#include "comfort/AppAwareComfort.h"
+#include "comfort/BatteryMonitor.h"
 #include "comfort/PresetManager.h"
+#include "comfort/ThermalMonitor.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/FontSmoothingController.h"
+#include "display/IntegerScalingController.h"
 #include "display/ProtectionSettings.h"
 #include "display/ScreenDetector.h"
+#include "runtime/Scheduler.h"
 #include "runtime/UserDefaults.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 #include "wellness/SessionHistory.h"
+
+#include <QPointer>
 
 namespace qv {
 
@@ -36,6 +44,11 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_menuBarBlinker->follow(m_breakReminder.get());
     m_presets = &PresetManager::shared();
     m_comfortVeil = &ComfortVeilController::shared();
+    m_appAware = std::make_unique<AppAwareComfort>();
+    m_battery = std::make_unique<BatteryMonitor>();
+    m_thermal = std::make_unique<ThermalMonitor>();
+    m_integerScaling = std::make_unique<IntegerScalingController>();
+    m_fontSmoothing = std::make_unique<FontSmoothingController>();
 
     // The saved tuning as it stands before anything above has moved it.
     m_launchTuningSnapshot = DisplayTuning::savedSnapshot();
@@ -44,6 +57,10 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_detector->registerForReconfiguration();
 
     applyStoredProtectionSettings(*m_engine, UserDefaults::standard());
+
+    // The switch's later changes (not its first value) reach app-aware comfort.
+    connect(&m_appAwareComfortEnabled, &StoredSetting::valueChanged, this,
+            [this] { appAwareComfortEnabledDidChange(m_appAwareComfortEnabled.value().toBool()); });
 }
 
 QuellvistaApp::~QuellvistaApp() = default;
@@ -53,7 +70,79 @@ void QuellvistaApp::performLaunchSetup()
     if (m_launchSetupDone)
         return;
     m_launchSetupDone = true;
+
+    // App-aware comfort: the switch is read when a change arrives, the preset applied on a
+    // later turn.
+    QPointer<QuellvistaApp> self(this);
+    m_appAware->onProfileChange = [self](const QString &, ComfortPreset preset) {
+        if (!self || !self->m_appAwareComfortEnabled.value().toBool())
+            return;
+        scheduler().post(self, [self, preset] { self->applyAppAwarePreset(preset); });
+    };
+    m_appAware->refresh(true);
+    if (m_appAwareComfortEnabled.value().toBool())
+        applyAppAwarePreset(m_appAware->currentProfile());
+
+    m_battery->onLowBattery = [self](bool isLow) {
+        if (self)
+            self->handleLowBatteryChange(isLow);
+    };
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
+    m_integerScaling->refresh();
+    m_fontSmoothing->refresh();
+}
+
+void QuellvistaApp::applyAppAwarePreset(ComfortPreset preset)
+{
+    std::optional<ComfortPreset> &last = m_appAware->lastAppliedPreset;
+    const ComfortPreset active = m_presets->activePreset();
+    if (preset != ComfortPreset::neutral) {
+        if (active != ComfortPreset::neutral && (!last || active != *last))
+            return; // the user chose something else since
+        m_presets->applyPreset(preset, true);
+        last = preset;
+        return;
+    }
+    if (last && active == *last)
+        m_presets->applyPreset(ComfortPreset::neutral, true);
+    last.reset();
+}
+
+void QuellvistaApp::appAwareComfortEnabledDidChange(bool enabled)
+{
+    if (enabled) {
+        m_appAware->refresh(true);
+        applyAppAwarePreset(m_appAware->currentProfile());
+        return;
+    }
+    std::optional<ComfortPreset> &last = m_appAware->lastAppliedPreset;
+    if (!last || m_presets->activePreset() != *last)
+        return;
+    m_presets->applyPreset(ComfortPreset::neutral, true);
+    last.reset();
+}
+
+void QuellvistaApp::handleLowBatteryChange(bool isLow)
+{
+    if (!m_batteryAwareDimEnabled.value().toBool())
+        return;
+    QPointer<QuellvistaApp> self(this);
+    scheduler().post(this, [self, isLow] {
+        if (self)
+            self->applyBatteryDimming(isLow);
+    });
+}
+
+void QuellvistaApp::applyBatteryDimming(bool isLow)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    if (isLow) {
+        tuning.setBrightness(0.7);
+        tuning.setEnabled(true);
+    } else if (m_presets->activePreset() == ComfortPreset::neutral) {
+        tuning.setBrightness(1.0);
+        tuning.setEnabled(false);
+    }
 }
 
 } // namespace qv

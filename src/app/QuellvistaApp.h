@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comfort/ComfortPreset.h"
 #include "display/DisplayTuningSnapshot.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
@@ -12,7 +13,12 @@
 namespace qv {
 
 class BreakPanelPresenter;
+class AppAwareComfort;
+class BatteryMonitor;
 class ComfortVeilController;
+class FontSmoothingController;
+class IntegerScalingController;
+class ThermalMonitor;
 class DisplayEngine;
 class PresetManager;
 class ScreenDetector;
@@ -56,12 +62,27 @@ public:
     MenuBarBlinker &menuBarBlinker() const { return *m_menuBarBlinker; }
     PresetManager &presets() const { return *m_presets; }
     ComfortVeilController &comfortVeil() const { return *m_comfortVeil; }
+    AppAwareComfort &appAware() const { return *m_appAware; }
+    BatteryMonitor &battery() const { return *m_battery; }
+    ThermalMonitor &thermal() const { return *m_thermal; }
+    IntegerScalingController &integerScaling() const { return *m_integerScaling; }
+    FontSmoothingController &fontSmoothing() const { return *m_fontSmoothing; }
     ScreenDetector &detector() const { return *m_detector; }
     const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
-    // What the shell does once the main window's content first appears: the saved tuning
-    // snapshot is applied. Later showings of the window do not repeat it.
+    // What the shell does once the main window's content first appears: app-aware comfort
+    // and battery-aware dimming are hooked up, the saved tuning snapshot is applied, and
+    // integer scaling and font smoothing are read. Later showings do not repeat it.
     Q_INVOKABLE void performLaunchSetup();
+
+    // App-aware comfort applies its preset only over Neutral or over the preset it applied
+    // itself; Neutral undoes only its own preset.
+    void applyAppAwarePreset(ComfortPreset preset);
+    // The "appAwareComfortEnabled" switch changed.
+    void appAwareComfortEnabledDidChange(bool enabled);
+    // The battery monitor's low state changed: dims while "batteryAwareDimEnabled" is on.
+    void handleLowBatteryChange(bool isLow);
+    void applyBatteryDimming(bool isLow);
     bool launchSetupDone() const { return m_launchSetupDone; }
 
 private:
@@ -83,6 +104,11 @@ private:
     std::unique_ptr<MenuBarBlinker> m_menuBarBlinker;
     PresetManager *m_presets = nullptr;             // shared
     ComfortVeilController *m_comfortVeil = nullptr; // shared, driven by the presets
+    std::unique_ptr<AppAwareComfort> m_appAware;
+    std::unique_ptr<BatteryMonitor> m_battery;
+    std::unique_ptr<ThermalMonitor> m_thermal;
+    std::unique_ptr<IntegerScalingController> m_integerScaling;
+    std::unique_ptr<FontSmoothingController> m_fontSmoothing;
 
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;

@@ -1,9 +1,12 @@
 #include "app/QuellvistaApp.h"
 
+#include "comfort/AppAwareComfort.h"
+#include "comfort/PresetManager.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "platform/sim/SimPanels.h"
+#include "platform/sim/SimPower.h"
 #include "platform/sim/SimWorkspace.h"
 #include "runtime/TerminationSignals.h"
 #include "wellness/BreakReminder.h"
@@ -124,6 +127,33 @@ TEST_F(QuellvistaAppTest, StartUpTakesTheSavedSnapshotAndHandsOverTheSwitches)
     DisplayTuning::shared().setBrightness(0.9);
     app.performLaunchSetup();
     EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.9) << "showing the window again repeats nothing";
+}
+
+// The launch setup hooks up battery-aware dimming (only while its switch is on) and
+// app-aware comfort (a preset for the front application, undone only while it stands).
+TEST_F(QuellvistaAppTest, LaunchSetupHooksUpBatteryDimmingAndAppAwareComfort)
+{
+    defaults->setBool(QStringLiteral("batteryAwareDimEnabled"), true);
+    defaults->setBool(QStringLiteral("appAwareComfortEnabled"), true);
+    mac->workspace().launch(QStringLiteral("com.apple.dt.Xcode"), QStringLiteral("Xcode"));
+
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    advance(1'000);
+    EXPECT_EQ(app.presets().activePreset(), ComfortPreset::focus) << "the front application's preset";
+    EXPECT_EQ(app.appAware().lastAppliedPreset, ComfortPreset::focus);
+
+    mac->setPowerSources(RegistryValue::array({SimPower::batteryDescription(QStringLiteral("Battery Power"), 12, 100)}));
+    advance(30'000);
+    runPending();
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.7);
+    EXPECT_TRUE(DisplayTuning::shared().enabled());
+
+    // Switched off while its preset stands: back to Neutral.
+    defaults->setBool(QStringLiteral("appAwareComfortEnabled"), false);
+    advance(1'000);
+    EXPECT_EQ(app.presets().activePreset(), ComfortPreset::neutral);
+    EXPECT_FALSE(app.appAware().lastAppliedPreset.has_value());
 }
 
 // SIGTERM, SIGINT and SIGHUP come back as one call on the main thread, each time.
