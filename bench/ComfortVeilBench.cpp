@@ -5,7 +5,6 @@
 #include "display/ComfortVeilDrawing.h"
 #include "display/ComfortVeilOverlayView.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -111,13 +110,3 @@ void BM_SurfaceClearOnly(benchmark::State &state)
 BENCHMARK(BM_SurfaceClearOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

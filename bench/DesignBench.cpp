@@ -6,7 +6,6 @@
 #include "design/Brand.h"
 #include "design/Painting.h"
 
-#include <QGuiApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -82,13 +81,3 @@ void BM_LogoMarkFrame(benchmark::State &state)
 BENCHMARK(BM_LogoMarkFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

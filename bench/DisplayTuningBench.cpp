@@ -12,7 +12,6 @@
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
 
-#include <QGuiApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -104,14 +103,3 @@ void BM_CircadianTransition(benchmark::State &state)
 BENCHMARK(BM_CircadianTransition)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
