@@ -126,15 +126,8 @@ int runApplication(int argc, char **argv)
         if (engine.rootObjects().isEmpty())
             return 1;
 
-        // The launch action runs once, when the main window's content first appears.
-        if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst())) {
-            QObject::connect(window, &QWindow::visibleChanged, &application, [&application](bool visible) {
-                if (visible)
-                    application.performLaunchSetup();
-            });
-            if (window->isVisible())
-                scheduler().post(&application, [&application] { application.performLaunchSetup(); });
-        }
+        // The launch setup runs once, when the main window's content first appears.
+        scheduler().post(&application, [&application] { application.performLaunchSetup(); });
 
         // The application's own life cycle reaches the models through the workspace. A
         // request to end the process from outside quits through the same path as Quit.

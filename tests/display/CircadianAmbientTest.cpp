@@ -2,6 +2,7 @@
 #include "display/DisplayTuning.h"
 #include "platform/sim/SimWorkspace.h"
 #include "support/TestEnvironment.h"
+#include "support/TimeZoneGuard.h"
 
 #include <QByteArray>
 
@@ -19,24 +20,6 @@ using test::QvTest;
 
 constexpr DisplayId kExternal = 2;
 constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * DisplayTuning::transitionStepMs;
-
-// Runs a test in one time zone and puts the previous one back afterwards.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char *zone) : m_previous(qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt)
-    {
-        use(zone);
-    }
-    ~ZoneScope() { m_previous ? use(m_previous->constData()) : (qunsetenv("TZ"), tzset()); }
-    static void use(const char *zone)
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-
-private:
-    std::optional<QByteArray> m_previous;
-};
 
 class CircadianAmbientTest : public QvTest {
 protected:
@@ -56,7 +39,7 @@ TEST_F(CircadianAmbientTest, PhaseBoundaries)
         {16, 0, "Late day"},   {18, 59, "Late day"}, {19, 0, "Evening"}, {22, 59, "Evening"},
         {23, 0, "No blue"},    {23, 59, "No blue"},
     };
-    ZoneScope zone("Europe/Berlin");
+    test::TimeZoneGuard zone("Europe/Berlin");
     for (const auto &c : cases) {
         const QDateTime local(QDate(2026, 6, 1), QTime(c.hour, c.minute), Qt::LocalTime);
         EXPECT_EQ(DisplayTuning::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
@@ -68,7 +51,7 @@ TEST_F(CircadianAmbientTest, PhaseBoundaries)
 
 TEST_F(CircadianAmbientTest, ScheduleOnMovesToThePhaseAndOffKeepsTheValues)
 {
-    ZoneScope zone("UTC"); // the clock starts at 09:00 UTC: daylight
+    test::TimeZoneGuard zone("UTC"); // the clock starts at 09:00 UTC: daylight
     tuning().setCircadianScheduleEnabled(true);
     EXPECT_EQ(defaults->boolValue("tuning.circadianSchedule"), true);
     EXPECT_TRUE(tuning().enabled());
@@ -87,7 +70,7 @@ TEST_F(CircadianAmbientTest, ScheduleOnMovesToThePhaseAndOffKeepsTheValues)
 
 TEST_F(CircadianAmbientTest, EachFiveMinuteTickOverridesManualChanges)
 {
-    ZoneScope zone("UTC");
+    test::TimeZoneGuard zone("UTC");
     tuning().setCircadianScheduleEnabled(true);
     advance(kTransitionMs);
     tuning().setBrightness(0.5);
@@ -106,12 +89,12 @@ TEST_F(CircadianAmbientTest, EachFiveMinuteTickOverridesManualChanges)
 
 TEST_F(CircadianAmbientTest, TimeZoneChangeTakesEffectAtOnce)
 {
-    ZoneScope zone("UTC");
+    test::TimeZoneGuard zone("UTC");
     tuning().setCircadianScheduleEnabled(true);
     advance(kTransitionMs);
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.96);
 
-    ZoneScope::use("Asia/Tokyo"); // 09:00 UTC is 18:00 there
+    test::TimeZoneGuard::use("Asia/Tokyo"); // 09:00 UTC is 18:00 there
     mac->workspace().postTimeZoneChanged();
     advance(kTransitionMs);
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.86);
@@ -120,7 +103,7 @@ TEST_F(CircadianAmbientTest, TimeZoneChangeTakesEffectAtOnce)
 
 TEST_F(CircadianAmbientTest, StoredSwitchesStartAtConstruction)
 {
-    ZoneScope zone("America/Los_Angeles"); // 01:00 there
+    test::TimeZoneGuard zone("America/Los_Angeles"); // 01:00 there
     defaults->setBool("tuning.circadianSchedule", true);
     defaults->setBool("tuning.ambientAwareComfort", true);
     mac->setAmbientLightReading(RegistryValue::number(44));

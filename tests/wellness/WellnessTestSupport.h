@@ -2,6 +2,7 @@
 
 #include "wellness/BreakPresenter.h"
 #include "wellness/SessionEvent.h"
+#include "support/TimeZoneGuard.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,31 +12,6 @@
 #include <optional>
 
 namespace qv::test {
-
-// Sets the process's time zone for one test and restores the previous one afterwards.
-class TimeZoneGuard {
-public:
-    explicit TimeZoneGuard(const char *zone)
-    {
-        if (qEnvironmentVariableIsSet("TZ"))
-            m_previous = qgetenv("TZ");
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~TimeZoneGuard()
-    {
-        if (m_previous)
-            qputenv("TZ", *m_previous);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-    TimeZoneGuard(const TimeZoneGuard &) = delete;
-    TimeZoneGuard &operator=(const TimeZoneGuard &) = delete;
-
-private:
-    std::optional<QByteArray> m_previous;
-};
 
 inline QDateTime local(int y, int mo, int d, int h, int mi, int s = 0)
 {
