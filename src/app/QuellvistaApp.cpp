@@ -23,6 +23,15 @@
 
 namespace qv {
 
+namespace {
+QuellvistaApp *s_current = nullptr;
+}
+
+QuellvistaApp *QuellvistaApp::current()
+{
+    return s_current;
+}
+
 QuellvistaApp::QuellvistaApp(QObject *parent)
     : QObject(parent),
       m_disableDithering(protection::kDisableDithering, protection::kDefaultDisableDithering),
@@ -61,9 +70,14 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     // The switch's later changes (not its first value) reach app-aware comfort.
     connect(&m_appAwareComfortEnabled, &StoredSetting::valueChanged, this,
             [this] { appAwareComfortEnabledDidChange(m_appAwareComfortEnabled.value().toBool()); });
+    s_current = this;
 }
 
-QuellvistaApp::~QuellvistaApp() = default;
+QuellvistaApp::~QuellvistaApp()
+{
+    if (s_current == this)
+        s_current = nullptr;
+}
 
 void QuellvistaApp::performLaunchSetup()
 {

@@ -48,6 +48,10 @@ public:
     explicit QuellvistaApp(QObject *parent = nullptr);
     ~QuellvistaApp() override;
 
+    // The application object of this process while it exists (views' models reach the
+    // application's own settings and models through it), or null.
+    static QuellvistaApp *current();
+
     StoredSetting *disableDithering() { return &m_disableDithering; }
     StoredSetting *disableUniformity2D() { return &m_disableUniformity2D; }
     StoredSetting *pwmAvoidanceEnabled() { return &m_pwmAvoidanceEnabled; }

@@ -129,6 +129,16 @@ TEST_F(QuellvistaAppTest, StartUpTakesTheSavedSnapshotAndHandsOverTheSwitches)
     EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.9) << "showing the window again repeats nothing";
 }
 
+TEST_F(QuellvistaAppTest, TheCurrentApplicationIsKnownOnlyWhileItExists)
+{
+    EXPECT_EQ(QuellvistaApp::current(), nullptr);
+    {
+        QuellvistaApp app;
+        EXPECT_EQ(QuellvistaApp::current(), &app);
+    }
+    EXPECT_EQ(QuellvistaApp::current(), nullptr);
+}
+
 // The launch setup hooks up battery-aware dimming (only while its switch is on) and
 // app-aware comfort (a preset for the front application, undone only while it stands).
 TEST_F(QuellvistaAppTest, LaunchSetupHooksUpBatteryDimmingAndAppAwareComfort)
