@@ -11,6 +11,7 @@
 #include "display/DisplayTuning.h"
 #include "display/FontSmoothingController.h"
 #include "display/IntegerScalingController.h"
+#include "display/PipelineMonitor.h"
 #include "display/ProtectionSettings.h"
 #include "display/ScreenDetector.h"
 #include "runtime/Scheduler.h"
@@ -58,6 +59,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_thermal = std::make_unique<ThermalMonitor>();
     m_integerScaling = std::make_unique<IntegerScalingController>();
     m_fontSmoothing = std::make_unique<FontSmoothingController>();
+    m_pipelineMonitor = &PipelineMonitor::shared();
 
     // The saved tuning as it stands before anything above has moved it.
     m_launchTuningSnapshot = DisplayTuning::savedSnapshot();
@@ -104,6 +106,8 @@ void QuellvistaApp::performLaunchSetup()
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
     m_integerScaling->refresh();
     m_fontSmoothing->refresh();
+    m_pipelineMonitor->configure(m_engine, m_fontSmoothing.get());
+    m_pipelineMonitor->scheduleRefresh(QStringLiteral("launch"));
 }
 
 void QuellvistaApp::applyAppAwarePreset(ComfortPreset preset)

@@ -18,6 +18,7 @@ class BatteryMonitor;
 class ComfortVeilController;
 class FontSmoothingController;
 class IntegerScalingController;
+class PipelineMonitor;
 class ThermalMonitor;
 class DisplayEngine;
 class PresetManager;
@@ -71,12 +72,14 @@ public:
     ThermalMonitor &thermal() const { return *m_thermal; }
     IntegerScalingController &integerScaling() const { return *m_integerScaling; }
     FontSmoothingController &fontSmoothing() const { return *m_fontSmoothing; }
+    PipelineMonitor &pipelineMonitor() const { return *m_pipelineMonitor; }
     ScreenDetector &detector() const { return *m_detector; }
     const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
     // What the shell does once the main window's content first appears: app-aware comfort
-    // and battery-aware dimming are hooked up, the saved tuning snapshot is applied, and
-    // integer scaling and font smoothing are read. Later showings do not repeat it.
+    // and battery-aware dimming are hooked up, the saved tuning snapshot is applied,
+    // integer scaling and font smoothing are read and the pipeline watch starts. Later
+    // showings do not repeat it.
     Q_INVOKABLE void performLaunchSetup();
 
     // App-aware comfort applies its preset only over Neutral or over the preset it applied
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<ThermalMonitor> m_thermal;
     std::unique_ptr<IntegerScalingController> m_integerScaling;
     std::unique_ptr<FontSmoothingController> m_fontSmoothing;
+    PipelineMonitor *m_pipelineMonitor = nullptr; // shared
 
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;

@@ -4,10 +4,12 @@
 #include "platform/Types.h"
 
 #include <QHashFunctions>
+#include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace qv {
@@ -55,6 +57,24 @@ public:
     QString resolutionText() const { return resolution.value_or(QString()); }
     QString chipFamilyText() const { return chipFamilyRawValue(chipFamily); }
 };
+
+// Whether two infos say the same about their display in every published field (equality
+// compares only the identity). The service handle is left out: it names the entry only
+// in the enumeration that produced it, so a new enumeration may give another handle.
+inline bool sameContent(const DisplayInfo &a, const DisplayInfo &b)
+{
+    return a.id == b.id && a.name == b.name && a.isExternal == b.isExternal && a.isBuiltIn == b.isBuiltIn
+        && a.typeLabel == b.typeLabel && a.connection == b.connection && a.resolution == b.resolution
+        && a.detailLine == b.detailLine && a.iconName == b.iconName && a.isVirtual == b.isVirtual
+        && a.ditherEnabled == b.ditherEnabled && a.uniformity2DEnabled == b.uniformity2DEnabled
+        && a.currentBrightness == b.currentBrightness && a.chipFamily == b.chipFamily;
+}
+
+inline bool sameContent(const QList<DisplayInfo> &a, const QList<DisplayInfo> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const DisplayInfo &x, const DisplayInfo &y) { return sameContent(x, y); });
+}
 
 inline size_t qHash(const DisplayInfo &info, size_t seed = 0)
 {

@@ -5,6 +5,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/PipelineMonitor.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimWorkspace.h"
@@ -148,9 +149,11 @@ TEST_F(QuellvistaAppTest, LaunchSetupHooksUpBatteryDimmingAndAppAwareComfort)
     mac->workspace().launch(QStringLiteral("com.apple.dt.Xcode"), QStringLiteral("Xcode"));
 
     QuellvistaApp app;
+    EXPECT_FALSE(app.pipelineMonitor().hasCurrentSnapshot());
     app.performLaunchSetup();
     advance(1'000);
     EXPECT_EQ(app.presets().activePreset(), ComfortPreset::focus) << "the front application's preset";
+    EXPECT_TRUE(app.pipelineMonitor().hasCurrentSnapshot()) << "the pipeline watch has looked";
     EXPECT_EQ(app.appAware().lastAppliedPreset, ComfortPreset::focus);
 
     mac->setPowerSources(RegistryValue::array({SimPower::batteryDescription(QStringLiteral("Battery Power"), 12, 100)}));
