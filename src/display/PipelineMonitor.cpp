@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
+#include "runtime/Logging.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
 
@@ -67,8 +68,14 @@ PipelineDriftItem item(PipelineDriftItem::Severity severity, const QString &titl
 
 PipelineMonitor::PipelineMonitor()
 {
-    if (const auto data = UserDefaults::standard().dataValue(kBaselineKey))
+    const UserDefaults &defaults = UserDefaults::standard();
+    if (const auto data = defaults.dataValue(kBaselineKey)) {
         m_baseline = PipelineSnapshot::decode(*data);
+        if (!m_baseline)
+            Logger("PipelineMonitor").debug("The stored comfortable baseline cannot be read; there is none");
+    } else if (defaults.hasStoredValue(kBaselineKey)) {
+        Logger("PipelineMonitor").debug("The stored comfortable baseline is not data; there is none");
+    }
 }
 
 PipelineMonitor::~PipelineMonitor()

@@ -120,6 +120,7 @@ TEST_F(PipelineMonitorTest, AStoredBaselineIsReadStrictlyAndOnlyOnce)
         restart();
         EXPECT_FALSE(PipelineMonitor::shared().hasBaseline());
         EXPECT_EQ(defaults->dataValue(PipelineMonitor::kBaselineKey), bytes) << "the stored value is left as it is";
+        EXPECT_TRUE(logs->containsPart("PipelineMonitor", "cannot be read"));
     }
     defaults->setString(PipelineMonitor::kBaselineKey, QString::fromUtf8(QJsonDocument(good).toJson()));
     restart();
