@@ -105,6 +105,7 @@ Item {
                 Layout.preferredWidth: 68
                 text: popup.tour.backLabel
                 enabled: popup.tour.canGoBack
+                opacity: enabled ? 1 : 0.45
                 onClicked: popup.tour.previous()
             }
             PrimaryButton {
