@@ -1,5 +1,6 @@
 #include "design/Design.h"
 #include "design/GuidedTour.h"
+#include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -12,17 +13,6 @@
 using namespace qv;
 
 namespace {
-
-// Repeated items are children of their visual parent only: search the item tree.
-QQuickItem *findItem(QQuickItem *item, const QString &name)
-{
-    if (item->objectName() == name)
-        return item;
-    for (QQuickItem *child : item->childItems())
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    return nullptr;
-}
 
 class GuidedTourTest : public test::QvTest {
 protected:
@@ -165,11 +155,7 @@ TEST_F(GuidedTourTest, PopupPiecesDriveTheTour)
     tour->select("second");
     EXPECT_TRUE(block->property("current").toBool());
     EXPECT_EQ(block->height(), 206); // 3 points around the current block
-    // A pop-up that closed is deleted later; only the live one counts.
-    auto find = [&](const char *name) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return findItem(block, name);
-    };
+    auto find = [&](const char *name) { return test::findItem(block, name); };
     ASSERT_TRUE(find("guideNext"));
     EXPECT_EQ(find("guidePosition")->property("text").toString(), "Step 2 of 3");
     EXPECT_FALSE(find("guideCompletedMark")->property("visible").toBool());

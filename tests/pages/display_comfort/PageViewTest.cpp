@@ -2,6 +2,7 @@
 #include "app/MainWindowModel.h"
 #include "design/GuidedTour.h"
 #include "render/ViewRenderer.h"
+#include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -18,16 +19,6 @@ using namespace qv;
 
 namespace {
 
-QQuickItem *findItem(QQuickItem *item, const QString &name)
-{
-    if (item->objectName() == name)
-        return item;
-    for (QQuickItem *child : item->childItems())
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    return nullptr;
-}
-
 class PageViewTest : public test::QvTest {
 protected:
     void SetUp() override
@@ -38,8 +29,7 @@ protected:
     }
     QQuickItem *find(const char *name)
     {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return findItem(window->contentItem(), name);
+        return test::findItem(window->contentItem(), name);
     }
     void load()
     {
