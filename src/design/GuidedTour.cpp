@@ -32,29 +32,57 @@ bool GuidedTour::completed() const
 
 QString GuidedTour::currentTitle() const
 {
-    return isOpen() ? m_steps[m_current].title : QString();
+    return titleOf(currentStep());
 }
 
 QString GuidedTour::currentMessage() const
 {
-    return isOpen() ? m_steps[m_current].message : QString();
+    return messageOf(currentStep());
 }
 
 QString GuidedTour::currentSymbol() const
 {
-    return isOpen() ? m_steps[m_current].symbolName : QString();
+    return symbolOf(currentStep());
 }
 
 QString GuidedTour::positionText() const
 {
-    if (!isOpen())
-        return {};
-    return QStringLiteral("Step %1 of %2").arg(m_current + 1).arg(stepCount());
+    return positionOf(currentStep());
 }
 
 QString GuidedTour::nextLabel() const
 {
-    return isOpen() && m_current + 1 >= stepCount() ? QStringLiteral("Finish") : QStringLiteral("Next");
+    return isOpen() ? nextLabelOf(currentStep()) : QStringLiteral("Next");
+}
+
+QString GuidedTour::titleOf(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 ? m_steps[i].title : QString();
+}
+
+QString GuidedTour::messageOf(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 ? m_steps[i].message : QString();
+}
+
+QString GuidedTour::symbolOf(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 ? m_steps[i].symbolName : QString();
+}
+
+QString GuidedTour::positionOf(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 ? QStringLiteral("Step %1 of %2").arg(i + 1).arg(stepCount()) : QString();
+}
+
+QString GuidedTour::nextLabelOf(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 && i + 1 >= stepCount() ? QStringLiteral("Finish") : QStringLiteral("Next");
 }
 
 QEasingCurve GuidedTour::easing()

@@ -57,6 +57,7 @@ class GuidedTour : public QObject {
     Q_PROPERTY(int changeDuration READ changeDuration NOTIFY currentStepChanged)
     Q_PROPERTY(int stepAnimationDuration READ stepAnimationDuration CONSTANT)
     Q_PROPERTY(int finishAnimationDuration READ finishAnimationDuration CONSTANT)
+    Q_PROPERTY(int highlightAnimationDuration READ highlightAnimationDuration CONSTANT)
     Q_PROPERTY(QEasingCurve easing READ easing CONSTANT)
 public:
     GuidedTour(QList<GuidedTourStep> steps, const QString &completionKey, const QString &anchorPrefix,
@@ -64,6 +65,8 @@ public:
 
     static constexpr int kStepAnimationMs = 250;
     static constexpr int kFinishAnimationMs = 200;
+    // The highlight and pop-up of a block follow whether it is current over 0.2 s.
+    static constexpr int kHighlightAnimationMs = 200;
 
     const QList<GuidedTourStep> &stepList() const { return m_steps; }
     QStringList stepIds() const;
@@ -86,12 +89,21 @@ public:
     int changeDuration() const { return m_changeDuration; }
     static int stepAnimationDuration() { return kStepAnimationMs; }
     static int finishAnimationDuration() { return kFinishAnimationMs; }
+    static int highlightAnimationDuration() { return kHighlightAnimationMs; }
     // Ease-in-out, as every tour change animates.
     static QEasingCurve easing();
 
     // The scroll anchor of a step: the page's prefix and the step's id.
     Q_INVOKABLE QString anchorId(const QString &step) const { return m_anchorPrefix + step; }
     Q_INVOKABLE bool isCurrent(const QString &step) const { return isOpen() && currentStep() == step; }
+    // The texts of a given step (a pop-up that is leaving keeps showing its own step);
+    // empty for an unknown step.
+    Q_INVOKABLE QString titleOf(const QString &step) const;
+    Q_INVOKABLE QString messageOf(const QString &step) const;
+    Q_INVOKABLE QString symbolOf(const QString &step) const;
+    Q_INVOKABLE QString positionOf(const QString &step) const;
+    Q_INVOKABLE QString nextLabelOf(const QString &step) const;
+    Q_INVOKABLE bool canGoBackFrom(const QString &step) const { return indexOf(step) > 0; }
     // The step after / before the given one; empty at either end or for an unknown step.
     QString stepAfter(const QString &step) const;
     QString stepBefore(const QString &step) const;

@@ -8,6 +8,8 @@ Row {
     id: dots
 
     required property GuidedTour tour
+    // The step whose dot is marked: the tour's current one unless given.
+    property string current: tour.currentStep
 
     spacing: 4
 
@@ -19,7 +21,7 @@ Row {
             objectName: "guideDot-" + modelData
             implicitWidth: 18
             implicitHeight: 18
-            contentItem: GuideStepDot { current: dots.tour.currentStep === modelData }
+            contentItem: GuideStepDot { current: dots.current === modelData }
             Accessible.name: modelData
             onClicked: dots.tour.select(modelData)
         }

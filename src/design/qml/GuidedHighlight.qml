@@ -3,8 +3,9 @@ import Quellvista.Design
 
 // Frames one block of a page while its tour step is current: 3 points of padding, a soft
 // accent fill, an accent outline and glow, drawn above the other blocks, with the step's
-// pop-up over the block's top-trailing corner (it takes no room in the layout). The block
-// is the default content; its height decides the frame's.
+// pop-up over the block's top-trailing corner (it takes no room in the layout); all of it
+// comes and goes over 0.2 s. The block is the default content and sets its width to its
+// parent's; its height decides the frame's.
 Item {
     id: frame
 
@@ -12,11 +13,15 @@ Item {
     required property string step
     default property alias block: holder.data
     readonly property bool current: tour.currentStep === step
-    readonly property real inset: current ? 3 : 0
+    property real inset: current ? 3 : 0
 
     implicitWidth: holder.childrenRect.width + 2 * inset
     implicitHeight: holder.childrenRect.height + 2 * inset
     z: current ? 20 : 0
+
+    Behavior on inset {
+        NumberAnimation { duration: frame.tour.highlightAnimationDuration; easing: frame.tour.easing }
+    }
 
     ShapeSurface {
         anchors.fill: parent
@@ -30,7 +35,7 @@ Item {
         shadowRadius: 12
 
         Behavior on opacity {
-            NumberAnimation { duration: frame.tour.changeDuration; easing: frame.tour.easing }
+            NumberAnimation { duration: frame.tour.highlightAnimationDuration; easing: frame.tour.easing }
         }
     }
 
@@ -42,23 +47,43 @@ Item {
         height: childrenRect.height
     }
 
+    // Made the first time the step is current, then kept: it scales from 0.96 at the
+    // top-trailing corner and fades in, and fades out when the tour moves on.
     Loader {
+        id: popupLoader
         objectName: "guidePopupLoader"
-        active: frame.current
+        active: false
         anchors.top: parent.top
         anchors.right: parent.right
         anchors.margins: 12
         z: 10
+        Component.onCompleted: active = frame.current
         sourceComponent: GuidedPopup {
-            tour: frame.tour
-            transformOrigin: Item.TopRight
-            scale: shown ? 1 : 0.96
-            opacity: shown ? 1 : 0
             property bool shown: false
+            readonly property bool showing: shown && frame.current
+
+            objectName: "guidePopup-" + frame.step
+            tour: frame.tour
+            step: frame.step
+            transformOrigin: Item.TopRight
+            scale: showing ? 1 : 0.96
+            opacity: showing ? 1 : 0
+            visible: opacity > 0
             Component.onCompleted: shown = true
 
-            Behavior on scale { NumberAnimation { duration: frame.tour.changeDuration; easing: frame.tour.easing } }
-            Behavior on opacity { NumberAnimation { duration: frame.tour.changeDuration; easing: frame.tour.easing } }
+            Behavior on scale {
+                NumberAnimation { duration: frame.tour.highlightAnimationDuration; easing: frame.tour.easing }
+            }
+            Behavior on opacity {
+                NumberAnimation { duration: frame.tour.highlightAnimationDuration; easing: frame.tour.easing }
+            }
+        }
+    }
+    Connections {
+        target: frame
+        function onCurrentChanged() {
+            if (frame.current)
+                popupLoader.active = true
         }
     }
 }

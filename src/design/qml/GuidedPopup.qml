@@ -2,13 +2,16 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 
-// The pop-up of a tour's current step: header (badge, title with the completion
-// checkmark, position), the explanation, and the footer with the step dots, "Back" and
-// "Next" / "Finish". Every text comes from the tour.
+// The pop-up of a tour step (the current one unless given): header (badge, title with the
+// completion checkmark, position), the explanation, and the footer with the step dots,
+// "Back" and "Next" / "Finish". Every text comes from the tour.
 Item {
     id: popup
 
     required property GuidedTour tour
+    property string step: tour.currentStep
+    // The title's checkmark, once the tour was finished.
+    readonly property bool showsCompletedMark: tour.completed
 
     implicitWidth: 330
     implicitHeight: content.implicitHeight + 24
@@ -49,7 +52,7 @@ Item {
                 }
                 Symbol {
                     anchors.centerIn: parent
-                    name: popup.tour.currentSymbol
+                    name: popup.tour.symbolOf(popup.step)
                     size: 13
                     color: Theme.accent
                 }
@@ -60,7 +63,7 @@ Item {
                 Text {
                     objectName: "guideTitle"
                     Layout.fillWidth: true
-                    text: popup.tour.currentTitle
+                    text: popup.tour.titleOf(popup.step)
                     textFormat: Text.PlainText
                     font: Theme.cardTitle
                     color: Theme.textPrimary
@@ -68,7 +71,7 @@ Item {
                 }
                 Symbol {
                     objectName: "guideCompletedMark"
-                    visible: popup.tour.completed
+                    visible: popup.showsCompletedMark
                     name: "checkmark.circle.fill"
                     size: 11
                     color: Theme.accent
@@ -76,7 +79,7 @@ Item {
             }
             Text {
                 objectName: "guidePosition"
-                text: popup.tour.positionText
+                text: popup.tour.positionOf(popup.step)
                 textFormat: Text.PlainText
                 font: Theme.captionRegular
                 color: Theme.textTertiary
@@ -86,7 +89,7 @@ Item {
         Text {
             objectName: "guideMessage"
             Layout.fillWidth: true
-            text: popup.tour.currentMessage
+            text: popup.tour.messageOf(popup.step)
             textFormat: Text.PlainText
             font: Theme.detailRegular
             color: Theme.textSecondary
@@ -97,14 +100,17 @@ Item {
             Layout.fillWidth: true
             spacing: 4
 
-            GuideStepDots { tour: popup.tour }
+            GuideStepDots {
+                tour: popup.tour
+                current: popup.step
+            }
             Item { Layout.fillWidth: true }
             SecondaryButton {
                 objectName: "guideBack"
                 Layout.fillWidth: false
                 Layout.preferredWidth: 68
                 text: popup.tour.backLabel
-                enabled: popup.tour.canGoBack
+                enabled: popup.tour.canGoBackFrom(popup.step)
                 opacity: enabled ? 1 : 0.45
                 onClicked: popup.tour.previous()
             }
@@ -112,7 +118,7 @@ Item {
                 objectName: "guideNext"
                 Layout.fillWidth: false
                 Layout.preferredWidth: 82
-                text: popup.tour.nextLabel
+                text: popup.tour.nextLabelOf(popup.step)
                 onClicked: popup.tour.next()
             }
         }
