@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the real application's Display & Comfort page in a real window: light and
-# dark, with the hardware block expanded and the tour open at its first step. The page is
-# the section the application opens with. Uses its own X server (common.sh) and temporary
-# folders; the application runs isolated.
+# dark, with comfort tuning switched on, the hardware block expanded and the tour open at
+# its first and second steps. The page is the section the application opens with. Uses
+# its own X server (common.sh) and temporary folders; the application runs isolated.
 # Usage: display-comfort-page.sh APP [OUT_FOLDER]   (default: ./display-comfort-shots)
 set -euo pipefail
 app="$1" out="${2:-display-comfort-shots}"
@@ -37,12 +37,16 @@ for appearance in light dark; do
   start_app display-comfort-page find_window
   sleep 2
   shot "page-$appearance"
+  geometry="$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
+  width="${geometry%x*}"
+  # The master switch, left of the guide button, turns comfort tuning on (Focus).
+  click $((width - 97)) 41
+  sleep 1
+  shot "switch-on-$appearance"
   # The "Display hardware" header row expands the block with the protection cards.
   click 600 104
   shot "hardware-$appearance"
   # The header's guide button at the window's top-right corner opens the tour.
-  geometry="$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
-  width="${geometry%x*}"
   click $((width - 42)) 40
   shot "tour-$appearance"
   # "Next" moves the tour on to the profiles block.
