@@ -37,6 +37,7 @@ class DisplayComfortPageModel : public QObject {
     Q_PROPERTY(QString switchAccessibleLabel READ switchAccessibleLabel CONSTANT)
     Q_PROPERTY(QString switchAccessibleHint READ switchAccessibleHint CONSTANT)
     Q_PROPERTY(QString guideAccessibleName READ guideAccessibleName CONSTANT)
+    Q_PROPERTY(QString guideToolTip READ guideToolTip CONSTANT)
     Q_PROPERTY(qv::GuidedTour *tour READ tour CONSTANT)
     Q_PROPERTY(QString lastEnabledPreset READ lastEnabledPresetRaw NOTIFY rememberedChanged)
 public:
@@ -55,6 +56,7 @@ public:
         return QStringLiteral("Turns display comfort tuning on or returns it to Neutral.");
     }
     static QString guideAccessibleName() { return QStringLiteral("Open Display and Comfort guide"); }
+    static QString guideToolTip() { return QStringLiteral("Guide"); }
     GuidedTour *tour() { return &m_tour; }
 
     ComfortPreset lastEnabledPreset() const { return m_lastEnabledPreset; }

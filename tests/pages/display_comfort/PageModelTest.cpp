@@ -1,4 +1,5 @@
 #include "comfort/PresetManager.h"
+#include "design/SystemSymbol.h"
 #include "display/DisplayTuning.h"
 #include "pages/display_comfort/DisplayComfortGuideStep.h"
 #include "pages/display_comfort/DisplayComfortPageModel.h"
@@ -145,6 +146,7 @@ TEST_F(PageModelTest, StepsAndAnchors)
         ASSERT_TRUE(step) << row.raw;
         EXPECT_EQ(rawValue(*step), row.raw);
         EXPECT_EQ(anchorId(*step), row.anchor);
+        EXPECT_TRUE(SystemSymbol::isMapped(symbolName(*step))) << row.raw;
         EXPECT_EQ(next(*step) ? rawValue(*next(*step)) : QString(), row.next);
         EXPECT_EQ(previous(*step) ? rawValue(*previous(*step)) : QString(), row.previous);
     }

@@ -68,6 +68,7 @@ Item {
                     objectName: "guideButton"
                     Layout.alignment: Qt.AlignTop
                     accessibleName: pageModel.guideAccessibleName
+                    toolTipText: pageModel.guideToolTip
                     onClicked: pageModel.tour.open()
                 }
             }
