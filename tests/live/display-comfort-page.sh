@@ -4,6 +4,9 @@
 # its first and second steps. The page is the section the application opens with. Uses
 # its own X server (common.sh) and temporary folders; the application runs isolated.
 # Usage: display-comfort-page.sh APP [OUT_FOLDER]   (default: ./display-comfort-shots)
+# QV_SHOT_PROFILE_MENU="X Y" right-clicks a profile tile at that window point and shoots
+# its context menu; QV_SHOT_RENAME_ITEM="X Y" then clicks the menu's rename entry and
+# shoots the rename sheet.
 set -euo pipefail
 app="$1" out="${2:-display-comfort-shots}"
 for tool in xdotool import Xvfb; do
