@@ -1,6 +1,7 @@
 #include "app/AppEngine.h"
 
 #include "design/Design.h"
+#include "pages/display_comfort/DisplayComfortBlocks.h"
 
 #include <QQmlEngine>
 
@@ -16,6 +17,7 @@ void prepareAppEngine(QQmlEngine &engine)
         return true;
     }();
     Q_UNUSED(registered)
+    registerDisplayComfortBlocks();
 }
 
 } // namespace qv

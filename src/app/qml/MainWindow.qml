@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
+import Quellvista.Pages.DisplayComfort.Blocks
 
 // The main window's content: the backdrop, the sidebar and the page of the selected
 // section.
@@ -47,7 +48,27 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.DisplayAndComfort
-                sourceComponent: Item {}
+                sourceComponent: Flickable {
+                    id: comfortPage
+                    contentHeight: comfortBlocks.implicitHeight + 56
+                    clip: true
+                    boundsBehavior: Flickable.StopAtBounds
+
+                    ColumnLayout {
+                        id: comfortBlocks
+                        x: 28
+                        y: 28
+                        width: comfortPage.width - 56
+                        spacing: 20
+
+                        DisplayTuningPanel {
+                            Layout.fillWidth: true
+                        }
+                        ComfortProfilesGrid {
+                            Layout.fillWidth: true
+                        }
+                    }
+                }
             }
             Loader {
                 anchors.fill: parent
