@@ -298,8 +298,10 @@ Card {
         x: parent ? (parent.width - width) / 2 : 0
         y: parent ? Math.max(16, (parent.height - height) / 3) : 0
         width: 340
+        implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
         padding: 16
         modal: true
+        dim: true
         focus: true
         visible: gridModel.renaming
         closePolicy: T.Popup.CloseOnEscape
