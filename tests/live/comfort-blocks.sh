@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Starts the real application on the Display & Comfort section under an X server of its
 # own, light and dark, and takes screenshots of the tuning panel and the comfort profiles
-# grid: as they open, with a tile's context menu open, and with the rename sheet open.
-# Leaves comfort-blocks-{light,dark}{,-menu,-rename}.png in OUT (default: the working
-# folder). Usage: comfort-blocks.sh APP [OUT]
+# grid: as they open, with a tile's context menu open, with the rename sheet open, with
+# the display picker open and with the second display chosen in it. Leaves
+# comfort-blocks-{light,dark}{,-menu,-rename,-picker,-display}.png in OUT (default: the
+# working folder). Usage: comfort-blocks.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
 for tool in Xvfb xdotool import; do
@@ -30,8 +31,9 @@ shot() { sleep 0.6; import -window root "$out/comfort-blocks-$1.png"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click "$3"; }
 
 # The tile "Focus" sits at the grid's top-left; its context menu opens where it is
-# clicked, its first entry being "Rename".
-tile_x=330 tile_y=560
+# clicked, its first entry being "Rename". The picker's menu opens below it, every
+# display first.
+tile_x=330 tile_y=560 picker_x=940 picker_y=119
 for appearance in light dark; do
   make_isolated
   mkdir -p "$tmp/config/Quellvista"
@@ -47,6 +49,11 @@ JSON
   shot "$appearance-menu"
   click $((tile_x + 40)) $((tile_y + 18)) 1
   shot "$appearance-rename"
+  xdotool key Escape
+  click "$picker_x" "$picker_y" 1
+  shot "$appearance-picker"
+  click "$picker_x" $((picker_y + 62)) 1
+  shot "$appearance-display"
   kill "$app_pid"
   wait "$app_pid" 2>/dev/null || true
   app_pid=""

@@ -216,6 +216,27 @@ TEST_F(BlocksViewTest, RightClickOpensTheTilesMenu)
     EXPECT_FALSE(grid->property("openMenu").value<QObject *>());
 }
 
+// With every starter hidden, the notice stands in place of all tiles; its button brings
+// them back.
+TEST_F(BlocksViewTest, HiddenStartersShowTheNoticeAndItsButtonRestoresThem)
+{
+    defaults->set("hiddenDefaultComfortPresets", QVariantList{"Focus", "PWM-safe", "Low Stimulus", "Evening"});
+    PresetManager::shared().saveCurrentAsNewProfile(QStringLiteral("Desk"));
+    advance(1000);
+    show();
+    EXPECT_EQ(textsShowing(QStringLiteral("All starter profiles are hidden.")).size(), 1);
+    EXPECT_TRUE(textsShowing(QStringLiteral("Desk")).isEmpty());
+    EXPECT_TRUE(textsShowing(QStringLiteral("New profile")).isEmpty());
+    const QList<QQuickItem *> restore = textsShowing(QStringLiteral("Restore starter profiles"));
+    ASSERT_EQ(restore.size(), 1);
+    EXPECT_NEAR(restore.first()->parentItem()->width(), 170, 0.5);
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, restore.first()->mapToScene(QPointF(10, 5)).toPoint());
+    settle();
+    EXPECT_TRUE(textsShowing(QStringLiteral("All starter profiles are hidden.")).isEmpty());
+    EXPECT_EQ(textsShowing(QStringLiteral("Desk")).size(), 1);
+    EXPECT_EQ(textsShowing(QStringLiteral("Focus")).size(), 1);
+}
+
 // Every symbol the view-models name has a glyph.
 TEST_F(BlocksViewTest, EverySymbolTheBlocksNameIsMapped)
 {
