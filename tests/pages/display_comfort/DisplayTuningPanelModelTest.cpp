@@ -1,5 +1,7 @@
 #include "display/ComfortVeilController.h"
+#include "display/ComfortVeilOverlayView.h"
 #include "display/DisplayTuning.h"
+#include "platform/sim/SimWorkspace.h"
 #include "pages/display_comfort/DisplayTuningPanelModel.h"
 #include "support/TestEnvironment.h"
 
@@ -255,6 +257,32 @@ TEST_F(DisplayTuningPanelModelTest, DraggingAppliesAtMostOncePerFrameAndAlwaysTh
         d.row->move(0.45);
         EXPECT_EQ(*d.writes, before + 2);
     }
+}
+
+// A colour-calm drag redraws the veil at most once per display frame.
+TEST_F(DisplayTuningPanelModelTest, DraggingColourCalmRedrawsTheVeilAtMostOncePerFrame)
+{
+    mac->workspace().finishLaunching();
+    veil().setEnabled(true);
+    DisplayTuningPanelModel panel;
+    Panel *window = veil().window(1);
+    ASSERT_TRUE(window);
+    auto *view = qobject_cast<ComfortVeilOverlayView *>(window->contentView());
+    ASSERT_TRUE(view);
+    const int before = view->displayRequestCount();
+    TuningRowModel *calm = panel.row(TuningRow::colorCalm);
+    calm->setDragging(true);
+    for (int i = 0; i < 1000; ++i) {
+        calm->move(0.1 + 1.8 * i / 999.0);
+        advance(1);
+    }
+    calm->setDragging(false);
+    // One per frame, the value waiting at the release, and the first move's switching
+    // the effect on after setting its amount.
+    const int frames = int(1000 / FrameCoalescer::frameIntervalMs()) + 1;
+    EXPECT_LE(view->displayRequestCount() - before, frames + 2);
+    EXPECT_DOUBLE_EQ(veil().colorCalm(), 1.9);
+    EXPECT_EQ(view->state(), veil().currentState());
 }
 
 // A value still waiting when the panel goes is not lost.
