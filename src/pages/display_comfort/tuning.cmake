@@ -1,7 +1,7 @@
 # The display tuning panel and the comfort profiles grid: a library of their own with the
 # QML module Quellvista.Pages.DisplayComfort.Blocks, which the page links and imports.
 # The sources are listed (not globbed) so that a library of this folder that globs can
-# leave them out: list(REMOVE_ITEM <its sources> ${QV_DISPLAY_COMFORT_BLOCK_SOURCES}).
+# leave them out: qv_library(<name> EXCLUDE ${QV_DISPLAY_COMFORT_BLOCK_SOURCES} ...).
 set(QV_DISPLAY_COMFORT_BLOCK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ComfortProfileTiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComfortProfileTiles.h
