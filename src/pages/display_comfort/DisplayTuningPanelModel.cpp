@@ -12,7 +12,7 @@ namespace qv {
 // ---- one row ----
 
 TuningRowModel::TuningRowModel(TuningRow row, DisplayTuningPanelModel *panel)
-    : QObject(panel), m_row(row), m_spec(tuningRowSpec(row)), m_panel(panel),
+    : QObject(panel), m_row(row), m_info(tuningRowInfo(row)), m_panel(panel),
       m_coalescer([this](double v) { write(v); })
 {
 }
@@ -47,14 +47,14 @@ QColor TuningRowModel::accent() const
 
 QColor TuningRowModel::symbolColor() const
 {
-    if (m_spec.veil && veilAmountIsOn(value()))
+    if (m_info.veil && veilAmountIsOn(value()))
         return accent();
     return m_panel->palette().textSecondary;
 }
 
 QColor TuningRowModel::valueColor() const
 {
-    if (m_spec.veil && !veilAmountIsOn(value()))
+    if (m_info.veil && !veilAmountIsOn(value()))
         return m_panel->palette().textTertiary;
     return accent();
 }
@@ -73,7 +73,7 @@ void TuningRowModel::write(double value)
 {
     DisplayTuning &t = m_panel->tuning();
     ComfortVeilController &v = m_panel->veil();
-    if (!m_spec.veil) {
+    if (!m_info.veil) {
         // Tuning switches itself on before the value arrives (and stays on at the
         // slider's lowest position).
         if (!t.enabled())

@@ -36,12 +36,12 @@ public:
     TuningRowModel(TuningRow row, DisplayTuningPanelModel *panel);
 
     TuningRow row() const { return m_row; }
-    QString title() const { return m_spec.title; }
-    QString symbol() const { return m_spec.symbol; }
-    double from() const { return m_spec.from; }
-    double to() const { return m_spec.to; }
-    bool veil() const { return m_spec.veil; }
-    double minimumTitleScale() const { return m_spec.veil ? 0.84 : 1.0; }
+    QString title() const { return m_info.title; }
+    QString symbol() const { return m_info.symbol; }
+    double from() const { return m_info.from; }
+    double to() const { return m_info.to; }
+    bool veil() const { return m_info.veil; }
+    double minimumTitleScale() const { return m_info.veil ? 0.84 : 1.0; }
     // The model's value, within the row's range.
     double value() const;
     QString valueText() const;
@@ -61,7 +61,7 @@ signals:
 
 private:
     TuningRow m_row;
-    TuningRowSpec m_spec;
+    TuningRowInfo m_info;
     DisplayTuningPanelModel *m_panel;
     FrameCoalescer m_coalescer;
 };

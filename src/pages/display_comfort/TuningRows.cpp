@@ -7,7 +7,7 @@
 
 namespace qv {
 
-TuningRowSpec tuningRowSpec(TuningRow row)
+TuningRowInfo tuningRowInfo(TuningRow row)
 {
     switch (row) {
     case TuningRow::brightness:
@@ -32,8 +32,8 @@ TuningRowSpec tuningRowSpec(TuningRow row)
 
 double sliderValue(TuningRow row, double value)
 {
-    const TuningRowSpec spec = tuningRowSpec(row);
-    return clampTo(value, spec.from, spec.to);
+    const TuningRowInfo info = tuningRowInfo(row);
+    return clampTo(value, info.from, info.to);
 }
 
 int wholePercent(double fraction)

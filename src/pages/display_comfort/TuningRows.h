@@ -24,7 +24,7 @@ inline constexpr std::array<TuningRow, 8> kTuningRows = {
     TuningRow::highlightCompression, TuningRow::colorCalm, TuningRow::peripheralSoftening, TuningRow::screenUniformity,
 };
 
-struct TuningRowSpec {
+struct TuningRowInfo {
     QString title;
     QString symbol;
     double from = 0;
@@ -32,7 +32,7 @@ struct TuningRowSpec {
     bool veil = false; // a veil row: amount plus effect switch, looks differ
 };
 
-TuningRowSpec tuningRowSpec(TuningRow row);
+TuningRowInfo tuningRowInfo(TuningRow row);
 
 // A value as the slider may show it: within the row's range, a value that is not a
 // number at the lower end.
