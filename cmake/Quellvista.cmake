@@ -1,13 +1,20 @@
-# qv_library(<name> [DEPS targets...]): one static library from every source in the
-# current folder (and its sub-folders), so adding a file needs no CMake edit.
+# qv_library(<name> [DEPS targets...] [EXCLUDE files...]): one static library from every
+# source in the current folder (and its sub-folders), so adding a file needs no CMake
+# edit. EXCLUDE leaves out sources (full paths) that another library of the folder builds.
 function(qv_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(ARG_EXCLUDE)
+    list(REMOVE_ITEM sources ${ARG_EXCLUDE})
+  endif()
   list(FILTER sources INCLUDE REGEX "\\.cpp$")
   if(sources)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    if(ARG_EXCLUDE)
+      list(REMOVE_ITEM sources ${ARG_EXCLUDE})
+    endif()
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})

@@ -1,6 +1,7 @@
 #include "app/AppEngine.h"
 
 #include "design/Design.h"
+#include "pages/display_comfort/DisplayComfortBlocks.h"
 
 #include <QQmlEngine>
 
@@ -18,6 +19,7 @@ void prepareAppEngine(QQmlEngine &engine)
         return true;
     }();
     Q_UNUSED(registered)
+    registerDisplayComfortBlocks();
 }
 
 } // namespace qv

@@ -94,6 +94,13 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("person.crop.circle.badge.checkmark"), {"how_to_reg", 0xe174}},
         {QStringLiteral("cup.and.saucer"), {"local_cafe", 0xe541}},
         {QStringLiteral("bed.double"), {"bed", 0xefdf}},
+        {QStringLiteral("paintpalette"), {"palette", 0xe40a}},
+        {QStringLiteral("pencil"), {"edit", 0xe3c9}},
+        {QStringLiteral("star"), {"star_outline", 0xf06f}},
+        {QStringLiteral("trash"), {"delete", 0xe872}},
+        {QStringLiteral("circle"), {"radio_button_unchecked", 0xe836}},
+        {QStringLiteral("book"), {"book", 0xe865}},
+        {QStringLiteral("chevron.up.chevron.down"), {"unfold_more", 0xe5d7}},
     };
     return symbols;
 }

@@ -3,6 +3,7 @@ import QtQuick.Layouts
 import QtQuick.Controls.Basic
 import Quellvista.Design
 import Quellvista.Pages.DisplayComfort
+import Quellvista.Pages.DisplayComfort.Blocks
 
 // The Display & Comfort section: one scrolling page of the header (title, master switch,
 // guide button), the "Display hardware" block, the comfort profiles and the tuning panel.
@@ -86,7 +87,6 @@ Item {
                 }
             }
 
-            // Placeholder for the comfort profiles grid until it arrives.
             GuidedHighlight {
                 id: profilesBlock
                 objectName: pageModel.tour.anchorId("profiles")
@@ -94,13 +94,11 @@ Item {
                 tour: pageModel.tour
                 step: "profiles"
 
-                Item {
+                ComfortProfilesGrid {
                     width: parent.width
-                    height: 220
                 }
             }
 
-            // Placeholder for the display tuning panel until it arrives.
             GuidedHighlight {
                 id: tuningBlock
                 objectName: pageModel.tour.anchorId("tuning")
@@ -108,9 +106,8 @@ Item {
                 tour: pageModel.tour
                 step: "tuning"
 
-                Item {
+                DisplayTuningPanel {
                     width: parent.width
-                    height: 420
                 }
             }
         }

@@ -1,0 +1,96 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// A menu of entries, each a symbol and a text: `entries` is a list of
+// {action, text, symbol, destructive}; choosing one closes the menu and emits
+// chosen(action). The entry whose action is `checkedAction` carries a check mark.
+// Texts are plain text.
+T.Popup {
+    id: menu
+
+    property var entries: []
+    property string checkedAction
+    signal chosen(string action)
+
+    // Opens the menu with its top-left corner at a point of its parent.
+    function openAt(px, py) {
+        x = px
+        y = py
+        open()
+    }
+
+    padding: 5
+    margins: 8
+    focus: true
+    closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutside
+    implicitWidth: Math.max(180, column.implicitWidth + leftPadding + rightPadding)
+    implicitHeight: column.implicitHeight + topPadding + bottomPadding
+
+    background: Rectangle {
+        radius: 8
+        color: Theme.surface
+        border.color: Theme.divider
+        border.width: 0.6
+    }
+
+    contentItem: Column {
+        id: column
+
+        Repeater {
+            model: menu.entries
+
+            T.ItemDelegate {
+                id: entry
+
+                required property var modelData
+
+                width: Math.max(implicitWidth, column.width)
+                implicitWidth: row.implicitWidth + 20
+                implicitHeight: 26
+                hoverEnabled: true
+                Accessible.name: modelData.text
+                onClicked: {
+                    menu.close()
+                    menu.chosen(modelData.action)
+                }
+
+                background: Rectangle {
+                    radius: 5
+                    color: entry.hovered ? Theme.accent : "transparent"
+                }
+
+                RowLayout {
+                    id: row
+                    anchors.fill: parent
+                    anchors.leftMargin: 10
+                    anchors.rightMargin: 10
+                    spacing: 8
+
+                    Symbol {
+                        name: entry.modelData.symbol
+                        size: 12
+                        color: entry.hovered ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textSecondary
+                        Layout.preferredWidth: 16
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 360
+                        text: entry.modelData.text
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        font: Theme.detailRegular
+                        color: entry.hovered ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textPrimary
+                    }
+                    Symbol {
+                        name: "checkmark"
+                        size: 11
+                        visible: menu.checkedAction !== "" && menu.checkedAction === entry.modelData.action
+                        color: entry.hovered ? "white" : Theme.accent
+                    }
+                }
+            }
+        }
+    }
+}

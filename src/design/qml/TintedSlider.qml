@@ -1,0 +1,54 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// A continuous slider at the small control size: a thin track filled with the tint up to
+// a white knob. Callers bind `value` to their model and write each move (moved()) back
+// to it; `pressed` tells whether the user is dragging. `accessibleValue` is what
+// assistive technology reads as the value.
+T.Slider {
+    id: slider
+
+    property color tint: Theme.accent
+    property string accessibleValue
+
+    implicitWidth: 160
+    implicitHeight: 18
+    padding: 0
+    live: true
+    hoverEnabled: true
+
+    Accessible.description: accessibleValue
+
+    background: Item {
+        x: slider.leftPadding
+        y: slider.topPadding + (slider.availableHeight - height) / 2
+        width: slider.availableWidth
+        height: 4
+
+        Rectangle {
+            anchors.fill: parent
+            radius: 2
+            color: Theme.track
+        }
+        Rectangle {
+            width: handleBox.x + handleBox.width / 2 - parent.x
+            height: parent.height
+            radius: 2
+            color: slider.tint
+        }
+    }
+
+    handle: Item {
+        id: handleBox
+        x: slider.leftPadding + slider.visualPosition * (slider.availableWidth - width)
+        y: slider.topPadding + (slider.availableHeight - height) / 2
+        width: 14
+        height: 14
+
+        Surface {
+            anchors.fill: parent
+            kind: Surface.Knob
+        }
+    }
+}

@@ -1,0 +1,364 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+import Quellvista.Design
+import Quellvista.Pages.DisplayComfort.Blocks
+
+// The "Comfort profiles" card: the tiles of the starter presets, the saved profiles and
+// "New profile" (or the notice while every starter is hidden), the profile intensity,
+// the tiles' context menus and the rename sheet. Names are plain text.
+Card {
+    id: card
+
+    readonly property alias model: gridModel
+    // The context menu open now, if any (for tests and screenshots).
+    property var openMenu: null
+
+    padding: 16
+
+    ComfortProfilesGridModel {
+        id: gridModel
+    }
+
+    ColumnLayout {
+        width: parent.width
+        spacing: 12
+
+        // Header
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+
+            Column {
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                spacing: 2
+
+                Text {
+                    width: parent.width
+                    text: gridModel.title
+                    font: Theme.cardTitle
+                    color: Theme.textPrimary
+                    elide: Text.ElideRight
+                }
+                Text {
+                    width: parent.width
+                    text: gridModel.subtitle
+                    font: Theme.detailRegular
+                    color: Theme.textSecondary
+                    wrapMode: Text.Wrap
+                }
+            }
+            Text {
+                Layout.alignment: Qt.AlignTop
+                Layout.maximumWidth: card.width * 0.4
+                text: gridModel.activeText
+                textFormat: Text.PlainText
+                font: Theme.detailMedium
+                color: Theme.accent
+                maximumLineCount: 1
+                elide: Text.ElideRight
+            }
+        }
+
+        // Tiles, four to a row
+        GridLayout {
+            Layout.fillWidth: true
+            visible: gridModel.showsGrid
+            columns: 4
+            columnSpacing: 8
+            rowSpacing: 8
+
+            Repeater {
+                model: gridModel
+
+                Item {
+                    id: tile
+
+                    required property int index
+                    required property var model
+
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.minimumWidth: 10
+                    Layout.alignment: Qt.AlignTop
+                    implicitHeight: Math.max(tile.model.minimumHeight, tileRow.implicitHeight + 16)
+                    Accessible.role: Accessible.Button
+                    Accessible.name: tile.model.accessibleName
+                    Accessible.description: tile.model.accessibleHint
+
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 10
+                        color: tile.model.fill
+                        border.color: tile.model.stroke
+                        border.width: tile.model.dashed ? 0 : tile.model.strokeWidth
+                    }
+                    DashedOutline {
+                        anchors.fill: parent
+                        visible: tile.model.dashed
+                        radius: 10
+                        color: tile.model.stroke
+                        lineWidth: tile.model.strokeWidth
+                    }
+
+                    RowLayout {
+                        id: tileRow
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.top: parent.top
+                        anchors.margins: 8
+                        anchors.verticalCenterOffset: 0
+                        spacing: 8
+
+                        Rectangle {
+                            visible: tile.model.kind !== "saved"
+                            Layout.alignment: Qt.AlignTop
+                            implicitWidth: 32
+                            implicitHeight: 32
+                            radius: 6
+                            color: tile.model.badgeFill
+
+                            Symbol {
+                                anchors.centerIn: parent
+                                name: tile.model.symbol
+                                size: 14
+                                font.weight: tile.model.kind === "new" ? Font.DemiBold : Font.Medium
+                                color: tile.model.symbolColor
+                            }
+                        }
+                        Symbol {
+                            visible: tile.model.kind === "saved"
+                            name: tile.model.symbol
+                            size: 13
+                            font.weight: Font.Medium
+                            color: tile.model.symbolColor
+                        }
+                        Column {
+                            Layout.fillWidth: true
+                            Layout.rightMargin: tile.model.kind === "saved" ? 40 : 24
+                            spacing: tile.model.kind === "saved" ? 2 : 3
+
+                            RowLayout {
+                                width: parent.width
+                                spacing: 4
+
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: tile.model.title
+                                    textFormat: Text.PlainText
+                                    font: Theme.detailMedium
+                                    color: tile.model.titleColor
+                                    maximumLineCount: 1
+                                    elide: Text.ElideRight
+                                    fontSizeMode: tile.model.kind === "preset" ? Text.HorizontalFit : Text.FixedSize
+                                    minimumPixelSize: Math.floor(Theme.detailMedium.pixelSize * 0.75)
+                                }
+                                Text {
+                                    visible: text.length > 0
+                                    text: tile.model.hint
+                                    textFormat: Text.PlainText
+                                    font.family: "monospace"
+                                    font.pixelSize: 9
+                                    color: tile.model.hintColor
+                                }
+                            }
+                            RowLayout {
+                                width: parent.width
+                                spacing: 4
+
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: tile.model.subtitle
+                                    textFormat: Text.PlainText
+                                    font: Theme.captionRegular
+                                    color: tile.model.subtitleColor
+                                    maximumLineCount: 1
+                                    elide: Text.ElideRight
+                                }
+                                Rectangle {
+                                    visible: tile.model.customized
+                                    implicitWidth: 4
+                                    implicitHeight: 4
+                                    radius: 2
+                                    color: tile.model.dotColor
+                                    Accessible.ignored: true
+                                }
+                            }
+                        }
+                    }
+
+                    Symbol {
+                        visible: tile.model.favorite
+                        anchors.top: parent.top
+                        anchors.right: parent.right
+                        anchors.margins: 10
+                        name: "star.fill"
+                        size: 11
+                        font.weight: Font.Medium
+                        color: tile.model.starColor
+                    }
+
+                    MouseArea {
+                        anchors.fill: parent
+                        acceptedButtons: Qt.LeftButton | Qt.RightButton
+                        onClicked: mouse => {
+                            if (mouse.button === Qt.RightButton && tile.model.kind !== "new")
+                                tileMenu.openAt(mouse.x, mouse.y)
+                            else if (mouse.button === Qt.LeftButton)
+                                gridModel.activate(tile.index)
+                        }
+                    }
+
+                    PopupMenu {
+                        id: tileMenu
+                        entries: tile.model.menu
+                        onOpened: card.openMenu = tileMenu
+                        onClosed: if (card.openMenu === tileMenu) card.openMenu = null
+                        onChosen: action => gridModel.trigger(tile.index, action)
+                    }
+                }
+            }
+        }
+
+        // Shown in place of the grid while every starter profile is hidden
+        Rectangle {
+            Layout.fillWidth: true
+            visible: !gridModel.showsGrid
+            implicitHeight: noticeColumn.implicitHeight + 16
+            radius: 6
+            color: Theme.withOpacity(Theme.accentSoft, 0.25)
+
+            Column {
+                id: noticeColumn
+                x: 8
+                y: 8
+                width: parent.width - 16
+                spacing: 4
+
+                Text {
+                    width: parent.width
+                    text: gridModel.hiddenNotice
+                    font: Theme.detailMedium
+                    color: Theme.textPrimary
+                    wrapMode: Text.Wrap
+                }
+                SecondaryButton {
+                    width: 170
+                    text: gridModel.restoreText
+                    onClicked: gridModel.restoreStarters()
+                }
+            }
+        }
+
+        // Profile intensity
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: intensityColumn.implicitHeight + 16
+            radius: 6
+            color: Theme.withOpacity(Theme.surfaceRaised, 0.42)
+            border.color: Theme.withOpacity(Theme.divider, 0.65)
+            border.width: 0.5
+
+            ColumnLayout {
+                id: intensityColumn
+                anchors.fill: parent
+                anchors.margins: 8
+                spacing: 4
+
+                Text {
+                    text: gridModel.intensityTitle
+                    font: Theme.detailMedium
+                    color: Theme.textPrimary
+                }
+                TintedSlider {
+                    id: intensitySlider
+                    Layout.fillWidth: true
+                    from: 0
+                    to: 1
+                    value: gridModel.intensity
+                    tint: drift.color
+                    accessibleValue: gridModel.intensityAccessibleValue
+                    Accessible.name: gridModel.intensityTitle
+                    onMoved: gridModel.moveIntensity(value)
+                    onPressedChanged: gridModel.setIntensityDragging(pressed)
+                }
+            }
+            DriftingTint {
+                id: drift
+            }
+        }
+    }
+
+    // The rename sheet: shown while a profile is being renamed.
+    T.Popup {
+        id: sheet
+
+        parent: T.Overlay.overlay
+        x: parent ? (parent.width - width) / 2 : 0
+        y: parent ? Math.max(16, (parent.height - height) / 3) : 0
+        width: 340
+        implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
+        padding: 16
+        modal: true
+        dim: true
+        focus: true
+        visible: gridModel.renaming
+        closePolicy: T.Popup.CloseOnEscape
+
+        onAboutToShow: nameField.text = gridModel.renameInitialName
+        onOpened: nameField.forceActiveFocus()
+        onClosed: gridModel.cancelRename()
+
+        T.Overlay.modal: Rectangle {
+            color: Theme.withOpacity("black", 0.25)
+        }
+
+        background: Rectangle {
+            radius: 12
+            color: Theme.surface
+            border.color: Theme.divider
+            border.width: 0.6
+        }
+
+        contentItem: ColumnLayout {
+            spacing: 12
+
+            Text {
+                Layout.fillWidth: true
+                text: gridModel.renameTitle
+                textFormat: Text.PlainText
+                font: Theme.cardTitle
+                color: Theme.textPrimary
+                elide: Text.ElideRight
+            }
+            RoundedTextField {
+                id: nameField
+                Layout.fillWidth: true
+                placeholderText: gridModel.renamePlaceholder
+                onAccepted: gridModel.submitRename(text)
+            }
+            RowLayout {
+                Layout.fillWidth: true
+
+                Item {
+                    Layout.fillWidth: true
+                }
+                SecondaryButton {
+                    Layout.fillWidth: false
+                    Layout.preferredWidth: 82
+                    text: gridModel.cancelText
+                    onClicked: gridModel.cancelRename()
+                }
+                PrimaryButton {
+                    Layout.fillWidth: false
+                    Layout.preferredWidth: 82
+                    text: gridModel.saveText
+                    enabled: gridModel.canSave(nameField.text)
+                    opacity: enabled ? 1 : 0.45
+                    onClicked: gridModel.saveRename(nameField.text)
+                }
+            }
+        }
+    }
+}

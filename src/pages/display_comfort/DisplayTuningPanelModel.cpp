@@ -1,0 +1,253 @@
+#include "pages/display_comfort/DisplayTuningPanelModel.h"
+
+#include "design/Theme.h"
+#include "display/ComfortVeilController.h"
+#include "display/DisplayTuning.h"
+#include "runtime/Clamp.h"
+
+#include <QVariantMap>
+
+namespace qv {
+
+// ---- one row ----
+
+TuningRowModel::TuningRowModel(TuningRow row, DisplayTuningPanelModel *panel)
+    : QObject(panel), m_row(row), m_info(tuningRowInfo(row)), m_panel(panel),
+      m_coalescer([this](double v) { write(v); })
+{
+}
+
+double TuningRowModel::value() const
+{
+    const DisplayTuning &t = m_panel->tuning();
+    const ComfortVeilController &v = m_panel->veil();
+    double raw = 0;
+    switch (m_row) {
+    case TuningRow::brightness: raw = t.brightness(); break;
+    case TuningRow::warmth: raw = t.warmth(); break;
+    case TuningRow::blackLift: raw = t.contrastReduction(); break;
+    case TuningRow::softWhites: raw = t.softWhite(); break;
+    case TuningRow::highlightCompression: raw = t.highlightCompression(); break;
+    case TuningRow::colorCalm: raw = v.colorCalm(); break;
+    case TuningRow::peripheralSoftening: raw = v.peripheralSoftening(); break;
+    case TuningRow::screenUniformity: raw = v.highlightDampening(); break;
+    }
+    return sliderValue(m_row, raw);
+}
+
+QString TuningRowModel::valueText() const
+{
+    return tuningValueText(m_row, value());
+}
+
+QColor TuningRowModel::accent() const
+{
+    return tuningAccent(m_row, value(), m_panel->tuning().noBlueModeEnabled(), m_panel->palette());
+}
+
+QColor TuningRowModel::symbolColor() const
+{
+    if (m_info.veil && veilAmountIsOn(value()))
+        return accent();
+    return m_panel->palette().textSecondary;
+}
+
+QColor TuningRowModel::valueColor() const
+{
+    if (m_info.veil && !veilAmountIsOn(value()))
+        return m_panel->palette().textTertiary;
+    return accent();
+}
+
+void TuningRowModel::move(double value)
+{
+    m_coalescer.submit(sliderValue(m_row, value));
+}
+
+void TuningRowModel::setDragging(bool dragging)
+{
+    m_coalescer.setDragging(dragging);
+}
+
+void TuningRowModel::write(double value)
+{
+    DisplayTuning &t = m_panel->tuning();
+    ComfortVeilController &v = m_panel->veil();
+    if (!m_info.veil) {
+        // Tuning switches itself on before the value arrives (and stays on at the
+        // slider's lowest position).
+        if (!t.enabled())
+            t.setEnabled(true);
+        switch (m_row) {
+        case TuningRow::brightness: t.setBrightness(value); break;
+        case TuningRow::warmth: t.setWarmth(value); break;
+        case TuningRow::blackLift: t.setContrastReduction(value); break;
+        case TuningRow::softWhites: t.setSoftWhite(value); break;
+        case TuningRow::highlightCompression: t.setHighlightCompression(value); break;
+        default: break;
+        }
+        return;
+    }
+    // The amount, then its effect switch, then the veil's master switch (only ever on).
+    const bool on = veilAmountIsOn(value);
+    switch (m_row) {
+    case TuningRow::colorCalm:
+        v.setColorCalm(value);
+        v.setColorCalmEnabled(on);
+        break;
+    case TuningRow::peripheralSoftening:
+        v.setPeripheralSoftening(value);
+        v.setPeripheralSofteningEnabled(on);
+        break;
+    case TuningRow::screenUniformity:
+        v.setHighlightDampening(value);
+        v.setHighlightDampeningEnabled(on);
+        break;
+    default: break;
+    }
+    if (on)
+        v.setEnabled(true);
+}
+
+// ---- the panel ----
+
+DisplayTuningPanelModel::DisplayTuningPanelModel(QObject *parent)
+    : QObject(parent), m_tuning(&DisplayTuning::shared()), m_veil(&ComfortVeilController::shared()),
+      m_palette(TuningPalette::current()),
+      m_redCoalescer([this](double v) { m_tuning->setNoBlueIntensity(v); })
+{
+    for (TuningRow r : kTuningRows) {
+        auto *model = new TuningRowModel(r, this);
+        m_rows << model;
+        m_rowObjects << model;
+    }
+    auto notify = [this](auto signal, std::initializer_list<TuningRow> rows) {
+        connect(m_tuning, signal, this, [this, rows = QList<TuningRow>(rows)] {
+            for (TuningRow r : rows)
+                emit row(r)->changed();
+        });
+    };
+    notify(&DisplayTuning::brightnessChanged, {TuningRow::brightness});
+    notify(&DisplayTuning::warmthChanged, {TuningRow::warmth});
+    notify(&DisplayTuning::contrastReductionChanged, {TuningRow::blackLift});
+    notify(&DisplayTuning::softWhiteChanged, {TuningRow::softWhites});
+    notify(&DisplayTuning::highlightCompressionChanged, {TuningRow::highlightCompression});
+    notify(&DisplayTuning::noBlueModeEnabledChanged, {TuningRow::warmth});
+    auto veilRow = [this](auto signal, TuningRow r) {
+        connect(m_veil, signal, this, [this, r] { emit row(r)->changed(); });
+    };
+    veilRow(&ComfortVeilController::colorCalmChanged, TuningRow::colorCalm);
+    veilRow(&ComfortVeilController::peripheralSofteningChanged, TuningRow::peripheralSoftening);
+    veilRow(&ComfortVeilController::highlightDampeningChanged, TuningRow::screenUniformity);
+    connect(m_tuning, &DisplayTuning::noBlueModeEnabledChanged, this, &DisplayTuningPanelModel::redChanged);
+    connect(m_tuning, &DisplayTuning::redModeIntensityChanged, this, &DisplayTuningPanelModel::redChanged);
+    connect(m_tuning, &DisplayTuning::selectedDisplayIDChanged, this, &DisplayTuningPanelModel::targetsChanged);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &DisplayTuningPanelModel::appearanceChanged);
+}
+
+DisplayTuningPanelModel::~DisplayTuningPanelModel()
+{
+    // The rows hand a value still waiting on to the models while the panel is whole.
+    qDeleteAll(m_rows);
+}
+
+void DisplayTuningPanelModel::appearanceChanged()
+{
+    m_palette = TuningPalette::current();
+    rowsChanged();
+    emit redChanged();
+}
+
+void DisplayTuningPanelModel::rowsChanged()
+{
+    for (TuningRowModel *r : m_rows)
+        emit r->changed();
+}
+
+QVariantList DisplayTuningPanelModel::targets() const
+{
+    QVariantList list;
+    for (const DisplayTuningTarget &target : m_tuning->availableTargets())
+        list << QVariantMap{{QStringLiteral("action"), target.id},
+                            {QStringLiteral("text"), target.name},
+                            {QStringLiteral("symbol"), target.iconName}};
+    return list;
+}
+
+QString DisplayTuningPanelModel::selectedTargetId() const
+{
+    return m_tuning->selectedTargetId();
+}
+
+QString DisplayTuningPanelModel::selectedTargetName() const
+{
+    return m_tuning->selectedTargetName();
+}
+
+QString DisplayTuningPanelModel::selectedTargetSymbol() const
+{
+    const QString id = m_tuning->selectedTargetId();
+    for (const DisplayTuningTarget &target : m_tuning->availableTargets())
+        if (target.id == id)
+            return target.iconName;
+    return DisplayTuningTarget::all().iconName;
+}
+
+QString DisplayTuningPanelModel::pickerSymbol() const
+{
+    return m_tuning->selectedDisplayID() ? QStringLiteral("display") : QStringLiteral("rectangle.stack");
+}
+
+QString DisplayTuningPanelModel::scopeText() const
+{
+    return m_tuning->selectedDisplayID() ? QStringLiteral("Only this display") : QStringLiteral("Every connected display");
+}
+
+void DisplayTuningPanelModel::selectTarget(const QString &id)
+{
+    m_tuning->selectTarget(id);
+    // A choice that changed nothing still shows the entry the model holds.
+    emit targetsChanged();
+}
+
+void DisplayTuningPanelModel::refreshTargets()
+{
+    emit targetsChanged();
+}
+
+RedModeLook DisplayTuningPanelModel::redLook() const
+{
+    return redModeLook(m_tuning->noBlueModeEnabled(), m_tuning->redModeIntensity(), m_palette);
+}
+
+double DisplayTuningPanelModel::redSliderValue() const
+{
+    return redLook().sliderValue;
+}
+
+QString DisplayTuningPanelModel::redValueText() const
+{
+    return redLook().valueText;
+}
+
+QColor DisplayTuningPanelModel::redValueColor() const
+{
+    return redLook().valueColor;
+}
+
+QString DisplayTuningPanelModel::redAccessibleValue() const
+{
+    return redLook().accessibleValue;
+}
+
+void DisplayTuningPanelModel::moveRed(double value)
+{
+    m_redCoalescer.submit(clamp01(value));
+}
+
+void DisplayTuningPanelModel::setRedDragging(bool dragging)
+{
+    m_redCoalescer.setDragging(dragging);
+}
+
+} // namespace qv
