@@ -1,6 +1,7 @@
 #include "platform/sim/SimulatedMac.h"
 
 #include "platform/sim/SimFramebuffer.h"
+#include "platform/sim/SimHotKeys.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
@@ -36,7 +37,8 @@ SimulatedMac::SimulatedMac()
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
-      m_power(std::make_unique<SimPower>(*this))
+      m_power(std::make_unique<SimPower>(*this)),
+      m_hotKeys(std::make_unique<SimHotKeys>())
 {
 }
 
@@ -66,6 +68,7 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.hotKeys = m_hotKeys.get();
     return s;
 }
 
