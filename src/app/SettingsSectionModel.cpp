@@ -5,6 +5,7 @@
 #include "design/AppAppearanceMode.h"
 #include "design/Theme.h"
 #include "display/ComfortVeilController.h"
+#include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/FontSmoothingController.h"
 
@@ -159,6 +160,8 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
     connect(battery, &BatteryMonitor::isOnBatteryChanged, this, &SettingsSectionModel::updateRows);
     connect(battery, &BatteryMonitor::percentRemainingChanged, this, &SettingsSectionModel::updateRows);
     connect(dim, &StoredSetting::valueChanged, this, &SettingsSectionModel::updateRows);
+    // A display that comes or goes may be a Sidecar display.
+    connect(&DisplayEngine::shared(), &DisplayEngine::connectedDisplaysChanged, this, &SettingsSectionModel::updateRows);
     connect(&theme, &Theme::appearanceChanged, this, [this] {
         updateRows();
         emit diagnosticsChanged(); // the dimmed value colour
