@@ -92,6 +92,12 @@ public:
     void applyBatteryDimming(bool isLow);
     bool launchSetupDone() const { return m_launchSetupDone; }
 
+    // The global hot keys: take a break (whether or not break reminders are on) and
+    // toggle a preset, each on a later turn of the main loop.
+    void installGlobalShortcuts();
+    void takeBreakFromShortcut();
+    void togglePresetFromShortcut(ComfortPreset preset);
+
 private:
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }

@@ -54,6 +54,12 @@ TEST(MachineDescription, FaultsAreNamed)
          "displays[0].modes[0]: \"ioFlags\""},
         {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5}], "currentMode": -2}]})",
          "displays[0]: \"currentMode\""},
+        {R"({"displays": [{"id": 1, "name": "A", "framebufferProperties": [1]}]})",
+         "displays[0]: \"framebufferProperties\" must be an object"},
+        {R"({"displays": [{"id": 1, "name": "A", "framebufferProperties": {"K": [true, null]}}]})",
+         "displays[0].framebufferProperties.K[1]: null"},
+        {R"({"displays": [{"id": 1, "name": "A", "framebufferProperties": {"K": {"$data": "%%"}}}]})",
+         "displays[0].framebufferProperties.K: \"$data\" must be base64"},
     };
     for (const Case &c : cases) {
         QString error;
@@ -124,6 +130,25 @@ TEST(MachineDescription, SmallMachineWithSidecarAndNoBrand)
     EXPECT_EQ(s.displays->currentMode(7)->refreshRate, 59.94);
     EXPECT_EQ(s.displays->currentMode(9), std::nullopt);
     EXPECT_EQ(s.screens->screens().at(0).frame, QRectF(0, 0, 1920, 1080));
+}
+
+// A description gives framebuffer properties of every registry type; they come before the
+// ones every framebuffer gets.
+TEST(MachineDescription, FramebufferPropertiesKeepTheirTypes)
+{
+    QString error;
+    auto mac = SimulatedMac::fromDescription(R"json({"displays": [{"id": 1, "name": "A", "builtIn": true,
+        "framebufferProperties": {"enableDither": false, "Level": 2.5, "Name": "<b>x</b>", "Blob": {"$data": "AAE="},
+                                  "List": [1, [2]], "Dict": {"a": {}}}}]})json",
+                                             &error);
+    ASSERT_NE(mac, nullptr) << error.toStdString();
+    EXPECT_EQ(mac->framebufferProperty(1, "enableDither"), RegistryValue::boolean(false));
+    EXPECT_EQ(mac->framebufferProperty(1, "Level"), RegistryValue::number(2.5));
+    EXPECT_EQ(mac->framebufferProperty(1, "Name"), RegistryValue::string("<b>x</b>"));
+    EXPECT_EQ(mac->framebufferProperty(1, "Blob"), RegistryValue::data(QByteArray("\x00\x01", 2)));
+    EXPECT_EQ(mac->framebufferProperty(1, "List"),
+              RegistryValue::array({RegistryValue::number(1), RegistryValue::array({RegistryValue::number(2)})}));
+    EXPECT_EQ(mac->framebufferProperty(1, "Dict"), RegistryValue::dictionary({{"a", RegistryValue::dictionary({})}}));
 }
 
 TEST(MachineDescription, ScreensFollowTheRealOnes)

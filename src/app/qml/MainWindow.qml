@@ -69,7 +69,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.Settings
-                sourceComponent: Item {}
+                sourceComponent: SettingsSection {}
             }
         }
     }

@@ -6,12 +6,14 @@
 
 namespace qv {
 
+class DesktopHotKeys;
 class DesktopKeyMonitors;
 class DesktopNotifications;
 class QtPanels;
 
 // The back-ends of the desktop session for the services that have one here: overlay
-// panels as real windows and key-down monitors when a display server runs, and
+// panels as real windows and key-down monitors when a display server runs, hot keys on
+// an X11 server, and
 // notifications through the session bus (or the log without one). Keep it alive while the services are installed.
 class DesktopServices {
 public:
@@ -23,6 +25,7 @@ public:
 
 private:
     std::unique_ptr<DesktopKeyMonitors> m_keyMonitors;
+    std::unique_ptr<DesktopHotKeys> m_hotKeys;
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<QtPanels> m_panels;
 };

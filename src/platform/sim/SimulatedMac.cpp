@@ -1,6 +1,7 @@
 #include "platform/sim/SimulatedMac.h"
 
 #include "platform/sim/SimFramebuffer.h"
+#include "platform/sim/SimHotKeys.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
@@ -36,7 +37,8 @@ SimulatedMac::SimulatedMac()
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
-      m_power(std::make_unique<SimPower>(*this))
+      m_power(std::make_unique<SimPower>(*this)),
+      m_hotKeys(std::make_unique<SimHotKeys>())
 {
 }
 
@@ -66,6 +68,7 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.hotKeys = m_hotKeys.get();
     return s;
 }
 
@@ -571,6 +574,57 @@ bool readMode(const QJsonValue &value, const QString &where, DisplayMode &mode, 
     return readUInt(mo, "ioFlags", mode.ioFlags, error, where);
 }
 
+// A registry value from JSON: true/false, numbers, text, lists and objects as themselves;
+// {"$data": "<base64>"} for data. Null has no registry type.
+bool readRegistryValue(const QJsonValue &value, const QString &where, RegistryValue &out, QString *error)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        out = RegistryValue::boolean(value.toBool());
+        return true;
+    case QJsonValue::Double:
+        out = RegistryValue::number(value.toDouble());
+        return true;
+    case QJsonValue::String:
+        out = RegistryValue::string(value.toString());
+        return true;
+    case QJsonValue::Array: {
+        QList<RegistryValue> items;
+        int i = 0;
+        for (const QJsonValue &item : value.toArray()) {
+            RegistryValue v;
+            if (!readRegistryValue(item, QStringLiteral("%1[%2]").arg(where).arg(i++), v, error))
+                return false;
+            items << v;
+        }
+        out = RegistryValue::array(items);
+        return true;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject o = value.toObject();
+        if (o.size() == 1 && o.contains("$data")) {
+            const auto decoded = QByteArray::fromBase64Encoding(o.value("$data").toString().toLatin1(),
+                                                                QByteArray::AbortOnBase64DecodingErrors);
+            if (!o.value("$data").isString() || !decoded)
+                return fail(error, QStringLiteral("%1: \"$data\" must be base64 text").arg(where));
+            out = RegistryValue::data(*decoded);
+            return true;
+        }
+        QMap<QString, RegistryValue> entries;
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            RegistryValue v;
+            if (!readRegistryValue(it.value(), QStringLiteral("%1.%2").arg(where, it.key()), v, error))
+                return false;
+            entries.insert(it.key(), v);
+        }
+        out = RegistryValue::dictionary(entries);
+        return true;
+    }
+    default:
+        return fail(error, QStringLiteral("%1: null and missing values have no registry type").arg(where));
+    }
+}
+
 bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *error)
 {
     const QString where = QStringLiteral("displays[%1]").arg(index);
@@ -638,6 +692,17 @@ bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *err
     d.hasFramebuffer = o.value("framebuffer").toBool(!d.isVirtual);
     if (d.builtIn && o.value("miniLED").toBool(false))
         d.framebufferProperties.insert("uniformity2D", RegistryValue::boolean(true));
+    // Properties of the framebuffer beyond (or in place of) the ones every framebuffer gets.
+    const QJsonValue properties = o.value("framebufferProperties");
+    if (!properties.isUndefined() && !properties.isObject())
+        return fail(error, QStringLiteral("%1: \"framebufferProperties\" must be an object").arg(where));
+    const QJsonObject props = properties.toObject();
+    for (auto it = props.begin(); it != props.end(); ++it) {
+        RegistryValue v;
+        if (!readRegistryValue(it.value(), QStringLiteral("%1.framebufferProperties.%2").arg(where, it.key()), v, error))
+            return false;
+        d.framebufferProperties.insert(it.key(), v);
+    }
     return true;
 }
 } // namespace

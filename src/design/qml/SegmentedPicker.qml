@@ -1,0 +1,64 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// A row of mutually exclusive segments of equal width on a rounded track; the chosen one
+// is raised. Like the toggle it keeps no state: `currentIndex` is bound by the caller and
+// a click asks for a segment through chosen(index).
+Item {
+    id: picker
+
+    property var options: []
+    property int currentIndex: 0
+
+    signal chosen(int index)
+
+    implicitWidth: 212
+    implicitHeight: 24
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 7
+        color: Theme.withOpacity(Theme.track, 0.55)
+        border.width: 0.5
+        border.color: Theme.withOpacity(Theme.divider, 0.6)
+    }
+
+    Row {
+        anchors.fill: parent
+        anchors.margins: 2
+
+        Repeater {
+            model: picker.options
+
+            T.AbstractButton {
+                id: segment
+
+                required property int index
+                required property string modelData
+                readonly property bool current: index === picker.currentIndex
+
+                width: (picker.width - 4) / Math.max(1, picker.options.length)
+                height: parent.height
+                hoverEnabled: true
+                onClicked: picker.chosen(index)
+
+                background: Rectangle {
+                    radius: 5
+                    color: segment.current ? Theme.surfaceRaised : "transparent"
+                    border.width: segment.current ? 0.5 : 0
+                    border.color: Theme.withOpacity(Theme.divider, 0.8)
+                }
+                contentItem: Text {
+                    text: segment.modelData
+                    textFormat: Text.PlainText
+                    font: Theme.detailMedium
+                    color: segment.current ? Theme.textPrimary : Theme.textSecondary
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                }
+            }
+        }
+    }
+}
