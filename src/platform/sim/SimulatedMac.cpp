@@ -1,5 +1,6 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "platform/sim/SimBundle.h"
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
@@ -36,7 +37,9 @@ SimulatedMac::SimulatedMac()
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
-      m_power(std::make_unique<SimPower>(*this))
+      m_power(std::make_unique<SimPower>(*this)),
+      m_bundle(std::make_unique<SimBundle>()),
+      m_updater(std::make_unique<SimUpdater>())
 {
 }
 
@@ -66,6 +69,8 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.bundle = m_bundle.get();
+    s.updater = m_updater.get();
     return s;
 }
 
