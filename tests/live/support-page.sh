@@ -60,7 +60,7 @@ for mode in light dark; do
   mkdir -p "$tmp/data/Quellvista/feedback.json"
   click "${COMMENT_X:-640}" "${COMMENT_Y:-470}"
   xdotool type --delay 10 "The screen felt calmer after lunch."
-  click "${SAVE_X:-952}" "${SAVE_Y:-577}"
+  click "${SAVE_X:-822}" "${SAVE_Y:-577}"
   shot "$mode-error"
   rm -rf "$tmp/data"
   kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""

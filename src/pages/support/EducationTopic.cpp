@@ -8,6 +8,17 @@ namespace systemColor {
 QColor orange() { return QColor(0xff, 0x95, 0x00); }
 QColor blue() { return QColor(0x00, 0x7a, 0xff); }
 QColor purple() { return QColor(0xaf, 0x52, 0xde); }
+
+QColor inDarkAppearance(const QColor &light)
+{
+    if (light == orange())
+        return QColor(0xff, 0x9f, 0x0a);
+    if (light == blue())
+        return QColor(0x0a, 0x84, 0xff);
+    if (light == purple())
+        return QColor(0xbf, 0x5a, 0xf2);
+    return light;
+}
 } // namespace systemColor
 
 const QList<EducationTopic> &EducationTopic::all()

@@ -27,11 +27,13 @@ struct EducationTopic {
     static const QList<EducationTopic> &all();
 };
 
-// The platform's standard named colours the topics and section cards use.
+// The platform's standard named colours the topics and section cards use, in their light
+// values; inDarkAppearance() gives the system's dark value of each.
 namespace systemColor {
 QColor orange();
 QColor blue();
 QColor purple();
+QColor inDarkAppearance(const QColor &light);
 } // namespace systemColor
 
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include "app/AppUpdater.h"
 #include "app/QuellvistaApp.h"
+#include "design/Theme.h"
 #include "pages/support/EducationTopic.h"
 #include "platform/Bundle.h"
 #include "platform/Platform.h"
@@ -9,7 +10,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
@@ -44,18 +45,25 @@ void revealInFileManager(const QString &path)
         return;
     }
     const QFileInfo info(path);
-    if (info.exists()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
+    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
+    if (!info.exists()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
+    // Asked without waiting: a file manager that is slow to start never holds up the page.
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
+        watcher->deleteLater();
+        if (!watcher->isError())
             return;
         supportLogger().info("No file manager shows items over D-Bus (%s); opening the folder",
-                             qUtf8Printable(reply.errorMessage()));
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+                             qUtf8Printable(watcher->error().message()));
+        QDesktopServices::openUrl(folder);
+    });
 }
 
 const QString SupportPageModel::kSavedConfirmation = QStringLiteral("Saved to feedback.json");
@@ -74,6 +82,7 @@ SupportPageModel::SupportPageModel(AppUpdater *updater, FeedbackStore *store, QO
         connect(m_updater, &AppUpdater::updateCheckMessageChanged, this, &SupportPageModel::updatesChanged);
         connect(m_updater, &AppUpdater::canCheckForUpdatesChanged, this, &SupportPageModel::updatesChanged);
     }
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SupportPageModel::topicsChanged);
     connect(m_store, &FeedbackStore::entriesChanged, this, &SupportPageModel::feedbackChanged);
     connect(m_store, &FeedbackStore::unreadableNoticeChanged, this, &SupportPageModel::feedbackChanged);
 }
@@ -163,13 +172,15 @@ int SupportPageModel::expandedTopic() const
 
 QVariantList SupportPageModel::topics() const
 {
+    const bool dark = Theme::shared().isDark();
     QVariantList list;
     for (const EducationTopic &topic : EducationTopic::all()) {
         list.append(QVariantMap{
             {QStringLiteral("icon"), topic.icon},
             {QStringLiteral("title"), topic.title},
             {QStringLiteral("categoryLabel"), topic.categoryLabel},
-            {QStringLiteral("categoryColor"), topic.categoryColor},
+            {QStringLiteral("categoryColor"), dark ? systemColor::inDarkAppearance(topic.categoryColor)
+                                                   : topic.categoryColor},
             {QStringLiteral("summary"), topic.summary},
             {QStringLiteral("whyItMatters"), topic.whyItMatters},
             {QStringLiteral("howQuellvistaHelps"), topic.howQuellvistaHelps},
@@ -178,6 +189,12 @@ QVariantList SupportPageModel::topics() const
         });
     }
     return list;
+}
+
+QColor SupportPageModel::warningTint() const
+{
+    const QColor orange = systemColor::orange();
+    return Theme::shared().isDark() ? systemColor::inDarkAppearance(orange) : orange;
 }
 
 void SupportPageModel::toggleDisplayNotes()

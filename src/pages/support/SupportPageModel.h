@@ -2,6 +2,7 @@
 
 #include "pages/support/FeedbackStore.h"
 
+#include <QColor>
 #include <QObject>
 #include <QPointer>
 #include <QVariantList>
@@ -46,7 +47,8 @@ class SupportPageModel : public QObject {
     Q_PROPERTY(bool showDisplayNotes READ showDisplayNotes NOTIFY notesChanged)
     Q_PROPERTY(QString notesToggleLabel READ notesToggleLabel NOTIFY notesChanged)
     Q_PROPERTY(int expandedTopic READ expandedTopic NOTIFY notesChanged)
-    Q_PROPERTY(QVariantList topics READ topics CONSTANT)
+    Q_PROPERTY(QVariantList topics READ topics NOTIFY topicsChanged)
+    Q_PROPERTY(QColor warningTint READ warningTint NOTIFY topicsChanged)
 
 public:
     static const QString kSavedConfirmation;
@@ -75,7 +77,10 @@ public:
     QString notesToggleLabel() const;
     // The index of the open topic in the table, -1 when none.
     int expandedTopic() const;
+    // The topics in table order, their colours for the current appearance.
     QVariantList topics() const;
+    // The tint of a topic's "Why it matters" card: the system orange.
+    QColor warningTint() const;
 
     FeedbackStore &store() const { return *m_store; }
 
@@ -94,6 +99,7 @@ signals:
     void feedbackChanged();
     void composerChanged();
     void notesChanged();
+    void topicsChanged();
 
 private:
     QPointer<AppUpdater> m_updater;

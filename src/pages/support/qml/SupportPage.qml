@@ -269,19 +269,32 @@ Item {
                         }
                     }
 
+                    // The topic list fades in while it moves down from the top edge.
                     Column {
+                        id: topicList
                         width: parent.width
                         spacing: 8
-                        visible: support.showDisplayNotes
+                        visible: opacity > 0
+                        opacity: support.showDisplayNotes ? 1 : 0
+                        transform: Translate {
+                            y: (topicList.opacity - 1) * 12
+                        }
+                        Behavior on opacity {
+                            NumberAnimation {
+                                duration: 220
+                                easing.type: Easing.InOutQuad
+                            }
+                        }
 
                         Repeater {
-                            model: support.showDisplayNotes ? support.topics : []
+                            model: support.topics
 
                             TopicRow {
                                 required property var modelData
                                 required property int index
                                 width: parent.width
                                 topic: modelData
+                                warningTint: support.warningTint
                                 expanded: support.expandedTopic === index
                                 onToggled: support.toggleTopic(index)
                             }
@@ -292,9 +305,11 @@ Item {
         }
     }
 
-    // The composer sheet: a fresh one for every presentation.
+    // The composer sheet, a fresh one for every presentation; it covers the whole window.
     Loader {
+        parent: page.Window.contentItem ? page.Window.contentItem : page
         anchors.fill: parent
+        z: 100
         active: support.showingFeedbackComposer
         sourceComponent: FeedbackComposerSheet {
             page: support

@@ -10,6 +10,7 @@ Item {
 
     property var topic
     property bool expanded: false
+    property color warningTint
     signal toggled()
 
     implicitHeight: content.implicitHeight
@@ -129,6 +130,12 @@ Item {
                     font.weight: Font.Medium
                     color: Theme.textTertiary
                     rotation: row.expanded ? 90 : 0
+                    Behavior on rotation {
+                        NumberAnimation {
+                            duration: 220
+                            easing.type: Easing.InOutQuad
+                        }
+                    }
                 }
             }
             HoverHandler {
@@ -160,7 +167,7 @@ Item {
                         kind: row.topic.illustration
 
                         SequentialAnimation on pulse {
-                            running: drawing.animated
+                            running: drawing.animated && drawing.visible
                             loops: Animation.Infinite
                             NumberAnimation {
                                 from: 0
@@ -190,7 +197,7 @@ Item {
                             wrapMode: Text.Wrap
                         }
                         SectionCard {
-                            tint: "#ff9500"
+                            tint: row.warningTint
                             symbol: "exclamationmark.circle"
                             title: "Why it matters"
                             body: row.topic.whyItMatters
