@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the running application on the Support page, light and dark: the page,
-# a display-notes topic open, the feedback composer open, and the composer's error line
-# after a save into a data folder that cannot be written.
+# an update check, a display-notes topic open, the feedback composer open, and the
+# composer's error line after a save that cannot be written.
 # Usage: support-page.sh APP [OUT_DIR]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -46,6 +46,10 @@ for mode in light dark; do
   # The sidebar's Support entry.
   click "${SUPPORT_X:-110}" "${SUPPORT_Y:-232}"
   shot "$mode"
+  # An update check (the feed cannot be reached from here; its message shows).
+  click "${CHECK_X:-380}" "${CHECK_Y:-190}"
+  sleep 2
+  shot "$mode-updates"
   # The display notes, then the first topic.
   click "${NOTES_X:-700}" "${NOTES_Y:-462}"
   click "${TOPIC_X:-700}" "${TOPIC_Y:-525}"

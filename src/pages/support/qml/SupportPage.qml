@@ -88,9 +88,9 @@ Item {
                             text: updateButton.text
                             font: updateButton.font
                         }
-                        ToolTip.visible: hovered
-                        ToolTip.delay: 600
-                        ToolTip.text: "Check the Quellvista release feed"
+                        HelpTip {
+                            text: "Check the Quellvista release feed"
+                        }
                         onClicked: support.checkForUpdates()
                     }
                     Text {
@@ -147,9 +147,9 @@ Item {
                                 text: reviewButton.text
                                 font: reviewButton.font
                             }
-                            ToolTip.visible: hovered
-                            ToolTip.delay: 600
-                            ToolTip.text: "Open the saved feedback file in Finder"
+                            HelpTip {
+                                text: "Open the saved feedback file in Finder"
+                            }
                             onClicked: support.revealFeedbackFile()
                         }
                     }
