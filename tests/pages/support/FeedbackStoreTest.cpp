@@ -213,6 +213,20 @@ TEST_F(FeedbackStoreTest, FailedSaveKeepsNoPhantomNote)
     EXPECT_EQ(store.count(), countBefore + 1);
 }
 
+// A long note with markup and quotes is kept exactly, as text.
+TEST_F(FeedbackStoreTest, LongMarkupNoteRoundTrips)
+{
+    const QString comment = QStringLiteral("<b>\"bold\"</b> & <script>x</script>\n") + QString(1024 * 1024, u'\u00e9');
+    {
+        FeedbackStore store;
+        ASSERT_TRUE(store.add(FeedbackCategory::bug, comment, QStringLiteral("<i>me</i>")));
+    }
+    FeedbackStore reread;
+    ASSERT_EQ(reread.count(), 1);
+    EXPECT_EQ(reread.entries()[0].comment, comment);
+    EXPECT_EQ(reread.entries()[0].contact, "<i>me</i>");
+}
+
 TEST_F(FeedbackStoreTest, CategoriesRoundTripExactly)
 {
     QStringList labels;
