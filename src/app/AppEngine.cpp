@@ -3,12 +3,27 @@
 #include "design/Design.h"
 #include "pages/display_comfort/DisplayComfortBlocks.h"
 
+#include <QList>
 #include <QQmlEngine>
 
 void qml_register_types_Quellvista_App();
 void qml_register_types_Quellvista_Pages_DisplayComfort();
 
 namespace qv {
+
+namespace {
+QList<void (*)(QQmlEngine &)> &engineSetups()
+{
+    static QList<void (*)(QQmlEngine &)> setups;
+    return setups;
+}
+} // namespace
+
+void addEngineSetup(void (*setup)(QQmlEngine &engine))
+{
+    if (!engineSetups().contains(setup))
+        engineSetups().append(setup);
+}
 
 void prepareAppEngine(QQmlEngine &engine)
 {
@@ -19,6 +34,8 @@ void prepareAppEngine(QQmlEngine &engine)
         return true;
     }();
     Q_UNUSED(registered)
+    for (auto setup : engineSetups())
+        setup(engine);
     registerDisplayComfortBlocks();
 }
 

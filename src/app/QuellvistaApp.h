@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppUpdater.h"
 #include "comfort/ComfortPreset.h"
 #include "display/DisplayTuningSnapshot.h"
 #include "runtime/StoredSetting.h"
@@ -42,6 +43,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::StoredSetting *appAppearanceModeRaw READ appAppearanceModeRaw CONSTANT)
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
+    Q_PROPERTY(qv::AppUpdater *appUpdater READ appUpdaterObject CONSTANT)
 
 public:
     // Runs the whole start-up; the platform services and the defaults store in use must
@@ -73,6 +75,7 @@ public:
     IntegerScalingController &integerScaling() const { return *m_integerScaling; }
     FontSmoothingController &fontSmoothing() const { return *m_fontSmoothing; }
     PipelineMonitor &pipelineMonitor() const { return *m_pipelineMonitor; }
+    AppUpdater &appUpdater() const { return *m_appUpdater; }
     ScreenDetector &detector() const { return *m_detector; }
     const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
@@ -101,6 +104,7 @@ public:
 private:
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
+    AppUpdater *appUpdaterObject() const { return m_appUpdater.get(); }
 
     StoredSetting m_disableDithering;
     StoredSetting m_disableUniformity2D;
@@ -123,6 +127,7 @@ private:
     std::unique_ptr<IntegerScalingController> m_integerScaling;
     std::unique_ptr<FontSmoothingController> m_fontSmoothing;
     PipelineMonitor *m_pipelineMonitor = nullptr; // shared
+    std::unique_ptr<AppUpdater> m_appUpdater;
 
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;

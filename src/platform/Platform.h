@@ -15,6 +15,8 @@ class KeyMonitors;
 class Notifications;
 class Power;
 class HotKeys;
+class Bundle;
+class Updater;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -32,6 +34,8 @@ struct PlatformServices {
     Notifications *notifications = nullptr;
     Power *power = nullptr;
     HotKeys *hotKeys = nullptr;
+    Bundle *bundle = nullptr;
+    Updater *updater = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

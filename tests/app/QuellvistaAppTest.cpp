@@ -6,6 +6,7 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/PipelineMonitor.h"
+#include "platform/sim/SimBundle.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimWorkspace.h"
@@ -138,6 +139,17 @@ TEST_F(QuellvistaAppTest, TheCurrentApplicationIsKnownOnlyWhileItExists)
         EXPECT_EQ(QuellvistaApp::current(), &app);
     }
     EXPECT_EQ(QuellvistaApp::current(), nullptr);
+}
+
+// Start-up starts the update framework; no check runs until the user asks for one.
+TEST_F(QuellvistaAppTest, StartUpStartsTheUpdaterWithoutChecking)
+{
+    EXPECT_FALSE(mac->updater().isStarted());
+    QuellvistaApp app;
+    EXPECT_TRUE(mac->updater().isStarted());
+    EXPECT_EQ(mac->updater().checkCount(), 0);
+    EXPECT_FALSE(app.appUpdater().isCheckingFeed());
+    EXPECT_EQ(app.appUpdater().updateCheckMessage(), QString());
 }
 
 // The launch setup hooks up battery-aware dimming (only while its switch is on) and

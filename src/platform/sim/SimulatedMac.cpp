@@ -1,5 +1,6 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "platform/sim/SimBundle.h"
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimHotKeys.h"
 #include "platform/sim/SimPanels.h"
@@ -38,7 +39,9 @@ SimulatedMac::SimulatedMac()
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
       m_power(std::make_unique<SimPower>(*this)),
-      m_hotKeys(std::make_unique<SimHotKeys>())
+      m_hotKeys(std::make_unique<SimHotKeys>()),
+      m_bundle(std::make_unique<SimBundle>()),
+      m_updater(std::make_unique<SimUpdater>())
 {
 }
 
@@ -69,6 +72,8 @@ PlatformServices SimulatedMac::services()
     s.notifications = m_notifications.get();
     s.power = m_power.get();
     s.hotKeys = m_hotKeys.get();
+    s.bundle = m_bundle.get();
+    s.updater = m_updater.get();
     return s;
 }
 

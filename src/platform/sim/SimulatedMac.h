@@ -35,6 +35,8 @@ class SimKeyMonitors;
 class SimNotifications;
 class SimPower;
 class SimHotKeys;
+class SimBundle;
+class SimUpdater;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -173,6 +175,8 @@ public:
     SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
     SimNotifications &notifications() { return *m_notifications; }
     SimHotKeys &hotKeys() { return *m_hotKeys; }
+    SimBundle &bundle() { return *m_bundle; }
+    SimUpdater &updater() { return *m_updater; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -251,6 +255,8 @@ private:
     ThermalState m_thermalState = ThermalState::Nominal;
     std::unique_ptr<SimPower> m_power;
     std::unique_ptr<SimHotKeys> m_hotKeys;
+    std::unique_ptr<SimBundle> m_bundle;
+    std::unique_ptr<SimUpdater> m_updater;
 };
 
 } // namespace qv
