@@ -36,8 +36,7 @@ protected:
     {
         const qint64 target = qint64(s * 1000.0 + 0.5);
         const qint64 now = (BlinkDetector::nowTime() - base) / 1000;
-        if (target > now)
-            advance(target - now);
+        advance(std::max<qint64>(0, target - now));
         return t(s);
     }
     // An attentive frame with a ratio at s.
