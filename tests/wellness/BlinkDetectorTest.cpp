@@ -234,6 +234,7 @@ TEST_F(BlinkDetectorTest, RequestResultsRouteToFaceNoFaceOrNothing)
     FaceObservation bare = SimFaceLandmarks::face(kOpen);
     bare.hasLandmarks = false;
     FaceObservation turned = SimFaceLandmarks::face(kOpen, 0.5);
+    FaceObservation unreadablePose = SimFaceLandmarks::face(kOpen, std::numeric_limits<double>::quiet_NaN());
     const QList<Case> cases{
         {"error", SimFaceLandmarks::failure("bad pixel format"), kDash, false},
         {"no face", SimFaceLandmarks::noFace(), "Looking", false},
@@ -242,6 +243,7 @@ TEST_F(BlinkDetectorTest, RequestResultsRouteToFaceNoFaceOrNothing)
         {"no landmarks", SimFaceLandmarks::faces({bare}), "Looking", false},
         {"face", SimFaceLandmarks::faces({SimFaceLandmarks::face(kOpen)}), "Open", true},
         {"turned away", SimFaceLandmarks::faces({turned}), "Looking Away", true},
+        {"pose not a number", SimFaceLandmarks::faces({unreadablePose}), "Looking Away", true},
     };
     for (const Case &c : cases) {
         BlinkDetector &d = make();
@@ -254,6 +256,7 @@ TEST_F(BlinkDetectorTest, RequestResultsRouteToFaceNoFaceOrNothing)
         EXPECT_EQ(d.faceDetected(), c.face) << c.name;
     }
     EXPECT_TRUE(logs->contains("BlinkDetector", "Frame skipped: bad pixel format"));
+    EXPECT_TRUE(logs->contains("BlinkDetector", "Head pose unreadable; the face counts as looking away"));
 }
 
 TEST_F(BlinkDetectorTest, StoppingResetsEverythingAndReleasesTheModel)
