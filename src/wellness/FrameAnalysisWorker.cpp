@@ -15,22 +15,20 @@ FrameAnalysisWorker::FrameAnalysisWorker(FaceLandmarks &detector, QObject *recei
     m_thread->setObjectName(QStringLiteral("com.tebrix.Quellvista.blink"));
     m_context = new QObject;
     m_context->moveToThread(m_thread);
-    QObject::connect(m_thread, &QThread::finished, m_context, &QObject::deleteLater);
     m_thread->start(QThread::LowPriority);
 }
 
 FrameAnalysisWorker::~FrameAnalysisWorker()
 {
-    if (!m_thread) {
-        m_detector.release();
-        return;
+    if (m_thread) {
+        // The frame in hand is finished; frames still waiting are dropped.
+        m_thread->quit();
+        m_thread->wait();
+        delete m_context;
+        delete m_thread;
     }
-    // The model goes with the worker, after the frame in hand.
-    FaceLandmarks *detector = &m_detector;
-    runOnWorker([detector] { detector->release(); });
-    m_thread->quit();
-    m_thread->wait();
-    delete m_thread;
+    // The model goes with the worker.
+    m_detector.release();
 }
 
 void FrameAnalysisWorker::runOnWorker(std::function<void()> job)
