@@ -164,8 +164,6 @@ public:
     bool baselineLocked() const { return m_baselineLocked; }
     std::optional<BlinkTime> lastFrameTime() const { return m_lastFrameTime; }
     EyeState eyeState() const { return m_eyeState; }
-    bool hasCaptureSession() const { return m_session != nullptr; }
-    bool isStarting() const { return m_starting; }
 
 signals:
     void isActiveChanged();

@@ -1,5 +1,6 @@
 #include "platform/desktop/QtCamera.h"
 
+#include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
 #include <QCamera>
@@ -143,6 +144,11 @@ private:
             QImage image = frame.toImage();
             if (!image.isNull() && image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
                 image = image.convertToFormat(QImage::Format_RGB32);
+            if (image.isNull() && !m_unreadableLogged) {
+                m_unreadableLogged = true;
+                m_logger.error("Camera frames of %dx%d in pixel format %d cannot be read; they are skipped",
+                               frame.width(), frame.height(), int(frame.pixelFormat()));
+            }
             {
                 QMutexLocker lock(&m_mutex);
                 if (m_running && m_handler)
@@ -164,6 +170,8 @@ private:
     FrameHandler m_handler;
     std::function<void(const QString &)> m_failure;
     std::atomic<bool> m_busy{false};
+    bool m_unreadableLogged = false; // capture thread only
+    Logger m_logger{"Camera"};
 };
 } // namespace
 
