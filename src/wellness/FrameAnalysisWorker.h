@@ -33,8 +33,6 @@ public:
     // Analyses an upright frame; false when it was dropped because the worker is behind.
     bool analyse(const QImage &frame, std::function<void(const FaceDetectionResult &)> done);
 
-    bool onWorkerThread() const { return m_thread != nullptr; }
-
 private:
     void runOnWorker(std::function<void()> job);
     // Runs fn on a later turn of the main loop (the detector without a worker).

@@ -26,8 +26,9 @@ public:
     int detectCount() const { return m_detects; }
     int loadCount() const { return m_loads; }
 
-    // A frontal face whose two eyes both have the given ratio (opening over length, in
-    // the request's frame), with the given head pose.
+    // A frontal face whose two eyes both have the given ratio (extent along y over extent
+    // along x in the request's frame: the eye's length over its opening), with the given
+    // head pose.
     static FaceObservation face(double ratio, std::optional<double> yaw = 0.0,
                                 std::optional<double> pitch = 0.0);
     // Six eye points with the given ratio.
