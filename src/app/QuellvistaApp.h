@@ -4,6 +4,7 @@
 #include "comfort/ComfortPreset.h"
 #include "display/DisplayTuningSnapshot.h"
 #include "runtime/StoredSetting.h"
+#include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 
@@ -44,6 +45,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
     Q_PROPERTY(qv::AppUpdater *appUpdater READ appUpdaterObject CONSTANT)
+    Q_PROPERTY(qv::BlinkDetector *blinkDetector READ blinkDetectorObject CONSTANT)
 
 public:
     // Runs the whole start-up; the platform services and the defaults store in use must
@@ -69,6 +71,7 @@ public:
     MenuBarBlinker &menuBarBlinker() const { return *m_menuBarBlinker; }
     PresetManager &presets() const { return *m_presets; }
     ComfortVeilController &comfortVeil() const { return *m_comfortVeil; }
+    BlinkDetector &blinkDetector() const { return *m_blinkDetector; }
     AppAwareComfort &appAware() const { return *m_appAware; }
     BatteryMonitor &battery() const { return *m_battery; }
     ThermalMonitor &thermal() const { return *m_thermal; }
@@ -105,6 +108,7 @@ private:
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
     AppUpdater *appUpdaterObject() const { return m_appUpdater.get(); }
+    BlinkDetector *blinkDetectorObject() const { return m_blinkDetector; }
 
     StoredSetting m_disableDithering;
     StoredSetting m_disableUniformity2D;
@@ -121,6 +125,7 @@ private:
     std::unique_ptr<MenuBarBlinker> m_menuBarBlinker;
     PresetManager *m_presets = nullptr;             // shared
     ComfortVeilController *m_comfortVeil = nullptr; // shared, driven by the presets
+    BlinkDetector *m_blinkDetector = nullptr;       // shared; starts when its stored switch is on
     std::unique_ptr<AppAwareComfort> m_appAware;
     std::unique_ptr<BatteryMonitor> m_battery;
     std::unique_ptr<ThermalMonitor> m_thermal;

@@ -17,6 +17,8 @@ class Power;
 class HotKeys;
 class Bundle;
 class Updater;
+class Camera;
+class FaceLandmarks;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -36,6 +38,8 @@ struct PlatformServices {
     HotKeys *hotKeys = nullptr;
     Bundle *bundle = nullptr;
     Updater *updater = nullptr;
+    Camera *camera = nullptr;
+    FaceLandmarks *faceLandmarks = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

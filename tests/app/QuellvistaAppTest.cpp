@@ -7,10 +7,12 @@
 #include "display/DisplayTuning.h"
 #include "display/PipelineMonitor.h"
 #include "platform/sim/SimBundle.h"
+#include "platform/sim/SimCamera.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimWorkspace.h"
 #include "runtime/TerminationSignals.h"
+#include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 #include "wellness/SessionHistory.h"
@@ -201,3 +203,14 @@ TEST(TerminationSignalsTest, RequestsArriveOnTheMainThread)
 }
 
 } // namespace
+
+// The blink detector is the shared one, and a stored switch that is on starts it.
+TEST_F(QuellvistaAppTest, AStoredBlinkSwitchStartsTheSharedDetector)
+{
+    defaults->setBool("blinkDetectionEnabled", true);
+    QuellvistaApp app;
+    EXPECT_EQ(&app.blinkDetector(), &BlinkDetector::shared());
+    runPending();
+    EXPECT_TRUE(app.blinkDetector().isActive());
+    EXPECT_EQ(mac->camera().runningSessions(), 1);
+}

@@ -3,6 +3,8 @@
 #include "platform/desktop/DesktopHotKeys.h"
 #include "platform/desktop/DesktopKeyMonitors.h"
 #include "platform/desktop/DesktopNotifications.h"
+#include "platform/desktop/DlibFaceLandmarks.h"
+#include "platform/desktop/QtCamera.h"
 #include "platform/desktop/QtPanels.h"
 
 #include <QGuiApplication>
@@ -20,6 +22,8 @@ DesktopServices::DesktopServices()
     m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
     if (QtPanels::isAvailable())
         m_panels = std::make_unique<QtPanels>();
+    m_camera = std::make_unique<QtCamera>();
+    m_faceLandmarks = std::make_unique<DlibFaceLandmarks>();
 }
 
 DesktopServices::~DesktopServices() = default;
@@ -34,6 +38,8 @@ PlatformServices DesktopServices::over(PlatformServices services) const
         services.notifications = m_notifications.get();
     if (m_panels)
         services.panels = m_panels.get();
+    services.camera = m_camera.get();
+    services.faceLandmarks = m_faceLandmarks.get();
     return services;
 }
 

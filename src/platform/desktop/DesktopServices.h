@@ -9,12 +9,14 @@ namespace qv {
 class DesktopHotKeys;
 class DesktopKeyMonitors;
 class DesktopNotifications;
+class DlibFaceLandmarks;
+class QtCamera;
 class QtPanels;
 
 // The back-ends of the desktop session for the services that have one here: overlay
 // panels as real windows and key-down monitors when a display server runs, hot keys on
-// an X11 server, and
-// notifications through the session bus (or the log without one). Keep it alive while the services are installed.
+// an X11 server, notifications through the session bus (or the log without one), the
+// computer's camera and face landmarks from dlib. Keep it alive while the services are installed.
 class DesktopServices {
 public:
     DesktopServices();
@@ -28,6 +30,8 @@ private:
     std::unique_ptr<DesktopHotKeys> m_hotKeys;
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<QtPanels> m_panels;
+    std::unique_ptr<QtCamera> m_camera;
+    std::unique_ptr<DlibFaceLandmarks> m_faceLandmarks;
 };
 
 } // namespace qv

@@ -6,6 +6,8 @@
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
+#include "platform/sim/SimCamera.h"
+#include "platform/sim/SimFaceLandmarks.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
 #include "platform/sim/SimPower.h"
@@ -41,7 +43,9 @@ SimulatedMac::SimulatedMac()
       m_power(std::make_unique<SimPower>(*this)),
       m_hotKeys(std::make_unique<SimHotKeys>()),
       m_bundle(std::make_unique<SimBundle>()),
-      m_updater(std::make_unique<SimUpdater>())
+      m_updater(std::make_unique<SimUpdater>()),
+      m_camera(std::make_unique<SimCamera>()),
+      m_faceLandmarks(std::make_unique<SimFaceLandmarks>())
 {
 }
 
@@ -74,6 +78,8 @@ PlatformServices SimulatedMac::services()
     s.hotKeys = m_hotKeys.get();
     s.bundle = m_bundle.get();
     s.updater = m_updater.get();
+    s.camera = m_camera.get();
+    s.faceLandmarks = m_faceLandmarks.get();
     return s;
 }
 

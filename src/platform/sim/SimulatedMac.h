@@ -37,6 +37,8 @@ class SimPower;
 class SimHotKeys;
 class SimBundle;
 class SimUpdater;
+class SimCamera;
+class SimFaceLandmarks;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -177,6 +179,8 @@ public:
     SimHotKeys &hotKeys() { return *m_hotKeys; }
     SimBundle &bundle() { return *m_bundle; }
     SimUpdater &updater() { return *m_updater; }
+    SimCamera &camera() { return *m_camera; }
+    SimFaceLandmarks &faceLandmarks() { return *m_faceLandmarks; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -257,6 +261,8 @@ private:
     std::unique_ptr<SimHotKeys> m_hotKeys;
     std::unique_ptr<SimBundle> m_bundle;
     std::unique_ptr<SimUpdater> m_updater;
+    std::unique_ptr<SimCamera> m_camera;
+    std::unique_ptr<SimFaceLandmarks> m_faceLandmarks;
 };
 
 } // namespace qv
