@@ -1,6 +1,7 @@
 #include "app/AppEngine.h"
 
 #include "design/Design.h"
+#include "pages/wellness/WellnessPages.h"
 
 #include <QQmlEngine>
 
@@ -11,6 +12,7 @@ namespace qv {
 void prepareAppEngine(QQmlEngine &engine)
 {
     design::prepareEngine(engine);
+    registerWellnessPages();
     static const bool registered = [] {
         qml_register_types_Quellvista_App();
         return true;

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
+import Quellvista.Pages.Wellness
 
 // The main window's content: the backdrop, the sidebar and the page of the selected
 // section.
@@ -52,7 +53,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.Blink
-                sourceComponent: Item {}
+                sourceComponent: BlinkDetectionPage {}
             }
             Loader {
                 anchors.fill: parent
