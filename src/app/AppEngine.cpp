@@ -1,20 +1,20 @@
 #include "app/AppEngine.h"
 
 #include "design/Design.h"
-#include "pages/wellness/WellnessPages.h"
 
 #include <QQmlEngine>
 
 void qml_register_types_Quellvista_App();
+void qml_register_types_Quellvista_Pages_Wellness();
 
 namespace qv {
 
 void prepareAppEngine(QQmlEngine &engine)
 {
     design::prepareEngine(engine);
-    registerWellnessPages();
     static const bool registered = [] {
         qml_register_types_Quellvista_App();
+        qml_register_types_Quellvista_Pages_Wellness();
         return true;
     }();
     Q_UNUSED(registered)
