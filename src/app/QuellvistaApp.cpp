@@ -15,6 +15,7 @@
 #include "display/ScreenDetector.h"
 #include "runtime/Scheduler.h"
 #include "runtime/UserDefaults.h"
+#include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 #include "wellness/SessionHistory.h"
@@ -53,6 +54,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_menuBarBlinker->follow(m_breakReminder.get());
     m_presets = &PresetManager::shared();
     m_comfortVeil = &ComfortVeilController::shared();
+    m_blinkDetector = &BlinkDetector::shared();
     m_appAware = std::make_unique<AppAwareComfort>();
     m_battery = std::make_unique<BatteryMonitor>();
     m_thermal = std::make_unique<ThermalMonitor>();

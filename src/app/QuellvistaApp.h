@@ -3,6 +3,7 @@
 #include "comfort/ComfortPreset.h"
 #include "display/DisplayTuningSnapshot.h"
 #include "runtime/StoredSetting.h"
+#include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 
@@ -41,6 +42,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::StoredSetting *appAppearanceModeRaw READ appAppearanceModeRaw CONSTANT)
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
+    Q_PROPERTY(qv::BlinkDetector *blinkDetector READ blinkDetectorObject CONSTANT)
 
 public:
     // Runs the whole start-up; the platform services and the defaults store in use must
@@ -66,6 +68,7 @@ public:
     MenuBarBlinker &menuBarBlinker() const { return *m_menuBarBlinker; }
     PresetManager &presets() const { return *m_presets; }
     ComfortVeilController &comfortVeil() const { return *m_comfortVeil; }
+    BlinkDetector &blinkDetector() const { return *m_blinkDetector; }
     AppAwareComfort &appAware() const { return *m_appAware; }
     BatteryMonitor &battery() const { return *m_battery; }
     ThermalMonitor &thermal() const { return *m_thermal; }
@@ -92,6 +95,7 @@ public:
 private:
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
+    BlinkDetector *blinkDetectorObject() const { return m_blinkDetector; }
 
     StoredSetting m_disableDithering;
     StoredSetting m_disableUniformity2D;
@@ -108,6 +112,7 @@ private:
     std::unique_ptr<MenuBarBlinker> m_menuBarBlinker;
     PresetManager *m_presets = nullptr;             // shared
     ComfortVeilController *m_comfortVeil = nullptr; // shared, driven by the presets
+    BlinkDetector *m_blinkDetector = nullptr;       // shared; starts when its stored switch is on
     std::unique_ptr<AppAwareComfort> m_appAware;
     std::unique_ptr<BatteryMonitor> m_battery;
     std::unique_ptr<ThermalMonitor> m_thermal;

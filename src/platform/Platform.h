@@ -14,6 +14,8 @@ class Appearance;
 class KeyMonitors;
 class Notifications;
 class Power;
+class Camera;
+class FaceLandmarks;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -30,6 +32,8 @@ struct PlatformServices {
     KeyMonitors *keyMonitors = nullptr;
     Notifications *notifications = nullptr;
     Power *power = nullptr;
+    Camera *camera = nullptr;
+    FaceLandmarks *faceLandmarks = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -4,6 +4,8 @@
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
+#include "platform/sim/SimCamera.h"
+#include "platform/sim/SimFaceLandmarks.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
 #include "platform/sim/SimPower.h"
@@ -36,7 +38,9 @@ SimulatedMac::SimulatedMac()
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
-      m_power(std::make_unique<SimPower>(*this))
+      m_power(std::make_unique<SimPower>(*this)),
+      m_camera(std::make_unique<SimCamera>()),
+      m_faceLandmarks(std::make_unique<SimFaceLandmarks>())
 {
 }
 
@@ -66,6 +70,8 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.camera = m_camera.get();
+    s.faceLandmarks = m_faceLandmarks.get();
     return s;
 }
 

@@ -34,6 +34,8 @@ class SimAppearance;
 class SimKeyMonitors;
 class SimNotifications;
 class SimPower;
+class SimCamera;
+class SimFaceLandmarks;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -171,6 +173,8 @@ public:
     SimPanels &panels() { return *m_panels; }
     SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
     SimNotifications &notifications() { return *m_notifications; }
+    SimCamera &camera() { return *m_camera; }
+    SimFaceLandmarks &faceLandmarks() { return *m_faceLandmarks; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -248,6 +252,8 @@ private:
     std::optional<RegistryValue> m_powerSources;
     ThermalState m_thermalState = ThermalState::Nominal;
     std::unique_ptr<SimPower> m_power;
+    std::unique_ptr<SimCamera> m_camera;
+    std::unique_ptr<SimFaceLandmarks> m_faceLandmarks;
 };
 
 } // namespace qv
