@@ -38,6 +38,7 @@ Item {
 
         NumberAnimation {
             id: scrollAnimation
+            objectName: "scrollAnimation"
             target: scroller
             property: "contentY"
             duration: page.model.tour.stepAnimationDuration
@@ -146,6 +147,7 @@ Item {
                     columns: page.model.gridColumns
                     columnSpacing: 12
                     rowSpacing: 12
+                    verticalItemAlignment: Grid.AlignVCenter
                     Binding { target: page.model; property: "gridWidth"; value: grid.width }
                     Repeater {
                         model: page.model.tiles

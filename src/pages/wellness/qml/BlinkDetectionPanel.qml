@@ -108,6 +108,7 @@ Card {
                 ]
                 ColumnLayout {
                     required property var modelData
+                    Layout.alignment: Qt.AlignTop
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     spacing: 2
@@ -133,7 +134,7 @@ Card {
                         textFormat: Text.PlainText
                         font: Theme.captionRegular
                         color: Theme.textTertiary
-                        elide: Text.ElideRight
+                        wrapMode: Text.Wrap
                     }
                 }
             }

@@ -72,7 +72,7 @@ Item {
                 textFormat: Text.PlainText
                 font: Theme.captionRegular
                 color: Theme.textTertiary
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
             }
         }
     }
