@@ -4,7 +4,7 @@
 # blinker (a machine description with "camera": {"script": "blinking"}). Also measures
 # the process's CPU while detection runs, once with this page shown and once with a page
 # that shows nothing of the detector, and prints both as a share of one core.
-# Writes blink-<appearance>-<state>.png into OUT (default: the working folder).
+# Also opens the tour on the first step. Writes blink-<appearance>-<state>.png into OUT (default: the working folder).
 # Usage: blink-page.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -75,6 +75,11 @@ for appearance in light dark; do
   launch "$appearance" "Blink Detection" false
   sleep 2
   shot "$appearance-off"
+  # The guide button (top right of the page) opens the tour at its first step.
+  window="$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
+  xdotool mousemove --window "$window" 1058 40 click 1
+  sleep 1
+  shot "$appearance-tour"
   quit_app
 
   launch "$appearance" "Blink Detection" true

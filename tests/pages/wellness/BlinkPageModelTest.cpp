@@ -2,6 +2,7 @@
 
 #include "design/Theme.h"
 #include "support/TestEnvironment.h"
+#include "wellness/BlinkDetector.h"
 
 #include <QSignalSpy>
 
@@ -173,6 +174,24 @@ TEST_F(BlinkPageModelTest, TheSwitchAndRecalibrateReachTheDetector)
     EXPECT_EQ(model->panel()->statusText(), "Blink rate and presence are live");
     model->recalibrate();
     EXPECT_EQ(source->recalibrations, 1);
+}
+
+TEST_F(BlinkPageModelTest, ByDefaultThePageFollowsTheSharedDetector)
+{
+    BlinkPageModel page;
+    EXPECT_FALSE(page.panel()->isOn());
+    page.setUserEnabled(true);
+    runPending();
+    EXPECT_TRUE(BlinkDetector::shared().userEnabled());
+    EXPECT_EQ(defaults->boolValue("blinkDetectionEnabled"), true);
+    EXPECT_TRUE(page.panel()->isOn());
+    page.recalibrate();
+    EXPECT_TRUE(page.panel()->calibrationNoticeVisible());
+    EXPECT_EQ(page.panel()->confidenceCaption(), "Learning baseline");
+    page.setUserEnabled(false);
+    runPending();
+    EXPECT_FALSE(page.panel()->calibrationNoticeVisible());
+    EXPECT_EQ(page.tile(0).value(), em);
 }
 
 TEST_F(BlinkPageModelTest, TheTileGridFitsAsManyColumnsAsItCan)
