@@ -8,6 +8,7 @@
 
 void qml_register_types_Quellvista_App();
 void qml_register_types_Quellvista_Pages_DisplayComfort();
+void qml_register_types_Quellvista_Pages_Wellness();
 
 namespace qv {
 
@@ -31,6 +32,7 @@ void prepareAppEngine(QQmlEngine &engine)
     static const bool registered = [] {
         qml_register_types_Quellvista_App();
         qml_register_types_Quellvista_Pages_DisplayComfort();
+        qml_register_types_Quellvista_Pages_Wellness();
         return true;
     }();
     Q_UNUSED(registered)

@@ -3,6 +3,7 @@ import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
 import Quellvista.Pages.DisplayComfort
+import Quellvista.Pages.Wellness
 
 // The main window's content: the backdrop, the sidebar and the page of the selected
 // section.
@@ -54,7 +55,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.Blink
-                sourceComponent: Item {}
+                sourceComponent: BlinkDetectionPage {}
             }
             Loader {
                 anchors.fill: parent

@@ -7,6 +7,7 @@
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
 #include "platform/sim/SimCamera.h"
+#include "platform/sim/SimCameraScript.h"
 #include "platform/sim/SimFaceLandmarks.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
@@ -764,6 +765,8 @@ std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &js
         return nullptr;
     }
     mac->m_main = main;
+    if (root.value("camera").toObject().value("script").toString() == QLatin1String("blinking"))
+        mac->m_cameraScript = std::make_unique<SimCameraScript>(*mac->m_camera, *mac->m_faceLandmarks);
     return mac;
 }
 

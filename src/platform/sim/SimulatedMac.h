@@ -77,6 +77,8 @@ struct SimDisplay {
     std::optional<TransferFormula> formula;
 };
 
+class SimCameraScript;
+
 // The whole virtual Mac behind the platform services. Tests change it directly; the
 // services read it. Its state is guarded by a mutex so that services callable off the
 // main thread (the process runner) read it safely.
@@ -263,6 +265,7 @@ private:
     std::unique_ptr<SimUpdater> m_updater;
     std::unique_ptr<SimCamera> m_camera;
     std::unique_ptr<SimFaceLandmarks> m_faceLandmarks;
+    std::unique_ptr<SimCameraScript> m_cameraScript; // from the description, when it asks for one
 };
 
 } // namespace qv

@@ -1,0 +1,21 @@
+#pragma once
+
+// QV_VIEW_VALUE(Type, name): a read-only property of a view-model with its own change
+// signal, and a private setter set_<name>() that signals only when the value changed, so
+// that a view re-evaluates just the bindings whose value moved. Use it inside the class
+// body of a Q_OBJECT class; it leaves the access at private.
+#define QV_VIEW_VALUE(Type, name)                                                                              \
+    Q_PROPERTY(Type name READ name NOTIFY name##Changed)                                                       \
+public:                                                                                                        \
+    Type name() const { return m_##name; }                                                                     \
+    Q_SIGNAL void name##Changed();                                                                             \
+                                                                                                               \
+private:                                                                                                       \
+    void set_##name(const Type &value)                                                                         \
+    {                                                                                                          \
+        if (m_##name == value)                                                                                 \
+            return;                                                                                            \
+        m_##name = value;                                                                                      \
+        emit name##Changed();                                                                                  \
+    }                                                                                                          \
+    Type m_##name{};
