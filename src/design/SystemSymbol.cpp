@@ -62,6 +62,7 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("star.slash"), {"star_border", 0xe83a}},
         {QStringLiteral("play.fill"), {"play_arrow", 0xe037}},
         {QStringLiteral("pause.fill"), {"pause", 0xe034}},
+        {QStringLiteral("pause"), {"pause", 0xe034}},
         {QStringLiteral("folder"), {"folder", 0xe2c7}},
         {QStringLiteral("book.closed"), {"menu_book", 0xea19}},
         {QStringLiteral("bell"), {"notifications", 0xe7f4}},
@@ -94,6 +95,8 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("person.crop.circle.badge.checkmark"), {"how_to_reg", 0xe174}},
         {QStringLiteral("cup.and.saucer"), {"local_cafe", 0xe541}},
         {QStringLiteral("bed.double"), {"bed", 0xefdf}},
+        {QStringLiteral("heart"), {"favorite_border", 0xe87e}},
+        {QStringLiteral("flame"), {"local_fire_department", 0xef55}},
     };
     return symbols;
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
+import Quellvista.Pages.Wellness
 
 // The main window's content: the backdrop, the sidebar and the page of the selected
 // section.
@@ -57,7 +58,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.Breaks
-                sourceComponent: Item {}
+                sourceComponent: BreakRemindersPage {}
             }
             Loader {
                 anchors.fill: parent
