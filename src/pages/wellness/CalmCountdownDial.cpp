@@ -199,18 +199,22 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
                       Qt::FlatCap, Qt::MiterJoin));
         b.drawEllipse(centre, ringRadius, ringRadius);
         if (face.active) {
-            const double glowFraction = drawnFraction(double(key.glowStep) / kGlowSteps);
-            const QPainterPath arc = ringArc(centre, ringRadius, glowFraction);
-            const qreal margin = std::ceil(3 * kGlowRadius) + 1;
-            const QRectF bounds(QPointF(0, 0), size);
-            const QImage glow = paint::shadowImage(
-                [&](QPainter &s) {
-                    s.setPen(QPen(Qt::black, g.ringWidth, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
-                    s.drawPath(arc);
-                },
-                bounds, Theme::withOpacity(Theme::brandRose(), 0.18), kGlowRadius, margin, kGlowResolution);
+            const GlowKey glowKey{key.pixels, key.glowStep};
+            if (m_glow.isNull() || !(glowKey == m_glowKey)) {
+                m_glowKey = glowKey;
+                const QPainterPath arc = ringArc(centre, ringRadius, drawnFraction(double(key.glowStep) / kGlowSteps));
+                const qreal margin = std::ceil(3 * kGlowRadius) + 1;
+                const QRectF bounds(QPointF(0, 0), size);
+                m_glow = paint::shadowImage(
+                    [&](QPainter &s) {
+                        s.setPen(QPen(Qt::black, g.ringWidth, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
+                        s.drawPath(arc);
+                    },
+                    bounds, Theme::withOpacity(Theme::brandRose(), 0.18), kGlowRadius, margin, kGlowResolution);
+                m_glowRect = bounds.adjusted(-margin, -margin, margin, margin).translated(kGlowOffset);
+            }
             b.setRenderHint(QPainter::SmoothPixmapTransform);
-            b.drawImage(bounds.adjusted(-margin, -margin, margin, margin).translated(kGlowOffset), glow);
+            b.drawImage(m_glowRect, m_glow);
         }
         // The time over "remaining", centred as one block.
         const FittedText time = fitTimeText(face.timeText, g.side);

@@ -97,8 +97,16 @@ public:
             int glowStep = -1;
             bool operator==(const BaseKey &) const = default;
         };
+        struct GlowKey {
+            QSize pixels;
+            int step = -1;
+            bool operator==(const GlowKey &) const = default;
+        };
         BaseKey m_key;
         QImage m_base; // disc, ticks, track, glow and texts
+        GlowKey m_glowKey;
+        QImage m_glow; // the ring's glow, blurred once per step of the ring's end
+        QRectF m_glowRect;
     };
 
     // How many frames were painted (tests, benchmarks).

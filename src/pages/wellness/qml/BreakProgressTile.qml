@@ -6,6 +6,7 @@ import Quellvista.Design
 // accessory at the right-hand end of the figures. Tiles share their row equally.
 Item {
     id: tile
+    objectName: "progressTile"
 
     // {symbol, title, value, detail}
     property var tile: ({})
