@@ -5,6 +5,7 @@
 #include <QQmlEngine>
 
 void qml_register_types_Quellvista_App();
+void qml_register_types_Quellvista_Pages_DisplayComfort();
 void qml_register_types_Quellvista_Pages_Wellness();
 
 namespace qv {
@@ -14,6 +15,7 @@ void prepareAppEngine(QQmlEngine &engine)
     design::prepareEngine(engine);
     static const bool registered = [] {
         qml_register_types_Quellvista_App();
+        qml_register_types_Quellvista_Pages_DisplayComfort();
         qml_register_types_Quellvista_Pages_Wellness();
         return true;
     }();

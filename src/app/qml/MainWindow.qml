@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
+import Quellvista.Pages.DisplayComfort
 import Quellvista.Pages.Wellness
 
 // The main window's content: the backdrop, the sidebar and the page of the selected
@@ -47,8 +48,9 @@ Item {
 
             Loader {
                 anchors.fill: parent
+                objectName: "displayComfortLoader"
                 active: state.selectedSection === MainWindowModel.DisplayAndComfort
-                sourceComponent: Item {}
+                sourceComponent: DisplayComfortPage {}
             }
             Loader {
                 anchors.fill: parent

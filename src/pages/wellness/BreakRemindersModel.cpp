@@ -2,6 +2,7 @@
 
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "pages/wellness/BreakGuideStep.h"
 #include "wellness/BreakReminder.h"
 
 namespace qv {
@@ -17,7 +18,8 @@ QColor faded(ColorToken t, double k)
 }
 } // namespace
 
-BreakRemindersModel::BreakRemindersModel(QObject *parent) : QObject(parent)
+BreakRemindersModel::BreakRemindersModel(QObject *parent)
+    : QObject(parent), m_tour(breakguide::tourSteps(), breakguide::kCompletedKey, breakguide::kAnchorPrefix)
 {
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &BreakRemindersModel::changed);
     if (QuellvistaApp *app = QuellvistaApp::current())

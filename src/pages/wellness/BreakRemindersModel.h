@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pages/wellness/BreakGuide.h"
+#include "design/GuidedTour.h"
 #include "pages/wellness/BreakPageRules.h"
 
 #include "wellness/BreakReminder.h"
@@ -18,17 +18,17 @@ namespace qv {
 
 // What the Break Reminders page shows of the break schedule and what its controls do:
 // the header switch, the timer card (phase, countdown, dial), the controls card (quick
-// actions, work interval, break length, reminder style) and the tour. Everything is
+// actions, work interval, break length, reminder style) and the page's guided tour (its
+// step lasts as long as the model, that is while the section is shown). Everything is
 // derived from the reminder whenever it publishes a change; the controls write the
 // reminder's properties and nothing else.
 class BreakRemindersModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(qv::BreakReminder *reminder READ reminder WRITE setReminder NOTIFY changed)
-    Q_PROPERTY(qv::BreakGuide *guide READ guide CONSTANT)
+    Q_PROPERTY(qv::GuidedTour *tour READ tour CONSTANT)
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
-    Q_PROPERTY(QString guideTooltip READ guideTooltip CONSTANT)
     Q_PROPERTY(QString guideAccessibleName READ guideAccessibleName CONSTANT)
     // The header switch.
     Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY changed)
@@ -64,11 +64,10 @@ public:
     // rendered on its own) one of the model's own.
     BreakReminder *reminder() const;
     void setReminder(BreakReminder *reminder);
-    BreakGuide *guide() { return &m_guide; }
+    GuidedTour *tour() { return &m_tour; }
 
     static QString title() { return QStringLiteral("Break Reminders"); }
     static QString subtitle() { return QStringLiteral("A quieter rhythm for long screen sessions."); }
-    static QString guideTooltip() { return QStringLiteral("Guide"); }
     static QString guideAccessibleName() { return QStringLiteral("Open Break Reminders guide"); }
     static QString controlsTitle() { return QStringLiteral("Reminder controls"); }
     static QString controlsSubtitle() { return QStringLiteral("Tune the rhythm without leaving flow"); }
@@ -119,7 +118,7 @@ private:
     std::unique_ptr<BreakReminder> m_own;
     QPointer<BreakReminder> m_reminder;
     QList<QMetaObject::Connection> m_connections;
-    BreakGuide m_guide;
+    GuidedTour m_tour;
 };
 
 } // namespace qv

@@ -1,6 +1,6 @@
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
-#include "pages/wellness/BreakGuide.h"
+#include "pages/wellness/BreakGuideStep.h"
 #include "pages/wellness/BreakProgressModel.h"
 #include "pages/wellness/BreakRemindersModel.h"
 #include "support/TestEnvironment.h"
@@ -156,7 +156,7 @@ TEST_F(BreakRemindersModelTest, EverySymbolTheControlsNameHasAGlyph)
         for (const QVariant &o : row)
             names << o.toMap().value("symbol").toString();
     for (auto step : {BreakGuideStep::timer, BreakGuideStep::controls, BreakGuideStep::progress})
-        names << breakguide::content(step).symbol;
+        names << breakguide::content(step).symbolName;
     BreakProgressModel progress;
     for (const QVariant &t : progress.tiles())
         names << t.toMap().value("symbol").toString();
@@ -240,81 +240,57 @@ TEST_F(BreakProgressModelTest, FollowsTheHistoryAndHoldsTheRingFull)
     EXPECT_EQ(column(model.tiles(), "value"), (QStringList{"11", "100", "2", "12"}));
 }
 
-TEST(BreakGuide, StepsAndTheirOrder)
+TEST(BreakGuide, StepsAndTheirTexts)
 {
-    using breakguide::next;
-    using breakguide::previous;
     EXPECT_EQ(breakguide::stepFromRawValue("controls"), BreakGuideStep::controls);
     EXPECT_EQ(breakguide::stepFromRawValue("Controls"), std::nullopt);
     EXPECT_EQ(breakguide::stepFromRawValue(""), std::nullopt);
-    EXPECT_EQ(previous(BreakGuideStep::timer), std::nullopt);
-    EXPECT_EQ(next(BreakGuideStep::timer), BreakGuideStep::controls);
-    EXPECT_EQ(next(BreakGuideStep::progress), std::nullopt);
-    EXPECT_EQ(breakguide::positionText(BreakGuideStep::controls), "Step 2 of 3");
-    EXPECT_EQ(breakguide::primaryTitle(BreakGuideStep::controls), "Next");
-    EXPECT_EQ(breakguide::primaryTitle(BreakGuideStep::progress), "Finish");
+    QStringList ids;
+    for (const GuidedTourStep &step : breakguide::tourSteps())
+        ids << step.id;
+    EXPECT_EQ(ids, (QStringList{"timer", "controls", "progress"}));
     EXPECT_EQ(breakguide::content(BreakGuideStep::progress).title, "Track today's progress");
+    EXPECT_EQ(breakguide::content(BreakGuideStep::controls).symbolName, "slider.horizontal.3");
 }
 
-class BreakGuideTest : public test::QvTest {};
-
-TEST_F(BreakGuideTest, MovingThroughTheTourAndFinishingIt)
+TEST_F(BreakRemindersModelTest, TheTourMovesThroughTheThreePartsAndFinishes)
 {
-    BreakGuide guide;
-    EXPECT_EQ(guide.stepRawValue(), "");
-    guide.next(); // nothing open: finishing
-    EXPECT_TRUE(guide.completed());
-    defaults->setBool(BreakGuide::kCompletedKey, false);
-    EXPECT_FALSE(guide.completed());
+    GuidedTour &tour = *model->tour();
+    EXPECT_FALSE(tour.isOpen());
+    EXPECT_EQ(tour.anchorId("timer"), "breakGuide-timer");
 
-    guide.open();
-    EXPECT_EQ(guide.stepRawValue(), "timer");
-    EXPECT_FALSE(guide.backEnabled());
-    EXPECT_EQ(guide.positionText(), "Step 1 of 3");
-    EXPECT_EQ(guide.primaryTitle(), "Next");
-    guide.previous();
-    EXPECT_EQ(guide.stepRawValue(), "timer");
-    guide.select("progress"); // a dot skips the steps between
-    EXPECT_EQ(guide.stepRawValue(), "progress");
-    guide.open(); // the guide button keeps the current step
-    EXPECT_EQ(guide.stepRawValue(), "progress");
-    guide.select("nonsense");
-    EXPECT_EQ(guide.stepRawValue(), "progress");
-    guide.previous();
-    EXPECT_EQ(guide.stepRawValue(), "controls");
-    guide.next();
-    EXPECT_EQ(guide.primaryTitle(), "Finish");
+    tour.open();
+    EXPECT_EQ(tour.currentStep(), "timer");
+    EXPECT_FALSE(tour.canGoBack());
+    EXPECT_EQ(tour.positionText(), "Step 1 of 3");
+    EXPECT_EQ(tour.nextLabel(), "Next");
+    tour.previous(); // Back on the first step does nothing
+    EXPECT_EQ(tour.currentStep(), "timer");
+    tour.select("progress"); // a dot skips the steps between
+    EXPECT_EQ(tour.currentStep(), "progress");
+    tour.open(); // the guide button keeps the current step
+    EXPECT_EQ(tour.currentStep(), "progress");
+    EXPECT_EQ(tour.nextLabel(), "Finish");
+    EXPECT_EQ(tour.currentTitle(), "Track today's progress");
 
-    int changes = 0;
-    QObject::connect(&guide, &BreakGuide::changed, [&] { ++changes; });
-    guide.next();
-    EXPECT_EQ(changes, 1); // flag and step in one change
-    EXPECT_EQ(guide.stepRawValue(), "");
-    EXPECT_TRUE(guide.completed());
-    EXPECT_TRUE(defaults->boolForKey(BreakGuide::kCompletedKey));
+    tour.next(); // Finish
+    EXPECT_FALSE(tour.isOpen());
+    EXPECT_TRUE(tour.completed());
+    EXPECT_TRUE(defaults->boolForKey("breakRemindersGuideCompleted"));
 
-    // Finished once, the tour still opens; closing on the first step finishes it again.
-    guide.open();
-    EXPECT_EQ(guide.stepRawValue(), "timer");
-    guide.finish();
-    EXPECT_EQ(guide.stepRawValue(), "");
-}
+    // Finished once, the tour still opens; closing it on its first step finishes it.
+    defaults->setBool("breakRemindersGuideCompleted", false);
+    tour.open();
+    EXPECT_EQ(tour.currentStep(), "timer");
+    tour.finish();
+    EXPECT_FALSE(tour.isOpen());
+    EXPECT_TRUE(defaults->boolForKey("breakRemindersGuideCompleted"));
 
-TEST_F(BreakGuideTest, OnlyTheCurrentPartIsHighlighted)
-{
-    for (bool dark : {false, true}) {
-        const QVariantMap closed = BreakGuide::highlight("timer", "", dark);
-        EXPECT_EQ(closed.value("padding").toInt(), 0);
-        EXPECT_EQ(closed.value("z").toInt(), 0);
-        EXPECT_EQ(closed.value("fill").value<QColor>().alpha(), 0);
-        EXPECT_EQ(closed.value("stroke").value<QColor>().alpha(), 0);
-        EXPECT_EQ(BreakGuide::highlight("timer", "controls", dark).value("z").toInt(), 0);
-        const QVariantMap current = BreakGuide::highlight("controls", "controls", dark);
-        EXPECT_EQ(current.value("padding").toInt(), 3);
-        EXPECT_EQ(current.value("z").toInt(), 20);
-        EXPECT_EQ(current.value("stroke").value<QColor>(),
-                  Theme::withOpacity(Theme::adaptive(ColorToken::accent).resolve(dark), 0.95));
-    }
+    // The step lives only as long as the page: a new page starts closed.
+    tour.open();
+    BreakRemindersModel again;
+    EXPECT_FALSE(again.tour()->isOpen());
+    EXPECT_TRUE(again.tour()->completed());
 }
 
 } // namespace

@@ -79,10 +79,14 @@ TEST_F(BreakRemindersViewTest, EveryStateDrawsWithoutWarningsInBothAppearances)
         reminder()->startBreak();
         window->grabWindow();
         EXPECT_EQ(find("phaseTitle")->property("text"), "Break in progress");
-        model()->guide()->open();
+        model()->tour()->open();
         window->grabWindow();
         EXPECT_EQ(find("breakGuide-timer")->z(), 20);
-        model()->guide()->finish();
+        EXPECT_TRUE(find("guidePopupLoader")->property("active").toBool());
+        model()->tour()->select("progress");
+        window->grabWindow();
+        EXPECT_EQ(find("breakGuide-timer")->z(), 0);
+        model()->tour()->finish();
         reminder()->setIsEnabled(false);
         window->grabWindow();
         EXPECT_EQ(warnings.warnings(), QStringList()) << appearance;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QTest>
 
 #include <cmath>
 #include <limits>
@@ -123,6 +124,8 @@ protected:
         dial = new CalmCountdownDial(window->contentItem());
         dial->setSize(QSizeF(318, 318));
         window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QCoreApplication::processEvents();
     }
     void TearDown() override
     {

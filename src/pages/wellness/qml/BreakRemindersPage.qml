@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
 import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.Pages.Wellness
@@ -87,30 +86,10 @@ Item {
                     }
                 }
 
-                T.AbstractButton {
-                    id: guideButton
+                GuideButton {
                     objectName: "guideButton"
-                    implicitWidth: 34
-                    implicitHeight: 34
-                    hoverEnabled: true
-                    Accessible.name: breaks.guideAccessibleName
-                    Basic.ToolTip.visible: hovered
-                    Basic.ToolTip.delay: 800
-                    Basic.ToolTip.text: breaks.guideTooltip
-                    onClicked: breaks.guide.open()
-
-                    contentItem: Symbol {
-                        name: "questionmark.circle"
-                        size: 14
-                        font.weight: Font.Medium
-                        color: Theme.textSecondary
-                    }
-                    background: Rectangle {
-                        radius: width / 2
-                        color: Theme.withOpacity(Theme.surface, 0.58)
-                        border.width: 0.6
-                        border.color: Theme.withOpacity(Theme.divider, 0.62)
-                    }
+                    accessibleName: breaks.guideAccessibleName
+                    onClicked: breaks.tour.open()
                 }
             }
         }
@@ -122,29 +101,31 @@ Item {
             spacing: 12
             z: timerPart.z + controlsPart.z
 
-            BreakGuideHighlight {
+            GuidedHighlight {
                 id: timerPart
-                objectName: "breakGuide-timer"
-                guide: breaks.guide
+                objectName: breaks.tour.anchorId("timer")
+                tour: breaks.tour
                 step: "timer"
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
                 BreakTimerCard {
-                    anchors.fill: parent
+                    width: parent.width
+                    height: timerPart.height - 2 * timerPart.inset
                     model: breaks
                 }
             }
-            BreakGuideHighlight {
+            GuidedHighlight {
                 id: controlsPart
-                objectName: "breakGuide-controls"
-                guide: breaks.guide
+                objectName: breaks.tour.anchorId("controls")
+                tour: breaks.tour
                 step: "controls"
                 Layout.preferredWidth: 318
                 Layout.fillHeight: true
 
                 BreakControlsCard {
-                    anchors.fill: parent
+                    width: parent.width
+                    height: controlsPart.height - 2 * controlsPart.inset
                     model: breaks
                 }
             }
@@ -171,16 +152,17 @@ Item {
             }
         }
 
-        BreakGuideHighlight {
+        GuidedHighlight {
             id: progressPart
-            objectName: "breakGuide-progress"
-            guide: breaks.guide
+            objectName: breaks.tour.anchorId("progress")
+            tour: breaks.tour
             step: "progress"
             Layout.fillWidth: true
-            Layout.preferredHeight: page.progressCardHeight
+            Layout.preferredHeight: page.progressCardHeight + 2 * inset
 
             RowLayout {
-                anchors.fill: parent
+                width: parent.width
+                height: page.progressCardHeight
                 spacing: 8
 
                 BreakProgressTile {

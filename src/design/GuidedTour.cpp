@@ -1,0 +1,164 @@
+#include "design/GuidedTour.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace qv {
+
+GuidedTour::GuidedTour(QList<GuidedTourStep> steps, const QString &completionKey, const QString &anchorPrefix,
+                       QObject *parent)
+    : QObject(parent), m_steps(std::move(steps)), m_anchorPrefix(anchorPrefix), m_completed(completionKey, false)
+{
+    connect(&m_completed, &StoredSetting::valueChanged, this, &GuidedTour::completedChanged);
+}
+
+QStringList GuidedTour::stepIds() const
+{
+    QStringList ids;
+    for (const GuidedTourStep &step : m_steps)
+        ids << step.id;
+    return ids;
+}
+
+QString GuidedTour::currentStep() const
+{
+    return isOpen() ? m_steps[m_current].id : QString();
+}
+
+bool GuidedTour::completed() const
+{
+    return m_completed.value().toBool();
+}
+
+QString GuidedTour::currentTitle() const
+{
+    return isOpen() ? m_steps[m_current].title : QString();
+}
+
+QString GuidedTour::currentMessage() const
+{
+    return isOpen() ? m_steps[m_current].message : QString();
+}
+
+QString GuidedTour::currentSymbol() const
+{
+    return isOpen() ? m_steps[m_current].symbolName : QString();
+}
+
+QString GuidedTour::positionText() const
+{
+    if (!isOpen())
+        return {};
+    return QStringLiteral("Step %1 of %2").arg(m_current + 1).arg(stepCount());
+}
+
+QString GuidedTour::nextLabel() const
+{
+    return isOpen() && m_current + 1 >= stepCount() ? QStringLiteral("Finish") : QStringLiteral("Next");
+}
+
+QEasingCurve GuidedTour::easing()
+{
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(0.42, 0.0), QPointF(0.58, 1.0), QPointF(1.0, 1.0));
+    return curve;
+}
+
+int GuidedTour::indexOf(const QString &step) const
+{
+    for (int i = 0; i < stepCount(); ++i)
+        if (m_steps[i].id == step)
+            return i;
+    return -1;
+}
+
+QString GuidedTour::stepAfter(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i >= 0 && i + 1 < stepCount() ? m_steps[i + 1].id : QString();
+}
+
+QString GuidedTour::stepBefore(const QString &step) const
+{
+    const int i = indexOf(step);
+    return i > 0 ? m_steps[i - 1].id : QString();
+}
+
+void GuidedTour::setCurrent(int index, int duration)
+{
+    m_changeDuration = duration;
+    if (m_current == index)
+        return;
+    m_current = index;
+    emit currentStepChanged();
+}
+
+void GuidedTour::open()
+{
+    if (m_steps.isEmpty())
+        return;
+    select(isOpen() ? currentStep() : m_steps.first().id);
+}
+
+void GuidedTour::select(const QString &step)
+{
+    const int index = indexOf(step);
+    if (index < 0)
+        return;
+    setCurrent(index, kStepAnimationMs);
+    emit scrollRequested(anchorId(step));
+}
+
+void GuidedTour::next()
+{
+    if (isOpen() && m_current + 1 < stepCount())
+        select(m_steps[m_current + 1].id);
+    else
+        finish();
+}
+
+void GuidedTour::previous()
+{
+    if (m_current > 0)
+        select(m_steps[m_current - 1].id);
+}
+
+void GuidedTour::finish()
+{
+    if (!completed())
+        m_completed.setValue(true);
+    setCurrent(-1, kFinishAnimationMs);
+}
+
+void GuidedTour::close()
+{
+    setCurrent(-1, kFinishAnimationMs);
+}
+
+TriangleItem::TriangleItem(QQuickItem *parent) : QQuickPaintedItem(parent)
+{
+    setAntialiasing(true);
+}
+
+void TriangleItem::setColor(const QColor &color)
+{
+    if (m_color == color)
+        return;
+    m_color = color;
+    update();
+    emit colorChanged();
+}
+
+void TriangleItem::paint(QPainter *painter)
+{
+    const QRectF r = boundingRect();
+    QPainterPath path;
+    path.moveTo(r.center().x(), r.top());
+    path.lineTo(r.right(), r.bottom());
+    path.lineTo(r.left(), r.bottom());
+    path.closeSubpath();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->fillPath(path, m_color);
+}
+
+} // namespace qv

@@ -1,0 +1,27 @@
+import QtQuick
+import QtQuick.Templates as T
+import Quellvista.Design
+
+// The step dots of a tour pop-up, one button per step in tour order; a dot selects its
+// step (and scrolls its block to the top again when it already is current).
+Row {
+    id: dots
+
+    required property GuidedTour tour
+
+    spacing: 4
+
+    Repeater {
+        model: dots.tour.steps
+
+        T.AbstractButton {
+            required property string modelData
+            objectName: "guideDot-" + modelData
+            implicitWidth: 18
+            implicitHeight: 18
+            contentItem: GuideStepDot { current: dots.tour.currentStep === modelData }
+            Accessible.name: modelData
+            onClicked: dots.tour.select(modelData)
+        }
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Layouts
+import Quellvista.Design
+import Quellvista.Pages.DisplayComfort
+
+// The page's master switch: "On"/"Off" beside the switch, on a faint capsule.
+Item {
+    id: capsule
+
+    required property DisplayComfortPageModel model
+
+    implicitWidth: row.implicitWidth + 24
+    implicitHeight: row.implicitHeight + 14
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: model.switchAccessibleLabel
+    Accessible.description: model.switchAccessibleHint
+    Accessible.checked: model.comfortTuningEnabled
+
+    ShapeSurface {
+        anchors.fill: parent
+        radius: height / 2
+        fill: Theme.withOpacity(Theme.surface, 0.58)
+        stroke: Theme.withOpacity(Theme.divider, 0.7)
+        strokeWidth: 0.6
+    }
+
+    RowLayout {
+        id: row
+        anchors.centerIn: parent
+        spacing: 8
+
+        Text {
+            objectName: "comfortStateText"
+            Layout.preferredWidth: 24
+            horizontalAlignment: Text.AlignRight
+            text: capsule.model.stateText
+            textFormat: Text.PlainText
+            font: Theme.detailMedium
+            color: capsule.model.stateColor
+        }
+        SageToggle {
+            objectName: "comfortSwitch"
+            isOn: capsule.model.comfortTuningEnabled
+            tint: Theme.accent
+            onToggled: on => capsule.model.comfortTuningEnabled = on
+        }
+    }
+}

@@ -1,0 +1,129 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Basic
+import Quellvista.Design
+import Quellvista.Pages.DisplayComfort
+
+// The Display & Comfort section: one scrolling page of the header (title, master switch,
+// guide button), the "Display hardware" block, the comfort profiles and the tuning panel.
+// Each of the last three blocks is a step of the page's tour, framed while current and
+// brought to the top of the page when the tour moves to it.
+Item {
+    id: page
+
+    readonly property alias model: pageModel
+    readonly property alias hardware: disclosure.model
+
+    DisplayComfortPageModel {
+        id: pageModel
+    }
+
+    Flickable {
+        id: scroller
+        objectName: "pageScroller"
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: column.implicitHeight + 48
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+        ScrollBar.vertical: ScrollBar {
+            policy: ScrollBar.AlwaysOn
+        }
+
+        NumberAnimation {
+            id: scrollAnimation
+            target: scroller
+            property: "contentY"
+            duration: pageModel.tour.changeDuration
+            easing: pageModel.tour.easing
+        }
+
+        ColumnLayout {
+            id: column
+            x: 24
+            y: 24
+            width: scroller.width - 48
+            spacing: 12
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                Text {
+                    Layout.alignment: Qt.AlignTop
+                    text: pageModel.pageTitle
+                    textFormat: Text.PlainText
+                    font: Theme.pageTitle
+                    color: Theme.textPrimary
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                ComfortSwitchCapsule {
+                    Layout.alignment: Qt.AlignTop
+                    model: pageModel
+                }
+                GuideButton {
+                    objectName: "guideButton"
+                    Layout.alignment: Qt.AlignTop
+                    accessibleName: pageModel.guideAccessibleName
+                    onClicked: pageModel.tour.open()
+                }
+            }
+
+            GuidedHighlight {
+                id: protectionsBlock
+                objectName: pageModel.tour.anchorId("protections")
+                Layout.fillWidth: true
+                tour: pageModel.tour
+                step: "protections"
+
+                DisplayHardwareDisclosure {
+                    id: disclosure
+                    width: parent.width
+                }
+            }
+
+            // Placeholder for the comfort profiles grid until it arrives.
+            GuidedHighlight {
+                id: profilesBlock
+                objectName: pageModel.tour.anchorId("profiles")
+                Layout.fillWidth: true
+                tour: pageModel.tour
+                step: "profiles"
+
+                Item {
+                    width: parent.width
+                    height: 220
+                }
+            }
+
+            // Placeholder for the display tuning panel until it arrives.
+            GuidedHighlight {
+                id: tuningBlock
+                objectName: pageModel.tour.anchorId("tuning")
+                Layout.fillWidth: true
+                tour: pageModel.tour
+                step: "tuning"
+
+                Item {
+                    width: parent.width
+                    height: 420
+                }
+            }
+        }
+    }
+
+    // Brings the block with the anchor id to the top of the page, as far as it scrolls.
+    Connections {
+        target: pageModel.tour
+        function onScrollRequested(anchorId) {
+            const block = [protectionsBlock, profilesBlock, tuningBlock].find(b => b.objectName === anchorId)
+            if (!block)
+                return
+            scrollAnimation.to = Math.max(0, Math.min(column.y + block.y, scroller.contentHeight - scroller.height))
+            scrollAnimation.restart()
+        }
+    }
+}

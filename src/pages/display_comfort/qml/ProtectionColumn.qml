@@ -1,0 +1,38 @@
+import QtQuick
+import QtQuick.Layouts
+import Quellvista.Design
+
+// One protection of a display card: its title, the switch and "On"/"Off".
+ColumnLayout {
+    id: column
+
+    property string title
+    property bool isOn
+    property string stateText
+
+    signal toggled(bool on)
+
+    spacing: 6
+    Layout.preferredWidth: 70
+
+    Text {
+        Layout.alignment: Qt.AlignHCenter
+        text: column.title
+        textFormat: Text.PlainText
+        font: Theme.detailMedium
+        color: Theme.textPrimary
+    }
+    SageToggle {
+        Layout.alignment: Qt.AlignHCenter
+        isOn: column.isOn
+        tint: Theme.sage
+        onToggled: on => column.toggled(on)
+    }
+    Text {
+        Layout.alignment: Qt.AlignHCenter
+        text: column.stateText
+        textFormat: Text.PlainText
+        font: Theme.captionRegular
+        color: Theme.textTertiary
+    }
+}

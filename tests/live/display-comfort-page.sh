@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Screenshots of the real application's Display & Comfort page in a real window: light and
+# dark, with the hardware block expanded and the tour open at its first step. The page is
+# the section the application opens with. Uses its own X server (common.sh) and temporary
+# folders; the application runs isolated.
+# Usage: display-comfort-page.sh APP [OUT_FOLDER]   (default: ./display-comfort-shots)
+set -euo pipefail
+app="$1" out="${2:-display-comfort-shots}"
+for tool in xdotool import Xvfb; do
+  command -v "$tool" >/dev/null || { echo "display-comfort-page: $tool is missing"; exit 1; }
+done
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+
+tmp="$(mktemp -d)"
+app_pid="" xvfb_pid=""
+trap 'stop_all "$app_pid"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+start_xvfb display-comfort-page
+
+window=""
+find_window() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  window="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1)"
+  [[ -n "$window" ]]
+}
+# Clicks at a point of the window (window coordinates).
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.6; }
+shot() { import -window "$window" "$out/$1.png"; echo "$out/$1.png"; }
+
+for appearance in light dark; do
+  rm -rf "$tmp/home" "$tmp/config" "$tmp/data"
+  make_isolated
+  mkdir -p "$tmp/config/Quellvista"
+  printf '{"format":"quellvista-defaults","version":1,"values":{"appAppearanceMode":{"t":"string","v":"%s"}}}\n' \
+    "$appearance" >"$tmp/config/Quellvista/defaults.json"
+  start_app display-comfort-page find_window
+  sleep 2
+  shot "page-$appearance"
+  # The "Display hardware" header row expands the block with the protection cards.
+  click 600 104
+  shot "hardware-$appearance"
+  # The header's guide button at the window's top-right corner opens the tour.
+  geometry="$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
+  width="${geometry%x*}"
+  click $((width - 42)) 40
+  shot "tour-$appearance"
+  # "Next" moves the tour on to the profiles block.
+  click $((width - 90)) 128
+  shot "tour-next-$appearance"
+  # Hooks for the comfort profiles grid: its context menu and rename sheet are shot here
+  # once the grid is on the page (right-click a tile, then "Rename…").
+  if [[ -n "${QV_SHOT_PROFILE_MENU:-}" ]]; then
+    xdotool mousemove --window "$window" ${QV_SHOT_PROFILE_MENU} click 3
+    sleep 0.6
+    shot "profile-menu-$appearance"
+  fi
+  if [[ -n "${QV_SHOT_RENAME_ITEM:-}" ]]; then
+    click ${QV_SHOT_RENAME_ITEM}
+    shot "rename-sheet-$appearance"
+  fi
+  kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+done

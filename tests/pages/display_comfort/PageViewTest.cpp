@@ -1,0 +1,122 @@
+#include "app/AppEngine.h"
+#include "app/MainWindowModel.h"
+#include "design/GuidedTour.h"
+#include "render/ViewRenderer.h"
+#include "support/ItemTree.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QSignalSpy>
+
+using namespace qv;
+
+namespace {
+
+class PageViewTest : public test::QvTest {
+protected:
+    void SetUp() override
+    {
+        test::QvTest::SetUp();
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+    QQuickItem *find(const char *name)
+    {
+        return test::findItem(window->contentItem(), name);
+    }
+    void load()
+    {
+        prepareAppEngine(engine);
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\nimport Quellvista.Pages.DisplayComfort\n"
+                          "Window { width: 860; height: 760; visible: true\n"
+                          "  DisplayComfortPage { objectName: 'page'; anchors.fill: parent } }\n",
+                          QUrl("qrc:/test/Page.qml"));
+        window.reset(qobject_cast<QQuickWindow *>(component.create()));
+        ASSERT_TRUE(window) << qPrintable(component.errorString());
+    }
+    test::WarningRecorder recorder;
+    QQmlEngine engine;
+    std::unique_ptr<QQuickWindow> window;
+};
+
+// The guide button opens the tour at the hardware block; the block expands into one card
+// per display; a display that goes while its card is shown takes its card with it; long
+// names and markup stay plain one-line text. Nothing warns.
+TEST_F(PageViewTest, TourHardwareAndCardsWithoutWarnings)
+{
+    mac->updateDisplay(2, [](SimDisplay &d) { d.name = "<b>Desk</b> " + QString(10000, QChar('x')); });
+    load();
+    ASSERT_TRUE(window);
+    QObject *pageModel = find("page")->property("model").value<QObject *>();
+    auto *tour = pageModel->property("tour").value<GuidedTour *>();
+    ASSERT_TRUE(tour);
+
+    QMetaObject::invokeMethod(find("guideButton"), "clicked");
+    EXPECT_EQ(tour->currentStep(), "protections");
+    EXPECT_TRUE(find("displayComfortGuide-protections")->property("current").toBool());
+    EXPECT_TRUE(find("guideNext"));
+
+    QMetaObject::invokeMethod(find("hardwareHeader"), "clicked");
+    QCoreApplication::processEvents();
+    QQuickItem *name = find("displayName");
+    ASSERT_TRUE(name);
+    int cards = 0;
+    std::function<void(QQuickItem *)> count = [&](QQuickItem *item) {
+        cards += item->objectName() == "scoreText";
+        for (QQuickItem *child : item->childItems())
+            count(child);
+    };
+    count(window->contentItem());
+    EXPECT_EQ(cards, 2);
+
+    mac->removeDisplay(2);
+    advance(2000);
+    QCoreApplication::processEvents();
+    cards = 0;
+    count(window->contentItem());
+    EXPECT_EQ(cards, 1);
+    EXPECT_EQ(find("hardwareSummary")->property("text").toString(), "1 connected - 2 assists active");
+
+    QMetaObject::invokeMethod(find("hardwareHeader"), "clicked"); // collapse
+    tour->finish();
+    window->close();
+    EXPECT_EQ(recorder.warnings(), QStringList());
+}
+
+// Opening the section: from the switch to the first frame drawn with the page. Reports
+// the figure; the budget is 150 ms.
+TEST_F(PageViewTest, OpeningThePageFigure)
+{
+    defaults->setString("mainWindow.selectedSection", "Support");
+    prepareAppEngine(engine);
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nimport Quellvista.App\n"
+                      "Window { width: 1100; height: 760; visible: true\n"
+                      "  MainWindow { objectName: 'main'; anchors.fill: parent } }\n",
+                      QUrl("qrc:/test/Main.qml"));
+    window.reset(qobject_cast<QQuickWindow *>(component.create()));
+    ASSERT_TRUE(window) << qPrintable(component.errorString());
+    QSignalSpy frames(window.get(), &QQuickWindow::frameSwapped);
+    ASSERT_TRUE(frames.wait(5000));
+    auto *state = find("main")->property("windowState").value<MainWindowModel *>();
+    ASSERT_TRUE(state);
+    QElapsedTimer timer;
+    frames.clear();
+    timer.start();
+    state->select(MainWindowModel::DisplayAndComfort);
+    ASSERT_TRUE(frames.wait(5000));
+    const qint64 ms = timer.elapsed();
+    RecordProperty("openMs", int(ms));
+    std::printf("Opening the Display & Comfort page took %lld ms\n", static_cast<long long>(ms));
+    window->close();
+}
+
+} // namespace
