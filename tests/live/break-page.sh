@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Screenshots of the real application on the Break Reminders page, in the light and the
-# dark appearance: during a work countdown, during a break and with reminders off. The
-# history holds a week of breaks. Breaks are announced in the menu bar only, so the
-# break panel does not cover the page; the work interval is one minute, so a run takes a
-# little over a minute per appearance. Leaves break-page-<appearance>-<state>.png in OUT
-# (default: the working folder).
+# dark appearance: during a work countdown, during a break, with reminders off and with
+# the tour open. The history holds a week of breaks. Breaks are announced in the menu bar
+# only, so the break panel does not cover the page; the work interval is one minute, so a
+# run takes a little over a minute per appearance. Leaves the main window's pictures,
+# break-page-<appearance>-<state>.png, in OUT (default: the working folder).
 # Usage: break-page.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -61,18 +61,23 @@ JSON
   }
   start_app break-page main_window
   sleep 3
-  import -window root "$out/break-page-$appearance-work.png"
+  import -window "$window" "$out/break-page-$appearance-work.png"
 
   # The break starts when the minute is up.
   poll 90 grep -q breakStarted "$tmp/data/Quellvista/history.json" ||
     { echo "break-page: no break within 90 s"; cat "$tmp/app.log"; exit 1; }
   sleep 3
-  import -window root "$out/break-page-$appearance-break.png"
+  import -window "$window" "$out/break-page-$appearance-break.png"
 
   # "Turn off" in the page header (the window is 1100 points wide).
   xdotool mousemove --window "$window" 990 51 click 1
   sleep 2
-  import -window root "$out/break-page-$appearance-off.png"
+  import -window "$window" "$out/break-page-$appearance-off.png"
+
+  # The guide button opens the tour at the timer card.
+  xdotool mousemove --window "$window" 1058 51 click 1
+  sleep 1
+  import -window "$window" "$out/break-page-$appearance-tour.png"
   stop_all "$app_pid" "$compositor_pid"
   trap - EXIT
 }

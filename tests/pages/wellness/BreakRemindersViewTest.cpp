@@ -1,4 +1,5 @@
 #include "app/AppEngine.h"
+#include "pages/wellness/BreakProgressModel.h"
 #include "pages/wellness/BreakRemindersModel.h"
 #include "render/ViewRenderer.h"
 #include "support/TestEnvironment.h"
@@ -99,9 +100,12 @@ TEST_F(BreakRemindersViewTest, TheWeekChartAndMarksStayInsideTheirTiles)
 {
     // A locale with long narrow weekday names.
     const QLocale previous;
-    QLocale::setDefault(QLocale(QLocale::Amharic, QLocale::Ethiopia));
+    QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam)); // "T2" ... "CN"
     load();
     QLocale::setDefault(previous);
+    const auto *progress = page->property("progress").value<BreakProgressModel *>();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->weekMarks().first().toMap().value("label").toString().size(), 2);
     for (const char *name : {"weekChart", "weekMarks", "breaksRing"}) {
         QQuickItem *item = find(name);
         ASSERT_TRUE(item) << name;

@@ -64,14 +64,23 @@ Item {
             }
         }
 
-        CalmCountdownDial {
-            objectName: "dial"
+        // The dial is square and centred in the rest of the card; painted on every frame
+        // while active, it covers no more than it draws.
+        Item {
+            id: dialSpace
             Layout.fillWidth: true
             Layout.fillHeight: true
-            progress: card.model.dialProgress
-            timeText: card.model.countdownText
-            caption: card.model.statusCaption
-            active: card.model.dialActive
+
+            CalmCountdownDial {
+                objectName: "dial"
+                anchors.centerIn: parent
+                width: Math.min(dialSpace.width, dialSpace.height)
+                height: width
+                progress: card.model.dialProgress
+                timeText: card.model.countdownText
+                caption: card.model.statusCaption
+                active: card.model.dialActive
+            }
         }
     }
 }
