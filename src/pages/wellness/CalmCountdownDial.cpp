@@ -26,8 +26,8 @@ constexpr QPointF kGlowOffset(0, 2);
 // Soft as it is, the glow is blurred at this resolution and enlarged.
 constexpr qreal kGlowResolution = 0.5;
 constexpr qreal kMinimumTextScale = 0.65;
-// The time stays within this share of the disc's width.
-constexpr qreal kTextWidthInDisc = 0.88;
+// The time stays within this share of the width inside the ring.
+constexpr qreal kTextWidthInRing = 0.9;
 
 QColor token(ColorToken t, bool dark)
 {
@@ -156,17 +156,54 @@ CalmCountdownDial::RingStyle CalmCountdownDial::ringStyle(double t)
             std::fmod(t, 14.0) / 14.0 * 360.0};
 }
 
+qreal CalmCountdownDial::timeTextWidth(const QFont &font, const QString &text)
+{
+    const QFontMetricsF metrics(font);
+    qreal digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    qreal width = 0;
+    for (const QChar c : text)
+        width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
+    return width;
+}
+
+void CalmCountdownDial::drawTimeText(QPainter &painter, const QRectF &rect, const QFont &font, const QString &text)
+{
+    // Every digit in a cell of the widest digit's width, so that the time keeps its place
+    // from one second to the next.
+    const QFontMetricsF metrics(font);
+    qreal digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    painter.setFont(font);
+    qreal x = rect.center().x() - timeTextWidth(font, text) / 2;
+    const qreal baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    for (const QChar c : text) {
+        const qreal advance = metrics.horizontalAdvance(c);
+        const qreal cell = c.isDigit() ? digit : advance;
+        painter.drawText(QPointF(x + (cell - advance) / 2, baseline), QString(c));
+        x += cell;
+    }
+}
+
 CalmCountdownDial::FittedText CalmCountdownDial::fitTimeText(const QString &text, qreal side)
 {
     const Geometry g = geometry(QSizeF(side, side));
     QFont font = Theme::systemFont(g.timeFontSize, QFont::DemiBold);
-    const qreal room = std::max<qreal>(1, (side - 2 * g.discInset) * kTextWidthInDisc);
-    const qreal width = QFontMetricsF(font).horizontalAdvance(text);
+    const qreal room = std::max<qreal>(1, (side - 2 * g.ringInset - g.ringWidth) * kTextWidthInRing);
+    const qreal width = timeTextWidth(font, text);
     if (width <= room)
         return {font, text};
     const qreal scale = std::max(kMinimumTextScale, room / width);
     font.setPixelSize(std::max(1, int(std::floor(g.timeFontSize * scale))));
-    return {font, QFontMetricsF(font).elidedText(text, Qt::ElideRight, room)};
+    if (timeTextWidth(font, text) <= room)
+        return {font, text};
+    // Still too wide at the smallest size: cut, with an ellipsis.
+    QString fitted = text;
+    while (!fitted.isEmpty() && timeTextWidth(font, fitted + QChar(0x2026)) > room)
+        fitted.chop(1);
+    return {font, fitted + QChar(0x2026)};
 }
 
 void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dpr, const Face &face)
@@ -225,9 +262,8 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
         const QFontMetricsF captionMetrics(spaced);
         const qreal blockHeight = timeMetrics.height() + 6 + captionMetrics.height();
         const qreal top = centre.y() - blockHeight / 2;
-        b.setFont(time.font);
         b.setPen(token(ColorToken::textPrimary, dark));
-        b.drawText(QRectF(0, top, size.width(), timeMetrics.height()), Qt::AlignCenter, time.text);
+        drawTimeText(b, QRectF(0, top, size.width(), timeMetrics.height()), time.font, time.text);
         b.setFont(spaced);
         b.setPen(Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.72));
         b.drawText(QRectF(0, top + timeMetrics.height() + 6, size.width(), captionMetrics.height()), Qt::AlignCenter,

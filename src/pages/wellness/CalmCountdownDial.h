@@ -68,12 +68,15 @@ public:
     static RingStyle ringStyle(double t);
 
     // The time's font at the dial's size and the text drawn: one line, shrunk to fit the
-    // disc down to 0.65 of its size, then cut.
+    // disc down to 0.65 of its size, then cut. Digits are monospaced.
     struct FittedText {
         QFont font;
         QString text;
     };
     static FittedText fitTimeText(const QString &text, qreal side);
+    // The time's width and drawing with monospaced digits, centred in rect.
+    static qreal timeTextWidth(const QFont &font, const QString &text);
+    static void drawTimeText(QPainter &painter, const QRectF &rect, const QFont &font, const QString &text);
 
     // One whole frame of the dial, filling a side x side square at the origin.
     struct Face {
