@@ -6,7 +6,8 @@
 # and the resident memory at the end.
 # Usage: bench/idle-cpu.sh [build folder] [seconds]
 # QT_QUICK_BACKEND or QSG_RHI_BACKEND (e.g. QSG_RHI_BACKEND=opengl) pass through to force
-# a scene-graph renderer.
+# a scene-graph renderer. DEFAULTS=FILE starts the application with that defaults store
+# (e.g. bench/break-page-running.json: the Break Reminders page with its countdown running).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/release}"
@@ -18,6 +19,10 @@ display=":$((200 + RANDOM % 300))"
 Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
+if [[ -n "${DEFAULTS:-}" ]]; then
+  mkdir -p "$home/config/Quellvista"
+  cp "$DEFAULTS" "$home/config/Quellvista/defaults.json"
+fi
 env DISPLAY="$display" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} ${QSG_RHI_BACKEND:+QSG_RHI_BACKEND=$QSG_RHI_BACKEND} HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
   XDG_RUNTIME_DIR="$home" TMPDIR="$home" "$app" >/dev/null 2>&1 &
 pid=$!

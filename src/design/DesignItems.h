@@ -69,7 +69,7 @@ class SurfaceItem : public PaintedLayersItem {
     Q_PROPERTY(QFont labelFont READ labelFont WRITE setLabelFont NOTIFY changed)
     Q_PROPERTY(qreal labelInset READ labelInset WRITE setLabelInset NOTIFY changed)
 public:
-    enum Kind { GlassPanel, Sidebar, SidebarRow, StatusCard, PrimaryButton, Knob, BreakButton };
+    enum Kind { GlassPanel, Sidebar, SidebarRow, StatusCard, PrimaryButton, Knob, BreakButton, PageCard, TintedPageCard };
     Q_ENUM(Kind)
 
     explicit SurfaceItem(QQuickItem *parent = nullptr);

@@ -123,6 +123,16 @@ SurfaceStyle surfaceStyle(SurfaceKind kind, const SurfaceState &state, bool dark
         s.fill = Qt::transparent;
         s.shadow = SurfaceShadow{op(black, 0.22), 16, QPointF(0, 10)};
         break;
+    case SurfaceKind::pageCard:
+    case SurfaceKind::tintedPageCard:
+        s.material = Theme::material(Material::ultraThin, dark);
+        s.fill = op(token(ColorToken::surface), 0.74);
+        if (kind == SurfaceKind::tintedPageCard)
+            s.overlay = stops({op(highlight, 0.08), op(token(ColorToken::surface), 0)});
+        s.strokeWidth = 0.7;
+        s.stroke = stops({token(ColorToken::panelStroke)});
+        s.shadow = SurfaceShadow{op(black, 0.22), 18, QPointF(0, 10)};
+        break;
     }
     return s;
 }

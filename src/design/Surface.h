@@ -20,6 +20,8 @@ enum class SurfaceKind {
     primaryButton, // the filled accent-to-teal button; pressed dims it
     knob,          // the toggle's white knob
     breakButton,   // "Skip Break" on the break panel: a thin veil over the dark background
+    pageCard,      // the cards of the wellness pages: surface over the material, a deeper shadow
+    tintedPageCard, // the same with a faint accent wash from the top-leading corner
 };
 
 struct SurfaceState {

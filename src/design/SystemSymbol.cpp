@@ -62,6 +62,7 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("star.slash"), {"star_border", 0xe83a}},
         {QStringLiteral("play.fill"), {"play_arrow", 0xe037}},
         {QStringLiteral("pause.fill"), {"pause", 0xe034}},
+        {QStringLiteral("pause"), {"pause", 0xe034}},
         {QStringLiteral("folder"), {"folder", 0xe2c7}},
         {QStringLiteral("book.closed"), {"menu_book", 0xea19}},
         {QStringLiteral("bell"), {"notifications", 0xe7f4}},
@@ -103,6 +104,8 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("circle"), {"radio_button_unchecked", 0xe836}},
         {QStringLiteral("book"), {"book", 0xe865}},
         {QStringLiteral("chevron.up.chevron.down"), {"unfold_more", 0xe5d7}},
+        {QStringLiteral("heart"), {"favorite_border", 0xe87e}},
+        {QStringLiteral("flame"), {"local_fire_department", 0xef55}},
     };
     return symbols;
 }

@@ -25,6 +25,9 @@ SessionStatistics SessionStatistics::compute(const QList<SessionEvent> &events, 
     // which keeps 23- and 25-hour days right without a time-zone look-up per event.
     const QDate today = localCalendar::dateOf(now);
     const double todayStart = json::secondsSinceReferenceDate(localCalendar::startOfDay(today));
+    // An event after today (a clock that was set back) is not today's.
+    const double tomorrowStart = json::secondsSinceReferenceDate(localCalendar::startOfDay(today.addDays(1)));
+    const auto isToday = [&](double timestamp) { return timestamp >= todayStart && timestamp < tomorrowStart; };
 
     SessionStatistics s;
     int activityToday = 0;
@@ -36,11 +39,11 @@ SessionStatistics SessionStatistics::compute(const QList<SessionEvent> &events, 
     for (const SessionEvent &event : events) {
         switch (event.type) {
         case SessionEvent::EventType::activity:
-            if (event.timestamp >= todayStart)
+            if (isToday(event.timestamp))
                 ++activityToday;
             break;
         case SessionEvent::EventType::breakTaken: {
-            if (event.timestamp >= todayStart)
+            if (isToday(event.timestamp))
                 ++s.breaksTakenToday;
             if (!(event.timestamp >= windowStart && event.timestamp < windowEnd)) {
                 windowDay = localCalendar::dateOf(event.date());

@@ -159,6 +159,20 @@ TEST(SessionStatistics, TodayStartsAtLocalMidnightNotUtcMidnight)
     EXPECT_EQ(s.streakDays, 1);
 }
 
+// Events dated after today (a clock set back since) are not today's.
+TEST(SessionStatistics, EventsAfterTodayAreNotCountedAsToday)
+{
+    TimeZoneGuard tz("Europe/Berlin");
+    const QList<SessionEvent> events{eventAt(local(2026, 5, 7, 0, 0), Type::breakTaken, 20),
+                                     eventAt(local(2026, 6, 1, 9, 0), Type::activity, 60),
+                                     eventAt(local(2026, 5, 6, 23, 59), Type::breakTaken, 20)};
+    const SessionStatistics s = SessionStatistics::compute(events, local(2026, 5, 6, 12, 0));
+    EXPECT_EQ(s.breaksTakenToday, 1);
+    EXPECT_EQ(s.activeSecondsToday, 0.0);
+    EXPECT_EQ(s.breakScore, 100);
+    EXPECT_EQ(s.lastSevenDaysBreakCounts.last(), 1);
+}
+
 class SessionHistoryStatisticsTest : public QvTest {};
 
 TEST_F(SessionHistoryStatisticsTest, FiguresFollowTheClockIntoANewDay)

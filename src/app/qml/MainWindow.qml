@@ -60,7 +60,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.Breaks
-                sourceComponent: Item {}
+                sourceComponent: BreakRemindersPage {}
             }
             Loader {
                 anchors.fill: parent

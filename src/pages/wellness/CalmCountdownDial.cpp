@@ -1,0 +1,330 @@
+#include "pages/wellness/CalmCountdownDial.h"
+
+#include "design/FrameTicker.h"
+#include "design/Painting.h"
+#include "design/Theme.h"
+#include "runtime/Json.h"
+#include "runtime/Scheduler.h"
+
+#include <QConicalGradient>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQuickWindow>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qv {
+
+namespace {
+// The glow follows the ring's end in steps this fine (a fraction of the circle): under its
+// blur a smaller move shows nothing, and the glow is blurred again only per step.
+constexpr int kGlowSteps = 720;
+constexpr qreal kGlowRadius = 8;
+constexpr QPointF kGlowOffset(0, 2);
+// Soft as it is, the glow is blurred at this resolution and enlarged.
+constexpr qreal kGlowResolution = 0.5;
+constexpr qreal kMinimumTextScale = 0.65;
+// The time stays within this share of the width inside the ring.
+constexpr qreal kTextWidthInRing = 0.9;
+
+QColor token(ColorToken t, bool dark)
+{
+    return Theme::adaptive(t).resolve(dark);
+}
+
+QPainterPath ringArc(const QPointF &centre, qreal radius, double fraction)
+{
+    // Clockwise from twelve o'clock: Qt's angles run counter-clockwise from three.
+    QPainterPath path;
+    const QRectF box(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    path.arcMoveTo(box, 90);
+    path.arcTo(box, 90, -360.0 * fraction);
+    return path;
+}
+
+QBrush ringBrush(const QPointF &centre, double t, bool active, bool dark)
+{
+    if (!active)
+        return token(ColorToken::textTertiary, dark);
+    const CalmCountdownDial::RingStyle style = CalmCountdownDial::ringStyle(t);
+    // Qt's conical gradient runs counter-clockwise from its angle: the stops are laid in
+    // reverse from the mirrored start, so that the colours run clockwise.
+    QConicalGradient gradient(centre, 90.0 - style.startDegrees);
+    const int n = int(style.colours.size());
+    for (int i = 0; i < n; ++i)
+        gradient.setColorAt(1.0 - double(i) / (n - 1), style.colours[i]);
+    return gradient;
+}
+
+void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
+{
+    const QColor major = Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.55);
+    const QColor minor = Theme::withOpacity(token(ColorToken::divider, dark), 0.65);
+    for (int i = 0; i < 24; ++i) {
+        const bool isMajor = i % 6 == 0;
+        const QSizeF size = isMajor ? QSizeF(2, 10) : QSizeF(1, 5);
+        p.save();
+        p.translate(centre);
+        p.rotate(i * 15.0);
+        const QRectF mark(-size.width() / 2, -tickRadius - size.height() / 2, size.width(), size.height());
+        p.fillPath(paint::continuousRoundedRect(mark, 1), isMajor ? major : minor);
+        p.restore();
+    }
+}
+} // namespace
+
+CalmCountdownDial::CalmCountdownDial(QQuickItem *parent)
+    : QQuickPaintedItem(parent),
+      m_ticker(new FrameTicker(this, [] { return kFrameIntervalMs; }, [this] { frame(); }))
+{
+    setAntialiasing(true);
+    m_ticker->setWanted(false);
+    connect(m_ticker, &FrameTicker::runningChanged, this, &CalmCountdownDial::frameClockRunningChanged);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, [this] { update(); });
+}
+
+CalmCountdownDial::~CalmCountdownDial() = default;
+
+void CalmCountdownDial::setProgress(double progress)
+{
+    if (progress == m_progress || (std::isnan(progress) && std::isnan(m_progress)))
+        return;
+    const qint64 now = scheduler().monotonicMs();
+    m_fromProgress = shownProgress(now);
+    m_animationStart = now;
+    m_progress = progress;
+    emit progressChanged();
+    reconsiderClock();
+    update();
+}
+
+void CalmCountdownDial::setTimeText(const QString &text)
+{
+    if (text == m_timeText)
+        return;
+    m_timeText = text;
+    emit timeTextChanged();
+    update();
+}
+
+void CalmCountdownDial::setCaption(const QString &caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    emit captionChanged();
+}
+
+void CalmCountdownDial::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    emit activeChanged();
+    reconsiderClock();
+    update();
+}
+
+bool CalmCountdownDial::frameClockRunning() const
+{
+    return m_ticker->isRunning();
+}
+
+CalmCountdownDial::Geometry CalmCountdownDial::geometry(const QSizeF &offered)
+{
+    const qreal s = std::max<qreal>(0, std::min(offered.width(), offered.height()));
+    return {s, 0.42 * s, std::max<qreal>(0.035 * s, 6), 0.085 * s, 0.17 * s, std::max<qreal>(0.2 * s, 42)};
+}
+
+double CalmCountdownDial::drawnFraction(double progress)
+{
+    if (std::isnan(progress))
+        return 0.0001;
+    return std::max(std::min(progress, 1.0), 0.0001);
+}
+
+CalmCountdownDial::RingStyle CalmCountdownDial::ringStyle(double t)
+{
+    const double a = 0.5 + 0.5 * std::sin(t / 3.8);
+    const double b = 0.5 + 0.5 * std::sin(t / 5.2 + 1.4);
+    const QColor teal = Theme::withOpacity(Theme::brandTeal(), 0.78 + 0.18 * a);
+    return {{teal, Theme::withOpacity(Theme::brandRose(), 0.8 + 0.16 * b),
+             Theme::withOpacity(Theme::brandGold(), 0.74 + 0.14 * a),
+             Theme::withOpacity(Theme::shared().accentMuted(), 0.76), teal},
+            std::fmod(t, 14.0) / 14.0 * 360.0};
+}
+
+qreal CalmCountdownDial::timeTextWidth(const QFont &font, const QString &text)
+{
+    const QFontMetricsF metrics(font);
+    qreal digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    qreal width = 0;
+    for (const QChar c : text)
+        width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
+    return width;
+}
+
+void CalmCountdownDial::drawTimeText(QPainter &painter, const QRectF &rect, const QFont &font, const QString &text)
+{
+    // Every digit in a cell of the widest digit's width, so that the time keeps its place
+    // from one second to the next.
+    const QFontMetricsF metrics(font);
+    qreal digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    painter.setFont(font);
+    qreal x = rect.center().x() - timeTextWidth(font, text) / 2;
+    const qreal baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    for (const QChar c : text) {
+        const qreal advance = metrics.horizontalAdvance(c);
+        const qreal cell = c.isDigit() ? digit : advance;
+        painter.drawText(QPointF(x + (cell - advance) / 2, baseline), QString(c));
+        x += cell;
+    }
+}
+
+CalmCountdownDial::FittedText CalmCountdownDial::fitTimeText(const QString &text, qreal side)
+{
+    const Geometry g = geometry(QSizeF(side, side));
+    QFont font = Theme::systemFont(g.timeFontSize, QFont::DemiBold);
+    const qreal room = std::max<qreal>(1, (side - 2 * g.ringInset - g.ringWidth) * kTextWidthInRing);
+    const qreal width = timeTextWidth(font, text);
+    if (width <= room)
+        return {font, text};
+    const qreal scale = std::max(kMinimumTextScale, room / width);
+    font.setPixelSize(std::max(1, int(std::floor(g.timeFontSize * scale))));
+    if (timeTextWidth(font, text) <= room)
+        return {font, text};
+    // Still too wide at the smallest size: cut, with an ellipsis.
+    QString fitted = text;
+    while (!fitted.isEmpty() && timeTextWidth(font, fitted + QChar(0x2026)) > room)
+        fitted.chop(1);
+    return {font, fitted + QChar(0x2026)};
+}
+
+void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dpr, const Face &face)
+{
+    const Geometry g = geometry(size);
+    if (g.side <= 0)
+        return;
+    const QPointF centre(size.width() / 2, size.height() / 2);
+    const qreal ringRadius = g.side / 2 - g.ringInset;
+    const double fraction = drawnFraction(face.progress);
+    const bool dark = face.dark;
+
+    const BaseKey key{(size * dpr).toSize(), face.active, dark, face.timeText,
+                      face.active ? int(std::lround(fraction * kGlowSteps)) : -1};
+    if (m_base.isNull() || !(key == m_key)) {
+        m_key = key;
+        m_base = QImage(key.pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        m_base.setDevicePixelRatio(dpr);
+        m_base.fill(Qt::transparent);
+        QPainter b(&m_base);
+        b.setRenderHint(QPainter::Antialiasing);
+        b.setRenderHint(QPainter::TextAntialiasing);
+        const qreal discRadius = g.side / 2 - g.discInset;
+        b.setPen(Qt::NoPen);
+        b.setBrush(Theme::withOpacity(token(ColorToken::accentSoft, dark), face.active ? 0.22 : 0.10));
+        b.drawEllipse(centre, discRadius, discRadius);
+        paintTicks(b, centre, g.tickRadius, dark);
+        b.setBrush(Qt::NoBrush);
+        b.setPen(QPen(Theme::withOpacity(token(ColorToken::accentSoft, dark), 0.55), g.ringWidth, Qt::SolidLine,
+                      Qt::FlatCap, Qt::MiterJoin));
+        b.drawEllipse(centre, ringRadius, ringRadius);
+        if (face.active) {
+            const GlowKey glowKey{key.pixels, key.glowStep};
+            if (m_glow.isNull() || !(glowKey == m_glowKey)) {
+                m_glowKey = glowKey;
+                const QPainterPath arc = ringArc(centre, ringRadius, drawnFraction(double(key.glowStep) / kGlowSteps));
+                const qreal margin = std::ceil(3 * kGlowRadius) + 1;
+                const QRectF bounds(QPointF(0, 0), size);
+                m_glow = paint::shadowImage(
+                    [&](QPainter &s) {
+                        s.setPen(QPen(Qt::black, g.ringWidth, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
+                        s.drawPath(arc);
+                    },
+                    bounds, Theme::withOpacity(Theme::brandRose(), 0.18), kGlowRadius, margin, kGlowResolution);
+                m_glowRect = bounds.adjusted(-margin, -margin, margin, margin).translated(kGlowOffset);
+            }
+            b.setRenderHint(QPainter::SmoothPixmapTransform);
+            b.drawImage(m_glowRect, m_glow);
+        }
+        // The time over "remaining", centred as one block.
+        const FittedText time = fitTimeText(face.timeText, g.side);
+        const QFont caption = Theme::captionRegular();
+        QFont spaced = caption;
+        spaced.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+        const QFontMetricsF timeMetrics(time.font);
+        const QFontMetricsF captionMetrics(spaced);
+        const qreal blockHeight = timeMetrics.height() + 6 + captionMetrics.height();
+        const qreal top = centre.y() - blockHeight / 2;
+        b.setPen(token(ColorToken::textPrimary, dark));
+        drawTimeText(b, QRectF(0, top, size.width(), timeMetrics.height()), time.font, time.text);
+        b.setFont(spaced);
+        b.setPen(Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.72));
+        b.drawText(QRectF(0, top + timeMetrics.height() + 6, size.width(), captionMetrics.height()), Qt::AlignCenter,
+                   QStringLiteral("remaining"));
+    }
+    p.drawImage(QPointF(0, 0), m_base);
+
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ringBrush(centre, face.t, face.active, dark), g.ringWidth, Qt::SolidLine, Qt::RoundCap,
+                  Qt::MiterJoin));
+    p.drawPath(ringArc(centre, ringRadius, fraction));
+    p.restore();
+}
+
+double CalmCountdownDial::shownProgress(qint64 nowMs) const
+{
+    if (!animating(nowMs))
+        return m_progress;
+    const double k = double(nowMs - m_animationStart) / double(kProgressAnimationMs);
+    const double from = std::isfinite(m_fromProgress) ? m_fromProgress : 0.0;
+    const double to = std::isfinite(m_progress) ? m_progress : 0.0;
+    return from + (to - from) * k;
+}
+
+bool CalmCountdownDial::animating(qint64 nowMs) const
+{
+    return m_animationStart >= 0 && nowMs - m_animationStart < kProgressAnimationMs && nowMs >= m_animationStart;
+}
+
+void CalmCountdownDial::reconsiderClock()
+{
+    m_ticker->setWanted(m_active || animating(scheduler().monotonicMs()));
+}
+
+void CalmCountdownDial::frame()
+{
+    update();
+    if (!m_active && !animating(scheduler().monotonicMs()))
+        m_ticker->setWanted(false);
+}
+
+void CalmCountdownDial::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    QQuickPaintedItem::itemChange(change, value);
+    if (change == ItemDevicePixelRatioHasChanged)
+        update();
+}
+
+void CalmCountdownDial::paint(QPainter *painter)
+{
+    ++m_paintCount;
+    const qint64 now = scheduler().monotonicMs();
+    Face face;
+    face.progress = shownProgress(now);
+    face.timeText = m_timeText;
+    face.active = m_active;
+    face.dark = Theme::shared().isDark();
+    face.t = json::secondsSinceReferenceDate(scheduler().now());
+    m_painter.paint(*painter, size(), window() ? window()->effectiveDevicePixelRatio() : 1.0, face);
+}
+
+} // namespace qv

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QQuickPaintedItem>
+#include <QtQml/qqmlregistration.h>
+
+class QPainter;
+
+namespace qv {
+
+class FrameTicker;
+
+// The round countdown of the break page: a disc, 24 tick marks, a track and the progress
+// ring filling clockwise from twelve o'clock, with the remaining time over "remaining" in
+// the middle. While active the ring carries a turning, breathing five-colour gradient and
+// a faint rose glow, and the dial is painted on every frame; inactive, the ring is plain
+// and nothing is painted until a value changes. A new progress is reached over 0.4 s.
+class CalmCountdownDial : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(CalmCountdownDial)
+    Q_PROPERTY(double progress READ progress WRITE setProgress NOTIFY progressChanged)
+    Q_PROPERTY(QString timeText READ timeText WRITE setTimeText NOTIFY timeTextChanged)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption NOTIFY captionChanged)
+    Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(bool frameClockRunning READ frameClockRunning NOTIFY frameClockRunningChanged)
+public:
+    explicit CalmCountdownDial(QQuickItem *parent = nullptr);
+    ~CalmCountdownDial() override;
+
+    double progress() const { return m_progress; }
+    void setProgress(double progress);
+    QString timeText() const { return m_timeText; }
+    void setTimeText(const QString &text);
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+    bool active() const { return m_active; }
+    void setActive(bool active);
+    bool frameClockRunning() const;
+
+    // How often the frame clock ticks: a display frame.
+    static constexpr qint64 kFrameIntervalMs = 16;
+    static constexpr qint64 kProgressAnimationMs = 400;
+
+    // Sizes for the space the dial is offered.
+    struct Geometry {
+        qreal side;
+        qreal tickRadius;
+        qreal ringWidth;
+        qreal ringInset;
+        qreal discInset;
+        qreal timeFontSize;
+    };
+    static Geometry geometry(const QSizeF &offered);
+
+    // The part of the circle the ring covers: progress held to 0.0001 ... 1 (a dot at
+    // twelve o'clock for 0, negative or not a number).
+    static double drawnFraction(double progress);
+
+    // The ring's gradient at t seconds since the reference date: five colours evenly
+    // spaced, clockwise from startDegrees past twelve o'clock.
+    struct RingStyle {
+        QList<QColor> colours;
+        double startDegrees;
+    };
+    static RingStyle ringStyle(double t);
+
+    // The time's font at the dial's size and the text drawn: one line, shrunk to fit the
+    // disc down to 0.65 of its size, then cut. Digits are monospaced.
+    struct FittedText {
+        QFont font;
+        QString text;
+    };
+    static FittedText fitTimeText(const QString &text, qreal side);
+    // The time's width and drawing with monospaced digits, centred in rect.
+    static qreal timeTextWidth(const QFont &font, const QString &text);
+    static void drawTimeText(QPainter &painter, const QRectF &rect, const QFont &font, const QString &text);
+
+    // One whole frame of the dial, filling a side x side square at the origin.
+    struct Face {
+        double progress = 0; // the drawn progress (already animated)
+        QString timeText;
+        bool active = false;
+        bool dark = false;
+        double t = 0;
+    };
+    // Paints a face; the caches keep what does not move between frames.
+    class Painter {
+    public:
+        void paint(QPainter &painter, const QSizeF &size, qreal dpr, const Face &face);
+
+    private:
+        struct BaseKey {
+            QSize pixels;
+            bool active = false;
+            bool dark = false;
+            QString text;
+            int glowStep = -1;
+            bool operator==(const BaseKey &) const = default;
+        };
+        struct GlowKey {
+            QSize pixels;
+            int step = -1;
+            bool operator==(const GlowKey &) const = default;
+        };
+        BaseKey m_key;
+        QImage m_base; // disc, ticks, track, glow and texts
+        GlowKey m_glowKey;
+        QImage m_glow; // the ring's glow, blurred once per step of the ring's end
+        QRectF m_glowRect;
+    };
+
+    // How many frames were painted (tests, benchmarks).
+    int paintCount() const { return m_paintCount; }
+
+    void paint(QPainter *painter) override;
+
+signals:
+    void progressChanged();
+    void timeTextChanged();
+    void captionChanged();
+    void activeChanged();
+    void frameClockRunningChanged();
+
+protected:
+    void itemChange(ItemChange change, const ItemChangeData &value) override;
+
+private:
+    double shownProgress(qint64 nowMs) const;
+    bool animating(qint64 nowMs) const;
+    void reconsiderClock();
+    void frame();
+
+    double m_progress = 0;
+    QString m_timeText;
+    QString m_caption;
+    bool m_active = false;
+    // The 0.4 s move of the ring toward m_progress.
+    double m_fromProgress = 0;
+    qint64 m_animationStart = -1;
+    FrameTicker *m_ticker;
+    Painter m_painter;
+    int m_paintCount = 0;
+};
+
+} // namespace qv

@@ -1,0 +1,95 @@
+import QtQuick
+import QtQuick.Layouts
+import Quellvista.Design
+
+// One tile of the "Today" band: a symbol and title over a large value, its detail and an
+// accessory at the right-hand end of the figures. Tiles share their row equally.
+Item {
+    id: tile
+    objectName: "progressTile"
+
+    // {symbol, title, value, detail}
+    property var tile: ({})
+    default property alias accessory: accessorySlot.data
+
+    Layout.fillWidth: true
+    Layout.fillHeight: true
+    Layout.preferredWidth: 1
+
+    Surface {
+        anchors.fill: parent
+        kind: Surface.PageCard
+        radius: 12
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 8
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Symbol {
+                name: tile.tile.symbol ?? ""
+                size: 11
+                color: Theme.accent
+            }
+            Text {
+                Layout.fillWidth: true
+                text: tile.tile.title ?? ""
+                font: Theme.detailMedium
+                color: Theme.textSecondary
+                elide: Text.ElideRight
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+
+            ColumnLayout {
+                Layout.alignment: Qt.AlignBottom
+                Layout.fillWidth: true
+                Layout.minimumWidth: 0
+                spacing: 1
+                Text {
+                    objectName: "tileValue"
+                    Layout.fillWidth: true
+                    text: tile.tile.value ?? ""
+                    textFormat: Text.PlainText
+                    font: Theme.systemFont(30, Font.DemiBold)
+                    fontSizeMode: Text.HorizontalFit
+                    minimumPixelSize: 22
+                    elide: Text.ElideRight
+                    color: Theme.textPrimary
+                }
+                Text {
+                    objectName: "tileDetail"
+                    Layout.fillWidth: true
+                    text: tile.tile.detail ?? ""
+                    textFormat: Text.PlainText
+                    font: Theme.captionRegular
+                    fontSizeMode: Text.HorizontalFit
+                    minimumPixelSize: 9
+                    elide: Text.ElideRight
+                    color: Theme.textTertiary
+                }
+            }
+            Item {
+                Layout.alignment: Qt.AlignBottom
+                Layout.preferredWidth: accessorySlot.childrenRect.width
+                Layout.preferredHeight: accessorySlot.childrenRect.height
+
+                Item {
+                    id: accessorySlot
+                    anchors.fill: parent
+                }
+            }
+        }
+
+        Item {
+            Layout.fillHeight: true
+        }
+    }
+}
