@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 namespace qv {
 
@@ -41,6 +42,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::StoredSetting *appAppearanceModeRaw READ appAppearanceModeRaw CONSTANT)
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
+    Q_PROPERTY(QString applicationAppearance READ applicationAppearance NOTIFY applicationAppearanceChanged)
 
 public:
     // Runs the whole start-up; the platform services and the defaults store in use must
@@ -89,7 +91,31 @@ public:
     void applyBatteryDimming(bool isLow);
     bool launchSetupDone() const { return m_launchSetupDone; }
 
+    // The appearance the application is given from "appAppearanceMode": "light" gives
+    // the light appearance's name, "dark" the dark one's, anything else nothing (follow
+    // the system). Applied at start, whenever the main window appears and on each change.
+    Q_INVOKABLE void applyAppAppearance();
+    QString applicationAppearance() const { return m_applicationAppearance; }
+    // Brings the application forward and the window "main" up (asks the scenes).
+    Q_INVOKABLE void openMainWindow();
+    // Ends the application.
+    Q_INVOKABLE void quit();
+
+signals:
+    void applicationAppearanceChanged();
+    // The scenes show the main window when asked.
+    void mainWindowRequested();
+    void quitRequested();
+
 private:
+    // The login item brought in line with "launchAtLoginEnabled" (stored true when
+    // absent).
+    void configureLoginItem();
+    // "forceDarkAppearance" of older versions becomes "appAppearanceMode" "dark" once.
+    void migrateLegacyAppearance();
+    // One log line for each of the shell's switches stored with a type it cannot read.
+    void reportIllTypedSettings();
+
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
 
@@ -117,6 +143,16 @@ private:
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;
     bool m_launchSetupDone = false;
+    QString m_applicationAppearance;
+
+    // What battery-aware dimming changed, so that recovery can put it back: the
+    // brightness and tuning switch before the dim, and the brightness it set.
+    struct BatteryDim {
+        double brightnessBefore = 1.0;
+        bool enabledBefore = false;
+        double dimmedTo = 0.7;
+    };
+    std::optional<BatteryDim> m_batteryDim;
 };
 
 } // namespace qv

@@ -14,6 +14,7 @@ class Appearance;
 class KeyMonitors;
 class Notifications;
 class Power;
+class LoginItem;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -30,6 +31,7 @@ struct PlatformServices {
     KeyMonitors *keyMonitors = nullptr;
     Notifications *notifications = nullptr;
     Power *power = nullptr;
+    LoginItem *loginItem = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -3,6 +3,7 @@
 #include "platform/desktop/DesktopKeyMonitors.h"
 #include "platform/desktop/DesktopNotifications.h"
 #include "platform/desktop/QtPanels.h"
+#include "platform/desktop/XdgAutostartLoginItem.h"
 
 #include <QGuiApplication>
 
@@ -17,6 +18,7 @@ DesktopServices::DesktopServices()
     m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
     if (QtPanels::isAvailable())
         m_panels = std::make_unique<QtPanels>();
+    m_loginItem = std::make_unique<XdgAutostartLoginItem>();
 }
 
 DesktopServices::~DesktopServices() = default;
@@ -29,6 +31,7 @@ PlatformServices DesktopServices::over(PlatformServices services) const
         services.notifications = m_notifications.get();
     if (m_panels)
         services.panels = m_panels.get();
+    services.loginItem = m_loginItem.get();
     return services;
 }
 

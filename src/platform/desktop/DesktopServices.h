@@ -9,10 +9,12 @@ namespace qv {
 class DesktopKeyMonitors;
 class DesktopNotifications;
 class QtPanels;
+class XdgAutostartLoginItem;
 
 // The back-ends of the desktop session for the services that have one here: overlay
 // panels as real windows and key-down monitors when a display server runs, and
-// notifications through the session bus (or the log without one). Keep it alive while the services are installed.
+// notifications through the session bus (or the log without one), and the login item as
+// an XDG autostart entry. Keep it alive while the services are installed.
 class DesktopServices {
 public:
     DesktopServices();
@@ -25,6 +27,7 @@ private:
     std::unique_ptr<DesktopKeyMonitors> m_keyMonitors;
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<QtPanels> m_panels;
+    std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
 };
 
 } // namespace qv

@@ -6,6 +6,7 @@
 #include "platform/sim/SimAppearance.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
+#include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
@@ -36,7 +37,8 @@ SimulatedMac::SimulatedMac()
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
-      m_power(std::make_unique<SimPower>(*this))
+      m_power(std::make_unique<SimPower>(*this)),
+      m_loginItem(std::make_unique<SimLoginItem>())
 {
 }
 
@@ -66,6 +68,7 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.loginItem = m_loginItem.get();
     return s;
 }
 

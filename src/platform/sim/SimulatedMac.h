@@ -34,6 +34,7 @@ class SimAppearance;
 class SimKeyMonitors;
 class SimNotifications;
 class SimPower;
+class SimLoginItem;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -171,6 +172,7 @@ public:
     SimPanels &panels() { return *m_panels; }
     SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
     SimNotifications &notifications() { return *m_notifications; }
+    SimLoginItem &loginItem() { return *m_loginItem; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -248,6 +250,7 @@ private:
     std::optional<RegistryValue> m_powerSources;
     ThermalState m_thermalState = ThermalState::Nominal;
     std::unique_ptr<SimPower> m_power;
+    std::unique_ptr<SimLoginItem> m_loginItem;
 };
 
 } // namespace qv
