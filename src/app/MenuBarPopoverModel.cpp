@@ -1,5 +1,6 @@
 #include "app/MenuBarPopoverModel.h"
 
+#include "app/GlobalShortcuts.h"
 #include "app/QuellvistaApp.h"
 #include "comfort/PresetManager.h"
 #include "design/Theme.h"
@@ -64,22 +65,7 @@ QString favoriteSymbol(ComfortPreset preset)
 
 QString hotKeyHint(ComfortPreset preset)
 {
-    switch (preset) {
-    case ComfortPreset::neutral:
-        return QStringLiteral("⌘⇧0");
-    case ComfortPreset::reading:
-        return QStringLiteral("⌘⇧R");
-    case ComfortPreset::focus:
-        return QStringLiteral("⌘⇧D");
-    case ComfortPreset::evening:
-        return QStringLiteral("⌘⇧N");
-    case ComfortPreset::pwmSafe:
-        return QStringLiteral("⌘⇧P");
-    case ComfortPreset::lowStimulus:
-    case ComfortPreset::colorWork:
-        break;
-    }
-    return {};
+    return GlobalShortcuts::hint(preset);
 }
 
 UpdateCheckAvailability updateCheckAvailability()

@@ -1,6 +1,7 @@
 #include "app/QuellvistaApp.h"
 
 #include "app/BreakPanelPresenter.h"
+#include "app/GlobalShortcuts.h"
 
 #include "comfort/AppAwareComfort.h"
 #include "comfort/BatteryMonitor.h"
@@ -181,6 +182,8 @@ void QuellvistaApp::performLaunchSetup()
         return;
     m_launchSetupDone = true;
 
+    installGlobalShortcuts();
+
     // App-aware comfort: the switch is read when a change arrives, the preset applied on a
     // later turn.
     QPointer<QuellvistaApp> self(this);
@@ -200,6 +203,31 @@ void QuellvistaApp::performLaunchSetup()
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
     m_integerScaling->refresh();
     m_fontSmoothing->refresh();
+}
+
+void QuellvistaApp::installGlobalShortcuts()
+{
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    QPointer<QuellvistaApp> self(this);
+    shortcuts.onTakeBreak = [self] {
+        if (self)
+            self->takeBreakFromShortcut();
+    };
+    shortcuts.onTogglePreset = [self](ComfortPreset preset) {
+        if (self)
+            self->togglePresetFromShortcut(preset);
+    };
+    shortcuts.registerHotKeys();
+}
+
+void QuellvistaApp::takeBreakFromShortcut()
+{
+    scheduler().post(this, [this] { m_breakReminder->startBreak(); });
+}
+
+void QuellvistaApp::togglePresetFromShortcut(ComfortPreset preset)
+{
+    scheduler().post(this, [this, preset] { m_presets->togglePreset(preset); });
 }
 
 void QuellvistaApp::applyAppAwarePreset(ComfortPreset preset)

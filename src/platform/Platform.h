@@ -15,6 +15,7 @@ class KeyMonitors;
 class Notifications;
 class Power;
 class LoginItem;
+class HotKeys;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -32,6 +33,7 @@ struct PlatformServices {
     Notifications *notifications = nullptr;
     Power *power = nullptr;
     LoginItem *loginItem = nullptr;
+    HotKeys *hotKeys = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -1,5 +1,6 @@
 #include "platform/desktop/DesktopServices.h"
 
+#include "platform/desktop/DesktopHotKeys.h"
 #include "platform/desktop/DesktopKeyMonitors.h"
 #include "platform/desktop/DesktopNotifications.h"
 #include "platform/desktop/QtPanels.h"
@@ -15,6 +16,8 @@ DesktopServices::DesktopServices()
     // Without a display server no key is ever pressed: the simulated monitors stay.
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         m_keyMonitors = std::make_unique<DesktopKeyMonitors>();
+    // System-wide hot keys are key grabs of the X server; elsewhere the simulated ones stay.
+    m_hotKeys = DesktopHotKeys::create();
     m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
     if (QtPanels::isAvailable())
         m_panels = std::make_unique<QtPanels>();
@@ -27,6 +30,8 @@ PlatformServices DesktopServices::over(PlatformServices services) const
 {
     if (m_keyMonitors)
         services.keyMonitors = m_keyMonitors.get();
+    if (m_hotKeys)
+        services.hotKeys = m_hotKeys.get();
     if (m_notifications)
         services.notifications = m_notifications.get();
     if (m_panels)

@@ -6,15 +6,16 @@
 
 namespace qv {
 
+class DesktopHotKeys;
 class DesktopKeyMonitors;
 class DesktopNotifications;
 class QtPanels;
 class XdgAutostartLoginItem;
 
 // The back-ends of the desktop session for the services that have one here: overlay
-// panels as real windows and key-down monitors when a display server runs, and
-// notifications through the session bus (or the log without one), and the login item as
-// an XDG autostart entry. Keep it alive while the services are installed.
+// panels as real windows and key-down monitors when a display server runs, hot keys on
+// an X11 server, notifications through the session bus (or the log without one), and the
+// login item as an XDG autostart entry. Keep it alive while the services are installed.
 class DesktopServices {
 public:
     DesktopServices();
@@ -25,6 +26,7 @@ public:
 
 private:
     std::unique_ptr<DesktopKeyMonitors> m_keyMonitors;
+    std::unique_ptr<DesktopHotKeys> m_hotKeys;
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<QtPanels> m_panels;
     std::unique_ptr<XdgAutostartLoginItem> m_loginItem;

@@ -1,6 +1,7 @@
 #include "platform/sim/SimulatedMac.h"
 
 #include "platform/sim/SimFramebuffer.h"
+#include "platform/sim/SimHotKeys.h"
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimIdle.h"
 #include "platform/sim/SimAppearance.h"
@@ -38,7 +39,8 @@ SimulatedMac::SimulatedMac()
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
       m_power(std::make_unique<SimPower>(*this)),
-      m_loginItem(std::make_unique<SimLoginItem>())
+      m_loginItem(std::make_unique<SimLoginItem>()),
+      m_hotKeys(std::make_unique<SimHotKeys>())
 {
 }
 
@@ -69,6 +71,7 @@ PlatformServices SimulatedMac::services()
     s.notifications = m_notifications.get();
     s.power = m_power.get();
     s.loginItem = m_loginItem.get();
+    s.hotKeys = m_hotKeys.get();
     return s;
 }
 

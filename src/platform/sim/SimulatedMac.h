@@ -35,6 +35,7 @@ class SimKeyMonitors;
 class SimNotifications;
 class SimPower;
 class SimLoginItem;
+class SimHotKeys;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -173,6 +174,7 @@ public:
     SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
     SimNotifications &notifications() { return *m_notifications; }
     SimLoginItem &loginItem() { return *m_loginItem; }
+    SimHotKeys &hotKeys() { return *m_hotKeys; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -251,6 +253,7 @@ private:
     ThermalState m_thermalState = ThermalState::Nominal;
     std::unique_ptr<SimPower> m_power;
     std::unique_ptr<SimLoginItem> m_loginItem;
+    std::unique_ptr<SimHotKeys> m_hotKeys;
 };
 
 } // namespace qv

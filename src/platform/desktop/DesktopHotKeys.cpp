@@ -1,0 +1,189 @@
+#include "platform/desktop/DesktopHotKeys.h"
+
+#include "platform/KeyCodes.h"
+
+#include <QGuiApplication>
+
+#if QT_CONFIG(xcb)
+#include "platform/desktop/X11Keyboard.h"
+#endif
+
+#include <cstdlib>
+
+namespace qv {
+
+namespace {
+constexpr quint16 kShiftMask = 1 << 0;
+constexpr quint16 kLockMask = 1 << 1;
+constexpr quint16 kControlMask = 1 << 2;
+constexpr quint16 kMod1Mask = 1 << 3;
+constexpr quint16 kMod2Mask = 1 << 4;
+constexpr quint16 kMod4Mask = 1 << 6;
+constexpr quint16 kAllModifiers = 0xff;
+constexpr quint8 kBadAccess = 10;
+
+constexpr quint32 kNumLockKeysym = 0xff7f;
+constexpr quint32 kSuperLeftKeysym = 0xffeb;
+constexpr quint32 kAltLeftKeysym = 0xffe9;
+} // namespace
+
+std::unique_ptr<DesktopHotKeys> DesktopHotKeys::create()
+{
+#if QT_CONFIG(xcb)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection)
+        return nullptr;
+    std::unique_ptr<DesktopHotKeys> keys(new DesktopHotKeys());
+    // Where the server keeps these keys; the usual places when it does not say.
+    keys->m_superMask = x11::modifierMaskFor(connection, kSuperLeftKeysym);
+    if (!keys->m_superMask)
+        keys->m_superMask = kMod4Mask;
+    keys->m_altMask = x11::modifierMaskFor(connection, kAltLeftKeysym);
+    if (!keys->m_altMask)
+        keys->m_altMask = kMod1Mask;
+    keys->m_numLockMask = x11::modifierMaskFor(connection, kNumLockKeysym);
+    if (!keys->m_numLockMask)
+        keys->m_numLockMask = kMod2Mask;
+    return keys;
+#else
+    return nullptr;
+#endif
+}
+
+DesktopHotKeys::~DesktopHotKeys()
+{
+    for (const Grab &grab : std::as_const(m_grabs))
+        ungrab(grab);
+    if (m_filtering && qApp)
+        qApp->removeNativeEventFilter(this);
+}
+
+quint16 DesktopHotKeys::x11Modifiers(quint32 modifiers, quint16 superMask, quint16 altMask)
+{
+    quint16 mask = 0;
+    if (modifiers & kHotKeyCommand)
+        mask |= superMask;
+    if (modifiers & kHotKeyShift)
+        mask |= kShiftMask;
+    if (modifiers & kHotKeyOption)
+        mask |= altMask;
+    if (modifiers & kHotKeyControl)
+        mask |= kControlMask;
+    return mask;
+}
+
+QList<quint16> DesktopHotKeys::lockVariants(quint16 numLockMask)
+{
+    return {0, kLockMask, numLockMask, quint16(kLockMask | numLockMask)};
+}
+
+ResultCode DesktopHotKeys::installPressHandler(PressHandler handler)
+{
+    m_handler = std::move(handler);
+    if (!m_filtering && qApp) {
+        qApp->installNativeEventFilter(this);
+        m_filtering = true;
+    }
+    return 0;
+}
+
+ResultCode DesktopHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref)
+{
+#if QT_CONFIG(xcb)
+    xcb_connection_t *connection = x11::connection();
+    const QChar character = characterForKeyCode(keyCode);
+    if (!connection || character.isNull())
+        return kHotKeyInvalid;
+    // Letters and digits are their own (lower-case) keysyms.
+    const quint8 keycode = x11::keycodeFor(connection, character.toLower().unicode());
+    if (keycode == 0)
+        return kHotKeyInvalid;
+    const Grab grab{keycode, x11Modifiers(modifiers, m_superMask, m_altMask), id};
+    const xcb_window_t root = x11::rootWindow(connection);
+
+    // Ask for every variant first, then collect the answers.
+    QList<xcb_void_cookie_t> cookies;
+    for (quint16 lock : lockVariants(m_numLockMask))
+        cookies << xcb_grab_key_checked(connection, 0, root, grab.modifiers | lock, keycode, XCB_GRAB_MODE_ASYNC,
+                                        XCB_GRAB_MODE_ASYNC);
+    ResultCode result = 0;
+    for (const xcb_void_cookie_t &cookie : cookies) {
+        if (xcb_generic_error_t *error = xcb_request_check(connection, cookie)) {
+            // BadAccess: another client holds the combination.
+            if (result == 0)
+                result = error->error_code == kBadAccess ? kHotKeyExists : kHotKeyInvalid;
+            std::free(error);
+        }
+    }
+    if (result != 0) {
+        ungrab(grab); // the variants that did go through
+        return result;
+    }
+    const HotKeyRef made = m_next++;
+    m_grabs.insert(made, grab);
+    if (ref)
+        *ref = made;
+    return 0;
+#else
+    Q_UNUSED(keyCode)
+    Q_UNUSED(modifiers)
+    Q_UNUSED(id)
+    Q_UNUSED(ref)
+    return kHotKeyInvalid;
+#endif
+}
+
+void DesktopHotKeys::unregisterHotKey(HotKeyRef ref)
+{
+    const auto it = m_grabs.constFind(ref);
+    if (it == m_grabs.constEnd())
+        return;
+    ungrab(*it);
+    m_grabs.erase(it);
+}
+
+void DesktopHotKeys::ungrab(const Grab &grab)
+{
+#if QT_CONFIG(xcb)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection)
+        return;
+    const xcb_window_t root = x11::rootWindow(connection);
+    for (quint16 lock : lockVariants(m_numLockMask))
+        xcb_ungrab_key(connection, grab.keycode, root, grab.modifiers | lock);
+    xcb_flush(connection);
+#else
+    Q_UNUSED(grab)
+#endif
+}
+
+bool DesktopHotKeys::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+#if QT_CONFIG(xcb)
+    if (m_grabs.isEmpty() || eventType != "xcb_generic_event_t")
+        return false;
+    auto *event = static_cast<xcb_generic_event_t *>(message);
+    const quint8 type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+    const quint16 state = key->state & kAllModifiers & ~(kLockMask | m_numLockMask);
+    for (const Grab &grab : std::as_const(m_grabs)) {
+        if (grab.keycode != key->detail || grab.modifiers != state)
+            continue;
+        // The release of a grabbed press belongs to it too.
+        if (type == XCB_KEY_PRESS && m_handler) {
+            const PressHandler handler = m_handler;
+            handler(grab.id);
+        }
+        return true;
+    }
+    return false;
+#else
+    Q_UNUSED(eventType)
+    Q_UNUSED(message)
+    return false;
+#endif
+}
+
+} // namespace qv

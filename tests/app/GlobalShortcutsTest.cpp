@@ -1,0 +1,135 @@
+#include "app/GlobalShortcuts.h"
+#include "app/QuellvistaApp.h"
+
+#include "comfort/PresetManager.h"
+#include "platform/sim/SimHotKeys.h"
+#include "wellness/BreakReminder.h"
+#include "support/TestEnvironment.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr quint32 kCmdShift = kHotKeyCommand | kHotKeyShift;
+
+class GlobalShortcutsTest : public test::QvTest {
+protected:
+    // Records what the callbacks receive: "break" or the preset's raw value.
+    QStringList calls;
+    void hookUp(GlobalShortcuts &shortcuts)
+    {
+        shortcuts.onTakeBreak = [this] { calls << QStringLiteral("break"); };
+        shortcuts.onTogglePreset = [this](ComfortPreset preset) { calls << rawValue(preset); };
+    }
+};
+
+TEST_F(GlobalShortcutsTest, EachKeyReachesItsActionOnALaterTurn)
+{
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    hookUp(shortcuts);
+    shortcuts.registerHotKeys();
+    EXPECT_EQ(shortcuts.hotKeyRefs().size(), 6);
+    EXPECT_TRUE(logs->contains(QStringLiteral("Shortcuts"), QStringLiteral("Global shortcuts registered")));
+
+    const struct {
+        int keyCode;
+        const char *action;
+    } table[] = {{11, "break"},   {45, "Evening"}, {15, "Reading"},
+                 {35, "PWM-safe"}, {2, "Focus"},    {29, "Neutral"}};
+    for (const auto &row : table) {
+        calls.clear();
+        EXPECT_TRUE(mac->hotKeys().press(row.keyCode, kCmdShift)) << row.action;
+        EXPECT_TRUE(calls.isEmpty()) << "the action waits for the handler to return";
+        runPending();
+        EXPECT_EQ(calls, QStringList{QString::fromUtf8(row.action)});
+    }
+
+    // Other modifiers or keys are not ours.
+    EXPECT_FALSE(mac->hotKeys().press(11, kHotKeyCommand));
+    EXPECT_FALSE(mac->hotKeys().press(11, kCmdShift | kHotKeyOption));
+    EXPECT_FALSE(mac->hotKeys().press(12, kCmdShift));
+}
+
+TEST_F(GlobalShortcutsTest, ATakenCombinationIsLoggedAndTheOthersStillWork)
+{
+    mac->hotKeys().takeByOtherProgram(15, kCmdShift); // R, id 3
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    hookUp(shortcuts);
+    shortcuts.registerHotKeys();
+
+    EXPECT_EQ(shortcuts.hotKeyRefs().size(), 5);
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")),
+              (QStringList{QStringLiteral("Failed to register hotkey 3: -9878"),
+                           QStringLiteral("Global shortcuts registered")}));
+    EXPECT_TRUE(mac->hotKeys().press(45, kCmdShift));
+    runPending();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Evening")});
+}
+
+TEST_F(GlobalShortcutsTest, UnsetCallbacksUnknownIdsAndAFailedHandlerDoNothing)
+{
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    shortcuts.registerHotKeys();
+    EXPECT_TRUE(mac->hotKeys().press(11, kCmdShift));
+    runPending(); // no callback set: nothing to run, nothing breaks
+
+    hookUp(shortcuts);
+    for (quint32 id : {0u, 7u, 0xffffffffu})
+        shortcuts.dispatch(id);
+    EXPECT_TRUE(calls.isEmpty());
+
+}
+
+TEST_F(GlobalShortcutsTest, KeysRegisteredWithoutAHandlerDoNothing)
+{
+    mac->hotKeys().setInstallFails(-50);
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    hookUp(shortcuts);
+    shortcuts.registerHotKeys();
+    EXPECT_EQ(shortcuts.hotKeyRefs().size(), 6);
+    EXPECT_TRUE(mac->hotKeys().press(45, kCmdShift));
+    runPending();
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(GlobalShortcutsTest, HintsKeepTheMacSigns)
+{
+    const struct {
+        ComfortPreset preset;
+        const char *hint;
+    } table[] = {{ComfortPreset::neutral, "⌘⇧0"}, {ComfortPreset::reading, "⌘⇧R"},
+                 {ComfortPreset::focus, "⌘⇧D"},   {ComfortPreset::evening, "⌘⇧N"},
+                 {ComfortPreset::lowStimulus, ""}, {ComfortPreset::colorWork, ""},
+                 {ComfortPreset::pwmSafe, "⌘⇧P"}};
+    for (const auto &row : table)
+        EXPECT_EQ(GlobalShortcuts::hint(row.preset), QString::fromUtf8(row.hint)) << qPrintable(rawValue(row.preset));
+    EXPECT_EQ(GlobalShortcuts::breakHint(), QStringLiteral("\u2318\u21E7B"));
+}
+
+// Through the launch setup: the break key starts a break with reminders off, a preset key
+// pressed twice returns to Neutral, and the Neutral key over Neutral stays there.
+TEST_F(GlobalShortcutsTest, TheLaunchSetupWiresTheKeysToTheModels)
+{
+    defaults->setBool(QStringLiteral("breakReminderEnabled"), false);
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    runPending();
+
+    EXPECT_TRUE(mac->hotKeys().press(11, kCmdShift));
+    advance(100);
+    EXPECT_TRUE(app.breakReminder().isOnBreak());
+    app.breakReminder().skipBreak();
+    advance(100);
+
+    mac->hotKeys().press(45, kCmdShift);
+    advance(100);
+    EXPECT_EQ(app.presets().activePreset(), ComfortPreset::evening);
+    mac->hotKeys().press(45, kCmdShift);
+    advance(100);
+    EXPECT_EQ(app.presets().activePreset(), ComfortPreset::neutral);
+    mac->hotKeys().press(29, kCmdShift);
+    advance(100);
+    EXPECT_EQ(app.presets().activePreset(), ComfortPreset::neutral);
+}
+
+} // namespace
