@@ -2,11 +2,26 @@
 
 #include "design/Design.h"
 
+#include <QList>
 #include <QQmlEngine>
 
 void qml_register_types_Quellvista_App();
 
 namespace qv {
+
+namespace {
+QList<void (*)(QQmlEngine &)> &engineSetups()
+{
+    static QList<void (*)(QQmlEngine &)> setups;
+    return setups;
+}
+} // namespace
+
+void addEngineSetup(void (*setup)(QQmlEngine &engine))
+{
+    if (!engineSetups().contains(setup))
+        engineSetups().append(setup);
+}
 
 void prepareAppEngine(QQmlEngine &engine)
 {
@@ -16,6 +31,8 @@ void prepareAppEngine(QQmlEngine &engine)
         return true;
     }();
     Q_UNUSED(registered)
+    for (auto setup : engineSetups())
+        setup(engine);
 }
 
 } // namespace qv

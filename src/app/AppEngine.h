@@ -8,4 +8,7 @@ namespace qv {
 // Quellvista.App types.
 void prepareAppEngine(QQmlEngine &engine);
 
+// A step every later prepareAppEngine() runs too (the pages register their QML types so).
+void addEngineSetup(void (*setup)(QQmlEngine &engine));
+
 } // namespace qv

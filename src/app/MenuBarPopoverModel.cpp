@@ -1,5 +1,6 @@
 #include "app/MenuBarPopoverModel.h"
 
+#include "app/AppUpdater.h"
 #include "app/GlobalShortcuts.h"
 #include "app/QuellvistaApp.h"
 #include "comfort/PresetManager.h"
@@ -68,14 +69,6 @@ QString hotKeyHint(ComfortPreset preset)
     return GlobalShortcuts::hint(preset);
 }
 
-UpdateCheckAvailability updateCheckAvailability()
-{
-    // This build carries no release feed of its own yet: checking stays unavailable.
-    return {};
-}
-
-void startUpdateCheck() {}
-
 MenuBarPopoverModel::MenuBarPopoverModel(QObject *parent) : MenuBarPopoverModel(nullptr, parent) {}
 
 MenuBarPopoverModel::MenuBarPopoverModel(QuellvistaApp *app, QObject *parent) : QObject(parent)
@@ -102,6 +95,7 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
                         &PresetManager::savedProfilesChanged, &PresetManager::favoritePresetIDsChanged,
                         &PresetManager::favoriteSavedProfileIDsChanged, &PresetManager::activeSelectionNameChanged})
         connect(&presets, signal, this, &MenuBarPopoverModel::changed);
+    connect(&app->appUpdater(), &AppUpdater::canCheckForUpdatesChanged, this, &MenuBarPopoverModel::changed);
     BreakReminder &reminder = app->breakReminder();
     for (auto signal : {&BreakReminder::isEnabledChanged, &BreakReminder::secondsUntilBreakChanged,
                         &BreakReminder::totalBreaksTakenTodayChanged, &BreakReminder::totalScreenTimeTodayChanged})
@@ -367,14 +361,15 @@ void MenuBarPopoverModel::setShowBreakTimer(bool on)
 
 bool MenuBarPopoverModel::canCheckForUpdates() const
 {
-    const UpdateCheckAvailability availability = updateCheckAvailability();
-    return availability.updaterCanCheck && !availability.placeholderFeed;
+    QuellvistaApp *a = app();
+    return a && a->appUpdater().canCheckForUpdates() && !a->appUpdater().usesPlaceholderFeed();
 }
 
 void MenuBarPopoverModel::checkForUpdates()
 {
-    if (!updateCheckAvailability().checking)
-        startUpdateCheck();
+    // The updater ignores a press while its check runs.
+    if (QuellvistaApp *a = app())
+        a->appUpdater().checkForUpdates();
 }
 
 void MenuBarPopoverModel::triggerGearItem(const QString &id, bool checked)

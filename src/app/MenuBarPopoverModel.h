@@ -124,14 +124,4 @@ private:
 QString favoriteSymbol(ComfortPreset preset);
 QString hotKeyHint(ComfortPreset preset);
 
-// The update checker as the gear menu sees it.
-struct UpdateCheckAvailability {
-    bool updaterCanCheck = false;
-    bool placeholderFeed = true;
-    bool checking = false;
-};
-UpdateCheckAvailability updateCheckAvailability();
-// Starts the framework's check when it may run, then the release-feed check.
-void startUpdateCheck();
-
 } // namespace qv

@@ -1,5 +1,6 @@
 #include "app/QuellvistaApp.h"
 
+#include "app/AppUpdater.h"
 #include "app/BreakPanelPresenter.h"
 #include "app/GlobalShortcuts.h"
 
@@ -73,6 +74,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_thermal = std::make_unique<ThermalMonitor>();
     m_integerScaling = std::make_unique<IntegerScalingController>();
     m_fontSmoothing = std::make_unique<FontSmoothingController>();
+    m_appUpdater = std::make_unique<AppUpdater>();
 
     // The saved tuning as it stands before anything above has moved it.
     m_launchTuningSnapshot = DisplayTuning::savedSnapshot();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppUpdater.h"
 #include "comfort/ComfortPreset.h"
 #include "display/DisplayTuningSnapshot.h"
 #include "runtime/StoredSetting.h"
@@ -43,6 +44,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
     Q_PROPERTY(QString applicationAppearance READ applicationAppearance NOTIFY applicationAppearanceChanged)
+    Q_PROPERTY(qv::AppUpdater *appUpdater READ appUpdaterObject CONSTANT)
 
 public:
     // Runs the whole start-up; the platform services and the defaults store in use must
@@ -73,6 +75,7 @@ public:
     ThermalMonitor &thermal() const { return *m_thermal; }
     IntegerScalingController &integerScaling() const { return *m_integerScaling; }
     FontSmoothingController &fontSmoothing() const { return *m_fontSmoothing; }
+    AppUpdater &appUpdater() const { return *m_appUpdater; }
     ScreenDetector &detector() const { return *m_detector; }
     const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
@@ -124,6 +127,7 @@ private:
 
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
+    AppUpdater *appUpdaterObject() const { return m_appUpdater.get(); }
 
     StoredSetting m_disableDithering;
     StoredSetting m_disableUniformity2D;
@@ -145,6 +149,7 @@ private:
     std::unique_ptr<ThermalMonitor> m_thermal;
     std::unique_ptr<IntegerScalingController> m_integerScaling;
     std::unique_ptr<FontSmoothingController> m_fontSmoothing;
+    std::unique_ptr<AppUpdater> m_appUpdater;
 
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;

@@ -16,6 +16,8 @@ class Notifications;
 class Power;
 class LoginItem;
 class HotKeys;
+class Bundle;
+class Updater;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -34,6 +36,8 @@ struct PlatformServices {
     Power *power = nullptr;
     LoginItem *loginItem = nullptr;
     HotKeys *hotKeys = nullptr;
+    Bundle *bundle = nullptr;
+    Updater *updater = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -62,7 +62,7 @@ Item {
             Loader {
                 anchors.fill: parent
                 active: state.selectedSection === MainWindowModel.About
-                sourceComponent: Item {}
+                source: active ? "qrc:/Quellvista/Support/qml/SupportPage.qml" : ""
             }
             Loader {
                 anchors.fill: parent

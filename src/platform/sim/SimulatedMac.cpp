@@ -1,5 +1,6 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "platform/sim/SimBundle.h"
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimHotKeys.h"
 #include "platform/sim/SimPanels.h"
@@ -40,7 +41,9 @@ SimulatedMac::SimulatedMac()
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
       m_power(std::make_unique<SimPower>(*this)),
       m_loginItem(std::make_unique<SimLoginItem>()),
-      m_hotKeys(std::make_unique<SimHotKeys>())
+      m_hotKeys(std::make_unique<SimHotKeys>()),
+      m_bundle(std::make_unique<SimBundle>()),
+      m_updater(std::make_unique<SimUpdater>())
 {
 }
 
@@ -72,6 +75,8 @@ PlatformServices SimulatedMac::services()
     s.power = m_power.get();
     s.loginItem = m_loginItem.get();
     s.hotKeys = m_hotKeys.get();
+    s.bundle = m_bundle.get();
+    s.updater = m_updater.get();
     return s;
 }
 

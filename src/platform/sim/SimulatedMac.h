@@ -36,6 +36,8 @@ class SimNotifications;
 class SimPower;
 class SimLoginItem;
 class SimHotKeys;
+class SimBundle;
+class SimUpdater;
 
 // One display of the simulated machine, with its screen, its framebuffer service and the
 // transfer formula in force.
@@ -175,6 +177,8 @@ public:
     SimNotifications &notifications() { return *m_notifications; }
     SimLoginItem &loginItem() { return *m_loginItem; }
     SimHotKeys &hotKeys() { return *m_hotKeys; }
+    SimBundle &bundle() { return *m_bundle; }
+    SimUpdater &updater() { return *m_updater; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
@@ -254,6 +258,8 @@ private:
     std::unique_ptr<SimPower> m_power;
     std::unique_ptr<SimLoginItem> m_loginItem;
     std::unique_ptr<SimHotKeys> m_hotKeys;
+    std::unique_ptr<SimBundle> m_bundle;
+    std::unique_ptr<SimUpdater> m_updater;
 };
 
 } // namespace qv

@@ -1,0 +1,271 @@
+#include "app/AppUpdater.h"
+
+#include "platform/Bundle.h"
+#include "platform/Platform.h"
+#include "platform/Updater.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+
+namespace qv {
+
+namespace appcast {
+
+std::optional<QStringView> elementText(QStringView text, QStringView name)
+{
+    const QString open = u'<' + name.toString() + u'>';
+    const QString close = QStringLiteral("</") + name.toString() + u'>';
+    const qsizetype start = text.indexOf(open);
+    if (start < 0)
+        return std::nullopt;
+    const qsizetype from = start + open.size();
+    const qsizetype end = text.indexOf(close, from);
+    if (end < 0)
+        return std::nullopt;
+    return text.mid(from, end - from);
+}
+
+std::optional<qint64> wholeNumber(const QString &text)
+{
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+    for (qsizetype k = i; k < text.size(); ++k) {
+        if (text[k] < u'0' || text[k] > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt; // beyond 64 bits
+    return value;
+}
+
+std::optional<Release> readRelease(const QByteArray &body)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(body);
+    if (decoder.hasError())
+        return std::nullopt;
+    const std::optional<QStringView> item = elementText(text, u"item");
+    if (!item)
+        return std::nullopt;
+
+    auto trimmed = [&](QStringView name) -> std::optional<QString> {
+        if (const auto found = elementText(*item, name))
+            return found->trimmed().toString();
+        return std::nullopt;
+    };
+    Release release;
+    if (auto shortVersion = trimmed(u"sparkle:shortVersionString"))
+        release.versionText = *shortVersion;
+    else if (auto title = trimmed(u"title"))
+        release.versionText = *title;
+    else
+        release.versionText = QStringLiteral("latest release");
+    if (auto build = trimmed(u"sparkle:version")) {
+        release.buildText = *build;
+        release.build = wholeNumber(*build);
+    }
+    return release;
+}
+
+QString message(const Release &release, const QString &appVersion, std::optional<qint64> appBuild,
+                bool frameworkOffersInstaller)
+{
+    const QString &version = release.versionText;
+    if (!appBuild || !release.build)
+        return QStringLiteral("Latest release is ") + version + u'.';
+    const QString feedBuild = QString::number(*release.build);
+    if (*appBuild == *release.build)
+        return QStringLiteral("You're up to date. Latest release is %1 build %2.").arg(version, feedBuild);
+    if (*appBuild > *release.build)
+        return QStringLiteral("Release feed latest is %1 build %2. This build is %3 build %4.")
+            .arg(version, feedBuild, appVersion, QString::number(*appBuild));
+    if (frameworkOffersInstaller)
+        return QStringLiteral("Version %1 build %2 is available. Sparkle will offer the signed installer.")
+            .arg(version, feedBuild);
+    return QStringLiteral("Version %1 build %2 is available.").arg(version, feedBuild);
+}
+
+} // namespace appcast
+
+namespace {
+
+QString infoText(const QString &key)
+{
+    const QVariant value = platform().bundle ? platform().bundle->infoValue(key) : QVariant();
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    return value.toString();
+}
+
+} // namespace
+
+const QString AppUpdater::kUnreachableMessage =
+    QStringLiteral("Could not reach the update feed. Check your connection and try again.");
+const QString AppUpdater::kUnreadableMessage =
+    QStringLiteral("Could not read the update feed. Please try again in a moment.");
+
+// One request in flight.
+struct AppUpdater::Fetch {
+    QPointer<QNetworkReply> reply;
+    QByteArray body;
+    TaskHandle timeout;
+    bool frameworkCheckStarted = false;
+    bool timedOut = false;
+    bool tooLarge = false;
+};
+
+AppUpdater::AppUpdater(QObject *parent)
+    : QObject(parent), m_publicAppcastURL(defaultPublicAppcastURL())
+{
+    const QVariant feed = platform().bundle ? platform().bundle->infoValue(QStringLiteral("SUFeedURL")) : QVariant();
+    if (feed.typeId() == QMetaType::QString) {
+        const QUrl url(feed.toString(), QUrl::StrictMode);
+        if (url.isValid() && !url.isEmpty())
+            m_feedURL = url;
+    }
+    if (Updater *updater = platform().updater) {
+        QPointer<AppUpdater> self(this);
+        updater->setCanCheckObserver([self] {
+            if (self)
+                emit self->canCheckForUpdatesChanged();
+        });
+        updater->start();
+    }
+    m_network = new QNetworkAccessManager(this);
+}
+
+AppUpdater::~AppUpdater()
+{
+    if (Updater *updater = platform().updater)
+        updater->setCanCheckObserver({});
+}
+
+QUrl AppUpdater::defaultPublicAppcastURL()
+{
+    return QUrl(QStringLiteral("https://quellvista.tebrix.com/appcast.xml"));
+}
+
+bool AppUpdater::isPlaceholderFeed(const std::optional<QUrl> &feed)
+{
+    if (!feed)
+        return true;
+    const QString host = feed->host().toLower();
+    return host == u"localhost.invalid" || host == u"localhost" || host == u"127.0.0.1";
+}
+
+bool AppUpdater::canCheckForUpdates() const
+{
+    return platform().updater && platform().updater->canCheckForUpdates();
+}
+
+void AppUpdater::checkForUpdates()
+{
+    if (isCheckingFeed())
+        return;
+    bool frameworkCheck = false;
+    if (canCheckForUpdates() && !usesPlaceholderFeed()) {
+        platform().updater->checkForUpdates();
+        frameworkCheck = true;
+    }
+    checkReleaseFeed(frameworkCheck);
+}
+
+void AppUpdater::checkReleaseFeed(bool frameworkCheckStarted)
+{
+    if (m_runningChecks++ == 0)
+        emit isCheckingFeedChanged();
+
+    const QUrl url = usesPlaceholderFeed() || !m_feedURL ? m_publicAppcastURL : *m_feedURL;
+    QNetworkRequest request(url);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    auto fetch = std::make_shared<Fetch>();
+    fetch->frameworkCheckStarted = frameworkCheckStarted;
+    QNetworkReply *reply = m_network->get(request);
+    fetch->reply = reply;
+
+    // A feed may be hostile: it is read as it arrives and dropped once it grows too large.
+    connect(reply, &QNetworkReply::readyRead, reply, [fetch, reply] {
+        fetch->body += reply->readAll();
+        if (fetch->body.size() > kMaxFeedBytes) {
+            fetch->tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [fetch, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > kMaxFeedBytes) {
+            fetch->tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, fetch] { finishFetch(fetch); });
+    fetch->timeout = scheduler().after(kFeedTimeoutMs, reply, [fetch, reply] {
+        fetch->timedOut = true;
+        reply->abort();
+    });
+}
+
+void AppUpdater::finishFetch(const std::shared_ptr<Fetch> &fetch)
+{
+    QNetworkReply *reply = fetch->reply;
+    fetch->timeout.cancel();
+    if (fetch->tooLarge) {
+        m_logger.error("Update feed is larger than %lld bytes; the check stops", kMaxFeedBytes);
+        endCheck(fetch, kUnreadableMessage);
+        return;
+    }
+    if (fetch->timedOut) {
+        m_logger.error("Update feed did not answer within %lld ms", kFeedTimeoutMs);
+        endCheck(fetch, kUnreachableMessage);
+        return;
+    }
+    // The status is not looked at: an error page is still a body. Only a request that got
+    // no answer at all (or was redirected too often) is a failure.
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    const bool transportFailure = error != QNetworkReply::NoError
+        && (!answered || error < QNetworkReply::ContentAccessDenied);
+    if (transportFailure) {
+        m_logger.error("Could not fetch the update feed: %s", qUtf8Printable(reply->errorString()));
+        endCheck(fetch, kUnreachableMessage);
+        return;
+    }
+    fetch->body += reply->readAll();
+
+    const std::optional<appcast::Release> release = appcast::readRelease(fetch->body);
+    if (!release) {
+        m_logger.error("Update feed is not UTF-8 text or holds no item");
+        endCheck(fetch, kUnreadableMessage);
+        return;
+    }
+    if (!release->buildText.isEmpty() && !release->build)
+        m_logger.info("Update feed build \"%s\" is not a whole number", qUtf8Printable(release->buildText.left(64)));
+
+    QString appVersion = infoText(QStringLiteral("CFBundleShortVersionString"));
+    if (appVersion.isNull())
+        appVersion = QStringLiteral("dev");
+    const std::optional<qint64> appBuild = appcast::wholeNumber(infoText(QStringLiteral("CFBundleVersion")));
+    endCheck(fetch, appcast::message(*release, appVersion, appBuild, fetch->frameworkCheckStarted));
+}
+
+void AppUpdater::endCheck(const std::shared_ptr<Fetch> &fetch, const QString &message)
+{
+    if (fetch->reply)
+        fetch->reply->deleteLater();
+    if (m_message != message) {
+        m_message = message;
+        emit updateCheckMessageChanged();
+    }
+    if (--m_runningChecks == 0)
+        emit isCheckingFeedChanged();
+    emit feedCheckFinished();
+}
+
+} // namespace qv

@@ -1,0 +1,283 @@
+#include "pages/support/SupportPageModel.h"
+
+#include "app/AppUpdater.h"
+#include "app/QuellvistaApp.h"
+#include "pages/support/EducationTopic.h"
+#include "platform/Bundle.h"
+#include "platform/Platform.h"
+#include "runtime/Logging.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace qv {
+
+namespace {
+
+FileRevealer &revealerOverride()
+{
+    static FileRevealer revealer;
+    return revealer;
+}
+
+const Logger &supportLogger()
+{
+    static const Logger logger("SupportPage");
+    return logger;
+}
+
+} // namespace
+
+void setFileRevealer(FileRevealer revealer)
+{
+    revealerOverride() = std::move(revealer);
+}
+
+void revealInFileManager(const QString &path)
+{
+    if (revealerOverride()) {
+        revealerOverride()(path);
+        return;
+    }
+    const QFileInfo info(path);
+    if (info.exists()) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return;
+        supportLogger().info("No file manager shows items over D-Bus (%s); opening the folder",
+                             qUtf8Printable(reply.errorMessage()));
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+}
+
+const QString SupportPageModel::kSavedConfirmation = QStringLiteral("Saved to feedback.json");
+
+SupportPageModel::SupportPageModel(QObject *parent)
+    : SupportPageModel(QuellvistaApp::current() ? &QuellvistaApp::current()->appUpdater() : nullptr,
+                       &FeedbackStore::shared(), parent)
+{
+}
+
+SupportPageModel::SupportPageModel(AppUpdater *updater, FeedbackStore *store, QObject *parent)
+    : QObject(parent), m_updater(updater), m_store(store)
+{
+    if (m_updater) {
+        connect(m_updater, &AppUpdater::isCheckingFeedChanged, this, &SupportPageModel::updatesChanged);
+        connect(m_updater, &AppUpdater::updateCheckMessageChanged, this, &SupportPageModel::updatesChanged);
+        connect(m_updater, &AppUpdater::canCheckForUpdatesChanged, this, &SupportPageModel::updatesChanged);
+    }
+    connect(m_store, &FeedbackStore::entriesChanged, this, &SupportPageModel::feedbackChanged);
+    connect(m_store, &FeedbackStore::unreadableNoticeChanged, this, &SupportPageModel::feedbackChanged);
+}
+
+QString SupportPageModel::updatesSubtitle() const
+{
+    return !m_updater || m_updater->usesPlaceholderFeed() ? QStringLiteral("Developer build")
+                                                          : QStringLiteral("Signed app updates");
+}
+
+QString SupportPageModel::updateStatus() const
+{
+    if (!m_updater || m_updater->usesPlaceholderFeed())
+        return QStringLiteral("Checks the public release feed. Signed builds can install updates automatically.");
+    if (m_updater->canCheckForUpdates())
+        return QStringLiteral("Ready to check for new versions.");
+    return QStringLiteral("Update checking is unavailable right now.");
+}
+
+QString SupportPageModel::updateButtonLabel() const
+{
+    return m_updater && m_updater->isCheckingFeed() ? QStringLiteral("Checking...")
+                                                    : QStringLiteral("Check for updates");
+}
+
+bool SupportPageModel::updateButtonEnabled() const
+{
+    return m_updater && !m_updater->isCheckingFeed();
+}
+
+QString SupportPageModel::updateMessage() const
+{
+    return m_updater ? m_updater->updateCheckMessage() : QString();
+}
+
+void SupportPageModel::checkForUpdates()
+{
+    // The updater ignores a press while its check runs, so a double click starts one check.
+    if (m_updater)
+        m_updater->checkForUpdates();
+}
+
+QString SupportPageModel::savedCountText() const
+{
+    return QStringLiteral("%1 saved").arg(m_store->count());
+}
+
+void SupportPageModel::setShowingFeedbackComposer(bool showing)
+{
+    if (showing == m_showingComposer)
+        return;
+    m_showingComposer = showing;
+    emit composerChanged();
+}
+
+void SupportPageModel::feedbackSaved()
+{
+    m_confirmation = kSavedConfirmation;
+    emit feedbackChanged();
+}
+
+void SupportPageModel::revealFeedbackFile()
+{
+    revealInFileManager(m_store->storePath());
+}
+
+QString SupportPageModel::versionText() const
+{
+    const QVariant value =
+        platform().bundle ? platform().bundle->infoValue(QStringLiteral("CFBundleShortVersionString")) : QVariant();
+    return value.typeId() == QMetaType::QString ? value.toString() : QStringLiteral("Dev");
+}
+
+QString SupportPageModel::notesToggleLabel() const
+{
+    return m_showDisplayNotes ? QStringLiteral("Hide") : QStringLiteral("Show");
+}
+
+int SupportPageModel::expandedTopic() const
+{
+    const QList<EducationTopic> &all = EducationTopic::all();
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (m_expandedTopicId == all[i].id)
+            return int(i);
+    return -1;
+}
+
+QVariantList SupportPageModel::topics() const
+{
+    QVariantList list;
+    for (const EducationTopic &topic : EducationTopic::all()) {
+        list.append(QVariantMap{
+            {QStringLiteral("icon"), topic.icon},
+            {QStringLiteral("title"), topic.title},
+            {QStringLiteral("categoryLabel"), topic.categoryLabel},
+            {QStringLiteral("categoryColor"), topic.categoryColor},
+            {QStringLiteral("summary"), topic.summary},
+            {QStringLiteral("whyItMatters"), topic.whyItMatters},
+            {QStringLiteral("howQuellvistaHelps"), topic.howQuellvistaHelps},
+            {QStringLiteral("youMayNotice"), topic.youMayNotice},
+            {QStringLiteral("illustration"), int(topic.illustrationPlaceholder)},
+        });
+    }
+    return list;
+}
+
+void SupportPageModel::toggleDisplayNotes()
+{
+    m_showDisplayNotes = !m_showDisplayNotes;
+    emit notesChanged();
+}
+
+void SupportPageModel::toggleTopic(int index)
+{
+    const QList<EducationTopic> &all = EducationTopic::all();
+    if (index < 0 || index >= all.size())
+        return;
+    const QUuid id = all[index].id;
+    if (m_expandedTopicId == id)
+        m_expandedTopicId.reset();
+    else
+        m_expandedTopicId = id;
+    emit notesChanged();
+}
+
+FeedbackComposerModel::FeedbackComposerModel(QObject *parent) : QObject(parent)
+{
+}
+
+void FeedbackComposerModel::setPage(QObject *page)
+{
+    auto *model = qobject_cast<SupportPageModel *>(page);
+    if (model == m_page)
+        return;
+    if (m_page)
+        disconnect(&m_page->store(), nullptr, this, nullptr);
+    m_page = model;
+    if (m_page)
+        connect(&m_page->store(), &FeedbackStore::lastSaveErrorChanged, this, &FeedbackComposerModel::changed);
+    emit pageChanged();
+    emit changed();
+}
+
+FeedbackStore &FeedbackComposerModel::store() const
+{
+    return m_page ? m_page->store() : FeedbackStore::shared();
+}
+
+QStringList FeedbackComposerModel::categories() const
+{
+    QStringList labels;
+    for (FeedbackCategory category : feedback::allCategories())
+        labels.append(feedback::rawValue(category));
+    return labels;
+}
+
+void FeedbackComposerModel::setCategoryIndex(int index)
+{
+    if (index < 0 || index >= feedback::allCategories().size() || index == m_categoryIndex)
+        return;
+    m_categoryIndex = index;
+    emit changed();
+}
+
+void FeedbackComposerModel::setContact(const QString &contact)
+{
+    if (contact == m_contact)
+        return;
+    m_contact = contact;
+    emit changed();
+}
+
+void FeedbackComposerModel::setComment(const QString &comment)
+{
+    if (comment == m_comment)
+        return;
+    m_comment = comment;
+    emit changed();
+}
+
+QString FeedbackComposerModel::errorText() const
+{
+    return m_showError ? store().lastSaveError() : QString();
+}
+
+bool FeedbackComposerModel::save()
+{
+    const FeedbackCategory category = feedback::allCategories().at(m_categoryIndex);
+    if (store().add(category, m_comment, m_contact)) {
+        if (m_page) {
+            m_page->feedbackSaved();
+            m_page->setShowingFeedbackComposer(false);
+        }
+        return true;
+    }
+    m_showError = true;
+    emit changed();
+    return false;
+}
+
+void FeedbackComposerModel::cancel()
+{
+    if (m_page)
+        m_page->setShowingFeedbackComposer(false);
+}
+
+} // namespace qv

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "pages/support/FeedbackStore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+namespace qv {
+
+class AppUpdater;
+
+// Shows a file in the desktop's file manager (org.freedesktop.FileManager1 ShowItems over
+// D-Bus), or opens its folder when that is not possible or the file does not exist.
+// Tests replace it.
+using FileRevealer = std::function<void(const QString &path)>;
+void revealInFileManager(const QString &path);
+void setFileRevealer(FileRevealer revealer);
+
+// The state of the Support page: the updates card bound to the application's update
+// checker, the feedback card over the shared feedback store, the about card and the
+// display notes with at most one topic open. It lives as long as the page.
+class SupportPageModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    // Updates card
+    Q_PROPERTY(QString updatesSubtitle READ updatesSubtitle NOTIFY updatesChanged)
+    Q_PROPERTY(QString updateStatus READ updateStatus NOTIFY updatesChanged)
+    Q_PROPERTY(QString updateButtonLabel READ updateButtonLabel NOTIFY updatesChanged)
+    Q_PROPERTY(bool updateButtonEnabled READ updateButtonEnabled NOTIFY updatesChanged)
+    Q_PROPERTY(QString updateMessage READ updateMessage NOTIFY updatesChanged)
+    // Feedback card
+    Q_PROPERTY(QString feedbackConfirmation READ feedbackConfirmation NOTIFY feedbackChanged)
+    Q_PROPERTY(bool hasSavedFeedback READ hasSavedFeedback NOTIFY feedbackChanged)
+    Q_PROPERTY(QString savedCountText READ savedCountText NOTIFY feedbackChanged)
+    Q_PROPERTY(QString storeNotice READ storeNotice NOTIFY feedbackChanged)
+    Q_PROPERTY(bool showingFeedbackComposer READ showingFeedbackComposer WRITE setShowingFeedbackComposer NOTIFY
+                   composerChanged)
+    // About card
+    Q_PROPERTY(QString versionText READ versionText CONSTANT)
+    Q_PROPERTY(QString supportContact READ supportContact CONSTANT)
+    // Display notes
+    Q_PROPERTY(bool showDisplayNotes READ showDisplayNotes NOTIFY notesChanged)
+    Q_PROPERTY(QString notesToggleLabel READ notesToggleLabel NOTIFY notesChanged)
+    Q_PROPERTY(int expandedTopic READ expandedTopic NOTIFY notesChanged)
+    Q_PROPERTY(QVariantList topics READ topics CONSTANT)
+
+public:
+    static const QString kSavedConfirmation;
+
+    explicit SupportPageModel(QObject *parent = nullptr);
+    // A page over a given updater (null: no update checker) and store.
+    SupportPageModel(AppUpdater *updater, FeedbackStore *store, QObject *parent = nullptr);
+
+    QString updatesSubtitle() const;
+    QString updateStatus() const;
+    QString updateButtonLabel() const;
+    bool updateButtonEnabled() const;
+    QString updateMessage() const;
+
+    QString feedbackConfirmation() const { return m_confirmation; }
+    bool hasSavedFeedback() const { return m_store->count() > 0; }
+    QString savedCountText() const;
+    QString storeNotice() const { return m_store->unreadableNotice(); }
+    bool showingFeedbackComposer() const { return m_showingComposer; }
+    void setShowingFeedbackComposer(bool showing);
+
+    QString versionText() const;
+    QString supportContact() const { return QStringLiteral("support@quellvista.app"); }
+
+    bool showDisplayNotes() const { return m_showDisplayNotes; }
+    QString notesToggleLabel() const;
+    // The index of the open topic in the table, -1 when none.
+    int expandedTopic() const;
+    QVariantList topics() const;
+
+    FeedbackStore &store() const { return *m_store; }
+
+    // The update button: nothing while a check runs, else the check action.
+    Q_INVOKABLE void checkForUpdates();
+    Q_INVOKABLE void leaveComment() { setShowingFeedbackComposer(true); }
+    // The composer saved a note.
+    Q_INVOKABLE void feedbackSaved();
+    // Shows the feedback file in the file manager (its folder when the file is missing).
+    Q_INVOKABLE void revealFeedbackFile();
+    Q_INVOKABLE void toggleDisplayNotes();
+    Q_INVOKABLE void toggleTopic(int index);
+
+signals:
+    void updatesChanged();
+    void feedbackChanged();
+    void composerChanged();
+    void notesChanged();
+
+private:
+    QPointer<AppUpdater> m_updater;
+    FeedbackStore *m_store;
+    QString m_confirmation;
+    bool m_showingComposer = false;
+    bool m_showDisplayNotes = false;
+    std::optional<QUuid> m_expandedTopicId;
+};
+
+// The composer sheet's state: category, contact and comment, the save rule shared with
+// the store, and the error line after a failed save. A new one is made for every
+// presentation, so each starts afresh.
+class FeedbackComposerModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QObject *page READ page WRITE setPage NOTIFY pageChanged)
+    Q_PROPERTY(QStringList categories READ categories CONSTANT)
+    Q_PROPERTY(int categoryIndex READ categoryIndex WRITE setCategoryIndex NOTIFY changed)
+    Q_PROPERTY(QString contact READ contact WRITE setContact NOTIFY changed)
+    Q_PROPERTY(QString comment READ comment WRITE setComment NOTIFY changed)
+    Q_PROPERTY(bool canSave READ canSave NOTIFY changed)
+    Q_PROPERTY(bool placeholderVisible READ placeholderVisible NOTIFY changed)
+    Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
+
+public:
+    explicit FeedbackComposerModel(QObject *parent = nullptr);
+
+    QObject *page() const { return m_page; }
+    void setPage(QObject *page);
+    QStringList categories() const;
+    int categoryIndex() const { return m_categoryIndex; }
+    void setCategoryIndex(int index);
+    QString contact() const { return m_contact; }
+    void setContact(const QString &contact);
+    QString comment() const { return m_comment; }
+    void setComment(const QString &comment);
+    bool canSave() const { return !feedback::trimmed(m_comment).isEmpty(); }
+    bool placeholderVisible() const { return m_comment.isEmpty(); }
+    // The store's error after a failed save here; empty otherwise.
+    QString errorText() const;
+
+    // Adds the note as typed; on success the page shows its confirmation and the sheet
+    // closes, on failure the sheet stays with the error line and the typed text.
+    Q_INVOKABLE bool save();
+    Q_INVOKABLE void cancel();
+
+signals:
+    void pageChanged();
+    void changed();
+
+private:
+    FeedbackStore &store() const;
+
+    QPointer<SupportPageModel> m_page;
+    int m_categoryIndex = 3; // Comfort
+    QString m_contact;
+    QString m_comment;
+    bool m_showError = false;
+};
+
+} // namespace qv

@@ -1,0 +1,196 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Quellvista.Design
+import Quellvista.Support
+
+// The modal sheet in which the user writes one feedback note; it covers the page and
+// takes every click until it closes.
+Item {
+    id: sheet
+
+    property alias page: composer.page
+
+    FeedbackComposerModel {
+        id: composer
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.withOpacity("black", Theme.dark ? 0.45 : 0.2)
+
+        MouseArea {
+            anchors.fill: parent
+            hoverEnabled: true
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+        }
+    }
+
+    Rectangle {
+        anchors.centerIn: parent
+        width: 560
+        height: form.implicitHeight + 48
+        radius: 12
+        color: Theme.appBackground
+        border.color: Theme.panelStroke
+        border.width: 1
+
+        ColumnLayout {
+            id: form
+            x: 24
+            y: 24
+            width: parent.width - 48
+            spacing: 12
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                Rectangle {
+                    Layout.alignment: Qt.AlignTop
+                    width: 34
+                    height: 34
+                    radius: 17
+                    color: Theme.withOpacity(Theme.brandLavender, 0.14)
+
+                    Symbol {
+                        anchors.centerIn: parent
+                        name: "text.bubble"
+                        size: 15
+                        font.weight: Font.Medium
+                        color: Theme.brandLavender
+                    }
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 3
+
+                    Text {
+                        text: "Leave feedback"
+                        font: Theme.sheetTitle
+                        color: Theme.textPrimary
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: "Saved locally as structured feedback so it is easier to review later."
+                        font: Theme.detailRegular
+                        color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                    }
+                }
+            }
+
+            SegmentedPicker {
+                objectName: "categoryPicker"
+                Layout.fillWidth: true
+                title: "Category"
+                options: composer.categories
+                currentIndex: composer.categoryIndex
+                onActivated: index => composer.categoryIndex = index
+            }
+
+            TextField {
+                objectName: "contactField"
+                Layout.fillWidth: true
+                placeholderText: "Name or email (optional)"
+                placeholderTextColor: Theme.textTertiary
+                text: composer.contact
+                onTextEdited: composer.contact = text
+                font: Theme.detailRegular
+                color: Theme.textPrimary
+                selectByMouse: true
+                background: Rectangle {
+                    radius: 5
+                    color: Theme.surface
+                    border.color: Theme.divider
+                    border.width: 1
+                }
+            }
+
+            Item {
+                Layout.fillWidth: true
+                Layout.preferredHeight: 150
+
+                Rectangle {
+                    anchors.fill: parent
+                    radius: 6
+                    color: Theme.withOpacity(Theme.surface, 0.78)
+                    border.color: Theme.withOpacity(Theme.divider, 0.65)
+                    border.width: 0.7
+                }
+                ScrollView {
+                    anchors.fill: parent
+
+                    TextArea {
+                        objectName: "commentEditor"
+                        padding: 8
+                        topPadding: 8
+                        text: composer.comment
+                        onTextChanged: composer.comment = text
+                        textFormat: TextEdit.PlainText
+                        wrapMode: TextEdit.Wrap
+                        font: Theme.detailRegular
+                        color: Theme.textPrimary
+                        selectByMouse: true
+                        background: null
+                    }
+                }
+                Text {
+                    x: 13
+                    y: 16
+                    width: parent.width - 26
+                    visible: composer.placeholderVisible
+                    text: "What happened, what felt confusing, or what would you like improved?"
+                    font: Theme.detailRegular
+                    color: Theme.textTertiary
+                    wrapMode: Text.Wrap
+                }
+            }
+
+            SymbolLabel {
+                objectName: "errorLine"
+                visible: composer.errorText !== ""
+                symbol: "exclamationmark.triangle"
+                text: composer.errorText
+                font: Theme.captionRegular
+                color: Theme.copper
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                Item {
+                    Layout.fillWidth: true
+                }
+                SecondaryButton {
+                    objectName: "cancelButton"
+                    Layout.fillWidth: false
+                    text: "Cancel"
+                    onClicked: composer.cancel()
+                }
+                PrimaryButton {
+                    id: saveButton
+                    objectName: "saveButton"
+                    Layout.fillWidth: false
+                    text: "Save comment"
+                    enabled: composer.canSave
+                    opacity: enabled ? 1 : 0.5
+                    contentItem: SymbolLabel {
+                        symbol: "checkmark"
+                        text: saveButton.text
+                        font: saveButton.font
+                        color: "white"
+                    }
+                    background: Surface {
+                        kind: Surface.PrimaryButton
+                        radius: 10
+                        pressed: saveButton.down
+                    }
+                    onClicked: composer.save()
+                }
+            }
+        }
+    }
+}

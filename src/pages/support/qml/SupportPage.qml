@@ -1,0 +1,303 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Quellvista.Design
+import Quellvista.Support
+
+// The Support section: updates, feedback and about cards, then the display notes.
+Item {
+    id: page
+
+    SupportPageModel {
+        id: support
+    }
+
+    Flickable {
+        id: scroller
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: column.implicitHeight + 48
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar {
+            policy: ScrollBar.AsNeeded
+        }
+
+        ColumnLayout {
+            id: column
+            x: 24
+            y: 24
+            width: scroller.width - 48
+            spacing: 12
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.bottomMargin: 8
+                spacing: 4
+
+                Text {
+                    text: "Support"
+                    font: Theme.pageTitle
+                    color: Theme.textPrimary
+                }
+                Text {
+                    Layout.fillWidth: true
+                    text: "Updates, feedback and a few plain-language notes on display comfort."
+                    font: Theme.bodyRegular
+                    color: Theme.textSecondary
+                    elide: Text.ElideRight
+                }
+            }
+
+            // The notice that an unreadable feedback file was kept aside.
+            Text {
+                Layout.fillWidth: true
+                visible: support.storeNotice !== ""
+                text: support.storeNotice
+                textFormat: Text.PlainText
+                font: Theme.detailRegular
+                color: Theme.copper
+                wrapMode: Text.Wrap
+            }
+
+            GridLayout {
+                Layout.fillWidth: true
+                columns: 2
+                columnSpacing: 8
+                rowSpacing: 12
+
+                SupportCard {
+                    tint: Theme.accent
+                    symbol: "arrow.triangle.2.circlepath"
+                    title: "Updates"
+                    subtitle: support.updatesSubtitle
+
+                    Text {
+                        width: parent.width
+                        text: support.updateStatus
+                        font: Theme.detailRegular
+                        color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                    }
+                    SecondaryButton {
+                        id: updateButton
+                        text: support.updateButtonLabel
+                        enabled: support.updateButtonEnabled
+                        contentItem: SymbolLabel {
+                            symbol: "arrow.clockwise"
+                            text: updateButton.text
+                            font: updateButton.font
+                        }
+                        ToolTip.visible: hovered
+                        ToolTip.delay: 600
+                        ToolTip.text: "Check the Quellvista release feed"
+                        onClicked: support.checkForUpdates()
+                    }
+                    Text {
+                        width: parent.width
+                        visible: support.updateMessage !== ""
+                        text: support.updateMessage
+                        textFormat: Text.PlainText
+                        font: Theme.captionRegular
+                        color: Theme.textTertiary
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+                SupportCard {
+                    tint: Theme.brandLavender
+                    symbol: "bubble.left.and.bubble.right"
+                    title: "Feedback"
+                    subtitle: "Send comments or bugs"
+
+                    Text {
+                        width: parent.width
+                        text: "Tell us what felt calmer, what felt confusing, or what display setup behaved unexpectedly."
+                        font: Theme.detailRegular
+                        color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                    }
+                    SymbolLabel {
+                        visible: support.feedbackConfirmation !== ""
+                        symbol: "checkmark.circle.fill"
+                        text: support.feedbackConfirmation
+                        font: Theme.captionRegular
+                        color: Theme.sage
+                    }
+                    Row {
+                        spacing: 8
+
+                        SecondaryButton {
+                            id: leaveButton
+                            objectName: "leaveComment"
+                            text: "Leave comment"
+                            contentItem: SymbolLabel {
+                                symbol: "text.bubble"
+                                text: leaveButton.text
+                                font: leaveButton.font
+                            }
+                            onClicked: support.leaveComment()
+                        }
+                        SecondaryButton {
+                            id: reviewButton
+                            visible: support.hasSavedFeedback
+                            text: "Review"
+                            contentItem: SymbolLabel {
+                                symbol: "folder"
+                                text: reviewButton.text
+                                font: reviewButton.font
+                            }
+                            ToolTip.visible: hovered
+                            ToolTip.delay: 600
+                            ToolTip.text: "Open the saved feedback file in Finder"
+                            onClicked: support.revealFeedbackFile()
+                        }
+                    }
+                    Text {
+                        visible: support.hasSavedFeedback
+                        text: support.savedCountText
+                        font: Theme.captionRegular
+                        color: Theme.textTertiary
+                    }
+                }
+
+                SupportCard {
+                    tint: Theme.accentMuted
+                    symbol: "sparkles"
+                    title: "About Quellvista"
+                    subtitle: "Mac display comfort utility"
+
+                    Text {
+                        width: parent.width
+                        text: "Quellvista is built for people who want calmer long sessions on modern Mac displays."
+                        font: Theme.detailRegular
+                        color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                    }
+                    Row {
+                        width: parent.width
+                        spacing: 12
+
+                        Repeater {
+                            model: [["Version", support.versionText], ["Support", support.supportContact]]
+
+                            Column {
+                                required property var modelData
+                                width: (parent.width - 12) / 2
+                                spacing: 2
+
+                                Text {
+                                    text: parent.modelData[0]
+                                    font: Theme.captionRegular
+                                    color: Theme.textTertiary
+                                }
+                                Text {
+                                    width: parent.width
+                                    text: parent.modelData[1]
+                                    textFormat: Text.PlainText
+                                    font: Theme.detailMedium
+                                    color: Theme.textPrimary
+                                    fontSizeMode: Text.HorizontalFit
+                                    minimumPixelSize: Math.floor(Theme.detailMedium.pixelSize * 0.72)
+                                    elide: Text.ElideRight
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+
+            Card {
+                Layout.fillWidth: true
+                padding: 12
+
+                Column {
+                    width: parent.width
+                    spacing: 8
+
+                    // The notes header: the whole row toggles the list.
+                    Item {
+                        objectName: "notesHeader"
+                        width: parent.width
+                        height: notesHeader.implicitHeight
+
+                        RowLayout {
+                            id: notesHeader
+                            anchors.fill: parent
+                            spacing: 8
+
+                            Rectangle {
+                                width: 28
+                                height: 28
+                                radius: 14
+                                color: Theme.withOpacity(Theme.accentSoft, 0.55)
+
+                                Symbol {
+                                    anchors.centerIn: parent
+                                    name: "book.closed"
+                                    size: 13
+                                    font.weight: Font.Medium
+                                    color: Theme.accent
+                                }
+                            }
+                            CardTitleBlock {
+                                Layout.fillWidth: true
+                                title: "Display notes"
+                                subtitle: "Short explanations for the curious. No setup required."
+                            }
+                            Text {
+                                text: support.notesToggleLabel
+                                font: Theme.detailMedium
+                                color: Theme.accent
+                            }
+                            Symbol {
+                                name: "chevron.right"
+                                size: 11
+                                font.weight: Font.DemiBold
+                                color: Theme.textTertiary
+                                rotation: support.showDisplayNotes ? 90 : 0
+                                Behavior on rotation {
+                                    NumberAnimation {
+                                        duration: 220
+                                        easing.type: Easing.InOutQuad
+                                    }
+                                }
+                            }
+                        }
+                        TapHandler {
+                            onTapped: support.toggleDisplayNotes()
+                        }
+                    }
+
+                    Column {
+                        width: parent.width
+                        spacing: 8
+                        visible: support.showDisplayNotes
+
+                        Repeater {
+                            model: support.showDisplayNotes ? support.topics : []
+
+                            TopicRow {
+                                required property var modelData
+                                required property int index
+                                width: parent.width
+                                topic: modelData
+                                expanded: support.expandedTopic === index
+                                onToggled: support.toggleTopic(index)
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    // The composer sheet: a fresh one for every presentation.
+    Loader {
+        anchors.fill: parent
+        active: support.showingFeedbackComposer
+        sourceComponent: FeedbackComposerSheet {
+            page: support
+        }
+    }
+}
