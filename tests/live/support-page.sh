@@ -55,12 +55,14 @@ for mode in light dark; do
   click "${LEAVE_X:-862}" "${LEAVE_Y:-205}"
   shot "$mode-composer"
   # A note saved into a folder that cannot be written.
-  chmod a-w "$tmp/data/Quellvista"
+  # A folder in the file's place: the save fails whatever the permissions.
+  rm -f "$tmp/data/Quellvista/feedback.json"
+  mkdir -p "$tmp/data/Quellvista/feedback.json"
   click "${COMMENT_X:-640}" "${COMMENT_Y:-470}"
   xdotool type --delay 10 "The screen felt calmer after lunch."
   click "${SAVE_X:-952}" "${SAVE_Y:-577}"
   shot "$mode-error"
-  chmod u+w "$tmp/data/Quellvista"
+  rm -rf "$tmp/data"
   kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 done
 echo "support-page: screenshots in $out"

@@ -1,6 +1,7 @@
 #include "render/ViewRenderer.h"
 
 #include "app/AppEngine.h"
+#include "pages/support/SupportPage.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -73,6 +74,7 @@ RenderResult renderView(const ViewRequest &request)
     WarningRecorder recorder;
     {
         QQmlEngine engine;
+        registerSupportPage();
         prepareAppEngine(engine);
         std::unique_ptr<QQmlComponent> component;
         if (isTypeName(request.view)) {
