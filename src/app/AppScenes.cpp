@@ -88,8 +88,8 @@ QPoint AppScenes::popoverPosition(const QRect &icon, const QSize &size, const QR
 {
     QPoint position;
     if (icon.isValid() && !icon.isEmpty()) {
-        position.setX(icon.center().x() - size.width() / 2);
-        const bool upperHalf = icon.center().y() < screen.center().y();
+        position.setX(icon.x() + icon.width() / 2 - size.width() / 2);
+        const bool upperHalf = icon.y() + icon.height() / 2 < screen.y() + screen.height() / 2;
         position.setY(upperHalf ? icon.bottom() + 1 + kGap : icon.top() - kGap - size.height());
     } else {
         position = QPoint(cursor.x() - size.width() / 2, cursor.y() + kGap);

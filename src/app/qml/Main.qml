@@ -24,6 +24,7 @@ Window {
 
     Loader {
         id: content
+        objectName: "content"
         anchors.fill: parent
         active: window.visible
         sourceComponent: MainWindow {}
