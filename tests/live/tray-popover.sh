@@ -3,7 +3,8 @@
 # with a compositing manager. Finds the eye in the tray, clicks it and takes screenshots
 # of the open pop-over in light and dark (popover-light.png, popover-dark.png in OUT,
 # default: the working folder); closes the main window and opens it again from the
-# pop-over's "Open Quellvista".
+# pop-over's "Open Quellvista"; presses a global hot key and shows the preset it chose
+# in the pop-over (popover-after-hotkey.png).
 # Usage: tray-popover.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -87,6 +88,16 @@ poll 10 main_window || { echo "tray-popover: Open Quellvista did not bring the w
 sleep 1
 import -window root "$out/popover-reopened.png"
 
+# Command-Shift-R (the Super key stands for Command here) switches to Reading, whatever
+# window is in front; the pop-over then names it in its "Mode" row.
+xdotool key super+shift+r
+reading() { grep -q 'Applying preset: Reading' "$tmp/app.log"; }
+poll 10 reading || { echo "tray-popover: the hot key did not switch the preset"; cat "$tmp/app.log"; exit 1; }
+click_icon
+poll 10 popover_window || { echo "tray-popover: the pop-over did not open again"; exit 1; }
+sleep 1
+import -window root "$out/popover-after-hotkey.png"
+
 kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 shoot dark
-echo "tray-popover: pop-over shown in light and dark, main window reopened"
+echo "tray-popover: pop-over shown in light and dark, main window reopened, hot key switched the preset"
