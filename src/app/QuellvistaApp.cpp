@@ -150,18 +150,8 @@ void QuellvistaApp::reportIllTypedSettings()
 
 void QuellvistaApp::applyAppAppearance()
 {
-    QString name;
-    const QVariant raw = m_appAppearanceModeRaw.value();
-    switch (appAppearanceModeFromRawValue(raw.toString()).value_or(AppAppearanceMode::system)) {
-    case AppAppearanceMode::light:
-        name = QString::fromLatin1(Appearance::aqua);
-        break;
-    case AppAppearanceMode::dark:
-        name = QString::fromLatin1(Appearance::darkAqua);
-        break;
-    case AppAppearanceMode::system:
-        break;
-    }
+    const QString name = forcedAppearanceName(
+        appAppearanceModeFromRawValue(m_appAppearanceModeRaw.value().toString()).value_or(AppAppearanceMode::system));
     if (name == m_applicationAppearance)
         return;
     m_applicationAppearance = name;
