@@ -2,10 +2,13 @@
 
 #include "app/MenuBarExtra.h"
 #include "app/QuellvistaApp.h"
+#include "design/Theme.h"
 #include "runtime/Scheduler.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -15,12 +18,35 @@ namespace qv {
 
 namespace {
 constexpr int kGap = 4;
+
+// The desktop's own controls (the gear menu, tooltips) in the application's appearance.
+void applyWidgetPalette()
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    const Theme &theme = Theme::shared();
+    QPalette palette;
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::ToolTipBase})
+        palette.setColor(role, theme.surfaceRaised());
+    palette.setColor(QPalette::AlternateBase, theme.surface());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+        palette.setColor(role, theme.textPrimary());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, theme.textTertiary());
+    palette.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent); // no etched text
+    palette.setColor(QPalette::Highlight, theme.accent());
+    palette.setColor(QPalette::HighlightedText, theme.surfaceRaised());
+    palette.setColor(QPalette::Mid, theme.divider());
+    QApplication::setPalette(palette);
 }
+} // namespace
 
 AppScenes::AppScenes(QuellvistaApp &app, QQmlEngine &engine, QObject *parent)
     : QObject(parent), m_app(app), m_engine(engine)
 {
     connect(&app, &QuellvistaApp::mainWindowRequested, this, &AppScenes::showMainWindow);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &applyWidgetPalette);
+    applyWidgetPalette();
 }
 
 AppScenes::~AppScenes()
@@ -50,7 +76,10 @@ bool AppScenes::load(bool withTray)
         return false;
     connect(m_main, &QWindow::visibleChanged, this, &AppScenes::mainWindowVisibilityChanged);
     // The pop-over goes when the user turns to something else.
+    // A menu of its own (the gear menu) takes the focus while it is open: that is no leave.
     connect(m_popover, &QWindow::activeChanged, this, [this] {
+        if (QApplication::activePopupWidget())
+            return;
         if (m_popover && m_popover->isVisible() && !m_popover->isActive()) {
             closePopover();
             m_closedOnLeaveMs = scheduler().monotonicMs();

@@ -4,7 +4,7 @@
 # of the open pop-over in light and dark (popover-light.png, popover-dark.png in OUT,
 # default: the working folder); closes the main window and opens it again from the
 # pop-over's "Open Quellvista"; presses a global hot key and shows the preset it chose
-# in the pop-over (popover-after-hotkey.png).
+# in the pop-over (popover-after-hotkey.png); opens the gear menu (popover-gear-dark.png).
 # Usage: tray-popover.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -100,4 +100,16 @@ import -window root "$out/popover-after-hotkey.png"
 
 kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 shoot dark
+
+# The gear menu opens over the pop-over's footer and the pop-over stays.
+popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' | head -n1)"
+eval "$(xdotool getwindowgeometry --shell "$popover")"
+windows_before="$(xwininfo -root -children | grep -c '("quellvista"' || true)"
+xdotool mousemove "$((X + WIDTH - 20))" "$((Y + HEIGHT - 20))" click 1
+gear_menu() { (($(xwininfo -root -children | grep -c '("quellvista"' || true) > windows_before)); }
+poll 10 gear_menu || { echo "tray-popover: the gear menu did not open"; exit 1; }
+popover_window || { echo "tray-popover: the gear menu closed the pop-over"; exit 1; }
+sleep 0.5
+import -window root "$out/popover-gear-dark.png"
+xdotool key Escape
 echo "tray-popover: pop-over shown in light and dark, main window reopened, hot key switched the preset"
