@@ -29,8 +29,8 @@ class ScreenDetector;
 // every long-lived model in a fixed order and keeps them for the life of the process,
 // takes the snapshot of the saved display tuning, watches display reconfiguration and
 // hands the stored protection switches to the display engine. The windows and the
-// menu-bar extra read what is declared here; performLaunchSetup() runs whenever the main
-// window's content is shown.
+// menu-bar extra read what is declared here; performLaunchSetup() runs the first time the
+// main window's content is shown.
 class QuellvistaApp : public QObject {
     Q_OBJECT
     Q_PROPERTY(qv::StoredSetting *disableDithering READ disableDithering CONSTANT)

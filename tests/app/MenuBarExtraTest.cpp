@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
 using namespace qv;
@@ -90,6 +91,16 @@ TEST_F(MenuBarExtraTest, TheBlinkingMinuteReusesCachedPicturesAtMostTenTimesASec
         ASSERT_GE(handOvers[i] - handOvers[i - 1], MenuBarIconUpdater::kMinimumGapMs) << i;
     EXPECT_LE(updater.cache().paintCount(), MenuBarIconCache::kOpacitySteps + 1)
         << "one picture per opacity step";
+}
+
+// Without a tray host the application runs on and says so.
+TEST_F(MenuBarExtraTest, WithoutATrayHostTheExtraLogsAndStaysHidden)
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "a tray host runs here";
+    MenuBarExtra extra(*app);
+    EXPECT_FALSE(extra.isShown());
+    EXPECT_TRUE(logs->contains("MenuBar", "No system tray is available; start Quellvista again to bring up its window"));
 }
 
 TEST(MenuBarIconCacheTest, OpacityStepsShareOnePicture)

@@ -7,6 +7,7 @@
 #include "design/SystemSymbol.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "platform/sim/SimBundle.h"
 #include "wellness/BreakReminder.h"
 #include "support/TestEnvironment.h"
 
@@ -223,13 +224,39 @@ TEST_F(MenuBarPopoverModelTest, GearMenuStoresTheSwitchAndCallsTheEngine)
     EXPECT_EQ(quits, 1);
 }
 
-TEST_F(MenuBarPopoverModelTest, UpdateCheckIsUnavailableForAPlaceholderFeed)
+// "Check for Updates..." needs a feed of our own and an updater that may check now; a
+// press then starts the framework's check.
+TEST_F(MenuBarPopoverModelTest, CheckForUpdatesFollowsTheFeedAndTheUpdater)
 {
-    const QVariantMap item = model->gearMenuItems().at(6).toMap();
-    ASSERT_EQ(item["title"], "Check for Updates...");
-    EXPECT_EQ(item["enabled"].toBool(), model->canCheckForUpdates());
-    if (app->appUpdater().usesPlaceholderFeed())
-        EXPECT_FALSE(model->canCheckForUpdates());
+    struct Case {
+        const char *name;
+        const char *feed;
+        bool allows;
+        bool enabled;
+        int frameworkChecks;
+    };
+    const Case cases[] = {
+        {"placeholder feed", "", true, false, 0},
+        {"feed on the local machine", "http://127.0.0.1/appcast.xml", true, false, 0},
+        {"own feed, updater busy", "https://updates.tebrix.com/appcast.xml", false, false, 0},
+        {"own feed, updater ready", "https://updates.tebrix.com/appcast.xml", true, true, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        model.reset();
+        app.reset();
+        restart();
+        mac->bundle().setInfoValue("SUFeedURL", QString::fromLatin1(c.feed));
+        mac->updater().setAllowsChecks(c.allows);
+        app = std::make_unique<QuellvistaApp>();
+        model = std::make_unique<MenuBarPopoverModel>(app.get());
+        const QVariantMap item = model->gearMenuItems().at(6).toMap();
+        ASSERT_EQ(item["title"], "Check for Updates...");
+        EXPECT_EQ(item["enabled"].toBool(), c.enabled);
+        const int before = mac->updater().checkCount();
+        model->triggerGearItem("checkForUpdates", false);
+        EXPECT_EQ(mac->updater().checkCount() - before, c.frameworkChecks);
+    }
 }
 
 TEST_F(MenuBarPopoverModelTest, OpenAsksTheScenesForTheMainWindow)

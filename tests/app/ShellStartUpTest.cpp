@@ -84,8 +84,9 @@ TEST_F(ShellStartUpTest, StoredProtectionEdges)
         QuellvistaApp app;
         EXPECT_DOUBLE_EQ(app.engine().pwmThresholdPercent(), c.percent);
         EXPECT_EQ(framebufferFlags("enableDither"), c.dither);
-        if (c.threshold.isValid())
+        if (c.threshold.isValid()) {
             EXPECT_EQ(defaults->object("pwmThreshold"), c.threshold) << "the stored value is not corrected";
+        }
     }
 }
 

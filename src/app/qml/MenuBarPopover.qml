@@ -152,6 +152,8 @@ Item {
                         tint: Theme.accent
                         scale: 0.88
                         Accessible.name: "Comfort tuning"
+                        Accessible.checkable: true
+                        Accessible.checked: popoverModel.comfortTuningOn
                         Accessible.description: "Turns display comfort tuning on or returns it to Neutral."
                         onToggled: on => popoverModel.setComfortTuning(on)
                     }
