@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/AppEngine.h"
+#include "app/AppScenes.h"
 #include "app/QuellvistaApp.h"
 #include "design/Design.h"
 
@@ -17,8 +18,8 @@
 #include "runtime/TerminationSignals.h"
 #include "runtime/UserDefaults.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QScreen>
@@ -59,7 +60,10 @@ void followRealScreens(SimulatedMac &machine, QGuiApplication &app)
 
 int runApplication(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
+    // The widgets application: the tray icon and the gear menu are the desktop's own.
+    QApplication app(argc, argv);
+    // Closing the main window leaves the process, the tray and every model running.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setApplicationName(QStringLiteral("Quellvista"));
     QGuiApplication::setOrganizationName(QStringLiteral("Tebrix"));
     QGuiApplication::setOrganizationDomain(QStringLiteral("tebrix.com"));
@@ -113,21 +117,12 @@ int runApplication(int argc, char **argv)
         design::chooseSceneGraphBackend();
         QQmlApplicationEngine engine;
         prepareAppEngine(engine);
-        QObject::connect(&instance, &SingleInstance::activationRequested, &engine, [&engine] {
-            for (QObject *root : engine.rootObjects()) {
-                if (auto *window = qobject_cast<QQuickWindow *>(root)) {
-                    window->show();
-                    window->raise();
-                    window->requestActivate();
-                }
-            }
-        });
-        engine.load(QUrl(QStringLiteral("qrc:/Quellvista/App/qml/Main.qml")));
-        if (engine.rootObjects().isEmpty())
+        AppScenes scenes(application, engine);
+        if (!scenes.load())
             return 1;
-
-        // The launch setup runs once, when the main window's content first appears.
-        scheduler().post(&application, [&application] { application.performLaunchSetup(); });
+        QObject::connect(&instance, &SingleInstance::activationRequested, &scenes, &AppScenes::showMainWindow);
+        QObject::connect(&application, &QuellvistaApp::quitRequested, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
 
         // The application's own life cycle reaches the models through the workspace. A
         // request to end the process from outside quits through the same path as Quit.

@@ -16,6 +16,11 @@
 #include "display/PipelineMonitor.h"
 #include "display/ProtectionSettings.h"
 #include "display/ScreenDetector.h"
+#include "design/AppAppearanceMode.h"
+#include "platform/Appearance.h"
+#include "platform/LoginItem.h"
+#include "platform/Platform.h"
+#include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 #include "runtime/UserDefaults.h"
 #include "wellness/BlinkDetector.h"
@@ -29,7 +34,16 @@ namespace qv {
 
 namespace {
 QuellvistaApp *s_current = nullptr;
+
+const Logger &log()
+{
+    static const Logger logger("App");
+    return logger;
 }
+
+const QString kLaunchAtLoginEnabled = QStringLiteral("launchAtLoginEnabled");
+const QString kForceDarkAppearance = QStringLiteral("forceDarkAppearance");
+} // namespace
 
 QuellvistaApp *QuellvistaApp::current()
 {
@@ -72,7 +86,12 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_detector = std::make_unique<ScreenDetector>(*m_engine);
     m_detector->registerForReconfiguration();
 
+    configureLoginItem();
+    migrateLegacyAppearance();
     applyStoredProtectionSettings(*m_engine, UserDefaults::standard());
+    reportIllTypedSettings();
+    applyAppAppearance();
+    connect(&m_appAppearanceModeRaw, &StoredSetting::valueChanged, this, &QuellvistaApp::applyAppAppearance);
 
     // The switch's later changes (not its first value) reach app-aware comfort.
     connect(&m_appAwareComfortEnabled, &StoredSetting::valueChanged, this,
@@ -84,6 +103,73 @@ QuellvistaApp::~QuellvistaApp()
 {
     if (s_current == this)
         s_current = nullptr;
+}
+
+void QuellvistaApp::configureLoginItem()
+{
+    UserDefaults &defaults = UserDefaults::standard();
+    if (!defaults.hasStoredValue(kLaunchAtLoginEnabled))
+        defaults.setBool(kLaunchAtLoginEnabled, true);
+    const std::optional<bool> wanted = defaults.boolValue(kLaunchAtLoginEnabled);
+    if (!wanted) {
+        // Nothing is guessed from a value of another type, and nothing is overwritten.
+        log().error("launchAtLoginEnabled is not a Boolean; the login item is left as it is");
+        return;
+    }
+    LoginItem *item = platform().loginItem;
+    if (!item)
+        return;
+    const bool registered = item->status() == LoginItem::Status::enabled;
+    QString error;
+    if (*wanted && !registered) {
+        if (!item->registerItem(&error))
+            log().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
+    } else if (!*wanted && registered) {
+        item->unregisterItem(&error); // a failure is dropped; the next start tries again
+    }
+}
+
+void QuellvistaApp::migrateLegacyAppearance()
+{
+    UserDefaults &defaults = UserDefaults::standard();
+    if (defaults.hasStoredValue(QString::fromLatin1(kAppAppearanceModeKey)))
+        return;
+    if (defaults.boolValue(kForceDarkAppearance).value_or(false))
+        defaults.setString(QString::fromLatin1(kAppAppearanceModeKey), QStringLiteral("dark"));
+}
+
+void QuellvistaApp::reportIllTypedSettings()
+{
+    const UserDefaults &defaults = UserDefaults::standard();
+    const QString appearanceKey = QString::fromLatin1(kAppAppearanceModeKey);
+    if (defaults.hasStoredValue(appearanceKey) && !defaults.stringValue(appearanceKey))
+        log().error("appAppearanceMode is not a text; the appearance follows the system");
+    else if (defaults.hasStoredValue(appearanceKey) &&
+             !appAppearanceModeFromRawValue(*defaults.stringValue(appearanceKey)))
+        log().error("appAppearanceMode \"%s\" is unknown; the appearance follows the system",
+                    qUtf8Printable(*defaults.stringValue(appearanceKey)));
+    if (defaults.hasStoredValue(m_showBreakTimer.key()) && !defaults.boolValue(m_showBreakTimer.key()))
+        log().error("showBreakTimer is not a Boolean; the countdown is shown");
+}
+
+void QuellvistaApp::applyAppAppearance()
+{
+    const QString name = forcedAppearanceName(
+        appAppearanceModeFromRawValue(m_appAppearanceModeRaw.value().toString()).value_or(AppAppearanceMode::system));
+    if (name == m_applicationAppearance)
+        return;
+    m_applicationAppearance = name;
+    emit applicationAppearanceChanged();
+}
+
+void QuellvistaApp::openMainWindow()
+{
+    emit mainWindowRequested();
+}
+
+void QuellvistaApp::quit()
+{
+    emit quitRequested();
 }
 
 void QuellvistaApp::performLaunchSetup()
@@ -185,14 +271,28 @@ void QuellvistaApp::handleLowBatteryChange(bool isLow)
 
 void QuellvistaApp::applyBatteryDimming(bool isLow)
 {
+    // Low battery never brightens the screen: it dims to the lower of the current
+    // brightness and 0.7. Recovery puts back what was there before, unless the user
+    // changed the brightness in between (then their choice stays).
     DisplayTuning &tuning = DisplayTuning::shared();
     if (isLow) {
-        tuning.setBrightness(0.7);
+        if (m_batteryDim && qFuzzyCompare(tuning.brightness(), m_batteryDim->dimmedTo))
+            return; // already dimmed by us
+        BatteryDim dim{tuning.brightness(), tuning.enabled(), 0.7};
+        tuning.setBrightness(std::min(dim.brightnessBefore, 0.7));
         tuning.setEnabled(true);
-    } else if (m_presets->activePreset() == ComfortPreset::neutral) {
-        tuning.setBrightness(1.0);
-        tuning.setEnabled(false);
+        dim.dimmedTo = tuning.brightness();
+        m_batteryDim = dim;
+        return;
     }
+    if (!m_batteryDim)
+        return;
+    const BatteryDim dim = *m_batteryDim;
+    m_batteryDim.reset();
+    if (!qFuzzyCompare(tuning.brightness(), dim.dimmedTo))
+        return;
+    tuning.setBrightness(dim.brightnessBefore);
+    tuning.setEnabled(dim.enabledBefore);
 }
 
 } // namespace qv

@@ -11,6 +11,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 namespace qv {
 
@@ -30,8 +31,8 @@ class ScreenDetector;
 // every long-lived model in a fixed order and keeps them for the life of the process,
 // takes the snapshot of the saved display tuning, watches display reconfiguration and
 // hands the stored protection switches to the display engine. The windows and the
-// menu-bar extra read what is declared here; performLaunchSetup() runs whenever the main
-// window's content is shown.
+// menu-bar extra read what is declared here; performLaunchSetup() runs the first time the
+// main window's content is shown.
 class QuellvistaApp : public QObject {
     Q_OBJECT
     Q_PROPERTY(qv::StoredSetting *disableDithering READ disableDithering CONSTANT)
@@ -44,6 +45,7 @@ class QuellvistaApp : public QObject {
     Q_PROPERTY(qv::StoredSetting *appAppearanceModeRaw READ appAppearanceModeRaw CONSTANT)
     Q_PROPERTY(qv::BreakReminder *breakReminder READ breakReminderObject CONSTANT)
     Q_PROPERTY(qv::MenuBarBlinker *menuBarBlinker READ menuBarBlinkerObject CONSTANT)
+    Q_PROPERTY(QString applicationAppearance READ applicationAppearance NOTIFY applicationAppearanceChanged)
     Q_PROPERTY(qv::AppUpdater *appUpdater READ appUpdaterObject CONSTANT)
     Q_PROPERTY(qv::BlinkDetector *blinkDetector READ blinkDetectorObject CONSTANT)
 
@@ -104,7 +106,31 @@ public:
     void takeBreakFromShortcut();
     void togglePresetFromShortcut(ComfortPreset preset);
 
+    // The appearance the application is given from "appAppearanceMode": "light" gives
+    // the light appearance's name, "dark" the dark one's, anything else nothing (follow
+    // the system). Applied at start, whenever the main window appears and on each change.
+    Q_INVOKABLE void applyAppAppearance();
+    QString applicationAppearance() const { return m_applicationAppearance; }
+    // Brings the application forward and the window "main" up (asks the scenes).
+    Q_INVOKABLE void openMainWindow();
+    // Ends the application.
+    Q_INVOKABLE void quit();
+
+signals:
+    void applicationAppearanceChanged();
+    // The scenes show the main window when asked.
+    void mainWindowRequested();
+    void quitRequested();
+
 private:
+    // The login item brought in line with "launchAtLoginEnabled" (stored true when
+    // absent).
+    void configureLoginItem();
+    // "forceDarkAppearance" of older versions becomes "appAppearanceMode" "dark" once.
+    void migrateLegacyAppearance();
+    // One log line for each of the shell's switches stored with a type it cannot read.
+    void reportIllTypedSettings();
+
     BreakReminder *breakReminderObject() const { return m_breakReminder.get(); }
     MenuBarBlinker *menuBarBlinkerObject() const { return m_menuBarBlinker.get(); }
     AppUpdater *appUpdaterObject() const { return m_appUpdater.get(); }
@@ -137,6 +163,16 @@ private:
     std::unique_ptr<ScreenDetector> m_detector;
     DisplayTuningSnapshot m_launchTuningSnapshot;
     bool m_launchSetupDone = false;
+    QString m_applicationAppearance;
+
+    // What battery-aware dimming changed, so that recovery can put it back: the
+    // brightness and tuning switch before the dim, and the brightness it set.
+    struct BatteryDim {
+        double brightnessBefore = 1.0;
+        bool enabledBefore = false;
+        double dimmedTo = 0.7;
+    };
+    std::optional<BatteryDim> m_batteryDim;
 };
 
 } // namespace qv

@@ -1,5 +1,7 @@
 #include "design/AppAppearanceMode.h"
 
+#include "platform/Appearance.h"
+
 namespace qv {
 
 QString appAppearanceModeRawValue(AppAppearanceMode mode)
@@ -26,6 +28,19 @@ std::optional<AppAppearanceMode> appAppearanceModeFromRawValue(const QString &ra
 QList<AppAppearanceMode> allAppAppearanceModes()
 {
     return {AppAppearanceMode::system, AppAppearanceMode::light, AppAppearanceMode::dark};
+}
+
+QString forcedAppearanceName(AppAppearanceMode mode)
+{
+    switch (mode) {
+    case AppAppearanceMode::light:
+        return QString::fromLatin1(Appearance::aqua);
+    case AppAppearanceMode::dark:
+        return QString::fromLatin1(Appearance::darkAqua);
+    case AppAppearanceMode::system:
+        break;
+    }
+    return {};
 }
 
 } // namespace qv

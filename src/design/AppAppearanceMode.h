@@ -18,5 +18,8 @@ QString appAppearanceModeRawValue(AppAppearanceMode mode);
 // Exact match (case included); nothing for any other text.
 std::optional<AppAppearanceMode> appAppearanceModeFromRawValue(const QString &raw);
 QList<AppAppearanceMode> allAppAppearanceModes();
+// The appearance name a mode forces ("NSAppearanceNameAqua" for light,
+// "NSAppearanceNameDarkAqua" for dark); nothing for system.
+QString forcedAppearanceName(AppAppearanceMode mode);
 
 } // namespace qv

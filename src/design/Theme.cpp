@@ -118,19 +118,10 @@ void Theme::refresh()
     const QString key = QString::fromLatin1(kAppAppearanceModeKey);
     const UserDefaults &store = UserDefaults::standard();
     const AppAppearanceMode mode = appearanceModeFromStored(store.object(key));
-    QString name;
-    switch (mode) {
-    case AppAppearanceMode::light:
-        name = QString::fromLatin1(Appearance::aqua);
-        break;
-    case AppAppearanceMode::dark:
-        name = QString::fromLatin1(Appearance::darkAqua);
-        break;
-    case AppAppearanceMode::system:
+    QString name = forcedAppearanceName(mode);
+    if (mode == AppAppearanceMode::system)
         if (Appearance *appearance = platform().appearance)
             name = appearance->systemAppearanceName();
-        break;
-    }
     const bool dark = appearanceNameIsDark(name);
     const bool modeChanged = mode != m_mode;
     const bool darkChanged = dark != m_dark;

@@ -14,6 +14,7 @@ class Appearance;
 class KeyMonitors;
 class Notifications;
 class Power;
+class LoginItem;
 class HotKeys;
 class Bundle;
 class Updater;
@@ -35,6 +36,7 @@ struct PlatformServices {
     KeyMonitors *keyMonitors = nullptr;
     Notifications *notifications = nullptr;
     Power *power = nullptr;
+    LoginItem *loginItem = nullptr;
     HotKeys *hotKeys = nullptr;
     Bundle *bundle = nullptr;
     Updater *updater = nullptr;

@@ -17,6 +17,7 @@
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
+#include "app/QuellvistaApp.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -63,8 +64,11 @@ int main(int argc, char **argv)
                                   QStringLiteral("name"));
     QCommandLineOption brandOption(QStringLiteral("processor"), QStringLiteral("The simulated Mac's processor brand."),
                                    QStringLiteral("brand"));
+    QCommandLineOption appOption(QStringLiteral("with-app"),
+                                 QStringLiteral("Create the application object first (views that read it)."));
     QCommandLineOption backendOption(QStringLiteral("backend"), QStringLiteral("software or opengl."),
                                      QStringLiteral("backend"));
+    parser.addOption(appOption);
     parser.addOptions(
         {sizeOption, appearanceOption, setOption, timeOption, outOption, hostOption, brandOption, backendOption});
     parser.addPositionalArgument(QStringLiteral("view"), QStringLiteral("QML file or Module/Type."));
@@ -112,7 +116,11 @@ int main(int argc, char **argv)
                 defaults.set(setting.left(eq), parseValue(setting.mid(eq + 1)));
         }
 
+        std::unique_ptr<QuellvistaApp> application;
+        if (parser.isSet(appOption))
+            application = std::make_unique<QuellvistaApp>();
         const test::RenderResult result = test::renderView(request);
+        application.reset();
         resetSharedInstances();
         UserDefaults::setStandard(nullptr);
         installSimulatedMac(nullptr);

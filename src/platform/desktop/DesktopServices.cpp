@@ -6,6 +6,7 @@
 #include "platform/desktop/DlibFaceLandmarks.h"
 #include "platform/desktop/QtCamera.h"
 #include "platform/desktop/QtPanels.h"
+#include "platform/desktop/XdgAutostartLoginItem.h"
 
 #include <QGuiApplication>
 
@@ -22,6 +23,7 @@ DesktopServices::DesktopServices()
     m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
     if (QtPanels::isAvailable())
         m_panels = std::make_unique<QtPanels>();
+    m_loginItem = std::make_unique<XdgAutostartLoginItem>();
     m_camera = std::make_unique<QtCamera>();
     m_faceLandmarks = std::make_unique<DlibFaceLandmarks>();
 }
@@ -38,6 +40,7 @@ PlatformServices DesktopServices::over(PlatformServices services) const
         services.notifications = m_notifications.get();
     if (m_panels)
         services.panels = m_panels.get();
+    services.loginItem = m_loginItem.get();
     services.camera = m_camera.get();
     services.faceLandmarks = m_faceLandmarks.get();
     return services;

@@ -12,11 +12,13 @@ class DesktopNotifications;
 class DlibFaceLandmarks;
 class QtCamera;
 class QtPanels;
+class XdgAutostartLoginItem;
 
 // The back-ends of the desktop session for the services that have one here: overlay
 // panels as real windows and key-down monitors when a display server runs, hot keys on
 // an X11 server, notifications through the session bus (or the log without one), the
-// computer's camera and face landmarks from dlib. Keep it alive while the services are installed.
+// computer's camera and face landmarks from dlib, and the login item as an XDG autostart
+// entry. Keep it alive while the services are installed.
 class DesktopServices {
 public:
     DesktopServices();
@@ -30,6 +32,7 @@ private:
     std::unique_ptr<DesktopHotKeys> m_hotKeys;
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<QtPanels> m_panels;
+    std::unique_ptr<XdgAutostartLoginItem> m_loginItem;
     std::unique_ptr<QtCamera> m_camera;
     std::unique_ptr<DlibFaceLandmarks> m_faceLandmarks;
 };

@@ -11,6 +11,7 @@
 #include "platform/sim/SimFaceLandmarks.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
+#include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
@@ -42,6 +43,7 @@ SimulatedMac::SimulatedMac()
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
           QString::fromLatin1(Power::acPowerValue), 100, 100)})),
       m_power(std::make_unique<SimPower>(*this)),
+      m_loginItem(std::make_unique<SimLoginItem>()),
       m_hotKeys(std::make_unique<SimHotKeys>()),
       m_bundle(std::make_unique<SimBundle>()),
       m_updater(std::make_unique<SimUpdater>()),
@@ -76,6 +78,7 @@ PlatformServices SimulatedMac::services()
     s.keyMonitors = m_keyMonitors.get();
     s.notifications = m_notifications.get();
     s.power = m_power.get();
+    s.loginItem = m_loginItem.get();
     s.hotKeys = m_hotKeys.get();
     s.bundle = m_bundle.get();
     s.updater = m_updater.get();

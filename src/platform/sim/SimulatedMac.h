@@ -34,6 +34,7 @@ class SimAppearance;
 class SimKeyMonitors;
 class SimNotifications;
 class SimPower;
+class SimLoginItem;
 class SimHotKeys;
 class SimBundle;
 class SimUpdater;
@@ -178,6 +179,7 @@ public:
     SimPanels &panels() { return *m_panels; }
     SimKeyMonitors &keyMonitors() { return *m_keyMonitors; }
     SimNotifications &notifications() { return *m_notifications; }
+    SimLoginItem &loginItem() { return *m_loginItem; }
     SimHotKeys &hotKeys() { return *m_hotKeys; }
     SimBundle &bundle() { return *m_bundle; }
     SimUpdater &updater() { return *m_updater; }
@@ -260,6 +262,7 @@ private:
     std::optional<RegistryValue> m_powerSources;
     ThermalState m_thermalState = ThermalState::Nominal;
     std::unique_ptr<SimPower> m_power;
+    std::unique_ptr<SimLoginItem> m_loginItem;
     std::unique_ptr<SimHotKeys> m_hotKeys;
     std::unique_ptr<SimBundle> m_bundle;
     std::unique_ptr<SimUpdater> m_updater;

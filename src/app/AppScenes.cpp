@@ -1,0 +1,161 @@
+#include "app/AppScenes.h"
+
+#include "app/MenuBarExtra.h"
+#include "app/QuellvistaApp.h"
+#include "design/Theme.h"
+#include "runtime/Scheduler.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+
+namespace qv {
+
+namespace {
+constexpr int kGap = 4;
+
+// The desktop's own controls (the gear menu, tooltips) in the application's appearance.
+void applyWidgetPalette()
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    const Theme &theme = Theme::shared();
+    QPalette palette;
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::ToolTipBase})
+        palette.setColor(role, theme.surfaceRaised());
+    palette.setColor(QPalette::AlternateBase, theme.surface());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+        palette.setColor(role, theme.textPrimary());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, theme.textTertiary());
+    palette.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent); // no etched text
+    palette.setColor(QPalette::Highlight, theme.accent());
+    palette.setColor(QPalette::HighlightedText, theme.surfaceRaised());
+    palette.setColor(QPalette::Mid, theme.divider());
+    QApplication::setPalette(palette);
+}
+} // namespace
+
+AppScenes::AppScenes(QuellvistaApp &app, QQmlEngine &engine, QObject *parent)
+    : QObject(parent), m_app(app), m_engine(engine)
+{
+    connect(&app, &QuellvistaApp::mainWindowRequested, this, &AppScenes::showMainWindow);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &applyWidgetPalette);
+    applyWidgetPalette();
+}
+
+AppScenes::~AppScenes()
+{
+    delete m_popover.data();
+    delete m_main.data();
+}
+
+QQuickWindow *AppScenes::create(const char *url)
+{
+    QQmlComponent component(&m_engine, QUrl(QString::fromLatin1(url)));
+    QObject *object = component.create();
+    auto *window = qobject_cast<QQuickWindow *>(object);
+    if (!window) {
+        qWarning("%s", qUtf8Printable(component.errorString()));
+        delete object;
+        return nullptr;
+    }
+    return window;
+}
+
+bool AppScenes::load(bool withTray)
+{
+    m_main = create("qrc:/Quellvista/App/qml/Main.qml");
+    m_popover = create("qrc:/Quellvista/App/qml/MenuBarPopoverWindow.qml");
+    if (!m_main || !m_popover)
+        return false;
+    connect(m_main, &QWindow::visibleChanged, this, &AppScenes::mainWindowVisibilityChanged);
+    // The pop-over goes when the user turns to something else.
+    // A menu of its own (the gear menu) takes the focus while it is open: that is no leave.
+    connect(m_popover, &QWindow::activeChanged, this, [this] {
+        if (QApplication::activePopupWidget())
+            return;
+        if (m_popover && m_popover->isVisible() && !m_popover->isActive()) {
+            closePopover();
+            m_closedOnLeaveMs = scheduler().monotonicMs();
+        }
+    });
+    mainWindowVisibilityChanged(m_main->isVisible());
+    if (withTray) {
+        m_extra = std::make_unique<MenuBarExtra>(m_app);
+        connect(m_extra.get(), &MenuBarExtra::popoverRequested, this, &AppScenes::togglePopover);
+    }
+    return true;
+}
+
+void AppScenes::mainWindowVisibilityChanged(bool visible)
+{
+    if (!visible)
+        return;
+    // The content has appeared: the launch setup (once per process) runs on the next
+    // turn, after the first frame's bindings; the appearance is applied every time.
+    scheduler().post(&m_app, [app = &m_app] { app->performLaunchSetup(); });
+    m_app.applyAppAppearance();
+}
+
+void AppScenes::showMainWindow()
+{
+    if (!m_main)
+        return;
+    closePopover();
+    m_main->show();
+    m_main->raise();
+    m_main->requestActivate();
+}
+
+QPoint AppScenes::popoverPosition(const QRect &icon, const QSize &size, const QRect &screen, const QPoint &cursor)
+{
+    QPoint position;
+    if (icon.isValid() && !icon.isEmpty()) {
+        position.setX(icon.x() + icon.width() / 2 - size.width() / 2);
+        const bool upperHalf = icon.y() + icon.height() / 2 < screen.y() + screen.height() / 2;
+        position.setY(upperHalf ? icon.bottom() + 1 + kGap : icon.top() - kGap - size.height());
+    } else {
+        position = QPoint(cursor.x() - size.width() / 2, cursor.y() + kGap);
+        if (position.y() + size.height() > screen.bottom() + 1)
+            position.setY(cursor.y() - kGap - size.height());
+    }
+    position.setX(std::clamp(position.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())));
+    position.setY(std::clamp(position.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
+    return position;
+}
+
+void AppScenes::togglePopover(const QRect &iconGeometry)
+{
+    if (!m_popover)
+        return;
+    if (m_popover->isVisible()) {
+        closePopover();
+        return;
+    }
+    // The click on the icon that took the focus away has closed it already.
+    if (m_closedOnLeaveMs >= 0 && scheduler().monotonicMs() - m_closedOnLeaveMs < 300)
+        return;
+    const QPoint cursor = QCursor::pos();
+    QScreen *screen = QGuiApplication::screenAt(iconGeometry.isValid() ? iconGeometry.center() : cursor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    m_popover->setPosition(popoverPosition(iconGeometry, m_popover->size(), area, cursor));
+    m_popover->show();
+    m_popover->raise();
+    m_popover->requestActivate();
+}
+
+void AppScenes::closePopover()
+{
+    if (m_popover && m_popover->isVisible())
+        m_popover->hide();
+}
+
+} // namespace qv

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+
+#include <memory>
+
+class QQmlEngine;
+#include <QQuickWindow>
+
+namespace qv {
+
+class MenuBarExtra;
+class QuellvistaApp;
+
+// The application's two scenes: the window "main" and the menu-bar extra with its
+// pop-over. The main window may be closed and opened again (the process, the tray and
+// every model go on); each time it appears the appearance is applied, and the first time
+// the launch setup runs. The pop-over opens beside the tray icon.
+class AppScenes : public QObject {
+    Q_OBJECT
+public:
+    AppScenes(QuellvistaApp &app, QQmlEngine &engine, QObject *parent = nullptr);
+    ~AppScenes() override;
+
+    // Creates the main window (shown) and the pop-over (hidden), and the tray icon when
+    // withTray. False when a window could not be made.
+    bool load(bool withTray = true);
+
+    QQuickWindow *mainWindow() const { return m_main; }
+    QQuickWindow *popoverWindow() const { return m_popover; }
+    MenuBarExtra *menuBarExtra() const { return m_extra.get(); }
+
+    // Shows, raises and activates the main window.
+    void showMainWindow();
+    // Opens the pop-over by the icon (or the cursor when iconGeometry is empty), or closes
+    // it when it is open.
+    void togglePopover(const QRect &iconGeometry);
+    void closePopover();
+
+    // Where a pop-over of size goes: centred under an icon in the upper half of the screen
+    // (above one in the lower half), else by the cursor; always inside the screen.
+    static QPoint popoverPosition(const QRect &iconGeometry, const QSize &size, const QRect &screen,
+                                  const QPoint &cursor);
+
+private:
+    QQuickWindow *create(const char *url);
+    void mainWindowVisibilityChanged(bool visible);
+
+    QuellvistaApp &m_app;
+    QQmlEngine &m_engine;
+    QPointer<QQuickWindow> m_main;
+    QPointer<QQuickWindow> m_popover;
+    std::unique_ptr<MenuBarExtra> m_extra;
+    qint64 m_closedOnLeaveMs = -1;
+};
+
+} // namespace qv

@@ -1,0 +1,163 @@
+#include "app/MenuBarExtra.h"
+
+#include "app/QuellvistaApp.h"
+#include "design/SystemSymbol.h"
+#include "design/Theme.h"
+#include "runtime/Logging.h"
+#include "runtime/StoredSetting.h"
+#include "wellness/BreakReminder.h"
+#include "wellness/MenuBarBlinker.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+#include <cmath>
+
+namespace qv {
+
+namespace {
+const Logger &log()
+{
+    static const Logger logger("MenuBar");
+    return logger;
+}
+} // namespace
+
+// ---- label ----
+
+MenuBarLabel::MenuBarLabel(QuellvistaApp &app, QObject *parent) : QObject(parent), m_app(app)
+{
+    BreakReminder &reminder = app.breakReminder();
+    connect(&reminder, &BreakReminder::isOnBreakChanged, this, &MenuBarLabel::changed);
+    connect(&reminder, &BreakReminder::isEnabledChanged, this, &MenuBarLabel::changed);
+    connect(&reminder, &BreakReminder::secondsUntilBreakChanged, this, &MenuBarLabel::changed);
+    connect(&app.menuBarBlinker(), &MenuBarBlinker::opacityChanged, this, &MenuBarLabel::changed);
+    connect(app.showBreakTimer(), &StoredSetting::valueChanged, this, &MenuBarLabel::changed);
+}
+
+QString MenuBarLabel::symbolName() const
+{
+    return m_app.breakReminder().isOnBreak() ? QStringLiteral("eye.slash") : QStringLiteral("eye");
+}
+
+double MenuBarLabel::opacity() const
+{
+    return m_app.menuBarBlinker().opacity();
+}
+
+QString MenuBarLabel::countdownText() const
+{
+    if (!m_app.showBreakTimer()->value().toBool() || !m_app.breakReminder().isEnabled())
+        return {};
+    return m_app.breakReminder().formattedTimeUntilBreak();
+}
+
+QString MenuBarLabel::toolTip() const
+{
+    const QString countdown = countdownText();
+    return countdown.isEmpty() ? QStringLiteral("Quellvista") : QStringLiteral("Quellvista — %1").arg(countdown);
+}
+
+// ---- icon cache ----
+
+QIcon MenuBarIconCache::icon(const QString &symbolName, double opacity, bool dark)
+{
+    const int step = int(std::lround(std::clamp(opacity, 0.0, 1.0) * kOpacitySteps));
+    const QString key = QStringLiteral("%1/%2/%3").arg(symbolName).arg(step).arg(dark ? 1 : 0);
+    auto found = m_icons.constFind(key);
+    if (found != m_icons.constEnd())
+        return *found;
+
+    QPixmap pixmap(kPixels, kPixels);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        QFont font(SystemSymbol::fontFamily());
+        font.setPixelSize(int(kPixels * 0.86));
+        painter.setFont(font);
+        // The eye takes the menu bar's text colour: light on a dark bar, dark on a light one.
+        QColor colour = Theme::adaptive(ColorToken::textPrimary).resolve(dark);
+        colour.setAlphaF(float(step) / kOpacitySteps);
+        painter.setPen(colour);
+        painter.drawText(pixmap.rect(), Qt::AlignCenter, SystemSymbol::glyph(symbolName));
+    }
+    ++m_paintCount;
+    QIcon icon(pixmap);
+    m_icons.insert(key, icon);
+    return icon;
+}
+
+// ---- updater ----
+
+MenuBarIconUpdater::MenuBarIconUpdater(MenuBarLabel &label, std::function<bool()> isDark, Sink sink, QObject *parent)
+    : QObject(parent), m_label(label), m_isDark(std::move(isDark)), m_sink(std::move(sink))
+{
+    connect(&label, &MenuBarLabel::changed, this, &MenuBarIconUpdater::schedule);
+}
+
+void MenuBarIconUpdater::refresh()
+{
+    m_pending.cancel();
+    m_pending = TaskHandle();
+    m_lastHandOverMs = scheduler().monotonicMs();
+    const bool dark = m_isDark();
+    const QIcon icon = m_cache.icon(m_label.symbolName(), m_label.opacity(), dark);
+    const QString toolTip = m_label.toolTip();
+    // Nothing new to show (the pulse moved within one opacity step): the tray is left alone.
+    const QString key = QStringLiteral("%1|%2|%3").arg(icon.cacheKey()).arg(toolTip).arg(dark);
+    if (key == m_lastKey)
+        return;
+    m_lastKey = key;
+    ++m_handOvers;
+    m_sink(icon, toolTip);
+}
+
+void MenuBarIconUpdater::schedule()
+{
+    if (m_pending.isActive())
+        return;
+    const qint64 since = scheduler().monotonicMs() - m_lastHandOverMs;
+    if (since >= kMinimumGapMs) {
+        refresh();
+        return;
+    }
+    m_pending = scheduler().after(kMinimumGapMs - since, this, [this] { refresh(); });
+}
+
+// ---- tray ----
+
+MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
+    : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app))
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        log().error("No system tray is available; start Quellvista again to bring up its window");
+        return;
+    }
+    m_tray = std::make_unique<QSystemTrayIcon>();
+    QSystemTrayIcon *tray = m_tray.get();
+    m_updater = std::make_unique<MenuBarIconUpdater>(
+        *m_label, [] { return Theme::shared().isDark(); },
+        [tray](const QIcon &icon, const QString &toolTip) {
+            tray->setIcon(icon);
+            tray->setToolTip(toolTip);
+        });
+    connect(&Theme::shared(), &Theme::appearanceChanged, m_updater.get(), &MenuBarIconUpdater::schedule);
+    m_updater->refresh();
+    connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            emit popoverRequested(m_tray->geometry());
+    });
+    tray->show();
+}
+
+MenuBarExtra::~MenuBarExtra() = default;
+
+bool MenuBarExtra::isShown() const
+{
+    return m_tray && m_tray->isVisible();
+}
+
+} // namespace qv

@@ -1,0 +1,453 @@
+#include "app/MenuBarPopoverModel.h"
+
+#include "app/AppUpdater.h"
+#include "app/GlobalShortcuts.h"
+#include "app/QuellvistaApp.h"
+#include "comfort/PresetManager.h"
+#include "design/Theme.h"
+#include "display/DisplayEngine.h"
+#include "display/IORegistryPropertyHelper.h"
+#include "runtime/StoredSetting.h"
+#include "wellness/BreakReminder.h"
+
+#include <QApplication>
+#include <QMenu>
+
+namespace qv {
+
+namespace {
+
+bool settingOn(StoredSetting *setting)
+{
+    return setting->value().toBool();
+}
+
+QVariantMap gearToggle(const QString &id, const QString &title, bool checked)
+{
+    return {{QStringLiteral("kind"), QStringLiteral("toggle")}, {QStringLiteral("id"), id},
+            {QStringLiteral("title"), title}, {QStringLiteral("checked"), checked},
+            {QStringLiteral("enabled"), true}};
+}
+
+QVariantMap gearButton(const QString &id, const QString &title, bool enabled = true)
+{
+    return {{QStringLiteral("kind"), QStringLiteral("button")}, {QStringLiteral("id"), id},
+            {QStringLiteral("title"), title}, {QStringLiteral("checked"), false},
+            {QStringLiteral("enabled"), enabled}};
+}
+
+QVariantMap gearDivider()
+{
+    return {{QStringLiteral("kind"), QStringLiteral("divider")}};
+}
+
+} // namespace
+
+QString favoriteSymbol(ComfortPreset preset)
+{
+    switch (preset) {
+    case ComfortPreset::neutral:
+        return QStringLiteral("circle");
+    case ComfortPreset::reading:
+        return QStringLiteral("book");
+    case ComfortPreset::focus:
+        return QStringLiteral("brain.head.profile");
+    case ComfortPreset::evening:
+        return QStringLiteral("moon.stars");
+    case ComfortPreset::lowStimulus:
+        return QStringLiteral("eye.trianglebadge.exclamationmark");
+    case ComfortPreset::colorWork:
+        return QStringLiteral("paintpalette");
+    case ComfortPreset::pwmSafe:
+        return QStringLiteral("waveform.path.ecg");
+    }
+    return QStringLiteral("circle");
+}
+
+QString hotKeyHint(ComfortPreset preset)
+{
+    return GlobalShortcuts::hint(preset);
+}
+
+MenuBarPopoverModel::MenuBarPopoverModel(QObject *parent) : MenuBarPopoverModel(nullptr, parent) {}
+
+MenuBarPopoverModel::MenuBarPopoverModel(QuellvistaApp *app, QObject *parent) : QObject(parent)
+{
+    watch(app ? app : QuellvistaApp::current());
+}
+
+QuellvistaApp *MenuBarPopoverModel::app() const
+{
+    return m_app.data();
+}
+
+void MenuBarPopoverModel::watch(QuellvistaApp *app)
+{
+    m_app = app;
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &MenuBarPopoverModel::changed);
+    if (!app)
+        return;
+    for (StoredSetting *setting : {app->disableDithering(), app->disableUniformity2D(), app->pwmAvoidanceEnabled(),
+                                   app->showBreakTimer()})
+        connect(setting, &StoredSetting::valueChanged, this, &MenuBarPopoverModel::changed);
+    PresetManager &presets = app->presets();
+    for (auto signal : {&PresetManager::activePresetChanged, &PresetManager::activeSavedProfileIDChanged,
+                        &PresetManager::savedProfilesChanged, &PresetManager::favoritePresetIDsChanged,
+                        &PresetManager::favoriteSavedProfileIDsChanged, &PresetManager::activeSelectionNameChanged})
+        connect(&presets, signal, this, &MenuBarPopoverModel::changed);
+    connect(&app->appUpdater(), &AppUpdater::canCheckForUpdatesChanged, this, &MenuBarPopoverModel::changed);
+    BreakReminder &reminder = app->breakReminder();
+    for (auto signal : {&BreakReminder::isEnabledChanged, &BreakReminder::secondsUntilBreakChanged,
+                        &BreakReminder::totalBreaksTakenTodayChanged, &BreakReminder::totalScreenTimeTodayChanged})
+        connect(&reminder, signal, this, &MenuBarPopoverModel::changed);
+}
+
+// ---- status header ----
+
+int MenuBarPopoverModel::activeProtectionCount() const
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return 0;
+    return int(settingOn(a->disableDithering())) + int(settingOn(a->pwmAvoidanceEnabled())) +
+           int(settingOn(a->disableUniformity2D()));
+}
+
+QString MenuBarPopoverModel::statusTitle() const
+{
+    const int count = activeProtectionCount();
+    if (count == 3)
+        return tr("Eye Comfort: Active");
+    return count == 0 ? tr("Protection off") : tr("Partial protection");
+}
+
+QString MenuBarPopoverModel::statusSubtitle() const
+{
+    const int count = activeProtectionCount();
+    if (count == 3)
+        return tr("All protections are enabled");
+    return tr("%1 of 3 protections active").arg(count);
+}
+
+double MenuBarPopoverModel::logoOpacity() const
+{
+    return activeProtectionCount() >= 1 ? 1.0 : 0.55;
+}
+
+// ---- comfort switch ----
+
+bool MenuBarPopoverModel::isComfortTuningOn() const
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return false;
+    return a->presets().activeSavedProfileID().has_value() || a->presets().activePreset() != ComfortPreset::neutral;
+}
+
+QString MenuBarPopoverModel::comfortLabel() const
+{
+    return isComfortTuningOn() ? tr("On") : tr("Off");
+}
+
+QColor MenuBarPopoverModel::comfortLabelColor() const
+{
+    return isComfortTuningOn() ? Theme::shared().accent() : Theme::shared().textSecondary();
+}
+
+QString MenuBarPopoverModel::comfortToolTip() const
+{
+    return isComfortTuningOn() ? tr("Turn comfort tuning off") : tr("Turn comfort tuning on");
+}
+
+void MenuBarPopoverModel::setComfortTuning(bool on)
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return;
+    PresetManager &presets = a->presets();
+    if (!on) {
+        if (presets.activeSavedProfileID()) {
+            m_lastEnabledSavedProfileID = presets.activeSavedProfileID();
+        } else if (presets.activePreset() != ComfortPreset::neutral) {
+            m_lastEnabledPreset = presets.activePreset();
+            m_lastEnabledSavedProfileID.reset();
+        }
+        presets.applyPreset(ComfortPreset::neutral, true);
+        return;
+    }
+    if (m_lastEnabledSavedProfileID) {
+        if (const auto profile = presets.savedProfile(*m_lastEnabledSavedProfileID)) {
+            presets.applySavedProfile(*profile, true);
+            return;
+        }
+    }
+    presets.applyPreset(m_lastEnabledPreset == ComfortPreset::neutral ? ComfortPreset::focus : m_lastEnabledPreset,
+                        true);
+}
+
+// ---- "Mode" and favourites ----
+
+QString MenuBarPopoverModel::modeText() const
+{
+    QuellvistaApp *a = app();
+    return a ? a->presets().activeSelectionName() : QString();
+}
+
+QVariantList MenuBarPopoverModel::favorites() const
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return {};
+    const Theme &theme = Theme::shared();
+    const PresetManager &presets = a->presets();
+    const auto row = [&theme](const QString &kind, const QString &key, const QString &symbol, const QString &name,
+                              const QString &hint, bool active) {
+        return QVariantMap{
+            {QStringLiteral("kind"), kind},
+            {QStringLiteral("key"), key},
+            {QStringLiteral("symbol"), symbol},
+            {QStringLiteral("name"), name},
+            {QStringLiteral("hint"), hint},
+            {QStringLiteral("active"), active},
+            {QStringLiteral("fillColor"),
+             active ? Theme::withOpacity(theme.accentSoft(), 0.58) : QColor::fromRgbF(0, 0, 0, theme.isDark() ? 0.2f : 0.05f)},
+            {QStringLiteral("outlineColor"), QColor::fromRgbF(1, 1, 1, active ? 0.22f : 0.12f)},
+            {QStringLiteral("symbolColor"),
+             active ? theme.accent() : Theme::withOpacity(theme.textPrimary(), 0.86)},
+            {QStringLiteral("leadingPadding"), active ? 13 : 10},
+            {QStringLiteral("fillRadius"), kind == QLatin1String("profile") ? 6 : 7},
+        };
+    };
+    QVariantList rows;
+    const std::optional<QUuid> activeProfile = presets.activeSavedProfileID();
+    for (ComfortPreset preset : presets.menuBarPresets())
+        rows << row(QStringLiteral("preset"), rawValue(preset), favoriteSymbol(preset), rawValue(preset),
+                    hotKeyHint(preset), !activeProfile && presets.activePreset() == preset);
+    for (const SavedComfortProfile &profile : presets.menuBarSavedProfiles())
+        rows << row(QStringLiteral("profile"), profile.id.toString(QUuid::WithoutBraces),
+                    QStringLiteral("slider.horizontal.3"), profile.name, QString(), activeProfile == profile.id);
+    return rows;
+}
+
+bool MenuBarPopoverModel::showsFavoritesHint() const
+{
+    QuellvistaApp *a = app();
+    return !a || (a->presets().menuBarPresets().isEmpty() && a->presets().menuBarSavedProfiles().isEmpty());
+}
+
+void MenuBarPopoverModel::activateFavorite(int index)
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return;
+    PresetManager &presets = a->presets();
+    const QList<ComfortPreset> favouritePresets = presets.menuBarPresets();
+    if (index >= 0 && index < favouritePresets.size()) {
+        presets.applyPreset(favouritePresets.at(index), true);
+        return;
+    }
+    const QList<SavedComfortProfile> profiles = presets.menuBarSavedProfiles();
+    index -= int(favouritePresets.size());
+    if (index >= 0 && index < profiles.size())
+        presets.applySavedProfile(profiles.at(index), true);
+}
+
+// ---- break section ----
+
+bool MenuBarPopoverModel::breakRemindersOn() const
+{
+    QuellvistaApp *a = app();
+    return a && a->breakReminder().isEnabled();
+}
+
+QString MenuBarPopoverModel::nextBreakText() const
+{
+    QuellvistaApp *a = app();
+    return a ? tr("%1 min").arg(a->breakReminder().secondsUntilBreak() / 60) : QString();
+}
+
+QString MenuBarPopoverModel::breaksTodayText() const
+{
+    QuellvistaApp *a = app();
+    return a ? QString::number(a->breakReminder().totalBreaksTakenToday()) : QString();
+}
+
+QString MenuBarPopoverModel::screenTimeText() const
+{
+    QuellvistaApp *a = app();
+    return a ? a->breakReminder().formattedScreenTimeToday() : QString();
+}
+
+void MenuBarPopoverModel::resetTimer()
+{
+    if (QuellvistaApp *a = app())
+        a->breakReminder().setSecondsUntilBreak(a->breakReminder().workIntervalMinutes() * 60);
+}
+
+void MenuBarPopoverModel::pauseForOneHour()
+{
+    if (QuellvistaApp *a = app())
+        a->breakReminder().setSecondsUntilBreak(a->breakReminder().secondsUntilBreak() + 3600);
+}
+
+void MenuBarPopoverModel::setBreakRemindersOn(bool on)
+{
+    if (QuellvistaApp *a = app())
+        a->breakReminder().setIsEnabled(on);
+}
+
+// ---- gear menu ----
+
+QVariantList MenuBarPopoverModel::gearMenuItems() const
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return {};
+    QVariantList items{
+        gearToggle(QStringLiteral("dithering"), tr("Dithering protection"), settingOn(a->disableDithering())),
+        gearToggle(QStringLiteral("pwm"), tr("PWM avoidance"), settingOn(a->pwmAvoidanceEnabled())),
+        gearToggle(QStringLiteral("uniformity"), tr("Edge uniformity"), settingOn(a->disableUniformity2D())),
+        gearDivider(),
+    };
+    if (breakRemindersOn()) {
+        items << gearToggle(QStringLiteral("breakReminders"), tr("Break reminders"), true)
+              << gearToggle(QStringLiteral("showBreakTimer"), tr("Show timer in menu bar"),
+                            settingOn(a->showBreakTimer()));
+    } else {
+        items << gearButton(QStringLiteral("turnOnBreakReminders"), tr("Turn On Break Reminders"));
+    }
+    items << gearDivider() << gearButton(QStringLiteral("checkForUpdates"), tr("Check for Updates..."),
+                                         canCheckForUpdates())
+          << gearDivider() << gearButton(QStringLiteral("quit"), tr("Quit Quellvista"));
+    return items;
+}
+
+void MenuBarPopoverModel::setDitheringProtection(bool on)
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return;
+    a->disableDithering()->setValue(on);
+    a->engine().setDither(!on, DisplayEngine::Target::all());
+}
+
+void MenuBarPopoverModel::setPwmAvoidance(bool on)
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return;
+    a->pwmAvoidanceEnabled()->setValue(on);
+    if (on)
+        a->engine().enablePWMAvoidance(0.55);
+    else
+        a->engine().disablePWMAvoidance();
+}
+
+void MenuBarPopoverModel::setEdgeUniformity(bool on)
+{
+    QuellvistaApp *a = app();
+    if (!a)
+        return;
+    a->disableUniformity2D()->setValue(on);
+    a->engine().applyProperties({{framebuffer::kUniformity2D, RegistryValue::boolean(!on)}},
+                                DisplayEngine::Target::builtIn());
+}
+
+void MenuBarPopoverModel::setShowBreakTimer(bool on)
+{
+    if (QuellvistaApp *a = app())
+        a->showBreakTimer()->setValue(on);
+}
+
+bool MenuBarPopoverModel::canCheckForUpdates() const
+{
+    QuellvistaApp *a = app();
+    return a && a->appUpdater().canCheckForUpdates() && !a->appUpdater().usesPlaceholderFeed();
+}
+
+void MenuBarPopoverModel::checkForUpdates()
+{
+    // The updater ignores a press while its check runs.
+    if (QuellvistaApp *a = app())
+        a->appUpdater().checkForUpdates();
+}
+
+void MenuBarPopoverModel::triggerGearItem(const QString &id, bool checked)
+{
+    if (id == QLatin1String("dithering"))
+        setDitheringProtection(checked);
+    else if (id == QLatin1String("pwm"))
+        setPwmAvoidance(checked);
+    else if (id == QLatin1String("uniformity"))
+        setEdgeUniformity(checked);
+    else if (id == QLatin1String("breakReminders"))
+        setBreakRemindersOn(checked);
+    else if (id == QLatin1String("turnOnBreakReminders"))
+        setBreakRemindersOn(true);
+    else if (id == QLatin1String("showBreakTimer"))
+        setShowBreakTimer(checked);
+    else if (id == QLatin1String("checkForUpdates"))
+        checkForUpdates();
+    else if (id == QLatin1String("quit"))
+        quit();
+}
+
+void MenuBarPopoverModel::popUpGearMenu(qreal globalX, qreal globalY)
+{
+    // Menus of the desktop need the widgets application; without it there is no menu.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    auto *menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<MenuBarPopoverModel> self(this);
+    for (const QVariant &entry : gearMenuItems()) {
+        const QVariantMap item = entry.toMap();
+        if (item.value(QStringLiteral("kind")) == QLatin1String("divider")) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(item.value(QStringLiteral("title")).toString());
+        action->setEnabled(item.value(QStringLiteral("enabled")).toBool());
+        if (item.value(QStringLiteral("kind")) == QLatin1String("toggle")) {
+            action->setCheckable(true);
+            action->setChecked(item.value(QStringLiteral("checked")).toBool());
+        }
+        const QString id = item.value(QStringLiteral("id")).toString();
+        connect(action, &QAction::triggered, this, [self, id](bool checked) {
+            if (self)
+                self->triggerGearItem(id, checked);
+        });
+    }
+    menu->popup(QPoint(qRound(globalX), qRound(globalY)));
+}
+
+void MenuBarPopoverModel::quit()
+{
+    if (QuellvistaApp *a = app())
+        a->quit();
+}
+
+QColor MenuBarPopoverModel::panelVeil() const
+{
+    return QColor::fromRgbF(0, 0, 0, Theme::shared().isDark() ? 0.36f : 0.05f);
+}
+
+QColor MenuBarPopoverModel::actionButtonFill(bool pressed)
+{
+    // As with the panel's veil, the light appearance takes a lighter plate.
+    const float scale = Theme::shared().isDark() ? 1.0f : 0.3f;
+    return QColor::fromRgbF(0, 0, 0, (pressed ? 0.16f : 0.22f) * scale);
+}
+
+QColor MenuBarPopoverModel::actionButtonStroke(bool pressed)
+{
+    return QColor::fromRgbF(1, 1, 1, pressed ? 0.1f : 0.16f);
+}
+
+void MenuBarPopoverModel::openMainWindow()
+{
+    if (QuellvistaApp *a = app())
+        a->openMainWindow();
+}
+
+} // namespace qv

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace qv {
+
+// The application's own login item: whether the program starts with the user's session.
+class LoginItem {
+public:
+    // The main application service's status; enabled is 1.
+    enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+
+    virtual ~LoginItem() = default;
+
+    virtual Status status() = 0;
+    // Each returns false with the cause in error (a localized description) on failure.
+    virtual bool registerItem(QString *error) = 0;
+    virtual bool unregisterItem(QString *error) = 0;
+};
+
+} // namespace qv

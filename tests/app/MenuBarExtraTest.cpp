@@ -1,0 +1,195 @@
+#include "app/AppScenes.h"
+#include "app/MenuBarExtra.h"
+#include "app/QuellvistaApp.h"
+
+#include "platform/desktop/XdgAutostartLoginItem.h"
+#include "runtime/StoredSetting.h"
+#include "wellness/BreakReminder.h"
+#include "wellness/MenuBarBlinker.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+
+using namespace qv;
+
+namespace {
+
+class MenuBarExtraTest : public test::QvTest {
+protected:
+    void SetUp() override
+    {
+        QvTest::SetUp();
+        app = std::make_unique<QuellvistaApp>();
+        label = std::make_unique<MenuBarLabel>(*app);
+    }
+    void TearDown() override
+    {
+        label.reset();
+        app.reset();
+        QvTest::TearDown();
+    }
+
+    std::unique_ptr<QuellvistaApp> app;
+    std::unique_ptr<MenuBarLabel> label;
+};
+
+// Reminders on: no pulse at 61 s, the pulse from 60 s; the break shows "eye.slash" and
+// stops the pulse.
+TEST_F(MenuBarExtraTest, TheEyePulsesInTheLastMinuteAndClosesDuringTheBreak)
+{
+    BreakReminder &reminder = app->breakReminder();
+    reminder.setIsEnabled(true);
+    reminder.setSecondsUntilBreak(61);
+    EXPECT_FALSE(app->menuBarBlinker().active());
+    EXPECT_EQ(label->countdownText(), "1:01");
+    EXPECT_EQ(label->toolTip(), "Quellvista — 1:01");
+    advance(1'000);
+    EXPECT_TRUE(app->menuBarBlinker().active()) << "60 s before the break";
+    advance(500);
+    EXPECT_LT(label->opacity(), 1.0);
+    EXPECT_EQ(label->symbolName(), "eye");
+
+    reminder.startBreak();
+    EXPECT_EQ(label->symbolName(), "eye.slash");
+    EXPECT_FALSE(app->menuBarBlinker().isPulsing());
+    EXPECT_DOUBLE_EQ(label->opacity(), 1.0);
+    EXPECT_FALSE(MenuBarBlinker::shouldBlink(true, false, 0));
+}
+
+TEST_F(MenuBarExtraTest, TheCountdownShowsOnlyWithItsSwitchAndReminders)
+{
+    BreakReminder &reminder = app->breakReminder();
+    reminder.setIsEnabled(false);
+    EXPECT_EQ(label->countdownText(), QString());
+    EXPECT_EQ(label->toolTip(), "Quellvista");
+    reminder.setIsEnabled(true);
+    EXPECT_EQ(label->countdownText(), "20:00");
+    app->showBreakTimer()->setValue(false);
+    EXPECT_EQ(label->countdownText(), QString()) << "the symbol alone";
+}
+
+// The blinking minute: the tray gets a picture at most ten times a second, and the
+// pictures come from a small cache instead of being painted per tick.
+TEST_F(MenuBarExtraTest, TheBlinkingMinuteReusesCachedPicturesAtMostTenTimesASecond)
+{
+    QList<qint64> handOvers;
+    MenuBarIconUpdater updater(*label, [] { return false; },
+                               [&handOvers](const QIcon &, const QString &) { handOvers << scheduler().monotonicMs(); });
+    updater.refresh();
+    BreakReminder &reminder = app->breakReminder();
+    reminder.setIsEnabled(true);
+    reminder.setSecondsUntilBreak(60);
+    handOvers.clear();
+    for (int i = 0; i < 590; ++i)
+        advance(100);
+    ASSERT_TRUE(app->menuBarBlinker().active());
+    EXPECT_GE(handOvers.size(), 400) << "the pulse is shown";
+    for (qsizetype i = 1; i < handOvers.size(); ++i)
+        ASSERT_GE(handOvers[i] - handOvers[i - 1], MenuBarIconUpdater::kMinimumGapMs) << i;
+    EXPECT_LE(updater.cache().paintCount(), MenuBarIconCache::kOpacitySteps + 1)
+        << "one picture per opacity step";
+}
+
+// Without a tray host the application runs on and says so.
+TEST_F(MenuBarExtraTest, WithoutATrayHostTheExtraLogsAndStaysHidden)
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "a tray host runs here";
+    MenuBarExtra extra(*app);
+    EXPECT_FALSE(extra.isShown());
+    EXPECT_TRUE(logs->contains("MenuBar", "No system tray is available; start Quellvista again to bring up its window"));
+}
+
+TEST(MenuBarIconCacheTest, OpacityStepsShareOnePicture)
+{
+    MenuBarIconCache cache;
+    const qint64 a = cache.icon("eye", 0.701, false).cacheKey();
+    EXPECT_EQ(cache.icon("eye", 0.699, false).cacheKey(), a);
+    EXPECT_NE(cache.icon("eye", 0.8, false).cacheKey(), a);
+    EXPECT_NE(cache.icon("eye", 0.701, true).cacheKey(), a) << "light and dark differ";
+    EXPECT_NE(cache.icon("eye.slash", 0.701, false).cacheKey(), a);
+    EXPECT_EQ(cache.paintCount(), 4);
+}
+
+TEST(PopoverPlacementTest, ByTheIconOrTheCursorAndInsideTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1200);
+    const QSize size(300, 500);
+    struct Case {
+        const char *name;
+        QRect icon;
+        QPoint cursor;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"icon in a top bar, centred below", QRect(1000, 0, 24, 28), {}, QPoint(862, 32)},
+        {"icon at the right edge, kept inside", QRect(1896, 0, 24, 28), {}, QPoint(1620, 32)},
+        {"icon in a bottom bar, above it", QRect(1000, 1172, 24, 28), {}, QPoint(862, 668)},
+        {"no geometry: by the cursor", QRect(), QPoint(500, 100), QPoint(350, 104)},
+        {"cursor near the bottom: above it", QRect(), QPoint(10, 1150), QPoint(0, 646)},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(AppScenes::popoverPosition(c.icon, size, screen, c.cursor), c.expected) << c.name;
+}
+
+TEST(XdgAutostartLoginItemTest, RegistersUnregistersAndReadsItsEntry)
+{
+    QTemporaryDir dir;
+    XdgAutostartLoginItem item(dir.path() + "/autostart", "/opt/Quell vista/bin/quellvista");
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+    QString error;
+    ASSERT_TRUE(item.registerItem(&error)) << qPrintable(error);
+    EXPECT_EQ(item.status(), LoginItem::Status::enabled);
+    QFile file(item.entryPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
+    EXPECT_TRUE(text.contains("\nExec=\"/opt/Quell vista/bin/quellvista\"\n")) << text.constData();
+    file.close();
+
+    ASSERT_TRUE(item.unregisterItem(&error));
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+    EXPECT_TRUE(item.unregisterItem(&error)) << "nothing to remove is no failure";
+
+    // An entry the user switched off in the desktop's settings.
+    QDir().mkpath(dir.path() + "/autostart");
+    QFile hidden(item.entryPath());
+    ASSERT_TRUE(hidden.open(QIODevice::WriteOnly));
+    hidden.write("[Desktop Entry]\nType=Application\nHidden=true\n");
+    hidden.close();
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+}
+
+TEST(XdgAutostartLoginItemTest, ExecArgumentsAreQuoted)
+{
+    const struct {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        {"/usr/bin/quellvista", R"("/usr/bin/quellvista")"},
+        {"/a \"b\"/q", R"("/a \\"b\\"/q")"},
+        {"/$HOME/`x`", R"("/\\$HOME/\\`x\\`")"},
+        {"/100%/q", R"("/100%%/q")"},
+        {"/back\\slash", R"("/back\\\\slash")"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(XdgAutostartLoginItem::quoteExecArgument(c.in), c.out) << c.in;
+}
+
+TEST(XdgAutostartLoginItemTest, AFolderThatCannotBeWrittenFailsWithItsCause)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + "/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    XdgAutostartLoginItem item(dir.path() + "/autostart", "/usr/bin/quellvista");
+    QString error;
+    EXPECT_FALSE(item.registerItem(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+}
+
+} // namespace

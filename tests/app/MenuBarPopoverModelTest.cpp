@@ -1,0 +1,270 @@
+#include "app/MenuBarPopoverModel.h"
+
+#include "app/AppUpdater.h"
+
+#include "app/QuellvistaApp.h"
+#include "comfort/PresetManager.h"
+#include "design/SystemSymbol.h"
+#include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "platform/sim/SimBundle.h"
+#include "wellness/BreakReminder.h"
+#include "support/TestEnvironment.h"
+
+using namespace qv;
+
+namespace {
+
+class MenuBarPopoverModelTest : public test::QvTest {
+protected:
+    void SetUp() override
+    {
+        QvTest::SetUp();
+        app = std::make_unique<QuellvistaApp>();
+        model = std::make_unique<MenuBarPopoverModel>(app.get());
+    }
+    void TearDown() override
+    {
+        model.reset();
+        app.reset();
+        QvTest::TearDown();
+    }
+
+    PresetManager &presets() { return app->presets(); }
+    // Applies and lets the eased transition finish.
+    void settle() { advance(2'000); }
+
+    QStringList rowSummary()
+    {
+        QStringList rows;
+        for (const QVariant &entry : model->favorites()) {
+            const QVariantMap row = entry.toMap();
+            rows << QStringLiteral("%1%2%3").arg(row["active"].toBool() ? "*" : "", row["name"].toString(),
+                                                  row["hint"].toString().isEmpty() ? "" : " " + row["hint"].toString());
+        }
+        return rows;
+    }
+
+    QStringList gearTitles()
+    {
+        QStringList titles;
+        for (const QVariant &entry : model->gearMenuItems()) {
+            const QVariantMap item = entry.toMap();
+            titles << (item["kind"] == "divider" ? "-" : item["title"].toString());
+        }
+        return titles;
+    }
+
+    std::unique_ptr<QuellvistaApp> app;
+    std::unique_ptr<MenuBarPopoverModel> model;
+};
+
+TEST_F(MenuBarPopoverModelTest, StatusHeaderCountsTheProtections)
+{
+    struct Case {
+        bool dithering, pwm, uniformity;
+        const char *title;
+        const char *subtitle;
+        double logo;
+    };
+    const Case cases[] = {
+        {false, false, false, "Protection off", "0 of 3 protections active", 0.55},
+        {true, false, false, "Partial protection", "1 of 3 protections active", 1.0},
+        {true, true, false, "Partial protection", "2 of 3 protections active", 1.0},
+        {true, true, true, "Eye Comfort: Active", "All protections are enabled", 1.0},
+    };
+    for (const Case &c : cases) {
+        app->disableDithering()->setValue(c.dithering);
+        app->pwmAvoidanceEnabled()->setValue(c.pwm);
+        app->disableUniformity2D()->setValue(c.uniformity);
+        EXPECT_EQ(model->statusTitle(), c.title);
+        EXPECT_EQ(model->statusSubtitle(), c.subtitle);
+        EXPECT_DOUBLE_EQ(model->logoOpacity(), c.logo);
+    }
+}
+
+TEST_F(MenuBarPopoverModelTest, ComfortSwitchRemembersThePresetOrProfile)
+{
+    EXPECT_FALSE(model->isComfortTuningOn());
+    EXPECT_EQ(model->comfortLabel(), "Off");
+    EXPECT_EQ(model->comfortToolTip(), "Turn comfort tuning on");
+    model->setComfortTuning(true);
+    EXPECT_EQ(presets().activePreset(), ComfortPreset::focus) << "a fresh start turns on Focus";
+    EXPECT_EQ(model->comfortLabel(), "On");
+
+    presets().applyPreset(ComfortPreset::evening, false);
+    model->setComfortTuning(false);
+    EXPECT_EQ(presets().activePreset(), ComfortPreset::neutral);
+    model->setComfortTuning(true);
+    EXPECT_EQ(presets().activePreset(), ComfortPreset::evening);
+
+    presets().saveCurrentAsNewProfile(QStringLiteral("Desk"));
+    const QUuid desk = *presets().activeSavedProfileID();
+    model->setComfortTuning(false);
+    EXPECT_FALSE(presets().activeSavedProfileID().has_value());
+    EXPECT_EQ(model->lastEnabledPreset(), ComfortPreset::evening) << "the preset memory stays";
+    model->setComfortTuning(true);
+    EXPECT_EQ(presets().activeSavedProfileID(), desk);
+
+    model->setComfortTuning(false);
+    presets().deleteSavedProfile(desk);
+    model->setComfortTuning(true);
+    EXPECT_EQ(presets().activePreset(), ComfortPreset::evening) << "a deleted profile falls back to the preset";
+    EXPECT_FALSE(presets().activeSavedProfileID().has_value());
+    EXPECT_EQ(model->lastEnabledSavedProfileID(), desk) << "the remembered id is kept";
+}
+
+TEST_F(MenuBarPopoverModelTest, FavouriteRows)
+{
+    EXPECT_FALSE(model->showsFavoritesHint()) << "the starter favourites";
+    for (ComfortPreset preset : presets().menuBarPresets())
+        presets().toggleFavorite(preset);
+    EXPECT_TRUE(model->showsFavoritesHint());
+    EXPECT_TRUE(model->favorites().isEmpty());
+
+    presets().toggleFavorite(ComfortPreset::neutral);
+    presets().toggleFavorite(ComfortPreset::lowStimulus);
+    presets().toggleFavorite(ComfortPreset::pwmSafe);
+    presets().renamePreset(ComfortPreset::pwmSafe, QStringLiteral("Night <b>shift</b>"));
+    presets().applyPreset(ComfortPreset::pwmSafe, false);
+    EXPECT_FALSE(model->showsFavoritesHint());
+    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "*PWM-safe ⌘⇧P"}))
+        << "fixed titles in declaration order";
+    EXPECT_EQ(model->modeText(), "Night <b>shift</b>") << "the Mode row shows the user's name";
+
+    presets().saveCurrentAsNewProfile(QStringLiteral("Desk"));
+    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "PWM-safe ⌘⇧P", "*Desk"}))
+        << "only the active saved profile is highlighted";
+    const QVariantMap profileRow = model->favorites().last().toMap();
+    EXPECT_EQ(profileRow["symbol"], "slider.horizontal.3");
+    EXPECT_EQ(profileRow["fillRadius"], 6);
+    EXPECT_EQ(profileRow["leadingPadding"], 13);
+
+    model->activateFavorite(0);
+    EXPECT_EQ(presets().activePreset(), ComfortPreset::neutral);
+    model->activateFavorite(3);
+    EXPECT_TRUE(presets().activeSavedProfileID().has_value());
+    model->activateFavorite(9); // out of range: nothing
+    EXPECT_TRUE(presets().activeSavedProfileID().has_value());
+
+    for (ComfortPreset preset : kAllComfortPresets)
+        EXPECT_TRUE(SystemSymbol::isMapped(favoriteSymbol(preset))) << qPrintable(rawValue(preset));
+}
+
+TEST_F(MenuBarPopoverModelTest, BreakSection)
+{
+    BreakReminder &reminder = app->breakReminder();
+    reminder.setIsEnabled(true);
+    struct Case {
+        int seconds;
+        const char *text;
+    };
+    for (const Case &c : {Case{59, "0 min"}, Case{1199, "19 min"}, Case{1200, "20 min"}}) {
+        reminder.setSecondsUntilBreak(c.seconds);
+        EXPECT_EQ(model->nextBreakText(), c.text);
+    }
+    EXPECT_EQ(model->breaksTodayText(), "0");
+
+    reminder.setSecondsUntilBreak(100);
+    model->pauseForOneHour();
+    model->pauseForOneHour();
+    EXPECT_EQ(reminder.secondsUntilBreak(), 100 + 7200);
+    reminder.setWorkIntervalMinutes(30);
+    model->resetTimer();
+    EXPECT_EQ(reminder.secondsUntilBreak(), 1800);
+    advance(1'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), 1799) << "the countdown goes on from the new value";
+
+    EXPECT_EQ(gearTitles().mid(4, 2), (QStringList{"Break reminders", "Show timer in menu bar"}));
+    model->setBreakRemindersOn(false);
+    EXPECT_FALSE(model->breakRemindersOn());
+    EXPECT_EQ(defaults->boolValue("breakReminderEnabled"), false);
+    EXPECT_EQ(gearTitles(), (QStringList{"Dithering protection", "PWM avoidance", "Edge uniformity", "-",
+                                         "Turn On Break Reminders", "-", "Check for Updates...", "-",
+                                         "Quit Quellvista"}));
+    model->triggerGearItem("turnOnBreakReminders", false);
+    EXPECT_TRUE(reminder.isEnabled());
+    EXPECT_EQ(reminder.secondsUntilBreak(), 1800);
+}
+
+TEST_F(MenuBarPopoverModelTest, GearMenuStoresTheSwitchAndCallsTheEngine)
+{
+    const QList<SimDisplay> displays = mac->displays();
+    ASSERT_EQ(displays.size(), 2);
+    ASSERT_TRUE(displays[0].builtIn);
+
+    model->triggerGearItem("uniformity", false);
+    EXPECT_EQ(defaults->boolValue("disableUniformity2D"), false);
+    EXPECT_EQ(mac->framebufferProperty(displays[0].id, "uniformity2D"), RegistryValue::boolean(true));
+    mac->removeFramebufferProperty(displays[1].id, "uniformity2D");
+    model->triggerGearItem("uniformity", true);
+    EXPECT_EQ(mac->framebufferProperty(displays[0].id, "uniformity2D"), RegistryValue::boolean(false));
+    EXPECT_FALSE(mac->framebufferProperty(displays[1].id, "uniformity2D").isBool()) << "external untouched";
+
+    model->triggerGearItem("dithering", false);
+    EXPECT_EQ(defaults->boolValue("disableDithering"), false);
+    EXPECT_EQ(mac->framebufferProperty(displays[1].id, "enableDither"), RegistryValue::boolean(true));
+
+    defaults->setDouble("pwmThreshold", 0.8);
+    model->triggerGearItem("pwm", true);
+    runPending();
+    EXPECT_DOUBLE_EQ(DisplayTuning::shared().brightness(), 0.55) << "the fixed floor, not the threshold";
+    EXPECT_EQ(defaults->doubleValue("pwmThreshold"), 0.8);
+    model->triggerGearItem("pwm", false);
+    runPending();
+    EXPECT_FALSE(app->engine().pwmAvoidanceEnabled());
+    EXPECT_EQ(defaults->boolValue("pwmAvoidanceEnabled"), false);
+
+    model->triggerGearItem("showBreakTimer", false);
+    EXPECT_EQ(defaults->boolValue("showBreakTimer"), false);
+
+    int quits = 0;
+    QObject::connect(app.get(), &QuellvistaApp::quitRequested, [&quits] { ++quits; });
+    model->triggerGearItem("quit", false);
+    EXPECT_EQ(quits, 1);
+}
+
+// "Check for Updates..." needs a feed of our own and an updater that may check now; a
+// press then starts the framework's check.
+TEST_F(MenuBarPopoverModelTest, CheckForUpdatesFollowsTheFeedAndTheUpdater)
+{
+    struct Case {
+        const char *name;
+        const char *feed;
+        bool allows;
+        bool enabled;
+        int frameworkChecks;
+    };
+    const Case cases[] = {
+        {"placeholder feed", "", true, false, 0},
+        {"feed on the local machine", "http://127.0.0.1/appcast.xml", true, false, 0},
+        {"own feed, updater busy", "https://updates.tebrix.com/appcast.xml", false, false, 0},
+        {"own feed, updater ready", "https://updates.tebrix.com/appcast.xml", true, true, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        model.reset();
+        app.reset();
+        restart();
+        mac->bundle().setInfoValue("SUFeedURL", QString::fromLatin1(c.feed));
+        mac->updater().setAllowsChecks(c.allows);
+        app = std::make_unique<QuellvistaApp>();
+        model = std::make_unique<MenuBarPopoverModel>(app.get());
+        const QVariantMap item = model->gearMenuItems().at(6).toMap();
+        ASSERT_EQ(item["title"], "Check for Updates...");
+        EXPECT_EQ(item["enabled"].toBool(), c.enabled);
+        const int before = mac->updater().checkCount();
+        model->triggerGearItem("checkForUpdates", false);
+        EXPECT_EQ(mac->updater().checkCount() - before, c.frameworkChecks);
+    }
+}
+
+TEST_F(MenuBarPopoverModelTest, OpenAsksTheScenesForTheMainWindow)
+{
+    int requests = 0;
+    QObject::connect(app.get(), &QuellvistaApp::mainWindowRequested, [&requests] { ++requests; });
+    model->openMainWindow();
+    EXPECT_EQ(requests, 1);
+}
+
+} // namespace
