@@ -4,9 +4,8 @@
 # its first and second steps. The page is the section the application opens with. Uses
 # its own X server (common.sh) and temporary folders; the application runs isolated.
 # Usage: display-comfort-page.sh APP [OUT_FOLDER]   (default: ./display-comfort-shots)
-# QV_SHOT_PROFILE_MENU="X Y" right-clicks a profile tile at that window point and shoots
-# its context menu; QV_SHOT_RENAME_ITEM="X Y" then clicks the menu's rename entry and
-# shoots the rename sheet.
+# It also shoots a profile's context menu and its rename sheet; QV_SHOT_PROFILE_MENU="X Y"
+# and QV_SHOT_RENAME_ITEM="X Y" move the points clicked for them (window coordinates).
 set -euo pipefail
 app="$1" out="${2:-display-comfort-shots}"
 for tool in xdotool import Xvfb; do
@@ -40,6 +39,15 @@ for appearance in light dark; do
   start_app display-comfort-page find_window
   sleep 2
   shot "page-$appearance"
+  # A starter profile's context menu (right-click on the Focus tile), then its rename sheet;
+  # Escape closes the sheet again.
+  xdotool mousemove --window "$window" ${QV_SHOT_PROFILE_MENU:-390 240} click 3
+  sleep 0.6
+  shot "profile-menu-$appearance"
+  click ${QV_SHOT_RENAME_ITEM:-430 262}
+  shot "rename-sheet-$appearance"
+  xdotool key Escape
+  sleep 0.6
   geometry="$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
   width="${geometry%x*}"
   # The master switch, left of the guide button, turns comfort tuning on (Focus).
@@ -55,17 +63,6 @@ for appearance in light dark; do
   # "Next" moves the tour on to the profiles block.
   click $((width - 90)) 128
   shot "tour-next-$appearance"
-  # Hooks for the comfort profiles grid: its context menu and rename sheet are shot here
-  # once the grid is on the page (right-click a tile, then "Rename…").
-  if [[ -n "${QV_SHOT_PROFILE_MENU:-}" ]]; then
-    xdotool mousemove --window "$window" ${QV_SHOT_PROFILE_MENU} click 3
-    sleep 0.6
-    shot "profile-menu-$appearance"
-  fi
-  if [[ -n "${QV_SHOT_RENAME_ITEM:-}" ]]; then
-    click ${QV_SHOT_RENAME_ITEM}
-    shot "rename-sheet-$appearance"
-  fi
   kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true
   app_pid=""
 done
