@@ -7,6 +7,9 @@
 
 #include <QDate>
 #include <QObject>
+
+#include <algorithm>
+#include <limits>
 #include <QString>
 
 namespace qv {
@@ -87,11 +90,17 @@ public:
     Q_INVOKABLE void endBreak(bool completed);
     Q_INVOKABLE void skipBreak() { endBreak(false); }
     // Countdown adjustments of the break controls.
-    Q_INVOKABLE void snooze() { setSecondsUntilBreak(m_secondsUntilBreak + kSnoozeSeconds); }
-    Q_INVOKABLE void pause() { setSecondsUntilBreak(m_secondsUntilBreak + kPauseSeconds); }
-    Q_INVOKABLE void resetCountdown() { setSecondsUntilBreak(m_workIntervalMinutes * 60); }
+    // Repeated snoozes stop at the largest countdown instead of wrapping round.
+    Q_INVOKABLE void snooze() { setSecondsUntilBreak(saturated(qint64(m_secondsUntilBreak) + kSnoozeSeconds)); }
+    Q_INVOKABLE void pause() { setSecondsUntilBreak(saturated(qint64(m_secondsUntilBreak) + kPauseSeconds)); }
+    Q_INVOKABLE void resetCountdown() { setSecondsUntilBreak(saturated(qint64(m_workIntervalMinutes) * 60)); }
 
     static QString formatTimeUntilBreak(int seconds);
+    // A count of seconds held within what the countdown can hold.
+    static int saturated(qint64 seconds)
+    {
+        return int(std::clamp<qint64>(seconds, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    }
     static QString formatScreenTime(double seconds);
 
 signals:

@@ -206,6 +206,13 @@ TEST_F(BreakReminderTest, SnoozePauseAndResetMoveTheRunningCountdown)
     EXPECT_EQ(r.secondsUntilBreak(), 1200);
     seconds(1200);
     EXPECT_TRUE(r.isOnBreak());
+
+    // Pushed to the largest countdown, a snooze stays there rather than wrapping round.
+    r.endBreak(false);
+    r.setSecondsUntilBreak(std::numeric_limits<int>::max() - 100);
+    r.snooze();
+    r.pause();
+    EXPECT_EQ(r.secondsUntilBreak(), std::numeric_limits<int>::max());
 }
 
 TEST_F(BreakReminderTest, SkippingAFullScreenBreakRecordsNothingAndRestartsTheCountdown)

@@ -105,14 +105,15 @@ TEST_F(PageViewTest, OpeningThePageFigure)
     window.reset(qobject_cast<QQuickWindow *>(component.create()));
     ASSERT_TRUE(window) << qPrintable(component.errorString());
     QSignalSpy frames(window.get(), &QQuickWindow::frameSwapped);
-    ASSERT_TRUE(frames.wait(5000));
+    ASSERT_TRUE(!frames.isEmpty() || frames.wait(5000));
     auto *state = find("main")->property("windowState").value<MainWindowModel *>();
     ASSERT_TRUE(state);
     QElapsedTimer timer;
     frames.clear();
     timer.start();
     state->select(MainWindowModel::DisplayAndComfort);
-    ASSERT_TRUE(frames.wait(5000));
+    // A threaded render loop may swap the frame before the wait begins.
+    ASSERT_TRUE(!frames.isEmpty() || frames.wait(5000));
     const qint64 ms = timer.elapsed();
     RecordProperty("openMs", int(ms));
     std::printf("Opening the Display & Comfort page took %lld ms\n", static_cast<long long>(ms));
