@@ -1,12 +1,13 @@
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-// Every test program runs with a GUI application object on the main thread; without a
+// Every test program runs with the application object the application itself uses (a
+// widgets application: the tray's menus are widgets) on the main thread; without a
 // display it uses the offscreen platform.
 int main(int argc, char **argv)
 {
@@ -18,7 +19,7 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromUtf8(runtimeDir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtimeDir);
     }
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
