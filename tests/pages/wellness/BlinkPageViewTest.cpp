@@ -151,7 +151,9 @@ TEST_F(BlinkPageViewTest, TheGuideButtonHasItsNameAndHelp)
     QQuickItem *guide = find("guideButton");
     ASSERT_TRUE(guide);
     EXPECT_EQ(guide->property("accessibleName"), "Open Blink Detection guide");
-    EXPECT_EQ(guide->property("toolTipText"), "Guide");
+    QObject *help = guide->findChild<QObject *>("guideHelp");
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->property("text"), "Guide");
 }
 
 TEST_F(BlinkPageViewTest, EachTourStepBringsItsSectionToTheTopAsFarAsTheContentAllows)

@@ -161,7 +161,9 @@ TEST_F(BreakRemindersViewTest, TheGuideButtonHasItsNameAndHelp)
     QQuickItem *guide = find("guideButton");
     ASSERT_TRUE(guide);
     EXPECT_EQ(guide->property("accessibleName"), "Open Break Reminders guide");
-    EXPECT_EQ(guide->property("toolTipText"), "Guide");
+    QObject *help = guide->findChild<QObject *>("guideHelp");
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->property("text"), "Guide");
 }
 
 } // namespace
