@@ -242,6 +242,18 @@ TEST_F(ControlViewTest, ButtonsTakeTheWholeWidthTheyAreGiven)
         EXPECT_GT(width(name), root->findChild<QQuickItem *>(name)->implicitWidth()) << name;
 }
 
+// A label with markup is shown as the characters it holds.
+TEST_F(ControlViewTest, ButtonLabelsArePlainText)
+{
+    for (const char *qml : {"PrimaryButton { text: '<b>Save</b>' }\n", "SecondaryButton { text: '<b>Save</b>' }\n"}) {
+        const std::unique_ptr<QObject> button = create(qml);
+        ASSERT_TRUE(button);
+        auto *label = button->property("contentItem").value<QQuickItem *>();
+        ASSERT_TRUE(label) << qml;
+        EXPECT_EQ(label->property("textFormat").toInt(), 0) << qml; // Text.PlainText
+    }
+}
+
 TEST_F(ControlViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
 {
     const std::unique_ptr<QObject> symbol = create("Symbol { name: 'gearshape'; size: 14 }\n");

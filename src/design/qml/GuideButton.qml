@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Templates as T
 import Quellvista.Design
 
@@ -19,9 +18,12 @@ T.AbstractButton {
 
     contentItem: GuideButtonLabel {}
 
-    ToolTip.visible: hovered && toolTipText.length > 0
-    ToolTip.delay: 600
-    ToolTip.text: toolTipText
+    HelpTip {
+        objectName: "guideHelp"
+        text: button.toolTipText
+        visible: button.hovered && text.length > 0
+    }
+
     Accessible.role: Accessible.Button
     Accessible.name: accessibleName
 }

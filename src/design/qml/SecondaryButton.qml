@@ -21,6 +21,7 @@ T.Button {
 
     contentItem: Text {
         text: button.text
+        textFormat: Text.PlainText
         font: button.font
         color: Theme.textPrimary
         horizontalAlignment: Text.AlignHCenter

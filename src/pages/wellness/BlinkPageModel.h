@@ -49,6 +49,8 @@ class BlinkPageModel : public QObject {
     Q_PROPERTY(qv::BlinkQualityModel *quality READ quality CONSTANT)
     Q_PROPERTY(qv::BlinkCadenceModel *cadence READ cadence CONSTANT)
     Q_PROPERTY(qv::GuidedTour *tour READ tour CONSTANT)
+    Q_PROPERTY(QString guideAccessibleName READ guideAccessibleName CONSTANT)
+    Q_PROPERTY(QString guideToolTip READ guideToolTip CONSTANT)
     Q_PROPERTY(QList<QObject *> tiles READ tiles CONSTANT)
     Q_PROPERTY(qreal gridWidth READ gridWidth WRITE setGridWidth NOTIFY gridChanged)
     Q_PROPERTY(int gridColumns READ gridColumns NOTIFY gridChanged)
@@ -65,6 +67,8 @@ public:
     BlinkQualityModel *quality() { return &m_quality; }
     BlinkCadenceModel *cadence() { return &m_cadence; }
     GuidedTour *tour() { return m_tour.get(); }
+    static QString guideAccessibleName() { return QStringLiteral("Open Blink Detection guide"); }
+    static QString guideToolTip() { return QStringLiteral("Guide"); }
     QList<QObject *> tiles() const;
     BlinkMetricTileModel &tile(int index) { return *m_tiles[index]; }
 

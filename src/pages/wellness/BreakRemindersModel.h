@@ -30,6 +30,7 @@ class BreakRemindersModel : public QObject {
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
     Q_PROPERTY(QString guideAccessibleName READ guideAccessibleName CONSTANT)
+    Q_PROPERTY(QString guideToolTip READ guideToolTip CONSTANT)
     // The header switch.
     Q_PROPERTY(bool isEnabled READ isEnabled NOTIFY changed)
     Q_PROPERTY(QString switchSymbol READ switchSymbol NOTIFY changed)
@@ -69,6 +70,7 @@ public:
     static QString title() { return QStringLiteral("Break Reminders"); }
     static QString subtitle() { return QStringLiteral("A quieter rhythm for long screen sessions."); }
     static QString guideAccessibleName() { return QStringLiteral("Open Break Reminders guide"); }
+    static QString guideToolTip() { return QStringLiteral("Guide"); }
     static QString controlsTitle() { return QStringLiteral("Reminder controls"); }
     static QString controlsSubtitle() { return QStringLiteral("Tune the rhythm without leaving flow"); }
 

@@ -216,6 +216,29 @@ TEST(EducationTopicTest, SixTopicsInOrderWithTheirExactTexts)
               QStringLiteral("Quellvista addresses the three root hardware causes \u2014 dithering, PWM, uniformity "
                              "\u2014 plus provides behavioral tools like break reminders and blink detection."));
     EXPECT_EQ(all[5].youMayNotice, QStringLiteral("Crisper edges on text. Some report it feels 'more like paper.'"));
+    // The other texts with a dash, each compared whole.
+    const struct {
+        QString shown, expected;
+    } dashed[] = {
+        {all[0].whyItMatters, QStringLiteral("For some sensitive eyes, this rapid change can feel like subtle flicker "
+                                             "\u2014 leading to eye strain, headaches, or nausea.")},
+        {all[1].summary,
+         QStringLiteral("MacBook backlights use PWM (Pulse-Width Modulation) to control brightness \u2014 rapidly "
+                        "switching on and off thousands of times per second. At LOW brightness, the flicker becomes "
+                        "more pronounced.")},
+        {all[2].whyItMatters,
+         QStringLiteral("Some sensitive users find this subtle vignette creates a sense of visual pressure \u2014 "
+                        "peripheral vision detects the darkening but the conscious mind can't place it.")},
+        {all[4].howQuellvistaHelps,
+         QStringLiteral("The resolution picker shows only integer-scaled options by default \u2014 where each logical "
+                        "pixel maps to exactly 4 physical pixels. Everything becomes slightly larger but "
+                        "significantly crisper.")},
+        {all[5].whyItMatters,
+         QStringLiteral("Some sensitive users perceive font smoothing as blur or ghosting \u2014 a subtle haze around "
+                        "letterforms that contributes to strain over long sessions.")},
+    };
+    for (const auto &text : dashed)
+        EXPECT_EQ(text.shown, text.expected);
     EXPECT_EQ((QStringList{all[0].categoryLabel, all[2].categoryLabel, all[3].categoryLabel}),
               (QStringList{"Hardware", "Display", "Vision"}));
 }

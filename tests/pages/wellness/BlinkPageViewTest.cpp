@@ -144,6 +144,18 @@ TEST_F(BlinkPageViewTest, TheRecalibrateButtonShowsOnlyWhileDetectionIsOn)
     EXPECT_EQ(source->recalibrations, 1);
 }
 
+// The header's guide button carries the same help as the other pages' guide buttons.
+TEST_F(BlinkPageViewTest, TheGuideButtonHasItsNameAndHelp)
+{
+    ASSERT_TRUE(show(QSize(900, 760)));
+    QQuickItem *guide = find("guideButton");
+    ASSERT_TRUE(guide);
+    EXPECT_EQ(guide->property("accessibleName"), "Open Blink Detection guide");
+    QObject *help = guide->findChild<QObject *>("guideHelp");
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->property("text"), "Guide");
+}
+
 TEST_F(BlinkPageViewTest, EachTourStepBringsItsSectionToTheTopAsFarAsTheContentAllows)
 {
     ASSERT_TRUE(show(QSize(844, 500)));

@@ -154,4 +154,16 @@ TEST_F(BreakRemindersViewTest, TheSwitchTurnsRemindersOnAndOff)
     EXPECT_FALSE(find("dial")->property("active").toBool());
 }
 
+// The header's guide button carries the same help as the other pages' guide buttons.
+TEST_F(BreakRemindersViewTest, TheGuideButtonHasItsNameAndHelp)
+{
+    load();
+    QQuickItem *guide = find("guideButton");
+    ASSERT_TRUE(guide);
+    EXPECT_EQ(guide->property("accessibleName"), "Open Break Reminders guide");
+    QObject *help = guide->findChild<QObject *>("guideHelp");
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->property("text"), "Guide");
+}
+
 } // namespace

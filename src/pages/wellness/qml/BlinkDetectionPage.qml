@@ -117,7 +117,8 @@ Item {
                     }
                     GuideButton {
                         objectName: "guideButton"
-                        accessibleName: "Open Blink Detection guide"
+                        accessibleName: page.model.guideAccessibleName
+                        toolTipText: page.model.guideToolTip
                         onClicked: page.model.tour.open()
                     }
                 }

@@ -89,6 +89,7 @@ Item {
                 GuideButton {
                     objectName: "guideButton"
                     accessibleName: breaks.guideAccessibleName
+                    toolTipText: breaks.guideToolTip
                     onClicked: breaks.tour.open()
                 }
             }
