@@ -100,7 +100,14 @@ int runApplication(int argc, char **argv)
     // Overlay panels, key monitors and notifications of the desktop session, where it
     // offers them.
     DesktopServices desktop;
-    installPlatform(desktop.over(platform()));
+    // A description with a scripted camera keeps the simulated camera and landmarks.
+    const PlatformServices simulated = platform();
+    PlatformServices services = desktop.over(simulated);
+    if (machine->playsScriptedCamera()) {
+        services.camera = simulated.camera;
+        services.faceLandmarks = simulated.faceLandmarks;
+    }
+    installPlatform(services);
 
     SingleInstance instance(SingleInstance::defaultName());
     if (!instance.claim())

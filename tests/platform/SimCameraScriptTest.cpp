@@ -25,6 +25,8 @@ TEST_F(SimCameraScriptTest, ADescriptionThatAsksForTheBlinkerFeedsRunningSession
     EXPECT_EQ(frames, 10);
     const FaceDetectionResult result = machine->faceLandmarks().detect(SimCamera::blankFrame());
     EXPECT_EQ(result.observations.size(), 1);
+    EXPECT_TRUE(machine->playsScriptedCamera());
+    EXPECT_FALSE(SimulatedMac::fromDescription(R"json({"displays": []})json", nullptr)->playsScriptedCamera());
 }
 
 TEST_F(SimCameraScriptTest, TheScriptedFaceBlinksAboutSeventeenTimesAMinute)

@@ -185,6 +185,9 @@ public:
     SimUpdater &updater() { return *m_updater; }
     SimCamera &camera() { return *m_camera; }
     SimFaceLandmarks &faceLandmarks() { return *m_faceLandmarks; }
+    // True when the description puts a scripted person in front of the camera; the
+    // running application then keeps this camera instead of the computer's own.
+    bool playsScriptedCamera() const { return m_cameraScript != nullptr; }
 
     // ---- idle ----
     // Seconds since the last input event; stays as set until changed.
