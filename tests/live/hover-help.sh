@@ -20,11 +20,7 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
 start_composited_xvfb hover-help
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-  --transparent false --tint 0x303030 >"$tmp/trayer.log" 2>&1 &
-tray_pid=$!
-poll 10 bash -c 'xwininfo -root -children | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
-  { echo "hover-help: trayer did not start"; cat "$tmp/trayer.log"; exit 1; }
+start_tray hover-help
 
 window=""
 find_main() {
@@ -37,12 +33,6 @@ find_popover() {
   kill -0 "$app_pid" 2>/dev/null || return 2
   popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)"
   [[ -n "$popover" ]]
-}
-tray_icon=""
-find_tray_icon() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
-  [[ -n "$tray_icon" ]]
 }
 start_with() {
   rm -rf "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache"
