@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/OvSection.h"
+#include "design/ViewValue.h"
 #include "runtime/StoredSetting.h"
 
 #include <QDateTime>
@@ -23,6 +24,9 @@ class MainWindowModel : public QObject {
     Q_PROPERTY(QVariantList sidebarSections READ sidebarSections CONSTANT)
     Q_PROPERTY(int minimumWidth READ minimumWidth CONSTANT)
     Q_PROPERTY(int minimumHeight READ minimumHeight CONSTANT)
+    // The window's title and the sidebar's product header.
+    QV_VIEW_TEXT(productName, "Quellvista")
+    QV_VIEW_TEXT(tagline, "for your eyes")
 public:
     // The sections, as QML sees them (same order as OvSection).
     enum Section { DisplayAndComfort, Blink, Breaks, About, Settings };

@@ -314,7 +314,7 @@ QVariantList MenuBarPopoverModel::gearMenuItems() const
               << gearToggle(QStringLiteral("showBreakTimer"), tr("Show timer in menu bar"),
                             settingOn(a->showBreakTimer()));
     } else {
-        items << gearButton(QStringLiteral("turnOnBreakReminders"), tr("Turn On Break Reminders"));
+        items << gearButton(QStringLiteral("turnOnBreakReminders"), turnOnRemindersTitle());
     }
     items << gearDivider() << gearButton(QStringLiteral("checkForUpdates"), tr("Check for Updates..."),
                                          canCheckForUpdates())

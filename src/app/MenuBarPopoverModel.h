@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comfort/ComfortPreset.h"
+#include "design/ViewValue.h"
 
 #include <QColor>
 #include <QObject>
@@ -39,6 +40,22 @@ class MenuBarPopoverModel : public QObject {
     Q_PROPERTY(QString screenTimeText READ screenTimeText NOTIFY changed)
     Q_PROPERTY(QVariantList gearMenuItems READ gearMenuItems NOTIFY changed)
     Q_PROPERTY(QColor panelVeil READ panelVeil NOTIFY changed)
+    // The fixed texts
+    QV_VIEW_TEXT(windowTitle, "Quellvista menu bar")
+    QV_VIEW_TEXT(comfortSwitchName, "Comfort tuning")
+    QV_VIEW_TEXT(comfortSwitchDescription, "Turns display comfort tuning on or returns it to Neutral.")
+    QV_VIEW_TEXT(modeTitle, "Mode")
+    QV_VIEW_TEXT(favoritesTitle, "Favorite profiles")
+    QV_VIEW_TEXT(favoritesHint, "Star profiles in Display & Comfort to show them here.")
+    QV_VIEW_TEXT(nextBreakTitle, "Next Break")
+    QV_VIEW_TEXT(breaksTodayTitle, "Breaks Today")
+    QV_VIEW_TEXT(screenTimeTitle, "Screen Time")
+    QV_VIEW_TEXT(resetTimerTitle, "Reset Timer")
+    QV_VIEW_TEXT(pauseForOneHourTitle, "Pause for 1 Hour")
+    QV_VIEW_TEXT(turnOffRemindersTitle, "Turn Off Break Reminders")
+    QV_VIEW_TEXT(remindersOffText, "Break reminders are off")
+    QV_VIEW_TEXT(turnOnRemindersTitle, "Turn On Break Reminders")
+    QV_VIEW_TEXT(openMainWindowTitle, "Open Quellvista")
 
 public:
     // app null: the application object of the process.

@@ -53,6 +53,7 @@ class GuidedTour : public QObject {
     Q_PROPERTY(QString positionText READ positionText NOTIFY currentStepChanged)
     Q_PROPERTY(bool canGoBack READ canGoBack NOTIFY currentStepChanged)
     Q_PROPERTY(QString backLabel READ backLabel CONSTANT)
+    Q_PROPERTY(QString closeLabel READ closeLabel CONSTANT)
     Q_PROPERTY(QString nextLabel READ nextLabel NOTIFY currentStepChanged)
     Q_PROPERTY(int changeDuration READ changeDuration NOTIFY currentStepChanged)
     Q_PROPERTY(int stepAnimationDuration READ stepAnimationDuration CONSTANT)
@@ -84,6 +85,8 @@ public:
     QString positionText() const;
     bool canGoBack() const { return m_current > 0; }
     static QString backLabel() { return QStringLiteral("Back"); }
+    // The accessible name of the pop-up's close button.
+    static QString closeLabel() { return QStringLiteral("Close guide"); }
     // "Finish" on the last step, "Next" otherwise.
     QString nextLabel() const;
     int changeDuration() const { return m_changeDuration; }

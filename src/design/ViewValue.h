@@ -19,3 +19,14 @@ private:                                                                        
         emit name##Changed();                                                                                  \
     }                                                                                                          \
     Type m_##name{};
+
+// QV_VIEW_TEXT(name, "text"): a fixed text a view shows (a title, a label, an accessible
+// name or hover help), as a constant property with a static reader of the same name, so
+// that tests read it as the view does. Use it inside the class body of a Q_OBJECT class;
+// it leaves the access at private.
+#define QV_VIEW_TEXT(name, text)                                                                               \
+    Q_PROPERTY(QString name READ name CONSTANT)                                                                \
+public:                                                                                                        \
+    static QString name() { return QStringLiteral(text); }                                                     \
+                                                                                                               \
+private:

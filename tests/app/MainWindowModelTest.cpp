@@ -4,6 +4,7 @@
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
 #include "support/TestEnvironment.h"
+#include "support/ViewTexts.h"
 
 #include <QSignalSpy>
 
@@ -30,6 +31,12 @@ TEST_F(MainWindowModelTest, EverySectionSymbolHasAGlyph)
     for (OvSection s : {OvSection::displayAndComfort, OvSection::blink, OvSection::breaks, OvSection::about,
                         OvSection::settings})
         EXPECT_TRUE(SystemSymbol::isMapped(ovSectionSymbol(s))) << qPrintable(ovSectionSymbol(s));
+}
+
+TEST_F(MainWindowModelTest, ProductHeaderTexts)
+{
+    MainWindowModel model;
+    test::expectViewTexts(model, {{"productName", "Quellvista"}, {"tagline", "for your eyes"}});
 }
 
 struct StoredCase {

@@ -10,6 +10,7 @@
 #include "platform/sim/SimBundle.h"
 #include "wellness/BreakReminder.h"
 #include "support/TestEnvironment.h"
+#include "support/ViewTexts.h"
 
 using namespace qv;
 
@@ -257,6 +258,27 @@ TEST_F(MenuBarPopoverModelTest, CheckForUpdatesFollowsTheFeedAndTheUpdater)
         model->triggerGearItem("checkForUpdates", false);
         EXPECT_EQ(mac->updater().checkCount() - before, c.frameworkChecks);
     }
+}
+
+TEST_F(MenuBarPopoverModelTest, FixedTexts)
+{
+    test::expectViewTexts(*model, {
+        {"windowTitle", "Quellvista menu bar"},
+        {"comfortSwitchName", "Comfort tuning"},
+        {"comfortSwitchDescription", "Turns display comfort tuning on or returns it to Neutral."},
+        {"modeTitle", "Mode"},
+        {"favoritesTitle", "Favorite profiles"},
+        {"favoritesHint", "Star profiles in Display & Comfort to show them here."},
+        {"nextBreakTitle", "Next Break"},
+        {"breaksTodayTitle", "Breaks Today"},
+        {"screenTimeTitle", "Screen Time"},
+        {"resetTimerTitle", "Reset Timer"},
+        {"pauseForOneHourTitle", "Pause for 1 Hour"},
+        {"turnOffRemindersTitle", "Turn Off Break Reminders"},
+        {"remindersOffText", "Break reminders are off"},
+        {"turnOnRemindersTitle", "Turn On Break Reminders"},
+        {"openMainWindowTitle", "Open Quellvista"},
+    });
 }
 
 TEST_F(MenuBarPopoverModelTest, OpenAsksTheScenesForTheMainWindow)

@@ -2,6 +2,7 @@
 #include "design/GuidedTour.h"
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
+#include "support/ViewTexts.h"
 
 #include <QCoreApplication>
 #include <QQmlComponent>
@@ -105,6 +106,7 @@ TEST_F(GuidedTourTest, TextsFollowTheCurrentStep)
     EXPECT_EQ(tour->stepAfter("nope"), "");
     tour->select("nope"); // an unknown step opens nothing
     EXPECT_FALSE(tour->isOpen());
+    test::expectViewTexts(*tour, {{"backLabel", "Back"}, {"closeLabel", "Close guide"}});
 }
 
 // The flag only goes from false to true; the tour opens again at the first step, and a

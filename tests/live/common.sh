@@ -83,3 +83,21 @@ stop_all() {
   if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$tmp"
 }
+
+# Starts an X11 tray host (trayer) along the top right of the screen; sets tray_pid.
+start_tray() {
+  trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
+    --transparent false --tint 0x303030 >"$tmp/trayer.log" 2>&1 &
+  tray_pid=$!
+  poll 10 bash -c 'xwininfo -root -children | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
+    { echo "$1: trayer did not start"; cat "$tmp/trayer.log"; exit 1; }
+}
+
+# The application's tray icon: its window embedded in the tray's panel; sets tray_icon.
+# For poll: gives up (2) once the application has ended.
+tray_icon=""
+find_tray_icon() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
+  [[ -n "$tray_icon" ]]
+}

@@ -19,11 +19,7 @@ trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 start_composited_xvfb tray-popover
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-  --transparent false --tint 0x303030 >"$tmp/trayer.log" 2>&1 &
-tray_pid=$!
-poll 10 bash -c 'xwininfo -root -children | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
-  { echo "tray-popover: trayer did not start"; cat "$tmp/trayer.log"; exit 1; }
+start_tray tray-popover
 
 make_isolated
 write_defaults() {
@@ -45,13 +41,6 @@ main_window() {
 popover_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
   [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]
-}
-# The icon: the application's window embedded in the tray's panel.
-tray_icon=""
-find_tray_icon() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
-  [[ -n "$tray_icon" ]]
 }
 click_icon() {
   eval "$(xdotool getwindowgeometry --shell "$tray_icon")"

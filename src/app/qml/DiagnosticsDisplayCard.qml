@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Layouts
-import QtQuick.Controls.Basic as Basic
 import Quellvista.Design
 
 // One framebuffer of the deep display diagnostics: its name and subtitle over a grid of
@@ -95,9 +94,11 @@ Item {
                     HoverHandler {
                         id: hover
                     }
-                    Basic.ToolTip.visible: hover.hovered
-                    Basic.ToolTip.delay: 500
-                    Basic.ToolTip.text: cell.modelData.key
+                    HelpTip {
+                        visible: hover.hovered
+                        delay: 500
+                        text: cell.modelData.key
+                    }
 
                     RowLayout {
                         id: cellRow

@@ -12,7 +12,7 @@ Window {
     minimumWidth: content.item ? content.item.minimumWidth : 1100
     minimumHeight: content.item ? content.item.minimumHeight : 760
     visible: true
-    title: "Quellvista"
+    title: content.item ? content.item.title : ""
     color: content.item ? content.item.backgroundColor : Theme.appBackground
 
     // Command-W closes the window, as a window of a Mac application does; the

@@ -12,6 +12,7 @@ Item {
 
     readonly property int minimumWidth: state.minimumWidth
     readonly property int minimumHeight: state.minimumHeight
+    readonly property string title: state.productName
     readonly property color backgroundColor: Theme.appBackground
     readonly property alias windowState: state
 
@@ -32,6 +33,8 @@ Item {
 
         Sidebar {
             Layout.fillHeight: true
+            productName: state.productName
+            tagline: state.tagline
             selected: state.selectedSection
             activeSince: state.appStart
             sections: state.sidebarSections

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Quellvista.Design
 import Quellvista.App
@@ -151,17 +150,18 @@ Item {
                         isOn: popoverModel.comfortTuningOn
                         tint: Theme.accent
                         scale: 0.88
-                        Accessible.name: "Comfort tuning"
+                        Accessible.name: popoverModel.comfortSwitchName
                         Accessible.checkable: true
                         Accessible.checked: popoverModel.comfortTuningOn
-                        Accessible.description: "Turns display comfort tuning on or returns it to Neutral."
+                        Accessible.description: popoverModel.comfortSwitchDescription
                         onToggled: on => popoverModel.setComfortTuning(on)
                     }
                 }
                 HoverHandler { id: switchHover }
-                ToolTip.visible: switchHover.hovered
-                ToolTip.text: popoverModel.comfortToolTip
-                ToolTip.delay: 600
+                HelpTip {
+                    visible: switchHover.hovered
+                    text: popoverModel.comfortToolTip
+                }
             }
         }
 
@@ -174,7 +174,7 @@ Item {
             Layout.rightMargin: 12
             Layout.topMargin: 8
             PopoverText {
-                text: "Mode"
+                text: popoverModel.modeTitle
                 font: Theme.systemFont(11, Font.Medium)
                 color: Theme.textSecondary
             }
@@ -194,7 +194,7 @@ Item {
             Layout.margins: 12
             spacing: 6
             PopoverText {
-                text: "Favorite profiles"
+                text: popoverModel.favoritesTitle
                 font: Theme.systemFont(11, Font.Medium)
                 color: Theme.textSecondary
             }
@@ -202,7 +202,7 @@ Item {
                 visible: popoverModel.showsFavoritesHint
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
-                text: "Star profiles in Display & Comfort to show them here."
+                text: popoverModel.favoritesHint
                 font: Theme.systemFont(11)
                 color: Theme.textTertiary
             }
@@ -232,9 +232,9 @@ Item {
                 Layout.topMargin: 11
                 Layout.bottomMargin: 11
                 spacing: 7
-                StatusRow { title: "Next Break"; value: popoverModel.nextBreakText }
-                StatusRow { title: "Breaks Today"; value: popoverModel.breaksTodayText }
-                StatusRow { title: "Screen Time"; value: popoverModel.screenTimeText }
+                StatusRow { title: popoverModel.nextBreakTitle; value: popoverModel.nextBreakText }
+                StatusRow { title: popoverModel.breaksTodayTitle; value: popoverModel.breaksTodayText }
+                StatusRow { title: popoverModel.screenTimeTitle; value: popoverModel.screenTimeText }
             }
             Rule {}
             ColumnLayout {
@@ -245,17 +245,17 @@ Item {
                 Layout.bottomMargin: 11
                 spacing: 7
                 ActionButton {
-                    title: "Reset Timer"
+                    title: popoverModel.resetTimerTitle
                     symbol: "arrow.counterclockwise"
                     onClicked: popoverModel.resetTimer()
                 }
                 ActionButton {
-                    title: "Pause for 1 Hour"
+                    title: popoverModel.pauseForOneHourTitle
                     symbol: "pause.fill"
                     onClicked: popoverModel.pauseForOneHour()
                 }
                 ActionButton {
-                    title: "Turn Off Break Reminders"
+                    title: popoverModel.turnOffRemindersTitle
                     symbol: "bell.slash"
                     onClicked: popoverModel.setBreakRemindersOn(false)
                 }
@@ -273,12 +273,12 @@ Item {
                 Layout.margins: 12
                 spacing: 8
                 PopoverText {
-                    text: "Break reminders are off"
+                    text: popoverModel.remindersOffText
                     font: Theme.systemFont(12, Font.Medium)
                     color: Theme.textPrimary
                 }
                 ActionButton {
-                    title: "Turn On Break Reminders"
+                    title: popoverModel.turnOnRemindersTitle
                     symbol: "clock"
                     onClicked: popoverModel.setBreakRemindersOn(true)
                 }
@@ -292,7 +292,7 @@ Item {
             Layout.margins: 12
             PopoverText {
                 objectName: "openButton"
-                text: "Open Quellvista"
+                text: popoverModel.openMainWindowTitle
                 font: Theme.systemFont(12)
                 color: Theme.textPrimary
                 TapHandler { onTapped: popoverModel.openMainWindow() }

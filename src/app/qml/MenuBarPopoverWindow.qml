@@ -13,7 +13,7 @@ Window {
     height: content.implicitHeight
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
     color: "transparent"
-    title: "Quellvista menu bar"
+    title: content.model.windowTitle
 
     MenuBarPopover {
         id: content

@@ -11,6 +11,8 @@ Item {
     property int selected: MainWindowModel.DisplayAndComfort
     property date activeSince
     property var sections: []
+    property string productName
+    property string tagline
 
     signal sectionChosen(int section)
     signal settings()
@@ -49,12 +51,12 @@ Item {
             ColumnLayout {
                 spacing: 0
                 Text {
-                    text: "Quellvista"
+                    text: sidebar.productName
                     font: Theme.systemFont(14, Font.DemiBold)
                     color: Theme.textPrimary
                 }
                 Text {
-                    text: qsTr("for your eyes")
+                    text: sidebar.tagline
                     font: Theme.systemFont(10, Font.Normal)
                     color: Theme.textSecondary
                 }

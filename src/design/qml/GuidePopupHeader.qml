@@ -33,7 +33,7 @@ RowLayout {
         implicitWidth: 22
         implicitHeight: 22
         contentItem: GuidePopupCloseLabel {}
-        Accessible.name: "Close guide"
+        Accessible.name: header.tour.closeLabel
         onClicked: header.tour.finish()
     }
 }

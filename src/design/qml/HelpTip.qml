@@ -13,6 +13,8 @@ T.ToolTip {
     implicitHeight: Math.max(implicitBackgroundHeight, implicitContentHeight + topPadding + bottomPadding)
     x: (parent ? parent.width - implicitWidth : 0) / 2
     y: -implicitHeight - 6
+    // Kept 6 from the window's edges: a tip with no room above its control shows below it.
+    margins: 6
     padding: 6
     leftPadding: 8
     rightPadding: 8

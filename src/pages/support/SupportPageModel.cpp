@@ -186,6 +186,9 @@ QVariantList SupportPageModel::topics() const
             {QStringLiteral("howQuellvistaHelps"), topic.howQuellvistaHelps},
             {QStringLiteral("youMayNotice"), topic.youMayNotice},
             {QStringLiteral("illustration"), int(topic.illustrationPlaceholder)},
+            {QStringLiteral("whyItMattersTitle"), QStringLiteral("Why it matters")},
+            {QStringLiteral("howQuellvistaHelpsTitle"), QStringLiteral("How Quellvista helps")},
+            {QStringLiteral("youMayNoticeTitle"), QStringLiteral("You may notice")},
         });
     }
     return list;

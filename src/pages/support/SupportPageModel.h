@@ -1,5 +1,6 @@
 #pragma once
 
+#include "design/ViewValue.h"
 #include "pages/support/FeedbackStore.h"
 
 #include <QColor>
@@ -49,6 +50,25 @@ class SupportPageModel : public QObject {
     Q_PROPERTY(int expandedTopic READ expandedTopic NOTIFY notesChanged)
     Q_PROPERTY(QVariantList topics READ topics NOTIFY topicsChanged)
     Q_PROPERTY(QColor warningTint READ warningTint NOTIFY topicsChanged)
+    // The page's fixed texts
+    QV_VIEW_TEXT(pageTitle, "Support")
+    QV_VIEW_TEXT(pageSubtitle, "Updates, feedback and a few plain-language notes on display comfort.")
+    QV_VIEW_TEXT(updatesTitle, "Updates")
+    QV_VIEW_TEXT(updateButtonHelp, "Check the Quellvista release feed")
+    QV_VIEW_TEXT(feedbackTitle, "Feedback")
+    QV_VIEW_TEXT(feedbackSubtitle, "Send comments or bugs")
+    QV_VIEW_TEXT(feedbackIntro,
+                 "Tell us what felt calmer, what felt confusing, or what display setup behaved unexpectedly.")
+    QV_VIEW_TEXT(leaveCommentLabel, "Leave comment")
+    QV_VIEW_TEXT(reviewLabel, "Review")
+    QV_VIEW_TEXT(reviewHelp, "Open the saved feedback file in Finder")
+    QV_VIEW_TEXT(aboutTitle, "About Quellvista")
+    QV_VIEW_TEXT(aboutSubtitle, "Mac display comfort utility")
+    QV_VIEW_TEXT(aboutText, "Quellvista is built for people who want calmer long sessions on modern Mac displays.")
+    QV_VIEW_TEXT(versionTitle, "Version")
+    QV_VIEW_TEXT(supportTitle, "Support")
+    QV_VIEW_TEXT(notesTitle, "Display notes")
+    QV_VIEW_TEXT(notesSubtitle, "Short explanations for the curious. No setup required.")
 
 public:
     static const QString kSavedConfirmation;
@@ -77,7 +97,8 @@ public:
     QString notesToggleLabel() const;
     // The index of the open topic in the table, -1 when none.
     int expandedTopic() const;
-    // The topics in table order, their colours for the current appearance.
+    // The topics in table order, their colours for the current appearance, each with the
+    // titles of its sections.
     QVariantList topics() const;
     // The tint of a topic's "Why it matters" card: the system orange.
     QColor warningTint() const;
@@ -124,6 +145,13 @@ class FeedbackComposerModel : public QObject {
     Q_PROPERTY(bool canSave READ canSave NOTIFY changed)
     Q_PROPERTY(bool placeholderVisible READ placeholderVisible NOTIFY changed)
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
+    QV_VIEW_TEXT(title, "Leave feedback")
+    QV_VIEW_TEXT(subtitle, "Saved locally as structured feedback so it is easier to review later.")
+    QV_VIEW_TEXT(categoryTitle, "Category")
+    QV_VIEW_TEXT(contactPlaceholder, "Name or email (optional)")
+    QV_VIEW_TEXT(commentPlaceholder, "What happened, what felt confusing, or what would you like improved?")
+    QV_VIEW_TEXT(cancelLabel, "Cancel")
+    QV_VIEW_TEXT(saveLabel, "Save comment")
 
 public:
     explicit FeedbackComposerModel(QObject *parent = nullptr);

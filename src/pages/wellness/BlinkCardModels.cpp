@@ -4,6 +4,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QVariantMap>
 
 #include <cmath>
 
@@ -67,6 +68,19 @@ void BlinkMetricTileModel::show(const QString &value, const QString &note, Tint 
 }
 
 // ---- panel ----
+
+QVariantList BlinkPanelModel::statistics()
+{
+    const auto statistic = [](const QString &label, const char *value, const char *caption) {
+        return QVariantMap{{QStringLiteral("label"), label},
+                           {QStringLiteral("value"), QString::fromLatin1(value)},
+                           {QStringLiteral("caption"), QString::fromLatin1(caption)}};
+    };
+    return {statistic(QStringLiteral("Live rate"), "rateValue", "rateCaption"),
+            statistic(QStringLiteral("Session blinks"), "blinksValue", "blinksCaption"),
+            statistic(QStringLiteral("Presence"), "presenceValue", "presenceCaption"),
+            statistic(QStringLiteral("Signal confidence"), "confidenceValue", "confidenceCaption")};
+}
 
 void BlinkPanelModel::update(const BlinkReadings &r)
 {
@@ -134,6 +148,16 @@ void BlinkSignalModel::layOutMeter()
 }
 
 // ---- quality ----
+
+QVariantList BlinkQualityModel::rows()
+{
+    const auto row = [](const QString &label, const char *value) {
+        return QVariantMap{{QStringLiteral("label"), label}, {QStringLiteral("value"), QString::fromLatin1(value)}};
+    };
+    return {row(QStringLiteral("Full blinks"), "fullBlinks"), row(QStringLiteral("Avg closure"), "averageClosure"),
+            row(QStringLiteral("Partial candidates"), "partialCandidates"),
+            row(QStringLiteral("Paused time"), "pausedTime")};
+}
 
 void BlinkQualityModel::update(const BlinkReadings &r)
 {

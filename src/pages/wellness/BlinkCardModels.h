@@ -70,9 +70,16 @@ class BlinkPanelModel : public QObject {
     QV_VIEW_VALUE(QString, presenceCaption)
     QV_VIEW_VALUE(QString, confidenceValue)
     QV_VIEW_VALUE(QString, confidenceCaption)
+    Q_PROPERTY(QVariantList statistics READ statistics CONSTANT)
+    QV_VIEW_TEXT(title, "Blink detection")
+    QV_VIEW_TEXT(calibrationNotice,
+                 "Calibrating — look at your screen normally for 8 seconds while we learn your eye shape.")
 public:
     using QObject::QObject;
     void update(const BlinkReadings &readings);
+    // The four live statistics in order: label, and the names of the value and caption
+    // properties.
+    static QVariantList statistics();
 };
 
 // The live-signal card: ratio, eye-state badge, openness meter and legend. The view
@@ -92,6 +99,9 @@ class BlinkSignalModel : public QObject {
     QV_VIEW_VALUE(qreal, markX)
     QV_VIEW_VALUE(QString, baselineText)
     QV_VIEW_VALUE(QString, statusText)
+    QV_VIEW_TEXT(title, "Live eye signal")
+    QV_VIEW_TEXT(closedLabel, "Closed")
+    QV_VIEW_TEXT(triggerLabel, "Blink trigger")
 public:
     using QObject::QObject;
     void update(const BlinkReadings &readings);
@@ -116,9 +126,13 @@ class BlinkQualityModel : public QObject {
     QV_VIEW_VALUE(QString, partialCandidates)
     QV_VIEW_VALUE(QString, pausedTime)
     QV_VIEW_VALUE(QString, note)
+    Q_PROPERTY(QVariantList rows READ rows CONSTANT)
+    QV_VIEW_TEXT(title, "Blink quality")
 public:
     using QObject::QObject;
     void update(const BlinkReadings &readings);
+    // The four figures in order: label, and the name of the value property.
+    static QVariantList rows();
 };
 
 // The recent-cadence card: ten buckets (ten zeros while detection is off), their bar
@@ -138,6 +152,8 @@ class BlinkCadenceModel : public QObject {
     QV_VIEW_VALUE(QVariantList, values)
     QV_VIEW_VALUE(QVariantList, barHeights)
     QV_VIEW_VALUE(QVariantList, barColors)
+    QV_VIEW_TEXT(title, "Recent cadence")
+    QV_VIEW_TEXT(targetText, "Target 12–24 / min")
 public:
     explicit BlinkCadenceModel(QObject *parent = nullptr);
     void update(const BlinkReadings &readings);

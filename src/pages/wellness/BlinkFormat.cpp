@@ -5,14 +5,6 @@
 
 namespace qv::blink {
 
-std::optional<long long> roundedHalfAway(double value)
-{
-    // std::round rounds halves away from zero.
-    if (!std::isfinite(value) || std::fabs(value) > 9.0e15)
-        return std::nullopt;
-    return static_cast<long long>(std::round(value));
-}
-
 QString rateText(double perMinute)
 {
     const auto rounded = perMinute >= 0 ? roundedHalfAway(perMinute) : std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pages/wellness/NumberText.h"
+
 #include <QList>
 #include <QString>
 
@@ -10,12 +12,9 @@
 // else (NaN, infinity, a negative count or rate) shows the placeholder dash.
 namespace qv::blink {
 
-// The placeholder of a missing value: one em dash.
-inline const QString &dash()
-{
-    static const QString text(QChar(0x2014));
-    return text;
-}
+using numbertext::dash;
+using numbertext::roundedHalfAway;
+
 inline const QString &noData()
 {
     static const QString text = QStringLiteral("No data available");
@@ -33,10 +32,6 @@ enum class Tint {
     trackInactive, // the track colour at 0.42: a bar while detection is off
     trackEmpty,    // the track colour at 0.45: an empty bucket
 };
-
-// Nearest integer, halves away from zero; none for a value that is not finite or does not
-// fit.
-std::optional<long long> roundedHalfAway(double value);
 
 // "12 / min" from a rate; the dash for a rate that is not a finite number of 0 or more.
 QString rateText(double perMinute);

@@ -56,6 +56,9 @@ class BlinkPageModel : public QObject {
     Q_PROPERTY(int gridColumns READ gridColumns NOTIFY gridChanged)
     Q_PROPERTY(qreal tileWidth READ tileWidth NOTIFY gridChanged)
     QV_VIEW_VALUE(bool, recalibrateVisible)
+    QV_VIEW_TEXT(pageTitle, "Blink Detection")
+    QV_VIEW_TEXT(pageSubtitle, "Optional on-device blink and presence tracking for healthier screen sessions.")
+    QV_VIEW_TEXT(recalibrateLabel, "Recalibrate")
 public:
     // Follows the given source, or the shared detector when none is given.
     explicit BlinkPageModel(QObject *parent = nullptr);

@@ -10,10 +10,6 @@
 
 namespace qv::breakpage {
 
-namespace {
-const QString kDash = QStringLiteral("\u2014");
-}
-
 Phase phaseOf(const ReminderState &s)
 {
     if (s.isOnBreak)
@@ -104,16 +100,6 @@ int addedSeconds(int seconds, qint64 added)
     return int(std::clamp<qint64>(qint64(seconds) + added, INT_MIN, INT_MAX));
 }
 
-QString wholeNumberText(double value)
-{
-    if (!std::isfinite(value))
-        return kDash;
-    const double rounded = std::round(value); // halves away from zero
-    if (std::fabs(rounded) > 9.0e15)
-        return kDash;
-    return QString::number(qint64(rounded));
-}
-
 double ringProgress(int breaksTaken, int goal)
 {
     const double divisor = goal > 1 ? double(goal) : 1.0;
@@ -123,7 +109,7 @@ double ringProgress(int breaksTaken, int goal)
 QString ringPercentText(double progress)
 {
     if (!std::isfinite(progress))
-        return kDash;
+        return numbertext::dash();
     const double percent = std::trunc(std::clamp(progress, 0.0, 1.0) * 100.0);
     return QStringLiteral("%1%").arg(qint64(percent));
 }
@@ -131,7 +117,7 @@ QString ringPercentText(double progress)
 QString scoreNote(double score)
 {
     if (!std::isfinite(score))
-        return kDash;
+        return numbertext::dash();
     if (score >= 80)
         return QStringLiteral("Great rhythm");
     if (score >= 60)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/wellness/NumberText.h"
 #include "wellness/ReminderMode.h"
 
 #include <QList>
@@ -40,9 +41,7 @@ QString rhythmText(int workIntervalMinutes);
 // The countdown moved by the quick actions, held within the range of the model's value.
 int addedSeconds(int seconds, qint64 added);
 
-// A whole number as shown: rounded half away from zero; "—" for a value that is not a
-// finite number or does not fit.
-QString wholeNumberText(double value);
+using numbertext::wholeNumberText;
 
 // ---- the controls card ----
 

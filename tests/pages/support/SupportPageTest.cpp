@@ -6,6 +6,7 @@
 #include "platform/sim/SimBundle.h"
 #include "runtime/Files.h"
 #include "support/TestEnvironment.h"
+#include "support/ViewTexts.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -183,6 +184,47 @@ TEST_F(SupportPageTest, VersionReadsDevWithoutAShortVersion)
     EXPECT_EQ(SupportPageModel(nullptr, &store).versionText(), "1.0");
     mac->bundle().setInfoValue(QStringLiteral("CFBundleShortVersionString"), QVariant());
     EXPECT_EQ(SupportPageModel(nullptr, &store).versionText(), "Dev");
+}
+
+TEST_F(SupportPageTest, FixedTextsOfThePageTheComposerAndTheTopicSections)
+{
+    FeedbackStore store;
+    SupportPageModel page(nullptr, &store);
+    test::expectViewTexts(page, {
+        {"pageTitle", "Support"},
+        {"pageSubtitle", "Updates, feedback and a few plain-language notes on display comfort."},
+        {"updatesTitle", "Updates"},
+        {"updateButtonHelp", "Check the Quellvista release feed"},
+        {"feedbackTitle", "Feedback"},
+        {"feedbackSubtitle", "Send comments or bugs"},
+        {"feedbackIntro", "Tell us what felt calmer, what felt confusing, or what display setup behaved unexpectedly."},
+        {"leaveCommentLabel", "Leave comment"},
+        {"reviewLabel", "Review"},
+        {"reviewHelp", "Open the saved feedback file in Finder"},
+        {"aboutTitle", "About Quellvista"},
+        {"aboutSubtitle", "Mac display comfort utility"},
+        {"aboutText", "Quellvista is built for people who want calmer long sessions on modern Mac displays."},
+        {"versionTitle", "Version"},
+        {"supportTitle", "Support"},
+        {"notesTitle", "Display notes"},
+        {"notesSubtitle", "Short explanations for the curious. No setup required."},
+    });
+    FeedbackComposerModel composer;
+    test::expectViewTexts(composer, {
+        {"title", "Leave feedback"},
+        {"subtitle", "Saved locally as structured feedback so it is easier to review later."},
+        {"categoryTitle", "Category"},
+        {"contactPlaceholder", "Name or email (optional)"},
+        {"commentPlaceholder", "What happened, what felt confusing, or what would you like improved?"},
+        {"cancelLabel", "Cancel"},
+        {"saveLabel", "Save comment"},
+    });
+    for (const QVariant &topic : page.topics()) {
+        const QVariantMap t = topic.toMap();
+        EXPECT_EQ(t.value("whyItMattersTitle"), "Why it matters");
+        EXPECT_EQ(t.value("howQuellvistaHelpsTitle"), "How Quellvista helps");
+        EXPECT_EQ(t.value("youMayNoticeTitle"), "You may notice");
+    }
 }
 
 TEST(EducationTopicTest, SixTopicsInOrderWithTheirExactTexts)

@@ -2,6 +2,7 @@
 
 #include "design/Theme.h"
 #include "support/TestEnvironment.h"
+#include "support/ViewTexts.h"
 #include "wellness/BlinkDetector.h"
 
 #include <QSignalSpy>
@@ -229,6 +230,48 @@ TEST_F(BlinkPageModelTest, TourMovesThroughTheFourSectionsAndStoresTheFlagWhenFi
     EXPECT_EQ(defaults->boolValue("blinkDetectionGuideCompleted"), true);
     tour.open();
     EXPECT_EQ(tour.currentStep(), "setup");
+}
+
+TEST_F(BlinkPageModelTest, FixedTextsOfThePageAndItsCards)
+{
+    test::expectViewTexts(*model, {
+        {"pageTitle", "Blink Detection"},
+        {"pageSubtitle", "Optional on-device blink and presence tracking for healthier screen sessions."},
+        {"recalibrateLabel", "Recalibrate"},
+    });
+    test::expectViewTexts(*model->panel(), {
+        {"title", "Blink detection"},
+        {"calibrationNotice",
+         "Calibrating \u2014 look at your screen normally for 8 seconds while we learn your eye shape."},
+    });
+    test::expectViewTexts(*model->signalCard(), {
+        {"title", "Live eye signal"}, {"closedLabel", "Closed"}, {"triggerLabel", "Blink trigger"}});
+    test::expectViewTexts(*model->quality(), {{"title", "Blink quality"}});
+    test::expectViewTexts(*model->cadence(), {{"title", "Recent cadence"}, {"targetText", "Target 12\u201324 / min"}});
+
+    // The rows name their labels and the properties that hold their figures.
+    const struct {
+        const QObject *model;
+        const char *table;
+        QStringList labels;
+        QStringList keys;
+    } tables[] = {
+        {model->panel(), "statistics", {"Live rate", "Session blinks", "Presence", "Signal confidence"},
+         {"value", "caption"}},
+        {model->quality(), "rows", {"Full blinks", "Avg closure", "Partial candidates", "Paused time"}, {"value"}},
+    };
+    for (const auto &t : tables) {
+        QStringList labels;
+        for (const QVariant &row : t.model->property(t.table).toList()) {
+            const QVariantMap map = row.toMap();
+            labels << map.value("label").toString();
+            for (const QString &key : t.keys) {
+                const QByteArray name = map.value(key).toString().toLatin1();
+                EXPECT_TRUE(t.model->property(name.constData()).isValid()) << t.table << " " << name.constData();
+            }
+        }
+        EXPECT_EQ(labels, t.labels) << t.table;
+    }
 }
 
 TEST(BlinkGuide, StepsByRawValueAndScrollTargets)

@@ -67,13 +67,13 @@ Item {
                     spacing: 3
 
                     Text {
-                        text: "Leave feedback"
+                        text: composer.title
                         font: Theme.sheetTitle
                         color: Theme.textPrimary
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: "Saved locally as structured feedback so it is easier to review later."
+                        text: composer.subtitle
                         font: Theme.detailRegular
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
@@ -86,7 +86,7 @@ Item {
                 spacing: 8
 
                 Text {
-                    text: "Category"
+                    text: composer.categoryTitle
                     textFormat: Text.PlainText
                     font: Theme.detailRegular
                     color: Theme.textPrimary
@@ -104,7 +104,7 @@ Item {
             TextField {
                 objectName: "contactField"
                 Layout.fillWidth: true
-                placeholderText: "Name or email (optional)"
+                placeholderText: composer.contactPlaceholder
                 placeholderTextColor: Theme.textTertiary
                 text: composer.contact
                 onTextEdited: composer.contact = text
@@ -152,7 +152,7 @@ Item {
                     y: 16
                     width: parent.width - 26
                     visible: composer.placeholderVisible
-                    text: "What happened, what felt confusing, or what would you like improved?"
+                    text: composer.commentPlaceholder
                     font: Theme.detailRegular
                     color: Theme.textTertiary
                     wrapMode: Text.Wrap
@@ -178,14 +178,14 @@ Item {
                 SecondaryButton {
                     objectName: "cancelButton"
                     Layout.fillWidth: false
-                    text: "Cancel"
+                    text: composer.cancelLabel
                     onClicked: composer.cancel()
                 }
                 PrimaryButton {
                     id: saveButton
                     objectName: "saveButton"
                     Layout.fillWidth: false
-                    text: "Save comment"
+                    text: composer.saveLabel
                     enabled: composer.canSave
                     opacity: enabled ? 1 : 0.5
                     contentItem: SymbolLabel {

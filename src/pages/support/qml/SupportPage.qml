@@ -36,13 +36,13 @@ Item {
                 spacing: 4
 
                 Text {
-                    text: "Support"
+                    text: support.pageTitle
                     font: Theme.pageTitle
                     color: Theme.textPrimary
                 }
                 Text {
                     Layout.fillWidth: true
-                    text: "Updates, feedback and a few plain-language notes on display comfort."
+                    text: support.pageSubtitle
                     font: Theme.bodyRegular
                     color: Theme.textSecondary
                     elide: Text.ElideRight
@@ -69,7 +69,7 @@ Item {
                 SupportCard {
                     tint: Theme.accent
                     symbol: "arrow.triangle.2.circlepath"
-                    title: "Updates"
+                    title: support.updatesTitle
                     subtitle: support.updatesSubtitle
 
                     Text {
@@ -89,7 +89,7 @@ Item {
                             font: updateButton.font
                         }
                         HelpTip {
-                            text: "Check the Quellvista release feed"
+                            text: support.updateButtonHelp
                         }
                         onClicked: support.checkForUpdates()
                     }
@@ -107,12 +107,12 @@ Item {
                 SupportCard {
                     tint: Theme.brandLavender
                     symbol: "bubble.left.and.bubble.right"
-                    title: "Feedback"
-                    subtitle: "Send comments or bugs"
+                    title: support.feedbackTitle
+                    subtitle: support.feedbackSubtitle
 
                     Text {
                         width: parent.width
-                        text: "Tell us what felt calmer, what felt confusing, or what display setup behaved unexpectedly."
+                        text: support.feedbackIntro
                         font: Theme.detailRegular
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
@@ -130,7 +130,7 @@ Item {
                         SecondaryButton {
                             id: leaveButton
                             objectName: "leaveComment"
-                            text: "Leave comment"
+                            text: support.leaveCommentLabel
                             contentItem: SymbolLabel {
                                 symbol: "text.bubble"
                                 text: leaveButton.text
@@ -141,14 +141,14 @@ Item {
                         SecondaryButton {
                             id: reviewButton
                             visible: support.hasSavedFeedback
-                            text: "Review"
+                            text: support.reviewLabel
                             contentItem: SymbolLabel {
                                 symbol: "folder"
                                 text: reviewButton.text
                                 font: reviewButton.font
                             }
                             HelpTip {
-                                text: "Open the saved feedback file in Finder"
+                                text: support.reviewHelp
                             }
                             onClicked: support.revealFeedbackFile()
                         }
@@ -164,12 +164,12 @@ Item {
                 SupportCard {
                     tint: Theme.accentMuted
                     symbol: "sparkles"
-                    title: "About Quellvista"
-                    subtitle: "Mac display comfort utility"
+                    title: support.aboutTitle
+                    subtitle: support.aboutSubtitle
 
                     Text {
                         width: parent.width
-                        text: "Quellvista is built for people who want calmer long sessions on modern Mac displays."
+                        text: support.aboutText
                         font: Theme.detailRegular
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
@@ -179,7 +179,7 @@ Item {
                         spacing: 12
 
                         Repeater {
-                            model: [["Version", support.versionText], ["Support", support.supportContact]]
+                            model: [[support.versionTitle, support.versionText], [support.supportTitle, support.supportContact]]
 
                             Column {
                                 required property var modelData
@@ -242,8 +242,8 @@ Item {
                             }
                             CardTitleBlock {
                                 Layout.fillWidth: true
-                                title: "Display notes"
-                                subtitle: "Short explanations for the curious. No setup required."
+                                title: support.notesTitle
+                                subtitle: support.notesSubtitle
                             }
                             Text {
                                 text: support.notesToggleLabel

@@ -199,13 +199,13 @@ Item {
                         SectionCard {
                             tint: row.warningTint
                             symbol: "exclamationmark.circle"
-                            title: "Why it matters"
+                            title: row.topic.whyItMattersTitle
                             body: row.topic.whyItMatters
                         }
                         SectionCard {
                             tint: Theme.accent
                             symbol: "checkmark.circle"
-                            title: "How Quellvista helps"
+                            title: row.topic.howQuellvistaHelpsTitle
                             body: row.topic.howQuellvistaHelps
                         }
                     }
@@ -241,7 +241,7 @@ Item {
                             }
                         }
                         Text {
-                            text: "You may notice"
+                            text: row.topic.youMayNoticeTitle
                             font: Theme.detailMedium
                             color: Theme.textPrimary
                         }

@@ -23,7 +23,7 @@ Card {
                 spacing: 2
                 Text {
                     Layout.fillWidth: true
-                    text: "Recent cadence"
+                    text: card.model.title
                     font: Theme.bodyMedium
                     color: Theme.textPrimary
                 }
@@ -47,7 +47,7 @@ Card {
                 Text {
                     id: target
                     anchors.centerIn: parent
-                    text: "Target 12–24 / min"
+                    text: card.model.targetText
                     font: Theme.captionRegular
                     color: Theme.textTertiary
                 }

@@ -62,14 +62,14 @@ Item {
                     spacing: 4
                     Text {
                         Layout.fillWidth: true
-                        text: "Blink Detection"
+                        text: page.model.pageTitle
                         font: Theme.pageTitle
                         color: Theme.textPrimary
                         elide: Text.ElideRight
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: "Optional on-device blink and presence tracking for healthier screen sessions."
+                        text: page.model.pageSubtitle
                         font: Theme.bodyRegular
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
@@ -91,7 +91,7 @@ Item {
                         implicitHeight: implicitContentHeight + topPadding + bottomPadding
                         opacity: down ? 0.7 : 1
                         onClicked: page.model.recalibrate()
-                        Accessible.name: "Recalibrate"
+                        Accessible.name: page.model.recalibrateLabel
 
                         contentItem: Row {
                             spacing: 4
@@ -103,7 +103,7 @@ Item {
                             }
                             Text {
                                 anchors.verticalCenter: parent.verticalCenter
-                                text: "Recalibrate"
+                                text: page.model.recalibrateLabel
                                 font: Theme.detailMedium
                                 color: Theme.textSecondary
                             }

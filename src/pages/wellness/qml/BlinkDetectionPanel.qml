@@ -41,7 +41,7 @@ Card {
                 spacing: 1
                 Text {
                     Layout.fillWidth: true
-                    text: "Blink detection"
+                    text: card.panel.title
                     font: Theme.bodyMedium
                     color: Theme.textPrimary
                     elide: Text.ElideRight
@@ -82,7 +82,7 @@ Card {
                 }
                 Text {
                     Layout.fillWidth: true
-                    text: "Calibrating — look at your screen normally for 8 seconds while we learn your eye shape."
+                    text: card.panel.calibrationNotice
                     font: Theme.detailRegular
                     color: Theme.textSecondary
                     wrapMode: Text.Wrap
@@ -100,12 +100,7 @@ Card {
             Layout.fillWidth: true
             spacing: 24
             Repeater {
-                model: [
-                    { label: "Live rate", value: "rateValue", caption: "rateCaption" },
-                    { label: "Session blinks", value: "blinksValue", caption: "blinksCaption" },
-                    { label: "Presence", value: "presenceValue", caption: "presenceCaption" },
-                    { label: "Signal confidence", value: "confidenceValue", caption: "confidenceCaption" }
-                ]
+                model: card.panel.statistics
                 ColumnLayout {
                     required property var modelData
                     Layout.alignment: Qt.AlignTop

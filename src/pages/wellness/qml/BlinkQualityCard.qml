@@ -26,19 +26,14 @@ Card {
             }
             Text {
                 Layout.fillWidth: true
-                text: "Blink quality"
+                text: card.model.title
                 font: Theme.bodyMedium
                 color: Theme.textPrimary
             }
         }
 
         Repeater {
-            model: [
-                { label: "Full blinks", value: "fullBlinks" },
-                { label: "Avg closure", value: "averageClosure" },
-                { label: "Partial candidates", value: "partialCandidates" },
-                { label: "Paused time", value: "pausedTime" }
-            ]
+            model: card.model.rows
             RowLayout {
                 required property var modelData
                 Layout.fillWidth: true

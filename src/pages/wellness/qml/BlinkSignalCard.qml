@@ -26,7 +26,7 @@ Card {
             }
             Text {
                 Layout.fillWidth: true
-                text: "Live eye signal"
+                text: card.model.title
                 font: Theme.bodyMedium
                 color: Theme.textPrimary
                 elide: Text.ElideRight
@@ -94,12 +94,12 @@ Card {
             Layout.fillWidth: true
             spacing: 12
             Text {
-                text: "Closed"
+                text: card.model.closedLabel
                 font: Theme.captionRegular
                 color: Theme.textTertiary
             }
             Text {
-                text: "Blink trigger"
+                text: card.model.triggerLabel
                 font: Theme.captionRegular
                 color: Theme.textTertiary
             }
