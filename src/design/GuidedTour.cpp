@@ -133,7 +133,7 @@ void GuidedTour::select(const QString &step)
     const int index = indexOf(step);
     if (index < 0)
         return;
-    setCurrent(index, kStepAnimationMs);
+    setCurrent(index, m_stepAnimationMs);
     emit scrollRequested(anchorId(step));
 }
 

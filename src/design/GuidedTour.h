@@ -34,7 +34,7 @@ struct GuidedTourStep {
 //   ever goes from false to true here, and does not stop the tour from opening again.
 //
 // The anchor id of a step is the page's prefix followed by the step's id. Step changes
-// animate over stepAnimationDuration (0.25 s), finishing over finishAnimationDuration
+// animate over stepAnimationDuration (0.25 s unless the page sets its own), finishing over finishAnimationDuration
 // (0.2 s), both ease-in-out; changeDuration tells the views which of the two the latest
 // change asked for.
 class GuidedTour : public QObject {
@@ -90,7 +90,9 @@ public:
     // "Finish" on the last step, "Next" otherwise.
     QString nextLabel() const;
     int changeDuration() const { return m_changeDuration; }
-    static int stepAnimationDuration() { return kStepAnimationMs; }
+    int stepAnimationDuration() const { return m_stepAnimationMs; }
+    // A page whose tour moves between steps at another pace sets it before showing it.
+    void setStepAnimationDuration(int ms) { m_stepAnimationMs = ms; }
     static int finishAnimationDuration() { return kFinishAnimationMs; }
     static int highlightAnimationDuration() { return kHighlightAnimationMs; }
     // Ease-in-out, as every tour change animates.
@@ -136,6 +138,7 @@ private:
     QString m_anchorPrefix;
     StoredSetting m_completed;
     int m_current = -1;
+    int m_stepAnimationMs = kStepAnimationMs;
     int m_changeDuration = kStepAnimationMs;
 };
 

@@ -221,6 +221,12 @@ void SupportPageModel::toggleTopic(int index)
 
 FeedbackComposerModel::FeedbackComposerModel(QObject *parent) : QObject(parent)
 {
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &FeedbackComposerModel::backdropColorChanged);
+}
+
+QColor FeedbackComposerModel::backdropColor() const
+{
+    return Theme::withOpacity(QColor(Qt::black), Theme::shared().isDark() ? 0.45 : 0.2);
 }
 
 void FeedbackComposerModel::setPage(QObject *page)

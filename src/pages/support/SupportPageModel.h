@@ -145,6 +145,8 @@ class FeedbackComposerModel : public QObject {
     Q_PROPERTY(bool canSave READ canSave NOTIFY changed)
     Q_PROPERTY(bool placeholderVisible READ placeholderVisible NOTIFY changed)
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
+    // The dimming over the window behind the sheet, deeper in dark appearance.
+    Q_PROPERTY(QColor backdropColor READ backdropColor NOTIFY backdropColorChanged)
     QV_VIEW_TEXT(title, "Leave feedback")
     QV_VIEW_TEXT(subtitle, "Saved locally as structured feedback so it is easier to review later.")
     QV_VIEW_TEXT(categoryTitle, "Category")
@@ -155,6 +157,7 @@ class FeedbackComposerModel : public QObject {
 
 public:
     explicit FeedbackComposerModel(QObject *parent = nullptr);
+    QColor backdropColor() const;
 
     QObject *page() const { return m_page; }
     void setPage(QObject *page);
@@ -176,6 +179,7 @@ public:
     Q_INVOKABLE void cancel();
 
 signals:
+    void backdropColorChanged();
     void pageChanged();
     void changed();
 

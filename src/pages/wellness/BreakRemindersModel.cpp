@@ -21,6 +21,8 @@ QColor faded(ColorToken t, double k)
 BreakRemindersModel::BreakRemindersModel(QObject *parent)
     : QObject(parent), m_tour(breakguide::tourSteps(), breakguide::kCompletedKey, breakguide::kAnchorPrefix)
 {
+    // This page's tour moves between its steps over 0.2 s, as it finishes.
+    m_tour.setStepAnimationDuration(GuidedTour::kFinishAnimationMs);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &BreakRemindersModel::changed);
     if (QuellvistaApp *app = QuellvistaApp::current())
         follow(&app->breakReminder());

@@ -268,6 +268,7 @@ TEST_F(BreakRemindersModelTest, TheTourMovesThroughTheThreePartsAndFinishes)
     EXPECT_EQ(tour.currentStep(), "timer");
     tour.select("progress"); // a dot skips the steps between
     EXPECT_EQ(tour.currentStep(), "progress");
+    EXPECT_EQ(tour.changeDuration(), 200) << "this tour moves between steps over 0.2 s";
     tour.open(); // the guide button keeps the current step
     EXPECT_EQ(tour.currentStep(), "progress");
     EXPECT_EQ(tour.nextLabel(), "Finish");

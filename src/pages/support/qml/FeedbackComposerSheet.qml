@@ -17,7 +17,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        color: Theme.withOpacity("black", Theme.dark ? 0.45 : 0.2)
+        color: composer.backdropColor
 
         MouseArea {
             anchors.fill: parent
