@@ -61,7 +61,7 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         window->requestActivate();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get(), 2000));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get(), 10000));
         settle();
     }
     void settle()
