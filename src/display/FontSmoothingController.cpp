@@ -49,7 +49,7 @@ void FontSmoothingController::refresh()
     // smoothing is on. Anything else is read as on as well, and said.
     if (text != QLatin1String("0") && text != QLatin1String("1")) {
         if (text.isEmpty())
-            m_log.info("Font smoothing switch is not set (exit status %d); taking it as enabled", result.exitCode);
+            m_log.debug("Font smoothing switch is not set (exit status %d); taking it as enabled", result.exitCode);
         else
             m_log.error("Unexpected font smoothing value \"%s\"; taking it as enabled", qUtf8Printable(text.left(80)));
     }
