@@ -19,14 +19,6 @@ QString rawValue(DisplayComfortGuideStep step)
     return {};
 }
 
-std::optional<DisplayComfortGuideStep> fromRawValue(const QString &raw)
-{
-    for (DisplayComfortGuideStep step : allSteps())
-        if (rawValue(step) == raw)
-            return step;
-    return std::nullopt;
-}
-
 QString symbolName(DisplayComfortGuideStep step)
 {
     switch (step) {
@@ -61,27 +53,6 @@ QString message(DisplayComfortGuideStep step)
                               "lift, soft whites, and highlight compression move together visibly.");
     }
     return {};
-}
-
-std::optional<DisplayComfortGuideStep> next(DisplayComfortGuideStep step)
-{
-    const qsizetype i = allSteps().indexOf(step);
-    if (i + 1 < allSteps().size())
-        return allSteps()[i + 1];
-    return std::nullopt;
-}
-
-std::optional<DisplayComfortGuideStep> previous(DisplayComfortGuideStep step)
-{
-    const qsizetype i = allSteps().indexOf(step);
-    if (i > 0)
-        return allSteps()[i - 1];
-    return std::nullopt;
-}
-
-QString anchorId(DisplayComfortGuideStep step)
-{
-    return kAnchorPrefix + rawValue(step);
 }
 
 QList<GuidedTourStep> tourSteps()

@@ -132,7 +132,8 @@ TEST_F(PageModelTest, StateFollowsTuningChangedElsewhere)
 
 TEST_F(PageModelTest, StepsAndAnchors)
 {
-    using namespace displayComfortGuide;
+    DisplayComfortPageModel page(tuning(), presets());
+    GuidedTour &tour = *page.tour();
     const struct {
         const char *raw;
         const char *anchor;
@@ -141,21 +142,23 @@ TEST_F(PageModelTest, StepsAndAnchors)
     } rows[] = {{"protections", "displayComfortGuide-protections", "profiles", ""},
                 {"profiles", "displayComfortGuide-profiles", "tuning", "protections"},
                 {"tuning", "displayComfortGuide-tuning", "", "profiles"}};
-    for (const auto &row : rows) {
-        const auto step = fromRawValue(row.raw);
-        ASSERT_TRUE(step) << row.raw;
-        EXPECT_EQ(rawValue(*step), row.raw);
-        EXPECT_EQ(anchorId(*step), row.anchor);
-        EXPECT_TRUE(SystemSymbol::isMapped(symbolName(*step))) << row.raw;
-        EXPECT_EQ(next(*step) ? rawValue(*next(*step)) : QString(), row.next);
-        EXPECT_EQ(previous(*step) ? rawValue(*previous(*step)) : QString(), row.previous);
+    ASSERT_EQ(displayComfortGuide::allSteps().size(), qsizetype(std::size(rows)));
+    ASSERT_EQ(tour.stepCount(), int(std::size(rows)));
+    for (qsizetype i = 0; i < tour.stepCount(); ++i) {
+        const auto &row = rows[i];
+        EXPECT_EQ(displayComfortGuide::rawValue(displayComfortGuide::allSteps()[i]), row.raw);
+        EXPECT_EQ(tour.stepIds()[i], row.raw);
+        EXPECT_EQ(tour.anchorId(row.raw), row.anchor);
+        EXPECT_TRUE(SystemSymbol::isMapped(tour.symbolOf(row.raw))) << row.raw;
+        EXPECT_EQ(tour.stepAfter(row.raw), row.next);
+        EXPECT_EQ(tour.stepBefore(row.raw), row.previous);
     }
-    for (const char *other : {"", "Protections", "tuning ", "guide"})
-        EXPECT_FALSE(fromRawValue(other)) << other;
+    for (const char *other : {"", "Protections", "tuning ", "guide"}) {
+        EXPECT_FALSE(tour.stepIds().contains(other)) << other;
+        EXPECT_EQ(tour.titleOf(other), QString()) << other;
+    }
 
     // The page's tour: opens at the first block, finishing stores the page's flag.
-    DisplayComfortPageModel page(tuning(), presets());
-    GuidedTour &tour = *page.tour();
     EXPECT_FALSE(tour.isOpen());
     QStringList scrolled;
     QObject::connect(&tour, &GuidedTour::scrollRequested, [&](const QString &id) { scrolled << id; });
