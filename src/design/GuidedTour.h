@@ -69,14 +69,12 @@ public:
     // The highlight and pop-up of a block follow whether it is current over 0.2 s.
     static constexpr int kHighlightAnimationMs = 200;
 
-    const QList<GuidedTourStep> &stepList() const { return m_steps; }
     QStringList stepIds() const;
     int stepCount() const { return int(m_steps.size()); }
     QString currentStep() const;
     int currentIndex() const { return m_current; }
     bool isOpen() const { return m_current >= 0; }
     bool completed() const;
-    QString completionKey() const { return m_completed.key(); }
 
     QString currentTitle() const;
     QString currentMessage() const;
@@ -120,9 +118,6 @@ public:
     Q_INVOKABLE void finish();
     // Closes without storing the flag (the page goes away with the tour open).
     void close();
-
-    // Uses another defaults store (tests).
-    void setStore(UserDefaults *store) { m_completed.setStore(store); }
 
 signals:
     void currentStepChanged();
