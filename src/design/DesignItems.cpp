@@ -102,24 +102,6 @@ SurfaceItem::SurfaceItem(QQuickItem *parent) : PaintedLayersItem(parent)
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &SurfaceItem::repaint);
 }
 
-void SurfaceItem::setKind(Kind kind)
-{
-    if (kind == m_kind)
-        return;
-    m_kind = kind;
-    emit changed();
-    repaint();
-}
-
-void SurfaceItem::setRadius(qreal radius)
-{
-    if (qFuzzyCompare(radius, m_radius))
-        return;
-    m_radius = radius;
-    emit changed();
-    repaint();
-}
-
 template <typename T>
 void SurfaceItem::change(T &field, const T &value)
 {
@@ -130,9 +112,18 @@ void SurfaceItem::change(T &field, const T &value)
     repaint();
 }
 
-void SurfaceItem::changeState(bool &field, bool value)
+void SurfaceItem::setKind(Kind kind)
 {
-    change(field, value);
+    change(m_kind, kind);
+}
+
+void SurfaceItem::setRadius(qreal radius)
+{
+    if (qFuzzyCompare(radius, m_radius))
+        return;
+    m_radius = radius;
+    emit changed();
+    repaint();
 }
 
 void SurfaceItem::setLabel(const QString &label)
@@ -150,15 +141,15 @@ void SurfaceItem::setLabelInset(qreal inset)
 
 void SurfaceItem::setHovering(bool on)
 {
-    changeState(m_state.hovering, on);
+    change(m_state.hovering, on);
 }
 void SurfaceItem::setSelected(bool on)
 {
-    changeState(m_state.selected, on);
+    change(m_state.selected, on);
 }
 void SurfaceItem::setPressed(bool on)
 {
-    changeState(m_state.pressed, on);
+    change(m_state.pressed, on);
 }
 
 SurfaceStyle SurfaceItem::style() const

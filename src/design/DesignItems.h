@@ -100,7 +100,6 @@ protected:
     QList<Layer> paintLayers(qreal dpr) override;
 
 private:
-    void changeState(bool &field, bool value);
     template <typename T>
     void change(T &field, const T &value);
     Kind m_kind = GlassPanel;
