@@ -116,29 +116,21 @@ DisplayTuningPanelModel::DisplayTuningPanelModel(QObject *parent)
       m_palette(TuningPalette::current()),
       m_redCoalescer([this](double v) { m_tuning->setNoBlueIntensity(v); })
 {
-    for (TuningRow r : kTuningRows) {
-        auto *model = new TuningRowModel(r, this);
-        m_rows << model;
-        m_rowObjects << model;
-    }
-    auto notify = [this](auto signal, std::initializer_list<TuningRow> rows) {
-        connect(m_tuning, signal, this, [this, rows = QList<TuningRow>(rows)] {
-            for (TuningRow r : rows)
-                emit row(r)->changed();
-        });
+    for (TuningRow r : kTuningRows)
+        m_rows << new TuningRowModel(r, this);
+    // A change of a value shows in its row.
+    auto follow = [this](auto *sender, auto signal, TuningRow r) {
+        connect(sender, signal, this, [this, r] { emit row(r)->changed(); });
     };
-    notify(&DisplayTuning::brightnessChanged, {TuningRow::brightness});
-    notify(&DisplayTuning::warmthChanged, {TuningRow::warmth});
-    notify(&DisplayTuning::contrastReductionChanged, {TuningRow::blackLift});
-    notify(&DisplayTuning::softWhiteChanged, {TuningRow::softWhites});
-    notify(&DisplayTuning::highlightCompressionChanged, {TuningRow::highlightCompression});
-    notify(&DisplayTuning::noBlueModeEnabledChanged, {TuningRow::warmth});
-    auto veilRow = [this](auto signal, TuningRow r) {
-        connect(m_veil, signal, this, [this, r] { emit row(r)->changed(); });
-    };
-    veilRow(&ComfortVeilController::colorCalmChanged, TuningRow::colorCalm);
-    veilRow(&ComfortVeilController::peripheralSofteningChanged, TuningRow::peripheralSoftening);
-    veilRow(&ComfortVeilController::highlightDampeningChanged, TuningRow::screenUniformity);
+    follow(m_tuning, &DisplayTuning::brightnessChanged, TuningRow::brightness);
+    follow(m_tuning, &DisplayTuning::warmthChanged, TuningRow::warmth);
+    follow(m_tuning, &DisplayTuning::contrastReductionChanged, TuningRow::blackLift);
+    follow(m_tuning, &DisplayTuning::softWhiteChanged, TuningRow::softWhites);
+    follow(m_tuning, &DisplayTuning::highlightCompressionChanged, TuningRow::highlightCompression);
+    follow(m_tuning, &DisplayTuning::noBlueModeEnabledChanged, TuningRow::warmth);
+    follow(m_veil, &ComfortVeilController::colorCalmChanged, TuningRow::colorCalm);
+    follow(m_veil, &ComfortVeilController::peripheralSofteningChanged, TuningRow::peripheralSoftening);
+    follow(m_veil, &ComfortVeilController::highlightDampeningChanged, TuningRow::screenUniformity);
     connect(m_tuning, &DisplayTuning::noBlueModeEnabledChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::redModeIntensityChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::selectedDisplayIDChanged, this, &DisplayTuningPanelModel::targetsChanged);

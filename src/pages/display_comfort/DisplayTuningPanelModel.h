@@ -113,7 +113,7 @@ public:
     }
     static QString redTitle() { return QStringLiteral("Red Mode"); }
 
-    QList<QObject *> rows() const { return m_rowObjects; }
+    QList<QObject *> rows() const { return {m_rows.begin(), m_rows.end()}; }
     TuningRowModel *row(TuningRow row) const { return m_rows.at(int(row)); }
 
     // The picker's entries as menu entries: {action: id, text: name, symbol: iconName},
@@ -150,7 +150,6 @@ private:
     ComfortVeilController *m_veil;
     TuningPalette m_palette;
     QList<TuningRowModel *> m_rows;
-    QList<QObject *> m_rowObjects;
     FrameCoalescer m_redCoalescer;
 };
 
