@@ -45,12 +45,10 @@ ComfortProfilesGridModel::ComfortProfilesGridModel(QObject *parent)
                         &PresetManager::renamedPresetNamesChanged, &PresetManager::customPresetProfilesChanged})
         connect(m_presets, signal, this, &ComfortProfilesGridModel::rebuild);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &ComfortProfilesGridModel::rebuild);
-    connect(m_presets, &PresetManager::activeSelectionNameChanged, this, &ComfortProfilesGridModel::activeTextChanged);
-    connect(m_presets, &PresetManager::savedProfilesChanged, this, &ComfortProfilesGridModel::activeTextChanged);
-    connect(m_presets, &PresetManager::renamedPresetNamesChanged, this, &ComfortProfilesGridModel::activeTextChanged);
-    connect(m_presets, &PresetManager::activePresetChanged, this, &ComfortProfilesGridModel::activeTextChanged);
-    connect(m_presets, &PresetManager::activeSavedProfileIDChanged, this,
-            &ComfortProfilesGridModel::activeTextChanged);
+    for (auto signal : {&PresetManager::activeSelectionNameChanged, &PresetManager::savedProfilesChanged,
+                        &PresetManager::renamedPresetNamesChanged, &PresetManager::activePresetChanged,
+                        &PresetManager::activeSavedProfileIDChanged})
+        connect(m_presets, signal, this, &ComfortProfilesGridModel::activeTextChanged);
     connect(m_presets, &PresetManager::hiddenDefaultPresetIDsChanged, this,
             &ComfortProfilesGridModel::showsGridChanged);
     connect(m_presets, &PresetManager::profileIntensityChanged, this, &ComfortProfilesGridModel::intensityChanged);
