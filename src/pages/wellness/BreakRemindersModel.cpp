@@ -190,20 +190,17 @@ void BreakRemindersModel::setRemindersOn(bool on)
 
 void BreakRemindersModel::snoozeFiveMinutes()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(r->secondsUntilBreak(), BreakReminder::kSnoozeSeconds));
+    reminder()->snooze();
 }
 
 void BreakRemindersModel::pushBackOneHour()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(r->secondsUntilBreak(), BreakReminder::kPauseSeconds));
+    reminder()->pause();
 }
 
 void BreakRemindersModel::restartCountdown()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(0, qint64(r->workIntervalMinutes()) * 60));
+    reminder()->resetCountdown();
 }
 
 void BreakRemindersModel::selectWorkInterval(int minutes)
