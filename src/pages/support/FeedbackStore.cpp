@@ -49,6 +49,12 @@ QString trimmed(const QString &text)
     return text.trimmed();
 }
 
+QString bundleText(const QString &key, const QString &fallback)
+{
+    const QVariant value = platform().bundle ? platform().bundle->infoValue(key) : QVariant();
+    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
+}
+
 } // namespace feedback
 
 namespace {
@@ -77,12 +83,6 @@ std::optional<QDateTime> dateFromIso(const QString &text)
         return std::nullopt;
     date.setTimeSpec(Qt::UTC);
     return date;
-}
-
-QString bundleText(const QString &key, const QString &fallback)
-{
-    const QVariant value = platform().bundle ? platform().bundle->infoValue(key) : QVariant();
-    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
 }
 
 } // namespace
@@ -225,8 +225,8 @@ bool FeedbackStore::add(FeedbackCategory category, const QString &comment, const
     entry.category = category;
     entry.comment = text;
     entry.contact = feedback::trimmed(contact);
-    entry.appVersion = bundleText(QStringLiteral("CFBundleShortVersionString"), QStringLiteral("Dev"));
-    entry.buildNumber = bundleText(QStringLiteral("CFBundleVersion"), QStringLiteral("Unknown"));
+    entry.appVersion = feedback::appVersionText();
+    entry.buildNumber = feedback::bundleText(QStringLiteral("CFBundleVersion"), QStringLiteral("Unknown"));
     entry.systemVersion = platform().bundle ? platform().bundle->operatingSystemVersionString() : QString();
 
     m_entries.prepend(entry);

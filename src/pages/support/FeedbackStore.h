@@ -29,6 +29,14 @@ std::optional<FeedbackCategory> categoryFromRawValue(const QString &text);
 // button follows the same rule, so it is never enabled for a note the store refuses.
 QString trimmed(const QString &text);
 
+// The text the application's bundle holds under key; the fallback when it holds none.
+QString bundleText(const QString &key, const QString &fallback);
+// The application's short version as saved with a note and shown on the Support page.
+inline QString appVersionText()
+{
+    return bundleText(QStringLiteral("CFBundleShortVersionString"), QStringLiteral("Dev"));
+}
+
 } // namespace feedback
 
 // One saved note.

@@ -4,8 +4,6 @@
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
 #include "pages/support/EducationTopic.h"
-#include "platform/Bundle.h"
-#include "platform/Platform.h"
 #include "runtime/Logging.h"
 
 #include <QDBusConnection>
@@ -151,9 +149,7 @@ void SupportPageModel::revealFeedbackFile()
 
 QString SupportPageModel::versionText() const
 {
-    const QVariant value =
-        platform().bundle ? platform().bundle->infoValue(QStringLiteral("CFBundleShortVersionString")) : QVariant();
-    return value.typeId() == QMetaType::QString ? value.toString() : QStringLiteral("Dev");
+    return feedback::appVersionText();
 }
 
 QString SupportPageModel::notesToggleLabel() const

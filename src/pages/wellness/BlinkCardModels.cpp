@@ -232,10 +232,11 @@ qreal BlinkCadenceModel::barArea() const
 void BlinkCadenceModel::layOutBars()
 {
     const double scale = blink::cadenceScale(m_buckets);
+    const qreal area = barArea();
     QVariantList heights;
     QVariantList colours;
     for (double value : m_buckets) {
-        heights << blink::cadenceBarHeight(value, scale, barArea());
+        heights << blink::cadenceBarHeight(value, scale, area);
         colours << blinkTintColor(blink::cadenceTint(m_isActive, value));
     }
     set_barHeights(heights);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pages/wellness/NumberText.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,8 +17,8 @@ struct BlinkReadings {
     bool faceDetected = false;
     bool isUserAway = false;
     bool isLookingAtScreen = true;
-    QString attentionStateLabel = QString(QChar(0x2014));
-    QString eyeStateLabel = QString(QChar(0x2014));
+    QString attentionStateLabel = numbertext::dash();
+    QString eyeStateLabel = numbertext::dash();
     double blinksPerMinute = 0;
     double fiveMinuteBlinkRate = 0;
     long long sessionBlinkCount = 0;

@@ -95,11 +95,6 @@ QString rhythmText(int workIntervalMinutes)
     return QStringLiteral("%1 min rhythm").arg(workIntervalMinutes);
 }
 
-int addedSeconds(int seconds, qint64 added)
-{
-    return int(std::clamp<qint64>(qint64(seconds) + added, INT_MIN, INT_MAX));
-}
-
 double ringProgress(int breaksTaken, int goal)
 {
     const double divisor = goal > 1 ? double(goal) : 1.0;

@@ -38,9 +38,6 @@ double dialProgress(const ReminderState &state);
 QString statusCaption(const ReminderState &state);
 QString rhythmText(int workIntervalMinutes);
 
-// The countdown moved by the quick actions, held within the range of the model's value.
-int addedSeconds(int seconds, qint64 added);
-
 using numbertext::wholeNumberText;
 
 // ---- the controls card ----

@@ -23,6 +23,7 @@ BreakRemindersModel::BreakRemindersModel(QObject *parent)
 {
     // This page's tour moves between its steps over 0.2 s, as it finishes.
     m_tour.setStepAnimationDuration(GuidedTour::kFinishAnimationMs);
+    connect(this, &BreakRemindersModel::changed, this, &BreakRemindersModel::countdownChanged);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &BreakRemindersModel::changed);
     if (QuellvistaApp *app = QuellvistaApp::current())
         follow(&app->breakReminder());
@@ -56,9 +57,10 @@ void BreakRemindersModel::follow(BreakReminder *reminder)
     m_reminder = reminder;
     for (auto signal : {&BreakReminder::isEnabledChanged, &BreakReminder::workIntervalMinutesChanged,
                         &BreakReminder::breakDurationSecondsChanged, &BreakReminder::reminderModeChanged,
-                        &BreakReminder::secondsUntilBreakChanged, &BreakReminder::isOnBreakChanged,
-                        &BreakReminder::breakSecondsRemainingChanged})
+                        &BreakReminder::isOnBreakChanged})
         m_connections << connect(reminder, signal, this, &BreakRemindersModel::changed);
+    for (auto signal : {&BreakReminder::secondsUntilBreakChanged, &BreakReminder::breakSecondsRemainingChanged})
+        m_connections << connect(reminder, signal, this, &BreakRemindersModel::countdownChanged);
 }
 
 breakpage::ReminderState BreakRemindersModel::state() const
@@ -188,20 +190,17 @@ void BreakRemindersModel::setRemindersOn(bool on)
 
 void BreakRemindersModel::snoozeFiveMinutes()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(r->secondsUntilBreak(), BreakReminder::kSnoozeSeconds));
+    reminder()->snooze();
 }
 
 void BreakRemindersModel::pushBackOneHour()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(r->secondsUntilBreak(), BreakReminder::kPauseSeconds));
+    reminder()->pause();
 }
 
 void BreakRemindersModel::restartCountdown()
 {
-    BreakReminder *r = reminder();
-    r->setSecondsUntilBreak(breakpage::addedSeconds(0, qint64(r->workIntervalMinutes()) * 60));
+    reminder()->resetCountdown();
 }
 
 void BreakRemindersModel::selectWorkInterval(int minutes)

@@ -43,10 +43,12 @@ class BreakRemindersModel : public QObject {
     Q_PROPERTY(QString phaseTitle READ phaseTitle NOTIFY changed)
     Q_PROPERTY(QString phaseSymbol READ phaseSymbol NOTIFY changed)
     Q_PROPERTY(QString rhythmText READ rhythmText NOTIFY changed)
-    Q_PROPERTY(QString countdownText READ countdownText NOTIFY changed)
-    Q_PROPERTY(double dialProgress READ dialProgress NOTIFY changed)
+    // The countdown, the dial and the caption move every second; they alone follow the
+    // ticking values, so the rest of the page is not re-read on each tick.
+    Q_PROPERTY(QString countdownText READ countdownText NOTIFY countdownChanged)
+    Q_PROPERTY(double dialProgress READ dialProgress NOTIFY countdownChanged)
     Q_PROPERTY(bool dialActive READ dialActive NOTIFY changed)
-    Q_PROPERTY(QString statusCaption READ statusCaption NOTIFY changed)
+    Q_PROPERTY(QString statusCaption READ statusCaption NOTIFY countdownChanged)
     // The controls card: each option {title, symbol, selected, fill, outline, textColor,
     // symbolColor}.
     Q_PROPERTY(QString controlsTitle READ controlsTitle CONSTANT)
@@ -110,7 +112,10 @@ public:
     Q_INVOKABLE void selectReminderStyle(int index);
 
 signals:
+    // Anything the page shows may have changed (the countdown included).
     void changed();
+    // Only the seconds left moved.
+    void countdownChanged();
 
 private:
     void follow(BreakReminder *reminder);

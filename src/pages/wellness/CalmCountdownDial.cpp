@@ -58,6 +58,15 @@ QBrush ringBrush(const QPointF &centre, double t, bool active, bool dark)
     return gradient;
 }
 
+// The cell every digit of the time is drawn in.
+qreal widestDigit(const QFontMetricsF &metrics)
+{
+    qreal digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    return digit;
+}
+
 void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
 {
     const QColor major = Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.55);
@@ -159,9 +168,7 @@ CalmCountdownDial::RingStyle CalmCountdownDial::ringStyle(double t)
 qreal CalmCountdownDial::timeTextWidth(const QFont &font, const QString &text)
 {
     const QFontMetricsF metrics(font);
-    qreal digit = 0;
-    for (char c = '0'; c <= '9'; ++c)
-        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    const qreal digit = widestDigit(metrics);
     qreal width = 0;
     for (const QChar c : text)
         width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
@@ -173,9 +180,7 @@ void CalmCountdownDial::drawTimeText(QPainter &painter, const QRectF &rect, cons
     // Every digit in a cell of the widest digit's width, so that the time keeps its place
     // from one second to the next.
     const QFontMetricsF metrics(font);
-    qreal digit = 0;
-    for (char c = '0'; c <= '9'; ++c)
-        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    const qreal digit = widestDigit(metrics);
     painter.setFont(font);
     qreal x = rect.center().x() - timeTextWidth(font, text) / 2;
     const qreal baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;

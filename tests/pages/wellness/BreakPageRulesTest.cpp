@@ -1,5 +1,6 @@
 #include "pages/wellness/BreakPageRules.h"
 #include "support/TimeZoneGuard.h"
+#include "wellness/BreakReminder.h"
 
 #include <QDateTime>
 
@@ -108,10 +109,10 @@ TEST(BreakPageRules, QuickActionsAddTheirFullAmountWithoutWrapping)
 {
     int seconds = 1200;
     for (int i = 0; i < 3; ++i)
-        seconds = addedSeconds(seconds, 300);
+        seconds = BreakReminder::saturated(qint64(seconds) + 300);
     EXPECT_EQ(seconds, 2100);
-    EXPECT_EQ(addedSeconds(addedSeconds(0, 3600), 3600), 7200);
-    EXPECT_EQ(addedSeconds(INT_MAX - 100, 300), INT_MAX);
+    EXPECT_EQ(BreakReminder::saturated(qint64(BreakReminder::saturated(0 + 3600)) + 3600), 7200);
+    EXPECT_EQ(BreakReminder::saturated(qint64(INT_MAX - 100) + 300), INT_MAX);
 }
 
 TEST(BreakPageRules, RingPercentageIsTruncatedAndHeldToAFullRing)

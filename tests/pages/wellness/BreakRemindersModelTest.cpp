@@ -94,6 +94,22 @@ TEST_F(BreakRemindersModelTest, QuickActionsMoveOnlyTheCountdown)
     EXPECT_EQ(reminder->secondsUntilBreak(), 1200);
 }
 
+TEST_F(BreakRemindersModelTest, ASecondOfCountdownMovesOnlyTheCountdown)
+{
+    model->setRemindersOn(true);
+    int changes = 0;
+    int ticks = 0;
+    QObject::connect(model.get(), &BreakRemindersModel::changed, [&] { ++changes; });
+    QObject::connect(model.get(), &BreakRemindersModel::countdownChanged, [&] { ++ticks; });
+    advance(1000);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(model->countdownText(), "19:59");
+    reminder->setWorkIntervalMinutes(30); // a setting change reaches the countdown too
+    EXPECT_GT(changes, 0);
+    EXPECT_GT(ticks, 1);
+}
+
 TEST_F(BreakRemindersModelTest, SelectionOnlyOnAnExactMatch)
 {
     EXPECT_EQ(selection(model->workIntervals()), (QList<bool>{true, false, false}));
