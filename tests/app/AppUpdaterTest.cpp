@@ -258,7 +258,9 @@ TEST_F(AppUpdaterTest, HostileFeedsEndTheCheck)
         server.requests = 0;
         auto updater = makeUpdater();
         EXPECT_EQ(check(*updater), c.message);
-        EXPECT_LE(server.requests, AppUpdater::kMaxRedirects + 1);
+        // The first request, the redirects followed, and at most one resend of a request
+        // whose connection the server closed (the network stack may resend once).
+        EXPECT_LE(server.requests, AppUpdater::kMaxRedirects + 2);
     }
 }
 
