@@ -64,11 +64,6 @@ QString favoriteSymbol(ComfortPreset preset)
     return QStringLiteral("circle");
 }
 
-QString hotKeyHint(ComfortPreset preset)
-{
-    return GlobalShortcuts::hint(preset);
-}
-
 MenuBarPopoverModel::MenuBarPopoverModel(QObject *parent) : MenuBarPopoverModel(nullptr, parent) {}
 
 MenuBarPopoverModel::MenuBarPopoverModel(QuellvistaApp *app, QObject *parent) : QObject(parent)
@@ -222,7 +217,7 @@ QVariantList MenuBarPopoverModel::favorites() const
     const std::optional<QUuid> activeProfile = presets.activeSavedProfileID();
     for (ComfortPreset preset : presets.menuBarPresets())
         rows << row(QStringLiteral("preset"), rawValue(preset), favoriteSymbol(preset), rawValue(preset),
-                    hotKeyHint(preset), !activeProfile && presets.activePreset() == preset);
+                    GlobalShortcuts::hint(preset), !activeProfile && presets.activePreset() == preset);
     for (const SavedComfortProfile &profile : presets.menuBarSavedProfiles())
         rows << row(QStringLiteral("profile"), profile.id.toString(QUuid::WithoutBraces),
                     QStringLiteral("slider.horizontal.3"), profile.name, QString(), activeProfile == profile.id);

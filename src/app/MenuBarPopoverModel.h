@@ -136,9 +136,7 @@ private:
     std::optional<QUuid> m_lastEnabledSavedProfileID;
 };
 
-// The row symbol of a preset, and the hot-key hint beside it (empty for presets without a
-// hot key).
+// The row symbol of a preset.
 QString favoriteSymbol(ComfortPreset preset);
-QString hotKeyHint(ComfortPreset preset);
 
 } // namespace qv
