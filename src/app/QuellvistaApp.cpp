@@ -17,7 +17,6 @@
 #include "display/ProtectionSettings.h"
 #include "display/ScreenDetector.h"
 #include "design/AppAppearanceMode.h"
-#include "platform/Appearance.h"
 #include "platform/LoginItem.h"
 #include "platform/Platform.h"
 #include "runtime/Logging.h"
