@@ -92,9 +92,10 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
         connect(&presets, signal, this, &MenuBarPopoverModel::changed);
     connect(&app->appUpdater(), &AppUpdater::canCheckForUpdatesChanged, this, &MenuBarPopoverModel::changed);
     BreakReminder &reminder = app->breakReminder();
-    for (auto signal : {&BreakReminder::isEnabledChanged, &BreakReminder::secondsUntilBreakChanged,
-                        &BreakReminder::totalBreaksTakenTodayChanged, &BreakReminder::totalScreenTimeTodayChanged})
-        connect(&reminder, signal, this, &MenuBarPopoverModel::changed);
+    connect(&reminder, &BreakReminder::isEnabledChanged, this, &MenuBarPopoverModel::changed);
+    for (auto signal : {&BreakReminder::secondsUntilBreakChanged, &BreakReminder::totalBreaksTakenTodayChanged,
+                        &BreakReminder::totalScreenTimeTodayChanged})
+        connect(&reminder, signal, this, &MenuBarPopoverModel::breakFiguresChanged);
 }
 
 // ---- status header ----
