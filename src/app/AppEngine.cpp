@@ -33,12 +33,12 @@ void prepareAppEngine(QQmlEngine &engine)
         qml_register_types_Quellvista_App();
         qml_register_types_Quellvista_Pages_DisplayComfort();
         qml_register_types_Quellvista_Pages_Wellness();
+        registerDisplayComfortBlocks();
         return true;
     }();
     Q_UNUSED(registered)
     for (auto setup : engineSetups())
         setup(engine);
-    registerDisplayComfortBlocks();
 }
 
 } // namespace qv

@@ -1,6 +1,5 @@
 #include "app/Application.h"
 
-#include "app/AppSettings.h"
 #include "app/AppEngine.h"
 #include "app/AppScenes.h"
 #include "app/QuellvistaApp.h"

@@ -64,11 +64,6 @@ QString favoriteSymbol(ComfortPreset preset)
     return QStringLiteral("circle");
 }
 
-QString hotKeyHint(ComfortPreset preset)
-{
-    return GlobalShortcuts::hint(preset);
-}
-
 MenuBarPopoverModel::MenuBarPopoverModel(QObject *parent) : MenuBarPopoverModel(nullptr, parent) {}
 
 MenuBarPopoverModel::MenuBarPopoverModel(QuellvistaApp *app, QObject *parent) : QObject(parent)
@@ -97,9 +92,10 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
         connect(&presets, signal, this, &MenuBarPopoverModel::changed);
     connect(&app->appUpdater(), &AppUpdater::canCheckForUpdatesChanged, this, &MenuBarPopoverModel::changed);
     BreakReminder &reminder = app->breakReminder();
-    for (auto signal : {&BreakReminder::isEnabledChanged, &BreakReminder::secondsUntilBreakChanged,
-                        &BreakReminder::totalBreaksTakenTodayChanged, &BreakReminder::totalScreenTimeTodayChanged})
-        connect(&reminder, signal, this, &MenuBarPopoverModel::changed);
+    connect(&reminder, &BreakReminder::isEnabledChanged, this, &MenuBarPopoverModel::changed);
+    for (auto signal : {&BreakReminder::secondsUntilBreakChanged, &BreakReminder::totalBreaksTakenTodayChanged,
+                        &BreakReminder::totalScreenTimeTodayChanged})
+        connect(&reminder, signal, this, &MenuBarPopoverModel::breakFiguresChanged);
 }
 
 // ---- status header ----
@@ -222,7 +218,7 @@ QVariantList MenuBarPopoverModel::favorites() const
     const std::optional<QUuid> activeProfile = presets.activeSavedProfileID();
     for (ComfortPreset preset : presets.menuBarPresets())
         rows << row(QStringLiteral("preset"), rawValue(preset), favoriteSymbol(preset), rawValue(preset),
-                    hotKeyHint(preset), !activeProfile && presets.activePreset() == preset);
+                    GlobalShortcuts::hint(preset), !activeProfile && presets.activePreset() == preset);
     for (const SavedComfortProfile &profile : presets.menuBarSavedProfiles())
         rows << row(QStringLiteral("profile"), profile.id.toString(QUuid::WithoutBraces),
                     QStringLiteral("slider.horizontal.3"), profile.name, QString(), activeProfile == profile.id);

@@ -35,9 +35,9 @@ class MenuBarPopoverModel : public QObject {
     Q_PROPERTY(QVariantList favorites READ favorites NOTIFY changed)
     Q_PROPERTY(bool showsFavoritesHint READ showsFavoritesHint NOTIFY changed)
     Q_PROPERTY(bool breakRemindersOn READ breakRemindersOn NOTIFY changed)
-    Q_PROPERTY(QString nextBreakText READ nextBreakText NOTIFY changed)
-    Q_PROPERTY(QString breaksTodayText READ breaksTodayText NOTIFY changed)
-    Q_PROPERTY(QString screenTimeText READ screenTimeText NOTIFY changed)
+    Q_PROPERTY(QString nextBreakText READ nextBreakText NOTIFY breakFiguresChanged)
+    Q_PROPERTY(QString breaksTodayText READ breaksTodayText NOTIFY breakFiguresChanged)
+    Q_PROPERTY(QString screenTimeText READ screenTimeText NOTIFY breakFiguresChanged)
     Q_PROPERTY(QVariantList gearMenuItems READ gearMenuItems NOTIFY changed)
     Q_PROPERTY(QColor panelVeil READ panelVeil NOTIFY changed)
     // The fixed texts
@@ -126,6 +126,9 @@ public:
 
 signals:
     void changed();
+    // The break figures move every second while reminders run: they have a signal of their
+    // own, so that the rows, the favourites and the gear menu are not rebuilt each time.
+    void breakFiguresChanged();
 
 private:
     QuellvistaApp *app() const;
@@ -136,9 +139,7 @@ private:
     std::optional<QUuid> m_lastEnabledSavedProfileID;
 };
 
-// The row symbol of a preset, and the hot-key hint beside it (empty for presets without a
-// hot key).
+// The row symbol of a preset.
 QString favoriteSymbol(ComfortPreset preset);
-QString hotKeyHint(ComfortPreset preset);
 
 } // namespace qv

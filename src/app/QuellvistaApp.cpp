@@ -17,7 +17,6 @@
 #include "display/ProtectionSettings.h"
 #include "display/ScreenDetector.h"
 #include "design/AppAppearanceMode.h"
-#include "platform/Appearance.h"
 #include "platform/LoginItem.h"
 #include "platform/Platform.h"
 #include "runtime/Logging.h"
@@ -207,25 +206,16 @@ void QuellvistaApp::installGlobalShortcuts()
 {
     GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
     QPointer<QuellvistaApp> self(this);
+    // The shortcuts call these on a later turn already, after the platform's handler.
     shortcuts.onTakeBreak = [self] {
         if (self)
-            self->takeBreakFromShortcut();
+            self->m_breakReminder->startBreak();
     };
     shortcuts.onTogglePreset = [self](ComfortPreset preset) {
         if (self)
-            self->togglePresetFromShortcut(preset);
+            self->m_presets->togglePreset(preset);
     };
     shortcuts.registerHotKeys();
-}
-
-void QuellvistaApp::takeBreakFromShortcut()
-{
-    scheduler().post(this, [this] { m_breakReminder->startBreak(); });
-}
-
-void QuellvistaApp::togglePresetFromShortcut(ComfortPreset preset)
-{
-    scheduler().post(this, [this, preset] { m_presets->togglePreset(preset); });
 }
 
 void QuellvistaApp::applyAppAwarePreset(ComfortPreset preset)

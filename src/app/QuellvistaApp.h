@@ -103,8 +103,6 @@ public:
     // The global hot keys: take a break (whether or not break reminders are on) and
     // toggle a preset, each on a later turn of the main loop.
     void installGlobalShortcuts();
-    void takeBreakFromShortcut();
-    void togglePresetFromShortcut(ComfortPreset preset);
 
     // The appearance the application is given from "appAppearanceMode": "light" gives
     // the light appearance's name, "dark" the dark one's, anything else nothing (follow

@@ -19,11 +19,6 @@ constexpr double kSurfaceTextureAmount = 0.55;
 // Longer values keep their two ends; the cell elides the middle of what is left.
 constexpr qsizetype kMaxShownValueLength = 240;
 
-QColor withOpacity(const QColor &colour, double k)
-{
-    return Theme::withOpacity(colour, k);
-}
-
 // A registry text as one line of plain text of bounded length.
 QString shownValue(QString value)
 {
@@ -53,12 +48,12 @@ QColor SettingsToggleRow::symbolColor() const
 
 QColor SettingsToggleRow::fillColor() const
 {
-    return m_isOn ? withOpacity(m_tint, 0.1) : withOpacity(Qt::white, 0.035);
+    return m_isOn ? Theme::withOpacity(m_tint, 0.1) : Theme::withOpacity(Qt::white, 0.035);
 }
 
 QColor SettingsToggleRow::strokeColor() const
 {
-    return m_isOn ? withOpacity(m_tint, 0.22) : withOpacity(Theme::shared().divider(), 0.45);
+    return m_isOn ? Theme::withOpacity(m_tint, 0.22) : Theme::withOpacity(Theme::shared().divider(), 0.45);
 }
 
 void SettingsToggleRow::setOn(bool on)
@@ -250,7 +245,7 @@ QVariantList SettingsSectionModel::diagnosticDisplays() const
 {
     const Theme &theme = Theme::shared();
     const QColor exposed = theme.textSecondary();
-    const QColor hidden = withOpacity(theme.textTertiary(), 0.72);
+    const QColor hidden = Theme::withOpacity(theme.textTertiary(), 0.72);
     QVariantList displays;
     for (const DeepDisplayDiagnosticDisplay &display : m_snapshot.displays) {
         QVariantList properties;

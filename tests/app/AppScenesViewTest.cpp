@@ -3,6 +3,7 @@
 #include "app/MenuBarPopoverModel.h"
 #include "app/QuellvistaApp.h"
 #include "render/ViewRenderer.h"
+#include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -49,9 +50,7 @@ TEST_F(AppScenesViewTest, TheMainWindowClosesAndOpensAgainWithoutASecondLaunch)
         EXPECT_EQ(launchSetups(), 1);
         EXPECT_TRUE(app.launchSetupDone());
 
-        QQuickItem *loader = nullptr;
-        for (QQuickItem *item : main->contentItem()->childItems())
-            loader = item->objectName() == "content" ? item : loader;
+        QQuickItem *loader = test::findItem(main->contentItem(), "content");
         ASSERT_TRUE(loader);
         EXPECT_TRUE(qvariant_cast<QQuickItem *>(loader->property("item")));
         main->close();

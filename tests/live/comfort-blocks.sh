@@ -20,12 +20,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 start_xvfb comfort-blocks
 mkdir -p "$out"
 
-window=""
-find_window() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  window="$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)"
-  [[ -n "$window" ]]
-}
 shot() { sleep 0.6; import -window root "$out/comfort-blocks-$1.png"; }
 # Clicks at a point of the main window (button 1 or 3).
 click() { xdotool mousemove --window "$window" "$1" "$2" click "$3"; }
@@ -43,7 +37,7 @@ for appearance in light dark; do
  "mainWindow.selectedSection":{"t":"string","v":"Display & Comfort"},
  "favoriteComfortPresets":{"t":"array","v":[{"t":"string","v":"Focus"},{"t":"string","v":"Evening"}]}}}
 JSON
-  start_app comfort-blocks find_window
+  start_app comfort-blocks find_main
   shot "$appearance"
   click "$tile_x" "$tile_y" 3
   shot "$appearance-menu"

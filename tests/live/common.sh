@@ -62,6 +62,15 @@ start_app() {
   done
 }
 
+# The application's main window; sets window. For poll: gives up (2) once the
+# application has ended.
+window=""
+find_main() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  window="$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)"
+  [[ -n "$window" ]]
+}
+
 # An X server of its own with a compositing manager (translucent windows show black
 # without one), whatever DISPLAY holds. Sets compositor_pid.
 start_composited_xvfb() {

@@ -19,12 +19,6 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
 start_xvfb guide-help
-window=""
-find_main() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  window="$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)"
-  [[ -n "$window" ]]
-}
 
 for section in "Display & Comfort" "Break Reminders" "Blink Detection"; do
   for appearance in light dark; do

@@ -22,12 +22,6 @@ out="$(cd "$out" && pwd)"
 start_composited_xvfb hover-help
 start_tray hover-help
 
-window=""
-find_main() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  window="$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)"
-  [[ -n "$window" ]]
-}
 popover=""
 find_popover() {
   kill -0 "$app_pid" 2>/dev/null || return 2

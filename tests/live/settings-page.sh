@@ -22,12 +22,6 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
 start_xvfb settings-page
-window=""
-find_main() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  window="$(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | head -n1)"
-  [[ -n "$window" ]]
-}
 
 for machine in standard sidecar; do
   for appearance in light dark; do
