@@ -40,7 +40,6 @@ public:
 
     Panel *panel(DisplayId display) const;
     QList<DisplayId> displayIDs() const;
-    bool isEmpty() const { return m_panels.empty(); }
 
     // A frame a panel can cover: finite, with width and height.
     static bool hasArea(const QRectF &frame);

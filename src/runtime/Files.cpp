@@ -218,6 +218,25 @@ bool keepAside(const QString &path, QString *keptAs, QString *error)
     return true;
 }
 
+bool UnreadFile::clearForSave(const QString &path, const std::function<void(const QString &)> &kept,
+                              const std::function<void(const QString &)> &refused)
+{
+    if (!m_marked)
+        return true;
+    QString keptAs;
+    QString error;
+    if (!keepAside(path, &keptAs, &error)) {
+        if (!m_refusalReported)
+            refused(error);
+        m_refusalReported = true;
+        return false;
+    }
+    if (!keptAs.isEmpty())
+        kept(keptAs);
+    m_marked = false;
+    return true;
+}
+
 int removeStaleTemporaryFiles()
 {
     static const QRegularExpression pattern(QStringLiteral("^\\..+\\.partial-[A-Za-z0-9]{6}$"));

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace qv::files {
 
 // The per-user data root (XDG data folder), or the folder a test set.
@@ -46,6 +48,22 @@ QString moveAside(const QString &path, QString *error = nullptr);
 // cause in error, when it is still in place and was not kept: then nothing may be written
 // over it.
 bool keepAside(const QString &path, QString *keptAs = nullptr, QString *error = nullptr);
+
+// A stored file its owner could not read in full: once marked, it is kept aside (keepAside)
+// before the first save in its place, and no save may go ahead until that succeeds.
+class UnreadFile {
+public:
+    void mark() { m_marked = true; }
+    // Whether a save over path may go ahead now. A marked file is kept aside first: kept
+    // hears where it went (when anything was there to keep); when it cannot be kept,
+    // refused hears the cause, the first time only, and the answer is false.
+    bool clearForSave(const QString &path, const std::function<void(const QString &keptAs)> &kept,
+                      const std::function<void(const QString &error)> &refused);
+
+private:
+    bool m_marked = false;
+    bool m_refusalReported = false;
+};
 
 // Removes the temporary files that writes of ours interrupted midway (the process was
 // killed, the machine lost power) left in the application-support and configuration

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>

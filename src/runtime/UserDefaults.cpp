@@ -332,7 +332,7 @@ void UserDefaults::load()
     QString error = file.error;
     const auto decoded = file.state == files::StoredFile::State::read ? decode(file.bytes, &error) : std::nullopt;
     if (!decoded) {
-        m_keepFileAside = true;
+        m_unreadFile.mark();
         logger().error("Defaults file %s is unreadable (%s); registered defaults apply, and the file is kept "
                        "aside before anything is saved in its place",
                        qUtf8Printable(m_path), qUtf8Printable(error));
@@ -341,7 +341,7 @@ void UserDefaults::load()
     m_values = decoded->values;
     if (decoded->unreadable.isEmpty())
         return;
-    m_keepFileAside = true;
+    m_unreadFile.mark();
     // The first few keys by name; a hostile file of thousands does not flood the log.
     constexpr qsizetype kNamedKeys = 10;
     for (qsizetype i = 0; i < std::min(kNamedKeys, decoded->unreadable.size()); ++i) {
@@ -518,22 +518,18 @@ bool UserDefaults::sync()
 {
     if (!m_dirty || m_path.isEmpty())
         return true;
+    // Never written over: the changes stay in memory, and the next sync tries again.
+    const bool clear = m_unreadFile.clearForSave(
+        m_path,
+        [](const QString &kept) { logger().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept)); },
+        [this](const QString &why) {
+            logger().error("Defaults file %s could not be read and could not be kept aside (%s); changes "
+                           "stay in memory and are not saved over it",
+                           qUtf8Printable(m_path), qUtf8Printable(why));
+        });
+    if (!clear)
+        return false;
     QString error;
-    if (m_keepFileAside) {
-        QString kept;
-        if (!files::keepAside(m_path, &kept, &error)) {
-            // Never written over: the changes stay in memory, and the next sync tries again.
-            if (!m_refusalLogged)
-                logger().error("Defaults file %s could not be read and could not be kept aside (%s); changes "
-                               "stay in memory and are not saved over it",
-                               qUtf8Printable(m_path), qUtf8Printable(error));
-            m_refusalLogged = true;
-            return false;
-        }
-        if (!kept.isEmpty())
-            logger().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept));
-        m_keepFileAside = false;
-    }
     if (!files::writeAtomically(m_path, encode(m_values), &error)) {
         logger().error("Could not write defaults file %s: %s", qUtf8Printable(m_path), qUtf8Printable(error));
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Files.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -103,8 +105,7 @@ private:
     bool m_flushQueued = false;
     // The file could not be read in full: it is kept aside before the first save, and
     // while that fails nothing is saved (the refusal is logged once).
-    bool m_keepFileAside = false;
-    bool m_refusalLogged = false;
+    files::UnreadFile m_unreadFile;
 };
 
 } // namespace qv

@@ -67,14 +67,14 @@ void SessionHistory::load()
     if (file.state == files::StoredFile::State::absent)
         return;
     if (file.state == files::StoredFile::State::unreadable) {
-        m_keepFileAside = true;
+        m_unreadFile.mark();
         m_logger.error("Failed to load session history: %s", qUtf8Printable(file.error));
         return;
     }
 
     DecodedSessionEvents decoded = decodeSessionEvents(file.bytes);
     if (!decoded.readable) {
-        m_keepFileAside = true;
+        m_unreadFile.mark();
         m_logger.error("Failed to load session history: %s", qUtf8Printable(decoded.error));
         return;
     }
@@ -83,7 +83,7 @@ void SessionHistory::load()
     m_events = std::move(decoded.events);
     m_logger.info("Loaded %ld session events from disk", long(m_events.size()));
     if (decoded.skipped > 0) {
-        m_keepFileAside = true;
+        m_unreadFile.mark();
         m_logger.error("Skipped %ld unreadable session events: %s", long(decoded.skipped),
                        qUtf8Printable(decoded.error));
     }
@@ -123,21 +123,19 @@ void SessionHistory::save()
         return;
     }
 
-    if (m_keepFileAside) {
-        QString kept;
-        if (!files::keepAside(m_storePath, &kept, &error)) {
-            // Never written over: the events stay in memory and the next record tries again.
-            if (!m_refusalLogged)
-                m_logger.error("Failed to save session history: the unreadable history file could not be kept "
-                               "aside (%s); events stay in memory and are not saved over it",
-                               qUtf8Printable(error));
-            m_refusalLogged = true;
-            return;
-        }
-        if (!kept.isEmpty())
+    // Never written over: the events stay in memory and the next record tries again.
+    const bool clear = m_unreadFile.clearForSave(
+        m_storePath,
+        [this](const QString &kept) {
             m_logger.info("Kept unreadable session history as %s", qUtf8Printable(QFileInfo(kept).fileName()));
-        m_keepFileAside = false;
-    }
+        },
+        [this](const QString &why) {
+            m_logger.error("Failed to save session history: the unreadable history file could not be kept "
+                           "aside (%s); events stay in memory and are not saved over it",
+                           qUtf8Printable(why));
+        });
+    if (!clear)
+        return;
 
     if (!files::writeAtomically(m_storePath, bytes, &error))
         m_logger.error("Failed to save session history: %s", qUtf8Printable(error));

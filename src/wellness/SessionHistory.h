@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/Files.h"
 #include "runtime/Logging.h"
 #include "wellness/LocalCalendar.h"
 #include "wellness/SessionEvent.h"
@@ -75,8 +76,7 @@ private:
     QString m_storePath;
     // The file on disk could not be read in full: it is kept aside before the first save,
     // and while that fails nothing is saved (the refusal is logged once).
-    bool m_keepFileAside = false;
-    bool m_refusalLogged = false;
+    files::UnreadFile m_unreadFile;
     LocalMidnightTimer m_midnight;
 
     struct CachedStatistics {

@@ -29,7 +29,6 @@ public:
     // Answers every waiting request; the status becomes authorised or denied.
     void answerAccessRequests(bool granted);
     int accessRequestCount() const { return m_requests; }
-    int waitingAccessRequests() const { return int(m_waiting.size()); }
 
     void setDevice(std::optional<CameraDevice> device) { m_device = std::move(device); }
     // Creating an input fails with this reason; empty clears.

@@ -4,7 +4,6 @@ namespace qv {
 
 bool SimFaceLandmarks::load(QString *error)
 {
-    ++m_loads;
     if (!m_loadError.isEmpty()) {
         if (error)
             *error = m_loadError;

@@ -24,7 +24,6 @@ public:
     void setLoadError(const QString &message) { m_loadError = message; }
 
     int detectCount() const { return m_detects; }
-    int loadCount() const { return m_loads; }
 
     // A frontal face whose two eyes both have the given ratio (extent along y over extent
     // along x in the request's frame: the eye's length over its opening), with the given
@@ -39,7 +38,6 @@ public:
 
 private:
     bool m_loaded = false;
-    int m_loads = 0;
     int m_detects = 0;
     QString m_loadError;
     FaceDetectionResult m_result;

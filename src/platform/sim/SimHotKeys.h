@@ -23,8 +23,6 @@ public:
     void takeByOtherProgram(int keyCode, quint32 modifiers);
     // The handler installation fails with code (0: succeeds).
     void setInstallFails(ResultCode code) { m_installFailure = code; }
-    int registeredCount() const { return int(m_keys.size()); }
-    bool hasHandler() const { return bool(m_handler); }
 
 private:
     struct Key {
