@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "platform/desktop/DesktopServices.h"
+#include "platform/host/HostServices.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
@@ -71,17 +72,32 @@ int runApplication(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("Quellvista, eye comfort for your displays"));
     parser.addHelpOption();
     QCommandLineOption machineOption(QStringLiteral("machine"),
-                                     QStringLiteral("Run on the simulated machine described in <file>."),
+                                     QStringLiteral("Run on a simulated machine: the one described in <file>, "
+                                                    "or \"simulated\" for the built-in one."),
                                      QStringLiteral("file"));
     parser.addOption(machineOption);
     parser.process(app);
 
+    // A second launch hands over before it touches anything, the screens included.
+    SingleInstance instance(SingleInstance::defaultName());
+    if (!instance.claim())
+        return 0;
+
     QString machinePath = parser.value(machineOption);
     if (machinePath.isEmpty())
         machinePath = qEnvironmentVariable("QUELLVISTA_MACHINE");
+    // On a desktop session of its own the application acts on the computer itself;
+    // elsewhere, and when asked, on the built-in simulated machine.
+    const bool onHost = machinePath.isEmpty() && HostServices::sessionIsDesktop();
+    if (machinePath == QLatin1String("simulated"))
+        machinePath.clear();
 
     std::unique_ptr<SimulatedMac> machine;
-    if (machinePath.isEmpty()) {
+    if (onHost) {
+        // The host's own back-ends replace the machine's displays, screens and registry;
+        // the services the host has none for yet stay simulated.
+        machine = SimulatedMac::empty();
+    } else if (machinePath.isEmpty()) {
         // The built-in machine lies over the real screens, so that its panels and windows
         // land where the user looks.
         machine = SimulatedMac::standard();
@@ -106,11 +122,14 @@ int runApplication(int argc, char **argv)
         services.camera = simulated.camera;
         services.faceLandmarks = simulated.faceLandmarks;
     }
+    // Puts back what a killed run left changed on the screens before anything is applied.
+    std::unique_ptr<HostServices> host;
+    if (onHost) {
+        host = std::make_unique<HostServices>();
+        services = host->over(services);
+    }
     installPlatform(services);
 
-    SingleInstance instance(SingleInstance::defaultName());
-    if (!instance.claim())
-        return 0;
     // Writes that a crash or a kill cut short leave their temporary files behind.
     files::removeStaleTemporaryFiles();
 
@@ -142,8 +161,9 @@ int runApplication(int argc, char **argv)
 
         code = app.exec();
     }
-    // The models go before the shared instances they use.
+    // The models go before the shared instances they use; the screens get their own ramps back.
     resetSharedInstances();
+    host.reset();
     installSimulatedMac(nullptr);
     return code;
 }

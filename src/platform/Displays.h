@@ -58,6 +58,9 @@ public:
     virtual ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) = 0;
     // Returns every display to the system's colour settings.
     virtual void restoreColorSyncSettings() = 0;
+    // Whether transfer formulas reach the screens the user sees; a desktop may offer no
+    // way to set them, and then only the overlays can soften the picture.
+    virtual bool transferFormulasReachScreens() { return true; }
 
     // Reconfiguration callbacks: called with a display and its change flags, possibly
     // from another thread. Returns a token for removal.

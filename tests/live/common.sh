@@ -25,12 +25,15 @@ start_xvfb() {
 
 # The application gets temporary home, settings, data and runtime folders, and its own
 # folder for the single-instance socket, so it neither touches the user's settings nor
-# hands over to a copy that is already running. Run it as "${isolated[@]}" APP.
+# hands over to a copy that is already running. It runs on the built-in simulated machine,
+# not on the X server's own screens, unless QUELLVISTA_MACHINE is set again after these
+# (an empty value: the host). Run it as "${isolated[@]}" APP.
 make_isolated() {
   mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime" "$tmp/sockets"
   chmod 700 "$tmp/runtime"
   isolated=(env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
-    XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets")
+    XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets"
+    QUELLVISTA_MACHINE=simulated)
 }
 
 # Starts the application (isolated, output in $tmp/app.log, process in app_pid) until

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace qv {
+
+// What a display's EDID says about it, as the display services report it: the vendor is
+// the 16-bit manufacturer id (three letters packed five bits each), the model the product
+// code, the serial the 32-bit serial number, the name the monitor-name descriptor.
+struct EdidInfo {
+    bool valid = false; // a complete base block with a good checksum
+    quint32 vendor = 0;
+    quint32 model = 0;
+    quint32 serial = 0;
+    QString manufacturer; // the three letters ("DEL"), empty when the id is zero or garbled
+    QString name;         // empty without a monitor-name descriptor
+    QString problem;      // why nothing or less was taken, for the one log line
+};
+
+// Decodes an EDID base block (extension blocks are ignored). A short block, a bad header or
+// checksum gives nothing; a zero or garbled manufacturer id gives vendor 0 and the rest.
+EdidInfo decodeEdid(const QByteArray &edid);
+
+} // namespace qv

@@ -1,0 +1,51 @@
+#include "platform/host/HostServices.h"
+
+#include "platform/host/HostRegistry.h"
+#include "platform/host/HostScreens.h"
+#include "platform/host/RandrDisplays.h"
+#include "platform/host/SystemHost.h"
+
+#include <QGuiApplication>
+
+namespace qv {
+
+namespace {
+bool isWaylandSession()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+           || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+} // namespace
+
+HostServices::HostServices()
+{
+    RandrDisplays::Options options;
+    options.waylandSession = isWaylandSession();
+    m_displays = std::make_unique<RandrDisplays>(options);
+    m_screens = std::make_unique<HostScreens>(m_displays.get());
+    m_host = std::make_unique<SystemHost>();
+    m_registry = std::make_unique<HostRegistry>();
+}
+
+HostServices::~HostServices()
+{
+    m_displays->restoreColorSyncSettings();
+}
+
+bool HostServices::sessionIsDesktop()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
+PlatformServices HostServices::over(PlatformServices services) const
+{
+    services.displays = m_displays.get();
+    services.screens = m_screens.get();
+    services.host = m_host.get();
+    services.registry = m_registry.get();
+    return services;
+}
+
+} // namespace qv

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace qv {
+
+class HostRegistry;
+class HostScreens;
+class RandrDisplays;
+class SystemHost;
+
+// The back-ends of the Linux computer itself for the services that have one: the
+// displays and their transfer formulas on the X server's RandR, the screens numbered
+// with those displays, the processor and computer names, and a registry without
+// framebuffer properties. Keep it alive while the services are installed; it puts back
+// the gamma ramps it changed when it goes.
+class HostServices {
+public:
+    HostServices();
+    ~HostServices();
+
+    // Whether this session is a desktop the host back-ends serve (an X11 or Wayland
+    // display of the session's own, not an off-screen platform).
+    static bool sessionIsDesktop();
+
+    // services with the host's back-ends in place of the ones it has.
+    PlatformServices over(PlatformServices services) const;
+
+    RandrDisplays &displays() const { return *m_displays; }
+
+private:
+    std::unique_ptr<RandrDisplays> m_displays;
+    std::unique_ptr<HostScreens> m_screens;
+    std::unique_ptr<SystemHost> m_host;
+    std::unique_ptr<HostRegistry> m_registry;
+};
+
+} // namespace qv

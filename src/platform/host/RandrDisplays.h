@@ -1,0 +1,146 @@
+#pragma once
+
+#include "platform/Displays.h"
+#include "platform/host/Edid.h"
+#include "platform/host/GammaRamp.h"
+#include "platform/host/GammaRestoreFile.h"
+#include "runtime/Logging.h"
+
+#include <QHash>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QPoint>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+struct xcb_connection_t;
+class QSocketNotifier;
+
+namespace qv {
+
+// The display services of an X11 server through RandR: the active displays are the
+// connected outputs that a CRTC drives (a display's id is its output's id), their
+// identity comes from the EDID, and transfer formulas become the CRTCs' gamma ramps.
+// The ramps a CRTC had before the first change are kept in memory and in the runtime
+// folder; restoreColorSyncSettings() puts them back, and a new instance puts back what a
+// process that ended without doing so left there, before anything else is written.
+// Configuration changes arrive as RandR events on the thread that created the instance.
+class RandrDisplays final : public QObject, public Displays {
+    Q_OBJECT
+public:
+    // Why transfer formulas cannot reach the screens.
+    enum class Limitation {
+        none,
+        wayland,  // ramps set through XWayland do not reach a Wayland compositor's screens
+        noServer, // no X server could be reached
+        noRandr,  // the server lacks RandR 1.3
+        noGamma,  // no CRTC has a gamma ramp
+    };
+
+    struct Options {
+        QString displayName;     // empty: $DISPLAY
+        bool waylandSession = false;
+        QString restoreFilePath; // empty: the runtime folder's file for the display
+    };
+    explicit RandrDisplays(Options options, QObject *parent = nullptr);
+    ~RandrDisplays() override;
+
+    Limitation limitation() const;
+    // A sentence for the log and the page, empty when formulas do reach the screens.
+    static QString limitationText(Limitation limitation);
+    // The X display this talks to (":1").
+    QString displayName() const { return m_displayName; }
+    const GammaRestoreFile &restoreFile() const { return m_restoreFile; }
+
+    // The display whose output has this name ("eDP-1"); the windowing system names screens so.
+    std::optional<DisplayId> displayForOutputName(const QString &outputName) const;
+    // The monitor name from the display's EDID; empty without one.
+    QString monitorName(DisplayId display) const;
+    // The size of the ramp of the CRTC that drives the display; 0 without one.
+    int gammaRampSize(DisplayId display) const;
+    // The ramp the display's CRTC holds now, as the server reports it.
+    std::optional<GammaRamp> currentGammaRamp(DisplayId display);
+    // Writes a ramp to the display's CRTC as setTransferFormula() does, without keeping the
+    // original (benchmarks). Returns 0 or a Core Graphics error code.
+    ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
+    // Reads the configuration again and reports what changed; the RandR events do this.
+    void reloadConfiguration();
+
+    // Displays
+    QList<DisplayId> activeDisplays() override;
+    DisplayId mainDisplay() override;
+    bool isBuiltin(DisplayId display) override;
+    bool isInMirrorSet(DisplayId display) override;
+    quint32 vendorNumber(DisplayId display) override;
+    quint32 modelNumber(DisplayId display) override;
+    quint32 serialNumber(DisplayId display) override;
+    int pixelsWide(DisplayId display) override;
+    int pixelsHigh(DisplayId display) override;
+    std::optional<DisplayMode> currentMode(DisplayId display) override;
+    QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
+    ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    void restoreColorSyncSettings() override;
+    bool transferFormulasReachScreens() override;
+    int registerReconfigurationCallback(ReconfigurationCallback callback) override;
+    void removeReconfigurationCallback(int token) override;
+
+    // A mode's refresh rate from its timings (Hz); 0 when the clock or a total is zero.
+    static double refreshRate(quint32 dotClock, int hTotal, int vTotal, quint32 modeFlags);
+
+private:
+    struct Output {
+        DisplayId id = 0;
+        QString name;
+        quint32 crtc = 0;
+        bool builtIn = false;
+        EdidInfo edid;
+        QList<DisplayMode> modes;
+        int currentMode = -1;
+        QPoint position;
+        int pixelsWide = 0;
+        int pixelsHigh = 0;
+    };
+    struct Crtc {
+        quint32 id = 0;
+        int gammaSize = 0;
+        QList<DisplayId> outputs; // the active outputs it drives
+    };
+    struct Layout {
+        QList<Output> outputs; // active ones, in the server's order
+        QHash<quint32, Crtc> crtcs;
+        DisplayId main = 0;
+    };
+
+    Layout queryLayout();
+    void drainEvents();
+    const Output *findLocked(DisplayId display) const;
+    std::optional<GammaRamp> readRampLocked(quint32 crtc);
+    ResultCode writeRampLocked(quint32 crtc, const GammaRamp &ramp, DisplayId display);
+    void saveOriginalsLocked();
+    void restoreKeptRamps();
+    void logOnce(const QString &key, const QString &message) const;
+
+    Logger m_log{"HostDisplays"};
+    QString m_displayName;
+    GammaRestoreFile m_restoreFile;
+    xcb_connection_t *m_connection = nullptr;
+    quint32 m_root = 0;
+    quint8 m_randrEventBase = 0;
+    Limitation m_limitation = Limitation::none;
+    QSocketNotifier *m_notifier = nullptr;
+    quint32 m_edidAtom = 0;
+    quint32 m_connectorTypeAtom = 0;
+
+    mutable QMutex m_mutex;
+    Layout m_layout;
+    QMap<quint32, SavedGammaRamp> m_originals;  // by CRTC, the ramps before our first change
+    QHash<quint32, GammaRamp> m_lastWritten;     // by CRTC, what we wrote last
+    mutable QSet<QString> m_logged;
+    QMap<int, ReconfigurationCallback> m_callbacks;
+    int m_nextToken = 1;
+};
+
+} // namespace qv

@@ -1,0 +1,77 @@
+#include "platform/host/SystemHost.h"
+
+#include <QFile>
+#include <QSysInfo>
+
+namespace qv {
+
+namespace {
+QByteArray readSmall(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(1 << 20);
+}
+
+// Firmware fills unset DMI fields with placeholders.
+bool isPlaceholder(const QString &text)
+{
+    const QString t = text.toLower();
+    return t.isEmpty() || t.contains(QLatin1String("to be filled")) || t == QLatin1String("default string")
+           || t == QLatin1String("system product name") || t == QLatin1String("not specified");
+}
+} // namespace
+
+SystemHost::SystemHost(QString root) : m_root(std::move(root))
+{
+    if (!m_root.endsWith(QLatin1Char('/')))
+        m_root += QLatin1Char('/');
+}
+
+std::optional<QString> SystemHost::processorBrandString()
+{
+    const QByteArray cpuinfo = readSmall(m_root + QStringLiteral("proc/cpuinfo"));
+    for (const QByteArray &line : cpuinfo.split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray key = line.left(colon).trimmed();
+        // "model name" on x86, "Model" or "Hardware" on ARM boards.
+        if (key == "model name" || key == "Model" || key == "Hardware") {
+            const QString value = QString::fromUtf8(line.mid(colon + 1)).simplified();
+            if (!value.isEmpty())
+                return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> SystemHost::productName() const
+{
+    const QString name = QString::fromUtf8(readSmall(m_root + QStringLiteral("sys/class/dmi/id/product_name"))).simplified();
+    if (isPlaceholder(name))
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> SystemHost::localizedHostName()
+{
+    for (const QByteArray &line : readSmall(m_root + QStringLiteral("etc/machine-info")).split('\n')) {
+        if (line.startsWith("PRETTY_HOSTNAME=")) {
+            QString value = QString::fromUtf8(line.mid(16)).trimmed();
+            if (value.size() >= 2 && (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))))
+                value = value.mid(1, value.size() - 2);
+            if (!value.trimmed().isEmpty())
+                return value;
+        }
+    }
+    if (const auto product = productName())
+        return product;
+    const QString host = QSysInfo::machineHostName();
+    if (host.isEmpty())
+        return std::nullopt;
+    return host;
+}
+
+} // namespace qv
