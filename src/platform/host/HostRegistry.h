@@ -4,20 +4,32 @@
 
 namespace qv {
 
-// A Linux desktop has no registry of framebuffer properties: matching finds no service,
-// reads find nothing, and writes answer "not found".
+class RandrDisplays;
+
+// A Linux desktop has no registry of framebuffer properties. Each active display is
+// listed as a framebuffer service (its handle is the display id, its entry name the
+// output's) that holds only what the X server knows: whether it is external and the
+// monitor's name. The protection properties are absent, and every write answers
+// "not found", so the models report those protections as not available. No other class
+// of service is found.
 class HostRegistry final : public Registry {
 public:
-    std::optional<QList<ServiceHandle>> matchingServices(const QString &) override { return QList<ServiceHandle>{}; }
-    std::optional<QString> entryName(ServiceHandle) override { return std::nullopt; }
-    std::optional<quint64> entryID(ServiceHandle) override { return std::nullopt; }
-    RegistryValue property(ServiceHandle, const QString &) override { return {}; }
-    QMap<QString, RegistryValue> properties(ServiceHandle) override { return {}; }
-    ResultCode setProperty(ServiceHandle, const QString &, const RegistryValue &) override { return kNotFound; }
+    explicit HostRegistry(RandrDisplays *displays) : m_displays(displays) {}
+
+    std::optional<QList<ServiceHandle>> matchingServices(const QString &className) override;
+    std::optional<QString> entryName(ServiceHandle service) override;
+    std::optional<quint64> entryID(ServiceHandle service) override;
+    RegistryValue property(ServiceHandle service, const QString &key) override;
+    QMap<QString, RegistryValue> properties(ServiceHandle service) override;
+    ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
     QString errorText(ResultCode code) override;
 
-    // kIOReturnNotFound
-    static constexpr ResultCode kNotFound = ResultCode(0xe00002f0);
+    static constexpr ResultCode kNotFound = ResultCode(0xe00002f0);  // kIOReturnNotFound
+    static constexpr ResultCode kNoDevice = ResultCode(0xe00002c0);  // kIOReturnNoDevice
+
+private:
+    bool isDisplay(ServiceHandle service) const;
+    RandrDisplays *m_displays;
 };
 
 } // namespace qv

@@ -25,7 +25,7 @@ HostServices::HostServices()
     m_displays = std::make_unique<RandrDisplays>(options);
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
-    m_registry = std::make_unique<HostRegistry>();
+    m_registry = std::make_unique<HostRegistry>(m_displays.get());
 }
 
 HostServices::~HostServices()

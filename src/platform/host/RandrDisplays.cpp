@@ -403,6 +403,13 @@ std::optional<DisplayId> RandrDisplays::displayForOutputName(const QString &outp
     return std::nullopt;
 }
 
+QString RandrDisplays::outputName(DisplayId display) const
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->name : QString();
+}
+
 QString RandrDisplays::monitorName(DisplayId display) const
 {
     QMutexLocker lock(&m_mutex);

@@ -57,6 +57,8 @@ public:
 
     // The display whose output has this name ("eDP-1"); the windowing system names screens so.
     std::optional<DisplayId> displayForOutputName(const QString &outputName) const;
+    // The name of the display's output ("eDP-1"); empty for an unknown display.
+    QString outputName(DisplayId display) const;
     // The monitor name from the display's EDID; empty without one.
     QString monitorName(DisplayId display) const;
     // The size of the ramp of the CRTC that drives the display; 0 without one.

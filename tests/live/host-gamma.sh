@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Starts the real application on the X server's own screen (the host, not a simulated
+# machine) and reads the CRTC's gamma ramp back:
+#  - with Evening stored at intensity 0.65 the ramp is that transfer formula, within one
+#    16-bit step at every entry; after SIGTERM it is the ramp from before the start;
+#  - after SIGKILL, a new start with tuning off puts the original ramp back;
+#  - Software Brightness moved to 50 % in the window halves the ramp's top, and the master
+#    switch turned off gives the original back.
+# Then takes screenshots of Display & Comfort and Settings, light and dark, into OUT.
+# Usage: host-gamma.sh APP GAMMACHECK [OUT]
+set -euo pipefail
+app="$1" check="$2" out="${3:-host-gamma}"
+for tool in Xvfb xdotool import; do
+  command -v "$tool" >/dev/null || { echo "host-gamma: $tool is missing (scripts/setup installs it)"; exit 1; }
+done
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+
+tmp="$(mktemp -d)"
+app_pid="" xvfb_pid=""
+cleanup() { stop_all "$app_pid"; }
+trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+fail() {
+  echo "host-gamma: $1"
+  cat "$tmp/app.log" 2>/dev/null || true
+  exit 1
+}
+# Writes the stored defaults (members of "values") the next start reads.
+store() {
+  mkdir -p "$tmp/config/Quellvista"
+  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
+}
+stop_app() {
+  kill "-$1" "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+# The host: an empty machine name runs on the X server's own screens.
+start_on_host() {
+  isolated+=(QUELLVISTA_MACHINE=)
+  start_app host-gamma find_main
+}
+
+start_xvfb host-gamma
+"$check" save "$tmp/original" || fail "the X server has no gamma ramp to read"
+make_isolated
+
+# Evening at 0.65, as applying it stores it.
+evening="$("$check" values Evening 0.65)"
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
+start_on_host
+poll 30 "$check" preset Evening 0.65 || fail "the ramp is not Evening's transfer formula: $("$check" preset Evening 0.65)"
+stop_app TERM
+"$check" same "$tmp/original" || fail "after SIGTERM the ramp is not the one from before the start"
+echo "host-gamma: Evening's formula on the CRTC, the original back after SIGTERM"
+
+# Killed while the ramp is changed: the next start puts it back, before applying anything.
+make_isolated
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
+start_on_host
+poll 30 "$check" preset Evening 0.65 || fail "the ramp is not Evening's transfer formula on the second start"
+stop_app KILL
+"$check" differs "$tmp/original" || fail "the ramp was put back although the process was killed"
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+start_on_host
+poll 30 "$check" same "$tmp/original" || fail "after SIGKILL and a new start the ramp is not the original"
+stop_app TERM
+echo "host-gamma: the original back at the start after SIGKILL"
+
+# Software Brightness at 50 % halves the top of the ramp; the master switch off restores it.
+make_isolated
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":true}"
+start_on_host
+poll 30 "$check" top 1.0 >/dev/null || fail "tuning on at full brightness does not give a full ramp"
+geometry="$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
+width="${geometry%x*}"
+# The slider runs from 10 % to 100 %: 50 % lies 4/9 along its track.
+track_left=${QV_BRIGHTNESS_TRACK_LEFT:-306} track_right=${QV_BRIGHTNESS_TRACK_RIGHT:-661}
+slider_y=${QV_BRIGHTNESS_TRACK_Y:-583}
+xdotool mousemove --window "$window" $((track_left + (track_right - track_left) * 4 / 9)) "$slider_y" click 1
+poll 10 "$check" top 0.5 >/dev/null || fail "brightness 50 % does not halve the ramp's top: $("$check" top 0.5)"
+# The master switch, left of the guide button.
+xdotool mousemove --window "$window" $((width - 97)) 41 click 1
+poll 10 "$check" same "$tmp/original" || fail "the master switch off does not restore the ramp"
+stop_app TERM
+echo "host-gamma: brightness 50 % halves the ramp's top; the master switch off restores it"
+
+# What the pages say on the host, light and dark.
+for section in "Display & Comfort" Settings; do
+  for appearance in light dark; do
+    make_isolated
+    store "\"appAppearanceMode\":{\"t\":\"string\",\"v\":\"$appearance\"},\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"$section\"}"
+    start_on_host
+    sleep 1.5 # the page's first frames, the backdrop's fade
+    name="$(tr -d ' &' <<<"$section" | tr '[:upper:]' '[:lower:]')-$appearance"
+    import -window "$window" "$out/$name.png"
+    echo "host-gamma: $out/$name.png"
+    stop_app TERM
+  done
+done
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
