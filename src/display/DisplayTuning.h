@@ -196,6 +196,9 @@ public:
     void resetTransferFormula(DisplayId displayID);
     void updateSidecarOverlay(const TuningValues &values);
     bool isMiniLEDDisplay(DisplayId displayID) const;
+    // Whether the transfer formulas reach the screens (a desktop may give no way to set
+    // them; the comfort veil still works there).
+    static bool formulasReachScreens();
     // The pure computation, for one value set: ambient is the ambient comfort amount
     // (0 when off), forcedGuard the editor's bloom-guard switch, miniLED the panel class.
     static Adjusted adjust(const TuningValues &values, double ambient, bool forcedGuard, bool miniLED);

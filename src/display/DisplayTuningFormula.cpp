@@ -45,6 +45,12 @@ void DisplayTuning::apply()
         updateSidecarOverlay(m_globalValues);
 }
 
+bool DisplayTuning::formulasReachScreens()
+{
+    Displays *displays = platform().displays;
+    return !displays || displays->transferFormulasReachScreens();
+}
+
 QList<DisplayId> DisplayTuning::activeDisplayIDs() const
 {
     return platform().displays->activeDisplays();
@@ -139,6 +145,10 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
     if (displayID == edited && m_bloomGuardAutoActive != autoActive)
         setBloomGuardAutoActive(autoActive);
 
+    // Where the desktop cannot take a formula, the one reason was logged at start; the
+    // overlays carry the tuning.
+    if (!formulasReachScreens())
+        return;
     if (const ResultCode code = platform().displays->setTransferFormula(displayID, f); code != 0)
         m_log.error("CGSetDisplayTransferByFormula failed for display %u: %d", displayID, code);
 }
@@ -158,6 +168,8 @@ void DisplayTuning::restoreSystemOutput()
 
 void DisplayTuning::resetTransferFormula(DisplayId displayID)
 {
+    if (!formulasReachScreens())
+        return;
     if (const ResultCode code = platform().displays->setTransferFormula(displayID, TransferFormula::identity());
         code != 0)
         m_log.error("CGSetDisplayTransferByFormula neutral reset failed for display %u: %d", displayID, code);

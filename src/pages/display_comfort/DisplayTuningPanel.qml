@@ -50,6 +50,16 @@ ColumnLayout {
                 }
             }
 
+            Text {
+                Layout.fillWidth: true
+                visible: tuningModel.formulaNote.length > 0
+                text: tuningModel.formulaNote
+                textFormat: Text.PlainText
+                font: Theme.captionRegular
+                color: Theme.textSecondary
+                wrapMode: Text.WordWrap
+            }
+
             // Target picker block
             Rectangle {
                 Layout.fillWidth: true

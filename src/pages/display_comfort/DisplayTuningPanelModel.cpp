@@ -9,6 +9,14 @@
 
 namespace qv {
 
+QString DisplayTuningPanelModel::formulaNote()
+{
+    if (DisplayTuning::formulasReachScreens())
+        return {};
+    return QStringLiteral("The display's formula cannot be applied here: this desktop gives no way to set it. "
+                          "The comfort veil still softens the screen.");
+}
+
 // ---- one row ----
 
 TuningRowModel::TuningRowModel(TuningRow row, DisplayTuningPanelModel *panel)
