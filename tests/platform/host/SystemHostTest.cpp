@@ -1,0 +1,63 @@
+#include "platform/host/SystemHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+void put(const QTemporaryDir &root, const QString &path, const QByteArray &bytes)
+{
+    const QString full = root.filePath(path);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST(SystemHost, TheProcessorIsTheFirstModelNameOfTheCpuList)
+{
+    const struct {
+        const char *what;
+        QByteArray cpuinfo;
+        std::optional<QString> brand;
+    } cases[] = {
+        {"x86", "processor\t: 0\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) Core(TM) i7-1165G7 @ 2.80GHz\n"
+                "processor\t: 1\nmodel name\t: Intel(R) Core(TM) i7-1165G7 @ 2.80GHz\n",
+         QStringLiteral("Intel(R) Core(TM) i7-1165G7 @ 2.80GHz")},
+        {"ARM board", "processor\t: 0\nBogoMIPS\t: 108.00\n\nModel\t\t: Raspberry Pi 4 Model B Rev 1.4\n",
+         QStringLiteral("Raspberry Pi 4 Model B Rev 1.4")},
+        {"no model", "processor\t: 0\nflags\t: fpu\n", std::nullopt},
+        {"empty value", "model name\t:   \n", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir root;
+        put(root, QStringLiteral("proc/cpuinfo"), c.cpuinfo);
+        EXPECT_EQ(SystemHost(root.path()).processorBrandString(), c.brand);
+    }
+    QTemporaryDir empty;
+    EXPECT_EQ(SystemHost(empty.path()).processorBrandString(), std::nullopt);
+}
+
+TEST(SystemHost, TheNameIsThePrettyHostNameElseTheProductElseTheHostName)
+{
+    QTemporaryDir root;
+    // Firmware placeholders are not names.
+    put(root, QStringLiteral("sys/class/dmi/id/product_name"), "To be filled by O.E.M.\n");
+    EXPECT_EQ(SystemHost(root.path()).productName(), std::nullopt);
+    EXPECT_EQ(SystemHost(root.path()).localizedHostName(), QSysInfo::machineHostName());
+
+    put(root, QStringLiteral("sys/class/dmi/id/product_name"), "ThinkPad X1 Carbon Gen 9\n");
+    EXPECT_EQ(SystemHost(root.path()).localizedHostName(), QStringLiteral("ThinkPad X1 Carbon Gen 9"));
+
+    put(root, QStringLiteral("etc/machine-info"), "CHASSIS=laptop\nPRETTY_HOSTNAME=\"Ada's Laptop\"\n");
+    EXPECT_EQ(SystemHost(root.path()).localizedHostName(), QStringLiteral("Ada's Laptop"));
+}
+
+} // namespace
+} // namespace qv
