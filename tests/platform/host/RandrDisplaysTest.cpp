@@ -2,7 +2,7 @@
 
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/RandrDisplays.h"
-#include "platform/host/XvfbServer.h"
+#include "support/XvfbServer.h"
 #include "support/LogCapture.h"
 
 #include <QFile>

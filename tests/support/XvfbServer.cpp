@@ -1,4 +1,4 @@
-#include "platform/host/XvfbServer.h"
+#include "support/XvfbServer.h"
 
 namespace qv::test {
 
