@@ -55,6 +55,14 @@ poll 30 "$check" preset Evening 0.65 || fail "the ramp is not Evening's transfer
 stop_app TERM
 "$check" same "$tmp/original" || fail "after SIGTERM the ramp is not the one from before the start"
 echo "host-gamma: Evening's formula on the CRTC, the original back after SIGTERM"
+# SIGINT and SIGHUP end the application through the same quit path.
+for signal in INT HUP; do
+  start_on_host
+  poll 30 "$check" preset Evening 0.65 >/dev/null || fail "the ramp is not Evening's transfer formula before SIG$signal"
+  stop_app "$signal"
+  "$check" same "$tmp/original" || fail "after SIG$signal the ramp is not the one from before the start"
+done
+echo "host-gamma: the original back after SIGINT and SIGHUP"
 
 # Killed while the ramp is changed: the next start puts it back, before applying anything.
 make_isolated
@@ -97,6 +105,18 @@ for section in "Display & Comfort" Settings; do
     name="$(tr -d ' &' <<<"$section" | tr '[:upper:]' '[:lower:]')-$appearance"
     import -window "$window" "$out/$name.png"
     echo "host-gamma: $out/$name.png"
+    if [[ "$section" == Settings ]]; then
+      # The diagnostics of the host's display, further down.
+      xdotool mousemove --window "$window" 600 500 click 5 click 5 click 5 click 5 click 5
+      xdotool mousemove --window "$window" 120 500 # out of the way of the hover help
+      sleep 0.8
+      import -window "$window" "$out/$name-diagnostics.png"
+    else
+      # The "Display hardware" header row opens the protection controls.
+      xdotool mousemove --window "$window" 600 104 click 1
+      sleep 0.8
+      import -window "$window" "$out/$name-hardware.png"
+    fi
     stop_app TERM
   done
 done

@@ -1,6 +1,7 @@
 // The RandR display services against a real (virtual) X server.
 
 #include "platform/host/GammaRestoreFile.h"
+#include "platform/host/HostRegistry.h"
 #include "platform/host/RandrDisplays.h"
 #include "support/XvfbServer.h"
 #include "support/LogCapture.h"
@@ -204,6 +205,24 @@ TEST_F(RandrDisplaysTest, ADisplayThatIsGoneGetsAnErrorAndOneLogLine)
     EXPECT_EQ(displays->setTransferFormula(0x7fff, TransferFormula::identity()), 1001);
     EXPECT_EQ(rampLines(log), 1);
     EXPECT_FALSE(QFile::exists(restorePath()));
+}
+
+TEST_F(RandrDisplaysTest, TheRegistryListsEachDisplayAsAFramebufferWithoutProtections)
+{
+    auto displays = open();
+    HostRegistry registry(displays.get());
+    const DisplayId id = displays->mainDisplay();
+    EXPECT_EQ(registry.matchingServices(QStringLiteral("IOMobileFramebufferAP")), QList<ServiceHandle>{id});
+    EXPECT_EQ(registry.matchingServices(QStringLiteral("AppleSPUVD6286")), QList<ServiceHandle>{});
+    EXPECT_EQ(registry.entryName(id), QStringLiteral("screen"));
+    EXPECT_EQ(registry.property(id, QStringLiteral("external")), RegistryValue::boolean(true));
+    EXPECT_TRUE(registry.property(id, QStringLiteral("enableDither")).isAbsent());
+    EXPECT_TRUE(registry.property(id, QStringLiteral("uniformity2D")).isAbsent());
+    const ResultCode code =
+        registry.setProperty(id, QStringLiteral("enableDither"), RegistryValue::boolean(false));
+    EXPECT_EQ(registry.errorText(code), QStringLiteral("(iokit/common) not found"));
+    EXPECT_NE(registry.setProperty(id + 1000, QStringLiteral("enableDither"), RegistryValue::boolean(false)), 0);
+    EXPECT_EQ(registry.entryName(id + 1000), std::nullopt);
 }
 
 } // namespace
