@@ -59,8 +59,9 @@ public:
         QList<quint16> ramp(size->size);
         for (int i = 0; i < size->size; ++i)
             ramp[i] = quint16(i * 65535 / (size->size - 1));
-        xcb_randr_set_crtc_gamma(m_c, m_crtc, size->size, ramp.constData(), ramp.constData(), ramp.constData());
-        xcb_flush(m_c);
+        // Checked, so that the server has taken it before anyone else looks.
+        std::free(xcb_request_check(m_c, xcb_randr_set_crtc_gamma_checked(m_c, m_crtc, size->size, ramp.constData(),
+                                                                         ramp.constData(), ramp.constData())));
         std::free(size);
     }
 
