@@ -7,6 +7,8 @@
 #include "support/LogCapture.h"
 
 #include <QFile>
+
+#include <xcb/randr.h>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,29 @@ qsizetype rampLines(const test::LogCapture &log)
 {
     const QStringList lines = log.messages(QStringLiteral("HostDisplays"));
     return std::count_if(lines.begin(), lines.end(), [](const QString &l) { return !l.contains(QLatin1String("timings")); });
+}
+
+TEST(RandrModeTimings, TheRefreshRateComesFromTheClockAndTotals)
+{
+    const struct {
+        const char *what;
+        quint32 clock;
+        int hTotal, vTotal;
+        quint32 flags;
+        double rate;
+    } cases[] = {
+        {"1080p60", 148500000, 2200, 1125, 0, 60.0},
+        {"1080i60 counts fields", 74250000, 2200, 1125, XCB_RANDR_MODE_FLAG_INTERLACE, 60.0},
+        {"double scan counts lines twice", 25175000, 800, 525, XCB_RANDR_MODE_FLAG_DOUBLE_SCAN, 29.97},
+        {"zero clock", 0, 2200, 1125, 0, 0},
+        {"zero horizontal total", 148500000, 0, 1125, 0, 0},
+        {"zero vertical total", 148500000, 2200, 0, 0, 0},
+        {"beyond any real display", 148500000, 10, 10, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NEAR(RandrDisplays::refreshRate(c.clock, c.hTotal, c.vTotal, c.flags), c.rate, 0.01);
+    }
 }
 
 class RandrDisplaysTest : public ::testing::Test {
