@@ -134,3 +134,4 @@ echo "host-gamma: $out/displaycomfort-wayland-light.png"
 "$check" same "$tmp/original" || fail "a ramp was written in a Wayland session"
 grep -q "do not reach the screens of a Wayland session" "$tmp/app.log" || fail "the Wayland session was not logged"
 stop_app TERM
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi

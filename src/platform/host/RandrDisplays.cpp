@@ -365,6 +365,7 @@ void RandrDisplays::reloadConfiguration()
         m_layout = std::move(layout);
         // A CRTC that was switched off and on again may hold another ramp than we wrote.
         m_lastWritten.clear();
+        m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
         callbacks = m_callbacks.values();
     }
     for (const auto &[display, flags] : std::as_const(changes)) {
@@ -566,7 +567,9 @@ ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFo
     const Output *output = findLocked(display);
     if (!output) {
         lock.unlock();
-        m_log.info("Display %u is not connected; its transfer formula is not applied", display);
+        // Once per display until the configuration changes: an animation keeps asking.
+        logOnce(QStringLiteral("gone %1").arg(display),
+                QStringLiteral("Display %1 is not connected; its transfer formula is not applied").arg(display));
         return kErrorIllegalArgument;
     }
     const quint32 crtc = output->crtc;

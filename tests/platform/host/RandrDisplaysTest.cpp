@@ -227,7 +227,8 @@ TEST_F(RandrDisplaysTest, ADisplayThatIsGoneGetsAnErrorAndOneLogLine)
 {
     auto displays = open();
     test::LogCapture log;
-    EXPECT_EQ(displays->setTransferFormula(0x7fff, TransferFormula::identity()), 1001);
+    for (int step = 0; step < 28; ++step)
+        EXPECT_EQ(displays->setTransferFormula(0x7fff, TransferFormula::identity()), 1001);
     EXPECT_EQ(rampLines(log), 1);
     EXPECT_FALSE(QFile::exists(restorePath()));
 }
