@@ -29,7 +29,7 @@ protected:
         test::QvTest::SetUp();
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        setFileRevealer([](const QString &) {});
+        setFileRevealer([](const QString &, const std::function<void()> &) {});
     }
     void TearDown() override
     {
