@@ -48,10 +48,10 @@ QString notARegularFile(const QString &path, mode_t mode)
     return QStringLiteral("%1 is %2, not a regular file").arg(path, QLatin1String(kind));
 }
 
-QString tooLarge(const QString &path, qint64 size, qint64 maxBytes)
+QString tooLarge(const QString &path, qint64 size, qint64 maxBytes, bool writing = false)
 {
-    return QStringLiteral("%1 would be %2 bytes, more than the %3 a stored file may hold")
-        .arg(path)
+    return QStringLiteral("%1 %2 %3 bytes, more than the %4 a stored file may hold")
+        .arg(path, QLatin1String(writing ? "would hold" : "holds"))
         .arg(size)
         .arg(maxBytes);
 }
@@ -174,7 +174,7 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
         return false;
     };
     if (bytes.size() > kMaxStoredFileBytes)
-        return fail(tooLarge(path, bytes.size(), kMaxStoredFileBytes));
+        return fail(tooLarge(path, bytes.size(), kMaxStoredFileBytes, true));
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
