@@ -166,7 +166,7 @@ Item {
                         textFormat: Text.PlainText
                         font: Theme.captionRegular
                         color: Theme.textSecondary
-                        wrapMode: Text.WrapAnywhere
+                        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
                     }
                 }
 
