@@ -45,6 +45,32 @@ std::optional<qint64> wholeNumber(const QString &text)
     return value;
 }
 
+QString feedText(const QString &text)
+{
+    QString out;
+    out.reserve(std::min<qsizetype>(text.size(), kMaxFeedTextLength + 1));
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Direction marks, embeddings, overrides and isolates would reorder the sentence
+        // around the text; other controls have no place in one line.
+        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F ||
+            u == 0x061C)
+            continue;
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            out += u' ';
+        else
+            out += c;
+    }
+    out = out.simplified();
+    if (out.size() > kMaxFeedTextLength) {
+        qsizetype cut = kMaxFeedTextLength - 1;
+        if (out[cut - 1].isHighSurrogate())
+            --cut;
+        out = out.left(cut).trimmed() + u'\u2026';
+    }
+    return out;
+}
+
 std::optional<Release> readRelease(const QByteArray &body)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -57,7 +83,7 @@ std::optional<Release> readRelease(const QByteArray &body)
 
     auto trimmed = [&](QStringView name) -> std::optional<QString> {
         if (const auto found = elementText(*item, name))
-            return found->trimmed().toString();
+            return feedText(found->toString());
         return std::nullopt;
     };
     Release release;

@@ -35,6 +35,12 @@ struct Release {
     QString buildText;          // the element's text as it stood (for the log)
 };
 
+// A feed's text made fit for the one-line message: white space and line breaks folded to
+// single blanks, other controls and the direction controls (marks, embeddings, overrides,
+// isolates) taken out, and cut to kMaxFeedTextLength characters with an ellipsis.
+inline constexpr qsizetype kMaxFeedTextLength = 64;
+QString feedText(const QString &text);
+
 // The first item of a feed body; nothing when the body is not UTF-8 or has no item.
 std::optional<Release> readRelease(const QByteArray &body);
 

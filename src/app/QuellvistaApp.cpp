@@ -118,6 +118,14 @@ void QuellvistaApp::configureLoginItem()
     LoginItem *item = platform().loginItem;
     if (!item)
         return;
+    if (*wanted && item->switchedOffByUser()) {
+        // Switched off in the desktop's settings: that is the user's answer, and the entry
+        // they left is not written over.
+        defaults.setBool(kLaunchAtLoginEnabled, false);
+        log().info("The login item was switched off in the desktop's settings; Quellvista no longer starts at "
+                   "login");
+        return;
+    }
     const bool registered = item->status() == LoginItem::Status::enabled;
     QString error;
     if (*wanted && !registered) {

@@ -163,6 +163,9 @@ private:
     void applyFinalValues(const PresetValues &values);
     void runTransitionStep(int step, const TransitionStart &start, const PresetValues &target);
     void finishTransition(const PresetValues &target);
+    // Quitting mid-transition: the target values are set (and so stored), never the ones
+    // of the step it had reached.
+    void finishTransitionBeforeQuit();
 
     QString activePresetRawValue() const { return rawValue(m_activePreset); }
     QString activeSavedProfileIDText() const;
@@ -186,6 +189,7 @@ private:
     double m_profileIntensity = defaultProfileIntensity;
 
     TaskHandle m_transitionTask;
+    PresetValues m_transitionTarget;
 
     // Stored data that could not be read in full, kept until the first save.
     std::optional<QVariant> m_unreadableSavedProfiles;

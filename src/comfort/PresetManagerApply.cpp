@@ -180,6 +180,9 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
     if (calm > 0.01)
         veil.setEnabled(true);
 
+    m_transitionTarget = values;
+    connect(&tuning, &DisplayTuning::terminating, this, &PresetManager::finishTransitionBeforeQuit,
+            Qt::UniqueConnection);
     // Step k of 28 runs at (k - 1) x 18 ms from the next turn; after the last one's pause
     // the final values are set.
     m_transitionTask = scheduler().steps(
@@ -222,6 +225,15 @@ void PresetManager::finishTransition(const PresetValues &target)
     veil.setColorCalmEnabled(target.colorCalm > 0.01);
     if (!target.tuningEnabled)
         restoreSystemColors();
+}
+
+void PresetManager::finishTransitionBeforeQuit()
+{
+    if (!m_transitionTask.isActive())
+        return;
+    m_transitionTask.cancel();
+    m_log.info("Quitting during a transition; its final values are set and stored");
+    finishTransition(m_transitionTarget);
 }
 
 void PresetManager::applyFinalValues(const PresetValues &values)

@@ -718,6 +718,7 @@ std::optional<DisplayId> DisplayTuning::savedSelectedDisplayID()
 
 void DisplayTuning::handleAppWillTerminate()
 {
+    emit terminating();
     persistNow();
     restoreSystemOutput();
 }

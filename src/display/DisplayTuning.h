@@ -232,6 +232,9 @@ public slots:
     void handleTimeZoneChanged();
 
 signals:
+    // The application is about to quit, before the values are saved and the displays get
+    // their colours back: a change in progress may set its final values now.
+    void terminating();
     void brightnessChanged();
     void warmthChanged();
     void contrastReductionChanged();

@@ -25,10 +25,11 @@ public:
         m_ok = m_ok && value.has_value();
         return value.value_or(false);
     }
-    double number(const char *key)
+    // A number within [low, high]; one outside is as unreadable as a missing one.
+    double number(const char *key, double low, double high)
     {
         const auto value = json::numberField(m_object, QLatin1String(key));
-        m_ok = m_ok && value.has_value();
+        m_ok = m_ok && value.has_value() && *value >= low && *value <= high;
         return value.value_or(0);
     }
     QDateTime date(const char *key)
@@ -180,15 +181,15 @@ std::optional<PipelineSnapshot> PipelineSnapshot::fromJson(const QJsonObject &ob
         snapshot.displays.append(*display);
     }
     snapshot.pwmAvoidanceEnabled = read.flag("pwmAvoidanceEnabled");
-    snapshot.pwmThresholdPercent = read.number("pwmThresholdPercent");
+    snapshot.pwmThresholdPercent = read.number("pwmThresholdPercent", 0, 100);
     snapshot.tuningEnabled = read.flag("tuningEnabled");
-    snapshot.brightness = read.number("brightness");
-    snapshot.warmth = read.number("warmth");
-    snapshot.contrastReduction = read.number("contrastReduction");
-    snapshot.softWhite = read.number("softWhite");
-    snapshot.highlightCompression = read.number("highlightCompression");
+    snapshot.brightness = read.number("brightness", 0, 1);
+    snapshot.warmth = read.number("warmth", 0, 1.4);
+    snapshot.contrastReduction = read.number("contrastReduction", 0, 1);
+    snapshot.softWhite = read.number("softWhite", 0, 1);
+    snapshot.highlightCompression = read.number("highlightCompression", 0, 1);
     snapshot.redModeEnabled = read.flag("redModeEnabled");
-    snapshot.redModeIntensity = read.number("redModeIntensity");
+    snapshot.redModeIntensity = read.number("redModeIntensity", 0, 1);
     snapshot.fontSmoothingDisabled = read.flag("fontSmoothingDisabled");
     if (!read.ok())
         return std::nullopt;

@@ -16,6 +16,9 @@ public:
     // Each returns false with the cause in error (a localized description) on failure.
     virtual bool registerItem(QString *error) = 0;
     virtual bool unregisterItem(QString *error) = 0;
+    // True when the user switched the item off in the desktop's own settings, which keep
+    // it in place but mark it not to start: a choice to keep, not an item to register.
+    virtual bool switchedOffByUser() { return false; }
 };
 
 } // namespace qv

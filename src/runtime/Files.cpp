@@ -48,6 +48,32 @@ QString notARegularFile(const QString &path, mode_t mode)
     return QStringLiteral("%1 is %2, not a regular file").arg(path, QLatin1String(kind));
 }
 
+QString tooLarge(const QString &path, qint64 size, qint64 maxBytes, bool writing = false)
+{
+    return QStringLiteral("%1 %2 %3 bytes, more than the %4 a stored file may hold")
+        .arg(path, QLatin1String(writing ? "would hold" : "holds"))
+        .arg(size)
+        .arg(maxBytes);
+}
+
+// A copy "<name>.unreadable-*.<ext>" beside path that holds exactly bytes; empty when none.
+QString existingCopy(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+    const QFileInfoList copies = QDir(info.absolutePath())
+                                     .entryInfoList({info.completeBaseName() + QStringLiteral(".unreadable-*") + suffix},
+                                                    QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QFileInfo &copy : copies) {
+        if (copy.isSymLink() || copy.size() != bytes.size())
+            continue;
+        const StoredFile file = readStoredFile(copy.absoluteFilePath());
+        if (file.state == StoredFile::State::read && file.bytes == bytes)
+            return copy.absoluteFilePath();
+    }
+    return QString();
+}
+
 // A free name "<name>.unreadable-<time>[-n].<ext>" beside path.
 QString asideName(const QString &path)
 {
@@ -87,7 +113,7 @@ QString configDirectory()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quellvista");
 }
 
-StoredFile readStoredFile(const QString &path)
+StoredFile readStoredFile(const QString &path, qint64 maxBytes)
 {
     StoredFile result;
     auto unreadable = [&result](const QString &why) {
@@ -114,13 +140,18 @@ StoredFile readStoredFile(const QString &path)
     } else if (!S_ISREG(status.st_mode)) {
         ::close(fd);
         return unreadable(notARegularFile(path, status.st_mode));
+    } else if (status.st_size > maxBytes) {
+        ::close(fd);
+        return unreadable(tooLarge(path, status.st_size, maxBytes));
     }
     QByteArray bytes;
     bytes.reserve(qsizetype(status.st_size));
     char buffer[65536];
     while (code == 0) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0)
+        if (n > 0 && bytes.size() + n > maxBytes) // grew while being read
+            code = EFBIG;
+        else if (n > 0)
             bytes.append(buffer, n);
         else if (n == 0)
             break;
@@ -142,6 +173,8 @@ bool writeAtomically(const QString &path, const QByteArray &bytes, QString *erro
             *error = why;
         return false;
     };
+    if (bytes.size() > kMaxStoredFileBytes)
+        return fail(tooLarge(path, bytes.size(), kMaxStoredFileBytes, true));
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create folder %1").arg(info.absolutePath()));
@@ -205,9 +238,13 @@ bool keepAside(const QString &path, QString *keptAs, QString *error)
     // original is still where the next start looks for it.
     QString target;
     if (file.state == StoredFile::State::read) {
-        target = asideName(path);
-        if (!writeAtomically(target, file.bytes, error))
-            return false;
+        // Kept once: a file that stayed unreadable since an earlier start is there already.
+        target = existingCopy(path, file.bytes);
+        if (target.isEmpty()) {
+            target = asideName(path);
+            if (!writeAtomically(target, file.bytes, error))
+                return false;
+        }
     } else {
         target = moveAside(path, error);
         if (target.isEmpty())

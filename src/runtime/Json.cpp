@@ -14,15 +14,19 @@ double secondsSinceReferenceDate(const QDateTime &date)
 
 bool isStorableReferenceSeconds(double seconds)
 {
-    // Also false for not-a-number.
-    return seconds >= kEarliestReferenceSeconds && seconds < kEndReferenceSeconds;
+    // Dates are kept to the millisecond: the bound holds for the value as rounded, so that
+    // what is accepted is the date that is written back. Also false for not-a-number.
+    if (!(seconds >= kEarliestReferenceSeconds - 1 && seconds < kEndReferenceSeconds + 1))
+        return false;
+    const double ms = std::round(seconds * 1000.0);
+    return ms >= kEarliestReferenceSeconds * 1000.0 && ms < kEndReferenceSeconds * 1000.0;
 }
 
 QDateTime dateFromReferenceSeconds(double seconds)
 {
     if (!isStorableReferenceSeconds(seconds))
         return QDateTime();
-    const qint64 ms = qint64(std::llround(seconds * 1000.0)) + kReferenceDateUnixSeconds * 1000;
+    const qint64 ms = qint64(std::round(seconds * 1000.0)) + kReferenceDateUnixSeconds * 1000;
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
 

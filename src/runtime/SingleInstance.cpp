@@ -5,6 +5,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace qv {
@@ -24,20 +32,55 @@ QString SingleInstance::defaultName()
     return QStringLiteral("com.tebrix.Quellvista-%1").arg(getuid());
 }
 
+SingleInstance::~SingleInstance()
+{
+    if (m_lock >= 0)
+        ::close(m_lock); // the lock goes with it
+}
+
+QString SingleInstance::lockPath() const
+{
+    return QDir::tempPath() + QLatin1Char('/') + m_name + QStringLiteral(".lock");
+}
+
+bool SingleInstance::askRunningCopy()
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(500))
+        return false;
+    socket.write("activate\n");
+    socket.waitForBytesWritten(500);
+    socket.disconnectFromServer();
+    return true;
+}
+
 bool SingleInstance::claim()
 {
-    {
-        QLocalSocket socket;
-        socket.connectToServer(m_name);
-        if (socket.waitForConnected(500)) {
-            socket.write("activate\n");
-            socket.waitForBytesWritten(500);
-            socket.disconnectFromServer();
-            logger().info("Another copy is running; asked it to show its window");
-            return false;
+    // The lock decides, atomically: of two copies started at the same moment exactly one
+    // holds it. It is let go when its holder ends in any way, so a crashed copy leaves
+    // nothing that stands in the way.
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        logger().error("Could not open the lock %s (%s); running without the single-copy check",
+                       path.constData(), std::strerror(errno));
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        // The holder may still be starting: give it a few seconds to listen.
+        for (int attempt = 0; attempt < 25; ++attempt) {
+            if (askRunningCopy()) {
+                logger().info("Another copy is running; asked it to show its window");
+                return false;
+            }
+            QThread::msleep(200);
         }
+        logger().info("Another copy is running but did not answer; this one ends");
+        return false;
+    } else {
+        m_lock = fd;
     }
-    // No answer: a socket left by a copy that crashed is stale.
+    // The lock is ours: a socket still there was left by a copy that crashed.
     QLocalServer::removeServer(m_name);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

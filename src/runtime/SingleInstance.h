@@ -7,12 +7,14 @@ class QLocalServer;
 
 namespace qv {
 
-// Keeps one running copy per user: the first launch listens on a local socket; a later
-// launch asks it to show its window and then exits.
+// Keeps one running copy per user: the copy that holds the lock file (an exclusive
+// flock, taken atomically) listens on a local socket; a later launch asks it to show its
+// window and then exits.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     explicit SingleInstance(const QString &name, QObject *parent = nullptr);
+    ~SingleInstance() override;
 
     // True when this process is the one that runs; false when another copy answered
     // (it has been asked to show itself).
@@ -24,7 +26,11 @@ signals:
     void activationRequested();
 
 private:
+    QString lockPath() const;
+    bool askRunningCopy();
+
     QString m_name;
+    int m_lock = -1;
     QLocalServer *m_server = nullptr;
 };
 

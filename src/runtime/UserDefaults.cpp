@@ -4,6 +4,7 @@
 #include "runtime/Json.h"
 #include "runtime/Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -267,9 +268,15 @@ UserDefaults &UserDefaults::standard()
 {
     if (g_installed)
         return *g_installed;
-    static std::unique_ptr<UserDefaults> fileStore;
-    if (!fileStore)
-        fileStore = std::make_unique<UserDefaults>(defaultFilePath());
+    // Made once and never destroyed: its last save runs while the application object goes
+    // (and again on quit), never among the static destructors at exit, when the clock and
+    // the log it may need are gone.
+    static UserDefaults *fileStore = nullptr;
+    if (!fileStore) {
+        fileStore = new UserDefaults(defaultFilePath());
+        if (QCoreApplication::instance())
+            qAddPostRoutine([] { fileStore->sync(); });
+    }
     return *fileStore;
 }
 
@@ -523,8 +530,8 @@ bool UserDefaults::sync()
         m_path,
         [](const QString &kept) { logger().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept)); },
         [this](const QString &why) {
-            logger().error("Defaults file %s could not be read and could not be kept aside (%s); changes "
-                           "stay in memory and are not saved over it",
+            logger().error("Defaults file %s could not be read and can be neither kept aside nor replaced "
+                           "(%s); changes stay in memory and are not saved over it",
                            qUtf8Printable(m_path), qUtf8Printable(why));
         });
     if (!clear)

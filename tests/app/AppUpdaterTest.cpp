@@ -166,6 +166,16 @@ TEST_F(AppUpdaterTest, MessageTable)
         QVariant appBuild;
         QString message;
     } cases[] = {
+        {"title over three lines", feed("<title>Quellvista\n1.5\r\n\tfinal</title>"), QStringLiteral("120"),
+         QStringLiteral("Latest release is Quellvista 1.5 final.")},
+        {"a million characters", feed("<title>" + QByteArray(1'000'000, 'x') + "</title>"), QStringLiteral("120"),
+         QStringLiteral("Latest release is ") + QString(63, u'x') + QChar(0x2026) + u'.'},
+        {"direction controls", feed("<title>\u202E1.5\u202C \u2066beta\u2069\u200F</title>"), QStringLiteral("120"),
+         QStringLiteral("Latest release is 1.5 beta.")},
+        {"line and paragraph separators", feed("<title>1.5\u2028\u2029\u0085next</title>"), QStringLiteral("120"),
+         QStringLiteral("Latest release is 1.5 next.")},
+        {"cut between surrogates", feed("<title>" + QByteArray(62, 'v') + "\U0001F600\U0001F600</title>"),
+         QStringLiteral("120"), QStringLiteral("Latest release is ") + QString(62, u'v') + QChar(0x2026) + u'.'},
         {"up to date", feed(v14 + "<sparkle:version>120</sparkle:version>"), QStringLiteral("120"),
          QStringLiteral("You're up to date. Latest release is 1.4 build 120.")},
         {"newer here", feed(v14 + "<sparkle:version>118</sparkle:version>"), QStringLiteral("120"),

@@ -5,9 +5,14 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "platform/Appearance.h"
+#include "platform/desktop/XdgAutostartLoginItem.h"
 #include "platform/sim/SimLoginItem.h"
+#include "runtime/Files.h"
 #include "platform/sim/SimPower.h"
 #include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace qv;
 
@@ -139,6 +144,57 @@ TEST_F(ShellStartUpTest, LoginItemMatrix)
     loginItem().setRegisterFailure("Operation not permitted");
     QuellvistaApp app;
     EXPECT_TRUE(logs->contains("App", "Quellvista could not register as a login item: Operation not permitted"));
+}
+
+// The desktop's own "don't start at login" marks the autostart entry; that is the user's
+// choice: the switch is stored as off and the entry is left as it is.
+TEST_F(ShellStartUpTest, AnAutostartEntrySwitchedOffOnTheDesktopIsTheUsersChoice)
+{
+    const QByteArray head = "[Desktop Entry]\nType=Application\nName=Quellvista\nExec=/usr/bin/quellvista\n";
+    const struct {
+        const char *name;
+        QByteArray entry;
+        QVariant wanted; // invalid: absent
+        bool switchedOff;
+    } cases[] = {
+        {"hidden", head + "Hidden=true\n", true, true},
+        {"disabled for GNOME", head + "X-GNOME-Autostart-enabled=false\n", true, true},
+        {"no switch stored yet", head + "Hidden=true\n", QVariant(), true},
+        {"blanks around the sign", head + "X-GNOME-Autostart-enabled = false\n", true, true},
+        {"enabled", head + "X-GNOME-Autostart-enabled=true\n", true, false},
+        {"hidden in another group", head + "[Desktop Action x]\nHidden=true\n", true, false},
+        {"hidden and not wanted", head + "Hidden=true\n", false, false},
+    };
+    QTemporaryDir dir;
+    XdgAutostartLoginItem item(dir.path(), QStringLiteral("/usr/bin/quellvista"));
+    PlatformServices services = platform();
+    services.loginItem = &item;
+    installPlatform(services);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(files::writeAtomically(item.entryPath(), c.entry));
+        restart();
+        installPlatform(services);
+        logs->clear();
+        defaults->remove("launchAtLoginEnabled");
+        if (c.wanted.isValid())
+            defaults->set("launchAtLoginEnabled", c.wanted);
+        QuellvistaApp app;
+        QFile file(item.entryPath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (c.switchedOff) {
+            EXPECT_EQ(defaults->boolValue("launchAtLoginEnabled"), false);
+            EXPECT_EQ(after, c.entry);
+            EXPECT_EQ(logs->messages("App").size(), 1) << qPrintable(logs->messages("App").join('\n'));
+        } else if (c.wanted == true) {
+            EXPECT_EQ(defaults->boolValue("launchAtLoginEnabled"), true);
+            EXPECT_EQ(item.status(), Status::enabled);
+        } else {
+            EXPECT_EQ(after, c.entry);
+        }
+    }
+    installSimulatedMac(mac.get());
 }
 
 TEST_F(ShellStartUpTest, LegacyDarkAppearanceMigratesOnce)

@@ -89,7 +89,7 @@ TEST_F(PresetManagerTest, RestartLosesNothingAndKeepsTheActiveSelection)
     EXPECT_EQ(manager().visiblePresets(),
               (QList<ComfortPreset>{ComfortPreset::focus, ComfortPreset::pwmSafe, ComfortPreset::lowStimulus}));
     EXPECT_EQ(manager().customPresetProfiles(), custom);
-    EXPECT_EQ(defaults->stringValue("activePreset"), "Evening");
+    EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), "Evening");
     // The veil stays as it was: nothing is reset at start.
     EXPECT_TRUE(veil().microtextureEnabled());
     EXPECT_EQ(veil().colorCalm(), veilCalm);
@@ -108,9 +108,9 @@ TEST_F(PresetManagerTest, RestartLosesNothingAndKeepsTheActiveSelection)
     const QUuid sofa = manager().savedProfiles().last().id;
     manager().applySavedProfile(*manager().savedProfile(desk), false);
     manager().renameSavedProfile(sofa, QStringLiteral("Couch"));
-    EXPECT_EQ(defaults->stringValue("activePreset"), "Desk");
+    EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), "Desk");
     manager().renameSavedProfile(desk, QStringLiteral("Standing desk"));
-    EXPECT_EQ(defaults->stringValue("activePreset"), "Standing desk");
+    EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), "Standing desk");
     restart();
     EXPECT_EQ(manager().activeSavedProfileID(), desk);
     EXPECT_EQ(manager().activeSelectionName(), "Standing desk");
@@ -168,7 +168,7 @@ TEST_F(PresetManagerTest, SavingProfilesNamesUpdatesRenamesAndDeletes)
     EXPECT_EQ(manager().activeSavedProfileID(), fourth.id);
     EXPECT_TRUE(manager().isTransitionRunning()) << "applied with animation";
     EXPECT_TRUE(logs->contains("PresetManager", "Applying saved profile: Saved 4"));
-    EXPECT_EQ(defaults->stringValue("activePreset"), "Saved 4");
+    EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), "Saved 4");
     settle();
 
     // Renaming keeps id and values; empty names change nothing; unknown ids are ignored.
@@ -484,4 +484,43 @@ TEST_F(PresetManagerTest, ANewApplicationStartsFromWhereTheCancelledOneStopped)
     EXPECT_DOUBLE_EQ(seen.first(), midway + (focus - midway) * e1);
     EXPECT_DOUBLE_EQ(seen.last(), focus);
     EXPECT_EQ(manager().activePreset(), ComfortPreset::focus);
+}
+
+// Quitting while a preset's transition runs (SIGTERM quits the same way): the preset's
+// own values are what is stored beside its name, whatever step had been reached, and the
+// displays still get their system colours back.
+TEST_F(PresetManagerTest, QuittingMidTransitionStoresThePresetsTargetValues)
+{
+    const struct {
+        ComfortPreset preset;
+        int stepsRun;
+    } cases[] = {
+        {ComfortPreset::evening, 3}, // a tenth of the way
+        {ComfortPreset::evening, 1},
+        {ComfortPreset::focus, 27},
+        {ComfortPreset::neutral, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(rawValue(c.preset)));
+        restart();
+        manager().applyPreset(ComfortPreset::lowStimulus, false);
+        settle();
+        const PresetValues target = manager().presetValues(c.preset);
+        manager().applyPreset(c.preset, true);
+        advance(18 * (c.stepsRun - 1) + 1);
+        ASSERT_TRUE(manager().isTransitionRunning());
+        const int restores = mac->restoreCallCount();
+        mac->workspace().postWillTerminate();
+        EXPECT_FALSE(manager().isTransitionRunning());
+        EXPECT_GT(mac->restoreCallCount(), restores);
+        settle();
+
+        restart();
+        EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), rawValue(c.preset));
+        EXPECT_EQ(defaults->doubleValue("tuning.brightness"), target.brightness);
+        EXPECT_EQ(defaults->doubleValue("tuning.warmth"), target.warmth);
+        EXPECT_EQ(defaults->doubleValue("tuning.contrast"), target.contrastReduction);
+        EXPECT_EQ(defaults->boolValue("tuning.enabled"), target.tuningEnabled);
+        EXPECT_EQ(defaults->doubleValue("comfortVeil.colorCalm.amount"), target.colorCalm);
+    }
 }

@@ -96,6 +96,7 @@ TEST(SavedComfortProfile, MissingOrMistypedKeysFailTheRecord)
         // Dates beyond the year 9999 or before the year 0 have no exact date.
         {"createdAt", 9.3e15},                  {"createdAt", -9.3e15},
         {"createdAt", 1e300},                   {"createdAt", 252423993600.0},
+        {"createdAt", 252423993599.9996}, // 10000-01-01 once rounded to the millisecond kept
     };
     for (const auto &c : cases) {
         QJsonObject o = requiredOnly();

@@ -82,6 +82,9 @@ TEST(SymptomFingerprint, BadEntriesFailWithTheirFault)
         {R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","kind":"warmRed","rating":"1","createdAt":0})", "\"rating\" is missing"},
         {R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","kind":"warmRed","rating":1})", "\"createdAt\""},
         {R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","kind":"warmRed","rating":1,"createdAt":1e300})", "\"createdAt\""},
+        // Rounds to 10000-01-01 at the millisecond a date keeps.
+        {R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","kind":"warmRed","rating":1,"createdAt":252423993599.9996})",
+         "\"createdAt\""},
     };
     for (const Case &c : cases) {
         QString error;

@@ -103,6 +103,13 @@ TEST_F(PipelineMonitorTest, AStoredBaselineIsReadStrictlyAndOnlyOnce)
     QJsonObject badDisplay = display("Studio").toJson();
     badDisplay.insert("ditheringEnabled", 1);
     const QByteArray unreadable[] = {
+        with("pwmThresholdPercent", 1e21),
+        with("pwmThresholdPercent", -500),
+        with("pwmThresholdPercent", 100.5),
+        with("brightness", 1.5),
+        with("warmth", -0.1),
+        with("redModeIntensity", 1e300),
+        with("capturedAt", 252423993599.9996), // rounds to the year 10000
         without("fontSmoothingDisabled"),
         without("capturedAt"),
         with("brightness", "0.5"),
@@ -129,6 +136,14 @@ TEST_F(PipelineMonitorTest, AStoredBaselineIsReadStrictlyAndOnlyOnce)
     storeBaseline(snapshot());
     restart();
     EXPECT_EQ(PipelineMonitor::shared().baseline(), snapshot());
+
+    // The ends of every range are readable.
+    QJsonObject edges = good;
+    edges.insert("pwmThresholdPercent", 100);
+    edges.insert("brightness", 0);
+    edges.insert("warmth", 1.4);
+    edges.insert("capturedAt", 252423993599.9994);
+    EXPECT_TRUE(PipelineSnapshot::decode(QJsonDocument(edges).toJson()));
 }
 
 TEST_F(PipelineMonitorTest, TheCaptureReadsThePublishedState)

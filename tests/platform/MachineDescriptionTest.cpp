@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "platform/Screens.h"
 #include "platform/sim/SimulatedMac.h"
+#include "runtime/Files.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace qv;
 
@@ -178,4 +181,36 @@ TEST(SimulatedProfiler, AnswersWithTheRealShape)
     EXPECT_EQ(builtIn.value("spdisplays_main").toString(), "spdisplays_yes");
     EXPECT_EQ(displays[1].toObject().value("_spdisplays_displayID").toString(), "2");
     EXPECT_FALSE(mac->services().processes->run("/usr/bin/true", {}, 1000).started);
+}
+
+// Only a regular file of a bounded size is a description: a pipe with no writer, an
+// endless device or a huge file are refused at once, by name.
+TEST(MachineDescription, OnlyARegularFileOfBoundedSizeIsRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("machine.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath("huge.json");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qv::files::kMaxStoredFileBytes + 1)); // sparse
+    }
+    const struct {
+        QString path;
+        const char *why;
+    } cases[] = {
+        {fifo, "a pipe"},
+        {QStringLiteral("/dev/zero"), "a device"},
+        {QStringLiteral("/dev/urandom"), "a device"},
+        {dir.path(), "a folder"},
+        {huge, "more than"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QString error;
+        EXPECT_EQ(SimulatedMac::fromFile(c.path, &error), nullptr);
+        EXPECT_TRUE(error.startsWith(c.path + ": ")) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.why)) << error.toStdString();
+    }
 }

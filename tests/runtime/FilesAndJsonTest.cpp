@@ -40,6 +40,10 @@ TEST(Json, DatesBeyondTheYearsZeroToNineThousandNineHundredNinetyNineAreUnreadab
         double seconds;
         bool readable;
     } cases[] = {
+        {252423993599.9996, false}, // rounds to 10000-01-01 at the millisecond kept
+        {252423993599.9994, true},
+        {-63145526400.0004, true}, // rounds to 0000-01-01T00:00:00Z
+        {-63145526400.0006, false},
         {0, true},
         {-63114076800, true},  // the platform's distant past, 0000-12-30
         {63113904000, true},   // its distant future, 4001-01-01
@@ -62,6 +66,8 @@ TEST(Json, DatesBeyondTheYearsZeroToNineThousandNineHundredNinetyNineAreUnreadab
         EXPECT_EQ(json::dateFromReferenceSeconds(c.seconds).isValid(), c.readable);
         if (date) {
             EXPECT_EQ(json::secondsSinceReferenceDate(*date), std::round(c.seconds * 1000) / 1000);
+            // What is written for it reads back as the same date.
+            EXPECT_EQ(json::decodeDate(json::encodeDate(*date)), date);
         }
     }
 }

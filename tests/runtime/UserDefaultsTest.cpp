@@ -1,11 +1,15 @@
 #include "runtime/Files.h"
 #include "runtime/StoredSetting.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Scheduler.h"
 #include "support/LogCapture.h"
+#include "support/ReadOnlyFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -331,8 +335,8 @@ TEST(UserDefaults, WhatCanBeNeitherReadNorKeptAsideIsNeverSavedOver)
         EXPECT_FALSE(d.sync());
         EXPECT_EQ(d.integerValue("x"), 1) << "changes live on in memory";
         EXPECT_EQ(logs.count("UserDefaults",
-                             QStringLiteral("Defaults file %1 could not be read and could not be kept aside (%2); "
-                                            "changes stay in memory and are not saved over it")
+                             QStringLiteral("Defaults file %1 could not be read and can be neither kept aside nor "
+                                            "replaced (%2); changes stay in memory and are not saved over it")
                                  .arg(path, QString::fromLocal8Bit(std::strerror(ENAMETOOLONG)))),
                   1)
             << qPrintable(logs.messages("UserDefaults").join("\n"));
@@ -365,3 +369,48 @@ TEST(UserDefaults, ADateNoFileCanHoldIsNotStored)
 }
 
 } // namespace
+
+namespace {
+const char *const kQuitChildVariable = "QV_DEFAULTS_QUIT_CHILD";
+}
+
+// Run by the test below in a process of its own: the application's own store over the
+// folder it names, a change made, and the process ends as the application does.
+TEST(UserDefaultsQuitChild, ChangeAndEnd)
+{
+    const QString root = qEnvironmentVariable(kQuitChildVariable);
+    if (root.isEmpty())
+        GTEST_SKIP() << "started by UserDefaults.UnreadableFileInAReadOnlyFolderAtQuit";
+    qv::files::setRootOverride(root);
+    UserDefaults &defaults = UserDefaults::standard();
+    defaults.setBool("launchAtLoginEnabled", false);
+    qv::scheduler().now(); // the clock is first used after the store is made
+    defaults.sync();
+}
+
+// A corrupt defaults file in a folder that cannot be written: the process ends normally,
+// with one line saying the file can be neither kept aside nor replaced, and the file as
+// it was.
+TEST(UserDefaults, UnreadableFileInAReadOnlyFolderAtQuit)
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath("config/Quellvista");
+    const QByteArray corrupt = "{\"format\":\"quellvista-defaults\",\"values\":{\"k\":";
+    ASSERT_TRUE(qv::files::writeAtomically(folder + "/defaults.json", corrupt));
+    qv::test::ReadOnlyFolder readOnly(folder);
+    if (!readOnly.active())
+        GTEST_SKIP() << "the folder cannot be made read-only here";
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kQuitChildVariable, root.path());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=UserDefaultsQuitChild.*"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << qPrintable(errors);
+    EXPECT_EQ(child.exitCode(), 0) << qPrintable(errors);
+    EXPECT_EQ(errors.count("can be neither kept aside nor replaced"), 1) << qPrintable(errors);
+    EXPECT_EQ(readAll(folder + "/defaults.json"), corrupt);
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"defaults.json"});
+}

@@ -73,16 +73,27 @@ QString isoDate(const QDateTime &date)
     return date.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'Z';
 }
 
+// Date and time are read apart and joined as UTC: read as one, Qt would take them as local
+// time first, and a moment in the hour a spring clock change skips would not exist.
 std::optional<QDateTime> dateFromIso(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}Z$"));
-    if (!form.match(text).hasMatch())
+    static const QRegularExpression form(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T(\\d{2}:\\d{2}:\\d{2})Z$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
         return std::nullopt;
-    QDateTime date = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    if (!date.isValid())
+    const QDate day = QDate::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(match.captured(2), QStringLiteral("HH:mm:ss"));
+    if (!day.isValid() || !time.isValid())
         return std::nullopt;
-    date.setTimeSpec(Qt::UTC);
-    return date;
+    return QDateTime(day, time, Qt::UTC);
+}
+
+// Any UUID in its 36-character form, the all-zero one included.
+bool isUuidText(const QString &text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    return form.match(text).hasMatch();
 }
 
 } // namespace
@@ -110,9 +121,9 @@ std::optional<FeedbackEntry> FeedbackEntry::fromJson(const QJsonObject &object)
             return std::nullopt;
     FeedbackEntry entry;
     const QString idText = object.value(kId).toString();
-    entry.id = QUuid::fromString(idText);
-    if (idText.size() != 36 || entry.id.isNull())
+    if (!isUuidText(idText))
         return std::nullopt;
+    entry.id = QUuid::fromString(idText);
     const auto created = dateFromIso(object.value(kCreatedAt).toString());
     const auto category = feedback::categoryFromRawValue(object.value(kCategory).toString());
     if (!created || !category)
@@ -172,45 +183,48 @@ std::optional<QList<FeedbackEntry>> FeedbackStore::decode(const QByteArray &byte
 
 void FeedbackStore::load()
 {
-    const QFileInfo info(m_storePath);
-    if (!info.exists() && !info.isSymLink())
+    const files::StoredFile file = files::readStoredFile(m_storePath);
+    if (file.state == files::StoredFile::State::absent)
         return;
-    std::optional<QList<FeedbackEntry>> decoded;
-    if (info.size() <= kMaxFileBytes) {
-        const files::StoredFile file = files::readStoredFile(m_storePath);
-        if (file.state == files::StoredFile::State::absent)
-            return;
-        if (file.state == files::StoredFile::State::read)
-            decoded = decode(file.bytes);
-    }
+    const std::optional<QList<FeedbackEntry>> decoded =
+        file.state == files::StoredFile::State::read ? decode(file.bytes) : std::nullopt;
     if (decoded) {
         m_entries = *decoded;
         return;
     }
-    m_logger.error("feedback.json could not be read; it is kept aside before the next save");
+    m_readProblem = file.state == files::StoredFile::State::read ? QStringLiteral("not a list of notes") : file.error;
     m_lastSaveError = kReadError;
-    m_mustKeepFile = true;
+    m_unreadFile.mark();
+    // Kept aside now, so that the page can say where it is before anything is saved.
     keepUnreadableFile();
 }
 
 bool FeedbackStore::keepUnreadableFile()
 {
-    if (!m_mustKeepFile)
-        return true;
-    QString kept;
-    QString error;
-    if (!files::keepAside(m_storePath, &kept, &error)) {
-        m_logger.error("Could not keep the unreadable feedback.json aside: %s", qUtf8Printable(error));
-        return false;
-    }
-    m_mustKeepFile = false;
-    if (!kept.isEmpty()) {
-        m_logger.info("Kept unreadable feedback.json as %s", qUtf8Printable(QFileInfo(kept).fileName()));
-        m_unreadableNotice = QStringLiteral("feedback.json could not be read. It was kept as %1.")
-                                 .arg(QDir::toNativeSeparators(kept));
-        emit unreadableNoticeChanged();
-    }
-    return true;
+    return m_unreadFile.clearForSave(
+        m_storePath,
+        [this](const QString &kept) {
+            m_logger.error("feedback.json could not be read (%s); it is kept as %s", qUtf8Printable(m_readProblem),
+                           qUtf8Printable(kept));
+            setUnreadableNotice(QStringLiteral("feedback.json could not be read. It was kept as %1.")
+                                    .arg(QDir::toNativeSeparators(kept)));
+        },
+        [this](const QString &error) {
+            m_logger.error("feedback.json could not be read (%s) and could not be kept aside (%s); nothing is "
+                           "saved over it",
+                           qUtf8Printable(m_readProblem), qUtf8Printable(error));
+            setUnreadableNotice(QStringLiteral("feedback.json could not be read. It is still at %1, and new "
+                                               "notes cannot be saved until it is moved.")
+                                    .arg(QDir::toNativeSeparators(m_storePath)));
+        });
+}
+
+void FeedbackStore::setUnreadableNotice(const QString &notice)
+{
+    if (notice == m_unreadableNotice)
+        return;
+    m_unreadableNotice = notice;
+    emit unreadableNoticeChanged();
 }
 
 bool FeedbackStore::add(FeedbackCategory category, const QString &comment, const QString &contact)
@@ -242,10 +256,20 @@ bool FeedbackStore::add(FeedbackCategory category, const QString &comment, const
 
 bool FeedbackStore::save()
 {
+    if (!keepUnreadableFile()) {
+        setLastSaveError(kSaveError);
+        return false;
+    }
+    // What is written here must be read at the next start: a list that has grown past
+    // the size read back is not written.
+    const QByteArray bytes = encode(m_entries);
     QString error;
-    if (!keepUnreadableFile() || !files::writeAtomically(m_storePath, encode(m_entries), &error)) {
-        if (!error.isEmpty())
-            m_logger.error("Could not save feedback.json: %s", qUtf8Printable(error));
+    if (bytes.size() > kMaxFileBytes)
+        error = QStringLiteral("the notes would take %1 bytes, more than the %2 a stored file may hold")
+                    .arg(bytes.size())
+                    .arg(kMaxFileBytes);
+    if (!error.isEmpty() || !files::writeAtomically(m_storePath, bytes, &error)) {
+        m_logger.error("Could not save feedback.json: %s", qUtf8Printable(error));
         setLastSaveError(kSaveError);
         return false;
     }

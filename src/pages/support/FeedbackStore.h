@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/Files.h"
 #include "runtime/Logging.h"
 
 #include <QDateTime>
@@ -69,8 +70,9 @@ class FeedbackStore : public QObject {
 public:
     static const QString kReadError;
     static const QString kSaveError;
-    // A larger file is not a list of notes written here; it is kept aside unread.
-    static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+    // The one size rule for reading and saving: a larger file is kept aside unread, and a
+    // list that would grow past it is not saved.
+    static constexpr qint64 kMaxFileBytes = files::kMaxStoredFileBytes;
 
     explicit FeedbackStore(QObject *parent = nullptr);
     static FeedbackStore &shared();
@@ -81,8 +83,8 @@ public:
     QString lastSaveError() const { return m_lastSaveError.value_or(QString()); }
     bool hasSaveError() const { return m_lastSaveError.has_value(); }
     QString storePath() const { return m_storePath; }
-    // Where an unreadable file was kept, as a sentence for the Support page; empty when
-    // nothing was kept.
+    // That the file could not be read and where it is now (kept aside, or still in place
+    // when it could not be kept), as a sentence for the Support page; empty otherwise.
     QString unreadableNotice() const { return m_unreadableNotice; }
 
     // Adds a note at the front and writes the file. False when the trimmed comment is
@@ -103,12 +105,14 @@ private:
     bool save();
     bool keepUnreadableFile();
     void setLastSaveError(std::optional<QString> error);
+    void setUnreadableNotice(const QString &notice);
 
     QList<FeedbackEntry> m_entries;
     std::optional<QString> m_lastSaveError;
     QString m_storePath;
     QString m_unreadableNotice;
-    bool m_mustKeepFile = false; // the file on disk could not be read and is still there
+    QString m_readProblem;
+    files::UnreadFile m_unreadFile; // the file on disk could not be read and is still there
     Logger m_logger{"Feedback"};
 };
 

@@ -10,6 +10,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -36,16 +37,24 @@ void setFileRevealer(FileRevealer revealer)
     revealerOverride() = std::move(revealer);
 }
 
-void revealInFileManager(const QString &path)
+void revealInFileManager(const QString &path, const std::function<void()> &notShown)
 {
     if (revealerOverride()) {
-        revealerOverride()(path);
+        revealerOverride()(path, notShown);
         return;
     }
     const QFileInfo info(path);
     const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
-    if (!info.exists()) {
-        QDesktopServices::openUrl(folder);
+    auto openFolder = [folder, notShown] {
+        if (QDesktopServices::openUrl(folder))
+            return;
+        supportLogger().info("Nothing could open %s", qUtf8Printable(folder.toLocalFile()));
+        if (notShown)
+            notShown();
+    };
+    // With no session bus a call would never be answered.
+    if (!info.exists() || !QDBusConnection::sessionBus().isConnected()) {
+        openFolder();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -54,13 +63,13 @@ void revealInFileManager(const QString &path)
     call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
     // Asked without waiting: a file manager that is slow to start never holds up the page.
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, openFolder] {
         watcher->deleteLater();
         if (!watcher->isError())
             return;
         supportLogger().info("No file manager shows items over D-Bus (%s); opening the folder",
                              qUtf8Printable(watcher->error().message()));
-        QDesktopServices::openUrl(folder);
+        openFolder();
     });
 }
 
@@ -144,7 +153,14 @@ void SupportPageModel::feedbackSaved()
 
 void SupportPageModel::revealFeedbackFile()
 {
-    revealInFileManager(m_store->storePath());
+    const QString path = m_store->storePath();
+    revealInFileManager(path, [page = QPointer<SupportPageModel>(this), path] {
+        if (!page)
+            return;
+        page->m_revealNotice = QStringLiteral("No file manager could show it. The file is at %1")
+                                   .arg(QDir::toNativeSeparators(path));
+        emit page->feedbackChanged();
+    });
 }
 
 QString SupportPageModel::versionText() const

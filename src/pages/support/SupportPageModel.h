@@ -16,10 +16,10 @@ namespace qv {
 class AppUpdater;
 
 // Shows a file in the desktop's file manager (org.freedesktop.FileManager1 ShowItems over
-// D-Bus), or opens its folder when that is not possible or the file does not exist.
-// Tests replace it.
-using FileRevealer = std::function<void(const QString &path)>;
-void revealInFileManager(const QString &path);
+// D-Bus), or opens its folder when that is not possible or the file does not exist;
+// notShown runs (perhaps later) when neither could be done. Tests replace it.
+using FileRevealer = std::function<void(const QString &path, const std::function<void()> &notShown)>;
+void revealInFileManager(const QString &path, const std::function<void()> &notShown = {});
 void setFileRevealer(FileRevealer revealer);
 
 // The state of the Support page: the updates card bound to the application's update
@@ -39,6 +39,7 @@ class SupportPageModel : public QObject {
     Q_PROPERTY(bool hasSavedFeedback READ hasSavedFeedback NOTIFY feedbackChanged)
     Q_PROPERTY(QString savedCountText READ savedCountText NOTIFY feedbackChanged)
     Q_PROPERTY(QString storeNotice READ storeNotice NOTIFY feedbackChanged)
+    Q_PROPERTY(QString revealNotice READ revealNotice NOTIFY feedbackChanged)
     Q_PROPERTY(bool showingFeedbackComposer READ showingFeedbackComposer WRITE setShowingFeedbackComposer NOTIFY
                    composerChanged)
     // About card
@@ -87,6 +88,8 @@ public:
     bool hasSavedFeedback() const { return m_store->count() > 0; }
     QString savedCountText() const;
     QString storeNotice() const { return m_store->unreadableNotice(); }
+    // Where the feedback file is, once "Review" found nothing to show it with.
+    QString revealNotice() const { return m_revealNotice; }
     bool showingFeedbackComposer() const { return m_showingComposer; }
     void setShowingFeedbackComposer(bool showing);
 
@@ -126,6 +129,7 @@ private:
     QPointer<AppUpdater> m_updater;
     FeedbackStore *m_store;
     QString m_confirmation;
+    QString m_revealNotice;
     bool m_showingComposer = false;
     bool m_showDisplayNotes = false;
     std::optional<QUuid> m_expandedTopicId;

@@ -52,6 +52,30 @@ QByteArray XdgAutostartLoginItem::entryFor(const QString &program)
     return text.arg(exec).toUtf8();
 }
 
+namespace {
+// Whether the entry's own group says not to start it: "Hidden=true" or
+// "X-GNOME-Autostart-enabled=false", blanks around the "=" ignored.
+bool markedOff(const QByteArray &text)
+{
+    bool inEntry = false;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[')) {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inEntry || equals < 0)
+            continue;
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 LoginItem::Status XdgAutostartLoginItem::status()
 {
     const files::StoredFile file = files::readStoredFile(entryPath());
@@ -59,12 +83,13 @@ LoginItem::Status XdgAutostartLoginItem::status()
         return Status::notRegistered;
     if (file.state == files::StoredFile::State::unreadable)
         return Status::notFound;
-    for (QByteArray line : file.bytes.split('\n')) {
-        line = line.trimmed();
-        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false")
-            return Status::notRegistered;
-    }
-    return Status::enabled;
+    return markedOff(file.bytes) ? Status::notRegistered : Status::enabled;
+}
+
+bool XdgAutostartLoginItem::switchedOffByUser()
+{
+    const files::StoredFile file = files::readStoredFile(entryPath());
+    return file.state == files::StoredFile::State::read && markedOff(file.bytes);
 }
 
 bool XdgAutostartLoginItem::registerItem(QString *error)

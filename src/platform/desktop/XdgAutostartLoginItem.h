@@ -6,7 +6,8 @@ namespace qv {
 
 // The login item of the desktop session: an XDG autostart entry
 // "<autostart folder>/quellvista.desktop" that starts the installed program. An entry
-// marked hidden or disabled counts as not registered.
+// marked hidden or disabled (as the desktop's settings do when the user switches it off)
+// counts as not registered and as switched off by the user.
 class XdgAutostartLoginItem final : public LoginItem {
 public:
     // folder empty: "<XDG config>/autostart". program empty: this process's executable.
@@ -15,6 +16,7 @@ public:
     Status status() override;
     bool registerItem(QString *error) override;
     bool unregisterItem(QString *error) override;
+    bool switchedOffByUser() override;
 
     QString entryPath() const;
     // The entry's text for a program path.

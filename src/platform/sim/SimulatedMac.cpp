@@ -1,5 +1,7 @@
 #include "platform/sim/SimulatedMac.h"
 
+#include "runtime/Files.h"
+
 #include "platform/sim/SimBundle.h"
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimHotKeys.h"
@@ -775,13 +777,28 @@ std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &js
 
 std::unique_ptr<SimulatedMac> SimulatedMac::fromFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("%1: %2").arg(path, file.errorString()));
-        return nullptr;
+    QByteArray bytes;
+    if (path.startsWith(u':')) { // compiled in
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            fail(error, QStringLiteral("%1: %2").arg(path, file.errorString()));
+            return nullptr;
+        }
+        bytes = file.readAll();
+    } else {
+        // As the stores read theirs: a regular file of a bounded size, never a pipe or a
+        // device that would block the start or never end.
+        files::StoredFile file = files::readStoredFile(path);
+        if (file.state != files::StoredFile::State::read) {
+            fail(error, file.state == files::StoredFile::State::absent
+                            ? QStringLiteral("%1: No such file or directory").arg(path)
+                            : QStringLiteral("%1: %2").arg(path, file.error));
+            return nullptr;
+        }
+        bytes = std::move(file.bytes);
     }
     QString inner;
-    auto mac = fromDescription(file.readAll(), &inner);
+    auto mac = fromDescription(bytes, &inner);
     if (!mac)
         fail(error, QStringLiteral("%1: %2").arg(path, inner));
     return mac;

@@ -3,10 +3,13 @@
 #include "platform/sim/SimBundle.h"
 #include "runtime/Files.h"
 #include "runtime/Shared.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestEnvironment.h"
+#include "support/TimeZoneGuard.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -179,12 +182,171 @@ TEST_F(FeedbackStoreTest, UnreadableFilesAreKeptAsideAndNeverLost)
     }
 }
 
-TEST_F(FeedbackStoreTest, HugeFileIsKeptAsideUnread)
+// Every note written must be read at the next start, whatever the local zone: the moments
+// below fall in or next to the hour a clock change skips or repeats there.
+TEST_F(FeedbackStoreTest, NotesSurviveARestartInEveryZone)
 {
-    write(QByteArray(FeedbackStore::kMaxFileBytes + 1, ' ') + "[]");
+    const struct {
+        const char *zone;
+        QDateTime moment;
+    } cases[] = {
+        {"Europe/Berlin", QDateTime(QDate(2026, 3, 29), QTime(2, 30), Qt::UTC)}, // the skipped local hour
+        {"Europe/Berlin", QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC)},  // the change itself
+        {"Europe/Berlin", QDateTime(QDate(2026, 10, 25), QTime(2, 30), Qt::UTC)}, // the repeated hour
+        {"America/New_York", QDateTime(QDate(2026, 3, 8), QTime(2, 15, 9), Qt::UTC)},
+        {"America/New_York", QDateTime(QDate(2026, 11, 1), QTime(1, 30), Qt::UTC)},
+        {"Australia/Lord_Howe", QDateTime(QDate(2026, 10, 4), QTime(2, 10), Qt::UTC)}, // half-hour change
+        {"Pacific/Kiritimati", QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59), Qt::UTC)},
+        {"UTC", QDateTime(QDate(2026, 3, 29), QTime(2, 30), Qt::UTC)},
+    };
+    test::TimeZoneGuard zone("UTC");
+    QList<QDateTime> written;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.zone);
+        SCOPED_TRACE(c.moment.toString(Qt::ISODate).toStdString());
+        test::TimeZoneGuard::use(c.zone);
+        clock->setNow(c.moment);
+        {
+            FeedbackStore store;
+            ASSERT_EQ(store.count(), written.size());
+            ASSERT_TRUE(store.add(FeedbackCategory::comfort, QStringLiteral("note"), QString()));
+        }
+        written.prepend(c.moment);
+        EXPECT_EQ(readArray()[0].toObject()["createdAt"].toString(),
+                  c.moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'Z');
+        FeedbackStore reread;
+        EXPECT_FALSE(reread.hasSaveError());
+        ASSERT_EQ(reread.count(), written.size());
+        for (qsizetype i = 0; i < written.size(); ++i)
+            EXPECT_EQ(reread.entries()[i].createdAt, written[i]);
+    }
+}
+
+// Any UUID is an id, the all-zero one included; a date that is no date is not read.
+TEST_F(FeedbackStoreTest, EntryFieldsAtTheirBoundaries)
+{
+    const struct {
+        const char *name;
+        const char *key;
+        QString value;
+        bool read;
+    } cases[] = {
+        {"all-zero id", "id", QStringLiteral("00000000-0000-0000-0000-000000000000"), true},
+        {"lower-case id", "id", QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"), true},
+        {"id without hyphens", "id", QStringLiteral("0F8FAD5BD9CB469FA16570867728950E"), false},
+        {"leap day", "createdAt", QStringLiteral("2028-02-29T23:59:59Z"), true},
+        {"no such day", "createdAt", QStringLiteral("2026-02-29T10:00:00Z"), false},
+        {"leap second", "createdAt", QStringLiteral("2016-12-31T23:59:60Z"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(files::applicationSupportDirectory()).removeRecursively();
+        QJsonObject entry = validEntry();
+        entry.insert(c.key, c.value);
+        write(QJsonDocument(QJsonArray{entry}).toJson());
+        FeedbackStore store;
+        ASSERT_EQ(store.count(), c.read ? 1 : 0);
+        if (!c.read)
+            continue;
+        ASSERT_TRUE(store.add(FeedbackCategory::bug, QStringLiteral("after"), QString()));
+        FeedbackStore reread;
+        ASSERT_EQ(reread.count(), 2);
+        EXPECT_FALSE(reread.hasSaveError());
+        EXPECT_EQ(readArray()[1].toObject()[c.key].toString(), c.key == QStringLiteral("id") ? c.value.toUpper() : c.value);
+    }
+}
+
+// One size rule for both sides: a list that fills the limit exactly is written and read
+// back; one byte more is neither written nor read.
+TEST_F(FeedbackStoreTest, SizeLimitHoldsForSavingAndReading)
+{
+    FeedbackEntry probe;
+    probe.id = QUuid::createUuid();
+    probe.createdAt = clock->now();
+    probe.category = FeedbackCategory::bug;
+    probe.comment = QStringLiteral("x");
+    probe.appVersion = feedback::appVersionText();
+    probe.buildNumber = feedback::bundleText(QStringLiteral("CFBundleVersion"), QStringLiteral("Unknown"));
+    probe.systemVersion = mac->bundle().operatingSystemVersionString();
+    const qsizetype fill = FeedbackStore::kMaxFileBytes - (FeedbackStore::encode({probe}).size() - 1);
+    {
+        FeedbackStore store;
+        ASSERT_TRUE(store.add(FeedbackCategory::bug, QString(fill, u'a'), QString()));
+        EXPECT_EQ(read().size(), FeedbackStore::kMaxFileBytes);
+        // One short note more would take the file past what is read back.
+        const QByteArray before = read();
+        logs->clear();
+        EXPECT_FALSE(store.add(FeedbackCategory::bug, QStringLiteral("one more"), QString()));
+        EXPECT_EQ(store.lastSaveError(), FeedbackStore::kSaveError);
+        EXPECT_EQ(store.count(), 1);
+        EXPECT_EQ(read(), before);
+        EXPECT_EQ(logs->messages("Feedback").size(), 1);
+    }
+    FeedbackStore reread;
+    EXPECT_EQ(reread.count(), 1);
+    EXPECT_FALSE(reread.hasSaveError());
+
+    QDir(files::applicationSupportDirectory()).removeRecursively();
+    write(QByteArray(FeedbackStore::kMaxFileBytes - 2, ' ') + "[]");
+    EXPECT_FALSE(FeedbackStore().hasSaveError());
+    write(QByteArray(FeedbackStore::kMaxFileBytes - 1, ' ') + "[]");
+    EXPECT_EQ(FeedbackStore().lastSaveError(), FeedbackStore::kReadError);
+}
+
+// A huge file is refused by its size, before it is read, and moved aside whole.
+TEST_F(FeedbackStoreTest, HugeFileIsMovedAsideUnread)
+{
+    QDir().mkpath(files::applicationSupportDirectory());
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(1) << 30)); // sparse: 1 GB that takes no room
+    }
     FeedbackStore store;
     EXPECT_EQ(store.lastSaveError(), FeedbackStore::kReadError);
-    EXPECT_EQ(keptAside().size(), 1);
+    const QStringList kept = keptAside();
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(QFileInfo(files::applicationSupportDirectory() + u'/' + kept[0]).size(), qint64(1) << 30);
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_TRUE(store.unreadableNotice().contains(kept[0]));
+    ASSERT_TRUE(store.add(FeedbackCategory::bug, QStringLiteral("new"), QString()));
+    EXPECT_EQ(FeedbackStore().count(), 1);
+}
+
+// A file that stays unreadable is kept aside at its first start only.
+TEST_F(FeedbackStoreTest, UnreadableFileIsKeptAsideOnce)
+{
+    write("[{\"id\": 1}]");
+    for (int start = 0; start < 4; ++start) {
+        FeedbackStore store;
+        EXPECT_EQ(store.lastSaveError(), FeedbackStore::kReadError);
+        ASSERT_EQ(keptAside().size(), 1) << "start " << start;
+        EXPECT_TRUE(store.unreadableNotice().contains(keptAside()[0]));
+        advance(60'000);
+    }
+}
+
+// With nowhere to keep it, the page says at load that the file could not be read and
+// where it is; nothing is written over it.
+TEST_F(FeedbackStoreTest, UnreadableFileInAReadOnlyFolderIsReportedAtLoad)
+{
+    const QByteArray bytes = "[{\"id\": 1}]";
+    write(bytes);
+    test::ReadOnlyFolder readOnly(files::applicationSupportDirectory());
+    if (!readOnly.active())
+        GTEST_SKIP() << "the folder cannot be made read-only here";
+    logs->clear();
+    FeedbackStore store;
+    EXPECT_EQ(store.lastSaveError(), FeedbackStore::kReadError);
+    EXPECT_TRUE(store.unreadableNotice().contains("could not be read"));
+    EXPECT_TRUE(store.unreadableNotice().contains(QDir::toNativeSeparators(path())));
+    EXPECT_EQ(logs->messages("Feedback").size(), 1);
+    EXPECT_FALSE(store.add(FeedbackCategory::bug, QStringLiteral("new"), QString()));
+    EXPECT_FALSE(store.add(FeedbackCategory::bug, QStringLiteral("again"), QString()));
+    EXPECT_EQ(store.lastSaveError(), FeedbackStore::kSaveError);
+    EXPECT_EQ(logs->messages("Feedback").size(), 1);
+    EXPECT_EQ(read(), bytes);
+    EXPECT_TRUE(keptAside().isEmpty());
 }
 
 TEST_F(FeedbackStoreTest, FailedSaveKeepsNoPhantomNote)

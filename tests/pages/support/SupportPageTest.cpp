@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         QvTest::SetUp();
-        setFileRevealer([this](const QString &path) { revealed << path; });
+        setFileRevealer([this](const QString &path, const std::function<void()> &) { revealed << path; });
     }
     void TearDown() override
     {
@@ -119,6 +119,28 @@ TEST_F(SupportPageTest, ComposerSavesConfirmsAndClosesAndStartsFresh)
 
     page.revealFeedbackFile();
     EXPECT_EQ(revealed, QStringList{storePath()});
+}
+
+// "Review" on a desktop with no file manager on the bus and no program to open a folder:
+// the page says where the file is.
+TEST_F(SupportPageTest, ReviewWithNothingToShowTheFileSaysWhereItIs)
+{
+    FeedbackStore store;
+    ASSERT_TRUE(store.add(FeedbackCategory::bug, QStringLiteral("x"), QString()));
+    SupportPageModel page(nullptr, &store);
+    EXPECT_EQ(page.revealNotice(), QString());
+
+    setFileRevealer({}); // the real one
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir->path().toUtf8()); // no xdg-open, no file manager to start
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    QSignalSpy changed(&page, &SupportPageModel::feedbackChanged);
+    page.revealFeedbackFile();
+    const bool told = changed.count() > 0 || changed.wait(10000);
+    qputenv("PATH", path);
+    EXPECT_TRUE(told);
+    EXPECT_TRUE(page.revealNotice().contains(QDir::toNativeSeparators(storePath()))) << page.revealNotice().toStdString();
 }
 
 TEST_F(SupportPageTest, FailedSaveShowsTheErrorKeepsTheTextAndCancelDropsIt)

@@ -29,7 +29,8 @@ protected:
         test::QvTest::SetUp();
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        setFileRevealer([](const QString &) {});
+        // Nothing on the test's desktop can show the file.
+        setFileRevealer([](const QString &, const std::function<void()> &notShown) { notShown(); });
     }
     void TearDown() override
     {
@@ -111,6 +112,9 @@ TEST_F(SupportPageViewTest, EveryStateShowsWithoutAWarning)
         settle();
         EXPECT_EQ(root->findChild<FeedbackComposerModel *>(), nullptr);
         EXPECT_EQ(model->savedCountText(), "1 saved");
+        model->revealFeedbackFile();
+        settle();
+        EXPECT_NE(model->revealNotice(), QString());
         window.close();
         // The store's own log lines aside, nothing may warn.
         EXPECT_EQ(recorder.warnings().filter(QStringLiteral("qml")), QStringList());

@@ -159,6 +159,15 @@ Item {
                         font: Theme.captionRegular
                         color: Theme.textTertiary
                     }
+                    Text {
+                        width: parent.width
+                        visible: support.revealNotice !== ""
+                        text: support.revealNotice
+                        textFormat: Text.PlainText
+                        font: Theme.captionRegular
+                        color: Theme.textSecondary
+                        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                    }
                 }
 
                 SupportCard {
