@@ -8,17 +8,27 @@
 # QT_QUICK_BACKEND or QSG_RHI_BACKEND (e.g. QSG_RHI_BACKEND=opengl) pass through to force
 # a scene-graph renderer. DEFAULTS=FILE starts the application with that defaults store
 # (e.g. bench/break-page-running.json: the Break Reminders page with its countdown running).
+# HIDE=cover lays another window over the whole screen before measuring; HIDE=minimise
+# and HIDE=workspace run a window manager (openbox) and minimise the window or switch to
+# another workspace.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/release}"
 seconds="${2:-10}"
 app="$build/src/quellvista"
 home="$(mktemp -d)"
-trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
+wm="" cover=""
+trap 'kill $wm $cover "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
 display=":$((200 + RANDOM % 300))"
 Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
+if [[ "${HIDE:-}" == minimise || "${HIDE:-}" == workspace ]]; then
+  DISPLAY="$display" openbox >/dev/null 2>&1 &
+  wm=$!
+  sleep 1
+  DISPLAY="$display" xdotool set_num_desktops 2 >/dev/null 2>&1 || true
+fi
 if [[ -n "${DEFAULTS:-}" ]]; then
   mkdir -p "$home/config/Quellvista"
   cp "$DEFAULTS" "$home/config/Quellvista/defaults.json"
@@ -27,6 +37,19 @@ env DISPLAY="$display" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} $
   XDG_RUNTIME_DIR="$home" TMPDIR="$home" "$app" >/dev/null 2>&1 &
 pid=$!
 sleep 4
+case "${HIDE:-}" in
+  cover)
+    DISPLAY="$display" xmessage -geometry 1920x1200+0+0 "covering" >/dev/null 2>&1 &
+    cover=$!
+    ;;
+  minimise)
+    DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista$' windowminimize >/dev/null 2>&1
+    ;;
+  workspace)
+    DISPLAY="$display" xdotool set_desktop 1 >/dev/null 2>&1
+    ;;
+esac
+[[ -z "${HIDE:-}" ]] || sleep 2
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 a=$(ticks "$pid"); x=$(ticks "$xvfb")

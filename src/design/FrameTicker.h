@@ -11,8 +11,9 @@
 
 namespace qv {
 
-// Calls tick() every intervalMs of the scheduler's time while the item is visible in a
-// window that is shown and not minimised. Closing or hiding the window stops it.
+// Calls tick() every intervalMs (asked at each start) of the scheduler's time while the
+// item is visible in a window that is shown, not minimised, exposed (not on another
+// workspace) and not wholly covered by other windows. Closing or hiding the window stops it.
 class FrameTicker : public QObject {
     Q_OBJECT
 public:
@@ -20,10 +21,15 @@ public:
 
     // Whether the owner wants ticks at all (a still logo does not).
     void setWanted(bool wanted);
+    // Starts again at the interval the owner gives now, when running.
+    void restart();
     bool isRunning() const { return m_task.isActive(); }
 
 signals:
     void runningChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void watchWindow(QQuickWindow *window);

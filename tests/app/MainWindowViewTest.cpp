@@ -9,6 +9,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTest>
 #include <QSGRendererInterface>
 
 using namespace qv;
@@ -90,6 +91,7 @@ TEST_F(MainWindowViewTest, ClosingTheWindowStopsTheDrawing)
     qobject_cast<QQuickItem *>(root.get())->setParentItem(window.contentItem());
     window.resize(1100, 760);
     window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_TRUE(backdrop->isTicking());
     EXPECT_TRUE(logo->isTicking());
 

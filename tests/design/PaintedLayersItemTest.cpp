@@ -3,6 +3,7 @@
 
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QTest>
 
 #include <functional>
 
@@ -55,6 +56,7 @@ TEST_F(PaintedLayersItemTest, ARepaintedItemStaysInItsPlace)
         PaintedLayersItem *item = c.make(window.contentItem());
         item->setPosition(QPointF(150, 130));
         window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         const QImage first = window.grabWindow();
         ASSERT_FALSE(first.isNull());
         const int paints = item->paintCount();

@@ -17,7 +17,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 start_xvfb hot-keys
 make_isolated
-QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true" && export QT_LOGGING_RULES
+QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true;com.tebrix.Quellvista.PresetManager.info=true"
+export QT_LOGGING_RULES
 find_main() {
   kill -0 "$app_pid" 2>/dev/null || return 2
   xdotool search --onlyvisible --name '^Quellvista$' >/dev/null 2>&1 && grep -q "Global shortcuts registered" "$tmp/app.log"
@@ -29,8 +30,13 @@ stored() {
   python3 -c 'import json,sys; v=json.load(open(sys.argv[1]))["values"]; sys.exit(v.get("activePreset",{}).get("v")!="Evening")' \
     "$tmp/config/Quellvista/defaults.json" 2>/dev/null
 }
-# The defaults are written when the application ends.
-sleep 0.5
+# The preset is stored as it is applied; the defaults file is written when the
+# application ends, so end it only once the key has taken effect.
+applied() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  grep -q "Applying preset: Evening" "$tmp/app.log"
+}
+poll 60 applied || { echo "hot-keys: Super-Shift-N was not taken within 60 s"; cat "$tmp/app.log"; exit 1; }
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 app_pid=""

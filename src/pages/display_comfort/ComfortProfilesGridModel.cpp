@@ -7,6 +7,9 @@
 
 #include <QVariantMap>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace qv {
 
 namespace {
@@ -262,7 +265,9 @@ DriftingTint::DriftingTint(QQuickItem *parent) : QQuickItem(parent), m_color(dri
 void DriftingTint::refresh()
 {
     const QColor next = driftingTint(scheduler().now());
-    if (next.rgb() == m_color.rgb())
+    const int moved = std::max({std::abs(next.red() - m_color.red()), std::abs(next.green() - m_color.green()),
+                                std::abs(next.blue() - m_color.blue())});
+    if (moved < visibleLevels)
         return;
     m_color = next;
     emit colorChanged();

@@ -126,8 +126,9 @@ private:
 };
 
 // The profile intensity slider's tint, drifting between the brand rose, teal and gold.
-// Looked at a few dozen times a second while shown; the colour changes (and the slider is
-// drawn again) only when a channel moved by a whole 8-bit level.
+// Looked at ten times a second while shown; the colour changes (and the slider is drawn
+// again) only when a channel moved by visibleLevels 8-bit levels: a small solid area
+// shows no smaller step, and each change costs a frame of the whole window.
 class DriftingTint : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
@@ -135,7 +136,8 @@ class DriftingTint : public QQuickItem {
 public:
     explicit DriftingTint(QQuickItem *parent = nullptr);
     QColor color() const { return m_color; }
-    static constexpr qint64 checkIntervalMs = 40;
+    static constexpr qint64 checkIntervalMs = 100;
+    static constexpr int visibleLevels = 3;
 
 signals:
     void colorChanged();

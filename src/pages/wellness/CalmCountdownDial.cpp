@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace qv {
@@ -86,7 +87,7 @@ void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
 
 CalmCountdownDial::CalmCountdownDial(QQuickItem *parent)
     : QQuickPaintedItem(parent),
-      m_ticker(new FrameTicker(this, [] { return kFrameIntervalMs; }, [this] { frame(); }))
+      m_ticker(new FrameTicker(this, [this] { return m_tickInterval; }, [this] { frame(); }))
 {
     setAntialiasing(true);
     m_ticker->setWanted(false);
@@ -300,16 +301,78 @@ bool CalmCountdownDial::animating(qint64 nowMs) const
     return m_animationStart >= 0 && nowMs - m_animationStart < kProgressAnimationMs && nowMs >= m_animationStart;
 }
 
+double CalmCountdownDial::ringChange(double t0, double t1)
+{
+    // The gradient's colours as premultiplied channels, compared every few degrees around
+    // the ring (between two samples the colours change linearly).
+    using Channels = std::array<double, 4>;
+    const auto stops = [](const RingStyle &style) {
+        QList<Channels> channels;
+        for (const QColor &c : style.colours) {
+            const double a = c.alphaF();
+            channels.append({c.redF() * a, c.greenF() * a, c.blueF() * a, a});
+        }
+        return channels;
+    };
+    const RingStyle fromStyle = ringStyle(t0);
+    const RingStyle toStyle = ringStyle(t1);
+    const QList<Channels> from = stops(fromStyle);
+    const QList<Channels> to = stops(toStyle);
+    const auto colourAt = [](const QList<Channels> &stops, double startDegrees, double degrees) {
+        const int n = int(stops.size());
+        const double u = std::fmod(degrees - startDegrees + 720.0, 360.0) / 360.0 * (n - 1);
+        const int i = std::min(int(u), n - 2);
+        const double k = u - i;
+        Channels mixed;
+        for (int c = 0; c < 4; ++c)
+            mixed[c] = stops[i][c] + (stops[i + 1][c] - stops[i][c]) * k;
+        return mixed;
+    };
+    constexpr int kStepDegrees = 2;
+    double largest = 0;
+    for (int degrees = 0; degrees < 360; degrees += kStepDegrees) {
+        const Channels a = colourAt(from, fromStyle.startDegrees, degrees);
+        const Channels b = colourAt(to, toStyle.startDegrees, degrees);
+        for (int c = 0; c < 4; ++c)
+            largest = std::max(largest, std::abs(a[c] - b[c]) * 255.0);
+    }
+    return largest;
+}
+
 void CalmCountdownDial::reconsiderClock()
 {
-    m_ticker->setWanted(m_active || animating(scheduler().monotonicMs()));
+    const bool moving = animating(scheduler().monotonicMs());
+    const qint64 interval = moving ? kFrameIntervalMs : kCheckIntervalMs;
+    if (interval != m_tickInterval) {
+        m_tickInterval = interval;
+        m_ticker->restart();
+    }
+    m_ticker->setWanted(m_active || moving);
+}
+
+bool CalmCountdownDial::visiblyChanged(qint64 nowMs) const
+{
+    if (!m_hasPainted)
+        return true;
+    const double progress = shownProgress(nowMs);
+    if (progress != m_paintedProgress) {
+        // The ring's end, in device pixels along the ring.
+        const Geometry g = geometry(size());
+        const qreal dpr = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+        const double radius = (g.side / 2 - g.ringInset) * dpr;
+        const double moved = std::abs(drawnFraction(progress) - drawnFraction(m_paintedProgress)) * 2 * M_PI * radius;
+        if (moved >= kVisiblePixels || !animating(nowMs))
+            return true;
+    }
+    return m_active && ringChange(m_paintedT, json::secondsSinceReferenceDate(scheduler().now())) >= kVisibleLevels;
 }
 
 void CalmCountdownDial::frame()
 {
-    update();
-    if (!m_active && !animating(scheduler().monotonicMs()))
-        m_ticker->setWanted(false);
+    // The tick after an animation's end paints the final place (the ring's end changed).
+    if (visiblyChanged(scheduler().monotonicMs()))
+        update();
+    reconsiderClock();
 }
 
 void CalmCountdownDial::itemChange(ItemChange change, const ItemChangeData &value)
@@ -329,6 +392,9 @@ void CalmCountdownDial::paint(QPainter *painter)
     face.active = m_active;
     face.dark = Theme::shared().isDark();
     face.t = json::secondsSinceReferenceDate(scheduler().now());
+    m_hasPainted = true;
+    m_paintedProgress = face.progress;
+    m_paintedT = face.t;
     m_painter.paint(*painter, size(), window() ? window()->effectiveDevicePixelRatio() : 1.0, face);
 }
 

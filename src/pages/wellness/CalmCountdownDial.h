@@ -16,8 +16,10 @@ class FrameTicker;
 // The round countdown of the break page: a disc, 24 tick marks, a track and the progress
 // ring filling clockwise from twelve o'clock, with the remaining time over "remaining" in
 // the middle. While active the ring carries a turning, breathing five-colour gradient and
-// a faint rose glow, and the dial is painted on every frame; inactive, the ring is plain
-// and nothing is painted until a value changes. A new progress is reached over 0.4 s.
+// a faint rose glow; inactive, the ring is plain. A new progress is reached over 0.4 s.
+// The dial is painted when what it shows changes visibly: the time once a second, the
+// ring's end when it has moved half a pixel, the turning gradient when a colour on the
+// ring has changed by a couple of levels. Nothing is painted while nothing moves.
 class CalmCountdownDial : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(CalmCountdownDial)
@@ -40,9 +42,18 @@ public:
     void setActive(bool active);
     bool frameClockRunning() const;
 
-    // How often the frame clock ticks: a display frame.
+    // How often the frame clock ticks while the ring moves to a new progress (a display
+    // frame), and while only the gradient turns.
     static constexpr qint64 kFrameIntervalMs = 16;
+    static constexpr qint64 kCheckIntervalMs = 50;
     static constexpr qint64 kProgressAnimationMs = 400;
+    // The smallest changes worth a frame: the ring's end moving this many device pixels,
+    // a colour on the ring changing by this many levels (of 255) in any channel.
+    static constexpr double kVisiblePixels = 0.5;
+    static constexpr double kVisibleLevels = 2.0;
+
+    // The largest change, in levels, of any colour on the active ring from time t0 to t1.
+    static double ringChange(double t0, double t1);
 
     // Sizes for the space the dial is offered.
     struct Geometry {
@@ -132,6 +143,8 @@ private:
     bool animating(qint64 nowMs) const;
     void reconsiderClock();
     void frame();
+    // Whether the face at nowMs differs visibly from the one last painted.
+    bool visiblyChanged(qint64 nowMs) const;
 
     double m_progress = 0;
     QString m_timeText;
@@ -141,8 +154,13 @@ private:
     double m_fromProgress = 0;
     qint64 m_animationStart = -1;
     FrameTicker *m_ticker;
+    qint64 m_tickInterval = kFrameIntervalMs;
     Painter m_painter;
     int m_paintCount = 0;
+    // What the last paint showed.
+    bool m_hasPainted = false;
+    double m_paintedProgress = 0;
+    double m_paintedT = 0;
 };
 
 } // namespace qv

@@ -1,10 +1,14 @@
 #include "comfort/PresetManager.h"
 #include "pages/display_comfort/ComfortProfilesGridModel.h"
+#include "runtime/Scheduler.h"
 #include "support/TestEnvironment.h"
 
+#include <QQuickWindow>
 #include <QRegularExpression>
+#include <QTest>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace qv;
@@ -229,6 +233,31 @@ TEST_F(ComfortProfilesGridModelTest, DriftingTintMixesTheBrandColours)
     EXPECT_NEAR(at0.blueF(), (a * 152 + b * 191 + c * 106) / (a + b + c) / 255, 1e-4);
     EXPECT_EQ(at0.alphaF(), 1.0);
     EXPECT_NE(driftingTint(reference.addSecs(10)).rgb(), at0.rgb());
+}
+
+// Shown, the tint follows the drift in steps just big enough to see: it never lags the
+// drifting colour by a visible step, and changes far less often than it is looked at.
+TEST_F(ComfortProfilesGridModelTest, DriftingTintChangesInVisibleSteps)
+{
+    QQuickWindow window;
+    window.resize(40, 20);
+    auto *tint = new DriftingTint(window.contentItem());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    int changes = 0;
+    QObject::connect(tint, &DriftingTint::colorChanged, [&changes] { ++changes; });
+    int largestLag = 0;
+    const int checks = 600; // a minute
+    for (int i = 0; i < checks; ++i) {
+        advance(DriftingTint::checkIntervalMs);
+        const QColor now = driftingTint(scheduler().now());
+        const QColor shown = tint->color();
+        largestLag = std::max({largestLag, std::abs(now.red() - shown.red()), std::abs(now.green() - shown.green()),
+                               std::abs(now.blue() - shown.blue())});
+    }
+    EXPECT_LT(largestLag, DriftingTint::visibleLevels);
+    EXPECT_GT(changes, 10);
+    EXPECT_LT(changes, checks / 2);
 }
 
 // Names from outside stay whole in the model (the view shows them as plain text on one

@@ -10,6 +10,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTest>
 #include <QSGRendererInterface>
 
 using namespace qv;
@@ -47,6 +48,7 @@ protected:
         page->setParentItem(window->contentItem());
         page->setSize(QSizeF(868, 760));
         window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         window->grabWindow();
     }
     BreakRemindersModel *model() const { return page->property("model").value<BreakRemindersModel *>(); }

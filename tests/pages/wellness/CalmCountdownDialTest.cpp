@@ -1,5 +1,7 @@
 #include "design/Theme.h"
 #include "pages/wellness/CalmCountdownDial.h"
+#include "runtime/Json.h"
+#include "runtime/Scheduler.h"
 #include "support/TestEnvironment.h"
 
 #include <QFontMetricsF>
@@ -153,7 +155,7 @@ TEST_F(CalmCountdownDialItemTest, TheFrameClockRunsOnlyWhileActiveOrMoving)
     EXPECT_TRUE(dial->frameClockRunning());
     window->grabWindow();
     const int activePainted = dial->paintCount();
-    advance(CalmCountdownDial::kFrameIntervalMs);
+    advance(1000);
     window->grabWindow();
     EXPECT_GT(dial->paintCount(), activePainted);
 
@@ -168,6 +170,60 @@ TEST_F(CalmCountdownDialItemTest, TheFrameClockRunsOnlyWhileActiveOrMoving)
     dial->setActive(true);
     window->hide();
     EXPECT_FALSE(dial->frameClockRunning());
+}
+
+// Active, the dial paints when the turning gradient has changed visibly, not on every
+// frame: no colour on the ring lags more than a check's worth behind, and a second holds
+// far fewer paints than display frames.
+TEST_F(CalmCountdownDialItemTest, TheTurningRingIsPaintedAsOftenAsItVisiblyChanges)
+{
+    dial->setProgress(0.3);
+    dial->setActive(true);
+    advance(CalmCountdownDial::kProgressAnimationMs + 100);
+    window->grabWindow();
+    const auto now = [] { return json::secondsSinceReferenceDate(scheduler().now()); };
+    double paintedT = now();
+    int paints = 0;
+    double largestLag = 0;
+    for (int step = 0; step < 14000 / int(CalmCountdownDial::kFrameIntervalMs); ++step) {
+        const int before = dial->paintCount();
+        advance(CalmCountdownDial::kFrameIntervalMs);
+        window->grabWindow();
+        if (dial->paintCount() != before) {
+            ++paints;
+            paintedT = now();
+        }
+        largestLag = std::max(largestLag, CalmCountdownDial::ringChange(paintedT, now()));
+    }
+    // One full turn of the gradient.
+    EXPECT_LT(largestLag, 2 * CalmCountdownDial::kVisibleLevels);
+    EXPECT_GT(paints, 14);
+    EXPECT_LE(paints, 14 * 1000 / int(CalmCountdownDial::kCheckIntervalMs));
+}
+
+// A new second's small step of the ring is drawn in a frame or two; a long move runs at
+// the display's rate; the time's new digits are painted at once.
+TEST_F(CalmCountdownDialItemTest, TheRingsMoveIsPaintedAsFastAsItTravels)
+{
+    const auto paintsDuring = [this](qint64 ms) {
+        const int before = dial->paintCount();
+        for (qint64 t = 0; t < ms; t += CalmCountdownDial::kFrameIntervalMs) {
+            advance(CalmCountdownDial::kFrameIntervalMs);
+            window->grabWindow();
+        }
+        return dial->paintCount() - before;
+    };
+    window->grabWindow();
+    dial->setProgress(1.0 / 1200);
+    EXPECT_LE(paintsDuring(CalmCountdownDial::kProgressAnimationMs + 100), 3);
+    EXPECT_FALSE(dial->frameClockRunning());
+    dial->setProgress(0.5);
+    EXPECT_GE(paintsDuring(CalmCountdownDial::kProgressAnimationMs + 100), 20);
+    window->grabWindow();
+    const int before = dial->paintCount();
+    dial->setTimeText(QStringLiteral("19:59"));
+    window->grabWindow();
+    EXPECT_EQ(dial->paintCount(), before + 1);
 }
 
 } // namespace
