@@ -50,7 +50,7 @@ public:
     // The smallest changes worth a frame: the ring's end moving this many device pixels,
     // a colour on the ring changing by this many levels (of 255) in any channel.
     static constexpr double kVisiblePixels = 0.5;
-    static constexpr double kVisibleLevels = 2.0;
+    static constexpr double kVisibleLevels = 3.0;
 
     // The largest change, in levels, of any colour on the active ring from time t0 to t1.
     static double ringChange(double t0, double t1);
