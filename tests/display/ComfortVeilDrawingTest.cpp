@@ -4,11 +4,14 @@
 
 #include <QDir>
 #include <QPainter>
+#include <QRadialGradient>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 using namespace qv;
 using namespace qv::veil;
@@ -314,4 +317,210 @@ TEST_F(ComfortVeilPaintTest, RenderToFiles)
         backdrop.save(QStringLiteral("%1/veil-%2.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
         image.save(QStringLiteral("%1/veil-%2-alone.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
     }
+}
+
+namespace {
+
+// The veil as it was painted straight with a painter, effect by effect: the washes as
+// one fill, the vignette as a radial gradient and the grain as an image drawn over it.
+QImage paintedByPainter(const ComfortVeilState &state, QSize size, double ratio)
+{
+    QImage image(QSize(int(size.width() * ratio), int(size.height() * ratio)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    const QRectF bounds(QPointF(0, 0), QSizeF(size));
+    QPainter painter(&image);
+    QList<Wash> washes;
+    if (state.highlightDampeningEnabled)
+        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
+            washes << highlightWashes(a);
+    if (state.colorCalmEnabled)
+        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
+            washes << colorCalmWashes(c);
+    if (const QColor wash = composeWashes(washes); wash.alpha() > 0)
+        painter.fillRect(bounds, wash);
+    if (state.peripheralSofteningEnabled) {
+        if (const double a = effectiveAmount(state.peripheralSoftening, kPeripheralCap); a > 0) {
+            const Vignette v = vignetteGeometry(bounds);
+            QRadialGradient gradient(v.center, v.outerRadius, v.center, v.innerRadius);
+            gradient.setSpread(QGradient::PadSpread);
+            for (const VignetteStop &stop : vignetteStops(a))
+                gradient.setColorAt(stop.location, QColor::fromRgbF(0, 0, 0, float(stop.alpha)));
+            painter.fillRect(bounds, gradient);
+        }
+    }
+    if (state.microtextureEnabled) {
+        if (const double m = effectiveAmount(state.microtexture, kMicrotextureCap); m > 0)
+            painter.drawImage(QPointF(0, 0),
+                              scaledMicrotexture(renderMicrotexture(bounds.size(), ratio), microtextureImageOpacity(m)));
+    }
+    return image;
+}
+
+// A picture with the colours and edges of a photograph: smooth gradients, a sky, shapes
+// of saturated colour, and fine noise.
+QImage photoLike(QSize pixels)
+{
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    quint32 seed = 12345;
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            const bool sky = y < pixels.height() / 3;
+            const bool leaf = ((x / 7) ^ (y / 5)) % 3 == 0;
+            const int r = sky ? 110 + y % 40 : leaf ? 40 : 200 - x % 90;
+            const int g = sky ? 160 + x % 60 : leaf ? 150 + y % 50 : 120;
+            const int b = sky ? 230 : leaf ? 30 : 60 + (x + y) % 100;
+            line[x] = qRgb(std::clamp(r + noise, 0, 255), std::clamp(g + noise, 0, 255), std::clamp(b + noise, 0, 255));
+        }
+    }
+    return image;
+}
+
+// What the screen shows: the veil over a picture.
+QImage over(const QImage &picture, const QImage &veil)
+{
+    QImage screen = picture;
+    screen.setDevicePixelRatio(1);
+    QImage top = veil;
+    top.setDevicePixelRatio(1);
+    QPainter painter(&screen);
+    painter.drawImage(0, 0, top);
+    return screen;
+}
+
+// The screen as the drawing's description gives it, computed per pixel in double
+// precision from the backdrop: the washes one after the other, black at the vignette's
+// alpha at the pixel's middle, then the grain (the unit texture at its opacity).
+QImage exactlyAsDescribed(const ComfortVeilState &state, QSize size, double ratio, const QImage &backdrop)
+{
+    QList<Wash> washes;
+    if (state.highlightDampeningEnabled)
+        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
+            washes << highlightWashes(a);
+    if (state.colorCalmEnabled)
+        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
+            washes << colorCalmWashes(c);
+    const double vignette = state.peripheralSofteningEnabled ? effectiveAmount(state.peripheralSoftening, kPeripheralCap) : 0;
+    const double m = state.microtextureEnabled ? effectiveAmount(state.microtexture, kMicrotextureCap) : 0;
+    const QImage unit = m > 0 ? renderMicrotexture(QSizeF(size), ratio) : QImage();
+    const double k = microtextureImageOpacity(m);
+    const Vignette v = vignetteGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
+    QImage screen = backdrop.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x) {
+            const QRgb p = screen.pixel(x, y);
+            double c[3] = {qRed(p) / 255.0, qGreen(p) / 255.0, qBlue(p) / 255.0};
+            for (const Wash &w : washes) {
+                const double wc[3] = {w.color.redF(), w.color.greenF(), w.color.blueF()};
+                for (int i = 0; i < 3; ++i)
+                    c[i] = wc[i] * w.alpha + c[i] * (1 - w.alpha);
+            }
+            if (vignette > 0) {
+                const double d = std::hypot((x + 0.5) / ratio - v.center.x(), (y + 0.5) / ratio - v.center.y());
+                const double alpha = vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), vignette);
+                for (double &channel : c)
+                    channel *= 1 - alpha;
+            }
+            if (!unit.isNull()) {
+                const QRgb g = unit.pixel(x, y);
+                const double ga = qAlpha(g) / 255.0 * k, gw = qRed(g) / 255.0 * k;
+                for (double &channel : c)
+                    channel = gw + channel * (1 - ga);
+            }
+            screen.setPixel(x, y, qRgb(int(std::lround(c[0] * 255)), int(std::lround(c[1] * 255)), int(std::lround(c[2] * 255))));
+        }
+    return screen;
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
+}
+
+} // namespace
+
+// The scene graph's picture, composed from the layers in one pass, shows what the
+// description of the drawing gives to within one level, over white and over a
+// photograph. Each effect alone also matches the painter's effect-by-effect drawing to
+// within one level; with several effects that drawing rounded each layer to 8 bits on its
+// own and drifted up to 3 levels, and the one pass must be no further off than it was.
+TEST_F(ComfortVeilPaintTest, OnePassShowsWhatThePainterShowed)
+{
+    ComfortVeilState all;
+    all.enabled = true;
+    all.peripheralSoftening = 1.4;
+    all.highlightDampening = 1.0;
+    all.colorCalmEnabled = true;
+    all.colorCalm = 2.0;
+    all.microtextureEnabled = true;
+    all.microtexture = 1.2;
+    ComfortVeilState defaults;
+    defaults.enabled = true;
+    ComfortVeilState mixed = all;
+    mixed.peripheralSoftening = 0.6;
+    mixed.colorCalm = 0.4;
+    mixed.microtexture = 0.2;
+    mixed.highlightDampeningEnabled = false;
+    const struct {
+        const char *name;
+        ComfortVeilState state;
+        bool single;
+    } states[] = {{"every effect at full", all, false},      {"defaults", defaults, false},
+                  {"vignette", onlyEffect(0, 1.4), true},    {"highlight", onlyEffect(1, 1.0), true},
+                  {"colour calm", onlyEffect(2, 2.0), true}, {"grain", onlyEffect(3, 1.2), true},
+                  {"mixed", mixed, false}};
+    const struct {
+        QSize size;
+        double ratio;
+    } areas[] = {{QSize(320, 200), 1.0}, {QSize(173, 111), 2.0}, {QSize(200, 120), 1.5}};
+    for (const auto &area : areas) {
+        const QSize pixels(int(area.size.width() * area.ratio), int(area.size.height() * area.ratio));
+        QImage white(pixels, QImage::Format_ARGB32_Premultiplied);
+        white.fill(Qt::white);
+        const QImage photo = photoLike(pixels);
+        for (const auto &c : states) {
+            ComfortVeilOverlayView view(QRectF(QPointF(0, 0), QSizeF(area.size)));
+            const QImage onePass = paintVeil(view, c.state, area.size, area.ratio);
+            const QImage reference = paintedByPainter(c.state, area.size, area.ratio);
+            const std::string where = std::string(c.name) + " at " + std::to_string(area.size.width()) + " x "
+                + std::to_string(area.size.height()) + " ratio " + std::to_string(area.ratio);
+            const bool single = c.single;
+            for (const QImage *backdrop : {static_cast<const QImage *>(&white), &photo}) {
+                const std::string on = where + (backdrop == &white ? " over white" : " over a photo");
+                const QImage exact = exactlyAsDescribed(c.state, area.size, area.ratio, *backdrop);
+                const int fromExact = largestDifference(over(*backdrop, onePass), exact);
+                EXPECT_LE(fromExact, 1) << on;
+                const int fromPainter = largestDifference(over(*backdrop, onePass), over(*backdrop, reference));
+                if (single)
+                    EXPECT_LE(fromPainter, 1) << on;
+                else
+                    EXPECT_LE(fromExact, std::max(1, largestDifference(over(*backdrop, reference), exact))) << on;
+            }
+        }
+    }
+}
+
+// Painting replaces what was there: a repaint after a change leaves nothing of the last.
+TEST_F(ComfortVeilPaintTest, ARepaintReplacesTheLastPicture)
+{
+    ComfortVeilOverlayView view(QRectF(0, 0, 90, 50));
+    QImage image(QSize(90, 50), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    view.setState(onlyEffect(2, 2.0));
+    view.paint(painter, QRectF(0, 0, 90, 50));
+    view.setState(onlyEffect(2, 0.4));
+    view.paint(painter, QRectF(0, 0, 90, 50));
+    painter.end();
+    EXPECT_EQ(image, paintVeil(view, onlyEffect(2, 0.4), QSize(90, 50)));
 }
