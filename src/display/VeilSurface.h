@@ -40,9 +40,11 @@ struct VignetteMap {
     int quarterWidth = 0; // ceil(width / 2)
     int quarterHeight = 0;
     std::unique_ptr<std::uint16_t[]> values; // quarterHeight rows of quarterWidth
+    std::unique_ptr<int[]> clearRun;         // per quarter row: how many values from the middle are 0
 
     bool isNull() const { return !values; }
     std::size_t bytes() const { return std::size_t(quarterWidth) * std::size_t(quarterHeight) * 2; }
+    std::size_t bytesKept() const { return values ? bytes() + std::size_t(quarterHeight) * sizeof(int) : 0; }
     // The value at a pixel of the whole area.
     std::uint16_t at(int x, int y) const;
 };
@@ -85,7 +87,7 @@ public:
     // Lets go of the maps (the panel shows nothing).
     void release();
 
-    std::size_t bytes() const { return m_vignette.bytes() + (m_grain.isNull() ? 0 : m_grain.bytes()); }
+    std::size_t bytes() const { return m_vignette.bytesKept() + (m_grain.isNull() ? 0 : m_grain.bytes()); }
     int grainRenderCount() const { return m_grainRenders; }
     bool grainFailed() const { return m_grainFailed; }
 

@@ -482,7 +482,7 @@ TEST_F(ComfortVeilPaintTest, OnePassShowsWhatThePainterShowed)
     const struct {
         QSize size;
         double ratio;
-    } areas[] = {{QSize(320, 200), 1.0}, {QSize(173, 111), 2.0}, {QSize(200, 120), 1.5}};
+    } areas[] = {{QSize(320, 200), 1.0}, {QSize(173, 111), 2.0}, {QSize(200, 120), 1.5}, {QSize(101, 61), 1.0}};
     for (const auto &area : areas) {
         const QSize pixels(int(area.size.width() * area.ratio), int(area.size.height() * area.ratio));
         QImage white(pixels, QImage::Format_ARGB32_Premultiplied);
