@@ -397,27 +397,17 @@ private:
 };
 
 // On a GPU: a rectangle of the wash colour, and the vignette and grain as textures made
-// once per size and ratio under opacity nodes.
+// once per size and ratio under opacity nodes. The children belong to the node.
 class GpuVeilNode final : public QSGNode {
 public:
     GpuVeilNode()
     {
-        appendChildNode(&m_wash);
-        appendChildNode(&m_vignetteOpacity);
-        appendChildNode(&m_grainOpacity);
-        m_vignetteOpacity.appendChildNode(&m_vignetteImage);
-        m_grainOpacity.appendChildNode(&m_grainImage);
-        m_vignetteImage.setOwnsTexture(true);
-        m_grainImage.setOwnsTexture(true);
-        m_vignetteImage.setFiltering(QSGTexture::Linear);
-        m_grainImage.setFiltering(QSGTexture::Nearest);
-    }
-    ~GpuVeilNode() override
-    {
-        // The children are members: they leave the tree before they go.
-        m_vignetteOpacity.removeAllChildNodes();
-        m_grainOpacity.removeAllChildNodes();
-        removeAllChildNodes();
+        m_wash = new QSGSimpleRectNode;
+        m_vignetteOpacity = new QSGOpacityNode;
+        m_grainOpacity = new QSGOpacityNode;
+        appendChildNode(m_wash);
+        appendChildNode(m_vignetteOpacity);
+        appendChildNode(m_grainOpacity);
     }
 
     void update(QQuickWindow *window, const QRectF &rect, double ratio, const VeilLayers &layers)
@@ -425,12 +415,12 @@ public:
         if (m_rect.size() != rect.size() || m_ratio != ratio) {
             m_rect = rect;
             m_ratio = ratio;
-            m_vignetteImage.setTexture(nullptr);
-            m_grainImage.setTexture(nullptr);
+            drop(m_vignetteOpacity, m_vignetteImage);
+            drop(m_grainOpacity, m_grainImage);
         }
-        m_wash.setRect(rect);
-        m_wash.setColor(layers.wash);
-        if (layers.vignette > 0 && !m_vignetteImage.texture()) {
+        m_wash->setRect(rect);
+        m_wash->setColor(layers.wash);
+        if (layers.vignette > 0 && !m_vignetteImage) {
             // The shape is smooth: a quarter of the pixels, stretched, is exact to far
             // below one level.
             const QSize pixels = (rect.size() * ratio / 4).toSize().expandedTo(QSize(1, 1));
@@ -442,28 +432,50 @@ public:
                     for (int x = 0; x < pixels.width(); ++x)
                         line[x] = quint32(std::lround(map.at(x, y) * 255.0 / 65535.0)) << 24;
                 }
-                m_vignetteImage.setTexture(window->createTextureFromImage(image));
+                m_vignetteImage = imageNode(window, image, QSGTexture::Linear);
+                m_vignetteOpacity->appendChildNode(m_vignetteImage);
             }
         }
-        if (layers.grain > 0 && !m_grainImage.texture()) {
+        if (layers.grain > 0 && !m_grainImage) {
             const QImage image = renderMicrotexture(rect.size(), ratio);
-            if (!image.isNull())
-                m_grainImage.setTexture(window->createTextureFromImage(image));
+            if (!image.isNull()) {
+                m_grainImage = imageNode(window, image, QSGTexture::Nearest);
+                m_grainOpacity->appendChildNode(m_grainImage);
+            }
         }
-        m_vignetteImage.setRect(rect);
-        m_grainImage.setRect(rect);
-        m_vignetteOpacity.setOpacity(m_vignetteImage.texture() ? std::clamp(layers.vignette, 0.0, 1.0) : 0.0);
-        m_grainOpacity.setOpacity(m_grainImage.texture() ? std::clamp(layers.grain, 0.0, 1.0) : 0.0);
+        if (m_vignetteImage)
+            m_vignetteImage->setRect(rect);
+        if (m_grainImage)
+            m_grainImage->setRect(rect);
+        m_vignetteOpacity->setOpacity(std::clamp(layers.vignette, 0.0, 1.0));
+        m_grainOpacity->setOpacity(std::clamp(layers.grain, 0.0, 1.0));
     }
 
 private:
+    static QSGSimpleTextureNode *imageNode(QQuickWindow *window, const QImage &image, QSGTexture::Filtering filtering)
+    {
+        auto *node = new QSGSimpleTextureNode;
+        node->setOwnsTexture(true);
+        node->setTexture(window->createTextureFromImage(image));
+        node->setFiltering(filtering);
+        return node;
+    }
+    static void drop(QSGNode *parent, QSGSimpleTextureNode *&node)
+    {
+        if (!node)
+            return;
+        parent->removeChildNode(node);
+        delete node;
+        node = nullptr;
+    }
+
     QRectF m_rect;
     double m_ratio = 0;
-    QSGSimpleRectNode m_wash;
-    QSGOpacityNode m_vignetteOpacity;
-    QSGOpacityNode m_grainOpacity;
-    QSGSimpleTextureNode m_vignetteImage;
-    QSGSimpleTextureNode m_grainImage;
+    QSGSimpleRectNode *m_wash = nullptr;
+    QSGOpacityNode *m_vignetteOpacity = nullptr;
+    QSGOpacityNode *m_grainOpacity = nullptr;
+    QSGSimpleTextureNode *m_vignetteImage = nullptr;
+    QSGSimpleTextureNode *m_grainImage = nullptr;
 };
 
 } // namespace
