@@ -3,7 +3,11 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QWindow>
 #include <QRadialGradient>
 
 #include <gtest/gtest.h>
@@ -523,4 +527,86 @@ TEST_F(ComfortVeilPaintTest, ARepaintReplacesTheLastPicture)
     view.paint(painter, QRectF(0, 0, 90, 50));
     painter.end();
     EXPECT_EQ(image, paintVeil(view, onlyEffect(2, 0.4), QSize(90, 50)));
+}
+
+// Painted where the painter is not on an image (a picture of another kind, or moved and
+// clipped), the view gives the same pixels through its bands of rows.
+TEST_F(ComfortVeilPaintTest, BandsGiveWhatTheStraightPassGives)
+{
+    ComfortVeilState s;
+    s.enabled = true;
+    s.colorCalmEnabled = true;
+    s.colorCalm = 1.1;
+    s.microtextureEnabled = true;
+    s.microtexture = 0.6;
+    ComfortVeilOverlayView view(QRectF(0, 0, 150, 140));
+    const QImage straight = paintVeil(view, s, QSize(150, 140));
+
+    QPixmap pixmap(150, 140);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    EXPECT_EQ(pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), straight);
+
+    // Moved by (10, 20) and clipped to a part: that part gets the picture, the rest stays.
+    QImage moved(QSize(170, 170), QImage::Format_ARGB32_Premultiplied);
+    moved.fill(Qt::red);
+    {
+        QPainter painter(&moved);
+        painter.translate(10, 20);
+        painter.setClipRect(QRect(30, 40, 50, 60));
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    EXPECT_EQ(moved.copy(40, 60, 50, 60), straight.copy(30, 40, 50, 60));
+    EXPECT_EQ(moved.pixel(39, 60), QColor(Qt::red).rgba());
+    EXPECT_EQ(moved.pixel(90, 119), QColor(Qt::red).rgba());
+}
+
+// A window beside every screen shows nothing, so its view is not drawn.
+TEST_F(ComfortVeilPaintTest, AWindowBesideEveryScreenIsNotOnAScreen)
+{
+    QRect all;
+    for (const QScreen *screen : QGuiApplication::screens())
+        all |= screen->geometry();
+    ASSERT_FALSE(all.isEmpty());
+    QWindow window;
+    window.setGeometry(QRect(all.topLeft(), QSize(100, 80)));
+    EXPECT_TRUE(veil::VeilItem::onAScreen(&window));
+    window.setGeometry(QRect(all.right() - 10, all.top(), 100, 80));
+    EXPECT_TRUE(veil::VeilItem::onAScreen(&window)) << "partly on a screen";
+    window.setGeometry(QRect(all.right() + 1, all.top(), 1920, 1080));
+    EXPECT_FALSE(veil::VeilItem::onAScreen(&window));
+}
+
+// The maps are kept per size and ratio, and let go on request.
+TEST(VeilPixels, MapsAreMadeForTheLayersThatNeedThem)
+{
+    veil::VeilPixels pixels;
+    const QRectF area(0, 0, 200, 100);
+    veil::VeilLayers wash;
+    wash.wash = QColor(10, 20, 30, 40);
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), wash));
+    EXPECT_EQ(pixels.bytes(), 0u) << "a wash needs no map";
+    veil::VeilLayers all = wash;
+    all.vignette = 0.3;
+    all.grain = 0.02;
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), all));
+    EXPECT_EQ(pixels.bytes(), 400u * 200 * 2 + 200u * 100 * 2 + 100u * sizeof(int));
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), all));
+    EXPECT_EQ(pixels.grainRenderCount(), 1);
+    pixels.release();
+    EXPECT_EQ(pixels.bytes(), 0u);
+
+    // The vignette map is symmetric and holds the shape at amount 1.
+    const veil::VignetteMap map = veil::renderVignetteMap(area, 2, QSize(400, 200));
+    EXPECT_EQ(map.at(0, 0), map.at(399, 199));
+    EXPECT_EQ(map.at(10, 30), map.at(389, 169));
+    EXPECT_EQ(map.at(200, 100), 0);
+    const Vignette v = vignetteGeometry(area);
+    const double d = std::hypot(0.25 - 100, 0.25 - 50);
+    EXPECT_NEAR(map.at(0, 0) / 65535.0, vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), 1.0) / 0.54,
+                1e-4);
+    EXPECT_TRUE(veil::renderVignetteMap(area, 2, QSize()).isNull());
 }
