@@ -272,8 +272,7 @@ void VeilPixels::composeRows(const VeilLayers &layers, int x0, int width, int fr
             }
             fillVignette(from, width);
             washAndVignette(wash, vignetteRow.data() + from, width - from, line + from);
-            for (int x = 0; x < split; ++x)
-                line[x] = line[split + m.quarterWidth - 1 - x];
+            std::reverse_copy(line + m.quarterWidth, line + m.quarterWidth + split, line);
             continue;
         }
         fillVignette(0, clearFrom);
