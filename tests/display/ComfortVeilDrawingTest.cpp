@@ -6,6 +6,9 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QtTest/QTest>
 #include <QScreen>
 #include <QWindow>
 #include <QRadialGradient>
@@ -609,4 +612,37 @@ TEST(VeilPixels, MapsAreMadeForTheLayersThatNeedThem)
     EXPECT_NEAR(map.at(0, 0) / 65535.0, vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), 1.0) / 0.54,
                 1e-4);
     EXPECT_TRUE(veil::renderVignetteMap(area, 2, QSize()).isNull());
+}
+
+// In a window of the software scene graph the view shows its picture, and keeps nothing
+// once the window is hidden.
+TEST_F(ComfortVeilPaintTest, AHiddenWindowKeepsNothing)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QQuickWindow window;
+    window.setColor(Qt::transparent);
+    QRect screen = QGuiApplication::primaryScreen()->geometry();
+    window.setGeometry(QRect(screen.topLeft(), QSize(120, 90)));
+    auto *view = new ComfortVeilOverlayView(QRectF(0, 0, 120, 90));
+    view->setParentItem(window.contentItem());
+    ComfortVeilState s = onlyEffect(3, 0.6);
+    s.peripheralSofteningEnabled = true;
+    view->setState(s);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    view->setNeedsDisplay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->cachedBytes() > 0; }));
+    const QImage shown = window.grabWindow();
+    EXPECT_EQ(shown.size(), QSize(120, 90) * window.devicePixelRatio());
+    ComfortVeilOverlayView reference(QRectF(0, 0, 120, 90));
+    QImage expected = paintVeil(reference, s, QSize(120, 90), window.devicePixelRatio());
+    if (!shown.hasAlphaChannel()) {
+        // A platform without translucent windows shows the veil over black.
+        QImage black(expected.size(), QImage::Format_ARGB32_Premultiplied);
+        black.fill(Qt::black);
+        expected = over(black, expected);
+    }
+    EXPECT_LE(largestDifference(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), expected), 1);
+    window.hide();
+    EXPECT_EQ(view->cachedBytes(), 0u);
 }
