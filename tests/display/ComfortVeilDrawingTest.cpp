@@ -328,6 +328,19 @@ TEST_F(ComfortVeilPaintTest, RenderToFiles)
 
 namespace {
 
+// The uniform washes a state paints, in order: highlight dampening, then colour calm.
+QList<Wash> washesOf(const ComfortVeilState &state)
+{
+    QList<Wash> washes;
+    if (state.highlightDampeningEnabled)
+        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
+            washes << highlightWashes(a);
+    if (state.colorCalmEnabled)
+        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
+            washes << colorCalmWashes(c);
+    return washes;
+}
+
 // The veil as it was painted straight with a painter, effect by effect: the washes as
 // one fill, the vignette as a radial gradient and the grain as an image drawn over it.
 QImage paintedByPainter(const ComfortVeilState &state, QSize size, double ratio)
@@ -337,13 +350,7 @@ QImage paintedByPainter(const ComfortVeilState &state, QSize size, double ratio)
     image.fill(Qt::transparent);
     const QRectF bounds(QPointF(0, 0), QSizeF(size));
     QPainter painter(&image);
-    QList<Wash> washes;
-    if (state.highlightDampeningEnabled)
-        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
-            washes << highlightWashes(a);
-    if (state.colorCalmEnabled)
-        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
-            washes << colorCalmWashes(c);
+    const QList<Wash> washes = washesOf(state);
     if (const QColor wash = composeWashes(washes); wash.alpha() > 0)
         painter.fillRect(bounds, wash);
     if (state.peripheralSofteningEnabled) {
@@ -403,13 +410,7 @@ QImage over(const QImage &picture, const QImage &veil)
 // alpha at the pixel's middle, then the grain (the unit texture at its opacity).
 QImage exactlyAsDescribed(const ComfortVeilState &state, QSize size, double ratio, const QImage &backdrop)
 {
-    QList<Wash> washes;
-    if (state.highlightDampeningEnabled)
-        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
-            washes << highlightWashes(a);
-    if (state.colorCalmEnabled)
-        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
-            washes << colorCalmWashes(c);
+    const QList<Wash> washes = washesOf(state);
     const double vignette = state.peripheralSofteningEnabled ? effectiveAmount(state.peripheralSoftening, kPeripheralCap) : 0;
     const double m = state.microtextureEnabled ? effectiveAmount(state.microtexture, kMicrotextureCap) : 0;
     const QImage unit = m > 0 ? renderMicrotexture(QSizeF(size), ratio) : QImage();
