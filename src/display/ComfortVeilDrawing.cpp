@@ -196,47 +196,6 @@ double microtextureImageOpacity(double m)
     return kImageScale * m;
 }
 
-QImage scaledMicrotexture(const QImage &unit, double opacity)
-{
-    if (unit.isNull() || !(opacity > 0))
-        return {};
-    QImage scaled(unit.size(), unit.format());
-    if (scaled.isNull())
-        return {};
-    scaled.setDevicePixelRatio(unit.devicePixelRatio());
-    const quint32 factor = quint32(std::lround(std::min(opacity, 1.0) * 65536.0));
-    const int w = unit.width();
-    const auto scaleRows = [&](int from, int to) {
-        for (int y = from; y < to; ++y) {
-            const auto *in = reinterpret_cast<const quint32 *>(unit.constScanLine(y));
-            auto *out = reinterpret_cast<quint32 *>(scaled.scanLine(y));
-            for (int x = 0; x < w; ++x) {
-                const quint32 p = in[x];
-                if (p == 0) {
-                    out[x] = 0;
-                    continue;
-                }
-                quint32 q = 0;
-                for (int shift = 0; shift < 32; shift += 8)
-                    q |= ((((p >> shift) & 0xffu) * factor + 32768u) >> 16) << shift;
-                out[x] = q;
-            }
-        }
-    };
-    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
-    const int h = unit.height();
-    if (workers == 1 || h < 256) {
-        scaleRows(0, h);
-    } else {
-        std::vector<std::thread> threads;
-        for (int band = 0; band < workers; ++band)
-            threads.emplace_back(scaleRows, h * band / workers, h * (band + 1) / workers);
-        for (std::thread &thread : threads)
-            thread.join();
-    }
-    return scaled;
-}
-
 GrainMap renderGrainMap(const QSizeF &size, double devicePixelRatio)
 {
     const double width = size.width();

@@ -328,6 +328,24 @@ TEST_F(ComfortVeilPaintTest, RenderToFiles)
 
 namespace {
 
+// The unit texture at one opacity, each channel scaled and rounded on its own, as the
+// painter's drawing drew it (a painter's opacity would round the few levels away).
+QImage scaledMicrotexture(const QImage &unit, double opacity)
+{
+    QImage scaled = unit;
+    const quint32 factor = quint32(std::lround(std::min(opacity, 1.0) * 65536.0));
+    for (int y = 0; y < scaled.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(scaled.scanLine(y));
+        for (int x = 0; x < scaled.width(); ++x) {
+            quint32 q = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                q |= ((((line[x] >> shift) & 0xffu) * factor + 32768u) >> 16) << shift;
+            line[x] = q;
+        }
+    }
+    return scaled;
+}
+
 // The uniform washes a state paints, in order: highlight dampening, then colour calm.
 QList<Wash> washesOf(const ComfortVeilState &state)
 {
