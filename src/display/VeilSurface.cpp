@@ -302,7 +302,10 @@ void VeilPixels::paint(QPainter &painter, const QRectF &bounds, const VeilLayers
     if (!bounds.isValid())
         return;
     const QTransform device = painter.deviceTransform();
-    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // Pixels per point: the device's pixel ratio, times any scale the painter adds.
+    const double ratio = device.type() <= QTransform::TxScale && device.m11() > 0
+        ? device.m11()
+        : (painter.device() ? painter.device()->devicePixelRatioF() : 1.0);
     const QRect target = device.mapRect(bounds).toAlignedRect();
     const QSize pixels = target.size();
     if (pixels.isEmpty())
@@ -318,7 +321,8 @@ void VeilPixels::paint(QPainter &painter, const QRectF &bounds, const VeilLayers
     const bool straight = paintDevice && paintDevice->devType() == QInternal::Image && device.type() <= QTransform::TxScale;
     if (straight) {
         auto *image = static_cast<QImage *>(paintDevice);
-        if (image->format() == QImage::Format_ARGB32_Premultiplied) {
+        // Written in place only when no other image shares the pixels.
+        if (image->format() == QImage::Format_ARGB32_Premultiplied && image->isDetached()) {
             area &= QRect(QPoint(0, 0), image->size()).translated(-target.topLeft());
             if (area.isEmpty())
                 return;
@@ -337,7 +341,8 @@ void VeilPixels::paint(QPainter &painter, const QRectF &bounds, const VeilLayers
     QImage band(area.width(), std::min(kBandRows, area.height()), QImage::Format_ARGB32_Premultiplied);
     if (band.isNull())
         return;
-    band.setDevicePixelRatio(ratio);
+    const double deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    band.setDevicePixelRatio(deviceRatio);
     painter.save();
     painter.resetTransform();
     painter.setClipping(false);
@@ -345,7 +350,7 @@ void VeilPixels::paint(QPainter &painter, const QRectF &bounds, const VeilLayers
     for (int top = area.top(); top <= area.bottom(); top += kBandRows) {
         const int rows = std::min(kBandRows, area.bottom() + 1 - top);
         composeRows(layers, area.left(), area.width(), top, top + rows, band.bits(), band.bytesPerLine());
-        painter.drawImage(QPointF((target.left() + area.left()) / ratio, (target.top() + top) / ratio), band,
+        painter.drawImage(QPointF((target.left() + area.left()) / deviceRatio, (target.top() + top) / deviceRatio), band,
                           QRectF(0, 0, area.width(), rows));
     }
     painter.restore();

@@ -584,6 +584,17 @@ TEST_F(ComfortVeilPaintTest, BandsGiveWhatTheStraightPassGives)
     EXPECT_EQ(moved.copy(40, 60, 50, 60), straight.copy(30, 40, 50, 60));
     EXPECT_EQ(moved.pixel(39, 60), QColor(Qt::red).rgba());
     EXPECT_EQ(moved.pixel(90, 119), QColor(Qt::red).rgba());
+
+    // A painter that scales by 2 gives what a pixel ratio of 2 gives.
+    QImage scaled(QSize(300, 280), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&scaled);
+        painter.scale(2, 2);
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    QImage atRatio2 = paintVeil(view, s, QSize(150, 140), 2);
+    atRatio2.setDevicePixelRatio(1);
+    EXPECT_EQ(scaled, atRatio2);
 }
 
 // A window beside every screen shows nothing, so its view is not drawn.
