@@ -2,6 +2,7 @@
 
 #include "app/AppEngine.h"
 #include "app/AppScenes.h"
+#include "app/ControlListing.h"
 #include "app/QuellvistaApp.h"
 #include "design/Design.h"
 
@@ -157,6 +158,7 @@ int runApplication(int argc, char **argv)
             UserDefaults::standard().sync();
         });
         TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+        ControlListing controlListing;
         scheduler().post(&app, [&workspace] { workspace.finishLaunching(); });
 
         code = app.exec();

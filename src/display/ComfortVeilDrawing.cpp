@@ -1,5 +1,7 @@
 #include "display/ComfortVeilDrawing.h"
 
+#include "display/VeilSurface.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -154,18 +156,19 @@ struct Spans {
     }
 };
 
-// Adds a small alpha (in 1/255) of black or white to a premultiplied pixel; the sum of
-// small alphas is their source-over result to within the image's precision.
-inline void addToPixel(quint32 &pixel, float amount, bool white)
+// Adds a small alpha (in 1/255) of black or white to a pixel (alpha in the high byte,
+// premultiplied white in the low one); the sum of small alphas is their source-over
+// result to within the image's precision.
+inline void addToPixel(std::uint16_t &pixel, float amount, bool white)
 {
     const int add = int(amount + 0.5f);
     if (add <= 0)
         return;
-    const int a = std::min(255, int(pixel >> 24) + add);
+    const int a = std::min(255, int(pixel >> 8) + add);
     int w = int(pixel & 0xff);
     if (white)
         w = std::min(a, w + add);
-    pixel = (quint32(a) << 24) | (quint32(w) << 16) | (quint32(w) << 8) | quint32(w);
+    pixel = std::uint16_t((a << 8) | w);
 }
 
 // 0 none, 1 dark, 2 light, by residue.
@@ -178,7 +181,7 @@ constexpr std::array<quint8, 43> kDotKinds = [] {
     return kinds;
 }();
 
-constexpr qint64 kMaxTexturePixels = qint64(1) << 27; // 128 M pixels (512 MB)
+constexpr qint64 kMaxTexturePixels = qint64(1) << 27; // 128 M pixels (256 MB)
 
 } // namespace
 
@@ -193,48 +196,7 @@ double microtextureImageOpacity(double m)
     return kImageScale * m;
 }
 
-QImage scaledMicrotexture(const QImage &unit, double opacity)
-{
-    if (unit.isNull() || !(opacity > 0))
-        return {};
-    QImage scaled(unit.size(), unit.format());
-    if (scaled.isNull())
-        return {};
-    scaled.setDevicePixelRatio(unit.devicePixelRatio());
-    const quint32 factor = quint32(std::lround(std::min(opacity, 1.0) * 65536.0));
-    const int w = unit.width();
-    const auto scaleRows = [&](int from, int to) {
-        for (int y = from; y < to; ++y) {
-            const auto *in = reinterpret_cast<const quint32 *>(unit.constScanLine(y));
-            auto *out = reinterpret_cast<quint32 *>(scaled.scanLine(y));
-            for (int x = 0; x < w; ++x) {
-                const quint32 p = in[x];
-                if (p == 0) {
-                    out[x] = 0;
-                    continue;
-                }
-                quint32 q = 0;
-                for (int shift = 0; shift < 32; shift += 8)
-                    q |= ((((p >> shift) & 0xffu) * factor + 32768u) >> 16) << shift;
-                out[x] = q;
-            }
-        }
-    };
-    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
-    const int h = unit.height();
-    if (workers == 1 || h < 256) {
-        scaleRows(0, h);
-    } else {
-        std::vector<std::thread> threads;
-        for (int band = 0; band < workers; ++band)
-            threads.emplace_back(scaleRows, h * band / workers, h * (band + 1) / workers);
-        for (std::thread &thread : threads)
-            thread.join();
-    }
-    return scaled;
-}
-
-QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
+GrainMap renderGrainMap(const QSizeF &size, double devicePixelRatio)
 {
     const double width = size.width();
     const double height = size.height();
@@ -252,21 +214,17 @@ QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
 
     // Zeroed memory straight from the allocator is already transparent, and its pages
     // are touched for the first time by the threads below rather than by a fill.
-    const qsizetype bytesPerRow = qsizetype(pixelsWide) * 4;
-    void *memory = std::calloc(size_t(bytesPerRow) * size_t(pixelsHigh), 1);
-    if (!memory)
+    GrainMap map;
+    map.width = int(pixelsWide);
+    map.height = int(pixelsHigh);
+    map.pixels = {static_cast<std::uint16_t *>(std::calloc(size_t(map.width) * size_t(map.height), 2)), &std::free};
+    if (!map.pixels)
         return {};
-    QImage image(static_cast<uchar *>(memory), int(pixelsWide), int(pixelsHigh), bytesPerRow,
-                 QImage::Format_ARGB32_Premultiplied, [](void *data) { std::free(data); }, memory);
-    if (image.isNull())
-        return {};
-    image.setDevicePixelRatio(devicePixelRatio);
     const double dpr = devicePixelRatio;
-    const int w = image.width();
-    const int h = image.height();
-    uchar *const bits = image.bits();
-    const qsizetype bytesPerLine = image.bytesPerLine();
-    const auto scanLine = [&](int y) { return reinterpret_cast<quint32 *>(bits + y * bytesPerLine); };
+    const int w = map.width;
+    const int h = map.height;
+    std::uint16_t *const bits = map.pixels.get();
+    const auto scanLine = [&](int y) { return bits + qsizetype(y) * w; };
 
     // Alphas in 1/255 of the image scale.
     const MicrotextureAlphas unit = microtextureAlphas(255.0 / kImageScale);
@@ -285,7 +243,7 @@ QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
                 const float amount = band.cover[size_t(j)] * float(alpha);
                 if (!rowTouched[size_t(y)]) {
                     // A row of its own: every pixel gets the same value.
-                    quint32 pixel = 0;
+                    std::uint16_t pixel = 0;
                     addToPixel(pixel, amount, white);
                     std::fill(line, line + w, pixel);
                     rowTouched[size_t(y)] = true;
@@ -356,7 +314,27 @@ QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
                 thread.join();
         }
     }
+    return map;
+}
 
+QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio)
+{
+    const GrainMap map = renderGrainMap(size, devicePixelRatio);
+    if (map.isNull())
+        return {};
+    QImage image(map.width, map.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.setDevicePixelRatio(devicePixelRatio);
+    for (int y = 0; y < map.height; ++y) {
+        const std::uint16_t *in = map.pixels.get() + qsizetype(y) * map.width;
+        auto *out = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < map.width; ++x) {
+            const quint32 a = in[x] >> 8;
+            const quint32 w = in[x] & 0xffu;
+            out[x] = (a << 24) | (w << 16) | (w << 8) | w;
+        }
+    }
     return image;
 }
 

@@ -105,9 +105,5 @@ inline double flippedY(double y, double height)
 // A null image when the size is empty, not finite or too large to hold.
 QImage renderMicrotexture(const QSizeF &size, double devicePixelRatio);
 double microtextureImageOpacity(double m);
-// The unit texture at one opacity, each channel scaled and rounded on its own. The
-// texture's alphas are a few levels at most, so a painter's opacity (in steps of 1/256,
-// applied after the image's own 8 bits) would round most of them away.
-QImage scaledMicrotexture(const QImage &unit, double opacity);
 
 } // namespace qv::veil

@@ -2,7 +2,6 @@
 
 #include "runtime/Clamp.h"
 
-#include <QPainter>
 
 namespace qv {
 
@@ -28,15 +27,11 @@ QList<veil::Wash> SidecarComfortOverlayView::fills(const SidecarComfortOverlaySt
     return out;
 }
 
-void SidecarComfortOverlayView::paint(QPainter &painter, const QRectF &bounds)
+veil::VeilLayers SidecarComfortOverlayView::layers() const
 {
-    const QColor fill = veil::composeWashes(fills(m_state));
-    if (fill.alpha() == 0 || !bounds.isValid())
-        return;
-    painter.save();
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.fillRect(bounds, fill);
-    painter.restore();
+    veil::VeilLayers layers;
+    layers.wash = veil::composeWashes(fills(m_state));
+    return layers;
 }
 
 } // namespace qv

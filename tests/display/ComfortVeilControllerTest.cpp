@@ -344,7 +344,7 @@ TEST_F(ComfortVeilControllerTest, OneDisplayRequestPerChangedAssignment)
     showVeil();
     const int before = view(1)->displayRequestCount();
     int requests = 0;
-    QObject::connect(view(1), &PaintedPanelView::needsDisplay, [&] { ++requests; });
+    QObject::connect(view(1), &ComfortVeilOverlayView::needsDisplay, [&] { ++requests; });
     for (double amount : {0.3, 0.31, 0.31, 0.32})
         veil().setHighlightDampening(amount);
     EXPECT_EQ(requests, 3);

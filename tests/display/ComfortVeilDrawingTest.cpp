@@ -3,12 +3,22 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPixmap>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QtTest/QTest>
+#include <QScreen>
+#include <QWindow>
+#include <QRadialGradient>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 using namespace qv;
 using namespace qv::veil;
@@ -314,4 +324,355 @@ TEST_F(ComfortVeilPaintTest, RenderToFiles)
         backdrop.save(QStringLiteral("%1/veil-%2.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
         image.save(QStringLiteral("%1/veil-%2-alone.png").arg(QString::fromLocal8Bit(dir), QLatin1String(c.name)));
     }
+}
+
+namespace {
+
+// The unit texture at one opacity, each channel scaled and rounded on its own, as the
+// painter's drawing drew it (a painter's opacity would round the few levels away).
+QImage scaledMicrotexture(const QImage &unit, double opacity)
+{
+    QImage scaled = unit;
+    const quint32 factor = quint32(std::lround(std::min(opacity, 1.0) * 65536.0));
+    for (int y = 0; y < scaled.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(scaled.scanLine(y));
+        for (int x = 0; x < scaled.width(); ++x) {
+            quint32 q = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                q |= ((((line[x] >> shift) & 0xffu) * factor + 32768u) >> 16) << shift;
+            line[x] = q;
+        }
+    }
+    return scaled;
+}
+
+// The uniform washes a state paints, in order: highlight dampening, then colour calm.
+QList<Wash> washesOf(const ComfortVeilState &state)
+{
+    QList<Wash> washes;
+    if (state.highlightDampeningEnabled)
+        if (const double a = effectiveAmount(state.highlightDampening, kHighlightCap); a > 0)
+            washes << highlightWashes(a);
+    if (state.colorCalmEnabled)
+        if (const double c = effectiveAmount(state.colorCalm, kColorCalmCap); c > 0)
+            washes << colorCalmWashes(c);
+    return washes;
+}
+
+// The veil as it was painted straight with a painter, effect by effect: the washes as
+// one fill, the vignette as a radial gradient and the grain as an image drawn over it.
+QImage paintedByPainter(const ComfortVeilState &state, QSize size, double ratio)
+{
+    QImage image(QSize(int(size.width() * ratio), int(size.height() * ratio)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    const QRectF bounds(QPointF(0, 0), QSizeF(size));
+    QPainter painter(&image);
+    const QList<Wash> washes = washesOf(state);
+    if (const QColor wash = composeWashes(washes); wash.alpha() > 0)
+        painter.fillRect(bounds, wash);
+    if (state.peripheralSofteningEnabled) {
+        if (const double a = effectiveAmount(state.peripheralSoftening, kPeripheralCap); a > 0) {
+            const Vignette v = vignetteGeometry(bounds);
+            QRadialGradient gradient(v.center, v.outerRadius, v.center, v.innerRadius);
+            gradient.setSpread(QGradient::PadSpread);
+            for (const VignetteStop &stop : vignetteStops(a))
+                gradient.setColorAt(stop.location, QColor::fromRgbF(0, 0, 0, float(stop.alpha)));
+            painter.fillRect(bounds, gradient);
+        }
+    }
+    if (state.microtextureEnabled) {
+        if (const double m = effectiveAmount(state.microtexture, kMicrotextureCap); m > 0)
+            painter.drawImage(QPointF(0, 0),
+                              scaledMicrotexture(renderMicrotexture(bounds.size(), ratio), microtextureImageOpacity(m)));
+    }
+    return image;
+}
+
+// A picture with the colours and edges of a photograph: smooth gradients, a sky, shapes
+// of saturated colour, and fine noise.
+QImage photoLike(QSize pixels)
+{
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    quint32 seed = 12345;
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            const bool sky = y < pixels.height() / 3;
+            const bool leaf = ((x / 7) ^ (y / 5)) % 3 == 0;
+            const int r = sky ? 110 + y % 40 : leaf ? 40 : 200 - x % 90;
+            const int g = sky ? 160 + x % 60 : leaf ? 150 + y % 50 : 120;
+            const int b = sky ? 230 : leaf ? 30 : 60 + (x + y) % 100;
+            line[x] = qRgb(std::clamp(r + noise, 0, 255), std::clamp(g + noise, 0, 255), std::clamp(b + noise, 0, 255));
+        }
+    }
+    return image;
+}
+
+// What the screen shows: the veil over a picture.
+QImage over(const QImage &picture, const QImage &veil)
+{
+    QImage screen = picture;
+    screen.setDevicePixelRatio(1);
+    QImage top = veil;
+    top.setDevicePixelRatio(1);
+    QPainter painter(&screen);
+    painter.drawImage(0, 0, top);
+    return screen;
+}
+
+// The screen as the drawing's description gives it, computed per pixel in double
+// precision from the backdrop: the washes one after the other, black at the vignette's
+// alpha at the pixel's middle, then the grain (the unit texture at its opacity).
+QImage exactlyAsDescribed(const ComfortVeilState &state, QSize size, double ratio, const QImage &backdrop)
+{
+    const QList<Wash> washes = washesOf(state);
+    const double vignette = state.peripheralSofteningEnabled ? effectiveAmount(state.peripheralSoftening, kPeripheralCap) : 0;
+    const double m = state.microtextureEnabled ? effectiveAmount(state.microtexture, kMicrotextureCap) : 0;
+    const QImage unit = m > 0 ? renderMicrotexture(QSizeF(size), ratio) : QImage();
+    const double k = microtextureImageOpacity(m);
+    const Vignette v = vignetteGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
+    QImage screen = backdrop.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x) {
+            const QRgb p = screen.pixel(x, y);
+            double c[3] = {qRed(p) / 255.0, qGreen(p) / 255.0, qBlue(p) / 255.0};
+            for (const Wash &w : washes) {
+                const double wc[3] = {w.color.redF(), w.color.greenF(), w.color.blueF()};
+                for (int i = 0; i < 3; ++i)
+                    c[i] = wc[i] * w.alpha + c[i] * (1 - w.alpha);
+            }
+            if (vignette > 0) {
+                const double d = std::hypot((x + 0.5) / ratio - v.center.x(), (y + 0.5) / ratio - v.center.y());
+                const double alpha = vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), vignette);
+                for (double &channel : c)
+                    channel *= 1 - alpha;
+            }
+            if (!unit.isNull()) {
+                const QRgb g = unit.pixel(x, y);
+                const double ga = qAlpha(g) / 255.0 * k, gw = qRed(g) / 255.0 * k;
+                for (double &channel : c)
+                    channel = gw + channel * (1 - ga);
+            }
+            screen.setPixel(x, y, qRgb(int(std::lround(c[0] * 255)), int(std::lround(c[1] * 255)), int(std::lround(c[2] * 255))));
+        }
+    return screen;
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
+}
+
+} // namespace
+
+// The scene graph's picture, composed from the layers in one pass, shows what the
+// description of the drawing gives to within one level, over white and over a
+// photograph. Each effect alone also matches the painter's effect-by-effect drawing to
+// within one level; with several effects that drawing rounded each layer to 8 bits on its
+// own and drifted up to 3 levels, and the one pass must be no further off than it was.
+TEST_F(ComfortVeilPaintTest, OnePassShowsWhatThePainterShowed)
+{
+    ComfortVeilState all;
+    all.enabled = true;
+    all.peripheralSoftening = 1.4;
+    all.highlightDampening = 1.0;
+    all.colorCalmEnabled = true;
+    all.colorCalm = 2.0;
+    all.microtextureEnabled = true;
+    all.microtexture = 1.2;
+    ComfortVeilState defaults;
+    defaults.enabled = true;
+    ComfortVeilState mixed = all;
+    mixed.peripheralSoftening = 0.6;
+    mixed.colorCalm = 0.4;
+    mixed.microtexture = 0.2;
+    mixed.highlightDampeningEnabled = false;
+    const struct {
+        const char *name;
+        ComfortVeilState state;
+        bool single;
+    } states[] = {{"every effect at full", all, false},      {"defaults", defaults, false},
+                  {"vignette", onlyEffect(0, 1.4), true},    {"highlight", onlyEffect(1, 1.0), true},
+                  {"colour calm", onlyEffect(2, 2.0), true}, {"grain", onlyEffect(3, 1.2), true},
+                  {"mixed", mixed, false}};
+    const struct {
+        QSize size;
+        double ratio;
+    } areas[] = {{QSize(320, 200), 1.0}, {QSize(173, 111), 2.0}, {QSize(200, 120), 1.5}, {QSize(101, 61), 1.0}};
+    for (const auto &area : areas) {
+        const QSize pixels(int(area.size.width() * area.ratio), int(area.size.height() * area.ratio));
+        QImage white(pixels, QImage::Format_ARGB32_Premultiplied);
+        white.fill(Qt::white);
+        const QImage photo = photoLike(pixels);
+        for (const auto &c : states) {
+            ComfortVeilOverlayView view(QRectF(QPointF(0, 0), QSizeF(area.size)));
+            const QImage onePass = paintVeil(view, c.state, area.size, area.ratio);
+            const QImage reference = paintedByPainter(c.state, area.size, area.ratio);
+            const std::string where = std::string(c.name) + " at " + std::to_string(area.size.width()) + " x "
+                + std::to_string(area.size.height()) + " ratio " + std::to_string(area.ratio);
+            const bool single = c.single;
+            for (const QImage *backdrop : {static_cast<const QImage *>(&white), &photo}) {
+                const std::string on = where + (backdrop == &white ? " over white" : " over a photo");
+                const QImage exact = exactlyAsDescribed(c.state, area.size, area.ratio, *backdrop);
+                const int fromExact = largestDifference(over(*backdrop, onePass), exact);
+                EXPECT_LE(fromExact, 1) << on;
+                const int fromPainter = largestDifference(over(*backdrop, onePass), over(*backdrop, reference));
+                if (single)
+                    EXPECT_LE(fromPainter, 1) << on;
+                else
+                    EXPECT_LE(fromExact, std::max(1, largestDifference(over(*backdrop, reference), exact))) << on;
+            }
+        }
+    }
+}
+
+// Painting replaces what was there: a repaint after a change leaves nothing of the last.
+TEST_F(ComfortVeilPaintTest, ARepaintReplacesTheLastPicture)
+{
+    ComfortVeilOverlayView view(QRectF(0, 0, 90, 50));
+    QImage image(QSize(90, 50), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    view.setState(onlyEffect(2, 2.0));
+    view.paint(painter, QRectF(0, 0, 90, 50));
+    view.setState(onlyEffect(2, 0.4));
+    view.paint(painter, QRectF(0, 0, 90, 50));
+    painter.end();
+    EXPECT_EQ(image, paintVeil(view, onlyEffect(2, 0.4), QSize(90, 50)));
+}
+
+// Painted where the painter is not on an image (a picture of another kind, or moved and
+// clipped), the view gives the same pixels through its bands of rows.
+TEST_F(ComfortVeilPaintTest, BandsGiveWhatTheStraightPassGives)
+{
+    ComfortVeilState s;
+    s.enabled = true;
+    s.colorCalmEnabled = true;
+    s.colorCalm = 1.1;
+    s.microtextureEnabled = true;
+    s.microtexture = 0.6;
+    ComfortVeilOverlayView view(QRectF(0, 0, 150, 140));
+    const QImage straight = paintVeil(view, s, QSize(150, 140));
+
+    QPixmap pixmap(150, 140);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    EXPECT_EQ(pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), straight);
+
+    // Moved by (10, 20) and clipped to a part: that part gets the picture, the rest stays.
+    QImage moved(QSize(170, 170), QImage::Format_ARGB32_Premultiplied);
+    moved.fill(Qt::red);
+    {
+        QPainter painter(&moved);
+        painter.translate(10, 20);
+        painter.setClipRect(QRect(30, 40, 50, 60));
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    EXPECT_EQ(moved.copy(40, 60, 50, 60), straight.copy(30, 40, 50, 60));
+    EXPECT_EQ(moved.pixel(39, 60), QColor(Qt::red).rgba());
+    EXPECT_EQ(moved.pixel(90, 119), QColor(Qt::red).rgba());
+
+    // A painter that scales by 2 gives what a pixel ratio of 2 gives.
+    QImage scaled(QSize(300, 280), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&scaled);
+        painter.scale(2, 2);
+        view.paint(painter, QRectF(0, 0, 150, 140));
+    }
+    QImage atRatio2 = paintVeil(view, s, QSize(150, 140), 2);
+    atRatio2.setDevicePixelRatio(1);
+    EXPECT_EQ(scaled, atRatio2);
+}
+
+// A window beside every screen shows nothing, so its view is not drawn.
+TEST_F(ComfortVeilPaintTest, AWindowBesideEveryScreenIsNotOnAScreen)
+{
+    QRect all;
+    for (const QScreen *screen : QGuiApplication::screens())
+        all |= screen->geometry();
+    ASSERT_FALSE(all.isEmpty());
+    QWindow window;
+    window.setGeometry(QRect(all.topLeft(), QSize(100, 80)));
+    EXPECT_TRUE(veil::VeilItem::onAScreen(&window));
+    window.setGeometry(QRect(all.right() - 10, all.top(), 100, 80));
+    EXPECT_TRUE(veil::VeilItem::onAScreen(&window)) << "partly on a screen";
+    window.setGeometry(QRect(all.right() + 1, all.top(), 1920, 1080));
+    EXPECT_FALSE(veil::VeilItem::onAScreen(&window));
+}
+
+// The maps are kept per size and ratio, and let go on request.
+TEST(VeilPixels, MapsAreMadeForTheLayersThatNeedThem)
+{
+    veil::VeilPixels pixels;
+    const QRectF area(0, 0, 200, 100);
+    veil::VeilLayers wash;
+    wash.wash = QColor(10, 20, 30, 40);
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), wash));
+    EXPECT_EQ(pixels.bytes(), 0u) << "a wash needs no map";
+    veil::VeilLayers all = wash;
+    all.vignette = 0.3;
+    all.grain = 0.02;
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), all));
+    EXPECT_EQ(pixels.bytes(), 400u * 200 * 2 + 200u * 100 * 2 + 100u * sizeof(int));
+    EXPECT_TRUE(pixels.prepare(area, 2, QSize(400, 200), all));
+    EXPECT_EQ(pixels.grainRenderCount(), 1);
+    pixels.release();
+    EXPECT_EQ(pixels.bytes(), 0u);
+
+    // The vignette map is symmetric and holds the shape at amount 1.
+    const veil::VignetteMap map = veil::renderVignetteMap(area, 2, QSize(400, 200));
+    EXPECT_EQ(map.at(0, 0), map.at(399, 199));
+    EXPECT_EQ(map.at(10, 30), map.at(389, 169));
+    EXPECT_EQ(map.at(200, 100), 0);
+    const Vignette v = vignetteGeometry(area);
+    const double d = std::hypot(0.25 - 100, 0.25 - 50);
+    EXPECT_NEAR(map.at(0, 0) / 65535.0, vignetteAlphaAt((d - v.innerRadius) / (v.outerRadius - v.innerRadius), 1.0) / 0.54,
+                1e-4);
+    EXPECT_TRUE(veil::renderVignetteMap(area, 2, QSize()).isNull());
+}
+
+// In a window of the software scene graph the view shows its picture, and keeps nothing
+// once the window is hidden.
+TEST_F(ComfortVeilPaintTest, AHiddenWindowKeepsNothing)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QQuickWindow window;
+    window.setColor(Qt::transparent);
+    QRect screen = QGuiApplication::primaryScreen()->geometry();
+    window.setGeometry(QRect(screen.topLeft(), QSize(120, 90)));
+    auto *view = new ComfortVeilOverlayView(QRectF(0, 0, 120, 90));
+    view->setParentItem(window.contentItem());
+    ComfortVeilState s = onlyEffect(3, 0.6);
+    s.peripheralSofteningEnabled = true;
+    view->setState(s);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    view->setNeedsDisplay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->cachedBytes() > 0; }));
+    const QImage shown = window.grabWindow();
+    EXPECT_EQ(shown.size(), QSize(120, 90) * window.devicePixelRatio());
+    ComfortVeilOverlayView reference(QRectF(0, 0, 120, 90));
+    QImage expected = paintVeil(reference, s, QSize(120, 90), window.devicePixelRatio());
+    if (!shown.hasAlphaChannel()) {
+        // A platform without translucent windows shows the veil over black.
+        QImage black(expected.size(), QImage::Format_ARGB32_Premultiplied);
+        black.fill(Qt::black);
+        expected = over(black, expected);
+    }
+    EXPECT_LE(largestDifference(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), expected), 1);
+    window.hide();
+    EXPECT_EQ(view->cachedBytes(), 0u);
 }
