@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real application beside an X11 tray host (trayer) on an X server of its own
-# with a compositing manager. Finds the eye in the tray, clicks it and takes screenshots
+# with a compositing manager. Presses a global hot key before the pop-over was ever shown
+# (its favourite rows are rebuilt while its window was never on the screen), then finds
+# the eye in the tray, clicks it and takes screenshots
 # of the open pop-over in light and dark (popover-light.png, popover-dark.png in OUT,
 # default: the working folder); closes the main window and opens it again from the
 # pop-over's "Open Quellvista"; presses a global hot key and shows the preset it chose
@@ -22,13 +24,14 @@ start_composited_xvfb tray-popover
 start_tray tray-popover
 
 make_isolated
+export QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true"
 write_defaults() {
   mkdir -p "$tmp/config/Quellvista"
   cat >"$tmp/config/Quellvista/defaults.json" <<JSON
 {"format":"quellvista-defaults","version":1,"values":{
  "appAppearanceMode":{"t":"string","v":"$1"},
  "breakReminderEnabled":{"t":"bool","v":true},
- "activePreset":{"t":"string","v":"Evening"},
+ "activePreset":{"t":"string","v":"Focus"},
  "favoriteComfortPresets":{"t":"array","v":[{"t":"string","v":"Focus"},{"t":"string","v":"Evening"},
    {"t":"string","v":"Neutral"}]}}}
 JSON
@@ -59,8 +62,16 @@ shoot() {
   main_closed() { ! main_window; }
   poll 10 main_closed || { echo "tray-popover: Ctrl+W did not close the main window"; exit 1; }
   kill -0 "$app_pid" || { echo "tray-popover: closing the window ended the process"; exit 1; }
+  # Command-Shift-N (Evening) before the pop-over was ever shown: its rows are rebuilt in
+  # a window that was never on the screen, and its first opening must show them.
+  shortcuts() { grep -q 'Global shortcuts registered' "$tmp/app.log"; }
+  poll 20 shortcuts || { echo "tray-popover: the hot keys were not registered"; cat "$tmp/app.log"; exit 1; }
+  xdotool key super+shift+n
+  evening() { grep -q 'Applying preset: Evening' "$tmp/app.log"; }
+  poll 10 evening || { echo "tray-popover: the hot key did not switch the preset"; cat "$tmp/app.log"; exit 1; }
   click_icon
   poll 10 popover_window || { echo "tray-popover: the pop-over did not open"; cat "$tmp/app.log"; exit 1; }
+  kill -0 "$app_pid" || { echo "tray-popover: the first opening ended the process"; cat "$tmp/app.log"; exit 1; }
   sleep 1
   mkdir -p "$out"
   import -window root "$out/popover-$appearance.png"

@@ -11,6 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
 // The real panels open real windows: under the tests' X server these are X11 windows,
 // on the offscreen platform (no display) windows of that platform.
 
@@ -218,6 +224,112 @@ TEST(QtPanels, WithoutCompositingOnlyPanelsThatTakeTheMouseShow)
         panel->orderFrontRegardless();
         EXPECT_EQ(panel->isVisible(), !ignoresMouseEvents);
     }
+}
+
+// ---- on the X server: the compositing manager and the stacking of windows ----
+
+xcb_connection_t *x11Connection()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Owns the compositing-manager selection from a connection of its own, as a compositing
+// manager announces itself; gives it up when it ends (its client goes).
+class CompositorSelection {
+public:
+    CompositorSelection() : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const xcb_window_t window = xcb_generate_id(m_connection);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        static const char name[] = "_NET_WM_CM_S0";
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, sizeof name - 1, name), nullptr);
+        xcb_set_selection_owner(m_connection, window, atom->atom, XCB_CURRENT_TIME);
+        std::free(atom);
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)); // a round trip
+    }
+    ~CompositorSelection() { xcb_disconnect(m_connection); }
+
+private:
+    xcb_connection_t *m_connection;
+};
+
+// The place of a top-level window among the root's children, counted from the bottom.
+int stackIndex(const QWindow &window)
+{
+    xcb_connection_t *connection = x11Connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+    int index = -1;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        if (children[i] == xcb_window_t(window.winId()))
+            index = i;
+    std::free(tree);
+    return index;
+}
+
+TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
+{
+    if (!x11Connection())
+        GTEST_SKIP() << "needs an X server";
+    if (QtPanels::compositingManagerRunning())
+        GTEST_SKIP() << "a compositing manager runs on this X server";
+    PanelConfiguration configuration;
+    configuration.contentRect = frameOnScreen();
+    QtPanels panels; // asks the X server
+    auto clickThrough = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    configuration.ignoresMouseEvents = false;
+    auto takesTheMouse = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    clickThrough->orderFrontRegardless();
+    takesTheMouse->orderFrontRegardless();
+    EXPECT_FALSE(clickThrough->isVisible()) << "it would show black";
+    EXPECT_TRUE(takesTheMouse->isVisible());
+
+    {
+        CompositorSelection compositor;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return clickThrough->isVisible(); })) << "the compositor started";
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !clickThrough->isVisible(); })) << "the compositor left";
+    EXPECT_TRUE(takesTheMouse->isVisible());
+
+    // A panel ordered out while none ran stays out when one comes; one ordered front
+    // comes back.
+    clickThrough->orderOut();
+    configuration.ignoresMouseEvents = true;
+    auto another = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    another->orderFrontRegardless();
+    CompositorSelection compositor;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return another->isVisible(); }));
+    EXPECT_FALSE(clickThrough->isVisible());
+}
+
+TEST(QtPanels, StaysAboveOrdinaryWindowsOpenedOrRaisedAfterIt)
+{
+    if (!x11Connection())
+        GTEST_SKIP() << "needs an X server";
+    Shown shown = showPaintedPanel(frameOnScreen());
+    QWindow later;
+    later.setGeometry(frameOnScreen(50, 50, 200, 150).toRect());
+    later.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&later));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stackIndex(*shown.window) > stackIndex(later); }))
+        << "a window opened after the panel";
+
+    // A window of ours kept on top (the pop-over) is left above it; an ordinary window
+    // raised later goes below it again.
+    QWindow onTop;
+    onTop.setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    onTop.setGeometry(frameOnScreen(80, 80, 100, 100).toRect());
+    onTop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&onTop));
+    later.raise();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stackIndex(*shown.window) > stackIndex(later); }))
+        << "a window raised after the panel";
+    EXPECT_GT(stackIndex(onTop), stackIndex(*shown.window));
 }
 
 } // namespace
