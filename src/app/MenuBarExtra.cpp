@@ -3,6 +3,7 @@
 #include "app/QuellvistaApp.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
@@ -130,12 +131,33 @@ void MenuBarIconUpdater::schedule()
 // ---- tray ----
 
 MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
-    : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app))
+    : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app)),
+      m_trayWatch(std::make_unique<X11SelectionWatch>("_NET_SYSTEM_TRAY_S0"))
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        log().error("No system tray is available; start Quellvista again to bring up its window");
+    connect(m_trayWatch.get(), &X11SelectionWatch::ownerChanged, this, [this](quint32 owner) {
+        if (!owner)
+            return;
+        if (!m_tray) {
+            log().info("A system tray started: the icon is added to it");
+            addIcon();
+        } else if (m_tray->isVisible()) {
+            // Another tray host took over: the icon docks in it.
+            m_tray->hide();
+            m_tray->show();
+        }
+    });
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_trayWatch->owner()) {
+        log().error(m_trayWatch->isWatching()
+                        ? "No system tray is available yet; the icon is added when one starts (start Quellvista "
+                          "again to bring up its window)"
+                        : "No system tray is available; start Quellvista again to bring up its window");
         return;
     }
+    addIcon();
+}
+
+void MenuBarExtra::addIcon()
+{
     m_tray = std::make_unique<QSystemTrayIcon>();
     QSystemTrayIcon *tray = m_tray.get();
     m_updater = std::make_unique<MenuBarIconUpdater>(

@@ -16,6 +16,7 @@ class QSystemTrayIcon;
 namespace qv {
 
 class QuellvistaApp;
+class X11SelectionWatch;
 
 // What the menu-bar eye shows: "eye.slash" during a break, else "eye", at the blinker's
 // opacity, and the countdown while "showBreakTimer" and break reminders are both on.
@@ -85,8 +86,10 @@ private:
 
 // The menu-bar extra on this desktop: a system-tray icon drawn from the label. Clicking
 // it asks for the pop-over with the icon's place on screen (empty when the tray does not
-// tell). Without a tray host it logs so and stays hidden; the main window then stays
-// reachable by starting the program again.
+// tell). Without a tray host it logs so and stays hidden until one starts (on X11 the
+// tray's manager selection is watched), the usual order at login; the main window stays
+// reachable by starting the program again. A tray host that replaces another gets the
+// icon too.
 class MenuBarExtra : public QObject {
     Q_OBJECT
 public:
@@ -100,7 +103,10 @@ signals:
     void popoverRequested(const QRect &iconGeometry);
 
 private:
+    void addIcon();
+
     std::unique_ptr<MenuBarLabel> m_label;
+    std::unique_ptr<X11SelectionWatch> m_trayWatch;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<MenuBarIconUpdater> m_updater;
 };

@@ -1,4 +1,5 @@
 #include "platform/desktop/QtPanels.h"
+#include "support/X11SelectionOwner.h"
 
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -15,7 +16,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 
 // The real panels open real windows: under the tests' X server these are X11 windows,
 // on the offscreen platform (no display) windows of that platform.
@@ -234,29 +234,6 @@ xcb_connection_t *x11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-// Owns the compositing-manager selection from a connection of its own, as a compositing
-// manager announces itself; gives it up when it ends (its client goes).
-class CompositorSelection {
-public:
-    CompositorSelection() : m_connection(xcb_connect(nullptr, nullptr))
-    {
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        const xcb_window_t window = xcb_generate_id(m_connection);
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-        static const char name[] = "_NET_WM_CM_S0";
-        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, sizeof name - 1, name), nullptr);
-        xcb_set_selection_owner(m_connection, window, atom->atom, XCB_CURRENT_TIME);
-        std::free(atom);
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)); // a round trip
-    }
-    ~CompositorSelection() { xcb_disconnect(m_connection); }
-
-private:
-    xcb_connection_t *m_connection;
-};
-
 // The place of a top-level window among the root's children, counted from the bottom.
 int stackIndex(const QWindow &window)
 {
@@ -290,7 +267,7 @@ TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
     EXPECT_TRUE(takesTheMouse->isVisible());
 
     {
-        CompositorSelection compositor;
+        test::X11SelectionOwner compositor("_NET_WM_CM_S0");
         EXPECT_TRUE(QTest::qWaitFor([&] { return clickThrough->isVisible(); })) << "the compositor started";
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return !clickThrough->isVisible(); })) << "the compositor left";
@@ -302,7 +279,7 @@ TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
     configuration.ignoresMouseEvents = true;
     auto another = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
     another->orderFrontRegardless();
-    CompositorSelection compositor;
+    test::X11SelectionOwner compositor("_NET_WM_CM_S0");
     EXPECT_TRUE(QTest::qWaitFor([&] { return another->isVisible(); }));
     EXPECT_FALSE(clickThrough->isVisible());
 }

@@ -1,5 +1,6 @@
 #include "platform/desktop/QtPanels.h"
 
+#include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
 
 #include <QAbstractNativeEventFilter>
@@ -15,11 +16,9 @@
 
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
-#include <xcb/xfixes.h>
 #endif
 
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 namespace qv {
@@ -76,13 +75,6 @@ struct XReply {
     explicit operator bool() const { return reply != nullptr; }
 };
 
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    XReply atom(xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name),
-                                      nullptr));
-    return atom ? atom->atom : XCB_NONE;
-}
-
 // What the panels follow on an X server: the owner of the compositing-manager selection
 // of the first screen (through XFixes selection events) and the stacking of the top-level
 // windows (through the root window's structure events). Lives as long as the application.
@@ -105,11 +97,7 @@ public:
             return false;
         const auto *event = static_cast<const xcb_generic_event_t *>(message);
         const uint8_t type = event->response_type & 0x7f;
-        if (m_xfixesEvent && type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-            const auto *notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event);
-            if (notify->selection == m_compositorSelection)
-                compositorChanged(notify->owner != XCB_NONE);
-        } else if (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY) {
+        if (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY) {
             // The three share the layout of their first fields: the window whose children
             // changed comes right after the sequence number.
             const auto *notify = reinterpret_cast<const xcb_map_notify_event_t *>(event);
@@ -123,23 +111,13 @@ private:
     explicit X11DesktopWatch(xcb_connection_t *connection)
         : QObject(qGuiApp), m_connection(connection),
           m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root),
-          m_compositorSelection(internAtom(connection, "_NET_WM_CM_S0"))
+          m_compositor(new X11SelectionWatch("_NET_WM_CM_S0", this))
     {
-        const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
-        if (xfixes && xfixes->present && m_compositorSelection != XCB_NONE) {
-            XReply version(xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 5, 0),
-                                                          nullptr));
-            if (version) {
-                m_xfixesEvent = xfixes->first_event;
-                xcb_xfixes_select_selection_input(connection, m_root, m_compositorSelection,
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
-                                                      | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
-                                                      | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-            }
-        }
-        if (!m_xfixesEvent)
+        if (!m_compositor->isWatching())
             logger().error("The X server cannot report its compositing manager (no XFixes): overlays follow the "
                            "one found at start");
+        connect(m_compositor, &X11SelectionWatch::ownerChanged, this,
+                [this](quint32 owner) { compositorChanged(owner != 0); });
         // The structure events of the root's children, besides the events Qt chose.
         XReply attributes(xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, m_root),
                                                           nullptr));
@@ -147,7 +125,7 @@ private:
             (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(connection, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(connection);
-        m_compositing = QtPanels::compositingManagerRunning();
+        m_compositing = m_compositor->owner() != 0;
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
 
@@ -243,8 +221,7 @@ private:
 
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
-    xcb_atom_t m_compositorSelection;
-    uint8_t m_xfixesEvent = 0;
+    X11SelectionWatch *m_compositor;
     bool m_compositing = false;
     bool m_restackPending = false;
 };
