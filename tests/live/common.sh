@@ -93,10 +93,11 @@ stop_all() {
   rm -rf "$tmp"
 }
 
-# Starts an X11 tray host (trayer) along the top right of the screen; sets tray_pid.
+# Starts an X11 tray host (trayer) along the top right of the screen, its panel in the
+# colour given second (default: dark grey); sets tray_pid.
 start_tray() {
   trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-    --transparent false --tint 0x303030 >"$tmp/trayer.log" 2>&1 &
+    --transparent true --alpha 0 --tint "${2:-0x303030}" >"$tmp/trayer.log" 2>&1 &
   tray_pid=$!
   poll 10 bash -c 'xwininfo -root -children | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
     { echo "$1: trayer did not start"; cat "$tmp/trayer.log"; exit 1; }

@@ -21,7 +21,6 @@ trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 start_composited_xvfb tray-popover
-start_tray tray-popover
 
 make_isolated
 export QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true"
@@ -54,6 +53,8 @@ shoot() {
   local appearance="$1"
   write_defaults "$appearance"
   start_app tray-popover main_window
+  # The first time the tray host starts after the application, as at login.
+  [[ -n "$tray_pid" ]] || start_tray tray-popover
   poll 15 find_tray_icon || { echo "tray-popover: no icon in the tray"; cat "$tmp/app.log"; exit 1; }
   # The main window closed (Command-W, here Ctrl+W), the pop-over opened from the icon.
   local main
@@ -111,5 +112,26 @@ poll 10 gear_menu || { echo "tray-popover: the gear menu did not open"; exit 1; 
 popover_window || { echo "tray-popover: the gear menu closed the pop-over"; exit 1; }
 sleep 0.5
 import -window root "$out/popover-gear-dark.png"
+# Escape closes the gear menu, then the pop-over.
 xdotool key Escape
+gear_menu_closed() { kill -0 "$app_pid" 2>/dev/null || return 2; ! gear_menu; }
+poll 10 gear_menu_closed || { echo "tray-popover: Escape did not close the gear menu"; exit 1; }
+popover_window || { echo "tray-popover: Escape on the gear menu closed the pop-over"; exit 1; }
+xdotool key Escape
+popover_closed() { kill -0 "$app_pid" 2>/dev/null || return 2; ! popover_window; }
+poll 10 popover_closed || { echo "tray-popover: Escape did not close the pop-over"; exit 1; }
+
+# The eye on a dark and on a light panel (eye-on-dark.png, eye-on-light.png): a tray
+# host that replaces the one running gets the icon too.
+shoot_eye() {
+  eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+  import -window root -crop "$((WIDTH + 16))x$((HEIGHT + 8))+$((X - 8))+$((Y - 4))" +repage "$out/$1"
+}
+shoot_eye eye-on-dark.png
+kill "$tray_pid"; wait "$tray_pid" 2>/dev/null || true; tray_pid=""
+start_tray tray-popover 0xf0f0f0
+tray_icon=""
+poll 15 find_tray_icon || { echo "tray-popover: the new tray host did not get the icon"; cat "$tmp/app.log"; exit 1; }
+sleep 0.5 # the icon's first paint
+shoot_eye eye-on-light.png
 echo "tray-popover: pop-over shown in light and dark, main window reopened, hot key switched the preset"

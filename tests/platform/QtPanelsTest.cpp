@@ -268,6 +268,7 @@ TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
 
     {
         test::X11SelectionOwner compositor("_NET_WM_CM_S0");
+        compositor.own();
         EXPECT_TRUE(QTest::qWaitFor([&] { return clickThrough->isVisible(); })) << "the compositor started";
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return !clickThrough->isVisible(); })) << "the compositor left";
@@ -280,6 +281,7 @@ TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
     auto another = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
     another->orderFrontRegardless();
     test::X11SelectionOwner compositor("_NET_WM_CM_S0");
+    compositor.own();
     EXPECT_TRUE(QTest::qWaitFor([&] { return another->isVisible(); }));
     EXPECT_FALSE(clickThrough->isVisible());
 }
