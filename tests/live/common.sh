@@ -111,3 +111,19 @@ find_tray_icon() {
   tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
   [[ -n "$tray_icon" ]]
 }
+
+# The comfort veil's panel: a visible panel window that covers the whole screen; sets
+# veil. For poll: gives up (2) once the application has ended.
+veil=""
+find_veil() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
+    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
+      "X=0 Y=0 WIDTH=1920 HEIGHT=1200 " ]]; then
+      veil="$id"
+      return 0
+    fi
+  done
+  return 1
+}

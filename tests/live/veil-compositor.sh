@@ -33,20 +33,6 @@ cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
  "comfortVeil.peripheral.amount":{"t":"double","v":0.6}}}
 JSON
 
-# The veil's panel: a visible panel window that covers the whole screen.
-veil=""
-find_veil() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  local id
-  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
-    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
-      "WIDTH=1920 HEIGHT=1200 " ]]; then
-      veil="$id"
-      return 0
-    fi
-  done
-  return 1
-}
 no_veil() { kill -0 "$app_pid" 2>/dev/null || return 2; ! find_veil; }
 start_app veil-compositor find_main
 # The veil is made on the first turns after the start; without a compositing manager it
