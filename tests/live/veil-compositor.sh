@@ -49,9 +49,9 @@ start_compositor
 poll 20 find_veil || { echo "veil-compositor: the veil did not come when the compositing manager started"; cat "$tmp/app.log"; exit 1; }
 
 kill "$compositor_pid"; wait "$compositor_pid" 2>/dev/null || true; compositor_pid=""
-started=$SECONDS
+stopped_at="$(date +%s%N)"
 poll 20 no_veil || { echo "veil-compositor: the veil stayed after the compositing manager stopped"; cat "$tmp/app.log"; exit 1; }
-hidden_after=$((SECONDS - started))
+hidden_ms=$((($(date +%s%N) - stopped_at) / 1000000))
 start_compositor
 poll 20 find_veil || { echo "veil-compositor: the veil did not come back with the compositing manager"; cat "$tmp/app.log"; exit 1; }
 
@@ -102,4 +102,4 @@ if grep -q 'qml:\|\.qml:[0-9]' "$tmp/app.log"; then
   cat "$tmp/app.log"
   exit 1
 fi
-echo "veil-compositor: the veil followed the compositing manager (gone ${hidden_after} s after it stopped) and stayed above later windows"
+echo "veil-compositor: the veil followed the compositing manager (gone ${hidden_ms} ms after it stopped) and stayed above later windows"
