@@ -171,8 +171,10 @@ void AppScenes::placePopover()
 
 bool AppScenes::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_popover && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+    // The type first: the window sends events on its way out too, when it is no longer a
+    // Qt Quick window.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && watched == m_popover) {
         closePopover();
         return true;
     }
