@@ -108,7 +108,12 @@ start_tray() {
 tray_icon=""
 find_tray_icon() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
+  # Only below the panel in the tree (indented deeper): the application's own top-level
+  # windows may be listed after it.
+  tray_icon="$(xwininfo -root -tree | awk '
+    /"panel": \("panel" "trayer"\)/ { depth = match($0, /[^ ]/); next }
+    depth && match($0, /[^ ]/) <= depth { depth = 0 }
+    depth && /"Quellvista": \("quellvista"/ { print $1; exit }')"
   [[ -n "$tray_icon" ]]
 }
 
