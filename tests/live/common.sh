@@ -132,3 +132,25 @@ find_veil() {
   done
   return 1
 }
+
+# The top-level window (the window manager's frame, when it has one) that holds a window.
+toplevel() {
+  local id="$1" parent root
+  root="$(xwininfo -root | awk '/Window id:/{print $4}')"
+  while true; do
+    parent="$(xwininfo -children -id "$id" | awk '/Parent window id:/{print $4}')"
+    [[ -z "$parent" || "$((parent))" == "$((root))" ]] && { printf '0x%x\n' "$((id))"; return; }
+    id="$parent"
+  done
+}
+
+# Whether the first window lies above the second on the screen (xwininfo lists the
+# topmost child of the root first). For poll: gives up (2) once the application has ended.
+stacked_above() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local order upper lower
+  order="$(xwininfo -root -children | grep -oE '^ +0x[0-9a-f]+' | tr -d ' ')"
+  upper="$(grep -n -x "$(toplevel "$1")" <<<"$order" | cut -d: -f1)"
+  lower="$(grep -n -x "$(toplevel "$2")" <<<"$order" | cut -d: -f1)"
+  [[ -n "$upper" && -n "$lower" ]] && ((upper < lower))
+}

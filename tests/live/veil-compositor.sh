@@ -55,27 +55,6 @@ hidden_ms=$((($(date +%s%N) - stopped_at) / 1000000))
 start_compositor
 poll 20 find_veil || { echo "veil-compositor: the veil did not come back with the compositing manager"; cat "$tmp/app.log"; exit 1; }
 
-# The top-level window (the window manager's frame) that holds a window.
-toplevel() {
-  local id="$1" parent root
-  root="$(xwininfo -root | awk '/Window id:/{print $4}')"
-  while true; do
-    parent="$(xwininfo -children -id "$id" | awk '/Parent window id:/{print $4}')"
-    [[ -z "$parent" || "$((parent))" == "$((root))" ]] && { printf '0x%x\n' "$((id))"; return; }
-    id="$parent"
-  done
-}
-# Whether the veil lies above the window (xwininfo lists the topmost child first).
-veil_above() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  local order frame veil_index other_index
-  order="$(xwininfo -root -children | grep -oE '^ +0x[0-9a-f]+' | tr -d ' ')"
-  frame="$(toplevel "$1")"
-  veil_index="$(grep -n -x "$(printf '0x%x' "$veil")" <<<"$order" | cut -d: -f1)"
-  other_index="$(grep -n -x "$frame" <<<"$order" | cut -d: -f1)"
-  [[ -n "$veil_index" && -n "$other_index" ]] && ((veil_index < other_index))
-}
-
 # A window opened after the veil, then raised.
 "$target" 1300 800 400 300 >/dev/null 2>"$tmp/target.log" &
 target_pid=$!
@@ -86,16 +65,16 @@ find_target() {
   [[ -n "$target_window" ]]
 }
 poll 30 find_target || { echo "veil-compositor: the click target did not show"; cat "$tmp/target.log"; exit 1; }
-poll 10 veil_above "$target_window" || { echo "veil-compositor: a window opened after the veil covers it"; xwininfo -root -children; exit 1; }
+poll 10 stacked_above "$veil" "$target_window" || { echo "veil-compositor: a window opened after the veil covers it"; xwininfo -root -children; exit 1; }
 xdotool windowraise "$target_window" windowactivate "$target_window" 2>/dev/null || true
-poll 10 veil_above "$target_window" || { echo "veil-compositor: a raised window covers the veil"; xwininfo -root -children; exit 1; }
+poll 10 stacked_above "$veil" "$target_window" || { echo "veil-compositor: a raised window covers the veil"; xwininfo -root -children; exit 1; }
 
 # A second start hands over to the running application, which brings its main window
 # to the front: below the veil still.
 xdotool windowminimize --sync "$window" 2>/dev/null || true
 "${isolated[@]}" "$app" >"$tmp/second.log" 2>&1 || true
 poll 20 find_main || { echo "veil-compositor: the second start did not bring the main window back"; cat "$tmp/second.log"; exit 1; }
-poll 10 veil_above "$window" || { echo "veil-compositor: the main window covers the veil"; xwininfo -root -children; exit 1; }
+poll 10 stacked_above "$veil" "$window" || { echo "veil-compositor: the main window covers the veil"; xwininfo -root -children; exit 1; }
 
 if grep -q 'qml:\|\.qml:[0-9]' "$tmp/app.log"; then
   echo "veil-compositor: QML warnings"
