@@ -101,10 +101,14 @@ public:
             // The three share the layout of their first fields: the window whose children
             // changed comes right after the sequence number.
             const auto *notify = reinterpret_cast<const xcb_map_notify_event_t *>(event);
-            if (notify->event == m_root)
+            if (notify->event == m_root && notify->window != m_root) {
                 restackSoon();
+                // Qt did not ask for these, and takes a configure event reported to the
+                // root for a change of the screens.
+                return m_ownSubstructureEvents;
+            }
         }
-        return false; // Qt goes on with every event
+        return false; // Qt goes on with every other event
     }
 
 private:
@@ -121,8 +125,9 @@ private:
         // The structure events of the root's children, besides the events Qt chose.
         XReply attributes(xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, m_root),
                                                           nullptr));
-        const uint32_t mask =
-            (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        const uint32_t chosen = attributes ? attributes->your_event_mask : 0;
+        m_ownSubstructureEvents = !(chosen & XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        const uint32_t mask = chosen | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(connection, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(connection);
         m_compositing = m_compositor->owner() != 0;
@@ -224,6 +229,7 @@ private:
     X11SelectionWatch *m_compositor;
     bool m_compositing = false;
     bool m_restackPending = false;
+    bool m_ownSubstructureEvents = false;
 };
 #endif
 
