@@ -173,6 +173,11 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
             addIcon();
         }
     });
+    // The tray host may publish its colours after it took the selection, or change them.
+    connect(m_trayWatch.get(), &X11SelectionWatch::ownerPropertyChanged, this, [this] {
+        if (m_tray)
+            updateStyle();
+    });
     if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_trayWatch->owner()) {
         log().error(m_trayWatch->isWatching()
                         ? "No system tray is available yet; the icon is added when one starts (start Quellvista "
@@ -185,7 +190,9 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
 
 void MenuBarExtra::updateStyle()
 {
-    const TrayEyeStyle style = TrayEyeStyle::choose(trayHostForeground(m_trayWatch->owner()), desktopPrefersDark());
+    // The desktop is asked only when the tray host says nothing.
+    const std::optional<QColor> trayColour = trayHostForeground(m_trayWatch->owner());
+    const TrayEyeStyle style = TrayEyeStyle::choose(trayColour, trayColour ? std::nullopt : desktopPrefersDark());
     if (style == m_style)
         return;
     m_style = style;

@@ -134,6 +134,10 @@ TEST_F(MenuBarExtraTest, ATrayHostThatStartsLaterGetsTheIcon)
     EXPECT_TRUE(QTest::qWaitFor([&] { return extra.eyeStyle().fill == QColor(255, 128, 0); }));
     EXPECT_FALSE(extra.eyeStyle().outline.isValid());
     EXPECT_TRUE(extra.isShown());
+    // It changes them later.
+    another.setCardinals("_NET_SYSTEM_TRAY_COLORS", {0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0});
+    another.sync();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.eyeStyle().fill == QColor(0, 0, 255); }));
 }
 
 TEST(TrayEyeStyleTest, TheTrayHostsColourElseTheDesktopSchemeElseAnOutline)

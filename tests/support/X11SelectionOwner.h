@@ -26,9 +26,11 @@ public:
     void own()
     {
         xcb_set_selection_owner(m_connection, m_window, m_selection, XCB_CURRENT_TIME);
-        // A round trip: the server has made the change when this returns.
-        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        sync();
     }
+
+    // A round trip: the server has made every change asked before when this returns.
+    void sync() { std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)); }
 
     // Sets a CARDINAL property of the owner window.
     void setCardinals(const char *property, const std::vector<uint32_t> &values)

@@ -47,8 +47,10 @@ X11SelectionWatch::X11SelectionWatch(const QByteArray &selection, QObject *paren
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, m_selection), nullptr);
     m_owner = owner ? owner->owner : XCB_NONE;
     std::free(owner);
-    if (m_xfixesEvent)
+    if (m_xfixesEvent) {
+        followOwnerProperties();
         QCoreApplication::instance()->installNativeEventFilter(this);
+    }
 #else
     Q_UNUSED(selection);
 #endif
@@ -60,18 +62,39 @@ X11SelectionWatch::~X11SelectionWatch()
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
+void X11SelectionWatch::followOwnerProperties()
+{
+#if QT_CONFIG(xcb)
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !m_owner)
+        return;
+    // Another client's window: the mask is this connection's own and leaves the owner's.
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(x11->connection(), m_owner, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x11->connection());
+#endif
+}
+
 bool X11SelectionWatch::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
 #if QT_CONFIG(xcb)
     if (eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7f) != m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY)
+    const uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if (m_owner && notify->window == m_owner)
+            emit ownerPropertyChanged(notify->atom);
+        return false;
+    }
+    if (type != m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY)
         return false;
     const auto *notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event);
     if (notify->selection != m_selection || notify->owner == m_owner)
         return false;
     m_owner = notify->owner;
+    followOwnerProperties();
     emit ownerChanged(m_owner);
 #else
     Q_UNUSED(eventType);

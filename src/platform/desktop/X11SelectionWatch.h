@@ -8,7 +8,8 @@ namespace qv {
 
 // Follows who owns a selection of the X server (a manager selection such as the
 // compositing manager's or the system tray's of the first screen) through the XFixes
-// selection events: no polling. Without an X11 server, or without XFixes, it watches
+// selection events: no polling. It follows the properties of the owner's window too (a
+// manager publishes its settings there). Without an X11 server, or without XFixes, it watches
 // nothing and reports the owner found at start.
 class X11SelectionWatch final : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
@@ -26,8 +27,12 @@ public:
 signals:
     // The selection got another owner (0: none).
     void ownerChanged(quint32 owner);
+    // A property of the owner's window changed (its atom).
+    void ownerPropertyChanged(quint32 property);
 
 private:
+    void followOwnerProperties();
+
     quint32 m_selection = 0;
     quint32 m_owner = 0;
     quint8 m_xfixesEvent = 0;
