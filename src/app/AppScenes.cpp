@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -85,6 +86,13 @@ bool AppScenes::load(bool withTray)
             m_closedOnLeaveMs = scheduler().monotonicMs();
         }
     });
+    // Content that changed while the pop-over was hidden, or changes while it is open,
+    // gives it another height: it stays by the icon and inside the screen.
+    connect(m_popover, &QWindow::heightChanged, this, [this] {
+        if (m_popover && m_popover->isVisible())
+            placePopover();
+    });
+    m_popover->installEventFilter(this);
     mainWindowVisibilityChanged(m_main->isVisible());
     if (withTray) {
         m_extra = std::make_unique<MenuBarExtra>(m_app);
@@ -141,15 +149,36 @@ void AppScenes::togglePopover(const QRect &iconGeometry)
     // The click on the icon that took the focus away has closed it already.
     if (m_closedOnLeaveMs >= 0 && scheduler().monotonicMs() - m_closedOnLeaveMs < 300)
         return;
-    const QPoint cursor = QCursor::pos();
-    QScreen *screen = QGuiApplication::screenAt(iconGeometry.isValid() ? iconGeometry.center() : cursor);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    m_popover->setPosition(popoverPosition(iconGeometry, m_popover->size(), area, cursor));
+    m_popoverIcon = iconGeometry;
+    m_popoverCursor = QCursor::pos();
+    placePopover();
     m_popover->show();
     m_popover->raise();
     m_popover->requestActivate();
+}
+
+void AppScenes::placePopover()
+{
+    const QRect &icon = m_popoverIcon;
+    QScreen *screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : m_popoverCursor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const QPoint position = popoverPosition(icon, m_popover->size(), area, m_popoverCursor);
+    if (m_popover->position() != position)
+        m_popover->setPosition(position);
+}
+
+bool AppScenes::eventFilter(QObject *watched, QEvent *event)
+{
+    // The type first: the window sends events on its way out too, when it is no longer a
+    // Qt Quick window.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && watched == m_popover) {
+        closePopover();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppScenes::closePopover()

@@ -35,7 +35,8 @@ public:
     // Shows, raises and activates the main window.
     void showMainWindow();
     // Opens the pop-over by the icon (or the cursor when iconGeometry is empty), or closes
-    // it when it is open.
+    // it when it is open. While open it keeps its place by the icon as its height follows
+    // its content; Escape closes it.
     void togglePopover(const QRect &iconGeometry);
     void closePopover();
 
@@ -44,8 +45,12 @@ public:
     static QPoint popoverPosition(const QRect &iconGeometry, const QSize &size, const QRect &screen,
                                   const QPoint &cursor);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QQuickWindow *create(const char *url);
+    void placePopover();
     void mainWindowVisibilityChanged(bool visible);
 
     QuellvistaApp &m_app;
@@ -54,6 +59,9 @@ private:
     QPointer<QQuickWindow> m_popover;
     std::unique_ptr<MenuBarExtra> m_extra;
     qint64 m_closedOnLeaveMs = -1;
+    // Where the open pop-over was asked for: the icon's place, and the cursor's.
+    QRect m_popoverIcon;
+    QPoint m_popoverCursor;
 };
 
 } // namespace qv

@@ -3,12 +3,17 @@
 #include "app/QuellvistaApp.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "platform/desktop/TrayHostColours.h"
+#include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 
+#include <QDBusConnection>
+#include <QDBusVariant>
 #include <QFont>
+#include <QPainterPath>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -62,10 +67,24 @@ QString MenuBarLabel::toolTip() const
 
 // ---- icon cache ----
 
-QIcon MenuBarIconCache::icon(const QString &symbolName, double opacity, bool dark)
+TrayEyeStyle TrayEyeStyle::choose(const std::optional<QColor> &trayForeground, const std::optional<bool> &desktopDark)
+{
+    if (trayForeground && trayForeground->isValid())
+        return {*trayForeground, QColor()};
+    if (desktopDark)
+        return {Theme::adaptive(ColorToken::textPrimary).resolve(*desktopDark), QColor()};
+    return {Theme::adaptive(ColorToken::textPrimary).resolve(true), Theme::adaptive(ColorToken::textPrimary).resolve(false)};
+}
+
+QString TrayEyeStyle::key() const
+{
+    return fill.name(QColor::HexArgb) + u'/' + (outline.isValid() ? outline.name(QColor::HexArgb) : QString());
+}
+
+QIcon MenuBarIconCache::icon(const QString &symbolName, double opacity, const TrayEyeStyle &style)
 {
     const int step = int(std::lround(std::clamp(opacity, 0.0, 1.0) * kOpacitySteps));
-    const QString key = QStringLiteral("%1/%2/%3").arg(symbolName).arg(step).arg(dark ? 1 : 0);
+    const QString key = QStringLiteral("%1/%2/%3").arg(symbolName).arg(step).arg(style.key());
     auto found = m_icons.constFind(key);
     if (found != m_icons.constEnd())
         return *found;
@@ -74,15 +93,25 @@ QIcon MenuBarIconCache::icon(const QString &symbolName, double opacity, bool dar
     pixmap.fill(Qt::transparent);
     {
         QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         QFont font(SystemSymbol::fontFamily());
-        font.setPixelSize(int(kPixels * 0.86));
-        painter.setFont(font);
-        // The eye takes the menu bar's text colour: light on a dark bar, dark on a light one.
-        QColor colour = Theme::adaptive(ColorToken::textPrimary).resolve(dark);
-        colour.setAlphaF(float(step) / kOpacitySteps);
-        painter.setPen(colour);
-        painter.drawText(pixmap.rect(), Qt::AlignCenter, SystemSymbol::glyph(symbolName));
+        const QString glyph = SystemSymbol::glyph(symbolName);
+        painter.setOpacity(double(step) / kOpacitySteps);
+        if (!style.outline.isValid()) {
+            font.setPixelSize(int(kPixels * 0.86));
+            painter.setFont(font);
+            painter.setPen(style.fill);
+            painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+        } else {
+            // A little smaller, to leave room for the outline inside the picture.
+            font.setPixelSize(int(kPixels * 0.78));
+            QPainterPath path;
+            path.addText(0, 0, font, glyph);
+            path.translate(QRectF(pixmap.rect()).center() - path.boundingRect().center());
+            painter.strokePath(path, QPen(style.outline, kPixels * 0.09, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.fillPath(path, style.fill);
+        }
     }
     ++m_paintCount;
     QIcon icon(pixmap);
@@ -92,8 +121,9 @@ QIcon MenuBarIconCache::icon(const QString &symbolName, double opacity, bool dar
 
 // ---- updater ----
 
-MenuBarIconUpdater::MenuBarIconUpdater(MenuBarLabel &label, std::function<bool()> isDark, Sink sink, QObject *parent)
-    : QObject(parent), m_label(label), m_isDark(std::move(isDark)), m_sink(std::move(sink))
+MenuBarIconUpdater::MenuBarIconUpdater(MenuBarLabel &label, std::function<TrayEyeStyle()> style, Sink sink,
+                                       QObject *parent)
+    : QObject(parent), m_label(label), m_style(std::move(style)), m_sink(std::move(sink))
 {
     connect(&label, &MenuBarLabel::changed, this, &MenuBarIconUpdater::schedule);
 }
@@ -103,11 +133,11 @@ void MenuBarIconUpdater::refresh()
     m_pending.cancel();
     m_pending = TaskHandle();
     m_lastHandOverMs = scheduler().monotonicMs();
-    const bool dark = m_isDark();
-    const QIcon icon = m_cache.icon(m_label.symbolName(), m_label.opacity(), dark);
+    const TrayEyeStyle style = m_style();
+    const QIcon icon = m_cache.icon(m_label.symbolName(), m_label.opacity(), style);
     const QString toolTip = m_label.toolTip();
     // Nothing new to show (the pulse moved within one opacity step): the tray is left alone.
-    const QString key = QStringLiteral("%1|%2|%3").arg(icon.cacheKey()).arg(toolTip).arg(dark);
+    const QString key = QStringLiteral("%1|%2|%3").arg(icon.cacheKey()).arg(toolTip, style.key());
     if (key == m_lastKey)
         return;
     m_lastKey = key;
@@ -130,21 +160,66 @@ void MenuBarIconUpdater::schedule()
 // ---- tray ----
 
 MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
-    : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app))
+    : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app)),
+      m_trayWatch(std::make_unique<X11SelectionWatch>("_NET_SYSTEM_TRAY_S0"))
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        log().error("No system tray is available; start Quellvista again to bring up its window");
+    connect(m_trayWatch.get(), &X11SelectionWatch::ownerChanged, this, [this](quint32 owner) {
+        if (!owner)
+            return;
+        updateStyle();
+        // Once made, the icon docks in each tray host that takes over by itself.
+        if (!m_tray) {
+            log().info("A system tray started: the icon is added to it");
+            addIcon();
+        }
+    });
+    // The tray host may publish its colours after it took the selection, or change them.
+    connect(m_trayWatch.get(), &X11SelectionWatch::ownerPropertyChanged, this, [this] {
+        if (m_tray)
+            updateStyle();
+    });
+    if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_trayWatch->owner()) {
+        log().error(m_trayWatch->isWatching()
+                        ? "No system tray is available yet; the icon is added when one starts (start Quellvista "
+                          "again to bring up its window)"
+                        : "No system tray is available; start Quellvista again to bring up its window");
         return;
     }
+    addIcon();
+}
+
+void MenuBarExtra::updateStyle()
+{
+    // The desktop is asked only when the tray host says nothing.
+    const std::optional<QColor> trayColour = trayHostForeground(m_trayWatch->owner());
+    const TrayEyeStyle style = TrayEyeStyle::choose(trayColour, trayColour ? std::nullopt : desktopPrefersDark());
+    if (style == m_style)
+        return;
+    m_style = style;
+    if (m_updater)
+        m_updater->schedule();
+}
+
+void MenuBarExtra::desktopSettingChanged(const QString &group, const QString &key, const QDBusVariant &)
+{
+    if (group == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("color-scheme"))
+        updateStyle();
+}
+
+void MenuBarExtra::addIcon()
+{
+    updateStyle();
+    QDBusConnection::sessionBus().connect(
+        QString(), QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Settings"),
+        QStringLiteral("SettingChanged"), this, SLOT(desktopSettingChanged(QString, QString, QDBusVariant)));
     m_tray = std::make_unique<QSystemTrayIcon>();
     QSystemTrayIcon *tray = m_tray.get();
     m_updater = std::make_unique<MenuBarIconUpdater>(
-        *m_label, [] { return Theme::shared().isDark(); },
+        *m_label, [this] { return m_style; },
         [tray](const QIcon &icon, const QString &toolTip) {
             tray->setIcon(icon);
             tray->setToolTip(toolTip);
         });
-    connect(&Theme::shared(), &Theme::appearanceChanged, m_updater.get(), &MenuBarIconUpdater::schedule);
     m_updater->refresh();
     connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)

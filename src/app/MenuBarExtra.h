@@ -3,6 +3,7 @@
 #include "runtime/Scheduler.h"
 
 #include <QHash>
+#include <QColor>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -10,12 +11,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QDBusVariant;
 class QSystemTrayIcon;
 
 namespace qv {
 
 class QuellvistaApp;
+class X11SelectionWatch;
 
 // What the menu-bar eye shows: "eye.slash" during a break, else "eye", at the blinker's
 // opacity, and the countdown while "showBreakTimer" and break reminders are both on.
@@ -38,15 +42,28 @@ private:
     QuellvistaApp &m_app;
 };
 
-// Pictures of the eye for the tray, painted once per symbol, opacity step and appearance
-// and then reused: the pulse only picks among cached pictures.
+// How the eye is drawn on the tray's panel, whatever the application's own appearance:
+// in the colour the tray host asks its icons for, else in the text colour of the desktop's
+// colour scheme, else light with a dark outline, which reads on a light panel and on a
+// dark one alike.
+struct TrayEyeStyle {
+    QColor fill;
+    QColor outline; // invalid: none
+
+    static TrayEyeStyle choose(const std::optional<QColor> &trayForeground, const std::optional<bool> &desktopDark);
+    QString key() const;
+    bool operator==(const TrayEyeStyle &) const = default;
+};
+
+// Pictures of the eye for the tray, painted once per symbol, opacity step and style and
+// then reused: the pulse only picks among cached pictures.
 class MenuBarIconCache {
 public:
     // Opacity is rounded to steps of 1/kOpacitySteps.
     static constexpr int kOpacitySteps = 20;
     static constexpr int kPixels = 44;
 
-    QIcon icon(const QString &symbolName, double opacity, bool dark);
+    QIcon icon(const QString &symbolName, double opacity, const TrayEyeStyle &style);
     int paintCount() const { return m_paintCount; }
 
 private:
@@ -63,7 +80,7 @@ public:
     static constexpr qint64 kMinimumGapMs = 100;
     using Sink = std::function<void(const QIcon &icon, const QString &toolTip)>;
 
-    MenuBarIconUpdater(MenuBarLabel &label, std::function<bool()> isDark, Sink sink, QObject *parent = nullptr);
+    MenuBarIconUpdater(MenuBarLabel &label, std::function<TrayEyeStyle()> style, Sink sink, QObject *parent = nullptr);
 
     // Hands the current state over now.
     void refresh();
@@ -74,7 +91,7 @@ public:
 
 private:
     MenuBarLabel &m_label;
-    std::function<bool()> m_isDark;
+    std::function<TrayEyeStyle()> m_style;
     Sink m_sink;
     MenuBarIconCache m_cache;
     TaskHandle m_pending;
@@ -85,8 +102,10 @@ private:
 
 // The menu-bar extra on this desktop: a system-tray icon drawn from the label. Clicking
 // it asks for the pop-over with the icon's place on screen (empty when the tray does not
-// tell). Without a tray host it logs so and stays hidden; the main window then stays
-// reachable by starting the program again.
+// tell). Without a tray host it logs so and stays hidden until one starts (on X11 the
+// tray's manager selection is watched), the usual order at login; the main window stays
+// reachable by starting the program again. A tray host that replaces another gets the
+// icon too.
 class MenuBarExtra : public QObject {
     Q_OBJECT
 public:
@@ -95,14 +114,25 @@ public:
 
     bool isShown() const;
     MenuBarLabel &label() { return *m_label; }
+    // How the eye is drawn now.
+    TrayEyeStyle eyeStyle() const { return m_style; }
 
 signals:
     void popoverRequested(const QRect &iconGeometry);
 
+private slots:
+    void desktopSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
+
 private:
+    void addIcon();
+    // Asks the tray host and the desktop again how the eye is drawn.
+    void updateStyle();
+
     std::unique_ptr<MenuBarLabel> m_label;
+    std::unique_ptr<X11SelectionWatch> m_trayWatch;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<MenuBarIconUpdater> m_updater;
+    TrayEyeStyle m_style;
 };
 
 } // namespace qv

@@ -231,6 +231,13 @@ bool MenuBarPopoverModel::showsFavoritesHint() const
     return !a || (a->presets().menuBarPresets().isEmpty() && a->presets().menuBarSavedProfiles().isEmpty());
 }
 
+double MenuBarPopoverModel::favoritesHeight() const
+{
+    QuellvistaApp *a = app();
+    const qsizetype count = a ? a->presets().menuBarPresets().size() + a->presets().menuBarSavedProfiles().size() : 0;
+    return count == 0 ? 0 : count * favoriteRowPitch() - kFavoriteRowSpacing;
+}
+
 void MenuBarPopoverModel::activateFavorite(int index)
 {
     QuellvistaApp *a = app();

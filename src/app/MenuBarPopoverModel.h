@@ -34,6 +34,9 @@ class MenuBarPopoverModel : public QObject {
     Q_PROPERTY(QString modeText READ modeText NOTIFY changed)
     Q_PROPERTY(QVariantList favorites READ favorites NOTIFY changed)
     Q_PROPERTY(bool showsFavoritesHint READ showsFavoritesHint NOTIFY changed)
+    Q_PROPERTY(double favoritesHeight READ favoritesHeight NOTIFY changed)
+    Q_PROPERTY(double favoriteRowHeight READ favoriteRowHeight CONSTANT)
+    Q_PROPERTY(double favoriteRowPitch READ favoriteRowPitch CONSTANT)
     Q_PROPERTY(bool breakRemindersOn READ breakRemindersOn NOTIFY changed)
     Q_PROPERTY(QString nextBreakText READ nextBreakText NOTIFY breakFiguresChanged)
     Q_PROPERTY(QString breaksTodayText READ breaksTodayText NOTIFY breakFiguresChanged)
@@ -85,6 +88,15 @@ public:
     // symbol, name, hint, active, and the row's colours and leading padding.
     QVariantList favorites() const;
     bool showsFavoritesHint() const;
+    // The favourite rows are placed by their index, one pitch apart, not by a layout: the
+    // pop-over's window may rebuild them many times before it is first shown, and a Qt
+    // Quick layout that never arranged its rows keeps the deleted ones (and crashes on
+    // them at the first arrangement). favoritesHeight is the rows' height together.
+    static constexpr double kFavoriteRowHeight = 27;
+    static constexpr double kFavoriteRowSpacing = 6;
+    double favoritesHeight() const;
+    static double favoriteRowHeight() { return kFavoriteRowHeight; }
+    static double favoriteRowPitch() { return kFavoriteRowHeight + kFavoriteRowSpacing; }
     // Applies the favourite row at index (animated); out of range does nothing.
     Q_INVOKABLE void activateFavorite(int index);
 

@@ -2,6 +2,7 @@
 #include "app/AppScenes.h"
 #include "app/MenuBarPopoverModel.h"
 #include "app/QuellvistaApp.h"
+#include "comfort/PresetManager.h"
 #include "render/ViewRenderer.h"
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
@@ -11,7 +12,10 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QKeyEvent>
 #include <QSGRendererInterface>
+#include <QScreen>
+#include <QTest>
 
 using namespace qv;
 
@@ -70,6 +74,62 @@ TEST_F(AppScenesViewTest, TheMainWindowClosesAndOpensAgainWithoutASecondLaunch)
         EXPECT_EQ(app.applicationAppearance(), "NSAppearanceNameDarkAqua");
         EXPECT_FALSE(scenes.popoverWindow()->isVisible());
         main->close();
+    }
+    EXPECT_EQ(warnings.warnings(), QStringList()) << qPrintable(warnings.warnings().join(u'\n'));
+}
+
+// The pop-over's window is made at start and first shown much later: everything that
+// changes its favourite rows before then (a hot key, a favourite card in the main window,
+// the appearance switch) rebuilds them in a window that was never shown. Its first
+// opening then shows every row, at the height they take, inside the screen.
+TEST_F(AppScenesViewTest, ThePopoverOpensAfterItsRowsChangedBeforeItWasEverShown)
+{
+    test::WarningRecorder warnings;
+    QuellvistaApp app;
+    PresetManager &presets = app.presets();
+    const QList<ComfortPreset> favourites = presets.menuBarPresets();
+    ASSERT_GE(favourites.size(), 3);
+    for (qsizetype i = 1; i < favourites.size(); ++i)
+        presets.toggleFavorite(favourites[i]);
+    {
+        QQmlEngine engine;
+        prepareAppEngine(engine);
+        AppScenes scenes(app, engine);
+        ASSERT_TRUE(scenes.load(false));
+        QCoreApplication::processEvents();
+        QQuickWindow *popover = scenes.popoverWindow();
+        const int heightBefore = popover->height();
+
+        presets.applyPreset(ComfortPreset::evening, false);
+        for (qsizetype i = 1; i < favourites.size(); ++i)
+            presets.toggleFavorite(favourites[i]);
+        presets.applyPreset(ComfortPreset::reading, false);
+        defaults->setString("appAppearanceMode", "dark");
+        app.applyAppAppearance();
+        QCoreApplication::processEvents();
+        runPending();
+
+        // Opened by an icon at the bottom right: above it, all of it on the screen, at the
+        // height of every row.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect icon(area.right() - 40, area.bottom() - 24, 24, 24);
+        scenes.togglePopover(icon);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popover));
+        auto *model = popover->findChild<MenuBarPopoverModel *>();
+        ASSERT_TRUE(model);
+        QQuickItem *rows = test::findItem(popover->contentItem(), "favoriteRows");
+        ASSERT_TRUE(rows);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return popover->height() > heightBefore; })) << "more rows";
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rows->childItems().size() - 1, favourites.size()) << "the rows and their repeater";
+        EXPECT_EQ(rows->height(), model->favoritesHeight());
+        EXPECT_LE(popover->geometry().bottom(), icon.top()) << "it covers the icon";
+        EXPECT_GE(popover->y(), area.top());
+
+        // Escape closes it.
+        QTest::keyClick(popover, Qt::Key_Escape);
+        EXPECT_FALSE(popover->isVisible());
+        scenes.mainWindow()->close();
     }
     EXPECT_EQ(warnings.warnings(), QStringList()) << qPrintable(warnings.warnings().join(u'\n'));
 }

@@ -7,9 +7,13 @@
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 #include "support/TestEnvironment.h"
+#include "support/X11SelectionOwner.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QGuiApplication>
+#include <QTest>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
@@ -76,7 +80,7 @@ TEST_F(MenuBarExtraTest, TheCountdownShowsOnlyWithItsSwitchAndReminders)
 TEST_F(MenuBarExtraTest, TheBlinkingMinuteReusesCachedPicturesAtMostTenTimesASecond)
 {
     QList<qint64> handOvers;
-    MenuBarIconUpdater updater(*label, [] { return false; },
+    MenuBarIconUpdater updater(*label, [] { return TrayEyeStyle::choose(std::nullopt, false); },
                                [&handOvers](const QIcon &, const QString &) { handOvers << scheduler().monotonicMs(); });
     updater.refresh();
     BreakReminder &reminder = app->breakReminder();
@@ -100,17 +104,98 @@ TEST_F(MenuBarExtraTest, WithoutATrayHostTheExtraLogsAndStaysHidden)
         GTEST_SKIP() << "a tray host runs here";
     MenuBarExtra extra(*app);
     EXPECT_FALSE(extra.isShown());
-    EXPECT_TRUE(logs->contains("MenuBar", "No system tray is available; start Quellvista again to bring up its window"));
+    EXPECT_TRUE(logs->contains("MenuBar", QGuiApplication::platformName() == QLatin1String("xcb")
+                                              ? "No system tray is available yet; the icon is added when one starts "
+                                                "(start Quellvista again to bring up its window)"
+                                              : "No system tray is available; start Quellvista again to bring up its "
+                                                "window"));
+}
+
+// A tray host that starts after the application (the usual order at login, the autostart
+// entry may run first) gets the icon, as does one that replaces it.
+TEST_F(MenuBarExtraTest, ATrayHostThatStartsLaterGetsTheIcon)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server";
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "a tray host runs here";
+    MenuBarExtra extra(*app);
+    EXPECT_FALSE(extra.isShown());
+    {
+        test::X11SelectionOwner tray("_NET_SYSTEM_TRAY_S0");
+        tray.own();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return extra.isShown(); }));
+        EXPECT_TRUE(logs->contains("MenuBar", "A system tray started: the icon is added to it"));
+    }
+    // One that asks for a colour of its own: the eye takes it.
+    test::X11SelectionOwner another("_NET_SYSTEM_TRAY_S0");
+    another.setCardinals("_NET_SYSTEM_TRAY_COLORS", {0xffff, 0x8080, 0, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0});
+    another.own();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.eyeStyle().fill == QColor(255, 128, 0); }));
+    EXPECT_FALSE(extra.eyeStyle().outline.isValid());
+    EXPECT_TRUE(extra.isShown());
+    // It changes them later.
+    another.setCardinals("_NET_SYSTEM_TRAY_COLORS", {0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0});
+    another.sync();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.eyeStyle().fill == QColor(0, 0, 255); }));
+}
+
+TEST(TrayEyeStyleTest, TheTrayHostsColourElseTheDesktopSchemeElseAnOutline)
+{
+    const QColor light(0xF5, 0xF5, 0xF7), dark(0x1A, 0x1A, 0x1A), orange(255, 128, 0);
+    const struct {
+        std::optional<QColor> tray;
+        std::optional<bool> desktopDark;
+        QColor fill, outline;
+    } cases[] = {
+        {orange, true, orange, QColor()},
+        {orange, std::nullopt, orange, QColor()},
+        {std::nullopt, true, light, QColor()},
+        {std::nullopt, false, dark, QColor()},
+        {QColor(), false, dark, QColor()}, // an invalid colour is none
+        {std::nullopt, std::nullopt, light, dark},
+    };
+    for (const auto &c : cases) {
+        const TrayEyeStyle style = TrayEyeStyle::choose(c.tray, c.desktopDark);
+        EXPECT_EQ(style.fill, c.fill) << qPrintable(c.fill.name());
+        EXPECT_EQ(style.outline, c.outline) << qPrintable(c.fill.name());
+    }
+}
+
+// The outlined eye has light and dark pixels: it reads on a light panel and on a dark one.
+TEST(TrayEyeStyleTest, TheOutlinedEyeIsLightInsideADarkRim)
+{
+    MenuBarIconCache cache;
+    const auto extremes = [&](const TrayEyeStyle &style) {
+        const QImage image = cache.icon("eye", 1, style).pixmap(MenuBarIconCache::kPixels).toImage();
+        int lightest = 0, darkest = 255;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() < 250)
+                    continue;
+                lightest = std::max(lightest, pixel.lightness());
+                darkest = std::min(darkest, pixel.lightness());
+            }
+        return std::pair(lightest, darkest);
+    };
+    const auto [outlinedLight, outlinedDark] = extremes(TrayEyeStyle::choose(std::nullopt, std::nullopt));
+    EXPECT_GT(outlinedLight, 220);
+    EXPECT_LT(outlinedDark, 40);
+    const auto [plainLight, plainDark] = extremes(TrayEyeStyle::choose(std::nullopt, false));
+    EXPECT_LT(plainLight, 40) << "a dark eye only";
 }
 
 TEST(MenuBarIconCacheTest, OpacityStepsShareOnePicture)
 {
     MenuBarIconCache cache;
-    const qint64 a = cache.icon("eye", 0.701, false).cacheKey();
-    EXPECT_EQ(cache.icon("eye", 0.699, false).cacheKey(), a);
-    EXPECT_NE(cache.icon("eye", 0.8, false).cacheKey(), a);
-    EXPECT_NE(cache.icon("eye", 0.701, true).cacheKey(), a) << "light and dark differ";
-    EXPECT_NE(cache.icon("eye.slash", 0.701, false).cacheKey(), a);
+    const TrayEyeStyle plain = TrayEyeStyle::choose(std::nullopt, false);
+    const TrayEyeStyle outlined = TrayEyeStyle::choose(std::nullopt, std::nullopt);
+    const qint64 a = cache.icon("eye", 0.701, plain).cacheKey();
+    EXPECT_EQ(cache.icon("eye", 0.699, plain).cacheKey(), a);
+    EXPECT_NE(cache.icon("eye", 0.8, plain).cacheKey(), a);
+    EXPECT_NE(cache.icon("eye", 0.701, outlined).cacheKey(), a) << "the styles differ";
+    EXPECT_NE(cache.icon("eye.slash", 0.701, plain).cacheKey(), a);
     EXPECT_EQ(cache.paintCount(), 4);
 }
 

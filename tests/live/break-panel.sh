@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real application with reminders on and a work interval of one minute, on an
 # X server of its own with a compositing manager. Checks that the break panel comes up
-# over the whole screen when the break is due, and that Esc ends the break (uncounted)
-# and takes the panel away. Leaves the screenshot, break-panel.png, in OUT (default: the
+# over the whole screen when the break is due, stays above the main window raised over
+# it, and that Esc ends the break (uncounted) and takes the panel away. Leaves the screenshot, break-panel.png, in OUT (default: the
 # working folder). A run takes a little over a minute: the shortest work interval.
 # Usage: break-panel.sh APP [OUT]
 set -euo pipefail
@@ -54,6 +54,11 @@ poll 90 find_panel || { echo "break-panel: no break panel within 90 s"; cat "$tm
 sleep 2
 mkdir -p "$out"
 import -window root "$out/break-panel.png"
+
+# The main window raised over the panel goes below it again.
+find_main || { echo "break-panel: the main window is gone"; exit 1; }
+xdotool windowraise "$window"
+poll 10 stacked_above "$panel" "$window" || { echo "break-panel: the raised main window covers the break panel"; xwininfo -root -children; exit 1; }
 
 # Esc ends the break and the panel leaves the screen.
 xdotool key Escape

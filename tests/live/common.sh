@@ -96,10 +96,11 @@ stop_all() {
   rm -rf "$tmp"
 }
 
-# Starts an X11 tray host (trayer) along the top right of the screen; sets tray_pid.
+# Starts an X11 tray host (trayer) along the top right of the screen, its panel in the
+# colour given second (default: dark grey); sets tray_pid.
 start_tray() {
   trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-    --transparent false --tint 0x303030 >"$tmp/trayer.log" 2>&1 &
+    --transparent true --alpha 0 --tint "${2:-0x303030}" >"$tmp/trayer.log" 2>&1 &
   tray_pid=$!
   poll 10 bash -c 'xwininfo -root -children | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
     { echo "$1: trayer did not start"; cat "$tmp/trayer.log"; exit 1; }
@@ -110,6 +111,49 @@ start_tray() {
 tray_icon=""
 find_tray_icon() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  tray_icon="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/{p=1} p && /"Quellvista": \("quellvista"/{print $1; exit}')"
+  # Only below the panel in the tree (indented deeper): the application's own top-level
+  # windows may be listed after it.
+  tray_icon="$(xwininfo -root -tree | awk '
+    /"panel": \("panel" "trayer"\)/ { depth = match($0, /[^ ]/); next }
+    depth && match($0, /[^ ]/) <= depth { depth = 0 }
+    depth && /"Quellvista": \("quellvista"/ { print $1; exit }')"
   [[ -n "$tray_icon" ]]
+}
+
+# The comfort veil's panel: a visible panel window that covers the whole screen; sets
+# veil. For poll: gives up (2) once the application has ended.
+veil=""
+find_veil() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
+    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
+      "X=0 Y=0 WIDTH=1920 HEIGHT=1200 " ]]; then
+      veil="$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# The top-level window (the window manager's frame, when it has one) that holds a window.
+toplevel() {
+  local id="$1" parent root
+  root="$(xwininfo -root | awk '/Window id:/{print $4}')"
+  while true; do
+    parent="$(xwininfo -children -id "$id" | awk '/Parent window id:/{print $4}')"
+    [[ -z "$parent" || "$((parent))" == "$((root))" ]] && { printf '0x%x\n' "$((id))"; return; }
+    id="$parent"
+  done
+}
+
+# Whether the first window lies above the second on the screen (xwininfo lists the
+# topmost child of the root first). For poll: gives up (2) once the application has ended.
+stacked_above() {
+  kill -0 "$app_pid" 2>/dev/null || return 2
+  local order upper lower
+  order="$(xwininfo -root -children | grep -oE '^ +0x[0-9a-f]+' | tr -d ' ')"
+  upper="$(grep -n -x "$(toplevel "$1")" <<<"$order" | cut -d: -f1)"
+  lower="$(grep -n -x "$(toplevel "$2")" <<<"$order" | cut -d: -f1)"
+  [[ -n "$upper" && -n "$lower" ]] && ((upper < lower))
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real application beside an X11 tray host (trayer) on an X server of its own
-# with a compositing manager. Finds the eye in the tray, clicks it and takes screenshots
+# with a compositing manager. Presses a global hot key before the pop-over was ever shown
+# (its favourite rows are rebuilt while its window was never on the screen), then finds
+# the eye in the tray, clicks it and takes screenshots
 # of the open pop-over in light and dark (popover-light.png, popover-dark.png in OUT,
 # default: the working folder); closes the main window and opens it again from the
 # pop-over's "Open Quellvista"; presses a global hot key and shows the preset it chose
@@ -19,16 +21,16 @@ trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 start_composited_xvfb tray-popover
-start_tray tray-popover
 
 make_isolated
+export QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true"
 write_defaults() {
   mkdir -p "$tmp/config/Quellvista"
   cat >"$tmp/config/Quellvista/defaults.json" <<JSON
 {"format":"quellvista-defaults","version":1,"values":{
  "appAppearanceMode":{"t":"string","v":"$1"},
  "breakReminderEnabled":{"t":"bool","v":true},
- "activePreset":{"t":"string","v":"Evening"},
+ "activePreset":{"t":"string","v":"Focus"},
  "favoriteComfortPresets":{"t":"array","v":[{"t":"string","v":"Focus"},{"t":"string","v":"Evening"},
    {"t":"string","v":"Neutral"}]}}}
 JSON
@@ -51,6 +53,8 @@ shoot() {
   local appearance="$1"
   write_defaults "$appearance"
   start_app tray-popover main_window
+  # The first time the tray host starts after the application, as at login.
+  [[ -n "$tray_pid" ]] || start_tray tray-popover
   poll 15 find_tray_icon || { echo "tray-popover: no icon in the tray"; cat "$tmp/app.log"; exit 1; }
   # The main window closed (Command-W, here Ctrl+W), the pop-over opened from the icon.
   local main
@@ -59,8 +63,16 @@ shoot() {
   main_closed() { ! main_window; }
   poll 10 main_closed || { echo "tray-popover: Ctrl+W did not close the main window"; exit 1; }
   kill -0 "$app_pid" || { echo "tray-popover: closing the window ended the process"; exit 1; }
+  # Command-Shift-N (Evening) before the pop-over was ever shown: its rows are rebuilt in
+  # a window that was never on the screen, and its first opening must show them.
+  shortcuts() { grep -q 'Global shortcuts registered' "$tmp/app.log"; }
+  poll 20 shortcuts || { echo "tray-popover: the hot keys were not registered"; cat "$tmp/app.log"; exit 1; }
+  xdotool key super+shift+n
+  evening() { grep -q 'Applying preset: Evening' "$tmp/app.log"; }
+  poll 10 evening || { echo "tray-popover: the hot key did not switch the preset"; cat "$tmp/app.log"; exit 1; }
   click_icon
   poll 10 popover_window || { echo "tray-popover: the pop-over did not open"; cat "$tmp/app.log"; exit 1; }
+  kill -0 "$app_pid" || { echo "tray-popover: the first opening ended the process"; cat "$tmp/app.log"; exit 1; }
   sleep 1
   mkdir -p "$out"
   import -window root "$out/popover-$appearance.png"
@@ -100,5 +112,26 @@ poll 10 gear_menu || { echo "tray-popover: the gear menu did not open"; exit 1; 
 popover_window || { echo "tray-popover: the gear menu closed the pop-over"; exit 1; }
 sleep 0.5
 import -window root "$out/popover-gear-dark.png"
+# Escape closes the gear menu, then the pop-over.
 xdotool key Escape
+gear_menu_closed() { kill -0 "$app_pid" 2>/dev/null || return 2; ! gear_menu; }
+poll 10 gear_menu_closed || { echo "tray-popover: Escape did not close the gear menu"; exit 1; }
+popover_window || { echo "tray-popover: Escape on the gear menu closed the pop-over"; exit 1; }
+xdotool key Escape
+popover_closed() { kill -0 "$app_pid" 2>/dev/null || return 2; ! popover_window; }
+poll 10 popover_closed || { echo "tray-popover: Escape did not close the pop-over"; exit 1; }
+
+# The eye on a dark and on a light panel (eye-on-dark.png, eye-on-light.png): a tray
+# host that replaces the one running gets the icon too.
+shoot_eye() {
+  eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+  import -window root -crop "$((WIDTH + 16))x$((HEIGHT + 8))+$((X - 8))+$((Y - 4))" +repage "$out/$1"
+}
+shoot_eye eye-on-dark.png
+kill "$tray_pid"; wait "$tray_pid" 2>/dev/null || true; tray_pid=""
+start_tray tray-popover 0xf0f0f0
+tray_icon=""
+poll 15 find_tray_icon || { echo "tray-popover: the new tray host did not get the icon"; cat "$tmp/app.log"; exit 1; }
+sleep 0.5 # the icon's first paint
+shoot_eye eye-on-light.png
 echo "tray-popover: pop-over shown in light and dark, main window reopened, hot key switched the preset"

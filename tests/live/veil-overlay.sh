@@ -44,20 +44,6 @@ cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
  "comfortVeil.microtexture.amount":{"t":"double","v":0.2}}}
 JSON
 
-# The veil's panel: a visible panel window that covers the whole screen.
-veil=""
-find_veil() {
-  kill -0 "$app_pid" 2>/dev/null || return 2
-  local id
-  for id in $(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null); do
-    if [[ "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == \
-      "X=0 Y=0 WIDTH=1920 HEIGHT=1200 " ]]; then
-      veil="$id"
-      return 0
-    fi
-  done
-  return 1
-}
 start_app veil-overlay find_veil
 
 # Stacked above the click target (xwininfo lists the topmost child first).

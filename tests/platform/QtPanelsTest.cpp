@@ -1,4 +1,5 @@
 #include "platform/desktop/QtPanels.h"
+#include "support/X11SelectionOwner.h"
 
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -10,6 +11,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 // The real panels open real windows: under the tests' X server these are X11 windows,
 // on the offscreen platform (no display) windows of that platform.
@@ -218,6 +224,91 @@ TEST(QtPanels, WithoutCompositingOnlyPanelsThatTakeTheMouseShow)
         panel->orderFrontRegardless();
         EXPECT_EQ(panel->isVisible(), !ignoresMouseEvents);
     }
+}
+
+// ---- on the X server: the compositing manager and the stacking of windows ----
+
+xcb_connection_t *x11Connection()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The place of a top-level window among the root's children, counted from the bottom.
+int stackIndex(const QWindow &window)
+{
+    xcb_connection_t *connection = x11Connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+    int index = -1;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        if (children[i] == xcb_window_t(window.winId()))
+            index = i;
+    std::free(tree);
+    return index;
+}
+
+TEST(QtPanels, ClickThroughPanelsFollowTheCompositingManagerAsItComesAndGoes)
+{
+    if (!x11Connection())
+        GTEST_SKIP() << "needs an X server";
+    if (QtPanels::compositingManagerRunning())
+        GTEST_SKIP() << "a compositing manager runs on this X server";
+    PanelConfiguration configuration;
+    configuration.contentRect = frameOnScreen();
+    QtPanels panels; // asks the X server
+    auto clickThrough = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    configuration.ignoresMouseEvents = false;
+    auto takesTheMouse = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    clickThrough->orderFrontRegardless();
+    takesTheMouse->orderFrontRegardless();
+    EXPECT_FALSE(clickThrough->isVisible()) << "it would show black";
+    EXPECT_TRUE(takesTheMouse->isVisible());
+
+    {
+        test::X11SelectionOwner compositor("_NET_WM_CM_S0");
+        compositor.own();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return clickThrough->isVisible(); })) << "the compositor started";
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !clickThrough->isVisible(); })) << "the compositor left";
+    EXPECT_TRUE(takesTheMouse->isVisible());
+
+    // A panel ordered out while none ran stays out when one comes; one ordered front
+    // comes back.
+    clickThrough->orderOut();
+    configuration.ignoresMouseEvents = true;
+    auto another = panels.createPanel(configuration, ScreenInfo{}, new CountingView);
+    another->orderFrontRegardless();
+    test::X11SelectionOwner compositor("_NET_WM_CM_S0");
+    compositor.own();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return another->isVisible(); }));
+    EXPECT_FALSE(clickThrough->isVisible());
+}
+
+TEST(QtPanels, StaysAboveOrdinaryWindowsOpenedOrRaisedAfterIt)
+{
+    if (!x11Connection())
+        GTEST_SKIP() << "needs an X server";
+    Shown shown = showPaintedPanel(frameOnScreen());
+    QWindow later;
+    later.setGeometry(frameOnScreen(50, 50, 200, 150).toRect());
+    later.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&later));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stackIndex(*shown.window) > stackIndex(later); }))
+        << "a window opened after the panel";
+
+    // A window of ours kept on top (the pop-over) is left above it; an ordinary window
+    // raised later goes below it again.
+    QWindow onTop;
+    onTop.setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    onTop.setGeometry(frameOnScreen(80, 80, 100, 100).toRect());
+    onTop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&onTop));
+    later.raise();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stackIndex(*shown.window) > stackIndex(later); }))
+        << "a window raised after the panel";
+    EXPECT_GT(stackIndex(onTop), stackIndex(*shown.window));
 }
 
 } // namespace

@@ -206,14 +206,24 @@ Item {
                 font: Theme.systemFont(11)
                 color: Theme.textTertiary
             }
-            Repeater {
-                model: popoverModel.favorites
-                delegate: PopoverFavoriteRow {
-                    required property var modelData
-                    required property int index
-                    Layout.fillWidth: true
-                    row: modelData
-                    onClicked: popoverModel.activateFavorite(index)
+            // The rows are placed by their index (see the model): no layout holds them.
+            Item {
+                id: favoriteRows
+                objectName: "favoriteRows"
+                visible: popoverModel.favoritesHeight > 0
+                Layout.fillWidth: true
+                implicitHeight: popoverModel.favoritesHeight
+                Repeater {
+                    model: popoverModel.favorites
+                    delegate: PopoverFavoriteRow {
+                        required property var modelData
+                        required property int index
+                        y: index * popoverModel.favoriteRowPitch
+                        width: favoriteRows.width
+                        height: popoverModel.favoriteRowHeight
+                        row: modelData
+                        onClicked: popoverModel.activateFavorite(index)
+                    }
                 }
             }
         }

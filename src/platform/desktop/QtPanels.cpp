@@ -1,9 +1,13 @@
 #include "platform/desktop/QtPanels.h"
 
+#include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QBackingStore>
 #include <QGuiApplication>
+#include <QSet>
+#include <QTimer>
 #include <QPainter>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -50,6 +54,184 @@ void requestAlpha(QWindow &window)
     format.setAlphaBufferSize(8);
     window.setFormat(format);
 }
+
+// The panels that exist, the last ordered front last: that is their order on the screen.
+QList<QtPanel *> &livePanels()
+{
+    static QList<QtPanel *> panels;
+    return panels;
+}
+
+#if QT_CONFIG(xcb)
+// Reply of an xcb request, freed on leaving the scope.
+template <typename Reply>
+struct XReply {
+    Reply *reply;
+    explicit XReply(Reply *r) : reply(r) {}
+    ~XReply() { std::free(reply); }
+    XReply(const XReply &) = delete;
+    XReply &operator=(const XReply &) = delete;
+    Reply *operator->() const { return reply; }
+    explicit operator bool() const { return reply != nullptr; }
+};
+
+// What the panels follow on an X server: the owner of the compositing-manager selection
+// of the first screen (through XFixes selection events) and the stacking of the top-level
+// windows (through the root window's structure events). Lives as long as the application.
+class X11DesktopWatch final : public QObject, public QAbstractNativeEventFilter {
+public:
+    static void ensure()
+    {
+        static QPointer<X11DesktopWatch> watch;
+        if (watch || !qGuiApp)
+            return;
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!x11)
+            return;
+        watch = new X11DesktopWatch(x11->connection());
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY || type == XCB_CIRCULATE_NOTIFY) {
+            // The three share the layout of their first fields: the window whose children
+            // changed comes right after the sequence number.
+            const auto *notify = reinterpret_cast<const xcb_map_notify_event_t *>(event);
+            if (notify->event == m_root && notify->window != m_root) {
+                restackSoon();
+                // Qt did not ask for these, and takes a configure event reported to the
+                // root for a change of the screens.
+                return m_ownSubstructureEvents;
+            }
+        }
+        return false; // Qt goes on with every other event
+    }
+
+private:
+    explicit X11DesktopWatch(xcb_connection_t *connection)
+        : QObject(qGuiApp), m_connection(connection),
+          m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root),
+          m_compositor(new X11SelectionWatch("_NET_WM_CM_S0", this))
+    {
+        if (!m_compositor->isWatching())
+            logger().error("The X server cannot report its compositing manager (no XFixes): overlays follow the "
+                           "one found at start");
+        connect(m_compositor, &X11SelectionWatch::ownerChanged, this,
+                [this](quint32 owner) { compositorChanged(owner != 0); });
+        // The structure events of the root's children, besides the events Qt chose.
+        XReply attributes(xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, m_root),
+                                                          nullptr));
+        const uint32_t chosen = attributes ? attributes->your_event_mask : 0;
+        m_ownSubstructureEvents = !(chosen & XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        const uint32_t mask = chosen | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection, m_root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        m_compositing = m_compositor->owner() != 0;
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+
+    void compositorChanged(bool running)
+    {
+        if (running == m_compositing)
+            return;
+        m_compositing = running;
+        logger().info(running ? "A compositing manager started: overlays show again"
+                              : "The compositing manager stopped: click-through overlays are hidden");
+        const QList<QtPanel *> panels = livePanels();
+        for (QtPanel *panel : panels)
+            panel->compositingChanged();
+    }
+
+    void restackSoon()
+    {
+        if (m_restackPending)
+            return;
+        m_restackPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_restackPending = false;
+            restack();
+        });
+    }
+
+    // The window at the top of the tree that holds window (its frame under a window
+    // manager that reparents).
+    xcb_window_t topLevelOf(xcb_window_t window) const
+    {
+        for (int depth = 0; depth < 8; ++depth) {
+            XReply tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr));
+            if (!tree || tree->parent == m_root || tree->parent == XCB_NONE)
+                return window;
+            window = tree->parent;
+        }
+        return window;
+    }
+
+    // Puts the panels back on top when a window that is neither a panel, nor one of our
+    // own windows kept on top (the pop-over), nor a menu or tooltip (override-redirect)
+    // lies above one of them.
+    void restack()
+    {
+        QList<xcb_window_t> panels;
+        QSet<QWindow *> panelWindows;
+        for (QtPanel *panel : livePanels()) {
+            panelWindows.insert(panel->window());
+            if (panel->window()->isVisible())
+                panels << xcb_window_t(panel->window()->winId());
+        }
+        if (panels.isEmpty())
+            return;
+        QSet<xcb_window_t> ownOnTop;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (window->isVisible() && !panelWindows.contains(window)
+                && window->flags().testFlag(Qt::WindowStaysOnTopHint))
+                ownOnTop.insert(topLevelOf(xcb_window_t(window->winId())));
+
+        XReply tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+        if (!tree)
+            return;
+        const xcb_window_t *children = xcb_query_tree_children(tree.reply); // bottom to top
+        const int count = xcb_query_tree_children_length(tree.reply);
+        int lowest = count;
+        for (int i = 0; i < count; ++i)
+            if (panels.contains(children[i])) {
+                lowest = i;
+                break;
+            }
+        bool covered = false;
+        QList<xcb_window_t> keptAbove; // our windows on top, above the panels, bottom to top
+        for (int i = lowest + 1; i < count; ++i) {
+            if (panels.contains(children[i]))
+                continue;
+            if (ownOnTop.contains(children[i])) {
+                keptAbove << children[i];
+                continue;
+            }
+            if (covered)
+                continue;
+            XReply attributes(xcb_get_window_attributes_reply(
+                m_connection, xcb_get_window_attributes(m_connection, children[i]), nullptr));
+            covered = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE && !attributes->override_redirect;
+        }
+        if (!covered)
+            return;
+        const uint32_t above = XCB_STACK_MODE_ABOVE;
+        for (xcb_window_t window : panels + keptAbove)
+            xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        xcb_flush(m_connection);
+    }
+
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    X11SelectionWatch *m_compositor;
+    bool m_compositing = false;
+    bool m_restackPending = false;
+    bool m_ownSubstructureEvents = false;
+};
+#endif
 
 } // namespace
 
@@ -135,10 +317,15 @@ QtPanel::QtPanel(const PanelConfiguration &configuration, QObject *contentView, 
     m_window->setGeometry(windowGeometry(m_frame));
     if (auto *item = qobject_cast<QQuickItem *>(contentView))
         item->setSize(m_window->size());
+#if QT_CONFIG(xcb)
+    X11DesktopWatch::ensure();
+#endif
+    livePanels() << this;
 }
 
 QtPanel::~QtPanel()
 {
+    livePanels().removeAll(this);
     // The content goes first: an item leaves its window before the window closes.
     delete m_content.data();
     m_window.reset();
@@ -184,12 +371,21 @@ bool QtPanel::isVisible() const
 
 void QtPanel::orderFrontRegardless()
 {
+    m_orderedFront = true;
+    livePanels().removeAll(this);
+    livePanels() << this;
     if (m_clickThrough && !m_compositing()) {
         static bool told = false;
         if (!std::exchange(told, true))
-            logger().error("No compositing manager runs: overlays stay hidden, as they would show black");
+            logger().error("No compositing manager runs: overlays stay hidden until one starts, as they would "
+                           "show black");
         return;
     }
+    show();
+}
+
+void QtPanel::show()
+{
     // Shown without activation: the window never accepts the focus.
     m_window->show();
     m_window->raise();
@@ -197,7 +393,18 @@ void QtPanel::orderFrontRegardless()
 
 void QtPanel::orderOut()
 {
+    m_orderedFront = false;
     m_window->hide();
+}
+
+void QtPanel::compositingChanged()
+{
+    if (!m_clickThrough || !m_orderedFront)
+        return;
+    if (!m_compositing())
+        m_window->hide();
+    else if (!m_window->isVisible())
+        show();
 }
 
 // ---- service ----

@@ -47,7 +47,9 @@ private:
 // transparent, above normal windows, never focused, left out of the task switcher and
 // (unless it takes the mouse) letting clicks through to the windows below. A click-through
 // panel stays off the screen while translucent windows show black: it would hide the
-// screen from the user working through it.
+// screen from the user working through it. Ordered front, it follows the compositing
+// manager as it comes and goes (off the screen while none runs, back when one starts), and
+// goes back above any ordinary window that is opened or raised over it.
 class QtPanel final : public Panel {
 public:
     QtPanel(const PanelConfiguration &configuration, QObject *contentView, CompositingCheck compositing);
@@ -68,9 +70,18 @@ public:
     // The window flags a panel with this configuration gets.
     static Qt::WindowFlags windowFlags(const PanelConfiguration &configuration);
 
+    // The compositing manager came or left: a click-through panel ordered front shows
+    // while one runs and hides while none does.
+    void compositingChanged();
+    // Whether the panel was ordered front and not out since.
+    bool isOrderedFront() const { return m_orderedFront; }
+
 private:
+    void show();
+
     QRectF m_frame;
     bool m_clickThrough;
+    bool m_orderedFront = false;
     CompositingCheck m_compositing;
     QPointer<QObject> m_content;
     std::unique_ptr<QWindow> m_window;

@@ -1,0 +1,71 @@
+#include "platform/desktop/TrayHostColours.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
+#include <cstdlib>
+
+namespace qv {
+
+std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
+{
+#if QT_CONFIG(xcb)
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !trayManagerWindow)
+        return std::nullopt;
+    xcb_connection_t *connection = x11->connection();
+    static const char name[] = "_NET_SYSTEM_TRAY_COLORS";
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+    const xcb_atom_t property = atom ? atom->atom : XCB_NONE;
+    std::free(atom);
+    if (property == XCB_NONE)
+        return std::nullopt; // no client ever named it
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, trayManagerWindow, property, XCB_ATOM_CARDINAL, 0, 12), nullptr);
+    std::optional<QColor> colour;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= int(3 * sizeof(uint32_t))) {
+        const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+        if (values[0] <= 0xffff && values[1] <= 0xffff && values[2] <= 0xffff)
+            colour = QColor::fromRgba64(quint16(values[0]), quint16(values[1]), quint16(values[2]));
+    }
+    std::free(reply);
+    return colour;
+#else
+    Q_UNUSED(trayManagerWindow);
+    return std::nullopt;
+#endif
+}
+
+std::optional<bool> desktopPrefersDark()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
+    call << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
+    const QDBusReply<QDBusVariant> reply = bus.call(call, QDBus::Block, 1000);
+    if (!reply.isValid())
+        return std::nullopt;
+    // Read wraps the value in one more variant than ReadOne.
+    QVariant value = reply.value().variant();
+    if (value.canConvert<QDBusVariant>())
+        value = qvariant_cast<QDBusVariant>(value).variant();
+    bool ok = false;
+    const uint scheme = value.toUInt(&ok);
+    if (!ok || (scheme != 1 && scheme != 2))
+        return std::nullopt; // 0: no preference
+    return scheme == 1;
+}
+
+} // namespace qv

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QColor>
+
+#include <optional>
+
+namespace qv {
+
+// The colour a system tray host asks its icons to draw in: the first of the colours it
+// publishes on its manager window (_NET_SYSTEM_TRAY_COLORS: foreground, error, warning,
+// success, each as 16-bit red, green, blue). Nothing when it publishes none, or off X11.
+std::optional<QColor> trayHostForeground(quint32 trayManagerWindow);
+
+// The desktop's colour scheme as the desktop portal reports it (org.freedesktop.appearance
+// color-scheme): true for dark, false for light; nothing without a portal or a preference.
+std::optional<bool> desktopPrefersDark();
+
+} // namespace qv
