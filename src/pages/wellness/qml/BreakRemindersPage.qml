@@ -177,7 +177,7 @@ Item {
                         trackColor: Theme.withOpacity(Theme.accentSoft, 0.65)
                         color: Theme.accent
 
-                        Text {
+                        TabularText {
                             anchors.centerIn: parent
                             text: today.ringText
                             font: Theme.captionRegular
@@ -212,15 +212,12 @@ Item {
                                     color: modelData.color
                                 }
                                 Text {
-                                    width: 9
+                                    objectName: "weekMarkLabel"
+                                    width: today.weekMarkWidth
                                     horizontalAlignment: Text.AlignHCenter
                                     text: modelData.label
                                     textFormat: Text.PlainText
                                     font: Theme.captionRegular
-                                    fontSizeMode: Text.HorizontalFit
-                                    minimumPixelSize: 7
-                                    elide: Text.ElideRight
-                                    clip: true
                                     color: Theme.textTertiary
                                 }
                             }
