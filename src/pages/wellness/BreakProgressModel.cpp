@@ -1,10 +1,5 @@
 #include "pages/wellness/BreakProgressModel.h"
 
-#include <QFontMetricsF>
-
-#include <algorithm>
-#include <cmath>
-
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
 #include "pages/wellness/BreakPageRules.h"
@@ -106,16 +101,6 @@ QVariantList BreakProgressModel::weekMarks() const
                              {QStringLiteral("color"), day.active ? theme.accent()
                                                                   : Theme::withOpacity(theme.accentSoft(), 0.45)}};
     return marks;
-}
-
-qreal BreakProgressModel::weekMarkWidth() const
-{
-    const QFontMetricsF metrics(Theme::captionRegular());
-    qreal width = 7;
-    for (const breakpage::WeekDay &day :
-         breakpage::weekDays(history().lastSevenDaysBreakLevels(), scheduler().now(), m_locale))
-        width = std::max(width, std::ceil(metrics.horizontalAdvance(day.label) + 1)); // room for the drawn ink
-    return width;
 }
 
 QVariantList BreakProgressModel::weekBars() const

@@ -30,7 +30,6 @@ class BreakProgressModel : public QObject {
     Q_PROPERTY(QList<qreal> levels READ levels NOTIFY changed)
     // Seven marks, oldest first: {label, active, height, color}.
     Q_PROPERTY(QVariantList weekMarks READ weekMarks NOTIFY changed)
-    Q_PROPERTY(qreal weekMarkWidth READ weekMarkWidth NOTIFY changed)
     // Seven bars, oldest first: {height, color}.
     Q_PROPERTY(QVariantList weekBars READ weekBars NOTIFY changed)
     Q_PROPERTY(qreal weekChartWidth READ weekChartWidth CONSTANT)
@@ -55,9 +54,6 @@ public:
     QString ringText() const;
     QList<qreal> levels() const;
     QVariantList weekMarks() const;
-    // The width every week mark takes: the widest of the seven labels at their one size (or
-    // the capsule's 7 pt), so that no label is squeezed and all keep the same size.
-    qreal weekMarkWidth() const;
     QVariantList weekBars() const;
     static qreal weekChartWidth();
     static qreal weekChartHeight();

@@ -143,7 +143,7 @@ TEST_F(BreakRemindersViewTest, TheWeekChartAndMarksStayInsideTheirTiles)
 }
 
 // Each tile's value keeps at least 20 pt from its ring or chart; the week-mark letters are
-// drawn whole, at one size, in cells of one width.
+// drawn whole, at one size.
 TEST_F(BreakRemindersViewTest, ValuesKeepTheirDistanceAndWeekLettersKeepTheirSize)
 {
     for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Vietnamese)}) {
@@ -175,7 +175,7 @@ TEST_F(BreakRemindersViewTest, ValuesKeepTheirDistanceAndWeekLettersKeepTheirSiz
             EXPECT_EQ(label->property("font").value<QFont>().pixelSize(), Theme::captionRegular().pixelSize());
             EXPECT_EQ(label->property("fontSizeMode").toInt(), 0); // fixed size
             EXPECT_LE(label->property("contentWidth").toReal(), label->width() + 0.01);
-            EXPECT_EQ(label->width(), labels.first()->width());
+            EXPECT_FALSE(label->clip());
         }
         EXPECT_EQ(warnings.warnings(), QStringList());
         page.reset();

@@ -211,10 +211,10 @@ Item {
                                     radius: 3.5
                                     color: modelData.color
                                 }
+                                // At its own width and the one caption size.
                                 Text {
                                     objectName: "weekMarkLabel"
-                                    width: today.weekMarkWidth
-                                    horizontalAlignment: Text.AlignHCenter
+                                    anchors.horizontalCenter: parent.horizontalCenter
                                     text: modelData.label
                                     textFormat: Text.PlainText
                                     font: Theme.captionRegular
