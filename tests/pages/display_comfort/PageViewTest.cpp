@@ -119,6 +119,12 @@ TEST_F(PageViewTest, ControlsGiveTheirNamesAndValues)
     QMetaObject::invokeMethod(find("hardwareHeader"), "clicked");
     EXPECT_EQ(header->text(QAccessible::Value), "Expanded");
 
+    QAccessibleInterface *picker = QAccessible::queryAccessibleInterface(find("targetPicker"));
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->text(QAccessible::Name), "Display tuning target");
+    EXPECT_EQ(picker->text(QAccessible::Value), "All displays");
+    EXPECT_EQ(picker->role(), QAccessible::ComboBox);
+
     // Every slider of the page: a name, a value text, and no value in the description.
     int sliders = 0;
     std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
