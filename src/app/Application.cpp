@@ -111,7 +111,12 @@ int runApplication(int argc, char **argv)
                          qUtf8Printable(error));
             return 2;
         }
+        // Live checks change the battery, the light, the front application and the idle
+        // time by rewriting the description while the application runs.
+        machine->followDescriptionFile(machinePath);
     }
+    // The machine's global defaults (font smoothing) outlive the process, as the system's do.
+    machine->keepGlobalDefaultsIn(files::applicationSupportDirectory() + QStringLiteral("/machine-defaults.json"));
     installSimulatedMac(machine.get());
     // Overlay panels, key monitors and notifications of the desktop session, where it
     // offers them.

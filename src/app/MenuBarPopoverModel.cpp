@@ -186,7 +186,7 @@ void MenuBarPopoverModel::setComfortTuning(bool on)
 QString MenuBarPopoverModel::modeText() const
 {
     QuellvistaApp *a = app();
-    return a ? a->presets().activeSelectionName() : QString();
+    return a ? SavedComfortProfile::shownName(a->presets().activeSelectionName()) : QString();
 }
 
 QVariantList MenuBarPopoverModel::favorites() const
@@ -221,7 +221,7 @@ QVariantList MenuBarPopoverModel::favorites() const
                     GlobalShortcuts::hint(preset), !activeProfile && presets.activePreset() == preset);
     for (const SavedComfortProfile &profile : presets.menuBarSavedProfiles())
         rows << row(QStringLiteral("profile"), profile.id.toString(QUuid::WithoutBraces),
-                    QStringLiteral("slider.horizontal.3"), profile.name, QString(), activeProfile == profile.id);
+                    QStringLiteral("slider.horizontal.3"), SavedComfortProfile::shownName(profile.name), QString(), activeProfile == profile.id);
     return rows;
 }
 

@@ -1,5 +1,7 @@
 #include "app/SettingsSectionModel.h"
 
+#include "runtime/ShownText.h"
+
 #include "app/QuellvistaApp.h"
 #include "comfort/BatteryMonitor.h"
 #include "design/AppAppearanceMode.h"
@@ -22,6 +24,7 @@ constexpr qsizetype kMaxShownValueLength = 240;
 // A registry text as one line of plain text of bounded length.
 QString shownValue(QString value)
 {
+    value = showntext::inert(value);
     for (QChar &c : value)
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = u' ';

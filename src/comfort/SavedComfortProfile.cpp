@@ -1,5 +1,7 @@
 #include "comfort/SavedComfortProfile.h"
 
+#include "runtime/ShownText.h"
+
 #include "runtime/Json.h"
 
 #include <QRegularExpression>
@@ -215,6 +217,12 @@ std::optional<SavedComfortProfile> SavedComfortProfile::fromJson(const QJsonValu
         return std::nullopt;
     }
     return p;
+}
+
+QString SavedComfortProfile::shownName(const QString &name)
+{
+    const QString shown = showntext::inert(name);
+    return shown.trimmed().isEmpty() ? QStringLiteral("Untitled Profile") : shown;
 }
 
 } // namespace qv

@@ -49,6 +49,10 @@ struct SavedComfortProfile {
     // The one-line text of a profile tile, e.g. "dim, warm, 25% soft whites, veil".
     QString summary() const;
 
+    // A profile's name as the views show it: direction controls made inert, and a name with
+    // nothing to see (empty or blank) as "Untitled Profile".
+    static QString shownName(const QString &name);
+
     // All 23 keys; the id in upper-case standard form, createdAt as seconds since 2001.
     QJsonObject toJson() const;
     // Nothing (and a reason in error) when a required key is missing, any key holds a

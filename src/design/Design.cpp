@@ -1,5 +1,7 @@
 #include "design/Design.h"
 
+#include "design/AccessibleValue.h"
+
 #include "design/Theme.h"
 
 #include <QGuiApplication>
@@ -19,6 +21,7 @@ void prepareEngine(QQmlEngine &engine)
         return true;
     }();
     Q_UNUSED(registered)
+    installAccessibleValues();
     engine.addImportPath(QStringLiteral("qrc:/"));
 }
 

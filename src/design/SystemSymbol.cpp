@@ -17,6 +17,7 @@ namespace {
 struct Glyph {
     const char *material;
     char16_t codePoint;
+    bool slashed = false; // drawn with a slash across it (the font has no glyph of its own)
 };
 
 // System symbol name -> Material Icons glyph (its ligature name and code point).
@@ -59,7 +60,7 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("moon.stars"), {"nights_stay", 0xea46}},
         {QStringLiteral("circle.lefthalf.filled"), {"contrast", 0xeb37}},
         {QStringLiteral("star.fill"), {"star", 0xe838}},
-        {QStringLiteral("star.slash"), {"star_border", 0xe83a}},
+        {QStringLiteral("star.slash"), {"star_border", 0xe83a, true}},
         {QStringLiteral("play.fill"), {"play_arrow", 0xe037}},
         {QStringLiteral("pause.fill"), {"pause", 0xe034}},
         {QStringLiteral("pause"), {"pause", 0xe034}},
@@ -137,6 +138,12 @@ QString SystemSymbol::glyph(const QString &name)
         }
     }
     return fallbackGlyph();
+}
+
+bool SystemSymbol::isSlashed(const QString &name)
+{
+    const auto it = table().constFind(name);
+    return it != table().constEnd() && it->slashed;
 }
 
 bool SystemSymbol::isMapped(const QString &name)

@@ -25,6 +25,9 @@ public:
 
     // The glyph (one character of the symbol font) for a symbol name.
     Q_INVOKABLE static QString glyph(const QString &name);
+    // Whether the glyph is drawn with a slash across it: Material Icons has no crossed-out
+    // star, so "star.slash" is the outlined star struck through.
+    Q_INVOKABLE static bool isSlashed(const QString &name);
     static bool isMapped(const QString &name);
     static QStringList mappedNames();
     // The Material Icons name the glyph is known by ("visibility" for "eye").

@@ -68,6 +68,10 @@ DisplayTuning::DisplayTuning()
     // The handler limits the value to 0...1 itself.
     setRedModeIntensity(defaults.object(kRedModeIntensityKey).isValid() ? defaults.doubleForKey(kRedModeIntensityKey) : 1.0);
     setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
+    // A switch of another type is read leniently, and replaced by a Boolean as it is stored.
+    for (const QString &key : {kCircadianKey, kAmbientKey})
+        if (defaults.hasStoredValue(key) && !defaults.boolValue(key))
+            m_log.error("%s is not a Boolean; read as %s", qUtf8Printable(key), defaults.boolForKey(key) ? "on" : "off");
     setCircadianScheduleEnabled(defaults.boolForKey(kCircadianKey));
     setAmbientAwareComfortEnabled(defaults.boolForKey(kAmbientKey));
     // Its setter stores the switch (so the first launch writes it) and applies.
@@ -243,6 +247,9 @@ void DisplayTuning::setAmbientLightStatus(const QString &status)
 
 void DisplayTuning::setAmbientComfortLevel(double level)
 {
+    if (level != m_ambientComfortLevel)
+        m_log.info("Ambient comfort level %.2f (%s)", level,
+                   m_ambientLightLux ? qUtf8Printable(QStringLiteral("%1 lux").arg(*m_ambientLightLux)) : "no reading");
     m_ambientComfortLevel = level;
     emit ambientComfortLevelChanged();
 }

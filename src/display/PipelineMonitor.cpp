@@ -76,6 +76,8 @@ PipelineMonitor::PipelineMonitor()
     } else if (defaults.hasStoredValue(kBaselineKey)) {
         Logger("PipelineMonitor").debug("The stored comfortable baseline is not data; there is none");
     }
+    if (defaults.hasStoredValue(kGuardKey) && !defaults.boolValue(kGuardKey))
+        Logger("PipelineMonitor").error("%s is not a Boolean; the comfort guard is off", qUtf8Printable(kGuardKey));
 }
 
 PipelineMonitor::~PipelineMonitor()

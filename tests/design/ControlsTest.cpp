@@ -2,9 +2,12 @@
 #include "design/DesignItems.h"
 #include "design/Surface.h"
 #include "design/SystemSymbol.h"
+#include "design/TabularText.h"
 #include "design/Theme.h"
+#include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QDirIterator>
 #include <QFile>
 #include <QFontDatabase>
@@ -180,6 +183,30 @@ TEST(SystemSymbols, MappedGlyphsExistInTheFontAndUnknownNamesShowTheFallback)
     EXPECT_EQ(SystemSymbol::materialName("gearshape"), "settings");
 }
 
+// A crossed-out symbol ("star.slash", "eye.slash") never looks like the symbol it crosses
+// out: its glyph's outline differs, or the slash is drawn across it.
+TEST(SystemSymbols, ACrossedOutSymbolLooksUnlikeItsBase)
+{
+    QRawFont font(QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf"), 24);
+    ASSERT_TRUE(font.isValid());
+    const auto outline = [&](const QString &name) {
+        return font.pathForGlyph(font.glyphIndexesForString(SystemSymbol::glyph(name)).at(0)).boundingRect();
+    };
+    int crossed = 0;
+    for (const QString &name : SystemSymbol::mappedNames()) {
+        if (!name.endsWith(QLatin1String(".slash")))
+            continue;
+        const QString base = name.chopped(6);
+        if (!SystemSymbol::isMapped(base))
+            continue;
+        ++crossed;
+        const bool sameOutline = outline(name) == outline(base);
+        EXPECT_TRUE(!sameOutline || SystemSymbol::isSlashed(name)) << qPrintable(name);
+        EXPECT_FALSE(SystemSymbol::isSlashed(base)) << qPrintable(base);
+    }
+    EXPECT_GE(crossed, 2);
+}
+
 // A symbol spans about the point size of the text beside it (a 14-point gear is 14 pixels
 // tall, not the 11.7 the font draws at 14 pixels) and both centre on the same height: the
 // glyph's ink in the middle of the symbol font's line, the text's capitals in the middle
@@ -259,6 +286,11 @@ TEST_F(ControlViewTest, TheSymbolItemDrawsAtTheEnlargedSize)
     const std::unique_ptr<QObject> symbol = create("Symbol { name: 'gearshape'; size: 14 }\n");
     ASSERT_TRUE(symbol);
     EXPECT_EQ(symbol->property("font").value<QFont>().pixelSize(), SystemSymbol::pixelSize(14));
+    auto *slash = test::findItem(qobject_cast<QQuickItem *>(symbol.get()), "symbolSlash");
+    ASSERT_TRUE(slash);
+    EXPECT_FALSE(slash->isVisible());
+    symbol->setProperty("name", "star.slash");
+    EXPECT_TRUE(slash->isVisible());
 }
 
 } // namespace
@@ -325,6 +357,77 @@ TEST(Surfaces, TheOutlineIsDrawnWholeAcrossTheEdge)
         const QPoint outside(int(-body.rect.left() * 2) - 1, int((40 - body.rect.top()) * 2));
         EXPECT_GT(qAlpha(body.image.pixel(outside)), 0) << c.kind;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A ticking number keeps its width from one value to the next, where the font's own
+// digits would not (Inter's "1" is narrower than its "8").
+TEST(TabularText, EveryValueOfOneShapeHasOneWidth)
+{
+    const QFont font = Theme::systemFont(30, QFont::DemiBold);
+    const QFontMetricsF metrics(font);
+    ASSERT_LT(metrics.horizontalAdvance("11:11"), metrics.horizontalAdvance("88:88")) << "a font with even digits";
+    const qreal width = TabularText::textWidth(font, "88:88");
+    for (const char *text : {"11:11", "10:07", "24:59", "00:00"})
+        EXPECT_DOUBLE_EQ(TabularText::textWidth(font, text), width) << text;
+    EXPECT_DOUBLE_EQ(TabularText::textWidth(font, "1 of 8"),
+                     2 * TabularText::widestDigit(metrics) + metrics.horizontalAdvance(" of "));
+}
+
+TEST(TabularText, ShrinksToItsWidthDownToTheLeastSize)
+{
+    const QFont font = Theme::systemFont(30, QFont::DemiBold);
+    const qreal natural = TabularText::textWidth(font, "1234");
+    EXPECT_EQ(TabularText::fittedFont(font, "1234", natural, 22).pixelSize(), 30);
+    const QFont smaller = TabularText::fittedFont(font, "1234", natural * 0.85, 22);
+    EXPECT_LT(smaller.pixelSize(), 30);
+    EXPECT_GE(smaller.pixelSize(), 22);
+    EXPECT_LE(TabularText::textWidth(smaller, "1234"), natural * 0.85);
+    EXPECT_EQ(TabularText::fittedFont(font, "1234", 1, 22).pixelSize(), 22);
+    EXPECT_EQ(TabularText::fittedFont(font, "1234", 1, 0).pixelSize(), 30) << "0: never shrinks";
+}
+
+} // namespace
+
+namespace {
+
+// Assistive technology reads a slider's value and a switch's "On"/"Off" as their values,
+// beside the names the callers give; the slider's number stays settable.
+TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
+{
+    const std::unique_ptr<QObject> root = create(
+        "Item { width: 300; height: 100\n"
+        "  property real level: 0.4\n"
+        "  TintedSlider { objectName: 'slider'; value: parent.level; accessibleValue: Math.trunc(value * 100) + '%'\n"
+        "    Accessible.name: 'Brightness'; onMoved: parent.level = value }\n"
+        "  SageToggle { objectName: 'toggle'; y: 40; isOn: true; Accessible.name: 'Comfort tuning' } }\n");
+    ASSERT_TRUE(root);
+    auto *item = qobject_cast<QQuickItem *>(root.get());
+    QAccessibleInterface *slider = QAccessible::queryAccessibleInterface(test::findItem(item, "slider"));
+    ASSERT_TRUE(slider);
+    EXPECT_EQ(slider->role(), QAccessible::Slider);
+    EXPECT_EQ(slider->text(QAccessible::Name), "Brightness");
+    EXPECT_EQ(slider->text(QAccessible::Value), "40%");
+    EXPECT_EQ(slider->text(QAccessible::Description), "");
+    ASSERT_TRUE(slider->valueInterface());
+    slider->valueInterface()->setCurrentValue(0.75);
+    EXPECT_DOUBLE_EQ(root->property("level").toDouble(), 0.75) << "a set value reaches the owner as a move does";
+    EXPECT_EQ(slider->text(QAccessible::Value), "75%");
+
+    QQuickItem *toggleItem = test::findItem(item, "toggle");
+    QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(toggleItem);
+    ASSERT_TRUE(toggle);
+    EXPECT_EQ(toggle->role(), QAccessible::CheckBox);
+    EXPECT_EQ(toggle->text(QAccessible::Name), "Comfort tuning");
+    EXPECT_EQ(toggle->text(QAccessible::Value), "On");
+    EXPECT_TRUE(toggle->state().checkable);
+    EXPECT_TRUE(toggle->state().checked);
+    toggleItem->setProperty("isOn", false);
+    EXPECT_EQ(toggle->text(QAccessible::Value), "Off");
+    EXPECT_FALSE(toggle->state().checked);
 }
 
 } // namespace

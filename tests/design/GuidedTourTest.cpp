@@ -9,6 +9,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QSignalSpy>
 
 using namespace qv;
@@ -183,6 +184,35 @@ TEST_F(GuidedTourTest, PopupPiecesDriveTheTour)
         if (entry.type != QtDebugMsg && entry.type != QtInfoMsg)
             warnings << entry.message;
     EXPECT_EQ(warnings, QStringList());
+}
+
+// Once the tour was finished, the checkmark stands 6 pt after the title's last letter, not
+// over at the close button.
+TEST_F(GuidedTourTest, TheCompletionMarkFollowsTheTitle)
+{
+    auto tour = makeTour();
+    tour->finish();
+    ASSERT_TRUE(tour->completed());
+    QQmlEngine engine;
+    design::prepareEngine(engine);
+    engine.rootContext()->setContextProperty("testTour", tour.get());
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick\nimport Quellvista.Design\nWindow { width: 700; height: 500; visible: true\n"
+                      "  GuidedPopup { objectName: 'popup'; tour: testTour; step: 'second' } }\n",
+                      QUrl("qrc:/test/Popup.qml"));
+    std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow *>(component.create()));
+    ASSERT_TRUE(window) << qPrintable(component.errorString());
+    window->grabWindow();
+    QQuickItem *popup = test::findItem(window->contentItem(), "popup");
+    QQuickItem *title = test::findItem(popup, "guideTitle");
+    QQuickItem *mark = test::findItem(popup, "guideCompletedMark");
+    QQuickItem *close = test::findItem(popup, "guideCloseButton");
+    ASSERT_TRUE(title && mark && close);
+    EXPECT_TRUE(mark->isVisible());
+    const qreal titleEnd = title->mapToItem(popup, QPointF(title->property("contentWidth").toReal(), 0)).x();
+    const qreal markStart = mark->mapToItem(popup, QPointF(0, 0)).x();
+    EXPECT_NEAR(markStart - titleEnd, 6, 1);
+    EXPECT_GT(close->mapToItem(popup, QPointF(0, 0)).x() - (markStart + mark->width()), 100);
 }
 
 } // namespace

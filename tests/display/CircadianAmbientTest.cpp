@@ -115,6 +115,34 @@ TEST_F(CircadianAmbientTest, StoredSwitchesStartAtConstruction)
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.40);
 }
 
+TEST_F(CircadianAmbientTest, WronglyTypedSwitchesAreLogged)
+{
+    struct Case {
+        const char *key;
+        QVariant stored;
+        const char *reading;
+    } cases[] = {
+        {"tuning.circadianSchedule", QStringLiteral("on"), "read as off"},
+        {"tuning.circadianSchedule", 1, "read as on"},
+        {"tuning.ambientAwareComfort", QStringLiteral("yes"), "read as on"},
+        {"tuning.ambientAwareComfort", QVariantList{true}, "read as off"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        defaults->set(c.key, c.stored);
+        restart();
+        logs->clear();
+        tuning();
+        EXPECT_TRUE(logs->containsPart("DisplayTuning", QStringLiteral("%1 is not a Boolean; %2").arg(c.key, c.reading)));
+        defaults->remove(c.key);
+    }
+    restart();
+    logs->clear();
+    defaults->setBool("tuning.circadianSchedule", false);
+    tuning();
+    EXPECT_FALSE(logs->containsPart("DisplayTuning", "is not a Boolean"));
+}
+
 // ---- the sensor's values ----
 
 TEST_F(CircadianAmbientTest, RawValuesInLux)

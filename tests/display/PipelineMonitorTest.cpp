@@ -146,6 +146,23 @@ TEST_F(PipelineMonitorTest, AStoredBaselineIsReadStrictlyAndOnlyOnce)
     EXPECT_TRUE(PipelineSnapshot::decode(QJsonDocument(edges).toJson()));
 }
 
+TEST_F(PipelineMonitorTest, AWronglyTypedGuardSwitchIsLogged)
+{
+    for (const QVariant &stored : {QVariant(QStringLiteral("true")), QVariant(1)}) {
+        defaults->set(PipelineMonitor::kGuardKey, stored);
+        restart();
+        logs->clear();
+        PipelineMonitor::shared();
+        EXPECT_TRUE(logs->containsPart("PipelineMonitor", "pipeline.guardEnabled is not a Boolean"));
+        EXPECT_FALSE(PipelineMonitor::shared().guardEnabled());
+    }
+    defaults->setBool(PipelineMonitor::kGuardKey, true);
+    restart();
+    logs->clear();
+    EXPECT_TRUE(PipelineMonitor::shared().guardEnabled());
+    EXPECT_FALSE(logs->containsPart("PipelineMonitor", "is not a Boolean"));
+}
+
 TEST_F(PipelineMonitorTest, TheCaptureReadsThePublishedState)
 {
     mac->setHostName(std::nullopt);

@@ -3,6 +3,9 @@
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Screens.h"
+#include "platform/Idle.h"
+#include "platform/Power.h"
+#include "platform/Workspace.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
 
@@ -10,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -177,6 +181,10 @@ TEST(SimulatedProfiler, AnswersWithTheRealShape)
     ASSERT_EQ(displays.size(), 2);
     const QJsonObject builtIn = displays[0].toObject();
     EXPECT_EQ(builtIn.value("_spdisplays_resolution").toString(), "1728 x 1117 @ 120.00Hz");
+    // The profiler names the panel's pixels; the display's size is the current mode's points.
+    EXPECT_EQ(builtIn.value("_spdisplays_pixels").toString(), "3456 x 2234");
+    EXPECT_EQ(mac->services().displays->pixelsWide(1), 1728);
+    EXPECT_EQ(mac->services().displays->pixelsHigh(1), 1117);
     EXPECT_EQ(builtIn.value("spdisplays_connection_type").toString(), "spdisplays_internal");
     EXPECT_EQ(builtIn.value("spdisplays_main").toString(), "spdisplays_yes");
     EXPECT_EQ(displays[1].toObject().value("_spdisplays_displayID").toString(), "2");
@@ -212,5 +220,151 @@ TEST(MachineDescription, OnlyARegularFileOfBoundedSizeIsRead)
         EXPECT_EQ(SimulatedMac::fromFile(c.path, &error), nullptr);
         EXPECT_TRUE(error.startsWith(c.path + ": ")) << error.toStdString();
         EXPECT_TRUE(error.contains(c.why)) << error.toStdString();
+    }
+}
+
+TEST(MachineDescription, UnknownKeysAreNamedWithTheFile)
+{
+    const char *cases[][2] = {
+        {R"({"displays": [], "batery": {}})", "unknown key \"batery\""},
+        {R"({"displays": [{"id": 1, "name": "A", "pixel": [1, 1]}]})", "displays[0]: unknown key \"pixel\""},
+        {R"({"displays": [{"id": 1, "name": "A", "modes": [{"width": 5, "height": 5, "hz": 60}]}]})",
+         "displays[0].modes[0]: unknown key \"hz\""},
+        {R"({"displays": [], "host": {"brand": "M9"}})", "host: unknown key \"brand\""},
+        {R"({"displays": [], "camera": {"scrpt": "blinking"}})", "camera: unknown key \"scrpt\""},
+        {R"({"displays": [], "battery": {"onBattery": true, "current": 5, "max": 9, "cycles": 3}})",
+         "battery: unknown key \"cycles\""},
+        {R"({"displays": [], "frontApplication": {"bundleID": "a.b"}})", "frontApplication: unknown key \"bundleID\""},
+    };
+    QTemporaryDir dir;
+    for (const auto &[json, fault] : cases) {
+        const QString path = dir.filePath("typo.json");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(json);
+        file.close();
+        QString error;
+        EXPECT_EQ(SimulatedMac::fromFile(path, &error), nullptr) << json;
+        EXPECT_TRUE(error.startsWith(path + ": ")) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(fault))) << json << " -> " << error.toStdString();
+    }
+}
+
+TEST(MachineDescription, ConditionsReachTheServices)
+{
+    auto mac = SimulatedMac::fromDescription(R"({"displays": [],
+        "battery": {"onBattery": true, "current": 15, "max": 100}, "thermalState": "serious",
+        "ambientLight": 12.5, "frontApplication": {"bundleIdentifier": "com.apple.dt.Xcode", "name": "Xcode"},
+        "idleSeconds": 42})", nullptr);
+    ASSERT_NE(mac, nullptr);
+    const PlatformServices s = mac->services();
+    const auto sources = s.power->powerSourceList();
+    ASSERT_TRUE(sources);
+    const QMap<QString, RegistryValue> battery = sources->toArray().value(0).toDictionary();
+    EXPECT_EQ(battery.value(Power::powerSourceStateKey).toString(), Power::batteryPowerValue);
+    EXPECT_EQ(battery.value(Power::currentCapacityKey).toNumber(), 15);
+    EXPECT_EQ(s.power->thermalState(), ThermalState::Serious);
+    EXPECT_EQ(s.idle->secondsSinceLastInputEvent(), 42);
+    ASSERT_TRUE(s.workspace->frontmostApplication());
+    EXPECT_EQ(s.workspace->frontmostApplication()->bundleIdentifier, "com.apple.dt.Xcode");
+    const auto sensors = s.registry->matchingServices("AppleSPUVD6286");
+    ASSERT_TRUE(sensors && sensors->size() == 1);
+    EXPECT_EQ(s.registry->property(sensors->first(), "AmbientLightSensor").toNumber(), 12.5);
+
+    // A second reading changes only what it names; null takes the battery and the front
+    // application away.
+    EXPECT_TRUE(mac->applyConditions(R"({"battery": null, "frontApplication": null, "ambientLight": 900})", nullptr));
+    EXPECT_EQ(s.power->powerSourceList()->toArray().size(), 0);
+    EXPECT_FALSE(s.workspace->frontmostApplication());
+    EXPECT_EQ(s.registry->property(sensors->first(), "AmbientLightSensor").toNumber(), 900);
+    EXPECT_EQ(s.power->thermalState(), ThermalState::Serious);
+    // The same application again is activated, not launched twice.
+    EXPECT_TRUE(mac->applyConditions(R"({"frontApplication": {"bundleIdentifier": "com.apple.dt.Xcode", "name": "Xcode"}})", nullptr));
+    EXPECT_EQ(s.workspace->runningApplications().size(), 1);
+    EXPECT_TRUE(s.workspace->frontmostApplication());
+}
+
+TEST(MachineDescription, BadConditionsAreNamedAndChangeNothing)
+{
+    const char *cases[][2] = {
+        {R"({"battery": {"onBattery": "yes", "current": 5, "max": 9}})", "\"onBattery\""},
+        {R"({"battery": {"onBattery": true, "current": 5, "max": 0}})", "\"current\" and \"max\""},
+        {R"({"battery": {"onBattery": true, "current": 5.5, "max": 10}})", "\"current\" and \"max\""},
+        {R"({"battery": 15})", "\"battery\" must be an object"},
+        {R"({"thermalState": "hot"})", "\"thermalState\""},
+        {R"({"thermalState": 2})", "\"thermalState\""},
+        {R"({"ambientLight": -1})", "\"ambientLight\""},
+        {R"({"ambientLight": "bright"})", "\"ambientLight\""},
+        {R"({"frontApplication": {}})", "frontApplication: give"},
+        {R"({"frontApplication": {"name": 3}})", "frontApplication: \"name\" must be text"},
+        {R"({"idleSeconds": 1e300})", "\"idleSeconds\""},
+        {R"({"idleSeconds": 5, "display": []})", "unknown key \"display\""},
+    };
+    auto mac = SimulatedMac::standard();
+    for (const auto &[json, fault] : cases) {
+        QString error;
+        EXPECT_FALSE(mac->applyConditions(json, &error)) << json;
+        EXPECT_TRUE(error.contains(QString::fromUtf8(fault))) << json << " -> " << error.toStdString();
+    }
+    EXPECT_EQ(mac->idleSeconds(), 0);
+    EXPECT_EQ(mac->thermalState(), ThermalState::Nominal);
+}
+
+TEST(MachineDescription, AChangedFileIsReadAgain)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("machine.json");
+    const auto write = [&](const QByteArray &json) {
+        // Replaced by renaming, as an editor or an atomic write does.
+        QFile file(path + ".new");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json);
+        file.close();
+        ASSERT_TRUE(QFile::remove(path) || !QFile::exists(path));
+        ASSERT_TRUE(QFile::rename(path + ".new", path));
+    };
+    write(R"({"displays": [], "idleSeconds": 1})");
+    auto mac = SimulatedMac::fromFile(path, nullptr);
+    ASSERT_NE(mac, nullptr);
+    mac->followDescriptionFile(path);
+    QSignalSpy thermal(mac->services().power, &Power::thermalStateChanged);
+    write(R"({"displays": [], "idleSeconds": 300, "thermalState": "critical"})");
+    // Waits for the file-system notice (no fixed delay: the spy returns as it arrives).
+    ASSERT_TRUE(thermal.wait(10000));
+    EXPECT_EQ(mac->idleSeconds(), 300);
+    EXPECT_EQ(mac->thermalState(), ThermalState::Critical);
+    // A second replacement is seen as well: the watch follows the new file.
+    write(R"({"displays": [], "idleSeconds": 5, "thermalState": "fair"})");
+    ASSERT_TRUE(thermal.wait(10000));
+    EXPECT_EQ(mac->idleSeconds(), 5);
+}
+
+TEST(SimulatedDefaults, GlobalDefaultsOutliveTheMachineInTheirFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("machine-defaults.json");
+    {
+        auto mac = SimulatedMac::standard();
+        mac->keepGlobalDefaultsIn(path);
+        mac->services().processes->run("/usr/bin/defaults",
+                                       {"write", "-g", "CGFontRenderingFontSmoothingDisabled", "-bool", "NO"}, 1000);
+    }
+    auto next = SimulatedMac::standard();
+    next->keepGlobalDefaultsIn(path);
+    EXPECT_EQ(next->globalDefault("CGFontRenderingFontSmoothingDisabled"), QStringLiteral("0"));
+
+    // A file that cannot be read is left as it is, whatever changes.
+    for (const QByteArray &bad : {QByteArray("{"), QByteArray(R"({"Key": 1})"), QByteArray("[]")}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bad);
+        file.close();
+        auto mac = SimulatedMac::standard();
+        mac->keepGlobalDefaultsIn(path);
+        mac->setGlobalDefault("Key", QStringLiteral("1"));
+        EXPECT_EQ(mac->globalDefault("Key"), QStringLiteral("1"));
+        QFile check(path);
+        ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+        EXPECT_EQ(check.readAll(), bad);
     }
 }

@@ -102,12 +102,12 @@ Item {
             Layout.alignment: Qt.AlignHCenter
             spacing: 8
 
-            Text {
+            // Digits in cells of one width: the seconds count down in place.
+            TabularText {
                 id: countdown
                 objectName: "countdown"
                 Layout.alignment: Qt.AlignHCenter
                 text: view.model.countdownText
-                textFormat: Text.PlainText
                 font: Theme.systemFont(72, Font.Thin)
                 color: Theme.withOpacity("white", 0.94)
 

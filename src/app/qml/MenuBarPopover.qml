@@ -70,7 +70,9 @@ Item {
             color: Theme.textSecondary
         }
         Item { Layout.fillWidth: true }
-        PopoverText {
+        // Counts down and up: digits in cells of one width, so the figure keeps its place.
+        TabularText {
+            objectName: "statusValue"
             text: parent.value
             font: Theme.systemFont(12, Font.Medium)
             color: Theme.textPrimary
@@ -150,9 +152,8 @@ Item {
                         isOn: popoverModel.comfortTuningOn
                         tint: Theme.accent
                         scale: 0.88
+                        accessibleValue: popoverModel.comfortLabel
                         Accessible.name: popoverModel.comfortSwitchName
-                        Accessible.checkable: true
-                        Accessible.checked: popoverModel.comfortTuningOn
                         Accessible.description: popoverModel.comfortSwitchDescription
                         onToggled: on => popoverModel.setComfortTuning(on)
                     }

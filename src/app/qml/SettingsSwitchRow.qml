@@ -59,6 +59,7 @@ Item {
         SageToggle {
             isOn: rowView.row.isOn
             tint: rowView.row.tint
+            Accessible.name: rowView.row.title
             onToggled: on => rowView.row.setOn(on)
         }
     }

@@ -60,9 +60,17 @@ Item {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 6
+                // The checkmark follows the title; a title too long for the row wraps.
+                TextMetrics {
+                    id: titleMetrics
+                    font: Theme.cardTitle
+                    text: popup.tour.titleOf(popup.step)
+                }
                 Text {
                     objectName: "guideTitle"
                     Layout.fillWidth: true
+                    Layout.preferredWidth: Math.ceil(titleMetrics.advanceWidth)
+                    Layout.maximumWidth: Math.ceil(titleMetrics.advanceWidth)
                     text: popup.tour.titleOf(popup.step)
                     textFormat: Text.PlainText
                     font: Theme.cardTitle
@@ -70,11 +78,15 @@ Item {
                     wrapMode: Text.Wrap
                 }
                 Symbol {
+                    id: completedMark
                     objectName: "guideCompletedMark"
                     visible: popup.showsCompletedMark
                     name: "checkmark.circle.fill"
                     size: 11
                     color: Theme.accent
+                }
+                Item {
+                    Layout.fillWidth: true
                 }
             }
             Text {

@@ -13,6 +13,8 @@ T.AbstractButton {
 
     property bool isOn: false
     property color tint: Theme.sage
+    // What assistive technology reads as the value; callers give the name.
+    property string accessibleValue: AccessibleTexts.onOff(isOn)
 
     signal toggled(bool isOn)
 
@@ -20,6 +22,10 @@ T.AbstractButton {
     implicitHeight: 20
     padding: 0
     hoverEnabled: true
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: isOn
 
     onClicked: toggled(!isOn)
 

@@ -13,4 +13,17 @@ Text {
     horizontalAlignment: Text.AlignHCenter
     verticalAlignment: Text.AlignVCenter
     renderType: Text.QtRendering
+
+    // The stroke across a crossed-out symbol, from its top left to its bottom right.
+    Rectangle {
+        objectName: "symbolSlash"
+        visible: SystemSymbol.isSlashed(parent.name)
+        anchors.centerIn: parent
+        width: Math.max(1.5, parent.size * 0.12)
+        height: parent.size * 1.2
+        radius: width / 2
+        rotation: -45
+        antialiasing: true
+        color: parent.color
+    }
 }

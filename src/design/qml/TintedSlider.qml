@@ -4,8 +4,8 @@ import Quellvista.Design
 
 // A continuous slider at the small control size: a thin track filled with the tint up to
 // a white knob. Callers bind `value` to their model and write each move (moved()) back
-// to it; `pressed` tells whether the user is dragging. `accessibleValue` is what
-// assistive technology reads as the value.
+// to it; `pressed` tells whether the user is dragging. `accessibleValue` is the text
+// assistive technology reads as the slider's value (its number stays settable).
 T.Slider {
     id: slider
 
@@ -18,7 +18,7 @@ T.Slider {
     live: true
     hoverEnabled: true
 
-    Accessible.description: accessibleValue
+    Accessible.role: Accessible.Slider
 
     background: Item {
         x: slider.leftPadding

@@ -43,7 +43,7 @@ ProfileTile presetTile(const PresetManager &presets, ComfortPreset preset, bool 
     tile.kind = ProfileTileKind::preset;
     tile.key = rawValue(preset);
     tile.preset = preset;
-    tile.title = presets.displayName(preset);
+    tile.title = SavedComfortProfile::shownName(presets.displayName(preset));
     tile.subtitle = info.subtitle;
     tile.symbol = info.symbol;
     tile.hint = shortcutHint(preset);
@@ -76,12 +76,12 @@ ProfileTile savedTile(const PresetManager &presets, const SavedComfortProfile &p
     tile.kind = ProfileTileKind::saved;
     tile.key = uuidText(profile.id);
     tile.profile = profile;
-    tile.title = profile.name;
+    tile.title = SavedComfortProfile::shownName(profile.name);
     tile.subtitle = profile.summary();
     tile.symbol = QStringLiteral("slider.horizontal.3");
     tile.active = presets.activeSavedProfileID() == profile.id;
     tile.favorite = presets.favoriteSavedProfileIDs().contains(profile.id);
-    tile.accessibleName = profile.name + QStringLiteral(" saved comfort profile");
+    tile.accessibleName = tile.title + QStringLiteral(" saved comfort profile");
     tile.accessibleHint =
         QStringLiteral("Applies this profile. Right-click for rename, update, favorite, or delete actions.");
     tile.minimumHeight = 50;

@@ -244,7 +244,9 @@ Card {
                     wrapMode: Text.Wrap
                 }
                 SecondaryButton {
-                    width: 170
+                    objectName: "restoreStartersButton"
+                    // 170 wide, or as wide as its whole label needs.
+                    width: Math.max(170, implicitWidth)
                     text: gridModel.restoreText
                     onClicked: gridModel.restoreStarters()
                 }

@@ -145,7 +145,7 @@ QHash<int, QByteArray> ComfortProfilesGridModel::roleNames() const
 
 QString ComfortProfilesGridModel::activeText() const
 {
-    return QStringLiteral("Active: ") + m_presets->activeSelectionName();
+    return QStringLiteral("Active: ") + SavedComfortProfile::shownName(m_presets->activeSelectionName());
 }
 
 bool ComfortProfilesGridModel::showsGrid() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/ShownText.h"
+
 #include "display/LiveVerificationSnapshot.h"
 #include "pages/display_comfort/DisplayHardwareModel.h"
 
@@ -60,7 +62,8 @@ public:
     void setDisplay(const LiveVerificationDisplayState &display);
     void refresh() { emit changed(); }
 
-    QString name() const { return m_display.name; }
+    // A name from the registry or the profiler: direction controls made inert.
+    QString name() const { return showntext::inert(m_display.name); }
     QString typeLabel() const { return m_display.typeLabel; }
     QString iconName() const { return m_display.iconName; }
     bool isVirtual() const { return m_display.isVirtual; }

@@ -112,6 +112,9 @@ ColumnLayout {
                         }
                     }
                     MenuButton {
+                        objectName: "targetPicker"
+                        // Assistive technology reads the chosen target as the picker's value.
+                        readonly property string accessibleValue: tuningModel.selectedTargetName
                         Layout.preferredWidth: 210
                         text: tuningModel.selectedTargetName
                         symbol: tuningModel.selectedTargetSymbol

@@ -1,5 +1,7 @@
 #include "pages/display_comfort/DisplayTuningPanelModel.h"
 
+#include "runtime/ShownText.h"
+
 #include "design/Theme.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayTuning.h"
@@ -169,7 +171,7 @@ QVariantList DisplayTuningPanelModel::targets() const
     QVariantList list;
     for (const DisplayTuningTarget &target : m_tuning->availableTargets())
         list << QVariantMap{{QStringLiteral("action"), target.id},
-                            {QStringLiteral("text"), target.name},
+                            {QStringLiteral("text"), showntext::inert(target.name)},
                             {QStringLiteral("symbol"), target.iconName}};
     return list;
 }
@@ -181,7 +183,7 @@ QString DisplayTuningPanelModel::selectedTargetId() const
 
 QString DisplayTuningPanelModel::selectedTargetName() const
 {
-    return m_tuning->selectedTargetName();
+    return showntext::inert(m_tuning->selectedTargetName());
 }
 
 QString DisplayTuningPanelModel::selectedTargetSymbol() const

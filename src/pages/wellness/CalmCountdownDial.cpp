@@ -1,5 +1,7 @@
 #include "pages/wellness/CalmCountdownDial.h"
 
+#include "design/TabularText.h"
+
 #include "design/FrameTicker.h"
 #include "design/Painting.h"
 #include "design/Theme.h"
@@ -57,15 +59,6 @@ QBrush ringBrush(const QPointF &centre, double t, bool active, bool dark)
     for (int i = 0; i < n; ++i)
         gradient.setColorAt(1.0 - double(i) / (n - 1), style.colours[i]);
     return gradient;
-}
-
-// The cell every digit of the time is drawn in.
-qreal widestDigit(const QFontMetricsF &metrics)
-{
-    qreal digit = 0;
-    for (char c = '0'; c <= '9'; ++c)
-        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
-    return digit;
 }
 
 void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
@@ -168,12 +161,7 @@ CalmCountdownDial::RingStyle CalmCountdownDial::ringStyle(double t)
 
 qreal CalmCountdownDial::timeTextWidth(const QFont &font, const QString &text)
 {
-    const QFontMetricsF metrics(font);
-    const qreal digit = widestDigit(metrics);
-    qreal width = 0;
-    for (const QChar c : text)
-        width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
-    return width;
+    return TabularText::textWidth(font, text);
 }
 
 void CalmCountdownDial::drawTimeText(QPainter &painter, const QRectF &rect, const QFont &font, const QString &text)
@@ -181,16 +169,10 @@ void CalmCountdownDial::drawTimeText(QPainter &painter, const QRectF &rect, cons
     // Every digit in a cell of the widest digit's width, so that the time keeps its place
     // from one second to the next.
     const QFontMetricsF metrics(font);
-    const qreal digit = widestDigit(metrics);
-    painter.setFont(font);
-    qreal x = rect.center().x() - timeTextWidth(font, text) / 2;
-    const qreal baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;
-    for (const QChar c : text) {
-        const qreal advance = metrics.horizontalAdvance(c);
-        const qreal cell = c.isDigit() ? digit : advance;
-        painter.drawText(QPointF(x + (cell - advance) / 2, baseline), QString(c));
-        x += cell;
-    }
+    TabularText::draw(painter,
+                      QPointF(rect.center().x() - timeTextWidth(font, text) / 2,
+                              rect.center().y() + (metrics.ascent() - metrics.descent()) / 2),
+                      font, text);
 }
 
 CalmCountdownDial::FittedText CalmCountdownDial::fitTimeText(const QString &text, qreal side)

@@ -18,7 +18,12 @@
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimWorkspace.h"
 
+#include "runtime/Files.h"
+#include "runtime/Logging.h"
+
 #include <QFile>
+#include <QFileSystemWatcher>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,6 +32,14 @@
 #include <cmath>
 
 namespace qv {
+
+namespace {
+const Logger &simLog()
+{
+    static const Logger logger("SimulatedMac");
+    return logger;
+}
+} // namespace
 
 SimulatedMac::SimulatedMac()
     : m_brand(QStringLiteral("Apple M3 Pro")),
@@ -406,6 +419,52 @@ void SimulatedMac::setGlobalDefault(const QString &key, std::optional<QString> p
         m_globalDefaults.insert(key, *printed);
     else
         m_globalDefaults.remove(key);
+    // Written under the lock, so that two changes reach the file in their order.
+    saveGlobalDefaults();
+}
+
+void SimulatedMac::keepGlobalDefaultsIn(const QString &path)
+{
+    QMutexLocker lock(&m_mutex);
+    m_globalDefaultsPath = path;
+    m_globalDefaultsUnreadable = false;
+    const files::StoredFile stored = files::readStoredFile(path);
+    if (stored.state == files::StoredFile::State::absent)
+        return;
+    QString fault = stored.error;
+    QHash<QString, QString> values;
+    if (stored.state == files::StoredFile::State::read) {
+        const QJsonDocument doc = QJsonDocument::fromJson(stored.bytes);
+        if (!doc.isObject())
+            fault = QStringLiteral("not a JSON object");
+        const QJsonObject o = doc.object();
+        for (auto it = o.begin(); fault.isEmpty() && it != o.end(); ++it) {
+            if (!it.value().isString())
+                fault = QStringLiteral("the value of \"%1\" is not text").arg(it.key());
+            values.insert(it.key(), it.value().toString());
+        }
+    }
+    if (!fault.isEmpty()) {
+        // Kept as it is: the values stay in memory for this run and the file is not replaced.
+        m_globalDefaultsUnreadable = true;
+        simLog().error("Could not read the global defaults %s: %s; changes are not kept",
+                       qUtf8Printable(path), qUtf8Printable(fault));
+        return;
+    }
+    m_globalDefaults = values;
+}
+
+void SimulatedMac::saveGlobalDefaults()
+{
+    if (m_globalDefaultsPath.isEmpty() || m_globalDefaultsUnreadable)
+        return;
+    QJsonObject o;
+    for (auto it = m_globalDefaults.cbegin(); it != m_globalDefaults.cend(); ++it)
+        o.insert(it.key(), it.value());
+    QString error;
+    if (!files::writeAtomically(m_globalDefaultsPath, QJsonDocument(o).toJson(QJsonDocument::Compact), &error))
+        simLog().error("Could not save the global defaults %s: %s", qUtf8Printable(m_globalDefaultsPath),
+                       qUtf8Printable(error));
 }
 
 namespace {
@@ -489,8 +548,9 @@ QByteArray SimulatedMac::profilerOutput() const
             e["_spdisplays_display-product-id"] = QString::number(d.model, 16);
         if (d.serial)
             e["_spdisplays_display-serial-number"] = QString::number(d.serial, 16);
-        if (d.pixelsWide > 0 && d.pixelsHigh > 0)
-            e["_spdisplays_pixels"] = QStringLiteral("%1 x %2").arg(d.pixelsWide).arg(d.pixelsHigh);
+        const QSize panel = d.panelPixels.isEmpty() ? QSize(d.pixelsWide, d.pixelsHigh) : d.panelPixels;
+        if (panel.width() > 0 && panel.height() > 0)
+            e["_spdisplays_pixels"] = QStringLiteral("%1 x %2").arg(panel.width()).arg(panel.height());
         if (d.currentMode >= 0 && d.currentMode < d.modes.size()) {
             const DisplayMode &m = d.modes.at(d.currentMode);
             e["_spdisplays_resolution"] =
@@ -505,9 +565,9 @@ QByteArray SimulatedMac::profilerOutput() const
         e["spdisplays_online"] = "spdisplays_yes";
         if (d.isVirtual)
             e["spdisplays_virtualdevice"] = "spdisplays_yes";
-        if (d.pixelsWide > 0 && d.pixelsHigh > 0)
+        if (panel.width() > 0 && panel.height() > 0)
             e["spdisplays_pixelresolution"] =
-                QStringLiteral("spdisplays_%1x%2%3").arg(d.pixelsWide).arg(d.pixelsHigh).arg(d.backingScale > 1 ? "Retina" : "");
+                QStringLiteral("spdisplays_%1x%2%3").arg(panel.width()).arg(panel.height()).arg(d.backingScale > 1 ? "Retina" : "");
         drivers.append(e);
     }
     QJsonObject gpu;
@@ -524,6 +584,17 @@ QByteArray SimulatedMac::profilerOutput() const
 }
 
 // ---- machine descriptions ----
+
+// What a description may change while the machine runs; each is absent when not described.
+struct MachineConditions {
+    std::optional<std::optional<RegistryValue>> powerSources; // inner nothing: no battery
+    std::optional<ThermalState> thermalState;
+    std::optional<double> ambientLux;
+    // The front application: inner nothing for none.
+    std::optional<std::optional<std::pair<std::optional<QString>, std::optional<QString>>>> frontApplication;
+    std::optional<double> idleSeconds;
+};
+
 
 namespace {
 bool fail(QString *error, const QString &text)
@@ -553,6 +624,21 @@ bool readUInt(const QJsonObject &o, const QString &key, quint32 &out, QString *e
     return fail(error, QStringLiteral("%1: \"%2\" must be a whole number from 0 to 4294967295").arg(where, key));
 }
 
+// A key the description does not know is a fault (a misspelt key would otherwise leave the
+// machine as it was, with nothing said).
+bool onlyKnownKeys(const QJsonObject &o, std::initializer_list<const char *> known, const QString &where,
+                   QString *error)
+{
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        bool found = false;
+        for (const char *key : known)
+            found = found || it.key() == QLatin1String(key);
+        if (!found)
+            return fail(error, QStringLiteral("%1: unknown key \"%2\"").arg(where, it.key()));
+    }
+    return true;
+}
+
 // Limits of a described display: sizes in pixels and points, and where a screen may lie.
 constexpr int kMaxSize = 32767;
 constexpr double kMaxCoordinate = 1'000'000;
@@ -576,6 +662,8 @@ bool readMode(const QJsonValue &value, const QString &where, DisplayMode &mode, 
     if (!value.isObject())
         return fail(error, QStringLiteral("%1 must be an object").arg(where));
     const QJsonObject mo = value.toObject();
+    if (!onlyKnownKeys(mo, {"width", "height", "pixelWidth", "pixelHeight", "refreshRate", "ioFlags"}, where, error))
+        return false;
     if (!isWholeIn(mo.value("width"), 1, kMaxSize) || !isWholeIn(mo.value("height"), 1, kMaxSize))
         return fail(error, QStringLiteral("%1: width and height must be whole numbers from 1 to %2").arg(where).arg(kMaxSize));
     mode.width = mo.value("width").toInt();
@@ -648,6 +736,12 @@ bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *err
     if (!value.isObject())
         return fail(error, QStringLiteral("%1 must be an object").arg(where));
     const QJsonObject o = value.toObject();
+    if (!onlyKnownKeys(o,
+                       {"id", "name", "builtIn", "mirrored", "virtual", "vendor", "model", "serial", "pixels", "scale",
+                        "modes", "currentMode", "frame", "screen", "inProfiler", "profilerName", "connection",
+                        "displayType", "framebuffer", "miniLED", "framebufferProperties"},
+                       where, error))
+        return false;
     quint32 id = 0;
     if (!readUInt(o, "id", id, error, where))
         return false;
@@ -689,6 +783,15 @@ bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *err
     if (!currentMode.isUndefined() && !isWholeIn(currentMode, -1, double(d.modes.size()) - 1))
         return fail(error, QStringLiteral("%1: \"currentMode\" is not one of its modes (nor -1 for none)").arg(where));
     d.currentMode = currentMode.toInt(d.modes.isEmpty() ? -1 : 0);
+    // "pixels" is the panel's resolution; the system gives a display's size as its current
+    // mode's size in points.
+    if (d.currentMode >= 0) {
+        const DisplayMode &current = d.modes[d.currentMode];
+        d.panelPixels = o.contains("pixels") ? QSize(d.pixelsWide, d.pixelsHigh)
+                                             : QSize(current.pixelWidth, current.pixelHeight);
+        d.pixelsWide = d.modes[d.currentMode].width;
+        d.pixelsHigh = d.modes[d.currentMode].height;
+    }
     if (o.contains("frame")) {
         const QJsonArray f = o.value("frame").toArray();
         if (f.size() != 4 || !isNumberIn(f[0], -kMaxCoordinate, kMaxCoordinate) ||
@@ -722,21 +825,127 @@ bool readDisplay(const QJsonValue &value, int index, SimDisplay &d, QString *err
     }
     return true;
 }
-} // namespace
+constexpr const char *kConditionKeys[] = {"battery", "thermalState", "ambientLight", "frontApplication", "idleSeconds"};
+constexpr double kMaxLux = 1'000'000;
+constexpr double kMaxIdleSeconds = 1e9;
 
-std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &json, QString *error)
+bool readConditions(const QJsonObject &root, MachineConditions &c, QString *error)
+{
+    if (root.contains("battery")) {
+        const QJsonValue v = root.value("battery");
+        if (v.isNull()) {
+            c.powerSources = std::optional<RegistryValue>(RegistryValue::array({}));
+        } else {
+            const QJsonObject b = v.toObject();
+            if (!v.isObject() || !onlyKnownKeys(b, {"onBattery", "current", "max"}, QStringLiteral("battery"), error))
+                return v.isObject() ? false
+                                    : fail(error, QStringLiteral("\"battery\" must be an object (or null for none)"));
+            if (!b.value("onBattery").isBool())
+                return fail(error, QStringLiteral("battery: \"onBattery\" is required and must be true or false"));
+            if (!isWholeIn(b.value("current"), 0, 1e9) || !isWholeIn(b.value("max"), 1, 1e9))
+                return fail(error, QStringLiteral("battery: \"current\" and \"max\" must be whole numbers from 0 and "
+                                                  "from 1 to 1000000000"));
+            const QString state = QString::fromLatin1(b.value("onBattery").toBool() ? Power::batteryPowerValue
+                                                                                    : Power::acPowerValue);
+            c.powerSources = std::optional<RegistryValue>(RegistryValue::array({SimPower::batteryDescription(
+                state, b.value("current").toDouble(), b.value("max").toDouble())}));
+        }
+    }
+    if (root.contains("thermalState")) {
+        static const std::pair<const char *, ThermalState> names[] = {{"nominal", ThermalState::Nominal},
+                                                                      {"fair", ThermalState::Fair},
+                                                                      {"serious", ThermalState::Serious},
+                                                                      {"critical", ThermalState::Critical}};
+        const QString name = root.value("thermalState").toString();
+        for (const auto &[text, state] : names)
+            if (name == QLatin1String(text))
+                c.thermalState = state;
+        if (!c.thermalState)
+            return fail(error, QStringLiteral("\"thermalState\" must be \"nominal\", \"fair\", \"serious\" or \"critical\""));
+    }
+    if (root.contains("ambientLight")) {
+        if (!isNumberIn(root.value("ambientLight"), 0, kMaxLux))
+            return fail(error, QStringLiteral("\"ambientLight\" must be a number of lux from 0 to %1").arg(kMaxLux, 0, 'f', 0));
+        c.ambientLux = root.value("ambientLight").toDouble();
+    }
+    if (root.contains("frontApplication")) {
+        const QJsonValue v = root.value("frontApplication");
+        if (v.isNull()) {
+            c.frontApplication.emplace(std::nullopt);
+        } else {
+            const QJsonObject a = v.toObject();
+            if (!v.isObject())
+                return fail(error, QStringLiteral("\"frontApplication\" must be an object (or null for none)"));
+            if (!onlyKnownKeys(a, {"bundleIdentifier", "name"}, QStringLiteral("frontApplication"), error))
+                return false;
+            std::optional<QString> bundle, name;
+            for (const auto &[key, out] : {std::pair{"bundleIdentifier", &bundle}, std::pair{"name", &name}}) {
+                const QJsonValue text = a.value(QLatin1String(key));
+                if (text.isUndefined())
+                    continue;
+                if (!text.isString())
+                    return fail(error, QStringLiteral("frontApplication: \"%1\" must be text").arg(QLatin1String(key)));
+                *out = text.toString();
+            }
+            if (!bundle && !name)
+                return fail(error, QStringLiteral("frontApplication: give \"bundleIdentifier\", \"name\" or both"));
+            c.frontApplication.emplace(std::pair{bundle, name});
+        }
+    }
+    if (root.contains("idleSeconds")) {
+        if (!isNumberIn(root.value("idleSeconds"), 0, kMaxIdleSeconds))
+            return fail(error, QStringLiteral("\"idleSeconds\" must be a number from 0 to %1").arg(kMaxIdleSeconds, 0, 'f', 0));
+        c.idleSeconds = root.value("idleSeconds").toDouble();
+    }
+    return true;
+}
+
+bool readRootKeys(const QJsonObject &root, QString *error)
+{
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        bool found = false;
+        for (const char *key : {"host", "mainDisplay", "displays", "camera"})
+            found = found || it.key() == QLatin1String(key);
+        for (const char *key : kConditionKeys)
+            found = found || it.key() == QLatin1String(key);
+        if (!found)
+            return fail(error, QStringLiteral("unknown key \"%1\"").arg(it.key()));
+    }
+    if (root.contains("host") && !root.value("host").isObject())
+        return fail(error, QStringLiteral("\"host\" must be an object"));
+    if (root.contains("camera") && !root.value("camera").isObject())
+        return fail(error, QStringLiteral("\"camera\" must be an object"));
+    return onlyKnownKeys(root.value("host").toObject(), {"processorBrand", "name"}, QStringLiteral("host"), error) &&
+           onlyKnownKeys(root.value("camera").toObject(), {"script"}, QStringLiteral("camera"), error);
+}
+
+std::optional<QJsonObject> parseRoot(const QByteArray &json, QString *error)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         fail(error, QStringLiteral("not valid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString()));
-        return nullptr;
+        return std::nullopt;
     }
     if (!doc.isObject()) {
         fail(error, QStringLiteral("the description must be a JSON object"));
-        return nullptr;
+        return std::nullopt;
     }
-    const QJsonObject root = doc.object();
+    if (!readRootKeys(doc.object(), error))
+        return std::nullopt;
+    return doc.object();
+}
+} // namespace
+
+std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &json, QString *error)
+{
+    const std::optional<QJsonObject> parsed = parseRoot(json, error);
+    if (!parsed)
+        return nullptr;
+    const QJsonObject root = *parsed;
+    MachineConditions conditions;
+    if (!readConditions(root, conditions, error))
+        return nullptr;
     auto mac = std::make_unique<SimulatedMac>();
     const QJsonObject host = root.value("host").toObject();
     if (host.contains("processorBrand"))
@@ -772,7 +981,80 @@ std::unique_ptr<SimulatedMac> SimulatedMac::fromDescription(const QByteArray &js
     mac->m_main = main;
     if (root.value("camera").toObject().value("script").toString() == QLatin1String("blinking"))
         mac->m_cameraScript = std::make_unique<SimCameraScript>(*mac->m_camera, *mac->m_faceLandmarks);
+    mac->takeConditions(conditions);
     return mac;
+}
+
+void SimulatedMac::takeConditions(const MachineConditions &c)
+{
+    if (c.powerSources)
+        setPowerSources(*c.powerSources);
+    if (c.thermalState)
+        setThermalState(*c.thermalState);
+    if (c.ambientLux)
+        setAmbientLightReading(RegistryValue::number(*c.ambientLux));
+    if (c.idleSeconds)
+        setIdleSeconds(*c.idleSeconds);
+    if (c.frontApplication) {
+        if (*c.frontApplication)
+            bringToFront((*c.frontApplication)->first, (*c.frontApplication)->second);
+        else if (const std::optional<RunningApplication> front = m_workspace->frontmostApplication())
+            m_workspace->deactivate(front->processIdentifier);
+    }
+}
+
+void SimulatedMac::bringToFront(const std::optional<QString> &bundleIdentifier, const std::optional<QString> &name)
+{
+    for (const RunningApplication &app : m_workspace->runningApplications()) {
+        if (app.bundleIdentifier == bundleIdentifier && app.localizedName == name) {
+            m_workspace->activate(app.processIdentifier);
+            return;
+        }
+    }
+    m_workspace->launch(bundleIdentifier, name, true);
+}
+
+bool SimulatedMac::applyConditions(const QByteArray &json, QString *error)
+{
+    const std::optional<QJsonObject> root = parseRoot(json, error);
+    MachineConditions conditions;
+    if (!root || !readConditions(*root, conditions, error))
+        return false;
+    takeConditions(conditions);
+    return true;
+}
+
+void SimulatedMac::followDescriptionFile(const QString &path)
+{
+    m_descriptionPath = QFileInfo(path).absoluteFilePath();
+    delete m_descriptionWatcher;
+    m_descriptionWatcher = new QFileSystemWatcher(this);
+    // The folder too: a file replaced by renaming (as editors and atomic writes do) drops
+    // out of the watch, and comes back through the folder's change.
+    m_descriptionWatcher->addPath(QFileInfo(m_descriptionPath).absolutePath());
+    m_descriptionWatcher->addPath(m_descriptionPath);
+    m_descriptionBytes = files::readStoredFile(m_descriptionPath).bytes;
+    connect(m_descriptionWatcher, &QFileSystemWatcher::fileChanged, this, &SimulatedMac::reloadDescription);
+    connect(m_descriptionWatcher, &QFileSystemWatcher::directoryChanged, this, &SimulatedMac::reloadDescription);
+}
+
+void SimulatedMac::reloadDescription()
+{
+    if (!m_descriptionWatcher->files().contains(m_descriptionPath) && QFileInfo::exists(m_descriptionPath))
+        m_descriptionWatcher->addPath(m_descriptionPath);
+    const files::StoredFile stored = files::readStoredFile(m_descriptionPath);
+    if (stored.state == files::StoredFile::State::absent)
+        return; // between the removal and the rename of a replacement
+    if (stored.state == files::StoredFile::State::read && stored.bytes == m_descriptionBytes)
+        return; // another file of the folder changed
+    m_descriptionBytes = stored.bytes;
+    QString error = stored.error;
+    if (stored.state == files::StoredFile::State::read && applyConditions(stored.bytes, &error)) {
+        simLog().info("Read the machine description %s again", qUtf8Printable(m_descriptionPath));
+        return;
+    }
+    simLog().error("Could not read the machine description %s again: %s; the machine stays as it was",
+                   qUtf8Printable(m_descriptionPath), qUtf8Printable(error));
 }
 
 std::unique_ptr<SimulatedMac> SimulatedMac::fromFile(const QString &path, QString *error)

@@ -14,6 +14,9 @@
 #include <QMutex>
 #include <QObject>
 #include <QRectF>
+#include <QSize>
+
+class QFileSystemWatcher;
 #include <QString>
 
 #include <functional>
@@ -52,8 +55,11 @@ struct SimDisplay {
     quint32 vendor = 0;
     quint32 model = 0;
     quint32 serial = 0;
+    // The display's size as the system gives it: the current mode's size in points.
     int pixelsWide = 0;
     int pixelsHigh = 0;
+    // The panel's own pixels, as the display profiler reports them; empty: the size above.
+    QSize panelPixels;
     QList<DisplayMode> modes;
     int currentMode = -1;       // index into modes, -1 for none
     QRectF frame;               // global coordinates, points
@@ -79,6 +85,7 @@ struct SimDisplay {
 };
 
 class SimCameraScript;
+struct MachineConditions;
 
 // The whole virtual Mac behind the platform services. Tests change it directly; the
 // services read it. Its state is guarded by a mutex so that services callable off the
@@ -97,6 +104,19 @@ public:
     // that names the fault.
     static std::unique_ptr<SimulatedMac> fromDescription(const QByteArray &json, QString *error);
     static std::unique_ptr<SimulatedMac> fromFile(const QString &path, QString *error);
+
+    // Reads the description file again whenever it changes and takes from it what may
+    // change while the machine runs: the battery, the thermal state, the ambient light, the
+    // front application and the idle time (the displays stay as they are). A description
+    // that cannot be read is logged and changes nothing.
+    void followDescriptionFile(const QString &path);
+    // Takes the changing conditions from a description (as followDescriptionFile does);
+    // false, with the fault in error, when it cannot be read.
+    bool applyConditions(const QByteArray &json, QString *error);
+
+    // Keeps the global defaults domain in a file: what it holds is read now, and every
+    // change is written to it. A file that cannot be read is logged and never overwritten.
+    void keepGlobalDefaultsIn(const QString &path);
 
     PlatformServices services();
 
@@ -225,6 +245,10 @@ private:
 
     SimDisplay *findLocked(DisplayId id);
     const SimDisplay *findLocked(DisplayId id) const;
+    void reloadDescription();
+    void takeConditions(const MachineConditions &conditions);
+    void saveGlobalDefaults();
+    void bringToFront(const std::optional<QString> &bundleIdentifier, const std::optional<QString> &name);
     void assignServiceLocked(SimDisplay &display);
 
     mutable QMutex m_mutex{};
@@ -246,6 +270,8 @@ private:
     QHash<QString, ProcessHandler> m_processHandlers;
     QHash<QString, int> m_processRuns;
     QHash<QString, QString> m_globalDefaults;
+    QString m_globalDefaultsPath; // empty: kept in memory only
+    bool m_globalDefaultsUnreadable = false;
     QMap<int, Displays::ReconfigurationCallback> m_callbacks;
     int m_nextCallbackToken = 1;
     double m_idleSeconds = 0;
@@ -272,6 +298,9 @@ private:
     std::unique_ptr<SimCamera> m_camera;
     std::unique_ptr<SimFaceLandmarks> m_faceLandmarks;
     std::unique_ptr<SimCameraScript> m_cameraScript; // from the description, when it asks for one
+    QFileSystemWatcher *m_descriptionWatcher = nullptr; // owned as a child
+    QString m_descriptionPath;
+    QByteArray m_descriptionBytes; // as last read
 };
 
 } // namespace qv

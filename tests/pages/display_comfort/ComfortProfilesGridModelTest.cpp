@@ -2,6 +2,9 @@
 #include "pages/display_comfort/ComfortProfilesGridModel.h"
 #include "runtime/Scheduler.h"
 #include "support/TestEnvironment.h"
+#include <QJsonObject>
+#include <QJsonDocument>
+#include <QJsonArray>
 
 #include <QQuickWindow>
 #include <QRegularExpression>
@@ -271,6 +274,34 @@ TEST_F(ComfortProfilesGridModelTest, HostileNamesAreKeptAsText)
     EXPECT_EQ(grid.tiles()[4].title, markup);
     EXPECT_EQ(grid.tiles()[4].accessibleName, markup + " saved comfort profile");
     EXPECT_EQ(grid.tiles()[5].title.size(), 10000);
+}
+
+// A stored name with nothing to see gets a title; direction controls in a name are shown
+// inert (the stored name keeps them).
+TEST_F(ComfortProfilesGridModelTest, BlankAndReorderingNamesGetSensibleTitles)
+{
+    const QString reversed = QStringLiteral("\u202Eevil\u2066 twin\u2069");
+    manager().saveCurrentAsNewProfile(QStringLiteral("Desk"));
+    manager().saveCurrentAsNewProfile(QStringLiteral("\u202E\u202C"));
+    manager().saveCurrentAsNewProfile(reversed);
+    advance(1000);
+    // A blank name reaches the store only from outside: write it there.
+    const QByteArray key = PresetManager::savedProfilesKey;
+    QJsonArray stored = QJsonDocument::fromJson(*defaults->dataValue(key)).array();
+    QJsonObject first = stored[0].toObject();
+    first["name"] = " \t ";
+    stored[0] = first;
+    defaults->setData(key, QJsonDocument(stored).toJson(QJsonDocument::Compact));
+    restart();
+    ComfortProfilesGridModel grid;
+    ASSERT_EQ(manager().savedProfiles().size(), 3);
+    EXPECT_EQ(grid.tiles()[4].title, "Untitled Profile");
+    EXPECT_EQ(grid.tiles()[4].accessibleName, "Untitled Profile saved comfort profile");
+    EXPECT_EQ(grid.tiles()[5].title, "Untitled Profile");
+    EXPECT_EQ(grid.tiles()[6].title, "evil twin");
+    EXPECT_EQ(manager().savedProfiles()[2].name, reversed);
+    manager().applySavedProfile(manager().savedProfiles()[2], false);
+    EXPECT_EQ(grid.activeText(), "Active: evil twin");
 }
 
 } // namespace

@@ -191,6 +191,24 @@ TEST_F(DisplayTuningPanelModelTest, TargetPickerFollowsTheChosenDisplay)
         EXPECT_FALSE(row->property("valueText").toString().contains("nan", Qt::CaseInsensitive));
 }
 
+// A display name with direction controls is listed and shown without them.
+TEST_F(DisplayTuningPanelModelTest, TargetNamesShowDirectionControlsInert)
+{
+    mac->updateDisplay(2, [](SimDisplay &d) { d.name = QStringLiteral("\u202Eksed\u2066 LG\u2069"); });
+    advance(21000);
+    DisplayTuningPanelModel panel;
+    panel.refreshTargets();
+    bool listed = false;
+    for (const QVariant &target : panel.targets()) {
+        const QString text = target.toMap().value("text").toString();
+        EXPECT_FALSE(text.contains(QChar(0x202E)) || text.contains(QChar(0x2066))) << text.toStdString();
+        listed = listed || text.contains("ksed LG");
+    }
+    EXPECT_TRUE(listed);
+    panel.selectTarget("2");
+    EXPECT_TRUE(panel.selectedTargetName().contains("ksed LG")) << panel.selectedTargetName().toStdString();
+}
+
 // Stored amounts out of range or of another type show defined values within the
 // slider's range.
 TEST_F(DisplayTuningPanelModelTest, StoredValuesOutOfRangeShowDefinedValues)

@@ -5,6 +5,7 @@
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QSignalSpy>
+
+#include <functional>
 
 using namespace qv;
 
@@ -93,6 +96,53 @@ TEST_F(PageViewTest, TourHardwareAndCardsWithoutWarnings)
 
 // Opening the section: from the switch to the first frame drawn with the page. Reports
 // the figure; the budget is 150 ms.
+// Assistive technology reads the master switch's "On"/"Off", the hardware header's
+// "Expanded"/"Collapsed" and each slider's percentage as their values.
+TEST_F(PageViewTest, ControlsGiveTheirNamesAndValues)
+{
+    load();
+    ASSERT_TRUE(window);
+    window->grabWindow();
+    QAccessibleInterface *master = QAccessible::queryAccessibleInterface(find("comfortSwitchCapsule"));
+    ASSERT_TRUE(master);
+    EXPECT_EQ(master->text(QAccessible::Name), "Display comfort tuning");
+    EXPECT_EQ(master->role(), QAccessible::CheckBox);
+    const QString before = master->text(QAccessible::Value);
+    EXPECT_TRUE(before == "On" || before == "Off") << before.toStdString();
+    EXPECT_EQ(master->state().checked, before == "On");
+
+    QAccessibleInterface *header = QAccessible::queryAccessibleInterface(find("hardwareHeader"));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->text(QAccessible::Name), "Display hardware");
+    EXPECT_EQ(header->text(QAccessible::Value), "Collapsed");
+    EXPECT_EQ(header->text(QAccessible::Description), "Shows or hides display hardware controls.");
+    QMetaObject::invokeMethod(find("hardwareHeader"), "clicked");
+    EXPECT_EQ(header->text(QAccessible::Value), "Expanded");
+
+    QAccessibleInterface *picker = QAccessible::queryAccessibleInterface(find("targetPicker"));
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->text(QAccessible::Name), "Display tuning target");
+    EXPECT_EQ(picker->text(QAccessible::Value), "All displays");
+    EXPECT_EQ(picker->role(), QAccessible::ComboBox);
+
+    // Every slider of the page: a name, a value text, and no value in the description.
+    int sliders = 0;
+    std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+        if (item->inherits("QQuickSlider")) {
+            ++sliders;
+            QAccessibleInterface *slider = QAccessible::queryAccessibleInterface(item);
+            ASSERT_TRUE(slider);
+            EXPECT_FALSE(slider->text(QAccessible::Name).isEmpty());
+            EXPECT_FALSE(slider->text(QAccessible::Value).isEmpty()) << slider->text(QAccessible::Name).toStdString();
+            EXPECT_NE(slider->text(QAccessible::Description), slider->text(QAccessible::Value));
+        }
+        for (QQuickItem *child : item->childItems())
+            visit(child);
+    };
+    visit(window->contentItem());
+    EXPECT_GE(sliders, 5);
+}
+
 TEST_F(PageViewTest, OpeningThePageFigure)
 {
     defaults->setString("mainWindow.selectedSection", "Support");

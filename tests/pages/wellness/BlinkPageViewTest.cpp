@@ -129,6 +129,34 @@ TEST_F(BlinkPageViewTest, HostileReadingsAtTheNarrowestAndWidestPageDrawWithoutW
     EXPECT_EQ(warnings.warnings(), QStringList());
 }
 
+// The metric tiles of one row line up at the top, also when one is taller than the others
+// (its note wraps).
+TEST_F(BlinkPageViewTest, MetricTilesOfARowLineUpAtTheTop)
+{
+    BlinkReadings live;
+    live.userEnabled = true;
+    live.faceDetected = true;
+    for (QSize size : {QSize(844, 760), QSize(700, 900)}) {
+        ASSERT_TRUE(show(size));
+        source->setReadings(live);
+        model->tile(1).show(QStringLiteral("12s"), QString(40, QLatin1Char('n')).replace(QLatin1Char('n'), "gap "),
+                            blink::Tint::accent, true);
+        settle();
+        window.grabWindow();
+        settle();
+        const QList<QQuickItem *> tiles = items("metricTile");
+        ASSERT_EQ(tiles.size(), 4);
+        const int columns = model->gridColumns();
+        ASSERT_GT(columns, 1);
+        EXPECT_GT(tiles[1]->height(), tiles[0]->height()) << "the long note wraps";
+        for (int i = 0; i < tiles.size(); ++i) {
+            const int first = i / columns * columns;
+            EXPECT_NEAR(inPage(tiles[i]).top(), inPage(tiles[first]).top(), 0.01) << size.width() << " tile " << i;
+        }
+        page.reset();
+    }
+}
+
 TEST_F(BlinkPageViewTest, TheRecalibrateButtonShowsOnlyWhileDetectionIsOn)
 {
     ASSERT_TRUE(show(QSize(900, 760)));

@@ -1,4 +1,5 @@
 #include "app/AppEngine.h"
+#include "design/Theme.h"
 #include "pages/wellness/BreakProgressModel.h"
 #include "pages/wellness/BreakRemindersModel.h"
 #include "render/ViewRenderer.h"
@@ -12,6 +13,8 @@
 #include <QQuickWindow>
 #include <QTest>
 #include <QSGRendererInterface>
+
+#include <functional>
 
 using namespace qv;
 
@@ -139,6 +142,47 @@ TEST_F(BreakRemindersViewTest, TheWeekChartAndMarksStayInsideTheirTiles)
     }
     EXPECT_EQ(drawn, 7);
     EXPECT_EQ(warnings.warnings(), QStringList());
+}
+
+// Each tile's value keeps at least 20 pt from its ring or chart; the week-mark letters are
+// drawn whole, at one size.
+TEST_F(BreakRemindersViewTest, ValuesKeepTheirDistanceAndWeekLettersKeepTheirSize)
+{
+    for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Vietnamese)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const QLocale previous;
+        QLocale::setDefault(locale);
+        load();
+        QLocale::setDefault(previous);
+        int tiles = 0;
+        for (QQuickItem *tile : page->findChildren<QQuickItem *>("progressTile")) {
+            ++tiles;
+            QQuickItem *value = tile->findChild<QQuickItem *>("tileValue");
+            QQuickItem *accessory = tile->findChild<QQuickItem *>("tileAccessory");
+            ASSERT_TRUE(value && accessory);
+            EXPECT_GE(rectIn(accessory, tile).left() - rectIn(value, tile).right(), 20 - 0.01);
+        }
+        EXPECT_EQ(tiles, 4);
+        QList<QQuickItem *> labels;
+        std::function<void(QQuickItem *)> collect = [&](QQuickItem *item) {
+            for (QQuickItem *child : item->childItems()) {
+                if (child->objectName() == "weekMarkLabel")
+                    labels << child;
+                collect(child);
+            }
+        };
+        collect(find("weekMarks"));
+        ASSERT_EQ(labels.size(), 7);
+        for (QQuickItem *label : labels) {
+            EXPECT_EQ(label->property("font").value<QFont>().pixelSize(), Theme::captionRegular().pixelSize());
+            EXPECT_EQ(label->property("fontSizeMode").toInt(), 0); // fixed size
+            EXPECT_LE(label->property("contentWidth").toReal(), label->width() + 0.01);
+            EXPECT_FALSE(label->clip());
+        }
+        EXPECT_EQ(warnings.warnings(), QStringList());
+        page.reset();
+        window.reset();
+    }
 }
 
 TEST_F(BreakRemindersViewTest, TheSwitchTurnsRemindersOnAndOff)

@@ -6,13 +6,17 @@ import Quellvista.Pages.DisplayComfort
 // The page's master switch: "On"/"Off" beside the switch, on a faint capsule.
 Item {
     id: capsule
+    objectName: "comfortSwitchCapsule"
 
     required property DisplayComfortPageModel model
 
     implicitWidth: row.implicitWidth + 24
     implicitHeight: row.implicitHeight + 14
 
+    // One element for assistive technology: the switch with its "On"/"Off" as the value.
+    readonly property string accessibleValue: model.stateText
     Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
     Accessible.name: model.switchAccessibleLabel
     Accessible.description: model.switchAccessibleHint
     Accessible.checked: model.comfortTuningEnabled
@@ -43,6 +47,7 @@ Item {
             objectName: "comfortSwitch"
             isOn: capsule.model.comfortTuningEnabled
             tint: Theme.accent
+            Accessible.ignored: true
             onToggled: on => capsule.model.comfortTuningEnabled = on
         }
     }

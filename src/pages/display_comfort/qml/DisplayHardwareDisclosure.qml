@@ -28,6 +28,8 @@ Card {
             objectName: "hardwareHeader"
             Layout.fillWidth: true
             implicitHeight: header.implicitHeight
+            // "Expanded" or "Collapsed".
+            readonly property string accessibleValue: hardware.accessibleValue
             Accessible.role: Accessible.Button
             Accessible.name: hardware.title
             Accessible.description: hardware.headerHint

@@ -26,6 +26,8 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         isOn: column.isOn
         tint: Theme.sage
+        accessibleValue: column.stateText
+        Accessible.name: column.title
         onToggled: on => column.toggled(on)
     }
     Text {

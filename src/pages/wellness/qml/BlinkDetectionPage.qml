@@ -148,12 +148,14 @@ Item {
                     columns: page.model.gridColumns
                     columnSpacing: 12
                     rowSpacing: 12
-                    verticalItemAlignment: Grid.AlignVCenter
+                    // Tiles of one row start at one height, however long their notes.
+                    verticalItemAlignment: Grid.AlignTop
                     Binding { target: page.model; property: "gridWidth"; value: grid.width }
                     Repeater {
                         model: page.model.tiles
                         BlinkMetricTile {
                             required property var modelData
+                            objectName: "metricTile"
                             width: page.model.tileWidth
                             tile: modelData
                         }

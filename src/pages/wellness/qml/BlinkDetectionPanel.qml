@@ -59,6 +59,7 @@ Card {
                 objectName: "detectionToggle"
                 isOn: card.panel.isOn
                 tint: Theme.accent
+                Accessible.name: card.panel.title
                 onToggled: isOn => card.model.setUserEnabled(isOn)
             }
         }

@@ -43,6 +43,7 @@ Item {
                 objectName: "controlsSwitch"
                 isOn: card.model.isEnabled
                 tint: Theme.accentTint
+                Accessible.name: card.model.switchAccessibleName
                 onToggled: on => card.model.setRemindersOn(on)
             }
         }

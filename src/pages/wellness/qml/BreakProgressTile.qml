@@ -44,6 +44,7 @@ Item {
             }
         }
 
+        // Figures, then at least 20 pt (spacing, a 4 pt spacer, spacing), then the accessory.
         RowLayout {
             Layout.fillWidth: true
             spacing: 8
@@ -53,15 +54,13 @@ Item {
                 Layout.fillWidth: true
                 Layout.minimumWidth: 0
                 spacing: 1
-                Text {
+                TabularText {
                     objectName: "tileValue"
                     Layout.fillWidth: true
+                    Layout.minimumWidth: 0
                     text: tile.tile.value ?? ""
-                    textFormat: Text.PlainText
                     font: Theme.systemFont(30, Font.DemiBold)
-                    fontSizeMode: Text.HorizontalFit
                     minimumPixelSize: 22
-                    elide: Text.ElideRight
                     color: Theme.textPrimary
                 }
                 Text {
@@ -77,6 +76,11 @@ Item {
                 }
             }
             Item {
+                Layout.minimumWidth: 4
+                Layout.preferredWidth: 4
+            }
+            Item {
+                objectName: "tileAccessory"
                 Layout.alignment: Qt.AlignBottom
                 Layout.preferredWidth: accessorySlot.childrenRect.width
                 Layout.preferredHeight: accessorySlot.childrenRect.height

@@ -177,7 +177,7 @@ Item {
                         trackColor: Theme.withOpacity(Theme.accentSoft, 0.65)
                         color: Theme.accent
 
-                        Text {
+                        TabularText {
                             anchors.centerIn: parent
                             text: today.ringText
                             font: Theme.captionRegular
@@ -211,16 +211,13 @@ Item {
                                     radius: 3.5
                                     color: modelData.color
                                 }
+                                // At its own width and the one caption size.
                                 Text {
-                                    width: 9
-                                    horizontalAlignment: Text.AlignHCenter
+                                    objectName: "weekMarkLabel"
+                                    anchors.horizontalCenter: parent.horizontalCenter
                                     text: modelData.label
                                     textFormat: Text.PlainText
                                     font: Theme.captionRegular
-                                    fontSizeMode: Text.HorizontalFit
-                                    minimumPixelSize: 7
-                                    elide: Text.ElideRight
-                                    clip: true
                                     color: Theme.textTertiary
                                 }
                             }
