@@ -227,8 +227,8 @@ void noFaceInView(benchmark::State &state)
             state.counters["core_percent"] = 100.0 * (processCpuSeconds() - cpu) / kSeconds;
             state.counters["searches_per_s"] = double(counting.detects - before) / kSeconds;
         }
-        if (!detector.isUserAway())
-            state.SkipWithError("the detector does not see the user as away");
+        if (detector.faceDetected())
+            state.SkipWithError("the detector found a face in the empty frame");
     }
     installPlatform(mac->services());
     installSimulatedMac(nullptr);
