@@ -308,13 +308,25 @@ FaceDetectionResult DlibFaceLandmarks::detect(const QImage &frame)
     const double wx = double(work.width()) / area.width();
     const double wy = double(work.height()) / area.height();
     const GrayView workView{&work};
-    const dlib::rectangle workBox(std::lround((box.left() - area.x()) * wx), std::lround((box.top() - area.y()) * wy),
-                                  std::lround((box.right() - area.x()) * wx) - 1,
-                                  std::lround((box.bottom() - area.y()) * wy) - 1);
-    const dlib::full_object_detection shape = m_model->predictor(workView, workBox);
+    // The predictor starts from the box, and where the search's coarse grid put the box
+    // shows in the landmarks: they are averaged over the box shifted slightly up and left
+    // and down and right.
+    const double shift = box.width() * kLandmarkBoxShift;
+    const QPointF shifts[] = {{-shift, -shift}, {shift, shift}};
+    std::vector<QPointF> sums(68);
+    for (const QPointF &d : shifts) {
+        const QRectF b = box.translated(d);
+        const dlib::rectangle workBox(std::lround((b.left() - area.x()) * wx), std::lround((b.top() - area.y()) * wy),
+                                      std::lround((b.right() - area.x()) * wx) - 1,
+                                      std::lround((b.bottom() - area.y()) * wy) - 1);
+        const dlib::full_object_detection shape = m_model->predictor(workView, workBox);
+        for (unsigned long i = 0; i < shape.num_parts() && i < sums.size(); ++i)
+            sums[i] += QPointF(shape.part(i).x(), shape.part(i).y());
+    }
+    const double passes = double(std::size(shifts));
     // A landmark in upright frame pixels (the centre of the working pixel it names).
     auto at = [&](int index) {
-        const dlib::point p = shape.part(index);
+        const QPointF p = sums[std::size_t(index)] / passes;
         return QPointF(area.x() + (p.x() + 0.5) / wx - 0.5, area.y() + (p.y() + 0.5) / wy - 0.5);
     };
 

@@ -23,7 +23,8 @@ namespace qv {
 // Of several faces the one that continues the last face is taken (else the largest, the
 // more certain on a tie), and only that face gets landmarks and a head pose; the
 // landmarks are placed on the face brought up to a working width, so that a small face's
-// eyes are measured in fractions of a camera pixel.
+// eyes are measured in fractions of a camera pixel, and averaged over two slight shifts of
+// the face box, whose place on the search's coarse grid would otherwise show in them.
 class DlibFaceLandmarks final : public FaceLandmarks {
 public:
     // The shape predictor Debian's libdlib-data installs.
@@ -44,6 +45,9 @@ public:
     static constexpr int kLostSearchWidth = 480;
     static constexpr int kFullSearchEvery = 4;
     static constexpr int kLandmarkFaceWidth = 280;
+    // The landmarks are averaged over the face box shifted by this share of its width up
+    // and left, and down and right.
+    static constexpr double kLandmarkBoxShift = 0.03;
 
     QString modelPath() const { return m_modelPath; }
     void setReusesFaceBox(bool reuses) { m_reuseFaceBox = reuses; }
