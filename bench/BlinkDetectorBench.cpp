@@ -30,15 +30,22 @@ namespace {
 
 using namespace qv;
 
-// The sample portrait on a 640 x 480 frame, as the camera delivers it.
-QImage cameraFrame()
+// One of the sample photographs at the given place on a 640 x 480 frame, as the camera
+// delivers it.
+QImage photographFrame(const char *name, const QRect &place)
 {
-    const QImage portrait(QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/astronaut.png"));
+    const QImage photograph(QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/%1.png").arg(QLatin1String(name)));
     QImage frame(640, 480, QImage::Format_RGB32);
     frame.fill(Qt::gray);
     QPainter painter(&frame);
-    painter.drawImage(QRect(80, 0, 480, 480), portrait);
+    painter.drawImage(place, photograph);
     return frame;
+}
+
+// The sample portrait.
+QImage cameraFrame()
+{
+    return photographFrame("astronaut", QRect(80, 0, 480, 480));
 }
 
 // Registered first: the benchmarks after it keep a model loaded.
@@ -97,17 +104,31 @@ void analyseFrame(benchmark::State &state)
 }
 BENCHMARK(analyseFrame)->ArgName("reuseFaceBox")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// Virtual time, a defaults store and the simulated Mac for a detector, put back at the end.
+struct DetectorEnvironment {
+    DetectorEnvironment()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("com.tebrix.Quellvista.*=false"));
+        Scheduler::setCurrent(&clock);
+        UserDefaults::setStandard(&defaults);
+        installSimulatedMac(mac.get());
+    }
+    ~DetectorEnvironment()
+    {
+        installSimulatedMac(nullptr);
+        UserDefaults::setStandard(nullptr);
+        Scheduler::setCurrent(nullptr);
+    }
+    VirtualScheduler clock;
+    UserDefaults defaults;
+    std::unique_ptr<SimulatedMac> mac = SimulatedMac::standard();
+};
+
 // The detector on virtual time with five minutes behind it: ten frames a second, a blink
 // every four seconds.
 void mainThreadPerFrame(benchmark::State &state)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("com.tebrix.Quellvista.*=false"));
-    VirtualScheduler clock;
-    Scheduler::setCurrent(&clock);
-    UserDefaults defaults;
-    UserDefaults::setStandard(&defaults);
-    auto mac = SimulatedMac::standard();
-    installSimulatedMac(mac.get());
+    DetectorEnvironment environment;
     {
         BlinkDetector detector;
         detector.recalibrate();
@@ -126,21 +147,13 @@ void mainThreadPerFrame(benchmark::State &state)
             detector.handleDetectionResult(*next(), t);
         state.counters["blinks"] = detector.sessionBlinkCount();
     }
-    installSimulatedMac(nullptr);
-    UserDefaults::setStandard(nullptr);
-    Scheduler::setCurrent(nullptr);
 }
 BENCHMARK(mainThreadPerFrame)->Unit(benchmark::kMicrosecond);
 
-// The sample photograph without a face on a 640 x 480 frame.
+// The sample photograph without a face: a cup.
 QImage emptyFrame()
 {
-    const QImage cup(QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/coffee.png"));
-    QImage frame(640, 480, QImage::Format_RGB32);
-    frame.fill(Qt::gray);
-    QPainter painter(&frame);
-    painter.drawImage(QRect(0, 0, 640, 480), cup);
-    return frame;
+    return photographFrame("coffee", QRect(0, 0, 640, 480));
 }
 
 double processCpuSeconds()
@@ -170,18 +183,13 @@ public:
 // Ten seconds of a camera that shows no face, the grace period already past.
 void noFaceInView(benchmark::State &state)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("com.tebrix.Quellvista.*=false"));
     const QImage frame = emptyFrame();
     constexpr int kSeconds = 10;
     constexpr int kFrameMs = 33;
-    VirtualScheduler clock;
-    Scheduler::setCurrent(&clock);
-    UserDefaults defaults;
-    UserDefaults::setStandard(&defaults);
-    auto mac = SimulatedMac::standard();
-    installSimulatedMac(mac.get());
+    DetectorEnvironment environment;
+    VirtualScheduler &clock = environment.clock;
     CountingLandmarks counting;
-    PlatformServices services = mac->services();
+    PlatformServices services = environment.mac->services();
     services.faceLandmarks = &counting;
     installPlatform(services);
     {
@@ -217,10 +225,7 @@ void noFaceInView(benchmark::State &state)
         if (detector.faceDetected())
             state.SkipWithError("the detector found a face in the empty frame");
     }
-    installPlatform(mac->services());
-    installSimulatedMac(nullptr);
-    UserDefaults::setStandard(nullptr);
-    Scheduler::setCurrent(nullptr);
+    installPlatform(environment.mac->services());
 }
 BENCHMARK(noFaceInView)->Iterations(1)->Unit(benchmark::kMillisecond);
 } // namespace
