@@ -5,6 +5,9 @@
 
 #include <QMetaProperty>
 
+#include <algorithm>
+#include <optional>
+
 namespace qv {
 
 namespace {
