@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace qv {
@@ -31,13 +32,14 @@ struct FaceDetectionResult {
 };
 
 // Finds faces and their landmarks in frames. The model is loaded by load() and released
-// by release(); detect() may run on a worker thread (one call at a time).
+// by release(); all three may run on a worker thread (one call at a time).
 class FaceLandmarks {
 public:
     virtual ~FaceLandmarks() = default;
 
     // Loads the model; false with a message naming the file when it cannot be loaded.
-    virtual bool load(QString *error) = 0;
+    // A load that `abandoned` (when given) answers true to stops early and loads nothing.
+    virtual bool load(QString *error, const std::function<bool()> &abandoned = {}) = 0;
     virtual void release() = 0;
     virtual bool isLoaded() const = 0;
     // Whether detect() should run off the main thread (a real detector takes milliseconds).

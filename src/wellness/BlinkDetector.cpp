@@ -29,6 +29,7 @@ constexpr BlinkTime kSeparation = BlinkDetector::seconds(BlinkDetector::minimumB
 constexpr BlinkTime kGrace = BlinkDetector::seconds(BlinkDetector::awayGracePeriod);
 constexpr BlinkTime kWarmup = BlinkDetector::seconds(BlinkDetector::warmupDuration);
 constexpr BlinkTime kFrameInterval = BlinkDetector::seconds(BlinkDetector::minFrameInterval);
+constexpr BlinkTime kLostFaceInterval = BlinkDetector::seconds(BlinkDetector::lostFaceSearchInterval);
 constexpr BlinkTime kPartialMinimum = BlinkDetector::seconds(0.06);
 constexpr BlinkTime kPartialMaximum = BlinkDetector::seconds(1.0);
 constexpr BlinkTime kPartialAfterBlink = BlinkDetector::seconds(0.25);
@@ -162,6 +163,7 @@ void BlinkDetector::configureCaptureSession()
     session->startRunning();
     m_session = std::move(session);
     m_loggedOnce.clear();
+    m_searchingSlowly = false;
 
     setIsActive(true);
     m_sessionStartTime = nowTime();
@@ -185,9 +187,10 @@ void BlinkDetector::configureCaptureSession()
     });
     m_logger.info("Blink detection started — calibrating for %fs", warmupDuration);
 
-    // The face model is loaded now and released at the stop.
+    // The face model is loaded now and released at the stop, both on the worker.
     if (FaceLandmarks *landmarks = platform().faceLandmarks) {
-        m_worker = std::make_unique<FrameAnalysisWorker>(*landmarks, this);
+        if (!m_worker || &m_worker->detector() != landmarks)
+            m_worker = std::make_unique<FrameAnalysisWorker>(*landmarks, this);
         m_worker->load([this, run](const QString &error) { modelLoaded(error, run); });
     } else {
         modelLoaded(QStringLiteral("No face-landmarks detector is available"), run);
@@ -216,7 +219,10 @@ void BlinkDetector::stopDetection()
         m_session->stopRunning();
         m_session.reset();
     }
-    m_worker.reset();
+    // Returns at once: a load still running is abandoned or finishes on the worker.
+    if (m_worker)
+        m_worker->unload();
+    m_searchingSlowly = false;
     m_rateTimer.cancel();
     m_rateTimer = TaskHandle();
 
@@ -284,8 +290,11 @@ void BlinkDetector::processFrame(const QImage &frame)
     const BlinkTime now = nowTime();
     if (m_lastFrameTime && now - *m_lastFrameTime < kFrameInterval)
         return;
+    // While no face is in view, a frame is searched only now and then.
+    if (m_searchingSlowly && m_lastFrameTime && now - *m_lastFrameTime < kLostFaceInterval)
+        return;
     m_lastFrameTime = now;
-    if (!m_worker)
+    if (!m_worker || !m_isActive)
         return;
     const quint64 run = m_run;
     m_worker->analyse(frame, [this, run](const FaceDetectionResult &result) {
@@ -314,8 +323,11 @@ void BlinkDetector::handleDetectionResult(const FaceDetectionResult &result, Bli
     const FaceObservation *face = allFaces && !result.observations.isEmpty() ? &result.observations.first() : nullptr;
     if (!face || !face->hasLandmarks || !face->leftEye || !face->rightEye) {
         handleNoFace(at);
+        // Past the grace period (or with no face yet) the face is searched for less often.
+        m_searchingSlowly = !m_lastFaceSeenAt || at - *m_lastFaceSeenAt >= kGrace;
         return;
     }
+    m_searchingSlowly = false;
     const std::optional<double> left = eyeRatio(*face->leftEye);
     const std::optional<double> right = eyeRatio(*face->rightEye);
     if ((face->yaw && !std::isfinite(*face->yaw)) || (face->pitch && !std::isfinite(*face->pitch)))

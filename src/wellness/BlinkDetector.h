@@ -78,6 +78,8 @@ public:
     static constexpr int baselineMinSamples = 60;              // samples
     static constexpr double warmupDuration = 8.0;              // s
     static constexpr double minFrameInterval = 0.07;           // s
+    // While no face has been in view for the grace period, frames are analysed this far apart.
+    static constexpr double lostFaceSearchInterval = 1.0;      // s
     static constexpr qint64 rateTimerIntervalMs = 5000;
     static constexpr double historySeconds = 300.0;
 
@@ -273,6 +275,7 @@ private:
     std::unique_ptr<FrameAnalysisWorker> m_worker;
     TaskHandle m_rateTimer;
     bool m_starting = false;  // a permission answer is awaited
+    bool m_searchingSlowly = false; // no face in view: frames at the lost-face interval
     quint64 m_run = 0;        // counts starts, so late answers of an earlier run are dropped
     QStringList m_loggedOnce; // frame problems already logged in this run
 

@@ -6,8 +6,15 @@
 
 namespace qv {
 
+// What the caller's thread and the worker's jobs share.
+struct FrameAnalysisWorker::Shared {
+    // Counts unload() calls: a job given before the latest one is out of date.
+    std::atomic<quint64> generation{0};
+    std::atomic<int> inFlight{0};
+};
+
 FrameAnalysisWorker::FrameAnalysisWorker(FaceLandmarks &detector, QObject *receiver)
-    : m_detector(detector), m_receiver(receiver)
+    : m_detector(detector), m_receiver(receiver), m_shared(std::make_shared<Shared>())
 {
     if (!detector.runsOnWorker())
         return;
@@ -21,14 +28,15 @@ FrameAnalysisWorker::FrameAnalysisWorker(FaceLandmarks &detector, QObject *recei
 FrameAnalysisWorker::~FrameAnalysisWorker()
 {
     if (m_thread) {
-        // The frame in hand is finished; frames still waiting are dropped.
+        unload();
+        // The job in hand ends (an abandoned load soon), the release runs, then the thread.
         m_thread->quit();
         m_thread->wait();
         delete m_context;
         delete m_thread;
+    } else {
+        m_detector.release();
     }
-    // The model goes with the worker.
-    m_detector.release();
 }
 
 void FrameAnalysisWorker::runOnWorker(std::function<void()> job)
@@ -52,13 +60,33 @@ void FrameAnalysisWorker::load(std::function<void(const QString &)> done)
     }
     FaceLandmarks *detector = &m_detector;
     QPointer<QObject> receiver = m_receiver;
-    runOnWorker([detector, receiver, done = std::move(done)] {
+    auto shared = m_shared;
+    const quint64 generation = shared->generation.load();
+    runOnWorker([detector, receiver, shared, generation, done = std::move(done)] {
+        auto abandoned = [shared, generation] { return shared->generation.load() != generation; };
+        if (abandoned())
+            return;
         QString error;
-        if (!detector->load(&error) && error.isEmpty())
-            error = QStringLiteral("The face model could not be loaded");
+        if (!detector->load(&error, abandoned)) {
+            if (abandoned())
+                return;
+            if (error.isEmpty())
+                error = QStringLiteral("The face model could not be loaded");
+        }
         if (receiver)
             QMetaObject::invokeMethod(receiver.data(), [done, error] { done(error); }, Qt::QueuedConnection);
     });
+}
+
+void FrameAnalysisWorker::unload()
+{
+    if (!m_thread) {
+        m_detector.release();
+        return;
+    }
+    ++m_shared->generation;
+    FaceLandmarks *detector = &m_detector;
+    runOnWorker([detector] { detector->release(); });
 }
 
 bool FrameAnalysisWorker::analyse(const QImage &frame, std::function<void(const FaceDetectionResult &)> done)
@@ -68,15 +96,20 @@ bool FrameAnalysisWorker::analyse(const QImage &frame, std::function<void(const 
         deliver([done = std::move(done), result] { done(*result); });
         return true;
     }
-    if (m_inFlight->load() > kMaxWaitingFrames)
+    if (m_shared->inFlight.load() > kMaxWaitingFrames)
         return false;
-    ++*m_inFlight;
+    ++m_shared->inFlight;
     FaceLandmarks *detector = &m_detector;
     QPointer<QObject> receiver = m_receiver;
-    auto inFlight = m_inFlight;
-    runOnWorker([detector, receiver, inFlight, frame, done = std::move(done)] {
+    auto shared = m_shared;
+    const quint64 generation = shared->generation.load();
+    runOnWorker([detector, receiver, shared, generation, frame, done = std::move(done)] {
+        if (shared->generation.load() != generation) {
+            --shared->inFlight;
+            return;
+        }
         FaceDetectionResult result = detector->detect(frame);
-        --*inFlight;
+        --shared->inFlight;
         if (receiver)
             QMetaObject::invokeMethod(
                 receiver.data(), [done, result = std::move(result)] { done(result); }, Qt::QueuedConnection);

@@ -1,6 +1,11 @@
 #include "wellness/BlinkTestSupport.h"
 
+#include <QSemaphore>
+#include <QTest>
+
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace qv;
@@ -324,7 +329,9 @@ TEST_F(BlinkDetectorTest, AScriptedSessionCountsBlinksPartialsAndAbsence)
     s = run(s, 2'500, none); // the face is lost for 2.5 s
     EXPECT_TRUE(d.isUserAway());
     EXPECT_EQ(d.eyeStateLabel(), "Away");
-    const double back = s;
+    // Past the grace period the face is searched for once a second: the search at 2.0 s
+    // after the last face saw none, the next one (0.4 s after its return) finds it.
+    const double back = s + 0.4;
     s = run(s, 10'000, open);
     EXPECT_FALSE(d.isUserAway());
     clockTo(30.0); // the rate tick at 30 s
@@ -338,4 +345,162 @@ TEST_F(BlinkDetectorTest, AScriptedSessionCountsBlinksPartialsAndAbsence)
     EXPECT_NEAR(d.averageClosureMilliseconds(), 200.0, 1e-9); // first frame closed to first open
     EXPECT_NEAR(*d.secondsSinceLastBlink(), 30.0 - 10.2, 1e-9);
     EXPECT_EQ(d.blinkComfortScore(), 67);
+}
+
+namespace {
+// A detector on a worker whose model load takes as long as the test says: it blocks
+// until let go (or a generous limit passes), and gives up early when the load is
+// abandoned.
+class SlowLoadingLandmarks final : public FaceLandmarks {
+public:
+    bool load(QString *error, const std::function<bool()> &abandoned) override
+    {
+        ++loadsStarted;
+        loading = true;
+        bool gaveUp = false;
+        for (int waited = 0; waited < 10000 && !letGo.tryAcquire(1, 10); waited += 10) {
+            if (abandonable && abandoned && abandoned()) {
+                gaveUp = true;
+                break;
+            }
+        }
+        loading = false;
+        if (gaveUp) {
+            ++abandonedLoads;
+            if (error)
+                *error = QStringLiteral("abandoned");
+            return false;
+        }
+        loaded = true;
+        return true;
+    }
+    void release() override
+    {
+        loaded = false;
+        ++releases;
+    }
+    bool isLoaded() const override { return loaded; }
+    bool runsOnWorker() const override { return true; }
+    FaceDetectionResult detect(const QImage &) override
+    {
+        ++detects;
+        return loaded ? SimFaceLandmarks::faces({SimFaceLandmarks::face(3.0)})
+                      : SimFaceLandmarks::failure(QStringLiteral("The face model is not loaded"));
+    }
+
+    QSemaphore letGo;
+    bool abandonable = true;
+    std::atomic<bool> loading{false};
+    std::atomic<bool> loaded{false};
+    std::atomic<int> loadsStarted{0};
+    std::atomic<int> abandonedLoads{0};
+    std::atomic<int> releases{0};
+    std::atomic<int> detects{0};
+};
+
+class BlinkWorkerTest : public BlinkTest {
+protected:
+    void useLandmarks(FaceLandmarks &landmarks)
+    {
+        PlatformServices services = mac->services();
+        services.faceLandmarks = &landmarks;
+        installPlatform(services);
+    }
+    // Lets the worker's answers come back through the event loop.
+    static bool waitFor(const std::function<bool()> &condition) { return QTest::qWaitFor(condition, 20000); }
+};
+} // namespace
+
+TEST_F(BlinkWorkerTest, SwitchingOffWhileTheModelLoadsReturnsAtOnceAndTheWorkerCleansUp)
+{
+    struct Case {
+        const char *name;
+        bool abandonable; // the load gives up when asked, or runs to its end
+        bool onAgain;     // switched on again before the first load ended
+    };
+    const Case cases[] = {
+        {"abandoned", true, false},
+        {"finished, then released", false, false},
+        {"abandoned, on again", true, true},
+        {"finished, on again", false, true},
+    };
+    for (const Case &c : cases) {
+        SlowLoadingLandmarks landmarks;
+        landmarks.abandonable = c.abandonable;
+        useLandmarks(landmarks);
+        BlinkDetector &d = make();
+        enable();
+        ASSERT_TRUE(waitFor([&] { return landmarks.loading.load(); })) << c.name;
+
+        d.setUserEnabled(false);
+        // The switch returned while the load still runs: nothing waited for it.
+        EXPECT_TRUE(landmarks.loading) << c.name;
+        EXPECT_FALSE(d.isActive()) << c.name;
+        if (c.onAgain) {
+            enable();
+            EXPECT_TRUE(d.isActive()) << c.name;
+        }
+        // The first load gives up on its own, or ends when let go.
+        if (c.abandonable)
+            ASSERT_TRUE(waitFor([&] { return !landmarks.loading; })) << c.name;
+        landmarks.letGo.release(2);
+        if (c.onAgain) {
+            // The model of the new run stays; its frames are analysed.
+            ASSERT_TRUE(waitFor([&] { return landmarks.loadsStarted == 2 && landmarks.loaded && !landmarks.loading; }))
+                << c.name;
+            advance(100);
+            camera().deliverFrame(SimCamera::blankFrame());
+            runPending();
+            ASSERT_TRUE(waitFor([&] { return d.faceDetected(); })) << c.name;
+            EXPECT_TRUE(landmarks.loaded) << c.name;
+        } else {
+            ASSERT_TRUE(waitFor([&] { return landmarks.releases > 0 && !landmarks.loading; })) << c.name;
+            EXPECT_FALSE(landmarks.loaded) << c.name;
+            EXPECT_EQ(landmarks.abandonedLoads, c.abandonable ? 1 : 0) << c.name;
+        }
+        // An abandoned load is no failure: the switch keeps what the user chose.
+        EXPECT_EQ(d.userEnabled(), c.onAgain) << c.name;
+        EXPECT_FALSE(logs->containsPart("BlinkDetector", "Could not load the face model")) << c.name;
+        detector.reset();
+        EXPECT_FALSE(landmarks.loaded) << c.name;
+    }
+}
+
+TEST_F(BlinkDetectorTest, WithNoFaceInViewFramesAreSearchedOncePerLostFaceInterval)
+{
+    BlinkDetector &d = make();
+    enable();
+    // Ten seconds at 30 frames a second; the face is there for the first three, gone for
+    // the next five, and back for the last two.
+    auto faceAt = [](int ms) { return ms < 3000 || ms >= 8000; };
+    int analysedWhileLost = 0, foundAgainAt = -1;
+    for (int ms = 0; ms < 10000; ms += 33) {
+        landmarks().setResult(faceAt(ms) ? SimFaceLandmarks::faces({SimFaceLandmarks::face(kOpen)})
+                                         : SimFaceLandmarks::noFace());
+        const int before = landmarks().detectCount();
+        camera().deliverFrame(SimCamera::blankFrame());
+        runPending();
+        const bool analysed = landmarks().detectCount() > before;
+        // Past the grace period the search slows down.
+        if (!faceAt(ms) && ms >= 3000 + 2100 && analysed)
+            ++analysedWhileLost;
+        if (faceAt(ms) && ms >= 8000 && d.faceDetected() && foundAgainAt < 0)
+            foundAgainAt = ms;
+        advance(33);
+    }
+    // Within the grace period every seventh-of-a-second frame is still analysed, so a face
+    // briefly missed is found at once; after it, about one frame a second.
+    EXPECT_TRUE(d.isActive());
+    EXPECT_GE(analysedWhileLost, 2);
+    EXPECT_LE(analysedWhileLost, 4);
+    // A face that comes back is found within the interval, and frames go at full rate again.
+    ASSERT_GE(foundAgainAt, 8000);
+    EXPECT_LE(foundAgainAt, 8000 + 1000 + 33);
+    const int before = landmarks().detectCount();
+    for (int i = 0; i < 10; ++i) {
+        advance(100);
+        camera().deliverFrame(SimCamera::blankFrame());
+        runPending();
+    }
+    EXPECT_EQ(landmarks().detectCount() - before, 10);
 }

@@ -2,7 +2,7 @@
 
 namespace qv {
 
-bool SimFaceLandmarks::load(QString *error)
+bool SimFaceLandmarks::load(QString *error, const std::function<bool()> &)
 {
     if (!m_loadError.isEmpty()) {
         if (error)

@@ -10,7 +10,7 @@ namespace qv {
 // unless changed). It runs on the calling thread; tests may make its model fail to load.
 class SimFaceLandmarks final : public FaceLandmarks {
 public:
-    bool load(QString *error) override;
+    bool load(QString *error, const std::function<bool()> &abandoned = {}) override;
     void release() override { m_loaded = false; }
     bool isLoaded() const override { return m_loaded; }
     bool runsOnWorker() const override { return false; }

@@ -1,6 +1,7 @@
 #include "pages/wellness/BlinkPageModel.h"
 
 #include "design/Theme.h"
+#include "platform/sim/SimFaceLandmarks.h"
 #include "support/TestEnvironment.h"
 #include "support/ViewTexts.h"
 #include "wellness/BlinkDetector.h"
@@ -186,11 +187,13 @@ TEST_F(BlinkPageModelTest, ByDefaultThePageFollowsTheSharedDetector)
     EXPECT_TRUE(BlinkDetector::shared().userEnabled());
     EXPECT_EQ(defaults->boolValue("blinkDetectionEnabled"), true);
     EXPECT_TRUE(page.panel()->isOn());
+    // The page reads the detector once per display frame.
     page.recalibrate();
+    advance(16);
     EXPECT_TRUE(page.panel()->calibrationNoticeVisible());
     EXPECT_EQ(page.panel()->confidenceCaption(), "Learning baseline");
     page.setUserEnabled(false);
-    runPending();
+    advance(16);
     EXPECT_FALSE(page.panel()->calibrationNoticeVisible());
     EXPECT_EQ(page.tile(0).value(), em);
 }
@@ -291,3 +294,52 @@ TEST(BlinkGuide, StepsByRawValueAndScrollTargets)
 }
 
 } // namespace
+
+TEST_F(BlinkPageModelTest, TheDetectorIsReadOncePerDisplayFrameAndItsLastValuesAlwaysShow)
+{
+    BlinkDetector &detector = BlinkDetector::shared();
+    detector.setUserEnabled(true);
+    runPending();
+    ASSERT_TRUE(detector.isActive());
+    const std::unique_ptr<BlinkSource> source = makeDetectorBlinkSource();
+    BlinkPageModel page(source.get());
+    QSignalSpy reads(source.get(), &BlinkSource::changed);
+    const FaceDetectionResult open = SimFaceLandmarks::faces({SimFaceLandmarks::face(3.0)});
+    const FaceDetectionResult closed = SimFaceLandmarks::faces({SimFaceLandmarks::face(4.5)});
+
+    // One analysed frame changes a dozen published values: the page reads them once, on
+    // the next turn of the main loop.
+    detector.handleDetectionResult(open, BlinkDetector::nowTime());
+    EXPECT_EQ(reads.count(), 0);
+    runPending();
+    EXPECT_EQ(reads.count(), 1);
+    EXPECT_EQ(source->readings().currentEAR, 3.0);
+    const QString openText = page.signalCard()->ratioText();
+
+    // Frames closer together than a display frame: one read, a display frame after the
+    // one before, with the last frame's values.
+    advance(4);
+    detector.handleDetectionResult(closed, BlinkDetector::nowTime());
+    runPending();
+    advance(4);
+    detector.handleDetectionResult(open, BlinkDetector::nowTime());
+    runPending();
+    advance(4);
+    detector.handleDetectionResult(closed, BlinkDetector::nowTime());
+    runPending();
+    EXPECT_EQ(reads.count(), 1);
+    EXPECT_EQ(page.signalCard()->ratioText(), openText);
+    advance(4);
+    EXPECT_EQ(reads.count(), 2);
+    EXPECT_NE(page.signalCard()->ratioText(), openText);
+    EXPECT_EQ(page.signalCard()->ratioText(), BlinkPageModel(source.get()).signalCard()->ratioText());
+
+    // Switching off shows at once on the next turn, with nothing left pending after it.
+    advance(100);
+    detector.setUserEnabled(false);
+    runPending();
+    EXPECT_EQ(reads.count(), 3);
+    EXPECT_FALSE(page.panel()->isOn());
+    advance(100);
+    EXPECT_EQ(reads.count(), 3);
+}
