@@ -441,8 +441,9 @@ TEST_F(BlinkWorkerTest, SwitchingOffWhileTheModelLoadsReturnsAtOnceAndTheWorkerC
             EXPECT_TRUE(d.isActive()) << c.name;
         }
         // The first load gives up on its own, or ends when let go.
-        if (c.abandonable)
+        if (c.abandonable) {
             ASSERT_TRUE(waitFor([&] { return !landmarks.loading; })) << c.name;
+        }
         landmarks.letGo.release(2);
         if (c.onAgain) {
             // The model of the new run stays; its frames are analysed.
