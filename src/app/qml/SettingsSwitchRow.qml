@@ -57,6 +57,8 @@ Item {
             }
         }
         SageToggle {
+            enabled: rowView.row.switchable
+            opacity: enabled ? 1 : 0.45
             isOn: rowView.row.isOn
             tint: rowView.row.tint
             onToggled: on => rowView.row.setOn(on)
