@@ -1,5 +1,7 @@
 #include "platform/host/HostIdle.h"
 
+#include "platform/host/XConnection.h"
+
 #include <QDBusMessage>
 #include <QDBusReply>
 
@@ -49,15 +51,10 @@ HostIdle::~HostIdle()
 
 bool HostIdle::connectX(const QString &display)
 {
-    const QByteArray name = display.toLocal8Bit();
-    if (name.isEmpty() && !std::getenv("DISPLAY"))
+    xcb_window_t root = 0;
+    m_connection = host::connectToX(display, &root);
+    if (!m_connection)
         return false;
-    m_connection = xcb_connect(name.isEmpty() ? nullptr : name.constData(), nullptr);
-    if (xcb_connection_has_error(m_connection)) {
-        xcb_disconnect(m_connection);
-        m_connection = nullptr;
-        return false;
-    }
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(m_connection, &xcb_screensaver_id);
     if (!extension || !extension->present) {
         // Said once, when no session service answers either.
@@ -65,7 +62,7 @@ bool HostIdle::connectX(const QString &display)
         m_connection = nullptr;
         return false;
     }
-    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    m_root = root;
     return true;
 }
 

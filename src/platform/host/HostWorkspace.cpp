@@ -1,6 +1,7 @@
 #include "platform/host/HostWorkspace.h"
 
 #include "platform/host/DesktopEntries.h"
+#include "platform/host/XConnection.h"
 
 #include <QSocketNotifier>
 #include <QStringDecoder>
@@ -71,16 +72,11 @@ HostWorkspace::~HostWorkspace()
 
 bool HostWorkspace::connectX(const QString &display)
 {
-    const QByteArray name = display.toLocal8Bit();
-    if (name.isEmpty() && !std::getenv("DISPLAY"))
+    xcb_window_t root = 0;
+    m_connection = host::connectToX(display, &root);
+    if (!m_connection)
         return false;
-    m_connection = xcb_connect(name.isEmpty() ? nullptr : name.constData(), nullptr);
-    if (xcb_connection_has_error(m_connection)) {
-        xcb_disconnect(m_connection);
-        m_connection = nullptr;
-        return false;
-    }
-    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    m_root = root;
     m_atoms.activeWindow = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
     m_atoms.clientList = internAtom(m_connection, "_NET_CLIENT_LIST");
     m_atoms.applicationId = internAtom(m_connection, "_GTK_APPLICATION_ID");
