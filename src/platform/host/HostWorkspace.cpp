@@ -97,29 +97,33 @@ void HostWorkspace::lost()
 
 void HostWorkspace::readEvents()
 {
-    if (!m_connection)
-        return;
-    bool clients = false, active = false;
-    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
-            const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
-            if (notify->window == m_root) {
-                clients = clients || notify->atom == m_atoms.clientList;
-                active = active || notify->atom == m_atoms.activeWindow;
+    // The replies read while updating may bring events into the connection's queue that
+    // the socket no longer announces: read until nothing new is left.
+    while (m_connection) {
+        bool clients = false, active = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
+                if (notify->window == m_root) {
+                    clients = clients || notify->atom == m_atoms.clientList;
+                    active = active || notify->atom == m_atoms.activeWindow;
+                }
             }
+            std::free(event);
         }
-        std::free(event);
+        if (xcb_connection_has_error(m_connection)) {
+            lost();
+            return;
+        }
+        if (!clients && !active)
+            return;
+        // Launches before the activation of the launched application, terminations after
+        // the deactivation of the terminated one (updateClients deactivates it first).
+        if (clients)
+            updateClients(true);
+        if (active)
+            updateActive(true);
     }
-    if (xcb_connection_has_error(m_connection)) {
-        lost();
-        return;
-    }
-    // Launches before the activation of the launched application, terminations after
-    // the deactivation of the terminated one (updateClients deactivates it first).
-    if (clients)
-        updateClients(true);
-    if (active)
-        updateActive(true);
 }
 
 QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, int maxBytes, bool *tooLong,
