@@ -34,6 +34,8 @@ printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrom
   >"$tmp/data/applications/google-chrome.desktop"
 
 QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true" && export QT_LOGGING_RULES
+# On the host: an empty machine name runs on the X server itself.
+isolated+=(QUELLVISTA_MACHINE=)
 start_app app-aware-windows find_main
 
 # Each window prints its id once it is shown.
