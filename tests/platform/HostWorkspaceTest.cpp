@@ -176,7 +176,7 @@ TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
     HostWorkspace workspace(server->display(), entries);
     const struct {
         const char *what;
-        XServer::WindowSpec spec;
+        XServer::WindowTraits traits;
         std::optional<QString> id;
         std::optional<QString> name;
         qint64 pid;
@@ -194,7 +194,7 @@ TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
     };
     for (const auto &row : table) {
         logs.clear();
-        const quint32 window = server->createWindow(row.spec);
+        const quint32 window = server->createWindow(row.traits);
         ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(window); }, 10000)) << row.what;
         server->activate(window);
         ASSERT_TRUE(QTest::qWaitFor([&] {

@@ -114,23 +114,23 @@ QList<quint32> XServer::rootWindows(const char *property)
     return windows;
 }
 
-quint32 XServer::createWindow(const WindowSpec &spec)
+quint32 XServer::createWindow(const WindowTraits &traits)
 {
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_client)).data;
     const quint32 window = xcb_generate_id(m_client);
     const quint32 background = screen->white_pixel;
     xcb_create_window(m_client, XCB_COPY_FROM_PARENT, window, m_root, 40, 40, 300, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &background);
-    if (spec.wmClass)
+    if (traits.wmClass)
         xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            quint32(spec.wmClass->size()), spec.wmClass->constData());
-    if (spec.applicationId)
+                            quint32(traits.wmClass->size()), traits.wmClass->constData());
+    if (traits.applicationId)
         xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, atom("_GTK_APPLICATION_ID"),
-                            atom("UTF8_STRING"), 8, quint32(spec.applicationId->size()),
-                            spec.applicationId->constData());
-    if (spec.pid)
+                            atom("UTF8_STRING"), 8, quint32(traits.applicationId->size()),
+                            traits.applicationId->constData());
+    if (traits.pid)
         xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
-                            &*spec.pid);
+                            &*traits.pid);
     xcb_map_window(m_client, window);
     xcb_flush(m_client);
     return window;

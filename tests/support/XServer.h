@@ -26,13 +26,13 @@ public:
     // What the window manager printed so far.
     QByteArray windowManagerOutput() { return m_windowManager.readAll(); }
 
-    struct WindowSpec {
+    struct WindowTraits {
         std::optional<QByteArray> wmClass; // "instance\0class\0" as stored
         std::optional<QByteArray> applicationId;
         std::optional<quint32> pid;
     };
     // Makes and shows a top-level window; returns its id.
-    quint32 createWindow(const WindowSpec &spec);
+    quint32 createWindow(const WindowTraits &traits);
     void destroyWindow(quint32 window);
     // Asks the window manager to activate the window, as a pager does.
     void activate(quint32 window);
