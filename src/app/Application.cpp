@@ -7,6 +7,7 @@
 #include "design/Design.h"
 
 #include "platform/Platform.h"
+#include "platform/Workspace.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/host/HostServices.h"
 #include "platform/sim/SimWorkspace.h"
@@ -157,7 +158,7 @@ int runApplication(int argc, char **argv)
 
         // The application's own life cycle reaches the models through the workspace. A
         // request to end the process from outside quits through the same path as Quit.
-        SimWorkspace &workspace = machine->workspace();
+        Workspace &workspace = *platform().workspace;
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&workspace] {
             workspace.postWillTerminate();
             UserDefaults::standard().sync();

@@ -61,7 +61,7 @@ QColor SettingsToggleRow::strokeColor() const
 
 void SettingsToggleRow::setOn(bool on)
 {
-    if (m_behaviour.write)
+    if (m_switchable && m_behaviour.write)
         m_behaviour.write(on);
     update();
 }
@@ -73,11 +73,13 @@ void SettingsToggleRow::update()
     const QColor tint = m_behaviour.tint();
     const bool isOn = m_behaviour.read();
     const bool shown = !m_behaviour.shown || m_behaviour.shown();
+    const bool switchable = !m_behaviour.switchable || m_behaviour.switchable();
     // The appearance changes the colours the row derives from the tokens.
     const bool dark = Theme::shared().isDark();
     if (symbol == m_symbol && detail == m_detail && tint == m_tint && isOn == m_isOn && shown == m_shown &&
-        dark == m_dark)
+        switchable == m_switchable && dark == m_dark)
         return;
+    m_switchable = switchable;
     m_dark = dark;
     m_symbol = symbol;
     m_detail = detail;
@@ -119,33 +121,35 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
     m_ambient = new SettingsToggleRow(
         {QStringLiteral("Adapt to room light"), fixed("sensor.tag.radiowaves.forward"), accent,
          [&tuning] { return tuning.ambientAwareComfortEnabled(); }, [&tuning] { return tuning.ambientComfortLabel(); },
-         [&tuning](bool on) { tuning.setAmbientAwareComfortEnabled(on); }, {}},
+         [&tuning](bool on) { tuning.setAmbientAwareComfortEnabled(on); }, {}, {}},
         this);
     m_texture = new SettingsToggleRow({QStringLiteral("Surface texture"), fixed("square.grid.3x3.fill"),
                                        [] { return Theme::brandTeal(); },
                                        [&veil] { return veil.microtextureEnabled(); },
                                        [&veil, onOff] { return onOff(veil.microtextureEnabled()); },
-                                       [](bool on) { applySurfaceTexture(on); }, {}},
+                                       [](bool on) { applySurfaceTexture(on); }, {}, {}},
                                       this);
     m_crisperText = new SettingsToggleRow(
         {QStringLiteral("Crisper text"), fixed("textformat"), accent, [fontSmoothing] { return fontSmoothing->isDisabled(); },
          [fontSmoothing] {
-             return fontSmoothingStatus(fontSmoothing->lastToggleTime().isValid(), fontSmoothing->isDisabled());
+             return fontSmoothingStatus(fontSmoothing->lastToggleTime().isValid(), fontSmoothing->isDisabled(),
+                                        fontSmoothing->isAvailable());
          },
-         [fontSmoothing](bool on) { fontSmoothing->setDisabled(on); }, {}},
+         [fontSmoothing](bool on) { fontSmoothing->setDisabled(on); }, {},
+         [fontSmoothing] { return fontSmoothing->isAvailable(); }},
         this);
     m_battery = new SettingsToggleRow(
         {QStringLiteral("Battery-aware dimming"),
          [battery] { return battery->isOnBattery() ? QStringLiteral("battery.50") : QStringLiteral("bolt.fill"); },
          [&theme] { return theme.accentTint(); }, [dim] { return dim->value().toBool(); },
          [dim, battery] { return batteryDetail(dim->value().toBool(), battery->isOnBattery(), battery->percentRemaining()); },
-         [dim](bool on) { dim->setValue(on); }, {}},
+         [dim](bool on) { dim->setValue(on); }, {}, {}},
         this);
     m_sidecar = new SettingsToggleRow({QStringLiteral("Sidecar comfort fallback"), fixed("ipad.landscape"), accent,
                                        [&tuning] { return tuning.sidecarOverlayEnabled(); },
                                        [&tuning, onOff] { return onOff(tuning.sidecarOverlayEnabled()); },
                                        [&tuning](bool on) { tuning.setSidecarOverlayEnabled(on); },
-                                       [&tuning] { return tuning.hasSidecarDisplay(); }},
+                                       [&tuning] { return tuning.hasSidecarDisplay(); }, {}},
                                       this);
 
     // Each published change of the models redraws the rows.
@@ -155,6 +159,7 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
     connect(&veil, &ComfortVeilController::microtextureEnabledChanged, this, &SettingsSectionModel::updateRows);
     connect(fontSmoothing, &FontSmoothingController::isDisabledChanged, this, &SettingsSectionModel::updateRows);
     connect(fontSmoothing, &FontSmoothingController::lastToggleTimeChanged, this, &SettingsSectionModel::updateRows);
+    connect(fontSmoothing, &FontSmoothingController::isAvailableChanged, this, &SettingsSectionModel::updateRows);
     connect(battery, &BatteryMonitor::isOnBatteryChanged, this, &SettingsSectionModel::updateRows);
     connect(battery, &BatteryMonitor::percentRemainingChanged, this, &SettingsSectionModel::updateRows);
     connect(dim, &StoredSetting::valueChanged, this, &SettingsSectionModel::updateRows);
@@ -194,8 +199,10 @@ void SettingsSectionModel::chooseAppearance(int index)
     m_appearanceRaw.setValue(appAppearanceModeRawValue(modes.at(index)));
 }
 
-QString SettingsSectionModel::fontSmoothingStatus(bool changedThisRun, bool isDisabled)
+QString SettingsSectionModel::fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable)
 {
+    if (!isAvailable)
+        return QStringLiteral("Not available on this desktop");
     if (changedThisRun)
         return QStringLiteral("Restart apps to see change");
     if (isDisabled)

@@ -27,6 +27,7 @@ class SettingsToggleRow : public QObject {
     Q_PROPERTY(QString detail READ detail NOTIFY changed)
     Q_PROPERTY(bool isOn READ isOn NOTIFY changed)
     Q_PROPERTY(bool shown READ isShown NOTIFY changed)
+    Q_PROPERTY(bool switchable READ isSwitchable NOTIFY changed)
     Q_PROPERTY(QColor tint READ tint NOTIFY changed)
     Q_PROPERTY(QColor symbolColor READ symbolColor NOTIFY changed)
     Q_PROPERTY(QColor fillColor READ fillColor NOTIFY changed)
@@ -40,6 +41,7 @@ public:
         std::function<QString()> detail;
         std::function<void(bool)> write;
         std::function<bool()> shown; // unset: always
+        std::function<bool()> switchable; // unset: always
     };
     SettingsToggleRow(Behaviour behaviour, QObject *parent);
 
@@ -48,6 +50,8 @@ public:
     QString detail() const { return m_detail; }
     bool isOn() const { return m_isOn; }
     bool isShown() const { return m_shown; }
+    // Whether the switch can be used; one that cannot ignores setOn().
+    bool isSwitchable() const { return m_switchable; }
     QColor tint() const { return m_tint; }
     QColor symbolColor() const;
     QColor fillColor() const;
@@ -68,6 +72,7 @@ private:
     QColor m_tint;
     bool m_isOn = false;
     bool m_shown = true;
+    bool m_switchable = true;
     bool m_dark = false;
 };
 
@@ -135,8 +140,9 @@ public:
     SettingsToggleRow *sidecarRow() const { return m_sidecar; }
 
     // "Restart apps to see change" once switched during this run, "Applies to newly opened
-    // apps" while smoothing is off, else "System default".
-    static QString fontSmoothingStatus(bool changedThisRun, bool isDisabled);
+    // apps" while smoothing is off, else "System default"; "Not available on this desktop"
+    // where the desktop has no such setting.
+    static QString fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable = true);
     // "Dim on low battery" while the switch is on, "42% battery" on battery, else "Off".
     static QString batteryDetail(bool dimEnabled, bool onBattery, int percent);
     // Surface texture on: the microtexture at 0.55 and the veil on; off changes nothing else.

@@ -28,6 +28,12 @@ const QHash<QString, ComfortPreset> &AppAwareComfort::defaultProfiles()
         {"com.apple.Notes", ComfortPreset::reading},
         {"notion.id", ComfortPreset::reading},
         {"obsidian.md", ComfortPreset::reading},
+        // The same applications on a Linux desktop, by their desktop-entry ids.
+        {"code", ComfortPreset::focus},
+        {"cursor", ComfortPreset::focus},
+        {"org.gnome.Terminal", ComfortPreset::focus},
+        {"google-chrome", ComfortPreset::reading},
+        {"obsidian", ComfortPreset::reading},
     };
     return table;
 }
@@ -64,8 +70,13 @@ void AppAwareComfort::loadCustomProfiles()
     QHash<QString, ComfortPreset> loaded;
     for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
         const QString text = it.value().toString();
+        // A desktop-entry id may be given with its file name's ending; the front
+        // application's id comes without it.
+        QString identifier = it.key();
+        if (identifier.endsWith(QLatin1String(".desktop")) && identifier.size() > 8)
+            identifier.chop(8);
         if (const std::optional<ComfortPreset> preset = resolvePresetIdentifier(text))
-            loaded.insert(it.key(), *preset);
+            loaded.insert(identifier, *preset);
         else
             m_log.error("Ignoring the app assignment for \"%s\": \"%s\" names no preset", qUtf8Printable(it.key()),
                         qUtf8Printable(text));

@@ -41,7 +41,8 @@ public:
     explicit AppAwareComfort(QObject *parent = nullptr);
     ~AppAwareComfort() override;
 
-    // The built-in assignments by bundle identifier.
+    // The built-in assignments by bundle identifier (on a Linux desktop, by desktop-entry
+    // id without ".desktop").
     static const QHash<QString, ComfortPreset> &defaultProfiles();
 
     // Evaluates the front application. Without a front application, or one without a

@@ -42,6 +42,10 @@ struct PlatformServices {
     Updater *updater = nullptr;
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
+    // The services are those of the computer the program runs on (a Linux desktop
+    // session), not a simulated Mac's: the system's own commands and settings are the
+    // desktop's ("gsettings"), not the Mac's ("defaults").
+    bool onHost = false;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

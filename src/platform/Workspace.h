@@ -32,7 +32,22 @@ public:
     // In the system's order.
     virtual QList<RunningApplication> runningApplications() = 0;
     // Whether the application has finished launching and runs its event loop.
-    virtual bool isApplicationRunning() = 0;
+    bool isApplicationRunning() const { return m_applicationRunning; }
+    void setApplicationRunning(bool running) { m_applicationRunning = running; }
+
+public slots:
+    // The application's own life cycle, posted by the application shell: it finished
+    // launching (running from now on, and notified) and it is about to terminate.
+    void finishLaunching()
+    {
+        m_applicationRunning = true;
+        emit applicationDidFinishLaunching();
+    }
+    void postWillTerminate() { emit applicationWillTerminate(); }
+    // The session's own notices, posted by whatever watches the session (the simulated
+    // machine, or the host's login and time services).
+    void postScreensDidWake() { emit screensDidWake(); }
+    void postTimeZoneChanged() { emit timeZoneChanged(); }
 
 signals:
     void applicationLaunched(const std::optional<qv::RunningApplication> &application);
@@ -43,6 +58,9 @@ signals:
     void timeZoneChanged();
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
+
+private:
+    bool m_applicationRunning = false;
 };
 
 } // namespace qv

@@ -7,6 +7,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayTuning.h"
 #include "display/FontSmoothingController.h"
+#include "platform/Platform.h"
 #include "platform/sim/SimPower.h"
 #include "support/TestEnvironment.h"
 
@@ -100,6 +101,29 @@ TEST_F(SettingsSectionTest, TheRowsFollowTheirModels)
     EXPECT_EQ(mac->globalDefault(FontSmoothingController::kKey), "1");
     crisper->setOn(false);
     EXPECT_EQ(crisper->detail(), "Restart apps to see change");
+}
+
+// On a Linux desktop without the desktop's font setting the row says so and its switch
+// does nothing.
+TEST_F(SettingsSectionTest, CrisperTextOnADesktopWithoutTheSettingCannotBeSwitched)
+{
+    mac->setProcessHandler(FontSmoothingController::kDesktopProgram, [](const QStringList &) {
+        ProcessResult noSchema;
+        noSchema.started = true;
+        noSchema.exitCode = 1;
+        return noSchema;
+    });
+    PlatformServices services = mac->services();
+    services.onHost = true;
+    installPlatform(services);
+    SettingsSectionModel settings;
+    settings.pageShown();
+    SettingsToggleRow *crisper = settings.crisperTextRow();
+    EXPECT_EQ(crisper->detail(), "Not available on this desktop");
+    EXPECT_FALSE(crisper->isSwitchable());
+    crisper->setOn(true);
+    EXPECT_FALSE(crisper->isOn());
+    EXPECT_EQ(mac->processRunCount(FontSmoothingController::kDesktopProgram), 1) << "the read only";
 }
 
 // On: the microtexture at 0.55 and the veil on, whatever amount was chosen before. Off:

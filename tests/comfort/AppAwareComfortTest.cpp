@@ -234,3 +234,30 @@ TEST_F(AppAwareComfortTest, ActivationsBeforeTheEvaluationRunsGiveOneChangeForTh
     runPending();
     EXPECT_EQ(changes.size(), 1u);
 }
+
+// The Linux builds of the table's applications, known by desktop-entry id, get the presets
+// of their Mac builds; the user's assignments are by desktop-entry id as well.
+TEST_F(AppAwareComfortTest, LinuxBuildsGetThePresetsOfTheirMacBuilds)
+{
+    store({{"org.gnome.Terminal", "Evening"}, {"org.gnome.TextEditor", "Reading"}, {"obsidian.desktop", "Focus"}});
+    const AppAwareComfort &c = start();
+    const struct {
+        const char *linuxID;
+        const char *macID;
+        ComfortPreset expected;
+    } cases[] = {
+        {"code", "com.microsoft.VSCode", ComfortPreset::focus},
+        {"cursor", "com.todesktop.230313mzl4w4u92", ComfortPreset::focus},
+        {"google-chrome", "com.google.Chrome", ComfortPreset::reading},
+        {"org.gnome.Terminal", "com.apple.Terminal", ComfortPreset::evening}, // the user's choice wins
+        {"org.gnome.TextEditor", nullptr, ComfortPreset::reading},
+        {"obsidian", nullptr, ComfortPreset::focus}, // assigned with the file name's ending
+    };
+    for (const auto &tc : cases) {
+        EXPECT_EQ(c.profile(tc.linuxID), tc.expected) << tc.linuxID;
+        if (tc.macID && tc.expected != ComfortPreset::evening) {
+            EXPECT_EQ(c.profile(tc.macID), tc.expected) << tc.macID;
+        }
+    }
+    EXPECT_EQ(c.profile("obsidian.md"), ComfortPreset::reading);
+}

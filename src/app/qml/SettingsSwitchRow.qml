@@ -57,6 +57,8 @@ Item {
             }
         }
         SageToggle {
+            enabled: rowView.row.switchable
+            opacity: enabled ? 1 : 0.45
             isOn: rowView.row.isOn
             tint: rowView.row.tint
             Accessible.name: rowView.row.title

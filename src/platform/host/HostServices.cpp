@@ -1,10 +1,15 @@
 #include "platform/host/HostServices.h"
 
+#include "platform/host/DesktopEntries.h"
+#include "platform/host/HostIdle.h"
+#include "platform/host/HostProcesses.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/HostScreens.h"
+#include "platform/host/HostWorkspace.h"
 #include "platform/host/RandrDisplays.h"
 #include "platform/host/SystemHost.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 
 namespace qv {
@@ -26,6 +31,11 @@ HostServices::HostServices()
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
+    // The user's idle time and the front application from the X server and its window
+    // manager (the idle time else from the session's services).
+    m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
+    m_entries = std::make_shared<DesktopEntries>();
+    m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
 }
 
 HostServices::~HostServices()
@@ -45,6 +55,12 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.screens = m_screens.get();
     services.host = m_host.get();
     services.registry = m_registry.get();
+    services.idle = m_idle.get();
+    services.workspace = m_workspace.get();
+    if (!m_processes)
+        m_processes = std::make_unique<HostProcesses>(services.processes);
+    services.processes = m_processes.get();
+    services.onHost = true;
     return services;
 }
 

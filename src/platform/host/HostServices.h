@@ -6,16 +6,21 @@
 
 namespace qv {
 
+class DesktopEntries;
+class HostIdle;
+class HostProcesses;
 class HostRegistry;
 class HostScreens;
+class HostWorkspace;
 class RandrDisplays;
 class SystemHost;
 
 // The back-ends of the Linux computer itself for the services that have one: the
 // displays and their transfer formulas on the X server's RandR, the screens numbered
-// with those displays, the processor and computer names, and a registry without
-// framebuffer properties. Keep it alive while the services are installed; it puts back
-// the gamma ramps it changed when it goes.
+// with those displays, the processor and computer names, a registry without
+// framebuffer properties, the user's idle time, the front and running applications from
+// the window manager, and the computer's own programs. Keep it alive while the services
+// are installed; it puts back the gamma ramps it changed when it goes.
 class HostServices {
 public:
     HostServices();
@@ -35,6 +40,10 @@ private:
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;
+    std::unique_ptr<HostIdle> m_idle;
+    std::shared_ptr<DesktopEntries> m_entries;
+    std::unique_ptr<HostWorkspace> m_workspace;
+    mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
 };
 
 } // namespace qv

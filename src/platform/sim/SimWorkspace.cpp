@@ -94,10 +94,4 @@ void SimWorkspace::postNotificationWithoutApplication()
     emit applicationTerminated(std::nullopt);
 }
 
-void SimWorkspace::finishLaunching()
-{
-    m_running = true;
-    emit applicationDidFinishLaunching();
-}
-
 } // namespace qv

@@ -13,7 +13,6 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() override;
     QList<RunningApplication> runningApplications() override;
-    bool isApplicationRunning() override { return m_running; }
 
     // ---- driven by tests ----
     // Launches an application (notified), and activates it when asked. Returns its pid.
@@ -29,19 +28,11 @@ public:
     // Posts a notification that carries no application.
     void postNotificationWithoutApplication();
 
-    void setApplicationRunning(bool running) { m_running = running; }
-    // The application finished launching: running from now on, and notified.
-    void finishLaunching();
-    void postWillTerminate() { emit applicationWillTerminate(); }
-    void postScreensDidWake() { emit screensDidWake(); }
-    void postTimeZoneChanged() { emit timeZoneChanged(); }
-
 private:
     RunningApplication *find(qint64 pid);
 
     QList<RunningApplication> m_applications;
     qint64 m_nextPid = 500;
-    bool m_running = false;
 };
 
 } // namespace qv

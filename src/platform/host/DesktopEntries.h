@@ -1,0 +1,69 @@
+#pragma once
+
+#include "runtime/Logging.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QFileSystemWatcher;
+
+namespace qv {
+
+// The applications installed on the desktop, from the desktop entries ("*.desktop") in
+// the "applications" folders of the XDG data folders. An application is known by its
+// desktop-entry id without the ".desktop" ending ("org.gnome.Terminal", "code"); a file
+// in a sub-folder gets the folder in its id ("kde4-dolphin"). The first data folder that
+// holds an id wins. The index is read again whenever one of the folders changes.
+class DesktopEntries : public QObject {
+    Q_OBJECT
+public:
+    struct Entry {
+        QString id;
+        QString name;           // shown name, localised where the file has it
+        QString startupWmClass; // may be empty
+        bool hidden = false;    // Hidden=true, or not an application: masks the id
+
+        bool operator==(const Entry &) const = default;
+    };
+
+    // The XDG data folders, from $XDG_DATA_HOME and $XDG_DATA_DIRS (with their defaults).
+    static QStringList defaultDataFolders();
+    explicit DesktopEntries(const QStringList &dataFolders = defaultDataFolders(), QObject *parent = nullptr);
+    ~DesktopEntries() override;
+
+    // The application whose windows carry this class: the entry that names the class
+    // (StartupWMClass) or else the instance; failing that, the entry whose id is the class
+    // or the instance, letter case aside.
+    std::optional<QString> idForWindowClass(const QString &instance, const QString &windowClass) const;
+    // The shown name of an installed application.
+    std::optional<QString> nameForId(const QString &id) const;
+    int size() const { return int(m_entries.size()); }
+
+    // Reads one desktop entry; nothing (with the reason) when it does not parse: text
+    // that is not UTF-8, a line that is neither a group, a key and value nor a comment,
+    // no "[Desktop Entry]" group first.
+    static std::optional<Entry> parse(const QByteArray &contents, QString *error = nullptr);
+
+    void rescan();
+
+signals:
+    void changed();
+
+private:
+    void watch();
+
+    QStringList m_folders;
+    QHash<QString, Entry> m_entries;           // by id
+    QHash<QString, QString> m_byWmClass;        // StartupWMClass -> id
+    QHash<QString, QString> m_byLowerId;        // id in lower case -> id
+    QSet<QString> m_reported;                   // files whose fault was logged
+    QFileSystemWatcher *m_watcher = nullptr;
+    Logger m_log{"Workspace"};
+};
+
+} // namespace qv

@@ -1,0 +1,313 @@
+#include "platform/host/HostWorkspace.h"
+
+#include "platform/host/DesktopEntries.h"
+#include "platform/host/XConnection.h"
+
+#include <QSocketNotifier>
+#include <QStringDecoder>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qv {
+
+namespace {
+// More windows than any desktop shows; the rest of a longer list is not read.
+constexpr int kMaxClients = 4096;
+
+quint32 internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, quint16(qstrlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const quint32 atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+// A name fit to identify an application: UTF-8 text of at most the length limit, without
+// control characters.
+std::optional<QString> usableName(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError() || text.isEmpty() || text.size() > HostWorkspace::kMaxNameLength)
+        return std::nullopt;
+    for (QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return std::nullopt;
+    return text;
+}
+} // namespace
+
+HostWorkspace::HostWorkspace(const QString &display, std::shared_ptr<DesktopEntries> entries, QObject *parent)
+    : Workspace(parent), m_entries(std::move(entries))
+{
+    if (!connectX(display)) {
+        m_log.error("No X server: the front application and the running applications are unknown");
+        return;
+    }
+    // Changes first, then the state as it stands: a change in between is read twice, never missed.
+    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_connection);
+    if (property(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 4).size() != 4)
+        m_log.info("No window manager announces itself yet: no front application until one does");
+    updateClients(false);
+    updateActive(false);
+    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &HostWorkspace::readEvents);
+    readEvents();
+}
+
+HostWorkspace::~HostWorkspace()
+{
+    delete m_notifier;
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+bool HostWorkspace::connectX(const QString &display)
+{
+    xcb_window_t root = 0;
+    m_connection = host::connectToX(display, &root);
+    if (!m_connection)
+        return false;
+    m_root = root;
+    m_atoms.activeWindow = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
+    m_atoms.clientList = internAtom(m_connection, "_NET_CLIENT_LIST");
+    m_atoms.applicationId = internAtom(m_connection, "_GTK_APPLICATION_ID");
+    m_atoms.pid = internAtom(m_connection, "_NET_WM_PID");
+    m_atoms.utf8 = internAtom(m_connection, "UTF8_STRING");
+    m_atoms.supportingWmCheck = internAtom(m_connection, "_NET_SUPPORTING_WM_CHECK");
+    return true;
+}
+
+void HostWorkspace::lost()
+{
+    m_log.error("The X server connection ended: the applications stay as last seen");
+    delete m_notifier;
+    m_notifier = nullptr;
+    xcb_disconnect(m_connection);
+    m_connection = nullptr;
+}
+
+void HostWorkspace::readEvents()
+{
+    // The replies read while updating may bring events into the connection's queue that
+    // the socket no longer announces: read until nothing new is left.
+    while (m_connection) {
+        bool clients = false, active = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
+                if (notify->window == m_root) {
+                    clients = clients || notify->atom == m_atoms.clientList;
+                    active = active || notify->atom == m_atoms.activeWindow;
+                }
+            }
+            std::free(event);
+        }
+        if (xcb_connection_has_error(m_connection)) {
+            lost();
+            return;
+        }
+        if (!clients && !active)
+            return;
+        // Launches before the activation of the launched application, terminations after
+        // the deactivation of the terminated one (updateClients deactivates it first).
+        if (clients)
+            updateClients(true);
+        if (active)
+            updateActive(true);
+    }
+}
+
+QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, int maxBytes, bool *tooLong,
+                                   bool *gone)
+{
+    if (tooLong)
+        *tooLong = false;
+    if (gone)
+        *gone = false;
+    if (!m_connection || atom == XCB_ATOM_NONE)
+        return {};
+    xcb_generic_error_t *error = nullptr;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, atom, type, 0, quint32((maxBytes + 3) / 4)), &error);
+    if (!reply) {
+        if (gone && error && error->error_code == XCB_WINDOW)
+            *gone = true;
+        std::free(error);
+        return {};
+    }
+    QByteArray bytes;
+    if (reply->type == type && reply->format != 0) {
+        const int length = xcb_get_property_value_length(reply);
+        bytes = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), length);
+        if (tooLong)
+            *tooLong = reply->bytes_after > 0;
+    }
+    std::free(reply);
+    return bytes;
+}
+
+QList<quint32> HostWorkspace::windowList(quint32 atom, int max)
+{
+    const QByteArray bytes = property(m_root, atom, XCB_ATOM_WINDOW, max * 4);
+    QList<quint32> windows;
+    for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4) {
+        quint32 window = 0;
+        std::memcpy(&window, bytes.constData() + i, 4);
+        windows << window;
+    }
+    return windows;
+}
+
+const HostWorkspace::WindowInfo *HostWorkspace::describe(quint32 window)
+{
+    if (const auto it = m_windows.constFind(window); it != m_windows.cend())
+        return &*it;
+    WindowInfo info;
+    RunningApplication &app = info.application;
+    // A window manager may name a window that is gone already (the last active one).
+    bool gone = false;
+    const QByteArray pid = property(window, m_atoms.pid, XCB_ATOM_CARDINAL, 4, nullptr, &gone);
+    if (gone)
+        return nullptr;
+    if (pid.size() == 4) {
+        quint32 value = 0;
+        std::memcpy(&value, pid.constData(), 4);
+        app.processIdentifier = value;
+    }
+    bool tooLong = false;
+    QString problem;
+    const QByteArray gtkId = property(window, m_atoms.applicationId, m_atoms.utf8, kMaxNameLength + 1, &tooLong);
+    std::optional<QString> id = tooLong ? std::nullopt : usableName(gtkId);
+    QString windowClass;
+    if (!id) {
+        // WM_CLASS: the instance and the class, each ending in a zero byte.
+        const QByteArray bytes = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 2 * (kMaxNameLength + 1), &tooLong);
+        const QList<QByteArray> parts = bytes.split('\0');
+        const std::optional<QString> instance = parts.size() > 0 ? usableName(parts.at(0)) : std::nullopt;
+        const std::optional<QString> cls = parts.size() > 1 ? usableName(parts.at(1)) : std::nullopt;
+        if (tooLong)
+            problem = QStringLiteral("a window class longer than %1 characters").arg(kMaxNameLength);
+        else if (!cls && !instance)
+            problem = bytes.isEmpty() ? QStringLiteral("no window class") : QStringLiteral("a window class that is no name");
+        else {
+            windowClass = cls.value_or(*instance);
+            id = m_entries ? m_entries->idForWindowClass(instance.value_or(QString()), cls.value_or(QString()))
+                           : std::nullopt;
+            if (!id)
+                id = windowClass;
+        }
+    }
+    if (id) {
+        app.bundleIdentifier = id;
+        const std::optional<QString> name = m_entries ? m_entries->nameForId(*id) : std::nullopt;
+        app.localizedName = name ? name : (windowClass.isEmpty() ? std::nullopt : std::optional<QString>(windowClass));
+        info.key = *id + QLatin1Char('/') + QString::number(app.processIdentifier);
+    } else {
+        m_log.error("Window 0x%x has %s: its application has no identifier", window, qUtf8Printable(problem));
+        info.key = app.processIdentifier ? QStringLiteral("pid/%1").arg(app.processIdentifier)
+                                         : QStringLiteral("window/%1").arg(window);
+    }
+    return &*m_windows.insert(window, info);
+}
+
+void HostWorkspace::updateClients(bool notify)
+{
+    const QList<quint32> windows = windowList(m_atoms.clientList, kMaxClients);
+    QList<QString> order;
+    QHash<QString, RunningApplication> running;
+    QSet<quint32> present;
+    for (quint32 window : windows) {
+        const WindowInfo *info = describe(window);
+        if (!info)
+            continue;
+        present.insert(window);
+        if (running.contains(info->key))
+            continue;
+        order << info->key;
+        RunningApplication app = info->application;
+        app.isActive = info->key == m_activeKey;
+        running.insert(info->key, app);
+    }
+    // Windows that left the list are forgotten, the active one aside.
+    for (auto it = m_windows.begin(); it != m_windows.end();)
+        it = present.contains(it.key()) || it->key == m_activeKey ? std::next(it) : m_windows.erase(it);
+
+    const QList<QString> before = m_order;
+    const QHash<QString, RunningApplication> previous = m_running;
+    m_order = order;
+    m_running = running;
+    if (!notify)
+        return;
+    for (const QString &key : before) {
+        if (running.contains(key))
+            continue;
+        if (key == m_activeKey) {
+            RunningApplication app = *m_active;
+            app.isActive = false;
+            m_activeKey.clear();
+            m_active.reset();
+            emit applicationDeactivated(app);
+        }
+        emit applicationTerminated(previous.value(key));
+    }
+    for (const QString &key : order)
+        if (!previous.contains(key))
+            emit applicationLaunched(running.value(key));
+}
+
+void HostWorkspace::updateActive(bool notify)
+{
+    const QList<quint32> active = windowList(m_atoms.activeWindow, 1);
+    const quint32 window = active.isEmpty() ? 0 : active.first();
+    QString key;
+    std::optional<RunningApplication> app;
+    if (window != 0 && window != m_root) {
+        if (const WindowInfo *info = describe(window)) {
+            key = info->key;
+            app = info->application;
+            app->isActive = true;
+        }
+    }
+    if (key == m_activeKey)
+        return;
+    const std::optional<RunningApplication> before = m_active;
+    if (m_running.contains(m_activeKey))
+        m_running[m_activeKey].isActive = false;
+    if (m_running.contains(key))
+        m_running[key].isActive = true;
+    m_activeKey = key;
+    m_active = app;
+    if (!notify)
+        return;
+    if (before) {
+        RunningApplication previous = *before;
+        previous.isActive = false;
+        emit applicationDeactivated(previous);
+    }
+    if (app)
+        emit applicationActivated(app);
+}
+
+std::optional<RunningApplication> HostWorkspace::frontmostApplication()
+{
+    return m_active;
+}
+
+QList<RunningApplication> HostWorkspace::runningApplications()
+{
+    QList<RunningApplication> apps;
+    for (const QString &key : m_order)
+        apps << m_running.value(key);
+    return apps;
+}
+
+} // namespace qv

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/Workspace.h"
+#include "runtime/Logging.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <memory>
+
+struct xcb_connection_t;
+class QSocketNotifier;
+
+namespace qv {
+
+class DesktopEntries;
+
+// The workspace of an X11 desktop, from what the window manager publishes on the root
+// window (EWMH): the active window (_NET_ACTIVE_WINDOW) gives the front application and
+// the managed windows (_NET_CLIENT_LIST) the running ones, both followed through
+// property-change events (nothing polls).
+//
+// An application is known by its desktop-entry id: the window's GTK application id, else
+// its class (WM_CLASS) matched against the installed desktop entries, else the class
+// itself. The windows of one process with one id make one application (its process id
+// from _NET_WM_PID, 0 when the window does not say). A window without a usable class
+// gives an application without an identifier. An application launches with its first
+// window in the list and terminates with its last; the application of the active window
+// is activated, the one before it deactivated.
+class HostWorkspace final : public Workspace {
+    Q_OBJECT
+public:
+    // Longest class or application id taken as a name; a longer one is no name.
+    static constexpr int kMaxNameLength = 255;
+
+    // display names the X server (empty: $DISPLAY). Without a server the workspace has no
+    // applications (said once in the log).
+    explicit HostWorkspace(const QString &display, std::shared_ptr<DesktopEntries> entries,
+                           QObject *parent = nullptr);
+    ~HostWorkspace() override;
+
+    bool isConnected() const { return m_connection != nullptr; }
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    QList<RunningApplication> runningApplications() override;
+
+private:
+    struct WindowInfo {
+        QString key; // the application it belongs to
+        RunningApplication application;
+    };
+
+    bool connectX(const QString &display);
+    void readEvents();
+    void updateClients(bool notify);
+    void updateActive(bool notify);
+    // The window's application; nothing when the window is gone.
+    const WindowInfo *describe(quint32 window);
+    QList<quint32> windowList(quint32 atom, int max);
+    QByteArray property(quint32 window, quint32 atom, quint32 type, int maxBytes, bool *tooLong = nullptr,
+                        bool *gone = nullptr);
+    void lost();
+
+    xcb_connection_t *m_connection = nullptr;
+    quint32 m_root = 0;
+    struct Atoms {
+        quint32 activeWindow = 0, clientList = 0, applicationId = 0, pid = 0, utf8 = 0, supportingWmCheck = 0;
+    } m_atoms;
+    std::shared_ptr<DesktopEntries> m_entries;
+    QSocketNotifier *m_notifier = nullptr;
+    QHash<quint32, WindowInfo> m_windows;        // described windows by id
+    QList<QString> m_order;                      // running applications' keys in list order
+    QHash<QString, RunningApplication> m_running; // by key
+    QString m_activeKey;                         // empty: none
+    std::optional<RunningApplication> m_active;
+    Logger m_log{"Workspace"};
+};
+
+} // namespace qv

@@ -1,0 +1,225 @@
+#include "platform/host/DesktopEntries.h"
+#include "platform/host/HostWorkspace.h"
+#include "support/LogCapture.h"
+#include "support/XServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+using qv::test::XServer;
+
+namespace {
+
+TEST(DesktopEntriesTest, ParsesWhatTheDesktopWritesAndRefusesTheRest)
+{
+    const struct {
+        const char *text;
+        bool parses;
+        const char *name;
+        const char *wmClass;
+        bool hidden;
+    } table[] = {
+        {"[Desktop Entry]\nType=Application\nName=Visual Studio Code\nStartupWMClass=Code\n", true,
+         "Visual Studio Code", "Code", false},
+        {"# comment\n\n[Desktop Entry]\nName = Spaced \nType=Application\n[Desktop Action new]\nName=New Window\n",
+         true, "Spaced", "", false},
+        {"[Desktop Entry]\nType=Link\nName=Home page\n", true, "Home page", "", true},
+        {"[Desktop Entry]\nType=Application\nName=Gone\nHidden=true\n", true, "Gone", "", true},
+        {"[Desktop Entry]\nName=No type\n", true, "No type", "", true},
+        {"", false, "", "", false},
+        {"Name=Before any group\n[Desktop Entry]\n", false, "", "", false},
+        {"[Other Group]\nName=x\n[Desktop Entry]\nName=y\n", false, "", "", false},
+        {"[Desktop Entry\nName=x\n", false, "", "", false},
+        {"[Desktop Entry]\nthis line has no equals sign\n", false, "", "", false},
+        {"[Desktop Entry]\nName=\xff\xfe broken\n", false, "", "", false},
+    };
+    for (const auto &row : table) {
+        QString error;
+        const std::optional<DesktopEntries::Entry> entry = DesktopEntries::parse(QByteArray(row.text), &error);
+        ASSERT_EQ(entry.has_value(), row.parses) << row.text;
+        if (!entry) {
+            EXPECT_FALSE(error.isEmpty()) << row.text;
+            continue;
+        }
+        EXPECT_EQ(entry->name, QString::fromUtf8(row.name)) << row.text;
+        EXPECT_EQ(entry->startupWmClass, QString::fromUtf8(row.wmClass)) << row.text;
+        EXPECT_EQ(entry->hidden, row.hidden) << row.text;
+    }
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+TEST(DesktopEntriesTest, MatchesWindowClassesToInstalledApplications)
+{
+    QTemporaryDir home, system;
+    const QByteArray app = "[Desktop Entry]\nType=Application\n";
+    writeFile(home.filePath("applications/code.desktop"), app + "Name=Code (mine)\nStartupWMClass=Code\n");
+    writeFile(system.filePath("applications/code.desktop"), app + "Name=Code (system)\n");
+    writeFile(system.filePath("applications/google-chrome.desktop"), app + "Name=Google Chrome\n");
+    writeFile(system.filePath("applications/kde4/dolphin.desktop"), app + "Name=Dolphin\nStartupWMClass=dolphin\n");
+    writeFile(system.filePath("applications/broken.desktop"), "garbage\n");
+
+    test::LogCapture logs;
+    DesktopEntries entries({home.path(), system.path()});
+    EXPECT_EQ(entries.size(), 3);
+    EXPECT_EQ(logs.messages("Workspace").size(), 1) << "one line for the file that does not parse";
+    EXPECT_EQ(entries.nameForId("code"), "Code (mine)") << "the first data folder wins";
+
+    const struct {
+        const char *instance;
+        const char *cls;
+        std::optional<QString> id;
+    } table[] = {
+        {"code", "Code", "code"},
+        {"", "Code", "code"},
+        {"google-chrome", "Google-chrome", "google-chrome"}, // the file name, letter case aside
+        {"dolphin", "Dolphin", "kde4-dolphin"},              // StartupWMClass names the instance
+        {"xmessage", "Xmessage", std::nullopt},
+        {"", "", std::nullopt},
+    };
+    for (const auto &row : table)
+        EXPECT_EQ(entries.idForWindowClass(row.instance, row.cls), row.id) << row.instance << " " << row.cls;
+
+    // An application installed while running is found once its folder changes.
+    writeFile(home.filePath("applications/obsidian.desktop"), app + "Name=Obsidian\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return entries.idForWindowClass("obsidian", "obsidian").has_value(); }, 10000));
+}
+
+class HostWorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(true);
+        if (!server->isRunning())
+            GTEST_SKIP() << qPrintable(server->failure());
+        const QByteArray app = "[Desktop Entry]\nType=Application\n";
+        writeFile(data.filePath("applications/code.desktop"), app + "Name=Visual Studio Code\nStartupWMClass=Code\n");
+        writeFile(data.filePath("applications/org.gnome.Terminal.desktop"), app + "Name=Terminal\n");
+        entries = std::make_shared<DesktopEntries>(QStringList{data.path()});
+    }
+
+    // Waits until the server says the window is active and the workspace followed.
+    bool activate(HostWorkspace &workspace, quint32 window, const QString &id)
+    {
+        server->activate(window);
+        return QTest::qWaitFor([&] {
+            const auto front = workspace.frontmostApplication();
+            return server->activeWindow() == window && front && front->bundleIdentifier == id;
+        }, 10000);
+    }
+
+    QTemporaryDir data;
+    std::unique_ptr<XServer> server;
+    std::shared_ptr<DesktopEntries> entries;
+};
+
+TEST_F(HostWorkspaceTest, FollowsTheActiveWindowAndTheRunningApplications)
+{
+    HostWorkspace workspace(server->display(), entries);
+    ASSERT_TRUE(workspace.isConnected());
+    EXPECT_FALSE(workspace.frontmostApplication());
+
+    QStringList notices;
+    const auto record = [&](const char *what) {
+        return [&notices, what](const std::optional<RunningApplication> &app) {
+            notices << QStringLiteral("%1 %2").arg(QLatin1String(what), app ? app->bundleIdentifier.value_or("-") : "none");
+        };
+    };
+    QObject::connect(&workspace, &Workspace::applicationLaunched, record("launched"));
+    QObject::connect(&workspace, &Workspace::applicationActivated, record("activated"));
+    QObject::connect(&workspace, &Workspace::applicationDeactivated, record("deactivated"));
+    QObject::connect(&workspace, &Workspace::applicationTerminated, record("terminated"));
+
+    const quint32 editor = server->createWindow({XServer::wmClass("code", "Code"), std::nullopt, 4242});
+    const quint32 terminal = server->createWindow(
+        {XServer::wmClass("gnome-terminal-server", "Gnome-terminal"), QByteArray("org.gnome.Terminal"), 4343});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.runningApplications().size() == 2; }, 10000))
+        << server->windowManagerOutput().constData();
+
+    ASSERT_TRUE(activate(workspace, editor, "code"));
+    const RunningApplication front = *workspace.frontmostApplication();
+    EXPECT_EQ(front.localizedName, "Visual Studio Code");
+    EXPECT_EQ(front.processIdentifier, 4242);
+    EXPECT_TRUE(front.isActive);
+
+    notices.clear();
+    ASSERT_TRUE(activate(workspace, terminal, "org.gnome.Terminal"));
+    EXPECT_EQ(notices, (QStringList{"deactivated code", "activated org.gnome.Terminal"}));
+    const QList<RunningApplication> running = workspace.runningApplications();
+    ASSERT_EQ(running.size(), 2);
+    EXPECT_EQ(running.at(0).bundleIdentifier, "code");
+    EXPECT_FALSE(running.at(0).isActive);
+    EXPECT_TRUE(running.at(1).isActive);
+
+    // The active application's last window goes: deactivated, then terminated.
+    notices.clear();
+    server->destroyWindow(terminal);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.runningApplications().size() == 1; }, 10000));
+    ASSERT_GE(notices.size(), 2);
+    EXPECT_EQ(notices.mid(0, 2), (QStringList{"deactivated org.gnome.Terminal", "terminated org.gnome.Terminal"}));
+}
+
+TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
+{
+    test::LogCapture logs;
+    HostWorkspace workspace(server->display(), entries);
+    const struct {
+        const char *what;
+        XServer::WindowTraits traits;
+        std::optional<QString> id;
+        std::optional<QString> name;
+        qint64 pid;
+        int logLines;
+    } table[] = {
+        {"no class", {std::nullopt, std::nullopt, 100}, std::nullopt, std::nullopt, 100, 1},
+        {"a class of 10,000 characters",
+         {XServer::wmClass("long", QByteArray(10000, 'x')), std::nullopt, 101}, std::nullopt, std::nullopt, 101, 1},
+        {"an empty class", {QByteArray(), std::nullopt, 102}, std::nullopt, std::nullopt, 102, 1},
+        {"no pid", {XServer::wmClass("code", "Code"), std::nullopt, std::nullopt}, "code", "Visual Studio Code", 0, 0},
+        {"a class without a desktop entry", {XServer::wmClass("xmessage", "Xmessage"), std::nullopt, 103},
+         "Xmessage", "Xmessage", 103, 0},
+        {"an application id of control characters", {XServer::wmClass("code", "Code"), QByteArray("a\tb"), 104},
+         "code", "Visual Studio Code", 104, 0},
+    };
+    for (const auto &row : table) {
+        logs.clear();
+        const quint32 window = server->createWindow(row.traits);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(window); }, 10000)) << row.what;
+        server->activate(window);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const auto front = workspace.frontmostApplication();
+            return server->activeWindow() == window && front && front->processIdentifier == row.pid;
+        }, 10000)) << row.what;
+        const RunningApplication front = *workspace.frontmostApplication();
+        EXPECT_EQ(front.bundleIdentifier, row.id) << row.what;
+        EXPECT_EQ(front.localizedName, row.name) << row.what;
+        EXPECT_EQ(logs.messages("Workspace").size(), row.logLines) << row.what;
+        server->destroyWindow(window);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !server->isManaged(window); }, 10000)) << row.what;
+    }
+}
+
+TEST(HostWorkspaceAbsentTest, NoServerGivesNoApplicationsAndOneLogLine)
+{
+    test::LogCapture logs;
+    HostWorkspace workspace(QStringLiteral(":65000"), nullptr);
+    EXPECT_FALSE(workspace.isConnected());
+    EXPECT_FALSE(workspace.frontmostApplication());
+    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    EXPECT_EQ(logs.messages("Workspace").size(), 1);
+    workspace.finishLaunching();
+    EXPECT_TRUE(workspace.isApplicationRunning()) << "the application's own life cycle needs no server";
+}
+
+} // namespace
