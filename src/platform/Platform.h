@@ -11,6 +11,7 @@ class Workspace;
 class Panels;
 class Idle;
 class Appearance;
+class AmbientLight;
 class KeyMonitors;
 class Notifications;
 class Power;
@@ -42,6 +43,8 @@ struct PlatformServices {
     Updater *updater = nullptr;
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
+    // An ambient-light sensor outside the registry; none: the registry's sensor services.
+    AmbientLight *ambientLight = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac
