@@ -5,6 +5,7 @@
 #include "platform/host/HostAmbientLight.h"
 
 #include <QDBusVariant>
+#include <QTest>
 
 using namespace qv;
 
@@ -62,6 +63,11 @@ TEST_F(HostAmbientLightTest, ADarkRoomMovesTheAmbientLevel)
     EXPECT_DOUBLE_EQ(tuning.ambientComfortLevel(), 1);
     EXPECT_EQ(tuning.ambientComfortLabel(), "Dark room");
     EXPECT_TRUE(logs->messages(QStringLiteral("AmbientLight")).isEmpty());
+
+    // Ambient comfort off: the sensor is released half a minute later.
+    tuning.setAmbientAwareComfortEnabled(false);
+    advance(HostAmbientLight::kReleaseAfterMs);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bus->connection().call(owners).arguments().value(0).toStringList().isEmpty(); }));
 }
 
 // A level in the sensor's own unit is scaled as a raw registry value is: 20000 is 20 lux.

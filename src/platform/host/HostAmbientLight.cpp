@@ -43,11 +43,17 @@ HostAmbientLight::HostAmbientLight(const QDBusConnection &systemBus, QString iio
 
 HostAmbientLight::~HostAmbientLight()
 {
-    if (!m_claimedFrom.isEmpty() && m_bus.isConnected()) {
-        QDBusMessage release = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
-                                                              kInterface, QStringLiteral("ReleaseLight"));
-        m_bus.send(release);
-    }
+    m_releaseTask.cancel();
+    release();
+}
+
+void HostAmbientLight::release()
+{
+    if (m_claimedFrom.isEmpty() || !m_bus.isConnected())
+        return;
+    m_claimedFrom.clear();
+    m_bus.send(QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath), kInterface,
+                                              QStringLiteral("ReleaseLight")));
 }
 
 std::optional<AmbientLightReading> HostAmbientLight::currentReading()
@@ -107,6 +113,10 @@ std::optional<AmbientLightReading> HostAmbientLight::proxyReading(bool *answered
                 bus::allProperties(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, &fault))
             properties = claimed;
     }
+
+    // The sensor runs while it is claimed: it goes back when ambient comfort stops asking.
+    m_releaseTask.cancel();
+    m_releaseTask = scheduler().after(kReleaseAfterMs, this, [this] { release(); });
 
     *answered = true;
     const QVariant level = bus::unwrapped(properties->value(QStringLiteral("LightLevel")));
