@@ -1,5 +1,6 @@
 #include "platform/host/HostServices.h"
 
+#include "platform/host/HostBusServices.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/HostScreens.h"
 #include "platform/host/RandrDisplays.h"
@@ -26,6 +27,7 @@ HostServices::HostServices()
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
+    m_bus = std::make_unique<HostBusServices>();
 }
 
 HostServices::~HostServices()
@@ -45,7 +47,8 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.screens = m_screens.get();
     services.host = m_host.get();
     services.registry = m_registry.get();
-    return services;
+    // Last, so that the session's wake-ups and zone changes reach the workspace in place.
+    return m_bus->over(services);
 }
 
 } // namespace qv

@@ -6,6 +6,7 @@
 
 namespace qv {
 
+class HostBusServices;
 class HostRegistry;
 class HostScreens;
 class RandrDisplays;
@@ -13,8 +14,9 @@ class SystemHost;
 
 // The back-ends of the Linux computer itself for the services that have one: the
 // displays and their transfer formulas on the X server's RandR, the screens numbered
-// with those displays, the processor and computer names, and a registry without
-// framebuffer properties. Keep it alive while the services are installed; it puts back
+// with those displays, the processor and computer names, a registry without
+// framebuffer properties, and what the system and session buses tell (battery, thermal
+// state, ambient light, appearance, wake-ups, time zone). Keep it alive while the services are installed; it puts back
 // the gamma ramps it changed when it goes.
 class HostServices {
 public:
@@ -35,6 +37,7 @@ private:
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;
+    std::unique_ptr<HostBusServices> m_bus;
 };
 
 } // namespace qv
