@@ -1,5 +1,6 @@
 #include "display/AmbientLightSensor.h"
 
+#include "platform/AmbientLight.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 #include "runtime/Clamp.h"
@@ -62,6 +63,10 @@ QStringList dictionaryKeys()
 
 std::optional<double> readLux()
 {
+    if (AmbientLight *sensor = platform().ambientLight) {
+        const std::optional<AmbientLightReading> reading = sensor->currentReading();
+        return reading ? luxFromReading(*reading) : std::nullopt;
+    }
     Registry *registry = platform().registry;
     if (!registry)
         return std::nullopt;
@@ -109,6 +114,18 @@ std::optional<double> normalizedLux(const RegistryValue &value)
         return v / 1000;
     if (v > 1000)
         return v / 10;
+    return v;
+}
+
+std::optional<double> luxFromReading(const AmbientLightReading &reading)
+{
+    if (reading.unit == AmbientLightReading::Unit::vendor)
+        return normalizedLux(RegistryValue::number(reading.value));
+    const double v = reading.value;
+    if (std::isnan(v) || std::isinf(v) || v < 0) {
+        log().debug("Ambient light value %f lux is out of range", v);
+        return std::nullopt;
+    }
     return v;
 }
 

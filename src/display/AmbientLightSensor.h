@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AmbientLight.h"
 #include "platform/RegistryValue.h"
 #include "platform/Types.h"
 
@@ -22,7 +23,11 @@ QStringList propertyNames();
 QStringList dictionaryKeys();
 
 // The first reading of the first sensor service that gives one; nothing when none does.
+// A host sensor outside the registry, when installed, is the only one read.
 std::optional<double> readLux();
+// A host sensor's reading in lux: lux as they are, a raw figure scaled as a registry
+// value is; negative, NaN or infinite values are unusable.
+std::optional<double> luxFromReading(const AmbientLightReading &reading);
 // The first usable property of one service.
 std::optional<double> luxFromService(ServiceHandle service);
 // A raw property value in lux: a number, the first element of an array of numbers, or

@@ -11,6 +11,7 @@ class Workspace;
 class Panels;
 class Idle;
 class Appearance;
+class AmbientLight;
 class KeyMonitors;
 class Notifications;
 class Power;
@@ -46,6 +47,8 @@ struct PlatformServices {
     // session), not a simulated Mac's: the system's own commands and settings are the
     // desktop's ("gsettings"), not the Mac's ("defaults").
     bool onHost = false;
+    // An ambient-light sensor outside the registry; none: the registry's sensor services.
+    AmbientLight *ambientLight = nullptr;
 };
 
 // The services in use. Unless installed otherwise, they are those of a simulated Mac

@@ -1,6 +1,7 @@
 #include "platform/host/HostServices.h"
 
 #include "platform/host/DesktopEntries.h"
+#include "platform/host/HostBusServices.h"
 #include "platform/host/HostIdle.h"
 #include "platform/host/HostProcesses.h"
 #include "platform/host/HostRegistry.h"
@@ -36,6 +37,7 @@ HostServices::HostServices()
     m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
     m_entries = std::make_shared<DesktopEntries>();
     m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
+    m_bus = std::make_unique<HostBusServices>();
 }
 
 HostServices::~HostServices()
@@ -61,7 +63,8 @@ PlatformServices HostServices::over(PlatformServices services) const
         m_processes = std::make_unique<HostProcesses>(services.processes);
     services.processes = m_processes.get();
     services.onHost = true;
-    return services;
+    // Last, so that the session's wake-ups and zone changes reach the workspace in place.
+    return m_bus->over(services);
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@
 namespace qv {
 
 class DesktopEntries;
+class HostBusServices;
 class HostIdle;
 class HostProcesses;
 class HostRegistry;
@@ -19,8 +20,10 @@ class SystemHost;
 // displays and their transfer formulas on the X server's RandR, the screens numbered
 // with those displays, the processor and computer names, a registry without
 // framebuffer properties, the user's idle time, the front and running applications from
-// the window manager, and the computer's own programs. Keep it alive while the services
-// are installed; it puts back the gamma ramps it changed when it goes.
+// the window manager, the computer's own programs, and what the system and session buses
+// tell (battery, thermal state, ambient light, appearance, wake-ups, time zone). Keep it
+// alive while the services are installed; it puts back the gamma ramps it changed when it
+// goes.
 class HostServices {
 public:
     HostServices();
@@ -44,6 +47,7 @@ private:
     std::shared_ptr<DesktopEntries> m_entries;
     std::unique_ptr<HostWorkspace> m_workspace;
     mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
+    std::unique_ptr<HostBusServices> m_bus;
 };
 
 } // namespace qv

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "runtime/Logging.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace qv::bus {
+
+// How long a call to a system service may take before it counts as not answering.
+inline constexpr int kCallTimeoutMs = 1000;
+
+// The value inside a variant, however deeply the sender wrapped it.
+QVariant unwrapped(QVariant value);
+
+// The D-Bus type of a value for a log line ("uint32", "string", "nothing").
+QString typeText(const QVariant &value);
+
+// A number held by an integer or floating-point value; nothing for any other type.
+std::optional<double> number(const QVariant &value);
+
+// A method call that waits for its answer (at most kCallTimeoutMs).
+QDBusMessage call(const QDBusConnection &bus, const QString &service, const QString &path,
+                  const QString &interface, const QString &method, const QVariantList &arguments = {});
+
+// The properties of an interface (org.freedesktop.DBus.Properties.GetAll). An error
+// answer or a reply of another shape gives nothing; fault then says why.
+std::optional<QVariantMap> allProperties(const QDBusConnection &bus, const QString &service, const QString &path,
+                                         const QString &interface, QString *fault);
+
+// A dictionary of properties sent inside a message (a{sv}); nothing for another shape.
+std::optional<QVariantMap> propertyMap(const QVariant &argument);
+
+// Logs a condition once: a line when the text differs from the last one noted, nothing
+// while it stays the same; an empty text clears it silently.
+class Note {
+public:
+    void operator()(const Logger &logger, const QString &text);
+    const QString &last() const { return m_last; }
+
+private:
+    QString m_last;
+};
+
+} // namespace qv::bus

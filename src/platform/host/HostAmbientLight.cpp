@@ -1,0 +1,205 @@
+#include "platform/host/HostAmbientLight.h"
+
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qv {
+
+namespace {
+
+const QString kInterface = QString::fromLatin1(HostAmbientLight::kService);
+
+std::optional<double> numberFile(const QString &path, QString *text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    *text = QString::fromUtf8(file.read(64)).trimmed();
+    bool ok = false;
+    const double value = text->toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+// The channel's own attribute, else the one its device shares between channels
+// (in_illuminance0_scale, then in_illuminance_scale).
+QString attributePath(const QDir &device, const QString &channel, const QString &attribute)
+{
+    const QString own = device.filePath(QStringLiteral("%1_%2").arg(channel, attribute));
+    if (QFile::exists(own))
+        return own;
+    return device.filePath(QStringLiteral("in_illuminance_%1").arg(attribute));
+}
+
+} // namespace
+
+HostAmbientLight::HostAmbientLight(const QDBusConnection &systemBus, QString iioFolder, QObject *parent)
+    : QObject(parent), m_bus(systemBus), m_iioFolder(std::move(iioFolder))
+{
+}
+
+HostAmbientLight::~HostAmbientLight()
+{
+    m_releaseTask.cancel();
+    release();
+}
+
+void HostAmbientLight::release()
+{
+    if (m_claimedFrom.isEmpty() || !m_bus.isConnected())
+        return;
+    m_claimedFrom.clear();
+    m_bus.send(QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath), kInterface,
+                                              QStringLiteral("ReleaseLight")));
+}
+
+std::optional<AmbientLightReading> HostAmbientLight::currentReading()
+{
+    bool answered = false;
+    std::optional<AmbientLightReading> reading = proxyReading(&answered);
+    if (answered)
+        return reading;
+    QString fault;
+    reading = iioReading(m_iioFolder, &fault);
+    m_readingNote(m_logger, fault);
+    return reading;
+}
+
+std::optional<AmbientLightReading> HostAmbientLight::proxyReading(bool *answered)
+{
+    *answered = false;
+    if (!m_bus.isConnected()) {
+        m_sourceNote(m_logger, QStringLiteral("No system bus: the light level is read from %1").arg(m_iioFolder));
+        return std::nullopt;
+    }
+    QString fault;
+    std::optional<QVariantMap> properties =
+        bus::allProperties(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, &fault);
+    if (!properties) {
+        m_sourceNote(m_logger, QStringLiteral("The sensor proxy does not answer (%1): the light level is read from %2")
+                                   .arg(fault, m_iioFolder));
+        m_claimedFrom.clear();
+        return std::nullopt;
+    }
+    const QVariant has = bus::unwrapped(properties->value(QStringLiteral("HasAmbientLight")));
+    if (has.userType() != QMetaType::Bool || !has.toBool()) {
+        m_sourceNote(m_logger, has.userType() == QMetaType::Bool
+                                   ? QStringLiteral("The sensor proxy has no light sensor: the light level is read from %1")
+                                         .arg(m_iioFolder)
+                                   : QStringLiteral("The sensor proxy gives %1 for its light sensor: the light level is "
+                                                    "read from %2")
+                                         .arg(bus::typeText(has), m_iioFolder));
+        return std::nullopt;
+    }
+    m_sourceNote(m_logger, QString());
+
+    // The proxy drives the sensor only for a client that claimed it; a restarted proxy
+    // has forgotten the claim.
+    const QString owner = m_bus.interface()->serviceOwner(QLatin1String(kService)).value();
+    if (owner != m_claimedFrom) {
+        const QDBusMessage reply =
+            bus::call(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, QStringLiteral("ClaimLight"));
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            m_readingNote(m_logger, QStringLiteral("The sensor proxy refuses the light sensor (%1)").arg(reply.errorName()));
+            *answered = true;
+            return std::nullopt;
+        }
+        m_claimedFrom = owner;
+        // The level read before the claim may be an old one.
+        if (const std::optional<QVariantMap> claimed =
+                bus::allProperties(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, &fault))
+            properties = claimed;
+    }
+
+    // The sensor runs while it is claimed: it goes back when ambient comfort stops asking.
+    m_releaseTask.cancel();
+    m_releaseTask = scheduler().after(kReleaseAfterMs, this, [this] { release(); });
+
+    *answered = true;
+    const QVariant level = bus::unwrapped(properties->value(QStringLiteral("LightLevel")));
+    const QVariant unit = bus::unwrapped(properties->value(QStringLiteral("LightLevelUnit")));
+    const std::optional<double> value = bus::number(level);
+    if (!value) {
+        m_readingNote(m_logger, QStringLiteral("The sensor proxy gives %1 as the light level").arg(bus::typeText(level)));
+        return std::nullopt;
+    }
+    if (unit.userType() != QMetaType::QString) {
+        m_readingNote(m_logger, QStringLiteral("The sensor proxy gives %1 as the light level's unit").arg(bus::typeText(unit)));
+        return std::nullopt;
+    }
+    const QString unitText = unit.toString();
+    if (unitText == QLatin1String("lux")) {
+        m_readingNote(m_logger, QString());
+        return AmbientLightReading{*value, AmbientLightReading::Unit::lux};
+    }
+    // "vendor", or a unit this build does not know: a figure of the sensor's own.
+    m_readingNote(m_logger, unitText == QLatin1String("vendor")
+                                ? QString()
+                                : QStringLiteral("The sensor proxy gives the light level in \"%1\"; it is read as the "
+                                                 "sensor's own figure")
+                                      .arg(unitText.left(40)));
+    return AmbientLightReading{*value, AmbientLightReading::Unit::vendor};
+}
+
+std::optional<AmbientLightReading> HostAmbientLight::iioReading(const QString &folder, QString *fault)
+{
+    QDir root(folder);
+    QStringList devices = root.entryList({QStringLiteral("iio:device*")}, QDir::Dirs | QDir::System | QDir::NoDotAndDotDot);
+    std::sort(devices.begin(), devices.end(), [](const QString &a, const QString &b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    QStringList faults;
+    for (const QString &name : std::as_const(devices)) {
+        const QDir device(root.filePath(name));
+        QString text;
+        // A processed channel is in lux already.
+        for (const QString &file : device.entryList({QStringLiteral("in_illuminance*_input")}, QDir::Files)) {
+            const std::optional<double> value = numberFile(device.filePath(file), &text);
+            if (value && std::isfinite(*value) && *value >= 0) {
+                if (fault)
+                    *fault = QString();
+                return AmbientLightReading{*value, AmbientLightReading::Unit::lux};
+            }
+            faults << QStringLiteral("%1/%2 holds \"%3\"").arg(name, file, text.left(40));
+        }
+        for (const QString &file : device.entryList({QStringLiteral("in_illuminance*_raw")}, QDir::Files)) {
+            const QString channel = file.chopped(4);
+            const std::optional<double> raw = numberFile(device.filePath(file), &text);
+            if (!raw || !std::isfinite(*raw) || *raw < 0) {
+                faults << QStringLiteral("%1/%2 holds \"%3\"").arg(name, file, text.left(40));
+                continue;
+            }
+            const QString scalePath = attributePath(device, channel, QStringLiteral("scale"));
+            if (!QFile::exists(scalePath)) {
+                if (fault)
+                    *fault = QString();
+                return AmbientLightReading{*raw, AmbientLightReading::Unit::vendor};
+            }
+            const std::optional<double> scale = numberFile(scalePath, &text);
+            if (!scale || !std::isfinite(*scale) || *scale <= 0) {
+                faults << QStringLiteral("%1 holds a scale of \"%2\"").arg(QFileInfo(scalePath).fileName(), text.left(40));
+                continue;
+            }
+            QString offsetText;
+            const QString offsetPath = attributePath(device, channel, QStringLiteral("offset"));
+            const double offset = numberFile(offsetPath, &offsetText).value_or(0);
+            const double lux = (*raw + offset) * *scale;
+            if (!std::isfinite(lux) || lux < 0) {
+                faults << QStringLiteral("%1/%2 gives %3 lux").arg(name, channel).arg(lux);
+                continue;
+            }
+            if (fault)
+                *fault = QString();
+            return AmbientLightReading{lux, AmbientLightReading::Unit::lux};
+        }
+    }
+    if (fault)
+        *fault = faults.isEmpty() ? QString()
+                                  : faults.join(QStringLiteral("; ")) + QStringLiteral(": no light level");
+    return std::nullopt;
+}
+
+} // namespace qv

@@ -1,0 +1,82 @@
+#include "platform/host/PortalAppearance.h"
+
+#include <QDBusPendingCall>
+
+namespace qv {
+
+namespace {
+const QString kNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString kKey = QStringLiteral("color-scheme");
+constexpr double kPreferDark = 1;
+} // namespace
+
+PortalAppearance::PortalAppearance(const QDBusConnection &sessionBus, QObject *parent)
+    : Appearance(parent), m_bus(sessionBus)
+{
+    if (!m_bus.isConnected()) {
+        m_logger.info("No session bus: the system appearance is light");
+        return;
+    }
+    m_bus.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface),
+                  QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
+    read(QStringLiteral("ReadOne"));
+}
+
+QString PortalAppearance::systemAppearanceName()
+{
+    return QString::fromLatin1(m_dark ? darkAqua : aqua);
+}
+
+void PortalAppearance::read(const QString &method)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
+                                                          QLatin1String(kInterface), method);
+    message << kNamespace << kKey;
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, bus::kCallTimeoutMs * 5), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, method](QDBusPendingCallWatcher *call) { readFinished(call, method); });
+}
+
+void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString &method)
+{
+    call->deleteLater();
+    const QDBusMessage reply = call->reply();
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        // Portals before the single-value read offer only the older one.
+        if (method == QLatin1String("ReadOne") && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+            read(QStringLiteral("Read"));
+            return;
+        }
+        m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): the system appearance is light")
+                             .arg(reply.errorName()));
+        return;
+    }
+    useScheme(reply.arguments().value(0), QStringLiteral("the portal's answer"));
+}
+
+void PortalAppearance::settingChanged(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() != 3 || arguments.at(0).toString() != kNamespace || arguments.at(1).toString() != kKey)
+        return;
+    useScheme(arguments.at(2), QStringLiteral("the portal's change"));
+}
+
+void PortalAppearance::useScheme(const QVariant &value, const QString &origin)
+{
+    const QVariant scheme = bus::unwrapped(value);
+    const std::optional<double> number = bus::number(scheme);
+    if (!number) {
+        m_note(m_logger, QStringLiteral("%1 gives %2 as the colour scheme; the appearance stays as it was")
+                             .arg(origin, bus::typeText(scheme)));
+        return;
+    }
+    m_note(m_logger, QString());
+    const bool dark = *number == kPreferDark;
+    if (dark == m_dark)
+        return;
+    m_dark = dark;
+    emit systemAppearanceChanged();
+}
+
+} // namespace qv

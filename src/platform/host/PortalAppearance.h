@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/Appearance.h"
+#include "platform/host/BusValues.h"
+#include "runtime/Logging.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+
+namespace qv {
+
+// The desktop's light or dark preference from the desktop portal's settings
+// (org.freedesktop.appearance color-scheme: 1 prefers dark; 0, no preference, and 2,
+// prefers light, draw light), followed through the portal's change signal. Until the
+// portal answers, and without one, the appearance is light.
+class PortalAppearance final : public Appearance {
+    Q_OBJECT
+public:
+    static constexpr const char *kService = "org.freedesktop.portal.Desktop";
+    static constexpr const char *kPath = "/org/freedesktop/portal/desktop";
+    static constexpr const char *kInterface = "org.freedesktop.portal.Settings";
+
+    explicit PortalAppearance(const QDBusConnection &sessionBus, QObject *parent = nullptr);
+
+    QString systemAppearanceName() override;
+
+private slots:
+    void settingChanged(const QDBusMessage &message);
+
+private:
+    void read(const QString &method);
+    void readFinished(QDBusPendingCallWatcher *call, const QString &method);
+    void useScheme(const QVariant &value, const QString &origin);
+
+    Logger m_logger{"Appearance"};
+    QDBusConnection m_bus;
+    bool m_dark = false;
+    bus::Note m_note;
+};
+
+} // namespace qv

@@ -1,0 +1,156 @@
+#include "HostBusTest.h"
+
+#include "display/AmbientLightSensor.h"
+#include "display/DisplayTuning.h"
+#include "platform/host/HostAmbientLight.h"
+
+#include <QDBusVariant>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+const QString kProxy = QString::fromLatin1(HostAmbientLight::kService);
+const QString kProxyPath = QString::fromLatin1(HostAmbientLight::kPath);
+
+class HostAmbientLightTest : public test::HostBusTest {
+protected:
+    QString iio() const { return sysfs.filePath(QStringLiteral("iio")); }
+
+    void startProxy(const QString &parameters)
+    {
+        ASSERT_TRUE(bus->startMock(kProxy, {QStringLiteral("--template"), QStringLiteral("iio-sensors-proxy"),
+                                            QStringLiteral("-p"), parameters}));
+    }
+    void setLevel(double level)
+    {
+        ASSERT_EQ(bus->call(kProxy, kProxyPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+                            QStringLiteral("SetInternalProperty"),
+                            {kProxy, QStringLiteral("LightLevel"), QVariant::fromValue(QDBusVariant(level))}),
+                  QString());
+    }
+    void install(HostAmbientLight &light)
+    {
+        PlatformServices services = mac->services();
+        services.ambientLight = &light;
+        installPlatform(services);
+    }
+};
+
+} // namespace
+
+// A room that goes dark moves the ambient comfort level at the next 12 s reading; the
+// sensor is claimed for the reading.
+TEST_F(HostAmbientLightTest, ADarkRoomMovesTheAmbientLevel)
+{
+    startProxy(QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 300.0}"));
+    HostAmbientLight light(bus->connection(), iio());
+    install(light);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setAmbientAwareComfortEnabled(true);
+    EXPECT_EQ(tuning.ambientLightStatus(), "300 lux");
+    EXPECT_EQ(tuning.ambientComfortLevel(), 0);
+    EXPECT_EQ(tuning.ambientComfortLabel(), "Bright room");
+    const QDBusMessage owners = QDBusMessage::createMethodCall(kProxy, kProxyPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+                                                               QStringLiteral("GetInternalProperty"))
+        << QStringLiteral("AmbientLightOwners");
+    EXPECT_EQ(bus->connection().call(owners).arguments().value(0).toStringList().size(), 1) << "claimed once";
+
+    setLevel(5);
+    advance(12'000);
+    EXPECT_EQ(tuning.ambientLightStatus(), "5 lux");
+    EXPECT_DOUBLE_EQ(tuning.ambientComfortLevel(), 1);
+    EXPECT_EQ(tuning.ambientComfortLabel(), "Dark room");
+    EXPECT_TRUE(logs->messages(QStringLiteral("AmbientLight")).isEmpty());
+
+    // Ambient comfort off: the sensor is released half a minute later.
+    tuning.setAmbientAwareComfortEnabled(false);
+    advance(HostAmbientLight::kReleaseAfterMs);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bus->connection().call(owners).arguments().value(0).toStringList().isEmpty(); }));
+}
+
+// A level in the sensor's own unit is scaled as a raw registry value is: 20000 is 20 lux.
+TEST_F(HostAmbientLightTest, VendorUnitsAreScaledAsRawValues)
+{
+    startProxy(QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 20000.0, \"light_level_unit\": \"vendor\"}"));
+    HostAmbientLight light(bus->connection(), iio());
+    const std::optional<AmbientLightReading> reading = light.currentReading();
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->unit, AmbientLightReading::Unit::vendor);
+    EXPECT_EQ(ambientLight::luxFromReading(*reading), 20);
+    // Lux are taken as they are, a bright day included.
+    EXPECT_EQ(ambientLight::luxFromReading({5000, AmbientLightReading::Unit::lux}), 5000);
+    EXPECT_EQ(ambientLight::luxFromReading({-1, AmbientLightReading::Unit::lux}), std::nullopt);
+}
+
+// A level of the wrong type gives no reading, with one line; the proxy without a light
+// sensor and no kernel channel is the unavailable sensor.
+TEST_F(HostAmbientLightTest, UnusableProxyAnswersGiveNoReading)
+{
+    ASSERT_TRUE(bus->startMock(kProxy, {QStringLiteral("--system"), kProxy, kProxyPath, kProxy}));
+    const QString mock = QStringLiteral("org.freedesktop.DBus.Mock");
+    ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddMethod"),
+                        {kProxy, QStringLiteral("ClaimLight"), QString(), QString(), QString()}),
+              QString());
+    const QVariantMap properties{{QStringLiteral("HasAmbientLight"), true},
+                                 {QStringLiteral("LightLevel"), QStringLiteral("dim")},
+                                 {QStringLiteral("LightLevelUnit"), QStringLiteral("lux")}};
+    ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddProperties"), {kProxy, properties}), QString());
+    HostAmbientLight light(bus->connection(), iio());
+    install(light);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setAmbientAwareComfortEnabled(true);
+    advance(12'000);
+    EXPECT_EQ(tuning.ambientLightStatus(), "Sensor unavailable");
+    EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")),
+              QStringList{"The sensor proxy gives a value of signature s as the light level"});
+}
+
+TEST_F(HostAmbientLightTest, WithoutAProxyTheKernelChannelIsRead)
+{
+    // No proxy on the bus, no device in the folder: unavailable, after one line.
+    HostAmbientLight light(bus->connection(), iio());
+    EXPECT_EQ(light.currentReading(), std::nullopt);
+    EXPECT_EQ(light.currentReading(), std::nullopt);
+    EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")).size(), 1);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("AmbientLight"), QStringLiteral("The sensor proxy does not answer")));
+
+    writeFile(iio(), "iio:device0/in_illuminance_raw", "250\n");
+    writeFile(iio(), "iio:device0/in_illuminance_scale", "0.1\n");
+    EXPECT_EQ(light.currentReading(), (AmbientLightReading{25, AmbientLightReading::Unit::lux}));
+}
+
+// The kernel's channels: processed lux first, else raw through scale and offset, else the
+// raw figure in the sensor's unit; unusable ones give no reading and say why.
+TEST_F(HostAmbientLightTest, KernelChannelsAndTheirFaults)
+{
+    struct Case {
+        const char *name;
+        QList<std::pair<const char *, const char *>> files;
+        std::optional<AmbientLightReading> expected;
+        const char *fault;
+    };
+    using Unit = AmbientLightReading::Unit;
+    const QList<Case> cases = {
+        {"processed", {{"in_illuminance_input", "41.5"}, {"in_illuminance_raw", "9"}}, AmbientLightReading{41.5, Unit::lux}, ""},
+        {"raw with scale and offset", {{"in_illuminance0_raw", "100"}, {"in_illuminance0_scale", "0.5"}, {"in_illuminance0_offset", "10"}},
+         AmbientLightReading{55, Unit::lux}, ""},
+        {"shared scale", {{"in_illuminance0_raw", "100"}, {"in_illuminance_scale", "2"}}, AmbientLightReading{200, Unit::lux}, ""},
+        {"no scale", {{"in_illuminance_raw", "20000"}}, AmbientLightReading{20000, Unit::vendor}, ""},
+        {"scale 0", {{"in_illuminance_raw", "100"}, {"in_illuminance_scale", "0"}}, std::nullopt, "a scale of \"0\""},
+        {"negative raw", {{"in_illuminance_raw", "-4"}, {"in_illuminance_scale", "1"}}, std::nullopt, "holds \"-4\""},
+        {"garbage", {{"in_illuminance_input", "bright"}}, std::nullopt, "holds \"bright\""},
+        {"other channels only", {{"in_intensity_both_raw", "12"}}, std::nullopt, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        for (const auto &[file, text] : c.files)
+            writeFile(root.path(), QStringLiteral("iio:device0/%1").arg(QLatin1String(file)), QString::fromLatin1(text));
+        QString fault;
+        EXPECT_EQ(HostAmbientLight::iioReading(root.path(), &fault), c.expected);
+        EXPECT_TRUE(fault.contains(QString::fromLatin1(c.fault))) << fault.toStdString();
+        EXPECT_EQ(fault.isEmpty(), QByteArray(c.fault).isEmpty()) << fault.toStdString();
+    }
+}

@@ -1,0 +1,265 @@
+#include "HostBusTest.h"
+
+#include "app/QuellvistaApp.h"
+#include "comfort/BatteryMonitor.h"
+#include "comfort/ThermalMonitor.h"
+#include "display/DisplayTuning.h"
+#include "platform/host/HostPower.h"
+
+#include <QDBusVariant>
+
+#include <cmath>
+#include <limits>
+
+using namespace qv;
+
+namespace {
+
+const QString kUPower = QStringLiteral("org.freedesktop.UPower");
+const QString kUPowerPath = QStringLiteral("/org/freedesktop/UPower");
+const QString kDisplayDevice = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+const QString kDevice = QStringLiteral("org.freedesktop.UPower.Device");
+
+class HostPowerTest : public test::HostBusTest {
+protected:
+    HostPower::Folders folders() const
+    {
+        return {sysfs.filePath(QStringLiteral("power_supply")), sysfs.filePath(QStringLiteral("thermal"))};
+    }
+
+    void startUPower(bool onBattery)
+    {
+        ASSERT_TRUE(bus->startMock(kUPower, {QStringLiteral("--template"), QStringLiteral("upower"), QStringLiteral("-p"),
+                                             onBattery ? QStringLiteral("{\"OnBattery\": true}")
+                                                       : QStringLiteral("{\"OnBattery\": false}")}));
+    }
+    // The display device as a battery at percent (kind 2, state discharging).
+    void showBattery(double percent)
+    {
+        ASSERT_EQ(bus->call(kUPower, kUPowerPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+                            QStringLiteral("SetupDisplayDevice"),
+                            {2u, 2u, percent, percent, 100.0, 10.0, qint64(3600), qint64(0), true,
+                             QStringLiteral("battery-good"), 1u}),
+                  QString());
+    }
+    void setDevice(const QString &name, const QVariant &value)
+    {
+        ASSERT_EQ(bus->setProperty(kUPower, kDisplayDevice, kDevice, name, value), QString());
+    }
+    static QMap<QString, RegistryValue> onlySource(const std::optional<RegistryValue> &list)
+    {
+        if (!list || list->type() != RegistryValue::Type::Array || list->toArray().size() != 1)
+            return {};
+        return list->toArray().first().toDictionary();
+    }
+};
+
+} // namespace
+
+// Battery-aware dimming on UPower: on battery, 31 % is not low; at 29 % the screen dims.
+TEST_F(HostPowerTest, ABatteryDroppingBelowTheThresholdDimsTheScreen)
+{
+    startUPower(true);
+    showBattery(31);
+    HostPower power(bus->connection(), folders());
+    installPlatform([&] {
+        PlatformServices services = mac->services();
+        services.power = &power;
+        return services;
+    }());
+    defaults->setBool(QStringLiteral("batteryAwareDimEnabled"), true);
+
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    advance(1'000);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    const double before = tuning.brightness();
+    ASSERT_GT(before, 0.7);
+
+    showBattery(29);
+    advance(BatteryMonitor::kIntervalMs);
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), 0.7);
+    EXPECT_TRUE(tuning.enabled());
+
+    // The charger comes back: the brightness from before returns.
+    ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), false), QString());
+    advance(BatteryMonitor::kIntervalMs);
+    runPending();
+    EXPECT_DOUBLE_EQ(tuning.brightness(), before);
+    EXPECT_TRUE(logs->messages(QStringLiteral("Power")).isEmpty());
+}
+
+// A desktop computer: UPower's display device is no battery, so no source is listed and
+// the monitor keeps "not on battery, 100 %", as on a computer without one.
+TEST_F(HostPowerTest, AComputerWithoutABatteryListsNoSource)
+{
+    startUPower(true);
+    HostPower power(bus->connection(), folders());
+    EXPECT_EQ(power.powerSourceList(), RegistryValue::array({}));
+    BatteryMonitor monitor(&power);
+    EXPECT_FALSE(monitor.isOnBattery());
+    EXPECT_EQ(monitor.percentRemaining(), 100);
+}
+
+// Percentages that are no charge, and values of the wrong type: that part of the reading
+// is left out (the monitor keeps what it had) and one line says why, however often it is
+// read.
+TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
+{
+    startUPower(true);
+    showBattery(64);
+    HostPower power(bus->connection(), folders());
+    BatteryMonitor monitor(&power);
+    ASSERT_TRUE(monitor.isOnBattery());
+    ASSERT_EQ(monitor.percentRemaining(), 64);
+
+    struct Case {
+        const char *name;
+        QString property;
+        QVariant value;
+        const char *logged;
+    };
+    const QList<Case> cases = {
+        {"NaN", QStringLiteral("Percentage"), std::numeric_limits<double>::quiet_NaN(), "a percentage of nan"},
+        {"negative", QStringLiteral("Percentage"), -5.0, "a percentage of -5"},
+        {"above 100", QStringLiteral("Percentage"), 250.0, "a percentage of 250"},
+        {"text", QStringLiteral("Percentage"), QStringLiteral("64"), "a percentage of a value of signature s"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        logs->clear();
+        setDevice(c.property, c.value);
+        const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
+        EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
+        EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(), "Battery Power");
+        monitor.update();
+        monitor.update();
+        EXPECT_EQ(monitor.percentRemaining(), 64);
+        EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1);
+        EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QString::fromLatin1(c.logged)));
+        setDevice(QStringLiteral("Percentage"), 64.0);
+        power.powerSourceList();
+    }
+
+    // On battery given as text: the state is left out and kept.
+    logs->clear();
+    ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), QStringLiteral("yes")), QString());
+    const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
+    EXPECT_FALSE(source.contains(QString::fromLatin1(Power::powerSourceStateKey)));
+    EXPECT_EQ(source.value(QString::fromLatin1(Power::currentCapacityKey)).toNumber(), 64);
+    monitor.update();
+    EXPECT_TRUE(monitor.isOnBattery());
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("for on battery")));
+
+    // A display device whose type is text: no battery is listed.
+    setDevice(QStringLiteral("Type"), QStringLiteral("battery"));
+    EXPECT_EQ(power.powerSourceList(), RegistryValue::array({}));
+}
+
+// A UPower whose display device lacks the percentage: the charge is not read.
+TEST_F(HostPowerTest, MissingPropertiesAreLeftOut)
+{
+    ASSERT_TRUE(bus->startMock(kUPower, {QStringLiteral("--system"), kUPower, kUPowerPath, kUPower}));
+    ASSERT_EQ(bus->call(kUPower, kUPowerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddProperty"),
+                        {kUPower, QStringLiteral("OnBattery"), QVariant::fromValue(QDBusVariant(true))}),
+              QString());
+    QVariantMap device{{QStringLiteral("Type"), 2u}, {QStringLiteral("IsPresent"), true}};
+    ASSERT_EQ(bus->call(kUPower, kUPowerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddObject"),
+                        {kDisplayDevice, kDevice, device, QVariant::fromValue(QVariantList())}),
+              QString());
+    HostPower power(bus->connection(), folders());
+    const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
+    EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(), "Battery Power");
+    EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a percentage of nothing")));
+}
+
+// Without UPower the kernel's power-supply folder answers, after one line; a battery of
+// a mouse is not the computer's.
+TEST_F(HostPowerTest, WithoutUPowerThePowerSupplyFolderAnswers)
+{
+    const QString root = sysfs.filePath(QStringLiteral("power_supply"));
+    writeFile(root, "AC/type", "Mains\n");
+    writeFile(root, "AC/online", "0\n");
+    writeFile(root, "BAT0/type", "Battery\n");
+    writeFile(root, "BAT0/status", "Discharging\n");
+    writeFile(root, "BAT0/capacity", "27\n");
+    writeFile(root, "hidpp_battery_0/type", "Battery\n");
+    writeFile(root, "hidpp_battery_0/scope", "Device\n");
+    writeFile(root, "hidpp_battery_0/capacity", "90\n");
+
+    HostPower power(bus->connection(), folders());
+    BatteryMonitor monitor(&power);
+    EXPECT_TRUE(monitor.isOnBattery());
+    EXPECT_EQ(monitor.percentRemaining(), 27);
+    monitor.update();
+    EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("UPower does not answer")));
+
+    // The charger is plugged in; the capacity file holds garbage: the charge stays.
+    writeFile(root, "AC/online", "1\n");
+    writeFile(root, "BAT0/capacity", "lots\n");
+    monitor.update();
+    EXPECT_FALSE(monitor.isOnBattery());
+    EXPECT_EQ(monitor.percentRemaining(), 27);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a capacity of \"lots\"")));
+
+    // No power-supply folder at all: a computer without a battery.
+    HostPower bare(QDBusConnection(QStringLiteral("no bus")), {sysfs.filePath(QStringLiteral("none")), QString()});
+    EXPECT_EQ(bare.powerSourceList(), RegistryValue::array({}));
+}
+
+// Temperatures in thousandths of a degree against the passive and critical trip points.
+TEST(HostThermalTest, ZoneStatesFollowTheTripPoints)
+{
+    struct Case {
+        qint64 temperature;
+        std::optional<qint64> passive, critical;
+        ThermalState expected;
+    };
+    const QList<Case> cases = {
+        {40'000, 95'000, 105'000, ThermalState::Nominal}, {84'999, 95'000, 105'000, ThermalState::Nominal},
+        {85'000, 95'000, 105'000, ThermalState::Fair},    {95'000, 95'000, 105'000, ThermalState::Serious},
+        {105'000, 95'000, 105'000, ThermalState::Critical},
+        // No passive trip point: serious 15 degrees below the critical one.
+        {79'000, std::nullopt, 100'000, ThermalState::Fair}, {85'000, std::nullopt, 100'000, ThermalState::Serious},
+        // A trip point of 0 is no trip point.
+        {90'000, 0, 0, ThermalState::Nominal}, {96'000, 0, 100'000, ThermalState::Serious},
+        {200'000, std::nullopt, std::nullopt, ThermalState::Nominal},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(HostPower::zoneState(c.temperature, c.passive, c.critical), c.expected)
+            << c.temperature << " passive " << c.passive.value_or(-1) << " critical " << c.critical.value_or(-1);
+    }
+}
+
+// The worst zone decides; garbage leaves its zone or trip point out with a line; a change
+// reaches the thermal monitor at the next 30 s reading.
+TEST_F(HostPowerTest, ThermalZonesAnnounceTheirChange)
+{
+    const QString root = sysfs.filePath(QStringLiteral("thermal"));
+    writeFile(root, "thermal_zone0/temp", "45000\n");
+    writeFile(root, "thermal_zone0/trip_point_0_type", "critical\n");
+    writeFile(root, "thermal_zone0/trip_point_0_temp", "105000\n");
+    writeFile(root, "thermal_zone0/trip_point_1_type", "passive\n");
+    writeFile(root, "thermal_zone0/trip_point_1_temp", "95000\n");
+    writeFile(root, "thermal_zone1/temp", "hot\n");
+    writeFile(root, "thermal_zone2/temp", "99000\n");
+    writeFile(root, "thermal_zone2/trip_point_0_type", "passive\n");
+    writeFile(root, "thermal_zone2/trip_point_0_temp", "0\n");
+
+    HostPower power(bus->connection(), folders());
+    ThermalMonitor monitor(&power);
+    EXPECT_EQ(monitor.state(), ThermalState::Nominal);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("thermal_zone1 gives no temperature")));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("thermal_zone2 has a passive trip point of \"0\"")));
+
+    writeFile(root, "thermal_zone0/temp", "96000\n");
+    advance(HostPower::kThermalIntervalMs - 1);
+    EXPECT_EQ(monitor.state(), ThermalState::Nominal) << "read on the 30 s pace";
+    advance(1);
+    runPending();
+    EXPECT_EQ(monitor.state(), ThermalState::Serious);
+    EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1) << "the same faults are not told again";
+}
