@@ -78,7 +78,7 @@ QByteArray openGlRendererKey()
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (const char *name : {"DISPLAY", "LIBGL_ALWAYS_SOFTWARE", "LIBGL_ALWAYS_INDIRECT", "LIBGL_DRIVERS_PATH",
                              "GALLIUM_DRIVER", "MESA_LOADER_DRIVER_OVERRIDE", "__GLX_VENDOR_LIBRARY_NAME",
-                             "__GLX_FORCE_VENDOR_LIBRARY_0", "DRI_PRIME", "LD_LIBRARY_PATH", "PATH"})
+                             "__GLX_FORCE_VENDOR_LIBRARY_0", "DRI_PRIME", "LD_LIBRARY_PATH"})
         hash.addData(QByteArray(name) + '=' + qgetenv(name) + '\n');
     addXServer(hash);
     addDevices(hash);

@@ -11,7 +11,7 @@ namespace qv::design {
 // What OpenGL's renderer string ("llvmpipe (LLVM 15.0.6, 256 bits)") depends on, as one
 // digest: the X server (display name, vendor, release and its extensions, which tell a
 // virtual server from one with direct rendering), the graphics devices, the GL libraries
-// and driver folder installed, glxinfo itself and the environment variables that steer
+// and driver folder installed, the glxinfo found and the environment variables that steer
 // the GL loader. Any of these changing gives another key.
 QByteArray openGlRendererKey();
 
