@@ -2,11 +2,14 @@
 // simulated machine's framebuffers (done when the page is shown and on Refresh), and the
 // main window's switch to Settings and to Display & Comfort up to the first frame drawn
 // with the page. A page switch is meant to stay under 100 ms; run it under the virtual X
-// server (QT_QPA_PLATFORM=xcb) to draw as the application does.
+// server (QT_QPA_PLATFORM=xcb) to draw as the application does: the scene graph backend
+// is chosen as the application chooses it (the software renderer where OpenGL is itself
+// software), unless QT_QUICK_BACKEND names one.
 
 #include "app/AppEngine.h"
 #include "app/DeepDisplayDiagnostics.h"
 #include "app/MainWindowModel.h"
+#include "design/Design.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
@@ -73,6 +76,7 @@ void awaitFrame(QQuickWindow &window)
 void pageSwitch(benchmark::State &state, MainWindowModel::Section from, MainWindowModel::Section to)
 {
     Machine machine;
+    design::chooseSceneGraphBackend();
     QQmlEngine engine;
     prepareAppEngine(engine);
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Quellvista/App/qml/MainWindow.qml")));

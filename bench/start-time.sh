@@ -19,9 +19,10 @@ times=()
 for ((i = 0; i < runs; i++)); do
   rm -rf "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/runtime" "$tmp/sockets"
   make_isolated
-  out="$("${isolated[@]}" XDG_CACHE_HOME="$tmp/cache" "$probe" Quellvista 20000 "$app" 2>/dev/null || true)"
-  ms="$(sed -n 1p <<<"$out")"
-  app_pid="$(sed -n 2p <<<"$out")"
+  # Into a file: the application inherits the output, and would hold a pipe open.
+  "${isolated[@]}" XDG_CACHE_HOME="$tmp/cache" "$probe" Quellvista 20000 "$app" >"$tmp/probe.out" 2>/dev/null || true
+  ms="$(sed -n 1p "$tmp/probe.out")"
+  app_pid="$(sed -n 2p "$tmp/probe.out")"
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   while kill -0 "$app_pid" 2>/dev/null; do sleep 0.05; done

@@ -1,11 +1,10 @@
 #include "design/Design.h"
 
 #include "design/AccessibleValue.h"
-
+#include "design/RendererProbe.h"
 #include "design/Theme.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QSGRendererInterface>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -36,20 +35,11 @@ bool chooseSceneGraphBackend()
     if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
         return false;
     // Ask in a separate process: an OpenGL context opened here, even briefly, keeps
-    // costing CPU for the life of the process with a software rasteriser.
+    // costing CPU for the life of the process with a software rasteriser. The answer is
+    // remembered for as long as the display, the devices and the drivers stay the same.
     QString renderer;
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        QProcess glxinfo;
-        glxinfo.start(QStringLiteral("glxinfo"), {QStringLiteral("-B")});
-        if (glxinfo.waitForFinished(3000) && glxinfo.exitStatus() == QProcess::NormalExit) {
-            for (const QByteArray &line : glxinfo.readAllStandardOutput().split('\n'))
-                if (line.contains("OpenGL renderer string:"))
-                    renderer = QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
-        } else {
-            glxinfo.kill();
-            glxinfo.waitForFinished(500);
-        }
-    }
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        renderer = openGlRenderer(openGlRendererCachePath(), openGlRendererKey(), &probeOpenGlRenderer);
     const bool software = renderer.isEmpty() || renderer.contains(QLatin1String("llvmpipe")) ||
                           renderer.contains(QLatin1String("softpipe")) ||
                           renderer.contains(QLatin1String("Software Rasterizer"), Qt::CaseInsensitive);

@@ -13,10 +13,11 @@ void prepareEngine(QQmlEngine &engine);
 void applyApplicationDefaults();
 
 // Draws the scene with Qt Quick's software renderer when OpenGL is itself a software
-// rasteriser, or cannot be asked (glxinfo): that renderer repaints only what changed, where a software
-// OpenGL redraws the whole window for every frame of the logo. Everything of the shared
-// look is painted by our own items, so nothing depends on shader effects. A backend
-// chosen through QT_QUICK_BACKEND is left alone. Returns true when it chose software.
+// rasteriser, or cannot be asked (glxinfo, whose answer is cached per display and
+// driver): that renderer repaints only what changed, where a software OpenGL redraws the
+// whole window for every frame of the logo. Everything of the shared look is painted by
+// our own items, so nothing depends on shader effects. A backend chosen through
+// QT_QUICK_BACKEND is left alone. Returns true when it chose software.
 bool chooseSceneGraphBackend();
 
 } // namespace qv::design

@@ -2,7 +2,9 @@
 
 #include "design/Theme.h"
 
+#include <QCache>
 #include <QHash>
+#include <QMutex>
 #include <QPainter>
 
 #include <algorithm>
@@ -136,10 +138,59 @@ void blur(QImage &image, qreal sigma)
     }
 }
 
+namespace {
+// The shadows of shapes drawn lately: a page built again, or a row of cards of one size,
+// casts the same shadows, and blurring them is most of the cost of showing a page.
+constexpr qsizetype kShadowCacheBytes = 12 * 1024 * 1024;
+
+struct ShadowCache {
+    QMutex mutex;
+    QCache<QByteArray, QImage> images{int(kShadowCacheBytes / 1024)}; // cost in KiB
+};
+ShadowCache &shadowCache()
+{
+    static ShadowCache cache;
+    return cache;
+}
+
+// Everything the shadow of a shape is made from, exactly.
+QByteArray shadowKey(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
+                     qreal margin, qreal dpr)
+{
+    QByteArray key;
+    const auto add = [&key](auto value) { key.append(reinterpret_cast<const char *>(&value), sizeof value); };
+    for (qreal value : {bounds.x(), bounds.y(), bounds.width(), bounds.height(), sigma, margin, dpr})
+        add(value);
+    add(colour.rgba64());
+    add(int(shape.fillRule()));
+    key.reserve(key.size() + shape.elementCount() * qsizetype(sizeof(qreal) * 2 + sizeof(int)));
+    for (int i = 0; i < shape.elementCount(); ++i) {
+        const QPainterPath::Element e = shape.elementAt(i);
+        add(int(e.type));
+        add(e.x);
+        add(e.y);
+    }
+    return key;
+}
+} // namespace
+
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma, qreal margin,
                    qreal dpr)
 {
-    return shadowImage([&shape](QPainter &p) { p.fillPath(shape, Qt::black); }, bounds, colour, sigma, margin, dpr);
+    const QByteArray key = shadowKey(shape, bounds, colour, sigma, margin, dpr);
+    ShadowCache &cache = shadowCache();
+    {
+        const QMutexLocker lock(&cache.mutex);
+        if (const QImage *image = cache.images.object(key))
+            return *image;
+    }
+    QImage image =
+        shadowImage([&shape](QPainter &p) { p.fillPath(shape, Qt::black); }, bounds, colour, sigma, margin, dpr);
+    const qsizetype kib = image.sizeInBytes() / 1024 + 1;
+    const QMutexLocker lock(&cache.mutex);
+    if (kib <= cache.images.maxCost())
+        cache.images.insert(key, new QImage(image), kib);
+    return image;
 }
 
 QImage shadowImage(const std::function<void(QPainter &)> &silhouette, const QRectF &bounds, const QColor &colour,

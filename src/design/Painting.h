@@ -22,7 +22,9 @@ QPainterPath continuousRoundedRect(const QRectF &rect, qreal radius);
 void blur(QImage &image, qreal sigma);
 
 // A soft shadow: the shape's silhouette blurred by sigma and tinted with colour, on an
-// image `margin` larger on every side than bounds (both in logical points).
+// image `margin` larger on every side than bounds (both in logical points). The shadows
+// made lately are kept (up to a few megabytes) and handed out again for the same shape,
+// bounds, colour, blur and resolution.
 QImage shadowImage(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
                    qreal margin, qreal devicePixelRatio);
 // The same for whatever `silhouette` paints (in the coordinates of bounds): the shadow is

@@ -229,3 +229,57 @@ TEST(Blur, SpreadsWithoutLosingCoverage)
 }
 
 } // namespace
+
+namespace {
+// The shadow as made without the cache: the silhouette painted, tinted and blurred.
+QImage uncachedShadow(const QPainterPath &shape, const QRectF &bounds, const QColor &colour, qreal sigma,
+                      qreal margin, qreal dpr)
+{
+    return qv::paint::shadowImage([&](QPainter &p) { p.fillPath(shape, Qt::black); }, bounds, colour, sigma,
+                                  margin, dpr);
+}
+} // namespace
+
+TEST(ShadowCache, HandsOutTheSameShadowOnlyForTheSameInputs)
+{
+    using qv::paint::shadowImage;
+    const QRectF bounds(0, 0, 120, 48);
+    const QPainterPath card = qv::paint::continuousRoundedRect(bounds, 12);
+    const QColor colour(0, 0, 0, 40);
+    const QImage first = shadowImage(card, bounds, colour, 8, 25, 0.5);
+    const QImage again = shadowImage(card, bounds, colour, 8, 25, 0.5);
+    EXPECT_EQ(again.cacheKey(), first.cacheKey()); // not blurred a second time
+    EXPECT_EQ(first, uncachedShadow(card, bounds, colour, 8, 25, 0.5));
+
+    const struct {
+        const char *name;
+        QPainterPath shape;
+        QRectF bounds;
+        QColor colour;
+        qreal sigma;
+        qreal dpr;
+    } variants[] = {
+        {"rounder corners", qv::paint::continuousRoundedRect(bounds, 20), bounds, colour, 8, 0.5},
+        {"circle", [&] { QPainterPath p; p.addEllipse(bounds); return p; }(), bounds, colour, 8, 0.5},
+        {"offset bounds", card, bounds.translated(1, 0), colour, 8, 0.5},
+        {"colour", card, bounds, QColor(0, 0, 0, 41), 8, 0.5},
+        {"blur", card, bounds, colour, 7, 0.5},
+        {"resolution", card, bounds, colour, 8, 1},
+    };
+    for (const auto &v : variants) {
+        const QImage shadow = shadowImage(v.shape, v.bounds, v.colour, v.sigma, 25, v.dpr);
+        EXPECT_NE(shadow.cacheKey(), first.cacheKey()) << v.name;
+        EXPECT_EQ(shadow, uncachedShadow(v.shape, v.bounds, v.colour, v.sigma, 25, v.dpr)) << v.name;
+    }
+}
+
+TEST(ShadowCache, ACallerPaintingOnItsShadowLeavesTheCachedOneAlone)
+{
+    const QRectF bounds(0, 0, 64, 64);
+    QPainterPath circle;
+    circle.addEllipse(bounds);
+    QImage mine = qv::paint::shadowImage(circle, bounds, Qt::black, 4, 13, 1);
+    mine.fill(Qt::red);
+    EXPECT_EQ(qv::paint::shadowImage(circle, bounds, Qt::black, 4, 13, 1),
+              uncachedShadow(circle, bounds, Qt::black, 4, 13, 1));
+}
