@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -253,41 +254,51 @@ QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qre
     const int lowW = low.width();
     const int lowH = low.height();
     // Bilinear enlargement in fixed point, then a 4x4 ordered dither to 8 bits. Each row of
-    // the small picture is enlarged across once, into channels of 8-bit levels x 256; an
-    // output row blends two such rows and adds the dither's thresholds, in plain loops over
-    // whole rows that the compiler vectorises.
+    // the small picture is enlarged across once, into 16-bit channels of 8-bit levels x 16
+    // laid out as the output's bytes are; an output row blends two such rows, adds the
+    // dither's thresholds and lands in the image's bytes, in one plain loop over 16-bit
+    // numbers that the compiler vectorises.
     static constexpr int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     QImage out(outW, outH, QImage::Format_RGB32);
+    // Where red, green, blue and the unused byte of a pixel lie in memory.
+    const int bytePlace[4] = {QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 2 : 1,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 1 : 2,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 0 : 3,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 3 : 0};
     const double step = resolution / dpr;
-    const size_t n = size_t(outW) * 3;
+    const size_t n = size_t(outW) * 4;
     std::vector<int> x0(static_cast<size_t>(outW)), fx(static_cast<size_t>(outW));
     for (int x = 0; x < outW; ++x) {
         const double sx = std::clamp((x + 0.5) * step - 0.5, 0.0, double(lowW - 1) - 1e-6);
         x0[size_t(x)] = int(sx);
         fx[size_t(x)] = int((sx - int(sx)) * 256);
     }
-    std::vector<qint32> thresholds(4 * n);
+    // Thresholds in 8-bit levels x 256, from 8 to 248: with a channel of at most 255 x 256
+    // the sum stays within 16 bits.
+    std::vector<quint16> thresholds(4 * n, 0);
     for (int by = 0; by < 4; ++by)
         for (int x = 0; x < outW; ++x)
             for (int k = 0; k < 3; ++k)
-                thresholds[size_t(by) * n + size_t(x) * 3 + size_t(k)] = bayer[by][x & 3] * 16 + 8;
+                thresholds[size_t(by) * n + size_t(x) * 4 + size_t(bytePlace[k])] = quint16(bayer[by][x & 3] * 16 + 8);
     // Two enlarged rows of the small picture: the one above the output row and the one below.
-    std::vector<qint32> across[2] = {std::vector<qint32>(n), std::vector<qint32>(n)};
+    std::vector<quint16> across[2] = {std::vector<quint16>(n), std::vector<quint16>(n)};
     int acrossRow[2] = {-1, -1};
     std::vector<qint32> levels(static_cast<size_t>(lowW) * 3);
-    const auto enlargeRow = [&](int lowY, std::vector<qint32> &into) {
+    const auto enlargeRow = [&](int lowY, std::vector<quint16> &into) {
         const auto *src = reinterpret_cast<const quint64 *>(low.constScanLine(lowY));
         for (int i = 0; i < lowW; ++i)
-            for (int k = 0; k < 3; ++k)
-                levels[size_t(i) * 3 + size_t(k)] = qint32((src[i] >> (16 * k)) & 0xffff) * 256 / 257;
+            for (int k = 0; k < 3; ++k) // 16-bit value in 8-bit levels x 16
+                levels[size_t(i) * 3 + size_t(k)] = qint32((src[i] >> (16 * k)) & 0xffff) * 16 / 257;
         for (int x = 0; x < outW; ++x) {
             const qint32 *a = &levels[size_t(x0[size_t(x)]) * 3];
             const qint32 wx = fx[size_t(x)];
+            quint16 *px = &into[size_t(x) * 4];
             for (int k = 0; k < 3; ++k)
-                into[size_t(x) * 3 + size_t(k)] = (a[k] * (256 - wx) + a[k + 3] * wx) >> 8;
+                px[bytePlace[k]] = quint16((a[k] * (256 - wx) + a[k + 3] * wx + 128) >> 8);
+            px[bytePlace[3]] = 255 * 16;
         }
     };
-    const auto rowFor = [&](int lowY) -> const qint32 * {
+    const auto rowFor = [&](int lowY) -> const quint16 * {
         for (int i = 0; i < 2; ++i)
             if (acrossRow[i] == lowY)
                 return across[i].data();
@@ -297,21 +308,20 @@ QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qre
         acrossRow[slot] = lowY;
         return across[slot].data();
     };
-    std::vector<quint8> channels(n);
     for (int y = 0; y < outH; ++y) {
         const double sy = std::clamp((y + 0.5) * step - 0.5, 0.0, double(lowH - 1) - 1e-6);
         const int y0 = int(sy);
-        const qint32 fy = int((sy - y0) * 256);
-        const qint32 *top = rowFor(y0);
-        const qint32 *bottom = rowFor(y0 + 1);
-        const qint32 *threshold = &thresholds[size_t(y & 3) * n];
+        // The weight of the lower row in sixteenths.
+        const quint16 fy = quint16(std::lround((sy - y0) * 16));
+        const quint16 fyTop = quint16(16 - fy);
+        const quint16 *top = rowFor(y0);
+        const quint16 *bottom = rowFor(y0 + 1);
+        const quint16 *threshold = &thresholds[size_t(y & 3) * n];
+        uchar *dst = out.scanLine(y);
         for (size_t i = 0; i < n; ++i) {
-            const qint32 v = (top[i] * (256 - fy) + bottom[i] * fy) >> 8;
-            channels[i] = quint8(std::min(255, (v + threshold[i]) >> 8));
+            const quint16 v = quint16(quint16(top[i] * fyTop) + quint16(bottom[i] * fy));
+            dst[i] = uchar(quint16(v + threshold[i]) >> 8);
         }
-        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < outW; ++x)
-            dst[x] = qRgb(channels[size_t(x) * 3], channels[size_t(x) * 3 + 1], channels[size_t(x) * 3 + 2]);
     }
     out.setDevicePixelRatio(dpr);
     return out;
