@@ -450,15 +450,31 @@ struct MarkShape {
     qreal dpr = 0;
     double wave = -1;
     bool breathing = false;
-    QImage skins[3];
+    QImage skins[3]; // the second and third painted when first wanted
+    QImage mask;
     QImage outline;
     QImage gold;
     QList<QImage> shadows; // in the order they are cast
 };
 
+// One gradient skin of the mark, clipped to the blob.
+QImage maskedSkin(const MarkShape &shape, const QColor &first, const QColor &second, const QColor &bloom)
+{
+    const qreal canvas = kLogoCanvasFactor * shape.size;
+    const qreal inset = (canvas - shape.size) / 2;
+    QImage layer = newCanvas(canvas, shape.dpr);
+    QPainter p(&layer);
+    p.scale(shape.dpr, shape.dpr);
+    paintBrandLayer(p, QRectF(inset, inset, shape.size, shape.size), first, second, bloom);
+    p.resetTransform();
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(0, 0, shape.mask);
+    return layer;
+}
+
 MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
 {
-    MarkShape shape{s, dpr, wave, breathing, {}, {}, {}, {}};
+    MarkShape shape{s, dpr, wave, breathing, {}, {}, {}, {}, {}};
     const qreal canvas = kLogoCanvasFactor * s;
     const qreal inset = (canvas - s) / 2;
     const QRectF markRect(inset, inset, s, s);
@@ -470,19 +486,8 @@ MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
         p.scale(dpr, dpr);
         p.fillPath(blob, Qt::black);
     }
-    auto skinImage = [&](const QColor &first, const QColor &second, const QColor &bloom) {
-        QImage layer = newCanvas(canvas, dpr);
-        QPainter p(&layer);
-        p.scale(dpr, dpr);
-        paintBrandLayer(p, markRect, first, second, bloom);
-        p.resetTransform();
-        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        p.drawImage(0, 0, blobMask);
-        return layer;
-    };
-    shape.skins[0] = skinImage(Theme::markGold(), Theme::markRose(), Theme::markRose());
-    shape.skins[1] = skinImage(Theme::markLavender(), Theme::markTeal(), Theme::markTeal());
-    shape.skins[2] = skinImage(Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
+    shape.mask = blobMask;
+    shape.skins[0] = maskedSkin(shape, Theme::markGold(), Theme::markRose(), Theme::markRose());
     shape.outline = newCanvas(canvas, dpr);
     {
         QPainter p(&shape.outline);
@@ -516,7 +521,7 @@ MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
 
 // The shapes of the last few marks drawn (the sidebar's, the pop-over's, the break
 // overlay's): a fading mark keeps its outline between paints.
-const MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
+MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
 {
     static QList<MarkShape> recent;
     for (qsizetype i = 0; i < recent.size(); ++i) {
@@ -537,7 +542,7 @@ const MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
 QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const LogoExtras &extras)
 {
     const qreal canvas = kLogoCanvasFactor * s;
-    const MarkShape &shape = markShape(s, dpr, state.wave, extras.breathingShadows);
+    MarkShape &shape = markShape(s, dpr, state.wave, extras.breathingShadows);
     QImage mark = shape.skins[0].copy();
     {
         QPainter p(&mark);
@@ -545,6 +550,9 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
             const double alpha = i == 1 ? state.secondOpacity : state.thirdOpacity;
             if (alpha <= 0.001)
                 continue;
+            if (shape.skins[i].isNull())
+                shape.skins[i] = i == 1 ? maskedSkin(shape, Theme::markLavender(), Theme::markTeal(), Theme::markTeal())
+                                        : maskedSkin(shape, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
             p.setOpacity(alpha);
             p.drawImage(0, 0, shape.skins[i]);
         }
