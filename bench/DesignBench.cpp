@@ -80,4 +80,21 @@ void BM_LogoMarkFrame(benchmark::State &state)
 }
 BENCHMARK(BM_LogoMarkFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// A paint the cross-fade alone asks for: the colours move, the outline stays as drawn.
+void BM_LogoMarkFadeFrame(benchmark::State &state)
+{
+    const qreal dpr = qreal(state.range(0));
+    double t = 18 * 1000 + 0.54 * 18;
+    const brand::LogoState first = brand::logoState(t);
+    for (auto _ : state) {
+        brand::LogoState now = brand::logoState(t);
+        now.wave = first.wave;
+        now.scale = first.scale;
+        QImage image = paint::renderLogoMark(32, dpr, now);
+        benchmark::DoNotOptimize(image.constBits());
+        t += 1.0 / 15;
+    }
+}
+BENCHMARK(BM_LogoMarkFadeFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 } // namespace

@@ -289,6 +289,7 @@ void LogoMarkItem::setAnimated(bool animated)
         return;
     m_animated = animated;
     m_ticker->setWanted(animated);
+    m_hasNext = false;
     emit animatedChanged();
     repaint();
 }
@@ -300,17 +301,32 @@ brand::LogoState LogoMarkItem::currentState() const
 
 void LogoMarkItem::tick()
 {
-    const brand::LogoState next = currentState();
-    if (!m_hasDrawn || brand::logoDifference(m_drawn, next, m_size * devicePixelRatio()) >= 1.0) {
-        m_drawn = next;
-        m_hasDrawn = true;
-        repaint();
+    brand::LogoState next = currentState();
+    const qreal pixels = m_size * devicePixelRatio();
+    if (m_hasDrawn && brand::logoDifference(m_drawn, next, pixels) < 1.0)
+        return;
+    if (m_hasDrawn) {
+        // Only the colours moved: the outline stays as drawn (it moved less than a quarter
+        // of a pixel), so that the paint reuses it.
+        brand::LogoState outline = next;
+        outline.secondOpacity = m_drawn.secondOpacity;
+        outline.thirdOpacity = m_drawn.thirdOpacity;
+        if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
+            next.wave = m_drawn.wave;
+            next.scale = m_drawn.scale;
+        }
     }
+    m_drawn = next;
+    m_hasDrawn = true;
+    m_next = next;
+    m_hasNext = true;
+    repaint();
 }
 
 QList<PaintedLayersItem::Layer> LogoMarkItem::paintLayers(qreal dpr)
 {
-    m_drawn = currentState();
+    m_drawn = m_hasNext ? m_next : currentState();
+    m_hasNext = false;
     m_hasDrawn = true;
     const qreal canvas = paint::kLogoCanvasFactor * m_size;
     const QPointF centre(width() / 2, height() / 2);

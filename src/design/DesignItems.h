@@ -167,6 +167,8 @@ public:
 
     static constexpr qint64 kMinimumIntervalMs = 67; // at most 15 updates a second
     brand::LogoState currentState() const;
+    // The state the logo was last drawn at, or is about to be.
+    brand::LogoState drawnState() const { return m_drawn; }
 
 signals:
     void sizeChanged();
@@ -182,6 +184,8 @@ protected:
     bool m_animated = true;
     brand::LogoState m_drawn;
     bool m_hasDrawn = false;
+    brand::LogoState m_next; // the state the next paint draws, where a tick chose it
+    bool m_hasNext = false;
 };
 
 // The logo with a breathing glow and ring, breathing in and out every 5.8 s (ease in and

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QPainter>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -303,49 +304,74 @@ QImage renderBackdrop(const QSizeF &size, const brand::BackdropFrame &frame, qre
     const QImage low = paintDeepBackdrop(size, frame, resolution);
     const int lowW = low.width();
     const int lowH = low.height();
-    // Bilinear enlargement in fixed point, then a 4x4 ordered dither to 8 bits.
+    // Bilinear enlargement in fixed point, then a 4x4 ordered dither to 8 bits. Each row of
+    // the small picture is enlarged across once, into 16-bit channels of 8-bit levels x 16
+    // laid out as the output's bytes are; an output row blends two such rows, adds the
+    // dither's thresholds and lands in the image's bytes, in one plain loop over 16-bit
+    // numbers that the compiler vectorises.
     static constexpr int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     QImage out(outW, outH, QImage::Format_RGB32);
+    // Where red, green, blue and the unused byte of a pixel lie in memory.
+    const int bytePlace[4] = {QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 2 : 1,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 1 : 2,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 0 : 3,
+                              QSysInfo::ByteOrder == QSysInfo::LittleEndian ? 3 : 0};
     const double step = resolution / dpr;
+    const size_t n = size_t(outW) * 4;
     std::vector<int> x0(static_cast<size_t>(outW)), fx(static_cast<size_t>(outW));
     for (int x = 0; x < outW; ++x) {
         const double sx = std::clamp((x + 0.5) * step - 0.5, 0.0, double(lowW - 1) - 1e-6);
         x0[size_t(x)] = int(sx);
         fx[size_t(x)] = int((sx - int(sx)) * 256);
     }
-    // Channels of the small picture as plain integers, one row at a time blended
-    // vertically, then horizontally per output pixel.
-    std::vector<qint32> row(static_cast<size_t>(lowW) * 3);
-    int lastY0 = -1, lastFy = -1;
+    // Thresholds in 8-bit levels x 256, from 8 to 248: with a channel of at most 255 x 256
+    // the sum stays within 16 bits.
+    std::vector<quint16> thresholds(4 * n, 0);
+    for (int by = 0; by < 4; ++by)
+        for (int x = 0; x < outW; ++x)
+            for (int k = 0; k < 3; ++k)
+                thresholds[size_t(by) * n + size_t(x) * 4 + size_t(bytePlace[k])] = quint16(bayer[by][x & 3] * 16 + 8);
+    // Two enlarged rows of the small picture: the one above the output row and the one below.
+    std::vector<quint16> across[2] = {std::vector<quint16>(n), std::vector<quint16>(n)};
+    int acrossRow[2] = {-1, -1};
+    std::vector<qint32> levels(static_cast<size_t>(lowW) * 3);
+    const auto enlargeRow = [&](int lowY, std::vector<quint16> &into) {
+        const auto *src = reinterpret_cast<const quint64 *>(low.constScanLine(lowY));
+        for (int i = 0; i < lowW; ++i)
+            for (int k = 0; k < 3; ++k) // 16-bit value in 8-bit levels x 16
+                levels[size_t(i) * 3 + size_t(k)] = qint32((src[i] >> (16 * k)) & 0xffff) * 16 / 257;
+        for (int x = 0; x < outW; ++x) {
+            const qint32 *a = &levels[size_t(x0[size_t(x)]) * 3];
+            const qint32 wx = fx[size_t(x)];
+            quint16 *px = &into[size_t(x) * 4];
+            for (int k = 0; k < 3; ++k)
+                px[bytePlace[k]] = quint16((a[k] * (256 - wx) + a[k + 3] * wx + 128) >> 8);
+            px[bytePlace[3]] = 255 * 16;
+        }
+    };
+    const auto rowFor = [&](int lowY) -> const quint16 * {
+        for (int i = 0; i < 2; ++i)
+            if (acrossRow[i] == lowY)
+                return across[i].data();
+        // Replace the row that is not the other one wanted (rows are wanted in order).
+        const int slot = acrossRow[0] < acrossRow[1] ? 0 : 1;
+        enlargeRow(lowY, across[slot]);
+        acrossRow[slot] = lowY;
+        return across[slot].data();
+    };
     for (int y = 0; y < outH; ++y) {
         const double sy = std::clamp((y + 0.5) * step - 0.5, 0.0, double(lowH - 1) - 1e-6);
         const int y0 = int(sy);
-        const int fy = int((sy - y0) * 256);
-        if (y0 != lastY0 || fy != lastFy) {
-            const auto *r0 = reinterpret_cast<const quint64 *>(low.constScanLine(y0));
-            const auto *r1 = reinterpret_cast<const quint64 *>(low.constScanLine(y0 + 1));
-            for (int i = 0; i < lowW; ++i)
-                for (int k = 0; k < 3; ++k) {
-                    const qint32 top = qint32((r0[i] >> (16 * k)) & 0xffff);
-                    const qint32 bottom = qint32((r1[i] >> (16 * k)) & 0xffff);
-                    // 16-bit value in 8-bit levels x 256.
-                    row[size_t(i) * 3 + size_t(k)] = ((top * (256 - fy) + bottom * fy) >> 8) * 256 / 257;
-                }
-            lastY0 = y0;
-            lastFy = fy;
-        }
-        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        const int *bayerRow = bayer[y & 3];
-        for (int x = 0; x < outW; ++x) {
-            const qint32 *a = &row[size_t(x0[size_t(x)]) * 3];
-            const qint32 wx = fx[size_t(x)];
-            const qint32 threshold = bayerRow[x & 3] * 16 + 8;
-            int channel[3];
-            for (int k = 0; k < 3; ++k) {
-                const qint32 v = (a[k] * (256 - wx) + a[k + 3] * wx) >> 8;
-                channel[k] = std::min(255, (v + threshold) >> 8);
-            }
-            dst[x] = qRgb(channel[0], channel[1], channel[2]);
+        // The weight of the lower row in sixteenths.
+        const quint16 fy = quint16(std::lround((sy - y0) * 16));
+        const quint16 fyTop = quint16(16 - fy);
+        const quint16 *top = rowFor(y0);
+        const quint16 *bottom = rowFor(y0 + 1);
+        const quint16 *threshold = &thresholds[size_t(y & 3) * n];
+        uchar *dst = out.scanLine(y);
+        for (size_t i = 0; i < n; ++i) {
+            const quint16 v = quint16(quint16(top[i] * fyTop) + quint16(bottom[i] * fy));
+            dst[i] = uchar(quint16(v + threshold[i]) >> 8);
         }
     }
     out.setDevicePixelRatio(dpr);
@@ -465,14 +491,45 @@ QList<MarkShadow> breathingShadows()
     return {{opacity(Theme::markTeal(), 0.16), 0.18, -0.04}, {opacity(Theme::markRose(), 0.18), 0.2, 0.06}};
 }
 
-QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const LogoExtras &extras)
+namespace {
+
+// What of the mark depends on its outline alone: the three skins clipped to the blob, its
+// two outlines and the shadows it casts (cast by its shape: the skins fill it wholly). A
+// logo whose colours fade while its outline stays paints only the blend of its skins.
+struct MarkShape {
+    qreal size = 0;
+    qreal dpr = 0;
+    double wave = -1;
+    bool breathing = false;
+    QImage skins[3]; // the second and third painted when first wanted
+    QImage mask;
+    QImage outline;
+    QImage gold;
+    QList<QImage> shadows; // in the order they are cast
+};
+
+// One gradient skin of the mark, clipped to the blob.
+QImage maskedSkin(const MarkShape &shape, const QColor &first, const QColor &second, const QColor &bloom)
 {
+    const qreal canvas = kLogoCanvasFactor * shape.size;
+    const qreal inset = (canvas - shape.size) / 2;
+    QImage layer = newCanvas(canvas, shape.dpr);
+    QPainter p(&layer);
+    p.scale(shape.dpr, shape.dpr);
+    paintBrandLayer(p, QRectF(inset, inset, shape.size, shape.size), first, second, bloom);
+    p.resetTransform();
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(0, 0, shape.mask);
+    return layer;
+}
+
+MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
+{
+    MarkShape shape{s, dpr, wave, breathing, {}, {}, {}, {}, {}};
     const qreal canvas = kLogoCanvasFactor * s;
     const qreal inset = (canvas - s) / 2;
     const QRectF markRect(inset, inset, s, s);
-    const QPainterPath blob = brand::amorphousLogoPath(markRect, state.wave);
-
-    // The mark: three skins clipped to the blob, with its two outlines.
+    const QPainterPath blob = brand::amorphousLogoPath(markRect, wave);
     QImage blobMask = newCanvas(canvas, dpr);
     {
         QPainter p(&blobMask);
@@ -480,45 +537,80 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
         p.scale(dpr, dpr);
         p.fillPath(blob, Qt::black);
     }
-    auto skinImage = [&](const QColor &first, const QColor &second, const QColor &bloom) {
-        QImage layer = newCanvas(canvas, dpr);
-        QPainter p(&layer);
-        p.scale(dpr, dpr);
-        paintBrandLayer(p, markRect, first, second, bloom);
-        p.resetTransform();
-        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        p.drawImage(0, 0, blobMask);
-        return layer;
-    };
-    QImage mark = skinImage(Theme::markGold(), Theme::markRose(), Theme::markRose());
-    auto skin = [&](double alpha, const QColor &first, const QColor &second, const QColor &bloom) {
-        if (alpha <= 0.001)
-            return;
-        const QImage layer = skinImage(first, second, bloom);
-        QPainter p(&mark);
-        p.setOpacity(alpha);
-        p.drawImage(0, 0, layer);
-    };
-    skin(state.secondOpacity, Theme::markLavender(), Theme::markTeal(), Theme::markTeal());
-    skin(state.thirdOpacity, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
+    shape.mask = blobMask;
+    shape.skins[0] = maskedSkin(shape, Theme::markGold(), Theme::markRose(), Theme::markRose());
+    shape.outline = newCanvas(canvas, dpr);
     {
-        QPainter p(&mark);
+        QPainter p(&shape.outline);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(dpr, dpr);
         p.strokePath(blob, QPen(opacity(Theme::markWarmWhite(), 0.16), std::max(0.018 * s, 0.7)));
     }
+    shape.gold = newCanvas(canvas, dpr);
     {
-        QImage gold = newCanvas(canvas, dpr);
-        {
-            QPainter p(&gold);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(dpr, dpr);
-            p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), std::max(0.012 * s, 0.7)));
-        }
-        blur(gold, 0.018 * s * dpr);
-        QPainter p(&mark);
+        QPainter p(&shape.gold);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(dpr, dpr);
+        p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), std::max(0.012 * s, 0.7)));
+    }
+    blur(shape.gold, 0.018 * s * dpr);
+    // The shadows follow the mark's coverage: its first skin and outlines.
+    QImage cover = shape.skins[0].copy();
+    {
+        QPainter p(&cover);
+        p.drawImage(0, 0, shape.outline);
         p.setCompositionMode(QPainter::CompositionMode_Screen);
-        p.drawImage(0, 0, gold);
+        p.drawImage(0, 0, shape.gold);
+    }
+    const QImage halfMask = cover.scaled(cover.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QList<MarkShadow> shadows = breathing ? breathingShadows() : QList<MarkShadow>();
+    shadows << logoShadows();
+    for (const MarkShadow &shadow : shadows)
+        shape.shadows << tinted(halfMask, shadow.colour, shadow.radius * s * dpr);
+    return shape;
+}
+
+// The shapes of the last few marks drawn (the sidebar's, the pop-over's, the break
+// overlay's): a fading mark keeps its outline between paints.
+MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
+{
+    static QList<MarkShape> recent;
+    for (qsizetype i = 0; i < recent.size(); ++i) {
+        const MarkShape &m = recent[i];
+        if (m.size == s && m.dpr == dpr && m.wave == wave && m.breathing == breathing) {
+            recent.move(i, 0);
+            return recent.first();
+        }
+    }
+    recent.prepend(paintMarkShape(s, dpr, wave, breathing));
+    if (recent.size() > 4)
+        recent.removeLast();
+    return recent.first();
+}
+
+} // namespace
+
+QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const LogoExtras &extras)
+{
+    const qreal canvas = kLogoCanvasFactor * s;
+    MarkShape &shape = markShape(s, dpr, state.wave, extras.breathingShadows);
+    QImage mark = shape.skins[0].copy();
+    {
+        QPainter p(&mark);
+        for (int i : {1, 2}) {
+            const double alpha = i == 1 ? state.secondOpacity : state.thirdOpacity;
+            if (alpha <= 0.001)
+                continue;
+            if (shape.skins[i].isNull())
+                shape.skins[i] = i == 1 ? maskedSkin(shape, Theme::markLavender(), Theme::markTeal(), Theme::markTeal())
+                                        : maskedSkin(shape, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
+            p.setOpacity(alpha);
+            p.drawImage(0, 0, shape.skins[i]);
+        }
+        p.setOpacity(1);
+        p.drawImage(0, 0, shape.outline);
+        p.setCompositionMode(QPainter::CompositionMode_Screen);
+        p.drawImage(0, 0, shape.gold);
     }
 
     QImage out = newCanvas(canvas, dpr);
@@ -534,19 +626,14 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
     scaled(extras.outerScale);
     if (extras.halo)
         p.drawImage(0, 0, haloImage(s, dpr, canvas));
-    const QImage halfMask = mark.scaled(mark.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QRectF whole(0, 0, mark.width(), mark.height());
     // Shadows of the mark as drawn: scaled with it, offset by their own amount.
     const qreal markScale = extras.outerScale * state.scale;
-    auto cast = [&](const QList<MarkShadow> &shadows) {
-        for (const MarkShadow &shadow : shadows)
-            p.drawImage(whole.translated(0, shadow.offset * s * dpr / markScale),
-                        tinted(halfMask, shadow.colour, shadow.radius * s * dpr));
-    };
+    QList<MarkShadow> shadows = extras.breathingShadows ? breathingShadows() : QList<MarkShadow>();
+    shadows << logoShadows();
     scaled(markScale);
-    if (extras.breathingShadows)
-        cast(breathingShadows());
-    cast(logoShadows());
+    for (qsizetype i = 0; i < shadows.size() && i < shape.shadows.size(); ++i)
+        p.drawImage(whole.translated(0, shadows[i].offset * s * dpr / markScale), shape.shadows[i]);
     p.drawImage(0, 0, mark);
     p.end();
     out.setDevicePixelRatio(dpr);

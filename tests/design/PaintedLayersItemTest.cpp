@@ -1,3 +1,4 @@
+#include "design/Brand.h"
 #include "design/DesignItems.h"
 #include "support/TestEnvironment.h"
 
@@ -68,6 +69,39 @@ TEST_F(PaintedLayersItemTest, ARepaintedItemStaysInItsPlace)
             EXPECT_NE(image.pixelColor(170, 145).name(), "#ffffff") << "missing from its place";
         }
     }
+}
+
+// While the logo's colours fade its outline hardly moves: a paint the fade alone asks for
+// keeps the outline as drawn (so that it is painted once, not at every step), yet the
+// logo on screen never falls behind by more than the step it paints at, colour or outline.
+TEST_F(PaintedLayersItemTest, AFadingLogoKeepsItsOutlineButNeverFallsBehind)
+{
+    QQuickWindow window;
+    window.resize(120, 120);
+    auto *logo = new LogoMarkItem(window.contentItem());
+    logo->setSize(32);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    const qreal pixels = 32 * window.effectiveDevicePixelRatio();
+    int colourOnly = 0, outlineMoved = 0;
+    brand::LogoState before = logo->drawnState();
+    // Two whole 18 s cycles in steps of the logo's own check interval.
+    for (int i = 0; i < 36000 / 67; ++i) {
+        advance(67);
+        QCoreApplication::processEvents();
+        const brand::LogoState drawn = logo->drawnState();
+        EXPECT_LT(brand::logoDifference(drawn, logo->currentState(), pixels), 1.0 + 1e-9) << "at step " << i;
+        if (drawn.u == before.u)
+            continue;
+        if (drawn.wave == before.wave && drawn.scale == before.scale)
+            ++colourOnly;
+        else
+            ++outlineMoved;
+        before = drawn;
+    }
+    EXPECT_GT(colourOnly, 20);
+    EXPECT_GT(outlineMoved, 20);
 }
 
 } // namespace
