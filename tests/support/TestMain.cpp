@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QApplication>
 
+#include "platform/desktop/WindowOcclusion.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +22,9 @@ int main(int argc, char **argv)
         qputenv("XDG_RUNTIME_DIR", runtimeDir);
     }
     QApplication app(argc, argv);
+    // The test programs share one X server, and one program's windows may lie over
+    // another's for a moment: a covered window would stop its animations mid-test.
+    qv::WindowOcclusion::shared().setEnabled(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -17,9 +17,23 @@ WindowOcclusion &WindowOcclusion::shared()
 
 WindowOcclusion::WindowOcclusion() = default;
 
+void WindowOcclusion::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    if (enabled)
+        return;
+    for (auto it = m_windows.begin(); it != m_windows.end(); ++it) {
+        if (it->obscured && it->window) {
+            it->obscured = false;
+            emit obscuredChanged(it->window);
+        }
+    }
+    m_windows.clear();
+}
+
 bool WindowOcclusion::isFullyObscured(QWindow *window)
 {
-    if (!window)
+    if (!window || !m_enabled)
         return false;
     const quintptr id = window->winId();
     auto it = m_windows.find(id);
@@ -64,7 +78,7 @@ bool WindowOcclusion::nativeEventFilter(const QByteArray &eventType, void *messa
         return false;
     const auto *visibility = reinterpret_cast<const xcb_visibility_notify_event_t *>(event);
     auto it = m_windows.find(visibility->window);
-    if (it == m_windows.end())
+    if (it == m_windows.end() || !m_enabled)
         return false;
     const bool obscured = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
     if (obscured != it->obscured && it->window) {

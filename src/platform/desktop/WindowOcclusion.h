@@ -21,6 +21,11 @@ public:
     // Starts following the window (once is enough); returns whether it is covered now.
     bool isFullyObscured(QWindow *window);
 
+    // Whether windows are followed at all (on by default). Programs whose windows share an
+    // X server with unrelated ones that come and go over them (the test programs) switch
+    // it off; windows followed so far then count as uncovered.
+    void setEnabled(bool enabled);
+
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 signals:
@@ -37,6 +42,7 @@ private:
     };
     QHash<quintptr, Followed> m_windows; // by native window id
     bool m_filterInstalled = false;
+    bool m_enabled = true;
 };
 
 } // namespace qv
