@@ -1,6 +1,8 @@
-// Reads the gamma ramp of the X server's first active CRTC (DISPLAY) and checks it:
+// Reads the gamma ramp of the X server's first active CRTC (DISPLAY), or with -o OUTPUT
+// first, of the CRTC that output drives, and checks or sets it:
 //   qv_gammacheck save FILE        keeps the ramp in FILE
 //   qv_gammacheck same FILE        exit 0 when the ramp equals the one in FILE
+//   qv_gammacheck near FILE        exit 0 when it equals that one within one 16-bit step
 //   qv_gammacheck differs FILE     exit 0 when it does not
 //   qv_gammacheck preset NAME I    exit 0 when it is the transfer formula of the built-in
 //                                  preset NAME at intensity I on a display that is not
@@ -9,51 +11,33 @@
 //                                  of that preset (no ramp needed)
 //   qv_gammacheck top FRACTION     exit 0 when every channel's last entry is FRACTION of
 //                                  full scale within 1 %
+//   qv_gammacheck start SEED       sets a non-identity ramp of its own for each seed 0..4
+//   qv_gammacheck edid N           publishes real EDID N (0..2) on the output (-o), as a
+//                                  driver does after a probe; "edid none" deletes it
 // Answers 1 for "not (yet)", 2 for a fault (no server, no ramp, bad arguments).
 
 #include "comfort/ComfortPreset.h"
 #include "display/DisplayTuning.h"
 #include "platform/host/GammaRamp.h"
+#include "support/RandrClient.h"
+#include "support/RealEdids.h"
 
 #include <QFile>
 #include <QString>
 
-#include <xcb/randr.h>
-#include <xcb/xcb.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 namespace {
 
-std::optional<qv::GammaRamp> readRamp()
+std::optional<qv::GammaRamp> readRamp(qv::test::RandrClient &client, const QString &output)
 {
-    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c))
-        return std::nullopt;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    std::optional<qv::GammaRamp> ramp;
-    auto *res = xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr);
-    if (res) {
-        const xcb_randr_crtc_t *crtcs = xcb_randr_get_screen_resources_current_crtcs(res);
-        for (int i = 0; i < xcb_randr_get_screen_resources_current_crtcs_length(res) && !ramp; ++i) {
-            auto *info = xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp), nullptr);
-            if (info && info->mode != XCB_NONE) {
-                if (auto *g = xcb_randr_get_crtc_gamma_reply(c, xcb_randr_get_crtc_gamma(c, crtcs[i]), nullptr)) {
-                    const int n = g->size;
-                    const auto channel = [n](const uint16_t *v) { return QList<quint16>(v, v + n); };
-                    ramp = qv::GammaRamp{channel(xcb_randr_get_crtc_gamma_red(g)), channel(xcb_randr_get_crtc_gamma_green(g)),
-                                         channel(xcb_randr_get_crtc_gamma_blue(g))};
-                    std::free(g);
-                }
-            }
-            std::free(info);
-        }
-        std::free(res);
-    }
-    xcb_disconnect(c);
-    return ramp;
+    if (!output.isEmpty())
+        return client.ramp(output);
+    const QStringList lit = client.litOutputs();
+    return lit.isEmpty() ? std::nullopt : client.ramp(lit.first());
 }
 
 QByteArray bytesOf(const qv::GammaRamp &ramp)
@@ -68,6 +52,12 @@ QByteArray bytesOf(const qv::GammaRamp &ramp)
 
 int main(int argc, char **argv)
 {
+    QString output;
+    if (argc >= 3 && std::strcmp(argv[1], "-o") == 0) {
+        output = QString::fromLocal8Bit(argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3)
         return 2;
     const QString command = QString::fromLocal8Bit(argv[1]);
@@ -85,7 +75,19 @@ int main(int argc, char **argv)
                     p.brightness, p.warmth, p.contrastReduction, p.softWhite, p.highlightCompression);
         return 0;
     }
-    const std::optional<qv::GammaRamp> ramp = readRamp();
+    qv::test::RandrClient client;
+    if (!client.isConnected()) {
+        std::fprintf(stderr, "qv_gammacheck: no X server\n");
+        return 2;
+    }
+    if (command == QLatin1String("edid")) {
+        const int index = std::atoi(argv[2]);
+        if (output.isEmpty() || (std::strcmp(argv[2], "none") != 0 && (index < 0 || index > 2)))
+            return 2;
+        const QByteArray edid = std::strcmp(argv[2], "none") == 0 ? QByteArray() : qv::test::kRealEdids[index];
+        return client.publishEdid(output, edid) ? 0 : 2;
+    }
+    const std::optional<qv::GammaRamp> ramp = readRamp(client, output);
     if (!ramp || ramp->size() < 2) {
         std::fprintf(stderr, "qv_gammacheck: no gamma ramp to read\n");
         return 2;
@@ -93,6 +95,25 @@ int main(int argc, char **argv)
     if (command == QLatin1String("save")) {
         QFile file(QString::fromLocal8Bit(argv[2]));
         return file.open(QIODevice::WriteOnly) && file.write(bytesOf(*ramp)) > 0 ? 0 : 2;
+    }
+    if (command == QLatin1String("start")) {
+        const QString target = output.isEmpty() ? client.litOutputs().value(0) : output;
+        return client.setRamp(target, qv::test::startingRamp(std::atoi(argv[2]), ramp->size())) ? 0 : 2;
+    }
+    if (command == QLatin1String("near")) {
+        QFile file(QString::fromLocal8Bit(argv[2]));
+        if (!file.open(QIODevice::ReadOnly))
+            return 2;
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != ramp->size() * 6)
+            return 1;
+        qv::GammaRamp kept;
+        const auto *values = reinterpret_cast<const quint16 *>(bytes.constData());
+        for (auto *channel : {&kept.red, &kept.green, &kept.blue}) {
+            *channel = QList<quint16>(values, values + ramp->size());
+            values += ramp->size();
+        }
+        return qv::test::nearlyEqual(kept, *ramp) ? 0 : 1;
     }
     if (command == QLatin1String("same") || command == QLatin1String("differs")) {
         QFile file(QString::fromLocal8Bit(argv[2]));

@@ -23,6 +23,36 @@ start_xvfb() {
   export DISPLAY=":$(head -n1 "$tmp/display")"
 }
 
+# Starts an X server with Debian's dummy video driver (run as root): outputs DUMMY0..DUMMY15,
+# one CRTC each with a 256-entry gamma ramp, DUMMY0 lit. Sets DISPLAY and xorg_pid; stop_all
+# ends it. Where Xorg or the driver is missing, the check is skipped (exit 77), or fails on
+# CI (CI=true), where the setup script installs them.
+start_dummy_xorg() {
+  local conf
+  conf="$(dirname "${BASH_SOURCE[0]}")/../support/dummy-xorg.conf"
+  if ! command -v Xorg >/dev/null || [[ ! -e /usr/lib/xorg/modules/drivers/dummy_drv.so ]]; then
+    if [[ "${CI:-}" == true ]]; then echo "$1: Xorg with the dummy video driver is not installed"; exit 1; fi
+    echo "$1: skipped: Xorg with the dummy video driver is not installed"
+    exit 77
+  fi
+  Xorg -displayfd 3 -config "$(realpath "$conf")" -noreset -nolisten tcp -logfile "$tmp/xorg.log" \
+    3>"$tmp/display" >/dev/null 2>&1 &
+  xorg_pid=$!
+  poll 30 test -s "$tmp/display" || { echo "$1: Xorg did not start"; tail -n 20 "$tmp/xorg.log"; exit 1; }
+  export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+# Lights an output of the dummy server with a mode (WxH) at a position (XxY), without
+# probing the outputs, so that its connection state stays what the last probe found.
+output_on() {
+  xrandr --current --addmode "$1" "$2" 2>/dev/null || true
+  xrandr --current --output "$1" --mode "$2" --pos "$3"
+}
+
+output_off() {
+  xrandr --current --output "$1" --off
+}
+
 # The application gets temporary home, settings, data and runtime folders, and its own
 # folder for the single-instance socket, so it neither touches the user's settings nor
 # hands over to a copy that is already running. It runs on the built-in simulated machine,
@@ -93,6 +123,7 @@ stop_all() {
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
   done
   if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [[ -n "${xorg_pid:-}" ]]; then kill "$xorg_pid" 2>/dev/null; wait "$xorg_pid" 2>/dev/null || true; fi
   rm -rf "$tmp"
 }
 
