@@ -27,6 +27,8 @@ class MainWindowModel : public QObject {
     // The window's title and the sidebar's product header.
     QV_VIEW_TEXT(productName, "Quellvista")
     QV_VIEW_TEXT(tagline, "for your eyes")
+    // The sidebar gear's name for assistive technology.
+    QV_VIEW_TEXT(settingsTitle, "Settings")
 public:
     // The sections, as QML sees them (same order as OvSection).
     enum Section { DisplayAndComfort, Blink, Breaks, About, Settings };

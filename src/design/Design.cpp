@@ -1,6 +1,7 @@
 #include "design/Design.h"
 
 #include "design/AccessibleValue.h"
+#include "design/KeyboardControl.h"
 #include "design/RendererProbe.h"
 #include "design/Theme.h"
 
@@ -21,6 +22,7 @@ void prepareEngine(QQmlEngine &engine)
     }();
     Q_UNUSED(registered)
     installAccessibleValues();
+    installKeyboardActivation();
     engine.addImportPath(QStringLiteral("qrc:/"));
 }
 

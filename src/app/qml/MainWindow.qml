@@ -35,6 +35,7 @@ Item {
             Layout.fillHeight: true
             productName: state.productName
             tagline: state.tagline
+            settingsName: state.settingsTitle
             selected: state.selectedSection
             activeSince: state.appStart
             sections: state.sidebarSections

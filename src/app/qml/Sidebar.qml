@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.App
 
@@ -13,6 +14,8 @@ Item {
     property var sections: []
     property string productName
     property string tagline
+    // The gear's name for assistive technology.
+    property string settingsName
 
     signal sectionChosen(int section)
     signal settings()
@@ -98,19 +101,30 @@ Item {
 
             Item { Layout.fillWidth: true }
 
-            MouseArea {
+            T.AbstractButton {
                 id: gear
+                objectName: "settingsGear"
                 implicitWidth: gearSymbol.implicitWidth + 32
                 implicitHeight: gearSymbol.implicitHeight + 32
-                cursorShape: Qt.PointingHandCursor
+                Accessible.name: sidebar.settingsName
                 onClicked: sidebar.settings()
 
+                HoverHandler {
+                    cursorShape: Qt.PointingHandCursor
+                }
                 Symbol {
                     id: gearSymbol
                     anchors.centerIn: parent
                     name: "gearshape"
                     size: 14
                     color: Theme.textTertiary
+                }
+                FocusRing {
+                    x: (gear.width - width) / 2
+                    y: (gear.height - height) / 2
+                    width: 32
+                    height: 32
+                    shapeRadius: 14
                 }
             }
         }

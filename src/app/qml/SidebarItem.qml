@@ -17,7 +17,9 @@ T.AbstractButton {
         selected: row.isSelected
     }
 
+    text: look.title
     hoverEnabled: true
+    Accessible.name: look.title
     leftPadding: 12
     rightPadding: 12
     topPadding: 8
@@ -40,6 +42,10 @@ T.AbstractButton {
             color: look.titleColor
         }
         Item { Layout.fillWidth: true }
+    }
+
+    FocusRing {
+        shapeRadius: 10
     }
 
     background: Surface {

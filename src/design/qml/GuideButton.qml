@@ -18,6 +18,10 @@ T.AbstractButton {
 
     contentItem: GuideButtonLabel {}
 
+    FocusRing {
+        shapeRadius: button.width / 2
+    }
+
     HelpTip {
         objectName: "guideHelp"
         text: button.toolTipText

@@ -33,6 +33,9 @@ RowLayout {
         implicitWidth: 22
         implicitHeight: 22
         contentItem: GuidePopupCloseLabel {}
+        FocusRing {
+            shapeRadius: 11
+        }
         Accessible.name: header.tour.closeLabel
         onClicked: header.tour.finish()
     }

@@ -22,6 +22,9 @@ Row {
             implicitWidth: 18
             implicitHeight: 18
             contentItem: GuideStepDot { current: dots.current === modelData }
+            FocusRing {
+                shapeRadius: 9
+            }
             Accessible.name: modelData
             onClicked: dots.tour.select(modelData)
         }

@@ -13,6 +13,8 @@ Item {
     required property string step
     default property alias block: holder.data
     readonly property bool current: tour.currentStep === step
+    // The step's pop-up, once made.
+    readonly property Item popup: popupLoader.item
     property real inset: current ? 3 : 0
 
     implicitWidth: holder.childrenRect.width + 2 * inset
@@ -68,7 +70,8 @@ Item {
             transformOrigin: Item.TopRight
             scale: showing ? 1 : 0.96
             opacity: showing ? 1 : 0
-            visible: opacity > 0
+            // Shown from the start of its fade-in, so that the keyboard focus can go into it.
+            visible: showing || opacity > 0
             Component.onCompleted: shown = true
 
             Behavior on scale {

@@ -12,6 +12,8 @@ Item {
     property string step: tour.currentStep
     // The title's checkmark, once the tour was finished.
     readonly property bool showsCompletedMark: tour.completed
+    // Where the keyboard focus goes when the pop-up opens.
+    readonly property Item nextButton: nextButton
 
     implicitWidth: 330
     implicitHeight: content.implicitHeight + 24
@@ -127,6 +129,7 @@ Item {
                 onClicked: popup.tour.previous()
             }
             PrimaryButton {
+                id: nextButton
                 objectName: "guideNext"
                 Layout.fillWidth: false
                 Layout.preferredWidth: 82

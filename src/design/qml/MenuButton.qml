@@ -25,7 +25,11 @@ T.Button {
     onClicked: {
         aboutToOpen()
         menu.width = Math.max(button.width, menu.implicitWidth)
-        menu.openAt(0, button.height + 4)
+        menu.openAt(0, button.height + 4, button.visualFocus)
+    }
+
+    FocusRing {
+        shapeRadius: 6
     }
 
     background: Surface {

@@ -6,19 +6,32 @@ import Quellvista.Design
 // A menu of entries, each a symbol and a text: `entries` is a list of
 // {action, text, symbol, destructive}; choosing one closes the menu and emits
 // chosen(action). The entry whose action is `checkedAction` carries a check mark.
-// Texts are plain text.
+// Texts are plain text. Opened from the keyboard, the first entry takes the focus, the
+// arrow keys walk the entries, Space or Return chooses one, Esc closes the menu, and the
+// focus goes back to `opener` (the item the menu belongs to unless given).
 T.Popup {
     id: menu
 
     property var entries: []
     property string checkedAction
+    property Item opener: parent
+    // Whether the menu was opened from the keyboard.
+    property bool byKeyboard: false
     signal chosen(string action)
 
     // Opens the menu with its top-left corner at a point of its parent.
-    function openAt(px, py) {
+    function openAt(px, py, fromKeyboard) {
         x = px
         y = py
+        byKeyboard = fromKeyboard === true
         open()
+    }
+
+    onOpened: if (byKeyboard) KeyboardControl.focusFirst(column)
+    onClosed: {
+        if (byKeyboard && opener)
+            KeyboardControl.focus(opener, true)
+        byKeyboard = false
     }
 
     padding: 5
@@ -38,6 +51,9 @@ T.Popup {
     contentItem: Column {
         id: column
 
+        Keys.onUpPressed: KeyboardControl.focusNext(column, false)
+        Keys.onDownPressed: KeyboardControl.focusNext(column, true)
+
         Repeater {
             model: menu.entries
 
@@ -49,7 +65,11 @@ T.Popup {
                 width: Math.max(implicitWidth, column.width)
                 implicitWidth: row.implicitWidth + 20
                 implicitHeight: 26
+                highlighted: hovered || visualFocus
+                // Delegates take no keyboard focus of their own; a menu's entries do.
+                focusPolicy: Qt.StrongFocus
                 hoverEnabled: true
+                text: modelData.text
                 Accessible.name: modelData.text
                 onClicked: {
                     menu.close()
@@ -58,7 +78,10 @@ T.Popup {
 
                 background: Rectangle {
                     radius: 5
-                    color: entry.hovered ? Theme.accent : "transparent"
+                    color: entry.highlighted ? Theme.accent : "transparent"
+                }
+                FocusRing {
+                    shapeRadius: 5
                 }
 
                 RowLayout {
@@ -71,7 +94,7 @@ T.Popup {
                     Symbol {
                         name: entry.modelData.symbol
                         size: 12
-                        color: entry.hovered ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textSecondary
+                        color: entry.highlighted ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textSecondary
                         Layout.preferredWidth: 16
                     }
                     Text {
@@ -81,13 +104,13 @@ T.Popup {
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font: Theme.detailRegular
-                        color: entry.hovered ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textPrimary
+                        color: entry.highlighted ? "white" : entry.modelData.destructive ? Theme.terracotta : Theme.textPrimary
                     }
                     Symbol {
                         name: "checkmark"
                         size: 11
                         visible: menu.checkedAction !== "" && menu.checkedAction === entry.modelData.action
-                        color: entry.hovered ? "white" : Theme.accent
+                        color: entry.highlighted ? "white" : Theme.accent
                     }
                 }
             }

@@ -17,6 +17,8 @@ T.Button {
     topPadding: 11
     bottomPadding: 11
     hoverEnabled: true
+    // Named by its label, also where a caller adds a hint.
+    Accessible.name: text
     font: Theme.bodyMedium
 
     contentItem: Text {
@@ -27,6 +29,10 @@ T.Button {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
+    }
+
+    FocusRing {
+        shapeRadius: 10
     }
 
     background: Surface {

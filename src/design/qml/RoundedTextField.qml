@@ -30,6 +30,11 @@ T.TextField {
         color: Theme.textTertiary
     }
 
+    FocusRing {
+        shapeRadius: 5
+        shown: field.activeFocus && (field.focusReason === Qt.TabFocusReason || field.focusReason === Qt.BacktabFocusReason)
+    }
+
     background: Rectangle {
         radius: 5
         color: Theme.surface

@@ -38,6 +38,10 @@ T.AbstractButton {
         }
     }
 
+    FocusRing {
+        shapeRadius: toggle.height / 2
+    }
+
     contentItem: Item {
         Surface {
             kind: Surface.Knob

@@ -16,6 +16,8 @@ T.Button {
     topPadding: 9
     bottomPadding: 9
     hoverEnabled: true
+    // Named by its label, also where a caller adds a hint.
+    Accessible.name: text
     opacity: down ? 0.7 : 1
     font: Theme.bodyMedium
 
@@ -27,6 +29,10 @@ T.Button {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight
+    }
+
+    FocusRing {
+        shapeRadius: 6
     }
 
     background: Surface {

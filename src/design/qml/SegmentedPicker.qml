@@ -4,7 +4,8 @@ import Quellvista.Design
 
 // A row of mutually exclusive segments of equal width on a rounded track; the chosen one
 // is raised. Like the toggle it keeps no state: `currentIndex` is bound by the caller and
-// a click asks for a segment through chosen(index).
+// a click asks for a segment through chosen(index). Each segment is a button of its own,
+// named by its text, that Tab reaches and Space or Return chooses.
 Item {
     id: picker
 
@@ -40,8 +41,18 @@ Item {
 
                 width: (picker.width - 4) / Math.max(1, picker.options.length)
                 height: parent.height
+                text: modelData
                 hoverEnabled: true
                 onClicked: picker.chosen(index)
+
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: modelData
+                Accessible.checkable: true
+                Accessible.checked: current
+
+                FocusRing {
+                    shapeRadius: 5
+                }
 
                 background: Rectangle {
                     radius: 5

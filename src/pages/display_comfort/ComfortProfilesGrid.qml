@@ -72,12 +72,15 @@ Card {
             Repeater {
                 model: gridModel
 
-                Item {
+                // A tile is a button: Tab reaches it, Space or Return applies it, and the
+                // Menu key or Shift+F10 opens its menu.
+                T.AbstractButton {
                     id: tile
 
                     required property int index
                     required property var model
 
+                    objectName: "profileTile-" + index
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     Layout.minimumWidth: 10
@@ -86,6 +89,17 @@ Card {
                     Accessible.role: Accessible.Button
                     Accessible.name: tile.model.accessibleName
                     Accessible.description: tile.model.accessibleHint
+                    onClicked: gridModel.activate(tile.index)
+                    Keys.onPressed: event => {
+                        if (tile.model.kind !== "new" && KeyboardControl.opensMenu(event.key, event.modifiers)) {
+                            tileMenu.openAt(8, tile.height - 4, true)
+                            event.accepted = true
+                        }
+                    }
+
+                    FocusRing {
+                        shapeRadius: 10
+                    }
 
                     Rectangle {
                         anchors.fill: parent
@@ -206,7 +220,7 @@ Card {
                             if (mouse.button === Qt.RightButton && tile.model.kind !== "new")
                                 tileMenu.openAt(mouse.x, mouse.y)
                             else if (mouse.button === Qt.LeftButton)
-                                gridModel.activate(tile.index)
+                                tile.clicked()
                         }
                     }
 
@@ -309,8 +323,16 @@ Card {
         closePolicy: T.Popup.CloseOnEscape
 
         onAboutToShow: nameField.text = gridModel.renameInitialName
-        onOpened: nameField.forceActiveFocus()
         onClosed: gridModel.cancelRename()
+
+        // The name field takes the focus; Tab stays in the sheet; Esc closes it (its
+        // close policy) and the focus goes back to the tile.
+        SheetFocus {
+            scope: sheet.contentItem
+            initialItem: nameField
+            active: sheet.opened
+            closesOnEscape: false
+        }
 
         T.Overlay.modal: Rectangle {
             color: Theme.withOpacity("black", 0.25)

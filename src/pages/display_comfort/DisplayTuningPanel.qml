@@ -182,6 +182,7 @@ ColumnLayout {
                             to: rowView.row.to
                             value: rowView.row.value
                             tint: rowView.row.accent
+                            keyStep: rowView.row.keyStep
                             accessibleValue: rowView.row.valueText
                             Accessible.name: rowView.row.title
                             onMoved: rowView.row.move(value)

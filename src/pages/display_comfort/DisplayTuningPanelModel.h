@@ -24,6 +24,8 @@ class TuningRowModel : public QObject {
     Q_PROPERTY(QString symbol READ symbol CONSTANT)
     Q_PROPERTY(double from READ from CONSTANT)
     Q_PROPERTY(double to READ to CONSTANT)
+    // What one press of an arrow key moves the slider by.
+    Q_PROPERTY(double keyStep READ keyStep CONSTANT)
     Q_PROPERTY(bool veil READ veil CONSTANT)
     // The veil rows' titles may shrink to this share of their size to fit one line.
     Q_PROPERTY(double minimumTitleScale READ minimumTitleScale CONSTANT)
@@ -40,6 +42,7 @@ public:
     QString symbol() const { return m_info.symbol; }
     double from() const { return m_info.from; }
     double to() const { return m_info.to; }
+    double keyStep() const { return tuningKeyStep(m_row); }
     bool veil() const { return m_info.veil; }
     double minimumTitleScale() const { return m_info.veil ? 0.84 : 1.0; }
     // The model's value, within the row's range.

@@ -70,6 +70,12 @@ QString tuningValueText(TuningRow row, double value)
     return off;
 }
 
+double tuningKeyStep(TuningRow row)
+{
+    // Black lift shows its share of the 0.4 maximum; every other row shows the value itself.
+    return row == TuningRow::blackLift ? 0.004 : 0.01;
+}
+
 TuningPalette TuningPalette::current()
 {
     const Theme &theme = Theme::shared();

@@ -48,6 +48,9 @@ QString percentText(double fraction);
 // The value text of a row for a value (already within the row's range).
 QString tuningValueText(TuningRow row, double value);
 
+// The change of value that moves a row's value text by one percent: the keyboard's step.
+double tuningKeyStep(TuningRow row);
+
 // The colours the rows and the red-mode block take; resolved for one appearance.
 struct TuningPalette {
     QColor accentTint, copper, terracotta, brandTeal, textSecondary, textTertiary;

@@ -1,10 +1,13 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.Pages.DisplayComfort
 
-// The page's master switch: "On"/"Off" beside the switch, on a faint capsule.
-Item {
+// The page's master switch: "On"/"Off" beside the switch, on a faint capsule. The capsule
+// is the control the keyboard reaches (Space or Return switches) and assistive technology
+// reads: one element with the switch's name, value and hint.
+T.AbstractButton {
     id: capsule
     objectName: "comfortSwitchCapsule"
 
@@ -12,6 +15,8 @@ Item {
 
     implicitWidth: row.implicitWidth + 24
     implicitHeight: row.implicitHeight + 14
+    padding: 0
+    onClicked: capsule.model.comfortTuningEnabled = !capsule.model.comfortTuningEnabled
 
     // One element for assistive technology: the switch with its "On"/"Off" as the value.
     readonly property string accessibleValue: model.stateText
@@ -21,12 +26,22 @@ Item {
     Accessible.description: model.switchAccessibleHint
     Accessible.checked: model.comfortTuningEnabled
 
+    FocusRing {
+        shapeRadius: capsule.height / 2
+    }
+
     ShapeSurface {
         anchors.fill: parent
         radius: height / 2
         fill: Theme.withOpacity(Theme.surface, 0.58)
         stroke: Theme.withOpacity(Theme.divider, 0.7)
         strokeWidth: 0.6
+    }
+
+    // The pointer switches with the switch itself, as before; the rest of the capsule is inert.
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.AllButtons
     }
 
     RowLayout {
@@ -48,6 +63,7 @@ Item {
             isOn: capsule.model.comfortTuningEnabled
             tint: Theme.accent
             Accessible.ignored: true
+            focusPolicy: Qt.NoFocus
             onToggled: on => capsule.model.comfortTuningEnabled = on
         }
     }

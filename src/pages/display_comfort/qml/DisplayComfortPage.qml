@@ -19,6 +19,11 @@ Item {
         id: pageModel
     }
 
+    TourFocus {
+        tour: pageModel.tour
+        frames: [protectionsBlock, profilesBlock, tuningBlock]
+    }
+
     Flickable {
         id: scroller
         objectName: "pageScroller"

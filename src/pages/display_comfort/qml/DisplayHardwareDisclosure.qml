@@ -25,6 +25,7 @@ Card {
         spacing: 12
 
         T.AbstractButton {
+            id: headerButton
             objectName: "hardwareHeader"
             Layout.fillWidth: true
             implicitHeight: header.implicitHeight
@@ -34,6 +35,10 @@ Card {
             Accessible.name: hardware.title
             Accessible.description: hardware.headerHint
             onClicked: hardware.toggleExpanded()
+
+            FocusRing {
+                shapeRadius: 8
+            }
 
             // The whole row is the button, the space between its texts included.
             contentItem: RowLayout {

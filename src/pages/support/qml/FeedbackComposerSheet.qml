@@ -5,7 +5,9 @@ import Quellvista.Design
 import Quellvista.Support
 
 // The modal sheet in which the user writes one feedback note; it covers the page and
-// takes every click until it closes.
+// takes every click until it closes. The contact field takes the keyboard focus when it
+// opens, Tab stays inside it, Esc cancels it, and the focus then goes back to the button
+// that opened it.
 Item {
     id: sheet
 
@@ -13,6 +15,13 @@ Item {
 
     FeedbackComposerModel {
         id: composer
+    }
+
+    SheetFocus {
+        scope: sheet
+        initialItem: contactField
+        active: true
+        onEscapePressed: composer.cancel()
     }
 
     Rectangle {
@@ -102,6 +111,7 @@ Item {
             }
 
             TextField {
+                id: contactField
                 objectName: "contactField"
                 Layout.fillWidth: true
                 placeholderText: composer.contactPlaceholder
@@ -117,6 +127,10 @@ Item {
                     border.color: Theme.divider
                     border.width: 1
                 }
+                FocusRing {
+                    shapeRadius: 5
+                    shown: contactField.activeFocus && (contactField.focusReason === Qt.TabFocusReason || contactField.focusReason === Qt.BacktabFocusReason)
+                }
             }
 
             Item {
@@ -130,10 +144,15 @@ Item {
                     border.color: Theme.withOpacity(Theme.divider, 0.65)
                     border.width: 0.7
                 }
+                FocusRing {
+                    shapeRadius: 6
+                    shown: commentEditor.activeFocus && (commentEditor.focusReason === Qt.TabFocusReason || commentEditor.focusReason === Qt.BacktabFocusReason)
+                }
                 ScrollView {
                     anchors.fill: parent
 
                     TextArea {
+                        id: commentEditor
                         objectName: "commentEditor"
                         padding: 8
                         topPadding: 8

@@ -22,6 +22,11 @@ Item {
         }
     }
 
+    TourFocus {
+        tour: page.model.tour
+        frames: [setupSection, metricsSection, signalSection, cadenceSection]
+    }
+
     Connections {
         target: page.model.tour
         function onScrollRequested(anchorId) { page.scrollTo(anchorId) }
@@ -92,6 +97,10 @@ Item {
                         opacity: down ? 0.7 : 1
                         onClicked: page.model.recalibrate()
                         Accessible.name: page.model.recalibrateLabel
+
+                        FocusRing {
+                            shapeRadius: recalibrate.height / 2
+                        }
 
                         contentItem: Row {
                             spacing: 4

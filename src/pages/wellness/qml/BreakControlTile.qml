@@ -17,6 +17,13 @@ T.AbstractButton {
     Layout.fillWidth: true
     Layout.preferredWidth: 1
     hoverEnabled: true
+    // Named by its caption for assistive technology.
+    text: option.title ?? ""
+    Accessible.name: text
+
+    FocusRing {
+        shapeRadius: 6
+    }
 
     contentItem: Column {
         spacing: tile.symbolSpacing

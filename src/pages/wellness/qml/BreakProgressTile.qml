@@ -16,6 +16,13 @@ Item {
     Layout.fillHeight: true
     Layout.preferredWidth: 1
 
+    // One text for assistive technology: the title as its name, the figure as its value,
+    // the detail as its description.
+    readonly property string accessibleValue: tile.tile.value ?? ""
+    Accessible.role: Accessible.StaticText
+    Accessible.name: tile.tile.title ?? ""
+    Accessible.description: tile.tile.detail ?? ""
+
     Surface {
         anchors.fill: parent
         kind: Surface.PageCard

@@ -18,6 +18,11 @@ Item {
     BreakRemindersModel {
         id: breaks
     }
+    TourFocus {
+        tour: breaks.tour
+        frames: [timerPart, controlsPart, progressPart]
+    }
+
     BreakProgressModel {
         id: today
         reminder: breaks.reminder
@@ -61,6 +66,10 @@ Item {
                     implicitHeight: implicitContentHeight + topPadding + bottomPadding
                     Accessible.name: breaks.switchAccessibleName
                     onClicked: breaks.toggleReminders()
+
+                    FocusRing {
+                        shapeRadius: remindersSwitch.height / 2
+                    }
 
                     contentItem: Row {
                         spacing: 8

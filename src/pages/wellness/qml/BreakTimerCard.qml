@@ -80,6 +80,10 @@ Item {
                 timeText: card.model.countdownText
                 caption: card.model.statusCaption
                 active: card.model.dialActive
+                // Read as text: the time left, and the caption.
+                Accessible.role: Accessible.StaticText
+                Accessible.name: card.model.countdownText
+                Accessible.description: card.model.statusCaption
             }
         }
     }

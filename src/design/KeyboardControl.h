@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QQmlParserStatus>
+#include <QQuickItem>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+class QQuickWindow;
+
+namespace qv::design {
+
+// The value a slider moves to for a key: the arrow keys one step up or down (from a value
+// between steps, to the neighbouring step), Page Up and Page Down ten steps, Home and End
+// to the ends; always within from..to. Nothing for any other key or a step that is not
+// positive.
+std::optional<double> sliderValueForKey(int key, double value, double from, double to, double step);
+
+// Whether a key press asks for a context menu: the Menu key, or Shift+F10.
+bool opensContextMenu(int key, Qt::KeyboardModifiers modifiers);
+
+// Moves the keyboard focus to the next (or previous) item inside scope that Tab stops at,
+// in Tab order (the order of the item tree), round at the ends; the reason is Tab or
+// Backtab. Returns whether an item took the focus.
+bool moveFocusWithin(QQuickItem *scope, bool forward);
+
+// Gives the focus to the first item of the Tab chain inside scope.
+bool focusFirstWithin(QQuickItem *scope, Qt::FocusReason reason);
+
+// Return and Enter press the focused button as Space does. Installed once, by prepareEngine().
+void installKeyboardActivation();
+
+// The keyboard rules the shared controls call from QML.
+class KeyboardControl : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+public:
+    using QObject::QObject;
+    static KeyboardControl *create(QQmlEngine *, QJSEngine *);
+
+    // Moves a slider (its value, from, to) for a key by steps of `step`, as a drag does: the
+    // value is set and moved() emitted. Returns whether the key is one of the slider's.
+    Q_INVOKABLE static bool moveSlider(QQuickItem *slider, int key, double step);
+    Q_INVOKABLE static bool opensMenu(int key, int modifiers)
+    {
+        return opensContextMenu(key, Qt::KeyboardModifiers(modifiers));
+    }
+    Q_INVOKABLE static bool focusNext(QQuickItem *scope, bool forward) { return moveFocusWithin(scope, forward); }
+    // The first item inside scope takes the focus as from the keyboard (its ring shows).
+    Q_INVOKABLE static bool focusFirst(QQuickItem *scope) { return focusFirstWithin(scope, Qt::TabFocusReason); }
+    // Gives an item the focus with the reason Tab when `keyboard`, so that its ring shows.
+    Q_INVOKABLE static void focus(QQuickItem *item, bool keyboard);
+};
+
+// Keyboard focus for a sheet, a dialog or a tour pop-up (`scope`): while `active`, the
+// focus is inside it (on `initialItem`, else on its first control, taken when it becomes
+// active or its scope changes), Tab and Shift+Tab go round inside it, and Esc emits
+// escapePressed() when `closesOnEscape`; when it stops being active (or goes away), the
+// focus goes back to the item that had it before, if that can still take it. The focus
+// is taken as from the keyboard when the item that had it showed its focus ring.
+class SheetFocus : public QObject, public QQmlParserStatus {
+    Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
+    QML_ELEMENT
+    Q_PROPERTY(QQuickItem *scope READ scope WRITE setScope NOTIFY scopeChanged)
+    Q_PROPERTY(QQuickItem *initialItem READ initialItem WRITE setInitialItem NOTIFY initialItemChanged)
+    Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(bool closesOnEscape MEMBER m_closesOnEscape NOTIFY closesOnEscapeChanged)
+public:
+    explicit SheetFocus(QObject *parent = nullptr);
+    ~SheetFocus() override;
+
+    QQuickItem *scope() const { return m_scope; }
+    void setScope(QQuickItem *scope);
+    QQuickItem *initialItem() const { return m_initial; }
+    void setInitialItem(QQuickItem *item);
+    bool active() const { return m_active; }
+    void setActive(bool active);
+
+    // The item focus goes back to.
+    QQuickItem *opener() const { return m_opener; }
+
+    void classBegin() override {}
+    void componentComplete() override;
+
+signals:
+    void scopeChanged();
+    void initialItemChanged();
+    void activeChanged();
+    void closesOnEscapeChanged();
+    void escapePressed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void update();
+    void follow(QQuickWindow *window);
+    void remember();
+    void enter();
+    void leave();
+    void takeFocus();
+    void watch(QQuickWindow *window);
+
+    QPointer<QQuickItem> m_scope;
+    QPointer<QQuickItem> m_initial;
+    QPointer<QQuickItem> m_opener;
+    QPointer<QQuickWindow> m_window;
+    QPointer<QQuickWindow> m_followed;
+    bool m_active = false;
+    bool m_entered = false;
+    bool m_focusPending = false;
+    bool m_complete = false;
+    bool m_closesOnEscape = true;
+    bool m_keyboard = false;
+};
+
+} // namespace qv::design
