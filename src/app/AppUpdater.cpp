@@ -71,6 +71,40 @@ QString feedText(const QString &text)
     return out;
 }
 
+QString decodeReferences(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype end = text[i] == u'&' ? text.indexOf(u';', i) : -1;
+        if (end < 0 || end - i > 12) {
+            out += text[i];
+            continue;
+        }
+        const QStringView name = text.mid(i + 1, end - i - 1);
+        i = end;
+        if (name == u"lt") out += u'<';
+        else if (name == u"gt") out += u'>';
+        else if (name == u"amp") out += u'&';
+        else if (name == u"quot") out += u'"';
+        else if (name == u"apos") out += u'\'';
+        else {
+            const bool hex = name.startsWith(u"#x");
+            const QStringView digits = name.mid(hex ? 2 : 1);
+            bool ok = name.startsWith(u'#') && !digits.isEmpty() && digits.size() <= 8;
+            for (const QChar c : digits)
+                ok = ok && (c.isDigit() || (hex && QStringLiteral("abcdefABCDEF").contains(c))) && c.unicode() < 128;
+            const uint code = ok ? digits.toUInt(&ok, hex ? 16 : 10) : 0;
+            ok = ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+            // A reference this reader does not know (an entity a document type declares,
+            // a misspelt one) is not shown as markup.
+            const char32_t character = ok ? char32_t(code) : char32_t(QChar::ReplacementCharacter);
+            out += QString::fromUcs4(&character, 1);
+        }
+    }
+    return out;
+}
+
 std::optional<Release> readRelease(const QByteArray &body)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -81,9 +115,14 @@ std::optional<Release> readRelease(const QByteArray &body)
     if (!item)
         return std::nullopt;
 
+    // An element's text, its character references read; nothing when it is missing or
+    // holds nothing but blanks.
     auto trimmed = [&](QStringView name) -> std::optional<QString> {
-        if (const auto found = elementText(*item, name))
-            return feedText(found->toString());
+        if (const auto found = elementText(*item, name)) {
+            QString text = feedText(decodeReferences(*found));
+            if (!text.isEmpty())
+                return text;
+        }
         return std::nullopt;
     };
     Release release;
@@ -91,8 +130,6 @@ std::optional<Release> readRelease(const QByteArray &body)
         release.versionText = *shortVersion;
     else if (auto title = trimmed(u"title"))
         release.versionText = *title;
-    else
-        release.versionText = QStringLiteral("latest release");
     if (auto build = trimmed(u"sparkle:version")) {
         release.buildText = *build;
         release.build = wholeNumber(*build);
@@ -215,6 +252,9 @@ void AppUpdater::checkReleaseFeed(bool frameworkCheckStarted)
     fetch->frameworkCheckStarted = frameworkCheckStarted;
     QNetworkReply *reply = m_network->get(request);
     fetch->reply = reply;
+    // The network thread stops reading once this much waits to be taken, so a body that
+    // arrives faster than it is read (or never ends) cannot pile up in memory unseen.
+    reply->setReadBufferSize(kReadBufferBytes);
 
     // A feed may be hostile: it is read as it arrives and dropped once it grows too large.
     connect(reply, &QNetworkReply::readyRead, reply, [fetch, reply] {
@@ -268,6 +308,11 @@ void AppUpdater::finishFetch(const std::shared_ptr<Fetch> &fetch)
     const std::optional<appcast::Release> release = appcast::readRelease(fetch->body);
     if (!release) {
         m_logger.error("Update feed is not UTF-8 text or holds no item");
+        endCheck(fetch, kUnreadableMessage);
+        return;
+    }
+    if (release->versionText.isEmpty()) {
+        m_logger.error("Update feed's first item names no version (no sparkle:shortVersionString and no title)");
         endCheck(fetch, kUnreadableMessage);
         return;
     }

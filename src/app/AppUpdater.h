@@ -30,7 +30,7 @@ std::optional<QStringView> elementText(QStringView text, QStringView name);
 std::optional<qint64> wholeNumber(const QString &text);
 
 struct Release {
-    QString versionText;        // short version, else title, else "latest release"
+    QString versionText;        // short version, else title; empty when the item has neither
     std::optional<qint64> build; // "sparkle:version" as a whole number
     QString buildText;          // the element's text as it stood (for the log)
 };
@@ -40,6 +40,10 @@ struct Release {
 // isolates) taken out, and cut to kMaxFeedTextLength characters with an ellipsis.
 inline constexpr qsizetype kMaxFeedTextLength = 64;
 QString feedText(const QString &text);
+
+// Text with XML's character references (&amp; &lt; &gt; &quot; &apos;, &#N; and &#xN;)
+// read; any other reference becomes U+FFFD, as no document type is read.
+QString decodeReferences(QStringView text);
 
 // The first item of a feed body; nothing when the body is not UTF-8 or has no item.
 std::optional<Release> readRelease(const QByteArray &body);
@@ -67,6 +71,8 @@ public:
 
     // A feed may not be larger, take longer or redirect more often than this.
     static constexpr qint64 kMaxFeedBytes = 1024 * 1024;
+    // What the network may hold unread for the check at one time.
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
     static constexpr qint64 kFeedTimeoutMs = 20'000;
     static constexpr int kMaxRedirects = 5;
 

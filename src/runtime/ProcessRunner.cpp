@@ -18,9 +18,11 @@ ProcessResult ProcessRunner::run(const QString &program, const QStringList &argu
     result.started = true;
     process.closeWriteChannel();
 
-    // waitForReadyRead/waitForFinished read both channels into QProcess's buffers as data
-    // arrives; take it out as we go so the buffers never hold the whole output twice.
+    // waitForReadyRead reads both channels into QProcess's buffers as data arrives, and
+    // returns once the channel waited on got some: taken out as it comes, in short turns on
+    // each channel, the output is never held twice nor read far beyond the limit.
     QDeadlineTimer deadline(timeoutMs);
+    bool outputTurn = true;
     while (process.state() != QProcess::NotRunning) {
         if (deadline.hasExpired()) {
             result.timedOut = true;
@@ -28,17 +30,34 @@ ProcessResult ProcessRunner::run(const QString &program, const QStringList &argu
             process.waitForFinished(2000);
             break;
         }
-        process.waitForFinished(int(qMin<qint64>(deadline.remainingTime(), 100)));
+        process.setReadChannel(outputTurn ? QProcess::StandardOutput : QProcess::StandardError);
+        outputTurn = !outputTurn;
+        const int slice = int(qMin<qint64>(deadline.remainingTime(), 20));
+        // Nothing came (or the channel is closed while the child runs on): wait for its end.
+        if (!process.waitForReadyRead(slice) && process.state() != QProcess::NotRunning)
+            process.waitForFinished(slice);
+        result.standardOutput += process.readAllStandardOutput();
+        result.standardError += process.readAllStandardError();
+        if (result.standardOutput.size() > kMaxOutputBytes || result.standardError.size() > kMaxOutputBytes) {
+            result.tooMuchOutput = true;
+            process.kill();
+            process.waitForFinished(2000);
+            break;
+        }
+    }
+    if (!result.tooMuchOutput) {
         result.standardOutput += process.readAllStandardOutput();
         result.standardError += process.readAllStandardError();
     }
-    result.standardOutput += process.readAllStandardOutput();
-    result.standardError += process.readAllStandardError();
-    if (!result.timedOut) {
+    result.standardOutput.truncate(kMaxOutputBytes);
+    result.standardError.truncate(kMaxOutputBytes);
+    if (!result.timedOut && !result.tooMuchOutput) {
         result.crashed = process.exitStatus() == QProcess::CrashExit;
         result.exitCode = process.exitCode();
     }
-    if (result.timedOut)
+    if (result.tooMuchOutput)
+        result.errorText = QStringLiteral("wrote more than %1 bytes").arg(kMaxOutputBytes);
+    else if (result.timedOut)
         result.errorText = QStringLiteral("timed out after %1 ms").arg(timeoutMs);
     else if (result.crashed)
         result.errorText = process.errorString();

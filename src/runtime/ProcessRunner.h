@@ -10,19 +10,23 @@ struct ProcessResult {
     bool started = false;
     bool timedOut = false;
     bool crashed = false;
+    bool tooMuchOutput = false;
     int exitCode = -1;
     QByteArray standardOutput;
     QByteArray standardError;
     QString errorText;
 
-    bool succeeded() const { return started && !timedOut && !crashed && exitCode == 0; }
+    bool succeeded() const { return started && !timedOut && !crashed && !tooMuchOutput && exitCode == 0; }
 };
 
 // Runs a child process to completion from any thread. Both pipes are drained while the
 // child runs, so a child that writes more than a pipe holds never blocks; a child still
-// running after timeoutMs is killed and reported as timed out.
+// running after timeoutMs is killed and reported as timed out, and so is one that writes
+// more than kMaxOutputBytes to either pipe (reported as too much output).
 class ProcessRunner {
 public:
+    static constexpr qsizetype kMaxOutputBytes = 4 * 1024 * 1024;
+
     static ProcessResult run(const QString &program, const QStringList &arguments, int timeoutMs = 15000);
 };
 

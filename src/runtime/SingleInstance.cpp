@@ -90,8 +90,10 @@ bool SingleInstance::claim()
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            // Only the first word matters: whatever else a client sends is never held.
+            socket->setReadBufferSize(64);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().startsWith("activate"))
+                if (socket->read(64).startsWith("activate"))
                     emit activationRequested();
                 socket->deleteLater();
             });

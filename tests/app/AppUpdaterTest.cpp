@@ -8,7 +8,13 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace qv;
 
@@ -198,8 +204,16 @@ TEST_F(AppUpdaterTest, MessageTable)
          QStringLiteral("Latest release is 1.4.")},
         {"version only in attributes", feed("<title>Quellvista 1.5</title><enclosure sparkle:version=\"130\"/>"),
          QStringLiteral("120"), QStringLiteral("Latest release is Quellvista 1.5.")},
-        {"no version at all", feed("<link>x</link>"), QStringLiteral("120"),
-         QStringLiteral("Latest release is latest release.")},
+        {"no version at all", feed("<link>x</link>"), QStringLiteral("120"), AppUpdater::kUnreadableMessage},
+        {"blank version, then a title", feed("<sparkle:shortVersionString> </sparkle:shortVersionString><title>1.5</title>"),
+         QStringLiteral("120"), QStringLiteral("Latest release is 1.5.")},
+        {"references", feed("<title>Caf&#xe9; &amp; Th&#233; &lt;1.5&gt;</title>"), QStringLiteral("120"),
+         QStringLiteral("Latest release is Caf\u00e9 & Th\u00e9 <1.5>.")},
+        {"unknown or broken references", feed("<title>1.5 &e9;&#xD800;&#0;&eacute; &#x202E;x & y</title>"),
+         QStringLiteral("120"), QStringLiteral("Latest release is 1.5 \ufffd\ufffd\ufffd\ufffd x & y.")},
+        {"entity bomb", "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>"
+                        "<r><item><title>&b;</title></item></r>", QStringLiteral("120"),
+         QStringLiteral("Latest release is \ufffd.")},
         {"blank lines trimmed", feed("<sparkle:shortVersionString>\n\n  1.4 \n\n</sparkle:shortVersionString>"
                                      "<sparkle:version>\n 120\n</sparkle:version>"),
          QStringLiteral("120"), QStringLiteral("You're up to date. Latest release is 1.4 build 120.")},
@@ -311,6 +325,87 @@ TEST_F(AppUpdaterTest, OneCheckAtATimeAndTheMessageStaysUntilReplaced)
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(server.requests, 1);
     EXPECT_EQ(updater->updateCheckMessage(), QStringLiteral("Latest release is 1.5."));
+}
+
+// The process's resident size in KiB.
+long residentKiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Answers one request, from a thread of its own, with a chunked body that never ends,
+// written as fast as the client takes it until the client goes; meanwhile it notes the
+// process's largest resident size.
+class EndlessChunkedServer {
+public:
+    EndlessChunkedServer()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listener, 1);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~EndlessChunkedServer()
+    {
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+
+    int port = 0;
+    std::atomic<long> peakKiB{0};
+    std::atomic<qint64> sentBytes{0};
+
+private:
+    void serve()
+    {
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        char request[4096];
+        if (::recv(client, request, sizeof request, 0) <= 0) {
+            ::close(client);
+            return;
+        }
+        const QByteArray head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        const QByteArray chunk = "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n";
+        bool ok = ::send(client, head.constData(), head.size(), MSG_NOSIGNAL) == head.size();
+        for (int n = 0; ok; ++n) {
+            ok = ::send(client, chunk.constData(), chunk.size(), MSG_NOSIGNAL) == chunk.size();
+            sentBytes += chunk.size();
+            if (n % 64 == 0)
+                peakKiB = std::max(peakKiB.load(), residentKiB());
+        }
+        ::close(client);
+    }
+
+    int m_listener = -1;
+    std::thread m_thread;
+};
+
+// A feed whose body never ends is read no further than the limit, and the network stack
+// does not pile it up unread meanwhile.
+TEST_F(AppUpdaterTest, AnEndlessChunkedFeedKeepsMemoryBounded)
+{
+    EndlessChunkedServer endless;
+    auto updater = makeUpdater();
+    updater->setPublicAppcastURL(QUrl(QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(endless.port)));
+    const long baseline = residentKiB();
+    EXPECT_EQ(check(*updater), AppUpdater::kUnreadableMessage);
+    EXPECT_LT(std::max(endless.peakKiB.load(), residentKiB()) - baseline, 20 * 1024)
+        << endless.sentBytes.load() << " bytes sent";
 }
 
 } // namespace

@@ -45,3 +45,14 @@ TEST(ProcessRunner, ReportsExitStatusAndMissingPrograms)
     EXPECT_FALSE(missing.started);
     EXPECT_FALSE(missing.errorText.isEmpty());
 }
+
+// A child that never stops writing is ended once it wrote more than the limit.
+TEST(ProcessRunner, EndsAChildThatWritesWithoutEnd)
+{
+    const auto result = ProcessRunner::run("/bin/sh", {"-c", "exec yes"}, 60000);
+    EXPECT_TRUE(result.tooMuchOutput);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_FALSE(result.succeeded());
+    EXPECT_LE(result.standardOutput.size(), ProcessRunner::kMaxOutputBytes);
+    EXPECT_EQ(result.errorText.toStdString(), "wrote more than 4194304 bytes");
+}

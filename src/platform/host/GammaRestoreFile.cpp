@@ -72,33 +72,38 @@ GammaRestoreFile::State GammaRestoreFile::read(const QString &displayName, QList
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(stored.bytes, &parseError);
     if (!document.isObject())
-        return corrupt(parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                    : QStringLiteral("not an object"));
+        return corrupt(parseError.error != QJsonParseError::NoError
+                             ? QStringLiteral("it is not JSON (%1)").arg(parseError.errorString())
+                             : QStringLiteral("it is not a JSON object"));
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != kFormat
         || root.value(QStringLiteral("version")).toInt() != kVersion)
-        return corrupt(QStringLiteral("of another format"));
+        return corrupt(QStringLiteral("it is of another format"));
     if (root.value(QStringLiteral("display")).toString() != displayName)
-        return corrupt(QStringLiteral("kept for display \"%1\"").arg(root.value(QStringLiteral("display")).toString()));
+        return corrupt(QStringLiteral("they were kept for display \"%1\"").arg(root.value(QStringLiteral("display")).toString()));
     const QJsonValue list = root.value(QStringLiteral("crtcs"));
     if (!list.isArray())
-        return corrupt(QStringLiteral("without its CRTC list"));
+        return corrupt(QStringLiteral("it has no CRTC list"));
     for (const QJsonValue &entry : list.toArray()) {
         const QJsonObject object = entry.toObject();
         SavedGammaRamp saved;
         const double crtc = object.value(QStringLiteral("crtc")).toDouble(-1);
         if (crtc < 1 || crtc > 0xffffffffu || crtc != double(quint32(crtc)))
-            return corrupt(QStringLiteral("with a CRTC that is not a number"));
+            return corrupt(QStringLiteral("a CRTC is not a number"));
         saved.crtc = quint32(crtc);
         for (const QJsonValue &output : object.value(QStringLiteral("outputs")).toArray())
             saved.outputs << output.toString();
         if (!decodeChannel(object.value(QStringLiteral("red")), &saved.ramp.red)
             || !decodeChannel(object.value(QStringLiteral("green")), &saved.ramp.green)
             || !decodeChannel(object.value(QStringLiteral("blue")), &saved.ramp.blue))
-            return corrupt(QStringLiteral("with a ramp that cannot be decoded"));
-        if (saved.ramp.green.size() != saved.ramp.red.size() || saved.ramp.blue.size() != saved.ramp.red.size()
-            || !isUsableGammaRampSize(saved.ramp.size()))
-            return corrupt(QStringLiteral("with a ramp of %1 entries").arg(saved.ramp.size()));
+            return corrupt(QStringLiteral("a ramp cannot be decoded"));
+        if (saved.ramp.green.size() != saved.ramp.red.size() || saved.ramp.blue.size() != saved.ramp.red.size())
+            return corrupt(QStringLiteral("a ramp has %1 red, %2 green and %3 blue entries")
+                               .arg(saved.ramp.red.size())
+                               .arg(saved.ramp.green.size())
+                               .arg(saved.ramp.blue.size()));
+        if (!isUsableGammaRampSize(saved.ramp.size()))
+            return corrupt(QStringLiteral("a ramp has %1 entries, not 2 to %2").arg(saved.ramp.size()).arg(kMaxGammaRampSize));
         ramps->append(saved);
     }
     return State::read;

@@ -642,13 +642,13 @@ void RandrDisplays::restoreKeptRamps()
     if (state == GammaRestoreFile::State::absent)
         return;
     if (state == GammaRestoreFile::State::corrupt) {
-        m_log.error("Ignoring the kept gamma ramps in %s: the file is %s", qUtf8Printable(m_restoreFile.path()),
+        m_log.error("Ignoring the kept gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
                     qUtf8Printable(error));
         m_restoreFile.remove();
         return;
     }
     QMutexLocker lock(&m_mutex);
-    int restored = 0;
+    QStringList restored;
     for (const SavedGammaRamp &saved : std::as_const(kept)) {
         const auto crtc = m_layout.crtcs.constFind(saved.crtc);
         QStringList outputs;
@@ -663,12 +663,16 @@ void RandrDisplays::restoreKeptRamps()
                        saved.crtc, qUtf8Printable(saved.outputs.join(QLatin1Char(','))));
             continue;
         }
-        if (writeRampLocked(saved.crtc, saved.ramp, crtc->outputs.value(0)) == 0)
-            ++restored;
+        const QString name = saved.outputs.isEmpty() ? QStringLiteral("CRTC %1").arg(saved.crtc)
+                                                      : saved.outputs.join(QLatin1Char(','));
+        if (writeRampLocked(saved.crtc, saved.ramp, crtc->outputs.value(0)) == 0 && !restored.contains(name))
+            restored << name;
     }
     m_lastWritten.clear();
     m_restoreFile.remove();
-    m_log.info("Put back %d gamma ramp(s) that a previous run left changed", restored);
+    if (!restored.isEmpty())
+        m_log.info("Put back the gamma ramp a previous run left changed on %s",
+                   qUtf8Printable(restored.join(QStringLiteral(", "))));
 }
 
 int RandrDisplays::registerReconfigurationCallback(ReconfigurationCallback callback)
