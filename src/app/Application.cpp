@@ -14,6 +14,7 @@
 #include "platform/sim/SimulatedMac.h"
 #include "runtime/Files.h"
 #include "runtime/Logging.h"
+#include "runtime/PlatformMessages.h"
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
 #include "runtime/SingleInstance.h"
@@ -27,6 +28,9 @@
 #include <QScreen>
 
 #include <cstdio>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace qv {
 
@@ -60,8 +64,86 @@ void followRealScreens(SimulatedMac &machine, QGuiApplication &app)
 }
 } // namespace
 
+namespace {
+const char *const kEnvironmentHelp =
+    "\nEnvironment:\n"
+    "  QUELLVISTA_MACHINE=<file>|simulated  Run on a simulated machine, as --machine does\n"
+    "                                       when the option is not given.\n"
+    "  QUELLVISTA_CONTROL_LIST=<file>       Write the sliders of every window to <file>\n"
+    "                                       once a second, for scripts that drive the\n"
+    "                                       application with the pointer.\n"
+    "  QT_QUICK_BACKEND=software            Draw the windows in software (without it,\n"
+    "                                       a software OpenGL driver is replaced by the\n"
+    "                                       software renderer, and a hardware one used).\n"
+    "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n";
+
+// A process started without HOME (from a service, by env -i) keeps its files in the
+// account's home folder, as it would at login, rather than under "/".
+void ensureHome()
+{
+    if (!qEnvironmentVariableIsEmpty("HOME"))
+        return;
+    if (const passwd *account = ::getpwuid(::getuid()); account && account->pw_dir && *account->pw_dir)
+        ::setenv("HOME", account->pw_dir, 1);
+}
+} // namespace
+
 int runApplication(int argc, char **argv)
 {
+    // The command line is read before anything needs a display, so that --help and
+    // --version answer anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Quellvista, eye comfort for your displays"));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays this help."));
+    parser.addOption(helpOption);
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    QCommandLineOption machineOption(QStringLiteral("machine"),
+                                     QStringLiteral("Run on a simulated machine: the one described in <file>, "
+                                                    "or \"simulated\" for the built-in one."),
+                                     QStringLiteral("file"));
+    parser.addOption(machineOption);
+    // Qt's own options (-platform offscreen, -style, -display ...) go on to the application
+    // object, which takes them out; they are not listed.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+                             "qwindowtitle", "session", "display", "name", "title", "geometry", "style", "stylesheet",
+                             "qmljsdebugger", "visual"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    for (const char *name : {"reverse", "nograb", "dograb", "sync", "widgetcount"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("Quellvista"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
+    const bool understood = parser.parse(arguments);
+    // Before the application object exists the parser does not know the program's name.
+    const QString help = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quellvista")) +
+                         QString::fromLatin1(kEnvironmentHelp);
+    if (!understood || !parser.positionalArguments().isEmpty()) {
+        const QString error = understood ? QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())
+                                         : parser.errorText();
+        std::fprintf(stderr, "quellvista: %s\n\n%s", qUtf8Printable(error), qUtf8Printable(help));
+        return 2;
+    }
+    if (parser.isSet(helpOption)) {
+        std::fputs(qUtf8Printable(help), stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("Quellvista %s\n", QV_VERSION);
+        return 0;
+    }
+    ensureHome();
+    installQuietPlatformMessages();
+
     // The widgets application: the tray icon and the gear menu are the desktop's own.
     QApplication app(argc, argv);
     // Closing the main window leaves the process, the tray and every model running.
@@ -69,16 +151,8 @@ int runApplication(int argc, char **argv)
     QGuiApplication::setApplicationName(QStringLiteral("Quellvista"));
     QGuiApplication::setOrganizationName(QStringLiteral("Tebrix"));
     QGuiApplication::setOrganizationDomain(QStringLiteral("tebrix.com"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quellvista, eye comfort for your displays"));
-    parser.addHelpOption();
-    QCommandLineOption machineOption(QStringLiteral("machine"),
-                                     QStringLiteral("Run on a simulated machine: the one described in <file>, "
-                                                    "or \"simulated\" for the built-in one."),
-                                     QStringLiteral("file"));
-    parser.addOption(machineOption);
-    parser.process(app);
+    // The installed desktop entry's name: desktops match the windows to its icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tebrix.Quellvista"));
 
     // A second launch hands over before it touches anything, the screens included.
     SingleInstance instance(SingleInstance::defaultName());
@@ -129,6 +203,10 @@ int runApplication(int argc, char **argv)
         services.camera = simulated.camera;
         services.faceLandmarks = simulated.faceLandmarks;
     }
+    // The simulated machine starts at its own login: the session's autostart folder is
+    // the computer's, not the machine's.
+    if (!onHost)
+        services.loginItem = simulated.loginItem;
     // Puts back what a killed run left changed on the screens before anything is applied.
     std::unique_ptr<HostServices> host;
     if (onHost) {

@@ -128,7 +128,14 @@ void QuellvistaApp::configureLoginItem()
     }
     const bool registered = item->status() == LoginItem::Status::enabled;
     QString error;
-    if (*wanted && !registered) {
+    if (*wanted && registered && item->needsRenewal()) {
+        // An entry an older or another copy wrote, naming a program that is gone or not
+        // the installed one.
+        if (item->registerItem(&error))
+            log().info("The login item named another copy of Quellvista; it now starts this one");
+        else
+            log().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
+    } else if (*wanted && !registered) {
         if (!item->registerItem(&error))
             log().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
     } else if (!*wanted && registered) {

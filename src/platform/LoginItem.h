@@ -19,6 +19,9 @@ public:
     // True when the user switched the item off in the desktop's own settings, which keep
     // it in place but mark it not to start: a choice to keep, not an item to register.
     virtual bool switchedOffByUser() { return false; }
+    // True when an enabled item would start a program that is gone, or another copy than
+    // the installed one this process is: registering again brings it up to date.
+    virtual bool needsRenewal() { return false; }
 };
 
 } // namespace qv

@@ -3,6 +3,7 @@
 #include "app/QuellvistaApp.h"
 
 #include "platform/desktop/XdgAutostartLoginItem.h"
+#include "runtime/Files.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QGuiApplication>
 #include <QTest>
@@ -275,6 +277,128 @@ TEST(XdgAutostartLoginItemTest, AFolderThatCannotBeWrittenFailsWithItsCause)
     EXPECT_FALSE(item.registerItem(&error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+}
+
+// Whatever program an entry is written for, its Exec reads back as that program.
+TEST(XdgAutostartLoginItemTest, ExecReadsBackAsTheProgramWritten)
+{
+    for (const char *program : {"quellvista", "/opt/Quell vista/bin/quellvista", "/a \"b\"/q", "/$HOME/`x`",
+                                "/100%/q", "/back\\slash"})
+        EXPECT_EQ(XdgAutostartLoginItem::execProgramOf(XdgAutostartLoginItem::entryFor(program)), program);
+    EXPECT_EQ(XdgAutostartLoginItem::execProgramOf("[Desktop Entry]\nExec=quellvista --machine x\n"), "quellvista");
+    EXPECT_EQ(XdgAutostartLoginItem::execProgramOf("[Desktop Entry]\nExec=\"/opt/a\\sb/q\"\n"), "/opt/a b/q");
+    EXPECT_EQ(XdgAutostartLoginItem::execProgramOf("[Desktop Entry]\nExec=/opt/a\\sb/q\n"), "/opt/a");
+    EXPECT_EQ(XdgAutostartLoginItem::execProgramOf("[Desktop Action x]\nExec=q\n"), "");
+}
+
+// An entry naming a program that is gone is renewed, and so is one naming a build folder's
+// copy once the installed program runs; an installed one is kept by a build folder's copy,
+// and neither a switched-off entry nor a link is ever touched.
+TEST(XdgAutostartLoginItemTest, AnEntryForAProgramThatIsGoneOrNotInstalledIsRenewed)
+{
+    QTemporaryDir dir;
+    const QString prefix = dir.path() + "/pre fix";
+    const QString installed = prefix + "/bin/quellvista";
+    const QString build = dir.path() + "/build/quellvista";
+    const QString other = dir.path() + "/other/quellvista";
+    for (const QString &path : {installed, build, other,
+                                prefix + "/share/applications/com.tebrix.Quellvista.desktop"}) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    EXPECT_TRUE(XdgAutostartLoginItem::isInstalledProgram(installed));
+    EXPECT_FALSE(XdgAutostartLoginItem::isInstalledProgram(build));
+    const QByteArray hidden = "Hidden=true\n";
+    const struct {
+        const char *name;
+        QString running;
+        QString named;
+        QByteArray extra;
+        bool link;
+        bool renew;
+    } cases[] = {
+        {"gone", build, dir.path() + "/gone/quellvista", {}, false, true},
+        {"installed, by a build copy", build, installed, {}, false, false},
+        {"another build copy, by a build copy", build, other, {}, false, false},
+        {"a build copy, by the installed one", installed, build, {}, false, true},
+        {"installed, by the installed one", installed, installed, {}, false, false},
+        {"gone but switched off", build, dir.path() + "/gone/quellvista", hidden, false, false},
+        {"gone, through a link", build, dir.path() + "/gone/quellvista", {}, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = dir.path() + "/autostart";
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        XdgAutostartLoginItem item(folder, c.running);
+        const QString target = c.link ? dir.path() + "/elsewhere.desktop" : item.entryPath();
+        ASSERT_TRUE(files::writeAtomically(target, XdgAutostartLoginItem::entryFor(c.named) + c.extra));
+        if (c.link)
+            ASSERT_TRUE(QFile::link(target, item.entryPath()));
+        EXPECT_EQ(item.needsRenewal(), c.renew);
+    }
+}
+
+// The installed program is named by name when PATH leads to it, by its path otherwise.
+TEST(XdgAutostartLoginItemTest, TheInstalledProgramIsNamedByNameWhenPathFindsIt)
+{
+    QTemporaryDir dir;
+    const QString installed = dir.path() + "/bin/quellvista";
+    QDir().mkpath(dir.path() + "/bin");
+    QDir().mkpath(dir.path() + "/share/applications");
+    QFile(dir.path() + "/share/applications/com.tebrix.Quellvista.desktop").open(QIODevice::WriteOnly);
+    QFile program(installed);
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    XdgAutostartLoginItem item(dir.path() + "/autostart", installed);
+    qputenv("PATH", QFile::encodeName(dir.path() + "/bin:/usr/bin"));
+    EXPECT_EQ(item.execProgram(), "quellvista");
+    qputenv("PATH", "/usr/bin");
+    EXPECT_EQ(item.execProgram(), installed);
+    qputenv("PATH", path);
+    EXPECT_EQ(XdgAutostartLoginItem(dir.path(), "/somewhere/else/quellvista").execProgram(),
+              "/somewhere/else/quellvista");
+}
+
+// What is in the entry's place and cannot be read, or is a link, is never written over:
+// a switched-off entry larger than the stored-file limit, a folder, a link.
+TEST(XdgAutostartLoginItemTest, AnEntryThatCannotBeReadIsNeverReplaced)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/autostart";
+    const QString elsewhere = dir.path() + "/elsewhere.desktop";
+    for (const char *kind : {"large", "folder", "link", "dangling link"}) {
+        SCOPED_TRACE(kind);
+        QDir(folder).removeRecursively();
+        QFile::remove(elsewhere);
+        QDir().mkpath(folder);
+        XdgAutostartLoginItem item(folder, "/usr/bin/quellvista");
+        const QString kindText = kind;
+        if (kindText == "large") {
+            QFile big(item.entryPath());
+            ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+            big.write("[Desktop Entry]\nType=Application\nHidden=true\n");
+            ASSERT_TRUE(big.resize(files::kMaxStoredFileBytes + 1)); // sparse
+        } else if (kindText == "folder") {
+            QDir().mkpath(item.entryPath());
+        } else {
+            if (kindText == "link")
+                ASSERT_TRUE(files::writeAtomically(elsewhere, "[Desktop Entry]\nHidden=true\n"));
+            ASSERT_TRUE(QFile::link(elsewhere, item.entryPath()));
+        }
+        const QFileInfo before(item.entryPath());
+        QString error;
+        EXPECT_FALSE(item.registerItem(&error));
+        EXPECT_TRUE(error.contains(item.entryPath())) << qPrintable(error);
+        const QFileInfo after(item.entryPath());
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_EQ(QFileInfo(item.entryPath()).size(), before.size());
+        EXPECT_EQ(QFileInfo::exists(elsewhere), kindText == "link");
+    }
 }
 
 } // namespace

@@ -197,6 +197,33 @@ TEST_F(ShellStartUpTest, AnAutostartEntrySwitchedOffOnTheDesktopIsTheUsersChoice
     installSimulatedMac(mac.get());
 }
 
+// An entry an older build wrote for a program that is gone is written again for this one
+// at start, while the switch wants a login item.
+TEST_F(ShellStartUpTest, AStaleAutostartEntryIsRenewed)
+{
+    QTemporaryDir dir;
+    XdgAutostartLoginItem item(dir.path(), QStringLiteral("/usr/bin/env"));
+    PlatformServices services = platform();
+    services.loginItem = &item;
+    const QByteArray stale = XdgAutostartLoginItem::entryFor(dir.path() + "/old-build/quellvista");
+    for (bool wanted : {true, false}) {
+        SCOPED_TRACE(wanted);
+        ASSERT_TRUE(files::writeAtomically(item.entryPath(), stale));
+        restart();
+        installPlatform(services);
+        logs->clear();
+        defaults->setBool("launchAtLoginEnabled", wanted);
+        QuellvistaApp app;
+        if (wanted) {
+            EXPECT_EQ(XdgAutostartLoginItem::execProgramOf(files::readStoredFile(item.entryPath()).bytes), "/usr/bin/env");
+            EXPECT_TRUE(logs->contains("App", "The login item named another copy of Quellvista; it now starts this one"));
+        } else {
+            EXPECT_FALSE(QFile::exists(item.entryPath()));
+        }
+    }
+    installSimulatedMac(mac.get());
+}
+
 TEST_F(ShellStartUpTest, LegacyDarkAppearanceMigratesOnce)
 {
     struct Case {

@@ -1,7 +1,9 @@
 #include "platform/desktop/DlibFaceLandmarks.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <dlib/image_processing.h>
 #include <dlib/image_processing/frontal_face_detector.h>
@@ -90,7 +92,14 @@ struct DlibFaceLandmarks::Model {
 
 QString DlibFaceLandmarks::defaultModelPath()
 {
-    return QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat");
+    // dlib's data package puts the model in the shared data folders; an installed program
+    // looks beside itself first ("<prefix>/share"), then in the XDG data folders.
+    const QString name = QStringLiteral("dlib/shape_predictor_68_face_landmarks.dat");
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + name;
+    if (!QCoreApplication::applicationDirPath().isEmpty() && QFileInfo::exists(besideProgram))
+        return QFileInfo(besideProgram).absoluteFilePath();
+    const QString found = QStandardPaths::locate(QStandardPaths::GenericDataLocation, name);
+    return found.isEmpty() ? QStringLiteral("/usr/share/") + name : found;
 }
 
 DlibFaceLandmarks::DlibFaceLandmarks(QString modelPath) : m_modelPath(std::move(modelPath)) {}

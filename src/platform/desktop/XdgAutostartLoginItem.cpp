@@ -3,9 +3,12 @@
 #include "runtime/Files.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 namespace qv {
 
@@ -53,6 +56,36 @@ QByteArray XdgAutostartLoginItem::entryFor(const QString &program)
 }
 
 namespace {
+// The value of a key in the entry's main group, its escapes (\s, \n, \t, \r, \\) undone;
+// empty when missing.
+QString mainGroupValue(const QByteArray &text, const QByteArray &wanted)
+{
+    bool inEntry = false;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[')) {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inEntry || equals < 0 || line.left(equals).trimmed() != wanted)
+            continue;
+        const QString raw = QString::fromUtf8(line.mid(equals + 1).trimmed());
+        QString value;
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            if (raw[i] != u'\\' || i + 1 == raw.size()) {
+                value += raw[i];
+                continue;
+            }
+            const QChar next = raw[++i];
+            value += next == u's' ? QChar(u' ') : next == u'n' ? QChar(u'\n') : next == u't' ? QChar(u'\t')
+                   : next == u'r' ? QChar(u'\r') : next;
+        }
+        return value;
+    }
+    return {};
+}
+
 // Whether the entry's own group says not to start it: "Hidden=true" or
 // "X-GNOME-Autostart-enabled=false", blanks around the "=" ignored.
 bool markedOff(const QByteArray &text)
@@ -76,6 +109,70 @@ bool markedOff(const QByteArray &text)
 }
 } // namespace
 
+QString XdgAutostartLoginItem::execProgramOf(const QByteArray &entry)
+{
+    const QString exec = mainGroupValue(entry, "Exec");
+    QString program;
+    qsizetype i = 0;
+    if (exec.startsWith(u'"')) {
+        // Inside quotes a backslash takes the next character as it is.
+        for (i = 1; i < exec.size() && exec[i] != u'"'; ++i) {
+            if (exec[i] == u'\\' && i + 1 < exec.size())
+                ++i;
+            program += exec[i];
+        }
+    } else {
+        while (i < exec.size() && !exec[i].isSpace())
+            program += exec[i++];
+    }
+    return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
+bool XdgAutostartLoginItem::isInstalledProgram(const QString &path)
+{
+    const QFileInfo program(path);
+    if (!program.isAbsolute() || !program.isExecutable() || program.isDir())
+        return false;
+    const QDir bin = QFileInfo(program.canonicalFilePath()).dir();
+    return bin.dirName() == QLatin1String("bin") &&
+           QFileInfo::exists(bin.absoluteFilePath(QStringLiteral("../share/applications/com.tebrix.Quellvista.desktop")));
+}
+
+QString XdgAutostartLoginItem::runningProgram() const
+{
+    const QString program = m_program.isEmpty() ? QCoreApplication::applicationFilePath() : m_program;
+    return program.isEmpty() ? QString() : QFileInfo(program).absoluteFilePath();
+}
+
+QString XdgAutostartLoginItem::execProgram() const
+{
+    const QString program = runningProgram();
+    if (program.isEmpty() || !isInstalledProgram(program))
+        return program;
+    const QString name = QFileInfo(program).fileName();
+    const QString onPath = QStandardPaths::findExecutable(name);
+    if (!onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == QFileInfo(program).canonicalFilePath())
+        return name;
+    return program;
+}
+
+bool XdgAutostartLoginItem::needsRenewal()
+{
+    QFileInfo entry(entryPath());
+    if (entry.isSymLink())
+        return false; // the user's own arrangement; it is never written through
+    const files::StoredFile file = files::readStoredFile(entryPath());
+    if (file.state != files::StoredFile::State::read || markedOff(file.bytes))
+        return false;
+    const QString named = execProgramOf(file.bytes);
+    const QString found = QFileInfo(named).isAbsolute() ? named : QStandardPaths::findExecutable(named);
+    if (found.isEmpty() || !QFileInfo(found).isExecutable() || QFileInfo(found).isDir())
+        return true;
+    // A build folder's copy gives way to the installed program once that runs.
+    const QString program = runningProgram();
+    return isInstalledProgram(program) && !isInstalledProgram(found);
+}
+
 LoginItem::Status XdgAutostartLoginItem::status()
 {
     const files::StoredFile file = files::readStoredFile(entryPath());
@@ -94,13 +191,28 @@ bool XdgAutostartLoginItem::switchedOffByUser()
 
 bool XdgAutostartLoginItem::registerItem(QString *error)
 {
-    const QString program = m_program.isEmpty() ? QCoreApplication::applicationFilePath() : m_program;
+    const QString program = execProgram();
     if (program.isEmpty()) {
         if (error)
             *error = QStringLiteral("The program's path is unknown.");
         return false;
     }
-    return files::writeAtomically(entryPath(), entryFor(QFileInfo(program).absoluteFilePath()), error);
+    // What is in the entry's place and cannot be read may be the user's choice (a large
+    // entry that says Hidden=true): it is left as it is, as is a link, which may lead out
+    // of the autostart folder.
+    struct stat link {};
+    if (::lstat(QFile::encodeName(entryPath()).constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (error)
+            *error = QStringLiteral("%1 is a link; it is left as it is.").arg(entryPath());
+        return false;
+    }
+    const files::StoredFile file = files::readStoredFile(entryPath());
+    if (file.state == files::StoredFile::State::unreadable) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2); it is left as it is.").arg(entryPath(), file.error);
+        return false;
+    }
+    return files::writeAtomically(entryPath(), entryFor(program), error);
 }
 
 bool XdgAutostartLoginItem::unregisterItem(QString *error)
