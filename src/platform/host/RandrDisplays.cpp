@@ -670,7 +670,9 @@ void RandrDisplays::restoreKeptRamps()
     }
     m_lastWritten.clear();
     m_restoreFile.remove();
-    if (!restored.isEmpty())
+    if (restored.isEmpty())
+        m_log.info("Put back none of the gamma ramps a previous run left changed");
+    else
         m_log.info("Put back the gamma ramp a previous run left changed on %s",
                    qUtf8Printable(restored.join(QStringLiteral(", "))));
 }

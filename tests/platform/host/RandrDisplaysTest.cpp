@@ -182,6 +182,32 @@ TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchTheLayoutIsNotWritten)
     }
 }
 
+// A file that lists one CRTC many times puts its ramp back and names its output once.
+TEST_F(RandrDisplaysTest, ACrtcKeptManyTimesIsNamedOnce)
+{
+    quint32 crtc = 0;
+    GammaRamp original;
+    {
+        auto d = open();
+        original = d->currentGammaRamp(d->mainDisplay()).value_or(GammaRamp{});
+        TransferFormula f;
+        f.redMax = 0.8f;
+        d->setTransferFormula(d->mainDisplay(), f);
+        QList<SavedGammaRamp> kept;
+        GammaRestoreFile(restorePath()).read(server.display(), &kept, nullptr);
+        d->restoreColorSyncSettings();
+        crtc = kept.value(0).crtc;
+    }
+    ASSERT_NE(crtc, 0u);
+    const QList<SavedGammaRamp> many(500, SavedGammaRamp{crtc, {QStringLiteral("screen")}, original});
+    ASSERT_TRUE(GammaRestoreFile(restorePath()).write(server.display(), many, nullptr));
+    test::LogCapture log;
+    auto displays = open();
+    EXPECT_TRUE(log.contains(QStringLiteral("HostDisplays"),
+                             QStringLiteral("Put back the gamma ramp a previous run left changed on screen")))
+        << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
+}
+
 TEST_F(RandrDisplaysTest, ACorruptRestoreFileIsLoggedAndIgnored)
 {
     auto probe = open();
