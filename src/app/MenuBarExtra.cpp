@@ -10,6 +10,8 @@
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 
+#include <QApplication>
+#include <QWidget>
 #include <QDBusConnection>
 #include <QDBusVariant>
 #include <QFont>
@@ -159,6 +161,13 @@ void MenuBarIconUpdater::schedule()
 
 // ---- tray ----
 
+namespace {
+// How long after a tray host took over the icon must be in it, and how often it is made
+// afresh when it is not.
+constexpr qint64 kDockCheckDelayMs = 2000;
+constexpr int kDockAttempts = 5;
+} // namespace
+
 MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
     : QObject(parent), m_label(std::make_unique<MenuBarLabel>(app)),
       m_trayWatch(std::make_unique<X11SelectionWatch>("_NET_SYSTEM_TRAY_S0"))
@@ -167,10 +176,13 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
         if (!owner)
             return;
         updateStyle();
-        // Once made, the icon docks in each tray host that takes over by itself.
+        // Once made, the icon docks in each tray host that takes over by itself; that it
+        // did is checked, as a slow start can miss the new host.
         if (!m_tray) {
             log().info("A system tray started: the icon is added to it");
             addIcon();
+        } else {
+            checkDockedLater(kDockAttempts);
         }
     });
     // The tray host may publish its colours after it took the selection, or change them.
@@ -212,6 +224,38 @@ void MenuBarExtra::addIcon()
     QDBusConnection::sessionBus().connect(
         QString(), QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Settings"),
         QStringLiteral("SettingChanged"), this, SLOT(desktopSettingChanged(QString, QString, QDBusVariant)));
+    createTrayIcon();
+}
+
+void MenuBarExtra::checkDockedLater(int attemptsLeft)
+{
+    m_dockCheck.cancel();
+    const quint32 owner = m_trayWatch->owner();
+    m_dockCheck = scheduler().after(kDockCheckDelayMs, this, [this, owner, attemptsLeft] {
+        if (!m_tray || !owner || m_trayWatch->owner() != owner)
+            return; // gone again: its successor is checked
+        // Qt's own window for the icon; there may briefly be an old one beside it.
+        std::optional<bool> docked;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qstrcmp(widget->metaObject()->className(), "QSystemTrayIconSys") != 0 || !widget->internalWinId())
+                continue;
+            const std::optional<bool> shown = isEmbeddedAndShown(widget->internalWinId());
+            if (shown)
+                docked = docked.value_or(false) || *shown;
+        }
+        if (docked.value_or(true))
+            return;
+        log().info("The icon did not reach the system tray that started; it is added again");
+        m_updater.reset();
+        m_tray.reset();
+        createTrayIcon();
+        if (attemptsLeft > 1)
+            checkDockedLater(attemptsLeft - 1);
+    });
+}
+
+void MenuBarExtra::createTrayIcon()
+{
     m_tray = std::make_unique<QSystemTrayIcon>();
     QSystemTrayIcon *tray = m_tray.get();
     m_updater = std::make_unique<MenuBarIconUpdater>(

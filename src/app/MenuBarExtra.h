@@ -125,6 +125,10 @@ private slots:
 
 private:
     void addIcon();
+    void createTrayIcon();
+    // Looks, a while after a tray host took over, whether the icon docked in it; makes it
+    // afresh when not, and looks again.
+    void checkDockedLater(int attemptsLeft);
     // Asks the tray host and the desktop again how the eye is drawn.
     void updateStyle();
 
@@ -133,6 +137,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<MenuBarIconUpdater> m_updater;
     TrayEyeStyle m_style;
+    TaskHandle m_dockCheck;
 };
 
 } // namespace qv

@@ -45,6 +45,28 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 #endif
 }
 
+std::optional<bool> isEmbeddedAndShown(quintptr window)
+{
+#if QT_CONFIG(xcb)
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !window)
+        return std::nullopt;
+    xcb_connection_t *connection = x11->connection();
+    xcb_query_tree_reply_t *tree =
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, xcb_window_t(window)), nullptr);
+    xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, xcb_window_t(window)), nullptr);
+    const bool embedded = tree && tree->parent != tree->root && tree->parent != XCB_NONE;
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(tree);
+    std::free(attributes);
+    return embedded && shown;
+#else
+    Q_UNUSED(window);
+    return std::nullopt;
+#endif
+}
+
 std::optional<bool> desktopPrefersDark()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();

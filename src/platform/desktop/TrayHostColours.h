@@ -11,6 +11,10 @@ namespace qv {
 // success, each as 16-bit red, green, blue). Nothing when it publishes none, or off X11.
 std::optional<QColor> trayHostForeground(quint32 trayManagerWindow);
 
+// Whether a window of this application is embedded in another client's window (as a tray
+// host embeds its icons) and shown there. Nothing off X11.
+std::optional<bool> isEmbeddedAndShown(quintptr window);
+
 // The desktop's colour scheme as the desktop portal reports it (org.freedesktop.appearance
 // color-scheme): true for dark, false for light; nothing without a portal or a preference.
 std::optional<bool> desktopPrefersDark();
