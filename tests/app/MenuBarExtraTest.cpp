@@ -5,6 +5,7 @@
 #include "platform/desktop/XdgAutostartLoginItem.h"
 #include "runtime/Files.h"
 #include "runtime/StoredSetting.h"
+#include "support/MissingTool.h"
 #include "wellness/BreakReminder.h"
 #include "wellness/MenuBarBlinker.h"
 #include "support/TestEnvironment.h"
@@ -118,7 +119,7 @@ TEST_F(MenuBarExtraTest, WithoutATrayHostTheExtraLogsAndStaysHidden)
 TEST_F(MenuBarExtraTest, ATrayHostThatStartsLaterGetsTheIcon)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        GTEST_SKIP() << "needs an X server";
+        QV_SKIP_WITHOUT("needs an X server");
     if (QSystemTrayIcon::isSystemTrayAvailable())
         GTEST_SKIP() << "a tray host runs here";
     MenuBarExtra extra(*app);

@@ -4,6 +4,8 @@
 #include "platform/sim/SimPower.h"
 #include "support/TestEnvironment.h"
 
+#include <QSignalSpy>
+
 using namespace qv;
 using qv::test::QvTest;
 
@@ -200,9 +202,13 @@ TEST_F(ThermalMonitorTest, NotificationAfterTheMonitorWentDoesNothing)
     mac->setThermalState(ThermalState::Critical);
     monitor.reset();
     runPending();
+    // The change reaches the monitor that lives (once), and nothing of the one that went.
+    ThermalMonitor survivor;
+    QSignalSpy changes(&survivor, &ThermalMonitor::stateChanged);
     mac->setThermalState(ThermalState::Nominal);
     runPending();
-    SUCCEED();
+    EXPECT_EQ(survivor.state(), ThermalState::Nominal);
+    EXPECT_EQ(changes.count(), 1);
 }
 
 } // namespace

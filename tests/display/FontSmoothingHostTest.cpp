@@ -4,6 +4,7 @@
 #include "platform/sim/SimWorkspace.h"
 #include "runtime/Files.h"
 #include "runtime/ProcessRunner.h"
+#include "support/MissingTool.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -23,7 +24,7 @@ protected:
     {
         QvTest::SetUp();
         if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
-            GTEST_SKIP() << "gsettings is not installed";
+            QV_SKIP_WITHOUT("gsettings is not installed");
         m_saved = {qgetenv("GSETTINGS_BACKEND"), qgetenv("XDG_CONFIG_HOME")};
         qputenv("GSETTINGS_BACKEND", "keyfile");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir->filePath("desktop-config")));
@@ -44,7 +45,7 @@ protected:
         services.onHost = true;
         installPlatform(services);
         if (desktopValue() != QLatin1String("grayscale"))
-            GTEST_SKIP() << "the desktop schemas are not installed";
+            QV_SKIP_WITHOUT("the desktop schemas are not installed");
     }
     void TearDown() override
     {

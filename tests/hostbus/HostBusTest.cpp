@@ -1,4 +1,5 @@
 #include "HostBusTest.h"
+#include "support/MissingTool.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,7 @@ void HostBusTest::SetUp()
     QvTest::SetUp();
     static const bool available = PrivateBus::mockAvailable();
     if (!available)
-        GTEST_SKIP() << "python3-dbusmock is not installed";
+        QV_SKIP_WITHOUT("python3-dbusmock is not installed");
     bus = std::make_unique<PrivateBus>();
     ASSERT_TRUE(bus->isRunning()) << "the private bus did not start";
 }

@@ -151,6 +151,15 @@ find_tray_icon() {
   [[ -n "$tray_icon" ]]
 }
 
+# The tray icon's place (sets X, Y, WIDTH and HEIGHT, and tray_icon), found afresh each
+# time: the tray host may replace the icon's window at any moment. For poll.
+tray_icon_geometry() {
+  find_tray_icon || return $?
+  local shell
+  shell="$(xdotool getwindowgeometry --shell "$tray_icon" 2>/dev/null)" || return 1
+  eval "$shell"
+}
+
 # The comfort veil's panel: a visible panel window that covers the whole screen; sets
 # veil. For poll: gives up (2) once the application has ended.
 veil=""

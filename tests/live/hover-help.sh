@@ -60,8 +60,7 @@ for appearance in light dark; do
   echo "hover-help: $out/hover-help-diagnostics-$appearance.png"
 
   # The pop-over from the tray; the pointer rests on the comfort switch.
-  poll 15 find_tray_icon || { echo "hover-help: no icon in the tray"; cat "$tmp/app.log"; exit 1; }
-  eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+  poll 15 tray_icon_geometry || { echo "hover-help: no icon in the tray"; cat "$tmp/app.log"; exit 1; }
   xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
   poll 10 find_popover || { echo "hover-help: the pop-over did not open"; cat "$tmp/app.log"; exit 1; }
   sleep 1

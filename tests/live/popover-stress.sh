@@ -42,7 +42,7 @@ popover_geometry() {
 xdotool key super+shift+r
 reading() { grep -q 'Applying preset: Reading' "$tmp/app.log"; }
 poll 10 reading || { echo "popover-stress: the hot key did not switch the preset"; cat "$tmp/app.log"; exit 1; }
-eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+poll 10 tray_icon_geometry || { echo "popover-stress: no icon in the tray"; cat "$tmp/app.log"; exit 1; }
 xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
 popover_open() { kill -0 "$app_pid" 2>/dev/null || return 2; popover_geometry >/dev/null; }
 poll 10 popover_open || { echo "popover-stress: the pop-over's first opening failed"; cat "$tmp/app.log"; exit 1; }
@@ -55,7 +55,7 @@ while ((SECONDS < end)); do
   0) action="hot key ${keys[RANDOM % ${#keys[@]}]}"; xdotool key "${action#hot key }" ;;
   1)
     action="eye"
-    eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+    poll 10 tray_icon_geometry || { echo "popover-stress: the icon is gone from the tray"; cat "$tmp/app.log"; exit 1; }
     xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
     ;;
   2)

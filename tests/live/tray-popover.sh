@@ -45,7 +45,7 @@ popover_window() {
   [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]
 }
 click_icon() {
-  eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+  poll 10 tray_icon_geometry || { echo "tray-popover: the icon is gone from the tray"; cat "$tmp/app.log"; exit 1; }
   xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
 }
 
@@ -124,7 +124,7 @@ poll 10 popover_closed || { echo "tray-popover: Escape did not close the pop-ove
 # The eye on a dark and on a light panel (eye-on-dark.png, eye-on-light.png): a tray
 # host that replaces the one running gets the icon too.
 shoot_eye() {
-  eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
+  poll 10 tray_icon_geometry || { echo "tray-popover: the icon is gone from the tray"; exit 1; }
   import -window root -crop "$((WIDTH + 16))x$((HEIGHT + 8))+$((X - 8))+$((Y - 4))" +repage "$out/$1"
 }
 shoot_eye eye-on-dark.png

@@ -1,5 +1,6 @@
 #include "platform/host/HostIdle.h"
 #include "support/LogCapture.h"
+#include "support/MissingTool.h"
 #include "support/XServer.h"
 
 #include <QDBusConnection>
@@ -21,7 +22,7 @@ TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
 {
     XServer server(false);
     if (!server.isRunning())
-        GTEST_SKIP() << qPrintable(server.failure());
+        QV_SKIP_WITHOUT(qPrintable(server.failure()));
     test::LogCapture logs;
     HostIdle idle(server.display(), QDBusConnection(QString()));
     ASSERT_EQ(idle.source(), HostIdle::Source::xScreenSaver);
@@ -86,7 +87,7 @@ TEST(HostIdleTest, WithoutTheExtensionTheSessionServicesAnswer)
 {
     IdleBus bus;
     if (!bus.isConnected())
-        GTEST_SKIP() << "no dbus-daemon";
+        QV_SKIP_WITHOUT("no dbus-daemon");
     const QString monitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
     const QString saver = QString::fromLatin1(HostIdle::kScreenSaverService);
 
@@ -104,7 +105,7 @@ TEST(HostIdleTest, AnswersOfTheWrongTypeAndAbsentServicesGiveZeroWithOneLogLine)
 {
     IdleBus bus;
     if (!bus.isConnected())
-        GTEST_SKIP() << "no dbus-daemon";
+        QV_SKIP_WITHOUT("no dbus-daemon");
     const QString monitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
     const QString saver = QString::fromLatin1(HostIdle::kScreenSaverService);
     test::LogCapture logs;

@@ -3,6 +3,7 @@
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimulatedMac.h"
 #include "support/LogCapture.h"
+#include "support/MissingTool.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -139,7 +140,7 @@ TEST(DesktopKeyMonitors, GlobalMonitorWithoutAnX11ServerIsNotInstalled)
 TEST(DesktopKeyMonitors, GlobalMonitorOnAnX11ServerGrabsUntilRemoved)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        GTEST_SKIP() << "needs an X11 server";
+        QV_SKIP_WITHOUT("needs an X11 server");
     DesktopKeyMonitors monitors;
     const auto first = monitors.addGlobalKeyDownMonitor([](int) {});
     const auto second = monitors.addGlobalKeyDownMonitor([](int) {});

@@ -6,6 +6,7 @@
 #include "display/ScreenDetector.h"
 #include "platform/Platform.h"
 #include "platform/host/RandrDisplays.h"
+#include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 
 #include <QCoreApplication>
@@ -78,7 +79,7 @@ protected:
     {
         DisplayTest::SetUp();
         if (server.display().isEmpty())
-            GTEST_SKIP() << "Xvfb could not be started";
+            QV_SKIP_WITHOUT("Xvfb could not be started");
         RandrDisplays::Options options;
         options.displayName = server.display();
         options.restoreFilePath = dir->filePath(QStringLiteral("gamma.json"));

@@ -3,6 +3,7 @@
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/RandrDisplays.h"
+#include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 #include "support/LogCapture.h"
 
@@ -53,7 +54,7 @@ protected:
     void SetUp() override
     {
         if (server.display().isEmpty())
-            GTEST_SKIP() << "Xvfb could not be started";
+            QV_SKIP_WITHOUT("Xvfb could not be started");
         ASSERT_TRUE(folder.isValid());
     }
 
