@@ -20,7 +20,8 @@ add_library(qv_display_comfort_blocks STATIC ${QV_DISPLAY_COMFORT_BLOCK_SOURCES}
 target_include_directories(qv_display_comfort_blocks PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(qv_display_comfort_blocks PUBLIC qv_design qv_display qv_comfort Qt6::Quick
                       Qt6::QuickControls2)
-qt_add_qml_module(qv_display_comfort_blocks
+qv_precompile(qv_display_comfort_blocks)
+qv_qml_module(qv_display_comfort_blocks
   URI Quellvista.Pages.DisplayComfort.Blocks
   VERSION 1.0
   NO_PLUGIN
