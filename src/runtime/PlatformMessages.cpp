@@ -16,8 +16,9 @@ void quietHandler(QtMsgType type, const QMessageLogContext &context, const QStri
 
 bool isQuietPlatformMessage(const char *category, const QString &text)
 {
-    return category && qstrcmp(category, "qt.qpa.xcb") == 0 && text.startsWith(QLatin1String("Unhandled client message")) &&
-           text.contains(QLatin1String("_KDE_WM_CHANGE_STATE"));
+    // The X11 platform plugin's categories: "qt.qpa.xcb", "qt.qpa.window" and the like.
+    return category && qstrncmp(category, "qt.qpa.", 7) == 0 &&
+           text.startsWith(QLatin1String("Unhandled client message")) && text.contains(QLatin1String("_KDE_WM_CHANGE_STATE"));
 }
 
 void installQuietPlatformMessages()

@@ -11,6 +11,7 @@ TEST(PlatformMessages, OnlyTheUnhandledStateChangeNoteIsDropped)
         bool dropped;
     } cases[] = {
         {"qt.qpa.xcb", "Unhandled client message:  \"_KDE_WM_CHANGE_STATE\"", true},
+        {"qt.qpa.window", "Unhandled client message:  \"_KDE_WM_CHANGE_STATE\"", true},
         {"qt.qpa.xcb", "Unhandled client message:  \"_NET_SOMETHING_ELSE\"", false},
         {"qt.qpa.xcb", "QXcbConnection: XCB error: 3 (BadWindow)", false},
         {"com.tebrix.Quellvista.App", "Unhandled client message:  \"_KDE_WM_CHANGE_STATE\"", false},
