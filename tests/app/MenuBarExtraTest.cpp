@@ -321,6 +321,8 @@ TEST(XdgAutostartLoginItemTest, AnEntryForAProgramThatIsGoneOrNotInstalledIsRene
         bool renew;
     } cases[] = {
         {"gone", build, dir.path() + "/gone/quellvista", {}, false, true},
+        {"a name nothing finds", build, "no-such-quellvista", {}, false, true},
+        {"a name PATH finds", build, "sh", {}, false, false},
         {"installed, by a build copy", build, installed, {}, false, false},
         {"another build copy, by a build copy", build, other, {}, false, false},
         {"a build copy, by the installed one", installed, build, {}, false, true},

@@ -165,7 +165,15 @@ bool XdgAutostartLoginItem::needsRenewal()
     if (file.state != files::StoredFile::State::read || markedOff(file.bytes))
         return false;
     const QString named = execProgramOf(file.bytes);
-    const QString found = QFileInfo(named).isAbsolute() ? named : QStandardPaths::findExecutable(named);
+    // A name is looked for on this process's PATH and where installs put programs, as the
+    // session's PATH at login may hold folders this process's does not.
+    QString found = named;
+    if (!QFileInfo(named).isAbsolute()) {
+        found = QStandardPaths::findExecutable(named);
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(named, {QDir::homePath() + QStringLiteral("/.local/bin"),
+                                                           QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/bin")});
+    }
     if (found.isEmpty() || !QFileInfo(found).isExecutable() || QFileInfo(found).isDir())
         return true;
     // A build folder's copy gives way to the installed program once that runs.
