@@ -214,10 +214,15 @@ TEST_F(RandrDisplaysTest, ACorruptRestoreFileIsLoggedAndIgnored)
     auto probe = open();
     const auto original = probe->currentGammaRamp(probe->mainDisplay());
     probe.reset();
-    for (const QByteArray &bytes : {QByteArray("{\"format\":"), QByteArray("[]"),
-                                    QByteArray("{\"format\":\"quellvista-gamma-ramps\",\"version\":1,\"display\":\"")
-                                        + server.display().toLatin1()
-                                        + "\",\"crtcs\":[{\"crtc\":1,\"red\":\"AAA=\",\"green\":\"\",\"blue\":\"\"}]}"}) {
+    // Each cause is told in a sentence of its own after the file's name.
+    const QList<std::pair<QByteArray, QString>> cases = {
+        {"{\"format\":", ": it is not JSON ("},
+        {"[]", ": it is not a JSON object"},
+        {"{\"format\":\"quellvista-gamma-ramps\",\"version\":1,\"display\":\"" + server.display().toLatin1() +
+             "\",\"crtcs\":[{\"crtc\":1,\"red\":\"AAA=\",\"green\":\"\",\"blue\":\"\"}]}",
+         ": a ramp has 1 red, 0 green and 0 blue entries"},
+    };
+    for (const auto &[bytes, cause] : cases) {
         SCOPED_TRACE(bytes.constData());
         QFile file(restorePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -227,6 +232,8 @@ TEST_F(RandrDisplaysTest, ACorruptRestoreFileIsLoggedAndIgnored)
         auto displays = open();
         EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
         EXPECT_EQ(rampLines(log), 1);
+        EXPECT_TRUE(log.containsPart(QStringLiteral("HostDisplays"), restorePath() + cause))
+            << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
     }
 }
 
