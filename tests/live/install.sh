@@ -7,7 +7,7 @@
 #  - the build folder's copy, then the installed copy, started on an X server's own screen:
 #    each shows its main window, whose class is the desktop entry's StartupWMClass, and the
 #    autostart entry then starts the installed program, by name as PATH finds it;
-#  - a run on the simulated machine under a fresh home writes no autostart entry.
+#  - a run with --machine simulated under a fresh home writes no autostart entry.
 # Leaves icons.png in OUT: the installed icon at 16, 32, 48 and 256 px on light and dark.
 # Usage: install.sh BUILD_DIR VERSION [OUT]
 set -euo pipefail
@@ -85,8 +85,10 @@ echo "install: both copies show a window of class $wm_class; the login item star
 # The simulated machine's login item is its own: nothing under the real autostart folder.
 rm -rf "$tmp/home" "$tmp/config"
 make_isolated
-isolated+=(PATH="$prefix/bin:$PATH")
-run_on_host "$installed"
+isolated+=(QUELLVISTA_MACHINE= PATH="$prefix/bin:$PATH")
+printf '#!/bin/sh\nexec "%s" --machine simulated\n' "$installed" >"$tmp/simulated"
+chmod +x "$tmp/simulated"
+run_on_host "$tmp/simulated"
 [[ ! -e "$tmp/config/autostart" && ! -e "$tmp/home/.config/autostart" ]] ||
   fail "the simulated machine wrote $(ls -R "$tmp/config/autostart" "$tmp/home/.config/autostart" 2>&1)"
 echo "install: on the simulated machine no autostart entry is written"
