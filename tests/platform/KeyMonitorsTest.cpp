@@ -151,3 +151,51 @@ TEST(DesktopKeyMonitors, GlobalMonitorOnAnX11ServerGrabsUntilRemoved)
     // Grabbing again after the last one went works: the grab was released.
     EXPECT_NE(monitors.addGlobalKeyDownMonitor([](int) {}), 0u);
 }
+
+#if QT_CONFIG(xcb)
+#include "platform/desktop/X11Keyboard.h"
+
+// Escape is grabbed alone and with the lock modifiers only: a window manager that binds
+// another Escape combination (openbox binds Alt+Escape) does not stop the monitor, one
+// that takes plain Escape does, and nothing stays grabbed after a refusal.
+TEST(DesktopKeyMonitors, GlobalMonitorGrabsEscapeWithTheLockModifiersOnly)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X11 server";
+    xcb_connection_t *ours = x11::connection();
+    const quint8 escape = x11::keycodeFor(ours, 0xff1b);
+    ASSERT_NE(escape, 0);
+    const quint16 alt = 1 << 3, caps = 1 << 1, shift = 1 << 0;
+    const struct {
+        quint16 otherHolds;
+        bool installed;
+    } cases[] = {{alt, true}, {quint16(shift | caps), true}, {caps, true}, {0, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.otherHolds);
+        xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(other));
+        const xcb_window_t root = x11::rootWindow(other);
+        ASSERT_EQ(xcb_request_check(other, xcb_grab_key_checked(other, 1, root, c.otherHolds, escape,
+                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+                  nullptr);
+        {
+            test::LogCapture logs;
+            DesktopKeyMonitors monitors;
+            const auto token = monitors.addGlobalKeyDownMonitor([](int) {});
+            EXPECT_EQ(token != 0, c.installed);
+            EXPECT_EQ(logs.containsPart("KeyMonitors", "cannot be watched"), c.otherHolds == caps || !c.installed);
+        }
+        xcb_disconnect(other);
+        // What the monitor grabbed went with it: another client can hold the lock variants.
+        xcb_connection_t *after = xcb_connect(nullptr, nullptr);
+        for (quint16 modifiers : {quint16(0), caps}) {
+            xcb_generic_error_t *error = xcb_request_check(
+                after, xcb_grab_key_checked(after, 1, x11::rootWindow(after), modifiers, escape,
+                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            EXPECT_EQ(error, nullptr) << "modifiers " << modifiers;
+            free(error);
+        }
+        xcb_disconnect(after);
+    }
+}
+#endif

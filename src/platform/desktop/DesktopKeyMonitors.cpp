@@ -16,6 +16,9 @@ namespace {
 
 #if QT_CONFIG(xcb)
 constexpr quint32 kEscapeKeysym = 0xff1b;
+constexpr quint32 kNumLockKeysym = 0xff7f;
+constexpr quint16 kLockMask = 1 << 1; // Caps Lock
+constexpr quint16 kMod2Mask = 1 << 4; // where Num Lock usually is
 #endif
 
 } // namespace
@@ -112,12 +115,36 @@ bool DesktopKeyMonitors::grabEscape()
         m_logger.error("The keyboard has no Escape key to watch");
         return false;
     }
-    // Synchronous keyboard mode: each press is held until it is replayed to its window.
-    xcb_void_cookie_t cookie = xcb_grab_key_checked(connection, 1, x11::rootWindow(connection), XCB_MOD_MASK_ANY, keycode,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
-    if (xcb_generic_error_t *error = xcb_request_check(connection, cookie)) {
-        m_logger.error("Escape cannot be watched outside the application (X error %d)", int(error->error_code));
-        free(error);
+    // Escape alone, and with Caps Lock, Num Lock or both on: a press with any other
+    // modifier is not the user's "stop". Grabbing every combination would fail wherever
+    // the window manager binds one of them (Alt+Escape, say). Synchronous keyboard mode:
+    // each press is held until it is replayed to its window.
+    quint16 numLockMask = x11::modifierMaskFor(connection, kNumLockKeysym);
+    if (!numLockMask)
+        numLockMask = kMod2Mask;
+    const xcb_window_t root = x11::rootWindow(connection);
+    const QList<quint16> variants{0, kLockMask, numLockMask, quint16(kLockMask | numLockMask)};
+    QList<xcb_void_cookie_t> cookies;
+    for (quint16 modifiers : variants)
+        cookies << xcb_grab_key_checked(connection, 1, root, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
+                                        XCB_GRAB_MODE_SYNC);
+    m_escapeModifiers.clear();
+    for (qsizetype i = 0; i < cookies.size(); ++i) {
+        if (xcb_generic_error_t *error = xcb_request_check(connection, cookies[i])) {
+            m_logger.error("Escape with modifiers 0x%x cannot be watched outside the application (X error %d)",
+                           unsigned(variants[i]), int(error->error_code));
+            free(error);
+        } else {
+            m_escapeModifiers << variants[i];
+        }
+    }
+    // Without plain Escape the monitor would miss the usual press: give the others up.
+    if (!m_escapeModifiers.contains(0)) {
+        for (quint16 modifiers : std::as_const(m_escapeModifiers))
+            xcb_ungrab_key(connection, keycode, root, modifiers);
+        xcb_flush(connection);
+        m_escapeModifiers.clear();
+        m_logger.error("Escape cannot be watched outside the application");
         return false;
     }
     m_escapeKeycode = keycode;
@@ -136,12 +163,14 @@ void DesktopKeyMonitors::ungrabEscape()
     if (m_escapeKeycode == 0)
         return;
     if (xcb_connection_t *connection = x11::connection()) {
-        xcb_ungrab_key(connection, m_escapeKeycode, x11::rootWindow(connection), XCB_MOD_MASK_ANY);
+        for (quint16 modifiers : std::as_const(m_escapeModifiers))
+            xcb_ungrab_key(connection, m_escapeKeycode, x11::rootWindow(connection), modifiers);
         xcb_flush(connection);
     }
     if (qApp)
         qApp->removeNativeEventFilter(this);
     m_escapeKeycode = 0;
+    m_escapeModifiers.clear();
 #endif
 }
 

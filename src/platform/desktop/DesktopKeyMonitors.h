@@ -4,6 +4,7 @@
 #include "runtime/Logging.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QList>
 #include <QMap>
 #include <QObject>
 
@@ -12,9 +13,9 @@ namespace qv {
 // Key-down monitors of the desktop session. Local monitors filter the key presses the
 // application's windows receive. Global monitors exist only on an X11 server: while one
 // is installed, Escape (the one key the application watches outside itself) is grabbed
-// on the root window and replayed at once to the window it was meant for, so that the
-// other application still receives it. Elsewhere (Wayland, offscreen) a global monitor
-// is not installed: the add logs why and returns 0.
+// on the root window, alone and with the lock modifiers, and replayed at once to the
+// window it was meant for, so that the other application still receives it. Elsewhere
+// (Wayland, offscreen) a global monitor is not installed: the add logs why and returns 0.
 class DesktopKeyMonitors final : public QObject, public KeyMonitors, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
@@ -42,6 +43,7 @@ private:
     MonitorToken m_next = 1;
     bool m_filtering = false;
     quint8 m_escapeKeycode = 0; // the X11 keycode grabbed, 0 while nothing is
+    QList<quint16> m_escapeModifiers; // the lock-modifier states grabbed with it
 };
 
 } // namespace qv
