@@ -3,6 +3,7 @@
 #include "app/MenuBarExtra.h"
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "platform/desktop/X11WindowLoss.h"
 #include "runtime/Scheduler.h"
 
 #include <QApplication>
@@ -93,6 +94,12 @@ bool AppScenes::load(bool withTray)
             placePopover();
     });
     m_popover->installEventFilter(this);
+    // Qt takes a window whose native window was destroyed from outside for still shown:
+    // let it go, so that showing it again makes a new one.
+    m_windowLoss = new X11WindowLoss(this);
+    m_windowLoss->watch(m_main);
+    m_windowLoss->watch(m_popover);
+    connect(m_windowLoss, &X11WindowLoss::lost, this, [](QWindow *window) { window->destroy(); });
     mainWindowVisibilityChanged(m_main->isVisible());
     if (withTray) {
         m_extra = std::make_unique<MenuBarExtra>(m_app);

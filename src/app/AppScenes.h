@@ -13,11 +13,13 @@ namespace qv {
 
 class MenuBarExtra;
 class QuellvistaApp;
+class X11WindowLoss;
 
 // The application's two scenes: the window "main" and the menu-bar extra with its
 // pop-over. The main window may be closed and opened again (the process, the tray and
 // every model go on); each time it appears the appearance is applied, and the first time
-// the launch setup runs. The pop-over opens beside the tray icon.
+// the launch setup runs. The pop-over opens beside the tray icon. A window whose native
+// window was destroyed from outside (xdotool windowclose) is made anew when next shown.
 class AppScenes : public QObject {
     Q_OBJECT
 public:
@@ -58,6 +60,7 @@ private:
     QPointer<QQuickWindow> m_main;
     QPointer<QQuickWindow> m_popover;
     std::unique_ptr<MenuBarExtra> m_extra;
+    X11WindowLoss *m_windowLoss = nullptr;
     qint64 m_closedOnLeaveMs = -1;
     // Where the open pop-over was asked for: the icon's place, and the cursor's.
     QRect m_popoverIcon;
