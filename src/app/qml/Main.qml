@@ -9,8 +9,9 @@ Window {
     id: window
     width: 1100
     height: 760
-    minimumWidth: content.item ? content.item.minimumWidth : 1100
-    minimumHeight: content.item ? content.item.minimumHeight : 760
+    // The designed minimum, or what fits the screen's work area on a smaller screen.
+    minimumWidth: fit.minimumWidth
+    minimumHeight: fit.minimumHeight
     visible: true
     title: content.item ? content.item.title : ""
     color: content.item ? content.item.backgroundColor : Theme.appBackground
@@ -20,6 +21,11 @@ Window {
     Shortcut {
         sequence: StandardKey.Close
         onActivated: window.close()
+    }
+
+    WindowFit {
+        id: fit
+        window: window
     }
 
     Loader {

@@ -6,7 +6,8 @@ import Quellvista.Pages.Wellness
 
 // The Break Reminders section: the header with the reminders switch and the guide
 // button, the timer card beside the controls card, and the day's progress tiles. It
-// follows the application's break reminder and the session history; nothing scrolls.
+// follows the application's break reminder and the session history. It fills the window,
+// and scrolls only where the window is lower than its content (a small screen).
 Item {
     id: page
 
@@ -28,240 +29,256 @@ Item {
         reminder: breaks.reminder
     }
 
-    ColumnLayout {
+    Flickable {
+        id: scroller
+        objectName: "pageScroller"
         anchors.fill: parent
-        anchors.margins: 24
-        spacing: 12
+        contentWidth: width
+        contentHeight: Math.max(height, column.implicitHeight + 48)
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: contentHeight > height
+        clip: true
 
-        RowLayout {
-            Layout.fillWidth: true
+        T.ScrollBar.vertical: PageScrollBar {}
 
-            ColumnLayout {
-                spacing: 4
+        ColumnLayout {
+            id: column
+            x: 24
+            y: 24
+            width: scroller.width - 48
+            height: scroller.contentHeight - 48
+            spacing: 12
+
+            RowLayout {
+                Layout.fillWidth: true
+
+                ColumnLayout {
+                    spacing: 4
+                    Text {
+                        text: breaks.title
+                        font: Theme.pageTitle
+                        color: Theme.textPrimary
+                    }
+                    Text {
+                        text: breaks.subtitle
+                        font: Theme.bodyRegular
+                        color: Theme.textSecondary
+                    }
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                RowLayout {
+                    spacing: 8
+
+                    T.AbstractButton {
+                        id: remindersSwitch
+                        objectName: "remindersSwitch"
+                        leftPadding: 12
+                        rightPadding: 12
+                        topPadding: 8
+                        bottomPadding: 8
+                        implicitWidth: implicitContentWidth + leftPadding + rightPadding
+                        implicitHeight: implicitContentHeight + topPadding + bottomPadding
+                        Accessible.name: breaks.switchAccessibleName
+                        onClicked: breaks.toggleReminders()
+
+                        FocusRing {
+                            shapeRadius: remindersSwitch.height / 2
+                        }
+
+                        contentItem: Row {
+                            spacing: 8
+                            Symbol {
+                                anchors.verticalCenter: parent.verticalCenter
+                                name: breaks.switchSymbol
+                                size: 11
+                                font.weight: Font.DemiBold
+                                color: breaks.switchTextColor
+                            }
+                            Text {
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: breaks.switchTitle
+                                font: Theme.detailMedium
+                                color: breaks.switchTextColor
+                            }
+                        }
+                        background: Rectangle {
+                            radius: height / 2
+                            color: breaks.switchFill
+                            border.width: 0.5
+                            border.color: breaks.switchOutline
+                        }
+                    }
+
+                    GuideButton {
+                        objectName: "guideButton"
+                        accessibleName: breaks.guideAccessibleName
+                        toolTipText: breaks.guideToolTip
+                        onClicked: breaks.tour.open()
+                    }
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.fillHeight: false
+                Layout.preferredHeight: page.mainPanelHeight
+                spacing: 12
+                z: timerPart.z + controlsPart.z
+
+                GuidedHighlight {
+                    id: timerPart
+                    objectName: breaks.tour.anchorId("timer")
+                    tour: breaks.tour
+                    step: "timer"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+
+                    BreakTimerCard {
+                        width: parent.width
+                        height: timerPart.height - 2 * timerPart.inset
+                        model: breaks
+                    }
+                }
+                GuidedHighlight {
+                    id: controlsPart
+                    objectName: breaks.tour.anchorId("controls")
+                    tour: breaks.tour
+                    step: "controls"
+                    Layout.preferredWidth: 318
+                    Layout.fillHeight: true
+
+                    BreakControlsCard {
+                        width: parent.width
+                        height: controlsPart.height - 2 * controlsPart.inset
+                        model: breaks
+                    }
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.topMargin: 2
+
                 Text {
-                    text: breaks.title
-                    font: Theme.pageTitle
+                    Layout.alignment: Qt.AlignBaseline
+                    text: today.title
+                    font: Theme.cardTitle
                     color: Theme.textPrimary
                 }
                 Text {
-                    text: breaks.subtitle
-                    font: Theme.bodyRegular
-                    color: Theme.textSecondary
+                    Layout.alignment: Qt.AlignBaseline
+                    text: today.subtitle
+                    font: Theme.captionRegular
+                    color: Theme.textTertiary
+                }
+                Item {
+                    Layout.fillWidth: true
                 }
             }
-            Item {
-                Layout.fillWidth: true
-            }
-            RowLayout {
-                spacing: 8
-
-                T.AbstractButton {
-                    id: remindersSwitch
-                    objectName: "remindersSwitch"
-                    leftPadding: 12
-                    rightPadding: 12
-                    topPadding: 8
-                    bottomPadding: 8
-                    implicitWidth: implicitContentWidth + leftPadding + rightPadding
-                    implicitHeight: implicitContentHeight + topPadding + bottomPadding
-                    Accessible.name: breaks.switchAccessibleName
-                    onClicked: breaks.toggleReminders()
-
-                    FocusRing {
-                        shapeRadius: remindersSwitch.height / 2
-                    }
-
-                    contentItem: Row {
-                        spacing: 8
-                        Symbol {
-                            anchors.verticalCenter: parent.verticalCenter
-                            name: breaks.switchSymbol
-                            size: 11
-                            font.weight: Font.DemiBold
-                            color: breaks.switchTextColor
-                        }
-                        Text {
-                            anchors.verticalCenter: parent.verticalCenter
-                            text: breaks.switchTitle
-                            font: Theme.detailMedium
-                            color: breaks.switchTextColor
-                        }
-                    }
-                    background: Rectangle {
-                        radius: height / 2
-                        color: breaks.switchFill
-                        border.width: 0.5
-                        border.color: breaks.switchOutline
-                    }
-                }
-
-                GuideButton {
-                    objectName: "guideButton"
-                    accessibleName: breaks.guideAccessibleName
-                    toolTipText: breaks.guideToolTip
-                    onClicked: breaks.tour.open()
-                }
-            }
-        }
-
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.fillHeight: false
-            Layout.preferredHeight: page.mainPanelHeight
-            spacing: 12
-            z: timerPart.z + controlsPart.z
 
             GuidedHighlight {
-                id: timerPart
-                objectName: breaks.tour.anchorId("timer")
+                id: progressPart
+                objectName: breaks.tour.anchorId("progress")
                 tour: breaks.tour
-                step: "timer"
+                step: "progress"
                 Layout.fillWidth: true
-                Layout.fillHeight: true
+                Layout.preferredHeight: page.progressCardHeight + 2 * inset
 
-                BreakTimerCard {
+                RowLayout {
                     width: parent.width
-                    height: timerPart.height - 2 * timerPart.inset
-                    model: breaks
-                }
-            }
-            GuidedHighlight {
-                id: controlsPart
-                objectName: breaks.tour.anchorId("controls")
-                tour: breaks.tour
-                step: "controls"
-                Layout.preferredWidth: 318
-                Layout.fillHeight: true
+                    height: page.progressCardHeight
+                    spacing: 8
 
-                BreakControlsCard {
-                    width: parent.width
-                    height: controlsPart.height - 2 * controlsPart.inset
-                    model: breaks
-                }
-            }
-        }
+                    BreakProgressTile {
+                        tile: today.tiles[0]
+                        ProgressRing {
+                            objectName: "breaksRing"
+                            width: 46
+                            height: 46
+                            progress: today.ringProgress
+                            lineWidth: 4
+                            trackColor: Theme.withOpacity(Theme.accentSoft, 0.65)
+                            color: Theme.accent
 
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.topMargin: 2
-
-            Text {
-                Layout.alignment: Qt.AlignBaseline
-                text: today.title
-                font: Theme.cardTitle
-                color: Theme.textPrimary
-            }
-            Text {
-                Layout.alignment: Qt.AlignBaseline
-                text: today.subtitle
-                font: Theme.captionRegular
-                color: Theme.textTertiary
-            }
-            Item {
-                Layout.fillWidth: true
-            }
-        }
-
-        GuidedHighlight {
-            id: progressPart
-            objectName: breaks.tour.anchorId("progress")
-            tour: breaks.tour
-            step: "progress"
-            Layout.fillWidth: true
-            Layout.preferredHeight: page.progressCardHeight + 2 * inset
-
-            RowLayout {
-                width: parent.width
-                height: page.progressCardHeight
-                spacing: 8
-
-                BreakProgressTile {
-                    tile: today.tiles[0]
-                    ProgressRing {
-                        objectName: "breaksRing"
-                        width: 46
-                        height: 46
-                        progress: today.ringProgress
-                        lineWidth: 4
-                        trackColor: Theme.withOpacity(Theme.accentSoft, 0.65)
-                        color: Theme.accent
-
-                        TabularText {
-                            anchors.centerIn: parent
-                            text: today.ringText
-                            font: Theme.captionRegular
-                            color: Theme.textTertiary
-                        }
-                    }
-                }
-                BreakProgressTile {
-                    tile: today.tiles[1]
-                    Sparkline {
-                        width: 58
-                        height: 30
-                        values: today.levels
-                    }
-                }
-                BreakProgressTile {
-                    tile: today.tiles[2]
-                    Row {
-                        objectName: "weekMarks"
-                        spacing: 4
-                        Repeater {
-                            model: today.weekMarks
-                            Column {
-                                required property var modelData
-                                anchors.verticalCenter: parent.verticalCenter
-                                spacing: 3
-                                Rectangle {
-                                    anchors.horizontalCenter: parent.horizontalCenter
-                                    width: 7
-                                    height: modelData.height
-                                    radius: 3.5
-                                    color: modelData.color
-                                }
-                                // At its own width and the one caption size.
-                                Text {
-                                    objectName: "weekMarkLabel"
-                                    anchors.horizontalCenter: parent.horizontalCenter
-                                    text: modelData.label
-                                    textFormat: Text.PlainText
-                                    font: Theme.captionRegular
-                                    color: Theme.textTertiary
-                                }
+                            TabularText {
+                                anchors.centerIn: parent
+                                text: today.ringText
+                                font: Theme.captionRegular
+                                color: Theme.textTertiary
                             }
                         }
                     }
-                }
-                BreakProgressTile {
-                    tile: today.tiles[3]
-                    Item {
-                        objectName: "weekChart"
-                        width: today.weekChartWidth
-                        height: today.weekChartHeight
+                    BreakProgressTile {
+                        tile: today.tiles[1]
+                        Sparkline {
+                            width: 58
+                            height: 30
+                            values: today.levels
+                        }
+                    }
+                    BreakProgressTile {
+                        tile: today.tiles[2]
                         Row {
-                            anchors.right: parent.right
-                            anchors.bottom: parent.bottom
+                            objectName: "weekMarks"
                             spacing: 4
                             Repeater {
-                                model: today.weekBars
-                                Rectangle {
+                                model: today.weekMarks
+                                Column {
                                     required property var modelData
-                                    anchors.bottom: parent.bottom
-                                    width: 6
-                                    height: modelData.height
-                                    radius: 2
-                                    color: modelData.color
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    spacing: 3
+                                    Rectangle {
+                                        anchors.horizontalCenter: parent.horizontalCenter
+                                        width: 7
+                                        height: modelData.height
+                                        radius: 3.5
+                                        color: modelData.color
+                                    }
+                                    // At its own width and the one caption size.
+                                    Text {
+                                        objectName: "weekMarkLabel"
+                                        anchors.horizontalCenter: parent.horizontalCenter
+                                        text: modelData.label
+                                        textFormat: Text.PlainText
+                                        font: Theme.captionRegular
+                                        color: Theme.textTertiary
+                                    }
+                                }
+                            }
+                        }
+                    }
+                    BreakProgressTile {
+                        tile: today.tiles[3]
+                        Item {
+                            objectName: "weekChart"
+                            width: today.weekChartWidth
+                            height: today.weekChartHeight
+                            Row {
+                                anchors.right: parent.right
+                                anchors.bottom: parent.bottom
+                                spacing: 4
+                                Repeater {
+                                    model: today.weekBars
+                                    Rectangle {
+                                        required property var modelData
+                                        anchors.bottom: parent.bottom
+                                        width: 6
+                                        height: modelData.height
+                                        radius: 2
+                                        color: modelData.color
+                                    }
                                 }
                             }
                         }
                     }
                 }
             }
-        }
 
-        Item {
-            Layout.fillHeight: true
+            Item {
+                Layout.fillHeight: true
+            }
         }
     }
 }

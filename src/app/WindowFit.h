@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QPointer>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QRect>
+#include <QSize>
+#include <QtQml/qqmlregistration.h>
+
+
+namespace qv {
+
+// Keeps a window inside the work area of its screen (the screen less its panels). Its
+// minimum is the designed one where that fits; on a smaller work area (a 1366 x 768
+// laptop with a panel) the minimum shrinks to what fits, the window is made smaller and
+// moved inside, and the page scrolls. It follows the window to another screen and a
+// screen whose size or panels change while the window is open.
+class WindowFit : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QQuickWindow *window READ window WRITE setWindow NOTIFY windowChanged)
+    Q_PROPERTY(QSize designedMinimum READ designedMinimum WRITE setDesignedMinimum NOTIFY minimumChanged)
+    Q_PROPERTY(int minimumWidth READ minimumWidth NOTIFY minimumChanged)
+    Q_PROPERTY(int minimumHeight READ minimumHeight NOTIFY minimumChanged)
+public:
+    explicit WindowFit(QObject *parent = nullptr);
+
+    QQuickWindow *window() const { return m_window; }
+    void setWindow(QQuickWindow *window);
+    QSize designedMinimum() const { return m_designed; }
+    void setDesignedMinimum(const QSize &size);
+    int minimumWidth() const { return m_minimum.width(); }
+    int minimumHeight() const { return m_minimum.height(); }
+
+    // The minimum of a window whose frame adds frame, on workArea: the designed minimum,
+    // or less where the work area is smaller (never below kSmallest).
+    static QSize fittedMinimum(const QSize &designed, const QRect &workArea, const QMargins &frame);
+    // Where a window of frameGeometry (frame included) goes on workArea: no larger than
+    // the area, and moved inside it.
+    static QRect placedInside(const QRect &frameGeometry, const QRect &workArea);
+    static constexpr QSize kSmallest{480, 360};
+
+signals:
+    void windowChanged();
+    void minimumChanged();
+
+private:
+    void followScreen();
+    void fit();
+
+    QPointer<QQuickWindow> m_window;
+    QPointer<QScreen> m_screen;
+    QSize m_designed; // the main window's, unless set
+    QSize m_minimum;
+    bool m_fitting = false;
+};
+
+} // namespace qv
