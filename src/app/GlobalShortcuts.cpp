@@ -31,7 +31,7 @@ GlobalShortcuts &GlobalShortcuts::shared()
 
 QString GlobalShortcuts::hintFor(int keyCode)
 {
-    return QStringLiteral("\u2318\u21E7") + characterForKeyCode(keyCode);
+    return hotKeyText(kModifiers, characterForKeyCode(keyCode));
 }
 
 QString GlobalShortcuts::hint(ComfortPreset preset)

@@ -33,8 +33,8 @@ public:
     GlobalShortcuts();
     static GlobalShortcuts &shared();
 
-    // The hint shown beside a preset with a hot key, "⌘⇧" and the key ("⌘⇧R");
-    // empty for a preset without one.
+    // The hint shown beside a preset with a hot key, "⌘⇧" and the key ("⌘⇧R"; on the
+    // host "Super+Shift+R"); empty for a preset without one.
     static QString hint(ComfortPreset preset);
     // The hint of the take-a-break key, "⌘⇧B".
     static QString breakHint();

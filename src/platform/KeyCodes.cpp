@@ -1,5 +1,8 @@
 #include "platform/KeyCodes.h"
 
+#include "platform/HotKeys.h"
+#include "platform/Platform.h"
+
 #include <array>
 #include <utility>
 
@@ -30,6 +33,27 @@ int keyCodeForCharacter(QChar character)
         if (upper == QLatin1Char(key))
             return code;
     return -1;
+}
+
+QString hotKeyText(quint32 modifiers, QChar key)
+{
+    QString text;
+    if (platform().onHost) {
+        const std::pair<quint32, const char *> names[] = {{kHotKeyCommand, "Super+"},
+                                                          {kHotKeyControl, "Ctrl+"},
+                                                          {kHotKeyOption, "Alt+"},
+                                                          {kHotKeyShift, "Shift+"}};
+        for (const auto &[bit, name] : names)
+            if (modifiers & bit)
+                text += QLatin1String(name);
+    } else {
+        const std::pair<quint32, char16_t> signs[] = {
+            {kHotKeyCommand, u'\u2318'}, {kHotKeyShift, u'\u21E7'}, {kHotKeyOption, u'\u2325'}, {kHotKeyControl, u'\u2303'}};
+        for (const auto &[bit, sign] : signs)
+            if (modifiers & bit)
+                text += QChar(sign);
+    }
+    return text + key;
 }
 
 } // namespace qv

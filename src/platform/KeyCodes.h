@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QChar>
+#include <QString>
+#include <QtGlobal>
 
 namespace qv {
 
@@ -9,5 +11,10 @@ namespace qv {
 QChar characterForKeyCode(int keyCode);
 // The virtual key code of a letter (either case) or digit, -1 for any other character.
 int keyCodeForCharacter(QChar character);
+
+// A hot key (kHotKey* modifiers and a key's character) as the user of this computer reads
+// it: the Mac's signs on the simulated Mac ("⌘⇧D"); on the host the key names the desktop
+// writes, joined by "+" ("Super+Shift+D"), since the command modifier is the Super key there.
+QString hotKeyText(quint32 modifiers, QChar key);
 
 } // namespace qv

@@ -82,6 +82,10 @@ QVariant BlinkDetector::secondsSinceLastBlinkValue() const
 
 void BlinkDetector::setUserEnabled(bool enabled)
 {
+    if (enabled && !m_startFailure.isEmpty()) {
+        m_startFailure.clear();
+        emit startFailureChanged();
+    }
     if (m_userEnabled != enabled) {
         m_userEnabled = enabled;
         emit userEnabledChanged();
@@ -98,8 +102,13 @@ void BlinkDetector::userEnabledDidChange()
         stopDetection();
 }
 
-void BlinkDetector::turnOffAfterFailure()
+void BlinkDetector::turnOffAfterFailure(const QString &reason)
 {
+    m_logger.error("%s", qUtf8Printable(reason));
+    if (m_startFailure != reason) {
+        m_startFailure = reason;
+        emit startFailureChanged();
+    }
     if (m_userEnabled) {
         m_userEnabled = false;
         emit userEnabledChanged();
@@ -121,8 +130,7 @@ void BlinkDetector::startDetection()
         if (!m_userEnabled || m_session)
             return;
         if (!granted) {
-            m_logger.error("Camera permission denied");
-            turnOffAfterFailure();
+            turnOffAfterFailure(QStringLiteral("Camera permission denied"));
             return;
         }
         configureCaptureSession();
@@ -145,15 +153,13 @@ void BlinkDetector::configureCaptureSession()
     Camera *camera = platform().camera;
     const std::optional<CameraDevice> device = camera ? camera->defaultDevice() : std::nullopt;
     if (!device) {
-        m_logger.error("No camera available");
-        turnOffAfterFailure();
+        turnOffAfterFailure(QStringLiteral("No camera available"));
         return;
     }
     std::unique_ptr<CaptureSession> session = camera->makeSession();
     QString inputError;
     if (!session->addInput(*device, &inputError)) {
-        m_logger.error("Could not create camera input: %s", qUtf8Printable(inputError));
-        turnOffAfterFailure();
+        turnOffAfterFailure(QStringLiteral("Could not create camera input: %1").arg(inputError));
         return;
     }
     // Frames come on the capture thread; the session is stopped before this detector goes.
@@ -201,16 +207,14 @@ void BlinkDetector::modelLoaded(const QString &error, quint64 run)
 {
     if (error.isEmpty() || run != m_run || !m_isActive)
         return;
-    m_logger.error("Could not load the face model: %s", qUtf8Printable(error));
-    turnOffAfterFailure();
+    turnOffAfterFailure(QStringLiteral("Could not load the face model: %1").arg(error));
 }
 
 void BlinkDetector::captureFailed(const QString &reason, quint64 run)
 {
     if (run != m_run || !m_isActive)
         return;
-    m_logger.error("Camera stopped: %s", qUtf8Printable(reason));
-    turnOffAfterFailure();
+    turnOffAfterFailure(QStringLiteral("Camera stopped: %1").arg(reason));
 }
 
 void BlinkDetector::stopDetection()

@@ -61,6 +61,7 @@ class BlinkDetector : public QObject {
     Q_PROPERTY(double calibrationConfidence READ calibrationConfidence NOTIFY calibrationConfidenceChanged)
     Q_PROPERTY(int blinkComfortScore READ blinkComfortScore NOTIFY blinkComfortScoreChanged)
     Q_PROPERTY(bool userEnabled READ userEnabled WRITE setUserEnabled NOTIFY userEnabledChanged)
+    Q_PROPERTY(QString startFailure READ startFailure NOTIFY startFailureChanged)
 
 public:
     // Fixed tuning.
@@ -120,6 +121,9 @@ public:
     bool userEnabled() const { return m_userEnabled; }
     // Stores the switch under "blinkDetectionEnabled", then starts or stops detection.
     void setUserEnabled(bool enabled);
+    // Why detection turned itself off after the switch went on ("No camera available"), as
+    // logged; empty until then, and again once the switch is turned on once more.
+    QString startFailure() const { return m_startFailure; }
 
     // Restarts the warm-up now: samples and baseline are cleared; counts are kept.
     Q_INVOKABLE void recalibrate();
@@ -168,6 +172,7 @@ public:
     EyeState eyeState() const { return m_eyeState; }
 
 signals:
+    void startFailureChanged();
     void isActiveChanged();
     void faceDetectedChanged();
     void blinksPerMinuteChanged();
@@ -209,7 +214,7 @@ private:
     void configureCaptureSession();
     void modelLoaded(const QString &error, quint64 run);
     void captureFailed(const QString &reason, quint64 run);
-    void turnOffAfterFailure();
+    void turnOffAfterFailure(const QString &reason);
 
     void registerBlink(BlinkTime t, double ratio, double closure);
     void evaluatePartialBlink(BlinkTime t);
@@ -269,6 +274,7 @@ private:
     double m_calibrationConfidence = 0;
     int m_blinkComfortScore = 0;
     bool m_userEnabled = false;
+    QString m_startFailure;
 
     // Capture.
     std::unique_ptr<CaptureSession> m_session;

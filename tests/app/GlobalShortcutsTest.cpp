@@ -2,6 +2,8 @@
 #include "app/QuellvistaApp.h"
 
 #include "comfort/PresetManager.h"
+#include "platform/KeyCodes.h"
+#include "platform/Platform.h"
 #include "platform/sim/SimHotKeys.h"
 #include "wellness/BreakReminder.h"
 #include "support/TestEnvironment.h"
@@ -104,6 +106,22 @@ TEST_F(GlobalShortcutsTest, HintsKeepTheMacSigns)
     for (const auto &row : table)
         EXPECT_EQ(GlobalShortcuts::hint(row.preset), QString::fromUtf8(row.hint)) << qPrintable(rawValue(row.preset));
     EXPECT_EQ(GlobalShortcuts::breakHint(), QStringLiteral("\u2318\u21E7B"));
+}
+
+// On the host the command modifier is the Super key, and the hints say so in the
+// desktop's words.
+TEST_F(GlobalShortcutsTest, HintsOnTheHostNameTheDesktopsKeys)
+{
+    PlatformServices services = mac->services();
+    services.onHost = true;
+    installPlatform(services);
+    EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::focus), "Super+Shift+D");
+    EXPECT_EQ(GlobalShortcuts::breakHint(), "Super+Shift+B");
+    EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::lowStimulus), "");
+    EXPECT_EQ(hotKeyText(kHotKeyControl | kHotKeyOption, u'0'), "Ctrl+Alt+0");
+    services.onHost = false;
+    installPlatform(services);
+    EXPECT_EQ(hotKeyText(kHotKeyControl | kHotKeyOption, u'0'), QStringLiteral("\u2325\u23030"));
 }
 
 // Through the launch setup: the break key starts a break with reminders off, a preset key

@@ -133,6 +133,12 @@ TEST_F(BlinkDetectorTest, FailedStartsTurnTheSwitchOffWithTheirReason)
         EXPECT_FALSE(landmarks().isLoaded()) << c.name;
         EXPECT_EQ(camera().accessRequestCount(), c.requests) << c.name;
         EXPECT_EQ(d.attentionStateLabel(), kDash) << c.name;
+        EXPECT_EQ(d.startFailure(), c.log) << c.name;
+        // Switched on again: the old reason goes at once, and the same failure brings it back.
+        d.setUserEnabled(true);
+        EXPECT_EQ(d.startFailure(), "") << c.name;
+        runPending();
+        EXPECT_EQ(d.startFailure(), c.log) << c.name;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "pages/display_comfort/ComfortProfileTiles.h"
 
+#include "platform/HotKeys.h"
+#include "platform/KeyCodes.h"
+
 #include "comfort/PresetManager.h"
 #include "design/Theme.h"
 #include "pages/display_comfort/TuningRows.h"
@@ -136,7 +139,7 @@ PresetTileInfo presetTileInfo(ComfortPreset preset)
 QString shortcutHint(ComfortPreset preset)
 {
     const QString key = presetTileInfo(preset).hintKey;
-    return key.isEmpty() ? QString() : QStringView(u"\u2318\u21E7").toString() + key;
+    return key.isEmpty() ? QString() : hotKeyText(kHotKeyCommand | kHotKeyShift, key.front());
 }
 
 QList<ProfileTile> profileTiles(const PresetManager &presets, bool dark)

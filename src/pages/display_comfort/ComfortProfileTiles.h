@@ -56,7 +56,7 @@ struct PresetTileInfo {
     QString hintKey;
 };
 PresetTileInfo presetTileInfo(ComfortPreset preset);
-// "⌘⇧" and the key, or empty.
+// "⌘⇧" and the key (on the host "Super+Shift+" and the key), or empty.
 QString shortcutHint(ComfortPreset preset);
 
 // The grid's tiles in order: the visible starter presets, the saved profiles in stored

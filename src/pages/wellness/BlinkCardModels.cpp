@@ -89,6 +89,7 @@ void BlinkPanelModel::update(const BlinkReadings &r)
     set_statusText(on ? QStringLiteral("Blink rate and presence are live")
                       : QStringLiteral("Optional camera-based blink tracking"));
     set_calibrationNoticeVisible(on && r.isCalibrating);
+    set_failureNote(on ? QString() : r.startFailure);
     set_footerText(on ? QStringLiteral("All processing stays on this Mac. Blink-rate math pauses when you step "
                                        "away or look away from the screen.")
                       : QStringLiteral("Opt-in, on-device camera tracking for blink rate and away detection."));

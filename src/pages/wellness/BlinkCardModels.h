@@ -61,6 +61,8 @@ class BlinkPanelModel : public QObject {
     QV_VIEW_VALUE(bool, isOn)
     QV_VIEW_VALUE(QString, statusText)
     QV_VIEW_VALUE(bool, calibrationNoticeVisible)
+    // Beside the switch while it is off because detection could not start.
+    QV_VIEW_VALUE(QString, failureNote)
     QV_VIEW_VALUE(QString, footerText)
     QV_VIEW_VALUE(QString, rateValue)
     QV_VIEW_VALUE(QString, rateCaption)

@@ -55,6 +55,7 @@ public:
         r.currentEAR = d.currentEAR();
         r.baselineEAR = d.baselineEAR();
         r.eyeOpenAmount = d.eyeOpenAmount();
+        r.startFailure = d.startFailure();
         return r;
     }
 

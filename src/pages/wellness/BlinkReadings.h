@@ -33,6 +33,8 @@ struct BlinkReadings {
     double currentEAR = 0;
     double baselineEAR = 0;
     double eyeOpenAmount = 1;
+    // Why detection turned itself off after being switched on; empty when it did not.
+    QString startFailure;
 };
 
 } // namespace qv

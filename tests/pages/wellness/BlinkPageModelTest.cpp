@@ -62,6 +62,15 @@ TEST_F(BlinkPageModelTest, SwitchedOffEverythingShowsPlaceholdersWhateverTheDete
     EXPECT_FALSE(model->panel()->calibrationNoticeVisible());
     EXPECT_EQ(model->panel()->presenceValue(), "Off");
     EXPECT_EQ(model->panel()->presenceCaption(), "Enable to begin tracking");
+    EXPECT_EQ(model->panel()->failureNote(), "");
+    // A switch that went off by itself says why beside it; switched on, the note goes.
+    r.startFailure = "No camera available";
+    source->setReadings(r);
+    EXPECT_EQ(model->panel()->failureNote(), "No camera available");
+    source->setReadings(on());
+    EXPECT_EQ(model->panel()->failureNote(), "");
+    r.startFailure.clear();
+    source->setReadings(r);
     EXPECT_EQ(model->panel()->rateValue(), em);
     EXPECT_EQ(model->quality()->fullBlinks(), em);
     EXPECT_EQ(model->quality()->note(), "No data available until blink detection is enabled.");

@@ -54,6 +54,15 @@ Card {
                     color: Theme.textSecondary
                     elide: Text.ElideRight
                 }
+                SymbolLabel {
+                    objectName: "failureNote"
+                    Layout.fillWidth: true
+                    visible: card.panel.failureNote.length > 0
+                    symbol: "exclamationmark.triangle"
+                    text: card.panel.failureNote
+                    font: Theme.captionRegular
+                    color: Theme.copper
+                }
             }
             SageToggle {
                 objectName: "detectionToggle"
