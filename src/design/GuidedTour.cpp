@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace qv {
 
 GuidedTour::GuidedTour(QList<GuidedTourStep> steps, const QString &completionKey, const QString &anchorPrefix,
@@ -187,6 +189,36 @@ void TriangleItem::paint(QPainter *painter)
     path.closeSubpath();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->fillPath(path, m_color);
+}
+
+GuidedTour::PopupPlacement GuidedTour::placePopup(const QRectF &block, const QSizeF &popup, const QRectF &room)
+{
+    const qreal w = popup.width(), h = popup.height();
+    // Across: the trailing edge 12 points inside the block's, kept inside the room.
+    const qreal alignedX =
+        std::clamp(block.right() - 12 - w, room.left(), std::max(room.left(), room.right() - w));
+    const qreal sideY = std::clamp(block.top() + 12, room.top(), std::max(room.top(), room.bottom() - h));
+    const auto at = [&](qreal x, qreal y, PopupSide side) {
+        return PopupPlacement{QPointF(x - block.left(), y - block.top()), side};
+    };
+    if (block.bottom() + kPopupGap + h <= room.bottom())
+        return at(alignedX, block.bottom() + kPopupGap, PopupSide::below);
+    if (block.top() - kPopupGap - h >= room.top())
+        return at(alignedX, block.top() - kPopupGap - h, PopupSide::above);
+    if (block.right() + kPopupGap + w <= room.right())
+        return at(block.right() + kPopupGap, sideY, PopupSide::right);
+    if (block.left() - kPopupGap - w >= room.left())
+        return at(block.left() - kPopupGap - w, sideY, PopupSide::left);
+    return at(alignedX, block.bottom() + kPopupGap, PopupSide::below);
+}
+
+QVariantMap GuidedTour::popupPlacement(const QRectF &block, const QSizeF &popup, const QRectF &room)
+{
+    const PopupPlacement placed = placePopup(block, popup, room);
+    static const char *const names[] = {"below", "above", "right", "left"};
+    return {{QStringLiteral("x"), placed.position.x()},
+            {QStringLiteral("y"), placed.position.y()},
+            {QStringLiteral("side"), QString::fromLatin1(names[int(placed.side)])}};
 }
 
 } // namespace qv

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QObject>
 #include <QQuickPaintedItem>
+#include <QRectF>
+#include <QVariantMap>
 #include <QString>
 #include <QStringList>
 #include <QtQml/qqmlregistration.h>
@@ -107,6 +109,21 @@ public:
     Q_INVOKABLE QString positionOf(const QString &step) const;
     Q_INVOKABLE QString nextLabelOf(const QString &step) const;
     Q_INVOKABLE bool canGoBackFrom(const QString &step) const { return indexOf(step) > 0; }
+    // Where a step's pop-up goes: beside its block, never over what it explains. Under the
+    // block when it fits there within room, else above it, else to its right, else to its
+    // left; under it when it fits nowhere. Above and under, its trailing edge is 12 points
+    // inside the block's. block and room are in one coordinate system.
+    enum class PopupSide { below, above, right, left };
+    struct PopupPlacement {
+        QPointF position; // the pop-up's top-left, relative to the block's
+        PopupSide side = PopupSide::below;
+        bool operator==(const PopupPlacement &) const = default;
+    };
+    static constexpr qreal kPopupGap = 14; // clear of the block's outline, the pointer in it
+    static PopupPlacement placePopup(const QRectF &block, const QSizeF &popup, const QRectF &room);
+    // The same for the views: x, y, side ("below", "above", "right", "left").
+    Q_INVOKABLE static QVariantMap popupPlacement(const QRectF &block, const QSizeF &popup, const QRectF &room);
+
     // The step after / before the given one; empty at either end or for an unknown step.
     QString stepAfter(const QString &step) const;
     QString stepBefore(const QString &step) const;

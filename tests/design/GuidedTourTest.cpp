@@ -216,3 +216,33 @@ TEST_F(GuidedTourTest, TheCompletionMarkFollowsTheTitle)
 }
 
 } // namespace
+
+// The pop-up goes beside its block and never over it: under it while there is room, else
+// above, else to a side; along the block, its trailing edge 12 points inside the block's.
+TEST(GuidedTourPlacement, PopUpsGoBesideTheirBlock)
+{
+    using Side = GuidedTour::PopupSide;
+    const QSizeF popup(330, 180);
+    const QRectF page(0, 0, 800, 700);
+    const struct {
+        const char *name;
+        QRectF block;
+        QPointF position;
+        Side side;
+    } cases[] = {
+        {"room under", {0, 100, 800, 300}, {800 - 12 - 330, 300 + 14}, Side::below},
+        {"last block", {0, 400, 800, 290}, {800 - 12 - 330, -14 - 180}, Side::above},
+        {"narrow block on the right", {500, 80, 300, 600}, {-14 - 330, 12}, Side::left},
+        {"narrow block on the left", {0, 80, 300, 600}, {300 + 14, 12}, Side::right},
+        {"no room anywhere", {0, 0, 800, 700}, {800 - 12 - 330, 700 + 14}, Side::below},
+        // Kept inside the page across: a block narrower than the pop-up at the left edge.
+        {"small block", {10, 10, 100, 40}, {-10, 40 + 14}, Side::below},
+    };
+    for (const auto &c : cases) {
+        const GuidedTour::PopupPlacement placed = GuidedTour::placePopup(c.block, popup, page);
+        EXPECT_EQ(placed.side, c.side) << c.name;
+        EXPECT_EQ(placed.position, c.position) << c.name;
+        // Never over the block.
+        EXPECT_FALSE(QRectF(c.block.topLeft() + placed.position, popup).intersects(c.block)) << c.name;
+    }
+}

@@ -3,7 +3,8 @@ import Quellvista.Design
 
 // Frames one block of a page while its tour step is current: 3 points of padding, a soft
 // accent fill, an accent outline and glow, drawn above the other blocks, with the step's
-// pop-up over the block's top-trailing corner (it takes no room in the layout); all of it
+// pop-up beside the block (under it, else above, else to a side: never over what it
+// explains), inside the room the page gives (it takes no room in the layout); all of it
 // comes and goes over 0.2 s. The block is the default content and sets its width to its
 // parent's; its height decides the frame's.
 Item {
@@ -16,6 +17,18 @@ Item {
     // The step's pop-up, once made.
     readonly property Item popup: popupLoader.item
     property real inset: current ? 3 : 0
+
+    // The part of the page the pop-up stays in: the page's content.
+    property Item room: parent
+    readonly property var placement: tour.popupPlacement(
+        room ? frame.mapToItem(room, 0, 0, frame.width, frame.height + 0 * (frame.x + frame.y + room.width + room.height))
+             : Qt.rect(0, 0, frame.width, frame.height),
+        Qt.size(popupLoader.item ? popupLoader.item.implicitWidth : 330,
+                popupLoader.item ? popupLoader.item.implicitHeight : 0),
+        room ? Qt.rect(0, 0, room.width, room.height) : Qt.rect(0, 0, frame.width, frame.height))
+    // How far above the frame the page scrolls to show it with its pop-up: the pop-up's
+    // top when it is above the block, else the frame's own.
+    readonly property real scrollOffset: placement.side === "above" ? placement.y : 0
 
     implicitWidth: holder.childrenRect.width + 2 * inset
     implicitHeight: holder.childrenRect.height + 2 * inset
@@ -55,9 +68,8 @@ Item {
         id: popupLoader
         objectName: "guidePopupLoader"
         active: false
-        anchors.top: parent.top
-        anchors.right: parent.right
-        anchors.margins: 12
+        x: frame.placement.x
+        y: frame.placement.y
         z: 10
         Component.onCompleted: active = frame.current
         sourceComponent: GuidedPopup {
@@ -67,7 +79,8 @@ Item {
             objectName: "guidePopup-" + frame.step
             tour: frame.tour
             step: frame.step
-            transformOrigin: Item.TopRight
+            side: frame.placement.side
+            transformOrigin: side === "above" ? Item.BottomRight : Item.TopRight
             scale: showing ? 1 : 0.96
             opacity: showing ? 1 : 0
             // Shown from the start of its fade-in, so that the keyboard focus can go into it.

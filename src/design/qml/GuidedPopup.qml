@@ -28,10 +28,23 @@ Item {
         shadowRadius: 18
         shadowOffset: Qt.point(0, 10)
     }
+    // Which side of its block the pop-up is on ("below", "above", "right", "left"): the
+    // pointer is on the edge that faces the block, or left out beside it.
+    property string side: "below"
+
     GuidePopupArrow {
+        visible: popup.side === "below"
         anchors.top: parent.top
         anchors.right: parent.right
         anchors.topMargin: -9
+        anchors.rightMargin: 28
+    }
+    GuidePopupArrow {
+        visible: popup.side === "above"
+        rotation: 0
+        anchors.bottom: parent.bottom
+        anchors.right: parent.right
+        anchors.bottomMargin: -9
         anchors.rightMargin: 28
     }
 

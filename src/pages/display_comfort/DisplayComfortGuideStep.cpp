@@ -46,8 +46,9 @@ QString message(DisplayComfortGuideStep step)
         return QStringLiteral("Display hardware controls are available when needed, but most sessions can start "
                               "with profiles and tuning.");
     case DisplayComfortGuideStep::profiles:
-        return QStringLiteral("Profiles are fast starting points. Right-click a profile to rename it, hide it, "
-                              "save edits, or manage saved versions.");
+        // What the tiles' menus offer: a starter profile cannot be hidden from here.
+        return QStringLiteral("Profiles are fast starting points. Right-click a profile to rename it, save your "
+                              "edits to it or as a new profile, show it in the menu bar, or reset or delete it.");
     case DisplayComfortGuideStep::tuning:
         return QStringLiteral("These sliders are the heart of Quellvista: software brightness, warmth, black "
                               "lift, soft whites, and highlight compression move together visibly.");

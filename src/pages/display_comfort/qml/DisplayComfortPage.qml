@@ -118,14 +118,15 @@ Item {
         }
     }
 
-    // Brings the block with the anchor id to the top of the page, as far as it scrolls.
+    // Brings the block with the anchor id to the top of the page, as far as it scrolls (with
+    // its tour pop-up when that is above it).
     Connections {
         target: pageModel.tour
         function onScrollRequested(anchorId) {
             const block = [protectionsBlock, profilesBlock, tuningBlock].find(b => b.objectName === anchorId)
             if (!block)
                 return
-            scrollAnimation.to = Math.max(0, Math.min(column.y + block.y, scroller.contentHeight - scroller.height))
+            scrollAnimation.to = Math.max(0, Math.min(column.y + block.y + block.scrollOffset, scroller.contentHeight - scroller.height))
             scrollAnimation.restart()
         }
     }

@@ -16,7 +16,7 @@ Item {
     function scrollTo(anchorId) {
         for (const section of [setupSection, metricsSection, signalSection, cadenceSection]) {
             if (section.objectName === anchorId) {
-                scrollAnimation.to = page.model.scrollTarget(column.y + section.y, scroller.contentHeight, scroller.height)
+                scrollAnimation.to = page.model.scrollTarget(column.y + section.y + section.scrollOffset, scroller.contentHeight, scroller.height)
                 scrollAnimation.restart()
             }
         }
