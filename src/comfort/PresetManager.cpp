@@ -376,9 +376,21 @@ std::optional<SavedComfortProfile> PresetManager::savedProfile(const QUuid &id) 
 
 // ---- operations ----
 
+QString PresetManager::profileName(const QString &name)
+{
+    QString text = name.trimmed();
+    if (text.size() > kMaxProfileNameLength) {
+        qsizetype end = kMaxProfileNameLength;
+        if (text.at(end - 1).isHighSurrogate())
+            --end;
+        text = text.left(end).trimmed();
+    }
+    return text;
+}
+
 void PresetManager::renamePreset(ComfortPreset preset, const QString &name)
 {
-    const QString text = name.trimmed();
+    const QString text = profileName(name);
     if (text.isEmpty() || text == rawValue(preset))
         m_renamedPresetNames.remove(rawValue(preset));
     else
@@ -436,7 +448,7 @@ void PresetManager::resetPresetProfile(ComfortPreset preset)
 
 void PresetManager::saveCurrentAsNewProfile(const std::optional<QString> &name)
 {
-    QString text = name.value_or(QString()).trimmed();
+    QString text = profileName(name.value_or(QString()));
     if (text.isEmpty())
         text = QStringLiteral("Saved %1").arg(m_savedProfiles.size() + 1);
     const SavedComfortProfile profile = captureCurrentProfile(QUuid::createUuid(), text, scheduler().now());
@@ -455,7 +467,7 @@ void PresetManager::updateSavedProfile(const QUuid &id, const std::optional<QStr
                                  [&](const SavedComfortProfile &p) { return p.id == id; });
     if (it == m_savedProfiles.end())
         return;
-    const QString text = name.value_or(QString()).trimmed();
+    const QString text = profileName(name.value_or(QString()));
     const SavedComfortProfile updated = captureCurrentProfile(id, text.isEmpty() ? it->name : text, it->createdAt);
     *it = updated;
     emit savedProfilesChanged();
@@ -470,7 +482,7 @@ void PresetManager::renameSavedProfile(const QUuid &id, const QString &name)
                                  [&](const SavedComfortProfile &p) { return p.id == id; });
     if (it == m_savedProfiles.end())
         return;
-    const QString text = name.trimmed();
+    const QString text = profileName(name);
     if (text.isEmpty())
         return;
     it->name = text;

@@ -52,6 +52,12 @@ public:
     static constexpr const char *customPresetProfilesKey = "customComfortPresetProfiles";
     static constexpr const char *profileIntensityKey = "profileIntensity";
     static constexpr const char *activePresetKey = "activePreset";
+    // The longest profile name kept, in UTF-16 units: twice the longest name that fits a
+    // tile's title at the window's minimum width (about 32 of the narrowest letters at the
+    // smallest size the title shrinks to). Names are trimmed and cut to it on every rename.
+    static constexpr qsizetype kMaxProfileNameLength = 64;
+    // name trimmed and cut to kMaxProfileNameLength, never inside a character.
+    static QString profileName(const QString &name);
     // Appended to a key whose stored data could not be read in full: the original data
     // is kept there before the first save that would drop what could not be read (a later
     // one under the suffix and "-2", "-3", ...).

@@ -140,6 +140,8 @@ TEST_F(PresetManagerTest, RenameRules)
         {"PWM-safe", std::nullopt, "PWM-Safe"}, // the raw value removes the rename
         {"  ", std::nullopt, "PWM-Safe"},
         {"PWM-Safe", QStringLiteral("PWM-Safe"), "PWM-Safe"}, // the title differs from the raw value
+        // Cut to the longest name kept, and trimmed again after the cut.
+        {"  aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa bcdef", QString(63, u'a'), "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
     };
     for (const auto &c : cases) {
         manager().renamePreset(ComfortPreset::pwmSafe, QStringLiteral("Old"));

@@ -358,9 +358,25 @@ Card {
             }
             RoundedTextField {
                 id: nameField
+                objectName: "renameField"
                 Layout.fillWidth: true
                 placeholderText: gridModel.renamePlaceholder
+                maximumLength: gridModel.nameMaximumLength
                 onAccepted: gridModel.submitRename(text)
+
+                TextLimit {
+                    id: nameLimit
+                    target: nameField
+                    maximumLength: gridModel.nameMaximumLength
+                }
+            }
+            SymbolLabel {
+                objectName: "renameCutNote"
+                visible: nameLimit.wasCut
+                symbol: "exclamationmark.triangle"
+                text: gridModel.nameCutNote
+                font: Theme.captionRegular
+                color: Theme.copper
             }
             RowLayout {
                 Layout.fillWidth: true

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comfort/PresetManager.h"
 #include "pages/display_comfort/ComfortProfileTiles.h"
 #include "pages/display_comfort/FrameCoalescer.h"
 
@@ -36,6 +37,8 @@ class ComfortProfilesGridModel : public QAbstractListModel {
     Q_PROPERTY(QString renameTitle READ renameTitle NOTIFY renameChanged)
     Q_PROPERTY(QString renameInitialName READ renameInitialName NOTIFY renameChanged)
     Q_PROPERTY(QString renamePlaceholder READ renamePlaceholder CONSTANT)
+    Q_PROPERTY(int nameMaximumLength READ nameMaximumLength CONSTANT)
+    Q_PROPERTY(QString nameCutNote READ nameCutNote CONSTANT)
     Q_PROPERTY(QString cancelText READ cancelText CONSTANT)
     Q_PROPERTY(QString saveText READ saveText CONSTANT)
 public:
@@ -99,6 +102,14 @@ public:
     QString renameTitle() const { return m_rename ? m_rename->title : QString(); }
     QString renameInitialName() const { return m_rename ? m_rename->currentName : QString(); }
     static QString renamePlaceholder() { return QStringLiteral("Profile name"); }
+    // The rename field holds no more than a stored name keeps; a longer paste is cut,
+    // and the note under the field says so.
+    static int nameMaximumLength() { return int(PresetManager::kMaxProfileNameLength); }
+    static QString nameCutNote()
+    {
+        return QStringLiteral("Cut to %1 characters, the longest a name can be.")
+            .arg(PresetManager::kMaxProfileNameLength);
+    }
     static QString cancelText() { return QStringLiteral("Cancel"); }
     static QString saveText() { return QStringLiteral("Save"); }
     Q_INVOKABLE bool canSave(const QString &name) const { return renameCanSave(name); }

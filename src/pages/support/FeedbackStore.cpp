@@ -49,6 +49,16 @@ QString trimmed(const QString &text)
     return text.trimmed();
 }
 
+QString cutTo(const QString &text, qsizetype maximum)
+{
+    if (text.size() <= maximum)
+        return text;
+    qsizetype end = std::max<qsizetype>(maximum, 0);
+    if (end > 0 && text.at(end - 1).isHighSurrogate())
+        --end;
+    return text.left(end);
+}
+
 QString bundleText(const QString &key, const QString &fallback)
 {
     const QVariant value = platform().bundle ? platform().bundle->infoValue(key) : QVariant();
@@ -229,7 +239,7 @@ void FeedbackStore::setUnreadableNotice(const QString &notice)
 
 bool FeedbackStore::add(FeedbackCategory category, const QString &comment, const QString &contact)
 {
-    const QString text = feedback::trimmed(comment);
+    const QString text = feedback::trimmed(feedback::cutTo(feedback::trimmed(comment), kMaxCommentLength));
     if (text.isEmpty())
         return false;
     FeedbackEntry entry;
@@ -238,7 +248,7 @@ bool FeedbackStore::add(FeedbackCategory category, const QString &comment, const
     entry.createdAt = now.addMSecs(-now.time().msec());
     entry.category = category;
     entry.comment = text;
-    entry.contact = feedback::trimmed(contact);
+    entry.contact = feedback::trimmed(feedback::cutTo(feedback::trimmed(contact), kMaxContactLength));
     entry.appVersion = feedback::appVersionText();
     entry.buildNumber = feedback::bundleText(QStringLiteral("CFBundleVersion"), QStringLiteral("Unknown"));
     entry.systemVersion = platform().bundle ? platform().bundle->operatingSystemVersionString() : QString();

@@ -29,6 +29,8 @@ std::optional<FeedbackCategory> categoryFromRawValue(const QString &text);
 // Comment and contact lose white space and line breaks at both ends; the composer's Save
 // button follows the same rule, so it is never enabled for a note the store refuses.
 QString trimmed(const QString &text);
+// text cut to maximum UTF-16 units, never inside a character.
+QString cutTo(const QString &text, qsizetype maximum);
 
 // The text the application's bundle holds under key; the fallback when it holds none.
 QString bundleText(const QString &key, const QString &fallback);
@@ -73,6 +75,12 @@ public:
     // The one size rule for reading and saving: a larger file is kept aside unread, and a
     // list that would grow past it is not saved.
     static constexpr qint64 kMaxFileBytes = files::kMaxStoredFileBytes;
+    // The longest note and contact kept, in UTF-16 units: a short note is what the file is
+    // for, and each costs the editor time in proportion to its length on every key.
+    // Several hundred notes of the longest kind still fit the file (a character takes at
+    // most six bytes there).
+    static constexpr qsizetype kMaxCommentLength = 10000;
+    static constexpr qsizetype kMaxContactLength = 254; // the longest e-mail address
 
     explicit FeedbackStore(QObject *parent = nullptr);
     static FeedbackStore &shared();
@@ -87,8 +95,9 @@ public:
     // when it could not be kept), as a sentence for the Support page; empty otherwise.
     QString unreadableNotice() const { return m_unreadableNotice; }
 
-    // Adds a note at the front and writes the file. False when the trimmed comment is
-    // empty (nothing changes) or the file could not be written (the note is not kept).
+    // Adds a note at the front and writes the file; comment and contact are trimmed and
+    // cut to their longest. False when the trimmed comment is empty (nothing changes) or
+    // the file could not be written (the note is not kept).
     bool add(FeedbackCategory category, const QString &comment, const QString &contact);
 
     static QByteArray encode(const QList<FeedbackEntry> &entries);

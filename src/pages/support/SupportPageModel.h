@@ -149,6 +149,8 @@ class FeedbackComposerModel : public QObject {
     Q_PROPERTY(bool canSave READ canSave NOTIFY changed)
     Q_PROPERTY(bool placeholderVisible READ placeholderVisible NOTIFY changed)
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
+    Q_PROPERTY(int commentMaximumLength READ commentMaximumLength CONSTANT)
+    Q_PROPERTY(int contactMaximumLength READ contactMaximumLength CONSTANT)
     // The dimming over the window behind the sheet, deeper in dark appearance.
     Q_PROPERTY(QColor backdropColor READ backdropColor NOTIFY backdropColorChanged)
     QV_VIEW_TEXT(title, "Leave feedback")
@@ -158,6 +160,9 @@ class FeedbackComposerModel : public QObject {
     QV_VIEW_TEXT(commentPlaceholder, "What happened, what felt confusing, or what would you like improved?")
     QV_VIEW_TEXT(cancelLabel, "Cancel")
     QV_VIEW_TEXT(saveLabel, "Save comment")
+    // Under a field whose paste was cut to what the store keeps.
+    QV_VIEW_TEXT(commentCutNote, "Cut to 10,000 characters, the longest note that is kept.")
+    QV_VIEW_TEXT(contactCutNote, "Cut to 254 characters, the longest contact that is kept.")
 
 public:
     explicit FeedbackComposerModel(QObject *parent = nullptr);
@@ -174,6 +179,8 @@ public:
     void setComment(const QString &comment);
     bool canSave() const { return !feedback::trimmed(m_comment).isEmpty(); }
     bool placeholderVisible() const { return m_comment.isEmpty(); }
+    static int commentMaximumLength() { return int(FeedbackStore::kMaxCommentLength); }
+    static int contactMaximumLength() { return int(FeedbackStore::kMaxContactLength); }
     // The store's error after a failed save here; empty otherwise.
     QString errorText() const;
 

@@ -100,12 +100,12 @@ protected:
     std::unique_ptr<QQuickWindow> window;
 };
 
-// Names with markup and names of 10,000 characters are drawn as plain text on one line
-// within their tile or header.
+// Names with markup and the longest names (of the widest letter) are drawn as plain text
+// on one line within their tile or header.
 TEST_F(BlocksViewTest, HostileNamesArePlainTextAndStayInsideTheirPlace)
 {
     const QString markup = QStringLiteral("<b>Bold</b> <font color='red'>red</font>");
-    const QString huge(10000, u'W');
+    const QString huge(PresetManager::kMaxProfileNameLength, u'W');
     PresetManager::shared().saveCurrentAsNewProfile(markup);
     PresetManager::shared().saveCurrentAsNewProfile(huge);
     advance(1000);

@@ -269,9 +269,12 @@ TEST_F(FeedbackStoreTest, SizeLimitHoldsForSavingAndReading)
     probe.buildNumber = feedback::bundleText(QStringLiteral("CFBundleVersion"), QStringLiteral("Unknown"));
     probe.systemVersion = mac->bundle().operatingSystemVersionString();
     const qsizetype fill = FeedbackStore::kMaxFileBytes - (FeedbackStore::encode({probe}).size() - 1);
+    // A note is never that long: the file is filled by an older version or by hand.
+    probe.comment = QString(fill, u'a');
+    write(FeedbackStore::encode({probe}));
     {
         FeedbackStore store;
-        ASSERT_TRUE(store.add(FeedbackCategory::bug, QString(fill, u'a'), QString()));
+        ASSERT_EQ(store.count(), 1);
         EXPECT_EQ(read().size(), FeedbackStore::kMaxFileBytes);
         // One short note more would take the file past what is read back.
         const QByteArray before = read();
@@ -376,17 +379,28 @@ TEST_F(FeedbackStoreTest, FailedSaveKeepsNoPhantomNote)
 }
 
 // A long note with markup and quotes is kept exactly, as text.
-TEST_F(FeedbackStoreTest, LongMarkupNoteRoundTrips)
+// The longest note and contact round-trip whole, markup and all; longer ones are cut to
+// them, never inside a character.
+TEST_F(FeedbackStoreTest, LongMarkupNoteRoundTripsAndLongerOnesAreCut)
 {
-    const QString comment = QStringLiteral("<b>\"bold\"</b> & <script>x</script>\n") + QString(1024 * 1024, u'\u00e9');
+    const QString markup = QStringLiteral("<b>\"bold\"</b> & <script>x</script>\n");
+    const QString comment = markup + QString(FeedbackStore::kMaxCommentLength - markup.size(), u'\u00e9');
+    const QString face = QStringLiteral("\U0001F600");
+    QString contact = QStringLiteral("<i>me</i>");
+    while (contact.size() < FeedbackStore::kMaxContactLength)
+        contact += face;
     {
         FeedbackStore store;
         ASSERT_TRUE(store.add(FeedbackCategory::bug, comment, QStringLiteral("<i>me</i>")));
+        ASSERT_TRUE(store.add(FeedbackCategory::bug, comment + "more", contact));
     }
     FeedbackStore reread;
-    ASSERT_EQ(reread.count(), 1);
+    ASSERT_EQ(reread.count(), 2);
+    EXPECT_EQ(reread.entries()[1].comment, comment);
+    EXPECT_EQ(reread.entries()[1].contact, "<i>me</i>");
     EXPECT_EQ(reread.entries()[0].comment, comment);
-    EXPECT_EQ(reread.entries()[0].contact, "<i>me</i>");
+    EXPECT_EQ(reread.entries()[0].contact, contact.left(FeedbackStore::kMaxContactLength - 1))
+        << "the pair that crosses the limit goes whole";
 }
 
 TEST_F(FeedbackStoreTest, CategoriesRoundTripExactly)

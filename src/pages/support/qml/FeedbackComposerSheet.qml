@@ -114,6 +114,7 @@ Item {
                 id: contactField
                 objectName: "contactField"
                 Layout.fillWidth: true
+                maximumLength: composer.contactMaximumLength
                 placeholderText: composer.contactPlaceholder
                 placeholderTextColor: Theme.textTertiary
                 text: composer.contact
@@ -131,6 +132,20 @@ Item {
                     shapeRadius: 5
                     shown: contactField.activeFocus && (contactField.focusReason === Qt.TabFocusReason || contactField.focusReason === Qt.BacktabFocusReason)
                 }
+
+                TextLimit {
+                    id: contactLimit
+                    target: contactField
+                    maximumLength: composer.contactMaximumLength
+                }
+            }
+            SymbolLabel {
+                objectName: "contactCutNote"
+                visible: contactLimit.wasCut
+                symbol: "exclamationmark.triangle"
+                text: composer.contactCutNote
+                font: Theme.captionRegular
+                color: Theme.copper
             }
 
             Item {
@@ -164,6 +179,13 @@ Item {
                         color: Theme.textPrimary
                         selectByMouse: true
                         background: null
+
+                        TextLimit {
+                            id: commentLimit
+                            target: commentEditor
+                            maximumLength: composer.commentMaximumLength
+                            multiLine: true
+                        }
                     }
                 }
                 Text {
@@ -176,6 +198,15 @@ Item {
                     color: Theme.textTertiary
                     wrapMode: Text.Wrap
                 }
+            }
+
+            SymbolLabel {
+                objectName: "commentCutNote"
+                visible: commentLimit.wasCut
+                symbol: "exclamationmark.triangle"
+                text: composer.commentCutNote
+                font: Theme.captionRegular
+                color: Theme.copper
             }
 
             SymbolLabel {

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+class QQuickItem;
+
+namespace qv::design {
+
+// Holds a text field (TextInput or TextEdit, and the controls built on them) to the
+// length its stored form allows, before the text reaches the field: a paste (the paste
+// keys, or the middle button's selection on X11) and typed or composed text are cut to
+// the room left, and control characters are dropped (a one-line field takes line breaks
+// and tabs as spaces). Text set any other way is cut after the fact. Laying out the
+// field's text costs time in proportion to its length on every key, so without a limit
+// a long paste leaves the window unresponsive. `wasCut` says that something was cut,
+// for the note beside the field, until the text is shorter than the limit again.
+class TextLimit : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QQuickItem *target READ target WRITE setTarget NOTIFY targetChanged)
+    Q_PROPERTY(int maximumLength READ maximumLength WRITE setMaximumLength NOTIFY maximumLengthChanged)
+    Q_PROPERTY(bool multiLine READ multiLine WRITE setMultiLine NOTIFY multiLineChanged)
+    Q_PROPERTY(bool wasCut READ wasCut NOTIFY wasCutChanged)
+public:
+    explicit TextLimit(QObject *parent = nullptr);
+
+    QQuickItem *target() const;
+    void setTarget(QQuickItem *target);
+    int maximumLength() const { return m_maximumLength; }
+    void setMaximumLength(int length);
+    bool multiLine() const { return m_multiLine; }
+    void setMultiLine(bool multiLine);
+    bool wasCut() const { return m_wasCut; }
+
+    // text without NUL and the other control characters (line breaks and tabs kept in a
+    // multi-line field, spaces in a one-line one), then cut to room UTF-16 units, never
+    // between the two halves of a surrogate pair. *cut tells whether the room cut it.
+    static QString fitted(const QString &text, qsizetype room, bool multiLine, bool *cut = nullptr);
+    // The same for text already in a field: the first maximum units, whole characters.
+    static QString cutTo(const QString &text, qsizetype maximum);
+
+signals:
+    void targetChanged();
+    void maximumLengthChanged();
+    void multiLineChanged();
+    void wasCutChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    // Cuts text that came some other way than typing or pasting.
+    void followText();
+
+private:
+    // The room a replacement of the selection has.
+    qsizetype room() const;
+    // Puts text in place of the selection, or at position when given.
+    void insert(const QString &text, int position = -1);
+    void setWasCut(bool cut);
+
+    QPointer<QQuickItem> m_target;
+    int m_maximumLength = 32767;
+    bool m_multiLine = false;
+    bool m_wasCut = false;
+    bool m_cutting = false;
+};
+
+} // namespace qv::design
