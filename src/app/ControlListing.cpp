@@ -6,6 +6,8 @@
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QVariant>
 #include <QWindow>
 
@@ -49,6 +51,34 @@ void collect(QAccessibleInterface *node, QString &out, int depth)
         collect(node->child(i), out, depth + 1);
 }
 
+// Buttons and text fields, from the item tree (a page's controls need not all be in the
+// accessibility tree): "button" or "text", the name (the object name, else the text), the
+// place on the screen, and for a text field its length.
+void collectItems(QQuickItem *item, const QPoint &origin, QString &out, int depth)
+{
+    if (!item || !item->isVisible() || depth > 200)
+        return;
+    const bool button = item->inherits("QQuickAbstractButton");
+    const bool field = item->inherits("QQuickTextInput") || item->inherits("QQuickTextEdit");
+    if (button || field) {
+        QString name = item->objectName();
+        if (name.isEmpty() && button)
+            name = item->property("text").toString();
+        name.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QRectF r = item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).translated(origin);
+        out += QStringLiteral("%1\t%2\t%3 %4 %5 %6\t%7\n")
+                   .arg(button ? QStringLiteral("button") : QStringLiteral("text"), name.left(80))
+                   .arg(qRound(r.x()))
+                   .arg(qRound(r.y()))
+                   .arg(qRound(r.width()))
+                   .arg(qRound(r.height()))
+                   .arg(field ? QString::number(item->property("length").toInt()) : QString());
+    }
+    const auto children = item->childItems();
+    for (QQuickItem *child : children)
+        collectItems(child, origin, out, depth + 1);
+}
+
 } // namespace
 
 ControlListing::ControlListing(QObject *parent) : QObject(parent)
@@ -65,6 +95,9 @@ QString ControlListing::listSliders()
     for (QWindow *window : QGuiApplication::topLevelWindows())
         if (window->isVisible())
             collect(QAccessible::queryAccessibleInterface(window), out, 0);
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
+            collectItems(quick->contentItem(), quick->position(), out, 0);
     return out;
 }
 

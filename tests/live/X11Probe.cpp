@@ -2,10 +2,18 @@
 //   qv_x11probe window INSTANCE CLASS   shows a window with that WM_CLASS (and its own pid),
 //                                       prints its id, and stays until killed
 //   qv_x11probe idle                    prints the milliseconds since the last input
+//   qv_x11probe ping WINDOW SECONDS     sends the window manager's ping (_NET_WM_PING) to
+//                                       WINDOW every 20 ms for SECONDS, then prints the
+//                                       longest wait for an answer in milliseconds (a ping
+//                                       still open at the end counts from when it was sent)
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <poll.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -56,6 +64,64 @@ int printIdle(xcb_connection_t *connection, const xcb_screen_t *screen)
     return 0;
 }
 
+long long nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t window, int seconds)
+{
+    // The answer goes to the root window, to clients that watch it (Qt sends it to those
+    // that watch its structure, other toolkits to those that watch its children).
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
+    const xcb_atom_t protocols = atom(connection, "WM_PROTOCOLS");
+    const xcb_atom_t pingAtom = atom(connection, "_NET_WM_PING");
+    std::map<uint32_t, long long> open; // serial -> sent at
+    long long longest = 0;
+    const long long end = nowMs() + seconds * 1000LL;
+    long long nextPing = 0;
+    uint32_t serial = 1;
+    while (nowMs() < end) {
+        if (nowMs() >= nextPing) {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = window;
+            message.type = protocols;
+            message.data.data32[0] = pingAtom;
+            message.data.data32[1] = serial;
+            message.data.data32[2] = window;
+            xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
+            xcb_flush(connection);
+            open[serial++] = nowMs();
+            nextPing = nowMs() + 20;
+        }
+        pollfd fd{xcb_get_file_descriptor(connection), POLLIN, 0};
+        ::poll(&fd, 1, 5);
+        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                const auto *reply = reinterpret_cast<xcb_client_message_event_t *>(event);
+                if (reply->type == protocols && reply->data.data32[0] == pingAtom) {
+                    const auto it = open.find(reply->data.data32[1]);
+                    if (it != open.end()) {
+                        longest = std::max(longest, nowMs() - it->second);
+                        open.erase(it);
+                    }
+                }
+            }
+            std::free(event);
+        }
+        if (xcb_connection_has_error(connection))
+            return 1;
+    }
+    for (const auto &[id, sent] : open)
+        longest = std::max(longest, nowMs() - sent);
+    std::printf("%lld\n", longest);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -71,8 +137,10 @@ int main(int argc, char **argv)
         status = showWindow(connection, screen, argv[2], argv[3]);
     else if (argc == 2 && std::strcmp(argv[1], "idle") == 0)
         status = printIdle(connection, screen);
+    else if (argc == 4 && std::strcmp(argv[1], "ping") == 0)
+        status = ping(connection, screen, xcb_window_t(std::strtoul(argv[2], nullptr, 0)), std::atoi(argv[3]));
     else
-        std::fprintf(stderr, "usage: qv_x11probe window INSTANCE CLASS | qv_x11probe idle\n");
+        std::fprintf(stderr, "usage: qv_x11probe window INSTANCE CLASS | idle | ping WINDOW SECONDS\n");
     xcb_disconnect(connection);
     return status;
 }
