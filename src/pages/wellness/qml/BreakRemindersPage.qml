@@ -132,6 +132,7 @@ Item {
                     objectName: breaks.tour.anchorId("timer")
                     tour: breaks.tour
                     step: "timer"
+                    room: column
                     Layout.fillWidth: true
                     Layout.fillHeight: true
 
@@ -146,6 +147,7 @@ Item {
                     objectName: breaks.tour.anchorId("controls")
                     tour: breaks.tour
                     step: "controls"
+                    room: column
                     Layout.preferredWidth: 318
                     Layout.fillHeight: true
 
@@ -183,6 +185,7 @@ Item {
                 objectName: breaks.tour.anchorId("progress")
                 tour: breaks.tour
                 step: "progress"
+                room: column
                 Layout.fillWidth: true
                 Layout.preferredHeight: page.progressCardHeight + 2 * inset
 
