@@ -1,6 +1,10 @@
 #include "design/TextLimit.h"
 
+#include "runtime/Scheduler.h"
+
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -73,6 +77,7 @@ QString TextLimit::fitted(const QString &text, qsizetype room, bool multiLine, b
     QString out;
     out.reserve(std::min(text.size(), std::max<qsizetype>(room, 0)));
     bool lost = false;
+    int marksInRow = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar c = text.at(i);
         if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
@@ -84,6 +89,17 @@ QString TextLimit::fitted(const QString &text, qsizetype room, bool multiLine, b
         if (c.category() == QChar::Other_Control && c != u'\n' && c != u'\t')
             continue; // NUL and the like: nothing a note should hold
         const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        // No letter carries more marks than stream-safe text allows: thousands of them on
+        // one letter cost the layout far more than as many letters, and show nothing more.
+        const char32_t code = length == 2 ? QChar::surrogateToUcs4(c, text.at(i + 1)) : c.unicode();
+        if (QChar::isMark(code)) {
+            if (++marksInRow > kMaxMarksInRow) {
+                i += length - 1;
+                continue;
+            }
+        } else {
+            marksInRow = 0;
+        }
         if (out.size() + length > room) {
             lost = true;
             break;
@@ -137,6 +153,7 @@ bool TextLimit::eventFilter(QObject *watched, QEvent *event)
     bool cut = false;
     switch (event->type()) {
     case QEvent::KeyPress: {
+        letOtherEventsIn();
         auto *key = static_cast<QKeyEvent *>(event);
 #if QT_CONFIG(clipboard)
         if (key->matches(QKeySequence::Paste)) {
@@ -210,6 +227,19 @@ void TextLimit::followText()
     } else if (text.size() < m_maximumLength) {
         setWasCut(false);
     }
+}
+
+void TextLimit::letOtherEventsIn()
+{
+    // Keys typed faster than the field takes them arrive together and are handled in one
+    // go, and until the last of them nothing else is: not the window manager's ping, which
+    // the window must answer at once or be taken for hung. Within such a run, every
+    // kTurnMs the other events (no further input) have their turn.
+    const qint64 now = scheduler().monotonicMs();
+    if (now - m_lastTurnMs < kTurnMs)
+        return;
+    m_lastTurnMs = now;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TextLimit::setWasCut(bool cut)

@@ -15,8 +15,10 @@ namespace qv::design {
 // the room left, and control characters are dropped (a one-line field takes line breaks
 // and tabs as spaces). Text set any other way is cut after the fact. Laying out the
 // field's text costs time in proportion to its length on every key, so without a limit
-// a long paste leaves the window unresponsive. `wasCut` says that something was cut,
-// for the note beside the field, until the text is shorter than the limit again.
+// a long paste leaves the window unresponsive; and while keys come faster than the field
+// takes them, the window's other events get a turn between them. `wasCut` says that
+// something was cut, for the note beside the field, until the text is shorter than the
+// limit again.
 class TextLimit : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -36,11 +38,14 @@ public:
     bool wasCut() const { return m_wasCut; }
 
     // text without NUL and the other control characters (line breaks and tabs kept in a
-    // multi-line field, spaces in a one-line one), then cut to room UTF-16 units, never
-    // between the two halves of a surrogate pair. *cut tells whether the room cut it.
+    // multi-line field, spaces in a one-line one) and without the combining marks beyond
+    // kMaxMarksInRow in a row, then cut to room UTF-16 units, never between the two
+    // halves of a surrogate pair. *cut tells whether the room cut it.
     static QString fitted(const QString &text, qsizetype room, bool multiLine, bool *cut = nullptr);
     // The same for text already in a field: the first maximum units, whole characters.
     static QString cutTo(const QString &text, qsizetype maximum);
+    // The most combining marks in a row that stream-safe Unicode text holds.
+    static constexpr int kMaxMarksInRow = 30;
 
 signals:
     void targetChanged();
@@ -61,12 +66,15 @@ private:
     // Puts text in place of the selection, or at position when given.
     void insert(const QString &text, int position = -1);
     void setWasCut(bool cut);
+    void letOtherEventsIn();
 
     QPointer<QQuickItem> m_target;
     int m_maximumLength = 32767;
     bool m_multiLine = false;
     bool m_wasCut = false;
     bool m_cutting = false;
+    static constexpr qint64 kTurnMs = 20;
+    qint64 m_lastTurnMs = -kTurnMs;
 };
 
 } // namespace qv::design
