@@ -3,6 +3,8 @@
 #include "app/QuellvistaApp.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "platform/Appearance.h"
+#include "platform/Platform.h"
 #include "platform/desktop/TrayHostColours.h"
 #include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
@@ -12,8 +14,6 @@
 
 #include <QApplication>
 #include <QWidget>
-#include <QDBusConnection>
-#include <QDBusVariant>
 #include <QFont>
 #include <QPainterPath>
 #include <QPainter>
@@ -204,7 +204,9 @@ void MenuBarExtra::updateStyle()
 {
     // The desktop is asked only when the tray host says nothing.
     const std::optional<QColor> trayColour = trayHostForeground(m_trayWatch->owner());
-    const TrayEyeStyle style = TrayEyeStyle::choose(trayColour, trayColour ? std::nullopt : desktopPrefersDark());
+    Appearance *appearance = platform().appearance;
+    const std::optional<bool> desktopDark = appearance ? appearance->desktopPreference() : std::nullopt;
+    const TrayEyeStyle style = TrayEyeStyle::choose(trayColour, trayColour ? std::nullopt : desktopDark);
     if (style == m_style)
         return;
     m_style = style;
@@ -212,18 +214,13 @@ void MenuBarExtra::updateStyle()
         m_updater->schedule();
 }
 
-void MenuBarExtra::desktopSettingChanged(const QString &group, const QString &key, const QDBusVariant &)
-{
-    if (group == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("color-scheme"))
-        updateStyle();
-}
-
 void MenuBarExtra::addIcon()
 {
     updateStyle();
-    QDBusConnection::sessionBus().connect(
-        QString(), QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Settings"),
-        QStringLiteral("SettingChanged"), this, SLOT(desktopSettingChanged(QString, QString, QDBusVariant)));
+    // The desktop's colour scheme as the appearance service reads it.
+    if (Appearance *appearance = platform().appearance)
+        connect(appearance, &Appearance::systemAppearanceChanged, this, &MenuBarExtra::updateStyle,
+                Qt::UniqueConnection);
     createTrayIcon();
 }
 

@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 
-class QDBusVariant;
 class QSystemTrayIcon;
 
 namespace qv {
@@ -119,9 +118,6 @@ public:
 
 signals:
     void popoverRequested(const QRect &iconGeometry);
-
-private slots:
-    void desktopSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 
 private:
     void addIcon();

@@ -29,6 +29,9 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <cmath>
+
 namespace qv {
 
 namespace {
@@ -42,6 +45,18 @@ const Logger &log()
 
 const QString kLaunchAtLoginEnabled = QStringLiteral("launchAtLoginEnabled");
 const QString kForceDarkAppearance = QStringLiteral("forceDarkAppearance");
+// What low-battery dimming changed, kept while the screen is dimmed so that a later start
+// can put it back.
+const QString kBatteryDimmingKey = QStringLiteral("batteryDimming");
+
+std::optional<double> finiteNumber(const QVariant &value)
+{
+    const int type = value.typeId();
+    if (type != QMetaType::Double && type != QMetaType::Int && type != QMetaType::LongLong)
+        return std::nullopt;
+    const double number = value.toDouble();
+    return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+}
 } // namespace
 
 QuellvistaApp *QuellvistaApp::current()
@@ -211,6 +226,24 @@ void QuellvistaApp::performLaunchSetup()
             self->handleLowBatteryChange(isLow);
     };
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
+    // A dimming the last run left behind, and a battery that was low before anyone
+    // listened, are acted on as if they had just happened (after the saved tuning).
+    if (const std::optional<QVariantMap> kept = UserDefaults::standard().dictionaryValue(kBatteryDimmingKey)) {
+        const std::optional<double> before = finiteNumber(kept->value(QStringLiteral("brightnessBefore")));
+        const std::optional<double> dimmedTo = finiteNumber(kept->value(QStringLiteral("dimmedTo")));
+        const QVariant enabledBefore = kept->value(QStringLiteral("enabledBefore"));
+        if (before && dimmedTo && enabledBefore.typeId() == QMetaType::Bool)
+            m_batteryDim = BatteryDim{std::clamp(*before, 0.1, 1.0), enabledBefore.toBool(), *dimmedTo};
+        else
+            UserDefaults::standard().remove(kBatteryDimmingKey);
+        if (m_batteryDim && !m_battery->lastLowState())
+            scheduler().post(this, [self] {
+                if (self)
+                    self->applyBatteryDimming(false);
+            });
+    }
+    if (m_battery->lastLowState())
+        handleLowBatteryChange(true);
     m_integerScaling->refresh();
     m_fontSmoothing->refresh();
     m_pipelineMonitor->configure(m_engine, m_fontSmoothing.get());
@@ -288,12 +321,16 @@ void QuellvistaApp::applyBatteryDimming(bool isLow)
         tuning.setEnabled(true);
         dim.dimmedTo = tuning.brightness();
         m_batteryDim = dim;
+        UserDefaults::standard().set(kBatteryDimmingKey, QVariantMap{{QStringLiteral("brightnessBefore"), dim.brightnessBefore},
+                                                                     {QStringLiteral("enabledBefore"), dim.enabledBefore},
+                                                                     {QStringLiteral("dimmedTo"), dim.dimmedTo}});
         return;
     }
     if (!m_batteryDim)
         return;
     const BatteryDim dim = *m_batteryDim;
     m_batteryDim.reset();
+    UserDefaults::standard().remove(kBatteryDimmingKey);
     if (!qFuzzyCompare(tuning.brightness(), dim.dimmedTo))
         return;
     tuning.setBrightness(dim.brightnessBefore);

@@ -39,6 +39,8 @@ BatteryMonitor::BatteryMonitor(Power *power, QObject *parent)
 {
     update();
     m_timer = scheduler().every(kIntervalMs, this, [this] { update(); });
+    if (m_power)
+        connect(m_power, &Power::powerSourcesChanged, this, &BatteryMonitor::update);
 }
 
 BatteryMonitor::~BatteryMonitor()
@@ -101,7 +103,10 @@ QStringList BatteryMonitor::readDescription(const RegistryValue &description)
     const RegistryValue maxValue = d.value(QString::fromLatin1(Power::maxCapacityKey));
     const std::optional<qint64> current = integerValue(currentValue);
     const std::optional<qint64> max = integerValue(maxValue);
-    if (!current) {
+    if (currentValue.isAbsent() && maxValue.isAbsent()) {
+        // A source that tells no charge at all (the mains of a computer without a
+        // battery): nothing to read, nothing amiss.
+    } else if (!current) {
         faults << QStringLiteral("\"%1\" is %2, not a whole number")
                       .arg(QLatin1String(Power::currentCapacityKey), currentValue.description());
     } else if (!max || *max < 1) {

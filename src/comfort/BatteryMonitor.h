@@ -11,9 +11,10 @@ namespace qv {
 
 class Power;
 
-// Reads the power sources every 30 s and publishes whether the computer runs on battery
-// and the remaining charge; tells its owner each time the low-battery state (on battery
-// and below 30 %) begins or ends. Main thread.
+// Reads the power sources every 30 s and whenever the power service says they changed,
+// and publishes whether the computer runs on battery and the remaining charge; tells its
+// owner each time the low-battery state (on battery and below 30 %) begins or ends.
+// Main thread.
 class BatteryMonitor final : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isOnBattery READ isOnBattery NOTIFY isOnBatteryChanged)
@@ -30,6 +31,9 @@ public:
 
     bool isOnBattery() const { return m_isOnBattery; }
     int percentRemaining() const { return m_percentRemaining; }
+
+    // The low-battery state last reported (or found before anyone listened).
+    bool lastLowState() const { return m_lastLowState; }
 
     // Called with the new low-battery state each time it differs from the last one reported.
     std::function<void(bool)> onLowBattery;

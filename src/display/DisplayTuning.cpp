@@ -247,9 +247,6 @@ void DisplayTuning::setAmbientLightStatus(const QString &status)
 
 void DisplayTuning::setAmbientComfortLevel(double level)
 {
-    if (level != m_ambientComfortLevel)
-        m_log.info("Ambient comfort level %.2f (%s)", level,
-                   m_ambientLightLux ? qUtf8Printable(QStringLiteral("%1 lux").arg(*m_ambientLightLux)) : "no reading");
     m_ambientComfortLevel = level;
     emit ambientComfortLevelChanged();
 }

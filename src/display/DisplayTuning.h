@@ -298,6 +298,7 @@ private:
     std::optional<double> m_ambientLightLux;
     QString m_ambientLightStatus = QStringLiteral("Manual");
     double m_ambientComfortLevel = 0;
+    QString m_ambientLoggedRoom; // the room label last logged
     bool m_bloomGuardAutoActive = false;
 
     double m_noBlueIntensity = 0;

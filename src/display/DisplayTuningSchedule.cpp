@@ -3,8 +3,12 @@
 
 #include "display/AmbientLightSensor.h"
 #include "display/DisplayTuning.h"
+#include "platform/AmbientLight.h"
+#include "platform/Platform.h"
 #include "runtime/Clamp.h"
 #include "runtime/UserDefaults.h"
+
+#include <QPointer>
 
 #include <cmath>
 
@@ -63,6 +67,7 @@ void DisplayTuning::ambientAwareComfortEnabledDidChange()
         setAmbientComfortLevel(0);
         setAmbientLightStatus(QStringLiteral("Manual"));
         setAmbientLightLux(std::nullopt);
+        m_ambientLoggedRoom.clear();
         apply();
         return;
     }
@@ -73,6 +78,15 @@ void DisplayTuning::ambientAwareComfortEnabledDidChange()
 
 void DisplayTuning::startAmbientTimer()
 {
+    // A sensor that answers later (claimed on the first reading, started after the
+    // program) is read as soon as it does.
+    if (AmbientLight *sensor = platform().ambientLight) {
+        QPointer<DisplayTuning> self(this);
+        sensor->onReadingReady = [self] {
+            if (self && self->m_ambientAwareComfortEnabled)
+                self->refreshAmbientLight();
+        };
+    }
     m_ambientTimer.cancel();
     m_ambientTimer = scheduler().every(kAmbientIntervalMs, this, [this] {
         if (m_ambientAwareComfortEnabled)
@@ -90,6 +104,13 @@ void DisplayTuning::refreshAmbientLight()
         setAmbientLightLux(std::nullopt);
         setAmbientLightStatus(QStringLiteral("Sensor unavailable"));
         setAmbientComfortLevel(0);
+    }
+    // Said when the room's level changes, not at every drift of the sensor.
+    const QString room = ambientComfortLabel();
+    if (room != m_ambientLoggedRoom) {
+        m_ambientLoggedRoom = room;
+        m_log.info("Ambient comfort: %s (level %.2f, %s)", qUtf8Printable(room), m_ambientComfortLevel,
+                   qUtf8Printable(m_ambientLightStatus));
     }
     apply();
 }

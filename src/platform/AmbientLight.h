@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 namespace qv {
@@ -19,8 +20,13 @@ struct AmbientLightReading {
 class AmbientLight {
 public:
     virtual ~AmbientLight() = default;
-    // The current reading; nothing when no sensor answers.
+    // The current reading; nothing when no sensor answers (or none has answered yet).
     virtual std::optional<AmbientLightReading> currentReading() = 0;
+
+    // Set by the reader: called on the main thread when a reading that was not ready when
+    // asked becomes ready (a sensor just claimed, a sensor service that started or
+    // stopped), so that the reader reads again at once rather than at its next turn.
+    std::function<void()> onReadingReady;
 };
 
 } // namespace qv

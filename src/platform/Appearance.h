@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace qv {
 
 // The system-wide appearance the user chose in the system settings (light or dark), by
@@ -17,6 +19,10 @@ public:
 
     // The system's appearance name, e.g. "NSAppearanceNameDarkAqua".
     virtual QString systemAppearanceName() = 0;
+    // What the desktop itself says it prefers: true dark, false light, nothing when it
+    // states no preference or is not asked (a tray that names no colour of its own is
+    // drawn for either then).
+    virtual std::optional<bool> desktopPreference() { return std::nullopt; }
 
 signals:
     // The system appearance changed.

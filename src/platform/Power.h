@@ -34,6 +34,9 @@ public:
 signals:
     // The thermal state changed; may be emitted on any thread.
     void thermalStateChanged();
+    // The power sources changed (a charger plugged in, a new charge, a battery gone): a
+    // reader reads the list again. Main thread.
+    void powerSourcesChanged();
 };
 
 } // namespace qv

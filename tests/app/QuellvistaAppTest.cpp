@@ -183,6 +183,37 @@ TEST_F(QuellvistaAppTest, LaunchSetupHooksUpBatteryDimmingAndAppAwareComfort)
     EXPECT_FALSE(app.appAware().lastAppliedPreset.has_value());
 }
 
+// A battery already low when the program starts dims at the launch setup, though the
+// monitor read it before anyone listened; a dimming left by a run that quit puts its
+// brightness back at a start on AC power, and a record of the wrong shape is dropped.
+TEST_F(QuellvistaAppTest, BatteryStateFromBeforeTheStartIsActedOn)
+{
+    defaults->setBool(QStringLiteral("batteryAwareDimEnabled"), true);
+    mac->setPowerSources(RegistryValue::array({SimPower::batteryDescription(QStringLiteral("Battery Power"), 15, 100)}));
+    DisplayTuning &tuning = DisplayTuning::shared();
+    {
+        QuellvistaApp app;
+        app.performLaunchSetup();
+        runPending();
+        EXPECT_DOUBLE_EQ(tuning.brightness(), 0.7);
+    }
+    ASSERT_TRUE(defaults->dictionaryValue(QStringLiteral("batteryDimming")));
+    tuning.persistNow();
+    mac->setPowerSources(RegistryValue::array({SimPower::batteryDescription(QStringLiteral("AC Power"), 15, 100)}));
+    {
+        QuellvistaApp app;
+        app.performLaunchSetup();
+        runPending();
+        EXPECT_DOUBLE_EQ(tuning.brightness(), 1.0);
+        EXPECT_FALSE(defaults->hasStoredValue(QStringLiteral("batteryDimming")));
+    }
+    defaults->set(QStringLiteral("batteryDimming"), QVariantMap{{QStringLiteral("brightnessBefore"), QStringLiteral("high")}});
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    runPending();
+    EXPECT_FALSE(defaults->hasStoredValue(QStringLiteral("batteryDimming")));
+}
+
 // SIGTERM, SIGINT and SIGHUP come back as one call on the main thread, each time.
 TEST(TerminationSignalsTest, RequestsArriveOnTheMainThread)
 {

@@ -151,7 +151,12 @@ TEST_F(BatteryMonitorTest, BadDescriptionsKeepValuesAndAreLoggedOnce)
         {"no snapshot", std::nullopt, "no power-source snapshot"},
         {"list not a list", RegistryValue::string(QStringLiteral("sources")), "not a list"},
         {"source not a dictionary", RegistryValue::array({RegistryValue::number(3)}), "source 0: the description is"},
-        {"missing keys", RegistryValue::array({RegistryValue::dictionary({})}), "\"Current Capacity\" is"},
+        // A source without any charge is no fault in itself (the mains of a desktop).
+        {"missing keys", RegistryValue::array({RegistryValue::dictionary({})}), "\"Power Source State\" is (absent)"},
+        {"capacity without maximum", RegistryValue::array({RegistryValue::dictionary({
+             {key("Power Source State"), RegistryValue::string(QStringLiteral("Battery Power"))},
+             {key("Current Capacity"), RegistryValue::number(10)}})}),
+         "\"Max Capacity\" is (absent)"},
         {"wrong types", RegistryValue::array({RegistryValue::dictionary({
              {key("Power Source State"), RegistryValue::boolean(true)},
              {key("Current Capacity"), RegistryValue::string(QStringLiteral("10"))},

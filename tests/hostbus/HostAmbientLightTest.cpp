@@ -30,6 +30,15 @@ protected:
                             {kProxy, QStringLiteral("LightLevel"), QVariant::fromValue(QDBusVariant(level))}),
                   QString());
     }
+    // Sets the level and waits until the proxy's change signal has reached light.
+    void changeLevel(HostAmbientLight &light, double level)
+    {
+        setLevel(level);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const std::optional<AmbientLightReading> reading = light.currentReading();
+            return reading && reading->value == level;
+        }));
+    }
     void install(HostAmbientLight &light)
     {
         PlatformServices services = mac->services();
@@ -49,7 +58,8 @@ TEST_F(HostAmbientLightTest, ADarkRoomMovesTheAmbientLevel)
     install(light);
     DisplayTuning &tuning = DisplayTuning::shared();
     tuning.setAmbientAwareComfortEnabled(true);
-    EXPECT_EQ(tuning.ambientLightStatus(), "300 lux");
+    // The claim is answered without waiting; the level is read the moment it is ready.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "300 lux"; }));
     EXPECT_EQ(tuning.ambientComfortLevel(), 0);
     EXPECT_EQ(tuning.ambientComfortLabel(), "Bright room");
     const QDBusMessage owners = QDBusMessage::createMethodCall(kProxy, kProxyPath, QStringLiteral("org.freedesktop.DBus.Mock"),
@@ -57,7 +67,8 @@ TEST_F(HostAmbientLightTest, ADarkRoomMovesTheAmbientLevel)
         << QStringLiteral("AmbientLightOwners");
     EXPECT_EQ(bus->connection().call(owners).arguments().value(0).toStringList().size(), 1) << "claimed once";
 
-    setLevel(5);
+    // The proxy's change signal keeps the level current; the 12 s reading asks nothing.
+    changeLevel(light, 5);
     advance(12'000);
     EXPECT_EQ(tuning.ambientLightStatus(), "5 lux");
     EXPECT_DOUBLE_EQ(tuning.ambientComfortLevel(), 1);
@@ -75,8 +86,8 @@ TEST_F(HostAmbientLightTest, VendorUnitsAreScaledAsRawValues)
 {
     startProxy(QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 20000.0, \"light_level_unit\": \"vendor\"}"));
     HostAmbientLight light(bus->connection(), iio());
-    const std::optional<AmbientLightReading> reading = light.currentReading();
-    ASSERT_TRUE(reading);
+    std::optional<AmbientLightReading> reading;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (reading = light.currentReading()).has_value(); }));
     EXPECT_EQ(reading->unit, AmbientLightReading::Unit::vendor);
     EXPECT_EQ(ambientLight::luxFromReading(*reading), 20);
     // Lux are taken as they are, a bright day included.
@@ -101,6 +112,7 @@ TEST_F(HostAmbientLightTest, UnusableProxyAnswersGiveNoReading)
     install(light);
     DisplayTuning &tuning = DisplayTuning::shared();
     tuning.setAmbientAwareComfortEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !logs->messages(QStringLiteral("AmbientLight")).isEmpty(); }));
     advance(12'000);
     EXPECT_EQ(tuning.ambientLightStatus(), "Sensor unavailable");
     EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")),
@@ -112,6 +124,7 @@ TEST_F(HostAmbientLightTest, WithoutAProxyTheKernelChannelIsRead)
     // No proxy on the bus, no device in the folder: unavailable, after one line.
     HostAmbientLight light(bus->connection(), iio());
     EXPECT_EQ(light.currentReading(), std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !logs->messages(QStringLiteral("AmbientLight")).isEmpty(); }));
     EXPECT_EQ(light.currentReading(), std::nullopt);
     EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")).size(), 1);
     EXPECT_TRUE(logs->containsPart(QStringLiteral("AmbientLight"), QStringLiteral("The sensor proxy does not answer")));
@@ -153,4 +166,30 @@ TEST_F(HostAmbientLightTest, KernelChannelsAndTheirFaults)
         EXPECT_TRUE(fault.contains(QString::fromLatin1(c.fault))) << fault.toStdString();
         EXPECT_EQ(fault.isEmpty(), QByteArray(c.fault).isEmpty()) << fault.toStdString();
     }
+}
+
+// A proxy that starts after ambient comfort is on is claimed and read at once; a level
+// drifting within one room is logged once, not at every reading.
+TEST_F(HostAmbientLightTest, ALateProxyIsReadAndADriftingLevelIsQuiet)
+{
+    HostAmbientLight light(bus->connection(), iio());
+    install(light);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setAmbientAwareComfortEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !logs->messages(QStringLiteral("AmbientLight")).isEmpty(); }));
+    EXPECT_EQ(tuning.ambientLightStatus(), "Sensor unavailable");
+
+    startProxy(QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 40.0}"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "40 lux"; }));
+    logs->clear();
+    for (int i = 0; i < 20; ++i) {
+        changeLevel(light, 40 + (i + 1) % 5);
+        advance(12'000);
+    }
+    EXPECT_EQ(tuning.ambientComfortLabel(), "Dim room");
+    EXPECT_TRUE(logs->messages(QStringLiteral("DisplayTuning")).isEmpty());
+    changeLevel(light, 2000);
+    advance(12'000);
+    EXPECT_EQ(logs->messages(QStringLiteral("DisplayTuning")),
+              QStringList{"Ambient comfort: Bright room (level 0.00, 2000 lux)"});
 }

@@ -5,9 +5,15 @@
 #include "comfort/ThermalMonitor.h"
 #include "display/DisplayTuning.h"
 #include "platform/host/HostPower.h"
+#include "platform/sim/SimulatedMac.h"
 
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -46,6 +52,19 @@ protected:
     {
         ASSERT_EQ(bus->setProperty(kUPower, kDisplayDevice, kDevice, name, value), QString());
     }
+    // Waits until the power service has told of a change (the reads of UPower, or a
+    // change signal) and the monitors have read it.
+    void settle(HostPower &power)
+    {
+        QSignalSpy changed(&power, &Power::powerSourcesChanged);
+        ASSERT_TRUE(changed.wait(5'000)) << "no change from UPower";
+        runPending();
+    }
+    static RegistryValue acOnly()
+    {
+        return RegistryValue::array({RegistryValue::dictionary(
+            {{QString::fromLatin1(Power::powerSourceStateKey), RegistryValue::string(QStringLiteral("AC Power"))}})});
+    }
     static QMap<QString, RegistryValue> onlySource(const std::optional<RegistryValue> &list)
     {
         if (!list || list->type() != RegistryValue::Type::Array || list->toArray().size() != 1)
@@ -62,6 +81,7 @@ TEST_F(HostPowerTest, ABatteryDroppingBelowTheThresholdDimsTheScreen)
     startUPower(true);
     showBattery(31);
     HostPower power(bus->connection(), folders());
+    settle(power);
     installPlatform([&] {
         PlatformServices services = mac->services();
         services.power = &power;
@@ -76,40 +96,101 @@ TEST_F(HostPowerTest, ABatteryDroppingBelowTheThresholdDimsTheScreen)
     const double before = tuning.brightness();
     ASSERT_GT(before, 0.7);
 
-    showBattery(29);
-    advance(BatteryMonitor::kIntervalMs);
-    runPending();
-    EXPECT_DOUBLE_EQ(tuning.brightness(), 0.7);
+    // UPower's change signals are followed at once, without the 30 s reading; 29.6 % is
+    // cut to 29 %, which is low.
+    showBattery(29.6);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        runPending();
+        return tuning.brightness() == 0.7;
+    }));
     EXPECT_TRUE(tuning.enabled());
+    EXPECT_EQ(app.battery().percentRemaining(), 29);
 
     // The charger comes back: the brightness from before returns.
     ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), false), QString());
-    advance(BatteryMonitor::kIntervalMs);
-    runPending();
-    EXPECT_DOUBLE_EQ(tuning.brightness(), before);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        runPending();
+        return tuning.brightness() == before;
+    }));
     EXPECT_TRUE(logs->messages(QStringLiteral("Power")).isEmpty());
 }
 
-// A desktop computer: UPower's display device is no battery, so no source is listed and
-// the monitor keeps "not on battery, 100 %", as on a computer without one.
+// A laptop that starts on 15 % dims as soon as UPower answers; quitting while dimmed and
+// starting on AC power puts the brightness back; a battery that stops being present
+// while dimmed ends the dimming.
+TEST_F(HostPowerTest, DimmingFollowsTheBatteryAcrossStarts)
+{
+    startUPower(true);
+    showBattery(15);
+    defaults->setBool(QStringLiteral("batteryAwareDimEnabled"), true);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setBrightness(0.9);
+    tuning.persistNow();
+    const auto waitFor = [&](double brightness) {
+        return QTest::qWaitFor(
+            [&] {
+                runPending();
+                return tuning.brightness() == brightness;
+            },
+            2'000);
+    };
+    {
+        HostPower power(bus->connection(), folders());
+        PlatformServices services = mac->services();
+        services.power = &power;
+        installPlatform(services);
+        QuellvistaApp app;
+        app.performLaunchSetup();
+        EXPECT_TRUE(waitFor(0.7)) << "dimmed within 2 s of the start";
+        const std::optional<TransferFormula> ramp = mac->formula(mac->mainDisplayId());
+        ASSERT_TRUE(ramp);
+        EXPECT_NEAR(std::max({ramp->redMax, ramp->greenMax, ramp->blueMax}), 0.7, 0.005) << "the ramp's top";
+        tuning.persistNow();
+    }
+    // The next start is on AC power.
+    ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), false), QString());
+    {
+        HostPower power(bus->connection(), folders());
+        settle(power);
+        PlatformServices services = mac->services();
+        services.power = &power;
+        installPlatform(services);
+        QuellvistaApp app;
+        app.performLaunchSetup();
+        EXPECT_TRUE(waitFor(0.9)) << "the brightness from before the dimming";
+        EXPECT_FALSE(defaults->hasStoredValue(QStringLiteral("batteryDimming")));
+
+        // Dimmed again; then the display device says no battery is present.
+        ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), true), QString());
+        EXPECT_TRUE(waitFor(0.7));
+        setDevice(QStringLiteral("IsPresent"), false);
+        EXPECT_TRUE(waitFor(0.9)) << "no battery, no dimming";
+        EXPECT_FALSE(app.battery().isOnBattery());
+    }
+}
+
+// A desktop computer: UPower's display device is no battery, so the one source is the
+// mains, and the monitor keeps "not on battery, 100 %".
 TEST_F(HostPowerTest, AComputerWithoutABatteryListsNoSource)
 {
     startUPower(true);
     HostPower power(bus->connection(), folders());
-    EXPECT_EQ(power.powerSourceList(), RegistryValue::array({}));
+    settle(power);
+    EXPECT_EQ(power.powerSourceList(), acOnly());
     BatteryMonitor monitor(&power);
     EXPECT_FALSE(monitor.isOnBattery());
     EXPECT_EQ(monitor.percentRemaining(), 100);
 }
 
-// Percentages that are no charge, and values of the wrong type: that part of the reading
-// is left out (the monitor keeps what it had) and one line says why, however often it is
-// read.
+// Percentages that are no charge, types that are no device type, and values of the wrong
+// type: that part of the reading is left out (the monitor keeps what it had) and one line
+// says why, however often it is read.
 TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
 {
     startUPower(true);
     showBattery(64);
     HostPower power(bus->connection(), folders());
+    settle(power);
     BatteryMonitor monitor(&power);
     ASSERT_TRUE(monitor.isOnBattery());
     ASSERT_EQ(monitor.percentRemaining(), 64);
@@ -119,42 +200,57 @@ TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
         QString property;
         QVariant value;
         const char *logged;
+        bool batteryListed;
     };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const QString type = QStringLiteral("Type");
+    const QString percentage = QStringLiteral("Percentage");
     const QList<Case> cases = {
-        {"NaN", QStringLiteral("Percentage"), std::numeric_limits<double>::quiet_NaN(), "a percentage of nan"},
-        {"negative", QStringLiteral("Percentage"), -5.0, "a percentage of -5"},
-        {"above 100", QStringLiteral("Percentage"), 250.0, "a percentage of 250"},
-        {"text", QStringLiteral("Percentage"), QStringLiteral("64"), "a percentage of a value of signature s"},
+        {"NaN", percentage, nan, "a percentage of nan", true},
+        {"negative", percentage, -5.0, "a percentage of -5", true},
+        {"above 100", percentage, 250.0, "a percentage of 250", true},
+        {"text", percentage, QStringLiteral("64"), "a percentage of a value of signature s", true},
+        {"type 1e300", type, 1e300, "the type 1e+300, which is no device type", false},
+        {"type NaN", type, nan, "the type nan", false},
+        {"type inf", type, inf, "the type inf", false},
+        {"type -inf", type, -inf, "the type -inf", false},
+        {"type -1", type, -1, "the type -1", false},
+        {"type 2^64-1", type, std::numeric_limits<quint64>::max(), "which is no device type", false},
+        {"type 2^32+2", type, 4294967298.0, "the type 4294967298", false},
+        {"type text", type, QStringLiteral("battery"), "a value of signature s as its type", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         logs->clear();
         setDevice(c.property, c.value);
-        const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
+        settle(power);
+        const std::optional<RegistryValue> list = power.powerSourceList();
+        const QMap<QString, RegistryValue> source = onlySource(list);
         EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
-        EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(), "Battery Power");
+        EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(),
+                  c.batteryListed ? "Battery Power" : "AC Power");
         monitor.update();
         monitor.update();
         EXPECT_EQ(monitor.percentRemaining(), 64);
-        EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1);
+        EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1) << logs->messages(QStringLiteral("Power")).join('\n').toStdString();
         EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QString::fromLatin1(c.logged)));
-        setDevice(QStringLiteral("Percentage"), 64.0);
-        power.powerSourceList();
+        setDevice(c.property, c.property == type ? QVariant(2u) : QVariant(64.0));
+        settle(power);
+        monitor.update();
+        ASSERT_TRUE(monitor.isOnBattery());
     }
 
     // On battery given as text: the state is left out and kept.
     logs->clear();
     ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), QStringLiteral("yes")), QString());
+    settle(power);
     const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
     EXPECT_FALSE(source.contains(QString::fromLatin1(Power::powerSourceStateKey)));
     EXPECT_EQ(source.value(QString::fromLatin1(Power::currentCapacityKey)).toNumber(), 64);
     monitor.update();
     EXPECT_TRUE(monitor.isOnBattery());
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("for on battery")));
-
-    // A display device whose type is text: no battery is listed.
-    setDevice(QStringLiteral("Type"), QStringLiteral("battery"));
-    EXPECT_EQ(power.powerSourceList(), RegistryValue::array({}));
 }
 
 // A UPower whose display device lacks the percentage: the charge is not read.
@@ -169,6 +265,7 @@ TEST_F(HostPowerTest, MissingPropertiesAreLeftOut)
                         {kDisplayDevice, kDevice, device, QVariant::fromValue(QVariantList())}),
               QString());
     HostPower power(bus->connection(), folders());
+    settle(power);
     const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
     EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(), "Battery Power");
     EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
@@ -176,7 +273,7 @@ TEST_F(HostPowerTest, MissingPropertiesAreLeftOut)
 }
 
 // Without UPower the kernel's power-supply folder answers, after one line; a battery of
-// a mouse is not the computer's.
+// a mouse is not the computer's; two batteries are one charge, by their energies.
 TEST_F(HostPowerTest, WithoutUPowerThePowerSupplyFolderAnswers)
 {
     const QString root = sysfs.filePath(QStringLiteral("power_supply"));
@@ -191,23 +288,38 @@ TEST_F(HostPowerTest, WithoutUPowerThePowerSupplyFolderAnswers)
 
     HostPower power(bus->connection(), folders());
     BatteryMonitor monitor(&power);
-    EXPECT_TRUE(monitor.isOnBattery());
+    EXPECT_TRUE(monitor.isOnBattery()) << "the folder answers while UPower is asked";
     EXPECT_EQ(monitor.percentRemaining(), 27);
+    settle(power);
     monitor.update();
     EXPECT_EQ(logs->messages(QStringLiteral("Power")).size(), 1);
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("UPower does not answer")));
 
+    // A second battery, full but small: the combined energy decides (25 of 70 Wh is 35 %),
+    // not the last battery by name, nor the average of the two.
+    writeFile(root, "BAT0/energy_now", "5000000\n");
+    writeFile(root, "BAT0/energy_full", "50000000\n");
+    writeFile(root, "BAT0/capacity", "10\n");
+    writeFile(root, "BAT1/type", "Battery\n");
+    writeFile(root, "BAT1/status", "Full\n");
+    writeFile(root, "BAT1/capacity", "100\n");
+    writeFile(root, "BAT1/energy_now", "20000000\n");
+    writeFile(root, "BAT1/energy_full", "20000000\n");
+    monitor.update();
+    EXPECT_EQ(monitor.percentRemaining(), 35);
+
     // The charger is plugged in; the capacity file holds garbage: the charge stays.
     writeFile(root, "AC/online", "1\n");
-    writeFile(root, "BAT0/capacity", "lots\n");
+    QFile::remove(QDir(root).filePath("BAT1/energy_now"));
+    writeFile(root, "BAT1/capacity", "lots\n");
     monitor.update();
     EXPECT_FALSE(monitor.isOnBattery());
-    EXPECT_EQ(monitor.percentRemaining(), 27);
+    EXPECT_EQ(monitor.percentRemaining(), 35);
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a capacity of \"lots\"")));
 
-    // No power-supply folder at all: a computer without a battery.
+    // No power-supply folder at all: a computer on AC power without a battery.
     HostPower bare(QDBusConnection(QStringLiteral("no bus")), {sysfs.filePath(QStringLiteral("none")), QString()});
-    EXPECT_EQ(bare.powerSourceList(), RegistryValue::array({}));
+    EXPECT_EQ(bare.powerSourceList(), acOnly());
 }
 
 // Temperatures in thousandths of a degree against the passive and critical trip points.

@@ -3,6 +3,9 @@
 #include "platform/host/PortalAppearance.h"
 
 #include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,11 +23,10 @@ protected:
     // A portal whose method answers with the Python expression given.
     void startPortal(const QString &method, const QString &answer)
     {
-        ASSERT_TRUE(bus->startMock(kPortal, {QStringLiteral("--session"), kPortal, kPortalPath, kSettings}));
-        ASSERT_EQ(bus->call(kPortal, kPortalPath, kMock, QStringLiteral("AddMethod"),
-                            {kSettings, method, QStringLiteral("ss"), QStringLiteral("v"),
-                             QStringLiteral("ret = ") + answer}),
-                  QString());
+        const QJsonObject parameters{{QStringLiteral("method"), method}, {QStringLiteral("answer"), answer}};
+        ASSERT_TRUE(bus->startMock(kPortal, {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/portal_settings.py"),
+                                             QStringLiteral("-p"),
+                                             QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
     }
     void announce(const QVariant &scheme)
     {
@@ -85,4 +87,29 @@ TEST_F(PortalAppearanceTest, UnusableAnswersKeepTheAppearance)
     ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() == 1; }));
     EXPECT_EQ(appearance.systemAppearanceName(), Appearance::darkAqua);
     EXPECT_EQ(logs->messages(QStringLiteral("Appearance")).size(), 2);
+}
+
+// A portal that starts five seconds after the program is read when it comes, and the
+// tray reads the same answer: no preference (0) is light for the appearance and nothing
+// for the tray.
+TEST_F(PortalAppearanceTest, ALatePortalIsFollowed)
+{
+    QElapsedTimer started;
+    started.start();
+    PortalAppearance appearance(bus->connection());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->containsPart(QStringLiteral("Appearance"), QStringLiteral("ServiceUnknown")); }));
+    QTest::qWait(int(std::max<qint64>(0, 5'000 - started.elapsed())));
+    QSignalSpy changed(&appearance, &Appearance::systemAppearanceChanged);
+    startPortal(QStringLiteral("ReadOne"), QStringLiteral("dbus.UInt32(1)"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() == 1; }));
+    EXPECT_EQ(appearance.systemAppearanceName(), Appearance::darkAqua);
+    EXPECT_EQ(appearance.desktopPreference(), true);
+
+    announce(0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() == 2; }));
+    EXPECT_EQ(appearance.systemAppearanceName(), Appearance::aqua);
+    EXPECT_EQ(appearance.desktopPreference(), std::nullopt);
+    announce(2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() == 3; }));
+    EXPECT_EQ(appearance.desktopPreference(), false);
 }

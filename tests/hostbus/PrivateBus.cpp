@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <csignal>
+
 namespace qv::test {
 
 namespace {
@@ -49,6 +51,7 @@ PrivateBus::PrivateBus()
 PrivateBus::~PrivateBus()
 {
     for (auto &[service, process] : m_mocks) {
+        ::kill(pid_t(process->processId()), SIGCONT);
         process->terminate();
         process->waitForFinished(5'000);
         delete process;
@@ -82,6 +85,7 @@ void PrivateBus::stopMock(const QString &service)
         if (m_mocks.at(i).first != service)
             continue;
         QProcess *process = m_mocks.takeAt(i).second;
+        ::kill(pid_t(process->processId()), SIGCONT);
         process->terminate();
         process->waitForFinished(5'000);
         delete process;
@@ -89,6 +93,13 @@ void PrivateBus::stopMock(const QString &service)
         (void)QTest::qWaitFor([&] { return !bus->isServiceRegistered(service).value(); }, kStartLimitMs);
         return;
     }
+}
+
+void PrivateBus::pauseMock(const QString &service, bool paused)
+{
+    for (const auto &[name, process] : std::as_const(m_mocks))
+        if (name == service)
+            ::kill(pid_t(process->processId()), paused ? SIGSTOP : SIGCONT);
 }
 
 QString PrivateBus::call(const QString &service, const QString &path, const QString &interface, const QString &method,

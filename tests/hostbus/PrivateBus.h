@@ -31,6 +31,10 @@ public:
     // Stops the mock that owns service and waits until the name is gone.
     void stopMock(const QString &service);
 
+    // Stops (or lets go on) the mock that owns service: a stopped one keeps its name and
+    // answers nothing, as a hanging service does.
+    void pauseMock(const QString &service, bool paused);
+
     // Calls a method and returns the error name (empty on success).
     QString call(const QString &service, const QString &path, const QString &interface, const QString &method,
                  const QVariantList &arguments = {});

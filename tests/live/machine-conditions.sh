@@ -80,7 +80,7 @@ seen() {
   alive || return 2
   case "$check" in
     battery) [[ "$(stored tuning.brightness)" == 0.7 ]] ;;
-    ambient) grep -q "DisplayTuning.*Ambient comfort level 0.00 " "$tmp/app.log" ;;
+    ambient) grep -q "DisplayTuning.*Ambient comfort: Bright room (level 0.00" "$tmp/app.log" ;;
     app-aware) grep -q "PresetManager.*Applying preset: Focus" "$tmp/app.log" && [[ "$(stored activePreset)" == '"Focus"' ]] ;;
   esac
 }

@@ -1,9 +1,5 @@
 #include "platform/desktop/TrayHostColours.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -65,29 +61,6 @@ std::optional<bool> isEmbeddedAndShown(quintptr window)
     Q_UNUSED(window);
     return std::nullopt;
 #endif
-}
-
-std::optional<bool> desktopPrefersDark()
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
-    call << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
-    const QDBusReply<QDBusVariant> reply = bus.call(call, QDBus::Block, 1000);
-    if (!reply.isValid())
-        return std::nullopt;
-    // Read wraps the value in one more variant than ReadOne.
-    QVariant value = reply.value().variant();
-    if (value.canConvert<QDBusVariant>())
-        value = qvariant_cast<QDBusVariant>(value).variant();
-    bool ok = false;
-    const uint scheme = value.toUInt(&ok);
-    if (!ok || (scheme != 1 && scheme != 2))
-        return std::nullopt; // 0: no preference
-    return scheme == 1;
 }
 
 } // namespace qv

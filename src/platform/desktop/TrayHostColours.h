@@ -15,8 +15,4 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow);
 // host embeds its icons) and shown there. Nothing off X11.
 std::optional<bool> isEmbeddedAndShown(quintptr window);
 
-// The desktop's colour scheme as the desktop portal reports it (org.freedesktop.appearance
-// color-scheme): true for dark, false for light; nothing without a portal or a preference.
-std::optional<bool> desktopPrefersDark();
-
 } // namespace qv

@@ -1,6 +1,7 @@
 #include "platform/host/HostAmbientLight.h"
 
-#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
 
@@ -39,6 +40,24 @@ QString attributePath(const QDir &device, const QString &channel, const QString 
 HostAmbientLight::HostAmbientLight(const QDBusConnection &systemBus, QString iioFolder, QObject *parent)
     : QObject(parent), m_bus(systemBus), m_iioFolder(std::move(iioFolder))
 {
+    if (!m_bus.isConnected())
+        return;
+    m_bus.connect(QLatin1String(kService), QLatin1String(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("PropertiesChanged"), this, SLOT(propertiesChanged(QDBusMessage)));
+    auto *watcher = new QDBusServiceWatcher(QLatin1String(kService), m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                // A restarted proxy has forgotten the claim; one that stopped leaves the
+                // kernel's channel.
+                ++m_generation;
+                m_claiming = false;
+                m_properties.clear();
+                m_proxy = newOwner.isEmpty() ? Proxy::absent : Proxy::unknown;
+                if (!newOwner.isEmpty() && m_releaseTask.isActive())
+                    claim();
+                else if (onReadingReady)
+                    onReadingReady();
+            });
 }
 
 HostAmbientLight::~HostAmbientLight()
@@ -49,78 +68,138 @@ HostAmbientLight::~HostAmbientLight()
 
 void HostAmbientLight::release()
 {
-    if (m_claimedFrom.isEmpty() || !m_bus.isConnected())
+    if (m_proxy != Proxy::claimed || !m_bus.isConnected())
         return;
-    m_claimedFrom.clear();
+    m_proxy = Proxy::unknown;
+    m_properties.clear();
     m_bus.send(QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath), kInterface,
                                               QStringLiteral("ReleaseLight")));
 }
 
 std::optional<AmbientLightReading> HostAmbientLight::currentReading()
 {
-    bool answered = false;
-    std::optional<AmbientLightReading> reading = proxyReading(&answered);
-    if (answered)
-        return reading;
+    if (!m_bus.isConnected()) {
+        m_sourceNote(m_logger, QStringLiteral("No system bus: the light level is read from %1").arg(m_iioFolder));
+    } else {
+        // The sensor runs while it is claimed: it goes back when ambient comfort stops asking.
+        m_releaseTask.cancel();
+        m_releaseTask = scheduler().after(kReleaseAfterMs, this, [this] { release(); });
+        switch (m_proxy) {
+        case Proxy::claimed:
+            return proxyReading();
+        case Proxy::refused:
+            return std::nullopt;
+        case Proxy::unknown:
+            claim();
+            return std::nullopt; // onReadingReady follows
+        case Proxy::absent:
+        case Proxy::noSensor:
+            break;
+        }
+    }
     QString fault;
-    reading = iioReading(m_iioFolder, &fault);
+    const std::optional<AmbientLightReading> reading = iioReading(m_iioFolder, &fault);
     m_readingNote(m_logger, fault);
     return reading;
 }
 
-std::optional<AmbientLightReading> HostAmbientLight::proxyReading(bool *answered)
+void HostAmbientLight::getAll(std::function<void(const std::optional<QVariantMap> &, const QString &)> done)
 {
-    *answered = false;
-    if (!m_bus.isConnected()) {
-        m_sourceNote(m_logger, QStringLiteral("No system bus: the light level is read from %1").arg(m_iioFolder));
-        return std::nullopt;
-    }
-    QString fault;
-    std::optional<QVariantMap> properties =
-        bus::allProperties(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, &fault);
-    if (!properties) {
-        m_sourceNote(m_logger, QStringLiteral("The sensor proxy does not answer (%1): the light level is read from %2")
-                                   .arg(fault, m_iioFolder));
-        m_claimedFrom.clear();
-        return std::nullopt;
-    }
-    const QVariant has = bus::unwrapped(properties->value(QStringLiteral("HasAmbientLight")));
-    if (has.userType() != QMetaType::Bool || !has.toBool()) {
-        m_sourceNote(m_logger, has.userType() == QMetaType::Bool
-                                   ? QStringLiteral("The sensor proxy has no light sensor: the light level is read from %1")
-                                         .arg(m_iioFolder)
-                                   : QStringLiteral("The sensor proxy gives %1 for its light sensor: the light level is "
-                                                    "read from %2")
-                                         .arg(bus::typeText(has), m_iioFolder));
-        return std::nullopt;
-    }
-    m_sourceNote(m_logger, QString());
+    QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("GetAll"));
+    message << kInterface;
+    auto *call = new QDBusPendingCallWatcher(m_bus.asyncCall(message, bus::kCallTimeoutMs * 5), this);
+    const int generation = m_generation;
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this, generation, done = std::move(done)](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                if (generation != m_generation)
+                    return;
+                const QDBusMessage reply = finished->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage)
+                    return done(std::nullopt, reply.errorName().isEmpty() ? QStringLiteral("no answer") : reply.errorName());
+                const std::optional<QVariantMap> map =
+                    reply.arguments().isEmpty() ? std::nullopt : bus::propertyMap(reply.arguments().first());
+                done(map, map ? QString()
+                              : QStringLiteral("an answer of signature \"%1\" in place of a property list")
+                                    .arg(reply.signature()));
+            });
+}
 
-    // The proxy drives the sensor only for a client that claimed it; a restarted proxy
-    // has forgotten the claim.
-    const QString owner = m_bus.interface()->serviceOwner(QLatin1String(kService)).value();
-    if (owner != m_claimedFrom) {
-        const QDBusMessage reply =
-            bus::call(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, QStringLiteral("ClaimLight"));
-        if (reply.type() != QDBusMessage::ReplyMessage) {
-            m_readingNote(m_logger, QStringLiteral("The sensor proxy refuses the light sensor (%1)").arg(reply.errorName()));
-            *answered = true;
-            return std::nullopt;
+void HostAmbientLight::claim()
+{
+    if (m_claiming)
+        return;
+    m_claiming = true;
+    getAll([this](const std::optional<QVariantMap> &properties, const QString &fault) {
+        if (!properties) {
+            m_sourceNote(m_logger, QStringLiteral("The sensor proxy does not answer (%1): the light level is read from "
+                                                  "%2 until it starts again")
+                                       .arg(fault, m_iioFolder));
+            return proxyAnswered(Proxy::absent);
         }
-        m_claimedFrom = owner;
-        // The level read before the claim may be an old one.
-        if (const std::optional<QVariantMap> claimed =
-                bus::allProperties(m_bus, QLatin1String(kService), QLatin1String(kPath), kInterface, &fault))
-            properties = claimed;
-    }
+        const QVariant has = bus::unwrapped(properties->value(QStringLiteral("HasAmbientLight")));
+        if (has.userType() != QMetaType::Bool || !has.toBool()) {
+            m_sourceNote(m_logger,
+                         has.userType() == QMetaType::Bool
+                             ? QStringLiteral("The sensor proxy has no light sensor: the light level is read from %1")
+                                   .arg(m_iioFolder)
+                             : QStringLiteral("The sensor proxy gives %1 for its light sensor: the light level is "
+                                              "read from %2")
+                                   .arg(bus::typeText(has), m_iioFolder));
+            return proxyAnswered(Proxy::noSensor);
+        }
+        m_sourceNote(m_logger, QString());
+        // The proxy drives the sensor only for a client that claimed it.
+        QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath), kInterface,
+                                                              QStringLiteral("ClaimLight"));
+        auto *call = new QDBusPendingCallWatcher(m_bus.asyncCall(message, bus::kCallTimeoutMs * 5), this);
+        const int generation = m_generation;
+        connect(call, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher *finished) {
+            finished->deleteLater();
+            if (generation != m_generation)
+                return;
+            const QDBusMessage reply = finished->reply();
+            if (reply.type() != QDBusMessage::ReplyMessage) {
+                m_readingNote(m_logger, QStringLiteral("The sensor proxy refuses the light sensor (%1)").arg(reply.errorName()));
+                return proxyAnswered(Proxy::refused);
+            }
+            // The level read before the claim may be an old one.
+            getAll([this](const std::optional<QVariantMap> &claimed, const QString &) {
+                if (!claimed)
+                    return proxyAnswered(Proxy::absent);
+                m_properties = *claimed;
+                proxyAnswered(Proxy::claimed);
+            });
+        });
+    });
+}
 
-    // The sensor runs while it is claimed: it goes back when ambient comfort stops asking.
-    m_releaseTask.cancel();
-    m_releaseTask = scheduler().after(kReleaseAfterMs, this, [this] { release(); });
+void HostAmbientLight::proxyAnswered(Proxy state)
+{
+    m_claiming = false;
+    m_proxy = state;
+    if (onReadingReady)
+        onReadingReady();
+}
 
-    *answered = true;
-    const QVariant level = bus::unwrapped(properties->value(QStringLiteral("LightLevel")));
-    const QVariant unit = bus::unwrapped(properties->value(QStringLiteral("LightLevelUnit")));
+void HostAmbientLight::propertiesChanged(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (m_proxy != Proxy::claimed || arguments.size() < 2 || arguments.first().toString() != kInterface)
+        return;
+    const std::optional<QVariantMap> changed = bus::propertyMap(arguments.at(1));
+    if (!changed)
+        return;
+    for (auto it = changed->cbegin(); it != changed->cend(); ++it)
+        m_properties.insert(it.key(), it.value());
+}
+
+std::optional<AmbientLightReading> HostAmbientLight::proxyReading()
+{
+    const QVariant level = bus::unwrapped(m_properties.value(QStringLiteral("LightLevel")));
+    const QVariant unit = bus::unwrapped(m_properties.value(QStringLiteral("LightLevelUnit")));
     const std::optional<double> value = bus::number(level);
     if (!value) {
         m_readingNote(m_logger, QStringLiteral("The sensor proxy gives %1 as the light level").arg(bus::typeText(level)));

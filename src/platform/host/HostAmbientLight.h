@@ -6,15 +6,21 @@
 #include "runtime/Scheduler.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariantMap>
+
+#include <functional>
 #include <QObject>
 #include <QString>
 
 namespace qv {
 
-// The ambient-light sensor of this computer: iio-sensor-proxy on the system bus (the
-// light sensor claimed for a reading and released when no reading has been asked for
-// half a minute), else an illuminance channel of the kernel's industrial-I/O devices.
-// Read only when asked, so only while ambient comfort is on.
+// The ambient-light sensor of this computer: iio-sensor-proxy on the system bus, else an
+// illuminance channel of the kernel's industrial-I/O devices. The proxy's light sensor is
+// claimed at the first reading asked for, without waiting (the reader hears when the
+// level is ready), and kept current by the proxy's change signals; it is released when no
+// reading has been asked for half a minute. A proxy that starts, restarts or stops is
+// followed. Nothing is asked of the proxy while ambient comfort is off.
 class HostAmbientLight final : public QObject, public AmbientLight {
     Q_OBJECT
 public:
@@ -33,16 +39,27 @@ public:
     // stands. fault receives why a channel that exists gives none.
     static std::optional<AmbientLightReading> iioReading(const QString &folder, QString *fault = nullptr);
 
+private slots:
+    void propertiesChanged(const QDBusMessage &message);
+
 private:
-    // The proxy's reading; answered is false when the proxy cannot be asked or has no
-    // light sensor.
-    std::optional<AmbientLightReading> proxyReading(bool *answered);
+    enum class Proxy { unknown, absent, noSensor, refused, claimed };
+
+    // The reading from the proxy's properties as last known.
+    std::optional<AmbientLightReading> proxyReading();
+    // Learns whether the proxy has a light sensor, claims it and reads its level.
+    void claim();
+    void getAll(std::function<void(const std::optional<QVariantMap> &, const QString &fault)> done);
+    void proxyAnswered(Proxy state);
     void release();
 
     Logger m_logger{"AmbientLight"};
     QDBusConnection m_bus;
     QString m_iioFolder;
-    QString m_claimedFrom; // the proxy's unique name the claim was made with
+    Proxy m_proxy = Proxy::unknown;
+    bool m_claiming = false;
+    int m_generation = 0; // answers of a proxy that has gone since are dropped
+    QVariantMap m_properties;
     TaskHandle m_releaseTask;
     bus::Note m_sourceNote;
     bus::Note m_readingNote;

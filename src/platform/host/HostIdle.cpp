@@ -1,52 +1,55 @@
 #include "platform/host/HostIdle.h"
 
 #include "platform/host/XConnection.h"
+#include "runtime/Scheduler.h"
 
-#include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace qv {
 
 namespace {
-constexpr int kBusTimeoutMs = 500;
-
-const char *sourceName(HostIdle::Source source)
-{
-    switch (source) {
-    case HostIdle::Source::xScreenSaver:
-        return "the X screen-saver extension";
-    case HostIdle::Source::idleMonitor:
-        return HostIdle::kIdleMonitorService;
-    case HostIdle::Source::screenSaver:
-        return HostIdle::kScreenSaverService;
-    case HostIdle::Source::none:
-        break;
-    }
-    return "nothing";
-}
+const QString kMonitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
+const QString kMonitorPath = QString::fromLatin1(HostIdle::kIdleMonitorPath);
 } // namespace
 
-HostIdle::HostIdle(const QString &display, const QDBusConnection &bus) : m_bus(bus)
+HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *parent)
+    : QObject(parent), m_bus(bus)
 {
-    if (connectX(display)) {
-        m_source = Source::xScreenSaver;
-    } else if (m_bus.isConnected()) {
-        m_source = Source::idleMonitor;
-    } else {
-        m_log.error("No idle time on this desktop (no X screen-saver extension, no session bus); "
-                    "the user counts as present");
+    connectX(display);
+    if (!m_bus.isConnected()) {
+        if (!m_connection)
+            m_log.error("No idle time on this desktop (no X screen-saver extension, no session bus); "
+                        "the user counts as present");
+        return;
     }
+    // The watch signal first, then the monitor as it stands.
+    m_bus.connect(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), this, SLOT(watchFired(QDBusMessage)));
+    m_watcher = new QDBusServiceWatcher(kMonitor, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                monitorGone();
+                if (!newOwner.isEmpty())
+                    setUpMonitor();
+            });
+    setUpMonitor();
 }
 
 HostIdle::~HostIdle()
 {
     if (m_connection)
         xcb_disconnect(m_connection);
+}
+
+qint64 HostIdle::nowMs() const
+{
+    return scheduler().monotonicMs();
 }
 
 bool HostIdle::connectX(const QString &display)
@@ -57,7 +60,6 @@ bool HostIdle::connectX(const QString &display)
         return false;
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(m_connection, &xcb_screensaver_id);
     if (!extension || !extension->present) {
-        // Said once, when no session service answers either.
         xcb_disconnect(m_connection);
         m_connection = nullptr;
         return false;
@@ -66,14 +68,22 @@ bool HostIdle::connectX(const QString &display)
     return true;
 }
 
+HostIdle::Source HostIdle::source() const
+{
+    if (m_monitorReady)
+        return Source::idleMonitor;
+    return m_connection ? Source::xScreenSaver : Source::none;
+}
+
 double HostIdle::secondsSinceLastInputEvent()
 {
-    while (m_source != Source::none) {
-        const std::optional<double> seconds = m_source == Source::xScreenSaver ? queryX() : queryBus(m_source);
-        if (seconds)
+    if (!m_monitorReady && m_connection)
+        if (const std::optional<double> seconds = queryX())
             return *seconds;
-    }
-    return 0.0;
+    // The monitor's count, or the last one known while it is away.
+    if (m_active || !m_lastInputMs)
+        return 0.0;
+    return std::max<qint64>(0, nowMs() - *m_lastInputMs) / 1000.0;
 }
 
 std::optional<double> HostIdle::queryX()
@@ -81,7 +91,10 @@ std::optional<double> HostIdle::queryX()
     xcb_screensaver_query_info_reply_t *reply = xcb_screensaver_query_info_reply(
         m_connection, xcb_screensaver_query_info(m_connection, m_root), nullptr);
     if (!reply) {
-        dropSource(QStringLiteral("the X server did not answer"), true);
+        m_log.error("The X server no longer answers for the idle time; %s",
+                    m_bus.isConnected() ? "the idle monitor answers once it runs" : "the user counts as present");
+        xcb_disconnect(m_connection);
+        m_connection = nullptr;
         return std::nullopt;
     }
     const double seconds = reply->ms_since_user_input / 1000.0;
@@ -89,53 +102,118 @@ std::optional<double> HostIdle::queryX()
     return seconds;
 }
 
-std::optional<double> HostIdle::queryBus(Source source)
+void HostIdle::callMonitor(const QString &method, const QVariantList &arguments,
+                           std::function<void(const QDBusMessage &)> done)
 {
-    const bool monitor = source == Source::idleMonitor;
-    const QString service = QString::fromLatin1(monitor ? kIdleMonitorService : kScreenSaverService);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QString::fromLatin1(monitor ? kIdleMonitorPath : kScreenSaverPath), service,
-        monitor ? QStringLiteral("GetIdletime") : QStringLiteral("GetSessionIdleTime"));
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kBusTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        // A desktop without the service (or the method) is no fault: the next one is asked.
-        dropSource(reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage(), false);
-        return std::nullopt;
-    }
-    // Both answer in milliseconds: the idle monitor as a 64-bit, the screen saver as a
-    // 32-bit unsigned number.
-    const QList<QVariant> arguments = reply.arguments();
-    const int expected = monitor ? QMetaType::ULongLong : QMetaType::UInt;
-    if (arguments.size() != 1 || arguments.first().typeId() != expected) {
-        dropSource(QStringLiteral("an answer of the wrong type (%1)")
-                       .arg(reply.signature().isEmpty() ? QStringLiteral("nothing") : reply.signature()),
-                   true);
-        return std::nullopt;
-    }
-    return arguments.first().toULongLong() / 1000.0;
+    QDBusMessage message = QDBusMessage::createMethodCall(kMonitor, kMonitorPath, kMonitor, method);
+    message.setArguments(arguments);
+    auto *call = new QDBusPendingCallWatcher(m_bus.asyncCall(message, kCallTimeoutMs), this);
+    const int generation = m_generation;
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this, generation, method, done = std::move(done)](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                if (generation != m_generation)
+                    return;
+                const QDBusMessage reply = finished->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage) {
+                    monitorFailed(QStringLiteral("%1: %2").arg(method, reply.errorName()));
+                    return;
+                }
+                done(reply);
+            });
 }
 
-void HostIdle::dropSource(const QString &reason, bool fault)
+void HostIdle::setUpMonitor()
 {
-    const Source dropped = m_source;
-    switch (m_source) {
-    case Source::xScreenSaver:
-        m_source = m_bus.isConnected() ? Source::idleMonitor : Source::none;
-        break;
-    case Source::idleMonitor:
-        m_source = Source::screenSaver;
-        break;
-    case Source::screenSaver:
-    case Source::none:
-        m_source = Source::none;
-        break;
+    ++m_generation;
+    m_setUpSteps = 3;
+    const auto stepDone = [this] {
+        if (--m_setUpSteps > 0)
+            return;
+        m_monitorReady = true;
+        m_note(m_log, QString());
+    };
+    // Each answer is checked for its type: the idle time in milliseconds as a 64-bit
+    // number, the watches' ids as 32-bit ones.
+    const auto single = [](const QDBusMessage &reply, int type) {
+        return reply.arguments().size() == 1 && reply.arguments().first().typeId() == type;
+    };
+    callMonitor(QStringLiteral("GetIdletime"), {}, [=, this](const QDBusMessage &reply) {
+        if (!single(reply, QMetaType::ULongLong))
+            return monitorFailed(QStringLiteral("GetIdletime answers \"%1\"").arg(reply.signature()));
+        const quint64 idleMs = std::min<quint64>(reply.arguments().first().toULongLong(), quint64(1) << 50);
+        m_lastInputMs = nowMs() - qint64(idleMs);
+        m_active = false;
+        stepDone();
+    });
+    callMonitor(QStringLiteral("AddIdleWatch"), {quint64(kIdleWatchMs)}, [=, this](const QDBusMessage &reply) {
+        if (!single(reply, QMetaType::UInt))
+            return monitorFailed(QStringLiteral("AddIdleWatch answers \"%1\"").arg(reply.signature()));
+        m_idleWatch = reply.arguments().first().toUInt();
+        stepDone();
+    });
+    callMonitor(QStringLiteral("AddUserActiveWatch"), {}, [=, this](const QDBusMessage &reply) {
+        if (!single(reply, QMetaType::UInt))
+            return monitorFailed(QStringLiteral("AddUserActiveWatch answers \"%1\"").arg(reply.signature()));
+        m_activeWatch = reply.arguments().first().toUInt();
+        stepDone();
+    });
+}
+
+void HostIdle::addActiveWatch()
+{
+    m_activeWatch = 0;
+    callMonitor(QStringLiteral("AddUserActiveWatch"), {}, [this](const QDBusMessage &reply) {
+        if (reply.arguments().size() != 1 || reply.arguments().first().typeId() != QMetaType::UInt)
+            return monitorFailed(QStringLiteral("AddUserActiveWatch answers \"%1\"").arg(reply.signature()));
+        m_activeWatch = reply.arguments().first().toUInt();
+    });
+}
+
+void HostIdle::watchFired(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (!m_monitorReady || arguments.size() != 1 || arguments.first().typeId() != QMetaType::UInt)
+        return;
+    const quint32 id = arguments.first().toUInt();
+    if (id == 0)
+        return;
+    if (id == m_idleWatch) {
+        // Idle for the watch's length: counted from its start; the next input is watched.
+        m_active = false;
+        m_lastInputMs = nowMs() - kIdleWatchMs;
+        addActiveWatch();
+    } else if (id == m_activeWatch) {
+        // A user-active watch fires once.
+        m_active = true;
+        m_activeWatch = 0;
     }
-    if (m_source == Source::none)
-        m_log.error("No idle time from %s (%s) and no other source; the user counts as present",
-                    sourceName(dropped), qUtf8Printable(reason.left(200)));
-    else if (fault)
-        m_log.error("No idle time from %s (%s); asking %s", sourceName(dropped), qUtf8Printable(reason.left(200)),
-                    sourceName(m_source));
+}
+
+void HostIdle::monitorFailed(const QString &reason)
+{
+    if (reason.contains(QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+        || reason.contains(QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))) {
+        // No idle monitor on this desktop: no fault. Said only when nothing else answers.
+        if (!m_connection)
+            m_note(m_log, QStringLiteral("No idle monitor on the session bus and no X screen-saver extension; the "
+                                         "idle time is counted once the idle monitor starts"));
+    } else {
+        m_note(m_log, QStringLiteral("The idle monitor gives no idle time (%1); %2 until it starts again")
+                          .arg(reason.left(200),
+                               m_connection ? QStringLiteral("the X screen-saver extension answers")
+                                            : QStringLiteral("the idle time last known goes on")));
+    }
+    ++m_generation; // the other answers of this round are of no use
+    m_monitorReady = false;
+    m_idleWatch = m_activeWatch = 0;
+}
+
+void HostIdle::monitorGone()
+{
+    ++m_generation;
+    m_monitorReady = false;
+    m_idleWatch = m_activeWatch = 0;
 }
 
 } // namespace qv

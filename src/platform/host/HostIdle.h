@@ -1,53 +1,81 @@
 #pragma once
 
 #include "platform/Idle.h"
+#include "platform/host/BusValues.h"
 #include "runtime/Logging.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 struct xcb_connection_t;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
 
 namespace qv {
 
-// The user's idle time on the desktop session: the X server's screen-saver extension
-// (milliseconds since the last input of any device), else the session's screen-saver
-// service over D-Bus where it tells the idle time (the compositor's idle monitor, then
-// the freedesktop screen saver). Where none answers the user counts as present (0 s),
-// said once in the log. Every answer is read when asked: nothing polls.
-class HostIdle final : public Idle {
+// The user's idle time on the desktop session. Where the compositor's idle monitor runs
+// on the session bus, its watches tell it: one fires when the user has been idle for
+// kIdleWatchMs, one when the user is active again; the idle time is counted from there,
+// so nothing is asked while nothing happens. Elsewhere, and while the monitor is away,
+// the X server's screen-saver extension answers (milliseconds since the last input of
+// any device); without either, the idle time last known goes on counting, and before any
+// is known the user counts as present (0 s). A monitor that starts, restarts or answers
+// nonsense is followed: it is set up again whenever it comes back.
+class HostIdle final : public QObject, public Idle {
+    Q_OBJECT
 public:
-    enum class Source { none, xScreenSaver, idleMonitor, screenSaver };
+    enum class Source { none, xScreenSaver, idleMonitor };
+    static constexpr qint64 kIdleWatchMs = 5'000;
+    static constexpr int kCallTimeoutMs = 5'000;
 
     // display names the X server (empty: $DISPLAY); bus is the session bus.
-    HostIdle(const QString &display, const QDBusConnection &bus);
+    HostIdle(const QString &display, const QDBusConnection &bus, QObject *parent = nullptr);
     ~HostIdle() override;
     HostIdle(const HostIdle &) = delete;
     HostIdle &operator=(const HostIdle &) = delete;
 
     double secondsSinceLastInputEvent() override;
-    // Where the idle time comes from now; a service that stops answering passes it on.
-    Source source() const { return m_source; }
+    // Where the idle time comes from now.
+    Source source() const;
 
     static constexpr const char *kIdleMonitorService = "org.gnome.Mutter.IdleMonitor";
     static constexpr const char *kIdleMonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
-    static constexpr const char *kScreenSaverService = "org.freedesktop.ScreenSaver";
-    static constexpr const char *kScreenSaverPath = "/org/freedesktop/ScreenSaver";
+
+private slots:
+    void watchFired(const QDBusMessage &message);
 
 private:
     bool connectX(const QString &display);
     std::optional<double> queryX();
-    std::optional<double> queryBus(Source source);
-    // Gives up the current source for the next one that may answer; said in the log when
-    // it was a fault of the source, or when no source is left.
-    void dropSource(const QString &reason, bool fault);
+    // Asks the monitor for the idle time and sets up both watches, without waiting.
+    void setUpMonitor();
+    void addActiveWatch();
+    // A call to the monitor; done gets the reply when it is an answer of this monitor.
+    void callMonitor(const QString &method, const QVariantList &arguments,
+                     std::function<void(const QDBusMessage &)> done);
+    void monitorFailed(const QString &reason);
+    void monitorGone();
+    qint64 nowMs() const;
 
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
     QDBusConnection m_bus;
-    Source m_source = Source::none;
+    QDBusServiceWatcher *m_watcher = nullptr;
+
+    // The idle monitor's state: its watches, and when the last input was.
+    int m_generation = 0;             // answers of a monitor that has gone since are dropped
+    bool m_monitorReady = false;      // idle time known and both watches in place
+    int m_setUpSteps = 0;             // answers still awaited while setting up
+    quint32 m_idleWatch = 0;
+    quint32 m_activeWatch = 0;
+    bool m_active = false;            // input since the idle watch last fired
+    std::optional<qint64> m_lastInputMs;
+    bus::Note m_note;
     Logger m_log{"Idle"};
 };
 

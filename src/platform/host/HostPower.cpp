@@ -1,11 +1,14 @@
 #include "platform/host/HostPower.h"
 
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qv {
 
@@ -80,6 +83,22 @@ HostPower::HostPower(const QDBusConnection &systemBus, Folders folders, QObject 
     // pace, and only when there are any.
     if (!sortedEntries(m_folders.thermal, QStringLiteral("thermal_zone*")).isEmpty())
         m_thermalTimer = scheduler().every(kThermalIntervalMs, this, [this] { refreshThermalState(); });
+
+    if (!m_bus.isConnected()) {
+        m_sourceNote(m_logger, QStringLiteral("No system bus: the battery is read from %1").arg(m_folders.powerSupply));
+        return;
+    }
+    // Changes first, then the properties as they stand: a change in between is read
+    // twice, never missed.
+    const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
+    for (const QString &path : {kDisplayDevicePath, kUPowerPath})
+        m_bus.connect(kUPowerService, path, properties, QStringLiteral("PropertiesChanged"), this,
+                      SLOT(propertiesChanged(QDBusMessage)));
+    m_watcher = new QDBusServiceWatcher(kUPowerService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) { ownerChanged(newOwner); });
+    read(Object::device);
+    read(Object::manager);
 }
 
 HostPower::~HostPower()
@@ -91,44 +110,172 @@ HostPower::~HostPower()
 
 std::optional<RegistryValue> HostPower::powerSourceList()
 {
-    const UPowerAnswer answer = upowerSources();
-    if (answer.answered)
-        return answer.sources;
+    if (m_upower.present)
+        return upowerSources();
     return powerSupplySources();
 }
 
-HostPower::UPowerAnswer HostPower::upowerSources()
+void HostPower::read(Object object)
 {
-    if (!m_bus.isConnected()) {
-        m_sourceNote(m_logger, QStringLiteral("No system bus: the battery is read from %1").arg(m_folders.powerSupply));
-        return {};
-    }
+    const bool device = object == Object::device;
+    QDBusMessage message = QDBusMessage::createMethodCall(kUPowerService, device ? kDisplayDevicePath : kUPowerPath,
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("GetAll"));
+    message << (device ? kDeviceInterface : kUPowerService);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, kReadTimeoutMs), this);
+    ++m_pendingReads;
+    const int generation = m_generation;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, object, generation](QDBusPendingCallWatcher *call) { readFinished(call, object, generation); });
+}
+
+void HostPower::readFinished(QDBusPendingCallWatcher *call, Object object, int generation)
+{
+    call->deleteLater();
+    if (generation != m_generation)
+        return; // asked of a UPower that has gone since
+    const bool device = object == Object::device;
+    m_pendingReads = std::max(0, m_pendingReads - 1);
+    const QDBusMessage reply = call->reply();
+    std::optional<QVariantMap> map;
     QString fault;
-    const std::optional<QVariantMap> device =
-        bus::allProperties(m_bus, kUPowerService, kDisplayDevicePath, kDeviceInterface, &fault);
-    if (!device && fault.startsWith(QLatin1String("org.freedesktop.DBus.Error."))) {
-        m_sourceNote(m_logger, QStringLiteral("UPower does not answer (%1): the battery is read from %2")
-                                   .arg(fault, m_folders.powerSupply));
-        return {};
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        fault = reply.errorName().isEmpty() ? QStringLiteral("no answer") : reply.errorName();
+        if (device && fault.startsWith(QLatin1String("org.freedesktop.DBus.Error."))) {
+            // Not there, or not answering: the kernel's folder answers until UPower
+            // starts again.
+            m_sourceNote(m_logger, QStringLiteral("UPower does not answer (%1): the battery is read from %2")
+                                       .arg(fault, m_folders.powerSupply));
+            m_upower = UPowerCache();
+            if (m_pendingReads == 0)
+                announce();
+            return;
+        }
+    } else {
+        map = reply.arguments().isEmpty() ? std::nullopt : bus::propertyMap(reply.arguments().first());
+        if (!map)
+            fault = QStringLiteral("an answer of signature \"%1\" in place of a property list").arg(reply.signature());
     }
-    m_sourceNote(m_logger, QString());
+    if (device) {
+        m_upower.present = true;
+        m_upower.device = map;
+        m_upower.deviceFault = fault;
+        m_sourceNote(m_logger, QString());
+    } else {
+        m_upower.manager = map;
+        m_upower.managerFault = fault;
+    }
+    if (m_pendingReads > 0)
+        return;
+    if (m_changedWhileReading) {
+        m_changedWhileReading = false;
+        read(Object::device);
+        read(Object::manager);
+    }
+    // Both objects read (or failed): one announcement for the whole answer.
+    announce();
+}
+
+void HostPower::propertiesChanged(const QDBusMessage &message)
+{
+    const bool device = message.path() == kDisplayDevicePath;
+    if (!device && message.path() != kUPowerPath)
+        return;
+    const QVariantList arguments = message.arguments();
+    if (arguments.isEmpty() || arguments.first().userType() != QMetaType::QString)
+        return;
+    if (arguments.first().toString() != (device ? kDeviceInterface : kUPowerService))
+        return;
+    const std::optional<QVariantMap> changed = arguments.size() > 1 ? bus::propertyMap(arguments.at(1)) : std::nullopt;
+    if (!changed) {
+        m_signalNote(m_logger, QStringLiteral("UPower reports a change with %1 in place of the properties; its "
+                                              "properties are read again")
+                                   .arg(bus::typeText(arguments.value(1))));
+        read(device ? Object::device : Object::manager);
+        return;
+    }
+    std::optional<QVariantMap> &properties = device ? m_upower.device : m_upower.manager;
+    if (m_pendingReads > 0) {
+        // A read under way may have been answered before this change: read once more
+        // when it is done.
+        m_changedWhileReading = true;
+        return;
+    }
+    if (!properties || (device && !m_upower.present)) {
+        read(device ? Object::device : Object::manager);
+        return;
+    }
+    for (auto it = changed->cbegin(); it != changed->cend(); ++it)
+        properties->insert(it.key(), it.value());
+    // Properties said to have changed without their values are read again.
+    if (arguments.size() > 2 && !arguments.at(2).toStringList().isEmpty())
+        read(device ? Object::device : Object::manager);
+    announce();
+}
+
+void HostPower::ownerChanged(const QString &newOwner)
+{
+    // A UPower that went or came back has forgotten nothing we asked, but what it said
+    // before may be old: read it all again.
+    ++m_generation;
+    m_pendingReads = 0;
+    m_changedWhileReading = false;
+    if (newOwner.isEmpty()) {
+        m_upower = UPowerCache();
+        m_sourceNote(m_logger, QStringLiteral("UPower stopped: the battery is read from %1 until it is back")
+                                   .arg(m_folders.powerSupply));
+        announce();
+        return;
+    }
+    read(Object::device);
+    read(Object::manager);
+}
+
+void HostPower::announce()
+{
+    if (m_announcing)
+        return;
+    m_announcing = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_announcing = false;
+            emit powerSourcesChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+std::optional<RegistryValue> HostPower::upowerSources()
+{
+    const std::optional<QVariantMap> &device = m_upower.device;
     if (!device) {
-        m_readingNote(m_logger, QStringLiteral("UPower's display device gives %1; the battery is not read").arg(fault));
-        return {true, std::nullopt};
+        m_readingNote(m_logger, QStringLiteral("UPower's display device gives %1; the battery is not read")
+                                    .arg(m_upower.deviceFault));
+        return std::nullopt;
     }
 
-    // A display device that is no battery, or none present: a computer without one.
+    // A display device that is no battery, or none present: a computer on AC power
+    // without a battery.
+    const RegistryValue noBattery = RegistryValue::array({description(false, std::nullopt)});
     const QVariant kind = bus::unwrapped(device->value(QStringLiteral("Type")));
     const std::optional<double> kindNumber = bus::number(kind);
     if (!kindNumber) {
         m_readingNote(m_logger, QStringLiteral("UPower's display device gives %1 as its type; no battery is listed")
                                     .arg(bus::typeText(kind)));
-        return {true, RegistryValue::array({})};
+        return noBattery;
+    }
+    // The type is an unsigned 32-bit number; anything else is no type at all.
+    if (!std::isfinite(*kindNumber) || *kindNumber < 0 || *kindNumber > double(std::numeric_limits<quint32>::max())
+        || *kindNumber != std::trunc(*kindNumber)) {
+        m_readingNote(m_logger, QStringLiteral("UPower's display device gives the type %1, which is no device type; "
+                                               "no battery is listed")
+                                    .arg(QString::number(*kindNumber, 'g', 12)));
+        return noBattery;
     }
     const QVariant present = bus::unwrapped(device->value(QStringLiteral("IsPresent"), true));
-    if (uint(*kindNumber) != kDeviceKindBattery || (present.userType() == QMetaType::Bool && !present.toBool())) {
+    if (quint32(*kindNumber) != kDeviceKindBattery || (present.userType() == QMetaType::Bool && !present.toBool())) {
         m_readingNote(m_logger, QString());
-        return {true, RegistryValue::array({})};
+        return noBattery;
     }
 
     QStringList faults;
@@ -140,14 +287,14 @@ HostPower::UPowerAnswer HostPower::upowerSources()
     else if (!std::isfinite(*percentageNumber) || *percentageNumber < 0 || *percentageNumber > 100)
         faults << QStringLiteral("a percentage of %1").arg(*percentageNumber);
     else
-        percent = int(std::lround(*percentageNumber));
+        percent = int(std::trunc(*percentageNumber)); // cut toward zero: 29.6 % is 29 %
 
     std::optional<bool> onBattery;
-    QString managerFault;
-    const std::optional<QVariantMap> manager = bus::allProperties(m_bus, kUPowerService, kUPowerPath, kUPowerService, &managerFault);
+    const std::optional<QVariantMap> &manager = m_upower.manager;
     const QVariant onBatteryValue = manager ? bus::unwrapped(manager->value(QStringLiteral("OnBattery"))) : QVariant();
     if (!manager)
-        faults << QStringLiteral("%1 for its own properties").arg(managerFault);
+        faults << QStringLiteral("%1 for its own properties")
+                      .arg(m_upower.managerFault.isEmpty() ? QStringLiteral("no answer yet") : m_upower.managerFault);
     else if (onBatteryValue.userType() != QMetaType::Bool)
         faults << QStringLiteral("%1 for on battery").arg(bus::typeText(onBatteryValue));
     else
@@ -156,7 +303,7 @@ HostPower::UPowerAnswer HostPower::upowerSources()
     m_readingNote(m_logger, faults.isEmpty() ? QString()
                                              : QStringLiteral("UPower gives %1; that part of the battery is not read")
                                                    .arg(faults.join(QStringLiteral(", "))));
-    return {true, RegistryValue::array({description(onBattery, percent)})};
+    return RegistryValue::array({description(onBattery, percent)});
 }
 
 RegistryValue HostPower::powerSupplySources()
@@ -177,25 +324,62 @@ RegistryValue HostPower::powerSupplySources()
             batteries << path;
         }
     }
+    if (batteries.isEmpty()) {
+        m_readingNote(m_logger, QString());
+        return RegistryValue::array({description(false, std::nullopt)});
+    }
 
+    // Several batteries are one charge: their energies (else their charges) added up
+    // decide, so that a full small battery does not hide an empty large one.
     QStringList faults;
-    QList<RegistryValue> sources;
+    bool discharging = false;
+    bool energyKnown = true, chargeKnown = true;
+    qint64 energyNow = 0, energyFull = 0, chargeNow = 0, chargeFull = 0;
+    qint64 capacitySum = 0;
+    int capacities = 0;
     for (const QString &path : std::as_const(batteries)) {
-        const QString status = readAttribute(path + QStringLiteral("/status")).value_or(QString());
-        const bool onBattery = mainsFound ? !mainsOnline : status == QLatin1String("Discharging");
-        std::optional<int> percent;
-        const std::optional<QString> capacityText = readAttribute(path + QStringLiteral("/capacity"));
+        discharging = discharging
+                      || readAttribute(path + QStringLiteral("/status")).value_or(QString()) == QLatin1String("Discharging");
+        const auto pair = [&](const char *now, const char *full, qint64 *nowSum, qint64 *fullSum) {
+            const std::optional<qint64> n = integerAttribute(path + QLatin1Char('/') + QLatin1String(now));
+            const std::optional<qint64> f = integerAttribute(path + QLatin1Char('/') + QLatin1String(full));
+            // Micro-units of a laptop battery: far below a range that could overflow.
+            if (!n || !f || *n < 0 || *f <= 0 || *n > (qint64(1) << 40) || *f > (qint64(1) << 40))
+                return false;
+            *nowSum += std::min(*n, *f);
+            *fullSum += *f;
+            return true;
+        };
+        energyKnown = pair("energy_now", "energy_full", &energyNow, &energyFull) && energyKnown;
+        chargeKnown = pair("charge_now", "charge_full", &chargeNow, &chargeFull) && chargeKnown;
         const std::optional<qint64> capacity = integerAttribute(path + QStringLiteral("/capacity"));
-        if (capacity && *capacity >= 0 && *capacity <= 100)
-            percent = int(*capacity);
-        else
+        if (capacity && *capacity >= 0 && *capacity <= 100) {
+            capacitySum += *capacity;
+            ++capacities;
+        } else {
             faults << QStringLiteral("%1 gives a capacity of \"%2\"")
-                          .arg(path, capacityText.value_or(QStringLiteral("(unreadable)")).left(40));
-        sources << description(onBattery, percent);
+                          .arg(path, readAttribute(path + QStringLiteral("/capacity"))
+                                         .value_or(QStringLiteral("(unreadable)"))
+                                         .left(40));
+        }
+    }
+    const bool onBattery = mainsFound ? !mainsOnline : discharging;
+    QMap<QString, RegistryValue> entries = description(onBattery, std::nullopt).toDictionary();
+    std::optional<std::pair<qint64, qint64>> charge;
+    if (batteries.size() > 1 && energyKnown)
+        charge = std::pair(energyNow, energyFull);
+    else if (batteries.size() > 1 && chargeKnown)
+        charge = std::pair(chargeNow, chargeFull);
+    else if (capacities == batteries.size())
+        charge = std::pair(capacitySum, qint64(capacities) * 100);
+    if (charge) {
+        faults.clear();
+        entries.insert(QString::fromLatin1(Power::currentCapacityKey), RegistryValue::number(double(charge->first)));
+        entries.insert(QString::fromLatin1(Power::maxCapacityKey), RegistryValue::number(double(charge->second)));
     }
     m_readingNote(m_logger, faults.isEmpty() ? QString()
                                              : faults.join(QStringLiteral("; ")) + QStringLiteral("; the charge is not read"));
-    return RegistryValue::array(sources);
+    return RegistryValue::array({RegistryValue::dictionary(entries)});
 }
 
 // ---- thermal state ----

@@ -1,6 +1,7 @@
 #include "platform/host/PortalAppearance.h"
 
 #include <QDBusPendingCall>
+#include <QDBusServiceWatcher>
 
 namespace qv {
 
@@ -8,6 +9,7 @@ namespace {
 const QString kNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString kKey = QStringLiteral("color-scheme");
 constexpr double kPreferDark = 1;
+constexpr double kPreferLight = 2;
 } // namespace
 
 PortalAppearance::PortalAppearance(const QDBusConnection &sessionBus, QObject *parent)
@@ -19,12 +21,24 @@ PortalAppearance::PortalAppearance(const QDBusConnection &sessionBus, QObject *p
     }
     m_bus.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface),
                   QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
+    auto *watcher = new QDBusServiceWatcher(QLatin1String(kService), m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                ++m_generation;
+                if (!newOwner.isEmpty())
+                    read(QStringLiteral("ReadOne"));
+            });
     read(QStringLiteral("ReadOne"));
 }
 
 QString PortalAppearance::systemAppearanceName()
 {
-    return QString::fromLatin1(m_dark ? darkAqua : aqua);
+    return QString::fromLatin1(m_preference.value_or(false) ? darkAqua : aqua);
+}
+
+std::optional<bool> PortalAppearance::desktopPreference()
+{
+    return m_preference;
 }
 
 void PortalAppearance::read(const QString &method)
@@ -33,13 +47,16 @@ void PortalAppearance::read(const QString &method)
                                                           QLatin1String(kInterface), method);
     message << kNamespace << kKey;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, bus::kCallTimeoutMs * 5), this);
+    const int generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, method](QDBusPendingCallWatcher *call) { readFinished(call, method); });
+            [this, method, generation](QDBusPendingCallWatcher *call) { readFinished(call, method, generation); });
 }
 
-void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString &method)
+void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString &method, int generation)
 {
     call->deleteLater();
+    if (generation != m_generation)
+        return;
     const QDBusMessage reply = call->reply();
     if (reply.type() != QDBusMessage::ReplyMessage) {
         // Portals before the single-value read offer only the older one.
@@ -47,7 +64,8 @@ void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString
             read(QStringLiteral("Read"));
             return;
         }
-        m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): the system appearance is light")
+        m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): the system appearance is light "
+                                        "until it does")
                              .arg(reply.errorName()));
         return;
     }
@@ -72,10 +90,11 @@ void PortalAppearance::useScheme(const QVariant &value, const QString &origin)
         return;
     }
     m_note(m_logger, QString());
-    const bool dark = *number == kPreferDark;
-    if (dark == m_dark)
+    const std::optional<bool> preference =
+        *number == kPreferDark ? std::optional<bool>(true) : *number == kPreferLight ? std::optional<bool>(false) : std::nullopt;
+    if (preference == m_preference)
         return;
-    m_dark = dark;
+    m_preference = preference;
     emit systemAppearanceChanged();
 }
 

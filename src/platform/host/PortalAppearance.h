@@ -12,8 +12,10 @@ namespace qv {
 
 // The desktop's light or dark preference from the desktop portal's settings
 // (org.freedesktop.appearance color-scheme: 1 prefers dark; 0, no preference, and 2,
-// prefers light, draw light), followed through the portal's change signal. Until the
-// portal answers, and without one, the appearance is light.
+// prefers light, draw light), followed through the portal's change signal, and read
+// again whenever a portal starts (one that starts after the program included). Until the
+// portal answers, and without one, the appearance is light. The only reader of the
+// setting: the tray asks this service too.
 class PortalAppearance final : public Appearance {
     Q_OBJECT
 public:
@@ -24,18 +26,20 @@ public:
     explicit PortalAppearance(const QDBusConnection &sessionBus, QObject *parent = nullptr);
 
     QString systemAppearanceName() override;
+    std::optional<bool> desktopPreference() override;
 
 private slots:
     void settingChanged(const QDBusMessage &message);
 
 private:
     void read(const QString &method);
-    void readFinished(QDBusPendingCallWatcher *call, const QString &method);
+    void readFinished(QDBusPendingCallWatcher *call, const QString &method, int generation);
     void useScheme(const QVariant &value, const QString &origin);
 
     Logger m_logger{"Appearance"};
     QDBusConnection m_bus;
-    bool m_dark = false;
+    std::optional<bool> m_preference; // 1: true, 2: false, 0 or none: nothing
+    int m_generation = 0;             // answers of a portal that has gone since are dropped
     bus::Note m_note;
 };
 

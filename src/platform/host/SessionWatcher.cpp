@@ -1,7 +1,7 @@
 #include "platform/host/SessionWatcher.h"
 
 #include <QCryptographicHash>
-#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
 #include <QFile>
 #include <QFileInfo>
 
@@ -35,8 +35,17 @@ SessionWatcher::SessionWatcher(const QDBusConnection &systemBus, QString zoneFil
                   SLOT(timedatePropertiesChanged(QDBusMessage)));
     // logind runs for the whole session; timedated starts on demand, so its absence
     // says nothing.
-    if (!m_bus.interface()->isServiceRegistered(kLogindService).value())
-        m_logger.info("logind is not running: waking from sleep is followed once it starts");
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    ask << kLogindService;
+    auto *call = new QDBusPendingCallWatcher(m_bus.asyncCall(ask, bus::kCallTimeoutMs * 5), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        const QDBusMessage reply = finished->reply();
+        const QVariant running = reply.arguments().value(0);
+        if (reply.type() == QDBusMessage::ReplyMessage && running.typeId() == QMetaType::Bool && !running.toBool())
+            m_logger.info("logind is not running: waking from sleep is followed once it starts");
+    });
 }
 
 void SessionWatcher::prepareForSleep(const QDBusMessage &message)

@@ -1,0 +1,136 @@
+#include "HostBusTest.h"
+
+#include "comfort/BatteryMonitor.h"
+#include "display/DisplayTuning.h"
+#include "platform/AmbientLight.h"
+#include "platform/Appearance.h"
+#include "platform/host/HostBusServices.h"
+#include "platform/host/HostIdle.h"
+#include "platform/host/HostPower.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace qv;
+
+namespace {
+
+const QString kUPower = QStringLiteral("org.freedesktop.UPower");
+const QString kUPowerPath = QStringLiteral("/org/freedesktop/UPower");
+const QString kDisplayDevice = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kProxy = QStringLiteral("net.hadess.SensorProxy");
+const QString kMonitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
+
+// The longest time the event loop took to come round during ms (from the end of one
+// turn's work to the start of the next, less the timer's own 5 ms), and the longest the
+// work took.
+std::pair<qint64, qint64> longestGap(int ms, const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 longestGap = 0, longestWork = 0, ended = 0;
+    QTimer turn;
+    turn.setInterval(5);
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        const qint64 began = clock.elapsed();
+        longestGap = std::max(longestGap, began - ended - 5);
+        work();
+        ended = clock.elapsed();
+        longestWork = std::max(longestWork, ended - began);
+    });
+    turn.start();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return {longestGap, longestWork};
+}
+
+class HostBusHardshipTest : public test::HostBusTest {
+protected:
+    void startUPower(double percent)
+    {
+        ASSERT_TRUE(bus->startMock(kUPower, {QStringLiteral("--template"), QStringLiteral("upower"), QStringLiteral("-p"),
+                                             QStringLiteral("{\"OnBattery\": true}")}));
+        ASSERT_EQ(bus->call(kUPower, kUPowerPath, kMock, QStringLiteral("SetupDisplayDevice"),
+                            {2u, 2u, percent, percent, 100.0, 10.0, qint64(3600), qint64(0), true,
+                             QStringLiteral("battery-good"), 1u}),
+                  QString());
+    }
+};
+
+} // namespace
+
+// Every service the back-ends ask is there but hangs (it holds its name and answers
+// nothing): the program starts and runs with the event loop turning within 50 ms
+// throughout, and reads each service once it answers again.
+TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
+{
+    startUPower(15);
+    ASSERT_TRUE(bus->startMock(kProxy, {QStringLiteral("--template"), QStringLiteral("iio-sensors-proxy"), QStringLiteral("-p"),
+                                        QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 300.0}")}));
+    ASSERT_TRUE(bus->startMock(kPortal, {QStringLiteral("--session"), kPortal, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                         QStringLiteral("org.freedesktop.portal.Settings")}));
+    ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--session"), kMonitor, QString::fromLatin1(HostIdle::kIdleMonitorPath),
+                                          kMonitor}));
+    for (const QString &service : {kUPower, kProxy, kPortal, kMonitor})
+        bus->pauseMock(service, true);
+
+    HostBusServices host(bus->connection(), bus->connection());
+    HostIdle idle(QStringLiteral(":65000"), bus->connection());
+    PlatformServices services = host.over(mac->services());
+    services.idle = &idle;
+    installPlatform(services);
+    BatteryMonitor battery(services.power);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setAmbientAwareComfortEnabled(true);
+
+    // Every back-end is asked at every turn, as the models' ticks ask them.
+    const auto [gap, work] = longestGap(1'500, [&] {
+        idle.secondsSinceLastInputEvent();
+        battery.update();
+        services.ambientLight->currentReading();
+        services.appearance->systemAppearanceName();
+    });
+    EXPECT_LT(gap, 50) << "the event loop waited for a service";
+    EXPECT_LT(work, 50) << "a reading waited for a service";
+
+    for (const QString &service : {kUPower, kProxy, kPortal, kMonitor})
+        bus->pauseMock(service, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return battery.percentRemaining() == 15; }, 10'000))
+        << "the battery is read once UPower answers";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "300 lux"; }, 10'000))
+        << "the light level is read once the proxy answers";
+}
+
+// A storm of change signals (a thousand in a second) is taken in without a call back to
+// UPower for each and ends in the last value; a UPower that restarts within a second is
+// read again.
+TEST_F(HostBusHardshipTest, AStormOfChangesAndAQuickRestart)
+{
+    startUPower(64);
+    HostPower power(bus->connection(), HostPower::Folders{sysfs.filePath(QStringLiteral("none")), QString()});
+    BatteryMonitor monitor(&power);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.percentRemaining() == 64; }));
+    QSignalSpy changed(&power, &Power::powerSourcesChanged);
+    ASSERT_EQ(bus->call(kUPower, kDisplayDevice, kMock, QStringLiteral("AddMethod"),
+                        {kMock, QStringLiteral("Storm"), QString(), QString(),
+                         QStringLiteral("for i in range(1000): self.EmitSignal('org.freedesktop.DBus.Properties', "
+                                        "'PropertiesChanged', 'sa{sv}as', ['org.freedesktop.UPower.Device', "
+                                        "{'Percentage': dbus.Double(40 + i % 10)}, []])")}),
+              QString());
+    ASSERT_EQ(bus->call(kUPower, kDisplayDevice, kMock, QStringLiteral("Storm")), QString());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.percentRemaining() == 49; }));
+    EXPECT_LT(changed.size(), 1000) << "changes that arrive together are announced together";
+
+    bus->stopMock(kUPower);
+    startUPower(22);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.percentRemaining() == 22; }));
+    EXPECT_TRUE(power.upowerAnswers());
+}

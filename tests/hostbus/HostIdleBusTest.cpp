@@ -1,0 +1,117 @@
+#include "HostBusTest.h"
+
+#include "platform/host/HostIdle.h"
+#include "wellness/BreakReminder.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+const QString kMonitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
+const QString kMonitorPath = QString::fromLatin1(HostIdle::kIdleMonitorPath);
+// No X server answers on this display: only the bus tells the idle time.
+const QString kNoDisplay = QStringLiteral(":65000");
+
+class HostIdleBusTest : public test::HostBusTest {
+protected:
+    // An idle monitor whose GetIdletime answers with the Python expression given; its
+    // idle watch has the id 7, its user-active watches 8.
+    void startMonitor(const QString &idleTime, const QString &signature = QStringLiteral("t"))
+    {
+        const QJsonObject parameters{{QStringLiteral("idletime"), idleTime}, {QStringLiteral("signature"), signature}};
+        ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/idle_monitor.py"),
+                                              QStringLiteral("-p"),
+                                              QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
+    }
+    void fire(quint32 watch)
+    {
+        ASSERT_EQ(bus->emitSignal(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), QStringLiteral("u"), {watch}),
+                  QString());
+    }
+    static bool ready(const HostIdle &idle)
+    {
+        return QTest::qWaitFor([&] { return idle.source() == HostIdle::Source::idleMonitor; }, 5'000);
+    }
+};
+
+} // namespace
+
+// The idle time is counted from the monitor's answer and its watches, without asking
+// again: 93.5 s idle, ten seconds later 103.5 s; input makes the user present; five
+// seconds of no input start the count again.
+TEST_F(HostIdleBusTest, TheIdleMonitorsWatchesTellTheIdleTime)
+{
+    startMonitor(QStringLiteral("dbus.UInt64(93500)"));
+    HostIdle idle(kNoDisplay, bus->connection());
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0) << "present until the monitor answers";
+    ASSERT_TRUE(ready(idle));
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 93.5);
+    advance(10'000);
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 103.5);
+
+    fire(8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+    advance(60'000);
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0) << "active until the idle watch fires";
+    fire(7);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 5.0; }));
+    advance(1'000);
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 6.0);
+    EXPECT_TRUE(logs->messages(QStringLiteral("Idle")).isEmpty());
+}
+
+// A compositor that restarts while the user is away: the idle time goes on counting in
+// the gap, and the restarted monitor is set up again, so the countdown stays held.
+TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)
+{
+    startMonitor(QStringLiteral("dbus.UInt64(300000)"));
+    HostIdle idle(kNoDisplay, bus->connection());
+    ASSERT_TRUE(ready(idle));
+    PlatformServices services = mac->services();
+    services.idle = &idle;
+    installPlatform(services);
+    BreakReminder reminder;
+    reminder.setIdleDetectionEnabled(true);
+    reminder.setIsEnabled(true);
+    const int full = reminder.secondsUntilBreak();
+    advance(5'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full);
+
+    bus->stopMock(kMonitor);
+    QTest::qWait(3'000);
+    advance(5'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full) << "held while the monitor is away";
+    startMonitor(QStringLiteral("dbus.UInt64(310000)"));
+    ASSERT_TRUE(ready(idle));
+    advance(10'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full) << "held after it is back";
+    fire(8); // the user comes back: the countdown runs
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+    advance(3'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full - 3);
+}
+
+// A monitor that starts after the program is picked up; one that answers nonsense gives
+// one line and is set up again when it comes back.
+TEST_F(HostIdleBusTest, LateAndUnusableMonitors)
+{
+    HostIdle idle(kNoDisplay, bus->connection());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !logs->messages(QStringLiteral("Idle")).isEmpty(); }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("once the idle monitor starts")));
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+
+    startMonitor(QStringLiteral("'soon'"), QStringLiteral("s"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Idle")).size() == 2; }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("GetIdletime answers \"s\"")));
+    EXPECT_EQ(idle.source(), HostIdle::Source::none);
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+
+    bus->stopMock(kMonitor);
+    startMonitor(QStringLiteral("dbus.UInt64(4000)"));
+    ASSERT_TRUE(ready(idle));
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 4.0);
+}
