@@ -50,6 +50,7 @@ ProfileTile presetTile(const PresetManager &presets, ComfortPreset preset, bool 
     tile.subtitle = info.subtitle;
     tile.symbol = info.symbol;
     tile.hint = shortcutHint(preset);
+    tile.hintOnOwnLine = tile.hint.size() > 4;
     tile.active = !presets.activeSavedProfileID() && presets.activePreset() == preset;
     tile.favorite = presets.isFavorite(preset);
     tile.customized = presets.hasCustomProfile(preset);

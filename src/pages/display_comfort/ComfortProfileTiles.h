@@ -37,6 +37,9 @@ struct ProfileTile {
     QString subtitle;
     QString symbol;
     QString hint; // the hot key, e.g. "⌘⇧D"; empty when there is none
+    // A hint too long for the title's line ("Super+Shift+D" on the host) has a line of
+    // its own under the subtitle, so that the name keeps its room.
+    bool hintOnOwnLine = false;
     bool active = false;
     bool favorite = false;
     bool customized = false;

@@ -169,7 +169,7 @@ Card {
                                     minimumPixelSize: Math.floor(Theme.detailMedium.pixelSize * 0.75)
                                 }
                                 Text {
-                                    visible: text.length > 0
+                                    visible: text.length > 0 && !tile.model.hintOnOwnLine
                                     text: tile.model.hint
                                     textFormat: Text.PlainText
                                     font.family: "monospace"
@@ -198,6 +198,16 @@ Card {
                                     color: tile.model.dotColor
                                     Accessible.ignored: true
                                 }
+                            }
+                            Text {
+                                visible: tile.model.hintOnOwnLine && text.length > 0
+                                width: parent.width
+                                text: tile.model.hint
+                                textFormat: Text.PlainText
+                                font.family: "monospace"
+                                font.pixelSize: 9
+                                color: tile.model.hintColor
+                                elide: Text.ElideRight
                             }
                         }
                     }

@@ -93,6 +93,7 @@ QVariant ComfortProfilesGridModel::data(const QModelIndex &index, int role) cons
     case SubtitleRole: return t.subtitle;
     case SymbolRole: return t.symbol;
     case HintRole: return t.hint;
+    case HintOnOwnLineRole: return t.hintOnOwnLine;
     case ActiveRole: return t.active;
     case FavoriteRole: return t.favorite;
     case CustomizedRole: return t.customized;
@@ -123,6 +124,7 @@ QHash<int, QByteArray> ComfortProfilesGridModel::roleNames() const
             {SubtitleRole, "subtitle"},
             {SymbolRole, "symbol"},
             {HintRole, "hint"},
+            {HintOnOwnLineRole, "hintOnOwnLine"},
             {ActiveRole, "active"},
             {FavoriteRole, "favorite"},
             {CustomizedRole, "customized"},

@@ -49,6 +49,7 @@ public:
         SubtitleRole,
         SymbolRole,
         HintRole,
+        HintOnOwnLineRole,
         ActiveRole,
         FavoriteRole,
         CustomizedRole,

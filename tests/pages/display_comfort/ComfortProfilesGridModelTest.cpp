@@ -1,5 +1,6 @@
 #include "comfort/PresetManager.h"
 #include "pages/display_comfort/ComfortProfilesGridModel.h"
+#include "platform/Platform.h"
 #include "runtime/Scheduler.h"
 #include "support/TestEnvironment.h"
 #include <QJsonObject>
@@ -54,12 +55,26 @@ protected:
     }
 };
 
+// On the host the hint names the desktop's keys, on a line of its own so the name keeps
+// its room in the tile.
+TEST_F(ComfortProfilesGridModelTest, HostHintsHaveALineOfTheirOwn)
+{
+    PlatformServices services = mac->services();
+    services.onHost = true;
+    installPlatform(services);
+    ComfortProfilesGridModel grid;
+    EXPECT_EQ(grid.tiles()[0].hint, "Super+Shift+D");
+    EXPECT_TRUE(grid.tiles()[0].hintOnOwnLine);
+    EXPECT_FALSE(grid.tiles()[2].hintOnOwnLine) << "Low Stimulus has no hot key";
+}
+
 TEST_F(ComfortProfilesGridModelTest, StartersThenSavedProfilesThenNewProfile)
 {
     ComfortProfilesGridModel grid;
     EXPECT_EQ(titles(grid), (QStringList{"Focus", "PWM-Safe", "Low Stimulus", "Evening", "New profile"}));
     EXPECT_EQ(grid.tiles()[0].hint, QString::fromUtf8("\u2318\u21E7D"));
     EXPECT_EQ(grid.tiles()[2].hint, "");
+    EXPECT_FALSE(grid.tiles()[0].hintOnOwnLine);
     EXPECT_TRUE(grid.tiles().last().dashed);
     EXPECT_EQ(grid.activeText(), "Active: Neutral");
 
