@@ -117,8 +117,8 @@ double logoDifference(const LogoState &a, const LogoState &b, double devicePixel
     const double pixels = std::abs(a.wave - b.wave) * 0.04 * devicePixels +
                           std::abs(a.scale - b.scale) * 0.5 * devicePixels;
     const double levels = std::max(std::abs(a.secondOpacity - b.secondOpacity),
-                                   std::abs(a.thirdOpacity - b.thirdOpacity)) * 255.0;
-    return std::max(pixels / 0.25, levels / 3.0);
+                                   std::abs(a.thirdOpacity - b.thirdOpacity)) * logoPaletteSpread();
+    return std::max(pixels / 0.25, levels);
 }
 
 QPainterPath amorphousLogoPath(const QRectF &rect, double p)

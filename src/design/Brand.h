@@ -60,10 +60,14 @@ struct LogoState {
 };
 LogoState logoState(double t);
 
+// The most a pixel of the mark moves, in 8-bit levels, per unit of a palette's opacity
+// (measured once on the painted mark, in Painting.cpp).
+double logoPaletteSpread();
+
 // How far the logo drawn at `size` device pixels moves between two states, in device
 // pixels (outline) and 8-bit levels (colour), as one number: the larger of the two
-// measured against thresholds of a quarter pixel and three levels. At or above 1 the
-// mark looks different.
+// measured against thresholds of a quarter pixel and one level. At or above 1 the mark
+// looks different.
 double logoDifference(const LogoState &a, const LogoState &b, double devicePixels);
 
 // The blob outline of the logo in a rectangle: four cubic curves moving with progress.

@@ -39,8 +39,9 @@ bool chooseSceneGraphBackend()
     // Ask in a separate process: an OpenGL context opened here, even briefly, keeps
     // costing CPU for the life of the process with a software rasteriser. The answer is
     // remembered for as long as the display, the devices and the drivers stay the same.
+    // Where no direct rendering is on offer the answer is known without asking.
     QString renderer;
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !openGlIsSoftwareOnHere())
         renderer = openGlRenderer(openGlRendererCachePath(), openGlRendererKey(), &probeOpenGlRenderer);
     const bool software = renderer.isEmpty() || renderer.contains(QLatin1String("llvmpipe")) ||
                           renderer.contains(QLatin1String("softpipe")) ||

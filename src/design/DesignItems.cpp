@@ -30,7 +30,11 @@ qreal PaintedLayersItem::devicePixelRatio() const
 void PaintedLayersItem::repaint()
 {
     ++m_requests;
+    // Both in one go: the polish paints the layers and the sync that follows it in the same
+    // frame takes them. An update asked for from the polish would come too late for that
+    // frame's request and ask the window for a second one.
     polish();
+    update();
 }
 
 void PaintedLayersItem::updatePolish()
@@ -39,7 +43,7 @@ void PaintedLayersItem::updatePolish()
     m_layersChanged = true;
     ++m_paintCount;
     emit painted();
-    update();
+    update(); // nothing more when repaint() already asked for it
 }
 
 void PaintedLayersItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -79,9 +83,11 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
             node = new QSGSimpleTextureNode;
             node->setOwnsTexture(true); // also deletes the texture that a new one replaces
         }
-        node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
-        node->setRect(layer.rect);
-        node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
+        if (added || !layer.unchanged) {
+            node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
+            node->setRect(layer.rect);
+            node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
+        }
         if (added)
             root->appendChildNode(node);
         node = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
@@ -220,8 +226,7 @@ double nowSeconds()
 
 AppBackdropItem::AppBackdropItem(QQuickItem *parent) : PaintedLayersItem(parent)
 {
-    m_ticker = new FrameTicker(
-        this, [] { return kCheckIntervalMs; }, [this] { tick(); });
+    m_ticker = new FrameTicker(this, [this] { return tick(); });
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &AppBackdropItem::repaint);
     connect(m_ticker, &FrameTicker::runningChanged, this, &AppBackdropItem::tickingChanged);
 }
@@ -231,20 +236,35 @@ bool AppBackdropItem::isTicking() const
     return m_ticker->isRunning();
 }
 
-void AppBackdropItem::tick()
+qint64 AppBackdropItem::tick()
 {
-    const brand::BackdropFrame next = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
+    const double now = nowSeconds();
+    const bool dark = Theme::shared().isDark();
+    const brand::BackdropFrame next = brand::backdropFrame(now, dark);
     // The estimate is cheap but generous (it adds up each glow's worst case); only when it
     // allows a whole level is the picture itself compared, in a small sample.
-    if (m_hasDrawn && brand::backdropDifference(m_drawn, next, size()) < 1.0)
-        return;
-    QImage sample = paint::paintDeepBackdrop(size(), next, kSampleResolution);
-    if (m_hasDrawn && paint::largestLevelDifference(m_sample, sample) < 1.0)
-        return;
-    m_drawn = next;
-    m_sample = std::move(sample);
-    m_hasDrawn = true;
-    repaint();
+    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= kVisibleLevels) {
+        QImage sample = paint::paintDeepBackdrop(size(), next, kSampleResolution);
+        const double behind = m_hasDrawn ? paint::largestLevelDifference(m_sample, sample) : 255.0;
+        if (behind >= kVisibleLevels) {
+            m_drawn = next;
+            m_sample = std::move(sample);
+            m_hasDrawn = true;
+            m_checked = next;
+            m_behind = 0;
+            repaint();
+        } else {
+            m_checked = next;
+            m_behind = behind;
+        }
+    }
+    // Asleep until the picture may be a whole level from the one drawn: what the last look
+    // found, and what the estimate allows since.
+    const QSizeF viewSize = size();
+    return FrameTicker::untilChange(kMinimumIntervalMs, FrameTicker::kMaxSleepMs, kSearchStepMs, [&](qint64 ms) {
+        const brand::BackdropFrame later = brand::backdropFrame(now + ms / 1000.0, dark);
+        return m_behind + brand::backdropDifference(m_checked, later, viewSize) >= kVisibleLevels;
+    });
 }
 
 QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
@@ -253,17 +273,48 @@ QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
         return {};
     m_drawn = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
     m_hasDrawn = true;
+    m_checked = m_drawn;
+    m_behind = 0;
     m_sample = paint::paintDeepBackdrop(size(), m_drawn, kSampleResolution);
-    QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
-    return {Layer{image, QRectF(0, 0, width(), height()), false}};
+    const QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
+    // In tiles: a tile whose pixels stayed the same keeps its texture, so that the window
+    // draws again only where the picture changed.
+    const bool sameGrid = m_tiles.size() == m_tileRects.size() && m_tileDpr == dpr &&
+                          m_tileImageSize == image.size();
+    if (!sameGrid) {
+        m_tiles.clear();
+        m_tileRects.clear();
+        m_tileDpr = dpr;
+        m_tileImageSize = image.size();
+    }
+    QList<Layer> layers;
+    int index = 0;
+    for (int y = 0; y < image.height(); y += kTilePixels) {
+        for (int x = 0; x < image.width(); x += kTilePixels, ++index) {
+            const QRect pixels(x, y, std::min(kTilePixels, image.width() - x), std::min(kTilePixels, image.height() - y));
+            QImage tile = image.copy(pixels);
+            tile.setDevicePixelRatio(dpr);
+            const QRectF rect(pixels.x() / dpr, pixels.y() / dpr, pixels.width() / dpr, pixels.height() / dpr);
+            Layer layer{tile, rect, false};
+            if (sameGrid && m_tiles[index] == tile)
+                layer.unchanged = true;
+            if (sameGrid)
+                m_tiles[index] = tile;
+            else {
+                m_tiles << tile;
+                m_tileRects << rect;
+            }
+            layers << layer;
+        }
+    }
+    return layers;
 }
 
 // ---- LogoMarkItem ----
 
 LogoMarkItem::LogoMarkItem(QQuickItem *parent) : PaintedLayersItem(parent)
 {
-    m_ticker = new FrameTicker(
-        this, [] { return kMinimumIntervalMs; }, [this] { tick(); });
+    m_ticker = new FrameTicker(this, [this] { return tick(); });
     setImplicitSize(m_size, m_size);
     connect(m_ticker, &FrameTicker::runningChanged, this, &LogoMarkItem::tickingChanged);
 }
@@ -299,16 +350,33 @@ brand::LogoState LogoMarkItem::currentState() const
     return brand::logoState(m_animated ? nowSeconds() : 0.0);
 }
 
-void LogoMarkItem::tick()
+qint64 LogoMarkItem::tick()
+{
+    step();
+    return untilNextStep();
+}
+
+qint64 LogoMarkItem::untilNextStep() const
+{
+    const double now = nowSeconds();
+    const qreal pixels = m_size * devicePixelRatio();
+    return FrameTicker::untilChange(kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
+        return brand::logoDifference(m_drawn, brand::logoState(now + (ms + kLookAheadMs) / 1000.0), pixels) >= 1.0;
+    });
+}
+
+void LogoMarkItem::step()
 {
     brand::LogoState next = currentState();
     const qreal pixels = m_size * devicePixelRatio();
-    if (m_hasDrawn && brand::logoDifference(m_drawn, next, pixels) < 1.0)
+    // Painted a grid step ahead of the change, so that the mark never lags by a whole step.
+    const brand::LogoState ahead = m_animated ? brand::logoState(nowSeconds() + kLookAheadMs / 1000.0) : next;
+    if (m_hasDrawn && brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
         return;
     if (m_hasDrawn) {
         // Only the colours moved: the outline stays as drawn (it moved less than a quarter
         // of a pixel), so that the paint reuses it.
-        brand::LogoState outline = next;
+        brand::LogoState outline = ahead;
         outline.secondOpacity = m_drawn.secondOpacity;
         outline.thirdOpacity = m_drawn.thirdOpacity;
         if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
@@ -354,16 +422,22 @@ qreal BreathingMarkItem::breathAt(double s)
     return easing.valueForProgress(std::clamp(x, 0.0, 1.0));
 }
 
-void BreathingMarkItem::tick()
+qint64 BreathingMarkItem::tick()
 {
-    const qreal b = breath();
     // The glow's edge moves most: 0.14 of its 1.48-size frame per unit of breath.
-    const double pixels = std::abs(b - m_drawnBreath) * 0.14 * 0.74 * m_size * devicePixelRatio();
-    if (m_drawnBreath < 0 || pixels >= 0.25) {
+    const double pixelsPerBreath = 0.14 * 0.74 * m_size * devicePixelRatio();
+    const qreal b = breath();
+    if (m_drawnBreath < 0 || std::abs(b - m_drawnBreath) * pixelsPerBreath >= 0.25) {
         m_drawnBreath = b;
         repaint();
     } else
-        LogoMarkItem::tick();
+        step();
+    const double since = nowSeconds() - m_appeared;
+    const qint64 breathStep = FrameTicker::untilChange(
+        kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
+            return std::abs(breathAt(since + ms / 1000.0) - m_drawnBreath) * pixelsPerBreath >= 0.25;
+        });
+    return std::min(breathStep, untilNextStep());
 }
 
 qreal BreathingMarkItem::breath() const

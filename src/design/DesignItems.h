@@ -34,6 +34,9 @@ protected:
         QImage image;  // with its device pixel ratio set
         QRectF rect;   // in item coordinates
         bool smooth = false;
+        // The same picture in the same place as the layer at this index last time: its
+        // texture stays, and the window does not draw that area again.
+        bool unchanged = false;
     };
     // Paints the layers for the current state.
     virtual QList<Layer> paintLayers(qreal devicePixelRatio) = 0;
@@ -112,9 +115,10 @@ private:
 
 // The main window's background: the window colour under three faint radial glows that
 // drift against each other, and a sheen. The drift is slow (a whole colour level takes
-// seconds), so it is checked a few times a second and painted again only once some pixel
-// has moved by a whole level: its dithered picture hides anything less, and every paint
-// redraws the whole window.
+// seconds): the backdrop sleeps until an estimate allows some pixel to have moved by a
+// whole level, then looks at a small sample, and is painted again only once it has (its
+// dithered picture hides anything less). A paint hands the window only the tiles whose
+// pixels changed.
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
@@ -126,11 +130,17 @@ public:
     // The backdrop's own resolution, a fraction of the view's: its glows are so soft that
     // a smaller picture, smoothly scaled, looks the same.
     static constexpr qreal kResolution = 0.25;
-    // How often the drift is checked, and the resolution of the sample it is measured on
-    // (the glows are hundreds of points wide: a sample every 16 points finds the largest
-    // change).
-    static constexpr qint64 kCheckIntervalMs = 250;
+    // The shortest sleep, the steps in which the next change is looked for, and the
+    // resolution of the sample it is measured on (the glows are hundreds of points wide: a
+    // sample every 16 points finds the largest change).
+    static constexpr qint64 kMinimumIntervalMs = 100;
+    static constexpr qint64 kSearchStepMs = 50;
     static constexpr qreal kSampleResolution = 1.0 / 16;
+    // The change, in levels of the picture before its dither, that is painted: a little
+    // under one, since the sample sees the picture only every 16 points.
+    static constexpr double kVisibleLevels = 0.75;
+    // The side of a tile, in device pixels.
+    static constexpr int kTilePixels = 128;
 
 signals:
     void tickingChanged();
@@ -139,17 +149,25 @@ protected:
     QList<Layer> paintLayers(qreal dpr) override;
 
 private:
-    void tick();
+    // Returns the milliseconds until the next look.
+    qint64 tick();
     FrameTicker *m_ticker;
     brand::BackdropFrame m_drawn;
     QImage m_sample; // the drawn frame at kSampleResolution
     bool m_hasDrawn = false;
+    brand::BackdropFrame m_checked; // the frame last looked at
+    double m_behind = 0;            // how far, in levels, it was from the one drawn
+    QList<QImage> m_tiles;          // the tiles last painted
+    QList<QRectF> m_tileRects;
+    qreal m_tileDpr = 0;
+    QSize m_tileImageSize;
 };
 
 // The animated logo at a size: a gradient blob that wobbles, swells and cycles through
-// three palettes every 18 s, checked up to 15 times a second and painted when it looks
-// different: its wobble moves a fraction of a pixel a second, and its palettes fade over
-// seconds. Still (animated false) it shows the start of its cycle.
+// three palettes every 18 s. It is painted when it looks different (a point of its outline
+// moved a quarter of a device pixel, a colour of its skin one level), at most 30 times a
+// second, and sleeps until then: its wobble moves a fraction of a pixel a second, and its
+// palettes fade over seconds. Still (animated false) it shows the start of its cycle.
 class LogoMarkItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaLogoMark)
@@ -165,7 +183,8 @@ public:
     void setAnimated(bool animated);
     bool isTicking() const;
 
-    static constexpr qint64 kMinimumIntervalMs = 67; // at most 15 updates a second
+    static constexpr qint64 kMinimumIntervalMs = 33; // at most 30 updates a second
+    static constexpr qint64 kLookAheadMs = 16;
     brand::LogoState currentState() const;
     // The state the logo was last drawn at, or is about to be.
     brand::LogoState drawnState() const { return m_drawn; }
@@ -177,7 +196,12 @@ signals:
 
 protected:
     QList<Layer> paintLayers(qreal dpr) override;
-    virtual void tick();
+    // Paints when the mark looks different; returns the milliseconds until the next look.
+    virtual qint64 tick();
+    // Asks for a paint when the mark looks different from the one drawn.
+    void step();
+    // The milliseconds until the mark looks different from the one drawn.
+    qint64 untilNextStep() const;
 
     FrameTicker *m_ticker;
     qreal m_size = 32;
@@ -204,7 +228,7 @@ public:
 protected:
     QList<Layer> paintLayers(qreal dpr) override;
     void itemChange(ItemChange change, const ItemChangeData &value) override;
-    void tick() override;
+    qint64 tick() override;
 
 private:
     double m_appeared = 0;

@@ -2,10 +2,12 @@
 
 #include "platform/desktop/WindowOcclusion.h"
 
+#include <algorithm>
+
 namespace qv {
 
-FrameTicker::FrameTicker(QQuickItem *item, std::function<qint64()> intervalMs, std::function<void()> tick)
-    : QObject(item), m_item(item), m_interval(std::move(intervalMs)), m_tick(std::move(tick))
+FrameTicker::FrameTicker(QQuickItem *item, std::function<qint64()> tick)
+    : QObject(item), m_item(item), m_tick(std::move(tick))
 {
     connect(item, &QQuickItem::windowChanged, this, [this](QQuickWindow *w) {
         watchWindow(w);
@@ -24,10 +26,38 @@ void FrameTicker::setWanted(bool wanted)
 
 void FrameTicker::restart()
 {
-    if (!m_task.isActive())
+    if (!m_running)
         return;
     m_task.cancel();
-    m_task = scheduler().every(std::max<qint64>(1, m_interval()), this, m_tick);
+    ++m_generation;
+    m_task = scheduler().post(this, [this] { fire(); });
+}
+
+qint64 FrameTicker::untilChange(qint64 fromMs, qint64 toMs, qint64 stepMs,
+                                const std::function<bool(qint64)> &changedAfter)
+{
+    for (qint64 delay = fromMs; delay < toMs; delay += std::max<qint64>(1, stepMs))
+        if (changedAfter(delay))
+            return delay;
+    return toMs;
+}
+
+void FrameTicker::schedule(qint64 delayMs)
+{
+    // Onto the grid of the monotonic clock, never sooner than asked.
+    const qint64 now = scheduler().monotonicMs();
+    const qint64 delay = std::clamp<qint64>(delayMs, 1, kMaxSleepMs);
+    const qint64 due = (now + delay + kGridMs - 1) / kGridMs * kGridMs;
+    m_task = scheduler().after(due - now, this, [this] { fire(); });
+}
+
+void FrameTicker::fire()
+{
+    const quint64 generation = ++m_generation;
+    const qint64 next = m_tick();
+    // The tick may have stopped the ticker, or started it afresh.
+    if (m_running && generation == m_generation)
+        schedule(next);
 }
 
 void FrameTicker::watchWindow(QQuickWindow *window)
@@ -64,10 +94,14 @@ void FrameTicker::reconsider()
                        m_window->visibility() != QWindow::Hidden && m_window->isExposed() &&
                        !WindowOcclusion::shared().isFullyObscured(m_window);
     const bool run = m_wanted && shown && m_item->isVisible();
-    if (run && !m_task.isActive()) {
-        m_task = scheduler().every(std::max<qint64>(1, m_interval()), this, m_tick);
+    if (run && !m_running) {
+        m_running = true;
+        ++m_generation;
+        m_task = scheduler().post(this, [this] { fire(); });
         emit runningChanged();
-    } else if (!run && m_task.isActive()) {
+    } else if (!run && m_running) {
+        m_running = false;
+        ++m_generation;
         m_task.cancel();
         emit runningChanged();
     }

@@ -678,3 +678,38 @@ QImage breathingRing(qreal radius, qreal dpr)
 }
 
 } // namespace qv::paint
+
+namespace qv::brand {
+
+double logoPaletteSpread()
+{
+    // Each palette alone fully faded in, and the third over the second, against the mark
+    // without them: the largest change of one channel per unit of opacity.
+    static const double spread = [] {
+        const auto largest = [](const QImage &a, const QImage &b) {
+            int most = 0;
+            for (int y = 0; y < a.height(); ++y) {
+                const auto *p = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+                const auto *q = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+                for (int x = 0; x < a.width(); ++x)
+                    most = std::max({most, std::abs(qRed(p[x]) - qRed(q[x])), std::abs(qGreen(p[x]) - qGreen(q[x])),
+                                     std::abs(qBlue(p[x]) - qBlue(q[x])), std::abs(qAlpha(p[x]) - qAlpha(q[x]))});
+            }
+            return double(most);
+        };
+        LogoState plain = logoState(0);
+        plain.secondOpacity = plain.thirdOpacity = 0;
+        LogoState second = plain, third = plain, both = plain;
+        second.secondOpacity = 1;
+        third.thirdOpacity = 1;
+        both.secondOpacity = both.thirdOpacity = 1;
+        const auto render = [](const LogoState &s) {
+            return paint::renderLogoMark(64, 1, s).convertToFormat(QImage::Format_ARGB32);
+        };
+        const QImage p = render(plain), s = render(second), t = render(third), b = render(both);
+        return std::max({largest(p, s), largest(p, t), largest(s, b), 1.0});
+    }();
+    return spread;
+}
+
+} // namespace qv::brand

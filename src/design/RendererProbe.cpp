@@ -37,11 +37,30 @@ void addFile(QCryptographicHash &hash, const QString &path)
     hash.addData("\n");
 }
 
+xcb_connection_t *xConnection()
+{
+    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The extensions the X server offers, sorted.
+QList<QByteArray> xExtensions(xcb_connection_t *connection)
+{
+    QList<QByteArray> names;
+    std::unique_ptr<xcb_list_extensions_reply_t, decltype(&std::free)> reply(
+        xcb_list_extensions_reply(connection, xcb_list_extensions(connection), nullptr), &std::free);
+    if (!reply)
+        return names;
+    for (xcb_str_iterator_t it = xcb_list_extensions_names_iterator(reply.get()); it.rem; xcb_str_next(&it))
+        names << QByteArray(xcb_str_name(it.data), xcb_str_name_length(it.data));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The X server Qt is connected to: vendor, release and the extensions it offers.
 void addXServer(QCryptographicHash &hash)
 {
-    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = xConnection();
     if (!connection) {
         hash.addData("no X server\n");
         return;
@@ -49,15 +68,7 @@ void addXServer(QCryptographicHash &hash)
     const xcb_setup_t *setup = xcb_get_setup(connection);
     hash.addData(QByteArray(xcb_setup_vendor(setup), xcb_setup_vendor_length(setup)));
     hash.addData(" " + QByteArray::number(setup->release_number) + "\n");
-    std::unique_ptr<xcb_list_extensions_reply_t, decltype(&std::free)> reply(
-        xcb_list_extensions_reply(connection, xcb_list_extensions(connection), nullptr), &std::free);
-    if (!reply)
-        return;
-    QList<QByteArray> names;
-    for (xcb_str_iterator_t it = xcb_list_extensions_names_iterator(reply.get()); it.rem; xcb_str_next(&it))
-        names << QByteArray(xcb_str_name(it.data), xcb_str_name_length(it.data));
-    std::sort(names.begin(), names.end());
-    hash.addData(names.join(' ') + "\n");
+    hash.addData(xExtensions(connection).join(' ') + "\n");
 }
 
 // The graphics devices: each DRM card's driver and PCI identity.
@@ -90,6 +101,29 @@ QByteArray openGlRendererKey()
         addFile(hash, libraries.filePath(QString::fromLatin1(name)));
     addFile(hash, QStandardPaths::findExecutable(QStringLiteral("glxinfo")));
     return hash.result().toHex();
+}
+
+bool openGlIsSoftwareOnly(const QList<QByteArray> &xExtensions, const QStringList &deviceNodes)
+{
+    // Direct rendering on a device goes through DRI3 or DRI2, or NVIDIA's own extension; an
+    // X server with none of them, on a machine without graphics devices, leaves OpenGL to
+    // the software rasteriser.
+    for (const char *name : {"DRI3", "DRI2", "NV-GLX", "NV-CONTROL"})
+        if (xExtensions.contains(QByteArray(name)))
+            return false;
+    return deviceNodes.isEmpty();
+}
+
+bool openGlIsSoftwareOnHere()
+{
+    if (qgetenv("LIBGL_ALWAYS_SOFTWARE") == "1" || qgetenv("LIBGL_ALWAYS_SOFTWARE") == "true")
+        return true;
+    xcb_connection_t *connection = xConnection();
+    if (!connection)
+        return false;
+    QStringList nodes = QDir(QStringLiteral("/dev/dri")).entryList(QDir::System | QDir::Files);
+    nodes << QDir(QStringLiteral("/dev")).entryList({QStringLiteral("nvidia*")}, QDir::System | QDir::Files);
+    return openGlIsSoftwareOnly(xExtensions(connection), nodes);
 }
 
 QString openGlRenderer(const QString &cachePath, const QByteArray &key,

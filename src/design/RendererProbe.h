@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -14,6 +16,14 @@ namespace qv::design {
 // and driver folder installed, the glxinfo found and the environment variables that steer
 // the GL loader. Any of these changing gives another key.
 QByteArray openGlRendererKey();
+
+// Whether OpenGL can only be the software rasteriser, told without loading it: the X server
+// offers no direct rendering extension (DRI3, DRI2, NVIDIA's) and there is no graphics
+// device node. False when it may be hardware.
+bool openGlIsSoftwareOnly(const QList<QByteArray> &xExtensions, const QStringList &deviceNodes);
+// The same for the X server Qt is connected to and this machine's /dev/dri and /dev/nvidia*
+// (or LIBGL_ALWAYS_SOFTWARE set). A few microseconds: one round trip to the X server.
+bool openGlIsSoftwareOnHere();
 
 // The renderer string for key: the one remembered in the file at cachePath when it was
 // asked under the same key, otherwise probe's answer, remembered (written atomically)

@@ -134,4 +134,28 @@ TEST(OpenGlRendererKey, CacheLivesInTheXdgCacheFolder)
         qunsetenv("XDG_CACHE_HOME");
 }
 
+// OpenGL is told to be software without loading it only where no direct rendering can be
+// on offer: anything that may be a graphics card leaves the question to the probe.
+TEST(OpenGlRenderer, SoftwareOnlyWithoutDirectRenderingOrDevices)
+{
+    const QList<QByteArray> virtualServer = {"BIG-REQUESTS", "GLX", "RANDR", "XFIXES"};
+    struct Case {
+        const char *name;
+        QList<QByteArray> extensions;
+        QStringList devices;
+        bool software;
+    };
+    const Case cases[] = {
+        {"virtual X server, no devices", virtualServer, {}, true},
+        {"no GLX at all", {"RANDR"}, {}, true},
+        {"DRI3", virtualServer + QList<QByteArray>{"DRI3"}, {}, false},
+        {"DRI2", virtualServer + QList<QByteArray>{"DRI2"}, {}, false},
+        {"NVIDIA's GLX", virtualServer + QList<QByteArray>{"NV-GLX"}, {}, false},
+        {"a render node", virtualServer, {"renderD128"}, false},
+        {"an NVIDIA device", virtualServer, {"nvidia0"}, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(openGlIsSoftwareOnly(c.extensions, c.devices), c.software) << c.name;
+}
+
 } // namespace

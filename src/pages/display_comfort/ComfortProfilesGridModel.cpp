@@ -261,18 +261,26 @@ void ComfortProfilesGridModel::cancelRename()
 
 DriftingTint::DriftingTint(QQuickItem *parent) : QQuickItem(parent), m_color(driftingTint(scheduler().now()))
 {
-    m_ticker = new FrameTicker(this, [] { return checkIntervalMs; }, [this] { refresh(); });
+    m_ticker = new FrameTicker(this, [this] { return refresh(); });
 }
 
-void DriftingTint::refresh()
+qint64 DriftingTint::refresh()
 {
-    const QColor next = driftingTint(scheduler().now());
-    const int moved = std::max({std::abs(next.red() - m_color.red()), std::abs(next.green() - m_color.green()),
-                                std::abs(next.blue() - m_color.blue())});
-    if (moved < visibleLevels)
-        return;
-    m_color = next;
-    emit colorChanged();
+    const QDateTime now = scheduler().now();
+    const auto moved = [this](const QColor &next) {
+        return std::max({std::abs(next.red() - m_color.red()), std::abs(next.green() - m_color.green()),
+                         std::abs(next.blue() - m_color.blue())});
+    };
+    // A grid step ahead, so that the shown colour never lags by a whole step.
+    const qint64 ahead = FrameTicker::kGridMs;
+    if (moved(driftingTint(now.addMSecs(ahead))) >= visibleLevels) {
+        m_color = driftingTint(now);
+        emit colorChanged();
+    }
+    // Asleep until the colour has moved far enough again.
+    return FrameTicker::untilChange(FrameTicker::kGridMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
+        return moved(driftingTint(now.addMSecs(ms + ahead))) >= visibleLevels;
+    });
 }
 
 } // namespace qv

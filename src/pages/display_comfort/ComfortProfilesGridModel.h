@@ -138,9 +138,9 @@ private:
 };
 
 // The profile intensity slider's tint, drifting between the brand rose, teal and gold.
-// Looked at ten times a second while shown; the colour changes (and the slider is drawn
-// again) only when a channel moved by visibleLevels 8-bit levels: a small solid area
-// shows no smaller step, and each change costs a frame of the whole window.
+// The colour changes (and the slider is drawn again) only when a channel moved by
+// visibleLevels 8-bit levels: a small solid area shows no smaller step, and each change
+// costs a frame of the whole window. In between it sleeps until the next such change.
 class DriftingTint : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
@@ -148,14 +148,14 @@ class DriftingTint : public QQuickItem {
 public:
     explicit DriftingTint(QQuickItem *parent = nullptr);
     QColor color() const { return m_color; }
-    static constexpr qint64 checkIntervalMs = 100;
     static constexpr int visibleLevels = 3;
 
 signals:
     void colorChanged();
 
 private:
-    void refresh();
+    // Returns the milliseconds until the colour moves visibly again.
+    qint64 refresh();
     QColor m_color;
     FrameTicker *m_ticker = nullptr;
 };

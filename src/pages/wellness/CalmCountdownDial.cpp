@@ -80,12 +80,12 @@ void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
 
 CalmCountdownDial::CalmCountdownDial(QQuickItem *parent)
     : QQuickPaintedItem(parent),
-      m_ticker(new FrameTicker(this, [this] { return m_tickInterval; }, [this] { frame(); }))
+      m_ticker(new FrameTicker(this, [this] { return frame(); }))
 {
     setAntialiasing(true);
     m_ticker->setWanted(false);
     connect(m_ticker, &FrameTicker::runningChanged, this, &CalmCountdownDial::frameClockRunningChanged);
-    connect(&Theme::shared(), &Theme::appearanceChanged, this, [this] { update(); });
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, [this] { updateWhole(); });
 }
 
 CalmCountdownDial::~CalmCountdownDial() = default;
@@ -99,8 +99,9 @@ void CalmCountdownDial::setProgress(double progress)
     m_animationStart = now;
     m_progress = progress;
     emit progressChanged();
+    // The clock paints the ring's end once it has visibly moved.
     reconsiderClock();
-    update();
+    m_ticker->restart();
 }
 
 void CalmCountdownDial::setTimeText(const QString &text)
@@ -109,7 +110,11 @@ void CalmCountdownDial::setTimeText(const QString &text)
         return;
     m_timeText = text;
     emit timeTextChanged();
-    update();
+    // Only the inside of the ring shows the time.
+    const Geometry g = geometry(size());
+    const qreal inside = g.side / 2 - g.ringInset - g.ringWidth / 2;
+    if (inside > 0)
+        update(QRectF(width() / 2 - inside, height() / 2 - inside, 2 * inside, 2 * inside).toAlignedRect());
 }
 
 void CalmCountdownDial::setCaption(const QString &caption)
@@ -127,6 +132,12 @@ void CalmCountdownDial::setActive(bool active)
     m_active = active;
     emit activeChanged();
     reconsiderClock();
+    updateWhole();
+}
+
+void CalmCountdownDial::updateWhole()
+{
+    m_wholePending = true;
     update();
 }
 
@@ -323,45 +334,94 @@ double CalmCountdownDial::ringChange(double t0, double t1)
 
 void CalmCountdownDial::reconsiderClock()
 {
-    const bool moving = animating(scheduler().monotonicMs());
-    const qint64 interval = moving ? kFrameIntervalMs : kCheckIntervalMs;
-    if (interval != m_tickInterval) {
-        m_tickInterval = interval;
-        m_ticker->restart();
-    }
-    m_ticker->setWanted(m_active || moving);
+    m_ticker->setWanted(m_active || animating(scheduler().monotonicMs()));
 }
 
-bool CalmCountdownDial::visiblyChanged(qint64 nowMs) const
+double CalmCountdownDial::endMovedPixels(double fromProgress, double toProgress) const
+{
+    // The ring's end, in device pixels along the ring.
+    const Geometry g = geometry(size());
+    const qreal dpr = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const double radius = (g.side / 2 - g.ringInset) * dpr;
+    return std::abs(drawnFraction(toProgress) - drawnFraction(fromProgress)) * 2 * M_PI * radius;
+}
+
+QRectF CalmCountdownDial::ringEndRect(double fromProgress, double toProgress) const
+{
+    const Geometry g = geometry(size());
+    const double a = drawnFraction(fromProgress), b = drawnFraction(toProgress);
+    if (g.side <= 0 || std::abs(a - b) > 0.125)
+        return {};
+    // Both ends with their round caps and the glow around them, and the arc between.
+    const QPointF centre(width() / 2, height() / 2);
+    const qreal radius = g.side / 2 - g.ringInset;
+    QRectF rect;
+    for (int i = 0; i <= 8; ++i) {
+        const double angle = 2 * M_PI * (a + (b - a) * i / 8.0);
+        const QPointF at(centre.x() + radius * std::sin(angle), centre.y() - radius * std::cos(angle));
+        rect = rect.united(QRectF(at, QSizeF(0, 0)));
+    }
+    const qreal reach = g.ringWidth / 2 + std::ceil(3 * kGlowRadius) + 2 + std::abs(kGlowOffset.y()) + 2;
+    return rect.adjusted(-reach, -reach, reach, reach);
+}
+
+CalmCountdownDial::Change CalmCountdownDial::visibleChange(qint64 nowMs, double t) const
 {
     if (!m_hasPainted)
-        return true;
+        return Change::Whole;
+    const bool ringTurned = m_active && ringChange(m_paintedT, t) >= kVisibleLevels;
+    if (ringTurned)
+        return Change::Whole;
     const double progress = shownProgress(nowMs);
-    if (progress != m_paintedProgress) {
-        // The ring's end, in device pixels along the ring.
-        const Geometry g = geometry(size());
-        const qreal dpr = window() ? window()->effectiveDevicePixelRatio() : 1.0;
-        const double radius = (g.side / 2 - g.ringInset) * dpr;
-        const double moved = std::abs(drawnFraction(progress) - drawnFraction(m_paintedProgress)) * 2 * M_PI * radius;
-        if (moved >= kVisiblePixels || !animating(nowMs))
-            return true;
-    }
-    return m_active && ringChange(m_paintedT, json::secondsSinceReferenceDate(scheduler().now())) >= kVisibleLevels;
+    if (progress != m_paintedProgress &&
+        (endMovedPixels(m_paintedProgress, progress) >= kVisiblePixels || !animating(nowMs)))
+        return Change::RingEnd;
+    return Change::None;
 }
 
-void CalmCountdownDial::frame()
+qint64 CalmCountdownDial::frame()
 {
+    const qint64 now = scheduler().monotonicMs();
+    const double t = json::secondsSinceReferenceDate(scheduler().now());
+    double paintedT = m_paintedT;
+    double paintedProgress = m_paintedProgress;
     // The tick after an animation's end paints the final place (the ring's end changed).
-    if (visiblyChanged(scheduler().monotonicMs()))
-        update();
+    switch (visibleChange(now, t)) {
+    case Change::None:
+        break;
+    case Change::RingEnd: {
+        const QRectF end = ringEndRect(m_paintedProgress, shownProgress(now));
+        if (end.isEmpty())
+            update(); // the whole ring, at the gradient already drawn
+        else
+            update(end.toAlignedRect());
+        paintedProgress = shownProgress(now);
+        break;
+    }
+    case Change::Whole:
+        updateWhole();
+        paintedT = t;
+        paintedProgress = shownProgress(now);
+        break;
+    }
     reconsiderClock();
+    // Asleep until the next visible change: the ring's end half a pixel further while it
+    // moves, the gradient's colours a few levels on.
+    const qint64 limit = animating(now) ? m_animationStart + kProgressAnimationMs - now + kFrameIntervalMs
+                                        : FrameTicker::kMaxSleepMs;
+    const qint64 stepMs = animating(now) ? kFrameIntervalMs : kCheckIntervalMs;
+    return FrameTicker::untilChange(kFrameIntervalMs, limit, stepMs, [&](qint64 ms) {
+        if (animating(now) && endMovedPixels(paintedProgress, shownProgress(now + ms)) >= kVisiblePixels)
+            return true;
+        return m_active && ringChange(paintedT, t + ms / 1000.0) >= kVisibleLevels;
+    });
 }
 
 void CalmCountdownDial::itemChange(ItemChange change, const ItemChangeData &value)
 {
     QQuickPaintedItem::itemChange(change, value);
     if (change == ItemDevicePixelRatioHasChanged)
-        update();
+        updateWhole();
 }
 
 void CalmCountdownDial::paint(QPainter *painter)
@@ -373,10 +433,13 @@ void CalmCountdownDial::paint(QPainter *painter)
     face.timeText = m_timeText;
     face.active = m_active;
     face.dark = Theme::shared().isDark();
-    face.t = json::secondsSinceReferenceDate(scheduler().now());
+    // A paint of a part keeps the gradient of the rest, so that no seam shows.
+    if (m_wholePending || !m_hasPainted)
+        m_paintedT = json::secondsSinceReferenceDate(scheduler().now());
+    m_wholePending = false;
+    face.t = m_paintedT;
     m_hasPainted = true;
     m_paintedProgress = face.progress;
-    m_paintedT = face.t;
     m_painter.paint(*painter, size(), window() ? window()->effectiveDevicePixelRatio() : 1.0, face);
 }
 

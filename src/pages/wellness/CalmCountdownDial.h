@@ -18,8 +18,9 @@ class FrameTicker;
 // the middle. While active the ring carries a turning, breathing five-colour gradient and
 // a faint rose glow; inactive, the ring is plain. A new progress is reached over 0.4 s.
 // The dial is painted when what it shows changes visibly: the time once a second, the
-// ring's end when it has moved half a pixel, the turning gradient when a colour on the
-// ring has changed by a couple of levels. Nothing is painted while nothing moves.
+// ring's end when it has moved half a pixel (only the end's area is painted again), the
+// turning gradient when a colour on the ring has changed by a couple of levels. In
+// between it sleeps until the next such change; nothing is painted while nothing moves.
 class CalmCountdownDial : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(CalmCountdownDial)
@@ -42,8 +43,8 @@ public:
     void setActive(bool active);
     bool frameClockRunning() const;
 
-    // How often the frame clock ticks while the ring moves to a new progress (a display
-    // frame), and while only the gradient turns.
+    // The steps in which the next change is looked for while the ring moves to a new
+    // progress (a display frame), and while only the gradient turns.
     static constexpr qint64 kFrameIntervalMs = 16;
     static constexpr qint64 kCheckIntervalMs = 50;
     static constexpr qint64 kProgressAnimationMs = 400;
@@ -142,9 +143,18 @@ private:
     double shownProgress(qint64 nowMs) const;
     bool animating(qint64 nowMs) const;
     void reconsiderClock();
-    void frame();
-    // Whether the face at nowMs differs visibly from the one last painted.
-    bool visiblyChanged(qint64 nowMs) const;
+    // Asks for a paint of the whole dial, the gradient at the time of the paint.
+    void updateWhole();
+    // Paints what changed visibly; returns the milliseconds until the next visible change.
+    qint64 frame();
+    enum class Change { None, RingEnd, Whole };
+    // How the face at nowMs (t on the reference clock) differs visibly from the one last
+    // painted.
+    Change visibleChange(qint64 nowMs, double t) const;
+    double endMovedPixels(double fromProgress, double toProgress) const;
+    // The area that the ring's end moving between two places paints again, with its cap
+    // and glow; empty when the move is long.
+    QRectF ringEndRect(double fromProgress, double toProgress) const;
 
     double m_progress = 0;
     QString m_timeText;
@@ -154,13 +164,13 @@ private:
     double m_fromProgress = 0;
     qint64 m_animationStart = -1;
     FrameTicker *m_ticker;
-    qint64 m_tickInterval = kFrameIntervalMs;
     Painter m_painter;
     int m_paintCount = 0;
     // What the last paint showed.
     bool m_hasPainted = false;
     double m_paintedProgress = 0;
     double m_paintedT = 0;
+    bool m_wholePending = false;
 };
 
 } // namespace qv
