@@ -53,6 +53,13 @@ void FrameTicker::schedule(qint64 delayMs)
 
 void FrameTicker::fire()
 {
+    // Just after a frame (one that took long, say, and kept this wake-up waiting), the
+    // change waits for the next step of the grid rather than ask for a frame of its own.
+    const qint64 sinceFrame = scheduler().monotonicMs() - m_lastFrameMs;
+    if (sinceFrame >= 0 && sinceFrame < kGridMs / 2) {
+        schedule(kGridMs - sinceFrame);
+        return;
+    }
     const quint64 generation = ++m_generation;
     const qint64 next = m_tick();
     // The tick may have stopped the ticker, or started it afresh.
@@ -79,6 +86,9 @@ void FrameTicker::watchWindow(QQuickWindow *window)
                                            reconsider();
                                    });
     m_windowConnections << connect(window, &QObject::destroyed, this, &FrameTicker::reconsider);
+    // Sent from the render thread where there is one: then it arrives a little later.
+    m_windowConnections << connect(window, &QQuickWindow::frameSwapped, this,
+                                   [this] { m_lastFrameMs = scheduler().monotonicMs(); });
 }
 
 bool FrameTicker::eventFilter(QObject *watched, QEvent *event)

@@ -8,6 +8,7 @@
 #include <QQuickWindow>
 
 #include <functional>
+#include <limits>
 
 namespace qv {
 
@@ -17,7 +18,8 @@ namespace qv {
 // so that an animation sleeps until its next visible change. A sleep never lasts longer
 // than kMaxSleepMs, so that a clock that jumped (suspend and resume, a set clock) is
 // noticed soon. Wake-ups fall on a grid of kGridMs, so that animations due at nearly the
-// same moment change in one frame. Closing or hiding the window stops it.
+// same moment change in one frame, and one that comes just after a frame waits for the next
+// step of the grid. Closing or hiding the window stops it.
 class FrameTicker : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +59,7 @@ private:
     bool m_wanted = true;
     bool m_running = false;
     quint64 m_generation = 0;
+    qint64 m_lastFrameMs = std::numeric_limits<qint64>::min() / 2;
 };
 
 } // namespace qv
