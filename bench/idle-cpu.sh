@@ -10,7 +10,8 @@
 # (e.g. bench/break-page-running.json: the Break Reminders page with its countdown running).
 # HIDE=cover lays another window over the whole screen before measuring; HIDE=minimise
 # and HIDE=workspace run a window manager (openbox) and minimise the window or switch to
-# another workspace.
+# another workspace. The frames the window drew while measured are counted from the scene
+# graph's own log and printed as frames a second.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/release}"
@@ -33,8 +34,8 @@ if [[ -n "${DEFAULTS:-}" ]]; then
   mkdir -p "$home/config/Quellvista"
   cp "$DEFAULTS" "$home/config/Quellvista/defaults.json"
 fi
-env DISPLAY="$display" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} ${QSG_RHI_BACKEND:+QSG_RHI_BACKEND=$QSG_RHI_BACKEND} HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_RUNTIME_DIR="$home" TMPDIR="$home" "$app" >/dev/null 2>&1 &
+env DISPLAY="$display" QT_LOGGING_RULES="qt.scenegraph.time.renderloop=true" ${QT_QUICK_BACKEND:+QT_QUICK_BACKEND=$QT_QUICK_BACKEND} ${QSG_RHI_BACKEND:+QSG_RHI_BACKEND=$QSG_RHI_BACKEND} HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_RUNTIME_DIR="$home" TMPDIR="$home" "$app" >/dev/null 2>"$home/app.log" &
 pid=$!
 sleep 4
 case "${HIDE:-}" in
@@ -52,12 +53,13 @@ esac
 [[ -z "${HIDE:-}" ]] || sleep 2
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
-a=$(ticks "$pid"); x=$(ticks "$xvfb")
+a=$(ticks "$pid"); x=$(ticks "$xvfb"); f0=$(grep -c "Frame rendered" "$home/app.log" || true)
 sleep "$seconds"
-b=$(ticks "$pid"); y=$(ticks "$xvfb")
+b=$(ticks "$pid"); y=$(ticks "$xvfb"); f1=$(grep -c "Frame rendered" "$home/app.log" || true)
 rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 echo "quellvista: $(echo "scale=2; 100 * ($b - $a) / $hz / $seconds" | bc) % of one core over $seconds s"
 echo "Xvfb:       $(echo "scale=2; 100 * ($y - $x) / $hz / $seconds" | bc) % of one core over $seconds s"
 echo "quellvista: $((rss / 1024)) MB resident at the end"
+echo "quellvista: $(echo "scale=1; ($f1 - $f0) / $seconds" | bc) frames a second"
