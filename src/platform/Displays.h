@@ -61,6 +61,9 @@ public:
     // Whether transfer formulas reach the screens the user sees; a desktop may offer no
     // way to set them, and then only the overlays can soften the picture.
     virtual bool transferFormulasReachScreens() { return true; }
+    // Why formulas that could reach the screens are not applied now, as a sentence for the
+    // page; empty when nothing holds them back.
+    virtual QString transferFormulaNote() { return {}; }
 
     // Reconfiguration callbacks: called with a display and its change flags, possibly
     // from another thread. Returns a token for removal.

@@ -5,6 +5,8 @@
 #include "design/Theme.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayTuning.h"
+#include "platform/Displays.h"
+#include "platform/Platform.h"
 #include "runtime/Clamp.h"
 
 #include <QVariantMap>
@@ -13,6 +15,10 @@ namespace qv {
 
 QString DisplayTuningPanelModel::formulaNote()
 {
+    if (Displays *displays = platform().displays) {
+        if (const QString note = displays->transferFormulaNote(); !note.isEmpty())
+            return note;
+    }
     if (DisplayTuning::formulasReachScreens())
         return {};
     return QStringLiteral("The display's formula cannot be applied here: this desktop gives no way to set it. "
@@ -144,6 +150,10 @@ DisplayTuningPanelModel::DisplayTuningPanelModel(QObject *parent)
     connect(m_tuning, &DisplayTuning::noBlueModeEnabledChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::redModeIntensityChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::selectedDisplayIDChanged, this, &DisplayTuningPanelModel::targetsChanged);
+    // The formulas are applied after the change that asks for them: the note is read then.
+    for (auto signal : {&DisplayTuning::enabledChanged, &DisplayTuning::brightnessChanged, &DisplayTuning::warmthChanged,
+                        &DisplayTuning::selectedDisplayIDChanged})
+        connect(m_tuning, signal, this, &DisplayTuningPanelModel::formulaNoteChanged, Qt::QueuedConnection);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &DisplayTuningPanelModel::appearanceChanged);
 }
 

@@ -77,7 +77,7 @@ class DisplayTuningPanelModel : public QObject {
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString subtitle READ subtitle CONSTANT)
     Q_PROPERTY(QString headerSymbol READ headerSymbol CONSTANT)
-    Q_PROPERTY(QString formulaNote READ formulaNote CONSTANT)
+    Q_PROPERTY(QString formulaNote READ formulaNote NOTIFY formulaNoteChanged)
     Q_PROPERTY(QString appliesToText READ appliesToText CONSTANT)
     Q_PROPERTY(QString pickerLabel READ pickerLabel CONSTANT)
     Q_PROPERTY(QString pickerHint READ pickerHint CONSTANT)
@@ -108,8 +108,8 @@ public:
         return QStringLiteral("Per-display software dimming, warmth, soft whites, and contrast shaping");
     }
     static QString headerSymbol() { return QStringLiteral("slider.horizontal.3"); }
-    // Said where the desktop gives no way to set the displays' transfer formulas; empty
-    // where it does.
+    // Said where the desktop gives no way to set the displays' transfer formulas, or where
+    // they are held back now (and why); empty where they are applied.
     static QString formulaNote();
     static QString appliesToText() { return QStringLiteral("Applies to"); }
     static QString pickerLabel() { return QStringLiteral("Display tuning target"); }
@@ -147,6 +147,8 @@ public:
 signals:
     void targetsChanged();
     void redChanged();
+    // The formulas were applied (or refused) anew: the note may say something else.
+    void formulaNoteChanged();
 
 private:
     void appearanceChanged();

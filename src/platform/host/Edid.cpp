@@ -19,8 +19,9 @@ QString descriptorText(const QByteArray &edid, int offset)
         const quint8 c = byteAt(edid, i);
         if (c == 0x0a || c == 0x00)
             break;
-        // Printable ASCII only; anything else is shown as a replacement.
-        text += (c >= 0x20 && c < 0x7f) ? QChar(c) : QChar(0xfffd);
+        // Printable ASCII only; anything else is left out.
+        if (c >= 0x20 && c < 0x7f)
+            text += QChar(c);
     }
     return text.trimmed();
 }

@@ -4,35 +4,49 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace qv {
 
-// The ramp a CRTC had before we first changed it, with what identifies the CRTC in the
-// screen layout it was found in.
+// The ramp an output's CRTC had before we first changed it, with what identifies the
+// output: its name and the identity of the monitor on it.
 struct SavedGammaRamp {
-    quint32 crtc = 0;
-    QStringList outputs; // the names of the outputs it drove
+    QString output;  // "DP-1"
+    QString monitor; // the EDID's vendor, product and serial; empty without an EDID
     GammaRamp ramp;
     bool operator==(const SavedGammaRamp &) const = default;
 };
 
-// The original ramps of one X display, kept in the runtime folder while they are changed,
-// so that the next start can put them back after a kill or a crash.
+// The original ramps of one X server's outputs, kept in a private runtime folder while
+// they are changed, so that the next start can put them back after a kill or a crash.
+// The file names the server by its display number (":0", ":0.0" and "unix:0" are one
+// server) and holds the mark the server carried when the ramps were kept: a server that
+// was started again carries another one.
 class GammaRestoreFile {
 public:
     explicit GammaRestoreFile(QString path) : m_path(std::move(path)) {}
 
-    // "<runtime folder>/Quellvista/gamma-ramps-<display>.json" for an X display name.
-    static QString pathForDisplay(const QString &displayName);
+    // The folder for files of this run that must not outlive the session and that no
+    // other user may plant or read: $XDG_RUNTIME_DIR/Quellvista, else a folder of ours
+    // under the temporary folder, created with mode 0700 and checked for its owner and
+    // mode, never through a link. Empty, with the reason in error, when there is none.
+    static QString privateFolder(QString *error);
+    // The server a display name reaches ("host/N"; "N" on this machine); empty when the
+    // name is not a display name.
+    static QString serverOfDisplay(const QString &displayName);
+    // "<private folder>/gamma-ramps-<server>.json"; empty, with the reason, without one.
+    static QString pathForDisplay(const QString &displayName, QString *error = nullptr);
+    // Removes the temporary files interrupted writes left in the private folder.
+    static int removeStaleTemporaryFiles();
 
     const QString &path() const { return m_path; }
 
     enum class State { absent, read, corrupt };
-    // Reads the ramps kept for the display; a file for another display, of another format
-    // or with a ramp whose channels disagree in size is corrupt (why, in error).
-    State read(const QString &displayName, QList<SavedGammaRamp> *ramps, QString *error) const;
-    bool write(const QString &displayName, const QList<SavedGammaRamp> &ramps, QString *error) const;
+    // Reads the ramps kept for the server; a file that is no regular file of ours, of
+    // another format or server, or with a ramp whose channels disagree in size is corrupt
+    // (why, in error). serverMark hears the mark it holds.
+    State read(const QString &server, QString *serverMark, QList<SavedGammaRamp> *ramps, QString *error) const;
+    bool write(const QString &server, const QString &serverMark, const QList<SavedGammaRamp> &ramps,
+               QString *error) const;
     void remove() const;
 
 private:

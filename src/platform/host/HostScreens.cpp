@@ -16,6 +16,10 @@ HostScreens::HostScreens(RandrDisplays *displays, QObject *parent) : Screens(par
         watch(screen);
     connect(app, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
         watch(screen);
+        // The toolkit may hear of a new output before the display services' own events
+        // arrive: they look again, so that the screen is listed with its mode at once.
+        if (m_displays && !m_displays->displayForOutputName(screen->name()))
+            m_displays->reloadConfiguration();
         emit parametersChanged();
     });
     // A screen that goes is still listed while the signal runs: report on the next turn.

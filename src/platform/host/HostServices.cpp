@@ -2,6 +2,7 @@
 
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/HostBusServices.h"
+#include "platform/Workspace.h"
 #include "platform/host/HostIdle.h"
 #include "platform/host/HostProcesses.h"
 #include "platform/host/HostRegistry.h"
@@ -64,7 +65,12 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.processes = m_processes.get();
     services.onHost = true;
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
-    return m_bus->over(services);
+    services = m_bus->over(services);
+    // Sleep may have reset the CRTCs: the formulas are written again.
+    if (services.workspace)
+        QObject::connect(services.workspace, &Workspace::screensDidWake, m_displays.get(),
+                         &RandrDisplays::screensDidWake, Qt::UniqueConnection);
+    return services;
 }
 
 } // namespace qv

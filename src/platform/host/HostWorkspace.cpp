@@ -3,7 +3,6 @@
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/XConnection.h"
 
-#include <QSocketNotifier>
 #include <QStringDecoder>
 
 #include <xcb/xcb.h>
@@ -16,17 +15,6 @@ namespace qv {
 namespace {
 // More windows than any desktop shows; the rest of a longer list is not read.
 constexpr int kMaxClients = 4096;
-
-quint32 internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, quint16(qstrlen(name)), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const quint32 atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
 
 // A name fit to identify an application: UTF-8 text of at most the length limit, without
 // control characters.
@@ -52,78 +40,77 @@ HostWorkspace::HostWorkspace(const QString &display, std::shared_ptr<DesktopEntr
     }
     // Changes first, then the state as it stands: a change in between is read twice, never missed.
     const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(m_connection);
+    xcb_change_window_attributes(m_x->get(), m_root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_x->get());
+    m_x->setEventHandler([this](const xcb_generic_event_t &event) {
+        const auto &notify = reinterpret_cast<const xcb_property_notify_event_t &>(event);
+        handleEvent(event.response_type & 0x7f, notify.window, notify.atom);
+    });
+    connect(m_x, &host::XConnection::lost, this, &HostWorkspace::lost);
     if (property(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 4).size() != 4)
         m_log.info("No window manager announces itself yet: no front application until one does");
     updateClients(false);
     updateActive(false);
-    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &HostWorkspace::readEvents);
-    readEvents();
 }
 
-HostWorkspace::~HostWorkspace()
+HostWorkspace::~HostWorkspace() = default;
+
+bool HostWorkspace::isConnected() const
 {
-    delete m_notifier;
-    if (m_connection)
-        xcb_disconnect(m_connection);
+    return m_x && m_x->isConnected();
 }
 
 bool HostWorkspace::connectX(const QString &display)
 {
-    xcb_window_t root = 0;
-    m_connection = host::connectToX(display, &root);
-    if (!m_connection)
+    m_x = new host::XConnection(display, m_log, this);
+    if (!m_x->isConnected()) {
+        delete m_x;
+        m_x = nullptr;
         return false;
-    m_root = root;
-    m_atoms.activeWindow = internAtom(m_connection, "_NET_ACTIVE_WINDOW");
-    m_atoms.clientList = internAtom(m_connection, "_NET_CLIENT_LIST");
-    m_atoms.applicationId = internAtom(m_connection, "_GTK_APPLICATION_ID");
-    m_atoms.pid = internAtom(m_connection, "_NET_WM_PID");
-    m_atoms.utf8 = internAtom(m_connection, "UTF8_STRING");
-    m_atoms.supportingWmCheck = internAtom(m_connection, "_NET_SUPPORTING_WM_CHECK");
+    }
+    m_root = m_x->root();
+    m_atoms.activeWindow = m_x->atom("_NET_ACTIVE_WINDOW");
+    m_atoms.clientList = m_x->atom("_NET_CLIENT_LIST");
+    m_atoms.applicationId = m_x->atom("_GTK_APPLICATION_ID");
+    m_atoms.pid = m_x->atom("_NET_WM_PID");
+    m_atoms.utf8 = m_x->atom("UTF8_STRING");
+    m_atoms.supportingWmCheck = m_x->atom("_NET_SUPPORTING_WM_CHECK");
     return true;
 }
 
 void HostWorkspace::lost()
 {
     m_log.error("The X server connection ended: the applications stay as last seen");
-    delete m_notifier;
-    m_notifier = nullptr;
-    xcb_disconnect(m_connection);
-    m_connection = nullptr;
+    m_x->deleteLater();
+    m_x = nullptr;
 }
 
-void HostWorkspace::readEvents()
+void HostWorkspace::handleEvent(quint8 type, quint32 window, quint32 atom)
 {
-    // The replies read while updating may bring events into the connection's queue that
-    // the socket no longer announces: read until nothing new is left.
-    while (m_connection) {
-        bool clients = false, active = false;
-        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
-            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
-                const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
-                if (notify->window == m_root) {
-                    clients = clients || notify->atom == m_atoms.clientList;
-                    active = active || notify->atom == m_atoms.activeWindow;
-                }
-            }
-            std::free(event);
-        }
-        if (xcb_connection_has_error(m_connection)) {
-            lost();
-            return;
-        }
-        if (!clients && !active)
-            return;
-        // Launches before the activation of the launched application, terminations after
-        // the deactivation of the terminated one (updateClients deactivates it first).
-        if (clients)
-            updateClients(true);
-        if (active)
-            updateActive(true);
+    if (type != XCB_PROPERTY_NOTIFY || window != m_root)
+        return;
+    m_clientsChanged = m_clientsChanged || atom == m_atoms.clientList;
+    m_activeChanged = m_activeChanged || atom == m_atoms.activeWindow;
+    // A burst of changes delivered together is one look at the new state.
+    if ((m_clientsChanged || m_activeChanged) && !m_updateQueued) {
+        m_updateQueued = true;
+        QMetaObject::invokeMethod(this, &HostWorkspace::update, Qt::QueuedConnection);
     }
+}
+
+void HostWorkspace::update()
+{
+    m_updateQueued = false;
+    const bool clients = std::exchange(m_clientsChanged, false);
+    const bool active = std::exchange(m_activeChanged, false);
+    if (!m_x)
+        return;
+    // Launches before the activation of the launched application, terminations after
+    // the deactivation of the terminated one (updateClients deactivates it first).
+    if (clients)
+        updateClients(true);
+    if (active)
+        updateActive(true);
 }
 
 QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, int maxBytes, bool *tooLong,
@@ -133,25 +120,30 @@ QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, i
         *tooLong = false;
     if (gone)
         *gone = false;
-    if (!m_connection || atom == XCB_ATOM_NONE)
+    if (!m_x || atom == XCB_ATOM_NONE)
         return {};
-    xcb_generic_error_t *error = nullptr;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, atom, type, 0, quint32((maxBytes + 3) / 4)), &error);
+    // A window that is gone is no fault: the caller hears of it, other errors are logged.
+    int errorCode = 0;
+    const auto reply =
+        m_x->reply(xcb_get_property_reply,
+                   xcb_get_property(m_x->get(), 0, window, atom, type, 0, quint32((maxBytes + 3) / 4)),
+                   "reading a window property", &errorCode);
     if (!reply) {
-        if (gone && error && error->error_code == XCB_WINDOW)
-            *gone = true;
-        std::free(error);
+        if (errorCode == XCB_WINDOW) {
+            if (gone)
+                *gone = true;
+        } else if (errorCode) {
+            m_log.error("X error %d reading a property of window 0x%x", errorCode, window);
+        }
         return {};
     }
     QByteArray bytes;
     if (reply->type == type && reply->format != 0) {
-        const int length = xcb_get_property_value_length(reply);
-        bytes = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), length);
+        const int length = xcb_get_property_value_length(reply.get());
+        bytes = QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
         if (tooLong)
             *tooLong = reply->bytes_after > 0;
     }
-    std::free(reply);
     return bytes;
 }
 

@@ -8,8 +8,9 @@
 
 #include <memory>
 
-struct xcb_connection_t;
-class QSocketNotifier;
+namespace qv::host {
+class XConnection;
+}
 
 namespace qv {
 
@@ -39,7 +40,7 @@ public:
                            QObject *parent = nullptr);
     ~HostWorkspace() override;
 
-    bool isConnected() const { return m_connection != nullptr; }
+    bool isConnected() const;
 
     std::optional<RunningApplication> frontmostApplication() override;
     QList<RunningApplication> runningApplications() override;
@@ -51,7 +52,8 @@ private:
     };
 
     bool connectX(const QString &display);
-    void readEvents();
+    void handleEvent(quint8 type, quint32 window, quint32 atom);
+    void update();
     void updateClients(bool notify);
     void updateActive(bool notify);
     // The window's application; nothing when the window is gone.
@@ -61,13 +63,13 @@ private:
                         bool *gone = nullptr);
     void lost();
 
-    xcb_connection_t *m_connection = nullptr;
+    host::XConnection *m_x = nullptr;
     quint32 m_root = 0;
+    bool m_clientsChanged = false, m_activeChanged = false, m_updateQueued = false;
     struct Atoms {
         quint32 activeWindow = 0, clientList = 0, applicationId = 0, pid = 0, utf8 = 0, supportingWmCheck = 0;
     } m_atoms;
     std::shared_ptr<DesktopEntries> m_entries;
-    QSocketNotifier *m_notifier = nullptr;
     QHash<quint32, WindowInfo> m_windows;        // described windows by id
     QList<QString> m_order;                      // running applications' keys in list order
     QHash<QString, RunningApplication> m_running; // by key

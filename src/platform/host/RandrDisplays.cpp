@@ -1,6 +1,8 @@
 #include "platform/host/RandrDisplays.h"
 
-#include <QSocketNotifier>
+#include "runtime/Files.h"
+
+#include <QRandomGenerator>
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -28,20 +30,20 @@ struct FreeDeleter {
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
 
-quint32 internAtom(xcb_connection_t *c, const char *name)
+// What identifies the monitor on an output: its EDID's vendor, product and serial.
+QString monitorIdentity(const EdidInfo &edid)
 {
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(strlen(name)), name), nullptr));
-    return reply ? reply->atom : 0;
+    if (!edid.valid)
+        return {};
+    return QStringLiteral("%1-%2-%3")
+        .arg(edid.vendor, 4, 16, QLatin1Char('0'))
+        .arg(edid.model, 4, 16, QLatin1Char('0'))
+        .arg(edid.serial, 8, 16, QLatin1Char('0'));
 }
 
-QString atomName(xcb_connection_t *c, quint32 atom)
-{
-    const Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr));
-    if (!reply)
-        return {};
-    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
-}
+// The root window property that marks the X server as the one that the kept ramps were
+// read from; a server started again does not carry it.
+constexpr char kServerMarkProperty[] = "_QUELLVISTA_SERVER_MARK";
 
 bool isPanelConnectorName(const QString &name)
 {
@@ -56,39 +58,49 @@ bool isPanelConnectorName(const QString &name)
 RandrDisplays::RandrDisplays(Options options, QObject *parent)
     : QObject(parent), m_displayName(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY")
                                                                    : options.displayName),
-      m_restoreFile(options.restoreFilePath.isEmpty() ? GammaRestoreFile::pathForDisplay(m_displayName)
+      m_server(GammaRestoreFile::serverOfDisplay(m_displayName)),
+      m_restoreFile(options.restoreFilePath.isEmpty() ? GammaRestoreFile::pathForDisplay(m_displayName, &m_keepProblem)
                                                       : options.restoreFilePath)
 {
-    int screenNumber = 0;
-    xcb_connection_t *c = xcb_connect(m_displayName.isEmpty() ? nullptr : qPrintable(m_displayName), &screenNumber);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
+    // Writes of ours that a kill interrupted leave nothing behind.
+    if (options.restoreFilePath.isEmpty() && m_keepProblem.isEmpty())
+        GammaRestoreFile::removeStaleTemporaryFiles();
+    if (!m_keepProblem.isEmpty())
+        m_log.error("No private folder to keep the original gamma ramps in (%s); the displays' transfer formulas "
+                    "are not applied",
+                    qUtf8Printable(m_keepProblem));
+    m_x = new host::XConnection(m_displayName, m_log, this);
+    if (!m_x->isConnected()) {
         m_limitation = Limitation::noServer;
         m_log.info("%s", qUtf8Printable(limitationText(m_limitation)));
         return;
     }
-    m_connection = c;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    m_root = screens.data ? screens.data->root : 0;
-
+    xcb_connection_t *c = m_x->get();
     const xcb_query_extension_reply_t *randr = xcb_get_extension_data(c, &xcb_randr_id);
-    const Reply<xcb_randr_query_version_reply_t> version(
-        randr && randr->present ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 3), nullptr)
-                                : nullptr);
+    const auto version = randr && randr->present
+                             ? m_x->reply(xcb_randr_query_version_reply, xcb_randr_query_version(c, 1, 3),
+                                          "asking the RandR version")
+                             : nullptr;
     if (!version || version->major_version < 1 || (version->major_version == 1 && version->minor_version < 3)) {
         m_limitation = Limitation::noRandr;
         m_log.info("%s", qUtf8Printable(limitationText(m_limitation)));
         return;
     }
     m_randrEventBase = randr->first_event;
-    m_edidAtom = internAtom(c, "EDID");
-    m_connectorTypeAtom = internAtom(c, "ConnectorType");
-    xcb_randr_select_input(c, m_root,
+    m_edidAtom = m_x->atom("EDID");
+    m_connectorTypeAtom = m_x->atom("ConnectorType");
+    xcb_randr_select_input(c, m_x->root(),
                            XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE
                                | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE);
     xcb_flush(c);
+    m_x->setEventHandler([this](const xcb_generic_event_t &event) {
+        const quint8 type = event.response_type & 0x7f;
+        if (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_randrEventBase + XCB_RANDR_NOTIFY)
+            scheduleReload();
+    });
+    connect(m_x, &host::XConnection::lost, this, [this] {
+        logOnce(QStringLiteral("lost"), QStringLiteral("The connection to the X server was lost"));
+    });
 
     {
         const Layout layout = queryLayout();
@@ -96,6 +108,7 @@ RandrDisplays::RandrDisplays(Options options, QObject *parent)
         m_layout = layout;
     }
     // What a process that was killed or crashed changed goes back before anything is applied.
+    m_serverMark = readServerMark();
     restoreKeptRamps();
 
     if (options.waylandSession) {
@@ -110,15 +123,28 @@ RandrDisplays::RandrDisplays(Options options, QObject *parent)
     }
     if (m_limitation != Limitation::none)
         m_log.info("%s", qUtf8Printable(limitationText(m_limitation)));
-
-    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &RandrDisplays::drainEvents);
 }
 
-RandrDisplays::~RandrDisplays()
+RandrDisplays::~RandrDisplays() = default;
+
+QString RandrDisplays::readServerMark()
 {
-    if (m_connection)
-        xcb_disconnect(m_connection);
+    // The mark the server carries, or a new one for a server that carries none yet.
+    const xcb_atom_t property = m_x->atom(kServerMarkProperty);
+    if (property == XCB_ATOM_NONE)
+        return {};
+    xcb_connection_t *c = m_x->get();
+    const auto reply = m_x->reply(xcb_get_property_reply,
+                                  xcb_get_property(c, 0, m_x->root(), property, XCB_ATOM_STRING, 0, 16),
+                                  "reading the server mark");
+    if (reply && reply->type == XCB_ATOM_STRING && reply->format == 8 && xcb_get_property_value_length(reply.get()) > 0)
+        return QString::fromLatin1(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                                   xcb_get_property_value_length(reply.get()));
+    const QByteArray mark = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->root(), property, XCB_ATOM_STRING, 8, quint32(mark.size()),
+                        mark.constData());
+    xcb_flush(c);
+    return QString::fromLatin1(mark);
 }
 
 RandrDisplays::Limitation RandrDisplays::limitation() const
@@ -162,13 +188,12 @@ double RandrDisplays::refreshRate(quint32 dotClock, int hTotal, int vTotal, quin
 RandrDisplays::Layout RandrDisplays::queryLayout()
 {
     Layout layout;
-    xcb_connection_t *c = m_connection;
-    const Reply<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
-        c, xcb_randr_get_screen_resources_current(c, m_root), nullptr));
+    xcb_connection_t *c = m_x->get();
+    const xcb_window_t root = m_x->root();
+    const auto resources = m_x->reply(xcb_randr_get_screen_resources_current_reply, xcb_randr_get_screen_resources_current(c, root), "reading the screen resources");
     if (!resources)
         return layout;
-    const Reply<xcb_randr_get_output_primary_reply_t> primary(
-        xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, m_root), nullptr));
+    const auto primary = m_x->reply(xcb_randr_get_output_primary_reply, xcb_randr_get_output_primary(c, root), "reading the primary output");
 
     const xcb_randr_mode_info_t *modeInfos = xcb_randr_get_screen_resources_current_modes(resources.get());
     const int modeCount = xcb_randr_get_screen_resources_current_modes_length(resources.get());
@@ -211,9 +236,8 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
     };
     QHash<quint32, CrtcGeometry> geometry;
     for (int i = 0; i < crtcCount; ++i) {
-        const Reply<xcb_randr_get_crtc_info_reply_t> info(xcb_randr_get_crtc_info_reply(c, crtcCookies[i], nullptr));
-        const Reply<xcb_randr_get_crtc_gamma_size_reply_t> gamma(
-            xcb_randr_get_crtc_gamma_size_reply(c, gammaCookies[i], nullptr));
+        const auto info = m_x->reply(xcb_randr_get_crtc_info_reply, crtcCookies[i], "reading a CRTC or output");
+        const auto gamma = m_x->reply(xcb_randr_get_crtc_gamma_size_reply, gammaCookies[i], "reading a gamma ramp size");
         Crtc crtc;
         crtc.id = crtcIds[i];
         crtc.gammaSize = gamma ? gamma->size : 0;
@@ -225,11 +249,10 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
     const xcb_randr_output_t *outputIds = xcb_randr_get_screen_resources_current_outputs(resources.get());
     const int outputCount = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
     for (int i = 0; i < outputCount; ++i) {
-        const Reply<xcb_randr_get_output_info_reply_t> info(
-            xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, outputIds[i], resources->config_timestamp),
-                                            nullptr));
-        if (!info || info->connection != XCB_RANDR_CONNECTION_CONNECTED || info->crtc == XCB_NONE
-            || !geometry.contains(info->crtc))
+        const auto info = m_x->reply(xcb_randr_get_output_info_reply, xcb_randr_get_output_info(c, outputIds[i], resources->config_timestamp), "reading a CRTC or output");
+        // An output that drives a CRTC with a mode is lit, whatever its connection state says:
+        // drivers report "unknown", and the state is only as fresh as the last probe.
+        if (!info || info->crtc == XCB_NONE || !geometry.contains(info->crtc))
             continue;
         Output output;
         output.id = outputIds[i];
@@ -264,27 +287,25 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
         // The EDID (the base block and its extensions; only the base block is read).
         QByteArray edid;
         if (m_edidAtom) {
-            const Reply<xcb_randr_get_output_property_reply_t> property(xcb_randr_get_output_property_reply(
-                c, xcb_randr_get_output_property(c, output.id, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), nullptr));
+            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.id, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), "reading an output property");
             if (property && property->format == 8)
                 edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(property.get())),
                                   xcb_randr_get_output_property_data_length(property.get()));
         }
         output.edid = decodeEdid(edid);
+        output.monitor = monitorIdentity(output.edid);
         if (!output.edid.problem.isEmpty() && !edid.isEmpty())
             logOnce(QStringLiteral("edid %1 %2").arg(output.name, output.edid.problem),
                     QStringLiteral("Output %1: %2").arg(output.name, output.edid.problem));
 
         output.builtIn = isPanelConnectorName(output.name);
         if (!output.builtIn && m_connectorTypeAtom) {
-            const Reply<xcb_randr_get_output_property_reply_t> property(xcb_randr_get_output_property_reply(
-                c, xcb_randr_get_output_property(c, output.id, m_connectorTypeAtom, XCB_ATOM_ANY, 0, 1, 0, 0),
-                nullptr));
+            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.id, m_connectorTypeAtom, XCB_ATOM_ANY, 0, 1, 0, 0), "reading an output property");
             if (property && property->type == XCB_ATOM_ATOM && property->format == 32
                 && xcb_randr_get_output_property_data_length(property.get()) >= 4) {
                 const quint32 atom =
                     *reinterpret_cast<const quint32 *>(xcb_randr_get_output_property_data(property.get()));
-                output.builtIn = atomName(c, atom) == QLatin1String("Panel");
+                output.builtIn = m_x->atomName(atom) == QLatin1String("Panel");
             }
         }
         layout.crtcs[output.crtc].outputs << output.id;
@@ -301,28 +322,32 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
     return layout;
 }
 
-void RandrDisplays::drainEvents()
+void RandrDisplays::scheduleReload()
 {
-    bool changed = false;
-    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
-        const quint8 type = event->response_type & 0x7f;
-        if (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_randrEventBase + XCB_RANDR_NOTIFY)
-            changed = true;
-        std::free(event);
-    }
-    if (xcb_connection_has_error(m_connection)) {
-        logOnce(QStringLiteral("lost"), QStringLiteral("The connection to the X server was lost"));
-        m_notifier->setEnabled(false);
+    // A burst of events delivered together is one look at the new configuration.
+    if (m_reloadQueued)
         return;
-    }
-    // A burst of events read in one go is one look at the new configuration.
-    if (changed)
-        reloadConfiguration();
+    m_reloadQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_reloadQueued = false;
+            reloadConfiguration();
+        },
+        Qt::QueuedConnection);
+}
+
+void RandrDisplays::screensDidWake()
+{
+    // Sleep, a VT switch or a mode set may have reset the CRTCs: the formula is written again.
+    QMutexLocker lock(&m_mutex);
+    m_lastWritten.clear();
+    m_keepProblem.clear();
 }
 
 void RandrDisplays::reloadConfiguration()
 {
-    if (!m_connection || m_limitation == Limitation::noRandr)
+    if (!m_x->isConnected() || m_limitation == Limitation::noRandr)
         return;
     Layout layout = queryLayout();
     QList<QPair<DisplayId, quint32>> changes;
@@ -330,7 +355,7 @@ void RandrDisplays::reloadConfiguration()
     {
         QMutexLocker lock(&m_mutex);
         const Layout &before = m_layout;
-        const auto mirrored = [](const Layout &l, const Output &o) { return l.crtcs.value(o.crtc).outputs.size() > 1; };
+        const auto mirrored = [](const Layout &l, const Output &o) { return isMirroredIn(l, o); };
         for (const Output &now : std::as_const(layout.outputs)) {
             const auto old = std::find_if(before.outputs.begin(), before.outputs.end(),
                                           [&](const Output &o) { return o.id == now.id; });
@@ -362,9 +387,11 @@ void RandrDisplays::reloadConfiguration()
                 changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
                                                      | kDisplayDesktopShapeChangedFlag));
         }
-        m_layout = std::move(layout);
+        const Layout previous = std::exchange(m_layout, std::move(layout));
+        putBackReturnedLocked(previous);
         // A CRTC that was switched off and on again may hold another ramp than we wrote.
         m_lastWritten.clear();
+        m_keepProblem.clear();
         m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
         callbacks = m_callbacks.values();
     }
@@ -451,7 +478,19 @@ bool RandrDisplays::isInMirrorSet(DisplayId display)
 {
     QMutexLocker lock(&m_mutex);
     const Output *output = findLocked(display);
-    return output && m_layout.crtcs.value(output->crtc).outputs.size() > 1;
+    return output && isMirroredIn(m_layout, *output);
+}
+
+bool RandrDisplays::isMirroredIn(const Layout &layout, const Output &output)
+{
+    // Mirrored outputs show the same area of the screen: on one CRTC, or, as most drivers
+    // do it, on CRTCs of the same position and size.
+    return std::any_of(layout.outputs.cbegin(), layout.outputs.cend(), [&](const Output &other) {
+        return other.id != output.id
+               && (other.crtc == output.crtc
+                   || (other.position == output.position && other.pixelsWide == output.pixelsWide
+                       && other.pixelsHigh == output.pixelsHigh));
+    });
 }
 
 quint32 RandrDisplays::vendorNumber(DisplayId display)
@@ -508,13 +547,25 @@ QList<DisplayMode> RandrDisplays::allModes(DisplayId display, bool)
 
 bool RandrDisplays::transferFormulasReachScreens()
 {
-    return limitation() == Limitation::none;
+    QMutexLocker lock(&m_mutex);
+    return m_limitation == Limitation::none && m_keepProblem.isEmpty();
+}
+
+QString RandrDisplays::transferFormulaNote()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_limitation != Limitation::none || m_keepProblem.isEmpty())
+        return {};
+    return QStringLiteral("The display's formula is not applied: the original colours could not be kept first, "
+                          "so they could not be put back after a crash (%1). The comfort veil still softens the "
+                          "screen.")
+        .arg(m_keepProblem);
 }
 
 std::optional<GammaRamp> RandrDisplays::readRampLocked(quint32 crtc)
 {
-    const Reply<xcb_randr_get_crtc_gamma_reply_t> reply(
-        xcb_randr_get_crtc_gamma_reply(m_connection, xcb_randr_get_crtc_gamma(m_connection, crtc), nullptr));
+    const auto reply = m_x->reply(xcb_randr_get_crtc_gamma_reply, xcb_randr_get_crtc_gamma(m_x->get(), crtc),
+                                  "reading a gamma ramp");
     if (!reply)
         return std::nullopt;
     const int size = reply->size;
@@ -528,23 +579,27 @@ std::optional<GammaRamp> RandrDisplays::currentGammaRamp(DisplayId display)
 {
     QMutexLocker lock(&m_mutex);
     const Output *output = findLocked(display);
-    if (!output || !m_connection)
+    if (!output || !m_x->isConnected())
         return std::nullopt;
     return readRampLocked(output->crtc);
 }
 
 ResultCode RandrDisplays::writeRampLocked(quint32 crtc, const GammaRamp &ramp, DisplayId display)
 {
+    xcb_connection_t *c = m_x->get();
     const xcb_void_cookie_t cookie = xcb_randr_set_crtc_gamma_checked(
-        m_connection, crtc, quint16(ramp.size()), ramp.red.constData(), ramp.green.constData(), ramp.blue.constData());
-    if (std::unique_ptr<xcb_generic_error_t, FreeDeleter> error{xcb_request_check(m_connection, cookie)}) {
+        c, crtc, quint16(ramp.size()), ramp.red.constData(), ramp.green.constData(), ramp.blue.constData());
+    xcb_generic_error_t *error = xcb_request_check(c, cookie);
+    if (error) {
         // The CRTC went away since the configuration was read (a display unplugged).
         m_lastWritten.remove(crtc);
         m_log.error("Could not set the gamma ramp of CRTC %u for display %u: X error %d", crtc, display,
                     int(error->error_code));
+        std::free(error);
         return kErrorFailure;
     }
     m_lastWritten.insert(crtc, ramp);
+    m_ours.insert(crtc, ramp);
     return 0;
 }
 
@@ -552,11 +607,20 @@ ResultCode RandrDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ram
 {
     QMutexLocker lock(&m_mutex);
     const Output *output = findLocked(display);
-    if (!output || !m_connection)
+    if (!output || !m_x->isConnected())
         return kErrorIllegalArgument;
     if (ramp.size() != m_layout.crtcs.value(output->crtc).gammaSize)
         return kErrorIllegalArgument;
     return writeRampLocked(output->crtc, ramp, display);
+}
+
+qsizetype RandrDisplays::keptIndexLocked(const QString &output, const QString &monitor) const
+{
+    for (qsizetype i = 0; i < m_kept.size(); ++i) {
+        if (m_kept[i].output == output && m_kept[i].monitor == monitor)
+            return i;
+    }
+    return -1;
 }
 
 ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
@@ -588,88 +652,179 @@ ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFo
     // Mirrored outputs share a CRTC: one write per ramp is enough.
     if (m_lastWritten.value(crtc) == ramp)
         return 0;
-    if (!m_originals.contains(crtc)) {
+    if (!m_keepProblem.isEmpty())
+        return kErrorCannotComplete;
+    // The original of every output the CRTC drives is kept before the first change
+    // reaches the screen, so that a kill cannot lose it.
+    QList<const Output *> unkept;
+    for (const DisplayId id : m_layout.crtcs.value(crtc).outputs) {
+        const Output *o = findLocked(id);
+        if (o && keptIndexLocked(o->name, o->monitor) < 0)
+            unkept << o;
+    }
+    if (!unkept.isEmpty()) {
         const std::optional<GammaRamp> original = readRampLocked(crtc);
         if (!original || original->size() != size) {
             m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
                         crtc, display);
             return kErrorFailure;
         }
-        SavedGammaRamp saved{crtc, {}, *original};
-        for (const DisplayId id : m_layout.crtcs.value(crtc).outputs) {
-            if (const Output *o = findLocked(id))
-                saved.outputs << o->name;
+        const QList<SavedGammaRamp> before = m_kept;
+        for (const Output *o : std::as_const(unkept))
+            m_kept << SavedGammaRamp{o->name, o->monitor, *original};
+        QString error;
+        if (!saveKeptLocked(&error)) {
+            m_kept = before;
+            m_keepProblem = error;
+            m_log.error("Could not keep the original gamma ramps in %s (%s); the displays' transfer formulas are "
+                        "not applied",
+                        qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+            return kErrorCannotComplete;
         }
-        m_originals.insert(crtc, saved);
-        // Kept before the first change reaches the screen, so that a kill cannot lose it.
-        saveOriginalsLocked();
     }
     return writeRampLocked(crtc, ramp, display);
 }
 
-void RandrDisplays::saveOriginalsLocked()
+bool RandrDisplays::saveKeptLocked(QString *error)
 {
-    QString error;
-    if (!m_restoreFile.write(m_displayName, m_originals.values(), &error))
-        m_log.error("Could not keep the original gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
-                    qUtf8Printable(error));
+    if (m_kept.isEmpty()) {
+        m_restoreFile.remove();
+        return true;
+    }
+    return m_restoreFile.write(m_server, m_serverMark, m_kept, error);
 }
 
 void RandrDisplays::restoreColorSyncSettings()
 {
     QMutexLocker lock(&m_mutex);
-    if (m_originals.isEmpty())
+    // Switching the formulas off or on again tries to keep the originals anew.
+    m_keepProblem.clear();
+    if (m_kept.isEmpty())
         return;
-    for (const SavedGammaRamp &saved : std::as_const(m_originals)) {
-        const auto crtc = m_layout.crtcs.constFind(saved.crtc);
-        if (crtc == m_layout.crtcs.cend() || crtc->gammaSize != saved.ramp.size()) {
-            m_log.info("CRTC %u is gone or changed its ramp size; its original gamma ramp is not put back",
-                       saved.crtc);
+    QList<SavedGammaRamp> remaining;
+    for (const SavedGammaRamp &saved : std::as_const(m_kept)) {
+        const Output *output = nullptr;
+        for (const Output &o : std::as_const(m_layout.outputs)) {
+            if (o.name == saved.output && o.monitor == saved.monitor)
+                output = &o;
+        }
+        if (!output) {
+            // Put back when the output is lit again, or at the next start.
+            remaining << saved;
             continue;
         }
-        writeRampLocked(saved.crtc, saved.ramp, crtc->outputs.value(0));
+        const quint32 crtc = output->crtc;
+        if (m_layout.crtcs.value(crtc).gammaSize != saved.ramp.size()) {
+            m_log.info("Output %s has a gamma ramp of another size now; its original is not put back",
+                       qUtf8Printable(saved.output));
+            continue;
+        }
+        if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
+            const std::optional<GammaRamp> current = readRampLocked(crtc);
+            if (current && *current != *ours) {
+                m_log.info("The gamma ramp of output %s was set by another program since; it is left as it is",
+                           qUtf8Printable(saved.output));
+                continue;
+            }
+        }
+        writeRampLocked(crtc, saved.ramp, output->id);
     }
-    m_originals.clear();
+    m_kept = remaining;
+    m_ours.clear();
     m_lastWritten.clear();
-    m_restoreFile.remove();
+    QString error;
+    if (!saveKeptLocked(&error))
+        m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
+                    qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+}
+
+void RandrDisplays::putBackReturnedLocked(const Layout &before)
+{
+    // An output that comes back gets the original it had before a change of ours.
+    bool changed = false;
+    for (const SavedGammaRamp &saved : std::as_const(m_kept)) {
+        const auto matches = [&](const Output &o) { return o.name == saved.output && o.monitor == saved.monitor; };
+        if (std::any_of(before.outputs.cbegin(), before.outputs.cend(), matches))
+            continue;
+        const auto now = std::find_if(m_layout.outputs.cbegin(), m_layout.outputs.cend(), matches);
+        if (now == m_layout.outputs.cend())
+            continue;
+        if (m_layout.crtcs.value(now->crtc).gammaSize != saved.ramp.size()) {
+            m_log.info("Output %s is back with a gamma ramp of another size; its kept original is dropped",
+                       qUtf8Printable(saved.output));
+            changed = true;
+            continue;
+        }
+        if (writeRampLocked(now->crtc, saved.ramp, now->id) == 0)
+            m_log.info("Put back the original gamma ramp of output %s, lit again", qUtf8Printable(saved.output));
+    }
+    if (changed) {
+        m_kept.removeIf([&](const SavedGammaRamp &saved) {
+            const auto now = std::find_if(m_layout.outputs.cbegin(), m_layout.outputs.cend(), [&](const Output &o) {
+                return o.name == saved.output && o.monitor == saved.monitor;
+            });
+            return now != m_layout.outputs.cend() && m_layout.crtcs.value(now->crtc).gammaSize != saved.ramp.size();
+        });
+        QString error;
+        saveKeptLocked(&error);
+    }
 }
 
 void RandrDisplays::restoreKeptRamps()
 {
+    if (m_restoreFile.path().isEmpty())
+        return;
     QList<SavedGammaRamp> kept;
-    QString error;
-    const GammaRestoreFile::State state = m_restoreFile.read(m_displayName, &kept, &error);
+    QString error, mark;
+    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &kept, &error);
     if (state == GammaRestoreFile::State::absent)
         return;
     if (state == GammaRestoreFile::State::corrupt) {
-        m_log.error("Ignoring the kept gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
-                    qUtf8Printable(error));
+        // Kept aside, never read as ramps and never written over.
+        QString moveError;
+        const QString aside = files::moveAside(m_restoreFile.path(), &moveError);
+        m_log.error("Ignoring the kept gamma ramps in %s: %s; %s", qUtf8Printable(m_restoreFile.path()),
+                    qUtf8Printable(error),
+                    qUtf8Printable(aside.isEmpty() ? QStringLiteral("it could not be moved aside: ") + moveError
+                                                   : QStringLiteral("it is moved aside to ") + aside));
+        return;
+    }
+    if (mark != m_serverMark) {
+        m_log.info("The kept gamma ramps in %s belong to an X server that has ended since; they are dropped",
+                   qUtf8Printable(m_restoreFile.path()));
         m_restoreFile.remove();
         return;
     }
     QMutexLocker lock(&m_mutex);
     QStringList restored;
+    QList<SavedGammaRamp> waiting;
     for (const SavedGammaRamp &saved : std::as_const(kept)) {
-        const auto crtc = m_layout.crtcs.constFind(saved.crtc);
-        QStringList outputs;
-        if (crtc != m_layout.crtcs.cend()) {
-            for (const DisplayId id : crtc->outputs) {
-                if (const Output *o = findLocked(id))
-                    outputs << o->name;
-            }
+        const Output *output = nullptr;
+        for (const Output &o : std::as_const(m_layout.outputs)) {
+            if (o.name == saved.output)
+                output = &o;
         }
-        if (crtc == m_layout.crtcs.cend() || crtc->gammaSize != saved.ramp.size() || outputs != saved.outputs) {
-            m_log.info("Not putting back the kept gamma ramp of CRTC %u (%s): the screen layout changed since",
-                       saved.crtc, qUtf8Printable(saved.outputs.join(QLatin1Char(','))));
+        if (!output || output->monitor != saved.monitor) {
+            m_log.info("Output %s is %s; its kept gamma ramp waits until its monitor is lit there again",
+                       qUtf8Printable(saved.output),
+                       output ? "showing another monitor" : "not lit");
+            waiting << saved;
             continue;
         }
-        const QString name = saved.outputs.isEmpty() ? QStringLiteral("CRTC %1").arg(saved.crtc)
-                                                      : saved.outputs.join(QLatin1Char(','));
-        if (writeRampLocked(saved.crtc, saved.ramp, crtc->outputs.value(0)) == 0 && !restored.contains(name))
-            restored << name;
+        if (m_layout.crtcs.value(output->crtc).gammaSize != saved.ramp.size()) {
+            m_log.info("Not putting back the kept gamma ramp of output %s: it has %d entries, the CRTC %d",
+                       qUtf8Printable(saved.output), saved.ramp.size(), m_layout.crtcs.value(output->crtc).gammaSize);
+            continue;
+        }
+        if (writeRampLocked(output->crtc, saved.ramp, output->id) == 0 && !restored.contains(saved.output))
+            restored << saved.output;
     }
     m_lastWritten.clear();
-    m_restoreFile.remove();
+    m_ours.clear();
+    m_kept = waiting;
+    if (!saveKeptLocked(&error))
+        m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
+                    qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
     if (restored.isEmpty())
         m_log.info("Put back none of the gamma ramps a previous run left changed");
     else

@@ -4,6 +4,7 @@
 #include "platform/host/Edid.h"
 #include "platform/host/GammaRamp.h"
 #include "platform/host/GammaRestoreFile.h"
+#include "platform/host/XConnection.h"
 #include "runtime/Logging.h"
 
 #include <QHash>
@@ -16,17 +17,20 @@
 
 #include <optional>
 
-struct xcb_connection_t;
-class QSocketNotifier;
-
 namespace qv {
 
 // The display services of an X11 server through RandR: the active displays are the
-// connected outputs that a CRTC drives (a display's id is its output's id), their
-// identity comes from the EDID, and transfer formulas become the CRTCs' gamma ramps.
-// The ramps a CRTC had before the first change are kept in memory and in the runtime
-// folder; restoreColorSyncSettings() puts them back, and a new instance puts back what a
-// process that ended without doing so left there, before anything else is written.
+// outputs that drive a CRTC with a mode, whatever their connection state (a display's id
+// is its output's id), their identity comes from the EDID, and transfer formulas become
+// the CRTCs' gamma ramps.
+//
+// The ramp an output had before the first change is kept in memory and in a private
+// runtime folder, by output (its name and its monitor's identity) and by X server, before
+// the change reaches the screen; where it cannot be kept, no formula is applied.
+// restoreColorSyncSettings() puts back the originals, except on a CRTC whose ramp another
+// program set since our last write; an output that is not lit keeps its original until it
+// is lit again. A new instance puts back what a process that ended without doing so left,
+// before anything else is written, unless the X server was started again since.
 // Configuration changes arrive as RandR events on the thread that created the instance.
 class RandrDisplays final : public QObject, public Displays {
     Q_OBJECT
@@ -70,6 +74,9 @@ public:
     ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
     // Reads the configuration again and reports what changed; the RandR events do this.
     void reloadConfiguration();
+    // After sleep: every CRTC gets the formula written again, and keeping the originals is
+    // tried again.
+    void screensDidWake();
 
     // Displays
     QList<DisplayId> activeDisplays() override;
@@ -86,6 +93,7 @@ public:
     ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
     void restoreColorSyncSettings() override;
     bool transferFormulasReachScreens() override;
+    QString transferFormulaNote() override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -99,6 +107,7 @@ private:
         quint32 crtc = 0;
         bool builtIn = false;
         EdidInfo edid;
+        QString monitor; // the EDID's identity, empty without one
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
@@ -117,29 +126,36 @@ private:
     };
 
     Layout queryLayout();
-    void drainEvents();
+    void scheduleReload();
+    QString readServerMark();
+    static bool isMirroredIn(const Layout &layout, const Output &output);
+    qsizetype keptIndexLocked(const QString &output, const QString &monitor) const;
+    bool saveKeptLocked(QString *error);
+    void putBackReturnedLocked(const Layout &before);
     const Output *findLocked(DisplayId display) const;
     std::optional<GammaRamp> readRampLocked(quint32 crtc);
     ResultCode writeRampLocked(quint32 crtc, const GammaRamp &ramp, DisplayId display);
-    void saveOriginalsLocked();
     void restoreKeptRamps();
     void logOnce(const QString &key, const QString &message) const;
 
     Logger m_log{"HostDisplays"};
     QString m_displayName;
+    QString m_server;      // the X server the display name reaches
+    QString m_keepProblem; // why the originals cannot be kept; empty when they can
     GammaRestoreFile m_restoreFile;
-    xcb_connection_t *m_connection = nullptr;
-    quint32 m_root = 0;
+    QString m_serverMark;
+    host::XConnection *m_x = nullptr;
     quint8 m_randrEventBase = 0;
+    bool m_reloadQueued = false;
     Limitation m_limitation = Limitation::none;
-    QSocketNotifier *m_notifier = nullptr;
     quint32 m_edidAtom = 0;
     quint32 m_connectorTypeAtom = 0;
 
     mutable QMutex m_mutex;
     Layout m_layout;
-    QMap<quint32, SavedGammaRamp> m_originals;  // by CRTC, the ramps before our first change
-    QHash<quint32, GammaRamp> m_lastWritten;     // by CRTC, what we wrote last
+    QList<SavedGammaRamp> m_kept;            // by output, the ramps before our first change
+    QHash<quint32, GammaRamp> m_lastWritten; // by CRTC, what we wrote last, until a reconfiguration
+    QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
     mutable QSet<QString> m_logged;
     QMap<int, ReconfigurationCallback> m_callbacks;
     int m_nextToken = 1;

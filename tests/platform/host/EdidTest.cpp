@@ -88,11 +88,12 @@ TEST(Edid, DamagedEdidsGiveADefinedAnswerAndAReason)
     }
 }
 
-TEST(Edid, ANameWithBytesOutsidePrintableAsciiIsShownWithReplacements)
+TEST(Edid, ANameWithBytesOutsidePrintableAsciiIsShownWithoutThem)
 {
-    // "1619w" with its second letter turned into a control byte.
-    const EdidInfo info = decodeEdid(patched(kOlderMonitor, {{114, 0x07}}));
-    EXPECT_EQ(info.name, QStringLiteral("1\uFFFD19w"));
+    // "1619w" with its second letter turned into a control byte, its third into a byte
+    // above ASCII.
+    const EdidInfo info = decodeEdid(patched(kOlderMonitor, {{114, 0x07}, {115, 0xe9}}));
+    EXPECT_EQ(info.name, QStringLiteral("19w"));
 }
 
 } // namespace

@@ -3,11 +3,12 @@
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/RandrDisplays.h"
-#include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 #include "support/LogCapture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <xcb/randr.h>
 #include <QTemporaryDir>
@@ -15,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -54,7 +58,7 @@ protected:
     void SetUp() override
     {
         if (server.display().isEmpty())
-            QV_SKIP_WITHOUT("Xvfb could not be started");
+            GTEST_SKIP() << "Xvfb could not be started";
         ASSERT_TRUE(folder.isValid());
     }
 
@@ -139,101 +143,183 @@ TEST_F(RandrDisplaysTest, ANewInstancePutsBackWhatAKilledOneLeftChanged)
     EXPECT_FALSE(QFile::exists(restorePath()));
 }
 
-TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchTheLayoutIsNotWritten)
+TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchIsNeverWritten)
 {
-    auto probe = open();
-    const DisplayId id = probe->mainDisplay();
-    const auto original = probe->currentGammaRamp(id);
-    const int size = probe->gammaRampSize(id);
-    probe.reset();
-    const auto crtcOf = [&] {
-        // The one CRTC of Xvfb: find it through a ramp we write and keep.
+    // The server's name and mark, from a file the display services wrote.
+    const QString serverName = GammaRestoreFile::serverOfDisplay(server.display());
+    QString mark;
+    std::optional<GammaRamp> original;
+    int size = 0;
+    {
         auto d = open();
+        original = d->currentGammaRamp(d->mainDisplay());
+        size = d->gammaRampSize(d->mainDisplay());
         TransferFormula f;
         f.redMax = 0.8f;
-        d->setTransferFormula(d->mainDisplay(), f);
+        ASSERT_EQ(d->setTransferFormula(d->mainDisplay(), f), 0);
         QList<SavedGammaRamp> kept;
-        GammaRestoreFile(restorePath()).read(server.display(), &kept, nullptr);
+        ASSERT_EQ(GammaRestoreFile(restorePath()).read(serverName, &mark, &kept, nullptr),
+                  GammaRestoreFile::State::read);
         d->restoreColorSyncSettings();
-        return kept.value(0).crtc;
-    };
-    const quint32 crtc = crtcOf();
-    ASSERT_NE(crtc, 0u);
+    }
+    ASSERT_FALSE(mark.isEmpty());
 
-    GammaRamp zero{QList<quint16>(size, 0), QList<quint16>(size, 0), QList<quint16>(size, 0)};
-    GammaRamp halfSize{QList<quint16>(size / 2, 0), QList<quint16>(size / 2, 0), QList<quint16>(size / 2, 0)};
+    const GammaRamp zero{QList<quint16>(size, 0), QList<quint16>(size, 0), QList<quint16>(size, 0)};
+    const GammaRamp halfSize{QList<quint16>(size / 2, 0), QList<quint16>(size / 2, 0), QList<quint16>(size / 2, 0)};
+    const QString screen = QStringLiteral("screen");
     const struct {
         const char *name;
-        QList<SavedGammaRamp> ramps;
-        QString display;
+        SavedGammaRamp saved;
+        QString server, mark;
+        bool stillKept;
     } cases[] = {
-        {"another output", {{crtc, {QStringLiteral("HDMI-1")}, zero}}, server.display()},
-        {"another ramp size", {{crtc, {QStringLiteral("screen")}, halfSize}}, server.display()},
-        {"another CRTC", {{crtc + 1000, {QStringLiteral("screen")}, zero}}, server.display()},
-        {"another display", {{crtc, {QStringLiteral("screen")}, zero}}, QStringLiteral(":4242")},
+        {"an output that is not lit", {QStringLiteral("HDMI-1"), {}, zero}, serverName, mark, true},
+        {"another monitor on the output", {screen, QStringLiteral("10ac-200b-01010101"), zero}, serverName, mark, true},
+        {"another ramp size", {screen, {}, halfSize}, serverName, mark, false},
+        {"another server", {screen, {}, zero}, QStringLiteral("4242"), mark, false},
+        {"the server started again since", {screen, {}, zero}, serverName, QStringLiteral("1"), false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(GammaRestoreFile(restorePath()).write(c.display, c.ramps, nullptr));
+        ASSERT_TRUE(GammaRestoreFile(restorePath()).write(c.server, c.mark, {c.saved}, nullptr));
         test::LogCapture log;
         auto displays = open();
         EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
-        EXPECT_FALSE(QFile::exists(restorePath()));
-        EXPECT_EQ(rampLines(log), c.display == server.display() ? 2 : 1);
+        EXPECT_EQ(QFile::exists(restorePath()), c.stillKept);
+        EXPECT_EQ(rampLines(log), 1);
+        QFile::remove(restorePath());
     }
 }
 
-// A file that lists one CRTC many times puts its ramp back and names its output once.
-TEST_F(RandrDisplaysTest, ACrtcKeptManyTimesIsNamedOnce)
-{
-    quint32 crtc = 0;
-    GammaRamp original;
-    {
-        auto d = open();
-        original = d->currentGammaRamp(d->mainDisplay()).value_or(GammaRamp{});
-        TransferFormula f;
-        f.redMax = 0.8f;
-        d->setTransferFormula(d->mainDisplay(), f);
-        QList<SavedGammaRamp> kept;
-        GammaRestoreFile(restorePath()).read(server.display(), &kept, nullptr);
-        d->restoreColorSyncSettings();
-        crtc = kept.value(0).crtc;
-    }
-    ASSERT_NE(crtc, 0u);
-    const QList<SavedGammaRamp> many(500, SavedGammaRamp{crtc, {QStringLiteral("screen")}, original});
-    ASSERT_TRUE(GammaRestoreFile(restorePath()).write(server.display(), many, nullptr));
-    test::LogCapture log;
-    auto displays = open();
-    EXPECT_TRUE(log.contains(QStringLiteral("HostDisplays"),
-                             QStringLiteral("Put back the gamma ramp a previous run left changed on screen")))
-        << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
-}
-
-TEST_F(RandrDisplaysTest, ACorruptRestoreFileIsLoggedAndIgnored)
+TEST_F(RandrDisplaysTest, AHostileRestoreFileIsNeitherReadNorFollowed)
 {
     auto probe = open();
     const auto original = probe->currentGammaRamp(probe->mainDisplay());
     probe.reset();
-    // Each cause is told in a sentence of its own after the file's name.
-    const QList<std::pair<QByteArray, QString>> cases = {
-        {"{\"format\":", ": it is not JSON ("},
-        {"[]", ": it is not a JSON object"},
-        {"{\"format\":\"quellvista-gamma-ramps\",\"version\":1,\"display\":\"" + server.display().toLatin1() +
-             "\",\"crtcs\":[{\"crtc\":1,\"red\":\"AAA=\",\"green\":\"\",\"blue\":\"\"}]}",
-         ": a ramp has 1 red, 0 green and 0 blue entries"},
+    const QString precious = folder.filePath(QStringLiteral("precious.txt"));
+    const auto plant = [&](const char *kind) {
+        const QByteArray path = QFile::encodeName(restorePath());
+        if (kind == std::string("link")) {
+            QFile file(precious);
+            file.open(QIODevice::WriteOnly);
+            file.write("the user's own");
+            file.close();
+            QFile::link(precious, restorePath());
+        } else if (kind == std::string("fifo")) {
+            ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == std::string("folder")) {
+            ASSERT_TRUE(QDir().mkdir(restorePath()));
+        } else if (kind == std::string("1 GB")) {
+            QFile file(restorePath());
+            file.open(QIODevice::WriteOnly);
+            file.resize(qint64(1) << 30);
+        } else if (kind == std::string("another user's")) {
+            QFile file(restorePath());
+            file.open(QIODevice::WriteOnly);
+            file.write("{}");
+            file.close();
+            ASSERT_EQ(::chown(path.constData(), 65534, 65534), 0);
+        }
     };
-    for (const auto &[bytes, cause] : cases) {
-        SCOPED_TRACE(bytes.constData());
-        QFile file(restorePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
+    for (const char *kind : {"link", "fifo", "folder", "1 GB", "another user's"}) {
+        SCOPED_TRACE(kind);
+        QDir(folder.path()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder.path()));
+        plant(kind);
         test::LogCapture log;
         auto displays = open();
         EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
         EXPECT_EQ(rampLines(log), 1);
-        EXPECT_TRUE(log.containsPart(QStringLiteral("HostDisplays"), restorePath() + cause))
-            << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
+        // The place is free again: the next original is kept there, in a file of ours.
+        TransferFormula dim;
+        dim.redMax = 0.5f;
+        EXPECT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
+        EXPECT_TRUE(QFileInfo(restorePath()).isFile() && !QFileInfo(restorePath()).isSymLink());
+        displays->restoreColorSyncSettings();
+        EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
+        if (kind == std::string("link")) {
+            QFile file(precious);
+            file.open(QIODevice::ReadOnly);
+            EXPECT_EQ(file.readAll(), QByteArray("the user's own"));
+        }
+    }
+}
+
+TEST_F(RandrDisplaysTest, NoRampChangesWhereItsOriginalCannotBeKept)
+{
+    auto displays = open();
+    const DisplayId id = displays->mainDisplay();
+    const auto original = displays->currentGammaRamp(id);
+    // A folder where the file goes: it cannot be written.
+    ASSERT_TRUE(QDir().mkdir(restorePath()));
+    test::LogCapture log;
+    TransferFormula dim;
+    for (int step = 0; step < 10; ++step) {
+        dim.redMax = 0.5f + 0.01f * float(step);
+        EXPECT_NE(displays->setTransferFormula(id, dim), 0);
+    }
+    EXPECT_EQ(displays->currentGammaRamp(id), original);
+    EXPECT_FALSE(displays->transferFormulasReachScreens());
+    EXPECT_TRUE(displays->transferFormulaNote().contains(QLatin1String("could not be kept")));
+    EXPECT_EQ(rampLines(log), 1);
+    // Switching the formulas off and on tries again, once the place is free.
+    QDir().rmdir(restorePath());
+    displays->restoreColorSyncSettings();
+    EXPECT_TRUE(displays->transferFormulasReachScreens());
+    EXPECT_EQ(displays->setTransferFormula(id, dim), 0);
+    displays->restoreColorSyncSettings();
+}
+
+TEST(GammaRestoreFolder, IsPrivateToTheUserAndNeverALink)
+{
+    QTemporaryDir temporary;
+    const QString base = temporary.filePath(QStringLiteral("quellvista-runtime-%1").arg(::getuid()));
+    const QString elsewhere = temporary.filePath(QStringLiteral("elsewhere"));
+    QDir().mkdir(elsewhere);
+    const struct {
+        const char *what;
+        std::function<void()> plant;
+        bool usable;
+    } cases[] = {
+        {"created when missing", [] {}, true},
+        {"a link planted in its place", [&] { QFile::link(elsewhere, base); }, false},
+        {"a folder others may enter", [&] { ::mkdir(QFile::encodeName(base).constData(), 0755); ::chmod(QFile::encodeName(base).constData(), 0755); }, false},
+        {"a folder of another user", [&] { QDir().mkdir(base); ::chmod(QFile::encodeName(base).constData(), 0700); ::chown(QFile::encodeName(base).constData(), 65534, 65534); }, false},
+        {"a file in its place", [&] { QFile f(base); f.open(QIODevice::WriteOnly); }, false},
+    };
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(base);
+        QDir(base).removeRecursively();
+        c.plant();
+        QString error;
+        const QString folder = GammaRestoreFile::privateFolder(&error);
+        EXPECT_EQ(!folder.isEmpty(), c.usable) << qPrintable(error);
+        if (c.usable) {
+            struct stat status {};
+            ASSERT_EQ(::lstat(QFile::encodeName(base).constData(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, 0700u);
+        } else {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmpdir);
+}
+
+TEST(GammaRestoreFile, NamesTheServerNotTheDisplayText)
+{
+    const struct {
+        const char *display, *server;
+    } cases[] = {{":0", "0"}, {":0.0", "0"}, {"unix:0", "0"}, {":0.1", "0"}, {":12", "12"},
+                 {"remote:3.0", "remote/3"}, {"no display", ""}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.display);
+        EXPECT_EQ(GammaRestoreFile::serverOfDisplay(QString::fromLatin1(c.display)), QString::fromLatin1(c.server));
     }
 }
 

@@ -7,7 +7,9 @@
 #include "support/RandrClient.h"
 #include "support/RealEdids.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +62,140 @@ TEST_F(RandrMonitorsTest, ListsEveryLitMonitorWithItsEdid)
         names << displays->monitorName(id);
     EXPECT_EQ(names, (QStringList{QStringLiteral("LP140WH2-TLA2"), QStringLiteral("D3218HN"), QStringLiteral("1619w")}));
     EXPECT_EQ(displays->pixelsWide(displays->displayForOutputName(output(2)).value_or(0)), 1600);
+}
+
+TEST_F(RandrMonitorsTest, EveryChangeReachesTheCallbacksThoughRepliesAreReadBetween)
+{
+    auto displays = open();
+    QList<quint32> flags;
+    displays->registerReconfigurationCallback([&](DisplayId, quint32 f) { flags << f; });
+    const DisplayId main = displays->mainDisplay();
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const bool on = round % 2 == 1;
+        ASSERT_TRUE(on ? server.enable(output(2), QStringLiteral("1600x1200"), {3968, 0}) : server.disable(output(2)));
+        // A reply read now takes the change's events off the socket.
+        ASSERT_TRUE(displays->currentGammaRamp(main).has_value());
+        const quint32 expected = on ? kDisplayAddFlag : kDisplayRemoveFlag;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !flags.isEmpty() && (flags.last() & expected); }, 2000));
+        flags.clear();
+    }
+}
+
+TEST_F(RandrMonitorsTest, OriginalsAreKeptByOutputAcrossAKillAndAnOutputSwitchedOff)
+{
+    QList<GammaRamp> originals;
+    for (int i = 0; i < 3; ++i)
+        originals << *client->ramp(output(i));
+    {
+        auto displays = open();
+        TransferFormula evening;
+        evening.blueMax = 0.6f;
+        evening.greenMax = 0.8f;
+        for (const DisplayId id : displays->activeDisplays())
+            ASSERT_EQ(displays->setTransferFormula(id, evening), 0);
+        // Killed: gone without putting anything back.
+    }
+    ASSERT_TRUE(server.disable(output(1)));
+    {
+        // The next start puts back what is lit and keeps the rest; quitting keeps it too.
+        auto displays = open();
+        EXPECT_EQ(client->ramp(output(0)), originals[0]);
+        EXPECT_EQ(client->ramp(output(2)), originals[2]);
+        TransferFormula dim;
+        dim.redMax = dim.greenMax = dim.blueMax = 0.7f;
+        ASSERT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
+        displays->restoreColorSyncSettings();
+        EXPECT_EQ(client->ramp(output(0)), originals[0]);
+        EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+    }
+    ASSERT_TRUE(server.enable(output(1), QStringLiteral("1920x1080"), {2048, 0}));
+    {
+        // Lit again: the next start puts its original back.
+        auto displays = open();
+        EXPECT_EQ(client->ramp(output(1)), originals[1]);
+        EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+    }
+}
+
+TEST_F(RandrMonitorsTest, AnOutputLitAgainWhileRunningGetsItsOriginalBack)
+{
+    const GammaRamp original = *client->ramp(output(2));
+    auto displays = open();
+    const DisplayId id = *displays->displayForOutputName(output(2));
+    TransferFormula dim;
+    dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
+    ASSERT_EQ(displays->setTransferFormula(id, dim), 0);
+    ASSERT_TRUE(server.disable(output(2)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return displays->activeDisplays().size() == 2; }, 2000));
+    displays->restoreColorSyncSettings(); // quit with the output off: its original stays kept
+    ASSERT_TRUE(server.enable(output(2), QStringLiteral("1600x1200"), {3968, 0}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return displays->activeDisplays().size() == 3; }, 2000));
+    EXPECT_EQ(client->ramp(output(2)), original);
+}
+
+TEST_F(RandrMonitorsTest, TheKeptRampsFollowTheServerWhateverTheDisplayText)
+{
+    const GammaRamp original = *client->ramp(output(0));
+    const QString number = server.display().mid(1);
+    for (const QString &again : {server.display() + QStringLiteral(".0"), QStringLiteral("unix:") + number}) {
+        SCOPED_TRACE(qPrintable(again));
+        {
+            auto displays = open(server.display());
+            TransferFormula dim;
+            dim.redMax = 0.5f;
+            ASSERT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
+        }
+        // The default file of each display text: the same for one server.
+        EXPECT_EQ(GammaRestoreFile::serverOfDisplay(again), GammaRestoreFile::serverOfDisplay(server.display()));
+        auto displays = open(again);
+        EXPECT_EQ(client->ramp(output(0)), original);
+    }
+}
+
+TEST_F(RandrMonitorsTest, ARampAnotherProgramSetSurvivesQuitting)
+{
+    auto displays = open();
+    TransferFormula dim;
+    dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
+    for (const DisplayId id : displays->activeDisplays())
+        ASSERT_EQ(displays->setTransferFormula(id, dim), 0);
+    const GammaRamp foreign = test::startingRamp(4, 256);
+    ASSERT_TRUE(client->setRamp(output(1), foreign));
+    test::LogCapture log;
+    displays->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(1)), foreign);
+    EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
+    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).size(), 1);
+}
+
+TEST_F(RandrMonitorsTest, AnOutputThatDrivesACrtcIsActiveWhateverItsConnectionState)
+{
+    auto displays = open();
+    // Lit without a probe: RandR still reports it disconnected.
+    ASSERT_TRUE(server.enable(QStringLiteral("DUMMY3"), QStringLiteral("1024x768"), {5568, 0}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return displays->displayForOutputName(QStringLiteral("DUMMY3")).has_value(); },
+                                2000));
+    const DisplayId id = *displays->displayForOutputName(QStringLiteral("DUMMY3"));
+    EXPECT_EQ(displays->pixelsWide(id), 1024);
+    TransferFormula dim;
+    dim.redMax = 0.5f;
+    ASSERT_EQ(displays->setTransferFormula(id, dim), 0);
+    EXPECT_EQ(client->ramp(QStringLiteral("DUMMY3")), gammaRampForFormula(dim, 256));
+    displays->restoreColorSyncSettings();
+}
+
+TEST_F(RandrMonitorsTest, OutputsShowingTheSameAreaAreMirrored)
+{
+    ASSERT_TRUE(server.xrandr({QStringLiteral("--current"), QStringLiteral("--output"), output(2),
+                               QStringLiteral("--mode"), QStringLiteral("1920x1080"), QStringLiteral("--pos"),
+                               QStringLiteral("2048x0")})
+                == 0);
+    auto displays = open();
+    const auto id = [&](int i) { return *displays->displayForOutputName(output(i)); };
+    EXPECT_FALSE(displays->isInMirrorSet(id(0)));
+    EXPECT_TRUE(displays->isInMirrorSet(id(1)));
+    EXPECT_TRUE(displays->isInMirrorSet(id(2)));
 }
 
 } // namespace

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The real application on an X server with three monitors (Xorg's dummy video driver,
+# three real EDIDs, each CRTC starting from a ramp of its own):
+#  - Evening on every monitor; SIGKILL; one output switched off; a restart and a quit put
+#    every lit CRTC back to its original, and the output switched off gets its own at the
+#    next start after it is lit again (within one 16-bit step);
+#  - killed under DISPLAY=:N and started again under DISPLAY=:N.0, the ramps go back;
+#  - a ramp another program set while it ran (xrandr --gamma) stays when it quits;
+#  - an output lit without a probe (RandR says "disconnected", yet it drives a CRTC with a
+#    mode) gets the formula within 2 s.
+# Usage: display-restore.sh APP GAMMACHECK
+set -euo pipefail
+app="$1" check="$2"
+tmp="$(mktemp -d)"
+app_pid="" xorg_pid=""
+cleanup() { stop_all "$app_pid"; }
+trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+fail() {
+  echo "display-restore: $1"
+  cat "$tmp/app.log" 2>/dev/null || true
+  exit 1
+}
+store() {
+  mkdir -p "$tmp/config/Quellvista"
+  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
+}
+stop_app() {
+  kill "-$1" "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+start_on_host() {
+  isolated+=(QUELLVISTA_MACHINE=)
+  start_app display-restore find_main
+}
+# Every output named is at its original ramp (within one step).
+at_originals() {
+  local o
+  for o in "$@"; do "$check" -o "$o" near "$tmp/$o.original" || return 1; done
+}
+at_evening() {
+  local o
+  for o in "$@"; do "$check" -o "$o" preset Evening 0.65 >/dev/null || return 1; done
+}
+
+start_dummy_xorg display-restore
+output_on DUMMY1 1920x1080 2048x0
+output_on DUMMY2 1600x1200 3968x0
+xrandr >/dev/null # the probe a desktop makes at login
+for i in 0 1 2; do
+  "$check" -o "DUMMY$i" edid "$i" || fail "no EDID could be published on DUMMY$i"
+  "$check" -o "DUMMY$i" start "$((i + 1))" || fail "no starting ramp on DUMMY$i"
+  "$check" -o "DUMMY$i" save "$tmp/DUMMY$i.original"
+done
+all=(DUMMY0 DUMMY1 DUMMY2)
+make_isolated
+evening="$("$check" values Evening 0.65)"
+store_evening() {
+  store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
+}
+
+# Killed with Evening on three monitors; one switched off before the restart.
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+stop_app KILL
+output_off DUMMY1
+start_on_host
+poll 30 at_evening DUMMY0 DUMMY2 || fail "Evening is not on the lit monitors after the restart"
+stop_app TERM
+at_originals DUMMY0 DUMMY2 || fail "after the restart and quit the lit monitors are not at their originals"
+output_on DUMMY1 1920x1080 2048x0
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+start_on_host
+poll 5 at_originals "${all[@]}" || fail "the output switched off during the kill did not get its original back"
+stop_app TERM
+echo "display-restore: after a kill and an output switched off, every CRTC is back at its original"
+
+# Killed under :N, started again under :N.0.
+display="$DISPLAY"
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+stop_app KILL
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+DISPLAY="$display.0" start_on_host
+poll 5 at_originals "${all[@]}" || fail "started under $display.0, the ramps kept under $display were not put back"
+stop_app TERM
+echo "display-restore: killed under $display and started under $display.0, the ramps are back"
+
+# Another program's ramp stays at quit.
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+xrandr --output DUMMY2 --gamma 0.8:0.9:1.1
+"$check" -o DUMMY2 save "$tmp/foreign"
+stop_app TERM
+"$check" -o DUMMY2 same "$tmp/foreign" || fail "the ramp xrandr set was written over at quit"
+at_originals DUMMY0 DUMMY1 || fail "the other monitors are not at their originals after the quit"
+grep -q "set by another program" "$tmp/app.log" || fail "the ramp left alone was not logged"
+"$check" -o DUMMY2 start 3
+"$check" -o DUMMY2 save "$tmp/DUMMY2.original"
+echo "display-restore: a ramp xrandr --gamma set survives the quit"
+
+# An output lit without a probe gets the formula within 2 s.
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+output_on DUMMY3 1024x768 5568x0
+xrandr --current | grep -q "^DUMMY3 disconnected 1024x768" || fail "DUMMY3 is not lit in the disconnected state"
+poll 2 at_evening DUMMY3 || fail "the output lit without a probe did not get the formula within 2 s"
+stop_app TERM
+at_originals "${all[@]}" || fail "the monitors are not at their originals after the quit"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: an output in the disconnected state with a CRTC and mode gets the formula"
