@@ -21,10 +21,6 @@ public:
     const QString &display() const { return m_display; }
     // Why it did not start.
     const QString &failure() const { return m_failure; }
-    // Whether a test must fail rather than skip when the server cannot start: on CI, where
-    // the packages are installed by the setup script.
-    static bool required();
-
     // Lights the output with a mode of the given size at a position of the screen, without
     // probing the outputs (as "xrandr --current"): an output's connection state stays what
     // the last probe found.

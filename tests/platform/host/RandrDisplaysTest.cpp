@@ -3,6 +3,7 @@
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/RandrDisplays.h"
+#include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 #include "support/LogCapture.h"
 
@@ -58,7 +59,7 @@ protected:
     void SetUp() override
     {
         if (server.display().isEmpty())
-            GTEST_SKIP() << "Xvfb could not be started";
+            QV_SKIP_WITHOUT("Xvfb could not be started");
         ASSERT_TRUE(folder.isValid());
     }
 
@@ -172,12 +173,13 @@ TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchIsNeverWritten)
         SavedGammaRamp saved;
         QString server, mark;
         bool stillKept;
+        int lines; // the case's own, and the count of what was put back where it gets that far
     } cases[] = {
-        {"an output that is not lit", {QStringLiteral("HDMI-1"), {}, zero}, serverName, mark, true},
-        {"another monitor on the output", {screen, QStringLiteral("10ac-200b-01010101"), zero}, serverName, mark, true},
-        {"another ramp size", {screen, {}, halfSize}, serverName, mark, false},
-        {"another server", {screen, {}, zero}, QStringLiteral("4242"), mark, false},
-        {"the server started again since", {screen, {}, zero}, serverName, QStringLiteral("1"), false},
+        {"an output that is not lit", {QStringLiteral("HDMI-1"), {}, zero}, serverName, mark, true, 2},
+        {"another monitor on the output", {screen, QStringLiteral("10ac-200b-01010101"), zero}, serverName, mark, true, 2},
+        {"another ramp size", {screen, {}, halfSize}, serverName, mark, false, 2},
+        {"another server", {screen, {}, zero}, QStringLiteral("4242"), mark, false, 1},
+        {"the server started again since", {screen, {}, zero}, serverName, QStringLiteral("1"), false, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -186,7 +188,7 @@ TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchIsNeverWritten)
         auto displays = open();
         EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
         EXPECT_EQ(QFile::exists(restorePath()), c.stillKept);
-        EXPECT_EQ(rampLines(log), 1);
+        EXPECT_EQ(rampLines(log), c.lines);
         QFile::remove(restorePath());
     }
 }
@@ -320,6 +322,63 @@ TEST(GammaRestoreFile, NamesTheServerNotTheDisplayText)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.display);
         EXPECT_EQ(GammaRestoreFile::serverOfDisplay(QString::fromLatin1(c.display)), QString::fromLatin1(c.server));
+    }
+}
+
+// A file that lists one output many times puts its ramp back and names the output once.
+TEST_F(RandrDisplaysTest, AnOutputKeptManyTimesIsNamedOnce)
+{
+    const QString serverName = GammaRestoreFile::serverOfDisplay(server.display());
+    QString mark;
+    GammaRamp original;
+    {
+        auto d = open();
+        original = d->currentGammaRamp(d->mainDisplay()).value_or(GammaRamp{});
+        TransferFormula f;
+        f.redMax = 0.8f;
+        d->setTransferFormula(d->mainDisplay(), f);
+        QList<SavedGammaRamp> kept;
+        GammaRestoreFile(restorePath()).read(serverName, &mark, &kept, nullptr);
+        d->restoreColorSyncSettings();
+    }
+    const QList<SavedGammaRamp> many(500, SavedGammaRamp{QStringLiteral("screen"), {}, original});
+    ASSERT_TRUE(GammaRestoreFile(restorePath()).write(serverName, mark, many, nullptr));
+    test::LogCapture log;
+    auto displays = open();
+    EXPECT_TRUE(log.contains(QStringLiteral("HostDisplays"),
+                             QStringLiteral("Put back the gamma ramp a previous run left changed on screen")))
+        << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
+}
+
+TEST_F(RandrDisplaysTest, ACorruptRestoreFileIsLoggedAndIgnored)
+{
+    auto probe = open();
+    const auto original = probe->currentGammaRamp(probe->mainDisplay());
+    probe.reset();
+    // Each cause is told in a sentence of its own after the file's name.
+    const QList<std::pair<QByteArray, QString>> cases = {
+        {"{\"format\":", ": it is not JSON ("},
+        {"[]", ": it is not a JSON object"},
+        {"{\"format\":\"quellvista-gamma-ramps\",\"version\":1,\"display\":\"" + server.display().toLatin1()
+             + "\",\"crtcs\":[]}",
+         ": it is of another format"},
+        {"{\"format\":\"quellvista-gamma-ramps\",\"version\":2,\"server\":\""
+             + GammaRestoreFile::serverOfDisplay(server.display()).toLatin1()
+             + "\",\"outputs\":[{\"output\":\"screen\",\"red\":\"AAA=\",\"green\":\"\",\"blue\":\"\"}]}",
+         ": a ramp has 1 red, 0 green and 0 blue entries"},
+    };
+    for (const auto &[bytes, cause] : cases) {
+        SCOPED_TRACE(bytes.constData());
+        QFile file(restorePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        test::LogCapture log;
+        auto displays = open();
+        EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
+        EXPECT_EQ(rampLines(log), 1);
+        EXPECT_TRUE(log.containsPart(QStringLiteral("HostDisplays"), restorePath() + cause))
+            << qPrintable(log.messages(QStringLiteral("HostDisplays")).join(u'\n'));
     }
 }
 
