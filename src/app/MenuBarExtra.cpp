@@ -246,6 +246,15 @@ void MenuBarExtra::checkDockedLater(int attemptsLeft)
         m_updater.reset();
         m_tray.reset();
         createTrayIcon();
+        // Qt may still hold the tray that went as the one to dock in: the new icon asks the
+        // tray that owns the selection now itself.
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qstrcmp(widget->metaObject()->className(), "QSystemTrayIconSys") == 0 && widget->internalWinId() &&
+                !isEmbeddedAndShown(widget->internalWinId()).value_or(true)) {
+                requestTrayDock(owner, widget->internalWinId());
+                widget->show();
+            }
+        }
         if (attemptsLeft > 1)
             checkDockedLater(attemptsLeft - 1);
     });

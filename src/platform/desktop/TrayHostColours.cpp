@@ -63,4 +63,36 @@ std::optional<bool> isEmbeddedAndShown(quintptr window)
 #endif
 }
 
+bool requestTrayDock(quint32 trayManagerWindow, quintptr window)
+{
+#if QT_CONFIG(xcb)
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !trayManagerWindow || !window)
+        return false;
+    xcb_connection_t *connection = x11->connection();
+    static const char name[] = "_NET_SYSTEM_TRAY_OPCODE";
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    const xcb_atom_t opcode = atom ? atom->atom : XCB_NONE;
+    std::free(atom);
+    if (opcode == XCB_NONE)
+        return false;
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = trayManagerWindow;
+    event.type = opcode;
+    event.data.data32[0] = XCB_CURRENT_TIME;
+    event.data.data32[1] = 0; // SYSTEM_TRAY_REQUEST_DOCK
+    event.data.data32[2] = xcb_window_t(window);
+    xcb_send_event(connection, 0, trayManagerWindow, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_flush(connection);
+    return true;
+#else
+    Q_UNUSED(trayManagerWindow);
+    Q_UNUSED(window);
+    return false;
+#endif
+}
+
 } // namespace qv

@@ -15,4 +15,8 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow);
 // host embeds its icons) and shown there. Nothing off X11.
 std::optional<bool> isEmbeddedAndShown(quintptr window);
 
+// Asks a system tray host (its manager window) to embed a window as an icon
+// (SYSTEM_TRAY_REQUEST_DOCK). False off X11.
+bool requestTrayDock(quint32 trayManagerWindow, quintptr window);
+
 } // namespace qv
