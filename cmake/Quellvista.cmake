@@ -2,7 +2,7 @@
 # source of the target includes, parsed once per target instead of once per source. The
 # Qt Quick headers join unless CORE says the target does without Qt Quick.
 # QV_PRECOMPILED_HEADERS=OFF turns it off (to check that every source includes what it uses).
-option(QV_PRECOMPILED_HEADERS "Precompile the common Qt and GoogleTest headers" OFF)
+option(QV_PRECOMPILED_HEADERS "Precompile the common Qt and GoogleTest headers" ON)
 function(qv_precompile target)
   cmake_parse_arguments(ARG "TEST;CORE" "" "" ${ARGN})
   if(NOT QV_PRECOMPILED_HEADERS)
