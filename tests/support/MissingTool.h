@@ -20,8 +20,9 @@ inline bool runningInCi()
 // must not pass as green.
 #define QV_SKIP_WITHOUT(message)                                                                   \
     do {                                                                                           \
-        if (::qv::test::runningInCi())                                                             \
+        if (::qv::test::runningInCi()) {                                                           \
             FAIL() << "missing in CI: " << message;                                                \
-        else                                                                                       \
+        } else {                                                                                   \
             GTEST_SKIP() << message;                                                               \
+        }                                                                                          \
     } while (0)
