@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QThread>
 
@@ -27,9 +28,35 @@ const Logger &logger()
 
 SingleInstance::SingleInstance(const QString &name, QObject *parent) : QObject(parent), m_name(name) {}
 
-QString SingleInstance::defaultName()
+QString SingleInstance::defaultName(const QString &xDisplay)
 {
-    return QStringLiteral("com.tebrix.Quellvista-%1").arg(getuid());
+    const QString name = QStringLiteral("com.tebrix.Quellvista-%1").arg(getuid());
+    const QString server = xServerKey(xDisplay.isEmpty() ? qEnvironmentVariable("DISPLAY") : xDisplay);
+    return server.isEmpty() ? name : name + QStringLiteral("-x") + server;
+}
+
+QString SingleInstance::xServerKey(const QString &xDisplay)
+{
+    const QString text = xDisplay.trimmed();
+    if (text.isEmpty())
+        return {};
+    // [protocol/]host:display[.screen]; the host is empty (or "unix") for the local server.
+    static const QRegularExpression form(QStringLiteral("^(?:[^/:]*/)?(.*):(\\d+)(?:\\.\\d+)?$"));
+    QString host, number;
+    if (const QRegularExpressionMatch match = form.match(text); match.hasMatch()) {
+        host = match.captured(1);
+        number = QString::number(match.captured(2).toULongLong());
+        if (host == QLatin1String("unix"))
+            host.clear();
+    } else {
+        host = text; // a form we do not know: the text itself names the server
+    }
+    QString key = host.isEmpty() || number.isEmpty() ? host + number : host + QLatin1Char('-') + number;
+    // A socket name holds no path separators or other odd characters.
+    for (QChar &c : key)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    return key;
 }
 
 SingleInstance::~SingleInstance()

@@ -116,3 +116,30 @@ TEST(SingleInstance, TwoCopiesStartedAtOnce)
         }
     }
 }
+
+TEST(SingleInstance, ServerKeyNamesTheXServerNotTheText)
+{
+    const struct {
+        const char *display;
+        const char *key;
+    } cases[] = {
+        {":0", "0"},        {":0.0", "0"},       {"unix:0", "0"},       {":00.1", "0"},
+        {":12", "12"},      {"host:10.0", "host-10"}, {"tcp/host:3", "host-3"}, {"", ""},
+        {"weird", "weird"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(qv::SingleInstance::xServerKey(c.display), c.key) << c.display;
+}
+
+// One copy per X server: a launch on another server runs, one on the same server (however
+// its name is written) hands over.
+TEST(SingleInstance, OneCopyPerXServer)
+{
+    const QString display = QStringLiteral(":%1").arg(90000 + ::getpid() % 10000);
+    qv::SingleInstance first(qv::SingleInstance::defaultName(display));
+    ASSERT_TRUE(first.claim());
+    qv::SingleInstance other(qv::SingleInstance::defaultName(display + "1"));
+    EXPECT_TRUE(other.claim());
+    qv::SingleInstance same(qv::SingleInstance::defaultName("unix" + display + ".0"));
+    EXPECT_FALSE(same.claim());
+}
