@@ -22,11 +22,11 @@ bool settingOn(StoredSetting *setting)
     return setting->value().toBool();
 }
 
-QVariantMap gearToggle(const QString &id, const QString &title, bool checked)
+QVariantMap gearToggle(const QString &id, const QString &title, bool checked, bool enabled = true)
 {
     return {{QStringLiteral("kind"), QStringLiteral("toggle")}, {QStringLiteral("id"), id},
-            {QStringLiteral("title"), title}, {QStringLiteral("checked"), checked},
-            {QStringLiteral("enabled"), true}};
+            {QStringLiteral("title"), title}, {QStringLiteral("checked"), checked && enabled},
+            {QStringLiteral("enabled"), enabled}};
 }
 
 QVariantMap gearButton(const QString &id, const QString &title, bool enabled = true)
@@ -105,14 +105,16 @@ int MenuBarPopoverModel::activeProtectionCount() const
     QuellvistaApp *a = app();
     if (!a)
         return 0;
-    return int(settingOn(a->disableDithering())) + int(settingOn(a->pwmAvoidanceEnabled())) +
-           int(settingOn(a->disableUniformity2D()));
+    // Only protections that can act on this machine count.
+    const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
+    return int(framebuffers && settingOn(a->disableDithering())) + int(settingOn(a->pwmAvoidanceEnabled()))
+           + int(framebuffers && settingOn(a->disableUniformity2D()));
 }
 
 QString MenuBarPopoverModel::statusTitle() const
 {
     const int count = activeProtectionCount();
-    if (count == 3)
+    if (count == DisplayEngine::availableProtectionCount())
         return tr("Eye Comfort: Active");
     return count == 0 ? tr("Protection off") : tr("Partial protection");
 }
@@ -120,9 +122,10 @@ QString MenuBarPopoverModel::statusTitle() const
 QString MenuBarPopoverModel::statusSubtitle() const
 {
     const int count = activeProtectionCount();
-    if (count == 3)
+    const int available = DisplayEngine::availableProtectionCount();
+    if (count == available)
         return tr("All protections are enabled");
-    return tr("%1 of 3 protections active").arg(count);
+    return tr("%1 of %2 protections active").arg(count).arg(available);
 }
 
 double MenuBarPopoverModel::logoOpacity() const
@@ -307,9 +310,11 @@ QVariantList MenuBarPopoverModel::gearMenuItems() const
     if (!a)
         return {};
     QVariantList items{
-        gearToggle(QStringLiteral("dithering"), tr("Dithering protection"), settingOn(a->disableDithering())),
+        gearToggle(QStringLiteral("dithering"), tr("Dithering protection"), settingOn(a->disableDithering()),
+                   DisplayEngine::framebufferProtectionsAvailable()),
         gearToggle(QStringLiteral("pwm"), tr("PWM avoidance"), settingOn(a->pwmAvoidanceEnabled())),
-        gearToggle(QStringLiteral("uniformity"), tr("Edge uniformity"), settingOn(a->disableUniformity2D())),
+        gearToggle(QStringLiteral("uniformity"), tr("Edge uniformity"), settingOn(a->disableUniformity2D()),
+                   DisplayEngine::framebufferProtectionsAvailable()),
         gearDivider(),
     };
     if (breakRemindersOn()) {

@@ -3,6 +3,7 @@
 #include "comfort/ComfortPreset.h"
 #include "comfort/PresetValues.h"
 #include "comfort/SavedComfortProfile.h"
+#include "display/TuningValues.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
@@ -167,6 +168,8 @@ private:
     void setActiveSavedProfileID(const std::optional<QUuid> &id);
     void setVeilFromProfile(const SavedComfortProfile &profile);
     void applyFinalValues(const PresetValues &values);
+    // The tuning values a value set ends at (what applyFinalValues leaves in the editor).
+    static TuningValues finalTuningValues(const PresetValues &values);
     void runTransitionStep(int step, const TransitionStart &start, const PresetValues &target);
     void finishTransition(const PresetValues &target);
     // Quitting mid-transition: the target values are set (and so stored), never the ones

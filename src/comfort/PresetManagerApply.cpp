@@ -14,15 +14,6 @@
 
 namespace qv {
 
-namespace {
-
-void restoreSystemColors()
-{
-    if (Displays *displays = platform().displays)
-        displays->restoreColorSyncSettings();
-}
-
-} // namespace
 
 PresetValues PresetManager::presetValues(ComfortPreset preset) const
 {
@@ -129,6 +120,8 @@ void PresetManager::setVeilFromProfile(const SavedComfortProfile &profile)
 void PresetManager::applyProfileValues(const PresetValues &values, bool animated)
 {
     m_transitionTask.cancel();
+    // The circadian transition writes the same values: it ends here too.
+    DisplayTuning::shared().endEditorTransition();
 
     DisplayEngine &engine = DisplayEngine::shared();
     engine.setPwmAvoidanceEnabled(values.pwmEnabled);
@@ -145,7 +138,7 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
         if (values.colorCalm > 0.01)
             veil.setEnabled(true);
         if (!values.tuningEnabled)
-            restoreSystemColors();
+            DisplayTuning::shared().switchOffAllDisplays();
         return;
     }
 
@@ -180,6 +173,10 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
     if (calm > 0.01)
         veil.setEnabled(true);
 
+    // The end values are stored now, beside the preset's name: a process killed while the
+    // values move finds the preset's values, not the ones it left.
+    tuning.storeTargetValues(finalTuningValues(values));
+
     m_transitionTarget = values;
     connect(&tuning, &DisplayTuning::terminating, this, &PresetManager::finishTransitionBeforeQuit,
             Qt::UniqueConnection);
@@ -194,6 +191,22 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
                 finishTransition(values);
         },
         {}, 0);
+    tuning.adoptEditorTransition(m_transitionTask);
+}
+
+TuningValues PresetManager::finalTuningValues(const PresetValues &values)
+{
+    TuningValues v = DisplayTuning::shared().currentEditorValues();
+    v.brightness = values.brightness;
+    v.warmth = values.warmth;
+    v.contrastReduction = values.contrastReduction;
+    v.softWhite = values.softWhite;
+    v.highlightCompression = values.highlightCompression;
+    v.nightModeEnabled = values.nightModeEnabled;
+    v.redModeIntensity = values.noBlueModeEnabled ? std::max(values.redModeIntensity, 0.01) : 1.0;
+    v.noBlueModeEnabled = values.noBlueModeEnabled;
+    v.enabled = values.tuningEnabled;
+    return v;
 }
 
 void PresetManager::runTransitionStep(int step, const TransitionStart &start, const PresetValues &target)
@@ -223,8 +236,9 @@ void PresetManager::finishTransition(const PresetValues &target)
     ComfortVeilController &veil = ComfortVeilController::shared();
     veil.setColorCalm(target.colorCalm);
     veil.setColorCalmEnabled(target.colorCalm > 0.01);
+    // Every display gets its system colours back, so no display keeps tuning on.
     if (!target.tuningEnabled)
-        restoreSystemColors();
+        DisplayTuning::shared().switchOffAllDisplays();
 }
 
 void PresetManager::finishTransitionBeforeQuit()

@@ -71,6 +71,12 @@ void DisplayEngine::setDitherGloballyDisabled(bool disabled)
     emit ditherGloballyDisabledChanged();
 }
 
+bool DisplayEngine::framebufferProtectionsAvailable()
+{
+    Registry *registry = platform().registry;
+    return registry && registry->framebufferProtectionsAvailable();
+}
+
 ChipFamily DisplayEngine::detectChipFamily()
 {
     Host *host = platform().host;
@@ -179,11 +185,17 @@ bool DisplayEngine::applyProperties(const Properties &properties, const Target &
             if (registry.property(service, it.key()) == it.value())
                 continue;
             const ResultCode code = registry.setProperty(service, it.key(), it.value());
+            const QString failure = QStringLiteral("%1 %2").arg(*entryID).arg(it.key());
             if (code == 0) {
+                m_reportedWriteFailures.remove(failure);
                 m_log.info("Set %s = %s on %s", qUtf8Printable(it.key()), qUtf8Printable(it.value().description()),
                            external ? "external" : "embedded");
             } else {
-                m_log.error("Failed to set %s: %s", qUtf8Printable(it.key()), qUtf8Printable(registry.errorText(code)));
+                if (!m_reportedWriteFailures.contains(failure)) {
+                    m_reportedWriteFailures.insert(failure);
+                    m_log.error("Failed to set %s: %s", qUtf8Printable(it.key()),
+                                qUtf8Printable(registry.errorText(code)));
+                }
                 failed = true;
             }
         }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QVariantList>
 
 #include <optional>
@@ -30,6 +31,7 @@ class DisplayEngine : public QObject {
     Q_PROPERTY(bool pwmAvoidanceEnabled READ pwmAvoidanceEnabled WRITE setPwmAvoidanceEnabled NOTIFY
                    pwmAvoidanceEnabledChanged)
     Q_PROPERTY(QString chipFamily READ chipFamilyText CONSTANT)
+    Q_PROPERTY(bool framebufferProtectionsAvailable READ framebufferProtectionsAvailable CONSTANT)
 public:
     // Which framebuffer services a property write reaches.
     class Target {
@@ -102,6 +104,13 @@ public:
     // Dithering and uniformity back on everywhere, PWM avoidance off, tuning reset.
     Q_INVOKABLE void resetToDefaults();
 
+    // Whether dithering and uniformity can be switched on this machine; where they cannot,
+    // only PWM-safe dimming protects, and only it is counted.
+    static bool framebufferProtectionsAvailable();
+    // The protections that can act here: PWM-safe dimming, and dithering and uniformity
+    // where framebuffers hold them.
+    static int availableProtectionCount() { return framebufferProtectionsAvailable() ? 3 : 1; }
+
     // The processor family named by the host's brand string.
     static ChipFamily detectChipFamily();
 
@@ -117,6 +126,9 @@ private:
     bool registryHoldsDitherOff(Registry &registry) const;
 
     Logger m_log{"DisplayEngine"};
+    // Writes that failed, by service, key and code: each is logged once, not at every
+    // re-apply after a reconfiguration.
+    QSet<QString> m_reportedWriteFailures;
     QList<DisplayInfo> m_connectedDisplays;
     bool m_ditherGloballyDisabled = true;
     std::optional<VerificationResult> m_lastVerificationResult;

@@ -50,6 +50,7 @@ DisplayTuning::DisplayTuning()
     UserDefaults &defaults = UserDefaults::standard();
 
     m_displayValues = loadPerDisplayValues();
+    carryOverFormerDisplayIds();
 
     // Each assignment runs its change handler as a user edit does: with no display
     // selected yet, every one rewrites the all-displays set, restarts the save and applies.
@@ -81,18 +82,12 @@ DisplayTuning::DisplayTuning()
 
     m_globalValues = currentEditorValues();
 
+    // A selected display that is not connected now stays selected (its values wait for its monitor).
     if (const auto selected = savedSelectedDisplayID()) {
-        // A display that is no longer connected is not edited: the picker cannot show it.
-        const QList<DisplayId> active = activeDisplayIDs();
-        if (!active.isEmpty() && !active.contains(*selected)) {
-            m_log.info("Display %u is no longer connected; tuning all displays", *selected);
-            defaults.remove(key(selectedDisplayIDKey));
-        } else {
-            setSelectedDisplayID(selected);
-            if (!m_displayValues.contains(*selected))
-                m_displayValues.insert(*selected, m_globalValues);
-            loadEditorValues(m_displayValues.value(*selected));
-        }
+        setSelectedDisplayID(selected);
+        if (!m_displayValues.contains(*selected))
+            m_displayValues.insert(*selected, m_globalValues);
+        loadEditorValues(m_displayValues.value(*selected));
     }
 
     if (m_circadianScheduleEnabled) {
@@ -427,19 +422,44 @@ void DisplayTuning::selectTarget(const QString &id)
     apply();
 }
 
-void DisplayTuning::fallBackToAllDisplays()
+void DisplayTuning::carryOverFormerDisplayIds()
 {
-    m_log.info("Display %u is no longer connected; tuning all displays", *m_selectedDisplayID);
-    // The editor moves to the all-displays values without recomputing on every value: the
-    // caller recomputes once.
-    const bool wasBatching = m_isBatchingApply;
-    const bool neededApply = m_needsApplyAfterBatch;
-    m_isBatchingApply = true;
-    setSelectedDisplayID(std::nullopt);
-    UserDefaults::standard().remove(key(selectedDisplayIDKey));
-    loadEditorValues(m_globalValues);
-    m_isBatchingApply = wasBatching;
-    m_needsApplyAfterBatch = wasBatching && (neededApply || m_needsApplyAfterBatch);
+    Displays *displays = platform().displays;
+    if (!displays)
+        return;
+    UserDefaults &defaults = UserDefaults::standard();
+    const std::optional<DisplayId> selected = savedSelectedDisplayID();
+    bool moved = false;
+    for (const DisplayId display : displays->activeDisplays()) {
+        const std::optional<DisplayId> former = displays->formerDisplayId(display);
+        if (!former || *former == display)
+            continue;
+        if (const auto it = m_displayValues.constFind(*former); it != m_displayValues.constEnd()) {
+            // Values already stored under the monitor's id are newer than the port's.
+            if (!m_displayValues.contains(display))
+                m_displayValues.insert(display, *it);
+            m_displayValues.remove(*former);
+            moved = true;
+            m_log.info("Tuning values of display %u now follow its monitor (%u)", *former, display);
+        }
+        if (selected == *former) {
+            defaults.setInteger(key(selectedDisplayIDKey), display);
+            m_log.info("The selected display %u now follows its monitor (%u)", *former, display);
+        }
+    }
+    if (moved)
+        savePerDisplayValues();
+}
+
+void DisplayTuning::switchOffAllDisplays()
+{
+    m_globalValues.enabled = false;
+    for (TuningValues &values : m_displayValues)
+        values.enabled = false;
+    if (m_enabled)
+        setEnabled(false);
+    schedulePersistence();
+    restoreSystemOutput();
 }
 
 // ---- no-blue level and the circadian transition ----
@@ -476,9 +496,16 @@ void DisplayTuning::cancelNoBlueTransition()
     m_noBlueTransitionTask = TaskHandle();
 }
 
-void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
+void DisplayTuning::endEditorTransition()
 {
     cancelNoBlueTransition();
+    m_editorTransition.cancel();
+    m_editorTransition = TaskHandle();
+}
+
+void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
+{
+    endEditorTransition();
     setEnabled(true);
 
     m_transition.target = target;
@@ -508,6 +535,7 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
                 settleTransition();
         },
         {}, 0);
+    m_editorTransition = m_noBlueTransitionTask;
 }
 
 void DisplayTuning::runTransitionStep(int step)
@@ -598,7 +626,8 @@ void DisplayTuning::resetAll()
     setEnabled(false);
     setNightModeEnabled(false);
 
-    cancelNoBlueTransition();
+    // A preset's transition ends here too: it would carry on from the reset values.
+    endEditorTransition();
     setNoBlueIntensityValue(0);
     setNoBlueModeEnabled(false);
     setRedModeIntensity(1.0);
@@ -642,11 +671,35 @@ void DisplayTuning::saveGlobalValues(const TuningValues &values)
 
 void DisplayTuning::savePerDisplayValues()
 {
+    writePerDisplayValues(m_displayValues);
+}
+
+void DisplayTuning::storeTargetValues(const TuningValues &values)
+{
+    QHash<DisplayId, TuningValues> map = m_displayValues;
+    TuningValues global = m_globalValues;
+    // Values with tuning off end in switchOffAllDisplays().
+    if (!values.enabled) {
+        global.enabled = false;
+        for (TuningValues &other : map)
+            other.enabled = false;
+    }
+    if (m_selectedDisplayID)
+        map.insert(*m_selectedDisplayID, values);
+    else
+        global = values;
+    saveGlobalValues(global);
+    if (map != m_displayValues || m_selectedDisplayID)
+        writePerDisplayValues(map);
+}
+
+void DisplayTuning::writePerDisplayValues(const QHash<DisplayId, TuningValues> &values)
+{
     UserDefaults &d = UserDefaults::standard();
     QByteArray data;
-    if (!m_displayValues.isEmpty()) {
+    if (!values.isEmpty()) {
         QJsonObject map;
-        for (auto it = m_displayValues.constBegin(); it != m_displayValues.constEnd(); ++it) {
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
             const TuningValues &v = it.value();
             // JSON has no numbers that are not finite: such a map cannot be encoded.
             for (const double n : {v.brightness, v.warmth, v.contrastReduction, v.softWhite, v.highlightCompression,
@@ -664,7 +717,7 @@ void DisplayTuning::savePerDisplayValues()
         m_log.info("Kept unreadable per-display tuning values under %s", unreadablePerDisplayValuesKey);
         m_unreadablePerDisplayData.reset();
     }
-    if (m_displayValues.isEmpty())
+    if (values.isEmpty())
         d.remove(key(perDisplayValuesKey));
     else
         d.setData(key(perDisplayValuesKey), data);

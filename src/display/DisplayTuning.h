@@ -153,6 +153,14 @@ public:
     bool isAnimatingNoBlueTransition() const { return m_isAnimatingNoBlueTransition; }
     bool isNoBlueTransitionRunning() const { return m_noBlueTransitionTask.isActive(); }
 
+    // ---- the one transition of the editor values ----
+    // A preset's transition and the circadian transition move the same editor values, so
+    // one runs at a time: whoever starts one ends the running one first (it stops where it
+    // stands), then hands its own task over here.
+    void endEditorTransition();
+    void adoptEditorTransition(const TaskHandle &task) { m_editorTransition = task; }
+    bool isEditorTransitionRunning() const { return m_editorTransition.isActive(); }
+
     // ---- Sidecar overlay ----
     bool sidecarOverlayEnabled() const { return m_sidecarOverlayEnabled; }
     void setSidecarOverlayEnabled(bool value);
@@ -212,12 +220,20 @@ public:
     static DisplayTuningSnapshot savedSnapshot();
     void applySnapshot(const DisplayTuningSnapshot &snapshot);
     Q_INVOKABLE void resetAll();
+    // Tuning off in every stored set, the editor's included, and every display back to
+    // its system colour settings: what a preset or profile with tuning off leaves, so that
+    // no display's set keeps tuning on that the screens no longer show.
+    void switchOffAllDisplays();
 
     // ---- persistence ----
     void schedulePersistence();
     void persistNow();
     static void saveGlobalValues(const TuningValues &values);
     void savePerDisplayValues();
+    // Stores the values a change in progress ends at as the edited set's stored values at
+    // once, so that a process killed before the change ends finds them (the editor and the
+    // in-memory sets are left alone).
+    void storeTargetValues(const TuningValues &values);
     // Reads "tuning.perDisplayValues" entry by entry; what cannot be read is skipped and
     // logged, and the original data is kept for the next save.
     QHash<DisplayId, TuningValues> loadPerDisplayValues();
@@ -257,6 +273,7 @@ signals:
 
 private:
     void storeEditorValues();
+    void writePerDisplayValues(const QHash<DisplayId, TuningValues> &values);
     void applyOrMark();
     void setSelectedDisplayID(std::optional<DisplayId> id);
     void setBloomGuardAutoActive(bool value);
@@ -265,7 +282,9 @@ private:
     void cancelNoBlueTransition();
     void runTransitionStep(int step);
     void settleTransition();
-    void fallBackToAllDisplays();
+    // Values stored under the ids displays had before ids followed the monitor move to
+    // the monitor's id, at the first start that finds the display.
+    void carryOverFormerDisplayIds();
     QVariant ambientLightLuxVariant() const;
     // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
     void restoreSystemOutput();
@@ -303,6 +322,7 @@ private:
 
     double m_noBlueIntensity = 0;
     TaskHandle m_noBlueTransitionTask;
+    TaskHandle m_editorTransition; // the running transition, a preset's or the circadian one
     bool m_isAnimatingNoBlueTransition = false;
     bool m_isBatchingApply = false;
     bool m_needsApplyAfterBatch = false;

@@ -13,12 +13,9 @@ namespace qv {
 
 void DisplayTuning::apply()
 {
+    // A selected display that is gone stays selected: when its monitor returns, it gets
+    // its own values again.
     const QList<DisplayId> displays = activeDisplayIDs();
-
-    // The picker cannot show a display that is gone, so edits must not keep going to it.
-    if (m_selectedDisplayID && !m_isLoadingEditorValues && !displays.isEmpty()
-        && !displays.contains(*m_selectedDisplayID))
-        fallBackToAllDisplays();
 
     const auto chosenSet = [this](DisplayId id) -> const TuningValues & {
         if (m_selectedDisplayID) {
@@ -170,8 +167,7 @@ void DisplayTuning::resetTransferFormula(DisplayId displayID)
 {
     if (!formulasReachScreens())
         return;
-    if (const ResultCode code = platform().displays->setTransferFormula(displayID, TransferFormula::identity());
-        code != 0)
+    if (const ResultCode code = platform().displays->resetTransferFormula(displayID); code != 0)
         m_log.error("CGSetDisplayTransferByFormula neutral reset failed for display %u: %d", displayID, code);
 }
 

@@ -64,6 +64,16 @@ public:
     // Why formulas that could reach the screens are not applied now, as a sentence for the
     // page; empty when nothing holds them back.
     virtual QString transferFormulaNote() { return {}; }
+    // The id an active display had in earlier versions, when that differs from its id now
+    // (settings stored under it are carried over); nothing where ids never changed.
+    virtual std::optional<DisplayId> formerDisplayId(DisplayId) { return std::nullopt; }
+    // Gives one display its neutral transfer while the others keep theirs: the identity
+    // formula, or, where the system keeps a colour setting of its own for the display,
+    // that setting. Returns 0 or a Core Graphics error code.
+    virtual ResultCode resetTransferFormula(DisplayId display)
+    {
+        return setTransferFormula(display, TransferFormula::identity());
+    }
 
     // Reconfiguration callbacks: called with a display and its change flags, possibly
     // from another thread. Returns a token for removal.

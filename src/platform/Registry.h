@@ -33,6 +33,9 @@ public:
     virtual ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) = 0;
     // The kernel's text for a result code.
     virtual QString errorText(ResultCode code) = 0;
+    // Whether framebuffers can hold the protection properties (temporal dithering, panel
+    // uniformity) on this machine at all; a desktop without such a registry answers false.
+    virtual bool framebufferProtectionsAvailable() { return true; }
 };
 
 } // namespace qv

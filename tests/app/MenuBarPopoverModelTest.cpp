@@ -84,6 +84,31 @@ TEST_F(MenuBarPopoverModelTest, StatusHeaderCountsTheProtections)
     }
 }
 
+// Where framebuffers cannot hold dithering and uniformity (a Linux desktop), only PWM-safe
+// dimming counts, and the gear menu neither checks nor offers the other two.
+TEST_F(MenuBarPopoverModelTest, OnlyProtectionsThatCanActHereCount)
+{
+    mac->setFramebufferProtectionsAvailable(false);
+    app->disableDithering()->setValue(true);
+    app->disableUniformity2D()->setValue(true);
+    app->pwmAvoidanceEnabled()->setValue(false);
+    EXPECT_EQ(model->statusTitle(), "Protection off");
+    EXPECT_EQ(model->statusSubtitle(), "0 of 1 protections active");
+    app->pwmAvoidanceEnabled()->setValue(true);
+    EXPECT_EQ(model->statusTitle(), "Eye Comfort: Active");
+    EXPECT_EQ(model->statusSubtitle(), "All protections are enabled");
+    for (const QVariant &item : model->gearMenuItems()) {
+        const QVariantMap map = item.toMap();
+        const QString id = map.value("id").toString();
+        if (id == "dithering" || id == "uniformity") {
+            EXPECT_FALSE(map.value("checked").toBool()) << qPrintable(id);
+            EXPECT_FALSE(map.value("enabled").toBool()) << qPrintable(id);
+        } else if (id == "pwm") {
+            EXPECT_TRUE(map.value("checked").toBool());
+        }
+    }
+}
+
 TEST_F(MenuBarPopoverModelTest, ComfortSwitchRemembersThePresetOrProfile)
 {
     EXPECT_FALSE(model->isComfortTuningOn());

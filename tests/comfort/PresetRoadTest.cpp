@@ -4,7 +4,11 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/ScreenDetector.h"
 #include "support/TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace qv;
 
@@ -79,4 +83,95 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
     EXPECT_EQ(mac->formula(1), std::nullopt);
     EXPECT_EQ(mac->formula(2), std::nullopt);
     EXPECT_EQ(defaults->stringValue("activePreset"), "Neutral");
+}
+
+// A kill shortly after a preset hot key finds the preset's name and its end values stored
+// together, in the set being edited.
+TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    PresetManager &manager = PresetManager::shared();
+    for (const bool targeted : {false, true}) {
+        SCOPED_TRACE(targeted);
+        manager.applyPreset(ComfortPreset::neutral, false);
+        tuning.selectTarget(targeted ? "2" : "all");
+        advance(1000);
+        const TuningValues globalBefore = tuning.globalValues();
+        manager.togglePreset(ComfortPreset::evening);
+        advance(3 * 18); // a few steps in
+        ASSERT_TRUE(manager.isTransitionRunning());
+        EXPECT_EQ(defaults->stringValue("activePreset"), "Evening");
+        const TuningValues evening = tuningFor(computedPresetValues(ComfortPreset::evening, manager.profileIntensity()));
+        // What a new launch reads from the file.
+        defaults->sync();
+        reloadDefaults();
+        if (targeted) {
+            EXPECT_EQ(DisplayTuning::savedSnapshot().brightness, globalBefore.brightness);
+            const auto map = QJsonDocument::fromJson(*defaults->dataValue(DisplayTuning::perDisplayValuesKey)).object();
+            EXPECT_EQ(TuningValues::fromJson(map.value("2")), evening);
+        } else {
+            const DisplayTuningSnapshot stored = DisplayTuning::savedSnapshot();
+            EXPECT_DOUBLE_EQ(stored.brightness, evening.brightness);
+            EXPECT_DOUBLE_EQ(stored.warmth, evening.warmth);
+            EXPECT_TRUE(stored.enabled);
+        }
+        advance(2000);
+    }
+}
+
+// One transition moves the editor values at a time: the later one ends the earlier where it
+// stands, whichever kind each is, and the later one's values are where it all ends.
+TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    PresetManager &manager = PresetManager::shared();
+    const DisplayTuning::CircadianTarget dusk{"Dusk", 0.6, 0.9, 0.05, 0.2, 0.1, false};
+    const PresetValues reading = computedPresetValues(ComfortPreset::reading, manager.profileIntensity());
+
+    tuning.applyCircadianTarget(dusk);
+    advance(10 * 18);
+    manager.applyPreset(ComfortPreset::reading, true);
+    EXPECT_FALSE(tuning.isNoBlueTransitionRunning());
+    advance(2000);
+    EXPECT_DOUBLE_EQ(tuning.brightness(), reading.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), reading.warmth);
+
+    manager.applyPreset(ComfortPreset::evening, true);
+    advance(10 * 18);
+    tuning.applyCircadianTarget(dusk);
+    EXPECT_FALSE(manager.isTransitionRunning());
+    advance(2000);
+    EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.warmth);
+    EXPECT_FALSE(tuning.isEditorTransitionRunning());
+}
+
+// Neutral chosen while one display is targeted: every display ends with its system
+// colours and every set with tuning off, and a re-apply after a reconfiguration (which
+// switches PWM-safe dimming on at Neutral's full brightness) brings no preset back.
+TEST_F(PresetRoadTest, NeutralWhileADisplayIsTargetedLeavesNoDisplayTuned)
+{
+    DisplayTuning &tuning = DisplayTuning::shared();
+    PresetManager &manager = PresetManager::shared();
+    manager.applyPreset(ComfortPreset::evening, true);
+    advance(2000);
+    tuning.selectTarget("2");
+    tuning.setBrightness(0.5);
+    ASSERT_TRUE(mac->formula(1) && mac->formula(2));
+
+    manager.applyPreset(ComfortPreset::neutral, true);
+    advance(2000);
+    EXPECT_EQ(mac->formula(1), std::nullopt);
+    EXPECT_EQ(mac->formula(2), std::nullopt);
+    EXPECT_FALSE(tuning.globalValues().enabled);
+    EXPECT_FALSE(tuning.displayValues().value(2).enabled);
+    EXPECT_EQ(tuning.selectedDisplayID(), std::optional<DisplayId>(2));
+
+    ScreenDetector detector(DisplayEngine::shared());
+    detector.reapplyAllSettings();
+    advance(2000);
+    for (const DisplayId display : {1u, 2u}) {
+        const auto formula = mac->formula(display);
+        EXPECT_TRUE(!formula || *formula == TransferFormula::identity()) << display;
+    }
 }

@@ -232,6 +232,7 @@ TEST_F(DisplayTuningApplyTest, FailedFormulaIsLoggedAndTheDisplayKeepsItsFormula
     EXPECT_LT(mac->formula(kBuiltIn)->redMax, 0.51f); // display 1 still tuned
 
     tuning().selectTarget(QStringLiteral("all"));
+    tuning().setBrightness(0.8);
     tuning().setEnabled(true);
     EXPECT_TRUE(logs->contains("DisplayTuning", "CGSetDisplayTransferByFormula failed for display 2: 1001"));
     EXPECT_EQ(*mac->formula(kExternal), TransferFormula::identity()); // kept what it had

@@ -485,32 +485,65 @@ TEST_F(DisplayTuningTest, UnparsableTargetMeansAllDisplays)
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
 }
 
-TEST_F(DisplayTuningTest, VanishedDisplayFallsBackToAllDisplays)
+// The monitor being tuned is switched off and on again: it stays the target, its edits
+// wait for it, and it gets its own formula back; a restart while it is away keeps it too.
+TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
 {
+    tuning().setEnabled(true);
     tuning().setWarmth(0.1);
     tuning().selectTarget("2");
     tuning().setWarmth(0.8);
-    EXPECT_EQ(tuning().selectedTargetName(), "DELL U2723QE");
+    const SimDisplay external = *mac->display(kExternal);
+    const auto ownFormula = [&](const TuningValues &v, DisplayId d) {
+        return DisplayTuning::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
+    };
 
     mac->removeDisplay(kExternal);
     DisplayIdentityProvider::shared().identities(true);
-    EXPECT_EQ(tuning().selectedTargetName(), "All displays");
     tuning().apply(); // as after any reconfiguration
-    EXPECT_FALSE(tuning().selectedDisplayID());
-    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
-    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.1);
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_EQ(tuning().selectedTargetName(), "All displays");
+    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
+    tuning().setWarmth(0.7);
+    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.1);
 
-    // Edits now go to the all-displays set; the vanished display keeps its own.
-    tuning().setWarmth(0.3);
-    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.3);
-    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.8);
-
-    // A stored selection of a display that is not connected is not restored either.
     tuning().persistNow();
-    defaults->setInteger(DisplayTuning::selectedDisplayIDKey, 2);
     restart();
-    EXPECT_FALSE(tuning().selectedDisplayID());
-    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.3);
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.7);
+
+    mac->addDisplay(external);
+    DisplayIdentityProvider::shared().identities(true);
+    tuning().apply();
+    EXPECT_EQ(tuning().selectedTargetName(), "DELL U2723QE");
+    EXPECT_EQ(mac->formula(kExternal), ownFormula(tuning().displayValues().value(kExternal), kExternal));
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.7);
+    EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
+}
+
+// Values and a selection stored under the id a display had before ids followed the
+// monitor move to its new id at the first start that finds it; an entry already under the
+// new id wins, and entries of displays not found wait.
+TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
+{
+    mac->updateDisplay(kExternal, [](SimDisplay &d) { d.formerId = 66; });
+    mac->updateDisplay(kBuiltIn, [](SimDisplay &d) { d.formerId = 65; });
+    TuningValues port, newer, away;
+    port.warmth = 0.6;
+    newer.warmth = 0.2;
+    away.warmth = 0.9;
+    QJsonObject map{{"66", port.toJson()}, {"65", away.toJson()}, {"1", newer.toJson()}, {"67", away.toJson()}};
+    defaults->setData(DisplayTuning::perDisplayValuesKey, json::encodeCompact(map));
+    defaults->setInteger(DisplayTuning::selectedDisplayIDKey, 66);
+
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
+    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    const QJsonObject stored = storedPerDisplayMap();
+    EXPECT_EQ(QStringList(stored.keys()), QStringList({"1", "2", "67"}));
+    EXPECT_DOUBLE_EQ(stored.value("1").toObject().value("warmth").toDouble(), 0.2);
+    EXPECT_TRUE(logs->contains("DisplayTuning", "Tuning values of display 66 now follow its monitor (2)"));
 }
 
 // ---- snapshot and reset ----

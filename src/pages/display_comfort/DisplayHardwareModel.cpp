@@ -41,8 +41,10 @@ void DisplayHardwareModel::setExpanded(bool expanded)
 
 int DisplayHardwareModel::activeAssistCount() const
 {
-    return int(m_switches.disableDithering()) + int(m_switches.pwmAvoidanceEnabled()) +
-           int(m_switches.disableUniformity2D());
+    // Only assists that can act on this machine count.
+    const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
+    return int(framebuffers && m_switches.disableDithering()) + int(m_switches.pwmAvoidanceEnabled())
+           + int(framebuffers && m_switches.disableUniformity2D());
 }
 
 QString DisplayHardwareModel::summaryText(qint64 displays, qint64 assists)

@@ -28,8 +28,10 @@ QString connectionSummary(const LiveVerificationDisplayState &display)
     return display.isExternal ? QStringLiteral("External display") : QStringLiteral("Built-in retina display");
 }
 
-int protectionScore(const LiveVerificationDisplayState &display, bool pwmAvoidanceEnabled)
+int protectionScore(const LiveVerificationDisplayState &display, bool pwmAvoidanceEnabled, bool framebufferProtections)
 {
+    if (!framebufferProtections)
+        return pwmAvoidanceEnabled ? 100 : 0;
     const bool uniformityCounts = !display.isExternal && display.uniformity2D.has_value();
     int on = int(!display.ditherEnabled) + int(pwmAvoidanceEnabled);
     if (uniformityCounts && !*display.uniformity2D)
@@ -51,6 +53,11 @@ void DisplayCardModel::setDisplay(const LiveVerificationDisplayState &display)
         return;
     m_display = display;
     emit changed();
+}
+
+bool DisplayCardModel::framebufferSwitchesAvailable() const
+{
+    return DisplayEngine::framebufferProtectionsAvailable();
 }
 
 bool DisplayCardModel::pwmOn() const

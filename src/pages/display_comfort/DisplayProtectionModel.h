@@ -28,8 +28,10 @@ DisplayStand stand(const LiveVerificationDisplayState &display);
 QString connectionSummary(const LiveVerificationDisplayState &display);
 // The share of the display's protections that are on, in whole percent (truncated):
 // dithering off, PWM-safe dimming on, and, for a display that is not external and
-// exposes it, uniformity off.
-int protectionScore(const LiveVerificationDisplayState &display, bool pwmAvoidanceEnabled);
+// exposes it, uniformity off. Where framebuffers cannot hold dithering and uniformity
+// (framebufferProtections false), PWM-safe dimming alone counts.
+int protectionScore(const LiveVerificationDisplayState &display, bool pwmAvoidanceEnabled,
+                    bool framebufferProtections = true);
 } // namespace displayCard
 
 class DisplayProtectionModel;
@@ -55,6 +57,8 @@ class DisplayCardModel : public QObject {
     Q_PROPERTY(QString ditheringText READ ditheringText NOTIFY changed)
     Q_PROPERTY(QString pwmText READ pwmText NOTIFY changed)
     Q_PROPERTY(QString uniformityText READ uniformityText NOTIFY changed)
+    // Dithering and uniformity can be switched on this machine.
+    Q_PROPERTY(bool framebufferSwitchesAvailable READ framebufferSwitchesAvailable CONSTANT)
 public:
     DisplayCardModel(DisplayProtectionModel &list, const LiveVerificationDisplayState &display);
 
@@ -75,13 +79,19 @@ public:
     bool pwmOn() const;
     bool uniformityOn() const { return m_display.uniformity2D == false; }
     bool showsUniformity() const { return !m_display.isExternal; }
-    int score() const { return displayCard::protectionScore(m_display, pwmOn()); }
+    bool framebufferSwitchesAvailable() const;
+    int score() const { return displayCard::protectionScore(m_display, pwmOn(), framebufferSwitchesAvailable()); }
     QString scoreText() const { return QString::number(score()) + QLatin1Char('%'); }
     QColor scoreColor() const;
-    QString ditheringText() const { return onOff(ditheringOn()); }
+    QString ditheringText() const { return availableOnOff(ditheringOn()); }
     QString pwmText() const { return onOff(pwmOn()); }
-    QString uniformityText() const { return onOff(uniformityOn()); }
+    QString uniformityText() const { return availableOnOff(uniformityOn()); }
     static QString onOff(bool on) { return on ? QStringLiteral("On") : QStringLiteral("Off"); }
+    // "Unavailable" where the switch cannot act on this machine.
+    QString availableOnOff(bool on) const
+    {
+        return framebufferSwitchesAvailable() ? onOff(on) : QStringLiteral("Unavailable");
+    }
 
     // The switches: each stores its setting, then calls the display engine at once.
     Q_INVOKABLE void setDithering(bool on);

@@ -73,15 +73,41 @@ EdidInfo decodeEdid(const QByteArray &edid)
 
     // The four 18-byte descriptors; a display descriptor starts with three zero bytes.
     for (int offset = 54; offset < 126; offset += 18) {
-        if (byteAt(edid, offset) == 0 && byteAt(edid, offset + 1) == 0 && byteAt(edid, offset + 2) == 0
-            && byteAt(edid, offset + 3) == 0xfc) {
+        if (byteAt(edid, offset) != 0 || byteAt(edid, offset + 1) != 0 || byteAt(edid, offset + 2) != 0)
+            continue;
+        if (byteAt(edid, offset + 3) == 0xfc && info.name.isEmpty())
             info.name = descriptorText(edid, offset);
-            break;
-        }
+        else if (byteAt(edid, offset + 3) == 0xff && info.serialText.isEmpty())
+            info.serialText = descriptorText(edid, offset);
     }
     if (info.name.isEmpty() && info.problem.isEmpty())
         info.problem = QStringLiteral("EDID without a monitor name");
     return info;
+}
+
+quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, const QList<quint32> &taken)
+{
+    // FNV-1a over the text that names the monitor.
+    const auto hash = [](const QString &text) {
+        quint32 h = 2166136261u;
+        for (const char byte : text.toUtf8()) {
+            h ^= quint8(byte);
+            h *= 16777619u;
+        }
+        return h | 0x80000000u;
+    };
+    // An EDID that says nothing about the monitor (all zero) names nothing either.
+    const bool named = edid.valid && (edid.vendor || edid.model || edid.serial || !edid.serialText.isEmpty());
+    const QString monitor = named ? QStringLiteral("edid %1 %2 %3 %4")
+                                        .arg(edid.vendor)
+                                        .arg(edid.model)
+                                        .arg(edid.serial)
+                                        .arg(edid.serialText)
+                                  : QStringLiteral("output ") + outputName;
+    quint32 id = hash(monitor);
+    if (taken.contains(id))
+        id = hash(monitor + QStringLiteral(" on ") + outputName);
+    return id;
 }
 
 } // namespace qv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace qv {
@@ -15,11 +16,19 @@ struct EdidInfo {
     quint32 serial = 0;
     QString manufacturer; // the three letters ("DEL"), empty when the id is zero or garbled
     QString name;         // empty without a monitor-name descriptor
+    QString serialText;   // the serial-number descriptor; empty without one
     QString problem;      // why nothing or less was taken, for the one log line
 };
 
 // Decodes an EDID base block (extension blocks are ignored). A short block, a bad header or
 // checksum gives nothing; a zero or garbled manufacturer id gives vendor 0 and the rest.
 EdidInfo decodeEdid(const QByteArray &edid);
+
+// The display id of a monitor, the same on every port and at every start: made from its
+// EDID's vendor, product and serial (number and text), or, without a usable EDID, from the
+// output's name. The top bit is always set, so it never equals an X resource id (the ids
+// displays had before). `taken` ids are avoided: of two monitors that tell themselves
+// apart in no way, the second one's id also depends on its output's name.
+quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, const QList<quint32> &taken = {});
 
 } // namespace qv

@@ -23,6 +23,7 @@ public:
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
     ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
     QString errorText(ResultCode code) override;
+    bool framebufferProtectionsAvailable() override { return false; }
 
     static constexpr ResultCode kNotFound = ResultCode(0xe00002f0);  // kIOReturnNotFound
     static constexpr ResultCode kNoDevice = ResultCode(0xe00002c0);  // kIOReturnNoDevice

@@ -255,7 +255,7 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
         if (!info || info->crtc == XCB_NONE || !geometry.contains(info->crtc))
             continue;
         Output output;
-        output.id = outputIds[i];
+        output.xid = outputIds[i];
         output.name = QString::fromUtf8(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
                                         xcb_randr_get_output_info_name_length(info.get()));
         output.crtc = info->crtc;
@@ -287,7 +287,7 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
         // The EDID (the base block and its extensions; only the base block is read).
         QByteArray edid;
         if (m_edidAtom) {
-            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.id, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), "reading an output property");
+            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.xid, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), "reading an output property");
             if (property && property->format == 8)
                 edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(property.get())),
                                   xcb_randr_get_output_property_data_length(property.get()));
@@ -300,7 +300,7 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
 
         output.builtIn = isPanelConnectorName(output.name);
         if (!output.builtIn && m_connectorTypeAtom) {
-            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.id, m_connectorTypeAtom, XCB_ATOM_ANY, 0, 1, 0, 0), "reading an output property");
+            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.xid, m_connectorTypeAtom, XCB_ATOM_ANY, 0, 1, 0, 0), "reading an output property");
             if (property && property->type == XCB_ATOM_ATOM && property->format == 32
                 && xcb_randr_get_output_property_data_length(property.get()) >= 4) {
                 const quint32 atom =
@@ -308,12 +308,16 @@ RandrDisplays::Layout RandrDisplays::queryLayout()
                 output.builtIn = m_x->atomName(atom) == QLatin1String("Panel");
             }
         }
+        QList<quint32> taken;
+        for (const Output &other : std::as_const(layout.outputs))
+            taken << other.id;
+        output.id = monitorDisplayId(output.edid, output.name, taken);
         layout.crtcs[output.crtc].outputs << output.id;
         layout.outputs << output;
     }
     if (primary) {
         for (const Output &output : std::as_const(layout.outputs)) {
-            if (output.id == primary->output)
+            if (output.xid == primary->output)
                 layout.main = output.id;
         }
     }
@@ -545,6 +549,13 @@ QList<DisplayMode> RandrDisplays::allModes(DisplayId display, bool)
     return output ? output->modes : QList<DisplayMode>{};
 }
 
+std::optional<DisplayId> RandrDisplays::formerDisplayId(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? std::optional<DisplayId>(output->xid) : std::nullopt;
+}
+
 bool RandrDisplays::transferFormulasReachScreens()
 {
     QMutexLocker lock(&m_mutex);
@@ -683,6 +694,39 @@ ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFo
         }
     }
     return writeRampLocked(crtc, ramp, display);
+}
+
+ResultCode RandrDisplays::resetTransferFormula(DisplayId display)
+{
+    if (limitation() != Limitation::none)
+        return kErrorCannotComplete;
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output)
+        return kErrorIllegalArgument;
+    const quint32 crtc = output->crtc;
+    const qsizetype kept = keptIndexLocked(output->name, output->monitor);
+    // An output whose ramp we never changed still shows its own.
+    if (kept < 0)
+        return 0;
+    const GammaRamp &original = m_kept[kept].ramp;
+    if (m_lastWritten.value(crtc) == original)
+        return 0;
+    if (original.size() != m_layout.crtcs.value(crtc).gammaSize)
+        return kErrorNoneAvailable;
+    // A ramp another program set since our last write is left as it is.
+    if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
+        const std::optional<GammaRamp> current = readRampLocked(crtc);
+        if (current && *current != *ours) {
+            const QString name = output->name;
+            lock.unlock();
+            logOnce(QStringLiteral("foreign %1").arg(name),
+                    QStringLiteral("The gamma ramp of output %1 was set by another program since; it is left as it is")
+                        .arg(name));
+            return 0;
+        }
+    }
+    return writeRampLocked(crtc, original, display);
 }
 
 bool RandrDisplays::saveKeptLocked(QString *error)

@@ -21,8 +21,8 @@ namespace qv {
 
 // The display services of an X11 server through RandR: the active displays are the
 // outputs that drive a CRTC with a mode, whatever their connection state (a display's id
-// is its output's id), their identity comes from the EDID, and transfer formulas become
-// the CRTCs' gamma ramps.
+// follows the monitor on it: see monitorDisplayId()), their identity comes from the EDID,
+// and transfer formulas become the CRTCs' gamma ramps.
 //
 // The ramp an output had before the first change is kept in memory and in a private
 // runtime folder, by output (its name and its monitor's identity) and by X server, before
@@ -91,9 +91,13 @@ public:
     std::optional<DisplayMode> currentMode(DisplayId display) override;
     QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
     ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    // The output's kept original ramp (a linear ramp is not what the user had).
+    ResultCode resetTransferFormula(DisplayId display) override;
     void restoreColorSyncSettings() override;
     bool transferFormulasReachScreens() override;
     QString transferFormulaNote() override;
+    // The RandR output id, which was the display's id before ids followed the monitor.
+    std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -102,7 +106,8 @@ public:
 
 private:
     struct Output {
-        DisplayId id = 0;
+        DisplayId id = 0;  // follows the monitor (monitorDisplayId())
+        quint32 xid = 0;   // the RandR output
         QString name;
         quint32 crtc = 0;
         bool builtIn = false;

@@ -93,6 +93,11 @@ ResultCode SimRegistry::setProperty(ServiceHandle service, const QString &key, c
     return kNoSuchService;
 }
 
+bool SimRegistry::framebufferProtectionsAvailable()
+{
+    return m_mac.framebufferProtectionsAvailable();
+}
+
 QString SimRegistry::errorText(ResultCode code)
 {
     switch (quint32(code)) {
@@ -148,6 +153,7 @@ SIM_DISPLAY_FIELD(modelNumber, quint32, d->model, 0)
 SIM_DISPLAY_FIELD(serialNumber, quint32, d->serial, 0)
 SIM_DISPLAY_FIELD(pixelsWide, int, d->pixelsWide, 0)
 SIM_DISPLAY_FIELD(pixelsHigh, int, d->pixelsHigh, 0)
+SIM_DISPLAY_FIELD(formerDisplayId, std::optional<DisplayId>, d->formerId, std::nullopt)
 #undef SIM_DISPLAY_FIELD
 
 std::optional<DisplayMode> SimDisplays::currentMode(DisplayId display)

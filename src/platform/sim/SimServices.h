@@ -20,6 +20,7 @@ public:
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
     ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
     QString errorText(ResultCode code) override;
+    bool framebufferProtectionsAvailable() override;
 
 private:
     SimulatedMac &m_mac;
@@ -31,6 +32,7 @@ public:
     QList<DisplayId> activeDisplays() override;
     DisplayId mainDisplay() override;
     bool isBuiltin(DisplayId display) override;
+    std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     bool isInMirrorSet(DisplayId display) override;
     quint32 vendorNumber(DisplayId display) override;
     quint32 modelNumber(DisplayId display) override;

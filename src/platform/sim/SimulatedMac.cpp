@@ -342,6 +342,18 @@ void SimulatedMac::failRegistryWrite(ServiceHandle service, const QString &key, 
         m_writeFailures[service].insert(key, code);
 }
 
+void SimulatedMac::setFramebufferProtectionsAvailable(bool available)
+{
+    QMutexLocker lock(&m_mutex);
+    m_framebufferProtectionsAvailable = available;
+}
+
+bool SimulatedMac::framebufferProtectionsAvailable() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_framebufferProtectionsAvailable;
+}
+
 void SimulatedMac::setMatchingFails(bool fails)
 {
     QMutexLocker lock(&m_mutex);

@@ -82,6 +82,8 @@ struct SimDisplay {
 
     // The transfer formula in force; nothing while the system's colour settings apply.
     std::optional<TransferFormula> formula;
+    // The id the display had in an earlier version of the display services, if another.
+    std::optional<DisplayId> formerId;
 };
 
 class SimCameraScript;
@@ -164,6 +166,10 @@ public:
     // Writes of key to the service fail with code (and the kernel text for it); 0 clears.
     void failRegistryWrite(ServiceHandle service, const QString &key, ResultCode code);
     void setMatchingFails(bool fails);
+    // A machine whose framebuffers cannot hold the protection properties (as a Linux
+    // desktop's cannot).
+    void setFramebufferProtectionsAvailable(bool available);
+    bool framebufferProtectionsAvailable() const;
     void setEntryNameUnreadable(ServiceHandle service, bool unreadable);
     int registryWriteCount() const;
 
@@ -261,6 +267,7 @@ private:
     QHash<ServiceHandle, QHash<QString, ResultCode>> m_writeFailures;
     QHash<ServiceHandle, bool> m_unreadableNames;
     bool m_matchingFails = false;
+    bool m_framebufferProtectionsAvailable = true;
     int m_registryWrites = 0;
     QHash<DisplayId, ResultCode> m_formulaFailures;
     int m_formulaCalls = 0;

@@ -106,6 +106,10 @@ TEST_F(HardwareModelTest, ScoreConnectionAndStand)
     for (const Score &s : scores)
         EXPECT_EQ(displayCard::protectionScore(state(s.external, s.ditherEnabled, s.uniformity), s.pwm), s.score)
             << s.external << s.ditherEnabled << s.uniformity.value_or(-1) << s.pwm;
+    // Where dithering and uniformity cannot act, PWM-safe dimming alone is the score.
+    for (const Score &s : scores)
+        EXPECT_EQ(displayCard::protectionScore(state(s.external, s.ditherEnabled, s.uniformity), s.pwm, false),
+                  s.pwm ? 100 : 0);
 
     struct Connection {
         bool external;

@@ -96,5 +96,31 @@ TEST(Edid, ANameWithBytesOutsidePrintableAsciiIsShownWithoutThem)
     EXPECT_EQ(info.name, QStringLiteral("19w"));
 }
 
+// A display's id names the monitor: the same on any port, different for another monitor
+// (the serial number's text counts too), never an X resource id.
+TEST(Edid, TheDisplayIdFollowsTheMonitorNotThePort)
+{
+    const EdidInfo dell = decodeEdid(kDesktopMonitor);
+    EXPECT_EQ(dell.serialText, QStringLiteral("X9R5K8864M1E"));
+    const quint32 id = monitorDisplayId(dell, "DP-1");
+    EXPECT_EQ(monitorDisplayId(dell, "HDMI-2"), id);
+    // "X9R5K8864M1F": another monitor of the same model whose binary serial is the same.
+    EXPECT_NE(monitorDisplayId(decodeEdid(patched(kDesktopMonitor, {{88, 'F'}})), "DP-1"), id);
+    EXPECT_NE(monitorDisplayId(decodeEdid(patched(kDesktopMonitor, {{12, 0x02}})), "DP-1"), id);
+    EXPECT_NE(monitorDisplayId(decodeEdid(kOlderMonitor), "DP-1"), id);
+    // Without an EDID (or with one that names nothing) the output's name is all there is.
+    const EdidInfo none = decodeEdid({});
+    EXPECT_EQ(monitorDisplayId(none, "VGA-1"), monitorDisplayId(none, "VGA-1"));
+    EXPECT_NE(monitorDisplayId(none, "VGA-1"), monitorDisplayId(none, "VGA-2"));
+    EXPECT_EQ(monitorDisplayId(decodeEdid(patched(kLaptopPanel, {{8, 0}, {9, 0}, {10, 0}, {11, 0}})), "eDP-1"),
+              monitorDisplayId(none, "eDP-1"));
+    // Two monitors that cannot be told apart: the second one's id also takes the port.
+    const quint32 second = monitorDisplayId(dell, "HDMI-2", {id});
+    EXPECT_NE(second, id);
+    EXPECT_EQ(monitorDisplayId(dell, "HDMI-2", {id}), second);
+    for (const quint32 each : {id, second, monitorDisplayId(none, "VGA-1")})
+        EXPECT_NE(each & 0x80000000u, 0u);
+}
+
 } // namespace
 } // namespace qv

@@ -89,7 +89,13 @@ TEST_F(RandrDisplaysTest, ListsTheServersOutputWithItsModeAndRamp)
     EXPECT_EQ(displays->pixelsHigh(id), 1200);
     EXPECT_FALSE(displays->isBuiltin(id));
     EXPECT_FALSE(displays->isInMirrorSet(id));
-    // Xvfb gives no EDID: no identity numbers, no name.
+    // Xvfb gives no EDID: no identity numbers, no name, an id made from the output's name;
+    // the output's own id was the display's id before.
+    EXPECT_EQ(id, monitorDisplayId(EdidInfo{}, QStringLiteral("screen")));
+    const std::optional<DisplayId> former = displays->formerDisplayId(id);
+    ASSERT_TRUE(former);
+    EXPECT_NE(*former, id);
+    EXPECT_EQ(displays->formerDisplayId(*former), std::nullopt);
     EXPECT_EQ(displays->vendorNumber(id), 0u);
     EXPECT_TRUE(displays->monitorName(id).isEmpty());
     const auto mode = displays->currentMode(id);

@@ -151,20 +151,31 @@ TEST_F(RandrMonitorsTest, TheKeptRampsFollowTheServerWhateverTheDisplayText)
     }
 }
 
-TEST_F(RandrMonitorsTest, ARampAnotherProgramSetSurvivesQuitting)
+TEST_F(RandrMonitorsTest, AResetOrAQuitPutsBackEachOutputsOriginalAndLeavesAForeignRamp)
 {
     auto displays = open();
     TransferFormula dim;
     dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
     for (const DisplayId id : displays->activeDisplays())
         ASSERT_EQ(displays->setTransferFormula(id, dim), 0);
+    const auto display = [&](int index) { return *displays->displayForOutputName(output(index)); };
+    // One display reset gets its own original, not a linear ramp; the others keep the formula.
+    ASSERT_EQ(displays->resetTransferFormula(display(0)), 0);
+    EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
+    EXPECT_EQ(client->ramp(output(2)), gammaRampForFormula(dim, 256));
+    ASSERT_EQ(displays->setTransferFormula(display(0), dim), 0);
+    ASSERT_EQ(displays->resetTransferFormula(display(0)), 0);
+    EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
+
     const GammaRamp foreign = test::startingRamp(4, 256);
     ASSERT_TRUE(client->setRamp(output(1), foreign));
     test::LogCapture log;
+    EXPECT_EQ(displays->resetTransferFormula(display(1)), 0);
+    EXPECT_EQ(client->ramp(output(1)), foreign);
     displays->restoreColorSyncSettings();
     EXPECT_EQ(client->ramp(output(1)), foreign);
-    EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
-    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).size(), 1);
+    EXPECT_EQ(client->ramp(output(2)), test::startingRamp(3, 256));
+    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).size(), 2);
 }
 
 TEST_F(RandrMonitorsTest, AnOutputThatDrivesACrtcIsActiveWhateverItsConnectionState)

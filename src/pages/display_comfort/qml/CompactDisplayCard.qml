@@ -112,6 +112,7 @@ Item {
                 objectName: "ditheringColumn"
                 title: cardView.titles.ditheringTitle
                 isOn: cardView.card.ditheringOn
+                available: cardView.card.framebufferSwitchesAvailable
                 stateText: cardView.card.ditheringText
                 onToggled: on => cardView.card.setDithering(on)
             }
@@ -127,6 +128,7 @@ Item {
                 visible: cardView.card.showsUniformity
                 title: cardView.titles.uniformityTitle
                 isOn: cardView.card.uniformityOn
+                available: cardView.card.framebufferSwitchesAvailable
                 stateText: cardView.card.uniformityText
                 onToggled: on => cardView.card.setUniformity(on)
             }

@@ -2,13 +2,15 @@ import QtQuick
 import QtQuick.Layouts
 import Quellvista.Design
 
-// One protection of a display card: its title, the switch and "On"/"Off".
+// One protection of a display card: its title, the switch and "On"/"Off" (or, where the
+// protection cannot act on this machine, a dimmed switch that does not move).
 ColumnLayout {
     id: column
 
     property string title
     property bool isOn
     property string stateText
+    property bool available: true
 
     signal toggled(bool on)
 
@@ -24,7 +26,9 @@ ColumnLayout {
     }
     SageToggle {
         Layout.alignment: Qt.AlignHCenter
-        isOn: column.isOn
+        isOn: column.isOn && column.available
+        enabled: column.available
+        opacity: column.available ? 1 : 0.4
         tint: Theme.sage
         accessibleValue: column.stateText
         Accessible.name: column.title
