@@ -1,11 +1,8 @@
 // Display reconfiguration on a real (virtual) X server: RandR events reach the screen
 // detector, a burst gives one re-apply, and a display that comes back gets its formula.
 
-#include "display/DisplayTestSupport.h"
 #include "display/DisplayTuning.h"
-#include "display/ScreenDetector.h"
-#include "platform/Platform.h"
-#include "platform/host/RandrDisplays.h"
+#include "display/host/HostDisplayTest.h"
 #include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 
@@ -73,32 +70,16 @@ private:
     xcb_randr_mode_t m_mode = 0;
 };
 
-class HostReconfigurationTest : public DisplayTest {
+class HostReconfigurationTest : public HostDisplayTest {
 protected:
     void SetUp() override
     {
         DisplayTest::SetUp();
         if (server.display().isEmpty())
             QV_SKIP_WITHOUT("Xvfb could not be started");
-        RandrDisplays::Options options;
-        options.displayName = server.display();
-        options.restoreFilePath = dir->filePath(QStringLiteral("gamma.json"));
-        randr = std::make_unique<RandrDisplays>(options);
-        PlatformServices services = platform();
-        services.displays = randr.get();
-        installPlatform(services);
+        openDisplays(server.display());
         randr->registerReconfigurationCallback([this](DisplayId, quint32 flags) { seen << flags; });
-        detector = std::make_unique<ScreenDetector>(DisplayEngine::shared());
-        detector->registerForReconfiguration();
         runPending();
-    }
-    void TearDown() override
-    {
-        detector.reset();
-        if (randr)
-            randr->restoreColorSyncSettings();
-        DisplayTest::TearDown();
-        randr.reset();
     }
     // Lets the X server's events arrive until the display is (or is not) active.
     bool waitForActive(bool active)
@@ -113,8 +94,6 @@ protected:
     }
 
     XvfbServer server;
-    std::unique_ptr<RandrDisplays> randr;
-    std::unique_ptr<ScreenDetector> detector;
     QList<quint32> seen;
 };
 
