@@ -3,11 +3,11 @@
 #include "platform/Bundle.h"
 #include "platform/Platform.h"
 #include "platform/Updater.h"
+#include "runtime/TextDecoding.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStringDecoder>
 
 namespace qv {
 
@@ -107,10 +107,10 @@ QString decodeReferences(QStringView text)
 
 std::optional<Release> readRelease(const QByteArray &body)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError())
+    const std::optional<QString> decoded = text::decodeUtf8(body);
+    if (!decoded)
         return std::nullopt;
+    const QString &text = *decoded;
     const std::optional<QStringView> item = elementText(text, u"item");
     if (!item)
         return std::nullopt;

@@ -6,10 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace qv;
 using qv::test::XServer;
@@ -38,6 +41,7 @@ TEST(DesktopEntriesTest, ParsesWhatTheDesktopWritesAndRefusesTheRest)
         {"[Desktop Entry\nName=x\n", false, "", "", false},
         {"[Desktop Entry]\nthis line has no equals sign\n", false, "", "", false},
         {"[Desktop Entry]\nName=\xff\xfe broken\n", false, "", "", false},
+        {"[Desktop Entry]\nType=Application\nName=Caf\xe9", false, "", "", false}, // cut off at the end
     };
     for (const auto &row : table) {
         QString error;
@@ -95,6 +99,35 @@ TEST(DesktopEntriesTest, MatchesWindowClassesToInstalledApplications)
     // An application installed while running is found once its folder changes.
     writeFile(home.filePath("applications/obsidian.desktop"), app + "Name=Obsidian\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return entries.idForWindowClass("obsidian", "obsidian").has_value(); }, 10000));
+}
+
+TEST(DesktopEntriesTest, OnlyRegularFilesAreReadAndFoldersMadeLaterAreWatched)
+{
+    QTemporaryDir home, system;
+    const QByteArray app = "[Desktop Entry]\nType=Application\n";
+    writeFile(system.filePath("applications/code.desktop"), app + "Name=Code\n");
+    // Links to a device that never ends and to a pipe nobody writes, and a folder so named.
+    ASSERT_TRUE(QFile::link("/dev/zero", system.filePath("applications/zero.desktop")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(system.filePath("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(system.filePath("pipe"), system.filePath("applications/pipe.desktop")));
+    QDir().mkpath(system.filePath("applications/folder.desktop"));
+    writeFile(system.filePath("applications/large.desktop"), app + "Name=" + QByteArray(300 * 1024, 'x') + "\n");
+
+    test::LogCapture logs;
+    const QString userData = home.filePath("share"); // no applications folder yet
+    QDir().mkpath(userData);
+    DesktopEntries entries({userData, system.path()});
+    EXPECT_EQ(entries.size(), 1);
+    EXPECT_EQ(logs.messages("Workspace").size(), 3) << "the device, the pipe and the large file";
+
+    // The user's first own application: its folder and its sub-folder come while running.
+    QSignalSpy changed(&entries, &DesktopEntries::changed);
+    writeFile(userData + "/applications/wine/notepad.desktop", app + "Name=Notepad\nStartupWMClass=notepad.exe\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return entries.idForWindowClass("notepad.exe", "Notepad.exe").has_value(); }, 10000));
+    EXPECT_EQ(entries.idForWindowClass("notepad.exe", "Notepad.exe"), "wine-notepad");
+    writeFile(userData + "/applications/wine/winemine.desktop", app + "Name=Minesweeper\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return entries.nameForId("wine-winemine").has_value(); }, 10000));
+    EXPECT_LE(changed.size(), 4);
 }
 
 class HostWorkspaceTest : public ::testing::Test {
@@ -192,6 +225,9 @@ TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
          "Xmessage", "Xmessage", 103, 0},
         {"an application id of control characters", {XServer::wmClass("code", "Code"), QByteArray("a\tb"), 104},
          "code", "Visual Studio Code", 104, 0},
+        {"a class in Latin-1", {XServer::wmClass("caf\xe9", "Caf\xe9"), std::nullopt, 105}, "Caf\u00e9", "Caf\u00e9", 105, 0},
+        {"a class in UTF-8", {XServer::wmClass("caf\xc3\xa9", "Caf\xc3\xa9"), std::nullopt, 106}, "Caf\u00e9", "Caf\u00e9",
+         106, 0},
     };
     for (const auto &row : table) {
         logs.clear();
@@ -209,6 +245,50 @@ TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
         server->destroyWindow(window);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !server->isManaged(window); }, 10000)) << row.what;
     }
+}
+
+// Window ids are reused: a client that connects after another closed may get its ids. The
+// new client's window is its own application, not the one that had the id before.
+TEST_F(HostWorkspaceTest, ANewClientThatReusesAClosedWindowsIdIsItself)
+{
+    HostWorkspace workspace(server->display(), entries);
+    const quint32 editor = server->createWindowOfNewClient({XServer::wmClass("code", "Code"), std::nullopt, 4242});
+    ASSERT_NE(editor, 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(editor); }, 10000));
+    ASSERT_TRUE(activate(workspace, editor, "code"));
+
+    server->closeClient(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server->isManaged(editor); }, 10000));
+    quint32 browser = 0;
+    for (int attempt = 0; attempt < 20 && browser != editor; ++attempt) {
+        server->closeClient(browser);
+        browser = server->createWindowOfNewClient({XServer::wmClass("Navigator", "firefox"), std::nullopt, 5151});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(browser); }, 10000));
+    }
+    ASSERT_EQ(browser, editor) << "no client was given the closed window's id";
+    ASSERT_TRUE(activate(workspace, browser, "firefox"));
+    const RunningApplication front = *workspace.frontmostApplication();
+    EXPECT_EQ(front.processIdentifier, 5151);
+    EXPECT_EQ(front.localizedName, "firefox");
+    const QList<RunningApplication> running = workspace.runningApplications();
+    ASSERT_EQ(running.size(), 1);
+    EXPECT_EQ(running.first().bundleIdentifier, "firefox");
+}
+
+// A window whose application was installed after it was first seen is named anew.
+TEST_F(HostWorkspaceTest, AnApplicationInstalledWhileRunningIsKnownByItsId)
+{
+    HostWorkspace workspace(server->display(), entries);
+    const quint32 window = server->createWindow({XServer::wmClass("obsidian", "obsidian"), std::nullopt, 777});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(window); }, 10000));
+    ASSERT_TRUE(activate(workspace, window, "obsidian"));
+    writeFile(data.filePath("applications/md.obsidian.Obsidian.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Obsidian\nStartupWMClass=obsidian\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto front = workspace.frontmostApplication();
+        return front && front->bundleIdentifier == "md.obsidian.Obsidian";
+    }, 10000));
+    EXPECT_EQ(workspace.frontmostApplication()->localizedName, "Obsidian");
 }
 
 TEST(HostWorkspaceAbsentTest, NoServerGivesNoApplicationsAndOneLogLine)

@@ -78,6 +78,8 @@ XServer::XServer(bool windowManager)
 
 XServer::~XServer()
 {
+    for (xcb_connection_t *connection : std::as_const(m_otherClients))
+        xcb_disconnect(connection);
     if (m_client)
         xcb_disconnect(m_client);
     for (QProcess *process : {&m_windowManager, &m_server}) {
@@ -116,23 +118,46 @@ QList<quint32> XServer::rootWindows(const char *property)
 
 quint32 XServer::createWindow(const WindowTraits &traits)
 {
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_client)).data;
-    const quint32 window = xcb_generate_id(m_client);
+    return createWindowOn(m_client, traits);
+}
+
+quint32 XServer::createWindowOfNewClient(const WindowTraits &traits)
+{
+    xcb_connection_t *connection = xcb_connect(m_display.toLatin1().constData(), nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return 0;
+    }
+    const quint32 window = createWindowOn(connection, traits);
+    m_otherClients.insert(window, connection);
+    return window;
+}
+
+void XServer::closeClient(quint32 window)
+{
+    if (xcb_connection_t *connection = m_otherClients.take(window))
+        xcb_disconnect(connection);
+}
+
+quint32 XServer::createWindowOn(xcb_connection_t *client, const WindowTraits &traits)
+{
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(client)).data;
+    const quint32 window = xcb_generate_id(client);
     const quint32 background = screen->white_pixel;
-    xcb_create_window(m_client, XCB_COPY_FROM_PARENT, window, m_root, 40, 40, 300, 200, 0,
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, window, m_root, 40, 40, 300, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &background);
     if (traits.wmClass)
-        xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+        xcb_change_property(client, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                             quint32(traits.wmClass->size()), traits.wmClass->constData());
     if (traits.applicationId)
-        xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, atom("_GTK_APPLICATION_ID"),
+        xcb_change_property(client, XCB_PROP_MODE_REPLACE, window, atom("_GTK_APPLICATION_ID"),
                             atom("UTF8_STRING"), 8, quint32(traits.applicationId->size()),
                             traits.applicationId->constData());
     if (traits.pid)
-        xcb_change_property(m_client, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+        xcb_change_property(client, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                             &*traits.pid);
-    xcb_map_window(m_client, window);
-    xcb_flush(m_client);
+    xcb_map_window(client, window);
+    xcb_flush(client);
     return window;
 }
 

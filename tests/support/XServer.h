@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QProcess>
 #include <QString>
 
@@ -34,6 +35,10 @@ public:
     // Makes and shows a top-level window; returns its id.
     quint32 createWindow(const WindowTraits &traits);
     void destroyWindow(quint32 window);
+    // The same from a client connection of its own, as another application; 0 when no
+    // connection was had. Closing the client ends its window and frees its ids for reuse.
+    quint32 createWindowOfNewClient(const WindowTraits &traits);
+    void closeClient(quint32 window);
     // Asks the window manager to activate the window, as a pager does.
     void activate(quint32 window);
     // The root window's _NET_ACTIVE_WINDOW as the server holds it now.
@@ -49,6 +54,7 @@ public:
     }
 
 private:
+    quint32 createWindowOn(xcb_connection_t *connection, const WindowTraits &traits);
     quint32 atom(const char *name);
     QList<quint32> rootWindows(const char *property);
 
@@ -58,6 +64,7 @@ private:
     QString m_failure;
     xcb_connection_t *m_client = nullptr;
     quint32 m_root = 0;
+    QHash<quint32, xcb_connection_t *> m_otherClients; // by their window
 };
 
 } // namespace qv::test

@@ -1,17 +1,24 @@
 #include "platform/host/DesktopEntries.h"
 
+#include "runtime/Files.h"
+#include "runtime/Scheduler.h"
+#include "runtime/TextDecoding.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QLocale>
-#include <QStringDecoder>
 
 namespace qv {
 
 namespace {
 // No desktop entry comes near this; a larger file is not read.
 constexpr qint64 kMaxFileBytes = 256 * 1024;
+// Folders watched at most, sub-folders included.
+constexpr int kMaxWatchedFolders = 256;
+// How long the folders stay quiet before they are read again.
+constexpr int kSettleMs = 300;
 
 QString applicationsFolder(const QString &dataFolder)
 {
@@ -44,18 +51,68 @@ DesktopEntries::DesktopEntries(const QStringList &dataFolders, QObject *parent)
 
 DesktopEntries::~DesktopEntries() = default;
 
-void DesktopEntries::watch()
+QStringList DesktopEntries::foldersToWatch() const
 {
-    m_watcher = new QFileSystemWatcher(this);
+    QStringList folders;
     for (const QString &folder : m_folders) {
         const QString path = applicationsFolder(folder);
-        if (QFileInfo(path).isDir())
-            m_watcher->addPath(path);
+        if (QFileInfo(path).isDir()) {
+            folders << path;
+            QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext() && folders.size() < kMaxWatchedFolders)
+                folders << it.next();
+            continue;
+        }
+        // A folder that does not exist yet (no application installed for the user so far)
+        // is seen when it comes through the nearest folder above it that exists.
+        QDir above(path);
+        while (above.cdUp()) {
+            if (above.exists()) {
+                folders << above.path();
+                break;
+            }
+        }
     }
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        rescan();
-        emit changed();
-    });
+    folders.removeDuplicates();
+    return folders.mid(0, kMaxWatchedFolders);
+}
+
+void DesktopEntries::watch()
+{
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        // An installation changes a folder many times in a row: one reading after it settles.
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+            // A folder above a missing one changes for many reasons: only the arrival of
+            // what is watched for counts.
+            if (!path.endsWith(QLatin1String("/applications")) && !path.contains(QLatin1String("/applications/"))
+                && foldersToWatch() == m_watcher->directories())
+                return;
+            if (m_rescanPending)
+                return;
+            m_rescanPending = true;
+            scheduler().after(kSettleMs, this, [this] {
+                m_rescanPending = false;
+                rescan();
+                watch();
+                emit changed();
+            });
+        });
+    }
+    const QStringList wanted = foldersToWatch();
+    const QStringList watched = m_watcher->directories();
+    QStringList gone;
+    for (const QString &path : watched)
+        if (!wanted.contains(path))
+            gone << path;
+    if (!gone.isEmpty())
+        m_watcher->removePaths(gone);
+    QStringList added;
+    for (const QString &path : wanted)
+        if (!watched.contains(path))
+            added << path;
+    if (!added.isEmpty())
+        m_watcher->addPaths(added);
 }
 
 std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QByteArray &contents, QString *error)
@@ -65,10 +122,10 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QByteArray &con
             *error = reason;
         return std::nullopt;
     };
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(contents);
-    if (decoder.hasError())
+    const std::optional<QString> decoded = text::decodeUtf8(contents);
+    if (!decoded)
         return fail(QStringLiteral("not UTF-8 text"));
+    const QString &text = *decoded;
 
     const QString locale = QLocale().name();                                 // "de_DE"
     const QString language = locale.section(QLatin1Char('_'), 0, 0);        // "de"
@@ -141,15 +198,15 @@ void DesktopEntries::rescan()
             if (seen.contains(id))
                 continue; // an earlier folder holds this id
             seen.insert(id);
-            QFile file(path);
-            QString error;
+            // Only a regular file (or a link to one), its size checked once open: a link to
+            // a device or a pipe is neither read without end nor waited on.
+            const files::StoredFile file = files::readStoredFile(path, kMaxFileBytes);
+            QString error = file.error;
             std::optional<Entry> entry;
-            if (file.size() > kMaxFileBytes)
-                error = QStringLiteral("it is larger than %1 bytes").arg(kMaxFileBytes);
-            else if (!file.open(QIODevice::ReadOnly))
-                error = file.errorString();
-            else
-                entry = parse(file.readAll(), &error);
+            if (file.state == files::StoredFile::State::read)
+                entry = parse(file.bytes, &error);
+            else if (file.state == files::StoredFile::State::absent)
+                continue; // gone since it was listed
             if (!entry) {
                 if (!m_reported.contains(path)) {
                     m_reported.insert(path);

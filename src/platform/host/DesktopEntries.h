@@ -18,7 +18,8 @@ namespace qv {
 // the "applications" folders of the XDG data folders. An application is known by its
 // desktop-entry id without the ".desktop" ending ("org.gnome.Terminal", "code"); a file
 // in a sub-folder gets the folder in its id ("kde4-dolphin"). The first data folder that
-// holds an id wins. The index is read again whenever one of the folders changes.
+// holds an id wins. The index is read again shortly after one of the folders (or of their
+// sub-folders) changes, and when a missing one is made.
 class DesktopEntries : public QObject {
     Q_OBJECT
 public:
@@ -55,6 +56,7 @@ signals:
     void changed();
 
 private:
+    QStringList foldersToWatch() const;
     void watch();
 
     QStringList m_folders;
@@ -63,6 +65,7 @@ private:
     QHash<QString, QString> m_byLowerId;        // id in lower case -> id
     QSet<QString> m_reported;                   // files whose fault was logged
     QFileSystemWatcher *m_watcher = nullptr;
+    bool m_rescanPending = false;
     Logger m_log{"Workspace"};
 };
 

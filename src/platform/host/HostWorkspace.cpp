@@ -2,13 +2,13 @@
 
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/XConnection.h"
-
-#include <QStringDecoder>
+#include "runtime/TextDecoding.h"
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace qv {
 
@@ -16,13 +16,14 @@ namespace {
 // More windows than any desktop shows; the rest of a longer list is not read.
 constexpr int kMaxClients = 4096;
 
-// A name fit to identify an application: UTF-8 text of at most the length limit, without
-// control characters.
-std::optional<QString> usableName(const QByteArray &bytes)
+// A name fit to identify an application: text of at most the length limit, without control
+// characters.
+std::optional<QString> usableName(const std::optional<QString> &decoded)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
-    if (decoder.hasError() || text.isEmpty() || text.size() > HostWorkspace::kMaxNameLength)
+    if (!decoded)
+        return std::nullopt;
+    const QString &text = *decoded;
+    if (text.isEmpty() || text.size() > HostWorkspace::kMaxNameLength)
         return std::nullopt;
     for (QChar c : text)
         if (c.category() == QChar::Other_Control)
@@ -42,11 +43,10 @@ HostWorkspace::HostWorkspace(const QString &display, std::shared_ptr<DesktopEntr
     const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(m_x->get(), m_root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(m_x->get());
-    m_x->setEventHandler([this](const xcb_generic_event_t &event) {
-        const auto &notify = reinterpret_cast<const xcb_property_notify_event_t &>(event);
-        handleEvent(event.response_type & 0x7f, notify.window, notify.atom);
-    });
+    m_x->setEventHandler([this](const xcb_generic_event_t &event) { handleEvent(event); });
     connect(m_x, &host::XConnection::lost, this, &HostWorkspace::lost);
+    if (m_entries)
+        connect(m_entries.get(), &DesktopEntries::changed, this, &HostWorkspace::entriesChanged);
     if (property(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 4).size() != 4)
         m_log.info("No window manager announces itself yet: no front application until one does");
     updateClients(false);
@@ -85,12 +85,24 @@ void HostWorkspace::lost()
     m_x = nullptr;
 }
 
-void HostWorkspace::handleEvent(quint8 type, quint32 window, quint32 atom)
+void HostWorkspace::handleEvent(const xcb_generic_event_t &event)
 {
-    if (type != XCB_PROPERTY_NOTIFY || window != m_root)
+    switch (event.response_type & 0x7f) {
+    case XCB_PROPERTY_NOTIFY: {
+        const auto &notify = reinterpret_cast<const xcb_property_notify_event_t &>(event);
+        if (notify.window != m_root)
+            return;
+        m_clientsChanged = m_clientsChanged || notify.atom == m_atoms.clientList;
+        m_activeChanged = m_activeChanged || notify.atom == m_atoms.activeWindow;
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        // A described window ended: its id may be given to a new window.
+        m_windows.remove(reinterpret_cast<const xcb_destroy_notify_event_t &>(event).window);
         return;
-    m_clientsChanged = m_clientsChanged || atom == m_atoms.clientList;
-    m_activeChanged = m_activeChanged || atom == m_atoms.activeWindow;
+    default:
+        return;
+    }
     // A burst of changes delivered together is one look at the new state.
     if ((m_clientsChanged || m_activeChanged) && !m_updateQueued) {
         m_updateQueued = true;
@@ -111,6 +123,16 @@ void HostWorkspace::update()
         updateClients(true);
     if (active)
         updateActive(true);
+}
+
+void HostWorkspace::entriesChanged()
+{
+    // The windows are named anew: an application installed since may be known now.
+    m_windows.clear();
+    if (!m_x)
+        return;
+    updateClients(true);
+    updateActive(true);
 }
 
 QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, int maxBytes, bool *tooLong,
@@ -150,6 +172,10 @@ QByteArray HostWorkspace::property(quint32 window, quint32 atom, quint32 type, i
 QList<quint32> HostWorkspace::windowList(quint32 atom, int max)
 {
     const QByteArray bytes = property(m_root, atom, XCB_ATOM_WINDOW, max * 4);
+    // Every window that ended before the list was read is forgotten before the list is
+    // described: an id in it may be a new window's.
+    if (m_x)
+        m_x->pumpEvents();
     QList<quint32> windows;
     for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4) {
         quint32 window = 0;
@@ -165,6 +191,14 @@ const HostWorkspace::WindowInfo *HostWorkspace::describe(quint32 window)
         return &*it;
     WindowInfo info;
     RunningApplication &app = info.application;
+    // Its end is heard of before anything else can take its id (ids are reused), so that
+    // what is kept here never describes another window. Asked before the window is read:
+    // a window gone in between is reported gone by the reads, and the request's error is
+    // no news.
+    const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    if (m_x)
+        xcb_discard_reply(m_x->get(),
+                          xcb_change_window_attributes_checked(m_x->get(), window, XCB_CW_EVENT_MASK, &mask).sequence);
     // A window manager may name a window that is gone already (the last active one).
     bool gone = false;
     const QByteArray pid = property(window, m_atoms.pid, XCB_ATOM_CARDINAL, 4, nullptr, &gone);
@@ -178,14 +212,17 @@ const HostWorkspace::WindowInfo *HostWorkspace::describe(quint32 window)
     bool tooLong = false;
     QString problem;
     const QByteArray gtkId = property(window, m_atoms.applicationId, m_atoms.utf8, kMaxNameLength + 1, &tooLong);
-    std::optional<QString> id = tooLong ? std::nullopt : usableName(gtkId);
+    std::optional<QString> id = tooLong ? std::nullopt : usableName(text::decodeUtf8(gtkId));
     QString windowClass;
     if (!id) {
         // WM_CLASS: the instance and the class, each ending in a zero byte.
         const QByteArray bytes = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 2 * (kMaxNameLength + 1), &tooLong);
         const QList<QByteArray> parts = bytes.split('\0');
-        const std::optional<QString> instance = parts.size() > 0 ? usableName(parts.at(0)) : std::nullopt;
-        const std::optional<QString> cls = parts.size() > 1 ? usableName(parts.at(1)) : std::nullopt;
+        const auto part = [&parts](int i) {
+            return parts.size() > i ? usableName(text::decodeUtf8OrLatin1(parts.at(i))) : std::nullopt;
+        };
+        const std::optional<QString> instance = part(0);
+        const std::optional<QString> cls = part(1);
         if (tooLong)
             problem = QStringLiteral("a window class longer than %1 characters").arg(kMaxNameLength);
         else if (!cls && !instance)

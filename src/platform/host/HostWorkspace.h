@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include <xcb/xcb.h>
+
 namespace qv::host {
 class XConnection;
 }
@@ -22,8 +24,9 @@ class DesktopEntries;
 // property-change events (nothing polls).
 //
 // An application is known by its desktop-entry id: the window's GTK application id, else
-// its class (WM_CLASS) matched against the installed desktop entries, else the class
-// itself. The windows of one process with one id make one application (its process id
+// its class (WM_CLASS, UTF-8 or else Latin-1) matched against the installed desktop
+// entries, else the class itself; windows are named again when the installed entries
+// change. The windows of one process with one id make one application (its process id
 // from _NET_WM_PID, 0 when the window does not say). A window without a usable class
 // gives an application without an identifier. An application launches with its first
 // window in the list and terminates with its last; the application of the active window
@@ -52,8 +55,9 @@ private:
     };
 
     bool connectX(const QString &display);
-    void handleEvent(quint8 type, quint32 window, quint32 atom);
+    void handleEvent(const xcb_generic_event_t &event);
     void update();
+    void entriesChanged();
     void updateClients(bool notify);
     void updateActive(bool notify);
     // The window's application; nothing when the window is gone.
@@ -70,7 +74,7 @@ private:
         quint32 activeWindow = 0, clientList = 0, applicationId = 0, pid = 0, utf8 = 0, supportingWmCheck = 0;
     } m_atoms;
     std::shared_ptr<DesktopEntries> m_entries;
-    QHash<quint32, WindowInfo> m_windows;        // described windows by id
+    QHash<quint32, WindowInfo> m_windows;        // described windows by id, until they end
     QList<QString> m_order;                      // running applications' keys in list order
     QHash<QString, RunningApplication> m_running; // by key
     QString m_activeKey;                         // empty: none
