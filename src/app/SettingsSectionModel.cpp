@@ -133,7 +133,7 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
         {QStringLiteral("Crisper text"), fixed("textformat"), accent, [fontSmoothing] { return fontSmoothing->isDisabled(); },
          [fontSmoothing] {
              return fontSmoothingStatus(fontSmoothing->lastToggleTime().isValid(), fontSmoothing->isDisabled(),
-                                        fontSmoothing->isAvailable());
+                                        fontSmoothing->isAvailable(), fontSmoothing->failure());
          },
          [fontSmoothing](bool on) { fontSmoothing->setDisabled(on); }, {},
          [fontSmoothing] { return fontSmoothing->isAvailable(); }},
@@ -160,6 +160,7 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
     connect(fontSmoothing, &FontSmoothingController::isDisabledChanged, this, &SettingsSectionModel::updateRows);
     connect(fontSmoothing, &FontSmoothingController::lastToggleTimeChanged, this, &SettingsSectionModel::updateRows);
     connect(fontSmoothing, &FontSmoothingController::isAvailableChanged, this, &SettingsSectionModel::updateRows);
+    connect(fontSmoothing, &FontSmoothingController::failureChanged, this, &SettingsSectionModel::updateRows);
     connect(battery, &BatteryMonitor::isOnBatteryChanged, this, &SettingsSectionModel::updateRows);
     connect(battery, &BatteryMonitor::percentRemainingChanged, this, &SettingsSectionModel::updateRows);
     connect(dim, &StoredSetting::valueChanged, this, &SettingsSectionModel::updateRows);
@@ -199,10 +200,13 @@ void SettingsSectionModel::chooseAppearance(int index)
     m_appearanceRaw.setValue(appAppearanceModeRawValue(modes.at(index)));
 }
 
-QString SettingsSectionModel::fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable)
+QString SettingsSectionModel::fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable,
+                                                  const QString &failure)
 {
     if (!isAvailable)
         return QStringLiteral("Not available on this desktop");
+    if (!failure.isEmpty())
+        return failure;
     if (changedThisRun)
         return QStringLiteral("Restart apps to see change");
     if (isDisabled)

@@ -141,8 +141,9 @@ public:
 
     // "Restart apps to see change" once switched during this run, "Applies to newly opened
     // apps" while smoothing is off, else "System default"; "Not available on this desktop"
-    // where the desktop has no such setting.
-    static QString fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable = true);
+    // where the desktop has no such setting; why the last switch did not take while it did not.
+    static QString fontSmoothingStatus(bool changedThisRun, bool isDisabled, bool isAvailable = true,
+                                       const QString &failure = {});
     // "Dim on low battery" while the switch is on, "42% battery" on battery, else "Off".
     static QString batteryDetail(bool dimEnabled, bool onBattery, int percent);
     // Surface texture on: the microtexture at 0.55 and the veil on; off changes nothing else.

@@ -21,6 +21,7 @@ class Bundle;
 class Updater;
 class Camera;
 class FaceLandmarks;
+class FontSmoothing;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -43,10 +44,7 @@ struct PlatformServices {
     Updater *updater = nullptr;
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
-    // The services are those of the computer the program runs on (a Linux desktop
-    // session), not a simulated Mac's: the system's own commands and settings are the
-    // desktop's ("gsettings"), not the Mac's ("defaults").
-    bool onHost = false;
+    FontSmoothing *fontSmoothing = nullptr;
     // An ambient-light sensor outside the registry; none: the registry's sensor services.
     AmbientLight *ambientLight = nullptr;
 };

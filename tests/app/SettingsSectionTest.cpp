@@ -8,8 +8,11 @@
 #include "display/DisplayTuning.h"
 #include "display/FontSmoothingController.h"
 #include "platform/Platform.h"
+#include "platform/host/GsettingsFontSmoothing.h"
 #include "platform/sim/SimPower.h"
 #include "support/TestEnvironment.h"
+
+#include <QTest>
 
 #include <cmath>
 #include <limits>
@@ -56,6 +59,9 @@ TEST_F(SettingsSectionTest, RowDetailRules)
                      {false, false, "System default"}};
     for (const auto &row : smoothing)
         EXPECT_EQ(SettingsSectionModel::fontSmoothingStatus(row.changed, row.disabled), row.text);
+    // A switch that did not take says so, whatever came before.
+    EXPECT_EQ(SettingsSectionModel::fontSmoothingStatus(true, false, true, "The desktop did not keep the change"),
+              "The desktop did not keep the change");
 
     const struct {
         bool dim, onBattery;
@@ -107,23 +113,19 @@ TEST_F(SettingsSectionTest, TheRowsFollowTheirModels)
 // does nothing.
 TEST_F(SettingsSectionTest, CrisperTextOnADesktopWithoutTheSettingCannotBeSwitched)
 {
-    mac->setProcessHandler(FontSmoothingController::kDesktopProgram, [](const QStringList &) {
-        ProcessResult noSchema;
-        noSchema.started = true;
-        noSchema.exitCode = 1;
-        return noSchema;
-    });
+    GsettingsFontSmoothing desktop(dir->filePath(QStringLiteral("no-gsettings-here")));
     PlatformServices services = mac->services();
-    services.onHost = true;
+    services.fontSmoothing = &desktop;
     installPlatform(services);
     SettingsSectionModel settings;
     settings.pageShown();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.isIdle(); }, 10000));
     SettingsToggleRow *crisper = settings.crisperTextRow();
     EXPECT_EQ(crisper->detail(), "Not available on this desktop");
     EXPECT_FALSE(crisper->isSwitchable());
     crisper->setOn(true);
+    EXPECT_TRUE(desktop.isIdle()) << "nothing is tried";
     EXPECT_FALSE(crisper->isOn());
-    EXPECT_EQ(mac->processRunCount(FontSmoothingController::kDesktopProgram), 1) << "the read only";
 }
 
 // On: the microtexture at 0.55 and the veil on, whatever amount was chosen before. Off:

@@ -114,18 +114,29 @@ TEST_F(FontSmoothingTest, SwitchingWritesTheBooleanAndRecordsTheTime)
     const QDateTime toggled = controller.lastToggleTime();
     advance(1000);
     controller.setDisabled(true);
-    EXPECT_EQ(mac->processRunCount(kDefaults), 1);
+    EXPECT_EQ(mac->processRunCount(kDefaults), 2) << "the write and its reading back";
     EXPECT_EQ(controller.lastToggleTime(), toggled);
 
     answerWith(finished(0));
     controller.setDisabled(false);
-    EXPECT_EQ(calls, (QList<QStringList>{{"write", "-g", kKey, "-bool", "NO"}}));
+    EXPECT_EQ(calls, (QList<QStringList>{{"write", "-g", kKey, "-bool", "NO"}, {"read", "-g", kKey}}));
     EXPECT_FALSE(controller.isDisabled());
     EXPECT_TRUE(logs->contains("FontSmoothing", "Font smoothing set to ENABLED"));
-    answerWith(finished(0));
+    EXPECT_TRUE(controller.failure().isEmpty());
+
+    // A write that the domain does not keep: it reads back as before, and the row says so.
     calls.clear();
+    logs->clear();
     controller.setDisabled(true);
-    EXPECT_EQ(calls, (QList<QStringList>{{"write", "-g", kKey, "-bool", "YES"}}));
+    EXPECT_EQ(calls, (QList<QStringList>{{"write", "-g", kKey, "-bool", "YES"}, {"read", "-g", kKey}}));
+    EXPECT_FALSE(controller.isDisabled());
+    EXPECT_EQ(controller.failure(), "The desktop did not keep the change");
+    EXPECT_TRUE(logs->contains("FontSmoothing", "Failed to toggle font smoothing: the setting reads back as 0"));
+    EXPECT_FALSE(logs->containsPart("FontSmoothing", "set to DISABLED"));
+    answerNormally();
+    controller.setDisabled(true);
+    EXPECT_TRUE(controller.isDisabled());
+    EXPECT_TRUE(controller.failure().isEmpty());
 }
 
 TEST_F(FontSmoothingTest, AFailedWriteIsLoggedAndChangesNothing)

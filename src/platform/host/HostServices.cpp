@@ -1,6 +1,7 @@
 #include "platform/host/HostServices.h"
 
 #include "platform/host/DesktopEntries.h"
+#include "platform/host/GsettingsFontSmoothing.h"
 #include "platform/host/HostBusServices.h"
 #include "platform/Workspace.h"
 #include "platform/host/HostIdle.h"
@@ -39,6 +40,8 @@ HostServices::HostServices()
     m_entries = std::make_shared<DesktopEntries>();
     m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
     m_bus = std::make_unique<HostBusServices>();
+    // The desktop's font setting, put back first where a killed run left it switched.
+    m_fontSmoothing = std::make_unique<GsettingsFontSmoothing>();
 }
 
 HostServices::~HostServices()
@@ -63,7 +66,10 @@ PlatformServices HostServices::over(PlatformServices services) const
     if (!m_processes)
         m_processes = std::make_unique<HostProcesses>(services.processes);
     services.processes = m_processes.get();
-    services.onHost = true;
+    if (!m_bundle)
+        m_bundle = std::make_unique<HostBundle>(services.bundle, *m_host);
+    services.bundle = m_bundle.get();
+    services.fontSmoothing = m_fontSmoothing.get();
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
     services = m_bus->over(services);
     // Sleep may have reset the CRTCs: the formulas are written again.

@@ -7,6 +7,8 @@
 namespace qv {
 
 class DesktopEntries;
+class HostBundle;
+class GsettingsFontSmoothing;
 class HostBusServices;
 class HostIdle;
 class HostProcesses;
@@ -20,10 +22,10 @@ class SystemHost;
 // displays and their transfer formulas on the X server's RandR, the screens numbered
 // with those displays, the processor and computer names, a registry without
 // framebuffer properties, the user's idle time, the front and running applications from
-// the window manager, the computer's own programs, and what the system and session buses
+// the window manager, the computer's own programs and system version, and what the system and session buses
 // tell (battery, thermal state, ambient light, appearance, wake-ups, time zone). Keep it
-// alive while the services are installed; it puts back the gamma ramps it changed when it
-// goes.
+// alive while the services are installed; it puts back the gamma ramps and the font
+// setting it changed when it goes.
 class HostServices {
 public:
     HostServices();
@@ -47,7 +49,9 @@ private:
     std::shared_ptr<DesktopEntries> m_entries;
     std::unique_ptr<HostWorkspace> m_workspace;
     mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
+    mutable std::unique_ptr<HostBundle> m_bundle;       // likewise
     std::unique_ptr<HostBusServices> m_bus;
+    std::unique_ptr<GsettingsFontSmoothing> m_fontSmoothing;
 };
 
 } // namespace qv

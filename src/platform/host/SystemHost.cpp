@@ -55,6 +55,34 @@ std::optional<QString> SystemHost::productName() const
     return name;
 }
 
+QString SystemHost::operatingSystemVersionString() const
+{
+    // os-release: shell-style assignments; the one in /etc overrides the vendor's.
+    QString name;
+    for (const char *path : {"etc/os-release", "usr/lib/os-release"}) {
+        const QByteArray text = readSmall(m_root + QLatin1String(path));
+        if (text.isEmpty())
+            continue;
+        for (const QByteArray &line : text.split('\n')) {
+            if (!line.startsWith("PRETTY_NAME="))
+                continue;
+            QString value = QString::fromUtf8(line.mid(12)).trimmed();
+            if (value.size() >= 2 && (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\'')))
+                && value.endsWith(value.front()))
+                value = value.mid(1, value.size() - 2);
+            value.remove(QLatin1Char('\\'));
+            name = value.simplified();
+        }
+        break;
+    }
+    if (name.isEmpty())
+        name = QStringLiteral("Linux");
+    QString kernel = QString::fromUtf8(readSmall(m_root + QStringLiteral("proc/sys/kernel/osrelease"))).simplified();
+    if (kernel.isEmpty() && m_root == QLatin1String("/"))
+        kernel = QSysInfo::kernelVersion();
+    return kernel.isEmpty() ? name : QStringLiteral("%1 (Kernel %2)").arg(name, kernel);
+}
+
 std::optional<QString> SystemHost::localizedHostName()
 {
     for (const QByteArray &line : readSmall(m_root + QStringLiteral("etc/machine-info")).split('\n')) {

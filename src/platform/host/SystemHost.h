@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/Bundle.h"
 #include "platform/Host.h"
 
 namespace qv {
 
 // The computer this runs on: the processor's model name from the kernel's CPU list and
 // the computer's name (the pretty host name, else the DMI product name, else the host
-// name). The files are read from a root folder that tests may choose.
+// name), and the system's version. The files are read from a root folder that tests may
+// choose.
 class SystemHost final : public Host {
 public:
     explicit SystemHost(QString root = QStringLiteral("/"));
@@ -16,9 +18,29 @@ public:
 
     // The DMI product name ("ThinkPad X1 Carbon Gen 9"); nothing when unknown.
     std::optional<QString> productName() const;
+    // The distribution's name and version (os-release's PRETTY_NAME, else "Linux") with the
+    // kernel release: "Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)".
+    QString operatingSystemVersionString() const;
 
 private:
     QString m_root;
+};
+
+// The application's bundle information as given, with the version of the system it runs
+// on in place of the one given.
+class HostBundle final : public Bundle {
+public:
+    HostBundle(Bundle *application, const SystemHost &system)
+        : m_application(application), m_systemVersion(system.operatingSystemVersionString())
+    {
+    }
+
+    QVariant infoValue(const QString &key) override { return m_application ? m_application->infoValue(key) : QVariant(); }
+    QString operatingSystemVersionString() override { return m_systemVersion; }
+
+private:
+    Bundle *m_application;
+    QString m_systemVersion;
 };
 
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include "runtime/Files.h"
 
+#include "platform/sim/DefaultsFontSmoothing.h"
 #include "platform/sim/SimBundle.h"
 #include "platform/sim/SimFramebuffer.h"
 #include "platform/sim/SimHotKeys.h"
@@ -63,7 +64,8 @@ SimulatedMac::SimulatedMac()
       m_bundle(std::make_unique<SimBundle>()),
       m_updater(std::make_unique<SimUpdater>()),
       m_camera(std::make_unique<SimCamera>()),
-      m_faceLandmarks(std::make_unique<SimFaceLandmarks>())
+      m_faceLandmarks(std::make_unique<SimFaceLandmarks>()),
+      m_fontSmoothing(std::make_unique<DefaultsFontSmoothing>(m_processes.get()))
 {
 }
 
@@ -99,6 +101,7 @@ PlatformServices SimulatedMac::services()
     s.updater = m_updater.get();
     s.camera = m_camera.get();
     s.faceLandmarks = m_faceLandmarks.get();
+    s.fontSmoothing = m_fontSmoothing.get();
     return s;
 }
 

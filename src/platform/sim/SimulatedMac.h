@@ -30,6 +30,7 @@ class SimDisplays;
 class SimScreens;
 class SimHost;
 class SimProcesses;
+class DefaultsFontSmoothing;
 class SimWorkspace;
 class SimPanels;
 class SimIdle;
@@ -304,6 +305,7 @@ private:
     std::unique_ptr<SimUpdater> m_updater;
     std::unique_ptr<SimCamera> m_camera;
     std::unique_ptr<SimFaceLandmarks> m_faceLandmarks;
+    std::unique_ptr<DefaultsFontSmoothing> m_fontSmoothing; // on the machine's "defaults"
     std::unique_ptr<SimCameraScript> m_cameraScript; // from the description, when it asks for one
     QFileSystemWatcher *m_descriptionWatcher = nullptr; // owned as a child
     QString m_descriptionPath;

@@ -59,5 +59,40 @@ TEST(SystemHost, TheNameIsThePrettyHostNameElseTheProductElseTheHostName)
     EXPECT_EQ(SystemHost(root.path()).localizedHostName(), QStringLiteral("Ada's Laptop"));
 }
 
+TEST(SystemHost, TheSystemVersionIsTheDistributionWithTheKernelRelease)
+{
+    const struct {
+        const char *what;
+        const char *etc;
+        const char *vendor;
+        const char *kernel;
+        const char *version;
+    } cases[] = {
+        {"Debian", "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", nullptr,
+         "6.1.0-18-amd64\n", "Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)"},
+        {"single quotes, the vendor's file aside", "PRETTY_NAME='Fedora Linux 40'\n", "PRETTY_NAME=Other\n", "6.8.5",
+         "Fedora Linux 40 (Kernel 6.8.5)"},
+        {"only the vendor's file", nullptr, "PRETTY_NAME=Arch\\ Linux\n", "6.9.1-arch1-1\n", "Arch Linux (Kernel 6.9.1-arch1-1)"},
+        {"no name", "NAME=Gentoo\n", nullptr, "6.6.30\n", "Linux (Kernel 6.6.30)"},
+        {"nothing at all", nullptr, nullptr, nullptr, "Linux"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir root;
+        if (c.etc)
+            put(root, QStringLiteral("etc/os-release"), c.etc);
+        if (c.vendor)
+            put(root, QStringLiteral("usr/lib/os-release"), c.vendor);
+        if (c.kernel)
+            put(root, QStringLiteral("proc/sys/kernel/osrelease"), c.kernel);
+        EXPECT_EQ(SystemHost(root.path()).operatingSystemVersionString(), QString::fromUtf8(c.version));
+    }
+    // The feedback record takes the host's version, the application's information as given.
+    SystemHost system;
+    HostBundle bundle(nullptr, system);
+    EXPECT_TRUE(bundle.operatingSystemVersionString().contains(QSysInfo::kernelVersion()));
+    EXPECT_FALSE(bundle.infoValue(QStringLiteral("CFBundleVersion")).isValid());
+}
+
 } // namespace
 } // namespace qv

@@ -1,0 +1,82 @@
+#include "platform/sim/DefaultsFontSmoothing.h"
+
+#include "platform/Processes.h"
+#include "runtime/TextDecoding.h"
+
+namespace qv {
+
+namespace {
+
+// Why a finished command did not succeed, in a few words.
+QString failureText(const ProcessResult &result)
+{
+    if (!result.started)
+        return result.errorText.isEmpty() ? QStringLiteral("the command could not be started") : result.errorText;
+    if (result.timedOut)
+        return QStringLiteral("the command ran past its time limit");
+    if (result.crashed)
+        return QStringLiteral("the command crashed");
+    const QString error = text::decodeUtf8(result.standardError).value_or(QString()).trimmed();
+    return error.isEmpty() ? QStringLiteral("the command exited with status %1").arg(result.exitCode)
+                           : QStringLiteral("the command exited with status %1: %2").arg(result.exitCode).arg(error);
+}
+
+} // namespace
+
+DefaultsFontSmoothing::DefaultsFontSmoothing(Processes *processes, QObject *parent)
+    : FontSmoothing(parent), m_processes(processes)
+{
+}
+
+FontSmoothing::Outcome DefaultsFontSmoothing::readNow()
+{
+    Outcome outcome;
+    const ProcessResult result = m_processes->run(kProgram, {"read", "-g", kKey}, kTimeoutMs);
+    if (!result.started || result.timedOut || result.crashed) {
+        outcome.failure = failureText(result);
+        return outcome;
+    }
+    // Output that is not UTF-8 counts as none.
+    const QString text = text::decodeUtf8(result.standardOutput).value_or(QString()).trimmed();
+    // "0" and "1" are the two answers of a set switch; nothing (a switch never set) means
+    // smoothing is on. Anything else is read as on as well, and said.
+    if (text != QLatin1String("0") && text != QLatin1String("1")) {
+        if (text.isEmpty())
+            m_log.debug("Font smoothing switch is not set (exit status %d); taking it as enabled", result.exitCode);
+        else
+            m_log.error("Unexpected font smoothing value \"%s\"; taking it as enabled", qUtf8Printable(text.left(80)));
+    }
+    outcome.succeeded = true;
+    outcome.disabled = text == QLatin1String("1");
+    return outcome;
+}
+
+void DefaultsFontSmoothing::read(Done done)
+{
+    done(readNow());
+}
+
+void DefaultsFontSmoothing::write(bool disabled, Done done)
+{
+    const ProcessResult result =
+        m_processes->run(kProgram, {"write", "-g", kKey, "-bool", disabled ? "YES" : "NO"}, kTimeoutMs);
+    if (!result.succeeded()) {
+        Outcome outcome;
+        outcome.failure = failureText(result);
+        done(outcome);
+        return;
+    }
+    // What the domain holds now is what counts.
+    Outcome outcome = readNow();
+    if (outcome.succeeded && outcome.disabled != disabled) {
+        outcome.succeeded = false;
+        outcome.notKept = true;
+        outcome.failure = QStringLiteral("the setting reads back as %1").arg(*outcome.disabled ? "1" : "0");
+    } else if (!outcome.succeeded) {
+        outcome.failure = QStringLiteral("the setting cannot be read back: %1").arg(outcome.failure);
+    }
+    outcome.wrote = outcome.succeeded;
+    done(outcome);
+}
+
+} // namespace qv
