@@ -45,6 +45,9 @@ struct PlatformServices {
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
     FontSmoothing *fontSmoothing = nullptr;
+    // The services are those of the computer the program runs on (a Linux desktop
+    // session), not a simulated Mac's.
+    bool onHost = false;
     // An ambient-light sensor outside the registry; none: the registry's sensor services.
     AmbientLight *ambientLight = nullptr;
 };
