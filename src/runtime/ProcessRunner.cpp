@@ -1,5 +1,7 @@
 #include "runtime/ProcessRunner.h"
 
+#include "runtime/TextDecoding.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 
@@ -62,6 +64,21 @@ ProcessResult ProcessRunner::run(const QString &program, const QStringList &argu
     else if (result.crashed)
         result.errorText = process.errorString();
     return result;
+}
+
+QString ProcessResult::failure() const
+{
+    if (!started)
+        return errorText.isEmpty() ? QStringLiteral("the command could not be started") : errorText;
+    if (timedOut)
+        return QStringLiteral("the command ran past its time limit");
+    if (crashed)
+        return QStringLiteral("the command crashed");
+    if (tooMuchOutput)
+        return QStringLiteral("the command wrote more than it may");
+    const QString error = text::decodeUtf8OrLatin1(standardError).trimmed().left(200);
+    return error.isEmpty() ? QStringLiteral("the command exited with status %1").arg(exitCode)
+                           : QStringLiteral("the command exited with status %1: %2").arg(exitCode).arg(error);
 }
 
 } // namespace qv

@@ -17,6 +17,8 @@ struct ProcessResult {
     QString errorText;
 
     bool succeeded() const { return started && !timedOut && !crashed && !tooMuchOutput && exitCode == 0; }
+    // Why the command did not succeed, in a few words (its error output's start among them).
+    QString failure() const;
 };
 
 // Runs a child process to completion from any thread. Both pipes are drained while the

@@ -338,8 +338,9 @@ TEST(XdgAutostartLoginItemTest, AnEntryForAProgramThatIsGoneOrNotInstalledIsRene
         XdgAutostartLoginItem item(folder, c.running);
         const QString target = c.link ? dir.path() + "/elsewhere.desktop" : item.entryPath();
         ASSERT_TRUE(files::writeAtomically(target, XdgAutostartLoginItem::entryFor(c.named) + c.extra));
-        if (c.link)
+        if (c.link) {
             ASSERT_TRUE(QFile::link(target, item.entryPath()));
+        }
         EXPECT_EQ(item.needsRenewal(), c.renew);
     }
 }
@@ -388,8 +389,9 @@ TEST(XdgAutostartLoginItemTest, AnEntryThatCannotBeReadIsNeverReplaced)
         } else if (kindText == "folder") {
             QDir().mkpath(item.entryPath());
         } else {
-            if (kindText == "link")
+            if (kindText == "link") {
                 ASSERT_TRUE(files::writeAtomically(elsewhere, "[Desktop Entry]\nHidden=true\n"));
+            }
             ASSERT_TRUE(QFile::link(elsewhere, item.entryPath()));
         }
         const QFileInfo before(item.entryPath());

@@ -32,20 +32,6 @@ bool isKnownValue(const QString &value)
     return value == kNone || value == kGrayscale || value == QLatin1String("rgba");
 }
 
-// Why a finished command did not succeed, in a few words.
-QString failureText(const ProcessResult &result)
-{
-    if (!result.started)
-        return result.errorText.isEmpty() ? QStringLiteral("the command could not be started") : result.errorText;
-    if (result.timedOut)
-        return QStringLiteral("the command ran past its time limit");
-    if (result.crashed)
-        return QStringLiteral("the command crashed");
-    const QString error = text::decodeUtf8OrLatin1(result.standardError).trimmed().left(200);
-    return error.isEmpty() ? QStringLiteral("the command exited with status %1").arg(result.exitCode)
-                           : QStringLiteral("the command exited with status %1: %2").arg(result.exitCode).arg(error);
-}
-
 // The value "gsettings get" printed: an enumeration prints as its quoted name ('grayscale').
 std::optional<QString> printedValue(const QByteArray &output, QString *failure)
 {
@@ -158,7 +144,7 @@ void GsettingsFontSmoothing::get(std::function<void(const Reading &)> then)
     run({QStringLiteral("get"), kSchema, kKey}, [this, then](const ProcessResult &result) {
         Reading reading;
         if (!result.succeeded())
-            reading.failure = failureText(result);
+            reading.failure = result.failure();
         else
             reading.value = printedValue(result.standardOutput, &reading.failure);
         if (reading.value) {
@@ -319,7 +305,7 @@ void GsettingsFontSmoothing::write(bool disabled, Done done)
                     outcome.failure = back.value ? QStringLiteral("the desktop did not keep %1 (it holds %2)").arg(target, *back.value)
                                                  : QStringLiteral("it cannot be read back: %1").arg(back.failure);
                     if (!set.succeeded())
-                        outcome.failure += QStringLiteral("; %1").arg(failureText(set));
+                        outcome.failure += QStringLiteral("; %1").arg(set.failure());
                     finish(outcome);
                 });
             });
@@ -357,7 +343,7 @@ void GsettingsFontSmoothing::restore()
                 } else {
                     m_log.error("Could not put back the desktop's font antialiasing: %s",
                                 qUtf8Printable(back.value ? QStringLiteral("it holds %1").arg(*back.value)
-                                                          : (set.succeeded() ? back.failure : failureText(set))));
+                                                          : (set.succeeded() ? back.failure : set.failure())));
                 }
                 finishJob();
             });

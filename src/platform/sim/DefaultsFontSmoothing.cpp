@@ -5,24 +5,6 @@
 
 namespace qv {
 
-namespace {
-
-// Why a finished command did not succeed, in a few words.
-QString failureText(const ProcessResult &result)
-{
-    if (!result.started)
-        return result.errorText.isEmpty() ? QStringLiteral("the command could not be started") : result.errorText;
-    if (result.timedOut)
-        return QStringLiteral("the command ran past its time limit");
-    if (result.crashed)
-        return QStringLiteral("the command crashed");
-    const QString error = text::decodeUtf8(result.standardError).value_or(QString()).trimmed();
-    return error.isEmpty() ? QStringLiteral("the command exited with status %1").arg(result.exitCode)
-                           : QStringLiteral("the command exited with status %1: %2").arg(result.exitCode).arg(error);
-}
-
-} // namespace
-
 DefaultsFontSmoothing::DefaultsFontSmoothing(Processes *processes, QObject *parent)
     : FontSmoothing(parent), m_processes(processes)
 {
@@ -33,7 +15,7 @@ FontSmoothing::Outcome DefaultsFontSmoothing::readNow()
     Outcome outcome;
     const ProcessResult result = m_processes->run(kProgram, {"read", "-g", kKey}, kTimeoutMs);
     if (!result.started || result.timedOut || result.crashed) {
-        outcome.failure = failureText(result);
+        outcome.failure = result.failure();
         return outcome;
     }
     // Output that is not UTF-8 counts as none.
@@ -62,7 +44,7 @@ void DefaultsFontSmoothing::write(bool disabled, Done done)
         m_processes->run(kProgram, {"write", "-g", kKey, "-bool", disabled ? "YES" : "NO"}, kTimeoutMs);
     if (!result.succeeded()) {
         Outcome outcome;
-        outcome.failure = failureText(result);
+        outcome.failure = result.failure();
         done(outcome);
         return;
     }
