@@ -14,7 +14,8 @@ using qv::test::XServer;
 namespace {
 
 // The X server counts the idle time from the last input of any device: it grows while
-// nothing happens and starts again at a pointer move.
+// nothing happens and starts again at a pointer move. Once the server has ended the user
+// counts as present, said once.
 TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
 {
     XServer server(false);
@@ -27,6 +28,12 @@ TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
     ASSERT_EQ(server.runClient(QStringLiteral("xdotool"), {"mousemove", "200", "200"}), 0);
     EXPECT_LT(idle.secondsSinceLastInputEvent(), 1.0);
     EXPECT_TRUE(logs.messages("Idle").isEmpty());
+
+    server.stop();
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+    EXPECT_EQ(idle.source(), HostIdle::Source::none);
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+    EXPECT_EQ(logs.messages("Idle").size(), 1);
 }
 
 } // namespace

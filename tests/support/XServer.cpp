@@ -15,7 +15,8 @@ XServer::XServer(bool windowManager)
     // The server prints its display number when it is ready to take clients.
     m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                              QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                                             QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                             QStringLiteral("-noreset")});
     QByteArray number;
     QDeadlineTimer deadline(20000);
     while (!number.contains('\n') && !deadline.hasExpired() && m_server.waitForReadyRead(int(deadline.remainingTime())))
@@ -78,10 +79,17 @@ XServer::XServer(bool windowManager)
 
 XServer::~XServer()
 {
+    stop();
+}
+
+void XServer::stop()
+{
     for (xcb_connection_t *connection : std::as_const(m_otherClients))
         xcb_disconnect(connection);
+    m_otherClients.clear();
     if (m_client)
         xcb_disconnect(m_client);
+    m_client = nullptr;
     for (QProcess *process : {&m_windowManager, &m_server}) {
         if (process->state() == QProcess::NotRunning)
             continue;

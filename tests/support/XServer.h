@@ -19,6 +19,8 @@ public:
     // Starts the server (and the window manager); check isRunning().
     explicit XServer(bool windowManager);
     ~XServer();
+    // Ends the window manager and the server, as when the session ends.
+    void stop();
 
     bool isRunning() const { return m_client != nullptr; }
     // ":N"

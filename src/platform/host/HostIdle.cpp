@@ -10,7 +10,6 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace qv {
 
@@ -24,7 +23,7 @@ HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *
 {
     connectX(display);
     if (!m_bus.isConnected()) {
-        if (!m_connection)
+        if (!m_x)
             m_log.error("No idle time on this desktop (no X screen-saver extension, no session bus); "
                         "the user counts as present");
         return;
@@ -41,11 +40,7 @@ HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *
     setUpMonitor();
 }
 
-HostIdle::~HostIdle()
-{
-    if (m_connection)
-        xcb_disconnect(m_connection);
-}
+HostIdle::~HostIdle() = default;
 
 qint64 HostIdle::nowMs() const
 {
@@ -54,30 +49,35 @@ qint64 HostIdle::nowMs() const
 
 bool HostIdle::connectX(const QString &display)
 {
-    xcb_window_t root = 0;
-    m_connection = host::connectToX(display, &root);
-    if (!m_connection)
-        return false;
-    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(m_connection, &xcb_screensaver_id);
+    m_x = new host::XConnection(display, m_log, this);
+    const xcb_query_extension_reply_t *extension =
+        m_x->isConnected() ? xcb_get_extension_data(m_x->get(), &xcb_screensaver_id) : nullptr;
     if (!extension || !extension->present) {
-        xcb_disconnect(m_connection);
-        m_connection = nullptr;
+        delete m_x;
+        m_x = nullptr;
         return false;
     }
-    m_root = root;
     return true;
+}
+
+void HostIdle::dropX()
+{
+    m_log.error("The X server no longer answers for the idle time; %s",
+                m_bus.isConnected() ? "the idle monitor answers once it runs" : "the user counts as present");
+    delete m_x;
+    m_x = nullptr;
 }
 
 HostIdle::Source HostIdle::source() const
 {
     if (m_monitorReady)
         return Source::idleMonitor;
-    return m_connection ? Source::xScreenSaver : Source::none;
+    return m_x ? Source::xScreenSaver : Source::none;
 }
 
 double HostIdle::secondsSinceLastInputEvent()
 {
-    if (!m_monitorReady && m_connection)
+    if (!m_monitorReady && m_x)
         if (const std::optional<double> seconds = queryX())
             return *seconds;
     // The monitor's count, or the last one known while it is away.
@@ -88,18 +88,13 @@ double HostIdle::secondsSinceLastInputEvent()
 
 std::optional<double> HostIdle::queryX()
 {
-    xcb_screensaver_query_info_reply_t *reply = xcb_screensaver_query_info_reply(
-        m_connection, xcb_screensaver_query_info(m_connection, m_root), nullptr);
+    const auto reply = m_x->reply(xcb_screensaver_query_info_reply,
+                                  xcb_screensaver_query_info(m_x->get(), m_x->root()), "asking for the idle time");
     if (!reply) {
-        m_log.error("The X server no longer answers for the idle time; %s",
-                    m_bus.isConnected() ? "the idle monitor answers once it runs" : "the user counts as present");
-        xcb_disconnect(m_connection);
-        m_connection = nullptr;
+        dropX();
         return std::nullopt;
     }
-    const double seconds = reply->ms_since_user_input / 1000.0;
-    std::free(reply);
-    return seconds;
+    return reply->ms_since_user_input / 1000.0;
 }
 
 void HostIdle::callMonitor(const QString &method, const QVariantList &arguments,
@@ -195,13 +190,13 @@ void HostIdle::monitorFailed(const QString &reason)
     if (reason.contains(QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         || reason.contains(QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))) {
         // No idle monitor on this desktop: no fault. Said only when nothing else answers.
-        if (!m_connection)
+        if (!m_x)
             m_note(m_log, QStringLiteral("No idle monitor on the session bus and no X screen-saver extension; the "
                                          "idle time is counted once the idle monitor starts"));
     } else {
         m_note(m_log, QStringLiteral("The idle monitor gives no idle time (%1); %2 until it starts again")
                           .arg(reason.left(200),
-                               m_connection ? QStringLiteral("the X screen-saver extension answers")
+                               m_x ? QStringLiteral("the X screen-saver extension answers")
                                             : QStringLiteral("the idle time last known goes on")));
     }
     ++m_generation; // the other answers of this round are of no use

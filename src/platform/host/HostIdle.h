@@ -12,9 +12,12 @@
 #include <functional>
 #include <optional>
 
-struct xcb_connection_t;
 class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
+
+namespace qv::host {
+class XConnection;
+}
 
 namespace qv {
 
@@ -52,6 +55,8 @@ private slots:
 private:
     bool connectX(const QString &display);
     std::optional<double> queryX();
+    // The X server no longer answers: the rest of the run does without it.
+    void dropX();
     // Asks the monitor for the idle time and sets up both watches, without waiting.
     void setUpMonitor();
     void addActiveWatch();
@@ -62,8 +67,8 @@ private:
     void monitorGone();
     qint64 nowMs() const;
 
-    xcb_connection_t *m_connection = nullptr;
-    quint32 m_root = 0;
+    host::XConnection *m_x = nullptr; // with the screen-saver extension
+
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;
 

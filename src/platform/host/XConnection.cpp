@@ -123,26 +123,4 @@ void XConnection::pumpEvents()
     }
 }
 
-xcb_connection_t *connectToX(const QString &display, xcb_window_t *root)
-{
-    const QByteArray name = display.toLocal8Bit();
-    if (name.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY"))
-        return nullptr;
-    int screenNumber = 0;
-    xcb_connection_t *connection = xcb_connect(name.isEmpty() ? nullptr : name.constData(), &screenNumber);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    if (!screens.rem) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    *root = screens.data->root;
-    return connection;
-}
-
 } // namespace qv::host

@@ -89,8 +89,4 @@ private:
     bool m_lost = false;
 };
 
-// A bare connection of its own to the X server named by display (empty: $DISPLAY), or null
-// when there is none; with the display's screen's root window. Close it with xcb_disconnect.
-xcb_connection_t *connectToX(const QString &display, xcb_window_t *root);
-
 } // namespace qv::host
