@@ -156,8 +156,10 @@ TaskHandle startTimer(std::shared_ptr<detail::TaskState> state, qint64 ms)
         if (s && s->live())
             fire(s);
         if (!s || !s->live()) {
+            // Freed here, as Qt frees its own single-shot timers inside their event: a
+            // deferred delete would wake the event loop once more for every timer.
             timer->stop();
-            timer->deleteLater();
+            delete timer;
         }
     });
     // The state keeps its timer alive; cancelling stops and frees it.
