@@ -215,7 +215,7 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
     const double fraction = drawnFraction(face.progress);
     const bool dark = face.dark;
 
-    const BaseKey key{(size * dpr).toSize(), face.active, dark, face.timeText,
+    const BaseKey key{(size * dpr).toSize(), face.active, dark,
                       face.active ? int(std::lround(fraction * kGlowSteps)) : -1};
     if (m_base.isNull() || !(key == m_key)) {
         m_key = key;
@@ -252,23 +252,28 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
             b.setRenderHint(QPainter::SmoothPixmapTransform);
             b.drawImage(m_glowRect, m_glow);
         }
-        // The time over "remaining", centred as one block.
-        const FittedText time = fitTimeText(face.timeText, g.side);
-        const QFont caption = Theme::captionRegular();
-        QFont spaced = caption;
-        spaced.setLetterSpacing(QFont::AbsoluteSpacing, 1);
-        const QFontMetricsF timeMetrics(time.font);
-        const QFontMetricsF captionMetrics(spaced);
-        const qreal blockHeight = timeMetrics.height() + 6 + captionMetrics.height();
-        const qreal top = centre.y() - blockHeight / 2;
-        b.setPen(token(ColorToken::textPrimary, dark));
-        drawTimeText(b, QRectF(0, top, size.width(), timeMetrics.height()), time.font, time.text);
-        b.setFont(spaced);
-        b.setPen(Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.72));
-        b.drawText(QRectF(0, top + timeMetrics.height() + 6, size.width(), captionMetrics.height()), Qt::AlignCenter,
-                   QStringLiteral("remaining"));
     }
     p.drawImage(QPointF(0, 0), m_base);
+
+    // The time over "remaining", centred as one block, drawn over the base rather than into
+    // it: the base stays as it is when only the time changes, once a second.
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const FittedText time = fitTimeText(face.timeText, g.side);
+    QFont spaced = Theme::captionRegular();
+    spaced.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    const QFontMetricsF timeMetrics(time.font);
+    const QFontMetricsF captionMetrics(spaced);
+    const qreal blockHeight = timeMetrics.height() + 6 + captionMetrics.height();
+    const qreal top = centre.y() - blockHeight / 2;
+    p.setPen(token(ColorToken::textPrimary, dark));
+    drawTimeText(p, QRectF(0, top, size.width(), timeMetrics.height()), time.font, time.text);
+    p.setFont(spaced);
+    p.setPen(Theme::withOpacity(token(ColorToken::textTertiary, dark), 0.72));
+    p.drawText(QRectF(0, top + timeMetrics.height() + 6, size.width(), captionMetrics.height()), Qt::AlignCenter,
+               QStringLiteral("remaining"));
+    p.restore();
 
     p.save();
     p.setRenderHint(QPainter::Antialiasing);

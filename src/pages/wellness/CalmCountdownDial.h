@@ -108,7 +108,6 @@ public:
             QSize pixels;
             bool active = false;
             bool dark = false;
-            QString text;
             int glowStep = -1;
             bool operator==(const BaseKey &) const = default;
         };
@@ -118,7 +117,7 @@ public:
             bool operator==(const GlowKey &) const = default;
         };
         BaseKey m_key;
-        QImage m_base; // disc, ticks, track, glow and texts
+        QImage m_base; // disc, ticks, track and glow
         GlowKey m_glowKey;
         QImage m_glow; // the ring's glow, blurred once per step of the ring's end
         QRectF m_glowRect;
