@@ -1,15 +1,14 @@
 #include "design/TextLimit.h"
 
-#include "runtime/Scheduler.h"
-
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QQuickItem>
+
+#include <utility>
 
 namespace qv::design {
 
@@ -38,6 +37,8 @@ void TextLimit::setTarget(QQuickItem *target)
 {
     if (m_target == target)
         return;
+    m_typed.clear();
+    m_typedFlush.cancel();
     if (m_target) {
         m_target->removeEventFilter(this);
         disconnect(m_target, nullptr, this, nullptr);
@@ -150,10 +151,25 @@ bool TextLimit::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_target || m_target->property("readOnly").toBool())
         return false;
+    switch (event->type()) {
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethodQuery:
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+    case QEvent::HoverLeave:
+        break; // neither reads nor changes the text: the run may go on
+    case QEvent::KeyPress:
+        if (onlyTypes(*static_cast<QKeyEvent *>(event)))
+            break;
+        flushTyped();
+        break;
+    default:
+        flushTyped(); // the field sees every letter typed before this
+    }
     bool cut = false;
     switch (event->type()) {
     case QEvent::KeyPress: {
-        letOtherEventsIn();
         auto *key = static_cast<QKeyEvent *>(event);
 #if QT_CONFIG(clipboard)
         if (key->matches(QKeySequence::Paste)) {
@@ -169,6 +185,15 @@ bool TextLimit::eventFilter(QObject *watched, QEvent *event)
             || key->key() == Qt::Key_Escape || (!m_multiLine && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
             || (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
             return false;
+        if (onlyTypes(*key)) {
+            const QString text = fitted(typed, room() - m_typed.size(), m_multiLine, &cut);
+            m_typed += text;
+            if (!m_typedFlush)
+                m_typedFlush = scheduler().post(this, [this] { flushTyped(); });
+            if (cut)
+                setWasCut(true);
+            return true;
+        }
         const QString text = fitted(typed, room(), m_multiLine, &cut);
         if (!cut)
             return false; // as typed: the field inserts it
@@ -229,17 +254,28 @@ void TextLimit::followText()
     }
 }
 
-void TextLimit::letOtherEventsIn()
+bool TextLimit::onlyTypes(const QKeyEvent &key) const
 {
-    // Keys typed faster than the field takes them arrive together and are handled in one
-    // go, and until the last of them nothing else is: not the window manager's ping, which
-    // the window must answer at once or be taken for hung. Within such a run, every
-    // kTurnMs the other events (no further input) have their turn.
-    const qint64 now = scheduler().monotonicMs();
-    if (now - m_lastTurnMs < kTurnMs)
+    const QString typed = key.text();
+    if (typed.isEmpty() || (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        return false;
+    // Return, Tab, Backspace, Delete and Escape do more than type: the field has them.
+    for (QChar c : typed) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+void TextLimit::flushTyped()
+{
+    m_typedFlush.cancel();
+    if (m_typed.isEmpty())
         return;
-    m_lastTurnMs = now;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const QString typed = std::exchange(m_typed, QString());
+    if (!m_target)
+        return;
+    insert(typed);
 }
 
 void TextLimit::setWasCut(bool cut)

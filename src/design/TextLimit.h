@@ -1,10 +1,13 @@
 #pragma once
 
+#include "runtime/Scheduler.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+class QKeyEvent;
 class QQuickItem;
 
 namespace qv::design {
@@ -15,10 +18,13 @@ namespace qv::design {
 // the room left, and control characters are dropped (a one-line field takes line breaks
 // and tabs as spaces). Text set any other way is cut after the fact. Laying out the
 // field's text costs time in proportion to its length on every key, so without a limit
-// a long paste leaves the window unresponsive; and while keys come faster than the field
-// takes them, the window's other events get a turn between them. `wasCut` says that
-// something was cut, for the note beside the field, until the text is shorter than the
-// limit again.
+// a long paste leaves the window unresponsive. For the same reason letters typed in a run
+// go in together: each key only adds its letter to the run, and the field takes the run
+// (and lays its text out) once, when the keys queued so far have been handled, or before
+// any other key, click or input-method event reaches it. However fast keys come, the
+// window thus lays the text out once per turn of its event loop, not once per key, and
+// answers the window manager's ping in between. `wasCut` says that something was cut,
+// for the note beside the field, until the text is shorter than the limit again.
 class TextLimit : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -66,15 +72,18 @@ private:
     // Puts text in place of the selection, or at position when given.
     void insert(const QString &text, int position = -1);
     void setWasCut(bool cut);
-    void letOtherEventsIn();
+    // Whether a key press only types its text, which can then wait in the run.
+    bool onlyTypes(const QKeyEvent &key) const;
+    // Puts the letters typed so far into the field.
+    void flushTyped();
 
     QPointer<QQuickItem> m_target;
     int m_maximumLength = 32767;
     bool m_multiLine = false;
     bool m_wasCut = false;
     bool m_cutting = false;
-    static constexpr qint64 kTurnMs = 20;
-    qint64 m_lastTurnMs = -kTurnMs;
+    QString m_typed; // typed, not yet in the field
+    TaskHandle m_typedFlush;
 };
 
 } // namespace qv::design

@@ -134,12 +134,22 @@ TEST_F(TextLimitFieldTest, PastedAndTypedTextStaysWithinTheLimit)
         item->setProperty("text", QString(200, u'y') + kFace);
         EXPECT_EQ(text(), QString(64, u'y'));
 
-        // Typed keys go in as the field takes them while there is room.
-        item->setProperty("text", QString());
+        // Letters typed in a run go in together once the queued keys are handled, or
+        // before any other key reaches the field; those beyond the room are cut.
+        item->setProperty("text", QString(60, u'x'));
+        item->setProperty("cursorPosition", 60);
         key(item, Qt::Key_A, Qt::NoModifier, "a");
         key(item, Qt::Key_B, Qt::NoModifier, "b");
-        EXPECT_EQ(text(), "ab");
+        EXPECT_EQ(text(), QString(60, u'x'));
+        runPending();
+        EXPECT_EQ(text(), QString(60, u'x') + "ab");
         EXPECT_FALSE(limit->wasCut());
+        for (const char *letter : {"c", "d", "e"})
+            key(item, Qt::Key_C, Qt::NoModifier, letter);
+        key(item, Qt::Key_Left, Qt::NoModifier, QString());
+        EXPECT_EQ(text(), QString(60, u'x') + "abcd");
+        EXPECT_EQ(item->property("cursorPosition").toInt(), 63);
+        EXPECT_TRUE(limit->wasCut());
     }
 }
 

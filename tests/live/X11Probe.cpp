@@ -2,10 +2,15 @@
 //   qv_x11probe window INSTANCE CLASS   shows a window with that WM_CLASS (and its own pid),
 //                                       prints its id, and stays until killed
 //   qv_x11probe idle                    prints the milliseconds since the last input
-//   qv_x11probe ping WINDOW SECONDS     sends the window manager's ping (_NET_WM_PING) to
+//   qv_x11probe ping WINDOW SECONDS [PID]
+//                                       sends the window manager's ping (_NET_WM_PING) to
 //                                       WINDOW every 20 ms for SECONDS, then prints the
 //                                       longest wait for an answer in milliseconds (a ping
-//                                       still open at the end counts from when it was sent)
+//                                       still open at the end counts from when it was sent);
+//                                       with PID, then also the most CPU time in ms that
+//                                       process's main thread ran while a ping waited: what
+//                                       the program spent before answering, without the
+//                                       time it waited for a CPU on a loaded machine
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
@@ -70,16 +75,39 @@ long long nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t window, int seconds)
+// The CPU time in ms that a process's main thread has run, from the scheduler's own
+// account (the first field of schedstat); 0 without a process.
+long long runMs(const std::string &schedstat)
 {
+    if (schedstat.empty())
+        return 0;
+    FILE *file = std::fopen(schedstat.c_str(), "r");
+    unsigned long long ns = 0;
+    if (file) {
+        if (std::fscanf(file, "%llu", &ns) != 1)
+            ns = 0;
+        std::fclose(file);
+    }
+    return static_cast<long long>(ns / 1000000);
+}
+
+int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t window, int seconds, long pid)
+{
+    const std::string schedstat =
+        pid > 0 ? "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/schedstat" : std::string();
     // The answer goes to the root window, to clients that watch it (Qt sends it to those
     // that watch its structure, other toolkits to those that watch its children).
     const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
     const xcb_atom_t protocols = atom(connection, "WM_PROTOCOLS");
     const xcb_atom_t pingAtom = atom(connection, "_NET_WM_PING");
-    std::map<uint32_t, long long> open; // serial -> sent at
+    struct Sent {
+        long long atMs;
+        long long ranMs; // the main thread's CPU time then
+    };
+    std::map<uint32_t, Sent> open; // serial -> when sent
     long long longest = 0;
+    long long busiest = 0;
     const long long end = nowMs() + seconds * 1000LL;
     long long nextPing = 0;
     uint32_t serial = 1;
@@ -95,7 +123,7 @@ int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t 
             message.data.data32[2] = window;
             xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
             xcb_flush(connection);
-            open[serial++] = nowMs();
+            open[serial++] = Sent{nowMs(), runMs(schedstat)};
             nextPing = nowMs() + 20;
         }
         pollfd fd{xcb_get_file_descriptor(connection), POLLIN, 0};
@@ -106,7 +134,8 @@ int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t 
                 if (reply->type == protocols && reply->data.data32[0] == pingAtom) {
                     const auto it = open.find(reply->data.data32[1]);
                     if (it != open.end()) {
-                        longest = std::max(longest, nowMs() - it->second);
+                        longest = std::max(longest, nowMs() - it->second.atMs);
+                        busiest = std::max(busiest, runMs(schedstat) - it->second.ranMs);
                         open.erase(it);
                     }
                 }
@@ -116,9 +145,14 @@ int ping(xcb_connection_t *connection, const xcb_screen_t *screen, xcb_window_t 
         if (xcb_connection_has_error(connection))
             return 1;
     }
-    for (const auto &[id, sent] : open)
-        longest = std::max(longest, nowMs() - sent);
-    std::printf("%lld\n", longest);
+    for (const auto &[id, sent] : open) {
+        longest = std::max(longest, nowMs() - sent.atMs);
+        busiest = std::max(busiest, runMs(schedstat) - sent.ranMs);
+    }
+    if (pid > 0)
+        std::printf("%lld %lld\n", longest, busiest);
+    else
+        std::printf("%lld\n", longest);
     return 0;
 }
 
@@ -137,10 +171,11 @@ int main(int argc, char **argv)
         status = showWindow(connection, screen, argv[2], argv[3]);
     else if (argc == 2 && std::strcmp(argv[1], "idle") == 0)
         status = printIdle(connection, screen);
-    else if (argc == 4 && std::strcmp(argv[1], "ping") == 0)
-        status = ping(connection, screen, xcb_window_t(std::strtoul(argv[2], nullptr, 0)), std::atoi(argv[3]));
+    else if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "ping") == 0)
+        status = ping(connection, screen, xcb_window_t(std::strtoul(argv[2], nullptr, 0)), std::atoi(argv[3]),
+                      argc == 5 ? std::atol(argv[4]) : 0);
     else
-        std::fprintf(stderr, "usage: qv_x11probe window INSTANCE CLASS | idle | ping WINDOW SECONDS\n");
+        std::fprintf(stderr, "usage: qv_x11probe window INSTANCE CLASS | idle | ping WINDOW SECONDS [PID]\n");
     xcb_disconnect(connection);
     return status;
 }
