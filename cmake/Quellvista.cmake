@@ -1,24 +1,50 @@
 # qv_precompile(<target> [TEST]): the Qt (and, for a test, GoogleTest) headers nearly every
-# source of the target includes, parsed once per target instead of once per source. The
-# Qt Quick headers join unless CORE says the target does without Qt Quick.
+# source includes, parsed once for the whole build instead of once per source: every
+# library shares one precompiled header, every test program another (a header of its own
+# per target cost a fifth of the build). CORE is accepted and means the same.
 # QV_PRECOMPILED_HEADERS=OFF turns it off (to check that every source includes what it uses).
 option(QV_PRECOMPILED_HEADERS "Precompile the common Qt and GoogleTest headers" ON)
+set(QV_PCH_HEADERS <algorithm> <cmath> <functional> <memory> <optional>
+    <QObject> <QString> <QStringList> <QList> <QHash> <QVariant> <QPointer> <QTimer>
+    <QByteArray> <QDateTime> <QFile> <QFileInfo> <QDir> <QJsonDocument> <QJsonObject>
+    <QJsonArray> <QColor> <QImage> <QGuiApplication> <QPainter> <QQmlEngine> <QQuickItem>
+    <QQuickWindow>)
+set(QV_PCH_TEST_HEADERS <gtest/gtest.h> <QTest> <QSignalSpy> <QTemporaryDir>)
+# A precompiled header is only taken by a compile whose Qt module definitions (QT_QUICK_LIB
+# and the rest, which the Qt headers test) are the header's own: every target that shares
+# one links all the modules the program uses.
+add_library(qv_qt_modules INTERFACE)
+target_link_libraries(qv_qt_modules INTERFACE Qt6::Core Qt6::Gui Qt6::DBus Qt6::Qml Qt6::Quick
+                      Qt6::QuickControls2 Qt6::Network Qt6::Svg Qt6::Widgets Qt6::Multimedia)
+# The targets that own the two headers.
+function(qv_precompile_donor name)
+  cmake_parse_arguments(ARG "TEST" "" "" ${ARGN})
+  if(NOT QV_PRECOMPILED_HEADERS OR TARGET ${name})
+    return()
+  endif()
+  add_library(${name} STATIC ${PROJECT_SOURCE_DIR}/cmake/precompiled.cpp)
+  target_link_libraries(${name} PRIVATE qv_qt_modules)
+  set(headers ${QV_PCH_HEADERS})
+  if(ARG_TEST)
+    target_link_libraries(${name} PRIVATE Qt6::Test GTest::gtest)
+    list(APPEND headers ${QV_PCH_TEST_HEADERS})
+  endif()
+  target_precompile_headers(${name} PRIVATE ${headers})
+endfunction()
 function(qv_precompile target)
   cmake_parse_arguments(ARG "TEST;CORE" "" "" ${ARGN})
   if(NOT QV_PRECOMPILED_HEADERS)
     return()
   endif()
-  set(headers <algorithm> <cmath> <functional> <memory> <optional>
-              <QObject> <QString> <QStringList> <QList> <QHash> <QVariant> <QPointer> <QTimer>
-              <QByteArray> <QDateTime> <QFile> <QFileInfo> <QDir> <QJsonDocument> <QJsonObject>
-              <QJsonArray> <QColor> <QImage>)
-  if(NOT ARG_CORE)
-    list(APPEND headers <QGuiApplication> <QPainter> <QQmlEngine> <QQuickItem> <QQuickWindow>)
-  endif()
+  target_link_libraries(${target} PRIVATE qv_qt_modules)
   if(ARG_TEST)
-    list(APPEND headers <gtest/gtest.h> <QTest> <QSignalSpy> <QTemporaryDir>)
+    target_link_libraries(${target} PRIVATE Qt6::Test)
+    qv_precompile_donor(qv_precompiled_test TEST)
+    target_precompile_headers(${target} REUSE_FROM qv_precompiled_test)
+  else()
+    qv_precompile_donor(qv_precompiled)
+    target_precompile_headers(${target} REUSE_FROM qv_precompiled)
   endif()
-  target_precompile_headers(${target} PRIVATE ${headers})
 endfunction()
 
 # qv_library(<name> [CORE] [DEPS targets...] [EXCLUDE files...]): one static library from every
@@ -54,6 +80,17 @@ function(qv_library name)
   endif()
 endfunction()
 
+# qv_unity(<target>): the target's sources compiled eight to a unit. Test sources share most
+# of what they instantiate (GoogleTest's and Qt's templates), which a unit then compiles once;
+# it halves the time the tests take to build. Names at file level must then differ across the
+# target's sources.
+function(qv_unity target)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  # A test's fixture lives in an unnamed namespace; included into a unit, GCC takes the
+  # source for a header and warns about it.
+  target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+endfunction()
+
 # qv_test(<name> [DEPS targets...]): one GoogleTest executable from every source in the
 # current folder, registered with CTest under the label "unit" (the tests the sanitizer
 # build runs, with the live checks labelled "memory"). QML tests run under the display scripts/test provides.
@@ -64,6 +101,7 @@ function(qv_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE qv_test_support GTest::gtest ${ARG_DEPS})
   qv_precompile(${name} TEST)
+  qv_unity(${name})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS unit)
 endfunction()

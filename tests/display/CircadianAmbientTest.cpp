@@ -17,8 +17,9 @@ namespace qv {
 namespace {
 
 using test::QvTest;
+using test::kBuiltIn;
+using test::kExternal;
 
-constexpr DisplayId kExternal = 2;
 constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * DisplayTuning::transitionStepMs;
 
 class CircadianAmbientTest : public QvTest {

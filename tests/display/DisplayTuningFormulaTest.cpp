@@ -8,9 +8,9 @@ namespace qv {
 namespace {
 
 using test::QvTest;
+using test::kBuiltIn;
+using test::kExternal;
 
-constexpr DisplayId kBuiltIn = 1; // "Built-in Liquid Retina XDR Display": mini-LED class
-constexpr DisplayId kExternal = 2; // "DELL U2723QE": ordinary
 
 TuningValues on(TuningValues v = {})
 {

@@ -13,9 +13,9 @@ namespace qv {
 namespace {
 
 using test::QvTest;
+using test::kBuiltIn;
+using test::kExternal;
 
-constexpr DisplayId kBuiltIn = 1;
-constexpr DisplayId kExternal = 2;
 
 class DisplayTuningTest : public QvTest {
 protected:

@@ -11,7 +11,6 @@ using namespace qv;
 
 namespace {
 
-const QString kProxy = QString::fromLatin1(HostAmbientLight::kService);
 const QString kProxyPath = QString::fromLatin1(HostAmbientLight::kPath);
 
 class HostAmbientLightTest : public test::HostBusTest {

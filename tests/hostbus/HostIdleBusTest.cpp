@@ -11,7 +11,6 @@ using namespace qv;
 
 namespace {
 
-const QString kMonitor = QString::fromLatin1(HostIdle::kIdleMonitorService);
 const QString kMonitorPath = QString::fromLatin1(HostIdle::kIdleMonitorPath);
 // No X server answers on this display: only the bus tells the idle time.
 const QString kNoDisplay = QStringLiteral(":65000");

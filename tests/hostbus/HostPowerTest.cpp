@@ -21,9 +21,6 @@ using namespace qv;
 
 namespace {
 
-const QString kUPower = QStringLiteral("org.freedesktop.UPower");
-const QString kUPowerPath = QStringLiteral("/org/freedesktop/UPower");
-const QString kDisplayDevice = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
 const QString kDevice = QStringLiteral("org.freedesktop.UPower.Device");
 
 class HostPowerTest : public test::HostBusTest {

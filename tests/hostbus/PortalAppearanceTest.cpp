@@ -13,10 +13,8 @@ using namespace qv;
 
 namespace {
 
-const QString kPortal = QString::fromLatin1(PortalAppearance::kService);
 const QString kPortalPath = QString::fromLatin1(PortalAppearance::kPath);
 const QString kSettings = QString::fromLatin1(PortalAppearance::kInterface);
-const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
 
 class PortalAppearanceTest : public test::HostBusTest {
 protected:

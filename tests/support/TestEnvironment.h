@@ -13,6 +13,10 @@
 
 namespace qv::test {
 
+// The default machine's two displays.
+inline constexpr DisplayId kBuiltIn = 1;  // "Built-in Liquid Retina XDR Display": mini-LED class
+inline constexpr DisplayId kExternal = 2; // "DELL U2723QE": ordinary
+
 // The ground every model test stands on: virtual time, a fresh simulated Mac (the
 // built-in machine unless a test swaps it), a defaults store and data folder of its own,
 // a log capture, and fresh shared instances.

@@ -14,7 +14,7 @@ using namespace qv;
 
 namespace {
 
-const QString em = QString(QChar(0x2014));
+const QString kEmDash = QString(QChar(0x2014));
 
 class BlinkPageModelTest : public test::QvTest {
 protected:
@@ -52,7 +52,7 @@ TEST_F(BlinkPageModelTest, SwitchedOffEverythingShowsPlaceholdersWhateverTheDete
     source->setReadings(r);
 
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(model->tile(i).value(), em);
+        EXPECT_EQ(model->tile(i).value(), kEmDash);
         EXPECT_EQ(model->tile(i).note(), "No data available");
         EXPECT_FALSE(model->tile(i).isActive());
         EXPECT_EQ(model->tile(i).valueColor(), Theme::shared().textTertiary());
@@ -71,8 +71,8 @@ TEST_F(BlinkPageModelTest, SwitchedOffEverythingShowsPlaceholdersWhateverTheDete
     EXPECT_EQ(model->panel()->failureNote(), "");
     r.startFailure.clear();
     source->setReadings(r);
-    EXPECT_EQ(model->panel()->rateValue(), em);
-    EXPECT_EQ(model->quality()->fullBlinks(), em);
+    EXPECT_EQ(model->panel()->rateValue(), kEmDash);
+    EXPECT_EQ(model->quality()->fullBlinks(), kEmDash);
     EXPECT_EQ(model->quality()->note(), "No data available until blink detection is enabled.");
     EXPECT_EQ(model->signalCard()->badgeText(), "Off");
     // The cadence card gets ten zeros, not the detector's buckets.
@@ -107,9 +107,9 @@ TEST_F(BlinkPageModelTest, SwitchedOnTheTilesShowTheDetectorsValues)
     source->setReadings(r);
     EXPECT_EQ(model->tile(0).value(), "0 / min");
     EXPECT_EQ(model->tile(0).note(), "Learning your pace");
-    EXPECT_EQ(model->tile(1).value(), em);
+    EXPECT_EQ(model->tile(1).value(), kEmDash);
     EXPECT_EQ(model->tile(1).note(), "No blink yet");
-    EXPECT_EQ(model->tile(3).value(), em);
+    EXPECT_EQ(model->tile(3).value(), kEmDash);
     EXPECT_EQ(model->tile(3).note(), "Waiting for enough signal");
 }
 
@@ -204,7 +204,7 @@ TEST_F(BlinkPageModelTest, ByDefaultThePageFollowsTheSharedDetector)
     page.setUserEnabled(false);
     advance(16);
     EXPECT_FALSE(page.panel()->calibrationNoticeVisible());
-    EXPECT_EQ(page.tile(0).value(), em);
+    EXPECT_EQ(page.tile(0).value(), kEmDash);
 }
 
 TEST_F(BlinkPageModelTest, TheTileGridFitsAsManyColumnsAsItCan)

@@ -15,8 +15,8 @@ using namespace qv::breakpage;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 ReminderState working(int seconds, int minutes = 20)
 {
@@ -127,7 +127,7 @@ TEST(BreakPageRules, RingPercentageIsTruncatedAndHeldToAFullRing)
     for (const Case &c : cases)
         EXPECT_EQ(ringPercentText(ringProgress(c.breaks, c.goal)), c.text) << c.breaks << "/" << c.goal;
     EXPECT_EQ(ringProgress(11, 8), 1.0);
-    for (double bad : {kNaN, kInf, -kInf})
+    for (double bad : {kNotANumber, kInfinity, -kInfinity})
         EXPECT_EQ(ringPercentText(bad), "\u2014");
 }
 
@@ -139,7 +139,7 @@ TEST(BreakPageRules, ScoreNotesStreakWordingAndNumbers)
     };
     const Case cases[] = {{100, "Great rhythm"},   {80, "Great rhythm"},    {79, "Steady progress"},
                           {60, "Steady progress"}, {59, "Warming up"},      {40, "Warming up"},
-                          {39, "First steps"},     {15, "First steps"},     {kNaN, "\u2014"}};
+                          {39, "First steps"},     {15, "First steps"},     {kNotANumber, "\u2014"}};
     for (const Case &c : cases)
         EXPECT_EQ(scoreNote(c.score), c.note) << c.score;
 
@@ -150,8 +150,8 @@ TEST(BreakPageRules, ScoreNotesStreakWordingAndNumbers)
 
     EXPECT_EQ(wholeNumberText(87.5), "88");
     EXPECT_EQ(wholeNumberText(-2.5), "-3");
-    EXPECT_EQ(wholeNumberText(kNaN), "\u2014");
-    EXPECT_EQ(wholeNumberText(kInf), "\u2014");
+    EXPECT_EQ(wholeNumberText(kNotANumber), "\u2014");
+    EXPECT_EQ(wholeNumberText(kInfinity), "\u2014");
     EXPECT_EQ(wholeNumberText(1e300), "\u2014");
 }
 
@@ -161,7 +161,7 @@ TEST(BreakPageRules, WeekMarksEndTodayAndAreActiveAboveOneTwentieth)
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     // Wednesday 6 May 2026: the week runs Thursday ... Wednesday.
     const QDateTime now(QDate(2026, 5, 6), QTime(0, 30), Qt::LocalTime);
-    const QList<WeekDay> days = weekDays({0, 0.05, 0.0501, 1, kNaN, 0.5, 0.2}, now, english);
+    const QList<WeekDay> days = weekDays({0, 0.05, 0.0501, 1, kNotANumber, 0.5, 0.2}, now, english);
     ASSERT_EQ(days.size(), 7);
     QStringList labels;
     QList<bool> active;
@@ -186,7 +186,7 @@ TEST(BreakPageRules, WeekBarsHaveAFloorAndTheChartHoldsAllSeven)
     EXPECT_EQ(weekBarHeight(0.5), 18);
     EXPECT_EQ(weekBarHeight(1), 36);
     EXPECT_EQ(weekBarHeight(7), 36);
-    EXPECT_EQ(weekBarHeight(kNaN), 5);
+    EXPECT_EQ(weekBarHeight(kNotANumber), 5);
     EXPECT_EQ(weekBarHeight(-1), 5);
     // Seven 6-point bars and six 4-point gaps.
     EXPECT_EQ(kWeekChartWidth, 66);

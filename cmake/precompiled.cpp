@@ -1,0 +1,1 @@
+// Compiled only to give the precompiled headers a target of their own.
