@@ -17,9 +17,10 @@ Window {
     color: content.item ? content.item.backgroundColor : Theme.appBackground
 
     // Command-W closes the window, as a window of a Mac application does; the
-    // application goes on in the menu bar.
+    // application goes on in the menu bar. Every binding the platform has for closing
+    // counts (some platforms have two).
     Shortcut {
-        sequence: StandardKey.Close
+        sequences: [StandardKey.Close]
         onActivated: window.close()
     }
 
