@@ -25,7 +25,7 @@
 namespace qv {
 
 namespace {
-const Logger &log()
+const Logger &menuBarExtraLog()
 {
     static const Logger logger("MenuBar");
     return logger;
@@ -179,7 +179,7 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
         // Once made, the icon docks in each tray host that takes over by itself; that it
         // did is checked, as a slow start can miss the new host.
         if (!m_tray) {
-            log().info("A system tray started: the icon is added to it");
+            menuBarExtraLog().info("A system tray started: the icon is added to it");
             addIcon();
         } else {
             checkDockedLater(kDockAttempts);
@@ -191,7 +191,7 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
             updateStyle();
     });
     if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_trayWatch->owner()) {
-        log().error(m_trayWatch->isWatching()
+        menuBarExtraLog().error(m_trayWatch->isWatching()
                         ? "No system tray is available yet; the icon is added when one starts (start Quellvista "
                           "again to bring up its window)"
                         : "No system tray is available; start Quellvista again to bring up its window");
@@ -242,7 +242,7 @@ void MenuBarExtra::checkDockedLater(int attemptsLeft)
         }
         if (docked.value_or(true))
             return;
-        log().info("The icon did not reach the system tray that started; it is added again");
+        menuBarExtraLog().info("The icon did not reach the system tray that started; it is added again");
         m_updater.reset();
         m_tray.reset();
         createTrayIcon();

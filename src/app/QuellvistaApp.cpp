@@ -37,7 +37,7 @@ namespace qv {
 namespace {
 QuellvistaApp *s_current = nullptr;
 
-const Logger &log()
+const Logger &quellvistaAppLog()
 {
     static const Logger logger("App");
     return logger;
@@ -127,7 +127,7 @@ void QuellvistaApp::configureLoginItem()
     const std::optional<bool> wanted = defaults.boolValue(kLaunchAtLoginEnabled);
     if (!wanted) {
         // Nothing is guessed from a value of another type, and nothing is overwritten.
-        log().error("launchAtLoginEnabled is not a Boolean; the login item is left as it is");
+        quellvistaAppLog().error("launchAtLoginEnabled is not a Boolean; the login item is left as it is");
         return;
     }
     LoginItem *item = platform().loginItem;
@@ -137,7 +137,7 @@ void QuellvistaApp::configureLoginItem()
         // Switched off in the desktop's settings: that is the user's answer, and the entry
         // they left is not written over.
         defaults.setBool(kLaunchAtLoginEnabled, false);
-        log().info("The login item was switched off in the desktop's settings; Quellvista no longer starts at "
+        quellvistaAppLog().info("The login item was switched off in the desktop's settings; Quellvista no longer starts at "
                    "login");
         return;
     }
@@ -147,12 +147,12 @@ void QuellvistaApp::configureLoginItem()
         // An entry an older or another copy wrote, naming a program that is gone or not
         // the installed one.
         if (item->registerItem(&error))
-            log().info("The login item named another copy of Quellvista; it now starts this one");
+            quellvistaAppLog().info("The login item named another copy of Quellvista; it now starts this one");
         else
-            log().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
+            quellvistaAppLog().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
     } else if (*wanted && !registered) {
         if (!item->registerItem(&error))
-            log().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
+            quellvistaAppLog().error("Quellvista could not register as a login item: %s", qUtf8Printable(error));
     } else if (!*wanted && registered) {
         item->unregisterItem(&error); // a failure is dropped; the next start tries again
     }
@@ -172,13 +172,13 @@ void QuellvistaApp::reportIllTypedSettings()
     const UserDefaults &defaults = UserDefaults::standard();
     const QString appearanceKey = QString::fromLatin1(kAppAppearanceModeKey);
     if (defaults.hasStoredValue(appearanceKey) && !defaults.stringValue(appearanceKey))
-        log().error("appAppearanceMode is not a text; the appearance follows the system");
+        quellvistaAppLog().error("appAppearanceMode is not a text; the appearance follows the system");
     else if (defaults.hasStoredValue(appearanceKey) &&
              !appAppearanceModeFromRawValue(*defaults.stringValue(appearanceKey)))
-        log().error("appAppearanceMode \"%s\" is unknown; the appearance follows the system",
+        quellvistaAppLog().error("appAppearanceMode \"%s\" is unknown; the appearance follows the system",
                     qUtf8Printable(*defaults.stringValue(appearanceKey)));
     if (defaults.hasStoredValue(m_showBreakTimer.key()) && !defaults.boolValue(m_showBreakTimer.key()))
-        log().error("showBreakTimer is not a Boolean; the countdown is shown");
+        quellvistaAppLog().error("showBreakTimer is not a Boolean; the countdown is shown");
 }
 
 void QuellvistaApp::applyAppAppearance()

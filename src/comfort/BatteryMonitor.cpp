@@ -11,7 +11,7 @@
 namespace qv {
 
 namespace {
-const Logger &log()
+const Logger &batteryMonitorLog()
 {
     static const Logger logger("BatteryMonitor");
     return logger;
@@ -133,7 +133,7 @@ void BatteryMonitor::reportFaults(const QString &faults)
         return;
     m_lastFaults = faults;
     if (!faults.isEmpty())
-        log().info("Power sources read in part, values kept as they were: %s", qUtf8Printable(faults));
+        batteryMonitorLog().info("Power sources read in part, values kept as they were: %s", qUtf8Printable(faults));
 }
 
 } // namespace qv

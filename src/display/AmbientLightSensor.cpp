@@ -12,7 +12,7 @@
 namespace qv::ambientLight {
 
 namespace {
-const Logger &log()
+const Logger &ambientLightSensorLog()
 {
     static const Logger logger("DisplayTuning");
     return logger;
@@ -102,12 +102,12 @@ std::optional<double> normalizedLux(const RegistryValue &value)
 {
     const std::optional<double> raw = rawNumber(value);
     if (!raw) {
-        log().debug("Ambient light value %s is not a reading", qUtf8Printable(value.description()));
+        ambientLightSensorLog().debug("Ambient light value %s is not a reading", qUtf8Printable(value.description()));
         return std::nullopt;
     }
     const double v = *raw;
     if (std::isnan(v) || std::isinf(v) || v < 0) {
-        log().debug("Ambient light value %f is out of range", v);
+        ambientLightSensorLog().debug("Ambient light value %f is out of range", v);
         return std::nullopt;
     }
     if (v > 10000)
@@ -123,7 +123,7 @@ std::optional<double> luxFromReading(const AmbientLightReading &reading)
         return normalizedLux(RegistryValue::number(reading.value));
     const double v = reading.value;
     if (std::isnan(v) || std::isinf(v) || v < 0) {
-        log().debug("Ambient light value %f lux is out of range", v);
+        ambientLightSensorLog().debug("Ambient light value %f lux is out of range", v);
         return std::nullopt;
     }
     return v;

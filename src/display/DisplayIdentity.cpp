@@ -20,7 +20,7 @@
 namespace qv {
 
 namespace {
-const Logger &logger()
+const Logger &displayIdentityLog()
 {
     static Logger l("DisplayIdentity");
     return l;
@@ -405,21 +405,21 @@ QList<DisplayIdentity> DisplayIdentityProvider::profilerIdentities()
         QStringLiteral("/usr/sbin/system_profiler"), {QStringLiteral("SPDisplaysDataType"), QStringLiteral("-json")},
         20000);
     if (!result.started) {
-        logger().error("Display profiler could not start: %s", qUtf8Printable(result.errorText));
+        displayIdentityLog().error("Display profiler could not start: %s", qUtf8Printable(result.errorText));
         return {};
     }
     if (result.timedOut) {
-        logger().error("Display profiler did not finish in time");
+        displayIdentityLog().error("Display profiler did not finish in time");
         return {};
     }
     if (result.crashed || result.exitCode != 0) {
-        logger().error("Display profiler ended with status %d", result.exitCode);
+        displayIdentityLog().error("Display profiler ended with status %d", result.exitCode);
         return {};
     }
     QString fault;
     QList<DisplayIdentity> list = parseProfilerOutput(result.standardOutput, &fault);
     if (!fault.isEmpty())
-        logger().error("Display profiler output not understood: %s", qUtf8Printable(fault));
+        displayIdentityLog().error("Display profiler output not understood: %s", qUtf8Printable(fault));
     return list;
 }
 

@@ -24,7 +24,7 @@ namespace qv::veil {
 
 namespace {
 
-const Logger &log()
+const Logger &veilSurfaceLog()
 {
     static const Logger logger("ComfortVeil");
     return logger;
@@ -126,7 +126,7 @@ bool VeilPixels::prepare(const QRectF &bounds, double devicePixelRatio, QSize pi
         ++m_grainRenders;
         m_grainFailed = m_grain.isNull();
         if (m_grainFailed)
-            log().error("The veil's texture cannot be drawn on an area of %g x %g at pixel ratio %g", bounds.width(),
+            veilSurfaceLog().error("The veil's texture cannot be drawn on an area of %g x %g at pixel ratio %g", bounds.width(),
                         bounds.height(), devicePixelRatio);
     }
     return (!(layers.vignette > 0) || !m_vignette.isNull()) && (!(layers.grain > 0) || !m_grain.isNull());

@@ -20,7 +20,7 @@
 namespace qv::files {
 
 namespace {
-const Logger &logger()
+const Logger &filesLog()
 {
     static Logger l("Files");
     return l;
@@ -287,9 +287,9 @@ int removeStaleTemporaryFiles()
                 continue;
             if (QFile::remove(entry.absoluteFilePath())) {
                 ++removed;
-                logger().info("Removed %s, left by an interrupted write", qUtf8Printable(entry.absoluteFilePath()));
+                filesLog().info("Removed %s, left by an interrupted write", qUtf8Printable(entry.absoluteFilePath()));
             } else {
-                logger().error("Could not remove %s, left by an interrupted write",
+                filesLog().error("Could not remove %s, left by an interrupted write",
                                qUtf8Printable(entry.absoluteFilePath()));
             }
         }

@@ -27,7 +27,7 @@ bool TaskHandle::isActive() const
 }
 
 namespace {
-Scheduler *g_installed = nullptr;
+Scheduler *g_installedScheduler = nullptr;
 
 RealScheduler &realScheduler()
 {
@@ -61,12 +61,12 @@ void fire(const std::shared_ptr<detail::TaskState> &state)
 
 Scheduler &Scheduler::current()
 {
-    return g_installed ? *g_installed : realScheduler();
+    return g_installedScheduler ? *g_installedScheduler : realScheduler();
 }
 
 void Scheduler::setCurrent(Scheduler *scheduler)
 {
-    g_installed = scheduler;
+    g_installedScheduler = scheduler;
 }
 
 TaskHandle Scheduler::steps(int count, qint64 gapMs, QObject *owner, std::function<void(int)> step,
@@ -193,8 +193,8 @@ VirtualScheduler::VirtualScheduler(QDateTime start) : m_start(std::move(start)) 
 
 VirtualScheduler::~VirtualScheduler()
 {
-    if (g_installed == this)
-        g_installed = nullptr;
+    if (g_installedScheduler == this)
+        g_installedScheduler = nullptr;
 }
 
 void VirtualScheduler::schedule(qint64 due, std::shared_ptr<detail::TaskState> state)

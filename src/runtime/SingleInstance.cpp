@@ -19,7 +19,7 @@
 namespace qv {
 
 namespace {
-const Logger &logger()
+const Logger &singleInstanceLog()
 {
     static Logger l("App");
     return l;
@@ -90,19 +90,19 @@ bool SingleInstance::claim()
     const QByteArray path = QFile::encodeName(lockPath());
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        logger().error("Could not open the lock %s (%s); running without the single-copy check",
+        singleInstanceLog().error("Could not open the lock %s (%s); running without the single-copy check",
                        path.constData(), std::strerror(errno));
     } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         // The holder may still be starting: give it a few seconds to listen.
         for (int attempt = 0; attempt < 25; ++attempt) {
             if (askRunningCopy()) {
-                logger().info("Another copy is running; asked it to show its window");
+                singleInstanceLog().info("Another copy is running; asked it to show its window");
                 return false;
             }
             QThread::msleep(200);
         }
-        logger().info("Another copy is running but did not answer; this one ends");
+        singleInstanceLog().info("Another copy is running but did not answer; this one ends");
         return false;
     } else {
         m_lock = fd;
@@ -112,7 +112,7 @@ bool SingleInstance::claim()
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
-        logger().error("Could not listen for later launches: %s", qUtf8Printable(m_server->errorString()));
+        singleInstanceLog().error("Could not listen for later launches: %s", qUtf8Printable(m_server->errorString()));
         return true;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {

@@ -18,7 +18,7 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The handler may only write to a descriptor; the main thread reads the other end.
 int g_pipe[2] = {-1, -1};
-bool g_installed = false;
+bool g_handlersInstalled = false;
 
 void handleSignal(int signal)
 {
@@ -28,7 +28,7 @@ void handleSignal(int signal)
     errno = saved;
 }
 
-const Logger &log()
+const Logger &terminationSignalsLog()
 {
     static const Logger logger("Application");
     return logger;
@@ -38,12 +38,12 @@ const Logger &log()
 TerminationSignals::TerminationSignals(std::function<void(int)> onRequest, QObject *parent)
     : QObject(parent), m_onRequest(std::move(onRequest))
 {
-    if (g_installed) {
-        log().error("Termination signals are already watched");
+    if (g_handlersInstalled) {
+        terminationSignalsLog().error("Termination signals are already watched");
         return;
     }
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) {
-        log().error("Cannot watch termination signals: %s", std::strerror(errno));
+        terminationSignalsLog().error("Cannot watch termination signals: %s", std::strerror(errno));
         return;
     }
     struct sigaction action {};
@@ -52,7 +52,7 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onRequest, QObje
     action.sa_flags = SA_RESTART;
     for (int signal : kSignals)
         ::sigaction(signal, &action, nullptr);
-    g_installed = true;
+    g_handlersInstalled = true;
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
 }
@@ -70,14 +70,14 @@ TerminationSignals::~TerminationSignals()
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
-    g_installed = false;
+    g_handlersInstalled = false;
 }
 
 void TerminationSignals::drain()
 {
     unsigned char byte = 0;
     while (::read(g_pipe[1], &byte, 1) == 1) {
-        log().info("Quitting on signal %d", int(byte));
+        terminationSignalsLog().info("Quitting on signal %d", int(byte));
         if (m_onRequest)
             m_onRequest(int(byte));
     }

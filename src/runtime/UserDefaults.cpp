@@ -19,13 +19,13 @@
 namespace qv {
 
 namespace {
-const Logger &logger()
+const Logger &userDefaultsLog()
 {
     static Logger l("UserDefaults");
     return l;
 }
 
-UserDefaults *g_installed = nullptr;
+UserDefaults *g_installedDefaults = nullptr;
 
 bool isNumber(const QVariant &v)
 {
@@ -255,8 +255,8 @@ UserDefaults::UserDefaults(const QString &filePath, QObject *parent) : QObject(p
 UserDefaults::~UserDefaults()
 {
     sync();
-    if (g_installed == this)
-        g_installed = nullptr;
+    if (g_installedDefaults == this)
+        g_installedDefaults = nullptr;
 }
 
 QString UserDefaults::defaultFilePath()
@@ -266,8 +266,8 @@ QString UserDefaults::defaultFilePath()
 
 UserDefaults &UserDefaults::standard()
 {
-    if (g_installed)
-        return *g_installed;
+    if (g_installedDefaults)
+        return *g_installedDefaults;
     // Made once and never destroyed: its last save runs while the application object goes
     // (and again on quit), never among the static destructors at exit, when the clock and
     // the log it may need are gone.
@@ -282,7 +282,7 @@ UserDefaults &UserDefaults::standard()
 
 void UserDefaults::setStandard(UserDefaults *defaults)
 {
-    g_installed = defaults;
+    g_installedDefaults = defaults;
 }
 
 QByteArray UserDefaults::encode(const QVariantMap &values)
@@ -340,7 +340,7 @@ void UserDefaults::load()
     const auto decoded = file.state == files::StoredFile::State::read ? decode(file.bytes, &error) : std::nullopt;
     if (!decoded) {
         m_unreadFile.mark();
-        logger().error("Defaults file %s is unreadable (%s); registered defaults apply, and the file is kept "
+        userDefaultsLog().error("Defaults file %s is unreadable (%s); registered defaults apply, and the file is kept "
                        "aside before anything is saved in its place",
                        qUtf8Printable(m_path), qUtf8Printable(error));
         return;
@@ -353,10 +353,10 @@ void UserDefaults::load()
     constexpr qsizetype kNamedKeys = 10;
     for (qsizetype i = 0; i < std::min(kNamedKeys, decoded->unreadable.size()); ++i) {
         const auto &[key, why] = decoded->unreadable.at(i);
-        logger().error("Defaults file %s: dropped the unreadable value of \"%s\" (%s)", qUtf8Printable(m_path),
+        userDefaultsLog().error("Defaults file %s: dropped the unreadable value of \"%s\" (%s)", qUtf8Printable(m_path),
                        qUtf8Printable(key), qUtf8Printable(why));
     }
-    logger().error("Defaults file %s: %ld unreadable values dropped, %ld values kept; the file is kept aside "
+    userDefaultsLog().error("Defaults file %s: %ld unreadable values dropped, %ld values kept; the file is kept aside "
                    "before anything is saved in its place",
                    qUtf8Printable(m_path), long(decoded->unreadable.size()), long(m_values.size()));
 }
@@ -377,7 +377,7 @@ void UserDefaults::set(const QString &key, const QVariant &value)
         return;
     }
     if (!holdsOnlyStorableDates(normalised)) {
-        logger().error("Did not store \"%s\": it holds a date outside the years 0 to 9999", qUtf8Printable(key));
+        userDefaultsLog().error("Did not store \"%s\": it holds a date outside the years 0 to 9999", qUtf8Printable(key));
         return;
     }
     auto it = m_values.find(key);
@@ -528,9 +528,9 @@ bool UserDefaults::sync()
     // Never written over: the changes stay in memory, and the next sync tries again.
     const bool clear = m_unreadFile.clearForSave(
         m_path,
-        [](const QString &kept) { logger().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept)); },
+        [](const QString &kept) { userDefaultsLog().info("Kept the unreadable defaults file as %s", qUtf8Printable(kept)); },
         [this](const QString &why) {
-            logger().error("Defaults file %s could not be read and can be neither kept aside nor replaced "
+            userDefaultsLog().error("Defaults file %s could not be read and can be neither kept aside nor replaced "
                            "(%s); changes stay in memory and are not saved over it",
                            qUtf8Printable(m_path), qUtf8Printable(why));
         });
@@ -538,7 +538,7 @@ bool UserDefaults::sync()
         return false;
     QString error;
     if (!files::writeAtomically(m_path, encode(m_values), &error)) {
-        logger().error("Could not write defaults file %s: %s", qUtf8Printable(m_path), qUtf8Printable(error));
+        userDefaultsLog().error("Could not write defaults file %s: %s", qUtf8Printable(m_path), qUtf8Printable(error));
         return false;
     }
     m_dirty = false;

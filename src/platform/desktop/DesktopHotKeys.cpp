@@ -4,9 +4,7 @@
 
 #include <QGuiApplication>
 
-#if QT_CONFIG(xcb)
 #include "platform/desktop/X11Keyboard.h"
-#endif
 
 #include <cstdlib>
 
@@ -14,15 +12,15 @@ namespace qv {
 
 namespace {
 constexpr quint16 kShiftMask = 1 << 0;
-constexpr quint16 kLockMask = 1 << 1;
+using x11::kLockMask;
 constexpr quint16 kControlMask = 1 << 2;
 constexpr quint16 kMod1Mask = 1 << 3;
-constexpr quint16 kMod2Mask = 1 << 4;
+using x11::kMod2Mask;
 constexpr quint16 kMod4Mask = 1 << 6;
 constexpr quint16 kAllModifiers = 0xff;
 constexpr quint8 kBadAccess = 10;
 
-constexpr quint32 kNumLockKeysym = 0xff7f;
+using x11::kNumLockKeysym;
 constexpr quint32 kSuperLeftKeysym = 0xffeb;
 constexpr quint32 kAltLeftKeysym = 0xffe9;
 } // namespace

@@ -16,9 +16,9 @@ namespace {
 
 #if QT_CONFIG(xcb)
 constexpr quint32 kEscapeKeysym = 0xff1b;
-constexpr quint32 kNumLockKeysym = 0xff7f;
-constexpr quint16 kLockMask = 1 << 1; // Caps Lock
-constexpr quint16 kMod2Mask = 1 << 4; // where Num Lock usually is
+using x11::kLockMask;
+using x11::kMod2Mask;
+using x11::kNumLockKeysym;
 #endif
 
 } // namespace

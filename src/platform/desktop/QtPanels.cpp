@@ -25,7 +25,7 @@ namespace qv {
 
 namespace {
 
-const Logger &logger()
+const Logger &qtPanelsLog()
 {
     static const Logger log("Panels");
     return log;
@@ -118,7 +118,7 @@ private:
           m_compositor(new X11SelectionWatch("_NET_WM_CM_S0", this))
     {
         if (!m_compositor->isWatching())
-            logger().error("The X server cannot report its compositing manager (no XFixes): overlays follow the "
+            qtPanelsLog().error("The X server cannot report its compositing manager (no XFixes): overlays follow the "
                            "one found at start");
         connect(m_compositor, &X11SelectionWatch::ownerChanged, this,
                 [this](quint32 owner) { compositorChanged(owner != 0); });
@@ -139,7 +139,7 @@ private:
         if (running == m_compositing)
             return;
         m_compositing = running;
-        logger().info(running ? "A compositing manager started: overlays show again"
+        qtPanelsLog().info(running ? "A compositing manager started: overlays show again"
                               : "The compositing manager stopped: click-through overlays are hidden");
         const QList<QtPanel *> panels = livePanels();
         for (QtPanel *panel : panels)
@@ -377,7 +377,7 @@ void QtPanel::orderFrontRegardless()
     if (m_clickThrough && !m_compositing()) {
         static bool told = false;
         if (!std::exchange(told, true))
-            logger().error("No compositing manager runs: overlays stay hidden until one starts, as they would "
+            qtPanelsLog().error("No compositing manager runs: overlays stay hidden until one starts, as they would "
                            "show black");
         return;
     }

@@ -2,6 +2,14 @@
 
 #include <QtGui/qtguiglobal.h>
 
+namespace qv::x11 {
+// The lock modifiers a grab must also be made with: Caps Lock, and the Mod2 that usually
+// carries Num Lock (whose real mask comes from modifierMaskFor(kNumLockKeysym)).
+inline constexpr quint16 kLockMask = 1 << 1;
+inline constexpr quint16 kMod2Mask = 1 << 4;
+inline constexpr quint32 kNumLockKeysym = 0xff7f;
+} // namespace qv::x11
+
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
 
