@@ -349,4 +349,59 @@ bool SheetFocus::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+double scrollToShow(double contentY, double viewHeight, double contentHeight, double top, double bottom)
+{
+    double y = contentY;
+    if (bottom - top > viewHeight || top < contentY)
+        y = top;
+    else if (bottom > contentY + viewHeight)
+        y = bottom - viewHeight;
+    return std::clamp(y, 0.0, std::max(0.0, contentHeight - viewHeight));
+}
+
+void KeepFocusInView::setFlickable(QQuickItem *flickable)
+{
+    if (m_flickable == flickable)
+        return;
+    if (m_flickable)
+        disconnect(m_flickable, nullptr, this, nullptr);
+    m_flickable = flickable;
+    if (m_flickable)
+        connect(m_flickable, &QQuickItem::windowChanged, this, &KeepFocusInView::follow);
+    follow();
+    emit flickableChanged();
+}
+
+void KeepFocusInView::follow()
+{
+    QQuickWindow *window = m_flickable ? m_flickable->window() : nullptr;
+    if (m_window == window)
+        return;
+    if (m_window)
+        disconnect(m_window, nullptr, this, nullptr);
+    m_window = window;
+    if (m_window)
+        connect(m_window, &QQuickWindow::activeFocusItemChanged, this, &KeepFocusInView::focusChanged);
+}
+
+void KeepFocusInView::focusChanged()
+{
+    if (!m_window || !m_flickable)
+        return;
+    QQuickItem *focused = m_window->activeFocusItem();
+    auto *content = m_flickable->property("contentItem").value<QQuickItem *>();
+    if (!focused || !content || !content->isAncestorOf(focused))
+        return;
+    const int reason = focused->property("focusReason").toInt();
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
+        return;
+    // The ring lies just outside the control; a little room beyond it.
+    const double margin = 12;
+    const QRectF area = focused->mapRectToItem(content, QRectF(0, 0, focused->width(), focused->height()));
+    const double y = scrollToShow(m_flickable->property("contentY").toDouble(), m_flickable->height(),
+                                  m_flickable->property("contentHeight").toDouble(), area.top() - margin,
+                                  area.bottom() + margin);
+    m_flickable->setProperty("contentY", y);
+}
+
 } // namespace qv::design

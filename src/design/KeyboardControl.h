@@ -120,4 +120,32 @@ private:
     bool m_keyboard = false;
 };
 
+// The scroll position of a page that brings a rectangle of its content (with a margin) into
+// view: the position unchanged when it is in view already, else the nearest one that shows
+// it (its top when it is taller than the view), within 0..contentHeight - viewHeight.
+double scrollToShow(double contentY, double viewHeight, double contentHeight, double top, double bottom);
+
+// Scrolls a page (a Flickable) so that the control that takes the focus from the keyboard
+// (Tab, Shift+Tab) is in view: Tab reaches every control of a page taller than its window.
+class KeepFocusInView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QQuickItem *flickable READ flickable WRITE setFlickable NOTIFY flickableChanged)
+public:
+    using QObject::QObject;
+
+    QQuickItem *flickable() const { return m_flickable; }
+    void setFlickable(QQuickItem *flickable);
+
+signals:
+    void flickableChanged();
+
+private:
+    void follow();
+    void focusChanged();
+
+    QPointer<QQuickItem> m_flickable;
+    QPointer<QQuickWindow> m_window;
+};
+
 } // namespace qv::design

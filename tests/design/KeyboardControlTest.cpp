@@ -49,6 +49,25 @@ TEST(SliderKeys, MoveByStepsOfTheShownValueWithinTheRange)
     EXPECT_FALSE(sliderValueForKey(Qt::Key_Right, 0.5, 0, 1, -0.01));
 }
 
+TEST(SliderKeys, APageScrollsJustEnoughToShowTheFocusedControl)
+{
+    struct Case {
+        double contentY, top, bottom, expected;
+    };
+    // A view 500 high over content 1500 high.
+    const Case cases[] = {
+        {0, 100, 140, 0},       // in view: stays
+        {0, 480, 520, 20},      // below: its bottom comes to the view's bottom
+        {300, 100, 140, 100},   // above: its top comes to the view's top
+        {0, 1400, 1560, 1000},  // never beyond the end
+        {0, 600, 1200, 600},    // taller than the view: its top
+        {200, -20, 10, 0},      // never before the start
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(design::scrollToShow(c.contentY, 500, 1500, c.top, c.bottom), c.expected) << c.top;
+    EXPECT_EQ(design::scrollToShow(0, 500, 300, 400, 450), 0) << "content shorter than the view";
+}
+
 TEST(SliderKeys, TheContextMenuKeys)
 {
     EXPECT_TRUE(design::opensContextMenu(Qt::Key_Menu, Qt::NoModifier));

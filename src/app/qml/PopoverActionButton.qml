@@ -1,21 +1,26 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.App
 
 // A button of the pop-over's break section: symbol and title on a rounded glass plate
-// that dims while pressed.
-Item {
+// that dims while pressed. Tab reaches it; Space or Return presses it.
+T.AbstractButton {
     id: button
 
     property string title
     property string symbol
     required property MenuBarPopoverModel styles
-    signal clicked()
 
     implicitHeight: 34
     implicitWidth: label.implicitWidth + 24
-    opacity: tap.pressed ? 0.78 : 1.0
+    opacity: down ? 0.78 : 1.0
+    Accessible.name: title
+
+    FocusRing {
+        shapeRadius: 8
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -25,9 +30,9 @@ Item {
     Rectangle {
         anchors.fill: parent
         radius: 8
-        color: button.styles.actionButtonFill(tap.pressed)
+        color: button.styles.actionButtonFill(button.down)
         border.width: 0.7
-        border.color: button.styles.actionButtonStroke(tap.pressed)
+        border.color: button.styles.actionButtonStroke(button.down)
     }
     RowLayout {
         id: label
@@ -47,9 +52,5 @@ Item {
             color: Theme.textPrimary
         }
         Item { Layout.fillWidth: true }
-    }
-    TapHandler {
-        id: tap
-        onTapped: button.clicked()
     }
 }

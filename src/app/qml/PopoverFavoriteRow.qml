@@ -1,17 +1,22 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 
 // One favourite preset or saved profile in the pop-over; the active one is tinted and
-// carries the accent bar at its leading edge.
-Item {
+// carries the accent bar at its leading edge. Tab reaches it; Space or Return applies it.
+T.AbstractButton {
     id: rowItem
 
     // One row of MenuBarPopoverModel.favorites.
     property var row: ({})
-    signal clicked()
 
     implicitHeight: 27
+    Accessible.name: row.name ?? ""
+
+    FocusRing {
+        shapeRadius: 7
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -65,8 +70,5 @@ Item {
             font.pixelSize: 9
             color: Theme.withOpacity(Theme.textTertiary, 0.82)
         }
-    }
-    TapHandler {
-        onTapped: rowItem.clicked()
     }
 }

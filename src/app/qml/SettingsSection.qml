@@ -12,6 +12,10 @@ Flickable {
 
     readonly property alias model: settings
 
+    KeepFocusInView {
+        flickable: page
+    }
+
     contentWidth: width
     contentHeight: column.implicitHeight + 48
     clip: true

@@ -24,6 +24,10 @@ Item {
         frames: [protectionsBlock, profilesBlock, tuningBlock]
     }
 
+    KeepFocusInView {
+        flickable: scroller
+    }
+
     Flickable {
         id: scroller
         objectName: "pageScroller"

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.Support
 
@@ -10,6 +11,10 @@ Item {
 
     SupportPageModel {
         id: support
+    }
+
+    KeepFocusInView {
+        flickable: scroller
     }
 
     Flickable {
@@ -224,11 +229,19 @@ Item {
                     width: parent.width
                     spacing: 8
 
-                    // The notes header: the whole row toggles the list.
-                    Item {
+                    // The notes header: the whole row toggles the list (Space or Return
+                    // too).
+                    T.AbstractButton {
+                        id: notesButton
                         objectName: "notesHeader"
                         width: parent.width
                         height: notesHeader.implicitHeight
+                        Accessible.name: support.notesTitle
+                        onClicked: support.toggleDisplayNotes()
+
+                        FocusRing {
+                            shapeRadius: 8
+                        }
 
                         RowLayout {
                             id: notesHeader
@@ -272,9 +285,6 @@ Item {
                                     }
                                 }
                             }
-                        }
-                        TapHandler {
-                            onTapped: support.toggleDisplayNotes()
                         }
                     }
 

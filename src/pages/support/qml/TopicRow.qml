@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.Support
 
@@ -74,10 +75,17 @@ Item {
         id: content
         width: parent.width
 
-        Item {
+        // The header toggles the topic (Space or Return too).
+        T.AbstractButton {
             objectName: "topicHeader"
             width: parent.width
             height: header.implicitHeight + 24
+            Accessible.name: row.topic.title
+            onClicked: row.toggled()
+
+            FocusRing {
+                shapeRadius: 10
+            }
 
             Rectangle {
                 anchors.fill: parent
@@ -140,9 +148,6 @@ Item {
             }
             HoverHandler {
                 id: hover
-            }
-            TapHandler {
-                onTapped: row.toggled()
             }
         }
 

@@ -32,6 +32,10 @@ Item {
         function onScrollRequested(anchorId) { page.scrollTo(anchorId) }
     }
 
+    KeepFocusInView {
+        flickable: scroller
+    }
+
     Flickable {
         id: scroller
         anchors.fill: parent
