@@ -29,6 +29,10 @@ Item {
         reminder: breaks.reminder
     }
 
+    KeepFocusInView {
+        flickable: scroller
+    }
+
     Flickable {
         id: scroller
         objectName: "pageScroller"
