@@ -359,15 +359,39 @@ double scrollToShow(double contentY, double viewHeight, double contentHeight, do
     return std::clamp(y, 0.0, std::max(0.0, contentHeight - viewHeight));
 }
 
+std::optional<double> scrollForKey(int key, double contentY, double viewHeight, double contentHeight)
+{
+    const double end = std::max(0.0, contentHeight - viewHeight);
+    const double page = viewHeight * 0.9;
+    switch (key) {
+    case Qt::Key_PageDown:
+        return std::clamp(contentY + page, 0.0, end);
+    case Qt::Key_PageUp:
+        return std::clamp(contentY - page, 0.0, end);
+    case Qt::Key_End:
+        return end;
+    case Qt::Key_Home:
+        return 0.0;
+    default:
+        return std::nullopt;
+    }
+}
+
 void KeepFocusInView::setFlickable(QQuickItem *flickable)
 {
     if (m_flickable == flickable)
         return;
-    if (m_flickable)
+    if (m_flickable) {
         disconnect(m_flickable, nullptr, this, nullptr);
+        m_flickable->removeEventFilter(this);
+    }
     m_flickable = flickable;
-    if (m_flickable)
+    if (m_flickable) {
         connect(m_flickable, &QQuickItem::windowChanged, this, &KeepFocusInView::follow);
+        // A key the focused control does not take goes on to the items round it, the page
+        // among them.
+        m_flickable->installEventFilter(this);
+    }
     follow();
     emit flickableChanged();
 }
@@ -402,6 +426,21 @@ void KeepFocusInView::focusChanged()
                                   m_flickable->property("contentHeight").toDouble(), area.top() - margin,
                                   area.bottom() + margin);
     m_flickable->setProperty("contentY", y);
+}
+
+bool KeepFocusInView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_flickable || event->type() != QEvent::KeyPress)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    const std::optional<double> y = scrollForKey(key->key(), m_flickable->property("contentY").toDouble(),
+                                                 m_flickable->height(), m_flickable->property("contentHeight").toDouble());
+    if (!y)
+        return false;
+    m_flickable->setProperty("contentY", *y);
+    return true;
 }
 
 } // namespace qv::design

@@ -125,8 +125,15 @@ private:
 // it (its top when it is taller than the view), within 0..contentHeight - viewHeight.
 double scrollToShow(double contentY, double viewHeight, double contentHeight, double top, double bottom);
 
+// The scroll position a key left unused by the focused control moves a page to: Page Down
+// and Page Up a view's height less a tenth (a line or two stays in sight), End and Home to
+// the ends; always within 0..contentHeight - viewHeight. Nothing for any other key.
+std::optional<double> scrollForKey(int key, double contentY, double viewHeight, double contentHeight);
+
 // Scrolls a page (a Flickable) so that the control that takes the focus from the keyboard
 // (Tab, Shift+Tab) is in view: Tab reaches every control of a page taller than its window.
+// Page Up, Page Down, Home and End that the focused control leaves unused scroll the page,
+// so that text and cards below the last control can be read without a mouse.
 class KeepFocusInView : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -139,6 +146,9 @@ public:
 
 signals:
     void flickableChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void follow();

@@ -68,6 +68,18 @@ TEST(SliderKeys, APageScrollsJustEnoughToShowTheFocusedControl)
     EXPECT_EQ(design::scrollToShow(0, 500, 300, 400, 450), 0) << "content shorter than the view";
 }
 
+TEST(SliderKeys, PageKeysScrollAPageWithinItsEnds)
+{
+    // A view 500 high over content 1500 high: a page is 450.
+    EXPECT_EQ(design::scrollForKey(Qt::Key_PageDown, 0, 500, 1500), 450);
+    EXPECT_EQ(design::scrollForKey(Qt::Key_PageDown, 800, 500, 1500), 1000) << "never beyond the end";
+    EXPECT_EQ(design::scrollForKey(Qt::Key_PageUp, 300, 500, 1500), 0) << "never before the start";
+    EXPECT_EQ(design::scrollForKey(Qt::Key_End, 0, 500, 1500), 1000);
+    EXPECT_EQ(design::scrollForKey(Qt::Key_Home, 700, 500, 1500), 0);
+    EXPECT_EQ(design::scrollForKey(Qt::Key_PageDown, 0, 500, 300), 0) << "content shorter than the view";
+    EXPECT_FALSE(design::scrollForKey(Qt::Key_Down, 0, 500, 1500));
+}
+
 TEST(SliderKeys, TheContextMenuKeys)
 {
     EXPECT_TRUE(design::opensContextMenu(Qt::Key_Menu, Qt::NoModifier));
