@@ -454,7 +454,19 @@ void BreathingMarkItem::itemChange(ItemChange change, const ItemChangeData &valu
 
 QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
 {
-    m_drawn = currentState();
+    // The breath asks for most paints; the outline is drawn afresh only once it moved by a
+    // visible step, so that the mark's shape, blurred shadows and all, is reused in between.
+    brand::LogoState state = currentState();
+    if (m_hasDrawn) {
+        brand::LogoState outline = state;
+        outline.secondOpacity = m_drawn.secondOpacity;
+        outline.thirdOpacity = m_drawn.thirdOpacity;
+        if (brand::logoDifference(m_drawn, outline, m_size * dpr) < 1.0) {
+            state.wave = m_drawn.wave;
+            state.scale = m_drawn.scale;
+        }
+    }
+    m_drawn = state;
     m_hasDrawn = true;
     const qreal b = breath();
     m_drawnBreath = b;

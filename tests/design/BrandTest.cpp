@@ -162,6 +162,7 @@ TEST(AmorphousLogoShape, FollowsTheRectanglesOriginAndCollapsesWhenFlat)
 } // namespace
 
 #include "design/DesignItems.h"
+#include "runtime/Scheduler.h"
 
 namespace {
 
@@ -176,6 +177,28 @@ TEST(BreathingMark, BreathesInAndOutEvery58Seconds)
     // Eased: slow at the ends, quick in the middle.
     EXPECT_LT(BreathingMarkItem::breathAt(0.58), 0.1);
     EXPECT_NEAR(BreathingMarkItem::breathAt(11.6 * 3 + 5.8), 1, 1e-6);
+}
+
+struct BreathingMarkProbe : qv::BreathingMarkItem {
+    auto layersAt(qreal dpr) { return paintLayers(dpr); }
+};
+
+// The breath asks for a paint every few frames; the outline (the costly part: its shadows
+// are blurred) is drawn afresh only once it moved by a visible step.
+TEST(BreathingMark, KeepsItsOutlineUntilItMovesByAVisibleStep)
+{
+    qv::VirtualScheduler clock;
+    qv::Scheduler::setCurrent(&clock);
+    BreathingMarkProbe mark;
+    mark.setSize(170);
+    mark.layersAt(1);
+    const double wave = mark.drawnState().wave;
+    clock.advance(50);
+    mark.layersAt(1);
+    EXPECT_EQ(mark.drawnState().wave, wave);
+    clock.advance(2000);
+    mark.layersAt(1);
+    EXPECT_NE(mark.drawnState().wave, wave);
 }
 
 } // namespace
