@@ -54,10 +54,18 @@ applied() {
   kill -0 "$app_pid" 2>/dev/null || return 2
   [[ "$(grep -c "Applying preset: $1" "$tmp/app.log")" -ge "$2" ]]
 }
+# The window manager may have focused either window when it was mapped, and its preset may
+# be applied already; after that, each activation adds one to what was applied before it.
+count() { grep -c "Applying preset: $1" "$tmp/app.log" || true; }
 xdotool windowactivate "$editor"
-poll 30 applied Focus 1 || { echo "app-aware-windows: activating the editor did not apply Focus"; cat "$tmp/app.log"; exit 1; }
+poll 30 applied Focus 1 ||
+  { echo "app-aware-windows: activating the editor did not apply Focus"; cat "$tmp/app.log"; exit 1; }
+reading="$(count Reading)"
 xdotool windowactivate "$browser"
-poll 30 applied Reading 1 || { echo "app-aware-windows: activating the browser did not apply Reading"; cat "$tmp/app.log"; exit 1; }
+poll 30 applied Reading $((reading + 1)) ||
+  { echo "app-aware-windows: activating the browser did not apply Reading"; cat "$tmp/app.log"; exit 1; }
+focus="$(count Focus)"
 xdotool windowactivate "$editor"
-poll 30 applied Focus 2 || { echo "app-aware-windows: the editor again did not apply Focus"; cat "$tmp/app.log"; exit 1; }
+poll 30 applied Focus $((focus + 1)) ||
+  { echo "app-aware-windows: the editor again did not apply Focus"; cat "$tmp/app.log"; exit 1; }
 echo "app-aware-windows: the editor's window applied Focus and the browser's Reading"
