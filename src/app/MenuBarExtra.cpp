@@ -266,8 +266,13 @@ void MenuBarExtra::createTrayIcon()
     QSystemTrayIcon *tray = m_tray.get();
     m_updater = std::make_unique<MenuBarIconUpdater>(
         *m_label, [this] { return m_style; },
-        [tray](const QIcon &icon, const QString &toolTip) {
-            tray->setIcon(icon);
+        [tray, shownIcon = qint64(0)](const QIcon &icon, const QString &toolTip) mutable {
+            // The tray paints its icon anew on every setIcon: a countdown that moves only
+            // the tool tip leaves the picture alone.
+            if (icon.cacheKey() != shownIcon) {
+                shownIcon = icon.cacheKey();
+                tray->setIcon(icon);
+            }
             tray->setToolTip(toolTip);
         });
     m_updater->refresh();
