@@ -98,15 +98,18 @@ TEST_F(HostAmbientLightTest, VendorUnitsAreScaledAsRawValues)
 // sensor and no kernel channel is the unavailable sensor.
 TEST_F(HostAmbientLightTest, UnusableProxyAnswersGiveNoReading)
 {
-    ASSERT_TRUE(bus->startMock(kProxy, {QStringLiteral("--system"), kProxy, kProxyPath, kProxy}));
-    const QString mock = QStringLiteral("org.freedesktop.DBus.Mock");
-    ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddMethod"),
-                        {kProxy, QStringLiteral("ClaimLight"), QString(), QString(), QString()}),
-              QString());
-    const QVariantMap properties{{QStringLiteral("HasAmbientLight"), true},
-                                 {QStringLiteral("LightLevel"), QStringLiteral("dim")},
-                                 {QStringLiteral("LightLevelUnit"), QStringLiteral("lux")}};
-    ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddProperties"), {kProxy, properties}), QString());
+    const auto startProxyWith = [&](const QVariant &hasLight) {
+        ASSERT_TRUE(bus->startMock(kProxy, {QStringLiteral("--system"), kProxy, kProxyPath, kProxy}));
+        const QString mock = QStringLiteral("org.freedesktop.DBus.Mock");
+        ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddMethod"),
+                            {kProxy, QStringLiteral("ClaimLight"), QString(), QString(), QString()}),
+                  QString());
+        const QVariantMap properties{{QStringLiteral("HasAmbientLight"), hasLight},
+                                     {QStringLiteral("LightLevel"), QStringLiteral("dim")},
+                                     {QStringLiteral("LightLevelUnit"), QStringLiteral("lux")}};
+        ASSERT_EQ(bus->call(kProxy, kProxyPath, mock, QStringLiteral("AddProperties"), {kProxy, properties}), QString());
+    };
+    startProxyWith(true);
     HostAmbientLight light(bus->connection(), iio());
     install(light);
     DisplayTuning &tuning = DisplayTuning::shared();
@@ -116,6 +119,23 @@ TEST_F(HostAmbientLightTest, UnusableProxyAnswersGiveNoReading)
     EXPECT_EQ(tuning.ambientLightStatus(), "Sensor unavailable");
     EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")),
               QStringList{"The sensor proxy gives a value of signature s as the light level"});
+
+    // A level in a unit given as a number; then a proxy that gives its sensor as text.
+    ASSERT_EQ(bus->setProperty(kProxy, kProxyPath, kProxy, QStringLiteral("LightLevel"), 50.0), QString());
+    ASSERT_EQ(bus->setProperty(kProxy, kProxyPath, kProxy, QStringLiteral("LightLevelUnit"), 7), QString());
+    const auto logged = [&](HostAmbientLight &reader, const char *part) {
+        return QTest::qWaitFor([&] {
+            reader.currentReading();
+            return logs->containsPart(QStringLiteral("AmbientLight"), QString::fromLatin1(part));
+        });
+    };
+    EXPECT_TRUE(logged(light, "a value of signature i as the light level's unit"));
+    EXPECT_EQ(light.currentReading(), std::nullopt);
+    bus->stopMock(kProxy);
+    startProxyWith(QStringLiteral("yes"));
+    HostAmbientLight later(bus->connection(), iio());
+    EXPECT_TRUE(logged(later, "gives a value of signature s for its light sensor"));
+    EXPECT_EQ(later.currentReading(), std::nullopt);
 }
 
 TEST_F(HostAmbientLightTest, WithoutAProxyTheKernelChannelIsRead)

@@ -18,10 +18,12 @@ const QString kNoDisplay = QStringLiteral(":65000");
 class HostIdleBusTest : public test::HostBusTest {
 protected:
     // An idle monitor whose GetIdletime answers with the Python expression given; its
-    // idle watch has the id 7, its user-active watches 8.
-    void startMonitor(const QString &idleTime, const QString &signature = QStringLiteral("t"))
+    // idle watch has the id 7 (unless more says otherwise), its user-active watches 8.
+    void startMonitor(const QString &idleTime, const QString &signature = QStringLiteral("t"), QJsonObject more = {})
     {
-        const QJsonObject parameters{{QStringLiteral("idletime"), idleTime}, {QStringLiteral("signature"), signature}};
+        QJsonObject parameters = more;
+        parameters.insert(QStringLiteral("idletime"), idleTime);
+        parameters.insert(QStringLiteral("signature"), signature);
         ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/idle_monitor.py"),
                                               QStringLiteral("-p"),
                                               QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
@@ -110,7 +112,21 @@ TEST_F(HostIdleBusTest, LateAndUnusableMonitors)
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
 
     bus->stopMock(kMonitor);
+    startMonitor(QStringLiteral("dbus.UInt64(4000)"), QStringLiteral("t"),
+                 {{QStringLiteral("watch"), QStringLiteral("'seven'")}, {QStringLiteral("watchsignature"), QStringLiteral("s")}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Idle")).size() == 3; }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("AddIdleWatch answers \"s\"")));
+    EXPECT_EQ(idle.source(), HostIdle::Source::none);
+
+    bus->stopMock(kMonitor);
     startMonitor(QStringLiteral("dbus.UInt64(4000)"));
     ASSERT_TRUE(ready(idle));
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 4.0);
+    // A watch that fires with an id of another type is no watch of ours.
+    ASSERT_EQ(bus->emitSignal(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), QStringLiteral("s"),
+                              {QStringLiteral("8")}),
+              QString());
+    fire(99);
+    QTest::qWait(200);
     EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 4.0);
 }
