@@ -12,6 +12,8 @@
 #include <QSGSimpleTextureNode>
 
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace qv {
 
@@ -83,11 +85,11 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
             node = new QSGSimpleTextureNode;
             node->setOwnsTexture(true); // also deletes the texture that a new one replaces
         }
-        if (added || !layer.unchanged) {
+        if (added || !layer.unchanged)
             node->setTexture(window()->createTextureFromImage(layer.image, QQuickWindow::TextureHasAlphaChannel));
-            node->setRect(layer.rect);
-            node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
-        }
+        // A picture kept may still move or be scaled (the node ignores a rectangle it has).
+        node->setRect(layer.rect);
+        node->setFiltering(layer.smooth ? QSGTexture::Linear : QSGTexture::Nearest);
         if (added)
             root->appendChildNode(node);
         node = static_cast<QSGSimpleTextureNode *>(node->nextSibling());
@@ -422,20 +424,111 @@ qreal BreathingMarkItem::breathAt(double s)
     return easing.valueForProgress(std::clamp(x, 0.0, 1.0));
 }
 
+namespace {
+// The largest change of a round, soft picture's pixels, in levels, per unit of the
+// logarithm of its scale about its centre (|dP/dr| r), read along the row through the
+// centre over spans of 16 pixels, so that its own 8-bit steps average out.
+double radialScaleSlope(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const double centre = argb.width() / 2.0;
+    const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(argb.height() / 2));
+    constexpr int kHalfSpan = 8;
+    double most = 0;
+    for (int x = int(centre) + kHalfSpan; x + kHalfSpan < argb.width(); ++x) {
+        const QRgb a = row[x - kHalfSpan], b = row[x + kHalfSpan];
+        const int step = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                   std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+        most = std::max(most, step / (2.0 * kHalfSpan) * (x + 0.5 - centre));
+    }
+    return most;
+}
+
+// The smallest rectangle outside which the image is clear.
+QRect opaqueBounds(const QImage &image)
+{
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+} // namespace
+
+double BreathingMarkItem::glowChange(qreal fromBreath, qreal toBreath) const
+{
+    if (fromBreath < 0)
+        return std::numeric_limits<double>::infinity();
+    return m_glowSlope *
+           std::abs(std::log(paint::breathingGlowScale(toBreath) / paint::breathingGlowScale(fromBreath)));
+}
+
+double BreathingMarkItem::shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const
+{
+    if (fromBreath < 0)
+        return std::numeric_limits<double>::infinity();
+    // The ring's radius is 0.59 of the size; the logo's edge lies within half the size
+    // times its own swell (at most 1.038) from the centre.
+    const double pixels = m_size * dpr;
+    const double ring =
+        0.59 * pixels * std::abs(paint::breathingRingScale(toBreath) - paint::breathingRingScale(fromBreath));
+    const double logo =
+        0.5 * 1.04 * pixels * std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath));
+    return std::max(ring, logo) / 0.25;
+}
+
+std::optional<brand::LogoState> BreathingMarkItem::logoStep(qreal dpr) const
+{
+    brand::LogoState next = currentState();
+    const qreal pixels = m_size * dpr;
+    if (!m_hasDrawn)
+        return next;
+    // Looked at a grid step ahead, so that the mark never lags by a whole step.
+    const brand::LogoState ahead = brand::logoState(nowSeconds() + kLookAheadMs / 1000.0);
+    if (brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
+        return std::nullopt;
+    // Only the colours moved: the outline stays as drawn, so that its shadows are reused.
+    brand::LogoState outline = ahead;
+    outline.secondOpacity = m_drawn.secondOpacity;
+    outline.thirdOpacity = m_drawn.thirdOpacity;
+    if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
+        next.wave = m_drawn.wave;
+        next.scale = m_drawn.scale;
+    }
+    return next;
+}
+
 qint64 BreathingMarkItem::tick()
 {
-    // The glow's edge moves most: 0.14 of its 1.48-size frame per unit of breath.
-    const double pixelsPerBreath = 0.14 * 0.74 * m_size * devicePixelRatio();
+    const qreal dpr = devicePixelRatio();
     const qreal b = breath();
-    if (m_drawnBreath < 0 || std::abs(b - m_drawnBreath) * pixelsPerBreath >= 0.25) {
-        m_drawnBreath = b;
+    const bool glow = m_logo.isNull() || glowChange(m_glowBreath, b) >= 1;
+    const bool shape = m_logo.isNull() || shapeChange(m_shapeBreath, b, dpr) >= 1;
+    if (const std::optional<brand::LogoState> next = logoStep(dpr)) {
+        m_drawn = *next;
+        m_hasDrawn = true;
+        m_next = *next;
+        m_hasNext = true;
         repaint();
-    } else
-        step();
+    } else if (glow || shape) {
+        repaint();
+    }
+    // Asleep until a layer looks different from the one about to be drawn.
+    const qreal glowFrom = glow ? b : m_glowBreath;
+    const qreal shapeFrom = shape ? b : m_shapeBreath;
     const double since = nowSeconds() - m_appeared;
     const qint64 breathStep = FrameTicker::untilChange(
         kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
-            return std::abs(breathAt(since + ms / 1000.0) - m_drawnBreath) * pixelsPerBreath >= 0.25;
+            const qreal later = breathAt(since + ms / 1000.0);
+            return glowChange(glowFrom, later) >= 1 || shapeChange(shapeFrom, later, dpr) >= 1;
         });
     return std::min(breathStep, untilNextStep());
 }
@@ -454,40 +547,56 @@ void BreathingMarkItem::itemChange(ItemChange change, const ItemChangeData &valu
 
 QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
 {
-    // The breath asks for most paints; the outline is drawn afresh only once it moved by a
-    // visible step, so that the mark's shape, blurred shadows and all, is reused in between.
-    brand::LogoState state = currentState();
-    if (m_hasDrawn) {
-        brand::LogoState outline = state;
-        outline.secondOpacity = m_drawn.secondOpacity;
-        outline.thirdOpacity = m_drawn.thirdOpacity;
-        if (brand::logoDifference(m_drawn, outline, m_size * dpr) < 1.0) {
-            state.wave = m_drawn.wave;
-            state.scale = m_drawn.scale;
-        }
-    }
-    m_drawn = state;
-    m_hasDrawn = true;
     const qreal b = breath();
-    m_drawnBreath = b;
     const qreal canvas = 3.2 * m_size;
-    const int pixels = int(std::ceil(canvas * dpr));
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        p.scale(dpr, dpr);
-        paint::paintBreathingBackground(p, m_size, canvas, b, dpr);
+    const bool fresh = m_layerSize != m_size || m_layerDpr != dpr || m_logo.isNull();
+    if (fresh) {
+        m_layerSize = m_size;
+        m_layerDpr = dpr;
+        // The glow is drawn once and scaled by the window: soft as it is, scaling it is
+        // what drawing it scaled would do. Only its part that is not clear is kept.
+        const QImage glow = paint::breathingGlow(m_size, dpr, canvas);
+        m_glowSlope = radialScaleSlope(glow);
+        const QRect bounds = opaqueBounds(glow);
+        m_glow = glow.copy(bounds.isEmpty() ? QRect(0, 0, 1, 1) : bounds);
+        m_glow.setDevicePixelRatio(dpr);
+        m_glowRect = QRectF((bounds.x() - canvas * dpr / 2) / dpr, (bounds.y() - canvas * dpr / 2) / dpr,
+                            m_glow.width() / dpr, m_glow.height() / dpr);
+    }
+    if (fresh || glowChange(m_glowBreath, b) >= 1)
+        m_glowBreath = b;
+    const bool shapeMoved = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
+    if (shapeMoved) {
+        m_shapeBreath = b;
+        m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
+    }
+    bool logoChanged = shapeMoved;
+    if (m_hasNext) {
+        m_drawn = m_next;
+        m_hasNext = false;
+        logoChanged = true;
+    } else if (const std::optional<brand::LogoState> next = logoStep(dpr)) {
+        m_drawn = *next;
+        logoChanged = true;
+    }
+    m_hasDrawn = true;
+    if (logoChanged) {
         paint::LogoExtras extras;
         extras.breathingShadows = true;
-        extras.outerScale = 0.975 + (1.025 - 0.975) * b;
-        const QImage logo = paint::renderLogoMark(m_size, dpr, m_drawn, extras);
-        const qreal logoSide = paint::kLogoCanvasFactor * m_size;
-        p.drawImage(QRectF((canvas - logoSide) / 2, (canvas - logoSide) / 2, logoSide, logoSide), logo);
+        extras.outerScale = paint::breathingLogoScale(m_shapeBreath);
+        m_logo = paint::renderLogoMark(m_size, dpr, m_drawn, extras);
     }
-    image.setDevicePixelRatio(dpr);
+
     const QPointF centre(width() / 2, height() / 2);
-    return {Layer{image, QRectF(centre.x() - canvas / 2, centre.y() - canvas / 2, canvas, canvas), false}};
+    const qreal glowScale = paint::breathingGlowScale(m_glowBreath);
+    const QRectF glowRect(centre + m_glowRect.topLeft() * glowScale, m_glowRect.size() * glowScale);
+    const qreal ringReach = m_ring.width() / dpr / 2;
+    const qreal logoSide = paint::kLogoCanvasFactor * m_size;
+    return {Layer{m_glow, glowRect, true, !fresh},
+            Layer{m_ring, QRectF(centre.x() - ringReach, centre.y() - ringReach, 2 * ringReach, 2 * ringReach), false,
+                  !shapeMoved},
+            Layer{m_logo, QRectF(centre.x() - logoSide / 2, centre.y() - logoSide / 2, logoSide, logoSide), false,
+                  !logoChanged}};
 }
 
 // ---- BrandLayerItem ----

@@ -9,6 +9,8 @@
 #include <QQuickItem>
 #include <QtQml/qqmlregistration.h>
 
+#include <optional>
+
 namespace qv {
 
 class FrameTicker;
@@ -34,8 +36,8 @@ protected:
         QImage image;  // with its device pixel ratio set
         QRectF rect;   // in item coordinates
         bool smooth = false;
-        // The same picture in the same place as the layer at this index last time: its
-        // texture stays, and the window does not draw that area again.
+        // The same picture as the layer at this index last time: its texture stays and,
+        // in the same place, the window does not draw that area again.
         bool unchanged = false;
     };
     // Paints the layers for the current state.
@@ -213,7 +215,11 @@ protected:
 };
 
 // The logo with a breathing glow and ring, breathing in and out every 5.8 s (ease in and
-// out) from the moment it appears.
+// out) from the moment it appears. Glow, ring and logo are three layers, each painted
+// again only when it looks different: the glow (soft, kept as drawn once and scaled by the
+// window) when a pixel of it changed by one level, the ring and the logo when their edge
+// moved a quarter of a device pixel or the logo's own colours a level. In between it
+// sleeps, and a step draws again only the area of the layers that changed.
 class BreathingMarkItem : public LogoMarkItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaBreathingMark)
@@ -224,6 +230,9 @@ public:
     // 0 (out) ... 1 (in) at s seconds after appearing.
     static qreal breathAt(double secondsSinceAppearing);
     qreal breath() const;
+    // The breath each layer was last drawn at.
+    qreal glowBreath() const { return m_glowBreath; }
+    qreal shapeBreath() const { return m_shapeBreath; }
 
 protected:
     QList<Layer> paintLayers(qreal dpr) override;
@@ -231,8 +240,25 @@ protected:
     qint64 tick() override;
 
 private:
+    // How far the picture moved between two breaths: the glow in levels, ring and logo in
+    // quarters of a device pixel (1 or more is visible).
+    double glowChange(qreal fromBreath, qreal toBreath) const;
+    double shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const;
+    // Whether the logo's own state (wave, swell, palettes) looks different from the one drawn.
+    // The logo's next state when its own animation (wave, swell, palettes) looks different
+    // from the one drawn; the outline is kept when only the colours moved.
+    std::optional<brand::LogoState> logoStep(qreal dpr) const;
     double m_appeared = 0;
-    qreal m_drawnBreath = -1;
+    qreal m_glowBreath = -1;
+    qreal m_shapeBreath = -1;
+    // What the layers were drawn for: the size, the pixel ratio and the glow's edge.
+    qreal m_layerSize = 0;
+    qreal m_layerDpr = 0;
+    QImage m_glow; // the glow unscaled, cut to where it is not clear
+    QRectF m_glowRect; // its place on the canvas, about the centre, in points
+    double m_glowSlope = 0; // its largest change in levels per unit of the logarithm of its scale
+    QImage m_ring;
+    QImage m_logo;
 };
 
 // One gradient skin of the logo from two colours and a bloom colour.

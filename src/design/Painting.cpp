@@ -506,7 +506,23 @@ struct MarkShape {
     QImage outline;
     QImage gold;
     QList<QImage> shadows; // in the order they are cast
+    double shadowWave = -1; // the outline the shadows were cast by
 };
+
+// How far the wave may move before the mark's shadows, cast by an outline at another wave,
+// are a whole level from their own. A shadow of colour alpha A blurred with sigma
+// (device pixels) changes by at most about 255 A / (2 sigma) levels per pixel its edge
+// moves, and the outline's points move at most 0.045 of the size per unit of wave:
+// sigma and the move both scale with the size, so the answer does not depend on it.
+double shadowWaveTolerance(bool breathing)
+{
+    QList<MarkShadow> shadows = breathing ? breathingShadows() : QList<MarkShadow>();
+    shadows << logoShadows();
+    double tolerance = 1;
+    for (const MarkShadow &shadow : shadows)
+        tolerance = std::min(tolerance, shadow.radius / (0.045 * 255 * shadow.colour.alphaF() / 2));
+    return tolerance;
+}
 
 // One gradient skin of the mark, clipped to the blob.
 QImage maskedSkin(const MarkShape &shape, const QColor &first, const QColor &second, const QColor &bloom)
@@ -523,9 +539,10 @@ QImage maskedSkin(const MarkShape &shape, const QColor &first, const QColor &sec
     return layer;
 }
 
-MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
+MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing, const QList<QImage> &reusedShadows = {},
+                         double reusedWave = -1)
 {
-    MarkShape shape{s, dpr, wave, breathing, {}, {}, {}, {}, {}};
+    MarkShape shape{s, dpr, wave, breathing, {}, {}, {}, {}, {}, wave};
     const qreal canvas = kLogoCanvasFactor * s;
     const qreal inset = (canvas - s) / 2;
     const QRectF markRect(inset, inset, s, s);
@@ -546,14 +563,40 @@ MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing)
         p.scale(dpr, dpr);
         p.strokePath(blob, QPen(opacity(Theme::markWarmWhite(), 0.16), std::max(0.018 * s, 0.7)));
     }
-    shape.gold = newCanvas(canvas, dpr);
     {
+        // Blurred only where the stroke and its blur reach (the blur spreads a pixel no
+        // further than its boxes' radii together): the rest of the canvas stays clear.
+        const qreal goldWidth = std::max(0.012 * s, 0.7);
+        const qreal goldSigma = 0.018 * s * dpr;
+        int spread = 1;
+        for (int box : boxesForGauss(goldSigma))
+            spread += (box - 1) / 2;
+        const qreal half = goldWidth / 2 + 1;
+        const QRectF stroke = blob.boundingRect().adjusted(-half, -half, half, half);
+        const QRect reach = QRectF(stroke.topLeft() * dpr, stroke.size() * dpr)
+                                .toAlignedRect()
+                                .adjusted(-spread, -spread, spread, spread)
+                                .intersected(QRect(0, 0, blobMask.width(), blobMask.height()));
+        QImage gold(reach.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        gold.fill(Qt::transparent);
+        {
+            QPainter p(&gold);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.translate(-reach.topLeft());
+            p.scale(dpr, dpr);
+            p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), goldWidth));
+        }
+        blur(gold, goldSigma);
+        shape.gold = newCanvas(canvas, dpr);
         QPainter p(&shape.gold);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(dpr, dpr);
-        p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), std::max(0.012 * s, 0.7)));
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(reach.topLeft(), gold);
     }
-    blur(shape.gold, 0.018 * s * dpr);
+    if (!reusedShadows.isEmpty()) {
+        shape.shadows = reusedShadows;
+        shape.shadowWave = reusedWave;
+        return shape;
+    }
     // The shadows follow the mark's coverage: its first skin and outlines.
     QImage cover = shape.skins[0].copy();
     {
@@ -579,6 +622,20 @@ MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
         const MarkShape &m = recent[i];
         if (m.size == s && m.dpr == dpr && m.wave == wave && m.breathing == breathing) {
             recent.move(i, 0);
+            return recent.first();
+        }
+    }
+    // The shadows are soft: those of a nearby outline are kept while they are within a
+    // level of this one's, and only the crisp parts are painted again.
+    const double tolerance = shadowWaveTolerance(breathing);
+    for (const MarkShape &m : std::as_const(recent)) {
+        if (m.size == s && m.dpr == dpr && m.breathing == breathing && !m.shadows.isEmpty() &&
+            std::abs(m.shadowWave - wave) < tolerance) {
+            const QList<QImage> shadows = m.shadows;
+            const double shadowWave = m.shadowWave;
+            recent.prepend(paintMarkShape(s, dpr, wave, breathing, shadows, shadowWave));
+            if (recent.size() > 4)
+                recent.removeLast();
             return recent.first();
         }
     }
@@ -640,21 +697,26 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
     return out;
 }
 
+QImage breathingGlow(qreal s, qreal dpr, qreal canvas)
+{
+    return glowImage({0.86, 0.16, 0.1, 0.74, 0.18, 16}, s, dpr, canvas);
+}
+
 void paintBreathingBackground(QPainter &painter, qreal s, qreal canvas, qreal breath, qreal dpr)
 {
-    const QImage glow = glowImage({0.86, 0.16, 0.1, 0.74, 0.18, 16}, s, dpr, canvas);
+    const QImage glow = breathingGlow(s, dpr, canvas);
     const qreal c = canvas / 2;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const qreal glowScale = 0.94 + (1.08 - 0.94) * breath;
+    const qreal glowScale = breathingGlowScale(breath);
     painter.translate(c, c);
     painter.scale(glowScale, glowScale);
     painter.translate(-c, -c);
     painter.drawImage(QRectF(0, 0, canvas, canvas), glow);
     painter.restore();
 
-    const qreal ringScale = 0.98 + (1.02 - 0.98) * breath;
+    const qreal ringScale = breathingRingScale(breath);
     const QImage ring = breathingRing(0.59 * s * ringScale, dpr);
     const qreal reach = ring.width() / dpr / 2;
     painter.drawImage(QRectF(c - reach, c - reach, 2 * reach, 2 * reach), ring);

@@ -92,6 +92,12 @@ QImage renderLogoMark(qreal size, qreal devicePixelRatio, const brand::LogoState
 // by kRingBlur points.
 inline constexpr qreal kRingBlur = 0.5;
 void paintBreathingBackground(QPainter &painter, qreal size, qreal canvas, qreal breath, qreal devicePixelRatio);
+// The scales of the breathing mark's glow, ring and logo at breath b in 0...1.
+inline qreal breathingGlowScale(qreal b) { return 0.94 + (1.08 - 0.94) * b; }
+inline qreal breathingRingScale(qreal b) { return 0.98 + (1.02 - 0.98) * b; }
+inline qreal breathingLogoScale(qreal b) { return 0.975 + (1.025 - 0.975) * b; }
+// The glow unscaled, on the canvas of paintBreathingBackground (drawn once per size and kept).
+QImage breathingGlow(qreal size, qreal devicePixelRatio, qreal canvas);
 // The ring alone, of the given radius, centred on a square image.
 QImage breathingRing(qreal radius, qreal devicePixelRatio);
 

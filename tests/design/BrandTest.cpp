@@ -162,7 +162,10 @@ TEST(AmorphousLogoShape, FollowsTheRectanglesOriginAndCollapsesWhenFlat)
 } // namespace
 
 #include "design/DesignItems.h"
+#include "design/Painting.h"
 #include "runtime/Scheduler.h"
+
+#include <QPainter>
 
 namespace {
 
@@ -201,4 +204,105 @@ TEST(BreathingMark, KeepsItsOutlineUntilItMovesByAVisibleStep)
     EXPECT_NE(mark.drawnState().wave, wave);
 }
 
+namespace {
+// The layers as the window lays them over each other, on the mark's canvas.
+double levelsApart(const QImage &a, const QImage &b)
+{
+    return qv::paint::largestLevelDifference(a.convertToFormat(QImage::Format_RGBA64_Premultiplied),
+                                             b.convertToFormat(QImage::Format_RGBA64_Premultiplied));
+}
+
+template <typename Layers>
+QImage composed(const Layers &layers, qreal size, qreal dpr, int count = 3)
+{
+    // The item is as large as the mark, its layers centred on it.
+    const qreal canvas = 3.2 * size;
+    QImage image(int(std::ceil(canvas * dpr)), int(std::ceil(canvas * dpr)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(dpr, dpr);
+    p.translate(canvas / 2 - size / 2, canvas / 2 - size / 2);
+    for (int i = 0; i < count && i < layers.size(); ++i) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform, layers[i].smooth);
+        p.drawImage(layers[i].rect, layers[i].image);
+    }
+    return image;
+}
 } // namespace
+
+// Glow, ring and logo, each kept as its own picture and scaled by the window, look as the
+// mark painted in one piece.
+TEST(BreathingMark, ItsLayersLookAsTheMarkPaintedWhole)
+{
+    qv::VirtualScheduler clock;
+    qv::Scheduler::setCurrent(&clock);
+    struct Case {
+        qreal size, dpr;
+        qint64 afterMs;
+    };
+    for (const Case &c : {Case{170, 1, 0}, Case{170, 1, 2900}, Case{170, 1, 5800}, Case{60, 2, 1700}}) {
+        BreathingMarkProbe mark;
+        mark.setSize(c.size);
+        clock.advance(c.afterMs);
+        const auto layers = mark.layersAt(c.dpr);
+        ASSERT_EQ(layers.size(), 3);
+        const qreal b = mark.breath();
+        const qreal canvas = 3.2 * c.size;
+        const int pixels = int(std::ceil(canvas * c.dpr));
+        QImage whole(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        whole.fill(Qt::transparent);
+        {
+            QPainter p(&whole);
+            p.scale(c.dpr, c.dpr);
+            qv::paint::paintBreathingBackground(p, c.size, canvas, b, c.dpr);
+            qv::paint::LogoExtras extras;
+            extras.breathingShadows = true;
+            extras.outerScale = qv::paint::breathingLogoScale(b);
+            const qreal side = qv::paint::kLogoCanvasFactor * c.size;
+            p.drawImage(QRectF((canvas - side) / 2, (canvas - side) / 2, side, side),
+                        qv::paint::renderLogoMark(c.size, c.dpr, mark.drawnState(), extras));
+        }
+        EXPECT_LE(levelsApart(composed(layers, c.size, c.dpr), whole), 1.0) << c.afterMs;
+    }
+}
+
+// Painted at every frame of a whole breath, the glow moves when it has changed by a level
+// and ring and logo when their edge has moved a quarter pixel: a few dozen steps, and the
+// glow shown is never a whole level from the one of the moment.
+TEST(BreathingMark, StepsWhenALayerLooksDifferent)
+{
+    qv::VirtualScheduler clock;
+    qv::Scheduler::setCurrent(&clock);
+    BreathingMarkProbe mark;
+    mark.setSize(170);
+    mark.layersAt(1);
+    int glowSteps = 0, shapeSteps = 0;
+    double largestLag = 0;
+    for (int frame = 0; frame < 11600 / 16; ++frame) {
+        clock.advance(16);
+        const qreal glowBefore = mark.glowBreath(), shapeBefore = mark.shapeBreath();
+        const auto layers = mark.layersAt(1);
+        glowSteps += mark.glowBreath() != glowBefore;
+        shapeSteps += mark.shapeBreath() != shapeBefore;
+        if (frame % 8 == 0) {
+            // The glow as drawn, against the glow at this breath.
+            auto now = layers;
+            const qreal scale = qv::paint::breathingGlowScale(mark.breath()) /
+                                qv::paint::breathingGlowScale(mark.glowBreath());
+            const QPointF centre(85, 85);
+            now[0].rect = QRectF(centre + (now[0].rect.topLeft() - centre) * scale, now[0].rect.size() * scale);
+            largestLag = std::max(largestLag, levelsApart(composed(layers, 170, 1, 1), composed(now, 170, 1, 1)));
+        }
+    }
+    // A level of change and a level of rounding: the same picture scaled a little differently
+    // rounds differently.
+    EXPECT_LE(largestLag, 2.0);
+    EXPECT_GE(glowSteps, 4);
+    EXPECT_LE(glowSteps, 40);
+    // The logo's edge swings 4.4 pixels each way: about 18 quarters.
+    EXPECT_GE(shapeSteps, 30);
+    EXPECT_LE(shapeSteps, 40);
+}
+
+} // namespace
+

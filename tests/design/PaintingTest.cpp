@@ -146,6 +146,35 @@ TEST(BreathingRing, IsAHairlineBlurredByHalfAPoint)
     EXPECT_EQ(qAlpha(ring.pixel(ring.width() - 1, y)), 0);
 }
 
+// The mark's soft shadows are kept from a nearby outline while they are within a level of
+// its own, and the gold outline is blurred on the part of the canvas it reaches: the mark
+// looks as one painted afresh, but for the rounding of each stacked 8-bit shadow (a level
+// each where they overlap).
+TEST(LogoPicture, KeptShadowsAndTheCutGoldMatchAFreshPaintWithinALevel)
+{
+    const auto forgetShapes = [] {
+        for (qreal other : {20.0, 21.0, 22.0, 23.0})
+            paint::renderLogoMark(other, 1, brand::logoState(0));
+    };
+    const auto levelsApart = [](const QImage &a, const QImage &b) {
+        return paint::largestLevelDifference(a.convertToFormat(QImage::Format_RGBA64_Premultiplied),
+                                             b.convertToFormat(QImage::Format_RGBA64_Premultiplied));
+    };
+    for (bool breathing : {false, true}) {
+        brand::LogoState state = brand::logoState(3);
+        const paint::LogoExtras extras{.breathingShadows = breathing};
+        forgetShapes();
+        const QImage fresh = paint::renderLogoMark(120, 1, state, extras);
+        forgetShapes();
+        brand::LogoState near = state;
+        near.wave = state.wave > 0.5 ? state.wave - 0.13 : state.wave + 0.13;
+        paint::renderLogoMark(120, 1, near, extras);
+        const QImage kept = paint::renderLogoMark(120, 1, state, extras);
+        EXPECT_LE(levelsApart(fresh, kept), breathing ? 4.0 : 2.0) << breathing;
+        EXPECT_GT(levelsApart(fresh, paint::renderLogoMark(120, 1, near, extras)), 1.0);
+    }
+}
+
 // Of two shadows given to one view the second lies beneath the first: the logo's teal
 // shadow over its rose one, the breathing mark's rose shadow (below the mark) over its
 // teal one (above it).
