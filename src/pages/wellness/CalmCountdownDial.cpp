@@ -2,6 +2,7 @@
 
 #include "design/TabularText.h"
 
+#include "design/DesignItems.h"
 #include "design/FrameTicker.h"
 #include "design/Painting.h"
 #include "design/Theme.h"
@@ -78,14 +79,103 @@ void paintTicks(QPainter &p, const QPointF &centre, qreal tickRadius, bool dark)
 }
 } // namespace
 
+// The ring over the dial, in tiles: the ring is painted whole, and the window is handed only
+// the tiles whose pixels changed, so that it draws again the ring's own area (a step of the
+// turning gradient) or the tiles about its end (a step of the countdown), not the disc, the
+// ticks and the time inside.
+class CalmCountdownDial::RingLayer : public PaintedLayersItem {
+public:
+    explicit RingLayer(CalmCountdownDial *dial) : PaintedLayersItem(dial), m_dial(dial) {}
+    void refresh() { repaint(); }
+
+protected:
+    QList<Layer> paintLayers(qreal dpr) override
+    {
+        const QSizeF size = m_dial->size();
+        const QSize pixels = (size * dpr).toSize();
+        const Geometry g = geometry(size);
+        if (pixels.isEmpty() || g.side <= 0)
+            return {};
+        const Face face = m_dial->takeRingFace();
+        m_dial->countPaint();
+        QImage ring(pixels, QImage::Format_ARGB32_Premultiplied);
+        ring.fill(Qt::transparent);
+        {
+            QPainter p(&ring);
+            p.scale(dpr, dpr);
+            Painter::paintRing(p, size, face);
+        }
+        const bool sameGrid = pixels == m_pixels && dpr == m_dpr;
+        if (!sameGrid) {
+            // The tiles the ring can reach at all: those that meet the band around its
+            // centre line as wide as the line, with a pixel to spare for the edges.
+            m_pixels = pixels;
+            m_dpr = dpr;
+            m_tiles.clear();
+            m_tileRects.clear();
+            const QPointF centre(pixels.width() / 2.0, pixels.height() / 2.0);
+            const double radius = (g.side / 2 - g.ringInset) * dpr;
+            const double reach = (g.ringWidth / 2 + 1) * dpr;
+            for (int y = 0; y < pixels.height(); y += kRingTilePixels) {
+                for (int x = 0; x < pixels.width(); x += kRingTilePixels) {
+                    const QRect tile = QRect(x, y, kRingTilePixels, kRingTilePixels).intersected(ring.rect());
+                    // The nearest and farthest points of the tile from the centre.
+                    const double nx = std::clamp(centre.x(), double(tile.left()), double(tile.right() + 1));
+                    const double ny = std::clamp(centre.y(), double(tile.top()), double(tile.bottom() + 1));
+                    const double fx =
+                        std::max(std::abs(tile.left() - centre.x()), std::abs(tile.right() + 1 - centre.x()));
+                    const double fy =
+                        std::max(std::abs(tile.top() - centre.y()), std::abs(tile.bottom() + 1 - centre.y()));
+                    const double nearest = std::hypot(nx - centre.x(), ny - centre.y());
+                    const double farthest = std::hypot(fx, fy);
+                    if (nearest <= radius + reach && farthest >= radius - reach)
+                        m_tileRects << tile;
+                }
+            }
+        }
+        QList<Layer> layers;
+        layers.reserve(m_tileRects.size());
+        for (qsizetype i = 0; i < m_tileRects.size(); ++i) {
+            const QRect &r = m_tileRects[i];
+            QImage tile = ring.copy(r);
+            tile.setDevicePixelRatio(dpr);
+            const bool unchanged = i < m_tiles.size() && m_tiles[i] == tile;
+            if (i < m_tiles.size())
+                m_tiles[i] = tile;
+            else
+                m_tiles << tile;
+            const QRectF rect(r.x() / dpr, r.y() / dpr, r.width() / dpr, r.height() / dpr);
+            layers << Layer{tile, rect, false, unchanged};
+        }
+        return layers;
+    }
+
+private:
+    CalmCountdownDial *m_dial;
+    QList<QImage> m_tiles;
+    QList<QRect> m_tileRects;
+    QSize m_pixels;
+    qreal m_dpr = 0;
+};
+
 CalmCountdownDial::CalmCountdownDial(QQuickItem *parent)
     : QQuickPaintedItem(parent),
-      m_ticker(new FrameTicker(this, [this] { return frame(); }))
+      m_ticker(new FrameTicker(this, [this] { return frame(); })),
+      m_ring(new RingLayer(this))
 {
     setAntialiasing(true);
     m_ticker->setWanted(false);
     connect(m_ticker, &FrameTicker::runningChanged, this, &CalmCountdownDial::frameClockRunningChanged);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, [this] { updateWhole(); });
+    // A frame's paints end with its sync: the ring is painted in the polish before it.
+    const auto followFrames = [this](QQuickWindow *window) {
+        disconnect(m_frames);
+        if (window)
+            m_frames = connect(window, &QQuickWindow::afterSynchronizing, this, [this] { ++m_frame; },
+                               Qt::DirectConnection);
+    };
+    connect(this, &QQuickItem::windowChanged, this, followFrames);
+    followFrames(window());
 }
 
 CalmCountdownDial::~CalmCountdownDial() = default;
@@ -137,8 +227,30 @@ void CalmCountdownDial::setActive(bool active)
 
 void CalmCountdownDial::updateWhole()
 {
-    m_wholePending = true;
+    m_paintedT = json::secondsSinceReferenceDate(scheduler().now());
     update();
+    m_ring->refresh();
+}
+
+CalmCountdownDial::Face CalmCountdownDial::takeRingFace()
+{
+    Face face;
+    face.progress = shownProgress(scheduler().monotonicMs());
+    face.active = m_active;
+    face.dark = Theme::shared().isDark();
+    face.t = m_paintedT;
+    m_hasPainted = true;
+    m_paintedProgress = face.progress;
+    return face;
+}
+
+void CalmCountdownDial::countPaint()
+{
+    // The ring (painted in the polish) and the rest (in the sync) count as one frame.
+    if (m_countedFrame == m_frame)
+        return;
+    m_countedFrame = m_frame;
+    ++m_paintCount;
 }
 
 bool CalmCountdownDial::frameClockRunning() const
@@ -205,7 +317,23 @@ CalmCountdownDial::FittedText CalmCountdownDial::fitTimeText(const QString &text
     return {font, fitted + QChar(0x2026)};
 }
 
-void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dpr, const Face &face)
+void CalmCountdownDial::Painter::paintRing(QPainter &p, const QSizeF &size, const Face &face)
+{
+    const Geometry g = geometry(size);
+    if (g.side <= 0)
+        return;
+    const QPointF centre(size.width() / 2, size.height() / 2);
+    const qreal ringRadius = g.side / 2 - g.ringInset;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ringBrush(centre, face.t, face.active, face.dark), g.ringWidth, Qt::SolidLine, Qt::RoundCap,
+                  Qt::MiterJoin));
+    p.drawPath(ringArc(centre, ringRadius, drawnFraction(face.progress)));
+    p.restore();
+}
+
+void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dpr, const Face &face, bool withRing)
 {
     const Geometry g = geometry(size);
     if (g.side <= 0)
@@ -275,13 +403,8 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
                QStringLiteral("remaining"));
     p.restore();
 
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(ringBrush(centre, face.t, face.active, dark), g.ringWidth, Qt::SolidLine, Qt::RoundCap,
-                  Qt::MiterJoin));
-    p.drawPath(ringArc(centre, ringRadius, fraction));
-    p.restore();
+    if (withRing)
+        paintRing(p, size, face);
 }
 
 double CalmCountdownDial::shownProgress(qint64 nowMs) const
@@ -395,16 +518,23 @@ qint64 CalmCountdownDial::frame()
     case Change::None:
         break;
     case Change::RingEnd: {
-        const QRectF end = ringEndRect(m_paintedProgress, shownProgress(now));
-        if (end.isEmpty())
-            update(); // the whole ring, at the gradient already drawn
-        else
-            update(end.toAlignedRect());
+        m_ring->refresh(); // at the gradient already drawn
+        // The glow under the ring follows its end in steps.
+        const int glowStep = m_active ? int(std::lround(drawnFraction(shownProgress(now)) * kGlowSteps)) : -1;
+        if (glowStep != m_baseGlowStep) {
+            const QRectF end = ringEndRect(m_paintedProgress, shownProgress(now));
+            if (end.isEmpty())
+                update();
+            else
+                update(end.toAlignedRect());
+        }
         paintedProgress = shownProgress(now);
         break;
     }
     case Change::Whole:
-        updateWhole();
+        // The turning gradient: the ring alone.
+        m_paintedT = t;
+        m_ring->refresh();
         paintedT = t;
         paintedProgress = shownProgress(now);
         break;
@@ -429,23 +559,27 @@ void CalmCountdownDial::itemChange(ItemChange change, const ItemChangeData &valu
         updateWhole();
 }
 
+void CalmCountdownDial::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
+    m_ring->setSize(newGeometry.size());
+    if (newGeometry.size() != oldGeometry.size())
+        m_ring->refresh();
+}
+
 void CalmCountdownDial::paint(QPainter *painter)
 {
-    ++m_paintCount;
+    countPaint();
     const qint64 now = scheduler().monotonicMs();
     Face face;
     face.progress = shownProgress(now);
     face.timeText = m_timeText;
     face.active = m_active;
     face.dark = Theme::shared().isDark();
-    // A paint of a part keeps the gradient of the rest, so that no seam shows.
-    if (m_wholePending || !m_hasPainted)
-        m_paintedT = json::secondsSinceReferenceDate(scheduler().now());
-    m_wholePending = false;
     face.t = m_paintedT;
-    m_hasPainted = true;
-    m_paintedProgress = face.progress;
-    m_painter.paint(*painter, size(), window() ? window()->effectiveDevicePixelRatio() : 1.0, face);
+    m_baseGlowStep = m_active ? int(std::lround(drawnFraction(face.progress) * kGlowSteps)) : -1;
+    // What lies under and inside the ring; the ring is its own layer.
+    m_painter.paint(*painter, size(), window() ? window()->effectiveDevicePixelRatio() : 1.0, face, false);
 }
 
 } // namespace qv

@@ -18,9 +18,11 @@ class FrameTicker;
 // the middle. While active the ring carries a turning, breathing five-colour gradient and
 // a faint rose glow; inactive, the ring is plain. A new progress is reached over 0.4 s.
 // The dial is painted when what it shows changes visibly: the time once a second, the
-// ring's end when it has moved half a pixel (only the end's area is painted again), the
-// turning gradient when a colour on the ring has changed by a couple of levels. In
-// between it sleeps until the next such change; nothing is painted while nothing moves.
+// ring's end when it has moved half a pixel, the turning gradient when a colour on the
+// ring has changed by a couple of levels. The ring is a layer of its own over the rest,
+// handed to the window in tiles, so that a step draws again only the ring's tiles that
+// changed (about its end for a step of the countdown). In between it sleeps until the
+// next such change; nothing is painted while nothing moves.
 class CalmCountdownDial : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(CalmCountdownDial)
@@ -98,10 +100,13 @@ public:
         bool dark = false;
         double t = 0;
     };
-    // Paints a face; the caches keep what does not move between frames.
+    // Paints a face; the caches keep what does not move between frames. Without the ring,
+    // it paints what lies under and inside it: disc, ticks, track, glow and the time.
     class Painter {
     public:
-        void paint(QPainter &painter, const QSizeF &size, qreal dpr, const Face &face);
+        void paint(QPainter &painter, const QSizeF &size, qreal dpr, const Face &face, bool withRing = true);
+        // The ring alone, as paint draws it.
+        static void paintRing(QPainter &painter, const QSizeF &size, const Face &face);
 
     private:
         struct BaseKey {
@@ -123,7 +128,11 @@ public:
         QRectF m_glowRect;
     };
 
-    // How many frames were painted (tests, benchmarks).
+    // The ring is handed to the window in tiles of this many device pixels, so that a step
+    // of its gradient or of its end draws again only the tiles it covers.
+    static constexpr int kRingTilePixels = 24;
+
+    // How many frames were painted, the ring's included (tests, benchmarks).
     int paintCount() const { return m_paintCount; }
 
     void paint(QPainter *painter) override;
@@ -137,12 +146,21 @@ signals:
 
 protected:
     void itemChange(ItemChange change, const ItemChangeData &value) override;
+    void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
 
 private:
+    class RingLayer;
+    friend class RingLayer;
+    // The face the ring shows now, at the gradient last painted; taken as painted.
+    Face takeRingFace();
+    int m_countedFrame = -1; // the frame last counted in paintCount
+    int m_frame = 0;
+    QMetaObject::Connection m_frames;
+    void countPaint();
     double shownProgress(qint64 nowMs) const;
     bool animating(qint64 nowMs) const;
     void reconsiderClock();
-    // Asks for a paint of the whole dial, the gradient at the time of the paint.
+    // Asks for a paint of the whole dial, the gradient at the time of asking.
     void updateWhole();
     // Paints what changed visibly; returns the milliseconds until the next visible change.
     qint64 frame();
@@ -169,7 +187,8 @@ private:
     bool m_hasPainted = false;
     double m_paintedProgress = 0;
     double m_paintedT = 0;
-    bool m_wholePending = false;
+    int m_baseGlowStep = -1; // the glow's step in the base last painted
+    RingLayer *m_ring;
 };
 
 } // namespace qv

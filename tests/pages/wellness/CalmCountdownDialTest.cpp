@@ -226,4 +226,36 @@ TEST_F(CalmCountdownDialItemTest, TheRingsMoveIsPaintedAsFastAsItTravels)
     EXPECT_EQ(dial->paintCount(), before + 1);
 }
 
+// The ring, laid over the rest in tiles by the window, looks as the dial painted whole:
+// disc, ticks, track, glow and the ring with its gradient.
+TEST_F(CalmCountdownDialItemTest, TheRingInTilesLooksAsTheDialPaintedWhole)
+{
+    dial->setProgress(0.37);
+    advance(CalmCountdownDial::kProgressAnimationMs + 100);
+    dial->setTimeText(QStringLiteral("12:34"));
+    dial->setActive(true);
+    const QImage shown = window->grabWindow().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage whole(shown.size(), QImage::Format_ARGB32_Premultiplied);
+    whole.fill(window->color());
+    {
+        QPainter p(&whole);
+        CalmCountdownDial::Painter painter;
+        painter.paint(p, dial->size(), 1,
+                      {.progress = 0.37, .timeText = "12:34", .active = true,
+                       .t = json::secondsSinceReferenceDate(scheduler().now())});
+    }
+    // Outside the time (whose text the item's own painting renders with its own gamma).
+    int largest = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            if (std::hypot(x + 0.5 - 159, y + 0.5 - 159) < 110)
+                continue;
+            const QRgb a = shown.pixel(x, y), b = whole.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        }
+    EXPECT_LE(largest, 1);
+}
+
 } // namespace
+
