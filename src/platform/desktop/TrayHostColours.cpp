@@ -8,8 +8,26 @@
 #endif
 
 #include <cstdlib>
+#include <cstring>
 
 namespace qv {
+
+#if QT_CONFIG(xcb)
+namespace {
+
+// The atom of a name on Qt's own connection; XCB_NONE when it cannot be had (with
+// onlyIfExists, when no client ever named it).
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name, bool onlyIfExists)
+{
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, onlyIfExists, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t result = atom ? atom->atom : XCB_NONE;
+    std::free(atom);
+    return result;
+}
+
+} // namespace
+#endif
 
 std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 {
@@ -18,11 +36,7 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
     if (!x11 || !trayManagerWindow)
         return std::nullopt;
     xcb_connection_t *connection = x11->connection();
-    static const char name[] = "_NET_SYSTEM_TRAY_COLORS";
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
-    const xcb_atom_t property = atom ? atom->atom : XCB_NONE;
-    std::free(atom);
+    const xcb_atom_t property = internAtom(connection, "_NET_SYSTEM_TRAY_COLORS", true);
     if (property == XCB_NONE)
         return std::nullopt; // no client ever named it
     xcb_get_property_reply_t *reply = xcb_get_property_reply(
@@ -70,11 +84,7 @@ bool requestTrayDock(quint32 trayManagerWindow, quintptr window)
     if (!x11 || !trayManagerWindow || !window)
         return false;
     xcb_connection_t *connection = x11->connection();
-    static const char name[] = "_NET_SYSTEM_TRAY_OPCODE";
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
-    const xcb_atom_t opcode = atom ? atom->atom : XCB_NONE;
-    std::free(atom);
+    const xcb_atom_t opcode = internAtom(connection, "_NET_SYSTEM_TRAY_OPCODE", false);
     if (opcode == XCB_NONE)
         return false;
     xcb_client_message_event_t event{};
