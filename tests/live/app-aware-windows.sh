@@ -6,15 +6,8 @@
 # Usage: app-aware-windows.sh APP PROBE
 set -euo pipefail
 app="$1" probe="$2"
-for tool in Xvfb openbox xdotool xprop; do
-  command -v "$tool" >/dev/null || { echo "app-aware-windows: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" wm_pid="" editor_pid="" browser_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$editor_pid" "$browser_pid" "$wm_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check app-aware-windows Xvfb openbox xdotool xprop -- app_pid editor_pid browser_pid wm_pid
 
 start_xvfb app-aware-windows
 openbox --sm-disable >"$tmp/openbox.log" 2>&1 &

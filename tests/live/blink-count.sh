@@ -7,16 +7,9 @@
 # Usage: blink-count.sh APP
 set -euo pipefail
 app="$1"
-for tool in Xvfb xdotool python3; do
-  command -v "$tool" >/dev/null || { echo "blink-count: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check blink-count Xvfb xdotool python3 -- app_pid
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
 start_xvfb blink-count
 make_isolated

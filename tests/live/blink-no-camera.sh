@@ -7,19 +7,12 @@
 # Usage: blink-no-camera.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xdotool import python3; do
-  command -v "$tool" >/dev/null || { echo "blink-no-camera: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check blink-no-camera Xvfb xdotool import python3 -- app_pid
 if compgen -G "/dev/video*" >/dev/null; then
   echo "blink-no-camera: this machine has a camera; nothing to check"
   exit 0
 fi
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 start_xvfb blink-no-camera
 

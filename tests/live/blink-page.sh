@@ -8,16 +8,9 @@
 # Usage: blink-page.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xcompmgr xdotool xwininfo import python3; do
-  command -v "$tool" >/dev/null || { echo "blink-page: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" compositor_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check blink-page Xvfb xcompmgr xdotool xwininfo import python3 -- app_pid compositor_pid
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
 start_composited_xvfb blink-page
 make_isolated

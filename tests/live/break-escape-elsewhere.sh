@@ -5,15 +5,8 @@
 # Usage: break-escape-elsewhere.sh APP PROBE
 set -euo pipefail
 app="$1" probe="$2"
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-  command -v "$tool" >/dev/null || { echo "break-escape-elsewhere: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" other_pid="" wm_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$other_pid" "$wm_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check break-escape-elsewhere Xvfb openbox xdotool xprop xwininfo -- app_pid other_pid wm_pid
 
 start_xvfb break-escape-elsewhere
 make_isolated

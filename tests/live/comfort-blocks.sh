@@ -7,15 +7,8 @@
 # working folder). Usage: comfort-blocks.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "comfort-blocks: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check comfort-blocks Xvfb xdotool import -- app_pid
 
 start_xvfb comfort-blocks
 mkdir -p "$out"

@@ -1,5 +1,27 @@
 # Shared by the live checks: sourced, not run. Expects $tmp, a temporary folder that the
-# caller removes.
+# caller removes (begin_check makes it and removes it at the end).
+
+# Opens a check: "begin_check NAME TOOL... -- PIDVAR...". Fails, naming the check, when a
+# tool is missing; makes $tmp; empties the named process variables and, at exit, ends the
+# processes they then hold (in that order), the X server, and removes $tmp (stop_all).
+begin_check() {
+  local name="$1" var
+  shift
+  while (($#)) && [[ "$1" != -- ]]; do
+    command -v "$1" >/dev/null || { echo "$name: $1 is missing (scripts/setup installs it)"; exit 1; }
+    shift
+  done
+  (($#)) && shift
+  stopped_at_exit=("$@")
+  for var in "$@" xvfb_pid xorg_pid; do printf -v "$var" '%s' ""; done
+  tmp="$(mktemp -d)"
+  trap 'stop_check' EXIT
+}
+stop_check() {
+  local var pids=()
+  for var in "${stopped_at_exit[@]}"; do pids+=("${!var}"); done
+  stop_all "${pids[@]}"
+}
 
 # Runs a command every 0.1 s while it answers 1 (not yet) and the seconds last; returns
 # 0 once it succeeds, 1 when time ran out, or the command's own answer above 1 (give up).

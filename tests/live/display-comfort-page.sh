@@ -8,16 +8,10 @@
 # and QV_SHOT_RENAME_ITEM="X Y" move the points clicked for them (window coordinates).
 set -euo pipefail
 app="$1" out="${2:-display-comfort-shots}"
-for tool in xdotool import Xvfb; do
-  command -v "$tool" >/dev/null || { echo "display-comfort-page: $tool is missing"; exit 1; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check display-comfort-page xdotool import Xvfb -- app_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-trap 'stop_all "$app_pid"' EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 start_xvfb display-comfort-page
 
 window=""

@@ -11,11 +11,8 @@
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
-tmp="$(mktemp -d)"
-app_pid="" xorg_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check display-restore -- app_pid
 
 fail() {
   echo "display-restore: $1"

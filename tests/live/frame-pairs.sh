@@ -6,16 +6,8 @@
 # Has its own X server. Usage: frame-pairs.sh APP
 set -euo pipefail
 app="$1"
-command -v xdotool >/dev/null || { echo "frame-pairs: xdotool is missing (scripts/setup installs it)"; exit 1; }
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() {
-  if [[ -n "$app_pid" ]]; then kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true; fi
-  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check frame-pairs xdotool -- app_pid
 start_xvfb frame-pairs
 make_isolated
 # Every frame the scene graph draws is logged with the process's clock.

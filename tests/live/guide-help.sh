@@ -6,15 +6,8 @@
 # Usage: guide-help.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "guide-help: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check guide-help Xvfb xdotool import -- app_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 

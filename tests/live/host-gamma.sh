@@ -10,17 +10,10 @@
 # Usage: host-gamma.sh APP GAMMACHECK [OUT]
 set -euo pipefail
 app="$1" check="$2" out="${3:-host-gamma}"
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "host-gamma: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check host-gamma Xvfb xdotool import -- app_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 fail() {
   echo "host-gamma: $1"

@@ -5,15 +5,8 @@
 # Usage: hot-keys.sh APP
 set -euo pipefail
 app="$1"
-for tool in Xvfb xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "hot-keys: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check hot-keys Xvfb xdotool xwininfo -- app_pid
 
 start_xvfb hot-keys
 make_isolated

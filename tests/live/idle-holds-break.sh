@@ -7,15 +7,8 @@
 # Usage: idle-holds-break.sh APP PROBE
 set -euo pipefail
 app="$1" probe="$2"
-for tool in Xvfb xcompmgr xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "idle-holds-break: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" compositor_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check idle-holds-break Xvfb xcompmgr xdotool xwininfo -- app_pid compositor_pid
 
 start_composited_xvfb idle-holds-break
 

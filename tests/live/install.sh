@@ -12,14 +12,8 @@
 # Usage: install.sh BUILD_DIR VERSION [OUT]
 set -euo pipefail
 build="$1" version="$2" out="${3:-.}"
-for tool in Xvfb xdotool xprop desktop-file-validate appstreamcli; do
-  command -v "$tool" >/dev/null || { echo "install: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check install Xvfb xdotool xprop desktop-file-validate appstreamcli -- app_pid
 fail() {
   echo "install: $1"
   cat "$tmp/app.log" 2>/dev/null || true

@@ -10,16 +10,10 @@
 # Usage: keyboard-only.sh APP [OUT_FOLDER]   (screenshots; default: ./keyboard-shots)
 set -euo pipefail
 app="$1" out="${2:-keyboard-shots}"
-for tool in Xvfb xdotool import convert python3; do
-  command -v "$tool" >/dev/null || { echo "keyboard-only: $tool is missing"; exit 1; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check keyboard-only Xvfb xdotool import convert python3 -- app_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-trap 'stop_all "$app_pid"' EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 start_xvfb keyboard-only
 
 fail() {

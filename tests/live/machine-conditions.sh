@@ -9,17 +9,10 @@
 set -euo pipefail
 check="$1"
 app="$2"
-for tool in Xvfb xdotool python3; do
-  command -v "$tool" >/dev/null || { echo "machine-conditions: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$here/common.sh"
+begin_check machine-conditions Xvfb xdotool python3 -- app_pid
 name="machine-conditions $check"
 
 start_xvfb "$name"

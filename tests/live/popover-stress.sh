@@ -8,15 +8,8 @@
 # Usage: popover-stress.sh APP [SECONDS]
 set -euo pipefail
 app="$1" seconds="${2:-30}"
-for tool in Xvfb xcompmgr trayer xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "popover-stress: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" compositor_pid="" tray_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$tray_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check popover-stress Xvfb xcompmgr trayer xdotool xwininfo -- app_pid tray_pid compositor_pid
 
 start_composited_xvfb popover-stress
 start_tray popover-stress

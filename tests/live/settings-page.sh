@@ -8,15 +8,8 @@
 # Usage: settings-page.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "settings-page: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check settings-page Xvfb xdotool import -- app_pid
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"

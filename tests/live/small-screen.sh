@@ -6,15 +6,8 @@
 # Usage: small-screen.sh APP OUT
 set -euo pipefail
 app="$1" out="$2"
-for tool in Xvfb openbox trayer xdotool xprop xrandr xwininfo import python3; do
-  command -v "$tool" >/dev/null || { echo "small-screen: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" tray_pid="" wm_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$tray_pid" "$wm_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check small-screen Xvfb openbox trayer xdotool xprop xrandr xwininfo import python3 -- app_pid tray_pid wm_pid
 
 start_xvfb small-screen
 make_isolated

@@ -10,15 +10,8 @@
 # Usage: text-fields.sh APP PROBE
 set -euo pipefail
 app="$1" probe="$2"
-for tool in Xvfb xdotool xclip python3; do
-  command -v "$tool" >/dev/null || { echo "text-fields: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" xvfb_pid="" clip_pid="" ping_pid=""
-cleanup() { stop_all "$clip_pid" "$ping_pid" "$app_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check text-fields Xvfb xdotool xclip python3 -- clip_pid ping_pid app_pid
 
 start_xvfb text-fields
 make_isolated

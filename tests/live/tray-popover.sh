@@ -10,15 +10,8 @@
 # Usage: tray-popover.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
-for tool in Xvfb xcompmgr trayer xdotool xwininfo import; do
-  command -v "$tool" >/dev/null || { echo "tray-popover: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" compositor_pid="" tray_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$tray_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check tray-popover Xvfb xcompmgr trayer xdotool xwininfo import -- app_pid tray_pid compositor_pid
 
 start_composited_xvfb tray-popover
 

@@ -6,14 +6,8 @@
 # Usage: tray-restart.sh APP
 set -euo pipefail
 app="$1"
-for tool in Xvfb trayer xwininfo taskset; do
-  command -v "$tool" >/dev/null || { echo "tray-restart: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-tmp="$(mktemp -d)"
-app_pid="" tray_pid="" busy_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$tray_pid" "$busy_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check tray-restart Xvfb trayer xwininfo taskset -- app_pid tray_pid busy_pid
 
 start_xvfb tray-restart
 make_isolated

@@ -8,15 +8,8 @@
 # Usage: veil-compositor.sh APP QV_CLICKTARGET
 set -euo pipefail
 app="$1" target="$2"
-for tool in Xvfb xcompmgr openbox xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "veil-compositor: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" target_pid="" compositor_pid="" wm_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$target_pid" "$compositor_pid" "$wm_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check veil-compositor Xvfb xcompmgr openbox xdotool xwininfo -- app_pid target_pid compositor_pid wm_pid
 
 start_xvfb veil-compositor
 openbox --sm-disable >"$tmp/openbox.log" 2>&1 &

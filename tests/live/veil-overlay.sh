@@ -7,15 +7,8 @@
 # Usage: veil-overlay.sh APP QV_CLICKTARGET [OUT]
 set -euo pipefail
 app="$1" target="$2" out="${3:-.}"
-for tool in Xvfb xcompmgr xdotool xwininfo import convert; do
-  command -v "$tool" >/dev/null || { echo "veil-overlay: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" target_pid="" compositor_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$target_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check veil-overlay Xvfb xcompmgr xdotool xwininfo import convert -- app_pid target_pid compositor_pid
 
 start_composited_xvfb veil-overlay
 

@@ -5,15 +5,8 @@
 # Usage: window-killed.sh APP
 set -euo pipefail
 app="$1"
-for tool in Xvfb xcompmgr trayer xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "window-killed: $tool is missing (scripts/setup installs it)"; exit 1; }
-done
-
-tmp="$(mktemp -d)"
-app_pid="" compositor_pid="" tray_pid="" xvfb_pid=""
-cleanup() { stop_all "$app_pid" "$tray_pid" "$compositor_pid"; }
-trap cleanup EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+begin_check window-killed Xvfb xcompmgr trayer xdotool xwininfo -- app_pid tray_pid compositor_pid
 
 start_composited_xvfb window-killed
 make_isolated
