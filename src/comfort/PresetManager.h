@@ -20,6 +20,10 @@
 
 namespace qv {
 
+// The tuning values a preset's values set over base: what applying them leaves in the
+// editor (the settings a preset does not name keep base's).
+TuningValues presetTuningValues(const PresetValues &values, TuningValues base = TuningValues());
+
 // The user's comfort choices: the active preset or saved profile, the saved profiles,
 // the menu-bar favourites, the starter presets hidden or renamed, the edited copies of
 // built-in presets and the profile intensity that scales every built-in preset. Each is

@@ -196,7 +196,11 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
 
 TuningValues PresetManager::finalTuningValues(const PresetValues &values)
 {
-    TuningValues v = DisplayTuning::shared().currentEditorValues();
+    return presetTuningValues(values, DisplayTuning::shared().currentEditorValues());
+}
+
+TuningValues presetTuningValues(const PresetValues &values, TuningValues v)
+{
     v.brightness = values.brightness;
     v.warmth = values.warmth;
     v.contrastReduction = values.contrastReduction;

@@ -16,21 +16,6 @@ namespace {
 
 class PresetRoadTest : public test::QvTest {};
 
-TuningValues tuningFor(const PresetValues &v)
-{
-    TuningValues t;
-    t.brightness = v.brightness;
-    t.warmth = v.warmth;
-    t.contrastReduction = v.contrastReduction;
-    t.softWhite = v.softWhite;
-    t.highlightCompression = v.highlightCompression;
-    t.enabled = v.tuningEnabled;
-    t.nightModeEnabled = v.nightModeEnabled;
-    t.noBlueModeEnabled = v.noBlueModeEnabled;
-    t.redModeIntensity = v.noBlueModeEnabled ? std::max(v.redModeIntensity, 0.01) : 1.0;
-    return t;
-}
-
 } // namespace
 
 TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColoursBack)
@@ -63,7 +48,7 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
     }
     EXPECT_EQ(steps[28].first - start, 28 * 18);
 
-    const TuningValues expected = tuningFor(evening);
+    const TuningValues expected = presetTuningValues(evening);
     EXPECT_EQ(tuning.currentEditorValues(), expected);
     for (DisplayId display : {1u, 2u}) {
         SCOPED_TRACE(display);
@@ -101,7 +86,7 @@ TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
         advance(3 * 18); // a few steps in
         ASSERT_TRUE(manager.isTransitionRunning());
         EXPECT_EQ(defaults->stringValue("activePreset"), "Evening");
-        const TuningValues evening = tuningFor(computedPresetValues(ComfortPreset::evening, manager.profileIntensity()));
+        const TuningValues evening = presetTuningValues(computedPresetValues(ComfortPreset::evening, manager.profileIntensity()));
         // What a new launch reads from the file.
         defaults->sync();
         reloadDefaults();

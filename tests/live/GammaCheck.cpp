@@ -17,6 +17,7 @@
 // Answers 1 for "not (yet)", 2 for a fault (no server, no ramp, bad arguments).
 
 #include "comfort/ComfortPreset.h"
+#include "comfort/PresetManager.h"
 #include "display/DisplayTuning.h"
 #include "platform/host/GammaRamp.h"
 #include "support/RandrClient.h"
@@ -134,14 +135,7 @@ int main(int argc, char **argv)
         const auto preset = qv::presetFromRawValue(QString::fromLocal8Bit(argv[2]));
         if (!preset)
             return 2;
-        const qv::PresetValues p = qv::computedPresetValues(*preset, std::atof(argv[3]));
-        qv::TuningValues values;
-        values.brightness = p.brightness;
-        values.warmth = p.warmth;
-        values.contrastReduction = p.contrastReduction;
-        values.softWhite = p.softWhite;
-        values.highlightCompression = p.highlightCompression;
-        values.enabled = p.tuningEnabled;
+        const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[3])));
         const qv::TransferFormula formula = qv::DisplayTuning::formula(values, 0, false, false);
         const qv::GammaRamp expected = qv::gammaRampForFormula(formula, ramp->size());
         int worst = 0;
