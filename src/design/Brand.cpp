@@ -103,8 +103,8 @@ LogoState logoState(double t)
     if (cycle < 0)
         cycle += 18.0;
     s.u = cycle / 18.0;
-    s.secondOpacity = 0.78 * logoCurveA(s.u);
-    s.thirdOpacity = 0.72 * logoCurveB(s.u);
+    s.secondOpacity = kLogoSecondOpacity * logoCurveA(s.u);
+    s.thirdOpacity = kLogoThirdOpacity * logoCurveB(s.u);
     s.wave = std::sin(kTwoPi * t / 8.5) * 0.5 + 0.5;
     s.scale = 1.02 + 0.018 * std::sin(kTwoPi * t / 10);
     return s;
@@ -118,6 +118,15 @@ double logoDifference(const LogoState &a, const LogoState &b, double devicePixel
                           std::abs(a.scale - b.scale) * 0.5 * devicePixels;
     const double levels = std::max(std::abs(a.secondOpacity - b.secondOpacity),
                                    std::abs(a.thirdOpacity - b.thirdOpacity)) * logoPaletteSpread();
+    // A fade that starts or ends is shown at once: the painter rounds a skin at a slight
+    // opacity, or a slight way from full, by a level or two of its own.
+    const auto atRest = [](double opacity, double full) {
+        return opacity <= kLogoUnseenOpacity || full - opacity <= kLogoUnseenOpacity;
+    };
+    const auto settled = [&](double x, double y, double full) { return atRest(x, full) != atRest(y, full); };
+    if (settled(a.secondOpacity, b.secondOpacity, kLogoSecondOpacity) ||
+        settled(a.thirdOpacity, b.thirdOpacity, kLogoThirdOpacity))
+        return std::max({pixels / 0.25, levels, 1.0});
     return std::max(pixels / 0.25, levels);
 }
 

@@ -59,6 +59,11 @@ struct LogoState {
     double scale = 1.02;       // period 10 s
 };
 LogoState logoState(double t);
+// The opacities of the second and third palettes when fully faded in.
+inline constexpr double kLogoSecondOpacity = 0.78;
+inline constexpr double kLogoThirdOpacity = 0.72;
+// A palette at or below this opacity is not painted.
+inline constexpr double kLogoUnseenOpacity = 0.001;
 
 // The most a pixel of the mark moves, in 8-bit levels, per unit of a palette's opacity
 // (measured once on the painted mark, in Painting.cpp).
@@ -67,7 +72,7 @@ double logoPaletteSpread();
 // How far the logo drawn at `size` device pixels moves between two states, in device
 // pixels (outline) and 8-bit levels (colour), as one number: the larger of the two
 // measured against thresholds of a quarter pixel and one level. At or above 1 the mark
-// looks different.
+// looks different; so it does when a palette's fade starts or ends between the two.
 double logoDifference(const LogoState &a, const LogoState &b, double devicePixels);
 
 // The blob outline of the logo in a rectangle: four cubic curves moving with progress.

@@ -242,31 +242,39 @@ qint64 AppBackdropItem::tick()
 {
     const double now = nowSeconds();
     const bool dark = Theme::shared().isDark();
-    const brand::BackdropFrame next = brand::backdropFrame(now, dark);
-    // The estimate is cheap but generous (it adds up each glow's worst case); only when it
-    // allows a whole level is the picture itself compared, in a small sample.
-    if (!m_hasDrawn || brand::backdropDifference(m_drawn, next, size()) >= kVisibleLevels) {
-        QImage sample = paint::paintDeepBackdrop(size(), next, kSampleResolution);
-        const double behind = m_hasDrawn ? paint::largestLevelDifference(m_sample, sample) : 255.0;
-        if (behind >= kVisibleLevels) {
-            m_drawn = next;
-            m_sample = std::move(sample);
-            m_hasDrawn = true;
-            m_checked = next;
-            m_behind = 0;
-            repaint();
-        } else {
-            m_checked = next;
-            m_behind = behind;
-        }
-    }
-    // Asleep until the picture may be a whole level from the one drawn: what the last look
-    // found, and what the estimate allows since.
     const QSizeF viewSize = size();
-    return FrameTicker::untilChange(kMinimumIntervalMs, FrameTicker::kMaxSleepMs, kSearchStepMs, [&](qint64 ms) {
-        const brand::BackdropFrame later = brand::backdropFrame(now + ms / 1000.0, dark);
-        return m_behind + brand::backdropDifference(m_checked, later, viewSize) >= kVisibleLevels;
-    });
+    const auto sampleAt = [&](double t) {
+        return paint::paintDeepBackdrop(viewSize, brand::backdropFrame(t, dark), kSampleResolution);
+    };
+    QImage current = sampleAt(now);
+    if (!m_hasDrawn || paint::largestLevelDifference(m_sample, current) >= kVisibleLevels) {
+        m_drawn = brand::backdropFrame(now, dark);
+        m_sample = std::move(current);
+        m_hasDrawn = true;
+        repaint();
+    }
+    // Asleep until the picture is a whole level from the one drawn. The estimate is cheap
+    // but generous (it adds up each glow's worst case): it gives the earliest moment; the
+    // sample, looked at a few times in between, the moment itself.
+    const qint64 earliest =
+        FrameTicker::untilChange(kMinimumIntervalMs, FrameTicker::kMaxSleepMs, kSearchStepMs, [&](qint64 ms) {
+            return brand::backdropDifference(m_drawn, brand::backdropFrame(now + ms / 1000.0, dark), viewSize) >=
+                   kVisibleLevels;
+        });
+    const auto changedAfter = [&](qint64 ms) {
+        return paint::largestLevelDifference(m_sample, sampleAt(now + ms / 1000.0)) >= kVisibleLevels;
+    };
+    if (earliest >= FrameTicker::kMaxSleepMs || changedAfter(earliest))
+        return earliest;
+    if (!changedAfter(FrameTicker::kMaxSleepMs))
+        return FrameTicker::kMaxSleepMs;
+    // The drift is slow and smooth: within a second the change only grows.
+    qint64 before = earliest, after = FrameTicker::kMaxSleepMs;
+    while (after - before > kSearchStepMs) {
+        const qint64 middle = (before + after) / 2;
+        (changedAfter(middle) ? after : before) = middle;
+    }
+    return after;
 }
 
 QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
@@ -275,8 +283,6 @@ QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
         return {};
     m_drawn = brand::backdropFrame(nowSeconds(), Theme::shared().isDark());
     m_hasDrawn = true;
-    m_checked = m_drawn;
-    m_behind = 0;
     m_sample = paint::paintDeepBackdrop(size(), m_drawn, kSampleResolution);
     const QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
     // In tiles: a tile whose pixels stayed the same keeps its texture, so that the window

@@ -117,10 +117,9 @@ private:
 
 // The main window's background: the window colour under three faint radial glows that
 // drift against each other, and a sheen. The drift is slow (a whole colour level takes
-// seconds): the backdrop sleeps until an estimate allows some pixel to have moved by a
-// whole level, then looks at a small sample, and is painted again only once it has (its
-// dithered picture hides anything less). A paint hands the window only the tiles whose
-// pixels changed.
+// seconds): the backdrop sleeps until a small sample of its picture has moved by a whole
+// level (its dithered picture hides anything less), found ahead of time, and is painted
+// then. A paint hands the window only the tiles whose pixels changed.
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
@@ -157,8 +156,6 @@ private:
     brand::BackdropFrame m_drawn;
     QImage m_sample; // the drawn frame at kSampleResolution
     bool m_hasDrawn = false;
-    brand::BackdropFrame m_checked; // the frame last looked at
-    double m_behind = 0;            // how far, in levels, it was from the one drawn
     QList<QImage> m_tiles;          // the tiles last painted
     QList<QRectF> m_tileRects;
     qreal m_tileDpr = 0;

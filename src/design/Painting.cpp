@@ -9,6 +9,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -652,19 +653,48 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
     const qreal canvas = kLogoCanvasFactor * s;
     MarkShape &shape = markShape(s, dpr, state.wave, extras.breathingShadows);
     QImage mark = shape.skins[0].copy();
+    // The palettes over the first at their opacities (source over), rounded once, so that
+    // a fade moves each pixel smoothly: by under a level when the opacity moves by under a
+    // level's worth (the painter's own opacity steps of 1/256 move some pixels by two or three).
+    std::array<const QImage *, 2> skins{};
+    std::array<quint32, 2> weights{}; // opacity in 1/65536
+    int count = 0;
+    for (int i : {1, 2}) {
+        const double alpha = i == 1 ? state.secondOpacity : state.thirdOpacity;
+        if (alpha <= brand::kLogoUnseenOpacity)
+            continue;
+        if (shape.skins[i].isNull())
+            shape.skins[i] = i == 1 ? maskedSkin(shape, Theme::markLavender(), Theme::markTeal(), Theme::markTeal())
+                                    : maskedSkin(shape, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
+        skins[count] = &shape.skins[i];
+        weights[count++] = quint32(std::lround(std::clamp(alpha, 0.0, 1.0) * 65536));
+    }
+    // The skins lie within the blob's square, in the middle of the canvas.
+    const int inset = std::max(0, int(std::floor((kLogoCanvasFactor - 1) * s / 2 * dpr)) - 1);
+    const int last = std::min(mark.width(), mark.width() - inset);
+    for (int k = 0; k < count; ++k) {
+        const quint64 w = weights[k];
+        for (int y = inset; y < std::min(mark.height(), last); ++y) {
+            auto *out = reinterpret_cast<quint32 *>(mark.scanLine(y));
+            const auto *in = reinterpret_cast<const quint32 *>(skins[k]->constScanLine(y));
+            for (int x = inset; x < last; ++x) {
+                const quint32 src = in[x], dst = out[x];
+                if (src == 0)
+                    continue;
+                // dst * (1 - w * alpha(src)) + src * w, in 1/2^32 before rounding (65536/255 taken as 257).
+                const quint64 keep = (quint64(65536) * 255 - w * (src >> 24)) * 257;
+                const auto channel = [&](int shift) {
+                    const quint64 d = (dst >> shift) & 0xff, sv = (src >> shift) & 0xff;
+                    return std::min<quint64>((d * keep + sv * w * 255 * 257 + (quint64(1) << 31)) >> 32, 255);
+                };
+                const quint64 a = channel(24);
+                out[x] = quint32(a << 24 | std::min(channel(16), a) << 16 | std::min(channel(8), a) << 8 |
+                                 std::min(channel(0), a));
+            }
+        }
+    }
     {
         QPainter p(&mark);
-        for (int i : {1, 2}) {
-            const double alpha = i == 1 ? state.secondOpacity : state.thirdOpacity;
-            if (alpha <= 0.001)
-                continue;
-            if (shape.skins[i].isNull())
-                shape.skins[i] = i == 1 ? maskedSkin(shape, Theme::markLavender(), Theme::markTeal(), Theme::markTeal())
-                                        : maskedSkin(shape, Theme::markTeal(), Theme::markOlive(), Theme::markLavender());
-            p.setOpacity(alpha);
-            p.drawImage(0, 0, shape.skins[i]);
-        }
-        p.setOpacity(1);
         p.drawImage(0, 0, shape.outline);
         p.setCompositionMode(QPainter::CompositionMode_Screen);
         p.drawImage(0, 0, shape.gold);
