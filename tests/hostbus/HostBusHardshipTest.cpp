@@ -75,8 +75,8 @@ protected:
 } // namespace
 
 // Every service the back-ends ask is there but hangs (it holds its name and answers
-// nothing): the program starts and runs with the event loop turning within 50 ms
-// throughout, and reads each service once it answers again.
+// nothing) for longer than the calls wait: the program starts and runs with the event
+// loop turning within 50 ms throughout, and reads each service again once it answers.
 TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
 {
     startUPower(15);
@@ -84,8 +84,7 @@ TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
                                         QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 300.0}")}));
     ASSERT_TRUE(bus->startMock(kPortal, {QStringLiteral("--session"), kPortal, QStringLiteral("/org/freedesktop/portal/desktop"),
                                          QStringLiteral("org.freedesktop.portal.Settings")}));
-    ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--session"), kMonitor, QString::fromLatin1(HostIdle::kIdleMonitorPath),
-                                          kMonitor}));
+    ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/idle_monitor.py")}));
     for (const QString &service : {kUPower, kProxy, kPortal, kMonitor})
         bus->pauseMock(service, true);
 
@@ -99,7 +98,7 @@ TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
     tuning.setAmbientAwareComfortEnabled(true);
 
     // Every back-end is asked at every turn, as the models' ticks ask them.
-    const auto [gap, work] = longestGap(1'500, [&] {
+    const auto [gap, work] = longestGap(HostPower::kReadTimeoutMs + 500, [&] {
         idle.secondsSinceLastInputEvent();
         battery.update();
         services.ambientLight->currentReading();
@@ -110,10 +109,19 @@ TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
 
     for (const QString &service : {kUPower, kProxy, kPortal, kMonitor})
         bus->pauseMock(service, false);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return battery.percentRemaining() == 15; }, 10'000))
-        << "the battery is read once UPower answers";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "300 lux"; }, 10'000))
+    // Each is asked again a while later.
+    const auto afterRetries = [&](const std::function<bool()> &done) {
+        return QTest::qWaitFor([&] {
+            advance(1'000);
+            battery.update();
+            return done();
+        }, 10'000);
+    };
+    EXPECT_TRUE(afterRetries([&] { return battery.percentRemaining() == 15; })) << "the battery is read once UPower answers";
+    EXPECT_TRUE(afterRetries([&] { return tuning.ambientLightStatus() == "300 lux"; }))
         << "the light level is read once the proxy answers";
+    EXPECT_TRUE(afterRetries([&] { return idle.source() == HostIdle::Source::idleMonitor; }))
+        << "the idle monitor is set up once it answers";
 }
 
 // A storm of change signals (a thousand in a second) is taken in without a call back to

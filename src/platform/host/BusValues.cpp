@@ -27,6 +27,12 @@ QString typeText(const QVariant &value)
                      : QString::fromLatin1(value.typeName());
 }
 
+bool timedOut(const QString &errorName)
+{
+    return errorName == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+           || errorName == QLatin1String("org.freedesktop.DBus.Error.Timeout");
+}
+
 std::optional<double> number(const QVariant &value)
 {
     switch (value.userType()) {

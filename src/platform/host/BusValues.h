@@ -15,6 +15,13 @@ namespace qv::bus {
 // How long a call to a system service may take before it counts as not answering.
 inline constexpr int kCallTimeoutMs = 1000;
 
+// How long a service that holds its name but let a call go unanswered is left before it
+// is asked again (it may be busy, or stopped for a while).
+inline constexpr qint64 kRetryMs = 10'000;
+
+// Whether a call's error says its answer did not come in time.
+bool timedOut(const QString &errorName);
+
 // The value inside a variant, however deeply the sender wrapped it.
 QVariant unwrapped(QVariant value);
 

@@ -51,6 +51,7 @@ HostAmbientLight::HostAmbientLight(const QDBusConnection &systemBus, QString iio
                 // kernel's channel.
                 ++m_generation;
                 m_claiming = false;
+                m_retry.cancel();
                 m_properties.clear();
                 m_proxy = newOwner.isEmpty() ? Proxy::absent : Proxy::unknown;
                 if (!newOwner.isEmpty() && m_releaseTask.isActive())
@@ -63,6 +64,7 @@ HostAmbientLight::HostAmbientLight(const QDBusConnection &systemBus, QString iio
 HostAmbientLight::~HostAmbientLight()
 {
     m_releaseTask.cancel();
+    m_retry.cancel();
     release();
 }
 
@@ -134,9 +136,13 @@ void HostAmbientLight::claim()
     m_claiming = true;
     getAll([this](const std::optional<QVariantMap> &properties, const QString &fault) {
         if (!properties) {
+            const bool retry = bus::timedOut(fault);
             m_sourceNote(m_logger, QStringLiteral("The sensor proxy does not answer (%1): the light level is read from "
-                                                  "%2 until it starts again")
-                                       .arg(fault, m_iioFolder));
+                                                  "%2 until it %3")
+                                       .arg(fault, m_iioFolder,
+                                            retry ? QStringLiteral("answers again") : QStringLiteral("starts again")));
+            if (retry)
+                retryLater();
             return proxyAnswered(Proxy::absent);
         }
         const QVariant has = bus::unwrapped(properties->value(QStringLiteral("HasAmbientLight")));
@@ -162,17 +168,35 @@ void HostAmbientLight::claim()
                 return;
             const QDBusMessage reply = finished->reply();
             if (reply.type() != QDBusMessage::ReplyMessage) {
+                if (bus::timedOut(reply.errorName())) {
+                    retryLater();
+                    return proxyAnswered(Proxy::absent);
+                }
                 m_readingNote(m_logger, QStringLiteral("The sensor proxy refuses the light sensor (%1)").arg(reply.errorName()));
                 return proxyAnswered(Proxy::refused);
             }
             // The level read before the claim may be an old one.
-            getAll([this](const std::optional<QVariantMap> &claimed, const QString &) {
-                if (!claimed)
+            getAll([this](const std::optional<QVariantMap> &claimed, const QString &fault) {
+                if (!claimed) {
+                    if (bus::timedOut(fault))
+                        retryLater();
                     return proxyAnswered(Proxy::absent);
+                }
                 m_properties = *claimed;
                 proxyAnswered(Proxy::claimed);
             });
         });
+    });
+}
+
+void HostAmbientLight::retryLater()
+{
+    // Claimed again at the first reading after a while; meanwhile the kernel's channel
+    // answers.
+    m_retry.cancel();
+    m_retry = scheduler().after(bus::kRetryMs, this, [this] {
+        if (m_proxy == Proxy::absent)
+            m_proxy = Proxy::unknown;
     });
 }
 

@@ -51,6 +51,9 @@ private:
     void claim();
     void getAll(std::function<void(const std::optional<QVariantMap> &, const QString &fault)> done);
     void proxyAnswered(Proxy state);
+    // A proxy that holds its name but let a call go unanswered: claimed again after
+    // bus::kRetryMs.
+    void retryLater();
     void release();
 
     Logger m_logger{"AmbientLight"};
@@ -61,6 +64,7 @@ private:
     int m_generation = 0; // answers of a proxy that has gone since are dropped
     QVariantMap m_properties;
     TaskHandle m_releaseTask;
+    TaskHandle m_retry;       // claims again a proxy that let a call go unanswered
     bus::Note m_sourceNote;
     bus::Note m_readingNote;
 };

@@ -40,7 +40,10 @@ HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *
     setUpMonitor();
 }
 
-HostIdle::~HostIdle() = default;
+HostIdle::~HostIdle()
+{
+    m_retry.cancel();
+}
 
 qint64 HostIdle::nowMs() const
 {
@@ -111,7 +114,8 @@ void HostIdle::callMonitor(const QString &method, const QVariantList &arguments,
                     return;
                 const QDBusMessage reply = finished->reply();
                 if (reply.type() != QDBusMessage::ReplyMessage) {
-                    monitorFailed(QStringLiteral("%1: %2").arg(method, reply.errorName()));
+                    monitorFailed(QStringLiteral("%1: %2").arg(method, reply.errorName()),
+                                  bus::timedOut(reply.errorName()));
                     return;
                 }
                 done(reply);
@@ -120,6 +124,14 @@ void HostIdle::callMonitor(const QString &method, const QVariantList &arguments,
 
 void HostIdle::setUpMonitor()
 {
+    m_retry.cancel();
+    // Watches of a round that failed would fire beside the new ones.
+    for (const quint32 watch : std::as_const(m_staleWatches)) {
+        QDBusMessage remove = QDBusMessage::createMethodCall(kMonitor, kMonitorPath, kMonitor, QStringLiteral("RemoveWatch"));
+        remove << watch;
+        m_bus.send(remove);
+    }
+    m_staleWatches.clear();
     ++m_generation;
     m_setUpSteps = 3;
     const auto stepDone = [this] {
@@ -185,7 +197,7 @@ void HostIdle::watchFired(const QDBusMessage &message)
     }
 }
 
-void HostIdle::monitorFailed(const QString &reason)
+void HostIdle::monitorFailed(const QString &reason, bool retry)
 {
     if (reason.contains(QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         || reason.contains(QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))) {
@@ -194,18 +206,28 @@ void HostIdle::monitorFailed(const QString &reason)
             m_note(m_log, QStringLiteral("No idle monitor on the session bus and no X screen-saver extension; the "
                                          "idle time is counted once the idle monitor starts"));
     } else {
-        m_note(m_log, QStringLiteral("The idle monitor gives no idle time (%1); %2 until it starts again")
+        m_note(m_log, QStringLiteral("The idle monitor gives no idle time (%1); %2 until it %3")
                           .arg(reason.left(200),
                                m_x ? QStringLiteral("the X screen-saver extension answers")
-                                            : QStringLiteral("the idle time last known goes on")));
+                                   : QStringLiteral("the idle time last known goes on"),
+                               retry ? QStringLiteral("answers again") : QStringLiteral("starts again")));
     }
     ++m_generation; // the other answers of this round are of no use
     m_monitorReady = false;
+    for (const quint32 watch : {m_idleWatch, m_activeWatch})
+        if (watch)
+            m_staleWatches << watch;
     m_idleWatch = m_activeWatch = 0;
+    if (retry) {
+        m_retry.cancel();
+        m_retry = scheduler().after(bus::kRetryMs, this, [this] { setUpMonitor(); });
+    }
 }
 
 void HostIdle::monitorGone()
 {
+    m_retry.cancel();
+    m_staleWatches.clear(); // they went with the monitor
     ++m_generation;
     m_monitorReady = false;
     m_idleWatch = m_activeWatch = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/Idle.h"
 #include "platform/host/BusValues.h"
+#include "runtime/Scheduler.h"
 #include "runtime/Logging.h"
 
 #include <QDBusConnection>
@@ -63,7 +64,9 @@ private:
     // A call to the monitor; done gets the reply when it is an answer of this monitor.
     void callMonitor(const QString &method, const QVariantList &arguments,
                      std::function<void(const QDBusMessage &)> done);
-    void monitorFailed(const QString &reason);
+    // The monitor failed; one that let a call go unanswered is set up again after
+    // bus::kRetryMs, as one that comes back is.
+    void monitorFailed(const QString &reason, bool retry = false);
     void monitorGone();
     qint64 nowMs() const;
 
@@ -78,6 +81,8 @@ private:
     int m_setUpSteps = 0;             // answers still awaited while setting up
     quint32 m_idleWatch = 0;
     quint32 m_activeWatch = 0;
+    QList<quint32> m_staleWatches;    // of a round that failed: removed when set up again
+    TaskHandle m_retry;
     bool m_active = false;            // input since the idle watch last fired
     std::optional<qint64> m_lastInputMs;
     bus::Note m_note;

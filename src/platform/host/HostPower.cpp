@@ -104,6 +104,7 @@ HostPower::HostPower(const QDBusConnection &systemBus, Folders folders, QObject 
 HostPower::~HostPower()
 {
     m_thermalTimer.cancel();
+    m_retry.cancel();
 }
 
 // ---- battery ----
@@ -141,6 +142,13 @@ void HostPower::readFinished(QDBusPendingCallWatcher *call, Object object, int g
     QString fault;
     if (reply.type() != QDBusMessage::ReplyMessage) {
         fault = reply.errorName().isEmpty() ? QStringLiteral("no answer") : reply.errorName();
+        // A UPower that holds its name but did not answer in time is asked again later:
+        // no change signal or change of owner may ever come to say it is back.
+        if (bus::timedOut(fault) && !m_retry.isActive())
+            m_retry = scheduler().after(bus::kRetryMs, this, [this] {
+                read(Object::device);
+                read(Object::manager);
+            });
         if (device && fault.startsWith(QLatin1String("org.freedesktop.DBus.Error."))) {
             // Not there, or not answering: the kernel's folder answers until UPower
             // starts again.
@@ -220,6 +228,7 @@ void HostPower::ownerChanged(const QString &newOwner)
     ++m_generation;
     m_pendingReads = 0;
     m_changedWhileReading = false;
+    m_retry.cancel();
     if (newOwner.isEmpty()) {
         m_upower = UPowerCache();
         m_sourceNote(m_logger, QStringLiteral("UPower stopped: the battery is read from %1 until it is back")

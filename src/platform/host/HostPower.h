@@ -94,6 +94,7 @@ private:
     bus::Note m_thermalNote;
     ThermalState m_thermalState = ThermalState::Nominal;
     TaskHandle m_thermalTimer;
+    TaskHandle m_retry;         // reads again a UPower that let a read go unanswered
 };
 
 } // namespace qv

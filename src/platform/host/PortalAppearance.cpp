@@ -25,10 +25,16 @@ PortalAppearance::PortalAppearance(const QDBusConnection &sessionBus, QObject *p
     connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 ++m_generation;
+                m_retry.cancel();
                 if (!newOwner.isEmpty())
                     read(QStringLiteral("ReadOne"));
             });
     read(QStringLiteral("ReadOne"));
+}
+
+PortalAppearance::~PortalAppearance()
+{
+    m_retry.cancel();
 }
 
 QString PortalAppearance::systemAppearanceName()
@@ -67,6 +73,9 @@ void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString
         m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): the system appearance is light "
                                         "until it does")
                              .arg(reply.errorName()));
+        // One that holds its name but did not answer in time is asked again later.
+        if (bus::timedOut(reply.errorName()))
+            m_retry = scheduler().after(bus::kRetryMs, this, [this, method] { read(method); });
         return;
     }
     useScheme(reply.arguments().value(0), QStringLiteral("the portal's answer"));

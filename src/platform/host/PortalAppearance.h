@@ -3,6 +3,7 @@
 #include "platform/Appearance.h"
 #include "platform/host/BusValues.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -27,6 +28,7 @@ public:
 
     QString systemAppearanceName() override;
     std::optional<bool> desktopPreference() override;
+    ~PortalAppearance() override;
 
 private slots:
     void settingChanged(const QDBusMessage &message);
@@ -41,6 +43,7 @@ private:
     std::optional<bool> m_preference; // 1: true, 2: false, 0 or none: nothing
     int m_generation = 0;             // answers of a portal that has gone since are dropped
     bus::Note m_note;
+    TaskHandle m_retry; // reads again a portal that let a read go unanswered
 };
 
 } // namespace qv
