@@ -125,8 +125,8 @@ TEST_F(HostBusHardshipTest, HangingServicesLeaveTheEventLoopFree)
 }
 
 // A storm of change signals (a thousand in a second) is taken in without a call back to
-// UPower for each and ends in the last value; a UPower that restarts within a second is
-// read again.
+// UPower for each and ends in the last value; a UPower that restarts within a second, or
+// after a minute away, is read again.
 TEST_F(HostBusHardshipTest, AStormOfChangesAndAQuickRestart)
 {
     startUPower(64);
@@ -147,5 +147,12 @@ TEST_F(HostBusHardshipTest, AStormOfChangesAndAQuickRestart)
     bus->stopMock(kUPower);
     startUPower(22);
     EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.percentRemaining() == 22; }));
+    EXPECT_TRUE(power.upowerAnswers());
+
+    bus->stopMock(kUPower);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !power.upowerAnswers(); }));
+    advance(60'000); // the monitor's ticks read the kernel's folder meanwhile
+    startUPower(31);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.percentRemaining() == 31; }));
     EXPECT_TRUE(power.upowerAnswers());
 }
