@@ -347,21 +347,29 @@ void CalmCountdownDial::Painter::paint(QPainter &p, const QSizeF &size, qreal dp
                       face.active ? int(std::lround(fraction * kGlowSteps)) : -1};
     if (m_base.isNull() || !(key == m_key)) {
         m_key = key;
-        m_base = QImage(key.pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        // Disc, ticks and track stay for as long as the size and the look do; the glow is
+        // laid over a copy of them when it follows the ring's end.
+        const BaseKey plainKey{key.pixels, key.active, key.dark, -1};
+        if (m_plain.isNull() || !(plainKey == m_plainKey)) {
+            m_plainKey = plainKey;
+            m_plain = QImage(key.pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+            m_plain.setDevicePixelRatio(dpr);
+            m_plain.fill(Qt::transparent);
+            QPainter b(&m_plain);
+            b.setRenderHint(QPainter::Antialiasing);
+            const qreal discRadius = g.side / 2 - g.discInset;
+            b.setPen(Qt::NoPen);
+            b.setBrush(Theme::withOpacity(token(ColorToken::accentSoft, dark), face.active ? 0.22 : 0.10));
+            b.drawEllipse(centre, discRadius, discRadius);
+            paintTicks(b, centre, g.tickRadius, dark);
+            b.setBrush(Qt::NoBrush);
+            b.setPen(QPen(Theme::withOpacity(token(ColorToken::accentSoft, dark), 0.55), g.ringWidth, Qt::SolidLine,
+                          Qt::FlatCap, Qt::MiterJoin));
+            b.drawEllipse(centre, ringRadius, ringRadius);
+        }
+        m_base = m_plain.copy();
         m_base.setDevicePixelRatio(dpr);
-        m_base.fill(Qt::transparent);
         QPainter b(&m_base);
-        b.setRenderHint(QPainter::Antialiasing);
-        b.setRenderHint(QPainter::TextAntialiasing);
-        const qreal discRadius = g.side / 2 - g.discInset;
-        b.setPen(Qt::NoPen);
-        b.setBrush(Theme::withOpacity(token(ColorToken::accentSoft, dark), face.active ? 0.22 : 0.10));
-        b.drawEllipse(centre, discRadius, discRadius);
-        paintTicks(b, centre, g.tickRadius, dark);
-        b.setBrush(Qt::NoBrush);
-        b.setPen(QPen(Theme::withOpacity(token(ColorToken::accentSoft, dark), 0.55), g.ringWidth, Qt::SolidLine,
-                      Qt::FlatCap, Qt::MiterJoin));
-        b.drawEllipse(centre, ringRadius, ringRadius);
         if (face.active) {
             const GlowKey glowKey{key.pixels, key.glowStep};
             if (m_glow.isNull() || !(glowKey == m_glowKey)) {

@@ -123,6 +123,8 @@ public:
         };
         BaseKey m_key;
         QImage m_base; // disc, ticks, track and glow
+        BaseKey m_plainKey;
+        QImage m_plain; // disc, ticks and track
         GlowKey m_glowKey;
         QImage m_glow; // the ring's glow, blurred once per step of the ring's end
         QRectF m_glowRect;
