@@ -1,5 +1,6 @@
 #include "platform/desktop/QtPanels.h"
 
+#include "platform/desktop/X11Keyboard.h"
 #include "platform/desktop/X11SelectionWatch.h"
 #include "runtime/Logging.h"
 
@@ -12,7 +13,6 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
-#include <QtGui/qguiapplication_platform.h>
 
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
@@ -85,10 +85,10 @@ public:
         static QPointer<X11DesktopWatch> watch;
         if (watch || !qGuiApp)
             return;
-        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (!x11)
+        xcb_connection_t *connection = x11::connection();
+        if (!connection)
             return;
-        watch = new X11DesktopWatch(x11->connection());
+        watch = new X11DesktopWatch(connection);
     }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
@@ -418,10 +418,9 @@ bool QtPanels::isAvailable()
 bool QtPanels::compositingManagerRunning()
 {
 #if QT_CONFIG(xcb)
-    if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    if (xcb_connection_t *connection = x11::connection()) {
         // A compositing manager owns the selection of the screen it composites. The
         // monitors of a desktop are one X screen, the first.
-        xcb_connection_t *connection = x11->connection();
         static const char name[] = "_NET_WM_CM_S0";
         xcb_intern_atom_reply_t *atom =
             xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);

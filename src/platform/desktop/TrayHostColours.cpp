@@ -1,7 +1,8 @@
 #include "platform/desktop/TrayHostColours.h"
 
+#include "platform/desktop/X11Keyboard.h"
+
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
@@ -32,10 +33,9 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name, bool onlyI
 std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 {
 #if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !trayManagerWindow)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection || !trayManagerWindow)
         return std::nullopt;
-    xcb_connection_t *connection = x11->connection();
     const xcb_atom_t property = internAtom(connection, "_NET_SYSTEM_TRAY_COLORS", true);
     if (property == XCB_NONE)
         return std::nullopt; // no client ever named it
@@ -58,10 +58,9 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 std::optional<bool> isEmbeddedAndShown(quintptr window)
 {
 #if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !window)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection || !window)
         return std::nullopt;
-    xcb_connection_t *connection = x11->connection();
     xcb_query_tree_reply_t *tree =
         xcb_query_tree_reply(connection, xcb_query_tree(connection, xcb_window_t(window)), nullptr);
     xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
@@ -80,10 +79,9 @@ std::optional<bool> isEmbeddedAndShown(quintptr window)
 bool requestTrayDock(quint32 trayManagerWindow, quintptr window)
 {
 #if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !trayManagerWindow || !window)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection || !trayManagerWindow || !window)
         return false;
-    xcb_connection_t *connection = x11->connection();
     const xcb_atom_t opcode = internAtom(connection, "_NET_SYSTEM_TRAY_OPCODE", false);
     if (opcode == XCB_NONE)
         return false;

@@ -1,8 +1,9 @@
 #include "platform/desktop/X11SelectionWatch.h"
 
+#include "platform/desktop/X11Keyboard.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
@@ -16,10 +17,9 @@ namespace qv {
 X11SelectionWatch::X11SelectionWatch(const QByteArray &selection, QObject *parent) : QObject(parent)
 {
 #if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection)
         return;
-    xcb_connection_t *connection = x11->connection();
     xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, uint16_t(selection.size()), selection.constData()), nullptr);
     m_selection = atom ? atom->atom : XCB_NONE;
@@ -65,13 +65,13 @@ X11SelectionWatch::~X11SelectionWatch()
 void X11SelectionWatch::followOwnerProperties()
 {
 #if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !m_owner)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection || !m_owner)
         return;
     // Another client's window: the mask is this connection's own and leaves the owner's.
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(x11->connection(), m_owner, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(x11->connection());
+    xcb_change_window_attributes(connection, m_owner, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
 #endif
 }
 
