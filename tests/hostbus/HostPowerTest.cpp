@@ -248,6 +248,13 @@ TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
     monitor.update();
     EXPECT_TRUE(monitor.isOnBattery());
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("for on battery")));
+
+    // Presence given as text: the battery is still read, and the fault said.
+    logs->clear();
+    setDevice(QStringLiteral("IsPresent"), QStringLiteral("yes"));
+    settle(power);
+    EXPECT_EQ(onlySource(power.powerSourceList()).value(QString::fromLatin1(Power::currentCapacityKey)).toNumber(), 64);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a value of signature s for present")));
 }
 
 // A UPower whose display device lacks the percentage: the charge is not read.

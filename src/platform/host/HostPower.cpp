@@ -288,6 +288,9 @@ std::optional<RegistryValue> HostPower::upowerSources()
     }
 
     QStringList faults;
+    // A presence of another type says nothing: the battery the type names is read.
+    if (present.userType() != QMetaType::Bool)
+        faults << QStringLiteral("%1 for present").arg(bus::typeText(present));
     std::optional<int> percent;
     const QVariant percentage = bus::unwrapped(device->value(QStringLiteral("Percentage")));
     const std::optional<double> percentageNumber = bus::number(percentage);
