@@ -373,28 +373,36 @@ qint64 LogoMarkItem::untilNextStep() const
     });
 }
 
-void LogoMarkItem::step()
+std::optional<brand::LogoState> LogoMarkItem::logoStep(qreal dpr) const
 {
     brand::LogoState next = currentState();
-    const qreal pixels = m_size * devicePixelRatio();
-    // Painted a grid step ahead of the change, so that the mark never lags by a whole step.
+    if (!m_hasDrawn)
+        return next;
+    const qreal pixels = m_size * dpr;
+    // Looked at a grid step ahead of the change, so that the mark never lags by a whole step.
     const brand::LogoState ahead = m_animated ? brand::logoState(nowSeconds() + kLookAheadMs / 1000.0) : next;
-    if (m_hasDrawn && brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
-        return;
-    if (m_hasDrawn) {
-        // Only the colours moved: the outline stays as drawn (it moved less than a quarter
-        // of a pixel), so that the paint reuses it.
-        brand::LogoState outline = ahead;
-        outline.secondOpacity = m_drawn.secondOpacity;
-        outline.thirdOpacity = m_drawn.thirdOpacity;
-        if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
-            next.wave = m_drawn.wave;
-            next.scale = m_drawn.scale;
-        }
+    if (brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
+        return std::nullopt;
+    // Only the colours moved: the outline stays as drawn (it moved less than a quarter of a
+    // pixel), so that the paint reuses it and its shadows.
+    brand::LogoState outline = ahead;
+    outline.secondOpacity = m_drawn.secondOpacity;
+    outline.thirdOpacity = m_drawn.thirdOpacity;
+    if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
+        next.wave = m_drawn.wave;
+        next.scale = m_drawn.scale;
     }
-    m_drawn = next;
+    return next;
+}
+
+void LogoMarkItem::step()
+{
+    const std::optional<brand::LogoState> next = logoStep(devicePixelRatio());
+    if (!next)
+        return;
+    m_drawn = *next;
     m_hasDrawn = true;
-    m_next = next;
+    m_next = *next;
     m_hasNext = true;
     repaint();
 }
@@ -489,27 +497,6 @@ double BreathingMarkItem::shapeChange(qreal fromBreath, qreal toBreath, qreal dp
     const double logo =
         0.5 * 1.04 * pixels * std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath));
     return std::max(ring, logo) / 0.25;
-}
-
-std::optional<brand::LogoState> BreathingMarkItem::logoStep(qreal dpr) const
-{
-    brand::LogoState next = currentState();
-    const qreal pixels = m_size * dpr;
-    if (!m_hasDrawn)
-        return next;
-    // Looked at a grid step ahead, so that the mark never lags by a whole step.
-    const brand::LogoState ahead = brand::logoState(nowSeconds() + kLookAheadMs / 1000.0);
-    if (brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
-        return std::nullopt;
-    // Only the colours moved: the outline stays as drawn, so that its shadows are reused.
-    brand::LogoState outline = ahead;
-    outline.secondOpacity = m_drawn.secondOpacity;
-    outline.thirdOpacity = m_drawn.thirdOpacity;
-    if (brand::logoDifference(m_drawn, outline, pixels) < 1.0) {
-        next.wave = m_drawn.wave;
-        next.scale = m_drawn.scale;
-    }
-    return next;
 }
 
 qint64 BreathingMarkItem::tick()

@@ -199,6 +199,9 @@ protected:
     virtual qint64 tick();
     // Asks for a paint when the mark looks different from the one drawn.
     void step();
+    // The mark's next state when its own animation (wave, swell, palettes) looks different
+    // from the one drawn, else none; the outline is kept when only the colours moved.
+    std::optional<brand::LogoState> logoStep(qreal dpr) const;
     // The milliseconds until the mark looks different from the one drawn.
     qint64 untilNextStep() const;
 
@@ -241,10 +244,6 @@ private:
     // quarters of a device pixel (1 or more is visible).
     double glowChange(qreal fromBreath, qreal toBreath) const;
     double shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const;
-    // Whether the logo's own state (wave, swell, palettes) looks different from the one drawn.
-    // The logo's next state when its own animation (wave, swell, palettes) looks different
-    // from the one drawn; the outline is kept when only the colours moved.
-    std::optional<brand::LogoState> logoStep(qreal dpr) const;
     double m_appeared = 0;
     qreal m_glowBreath = -1;
     qreal m_shapeBreath = -1;
