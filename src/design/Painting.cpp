@@ -629,18 +629,13 @@ MarkShape &markShape(qreal s, qreal dpr, double wave, bool breathing)
     // The shadows are soft: those of a nearby outline are kept while they are within a
     // level of this one's, and only the crisp parts are painted again.
     const double tolerance = shadowWaveTolerance(breathing);
-    for (const MarkShape &m : std::as_const(recent)) {
-        if (m.size == s && m.dpr == dpr && m.breathing == breathing && !m.shadows.isEmpty() &&
-            std::abs(m.shadowWave - wave) < tolerance) {
-            const QList<QImage> shadows = m.shadows;
-            const double shadowWave = m.shadowWave;
-            recent.prepend(paintMarkShape(s, dpr, wave, breathing, shadows, shadowWave));
-            if (recent.size() > 4)
-                recent.removeLast();
-            return recent.first();
-        }
-    }
-    recent.prepend(paintMarkShape(s, dpr, wave, breathing));
+    const auto nearby = std::find_if(recent.cbegin(), recent.cend(), [&](const MarkShape &m) {
+        return m.size == s && m.dpr == dpr && m.breathing == breathing && !m.shadows.isEmpty() &&
+               std::abs(m.shadowWave - wave) < tolerance;
+    });
+    MarkShape shape = nearby == recent.cend() ? paintMarkShape(s, dpr, wave, breathing)
+                                              : paintMarkShape(s, dpr, wave, breathing, nearby->shadows, nearby->shadowWave);
+    recent.prepend(std::move(shape));
     if (recent.size() > 4)
         recent.removeLast();
     return recent.first();
