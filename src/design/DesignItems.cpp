@@ -9,7 +9,9 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QSGSimpleTextureNode>
+#include <QThread>
 
 #include <cmath>
 #include <limits>
@@ -19,9 +21,28 @@ namespace qv {
 
 // ---- PaintedLayersItem ----
 
+// The node the layers hang under. It tells its item when the scene graph deletes it, so
+// that the item never hands layers to a node that is gone.
+class PaintedLayersItem::RootNode : public QSGTransformNode {
+public:
+    explicit RootNode(PaintedLayersItem *owner) : owner(owner) {}
+    ~RootNode() override
+    {
+        if (owner)
+            owner->m_root = nullptr;
+    }
+    PaintedLayersItem *owner;
+};
+
 PaintedLayersItem::PaintedLayersItem(QQuickItem *parent) : QQuickItem(parent)
 {
     setFlag(ItemHasContents);
+}
+
+PaintedLayersItem::~PaintedLayersItem()
+{
+    if (m_root)
+        m_root->owner = nullptr;
 }
 
 qreal PaintedLayersItem::devicePixelRatio() const
@@ -29,14 +50,24 @@ qreal PaintedLayersItem::devicePixelRatio() const
     return window() ? window()->effectiveDevicePixelRatio() : 1.0;
 }
 
+bool PaintedLayersItem::canApplyInPolish() const
+{
+    return m_root && m_syncsOnThisThread && window();
+}
+
 void PaintedLayersItem::repaint()
 {
     ++m_requests;
-    // Both in one go: the polish paints the layers and the sync that follows it in the same
-    // frame takes them. An update asked for from the polish would come too late for that
-    // frame's request and ask the window for a second one.
+    // Where the scene graph takes its nodes on this thread right after the polish, the
+    // polish hands the new layers to the nodes itself and the item is never marked dirty: a
+    // frame with no dirty item skips the hover Qt sends through the whole window at the start
+    // of each frame that has one. Elsewhere both are asked for in one go: the polish paints
+    // the layers and the sync that follows it in the same frame takes them (an update asked
+    // for from the polish would come too late for that frame's request and ask the window
+    // for a second one).
     polish();
-    update();
+    if (!canApplyInPolish())
+        update();
 }
 
 void PaintedLayersItem::updatePolish()
@@ -45,7 +76,10 @@ void PaintedLayersItem::updatePolish()
     m_layersChanged = true;
     ++m_paintCount;
     emit painted();
-    update(); // nothing more when repaint() already asked for it
+    if (canApplyInPolish())
+        applyLayers(m_root);
+    else
+        update(); // nothing more when repaint() already asked for it
 }
 
 void PaintedLayersItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -58,6 +92,12 @@ void PaintedLayersItem::geometryChange(const QRectF &newGeometry, const QRectF &
 void PaintedLayersItem::itemChange(ItemChange change, const ItemChangeData &value)
 {
     QQuickItem::itemChange(change, value);
+    if (change == ItemSceneChange) {
+        // A new window builds its own nodes through updatePaintNode.
+        if (m_root)
+            m_root->owner = nullptr;
+        m_root = nullptr;
+    }
     if (change == ItemSceneChange || change == ItemDevicePixelRatioHasChanged)
         repaint();
 }
@@ -70,9 +110,18 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     // takes the position of a node added later from its parent's recorded state, and it
     // records none for plain nodes, so a layer added on a repaint would land at the
     // window's origin.
-    auto *root = old ? static_cast<QSGTransformNode *>(old) : new QSGTransformNode;
-    if (!m_layersChanged)
-        return root;
+    auto *root = old ? static_cast<RootNode *>(old) : new RootNode(this);
+    root->owner = this;
+    m_root = root;
+    m_syncsOnThisThread = QThread::currentThread() == thread() &&
+                          window()->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
+    if (m_layersChanged)
+        applyLayers(root);
+    return root;
+}
+
+void PaintedLayersItem::applyLayers(QSGNode *root)
+{
     m_layersChanged = false;
     // Existing texture nodes are reused: only their picture and place change, so the
     // renderer repaints no more than the area the layer covers.
@@ -100,7 +149,6 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
         delete node;
         node = next;
     }
-    return root;
 }
 
 // ---- SurfaceItem ----

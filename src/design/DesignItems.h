@@ -23,6 +23,7 @@ class PaintedLayersItem : public QQuickItem {
     Q_PROPERTY(int paintCount READ paintCount NOTIFY painted)
 public:
     explicit PaintedLayersItem(QQuickItem *parent = nullptr);
+    ~PaintedLayersItem() override;
 
     // How many times the layers were painted, and asked to be (tests, benchmarks).
     int paintCount() const { return m_paintCount; }
@@ -52,8 +53,17 @@ protected:
     void itemChange(ItemChange change, const ItemChangeData &value) override;
 
 private:
+    class RootNode;
+    void applyLayers(QSGNode *root);
+    bool canApplyInPolish() const;
+
     QList<Layer> m_layers;
     bool m_layersChanged = false;
+    // The node the layers hang under, while the scene graph keeps it, and whether the scene
+    // graph takes its nodes on this thread, right after the polish (the software renderer's
+    // single-threaded loop).
+    RootNode *m_root = nullptr;
+    bool m_syncsOnThisThread = false;
     int m_paintCount = 0;
     int m_requests = 0;
 };
