@@ -120,6 +120,25 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     return root;
 }
 
+QList<PaintedLayersItem::Layer> PaintedLayersItem::tileLayers(const QImage &image, qreal dpr,
+                                                              const QList<QRect> &tiles, QList<QImage> &last)
+{
+    QList<Layer> layers;
+    layers.reserve(tiles.size());
+    for (qsizetype i = 0; i < tiles.size(); ++i) {
+        const QRect &r = tiles[i];
+        QImage tile = image.copy(r);
+        tile.setDevicePixelRatio(dpr);
+        const bool unchanged = i < last.size() && last[i] == tile;
+        if (i < last.size())
+            last[i] = tile;
+        else
+            last << tile;
+        layers << Layer{tile, QRectF(r.x() / dpr, r.y() / dpr, r.width() / dpr, r.height() / dpr), false, unchanged};
+    }
+    return layers;
+}
+
 void PaintedLayersItem::applyLayers(QSGNode *root)
 {
     m_layersChanged = false;
@@ -335,35 +354,16 @@ QList<PaintedLayersItem::Layer> AppBackdropItem::paintLayers(qreal dpr)
     const QImage image = paint::renderBackdrop(size(), m_drawn, dpr, kResolution);
     // In tiles: a tile whose pixels stayed the same keeps its texture, so that the window
     // draws again only where the picture changed.
-    const bool sameGrid = m_tiles.size() == m_tileRects.size() && m_tileDpr == dpr &&
-                          m_tileImageSize == image.size();
-    if (!sameGrid) {
+    if (m_tileRects.isEmpty() || m_tileDpr != dpr || m_tileImageSize != image.size()) {
         m_tiles.clear();
         m_tileRects.clear();
         m_tileDpr = dpr;
         m_tileImageSize = image.size();
+        for (int y = 0; y < image.height(); y += kTilePixels)
+            for (int x = 0; x < image.width(); x += kTilePixels)
+                m_tileRects << QRect(x, y, kTilePixels, kTilePixels).intersected(image.rect());
     }
-    QList<Layer> layers;
-    int index = 0;
-    for (int y = 0; y < image.height(); y += kTilePixels) {
-        for (int x = 0; x < image.width(); x += kTilePixels, ++index) {
-            const QRect pixels(x, y, std::min(kTilePixels, image.width() - x), std::min(kTilePixels, image.height() - y));
-            QImage tile = image.copy(pixels);
-            tile.setDevicePixelRatio(dpr);
-            const QRectF rect(pixels.x() / dpr, pixels.y() / dpr, pixels.width() / dpr, pixels.height() / dpr);
-            Layer layer{tile, rect, false};
-            if (sameGrid && m_tiles[index] == tile)
-                layer.unchanged = true;
-            if (sameGrid)
-                m_tiles[index] = tile;
-            else {
-                m_tiles << tile;
-                m_tileRects << rect;
-            }
-            layers << layer;
-        }
-    }
-    return layers;
+    return tileLayers(image, dpr, m_tileRects, m_tiles);
 }
 
 // ---- LogoMarkItem ----
@@ -445,12 +445,15 @@ std::optional<brand::LogoState> LogoMarkItem::logoStep(qreal dpr) const
 
 void LogoMarkItem::step()
 {
-    const std::optional<brand::LogoState> next = logoStep(devicePixelRatio());
-    if (!next)
-        return;
-    m_drawn = *next;
+    if (const std::optional<brand::LogoState> next = logoStep(devicePixelRatio()))
+        show(*next);
+}
+
+void LogoMarkItem::show(const brand::LogoState &next)
+{
+    m_drawn = next;
     m_hasDrawn = true;
-    m_next = *next;
+    m_next = next;
     m_hasNext = true;
     repaint();
 }
@@ -553,15 +556,10 @@ qint64 BreathingMarkItem::tick()
     const qreal b = breath();
     const bool glow = m_logo.isNull() || glowChange(m_glowBreath, b) >= 1;
     const bool shape = m_logo.isNull() || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (const std::optional<brand::LogoState> next = logoStep(dpr)) {
-        m_drawn = *next;
-        m_hasDrawn = true;
-        m_next = *next;
-        m_hasNext = true;
+    if (const std::optional<brand::LogoState> next = logoStep(dpr))
+        show(*next);
+    else if (glow || shape)
         repaint();
-    } else if (glow || shape) {
-        repaint();
-    }
     // Asleep until a layer looks different from the one about to be drawn.
     const qreal glowFrom = glow ? b : m_glowBreath;
     const qreal shapeFrom = shape ? b : m_shapeBreath;

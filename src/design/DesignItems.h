@@ -43,6 +43,11 @@ protected:
     };
     // Paints the layers for the current state.
     virtual QList<Layer> paintLayers(qreal devicePixelRatio) = 0;
+    // A picture cut into layers at the given tiles (device pixels); a tile whose pixels are
+    // those it had last time keeps its texture. `last` holds the tiles as cut last time, in
+    // the same order (empty when the tiles are new).
+    static QList<Layer> tileLayers(const QImage &image, qreal devicePixelRatio, const QList<QRect> &tiles,
+                                   QList<QImage> &last);
     // Asks for the layers to be painted again.
     void repaint();
     qreal devicePixelRatio() const;
@@ -166,8 +171,8 @@ private:
     brand::BackdropFrame m_drawn;
     QImage m_sample; // the drawn frame at kSampleResolution
     bool m_hasDrawn = false;
-    QList<QImage> m_tiles;          // the tiles last painted
-    QList<QRectF> m_tileRects;
+    QList<QImage> m_tiles; // the tiles last painted
+    QList<QRect> m_tileRects;
     qreal m_tileDpr = 0;
     QSize m_tileImageSize;
 };
@@ -209,6 +214,8 @@ protected:
     virtual qint64 tick();
     // Asks for a paint when the mark looks different from the one drawn.
     void step();
+    // Asks for a paint of the mark in this state.
+    void show(const brand::LogoState &next);
     // The mark's next state when its own animation (wave, swell, palettes) looks different
     // from the one drawn, else none; the outline is kept when only the colours moved.
     std::optional<brand::LogoState> logoStep(qreal dpr) const;

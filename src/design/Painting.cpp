@@ -666,13 +666,12 @@ QImage renderLogoMark(qreal s, qreal dpr, const brand::LogoState &state, const L
     }
     // The skins lie within the blob's square, in the middle of the canvas.
     const int inset = std::max(0, int(std::floor((kLogoCanvasFactor - 1) * s / 2 * dpr)) - 1);
-    const int last = std::min(mark.width(), mark.width() - inset);
     for (int k = 0; k < count; ++k) {
         const quint64 w = weights[k];
-        for (int y = inset; y < std::min(mark.height(), last); ++y) {
+        for (int y = inset; y < mark.height() - inset; ++y) {
             auto *out = reinterpret_cast<quint32 *>(mark.scanLine(y));
             const auto *in = reinterpret_cast<const quint32 *>(skins[k]->constScanLine(y));
-            for (int x = inset; x < last; ++x) {
+            for (int x = inset; x < mark.width() - inset; ++x) {
                 const quint32 src = in[x], dst = out[x];
                 if (src == 0)
                     continue;

@@ -133,21 +133,7 @@ protected:
                 }
             }
         }
-        QList<Layer> layers;
-        layers.reserve(m_tileRects.size());
-        for (qsizetype i = 0; i < m_tileRects.size(); ++i) {
-            const QRect &r = m_tileRects[i];
-            QImage tile = ring.copy(r);
-            tile.setDevicePixelRatio(dpr);
-            const bool unchanged = i < m_tiles.size() && m_tiles[i] == tile;
-            if (i < m_tiles.size())
-                m_tiles[i] = tile;
-            else
-                m_tiles << tile;
-            const QRectF rect(r.x() / dpr, r.y() / dpr, r.width() / dpr, r.height() / dpr);
-            layers << Layer{tile, rect, false, unchanged};
-        }
-        return layers;
+        return tileLayers(ring, dpr, m_tileRects, m_tiles);
     }
 
 private:
@@ -570,9 +556,7 @@ void CalmCountdownDial::itemChange(ItemChange change, const ItemChangeData &valu
 void CalmCountdownDial::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
-    m_ring->setSize(newGeometry.size());
-    if (newGeometry.size() != oldGeometry.size())
-        m_ring->refresh();
+    m_ring->setSize(newGeometry.size()); // a layer repaints itself when its size changes
 }
 
 void CalmCountdownDial::paint(QPainter *painter)
