@@ -25,7 +25,9 @@ int g_recorders = 0;
 
 void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) {
+    // The offscreen platform (no display) says so of each window call it does without.
+    const bool platformNotice = message.startsWith(QLatin1String("This plugin does not support"));
+    if ((type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) && !platformNotice) {
         QMutexLocker lock(&g_mutex);
         g_warnings << message;
     }

@@ -1,6 +1,7 @@
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
+#include <QTemporaryFile>
 
 #include "platform/desktop/WindowOcclusion.h"
 
@@ -10,11 +11,20 @@
 
 // Every test program runs with the application object the application itself uses (a
 // widgets application: the tray's menus are widgets) on the main thread; without a
-// display it uses the offscreen platform.
+// display it uses the offscreen platform, with one screen of the size the X server the
+// tests otherwise run on has (its own is 800 x 600, smaller than the main window).
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/quellvista-tests-screens-XXXXXX.json"));
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY")) {
+        QByteArray platform = "offscreen";
+        if (screens.open() &&
+            screens.write(R"({"screens": [{"name": "Screen", "x": 0, "y": 0, "width": 1920, "height": 1200,)"
+                          R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") > 0 &&
+            screens.flush())
+            platform += ":configfile=" + QFile::encodeName(screens.fileName());
+        qputenv("QT_QPA_PLATFORM", platform);
+    }
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         const QByteArray runtimeDir = "/tmp/quellvista-tests-runtime";
         QDir().mkpath(QString::fromUtf8(runtimeDir));
