@@ -115,7 +115,9 @@ QSGNode *PaintedLayersItem::updatePaintNode(QSGNode *old, UpdatePaintNodeData *)
     m_root = root;
     m_syncsOnThisThread = QThread::currentThread() == thread() &&
                           window()->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
-    if (m_layersChanged)
+    // A new node (the scene graph built the item's nodes afresh) gets the layers painted
+    // last, whether or not they changed since.
+    if (m_layersChanged || !old)
         applyLayers(root);
     return root;
 }

@@ -29,8 +29,8 @@ start_line=$(wc -l <"$tmp/app.log")
 sleep 10
 # The items that paint in layers (those painted through QPainter on every change, a number
 # that ticks among them, are left out: their changes are real).
-layered="SurfaceItem|AppBackdropItem|LogoMarkItem|BrandLayerItem|AmorphousLogoShapeItem|SparklineItem"
-layered+="|ProgressRingItem|BreakBackdropItem|ShapeSurfaceItem"
+layered="SurfaceItem|AppBackdropItem|LogoMarkItem|BreathingMarkItem|BrandLayerItem"
+layered+="|AmorphousLogoShapeItem|SparklineItem|ProgressRingItem|BreakBackdropItem|ShapeSurfaceItem"
 tail -n +"$((start_line + 1))" "$tmp/app.log" | awk -v layered="$layered" '
   / Frame rendered / { t = $1 + 0; if (n > 0 && t - last < 0.008) { close_pairs++; printf "frames %.3f s and %.3f s\n", last, t }
                        last = t; n++ }
