@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/Displays.h"
+#include "platform/host/Edid.h"
+#include "platform/host/GammaRamp.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+namespace qv::host {
+
+// One way of setting the screens' gamma ramps on a Linux desktop: the X server's RandR,
+// GNOME's display configuration over D-Bus, the wlroots gamma-control protocol. The host
+// display back-end runs one of them and keeps, above it, what all of them share: the
+// monitors' identities and display ids, the kept originals, the restore, the page's text.
+//
+// A method lives on the main thread and never blocks it for long: what it reports comes
+// from what it read last (a D-Bus or Wayland method reads ahead, and says layoutChanged()
+// when something new is known).
+class GammaMethod : public QObject {
+    Q_OBJECT
+public:
+    enum class Status {
+        ok,
+        unknownCrtc, // no such CRTC (any more)
+        wrongSize,   // the ramp's size is not the CRTC's
+        stale,       // the layout changed under the write; read it again before writing
+        refused,     // the server or compositor said no (another client holds the output, ...)
+        gone,        // the connection or service went away
+    };
+    struct Result {
+        Status status = Status::ok;
+        QString reason; // a sentence for the log and the page; empty when ok
+        bool ok() const { return status == Status::ok; }
+    };
+
+    // An output that shows a picture, and what holds its ramp.
+    struct Output {
+        QString name;      // the connector ("DP-1"); the windowing system names screens so
+        quint32 crtc = 0;  // the method's handle of the ramp the output shows; 0 without one
+        bool builtIn = false;
+        bool primary = false;
+        EdidInfo edid;     // vendor, product and serial as the server knows them
+        QList<DisplayMode> modes;
+        int currentMode = -1; // index into modes
+        QPoint position;
+        int pixelsWide = 0;
+        int pixelsHigh = 0;
+    };
+    struct Layout {
+        QList<Output> outputs;       // active ones, in the server's order
+        QHash<quint32, int> gammaSizes; // by CRTC handle; a CRTC without a usable ramp is absent
+                                        // (a CRTC whose output is off may be here too)
+    };
+
+    using QObject::QObject;
+    ~GammaMethod() override = default;
+
+    // How the log names the method: "X11 RandR", "GNOME display configuration", ...
+    virtual QString methodName() const = 0;
+    // Why the method cannot set ramps now, as a sentence for the page; empty when it can.
+    virtual QString unavailableReason() const = 0;
+    // The layout read last.
+    virtual Layout layout() const = 0;
+    // The ramp a CRTC holds, as read last from the server; nothing where the method cannot
+    // read ramps (the compositor keeps the originals itself) or has not read it yet.
+    virtual std::optional<GammaRamp> currentRamp(quint32 crtc) = 0;
+    // Writes a ramp of the CRTC's size. A method that hears the answer later says
+    // writeFailed() then.
+    virtual Result writeRamp(quint32 crtc, const GammaRamp &ramp) = 0;
+    // Whether the compositor puts every original back by itself when we go, so that
+    // nothing needs keeping on disk and a kill needs no repair.
+    virtual bool compositorRestores() const { return false; }
+    // A mark that differs after the server or compositor was started again: ramps kept
+    // under another mark are void. Empty where the method cannot tell.
+    virtual QString serverMark() { return {}; }
+
+signals:
+    // Outputs, CRTCs or sizes changed: read layout() again.
+    void layoutChanged();
+    // A write, or the control of a CRTC, failed after writeRamp() returned.
+    void writeFailed(quint32 crtc, const QString &reason);
+};
+
+} // namespace qv::host
