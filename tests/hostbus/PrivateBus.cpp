@@ -64,6 +64,11 @@ PrivateBus::~PrivateBus()
 
 bool PrivateBus::startMock(const QString &service, const QStringList &arguments)
 {
+    return startService(service, QString(), arguments);
+}
+
+bool PrivateBus::startService(const QString &service, const QString &script, const QStringList &arguments)
+{
     if (!isRunning())
         return false;
     auto *process = new QProcess;
@@ -73,7 +78,9 @@ bool PrivateBus::startMock(const QString &service, const QStringList &arguments)
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(QString::fromLatin1(kPython), QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + arguments);
+    process->start(QString::fromLatin1(kPython),
+                   (script.isEmpty() ? QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} : QStringList{script})
+                       + arguments);
     m_mocks.append({service, process});
     QDBusConnectionInterface *bus = m_connection->interface();
     return QTest::qWaitFor([&] { return bus->isServiceRegistered(service).value(); }, kStartLimitMs);

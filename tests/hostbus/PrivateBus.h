@@ -28,7 +28,10 @@ public:
     // Starts dbusmock with the arguments ("--template", "upower", ...) and waits until
     // it owns service. Returns false when it does not come up.
     bool startMock(const QString &service, const QStringList &arguments);
-    // Stops the mock that owns service and waits until the name is gone.
+    // Starts a Python program of the tests' own that serves service on this bus (as both
+    // buses) and waits until it owns the name.
+    bool startService(const QString &service, const QString &script, const QStringList &arguments = {});
+    // Stops the mock (or service) that owns service and waits until the name is gone.
     void stopMock(const QString &service);
 
     // Stops (or lets go on) the mock that owns service: a stopped one keeps its name and
