@@ -1,0 +1,659 @@
+#include "platform/host/MutterGamma.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QRegularExpression>
+
+#include <memory>
+
+namespace qv::host {
+
+// Named, not unnamed: the unity build puts this file in one unit with others.
+namespace mutter {
+const QString kResourcesSignature = QStringLiteral("ua(uxiiiiiuaua{sv})a(uxiausauaua{sv})a(uxuudu)ii");
+const QString kStateSignature = QStringLiteral("ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv}");
+const QString kRampSignature = QStringLiteral("aqaqaq");
+const QString kStaleError = QStringLiteral("org.freedesktop.DBus.Error.AccessDenied");
+const QString kNoCrtcError = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+const QString kNotFormulas = QStringLiteral("the displays' transfer formulas are not applied");
+// Reads in a row that a changing serial may outrun before the next waits bus::kRetryMs.
+constexpr int kStaleReadLimit = 5;
+constexpr quint32 kModeValidFlag = 0x1;
+constexpr quint32 kModeSafeFlag = 0x2;
+
+struct CrtcInfo {
+    quint32 id = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    int mode = -1; // -1: drives nothing
+};
+struct OutputInfo {
+    QString name;
+    int crtc = -1;
+    QVariantMap properties;
+};
+struct Monitor {
+    QString connector, vendor, product, serial;
+    QList<DisplayMode> modes;
+    int currentMode = -1;
+    bool builtIn = false;
+    bool primary = false;
+    double scale = 1;
+};
+
+bool isGone(const QString &errorName)
+{
+    return errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+           || errorName == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
+           || errorName == QLatin1String("org.freedesktop.DBus.Error.Disconnected");
+}
+
+QString errorText(const QDBusMessage &reply)
+{
+    return reply.errorMessage().isEmpty() ? reply.errorName()
+                                          : QStringLiteral("%1: %2").arg(reply.errorName(), reply.errorMessage());
+}
+
+bool flag(const QVariantMap &properties, const char *key)
+{
+    const QVariant value = bus::unwrapped(properties.value(QLatin1String(key)));
+    return value.userType() == QMetaType::Bool && value.toBool();
+}
+
+QString text(const QVariantMap &properties, const char *key)
+{
+    const QVariant value = bus::unwrapped(properties.value(QLatin1String(key)));
+    return value.userType() == QMetaType::QString ? value.toString() : QString();
+}
+
+QDBusArgument argumentAt(const QDBusMessage &message, int index)
+{
+    return qvariant_cast<QDBusArgument>(message.arguments().value(index));
+}
+
+QList<quint16> channel(const QVariant &value)
+{
+    if (value.userType() == qMetaTypeId<QList<quint16>>())
+        return qvariant_cast<QList<quint16>>(value);
+    QList<quint16> list;
+    qvariant_cast<QDBusArgument>(value) >> list;
+    return list;
+}
+
+bool isPanelConnectorName(const QString &name)
+{
+    for (const char *prefix : {"eDP", "LVDS", "DSI"})
+        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QList<Monitor> readState(const QDBusMessage &reply)
+{
+    QList<Monitor> monitors;
+    const QDBusArgument list = argumentAt(reply, 1);
+    list.beginArray();
+    while (!list.atEnd()) {
+        Monitor monitor;
+        list.beginStructure();
+        list.beginStructure();
+        list >> monitor.connector >> monitor.vendor >> monitor.product >> monitor.serial;
+        list.endStructure();
+        list.beginArray();
+        while (!list.atEnd()) {
+            QString id;
+            int width = 0, height = 0;
+            double rate = 0, preferredScale = 0;
+            QList<double> scales;
+            QVariantMap properties;
+            list.beginStructure();
+            list >> id >> width >> height >> rate >> preferredScale >> scales >> properties;
+            list.endStructure();
+            if (flag(properties, "is-current"))
+                monitor.currentMode = int(monitor.modes.size());
+            monitor.modes << DisplayMode{width, height, width, height, rate,
+                                         kModeValidFlag | (flag(properties, "is-preferred") ? kModeSafeFlag : 0)};
+        }
+        list.endArray();
+        QVariantMap properties;
+        list >> properties;
+        list.endStructure();
+        monitor.builtIn = flag(properties, "is-builtin") || isPanelConnectorName(monitor.connector);
+        monitors << monitor;
+    }
+    list.endArray();
+
+    const QDBusArgument logical = argumentAt(reply, 2);
+    logical.beginArray();
+    while (!logical.atEnd()) {
+        int x = 0, y = 0;
+        double scale = 1;
+        quint32 transform = 0;
+        bool primary = false;
+        QStringList connectors;
+        logical.beginStructure();
+        logical >> x >> y >> scale >> transform >> primary;
+        logical.beginArray();
+        while (!logical.atEnd()) {
+            QString connector, vendor, product, serial;
+            logical.beginStructure();
+            logical >> connector >> vendor >> product >> serial;
+            logical.endStructure();
+            connectors << connector;
+        }
+        logical.endArray();
+        QVariantMap properties;
+        logical >> properties;
+        logical.endStructure();
+        for (Monitor &monitor : monitors) {
+            if (!connectors.contains(monitor.connector))
+                continue;
+            monitor.primary = primary;
+            if (scale > 0)
+                monitor.scale = scale;
+        }
+    }
+    logical.endArray();
+    // Modes in points at the logical monitor's scale.
+    for (Monitor &monitor : monitors)
+        for (DisplayMode &mode : monitor.modes) {
+            mode.width = qRound(mode.pixelWidth / monitor.scale);
+            mode.height = qRound(mode.pixelHeight / monitor.scale);
+        }
+    return monitors;
+}
+
+// The CRTCs and outputs of GetResources (of the signature checked before).
+void readResources(const QDBusMessage &reply, QList<CrtcInfo> *crtcs, QList<OutputInfo> *outputs)
+{
+    const QDBusArgument crtcList = argumentAt(reply, 1);
+    crtcList.beginArray();
+    while (!crtcList.atEnd()) {
+        CrtcInfo crtc;
+        qint64 winsys = 0;
+        quint32 transform = 0;
+        QList<quint32> transforms;
+        QVariantMap properties;
+        crtcList.beginStructure();
+        crtcList >> crtc.id >> winsys >> crtc.x >> crtc.y >> crtc.width >> crtc.height >> crtc.mode >> transform
+            >> transforms >> properties;
+        crtcList.endStructure();
+        *crtcs << crtc;
+    }
+    crtcList.endArray();
+    const QDBusArgument outputList = argumentAt(reply, 2);
+    outputList.beginArray();
+    while (!outputList.atEnd()) {
+        OutputInfo output;
+        quint32 id = 0;
+        qint64 winsys = 0;
+        QList<quint32> possible, modes, clones;
+        outputList.beginStructure();
+        outputList >> id >> winsys >> output.crtc >> possible >> output.name >> modes >> clones >> output.properties;
+        outputList.endStructure();
+        *outputs << output;
+    }
+    outputList.endArray();
+}
+} // namespace mutter
+
+struct MutterGamma::Read {
+    quint32 serial = 0;
+    Layout layout;
+    QList<quint32> lit; // handles, in the order their ramps were asked for
+    QHash<quint32, GammaRamp> ramps;
+};
+
+MutterGamma::MutterGamma(const QDBusConnection &sessionBus, QObject *parent)
+    : MutterGamma(sessionBus, Options{}, parent)
+{
+}
+
+MutterGamma::MutterGamma(const QDBusConnection &sessionBus, Options options, QObject *parent)
+    : GammaMethod(parent), m_bus(sessionBus), m_options(options)
+{
+    using namespace mutter;
+    if (!m_bus.isConnected()) {
+        setReason(QStringLiteral("There is no session bus to reach GNOME's display configuration; %1").arg(kNotFormulas));
+        return;
+    }
+    const QString service = QLatin1String(kService);
+    m_bus.connect(service, QLatin1String(kPath), QLatin1String(kInterface), QStringLiteral("MonitorsChanged"), this,
+                  SLOT(monitorsChanged()));
+    auto *watcher = new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                m_owner = newOwner;
+                if (newOwner.isEmpty())
+                    serviceGone();
+                else
+                    read();
+            });
+    read();
+}
+
+MutterGamma::~MutterGamma()
+{
+    m_retry.cancel();
+    for (QDBusPendingCall &write : m_writes)
+        write.waitForFinished();
+}
+
+QString MutterGamma::methodName() const
+{
+    return QStringLiteral("GNOME display configuration");
+}
+
+QString MutterGamma::unavailableReason() const
+{
+    return m_reason;
+}
+
+GammaMethod::Layout MutterGamma::layout() const
+{
+    return m_layout;
+}
+
+std::optional<GammaRamp> MutterGamma::currentRamp(quint32 crtc)
+{
+    const auto found = m_ramps.constFind(crtc);
+    return found == m_ramps.cend() ? std::nullopt : std::optional<GammaRamp>(*found);
+}
+
+QString MutterGamma::serverMark()
+{
+    return m_owner.isEmpty() || m_busId.isEmpty() ? QString() : m_busId + QLatin1Char(' ') + m_owner;
+}
+
+QDBusMessage MutterGamma::methodCall(const QString &method, const QVariantList &arguments) const
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface), method);
+    message.setArguments(arguments);
+    return message;
+}
+
+void MutterGamma::callAll(const QList<QDBusMessage> &calls, std::function<void(const QList<QDBusMessage> &)> done)
+{
+    struct Gathered {
+        QList<QDBusMessage> replies;
+        qsizetype left = 0;
+    };
+    auto gathered = std::make_shared<Gathered>();
+    gathered->replies.resize(calls.size());
+    gathered->left = calls.size();
+    const int generation = m_generation;
+    for (qsizetype i = 0; i < calls.size(); ++i) {
+        auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(calls.at(i), m_options.callTimeoutMs), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, i, gathered, generation, done](QDBusPendingCallWatcher *call) {
+                    call->deleteLater();
+                    gathered->replies[i] = call->reply();
+                    if (--gathered->left == 0 && generation == m_generation)
+                        done(gathered->replies);
+                });
+    }
+}
+
+void MutterGamma::read()
+{
+    using namespace mutter;
+    ++m_generation;
+    m_reading = true;
+    m_retry.cancel();
+    const QString dbus = QStringLiteral("org.freedesktop.DBus");
+    const QString dbusPath = QStringLiteral("/org/freedesktop/DBus");
+    QDBusMessage owner = QDBusMessage::createMethodCall(dbus, dbusPath, dbus, QStringLiteral("GetNameOwner"));
+    owner << QLatin1String(kService);
+    const QList<QDBusMessage> calls{methodCall(QStringLiteral("GetResources")), methodCall(QStringLiteral("GetCurrentState")),
+                                    owner, QDBusMessage::createMethodCall(dbus, dbusPath, dbus, QStringLiteral("GetId"))};
+    callAll(calls, [this](const QList<QDBusMessage> &replies) {
+        if (replies[2].type() == QDBusMessage::ReplyMessage)
+            m_owner = replies[2].arguments().value(0).toString();
+        if (replies[3].type() == QDBusMessage::ReplyMessage)
+            m_busId = replies[3].arguments().value(0).toString();
+        for (const int i : {0, 1}) {
+            const QDBusMessage &reply = replies[i];
+            if (reply.type() == QDBusMessage::ReplyMessage)
+                continue;
+            if (isGone(reply.errorName()))
+                return fail(QStringLiteral("GNOME's display configuration is not running; %1").arg(kNotFormulas), false);
+            if (bus::timedOut(reply.errorName()))
+                return fail(QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas),
+                            true);
+            return fail(QStringLiteral("GNOME's display configuration refused to tell the screens' layout (%1); %2")
+                            .arg(errorText(reply), kNotFormulas),
+                        true);
+        }
+        const std::pair<const QDBusMessage *, const QString *> shapes[] = {{&replies[0], &kResourcesSignature},
+                                                                           {&replies[1], &kStateSignature}};
+        for (const auto &[reply, signature] : shapes)
+            if (reply->signature() != *signature)
+                return fail(QStringLiteral("GNOME's display configuration answered %1 with \"%2\" where \"%3\" belongs; %4")
+                                .arg(reply == &replies[0] ? QStringLiteral("GetResources") : QStringLiteral("GetCurrentState"),
+                                     reply->signature(), *signature, kNotFormulas),
+                            false);
+        const quint32 serial = replies[0].arguments().value(0).toUInt();
+        if (replies[1].arguments().value(0).toUInt() != serial)
+            return readAgainAfterStale(QStringLiteral("between its two answers"));
+
+        QList<CrtcInfo> crtcs;
+        QList<OutputInfo> outputs;
+        readResources(replies[0], &crtcs, &outputs);
+        const QList<Monitor> monitors = readState(replies[1]);
+
+        auto read = std::make_shared<Read>();
+        read->serial = serial;
+        for (const OutputInfo &info : std::as_const(outputs)) {
+            const auto crtc = std::find_if(crtcs.cbegin(), crtcs.cend(),
+                                           [&](const CrtcInfo &c) { return info.crtc >= 0 && c.id == quint32(info.crtc); });
+            if (crtc == crtcs.cend() || crtc->mode < 0)
+                continue;
+            const auto monitor = std::find_if(monitors.cbegin(), monitors.cend(),
+                                              [&](const Monitor &m) { return m.connector == info.name; });
+            Output output;
+            output.name = info.name;
+            output.crtc = crtc->id + 1;
+            if (monitor != monitors.cend()) {
+                output.edid = identity(monitor->vendor, monitor->product, monitor->serial);
+                output.builtIn = monitor->builtIn;
+                output.primary = monitor->primary;
+                output.modes = monitor->modes;
+                output.currentMode = monitor->currentMode;
+            } else {
+                output.edid = identity(text(info.properties, "vendor"), text(info.properties, "product"),
+                                       text(info.properties, "serial"));
+                output.builtIn = isPanelConnectorName(info.name);
+                output.primary = flag(info.properties, "primary");
+            }
+            output.position = QPoint(crtc->x, crtc->y);
+            output.pixelsWide = crtc->width;
+            output.pixelsHigh = crtc->height;
+            read->layout.outputs << output;
+            if (!read->lit.contains(output.crtc))
+                read->lit << output.crtc;
+        }
+        QList<QDBusMessage> rampCalls;
+        for (const quint32 handle : std::as_const(read->lit))
+            rampCalls << methodCall(QStringLiteral("GetCrtcGamma"), {serial, handle - 1});
+        if (rampCalls.isEmpty())
+            return rampsAnswered(read, {});
+        callAll(rampCalls, [this, read](const QList<QDBusMessage> &answers) {
+            QStringList problems;
+            for (qsizetype i = 0; i < answers.size(); ++i) {
+                const QDBusMessage &reply = answers[i];
+                const quint32 handle = read->lit[i];
+                QString problem;
+                if (reply.type() != QDBusMessage::ReplyMessage) {
+                    if (reply.errorName() == kStaleError)
+                        return readAgainAfterStale(QStringLiteral("while its gamma ramps were read"));
+                    problem = bus::timedOut(reply.errorName()) ? QStringLiteral("no answer") : errorText(reply);
+                } else if (reply.signature() != kRampSignature) {
+                    problem = QStringLiteral("an answer of signature \"%1\"").arg(reply.signature());
+                } else {
+                    GammaRamp ramp{channel(reply.arguments().value(0)), channel(reply.arguments().value(1)),
+                                   channel(reply.arguments().value(2))};
+                    if (ramp.green.size() != ramp.red.size() || ramp.blue.size() != ramp.red.size())
+                        problem = QStringLiteral("channels of %1, %2 and %3 entries")
+                                      .arg(ramp.red.size())
+                                      .arg(ramp.green.size())
+                                      .arg(ramp.blue.size());
+                    else if (!isUsableGammaRampSize(ramp.size()))
+                        problem = QStringLiteral("a ramp of %1 entries").arg(ramp.size());
+                    else {
+                        read->layout.gammaSizes.insert(handle, ramp.size());
+                        read->ramps.insert(handle, ramp);
+                        continue;
+                    }
+                }
+                QStringList names;
+                for (const Output &output : std::as_const(read->layout.outputs))
+                    if (output.crtc == handle)
+                        names << output.name;
+                problems << QStringLiteral("%1 (CRTC %2: %3)").arg(names.join(QLatin1Char('/'))).arg(handle - 1).arg(problem);
+            }
+            rampsAnswered(read, problems.join(QStringLiteral(", ")));
+        });
+    });
+}
+
+void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString &problems)
+{
+    using namespace mutter;
+    m_reading = false;
+    m_staleReads = 0;
+    m_serial = read->serial;
+    m_layout = read->layout;
+    m_ramps = read->ramps;
+    // One line for what the read found wrong; the same again after the next read is not repeated.
+    if (!m_layout.outputs.isEmpty() && m_layout.gammaSizes.isEmpty()) {
+        m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")
+                       .arg(problems.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problems), kNotFormulas);
+        m_note(m_log, m_reason);
+    } else {
+        m_reason.clear();
+        m_note(m_log, problems.isEmpty() ? QString()
+                                         : QStringLiteral("GNOME's display configuration gives no usable gamma ramp for "
+                                                          "%1; its transfer formula is not applied")
+                                               .arg(problems));
+    }
+    emit layoutChanged();
+}
+
+void MutterGamma::readAgainAfterStale(const QString &what)
+{
+    using namespace mutter;
+    if (++m_staleReads < kStaleReadLimit) {
+        read();
+        return;
+    }
+    m_staleReads = 0;
+    fail(QStringLiteral("GNOME's display configuration kept changing its layout %1; %2 until it settles")
+             .arg(what, kNotFormulas),
+         true);
+}
+
+void MutterGamma::fail(const QString &reason, bool retry)
+{
+    m_reading = false;
+    m_layout = {};
+    m_ramps.clear();
+    m_reason = reason;
+    m_note(m_log, reason);
+    if (retry)
+        m_retry = scheduler().after(bus::kRetryMs, this, [this] { read(); });
+    emit layoutChanged();
+}
+
+void MutterGamma::serviceGone()
+{
+    using namespace mutter;
+    ++m_generation;
+    m_retry.cancel();
+    fail(QStringLiteral("GNOME's display configuration is not running; %1").arg(kNotFormulas), false);
+}
+
+void MutterGamma::setReason(const QString &reason)
+{
+    m_reason = reason;
+    m_note(m_log, reason);
+}
+
+void MutterGamma::monitorsChanged()
+{
+    read();
+}
+
+GammaMethod::Result MutterGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
+{
+    using namespace mutter;
+    if (!m_bus.isConnected() || (!m_reading && m_owner.isEmpty()))
+        return {Status::gone, m_reason};
+    if (m_reading)
+        return {Status::stale, QStringLiteral("The screens' layout is being read again")};
+    const auto size = m_layout.gammaSizes.constFind(crtc);
+    if (size == m_layout.gammaSizes.cend())
+        return {Status::unknownCrtc, QStringLiteral("GNOME's display configuration has no gamma ramp %1").arg(crtc)};
+    if (ramp.size() != *size || ramp.green.size() != *size || ramp.blue.size() != *size)
+        return {Status::wrongSize, QStringLiteral("CRTC %1 has a gamma ramp of %2 entries, not %3")
+                                       .arg(crtc - 1)
+                                       .arg(*size)
+                                       .arg(ramp.size())};
+    const QDBusPendingCall call = m_bus.asyncCall(
+        methodCall(QStringLiteral("SetCrtcGamma"),
+                   {m_serial, crtc - 1, QVariant::fromValue(ramp.red), QVariant::fromValue(ramp.green),
+                    QVariant::fromValue(ramp.blue)}),
+        m_options.callTimeoutMs);
+    m_writes << call;
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    const int generation = m_generation;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, crtc, ramp, generation](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                m_writes.removeIf([&](const QDBusPendingCall &write) { return write.isFinished(); });
+                const QDBusMessage reply = finished->reply();
+                if (generation != m_generation)
+                    return; // a read since: it brings what the compositor holds now
+                if (reply.type() == QDBusMessage::ReplyMessage) {
+                    m_ramps.insert(crtc, ramp);
+                    return;
+                }
+                QString reason;
+                if (reply.errorName() == kStaleError || reply.errorName() == kNoCrtcError) {
+                    reason = QStringLiteral("The screens' layout changed before the gamma ramp of CRTC %1 was set; "
+                                            "it is read again")
+                                 .arg(crtc - 1);
+                    read();
+                } else if (bus::timedOut(reply.errorName())) {
+                    reason = QStringLiteral("GNOME's display configuration did not answer when the gamma ramp of CRTC %1 "
+                                            "was set")
+                                 .arg(crtc - 1);
+                } else {
+                    reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of CRTC %1 (%2)")
+                                 .arg(crtc - 1)
+                                 .arg(errorText(reply));
+                }
+                m_log.error("%s", qUtf8Printable(reason));
+                emit writeFailed(crtc, reason);
+            });
+    return {};
+}
+
+EdidInfo MutterGamma::identity(const QString &vendor, const QString &product, const QString &serial)
+{
+    const auto known = [](const QString &text) {
+        return !text.trimmed().isEmpty() && text.compare(QLatin1String("unknown"), Qt::CaseInsensitive) != 0;
+    };
+    static const QRegularExpression letters(QStringLiteral("^[A-Z]{3}$"));
+    static const QRegularExpression code(QStringLiteral("^0x([0-9a-fA-F]{1,8})$"));
+    EdidInfo info;
+    if (known(vendor) && letters.match(vendor).hasMatch()) {
+        info.manufacturer = vendor;
+        for (const QChar letter : vendor)
+            info.vendor = info.vendor << 5 | quint32(letter.unicode() - 'A' + 1);
+    }
+    if (known(product)) {
+        const QRegularExpressionMatch number = code.match(product.trimmed());
+        if (number.hasMatch())
+            info.model = number.captured(1).toUInt(nullptr, 16) & 0xffff;
+        else
+            info.name = product.trimmed();
+    }
+    if (known(serial)) {
+        const QRegularExpressionMatch number = code.match(serial.trimmed());
+        if (number.hasMatch())
+            info.serial = number.captured(1).toUInt(nullptr, 16);
+        else
+            info.serialText = serial.trimmed();
+    }
+    info.valid = info.vendor || info.model || info.serial || !info.name.isEmpty() || !info.serialText.isEmpty();
+    if (!info.valid)
+        info.problem = QStringLiteral("no vendor, product or serial");
+    else if (known(vendor) && !info.vendor)
+        info.problem = QStringLiteral("vendor \"%1\" is no manufacturer id").arg(vendor);
+    return info;
+}
+
+// GnomeNightLight
+
+GnomeNightLight::GnomeNightLight(const QDBusConnection &sessionBus, int callTimeoutMs, QObject *parent)
+    : QObject(parent), m_bus(sessionBus), m_callTimeoutMs(callTimeoutMs)
+{
+    if (!m_bus.isConnected())
+        return;
+    m_bus.connect(QLatin1String(kService), QLatin1String(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("PropertiesChanged"), this, SLOT(propertiesChanged(QDBusMessage)));
+    auto *watcher =
+        new QDBusServiceWatcher(QLatin1String(kService), m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                ++m_generation;
+                if (newOwner.isEmpty())
+                    setActive(false);
+                else
+                    read();
+            });
+    read();
+}
+
+void GnomeNightLight::read()
+{
+    using namespace mutter;
+    QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("Get"));
+    message << QLatin1String(kInterface) << QLatin1String(kProperty);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, m_callTimeoutMs), this);
+    const int generation = m_generation;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        if (generation != m_generation)
+            return;
+        const QDBusMessage reply = call->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            // Without the colour service there is no Night Light; say nothing of it.
+            if (!isGone(reply.errorName()))
+                m_note(m_log, QStringLiteral("GNOME's colour service does not tell whether Night Light is on (%1)")
+                                  .arg(errorText(reply)));
+            return;
+        }
+        use(reply.arguments().value(0), QStringLiteral("its answer"));
+    });
+}
+
+void GnomeNightLight::propertiesChanged(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (arguments.value(0).toString() != QLatin1String(kInterface))
+        return;
+    if (const std::optional<QVariantMap> changed = bus::propertyMap(arguments.value(1));
+        changed && changed->contains(QLatin1String(kProperty)))
+        use(changed->value(QLatin1String(kProperty)), QStringLiteral("its change"));
+    else if (arguments.value(2).toStringList().contains(QLatin1String(kProperty)))
+        read();
+}
+
+void GnomeNightLight::use(const QVariant &value, const QString &origin)
+{
+    const QVariant active = bus::unwrapped(value);
+    if (active.userType() != QMetaType::Bool) {
+        m_note(m_log, QStringLiteral("GNOME's colour service gives %1 in %2 as whether Night Light is on; taken as off")
+                          .arg(bus::typeText(active), origin));
+        setActive(false);
+        return;
+    }
+    m_note(m_log, QString());
+    setActive(active.toBool());
+}
+
+void GnomeNightLight::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    emit activeChanged(active);
+}
+
+} // namespace qv::host

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "platform/host/BusValues.h"
+#include "platform/host/GammaMethod.h"
+#include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+
+#include <functional>
+#include <memory>
+
+namespace qv::host {
+
+// The screens' gamma ramps through GNOME's display configuration on the session bus
+// (org.gnome.Mutter.DisplayConfig), the way to reach them in a GNOME Wayland session.
+//
+// Every call is asynchronous. The layout is read (GetResources, GetCurrentState, then
+// GetCrtcGamma of every lit CRTC) when the service appears, again on MonitorsChanged, and
+// when an answer says the serial is stale; layoutChanged() follows once the whole read
+// is in, so that currentRamp() then holds every lit CRTC's ramp as the read found it.
+// While a read is under way a write answers stale: a CRTC id belongs to one serial, and
+// a write is only sent with the serial its CRTC ids were read under (the compositor
+// refuses any other, and such a refusal starts a read again). A service that restarts
+// is read afresh; one that does not answer is asked again after bus::kRetryMs.
+//
+// The CRTC handles it gives are the compositor's CRTC ids plus one (its first CRTC is 0,
+// which GammaMethod keeps for "none").
+class MutterGamma final : public GammaMethod {
+    Q_OBJECT
+public:
+    static constexpr const char *kService = "org.gnome.Mutter.DisplayConfig";
+    static constexpr const char *kPath = "/org/gnome/Mutter/DisplayConfig";
+    static constexpr const char *kInterface = "org.gnome.Mutter.DisplayConfig";
+
+    struct Options {
+        int callTimeoutMs = 5 * bus::kCallTimeoutMs; // a call not answered by then counts as lost
+    };
+
+    explicit MutterGamma(const QDBusConnection &sessionBus, QObject *parent = nullptr);
+    MutterGamma(const QDBusConnection &sessionBus, Options options, QObject *parent = nullptr);
+    // Waits for the writes still under way (each at most the call timeout), so that the
+    // ramps put back on quit reach the compositor before the connection goes.
+    ~MutterGamma() override;
+
+    QString methodName() const override;
+    QString unavailableReason() const override;
+    Layout layout() const override;
+    std::optional<GammaRamp> currentRamp(quint32 crtc) override;
+    Result writeRamp(quint32 crtc, const GammaRamp &ramp) override;
+    // The bus's id and the compositor's unique name on it: both change when it restarts.
+    QString serverMark() override;
+
+    // Whether a read of the layout is under way (writes answer stale meanwhile).
+    bool isReading() const { return m_reading; }
+
+    // The monitor's identity from the compositor's vendor, product and serial texts: the
+    // vendor is the EDID's three-letter manufacturer id, the product the monitor's name
+    // or its product code ("0x0a81"), the serial the serial text or its number
+    // ("0x00000000"); "unknown" or empty stands for a part not known.
+    static EdidInfo identity(const QString &vendor, const QString &product, const QString &serial);
+
+private slots:
+    void monitorsChanged();
+
+private:
+    struct Read; // the answers of one read, gathered
+
+    void read();
+    void readAnswered(const std::shared_ptr<Read> &read);
+    void rampsAnswered(const std::shared_ptr<Read> &read, const QString &problems);
+    // Ends a read that went wrong: the reason for the page, a log line, no layout.
+    void fail(const QString &reason, bool retry);
+    void readAgainAfterStale(const QString &what);
+    void serviceGone();
+    void setReason(const QString &reason);
+    // Sends the calls at once; done hears every answer, in order, when the last is in,
+    // unless a newer read or the service's going made them void.
+    void callAll(const QList<QDBusMessage> &calls, std::function<void(const QList<QDBusMessage> &)> done);
+    QDBusMessage methodCall(const QString &method, const QVariantList &arguments = {}) const;
+
+    Logger m_log{"HostDisplays"};
+    QDBusConnection m_bus;
+    Options m_options;
+    QString m_owner; // the service's unique name; empty while there is none
+    QString m_busId;
+    quint32 m_serial = 0;
+    Layout m_layout;
+    QHash<quint32, GammaRamp> m_ramps; // by handle
+    QString m_reason;
+    bool m_reading = false;
+    int m_generation = 0;  // answers to calls of an earlier read are dropped
+    int m_staleReads = 0;  // reads in a row that the serial outran
+    TaskHandle m_retry;
+    bus::Note m_note;
+    QList<QDBusPendingCall> m_writes; // under way
+};
+
+// Whether GNOME's own Night Light is tinting the screens now
+// (org.gnome.SettingsDaemon.Color's NightLightActive), followed through its property
+// changes and read again when the service restarts. It also sets the screens' ramps, so
+// whichever of the two wrote last is what shows; the page says so with kText.
+class GnomeNightLight final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+public:
+    static constexpr const char *kService = "org.gnome.SettingsDaemon.Color";
+    static constexpr const char *kPath = "/org/gnome/SettingsDaemon/Color";
+    static constexpr const char *kInterface = "org.gnome.SettingsDaemon.Color";
+    static constexpr const char *kProperty = "NightLightActive";
+    // What the page says while it is on.
+    static constexpr const char *kText =
+        "The desktop's Night Light is on and also sets the screens' colours; whichever changed them last is what "
+        "the screens show.";
+
+    explicit GnomeNightLight(const QDBusConnection &sessionBus, int callTimeoutMs = 5 * bus::kCallTimeoutMs,
+                             QObject *parent = nullptr);
+
+    bool active() const { return m_active; }
+
+signals:
+    void activeChanged(bool active);
+
+private slots:
+    void propertiesChanged(const QDBusMessage &message);
+
+private:
+    void read();
+    void use(const QVariant &value, const QString &origin);
+    void setActive(bool active);
+
+    Logger m_log{"HostDisplays"};
+    QDBusConnection m_bus;
+    int m_callTimeoutMs;
+    bool m_active = false;
+    int m_generation = 0;
+    bus::Note m_note;
+};
+
+} // namespace qv::host
