@@ -252,6 +252,40 @@ TEST_F(MutterGammaTest, AnUnansweredWriteFails)
     EXPECT_NE(gamma->currentRamp(1), formula(256));
 }
 
+// Refused writes do not make a loop of reads and writes with a back-end that writes every
+// layout anew: a CRTC the compositor says does not exist is left out until the screens
+// change; a serial that moves under every write stops the writes after a few reads, with
+// one line, until bus::kRetryMs have passed.
+TEST_F(MutterGammaTest, RefusedWritesMakeNoLoop)
+{
+    startConfig();
+    const auto gamma = ready();
+    int layouts = 0;
+    QObject::connect(gamma.get(), &GammaMethod::layoutChanged, gamma.get(), [&] {
+        ++layouts;
+        const QHash<quint32, int> sizes = gamma->layout().gammaSizes;
+        for (auto size = sizes.cbegin(); size != sizes.cend(); ++size)
+            (void)gamma->writeRamp(size.key(), formula(size.value()));
+    });
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("vanished")});
+    ASSERT_TRUE(gamma->writeRamp(1, formula(256)).ok());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gamma->layout().gammaSizes.isEmpty(); }, 5'000));
+    EXPECT_EQ(layouts, 2);
+    EXPECT_EQ(logs->messages(kLog).size(), 2);
+
+    logs->clear();
+    layouts = 0;
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("stale")});
+    control(QStringLiteral("BumpSerial"), {true});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gamma->unavailableReason().contains(QLatin1String("settles")); }, 10'000));
+    EXPECT_EQ(layouts, 6) << "five reads and the one that gives up";
+    EXPECT_EQ(logs->messages(kLog).size(), 5) << logs->messages(kLog).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(writes().isEmpty());
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QString()});
+    advance(bus::kRetryMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writes().size() == 2; }, 5'000));
+}
+
 // A compositor that goes and comes back: gone meanwhile, read afresh with a new mark.
 TEST_F(MutterGammaTest, ARestartedCompositorIsReadAfresh)
 {

@@ -457,6 +457,7 @@ void MutterGamma::readAgainAfterStale(const QString &what)
 
 void MutterGamma::fail(const QString &reason, bool retry)
 {
+    ++m_generation; // the answers still under way are void
     m_reading = false;
     m_layout = {};
     m_ramps.clear();
@@ -470,7 +471,6 @@ void MutterGamma::fail(const QString &reason, bool retry)
 void MutterGamma::serviceGone()
 {
     using namespace mutter;
-    ++m_generation;
     m_retry.cancel();
     fail(QStringLiteral("GNOME's display configuration is not running; %1").arg(kNotFormulas), false);
 }
@@ -518,14 +518,38 @@ GammaMethod::Result MutterGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
                     return; // a read since: it brings what the compositor holds now
                 if (reply.type() == QDBusMessage::ReplyMessage) {
                     m_ramps.insert(crtc, ramp);
+                    m_staleWrites = 0;
                     return;
                 }
                 QString reason;
-                if (reply.errorName() == kStaleError || reply.errorName() == kNoCrtcError) {
+                if (reply.errorName() == kStaleError && ++m_staleWrites >= kStaleReadLimit) {
+                    // A serial that moves under every write: no more reads until later.
+                    m_staleWrites = 0;
+                    reason = QStringLiteral("GNOME's display configuration changed its layout under every gamma ramp "
+                                            "written; %1 until it settles")
+                                 .arg(kNotFormulas);
+                    emit writeFailed(crtc, reason);
+                    fail(reason, true);
+                    return;
+                }
+                if (reply.errorName() == kStaleError) {
                     reason = QStringLiteral("The screens' layout changed before the gamma ramp of CRTC %1 was set; "
                                             "it is read again")
                                  .arg(crtc - 1);
                     read();
+                } else if (reply.errorName() == kNoCrtcError) {
+                    // Not read again at once (the answer would be the same): the CRTC is left
+                    // out until the screens change.
+                    reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of CRTC %1 (%2); it is "
+                                            "left as it is until the screens change")
+                                 .arg(crtc - 1)
+                                 .arg(errorText(reply));
+                    m_layout.gammaSizes.remove(crtc);
+                    m_ramps.remove(crtc);
+                    m_log.error("%s", qUtf8Printable(reason));
+                    emit writeFailed(crtc, reason);
+                    emit layoutChanged();
+                    return;
                 } else if (bus::timedOut(reply.errorName())) {
                     reason = QStringLiteral("GNOME's display configuration did not answer when the gamma ramp of CRTC %1 "
                                             "was set")

@@ -93,6 +93,7 @@ private:
     bool m_reading = false;
     int m_generation = 0;  // answers to calls of an earlier read are dropped
     int m_staleReads = 0;  // reads in a row that the serial outran
+    int m_staleWrites = 0; // writes refused as stale since the last one taken
     TaskHandle m_retry;
     bus::Note m_note;
     QList<QDBusPendingCall> m_writes; // under way

@@ -9,8 +9,8 @@ method checks the serial as the compositor does (AccessDenied when it is stale).
 The test drives it through org.quellvista.Test.DisplayConfig on the same object:
   SetFault(method, fault): "" answers well; "types" answers with wrong types; "sizes"
       (GetCrtcGamma) channels of different sizes; "empty" (GetCrtcGamma) empty channels;
-      "vanished" (GetCrtcGamma, SetCrtcGamma) says the CRTC does not exist; "silent"
-      never answers.
+      "vanished" (GetCrtcGamma, SetCrtcGamma) says the CRTC does not exist; "stale"
+      (SetCrtcGamma) moves the serial on before every write; "silent" never answers.
   BumpSerial(signal): a new serial, with MonitorsChanged when signal is true.
   PlugMonitor(): HDMI-1 lit on the third CRTC; a new serial and MonitorsChanged.
   SwapCrtcs(): the first two CRTCs trade places (and so their ids); a new serial and
@@ -160,6 +160,8 @@ class DisplayConfig(dbus.service.Object):
     def SetCrtcGamma(self, serial, index, red, green, blue, reply, error):
         if self.faults.get('SetCrtcGamma') == 'silent':
             return
+        if self.faults.get('SetCrtcGamma') == 'stale':
+            self.serial += 1
         crtc = self._crtc(serial, index, 'SetCrtcGamma', error)
         if crtc is None:
             return
