@@ -1,11 +1,8 @@
 #include "wellness/BlinkDetector.h"
 
-#include "platform/Camera.h"
 #include "platform/FaceLandmarks.h"
-#include "platform/Platform.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
-#include "wellness/FrameAnalysisWorker.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,24 +31,19 @@ constexpr BlinkTime kPartialMinimum = BlinkDetector::seconds(0.06);
 constexpr BlinkTime kPartialMaximum = BlinkDetector::seconds(1.0);
 constexpr BlinkTime kPartialAfterBlink = BlinkDetector::seconds(0.25);
 constexpr BlinkTime kPartialAfterPartial = BlinkDetector::seconds(0.45);
-constexpr int kBucketCount = 10;
-constexpr BlinkTime kBucketLength = BlinkDetector::seconds(30);
-constexpr double kBucketMinimumVisible = 4.0;
-
-double secondsBetween(BlinkTime from, BlinkTime to)
-{
-    return double(to - from) / 1'000'000.0;
-}
 
 QList<double> zeroBuckets()
 {
-    return QList<double>(kBucketCount, 0.0);
+    return QList<double>(BlinkRecord::bucketCount, 0.0);
 }
 } // namespace
 
 BlinkDetector::BlinkDetector(QObject *parent)
     : QObject(parent), m_eyeStateLabel(kDash), m_attentionStateLabel(kDash), m_blinkRateBuckets(zeroBuckets())
 {
+    m_capture.onFrame = [this](const QImage &frame) { frameArrived(frame); };
+    connect(&m_capture, &BlinkCapture::opened, this, &BlinkDetector::captureOpened);
+    connect(&m_capture, &BlinkCapture::failed, this, &BlinkDetector::turnOffAfterFailure);
     m_userEnabled = UserDefaults::standard().boolForKey(QString::fromLatin1(enabledKey));
     userEnabledDidChange();
 }
@@ -59,8 +51,7 @@ BlinkDetector::BlinkDetector(QObject *parent)
 BlinkDetector::~BlinkDetector()
 {
     m_rateTimer.cancel();
-    if (m_session)
-        m_session->stopRunning();
+    m_capture.stop();
 }
 
 BlinkDetector &BlinkDetector::shared()
@@ -120,112 +111,37 @@ void BlinkDetector::startDetection()
 {
     // One start at a time: while a permission answer is awaited, a further switch-on
     // waits for that answer instead of asking again.
-    if (m_isActive || m_starting)
+    if (m_isActive)
         return;
-    Camera *camera = platform().camera;
-    m_starting = true;
-    auto answered = [this](bool granted) {
-        m_starting = false;
-        // The switch may have been turned off (and on) while the question was open.
-        if (!m_userEnabled || m_session)
-            return;
-        if (!granted) {
-            turnOffAfterFailure(QStringLiteral("Camera permission denied"));
-            return;
-        }
-        configureCaptureSession();
-    };
-    const CameraAuthorization status = camera ? camera->authorizationStatus() : CameraAuthorization::authorized;
-    if (status == CameraAuthorization::notDetermined) {
-        QPointer<BlinkDetector> self(this);
-        camera->requestAccess([self, answered](bool granted) {
-            if (self)
-                answered(granted);
-        });
-        return;
-    }
-    const bool granted = status == CameraAuthorization::authorized;
-    scheduler().post(this, [answered, granted] { answered(granted); });
+    m_capture.start([this] { return m_userEnabled; });
 }
 
-void BlinkDetector::configureCaptureSession()
+void BlinkDetector::captureOpened()
 {
-    Camera *camera = platform().camera;
-    const std::optional<CameraDevice> device = camera ? camera->defaultDevice() : std::nullopt;
-    if (!device) {
-        turnOffAfterFailure(QStringLiteral("No camera available"));
-        return;
-    }
-    std::unique_ptr<CaptureSession> session = camera->makeSession();
-    QString inputError;
-    if (!session->addInput(*device, &inputError)) {
-        turnOffAfterFailure(QStringLiteral("Could not create camera input: %1").arg(inputError));
-        return;
-    }
-    // Frames come on the capture thread; the session is stopped before this detector goes.
-    session->addOutput([this](const QImage &frame) { frameArrived(frame); });
-    const quint64 run = ++m_run;
-    session->setFailureHandler([this, run](const QString &reason) { captureFailed(reason, run); });
-    session->startRunning();
-    m_session = std::move(session);
     m_loggedOnce.clear();
     m_searchingSlowly = false;
-
     setIsActive(true);
-    m_sessionStartTime = nowTime();
+    m_record.clear();
+    m_record.startSession(nowTime());
     setIsCalibrating(true);
     setIsUserAway(false);
     setIsLookingAtScreen(true);
     setAttentionStateLabel(kCalibrating);
     m_lastFaceSeenAt.reset();
-    m_currentVisibleStart.reset();
     m_pendingBlinkCloseStart.reset();
     m_pendingPartialCloseStart.reset();
     m_blinkCloseStart.reset();
-    m_lastBlinkTime.reset();
     m_lastPartialCandidateTime.reset();
-    m_visibleIntervals.clear();
-    m_closedAttentionSeconds = 0;
-    m_blinkClosureDurations.clear();
 
     m_rateTimer = scheduler().every(rateTimerIntervalMs, this, [this] {
         scheduler().post(this, [this] { updateBlinkRate(); });
     });
     m_logger.info("Blink detection started — calibrating for %fs", warmupDuration);
-
-    // The face model is loaded now and released at the stop, both on the worker.
-    if (FaceLandmarks *landmarks = platform().faceLandmarks) {
-        if (!m_worker || &m_worker->detector() != landmarks)
-            m_worker = std::make_unique<FrameAnalysisWorker>(*landmarks, this);
-        m_worker->load([this, run](const QString &error) { modelLoaded(error, run); });
-    } else {
-        modelLoaded(QStringLiteral("No face-landmarks detector is available"), run);
-    }
-}
-
-void BlinkDetector::modelLoaded(const QString &error, quint64 run)
-{
-    if (error.isEmpty() || run != m_run || !m_isActive)
-        return;
-    turnOffAfterFailure(QStringLiteral("Could not load the face model: %1").arg(error));
-}
-
-void BlinkDetector::captureFailed(const QString &reason, quint64 run)
-{
-    if (run != m_run || !m_isActive)
-        return;
-    turnOffAfterFailure(QStringLiteral("Camera stopped: %1").arg(reason));
 }
 
 void BlinkDetector::stopDetection()
 {
-    if (m_session) {
-        m_session->stopRunning();
-        m_session.reset();
-    }
-    // Returns at once: a load still running is abandoned or finishes on the worker.
-    if (m_worker)
-        m_worker->unload();
+    m_capture.stop();
     m_searchingSlowly = false;
     m_rateTimer.cancel();
     m_rateTimer = TaskHandle();
@@ -237,24 +153,19 @@ void BlinkDetector::stopDetection()
     setAttentionStateLabel(kDash);
     setBlinksPerMinute(0);
     setSessionBlinkCount(0);
-    m_blinkTimestamps.clear();
     setLowBlinkAlert(false);
 
+    m_record.clear();
     m_lowBlinkStartTime.reset();
     m_lastFaceSeenAt.reset();
-    m_currentVisibleStart.reset();
-    m_visibleIntervals.clear();
-    m_closedAttentionSeconds = 0;
     m_pendingBlinkCloseStart.reset();
     m_pendingPartialCloseStart.reset();
     m_blinkCloseStart.reset();
-    m_lastBlinkTime.reset();
     m_lastPartialCandidateTime.reset();
-    m_blinkClosureDurations.clear();
 
     m_eyeState = EyeState::open;
     setEyeStateLabel(kOpen);
-    m_earSamples.clear();
+    m_baseline.clear();
     setCurrentEAR(0);
     setEyeOpenAmount(1.0);
     setBaselineEAR(0);
@@ -271,9 +182,7 @@ void BlinkDetector::stopDetection()
     setCalibrationConfidence(0);
     setBlinkComfortScore(0);
 
-    m_sessionStartTime.reset();
     setIsCalibrating(false);
-    m_baselineLocked = false;
     m_logger.info("Blink detection stopped");
 }
 
@@ -298,12 +207,10 @@ void BlinkDetector::processFrame(const QImage &frame)
     if (m_searchingSlowly && m_lastFrameTime && now - *m_lastFrameTime < kLostFaceInterval)
         return;
     m_lastFrameTime = now;
-    if (!m_worker || !m_isActive)
+    if (!m_isActive)
         return;
-    const quint64 run = m_run;
-    m_worker->analyse(frame, [this, run](const FaceDetectionResult &result) {
-        // Results of a run that has ended change nothing.
-        if (run == m_run && m_isActive)
+    m_capture.analyse(frame, [this](const FaceDetectionResult &result) {
+        if (m_isActive)
             handleDetectionResult(result, nowTime());
     });
 }
@@ -382,8 +289,7 @@ void BlinkDetector::handleFaceSeen(BlinkTime t, bool attentive)
     setIsUserAway(false);
     setIsLookingAtScreen(attentive);
     if (attentive) {
-        if (!m_currentVisibleStart)
-            m_currentVisibleStart = t;
+        m_record.openVisible(t);
         setAttentionStateLabel(m_isCalibrating ? kCalibrating : kLooking);
         if (m_eyeStateLabel == kAway || m_eyeStateLabel == kLookingAwayEye || m_eyeStateLabel == kLooking
             || m_eyeStateLabel == kDash) {
@@ -392,8 +298,7 @@ void BlinkDetector::handleFaceSeen(BlinkTime t, bool attentive)
         }
         return;
     }
-    if (m_currentVisibleStart)
-        closeVisibleInterval(t);
+    closeVisibleInterval(t);
     m_eyeState = EyeState::open;
     setEyeStateLabel(kLookingAwayEye);
     setAttentionStateLabel(kLookingAwayAttention);
@@ -416,8 +321,7 @@ void BlinkDetector::handleNoFace(BlinkTime now)
     }
     if (now - *m_lastFaceSeenAt < kGrace)
         return;
-    if (m_currentVisibleStart)
-        closeVisibleInterval(*m_lastFaceSeenAt);
+    closeVisibleInterval(*m_lastFaceSeenAt);
     setFaceDetected(false);
     setIsUserAway(true);
     setIsLookingAtScreen(false);
@@ -433,49 +337,30 @@ void BlinkDetector::handleNoFace(BlinkTime now)
 
 void BlinkDetector::closeVisibleInterval(BlinkTime d)
 {
-    if (!m_currentVisibleStart)
-        return;
-    const BlinkTime start = *m_currentVisibleStart;
-    if (d > start)
-        m_visibleIntervals.append({start, d});
-    if (m_sessionStartTime) {
-        const BlinkTime from = std::max(start, *m_sessionStartTime);
-        if (d > from)
-            m_closedAttentionSeconds += secondsBetween(from, d);
-    }
-    m_currentVisibleStart.reset();
-    pruneHistory(nowTime() - kHistory);
+    m_record.closeVisible(d, nowTime() - kHistory);
 }
 
 void BlinkDetector::processEyeRatio(double r, BlinkTime t)
 {
     setCurrentEAR(r);
-    m_earSamples.append(r);
-    if (m_earSamples.size() > baselineWindowSize)
-        m_earSamples.removeFirst();
+    if (const std::optional<double> baseline = m_baseline.add(r, m_baselineEAR))
+        setBaselineEAR(*baseline);
 
-    if (m_earSamples.size() >= 10) {
-        QList<double> sorted = m_earSamples;
-        std::sort(sorted.begin(), sorted.end());
-        const qsizetype index = std::clamp<qsizetype>(qsizetype(double(sorted.size()) * 0.2), 0, sorted.size() - 1);
-        const double p = sorted.at(index);
-        setBaselineEAR(m_baselineLocked ? m_baselineEAR * 0.98 + p * 0.02 : p);
-    }
-
-    if (!m_sessionStartTime)
+    const std::optional<BlinkTime> sessionStart = m_record.sessionStart();
+    if (!sessionStart)
         return;
-    if (t - *m_sessionStartTime < kWarmup) {
+    if (t - *sessionStart < kWarmup) {
         setIsCalibrating(true);
         updateStatistics(t);
         return;
     }
     if (m_isCalibrating) {
         setIsCalibrating(false);
-        m_baselineLocked = true;
+        m_baseline.lock();
         setAttentionStateLabel(kLooking);
         m_logger.info("Warm-up complete. Baseline locked at %f", m_baselineEAR);
     }
-    if (m_earSamples.size() < baselineMinSamples || m_baselineEAR <= 0.02)
+    if (m_baseline.sampleCount() < baselineMinSamples || m_baselineEAR <= 0.02)
         return;
 
     const double baseline = m_baselineEAR;
@@ -517,13 +402,10 @@ void BlinkDetector::processEyeRatio(double r, BlinkTime t)
 
 void BlinkDetector::registerBlink(BlinkTime t, double ratio, double closure)
 {
-    if (m_lastBlinkTime && t - *m_lastBlinkTime < kSeparation)
+    if (const std::optional<BlinkTime> last = m_record.lastBlink(); last && t - *last < kSeparation)
         return;
-    m_lastBlinkTime = t;
     setSessionBlinkCount(m_sessionBlinkCount + 1);
-    m_blinkTimestamps.append(t);
-    m_blinkClosureDurations.append({t, closure});
-    pruneHistory(t - kHistory);
+    m_record.addBlink(t, closure);
     updateStatistics(t);
     m_logger.debug("Blink #%ld — EAR %f", long(m_sessionBlinkCount), ratio);
 }
@@ -534,7 +416,7 @@ void BlinkDetector::evaluatePartialBlink(BlinkTime t)
         return;
     const BlinkTime d = t - *m_pendingPartialCloseStart;
     const bool counts = d >= kPartialMinimum && d <= kPartialMaximum
-                        && (!m_lastBlinkTime || t - *m_lastBlinkTime >= kPartialAfterBlink)
+                        && (!m_record.lastBlink() || t - *m_record.lastBlink() >= kPartialAfterBlink)
                         && (!m_lastPartialCandidateTime || t - *m_lastPartialCandidateTime >= kPartialAfterPartial);
     if (counts) {
         setPartialBlinkCandidateCount(m_partialBlinkCandidateCount + 1);
@@ -546,14 +428,12 @@ void BlinkDetector::evaluatePartialBlink(BlinkTime t)
 void BlinkDetector::recalibrate()
 {
     const BlinkTime now = nowTime();
-    m_earSamples.clear();
+    m_baseline.clear();
     setBaselineEAR(0);
     setEyeOpenAmount(1.0);
-    m_baselineLocked = false;
     setIsCalibrating(true);
-    m_sessionStartTime = now;
     // Attention counts again from now; the open stretch counts from now when it closes.
-    m_closedAttentionSeconds = 0;
+    m_record.startSession(now);
     m_pendingBlinkCloseStart.reset();
     m_pendingPartialCloseStart.reset();
     m_blinkCloseStart.reset();
@@ -566,65 +446,24 @@ void BlinkDetector::recalibrate()
 
 // ---- rates and statistics ----
 
-void BlinkDetector::pruneHistory(BlinkTime cutoff)
-{
-    m_visibleIntervals.removeIf([cutoff](const Interval &i) { return i.end < cutoff; });
-    m_blinkTimestamps.removeIf([cutoff](BlinkTime t) { return t < cutoff; });
-    m_blinkClosureDurations.removeIf([cutoff](const Closure &c) { return c.date < cutoff; });
-}
-
-QList<BlinkDetector::Interval> BlinkDetector::clippedVisibleIntervals(BlinkTime a, BlinkTime b) const
-{
-    QList<Interval> clipped;
-    for (const Interval &i : m_visibleIntervals) {
-        const BlinkTime s = std::max(a, i.start);
-        const BlinkTime e = std::min(b, i.end);
-        if (e > s)
-            clipped.append({s, e});
-    }
-    if (m_currentVisibleStart) {
-        const BlinkTime s = std::max(a, *m_currentVisibleStart);
-        if (b > s)
-            clipped.append({s, b});
-    }
-    return clipped;
-}
-
 double BlinkDetector::visibleSeconds(BlinkTime a, BlinkTime b) const
 {
-    double total = 0;
-    for (const Interval &i : clippedVisibleIntervals(a, b))
-        total += secondsBetween(i.start, i.end);
-    return total;
+    return m_record.visibleSeconds(a, b);
 }
 
 double BlinkDetector::longestBlinkGap(BlinkTime a, BlinkTime b) const
 {
-    BlinkTime longest = 0;
-    for (const Interval &i : clippedVisibleIntervals(a, b)) {
-        BlinkTime cursor = i.start;
-        for (BlinkTime t : m_blinkTimestamps) {
-            if (t < i.start || t > i.end)
-                continue;
-            longest = std::max(longest, t - cursor);
-            cursor = t;
-        }
-        longest = std::max(longest, i.end - cursor);
-    }
-    return double(longest) / 1'000'000.0;
+    return m_record.longestGap(a, b);
 }
 
 void BlinkDetector::updateBlinkRate()
 {
     const BlinkTime now = nowTime();
     if (!m_isUserAway && m_isLookingAtScreen && !m_isCalibrating) {
-        pruneHistory(now - kHistory);
+        m_record.prune(now - kHistory);
         const double visible = visibleSeconds(now - seconds(60), now);
         if (visible >= minimumVisibleSecondsForRate) {
-            const BlinkTime since = now - seconds(60);
-            const auto n = std::count_if(m_blinkTimestamps.begin(), m_blinkTimestamps.end(),
-                                         [since](BlinkTime t) { return t >= since; });
-            setBlinksPerMinute(double(n) / visible * 60.0);
+            setBlinksPerMinute(double(m_record.blinksBetween(now - seconds(60))) / visible * 60.0);
             const bool low = m_faceDetected && m_isLookingAtScreen && m_blinksPerMinute < lowBlinkThreshold
                              && !m_isCalibrating;
             if (low) {
@@ -653,56 +492,30 @@ void BlinkDetector::updateBlinkRate()
 
 void BlinkDetector::updateStatistics(BlinkTime now)
 {
-    pruneHistory(now - kHistory);
-    setSecondsSinceLastBlink(m_lastBlinkTime ? std::optional<double>(secondsBetween(*m_lastBlinkTime, now))
-                                             : std::nullopt);
+    m_record.prune(now - kHistory);
+    const std::optional<BlinkTime> last = m_record.lastBlink();
+    setSecondsSinceLastBlink(last ? std::optional<double>(secondsBetween(*last, now)) : std::nullopt);
 
     const BlinkTime w = now - kHistory;
     const double visible = visibleSeconds(w, now);
-    const auto n = std::count_if(m_blinkTimestamps.begin(), m_blinkTimestamps.end(),
-                                 [w](BlinkTime t) { return t >= w; });
-    setFiveMinuteBlinkRate(visible >= minimumVisibleSecondsForRate ? double(n) / visible * 60.0 : 0.0);
-
-    QList<double> buckets;
-    buckets.reserve(kBucketCount);
-    for (int i = 0; i < kBucketCount; ++i) {
-        const BlinkTime s = w + kBucketLength * i;
-        const BlinkTime e = s + kBucketLength;
-        const double v = visibleSeconds(s, e);
-        const auto count = std::count_if(m_blinkTimestamps.begin(), m_blinkTimestamps.end(),
-                                         [s, e](BlinkTime t) { return t >= s && t < e; });
-        buckets.append(v >= kBucketMinimumVisible ? double(count) / v * 60.0 : 0.0);
-    }
-    setBlinkRateBuckets(buckets);
+    setFiveMinuteBlinkRate(visible >= minimumVisibleSecondsForRate
+                               ? double(m_record.blinksBetween(w)) / visible * 60.0
+                               : 0.0);
+    setBlinkRateBuckets(m_record.buckets(now));
     setLongestBlinkGapSeconds(longestBlinkGap(w, now));
 
-    if (!m_sessionStartTime) {
-        setAttentionSecondsThisSession(0);
-        setPausedSecondsThisSession(0);
-    } else {
-        const double elapsed = std::max(0.0, secondsBetween(*m_sessionStartTime, now));
+    if (const std::optional<BlinkTime> start = m_record.sessionStart()) {
+        const double elapsed = std::max(0.0, secondsBetween(*start, now));
         // The session's running total, not the pruned intervals: attention never shrinks.
-        double attention = m_closedAttentionSeconds;
-        if (m_currentVisibleStart) {
-            const BlinkTime from = std::max(*m_currentVisibleStart, *m_sessionStartTime);
-            if (now > from)
-                attention += secondsBetween(from, now);
-        }
+        const double attention = m_record.attentionSeconds(now);
         setAttentionSecondsThisSession(attention);
         setPausedSecondsThisSession(std::max(0.0, elapsed - attention));
+    } else {
+        setAttentionSecondsThisSession(0);
+        setPausedSecondsThisSession(0);
     }
-
-    double closureTotal = 0;
-    for (const Closure &c : m_blinkClosureDurations)
-        closureTotal += c.duration;
-    setAverageClosureMilliseconds(m_blinkClosureDurations.isEmpty()
-                                      ? 0.0
-                                      : closureTotal / double(m_blinkClosureDurations.size()) * 1000.0);
-
-    double confidence = double(std::min<qsizetype>(m_earSamples.size(), baselineWindowSize)) / baselineWindowSize;
-    if (!m_baselineLocked)
-        confidence = std::min(confidence, 0.72);
-    setCalibrationConfidence(confidence);
+    setAverageClosureMilliseconds(m_record.averageClosureMilliseconds());
+    setCalibrationConfidence(m_baseline.confidence());
     setBlinkComfortScore(computeBlinkComfortScore(now));
 }
 

@@ -2,6 +2,8 @@
 
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
+#include "wellness/BlinkCapture.h"
+#include "wellness/BlinkRecord.h"
 
 #include <QImage>
 #include <QList>
@@ -15,19 +17,16 @@
 
 namespace qv {
 
-class CaptureSession;
-class FrameAnalysisWorker;
 struct FaceDetectionResult;
-
-// Microseconds since the Unix epoch: the detector's dates. Whole microseconds keep the
-// boundaries (0.08 s, 1.0 s, 2.0 s) exact where floating-point seconds would not.
-using BlinkTime = qint64;
 
 // Measures the user's blinking with the camera: every analysed frame gives the eye ratio
 // (the eye's length over its opening, so it rises as the eye closes) and whether the face
 // is turned to the screen. From them come the face and attention state, an adaptive
 // open-eye baseline, an open/closed state machine that counts blinks and partial blinks,
-// the rates over visible time, the low-blink alert and a 0-100 comfort score.
+// the rates over visible time, the low-blink alert and a 0-100 comfort score. The camera
+// and the face model are BlinkCapture's, the records of the last five minutes
+// BlinkRecord's and the open-eye baseline EyeBaseline's; the detector holds the eye state
+// machine and what it publishes.
 //
 // One shared instance; the pages switch it with userEnabled (stored as
 // "blinkDetectionEnabled") and call recalibrate(). Camera frames arrive on the camera's
@@ -75,14 +74,14 @@ public:
     static constexpr double attentionYawLimit = 0.38;          // rad
     static constexpr double attentionPitchLimit = 0.34;        // rad
     static constexpr double minimumVisibleSecondsForRate = 10.0; // s
-    static constexpr int baselineWindowSize = 120;             // samples
+    static constexpr int baselineWindowSize = EyeBaseline::windowSize; // samples
     static constexpr int baselineMinSamples = 60;              // samples
     static constexpr double warmupDuration = 8.0;              // s
     static constexpr double minFrameInterval = 0.07;           // s
     // While no face has been in view for the grace period, frames are analysed this far apart.
     static constexpr double lostFaceSearchInterval = 1.0;      // s
     static constexpr qint64 rateTimerIntervalMs = 5000;
-    static constexpr double historySeconds = 300.0;
+    static constexpr double historySeconds = BlinkRecord::historySeconds;
 
     static constexpr const char *enabledKey = "blinkDetectionEnabled";
 
@@ -163,11 +162,11 @@ public:
     static int comfortScore(double rate, double longestGapSeconds, int partialCount);
 
     static BlinkTime nowTime();
-    static constexpr BlinkTime seconds(double s) { return BlinkTime(s * 1'000'000.0 + (s < 0 ? -0.5 : 0.5)); }
+    static constexpr BlinkTime seconds(double s) { return blinkSeconds(s); }
 
     // For tests: the samples kept, whether the baseline is locked, the frame clock.
-    int sampleCount() const { return int(m_earSamples.size()); }
-    bool baselineLocked() const { return m_baselineLocked; }
+    int sampleCount() const { return m_baseline.sampleCount(); }
+    bool baselineLocked() const { return m_baseline.isLocked(); }
     std::optional<BlinkTime> lastFrameTime() const { return m_lastFrameTime; }
     EyeState eyeState() const { return m_eyeState; }
 
@@ -199,28 +198,15 @@ signals:
     void userEnabledChanged();
 
 private:
-    struct Interval {
-        BlinkTime start;
-        BlinkTime end;
-    };
-    struct Closure {
-        BlinkTime date;
-        double duration;
-    };
-
     void userEnabledDidChange();
     void startDetection();
     void stopDetection();
-    void configureCaptureSession();
-    void modelLoaded(const QString &error, quint64 run);
-    void captureFailed(const QString &reason, quint64 run);
+    void captureOpened();
     void turnOffAfterFailure(const QString &reason);
 
     void registerBlink(BlinkTime t, double ratio, double closure);
     void evaluatePartialBlink(BlinkTime t);
     void closeVisibleInterval(BlinkTime d);
-    void pruneHistory(BlinkTime cutoff);
-    QList<Interval> clippedVisibleIntervals(BlinkTime from, BlinkTime to) const;
     void logOnce(const QString &message);
 
     void setIsActive(bool v);
@@ -276,34 +262,20 @@ private:
     bool m_userEnabled = false;
     QString m_startFailure;
 
-    // Capture.
-    std::unique_ptr<CaptureSession> m_session;
-    std::unique_ptr<FrameAnalysisWorker> m_worker;
+    BlinkCapture m_capture;
     TaskHandle m_rateTimer;
-    bool m_starting = false;  // a permission answer is awaited
     bool m_searchingSlowly = false; // no face in view: frames at the lost-face interval
-    quint64 m_run = 0;        // counts starts, so late answers of an earlier run are dropped
     QStringList m_loggedOnce; // frame problems already logged in this run
 
-    // Records.
-    QList<BlinkTime> m_blinkTimestamps;
+    BlinkRecord m_record;
+    EyeBaseline m_baseline;
     std::optional<BlinkTime> m_lowBlinkStartTime;
     std::optional<BlinkTime> m_lastFaceSeenAt;
-    std::optional<BlinkTime> m_currentVisibleStart;
-    QList<Interval> m_visibleIntervals;
-    // Visible seconds since the session start in stretches already closed; unlike the
-    // intervals it is never pruned, so the session's attention never shrinks.
-    double m_closedAttentionSeconds = 0;
     std::optional<BlinkTime> m_pendingBlinkCloseStart;
     std::optional<BlinkTime> m_pendingPartialCloseStart;
     std::optional<BlinkTime> m_blinkCloseStart;
-    std::optional<BlinkTime> m_lastBlinkTime;
     std::optional<BlinkTime> m_lastPartialCandidateTime;
-    QList<Closure> m_blinkClosureDurations;
     EyeState m_eyeState = EyeState::open;
-    QList<double> m_earSamples;
-    std::optional<BlinkTime> m_sessionStartTime;
-    bool m_baselineLocked = false;
     std::optional<BlinkTime> m_lastFrameTime; // none: the distant past
 };
 
