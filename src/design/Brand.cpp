@@ -126,8 +126,8 @@ double logoDifference(const LogoState &a, const LogoState &b, double devicePixel
     const auto settled = [&](double x, double y, double full) { return atRest(x, full) != atRest(y, full); };
     if (settled(a.secondOpacity, b.secondOpacity, kLogoSecondOpacity) ||
         settled(a.thirdOpacity, b.thirdOpacity, kLogoThirdOpacity))
-        return std::max({pixels / 0.25, levels, 1.0});
-    return std::max(pixels / 0.25, levels);
+        return std::max({pixels / kLogoStepPixels, levels / kLogoStepLevels, 1.0});
+    return std::max(pixels / kLogoStepPixels, levels / kLogoStepLevels);
 }
 
 QPainterPath amorphousLogoPath(const QRectF &rect, double p)

@@ -69,10 +69,17 @@ inline constexpr double kLogoUnseenOpacity = 0.001;
 // (measured once on the painted mark, in Painting.cpp).
 double logoPaletteSpread();
 
+// The logo is drawn again when a point of its outline has moved half a device pixel or a
+// colour of its palettes eight 8-bit levels: its fades cross about 240 levels and its
+// outline about 40 half pixels in a cycle, so that it changes a few times a second at
+// most, and the eye, following a slow fade, sees no step.
+inline constexpr double kLogoStepPixels = 0.5;
+inline constexpr double kLogoStepLevels = 8;
+
 // How far the logo drawn at `size` device pixels moves between two states, in device
 // pixels (outline) and 8-bit levels (colour), as one number: the larger of the two
-// measured against thresholds of a quarter pixel and one level. At or above 1 the mark
-// looks different; so it does when a palette's fade starts or ends between the two.
+// measured against the thresholds above. At or above 1 the mark is drawn again; so it is
+// when a palette's fade starts or ends between the two.
 double logoDifference(const LogoState &a, const LogoState &b, double devicePixels);
 
 // The blob outline of the logo in a rectangle: four cubic curves moving with progress.

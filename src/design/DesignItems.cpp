@@ -414,11 +414,11 @@ qint64 LogoMarkItem::tick()
     return untilNextStep();
 }
 
-qint64 LogoMarkItem::untilNextStep() const
+qint64 LogoMarkItem::untilNextStep(qint64 minimumMs) const
 {
     const double now = nowSeconds();
     const qreal pixels = m_size * devicePixelRatio();
-    return FrameTicker::untilChange(kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
+    return FrameTicker::untilChange(minimumMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
         return brand::logoDifference(m_drawn, brand::logoState(now + (ms + kLookAheadMs) / 1000.0), pixels) >= 1.0;
     });
 }
@@ -433,7 +433,7 @@ std::optional<brand::LogoState> LogoMarkItem::logoStep(qreal dpr) const
     const brand::LogoState ahead = m_animated ? brand::logoState(nowSeconds() + kLookAheadMs / 1000.0) : next;
     if (brand::logoDifference(m_drawn, ahead, pixels) < 1.0)
         return std::nullopt;
-    // Only the colours moved: the outline stays as drawn (it moved less than a quarter of a
+    // Only the colours moved: the outline stays as drawn (it moved less than half a
     // pixel), so that the paint reuses it and its shadows.
     brand::LogoState outline = ahead;
     outline.secondOpacity = m_drawn.secondOpacity;
@@ -571,7 +571,7 @@ qint64 BreathingMarkItem::tick()
             const qreal later = breathAt(since + ms / 1000.0);
             return glowChange(glowFrom, later) >= 1 || shapeChange(shapeFrom, later, dpr) >= 1;
         });
-    return std::min(breathStep, untilNextStep());
+    return std::min(breathStep, untilNextStep(kMinimumIntervalMs));
 }
 
 qreal BreathingMarkItem::breath() const

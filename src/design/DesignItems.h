@@ -179,7 +179,7 @@ private:
 
 // The animated logo at a size: a gradient blob that wobbles, swells and cycles through
 // three palettes every 18 s. It is painted when it looks different (a point of its outline
-// moved a quarter of a device pixel, a colour of its skin one level), at most 30 times a
+// moved half a device pixel, a colour of its skin eight levels), at most 30 times a
 // second, and sleeps until then: its wobble moves a fraction of a pixel a second, and its
 // palettes fade over seconds. Still (animated false) it shows the start of its cycle.
 class LogoMarkItem : public PaintedLayersItem {
@@ -219,8 +219,8 @@ protected:
     // The mark's next state when its own animation (wave, swell, palettes) looks different
     // from the one drawn, else none; the outline is kept when only the colours moved.
     std::optional<brand::LogoState> logoStep(qreal dpr) const;
-    // The milliseconds until the mark looks different from the one drawn.
-    qint64 untilNextStep() const;
+    // The milliseconds, from minimumMs on, until the mark looks different from the one drawn.
+    qint64 untilNextStep(qint64 minimumMs = kMinimumIntervalMs) const;
 
     FrameTicker *m_ticker;
     qreal m_size = 32;
@@ -235,7 +235,8 @@ protected:
 // out) from the moment it appears. Glow, ring and logo are three layers, each painted
 // again only when it looks different: the glow (soft, kept as drawn once and scaled by the
 // window) when a pixel of it changed by one level, the ring and the logo when their edge
-// moved a quarter of a device pixel or the logo's own colours a level. In between it
+// moved a quarter of a device pixel or the logo's own colours as far as the sidebar's mark
+// steps, at most 24 times a second (a breath takes 5.8 s each way). In between it
 // sleeps, and a step draws again only the area of the layers that changed.
 class BreathingMarkItem : public LogoMarkItem {
     Q_OBJECT
@@ -243,6 +244,8 @@ class BreathingMarkItem : public LogoMarkItem {
     Q_PROPERTY(qreal breath READ breath NOTIFY painted)
 public:
     explicit BreathingMarkItem(QQuickItem *parent = nullptr);
+
+    static constexpr qint64 kMinimumIntervalMs = 42; // at most 24 updates a second
 
     // 0 (out) ... 1 (in) at s seconds after appearing.
     static qreal breathAt(double secondsSinceAppearing);

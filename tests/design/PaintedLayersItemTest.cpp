@@ -119,6 +119,8 @@ TEST_F(PaintedLayersItemTest, AFadingLogoKeepsItsOutlineButNeverFallsBehind)
     }
     EXPECT_GT(colourOnly, 20);
     EXPECT_GT(outlineMoved, 20);
+    // Under three paints a second on average over the two cycles.
+    EXPECT_LE(colourOnly + outlineMoved, 2 * 18 * 3) << colourOnly << " + " << outlineMoved;
 }
 
 // Sleeping between visible changes, an animation still shows on screen what drawing it
@@ -128,10 +130,10 @@ TEST_F(PaintedLayersItemTest, AFadingLogoKeepsItsOutlineButNeverFallsBehind)
 // whole, its tiles included. The logo is drawn at most 30 times a second on display
 // frames, one of which may wait a frame for the window: what it shows at a moment is its
 // state at one of the last 66 ms (four frames at 60 Hz). Its colours are compared with the
-// outline as drawn, which steps by a quarter of a pixel and so moves an edge pixel by many
-// levels. Its picture is a stack of translucent 8-bit layers: while it sleeps through a
-// change of under a level, the rounding of colour and coverage apart moves a few pixels of
-// an edge by two.
+// outline as drawn, which steps by half a pixel and so moves an edge pixel by many levels.
+// It sleeps through a change of its colours of under eight levels, and its picture is a
+// stack of translucent 8-bit layers whose rounding of colour and coverage apart moves a few
+// pixels of an edge by two more.
 TEST_F(PaintedLayersItemTest, ASleepingAnimationShowsWhatEveryFrameWouldShow)
 {
     const QSize size(360, 240);
@@ -187,7 +189,7 @@ TEST_F(PaintedLayersItemTest, ASleepingAnimationShowsWhatEveryFrameWouldShow)
                          paint::renderLogoMark(64, dpr, exact));
              return QList<QImage>{image};
          },
-         2},
+         int(brand::kLogoStepLevels) + 2},
     };
     const auto largestDifference = [](const QImage &shown, const QImage &exact) {
         const QImage a = shown.convertToFormat(QImage::Format_ARGB32);
