@@ -3,6 +3,7 @@
 #include "app/AppEngine.h"
 #include "app/AppScenes.h"
 #include "app/ControlListing.h"
+#include "app/GlobalShortcuts.h"
 #include "app/QuellvistaApp.h"
 #include "design/Design.h"
 
@@ -126,7 +127,7 @@ int runApplication(int argc, char **argv)
     const bool understood = parser.parse(arguments);
     // Before the application object exists the parser does not know the program's name.
     const QString help = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quellvista")) +
-                         QString::fromLatin1(kEnvironmentHelp);
+                         QString::fromLatin1(kEnvironmentHelp) + GlobalShortcuts::commandLineHelp();
     if (!understood || !parser.positionalArguments().isEmpty()) {
         const QString error = understood ? QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())
                                          : parser.errorText();

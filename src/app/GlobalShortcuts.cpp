@@ -47,6 +47,21 @@ QString GlobalShortcuts::breakHint()
     return hintFor(bindings().front().keyCode);
 }
 
+QString GlobalShortcuts::commandLineHelp()
+{
+    QString text = QStringLiteral("\nHot keys (while the application runs):\n");
+    for (const Binding &binding : bindings()) {
+        const QString keys = hotKeyText(kModifiers, characterForKeyCode(binding.keyCode), true);
+        QString action = QStringLiteral("Take a break now");
+        if (binding.preset == ComfortPreset::neutral)
+            action = QStringLiteral("Back to Neutral");
+        else if (binding.preset)
+            action = QStringLiteral("%1 profile (again: back to Neutral)").arg(defaultTitle(*binding.preset));
+        text += QStringLiteral("  %1  %2\n").arg(keys, -15).arg(action);
+    }
+    return text;
+}
+
 void GlobalShortcuts::registerHotKeys()
 {
     HotKeys *hotKeys = platform().hotKeys;

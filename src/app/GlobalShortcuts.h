@@ -38,6 +38,9 @@ public:
     static QString hint(ComfortPreset preset);
     // The hint of the take-a-break key, "⌘⇧B".
     static QString breakHint();
+    // The keys as the command line's help lists them, in the desktop's key names, one line
+    // each after a heading: "  Super+Shift+B  Take a break now".
+    static QString commandLineHelp();
 
     // Set before registerHotKeys(); may be replaced at any time.
     std::function<void()> onTakeBreak;

@@ -6,6 +6,7 @@
 #include "comfort/PresetManager.h"
 #include "design/Theme.h"
 #include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
@@ -20,6 +21,14 @@ namespace {
 bool settingOn(StoredSetting *setting)
 {
     return setting->value().toBool();
+}
+
+// PWM-safe dimming acts on the screen only while display tuning dims the picture: with
+// Neutral active the switch may be on, but nothing is dimmed.
+bool pwmDimmingActs()
+{
+    const DisplayTuning &tuning = DisplayTuning::shared();
+    return tuning.enabled() && tuning.brightness() < 1.0;
 }
 
 QVariantMap gearToggle(const QString &id, const QString &title, bool checked, bool enabled = true)
@@ -82,13 +91,24 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &MenuBarPopoverModel::changed);
     if (!app)
         return;
+    // The tuning moves at every step of a transition: only a change of whether it dims
+    // redraws the pop-over.
+    m_pwmDimmingActs = pwmDimmingActs();
+    for (auto signal : {&DisplayTuning::enabledChanged, &DisplayTuning::brightnessChanged})
+        connect(&DisplayTuning::shared(), signal, this, [this] {
+            if (pwmDimmingActs() == m_pwmDimmingActs)
+                return;
+            m_pwmDimmingActs = !m_pwmDimmingActs;
+            emit changed();
+        });
     for (StoredSetting *setting : {app->disableDithering(), app->disableUniformity2D(), app->pwmAvoidanceEnabled(),
                                    app->showBreakTimer()})
         connect(setting, &StoredSetting::valueChanged, this, &MenuBarPopoverModel::changed);
     PresetManager &presets = app->presets();
     for (auto signal : {&PresetManager::activePresetChanged, &PresetManager::activeSavedProfileIDChanged,
                         &PresetManager::savedProfilesChanged, &PresetManager::favoritePresetIDsChanged,
-                        &PresetManager::favoriteSavedProfileIDsChanged, &PresetManager::activeSelectionNameChanged})
+                        &PresetManager::favoriteSavedProfileIDsChanged, &PresetManager::activeSelectionNameChanged,
+                        &PresetManager::renamedPresetNamesChanged})
         connect(&presets, signal, this, &MenuBarPopoverModel::changed);
     connect(&app->appUpdater(), &AppUpdater::canCheckForUpdatesChanged, this, &MenuBarPopoverModel::changed);
     BreakReminder &reminder = app->breakReminder();
@@ -105,9 +125,11 @@ int MenuBarPopoverModel::activeProtectionCount() const
     QuellvistaApp *a = app();
     if (!a)
         return 0;
-    // Only protections that can act on this machine count.
+    // Only protections that act on the screen count: dithering and uniformity where
+    // framebuffers hold them, PWM-safe dimming while the picture is dimmed.
     const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
-    return int(framebuffers && settingOn(a->disableDithering())) + int(settingOn(a->pwmAvoidanceEnabled()))
+    return int(framebuffers && settingOn(a->disableDithering()))
+           + int(settingOn(a->pwmAvoidanceEnabled()) && pwmDimmingActs())
            + int(framebuffers && settingOn(a->disableUniformity2D()));
 }
 
@@ -220,8 +242,9 @@ QVariantList MenuBarPopoverModel::favorites() const
     QVariantList rows;
     const std::optional<QUuid> activeProfile = presets.activeSavedProfileID();
     for (ComfortPreset preset : presets.menuBarPresets())
-        rows << row(QStringLiteral("preset"), rawValue(preset), favoriteSymbol(preset), rawValue(preset),
-                    GlobalShortcuts::hint(preset), !activeProfile && presets.activePreset() == preset);
+        rows << row(QStringLiteral("preset"), rawValue(preset), favoriteSymbol(preset),
+                    SavedComfortProfile::shownName(presets.displayName(preset)), GlobalShortcuts::hint(preset),
+                    !activeProfile && presets.activePreset() == preset);
     for (const SavedComfortProfile &profile : presets.menuBarSavedProfiles())
         rows << row(QStringLiteral("profile"), profile.id.toString(QUuid::WithoutBraces),
                     QStringLiteral("slider.horizontal.3"), SavedComfortProfile::shownName(profile.name), QString(), activeProfile == profile.id);

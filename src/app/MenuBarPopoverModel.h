@@ -149,6 +149,7 @@ private:
     QPointer<QuellvistaApp> m_app;
     ComfortPreset m_lastEnabledPreset = ComfortPreset::focus;
     std::optional<QUuid> m_lastEnabledSavedProfileID;
+    bool m_pwmDimmingActs = false; // as last counted
 };
 
 // The row symbol of a preset.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DeepDisplayDiagnostics.h"
+#include "platform/Platform.h"
 #include "runtime/StoredSetting.h"
 
 #include <QColor>
@@ -110,11 +111,17 @@ public:
     ~SettingsSectionModel() override;
 
     static QString pageTitle() { return QStringLiteral("Settings"); }
-    static QString pageSubtitle() { return QStringLiteral("Adjust how Quellvista behaves across your Mac."); }
+    // On the computer itself the texts speak of the computer, not of a Mac.
+    static QString pageSubtitle()
+    {
+        return platform().onHost ? QStringLiteral("Adjust how Quellvista behaves across your computer.")
+                                 : QStringLiteral("Adjust how Quellvista behaves across your Mac.");
+    }
     static QString experienceTitle() { return QStringLiteral("Computer Experience"); }
     static QString experienceSubtitle()
     {
-        return QStringLiteral("Comfort helpers that affect your Mac outside this window");
+        return platform().onHost ? QStringLiteral("Comfort helpers that affect your computer outside this window")
+                                 : QStringLiteral("Comfort helpers that affect your Mac outside this window");
     }
     static QString diagnosticsTitle() { return QStringLiteral("Deep Display Diagnostics"); }
     static QString diagnosticsSubtitle()

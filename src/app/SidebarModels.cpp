@@ -113,9 +113,9 @@ qreal SidebarStatusCardModel::fittingScale(const QFont &font, const QString &tex
 
 QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
 {
-    const QString host = hostName && !hostName->trimmed().isEmpty()
-                             ? *hostName
-                             : QCoreApplication::translate("SidebarSystemStatusCard", "This Mac");
+    const QString host = hostName && !hostName->trimmed().isEmpty() ? *hostName
+                         : platform().onHost ? QCoreApplication::translate("SidebarSystemStatusCard", "This computer")
+                                             : QCoreApplication::translate("SidebarSystemStatusCard", "This Mac");
     const QString support = family == ChipFamily::unknown
                                 ? QCoreApplication::translate("SidebarSystemStatusCard", "Limited support")
                                 : QCoreApplication::translate("SidebarSystemStatusCard", "Supported");

@@ -83,7 +83,7 @@ public:
     static constexpr qreal minimumScale() { return 0.86; }
 
     // "<host> · Supported", or "Limited support" for an unknown chip; "This Mac" when the
-    // host has no name.
+    // host has no name ("This computer" on the computer itself).
     static QString hostLine(const std::optional<QString> &hostName, ChipFamily family);
     // "Active since " and the time in the locale's short format, no date.
     static QString activeSinceLine(const QDateTime &when, const QLocale &locale);

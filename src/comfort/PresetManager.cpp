@@ -270,7 +270,13 @@ void PresetManager::setProfileIntensity(double value)
     emit profileIntensityChanged();
     UserDefaults::standard().setDouble(key(profileIntensityKey), m_profileIntensity);
     if (!m_activeSavedProfileID)
-        applyPreset(m_activePreset, true);
+        selectPreset(m_activePreset, true);
+    // A drag of the slider sets the intensity many times a second: one line once it rests.
+    m_intensityNote.cancel();
+    m_intensityNote = scheduler().after(intensityNoteDelayMs, this, [this] {
+        m_log.info("Profile intensity %d %% (%s)", int(m_profileIntensity * 100),
+                   qUtf8Printable(profileIntensityLabel()));
+    });
 }
 
 QString PresetManager::activeSavedProfileIDText() const

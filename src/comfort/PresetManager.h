@@ -70,6 +70,8 @@ public:
     static constexpr double defaultProfileIntensity = 0.65;
     static constexpr int transitionStepCount = 28;
     static constexpr qint64 transitionStepMs = 18;
+    // How long the intensity rests before its change is logged.
+    static constexpr qint64 intensityNoteDelayMs = 1'000;
 
     static inline const QList<ComfortPreset> defaultVisiblePresets = {
         ComfortPreset::focus, ComfortPreset::pwmSafe, ComfortPreset::lowStimulus, ComfortPreset::evening};
@@ -168,6 +170,8 @@ private:
     // ... A copy already kept is never replaced, and the same value is not kept twice.
     void preserveUnreadable(const QString &key, std::optional<QVariant> &original);
 
+    // applyPreset without its log line (a change of the intensity applies the preset again).
+    void selectPreset(ComfortPreset preset, bool animated);
     void setActivePreset(ComfortPreset preset);
     void setActiveSavedProfileID(const std::optional<QUuid> &id);
     void setVeilFromProfile(const SavedComfortProfile &profile);
@@ -202,6 +206,7 @@ private:
     double m_profileIntensity = defaultProfileIntensity;
 
     TaskHandle m_transitionTask;
+    TaskHandle m_intensityNote; // the log line of an intensity change, once the slider rests
     PresetValues m_transitionTarget;
 
     // Stored data that could not be read in full, kept until the first save.

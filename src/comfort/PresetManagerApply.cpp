@@ -59,6 +59,11 @@ SavedComfortProfile PresetManager::captureCurrentProfile(const QUuid &id, const 
 void PresetManager::applyPreset(ComfortPreset preset, bool animated)
 {
     m_log.info("Applying preset: %s", qUtf8Printable(rawValue(preset)));
+    selectPreset(preset, animated);
+}
+
+void PresetManager::selectPreset(ComfortPreset preset, bool animated)
+{
     setActivePreset(preset);
     setActiveSavedProfileID(std::nullopt);
     UserDefaults::standard().setString(QString::fromLatin1(activePresetKey), rawValue(preset));

@@ -155,6 +155,10 @@ void DisplayEngine::refreshDisplays()
 
 bool DisplayEngine::applyProperties(const Properties &properties, const Target &target)
 {
+    // Where framebuffers hold no protection properties there is nothing to write: the
+    // protections are simply not available, which is no fault worth a line.
+    if (!framebufferProtectionsAvailable())
+        return false;
     Registry &registry = *platform().registry;
     const std::optional<QList<ServiceHandle>> services = registry.matchingServices(framebuffer::kClassName);
     if (!services) {

@@ -90,6 +90,7 @@ public:
     // Writes every property to the services the target selects, skipping values equal to
     // the current ones, then refreshes the list. True when every write succeeded and at
     // least one framebuffer service was found (and, for one service, that service).
+    // Where framebuffer protections are not available nothing is tried: false, quietly.
     bool applyProperties(const Properties &properties, const Target &target);
 
     // `enableDither` on (true) or off for the target. Afterwards ditherGloballyDisabled says

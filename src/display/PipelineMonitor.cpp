@@ -201,7 +201,9 @@ PipelineSnapshot PipelineMonitor::captureSnapshot() const
         snapshot.displays << displaySnapshot(info);
     snapshot.capturedAt = scheduler().now();
     const std::optional<QString> hostName = platform().host ? platform().host->localizedHostName() : std::nullopt;
-    snapshot.macName = hostName && !hostName->isEmpty() ? *hostName : QStringLiteral("This Mac");
+    snapshot.macName = hostName && !hostName->isEmpty() ? *hostName
+                       : platform().onHost                 ? QStringLiteral("This computer")
+                                                           : QStringLiteral("This Mac");
     snapshot.chipFamily = chipFamilyRawValue(engine.chipFamily());
     snapshot.pwmAvoidanceEnabled = engine.pwmAvoidanceEnabled();
     snapshot.pwmThresholdPercent = engine.pwmThresholdPercent();

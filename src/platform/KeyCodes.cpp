@@ -37,8 +37,13 @@ int keyCodeForCharacter(QChar character)
 
 QString hotKeyText(quint32 modifiers, QChar key)
 {
+    return hotKeyText(modifiers, key, platform().onHost);
+}
+
+QString hotKeyText(quint32 modifiers, QChar key, bool desktopWords)
+{
     QString text;
-    if (platform().onHost) {
+    if (desktopWords) {
         const std::pair<quint32, const char *> names[] = {{kHotKeyCommand, "Super+"},
                                                           {kHotKeyControl, "Ctrl+"},
                                                           {kHotKeyOption, "Alt+"},

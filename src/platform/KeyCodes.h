@@ -16,5 +16,7 @@ int keyCodeForCharacter(QChar character);
 // it: the Mac's signs on the simulated Mac ("⌘⇧D"); on the host the key names the desktop
 // writes, joined by "+" ("Super+Shift+D"), since the command modifier is the Super key there.
 QString hotKeyText(quint32 modifiers, QChar key);
+// The same in the desktop's key names (desktopWords) or in the Mac's signs, wherever it runs.
+QString hotKeyText(quint32 modifiers, QChar key, bool desktopWords);
 
 } // namespace qv

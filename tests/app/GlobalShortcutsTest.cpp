@@ -122,6 +122,12 @@ TEST_F(GlobalShortcutsTest, HintsOnTheHostNameTheDesktopsKeys)
     services.onHost = false;
     installPlatform(services);
     EXPECT_EQ(hotKeyText(kHotKeyControl | kHotKeyOption, u'0'), QStringLiteral("\u2325\u23030"));
+    // --help lists the six keys in the desktop's words, wherever it is asked.
+    const QStringList help = GlobalShortcuts::commandLineHelp().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(help.size(), 7);
+    EXPECT_EQ(help[1], "  Super+Shift+B    Take a break now");
+    EXPECT_EQ(help[4], "  Super+Shift+P    PWM-Safe profile (again: back to Neutral)");
+    EXPECT_EQ(help[6], "  Super+Shift+0    Back to Neutral");
 }
 
 // Through the launch setup: the break key starts a break with reminders off, a preset key

@@ -1,5 +1,6 @@
 #include "app/MainWindowModel.h"
 #include "app/OvSection.h"
+#include "app/SettingsSectionModel.h"
 #include "app/SidebarModels.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
@@ -136,6 +137,13 @@ TEST_F(MainWindowModelTest, StatusCardTexts)
         SidebarStatusCardModel card;
         EXPECT_EQ(card.hostLine().toStdString(), c.line) << c.name;
     }
+    // On the computer itself the texts speak of the computer, not of a Mac.
+    PlatformServices services = mac->services();
+    services.onHost = true;
+    installPlatform(services);
+    mac->setHostName(std::nullopt);
+    EXPECT_EQ(SidebarStatusCardModel().hostLine(), "This computer \u00B7 Supported");
+    EXPECT_EQ(SettingsSectionModel::pageSubtitle(), "Adjust how Quellvista behaves across your computer.");
     EXPECT_EQ(SidebarStatusCardModel::statusText(), "All systems optimal");
     const QDateTime nine = QDateTime(QDate(2026, 3, 2), QTime(9, 5, 30));
     EXPECT_EQ(SidebarStatusCardModel::activeSinceLine(nine, QLocale(QLocale::English, QLocale::UnitedStates)),

@@ -12,6 +12,8 @@
 #include "support/TestEnvironment.h"
 #include "support/ViewTexts.h"
 
+#include <QSignalSpy>
+
 using namespace qv;
 
 namespace {
@@ -74,6 +76,7 @@ TEST_F(MenuBarPopoverModelTest, StatusHeaderCountsTheProtections)
         {true, true, false, "Partial protection", "2 of 3 protections active", 1.0},
         {true, true, true, "Eye Comfort: Active", "All protections are enabled", 1.0},
     };
+    presets().applyPreset(ComfortPreset::focus, false); // PWM-safe dimming acts only while it dims
     for (const Case &c : cases) {
         app->disableDithering()->setValue(c.dithering);
         app->pwmAvoidanceEnabled()->setValue(c.pwm);
@@ -95,7 +98,13 @@ TEST_F(MenuBarPopoverModelTest, OnlyProtectionsThatCanActHereCount)
     EXPECT_EQ(model->statusTitle(), "Protection off");
     EXPECT_EQ(model->statusSubtitle(), "0 of 1 protections active");
     app->pwmAvoidanceEnabled()->setValue(true);
+    EXPECT_EQ(model->statusTitle(), "Protection off") << "with Neutral the switch is on but nothing is dimmed";
+    EXPECT_EQ(model->comfortLabel(), "Off");
+    QSignalSpy redraws(model.get(), &MenuBarPopoverModel::changed);
+    presets().applyPreset(ComfortPreset::focus, true);
+    settle();
     EXPECT_EQ(model->statusTitle(), "Eye Comfort: Active");
+    EXPECT_LE(redraws.size(), 6) << "not redrawn at every step of the transition";
     EXPECT_EQ(model->statusSubtitle(), "All protections are enabled");
     for (const QVariant &item : model->gearMenuItems()) {
         const QVariantMap map = item.toMap();
@@ -154,12 +163,14 @@ TEST_F(MenuBarPopoverModelTest, FavouriteRows)
     presets().renamePreset(ComfortPreset::pwmSafe, QStringLiteral("Night <b>shift</b>"));
     presets().applyPreset(ComfortPreset::pwmSafe, false);
     EXPECT_FALSE(model->showsFavoritesHint());
-    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "*PWM-safe ⌘⇧P"}))
-        << "fixed titles in declaration order";
-    EXPECT_EQ(model->modeText(), "Night <b>shift</b>") << "the Mode row shows the user's name";
+    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "*Night <b>shift</b> ⌘⇧P"}))
+        << "the user's names, in declaration order";
+    EXPECT_EQ(model->modeText(), "Night <b>shift</b>") << "the Mode row shows the same name";
+    presets().resetName(ComfortPreset::pwmSafe);
+    EXPECT_EQ(rowSummary().last(), "*PWM-Safe ⌘⇧P") << "the title the profiles grid shows";
 
     presets().saveCurrentAsNewProfile(QStringLiteral("Desk"));
-    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "PWM-safe ⌘⇧P", "*Desk"}))
+    EXPECT_EQ(rowSummary(), (QStringList{"Neutral ⌘⇧0", "Low Stimulus", "PWM-Safe ⌘⇧P", "*Desk"}))
         << "only the active saved profile is highlighted";
     const QVariantMap profileRow = model->favorites().last().toMap();
     EXPECT_EQ(profileRow["symbol"], "slider.horizontal.3");

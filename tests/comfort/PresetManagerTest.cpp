@@ -210,11 +210,15 @@ TEST_F(PresetManagerTest, IntensityIsClampedAndReappliesOnce)
 {
     manager().applyPreset(ComfortPreset::evening, false);
     logs->clear();
-    manager().setProfileIntensity(1.4);
+    // A drag: many steps, and one line once the slider rests.
+    for (int step = 1; step <= 40; ++step) {
+        manager().setProfileIntensity(0.65 + step * 0.01);
+        advance(20);
+    }
     EXPECT_EQ(manager().profileIntensity(), 1.0);
     EXPECT_EQ(defaults->doubleValue("profileIntensity"), 1.0);
-    EXPECT_EQ(logs->count("PresetManager", "Applying preset: Evening"), 1);
     settle();
+    EXPECT_EQ(logs->messages("PresetManager"), QStringList{"Profile intensity 100 % (Maximum)"});
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.52);
     EXPECT_EQ(manager().profileIntensityLabel(), "Maximum");
 

@@ -259,6 +259,20 @@ TEST_F(DisplayEngineTest, DitherFlagSaysWhatTheRegistryHolds)
     EXPECT_TRUE(engine.ditherGloballyDisabled());
 }
 
+// A machine whose framebuffers hold no protection properties (a Linux desktop) is not
+// written to at all: no write fails, and nothing is logged at every start.
+TEST_F(DisplayEngineTest, WithoutFramebufferProtectionsNothingIsWritten)
+{
+    mac->setFramebufferProtectionsAvailable(false);
+    DisplayEngine &engine = DisplayEngine::shared();
+    const int writes = mac->registryWriteCount();
+    EXPECT_FALSE(engine.applyProperties({{"uniformity2D", RegistryValue::boolean(false)}}, Target::builtIn()));
+    engine.setDither(false, Target::all());
+    EXPECT_EQ(mac->registryWriteCount(), writes);
+    EXPECT_FALSE(engine.ditherGloballyDisabled());
+    EXPECT_TRUE(logs->messages("DisplayEngine").isEmpty());
+}
+
 TEST_F(DisplayEngineTest, NoFramebufferServicesIsAFailure)
 {
     useMachine(SimulatedMac::empty());

@@ -72,6 +72,16 @@ TEST_F(FontSmoothingTest, ReadsTheGlobalSwitchWithOnlyExactlyOneMeaningDisabled)
     }
     EXPECT_TRUE(logs->containsPart("FontSmoothing", "Unexpected font smoothing value \"yes\""));
     EXPECT_TRUE(logs->containsPart("FontSmoothing", "is not set"));
+
+    // Several models read the switch at start: an answer that stays the same is said once.
+    FontSmoothingController controller;
+    mac->setGlobalDefault(kKey, QStringLiteral("0"));
+    controller.refresh();
+    logs->clear();
+    answerWith(finished(1));
+    for (int read = 0; read < 3; ++read)
+        controller.refresh();
+    EXPECT_EQ(logs->messages("FontSmoothing").size(), 1);
 }
 
 TEST_F(FontSmoothingTest, ARefreshThatCannotReadKeepsThePreviousValue)

@@ -80,6 +80,30 @@ TEST_F(HostAmbientLightTest, ADarkRoomMovesTheAmbientLevel)
     EXPECT_TRUE(QTest::qWaitFor([&] { return bus->connection().call(owners).arguments().value(0).toStringList().isEmpty(); }));
 }
 
+// A proxy whose light sensor goes says HasAmbientLight false: its last level is dropped,
+// as when the proxy goes, so a dark room does not stay dark; a sensor that comes back is
+// claimed again.
+TEST_F(HostAmbientLightTest, ASensorThatGoesIsUnavailable)
+{
+    startProxy(QStringLiteral("{\"has_ambient_light\": true, \"light_level\": 5.0}"));
+    HostAmbientLight light(bus->connection(), iio());
+    install(light);
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setAmbientAwareComfortEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tuning.ambientComfortLabel() == "Dark room"; }));
+    const auto setHasLight = [&](bool has) {
+        ASSERT_EQ(bus->call(kProxy, kProxyPath, kMock, QStringLiteral("SetInternalProperty"),
+                            {kProxy, QStringLiteral("HasAmbientLight"), QVariant::fromValue(QDBusVariant(has))}),
+                  QString());
+    };
+    setHasLight(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "Sensor unavailable"; }));
+    EXPECT_EQ(tuning.ambientComfortLevel(), 0);
+    EXPECT_EQ(logs->messages(QStringLiteral("AmbientLight")).size(), 1);
+    setHasLight(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tuning.ambientLightStatus() == "5 lux"; }));
+}
+
 // A level in the sensor's own unit is scaled as a raw registry value is: 20000 is 20 lux.
 TEST_F(HostAmbientLightTest, VendorUnitsAreScaledAsRawValues)
 {

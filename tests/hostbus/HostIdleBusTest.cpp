@@ -65,6 +65,21 @@ TEST_F(HostIdleBusTest, TheIdleMonitorsWatchesTellTheIdleTime)
     EXPECT_TRUE(logs->messages(QStringLiteral("Idle")).isEmpty());
 }
 
+// Started (or the monitor set up again) while the user has been idle for 300 s: the new
+// idle watch fires at once, and the idle time asked for stands; after input the watch
+// counts from its start again.
+TEST_F(HostIdleBusTest, TheFirstIdleWatchKeepsTheIdleTimeAsked)
+{
+    startMonitor(QStringLiteral("dbus.UInt64(300000)"));
+    HostIdle idle(kNoDisplay, bus->connection());
+    ASSERT_TRUE(ready(idle));
+    fire(7);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() < 300.0; }, 300));
+    fire(8);
+    fire(7);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 5.0; }));
+}
+
 // A compositor that restarts while the user is away: the idle time goes on counting in
 // the gap, and the restarted monitor is set up again, so the countdown stays held.
 TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)

@@ -62,6 +62,12 @@ PrivateBus::~PrivateBus()
     m_daemon.waitForFinished(5'000);
 }
 
+void PrivateBus::stopDaemon()
+{
+    m_daemon.terminate();
+    m_daemon.waitForFinished(5'000);
+}
+
 bool PrivateBus::startMock(const QString &service, const QStringList &arguments)
 {
     return startService(service, QString(), arguments);

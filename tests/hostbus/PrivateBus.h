@@ -34,6 +34,9 @@ public:
     // Stops the mock (or service) that owns service and waits until the name is gone.
     void stopMock(const QString &service);
 
+    // Stops the bus daemon itself: every connection to it breaks.
+    void stopDaemon();
+
     // Stops (or lets go on) the mock that owns service: a stopped one keeps its name and
     // answers nothing, as a hanging service does.
     void pauseMock(const QString &service, bool paused);

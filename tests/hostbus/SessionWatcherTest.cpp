@@ -74,6 +74,16 @@ TEST_F(SessionWatcherTest, WakingFromSleepReappliesThroughTheWorkspace)
     EXPECT_EQ(logs->messages(QStringLiteral("SessionWatcher")).size(), 1);
 }
 
+// A bus that goes away is said once for each bus, not passed over in silence.
+TEST_F(SessionWatcherTest, ABusThatGoesIsLogged)
+{
+    HostBusServices host(bus->connection(), bus->connection());
+    bus->stopDaemon();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Bus")).size() == 2; }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Bus"), QStringLiteral("The session bus has gone")));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Bus"), QStringLiteral("The system bus has gone")));
+}
+
 // A new zone from timedated moves the circadian schedule to the phase of the new local
 // hour at once.
 TEST_F(SessionWatcherTest, ATimeZoneChangeMovesTheCircadianPhase)

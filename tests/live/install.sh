@@ -46,7 +46,7 @@ installed="$prefix/bin/quellvista"
 
 [[ "$("$installed" --version)" == "Quellvista $version" ]] || fail "--version says $("$installed" --version)"
 "$installed" --help >"$tmp/help" 2>&1 || fail "--help failed"
-for word in --machine --version --help QUELLVISTA_MACHINE QUELLVISTA_CONTROL_LIST QT_QUICK_BACKEND; do
+for word in --machine --version --help QUELLVISTA_MACHINE QUELLVISTA_CONTROL_LIST QT_QUICK_BACKEND Super+Shift+B; do
   grep -q -- "$word" "$tmp/help" || fail "--help does not name $word"
 done
 status=0

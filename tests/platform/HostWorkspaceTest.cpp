@@ -119,6 +119,8 @@ TEST(DesktopEntriesTest, OnlyRegularFilesAreReadAndFoldersMadeLaterAreWatched)
     DesktopEntries entries({userData, system.path()});
     EXPECT_EQ(entries.size(), 1);
     EXPECT_EQ(logs.messages("Workspace").size(), 3) << "the device, the pipe and the large file";
+    for (const QString &line : logs.messages("Workspace"))
+        EXPECT_EQ(line.count(system.path()), 1) << "the path once: " << qPrintable(line);
 
     // The user's first own application: its folder and its sub-folder come while running.
     QSignalSpy changed(&entries, &DesktopEntries::changed);

@@ -1,6 +1,7 @@
 #include "pages/wellness/BlinkCardModels.h"
 
 #include "design/Theme.h"
+#include "platform/Platform.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -90,8 +91,10 @@ void BlinkPanelModel::update(const BlinkReadings &r)
                       : QStringLiteral("Optional camera-based blink tracking"));
     set_calibrationNoticeVisible(on && r.isCalibrating);
     set_failureNote(on ? QString() : r.startFailure);
-    set_footerText(on ? QStringLiteral("All processing stays on this Mac. Blink-rate math pauses when you step "
+    const QString machine = platform().onHost ? QStringLiteral("computer") : QStringLiteral("Mac");
+    set_footerText(on ? QStringLiteral("All processing stays on this %1. Blink-rate math pauses when you step "
                                        "away or look away from the screen.")
+                            .arg(machine)
                       : QStringLiteral("Opt-in, on-device camera tracking for blink rate and away detection."));
     if (!on) {
         set_rateValue(blink::dash());

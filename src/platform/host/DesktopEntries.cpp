@@ -210,7 +210,12 @@ void DesktopEntries::rescan()
             if (!entry) {
                 if (!m_reported.contains(path)) {
                     m_reported.insert(path);
-                    m_log.error("Ignoring the desktop entry %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+                    // A reason that names the file already ("P is a device, ...") is not
+                    // preceded by it again.
+                    if (error.startsWith(path))
+                        m_log.error("Ignoring a desktop entry: %s", qUtf8Printable(error));
+                    else
+                        m_log.error("Ignoring the desktop entry %s: %s", qUtf8Printable(path), qUtf8Printable(error));
                 }
                 continue;
             }

@@ -211,10 +211,36 @@ void HostAmbientLight::proxyAnswered(Proxy state)
 void HostAmbientLight::propertiesChanged(const QDBusMessage &message)
 {
     const QVariantList arguments = message.arguments();
-    if (m_proxy != Proxy::claimed || arguments.size() < 2 || arguments.first().toString() != kInterface)
+    if (arguments.size() < 2 || arguments.first().toString() != kInterface)
         return;
     const std::optional<QVariantMap> changed = bus::propertyMap(arguments.at(1));
     if (!changed)
+        return;
+    const auto hasLight = changed->constFind(QStringLiteral("HasAmbientLight"));
+    if (hasLight != changed->cend()) {
+        const QVariant has = bus::unwrapped(hasLight.value());
+        const bool present = has.userType() == QMetaType::Bool && has.toBool();
+        if (!present && m_proxy != Proxy::absent && m_proxy != Proxy::noSensor) {
+            // The sensor has gone (unplugged, its driver unloaded): as when the proxy goes,
+            // its last level is dropped and the kernel's channel answers, if any.
+            ++m_generation;
+            m_claiming = false;
+            m_retry.cancel();
+            m_properties.clear();
+            m_sourceNote(m_logger, QStringLiteral("The sensor proxy no longer has a light sensor: the light level is "
+                                                  "read from %1")
+                                       .arg(m_iioFolder));
+            return proxyAnswered(Proxy::noSensor);
+        }
+        if (present && m_proxy == Proxy::noSensor) {
+            // A sensor that comes is claimed at the next reading asked for.
+            m_proxy = Proxy::unknown;
+            if (m_releaseTask.isActive() && onReadingReady)
+                onReadingReady();
+            return;
+        }
+    }
+    if (m_proxy != Proxy::claimed)
         return;
     for (auto it = changed->cbegin(); it != changed->cend(); ++it)
         m_properties.insert(it.key(), it.value());

@@ -20,7 +20,8 @@ namespace qv {
 // claimed at the first reading asked for, without waiting (the reader hears when the
 // level is ready), and kept current by the proxy's change signals; it is released when no
 // reading has been asked for half a minute. A proxy that starts, restarts or stops is
-// followed. Nothing is asked of the proxy while ambient comfort is off.
+// followed, and so is its light sensor coming and going (HasAmbientLight). Nothing is
+// asked of the proxy while ambient comfort is off.
 class HostAmbientLight final : public QObject, public AmbientLight {
     Q_OBJECT
 public:

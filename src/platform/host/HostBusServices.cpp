@@ -6,12 +6,45 @@
 #include "platform/host/PortalAppearance.h"
 #include "platform/host/SessionWatcher.h"
 
+#include "runtime/Logging.h"
+
+#include <QDBusMessage>
+#include <QObject>
+
 namespace qv {
+
+// Says once that a bus has gone (its daemon stopped or the connection broke): the
+// services on it then answer nothing more, and each keeps what it knew last.
+class BusLossNote : public QObject {
+    Q_OBJECT
+public:
+    BusLossNote(QDBusConnection bus, const char *name) : m_name(name)
+    {
+        if (bus.isConnected())
+            bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                        QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                        SLOT(gone()));
+    }
+
+private slots:
+    void gone()
+    {
+        m_log.error("The %s bus has gone: the services on it answer no more until the program starts again; "
+                    "what they told last is kept",
+                    m_name);
+    }
+
+private:
+    const char *m_name;
+    Logger m_log{"Bus"};
+};
 
 HostBusServices::HostBusServices() : HostBusServices(QDBusConnection::systemBus(), QDBusConnection::sessionBus()) {}
 
 HostBusServices::HostBusServices(const QDBusConnection &systemBus, const QDBusConnection &sessionBus)
-    : m_power(std::make_unique<HostPower>(systemBus)),
+    : m_systemBusLoss(std::make_unique<BusLossNote>(systemBus, "system")),
+      m_sessionBusLoss(std::make_unique<BusLossNote>(sessionBus, "session")),
+      m_power(std::make_unique<HostPower>(systemBus)),
       m_ambientLight(std::make_unique<HostAmbientLight>(systemBus)),
       m_appearance(std::make_unique<PortalAppearance>(sessionBus)),
       m_session(std::make_unique<SessionWatcher>(systemBus))
@@ -42,3 +75,5 @@ PlatformServices HostBusServices::over(PlatformServices services)
 }
 
 } // namespace qv
+
+#include "HostBusServices.moc"

@@ -9,6 +9,7 @@
 
 namespace qv {
 
+class BusLossNote;
 class HostAmbientLight;
 class HostPower;
 class PortalAppearance;
@@ -17,7 +18,8 @@ class SessionWatcher;
 // The services this computer's system and session buses answer: the battery and thermal
 // state, the ambient-light sensor, the desktop's appearance, and the session's wake-ups
 // and time-zone changes. A service that cannot be reached falls back (see each one) and
-// logs one line. Keep it alive while the services are installed.
+// logs one line, as does a bus that goes away. Keep it alive while the services are
+// installed.
 class HostBusServices {
 public:
     HostBusServices();
@@ -32,6 +34,8 @@ public:
     SessionWatcher &sessionWatcher() { return *m_session; }
 
 private:
+    std::unique_ptr<BusLossNote> m_systemBusLoss;
+    std::unique_ptr<BusLossNote> m_sessionBusLoss;
     std::unique_ptr<HostPower> m_power;
     std::unique_ptr<HostAmbientLight> m_ambientLight;
     std::unique_ptr<PortalAppearance> m_appearance;

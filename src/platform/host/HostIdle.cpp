@@ -151,6 +151,7 @@ void HostIdle::setUpMonitor()
         const quint64 idleMs = std::min<quint64>(reply.arguments().first().toULongLong(), quint64(1) << 50);
         m_lastInputMs = nowMs() - qint64(idleMs);
         m_active = false;
+        m_idleTimeAsked = true;
         stepDone();
     });
     callMonitor(QStringLiteral("AddIdleWatch"), {quint64(kIdleWatchMs)}, [=, this](const QDBusMessage &reply) {
@@ -187,12 +188,18 @@ void HostIdle::watchFired(const QDBusMessage &message)
         return;
     if (id == m_idleWatch) {
         // Idle for the watch's length: counted from its start; the next input is watched.
+        // A user idle for longer already when the monitor was set up sees the new watch
+        // fire at once: without input since, the idle time asked for stands.
+        const qint64 watchStart = nowMs() - kIdleWatchMs;
+        const bool idleSinceAsked = m_idleTimeAsked && !m_active && m_lastInputMs;
+        m_lastInputMs = idleSinceAsked ? std::min(*m_lastInputMs, watchStart) : watchStart;
         m_active = false;
-        m_lastInputMs = nowMs() - kIdleWatchMs;
+        m_idleTimeAsked = false;
         addActiveWatch();
     } else if (id == m_activeWatch) {
         // A user-active watch fires once.
         m_active = true;
+        m_idleTimeAsked = false;
         m_activeWatch = 0;
     }
 }

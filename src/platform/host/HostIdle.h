@@ -84,6 +84,7 @@ private:
     QList<quint32> m_staleWatches;    // of a round that failed: removed when set up again
     TaskHandle m_retry;
     bool m_active = false;            // input since the idle watch last fired
+    bool m_idleTimeAsked = false;     // the idle time is the monitor's answer, no watch has fired since
     std::optional<qint64> m_lastInputMs;
     bus::Note m_note;
     Logger m_log{"Idle"};

@@ -687,9 +687,11 @@ ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFo
         if (!saveKeptLocked(&error)) {
             m_kept = before;
             m_keepProblem = error;
-            m_log.error("Could not keep the original gamma ramps in %s (%s); the displays' transfer formulas are "
+            m_log.error("Could not keep the original gamma ramps%s (%s); the displays' transfer formulas are "
                         "not applied",
-                        qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+                        m_restoreFile.path().isEmpty() ? ""
+                                                       : qUtf8Printable(QStringLiteral(" in ") + m_restoreFile.path()),
+                        qUtf8Printable(error));
             return kErrorCannotComplete;
         }
     }

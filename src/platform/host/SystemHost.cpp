@@ -94,12 +94,9 @@ std::optional<QString> SystemHost::localizedHostName()
                 return value;
         }
     }
-    if (const auto product = productName())
-        return product;
-    const QString host = QSysInfo::machineHostName();
-    if (host.isEmpty())
-        return std::nullopt;
-    return host;
+    // The static host name ("vm", "debian") is a name for the network, not one to show:
+    // without a pretty name or a product name the computer has none.
+    return productName();
 }
 
 } // namespace qv

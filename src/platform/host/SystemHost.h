@@ -6,8 +6,8 @@
 namespace qv {
 
 // The computer this runs on: the processor's model name from the kernel's CPU list and
-// the computer's name (the pretty host name, else the DMI product name, else the host
-// name), and the system's version. The files are read from a root folder that tests may
+// the computer's name (the pretty host name, else the DMI product name; the network's
+// host name is not one), and the system's version. The files are read from a root folder that tests may
 // choose.
 class SystemHost final : public Host {
 public:

@@ -21,13 +21,16 @@ FontSmoothing::Outcome DefaultsFontSmoothing::readNow()
     // Output that is not UTF-8 counts as none.
     const QString text = text::decodeUtf8(result.standardOutput).value_or(QString()).trimmed();
     // "0" and "1" are the two answers of a set switch; nothing (a switch never set) means
-    // smoothing is on. Anything else is read as on as well, and said.
-    if (text != QLatin1String("0") && text != QLatin1String("1")) {
+    // smoothing is on. Anything else is read as on as well, and said, once for as long as
+    // it stays so (the switch is read by several models at start).
+    const bool set = text == QLatin1String("0") || text == QLatin1String("1");
+    if (!set && text != m_lastUnusableText) {
         if (text.isEmpty())
             m_log.debug("Font smoothing switch is not set (exit status %d); taking it as enabled", result.exitCode);
         else
             m_log.error("Unexpected font smoothing value \"%s\"; taking it as enabled", qUtf8Printable(text.left(80)));
     }
+    m_lastUnusableText = set ? std::optional<QString>() : std::optional<QString>(text);
     outcome.succeeded = true;
     outcome.disabled = text == QLatin1String("1");
     return outcome;

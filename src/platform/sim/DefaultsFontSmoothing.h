@@ -29,6 +29,7 @@ private:
     Outcome readNow();
 
     Processes *m_processes;
+    std::optional<QString> m_lastUnusableText; // an answer that is not 0 or 1, as last said
     Logger m_log{"FontSmoothing"};
 };
 
