@@ -19,6 +19,8 @@
 class QFileSystemWatcher;
 #include <QString>
 
+#include "platform/sim/MachineDescription.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,50 +47,7 @@ class SimUpdater;
 class SimCamera;
 class SimFaceLandmarks;
 
-// One display of the simulated machine, with its screen, its framebuffer service and the
-// transfer formula in force.
-struct SimDisplay {
-    DisplayId id = 0;
-    QString name;               // the screen's localised name
-    bool builtIn = false;
-    bool mirrored = false;
-    bool isVirtual = false;     // AirPlay / Sidecar / virtual
-    quint32 vendor = 0;
-    quint32 model = 0;
-    quint32 serial = 0;
-    // The display's size as the system gives it: the current mode's size in points.
-    int pixelsWide = 0;
-    int pixelsHigh = 0;
-    // The panel's own pixels, as the display profiler reports them; empty: the size above.
-    QSize panelPixels;
-    QList<DisplayMode> modes;
-    int currentMode = -1;       // index into modes, -1 for none
-    QRectF frame;               // global coordinates, points
-    double backingScale = 2.0;
-    bool hasScreen = true;      // listed among the screens
-    bool hasScreenNumber = true; // its screen carries "NSScreenNumber"
-
-    // What the display profiler reports.
-    bool inProfiler = true;
-    QString profilerName;       // empty: the screen name
-    QString connectionType;     // "spdisplays_internal", "spdisplays_hdmi", ...
-    QString displayType;        // "spdisplays_display_type", e.g. "built-in_liquid_retina_xdr"
-
-    // The framebuffer service ("IOMobileFramebufferAP"), when the display has one.
-    bool hasFramebuffer = true;
-    ServiceHandle service = 0;
-    quint64 registryEntryID = 0; // given when missing; a new entry gets a new one
-    QString entryName;
-    QMap<QString, RegistryValue> framebufferProperties;
-
-    // The transfer formula in force; nothing while the system's colour settings apply.
-    std::optional<TransferFormula> formula;
-    // The id the display had in an earlier version of the display services, if another.
-    std::optional<DisplayId> formerId;
-};
-
 class SimCameraScript;
-struct MachineConditions;
 
 // The whole virtual Mac behind the platform services. Tests change it directly; the
 // services read it. Its state is guarded by a mutex so that services callable off the
