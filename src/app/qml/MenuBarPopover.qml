@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.App
 
@@ -297,26 +298,48 @@ Item {
             Rule {}
         }
 
-        // Footer.
+        // Footer: "Open Quellvista" and the gear menu, both buttons that Tab reaches.
         RowLayout {
             Layout.fillWidth: true
             Layout.margins: 12
-            PopoverText {
+            T.AbstractButton {
+                id: openButton
                 objectName: "openButton"
-                text: popoverModel.openMainWindowTitle
-                font: Theme.systemFont(12)
-                color: Theme.textPrimary
-                TapHandler { onTapped: popoverModel.openMainWindow() }
+                implicitWidth: openLabel.implicitWidth
+                implicitHeight: openLabel.implicitHeight
+                Accessible.name: popoverModel.openMainWindowTitle
+                Accessible.onPressAction: openButton.clicked()
+                onClicked: popoverModel.openMainWindow()
+                FocusRing {
+                    shapeRadius: 4
+                }
+                PopoverText {
+                    id: openLabel
+                    text: popoverModel.openMainWindowTitle
+                    font: Theme.systemFont(12)
+                    color: Theme.textPrimary
+                }
             }
             Item { Layout.fillWidth: true }
-            Symbol {
+            T.AbstractButton {
                 id: gear
                 objectName: "gearButton"
                 Layout.preferredWidth: 18
-                name: "gearshape"
-                size: 12
-                color: Theme.textSecondary
-                TapHandler { onTapped: popover.gearMenuRequested(gear.mapToItem(popover, 0, gear.height + 4)) }
+                implicitHeight: gearSymbol.implicitHeight
+                Accessible.name: popoverModel.gearMenuName
+                Accessible.role: Accessible.ButtonMenu
+                Accessible.onPressAction: gear.clicked()
+                onClicked: popover.gearMenuRequested(gear.mapToItem(popover, 0, gear.height + 4))
+                FocusRing {
+                    shapeRadius: 4
+                }
+                Symbol {
+                    id: gearSymbol
+                    anchors.centerIn: parent
+                    name: "gearshape"
+                    size: 12
+                    color: Theme.textSecondary
+                }
             }
         }
     }
