@@ -6,8 +6,9 @@
 # steps their rows show; the chosen tile, interval and style are selected; headings and
 # statistics tiles carry their text; the composer opens on its named comment; "New profile"
 # puts the focus on the new tile. In the pop-over, Tab reaches the comfort switch, "Open
-# Quellvista" and the gear menu: screenshots popover-keyboard-light.png and -dark.png (in
-# OUT, default: the working folder) show the switch's focus ring.
+# Quellvista" and the gear menu, whose "Quit Quellvista" the keyboard chooses; screenshots
+# popover-keyboard-light.png and -dark.png (in OUT, default: the working folder) show the
+# switch's focus ring.
 # Usage: accessibility-tree.sh APP [OUT]
 set -euo pipefail
 app="$1" out="${2:-.}"
@@ -127,6 +128,7 @@ xdotool key Escape
 
 popover_by_keyboard
 pop expect "Comfort tuning" role="check box" checked
+pop expect "Next Break: *" role=label
 pop press "Evening"
 pop expect "Evening" selected
 windows_before="$(windows)"
@@ -140,4 +142,19 @@ poll 10 main_window || fail "Press on \"Open Quellvista\" did not bring the wind
 kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 start dark
 popover_by_keyboard
+# The gear menu from the keyboard: Space opens it on the focused gear, and its last
+# entry, "Quit Quellvista", ends the application.
+for _ in $(seq 1 12); do
+  [[ "$(pop focused)" == Options ]] && break
+  xdotool key Tab
+  sleep 0.2
+done
+windows_before="$(windows)"
+xdotool key space
+poll 10 gear_menu || fail "Space on the gear opened no menu"
+xdotool key Up Return
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+poll 10 app_ended || fail "\"Quit Quellvista\" chosen with the keyboard did not end the application"
+wait "$app_pid" || fail "the application quit with status $?"
+app_pid=""
 echo "accessibility-tree: names, roles, states, values and Press checked; pop-over reached by Tab in light and dark"

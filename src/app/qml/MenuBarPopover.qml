@@ -65,6 +65,9 @@ Item {
         property string title
         property string value
         Layout.fillWidth: true
+        // One text for assistive technology: "Next Break: 29 min".
+        Accessible.role: Accessible.StaticText
+        Accessible.name: AccessibleTexts.figure(title, value)
         PopoverText {
             text: parent.title
             font: Theme.systemFont(12)
@@ -110,6 +113,9 @@ Item {
             ColumnLayout {
                 spacing: 1
                 Layout.fillWidth: true
+                Accessible.role: Accessible.Heading
+                Accessible.name: popoverModel.statusTitle
+                Accessible.description: popoverModel.statusSubtitle
                 PopoverText {
                     objectName: "statusTitle"
                     Layout.fillWidth: true
