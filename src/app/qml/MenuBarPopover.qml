@@ -316,8 +316,13 @@ Item {
                 Accessible.name: popoverModel.openMainWindowTitle
                 Accessible.onPressAction: openButton.clicked()
                 onClicked: popoverModel.openMainWindow()
+                // A little room round the text.
                 FocusRing {
-                    shapeRadius: 4
+                    x: -6
+                    y: -4
+                    width: openButton.width + 12
+                    height: openButton.height + 8
+                    shapeRadius: 6
                 }
                 PopoverText {
                     id: openLabel
