@@ -441,6 +441,25 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     EXPECT_FALSE(toggle->state().checked);
 }
 
+// Assistive technology's "Press" clicks a button once (twice would undo a switch).
+TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)
+{
+    const std::unique_ptr<QObject> root = create(
+        "Column { property int clicks: 0\n"
+        "  PrimaryButton { objectName: 'primary'; text: 'Start'; onClicked: parent.clicks++ }\n"
+        "  SecondaryButton { objectName: 'secondary'; text: 'Later'; onClicked: parent.clicks++ }\n"
+        "  SageToggle { objectName: 'toggle'; Accessible.name: 'On'; onToggled: parent.clicks++ } }\n");
+    ASSERT_TRUE(root);
+    for (const char *name : {"primary", "secondary", "toggle"}) {
+        root->setProperty("clicks", 0);
+        QAccessibleInterface *button =
+            QAccessible::queryAccessibleInterface(test::findItem(qobject_cast<QQuickItem *>(root.get()), name));
+        ASSERT_TRUE(button && button->actionInterface()) << name;
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(root->property("clicks").toInt(), 1) << name;
+    }
+}
+
 TEST(AccessibleTextsTest, PercentsAreSpokenAndFiguresNamed)
 {
     const struct {
