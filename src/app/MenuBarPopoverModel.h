@@ -59,6 +59,7 @@ class MenuBarPopoverModel : public QObject {
     QV_VIEW_TEXT(remindersOffText, "Break reminders are off")
     QV_VIEW_TEXT(turnOnRemindersTitle, "Turn On Break Reminders")
     QV_VIEW_TEXT(openMainWindowTitle, "Open Quellvista")
+    QV_VIEW_TEXT(gearMenuName, "Options")
 
 public:
     // app null: the application object of the process.

@@ -7,6 +7,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,8 @@ namespace qv::design {
 namespace {
 
 const char *const kValueProperty = "accessibleValue";
+const char *const kCheckedProperty = "accessibleChecked";
+const char *const kKeyStepProperty = "keyStep";
 
 // The Accessible attached object of an item: a child QObject of the item itself.
 QObject *attached(const QObject *item)
@@ -24,6 +27,11 @@ QObject *attached(const QObject *item)
         if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
             return child;
     return nullptr;
+}
+
+bool hasProperty(const QObject *object, const char *name)
+{
+    return object->metaObject()->indexOfProperty(name) >= 0;
 }
 
 bool hasTextValue(const QObject *object)
@@ -68,7 +76,7 @@ public:
         case QAccessible::Description:
             return attachedProperty("description").toString();
         case QAccessible::Value:
-            return m_item->property(kValueProperty).toString();
+            return AccessibleTexts::spoken(m_item->property(kValueProperty).toString());
         default:
             return {};
         }
@@ -76,6 +84,9 @@ public:
 
     QAccessible::Role role() const override
     {
+        // A switch: the buttons of Qt Quick put their own role over the one given.
+        if (isSwitch())
+            return QAccessible::CheckBox;
         const int role = attachedProperty("role").toInt();
         if (role != QAccessible::NoRole)
             return QAccessible::Role(role);
@@ -93,8 +104,12 @@ public:
         s.disabled = !m_item->isEnabled();
         s.focusable = m_item->activeFocusOnTab() || m_item->inherits("QQuickControl");
         s.focused = m_item->hasActiveFocus();
-        s.checkable = attachedProperty("checkable").toBool();
-        s.checked = attachedProperty("checked").toBool();
+        // A switch's state is its own property: the buttons of Qt Quick write their own
+        // (never checked) state over the attached one whenever the tree is built again.
+        s.checkable = isSwitch() || attachedProperty("checkable").toBool();
+        s.checked = isSwitch() ? m_item->property(kCheckedProperty).toBool() : attachedProperty("checked").toBool();
+        s.selectable = attachedProperty("selectable").toBool();
+        s.selected = attachedProperty("selected").toBool();
         s.pressed = m_item->property("pressed").toBool();
         return s;
     }
@@ -116,28 +131,34 @@ public:
         return QAccessibleObject::interface_cast(type);
     }
 
-    // ---- a slider's number ----
-    QVariant currentValue() const override { return m_item ? m_item->property("value") : QVariant(); }
+    // ---- a slider's number, counted in the steps its row shows (84 for "84%") ----
+    QVariant currentValue() const override
+    {
+        return m_item ? QVariant(shownSteps(m_item->property("value").toDouble(), shownStep())) : QVariant();
+    }
     void setCurrentValue(const QVariant &value) override
     {
-        if (!m_item)
-            return;
-        const double from = m_item->property("from").toDouble();
-        const double to = m_item->property("to").toDouble();
-        m_item->setProperty("value", std::clamp(value.toDouble(), std::min(from, to), std::max(from, to)));
-        // As a drag does: the owner writes the moved value into its model.
-        QMetaObject::invokeMethod(m_item, "moved");
+        if (m_item)
+            moveTo(value.toDouble() * shownStep());
     }
-    QVariant maximumValue() const override { return m_item ? m_item->property("to") : QVariant(); }
-    QVariant minimumValue() const override { return m_item ? m_item->property("from") : QVariant(); }
-    QVariant minimumStepSize() const override { return m_item ? m_item->property("stepSize") : QVariant(); }
+    QVariant maximumValue() const override
+    {
+        return m_item ? QVariant(shownSteps(m_item->property("to").toDouble(), shownStep())) : QVariant();
+    }
+    QVariant minimumValue() const override
+    {
+        return m_item ? QVariant(shownSteps(m_item->property("from").toDouble(), shownStep())) : QVariant();
+    }
+    QVariant minimumStepSize() const override { return m_item ? QVariant(1.0) : QVariant(); }
 
     // ---- a button's press ----
     QStringList actionNames() const override
     {
         if (isSlider())
             return {increaseAction(), decreaseAction()};
-        return {pressAction()};
+        if (m_item && m_item->inherits("QQuickAbstractButton"))
+            return {pressAction()};
+        return {};
     }
     void doAction(const QString &name) override
     {
@@ -146,9 +167,9 @@ public:
         if (name == pressAction() && m_item->inherits("QQuickAbstractButton"))
             QMetaObject::invokeMethod(m_item, "clicked");
         else if (name == increaseAction() && isSlider())
-            setCurrentValue(currentValue().toDouble() + step());
+            moveTo(m_item->property("value").toDouble() + step());
         else if (name == decreaseAction() && isSlider())
-            setCurrentValue(currentValue().toDouble() - step());
+            moveTo(m_item->property("value").toDouble() - step());
     }
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
@@ -159,6 +180,26 @@ private:
         return a ? a->property(name) : QVariant();
     }
     bool isSlider() const { return m_item && m_item->inherits("QQuickSlider"); }
+    bool isSwitch() const { return m_item && hasProperty(m_item, kCheckedProperty); }
+    // One step of the value the row shows (its key step), else a hundredth of the range.
+    double shownStep() const
+    {
+        const double keyStep = m_item->property(kKeyStepProperty).toDouble();
+        if (keyStep > 0 && std::isfinite(keyStep))
+            return keyStep;
+        const double range = std::abs(m_item->property("to").toDouble() - m_item->property("from").toDouble());
+        return range > 0 ? range / 100 : 1.0;
+    }
+    void moveTo(double value)
+    {
+        const double from = m_item->property("from").toDouble();
+        const double to = m_item->property("to").toDouble();
+        if (!std::isfinite(value))
+            return;
+        m_item->setProperty("value", std::clamp(value, std::min(from, to), std::max(from, to)));
+        // As a drag does: the owner writes the moved value into its model.
+        QMetaObject::invokeMethod(m_item, "moved");
+    }
     double step() const
     {
         const double s = m_item->property("stepSize").toDouble();
@@ -182,7 +223,27 @@ public slots:
         QAccessibleValueChangeEvent event(parent(), parent()->property(kValueProperty));
         QAccessible::updateAccessibility(&event);
     }
+    void checkedChanged()
+    {
+        if (!QAccessible::isActive())
+            return;
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(parent(), changed);
+        QAccessible::updateAccessibility(&event);
+    }
 };
+
+void connectNotify(QQuickItem *item, const char *property, QObject *receiver, const char *slot)
+{
+    const QMetaObject *meta = item->metaObject();
+    const int index = meta->indexOfProperty(property);
+    if (index < 0)
+        return;
+    const QMetaMethod notify = meta->property(index).notifySignal();
+    if (notify.isValid())
+        QObject::connect(item, notify, receiver, receiver->metaObject()->method(receiver->metaObject()->indexOfSlot(slot)));
+}
 
 } // namespace
 
@@ -194,11 +255,8 @@ QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
     // A change of the text is a change of the value for assistive technology.
     if (!item->findChild<ValueNotifier *>(QString(), Qt::FindDirectChildrenOnly)) {
         auto *notifier = new ValueNotifier(item);
-        const QMetaObject *meta = item->metaObject();
-        const QMetaMethod notify = meta->property(meta->indexOfProperty(kValueProperty)).notifySignal();
-        if (notify.isValid())
-            QObject::connect(item, notify, notifier,
-                             notifier->metaObject()->method(notifier->metaObject()->indexOfSlot("valueChanged()")));
+        connectNotify(item, kValueProperty, notifier, "valueChanged()");
+        connectNotify(item, kCheckedProperty, notifier, "checkedChanged()");
     }
     return new ValuedControl(item);
 }
@@ -208,6 +266,31 @@ AccessibleTexts *AccessibleTexts::create(QQmlEngine *, QJSEngine *)
     static AccessibleTexts *instance = new AccessibleTexts;
     QQmlEngine::setObjectOwnership(instance, QQmlEngine::CppOwnership);
     return instance;
+}
+
+double shownSteps(double value, double step)
+{
+    if (!(step > 0) || !std::isfinite(value))
+        return 0;
+    // As the rows show a value: whole steps, cut, not rounded ("84%" for 0.848).
+    const double steps = value / step;
+    return std::trunc(steps + (steps < 0 ? -1e-6 : 1e-6));
+}
+
+QString AccessibleTexts::spoken(const QString &text)
+{
+    static const QRegularExpression percent(QStringLiteral("^(-?[0-9]+(?:[.,][0-9]+)?)\\s*%$"));
+    const QRegularExpressionMatch match = percent.match(text.trimmed());
+    return match.hasMatch() ? match.captured(1) + QStringLiteral(" percent") : text;
+}
+
+QString AccessibleTexts::figure(const QString &title, const QString &value)
+{
+    if (value.trimmed().isEmpty())
+        return title;
+    if (title.trimmed().isEmpty())
+        return spoken(value);
+    return title + QStringLiteral(": ") + spoken(value);
 }
 
 void installAccessibleValues()

@@ -1,3 +1,4 @@
+#include "design/AccessibleValue.h"
 #include "design/Design.h"
 #include "design/DesignItems.h"
 #include "design/Surface.h"
@@ -394,8 +395,10 @@ TEST(TabularText, ShrinksToItsWidthDownToTheLeastSize)
 
 namespace {
 
-// Assistive technology reads a slider's value and a switch's "On"/"Off" as their values,
-// beside the names the callers give; the slider's number stays settable.
+// Assistive technology reads a slider's value as spoken ("40 percent") and a switch's
+// "On"/"Off" as their values, beside the names the callers give; the slider's number counts
+// the steps its row shows (40, not 0.4) and stays settable; a switch's checked state is its
+// own, whatever Qt Quick writes into the attached one.
 TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
 {
     const std::unique_ptr<QObject> root = create(
@@ -410,12 +413,14 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     ASSERT_TRUE(slider);
     EXPECT_EQ(slider->role(), QAccessible::Slider);
     EXPECT_EQ(slider->text(QAccessible::Name), "Brightness");
-    EXPECT_EQ(slider->text(QAccessible::Value), "40%");
+    EXPECT_EQ(slider->text(QAccessible::Value), "40 percent");
     EXPECT_EQ(slider->text(QAccessible::Description), "");
     ASSERT_TRUE(slider->valueInterface());
-    slider->valueInterface()->setCurrentValue(0.75);
+    EXPECT_EQ(slider->valueInterface()->currentValue().toDouble(), 40);
+    EXPECT_EQ(slider->valueInterface()->maximumValue().toDouble(), 100);
+    slider->valueInterface()->setCurrentValue(75);
     EXPECT_DOUBLE_EQ(root->property("level").toDouble(), 0.75) << "a set value reaches the owner as a move does";
-    EXPECT_EQ(slider->text(QAccessible::Value), "75%");
+    EXPECT_EQ(slider->text(QAccessible::Value), "75 percent");
 
     QQuickItem *toggleItem = test::findItem(item, "toggle");
     QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(toggleItem);
@@ -425,9 +430,50 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     EXPECT_EQ(toggle->text(QAccessible::Value), "On");
     EXPECT_TRUE(toggle->state().checkable);
     EXPECT_TRUE(toggle->state().checked);
+    // As Qt Quick's button does when the tree is built again.
+    for (QObject *child : toggleItem->children())
+        if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
+            child->setProperty("checked", false);
+    EXPECT_TRUE(toggle->state().checked);
+    EXPECT_EQ(toggle->role(), QAccessible::CheckBox);
     toggleItem->setProperty("isOn", false);
     EXPECT_EQ(toggle->text(QAccessible::Value), "Off");
     EXPECT_FALSE(toggle->state().checked);
+}
+
+// Assistive technology's "Press" clicks a button once (twice would undo a switch).
+TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)
+{
+    const std::unique_ptr<QObject> root = create(
+        "Column { property int clicks: 0\n"
+        "  PrimaryButton { objectName: 'primary'; text: 'Start'; onClicked: parent.clicks++ }\n"
+        "  SecondaryButton { objectName: 'secondary'; text: 'Later'; onClicked: parent.clicks++ }\n"
+        "  SageToggle { objectName: 'toggle'; Accessible.name: 'On'; onToggled: parent.clicks++ } }\n");
+    ASSERT_TRUE(root);
+    for (const char *name : {"primary", "secondary", "toggle"}) {
+        root->setProperty("clicks", 0);
+        QAccessibleInterface *button =
+            QAccessible::queryAccessibleInterface(test::findItem(qobject_cast<QQuickItem *>(root.get()), name));
+        ASSERT_TRUE(button && button->actionInterface()) << name;
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(root->property("clicks").toInt(), 1) << name;
+    }
+}
+
+TEST(AccessibleTextsTest, PercentsAreSpokenAndFiguresNamed)
+{
+    const struct {
+        const char *text, *spoken;
+    } cases[] = {{"84%", "84 percent"}, {"-5 %", "-5 percent"}, {"0.5%", "0.5 percent"},
+                 {"Off", "Off"},        {"100% on", "100% on"}, {"", ""}};
+    for (const auto &c : cases)
+        EXPECT_EQ(design::AccessibleTexts::spoken(c.text), c.spoken) << c.text;
+    EXPECT_EQ(design::AccessibleTexts::figure("Breaks Today", "3"), "Breaks Today: 3");
+    EXPECT_EQ(design::AccessibleTexts::figure("Focus", "40%"), "Focus: 40 percent");
+    EXPECT_EQ(design::AccessibleTexts::figure("Next Break", ""), "Next Break");
+    EXPECT_EQ(design::shownSteps(0.848, 0.01), 84);
+    EXPECT_EQ(design::shownSteps(0.2, 0.004), 50);
+    EXPECT_EQ(design::shownSteps(0.5, 0), 0);
 }
 
 } // namespace

@@ -5,8 +5,9 @@
 # the master switch, the hardware header and a profile tile; the tile's menu opens with
 # Shift+F10 and its rename sheet takes typing and closes with Esc; the arrow, Page and
 # Home/End keys move a slider by steps of its shown value; the tour opens and closes with
-# Esc (keys pressed while it animates in); the feedback composer takes typing, saves, and
-# closes with Esc. Tab held for five seconds leaves the application alive.
+# Esc (keys pressed while it animates in); the feedback composer takes typing in its
+# comment at once, saves, and closes with Esc. Tab held for five seconds leaves the
+# application alive.
 # Usage: keyboard-only.sh APP [OUT_FOLDER]   (screenshots; default: ./keyboard-shots)
 set -euo pipefail
 app="$1" out="${2:-keyboard-shots}"
@@ -214,17 +215,18 @@ for appearance in light dark; do
   keep "s$step"
 
   # Support (its sidebar row, Tab going round), then "Leave comment": Return opens the
-  # composer on its contact field; Tab goes on to the comment, then Cancel and Save.
+  # composer on its comment; Shift+Tab goes back to the contact field, Tab on over the
+  # comment to Cancel and Save.
   tab_to 0 190 60 240
   press Return
   poll 5 stored_is mainWindow.selectedSection '"Support"' || fail "Return on the Support row did not open Support"
   step=$((step + 1)); shot "s$step"
   tab_to 600 150 800 260
   press Return
-  xdotool type --delay 30 "me@example.org"
-  press Tab
   xdotool type --delay 30 "Too bright at night"
-  press Tab Tab
+  press shift+Tab
+  xdotool type --delay 30 "me@example.org"
+  press Tab Tab Tab
   step=$((step + 1)); shot "s$step"
   keep "s$step"
   press Return

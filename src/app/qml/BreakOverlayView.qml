@@ -142,6 +142,7 @@ Item {
 
         T.Button {
             id: skip
+            Accessible.onPressAction: skip.clicked()
             objectName: "skipButton"
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 60

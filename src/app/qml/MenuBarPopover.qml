@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.App
 
@@ -64,6 +65,9 @@ Item {
         property string title
         property string value
         Layout.fillWidth: true
+        // One text for assistive technology: "Next Break: 29 min".
+        Accessible.role: Accessible.StaticText
+        Accessible.name: AccessibleTexts.figure(title, value)
         PopoverText {
             text: parent.title
             font: Theme.systemFont(12)
@@ -109,6 +113,9 @@ Item {
             ColumnLayout {
                 spacing: 1
                 Layout.fillWidth: true
+                Accessible.role: Accessible.Heading
+                Accessible.name: popoverModel.statusTitle
+                Accessible.description: popoverModel.statusSubtitle
                 PopoverText {
                     objectName: "statusTitle"
                     Layout.fillWidth: true
@@ -297,26 +304,53 @@ Item {
             Rule {}
         }
 
-        // Footer.
+        // Footer: "Open Quellvista" and the gear menu, both buttons that Tab reaches.
         RowLayout {
             Layout.fillWidth: true
             Layout.margins: 12
-            PopoverText {
+            T.AbstractButton {
+                id: openButton
                 objectName: "openButton"
-                text: popoverModel.openMainWindowTitle
-                font: Theme.systemFont(12)
-                color: Theme.textPrimary
-                TapHandler { onTapped: popoverModel.openMainWindow() }
+                implicitWidth: openLabel.implicitWidth
+                implicitHeight: openLabel.implicitHeight
+                Accessible.name: popoverModel.openMainWindowTitle
+                Accessible.onPressAction: openButton.clicked()
+                onClicked: popoverModel.openMainWindow()
+                // A little room round the text.
+                FocusRing {
+                    x: -6
+                    y: -4
+                    width: openButton.width + 12
+                    height: openButton.height + 8
+                    shapeRadius: 6
+                }
+                PopoverText {
+                    id: openLabel
+                    text: popoverModel.openMainWindowTitle
+                    font: Theme.systemFont(12)
+                    color: Theme.textPrimary
+                }
             }
             Item { Layout.fillWidth: true }
-            Symbol {
+            T.AbstractButton {
                 id: gear
                 objectName: "gearButton"
                 Layout.preferredWidth: 18
-                name: "gearshape"
-                size: 12
-                color: Theme.textSecondary
-                TapHandler { onTapped: popover.gearMenuRequested(gear.mapToItem(popover, 0, gear.height + 4)) }
+                implicitHeight: gearSymbol.implicitHeight
+                Accessible.name: popoverModel.gearMenuName
+                Accessible.role: Accessible.ButtonMenu
+                Accessible.onPressAction: gear.clicked()
+                onClicked: popover.gearMenuRequested(gear.mapToItem(popover, 0, gear.height + 4))
+                FocusRing {
+                    shapeRadius: 4
+                }
+                Symbol {
+                    id: gearSymbol
+                    anchors.centerIn: parent
+                    name: "gearshape"
+                    size: 12
+                    color: Theme.textSecondary
+                }
             }
         }
     }

@@ -17,6 +17,7 @@ T.AbstractButton {
     implicitWidth: label.implicitWidth + 24
     opacity: down ? 0.78 : 1.0
     Accessible.name: title
+    Accessible.onPressAction: button.clicked()
 
     FocusRing {
         shapeRadius: 8

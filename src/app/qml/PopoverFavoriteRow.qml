@@ -13,6 +13,8 @@ T.AbstractButton {
 
     implicitHeight: 27
     Accessible.name: row.name ?? ""
+    Accessible.selected: row.active ?? false
+    Accessible.onPressAction: rowItem.clicked()
 
     FocusRing {
         shapeRadius: 7

@@ -76,6 +76,8 @@ Flickable {
                 text: settings.pageTitle
                 textFormat: Text.PlainText
                 font: Theme.pageTitle
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 color: Theme.textPrimary
             }
             Text {

@@ -107,6 +107,7 @@ Item {
                 implicitWidth: gearSymbol.implicitWidth + 32
                 implicitHeight: gearSymbol.implicitHeight + 32
                 Accessible.name: sidebar.settingsName
+                Accessible.onPressAction: gear.clicked()
                 onClicked: sidebar.settings()
 
                 HoverHandler {

@@ -20,6 +20,8 @@ T.AbstractButton {
     text: look.title
     hoverEnabled: true
     Accessible.name: look.title
+    Accessible.selected: row.isSelected
+    Accessible.onPressAction: row.clicked()
     leftPadding: 12
     rightPadding: 12
     topPadding: 8

@@ -12,6 +12,8 @@ Column {
         width: parent.width
         text: parent.title
         textFormat: Text.PlainText
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
         font: Theme.bodyMedium
         color: Theme.textPrimary
         elide: Text.ElideRight

@@ -6,6 +6,7 @@ import Quellvista.Design
 // page gives. The page opens its tour on click.
 T.AbstractButton {
     id: button
+    Accessible.onPressAction: button.clicked()
 
     property string accessibleName
     property string toolTipText

@@ -28,7 +28,9 @@ RowLayout {
         spacing: 2
     }
     T.AbstractButton {
+        id: pressable
         objectName: "guideCloseButton"
+        Accessible.onPressAction: pressable.clicked()
         Layout.alignment: Qt.AlignTop
         implicitWidth: 22
         implicitHeight: 22

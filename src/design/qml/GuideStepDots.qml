@@ -18,7 +18,9 @@ Row {
 
         T.AbstractButton {
             required property string modelData
+            id: pressable
             objectName: "guideDot-" + modelData
+            Accessible.onPressAction: pressable.clicked()
             implicitWidth: 18
             implicitHeight: 18
             contentItem: GuideStepDot { current: dots.current === modelData }

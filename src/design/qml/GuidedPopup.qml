@@ -89,6 +89,8 @@ Item {
                     text: popup.tour.titleOf(popup.step)
                     textFormat: Text.PlainText
                     font: Theme.cardTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                     wrapMode: Text.Wrap
                 }

@@ -8,6 +8,7 @@ import Quellvista.Design
 // aboutToOpen() comes first, so the caller can read its entries afresh.
 T.Button {
     id: button
+    Accessible.onPressAction: button.clicked()
 
     property string symbol
     property alias entries: menu.entries

@@ -8,6 +8,7 @@ import Quellvista.Design
 // layout gives it.
 T.Button {
     id: button
+    Accessible.onPressAction: button.clicked()
 
     Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)

@@ -13,8 +13,9 @@ T.AbstractButton {
 
     property bool isOn: false
     property color tint: Theme.sage
-    // What assistive technology reads as the value; callers give the name.
+    // What assistive technology reads as the value and the checked state; callers give the name.
     property string accessibleValue: AccessibleTexts.onOff(isOn)
+    readonly property bool accessibleChecked: isOn
 
     signal toggled(bool isOn)
 
@@ -24,8 +25,6 @@ T.AbstractButton {
     hoverEnabled: true
 
     Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: isOn
 
     onClicked: toggled(!isOn)
 

@@ -7,6 +7,7 @@ import Quellvista.Design
 // pressing dims the whole button. It stretches across the width its layout gives it.
 T.Button {
     id: button
+    Accessible.onPressAction: button.clicked()
 
     Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)

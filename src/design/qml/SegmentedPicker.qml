@@ -47,8 +47,11 @@ Item {
 
                 Accessible.role: Accessible.RadioButton
                 Accessible.name: modelData
-                Accessible.checkable: true
-                Accessible.checked: current
+                Accessible.selected: current
+                Accessible.onPressAction: segment.clicked()
+                // Qt Quick writes the button's own state into what assistive technology
+                // reads: the segment is checked while it is the current one.
+                checked: current
 
                 FocusRing {
                     shapeRadius: 5

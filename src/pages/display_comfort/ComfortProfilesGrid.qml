@@ -13,6 +13,9 @@ Card {
     readonly property alias model: gridModel
     // The context menu open now, if any (for tests and screenshots).
     property var openMenu: null
+    // Whether the tile that saved a new profile had its focus from the keyboard: the new
+    // tile then shows its ring too.
+    property bool focusFromKeyboard: false
 
     padding: 16
 
@@ -38,6 +41,8 @@ Card {
                     width: parent.width
                     text: gridModel.title
                     font: Theme.cardTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                     elide: Text.ElideRight
                 }
@@ -70,6 +75,7 @@ Card {
             rowSpacing: 8
 
             Repeater {
+                id: tiles
                 model: gridModel
 
                 // A tile is a button: Tab reaches it, Space or Return applies it, and the
@@ -89,7 +95,12 @@ Card {
                     Accessible.role: Accessible.Button
                     Accessible.name: tile.model.accessibleName
                     Accessible.description: tile.model.accessibleHint
-                    onClicked: gridModel.activate(tile.index)
+                    Accessible.selected: tile.model.active
+                    Accessible.onPressAction: tile.clicked()
+                    onClicked: {
+                        card.focusFromKeyboard = tile.visualFocus
+                        gridModel.activate(tile.index)
+                    }
                     Keys.onPressed: event => {
                         if (tile.model.kind !== "new" && KeyboardControl.opensMenu(event.key, event.modifiers)) {
                             tileMenu.openAt(8, tile.height - 4, true)
@@ -316,6 +327,16 @@ Card {
         }
     }
 
+    // After "New profile", the focus goes to the new profile's tile.
+    Connections {
+        target: gridModel
+        function onTileToFocus(row) {
+            const tile = tiles.itemAt(row)
+            if (tile)
+                KeyboardControl.focus(tile, card.focusFromKeyboard)
+        }
+    }
+
     // The rename sheet: shown while a profile is being renamed.
     T.Popup {
         id: sheet
@@ -333,6 +354,8 @@ Card {
         closePolicy: T.Popup.CloseOnEscape
 
         onAboutToShow: nameField.text = gridModel.renameInitialName
+        // The name is selected: typing replaces it.
+        onOpened: nameField.selectAll()
         onClosed: gridModel.cancelRename()
 
         // The name field takes the focus; Tab stays in the sheet; Esc closes it (its
@@ -363,6 +386,8 @@ Card {
                 text: gridModel.renameTitle
                 textFormat: Text.PlainText
                 font: Theme.cardTitle
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 color: Theme.textPrimary
                 elide: Text.ElideRight
             }

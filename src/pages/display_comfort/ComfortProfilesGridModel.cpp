@@ -173,7 +173,18 @@ void ComfortProfilesGridModel::activate(int row)
     switch (tile.kind) {
     case ProfileTileKind::preset: m_presets->applyPreset(*tile.preset, true); break;
     case ProfileTileKind::saved: m_presets->applySavedProfile(*tile.profile, true); break;
-    case ProfileTileKind::newProfile: m_presets->saveCurrentAsNewProfile(std::nullopt); break;
+    case ProfileTileKind::newProfile: {
+        QSet<QString> before;
+        for (const ProfileTile &t : std::as_const(m_tiles))
+            before.insert(t.key);
+        m_presets->saveCurrentAsNewProfile(std::nullopt);
+        for (qsizetype i = 0; i < m_tiles.size(); ++i)
+            if (!before.contains(m_tiles[i].key)) {
+                emit tileToFocus(int(i));
+                break;
+            }
+        break;
+    }
     }
 }
 

@@ -89,7 +89,8 @@ public:
     double intensity() const;
     QString intensityAccessibleValue() const;
 
-    // A click on a tile applies its profile (animated); "New profile" saves one.
+    // A click on a tile applies its profile (animated); "New profile" saves one and asks
+    // for the focus on its tile (tileToFocus).
     Q_INVOKABLE void activate(int row);
     // A context-menu entry of a tile.
     Q_INVOKABLE void trigger(int row, const QString &action);
@@ -126,6 +127,8 @@ signals:
     void showsGridChanged();
     void intensityChanged();
     void renameChanged();
+    // The tile at row should take the keyboard focus: the profile just saved.
+    void tileToFocus(int row);
 
 private:
     void rebuild();

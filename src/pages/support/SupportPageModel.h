@@ -157,6 +157,7 @@ class FeedbackComposerModel : public QObject {
     QV_VIEW_TEXT(subtitle, "Saved locally as structured feedback so it is easier to review later.")
     QV_VIEW_TEXT(categoryTitle, "Category")
     QV_VIEW_TEXT(contactPlaceholder, "Name or email (optional)")
+    QV_VIEW_TEXT(commentName, "Comment")
     QV_VIEW_TEXT(commentPlaceholder, "What happened, what felt confusing, or what would you like improved?")
     QV_VIEW_TEXT(cancelLabel, "Cancel")
     QV_VIEW_TEXT(saveLabel, "Save comment")

@@ -170,6 +170,7 @@ TEST_F(BlocksViewTest, RenameSheetObeysTheSaveRuleOnReturn)
     ASSERT_TRUE(field);
     EXPECT_EQ(field->property("text").toString(), "Focus");
     ASSERT_TRUE(field->hasActiveFocus());
+    EXPECT_EQ(field->property("selectedText").toString(), "Focus") << "typing replaces the name";
 
     field->setProperty("text", QStringLiteral("   "));
     QQuickItem *save = textsShowing(QStringLiteral("Save")).value(0);
@@ -190,6 +191,31 @@ TEST_F(BlocksViewTest, RenameSheetObeysTheSaveRuleOnReturn)
     QTest::keyClick(window.get(), Qt::Key_Escape);
     settle();
     EXPECT_FALSE(model->renaming());
+}
+
+// "New profile" (Return on it) saves a profile and hands the focus, with its ring, to
+// the new profile's tile.
+TEST_F(BlocksViewTest, NewProfileFocusesTheNewTile)
+{
+    show();
+    const int newRow = int(gridModel()->tiles().size()) - 1;
+    const auto tile = [&](int row) {
+        for (QQuickItem *item : itemsUnder(block("grid")))
+            if (item->objectName() == QStringLiteral("profileTile-%1").arg(row))
+                return item;
+        return static_cast<QQuickItem *>(nullptr);
+    };
+    QQuickItem *newTile = tile(newRow);
+    ASSERT_TRUE(newTile);
+    newTile->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    settle();
+    ASSERT_EQ(gridModel()->tiles().size(), newRow + 2);
+    QQuickItem *saved = tile(newRow);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(gridModel()->tiles()[newRow].kind, ProfileTileKind::saved);
+    EXPECT_TRUE(saved->hasActiveFocus());
+    EXPECT_TRUE(saved->property("visualFocus").toBool());
 }
 
 // A right-click on a tile opens its menu; "New profile" has none.

@@ -20,11 +20,10 @@ T.AbstractButton {
 
     // One element for assistive technology: the switch with its "On"/"Off" as the value.
     readonly property string accessibleValue: model.stateText
+    readonly property bool accessibleChecked: model.comfortTuningEnabled
     Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
     Accessible.name: model.switchAccessibleLabel
     Accessible.description: model.switchAccessibleHint
-    Accessible.checked: model.comfortTuningEnabled
 
     FocusRing {
         shapeRadius: capsule.height / 2

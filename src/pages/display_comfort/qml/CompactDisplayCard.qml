@@ -40,6 +40,8 @@ Item {
                 text: cardView.card.name
                 textFormat: Text.PlainText
                 font: Theme.cardTitle
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 color: Theme.textPrimary
                 elide: Text.ElideRight
                 maximumLineCount: 1

@@ -65,6 +65,8 @@ Item {
                     text: pageModel.pageTitle
                     textFormat: Text.PlainText
                     font: Theme.pageTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                 }
                 Item {

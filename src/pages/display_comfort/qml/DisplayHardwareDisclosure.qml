@@ -66,6 +66,8 @@ Card {
                         text: hardware.title
                         textFormat: Text.PlainText
                         font: Theme.cardTitle
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                         color: Theme.textPrimary
                     }
                     Text {

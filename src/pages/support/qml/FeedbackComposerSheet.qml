@@ -5,8 +5,8 @@ import Quellvista.Design
 import Quellvista.Support
 
 // The modal sheet in which the user writes one feedback note; it covers the page and
-// takes every click until it closes. The contact field takes the keyboard focus when it
-// opens, Tab stays inside it, Esc cancels it, and the focus then goes back to the button
+// takes every click until it closes. The comment takes the keyboard focus when it opens
+// (the contact is optional), Tab stays inside it, Esc cancels it, and the focus then goes back to the button
 // that opened it.
 Item {
     id: sheet
@@ -19,7 +19,7 @@ Item {
 
     SheetFocus {
         scope: sheet
-        initialItem: contactField
+        initialItem: commentEditor
         active: true
         onEscapePressed: composer.cancel()
     }
@@ -117,6 +117,7 @@ Item {
                 maximumLength: composer.contactMaximumLength
                 placeholderText: composer.contactPlaceholder
                 placeholderTextColor: Theme.textTertiary
+                Accessible.name: composer.contactPlaceholder
                 text: composer.contact
                 onTextEdited: composer.contact = text
                 font: Theme.detailRegular
@@ -169,6 +170,8 @@ Item {
                     TextArea {
                         id: commentEditor
                         objectName: "commentEditor"
+                        Accessible.name: composer.commentName
+                        Accessible.description: composer.commentPlaceholder
                         padding: 8
                         topPadding: 8
                         text: composer.comment

@@ -43,6 +43,8 @@ Item {
                 Text {
                     text: support.pageTitle
                     font: Theme.pageTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                 }
                 Text {
@@ -233,6 +235,7 @@ Item {
                     // too).
                     T.AbstractButton {
                         id: notesButton
+                        Accessible.onPressAction: notesButton.clicked()
                         objectName: "notesHeader"
                         width: parent.width
                         height: notesHeader.implicitHeight

@@ -77,7 +77,9 @@ Item {
 
         // The header toggles the topic (Space or Return too).
         T.AbstractButton {
+            id: pressable
             objectName: "topicHeader"
+            Accessible.onPressAction: pressable.clicked()
             width: parent.width
             height: header.implicitHeight + 24
             Accessible.name: row.topic.title
@@ -115,6 +117,8 @@ Item {
                     Layout.fillWidth: true
                     text: row.topic.title
                     font: Theme.cardTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                     elide: Text.ElideRight
                 }

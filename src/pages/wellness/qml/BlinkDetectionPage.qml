@@ -73,6 +73,8 @@ Item {
                         Layout.fillWidth: true
                         text: page.model.pageTitle
                         font: Theme.pageTitle
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                         color: Theme.textPrimary
                         elide: Text.ElideRight
                     }
@@ -90,6 +92,7 @@ Item {
 
                     T.AbstractButton {
                         id: recalibrate
+                        Accessible.onPressAction: recalibrate.clicked()
                         objectName: "recalibrateButton"
                         visible: page.model.recalibrateVisible
                         leftPadding: 10

@@ -12,6 +12,12 @@ Item {
 
     implicitHeight: Math.max(126, column.implicitHeight + 24)
 
+    // One text for assistive technology: the title with the value, the note as its description.
+    readonly property string accessibleValue: tileView.tile.value
+    Accessible.role: Accessible.StaticText
+    Accessible.name: AccessibleTexts.figure(tileView.tile.title, tileView.tile.value)
+    Accessible.description: tileView.tile.note
+
     Rectangle {
         anchors.fill: parent
         radius: 12

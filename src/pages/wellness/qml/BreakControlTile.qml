@@ -20,6 +20,8 @@ T.AbstractButton {
     // Named by its caption for assistive technology.
     text: option.title ?? ""
     Accessible.name: text
+    Accessible.selected: option.selected ?? false
+    Accessible.onPressAction: tile.clicked()
 
     FocusRing {
         shapeRadius: 6

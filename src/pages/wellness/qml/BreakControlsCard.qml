@@ -103,6 +103,8 @@ Item {
                     Text {
                         Layout.fillWidth: true
                         text: section.modelData.title
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                         font: Theme.detailMedium
                         color: Theme.textPrimary
                     }

@@ -16,11 +16,11 @@ Item {
     Layout.fillHeight: true
     Layout.preferredWidth: 1
 
-    // One text for assistive technology: the title as its name, the figure as its value,
-    // the detail as its description.
+    // One text for assistive technology: the title with the figure as its name ("Breaks
+    // Today: 3"), the figure as its value, the detail as its description.
     readonly property string accessibleValue: tile.tile.value ?? ""
     Accessible.role: Accessible.StaticText
-    Accessible.name: tile.tile.title ?? ""
+    Accessible.name: AccessibleTexts.figure(tile.tile.title ?? "", tile.tile.value ?? "")
     Accessible.description: tile.tile.detail ?? ""
 
     Surface {

@@ -61,6 +61,8 @@ Item {
                     Text {
                         text: breaks.title
                         font: Theme.pageTitle
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                         color: Theme.textPrimary
                     }
                     Text {
@@ -85,6 +87,7 @@ Item {
                         implicitWidth: implicitContentWidth + leftPadding + rightPadding
                         implicitHeight: implicitContentHeight + topPadding + bottomPadding
                         Accessible.name: breaks.switchAccessibleName
+                        Accessible.onPressAction: remindersSwitch.clicked()
                         onClicked: breaks.toggleReminders()
 
                         FocusRing {
@@ -171,6 +174,8 @@ Item {
                     Layout.alignment: Qt.AlignBaseline
                     text: today.title
                     font: Theme.cardTitle
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: Theme.textPrimary
                 }
                 Text {
