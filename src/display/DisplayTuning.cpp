@@ -104,6 +104,7 @@ DisplayTuning::DisplayTuning()
     if (Workspace *workspace = platform().workspace) {
         connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
         connect(workspace, &Workspace::timeZoneChanged, this, &DisplayTuning::handleTimeZoneChanged);
+        connect(workspace, &Workspace::screensDidWake, this, &DisplayTuning::handleScreensDidWake);
     }
 }
 
@@ -778,6 +779,13 @@ void DisplayTuning::handleAppWillTerminate()
     emit terminating();
     persistNow();
     restoreSystemOutput();
+}
+
+void DisplayTuning::handleScreensDidWake()
+{
+    // On a later turn: the display services first hear of the wake and forget what they
+    // wrote, so that every formula is written again.
+    scheduler().post(this, [this] { apply(); });
 }
 
 void DisplayTuning::handleTimeZoneChanged()

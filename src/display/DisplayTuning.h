@@ -246,6 +246,8 @@ public slots:
     void handleAppWillTerminate();
     // The system time zone changed: re-apply the circadian phase when the schedule is on.
     void handleTimeZoneChanged();
+    // Sleep or a switch to another virtual terminal may have reset the screens' ramps.
+    void handleScreensDidWake();
 
 signals:
     // The application is about to quit, before the values are saved and the displays get
