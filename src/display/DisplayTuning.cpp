@@ -576,6 +576,26 @@ DisplayTuningSnapshot DisplayTuning::savedSnapshot()
 {
     const UserDefaults &d = UserDefaults::standard();
     DisplayTuningSnapshot s;
+    // A targeted display's own set is what the editor shows and what the snapshot puts
+    // back: the global values would replace that display's (selection and map share
+    // their keys, before or after they follow the monitors).
+    if (const auto selected = savedSelectedDisplayID()) {
+        const std::optional<QByteArray> data = d.dataValue(key(perDisplayValuesKey));
+        const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
+        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected)))) {
+            s.brightness = own->brightness;
+            s.warmth = own->warmth;
+            s.contrastReduction = own->contrastReduction;
+            s.softWhite = own->softWhite;
+            s.highlightCompression = own->highlightCompression;
+            s.bloomGuardEnabled = own->bloomGuardEnabled;
+            s.enabled = own->enabled;
+            s.nightModeEnabled = own->nightModeEnabled;
+            s.noBlueModeEnabled = own->noBlueModeEnabled;
+            s.redModeIntensity = own->redModeIntensity;
+            return s;
+        }
+    }
     s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
     s.warmth = d.doubleForKey(kWarmthKey);
     s.contrastReduction = d.doubleForKey(kContrastKey);
