@@ -203,8 +203,9 @@ GammaRestoreFile::State GammaRestoreFile::read(const QString &server, QString *s
         SavedGammaRamp saved;
         saved.output = object.value(QStringLiteral("output")).toString();
         saved.monitor = object.value(QStringLiteral("monitor")).toString();
-        const double crtc = object.value(QStringLiteral("crtc")).toDouble(0);
-        if (crtc < 0 || crtc > 0xFFFFFFFFu || crtc != std::floor(crtc))
+        const QJsonValue crtcValue = object.value(QStringLiteral("crtc"));
+        const double crtc = crtcValue.toDouble(0);
+        if ((!crtcValue.isUndefined() && !crtcValue.isDouble()) || crtc < 0 || crtc > 0xFFFFFFFFu || crtc != std::floor(crtc))
             return corrupt(QStringLiteral("a CRTC is not a number"));
         saved.crtc = quint32(crtc);
         for (const QJsonValue &user : object.value(QStringLiteral("users")).toArray())

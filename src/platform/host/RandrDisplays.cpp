@@ -810,6 +810,9 @@ void RandrDisplays::restoreColorSyncSettings()
                 continue;
             }
             const std::optional<GammaRamp> &original = chosen[crtc];
+            // Put back, the CRTC is settled for copies that ended too; while another copy
+            // runs, it is that copy's to put back.
+            const bool another = originals.heldByAnotherRunning(crtc, m_user);
             originals.release(crtc, m_user);
             if (!original || original->size() != it->gammaSize) {
                 m_log.info("%s has a gamma ramp of another size now; its original is not put back",
@@ -824,7 +827,8 @@ void RandrDisplays::restoreColorSyncSettings()
                     continue;
                 }
             }
-            writeRampLocked(crtc, *original, 0);
+            if (writeRampLocked(crtc, *original, 0) == 0 && !another)
+                originals.drop(crtc);
         }
         m_originals = originals;
         if (readable && !writeOriginals(originals, &error))

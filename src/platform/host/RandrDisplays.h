@@ -76,8 +76,9 @@ public:
     ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
     // Reads the configuration again and reports what changed; the RandR events do this.
     void reloadConfiguration();
-    // After sleep: every CRTC gets the formula written again, and keeping the originals is
-    // tried again.
+    // After sleep or a return to the session (the CRTCs may have been reset): what was
+    // written is forgotten, so that the next formula reaches every CRTC again, and keeping
+    // the originals is tried again.
     void screensDidWake();
 
     // Displays

@@ -272,6 +272,18 @@ TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
     b->restoreColorSyncSettings();
     EXPECT_EQ(client->ramp(output(0)), original);
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+
+    // One killed while the other runs: what it left on the screen goes back at the next start.
+    auto c = open();
+    auto d = open();
+    ASSERT_EQ(d->setTransferFormula(d->mainDisplay(), second), 0);
+    ASSERT_EQ(c->setTransferFormula(c->mainDisplay(), first), 0);
+    c.reset();
+    d->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(first, 256));
+    d.reset();
+    open();
+    EXPECT_EQ(client->ramp(output(0)), original);
 }
 
 } // namespace
