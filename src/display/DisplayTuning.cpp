@@ -104,6 +104,7 @@ DisplayTuning::DisplayTuning()
     if (Workspace *workspace = platform().workspace) {
         connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
         connect(workspace, &Workspace::timeZoneChanged, this, &DisplayTuning::handleTimeZoneChanged);
+        connect(workspace, &Workspace::screensDidWake, this, &DisplayTuning::handleScreensDidWake);
     }
 }
 
@@ -575,6 +576,26 @@ DisplayTuningSnapshot DisplayTuning::savedSnapshot()
 {
     const UserDefaults &d = UserDefaults::standard();
     DisplayTuningSnapshot s;
+    // A targeted display's own set is what the editor shows and what the snapshot puts
+    // back: the global values would replace that display's (selection and map share
+    // their keys, before or after they follow the monitors).
+    if (const auto selected = savedSelectedDisplayID()) {
+        const std::optional<QByteArray> data = d.dataValue(key(perDisplayValuesKey));
+        const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
+        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected)))) {
+            s.brightness = own->brightness;
+            s.warmth = own->warmth;
+            s.contrastReduction = own->contrastReduction;
+            s.softWhite = own->softWhite;
+            s.highlightCompression = own->highlightCompression;
+            s.bloomGuardEnabled = own->bloomGuardEnabled;
+            s.enabled = own->enabled;
+            s.nightModeEnabled = own->nightModeEnabled;
+            s.noBlueModeEnabled = own->noBlueModeEnabled;
+            s.redModeIntensity = own->redModeIntensity;
+            return s;
+        }
+    }
     s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
     s.warmth = d.doubleForKey(kWarmthKey);
     s.contrastReduction = d.doubleForKey(kContrastKey);
@@ -778,6 +799,13 @@ void DisplayTuning::handleAppWillTerminate()
     emit terminating();
     persistNow();
     restoreSystemOutput();
+}
+
+void DisplayTuning::handleScreensDidWake()
+{
+    // On a later turn: the display services first hear of the wake and forget what they
+    // wrote, so that every formula is written again.
+    scheduler().post(this, [this] { apply(); });
 }
 
 void DisplayTuning::handleTimeZoneChanged()

@@ -216,7 +216,8 @@ public:
                                                    bool anySidecar, bool overlayEnabled);
 
     // ---- snapshot and reset ----
-    // The stored all-displays values; does not create the shared instance.
+    // The stored values of the edited target: a targeted display's own set where one is
+    // stored, else the all-displays values. Does not create the shared instance.
     static DisplayTuningSnapshot savedSnapshot();
     void applySnapshot(const DisplayTuningSnapshot &snapshot);
     Q_INVOKABLE void resetAll();
@@ -246,6 +247,8 @@ public slots:
     void handleAppWillTerminate();
     // The system time zone changed: re-apply the circadian phase when the schedule is on.
     void handleTimeZoneChanged();
+    // Sleep or a switch to another virtual terminal may have reset the screens' ramps.
+    void handleScreensDidWake();
 
 signals:
     // The application is about to quit, before the values are saved and the displays get

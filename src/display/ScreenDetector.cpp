@@ -72,8 +72,12 @@ void ScreenDetector::reapplyAllSettings()
         const UserDefaults &store = UserDefaults::standard();
         const bool pwmEnabled = storedBool(store, kPwmAvoidanceEnabled).value_or(false);
         DisplayTuning &tuning = DisplayTuning::shared();
-        if (pwmEnabled && !tuning.enabled()) {
-            tuning.setBrightness(pwmFloor(storedDouble(store, kPwmThreshold)));
+        // A floor at full brightness (Neutral's) dims nothing: it does not switch tuning
+        // on, which would give the edited display a neutral formula in place of its own
+        // colours, a linear ramp where a host's original is another.
+        const double floor = pwmFloor(storedDouble(store, kPwmThreshold));
+        if (pwmEnabled && !tuning.enabled() && floor < 1.0) {
+            tuning.setBrightness(floor);
             tuning.setEnabled(true);
         }
         tuning.apply();

@@ -11,6 +11,7 @@
 #include "platform/sim/SimPanels.h"
 #include "platform/sim/SimPower.h"
 #include "platform/sim/SimWorkspace.h"
+#include "runtime/Shared.h"
 #include "runtime/TerminationSignals.h"
 #include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
@@ -244,4 +245,33 @@ TEST_F(QuellvistaAppTest, AStoredBlinkSwitchStartsTheSharedDetector)
     runPending();
     EXPECT_TRUE(app.blinkDetector().isActive());
     EXPECT_EQ(mac->camera().runningSessions(), 1);
+}
+
+
+// A targeted display starts with its own values, not the all-displays ones the launch puts
+// back, whether they are stored under its monitor's id or still under its port's.
+TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
+{
+    for (const QString stored : {QStringLiteral("2"), QStringLiteral("66")}) {
+        SCOPED_TRACE(qPrintable(stored));
+        resetSharedInstances();
+        mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
+        defaults->setBool(QStringLiteral("tuning.enabled"), true);
+        defaults->setDouble(QStringLiteral("tuning.brightness"), 0.66);
+        defaults->setInteger(DisplayTuning::selectedDisplayIDKey, stored.toLongLong());
+        TuningValues own;
+        own.brightness = 0.456;
+        own.enabled = true;
+        defaults->setData(DisplayTuning::perDisplayValuesKey,
+                          QJsonDocument(QJsonObject{{stored, own.toJson()}}).toJson(QJsonDocument::Compact));
+        QuellvistaApp app;
+        app.performLaunchSetup();
+        advance(2'000);
+        DisplayTuning &tuning = DisplayTuning::shared();
+        EXPECT_DOUBLE_EQ(tuning.brightness(), 0.456);
+        EXPECT_DOUBLE_EQ(tuning.displayValues().value(2).brightness, 0.456);
+        EXPECT_DOUBLE_EQ(tuning.globalValues().brightness, 0.66);
+        ASSERT_TRUE(mac->formula(2));
+        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, DisplayTuning::formula(own, 0, false, false).redMax);
+    }
 }

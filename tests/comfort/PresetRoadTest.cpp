@@ -91,7 +91,8 @@ TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
         defaults->sync();
         reloadDefaults();
         if (targeted) {
-            EXPECT_EQ(DisplayTuning::savedSnapshot().brightness, globalBefore.brightness);
+            EXPECT_EQ(defaults->doubleForKey("tuning.brightness"), globalBefore.brightness);
+            EXPECT_EQ(DisplayTuning::savedSnapshot().brightness, evening.brightness); // the edited set's
             const auto map = QJsonDocument::fromJson(*defaults->dataValue(DisplayTuning::perDisplayValuesKey)).object();
             EXPECT_EQ(TuningValues::fromJson(map.value("2")), evening);
         } else {

@@ -167,6 +167,7 @@ TEST_F(ScreenDetectorTest, ReapplyFloorTable)
         {true, 0.0, true, 0.85},
         {true, 1.5, true, 0.85}, // above full brightness
         {true, 0.4, true, 0.4},
+        {true, 1.0, false, 1.0}, // a floor at full brightness dims nothing
         {false, 0.4, false, 1.0},
         {std::nullopt, 0.4, false, 1.0}, // never stored: off
     };

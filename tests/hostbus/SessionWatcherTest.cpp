@@ -4,8 +4,12 @@
 #include "display/DisplayTuning.h"
 #include "display/PipelineMonitor.h"
 #include "platform/host/HostBusServices.h"
+#include "platform/host/RandrDisplays.h"
 #include "platform/host/SessionWatcher.h"
 #include "platform/sim/SimWorkspace.h"
+#include "support/DummyXorg.h"
+#include "support/MissingTool.h"
+#include "support/RandrClient.h"
 #include "support/TimeZoneGuard.h"
 
 #include <QFile>
@@ -82,6 +86,57 @@ TEST_F(SessionWatcherTest, ABusThatGoesIsLogged)
     ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Bus")).size() == 2; }));
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Bus"), QStringLiteral("The session bus has gone")));
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Bus"), QStringLiteral("The system bus has gone")));
+}
+
+// A ramp reset while the system slept, or while another virtual terminal had the screen
+// (as drivers do), gets the formula again on the wake and on the return to our session.
+TEST_F(SessionWatcherTest, AWakeOrAReturnToTheSessionWritesTheFormulaAgain)
+{
+    test::DummyXorg server;
+    if (!server.isRunning())
+        QV_SKIP_WITHOUT(qPrintable(server.failure()));
+    test::RandrClient client(server.display());
+    ASSERT_TRUE(bus->startMock(kLogind, {QStringLiteral("--template"), QStringLiteral("logind")}));
+    ASSERT_EQ(bus->call(kLogind, kLogindPath, kMock, QStringLiteral("AddSession"),
+                        {QStringLiteral("c7"), QStringLiteral("seat0"), 1000u, QStringLiteral("user"), true}),
+              QString());
+    const QByteArray sessionBefore = qgetenv("XDG_SESSION_ID");
+    qputenv("XDG_SESSION_ID", "c7");
+    RandrDisplays::Options options;
+    options.displayName = server.display();
+    options.restoreFilePath = dir->filePath(QStringLiteral("gamma.json"));
+    RandrDisplays randr(options);
+    HostBusServices host(bus->connection(), bus->connection());
+    PlatformServices services = host.over(mac->services());
+    services.displays = &randr;
+    installPlatform(services);
+    QObject::connect(&mac->workspace(), &Workspace::screensDidWake, &randr, &RandrDisplays::screensDidWake);
+    qputenv("XDG_SESSION_ID", sessionBefore);
+
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setEnabled(true);
+    tuning.setWarmth(0.9);
+    const std::optional<GammaRamp> evening = client.ramp(QStringLiteral("DUMMY0"));
+    const GammaRamp linear = gammaRampForFormula(TransferFormula::identity(), 256);
+    ASSERT_NE(evening, linear);
+    const QString session = QStringLiteral("/org/freedesktop/login1/session/c7");
+    const auto active = [&](bool on) {
+        ASSERT_EQ(bus->setProperty(kLogind, session, QStringLiteral("org.freedesktop.login1.Session"),
+                                   QStringLiteral("Active"), on),
+                  QString());
+    };
+    const std::function<void()> ways[] = {
+        [&] { sleepSignal(QStringLiteral("b"), true), sleepSignal(QStringLiteral("b"), false); },
+        [&] { active(false), active(true); },
+    };
+    for (const auto &wake : ways) {
+        ASSERT_TRUE(client.setRamp(QStringLiteral("DUMMY0"), linear));
+        QTest::qWait(200); // the session's object is followed once logind has answered
+        wake();
+        EXPECT_TRUE(QTest::qWaitFor([&] { runPending(); return client.ramp(QStringLiteral("DUMMY0")) == evening; }, 5000));
+    }
+    randr.restoreColorSyncSettings();
+    installPlatform(mac->services()); // the tuning outlives these displays
 }
 
 // A new zone from timedated moves the circadian schedule to the phase of the new local

@@ -5,6 +5,11 @@
 #    every lit CRTC back to its original, and the output switched off gets its own at the
 #    next start after it is lit again (within one 16-bit step);
 #  - killed under DISPLAY=:N and started again under DISPLAY=:N.0, the ramps go back;
+#  - monitors swapped between ports and an output switched off while it runs: after
+#    SIGTERM each CRTC holds the original of the monitor on it now, and the output
+#    switched off shows its own when lit again with nothing running;
+#  - two copies with config folders of their own: a start leaves the other's formula,
+#    neither quit leaves a formula behind;
 #  - a ramp another program set while it ran (xrandr --gamma) stays when it quits;
 #  - an output lit without a probe (RandR says "disconnected", yet it drives a CRTC with a
 #    mode) gets the formula within 2 s.
@@ -12,7 +17,7 @@
 set -euo pipefail
 app="$1" check="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check display-restore -- app_pid
+begin_check display-restore -- app_pid second_pid
 
 fail() {
   echo "display-restore: $1"
@@ -86,6 +91,52 @@ DISPLAY="$display.0" start_on_host
 poll 5 at_originals "${all[@]}" || fail "started under $display.0, the ramps kept under $display were not put back"
 stop_app TERM
 echo "display-restore: killed under $display and started under $display.0, the ramps are back"
+
+# Monitors swapped between ports and an output switched off while it runs.
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+"$check" -o DUMMY0 edid 1 && "$check" -o DUMMY1 edid 0 || fail "the monitors could not be swapped"
+output_off DUMMY2
+sleep 2 # the re-apply 1.5 s after the reconfiguration
+poll 10 at_evening DUMMY0 DUMMY1 || fail "Evening is not on the swapped monitors"
+stop_app TERM
+"$check" -o DUMMY0 near "$tmp/DUMMY1.original" || fail "DUMMY0 does not hold the original of the monitor now on it"
+"$check" -o DUMMY1 near "$tmp/DUMMY0.original" || fail "DUMMY1 does not hold the original of the monitor now on it"
+output_on DUMMY2 1600x1200 3968x0
+at_originals DUMMY2 || fail "the output switched off while running shows the formula when lit again"
+for i in 0 1; do "$check" -o "DUMMY$i" edid "$i" && "$check" -o "DUMMY$i" start "$((i + 1))"; done
+echo "display-restore: monitors swapped and an output switched off while running get originals at quit"
+
+# Two copies with config folders of their own on one X server: a second copy's start
+# leaves the first's formula; a second copy with a formula of its own keeps the first's
+# originals, so that neither quit, first or last, leaves a formula behind.
+second_copy() { # the stored values of the second copy
+  mkdir -p "$tmp/config2/Quellvista" "$tmp/sockets2"
+  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config2/Quellvista/defaults.json"
+  "${isolated[@]}" XDG_CONFIG_HOME="$tmp/config2" TMPDIR="$tmp/sockets2" "$app" >"$tmp/app2.log" 2>&1 &
+  second_pid=$!
+}
+stop_second() {
+  kill -TERM "$second_pid"
+  wait "$second_pid" 2>/dev/null || true
+  second_pid=""
+}
+two_windows() { (($(xdotool search --onlyvisible --name '^Quellvista$' 2>/dev/null | wc -l) >= 2)); }
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+second_copy "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+poll 30 two_windows || fail "the second copy shows no window"
+at_evening "${all[@]}" || fail "the second copy's start took the first copy's formula away"
+stop_second
+second_copy "\"activePreset\":{\"t\":\"string\",\"v\":\"Focus\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.5},$("$check" values Focus 0.5)"
+poll 30 "$check" -o DUMMY0 preset Focus 0.5 >/dev/null || fail "the second copy's formula is not on the screen"
+stop_app TERM
+"$check" -o DUMMY0 preset Focus 0.5 >/dev/null || fail "the first copy's quit took the second copy's formula away"
+stop_second
+at_originals "${all[@]}" || { cat "$tmp/app2.log"; fail "after both copies quit the monitors are not at their originals"; }
+echo "display-restore: two copies on one X server leave each other's formula and the originals when both have quit"
 
 # Another program's ramp stays at quit.
 store_evening

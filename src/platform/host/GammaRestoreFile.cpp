@@ -15,6 +15,9 @@
 #include <xcb/xcb.h>
 
 #include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -24,7 +27,9 @@ namespace qv {
 
 namespace {
 const QString kFormat = QStringLiteral("quellvista-gamma-ramps");
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
+// Files of version 2 keep ramps by output only.
+constexpr int kOldestReadVersion = 2;
 
 QString encodeChannel(const QList<quint16> &values)
 {
@@ -183,7 +188,8 @@ GammaRestoreFile::State GammaRestoreFile::read(const QString &server, QString *s
                              : QStringLiteral("it is not a JSON object"));
     const QJsonObject root = document.object();
     if (root.value(QStringLiteral("format")).toString() != kFormat
-        || root.value(QStringLiteral("version")).toInt() != kVersion)
+        || root.value(QStringLiteral("version")).toInt() < kOldestReadVersion
+        || root.value(QStringLiteral("version")).toInt() > kVersion)
         return corrupt(QStringLiteral("it is of another format"));
     if (root.value(QStringLiteral("server")).toString() != server)
         return corrupt(QStringLiteral("they were kept for X server \"%1\"").arg(root.value(QStringLiteral("server")).toString()));
@@ -197,6 +203,13 @@ GammaRestoreFile::State GammaRestoreFile::read(const QString &server, QString *s
         SavedGammaRamp saved;
         saved.output = object.value(QStringLiteral("output")).toString();
         saved.monitor = object.value(QStringLiteral("monitor")).toString();
+        const QJsonValue crtcValue = object.value(QStringLiteral("crtc"));
+        const double crtc = crtcValue.toDouble(0);
+        if ((!crtcValue.isUndefined() && !crtcValue.isDouble()) || crtc < 0 || crtc > 0xFFFFFFFFu || crtc != std::floor(crtc))
+            return corrupt(QStringLiteral("a CRTC is not a number"));
+        saved.crtc = quint32(crtc);
+        for (const QJsonValue &user : object.value(QStringLiteral("users")).toArray())
+            saved.users << user.toString();
         if (saved.output.isEmpty())
             return corrupt(QStringLiteral("an output has no name"));
         if (!decodeChannel(object.value(QStringLiteral("red")), &saved.ramp.red)
@@ -227,6 +240,8 @@ bool GammaRestoreFile::write(const QString &server, const QString &serverMark, c
     for (const SavedGammaRamp &saved : ramps) {
         list.append(QJsonObject{{QStringLiteral("output"), saved.output},
                                 {QStringLiteral("monitor"), saved.monitor},
+                                {QStringLiteral("crtc"), qint64(saved.crtc)},
+                                {QStringLiteral("users"), QJsonArray::fromStringList(saved.users)},
                                 {QStringLiteral("red"), encodeChannel(saved.ramp.red)},
                                 {QStringLiteral("green"), encodeChannel(saved.ramp.green)},
                                 {QStringLiteral("blue"), encodeChannel(saved.ramp.blue)}});
@@ -248,6 +263,25 @@ void GammaRestoreFile::remove() const
 {
     if (!m_path.isEmpty())
         ::unlink(QFile::encodeName(m_path).constData());
+}
+
+GammaRestoreFile::Lock::Lock(const GammaRestoreFile &file)
+{
+    if (file.path().isEmpty())
+        return;
+    m_fd = ::open(QFile::encodeName(file.path() + QStringLiteral(".lock")).constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Without the lock file the copies of ours are merely not kept apart.
+    if (m_fd >= 0) {
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+}
+
+GammaRestoreFile::Lock::~Lock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 } // namespace qv

@@ -3,16 +3,19 @@
 #include "platform/host/GammaRamp.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 namespace qv {
 
-// The ramp an output's CRTC had before we first changed it, with what identifies the
-// output: its name and the identity of the monitor on it.
+// The ramp a CRTC had before we first changed it, with what identifies the monitor it
+// showed: the output's name and the identity of the monitor on it.
 struct SavedGammaRamp {
     QString output;  // "DP-1"
     QString monitor; // the EDID's vendor, product and serial; empty without an EDID
     GammaRamp ramp;
+    quint32 crtc = 0;  // 0 in files of older versions, which kept ramps by output
+    QStringList users; // the running copies that rely on it (GammaOriginals::newUser())
     bool operator==(const SavedGammaRamp &) const = default;
 };
 
@@ -48,6 +51,19 @@ public:
     bool write(const QString &server, const QString &serverMark, const QList<SavedGammaRamp> &ramps,
                QString *error) const;
     void remove() const;
+
+    // Holds the file for one read and write against the other copies of ours on the
+    // server (a lock on a file beside it); released with the object.
+    class Lock {
+    public:
+        explicit Lock(const GammaRestoreFile &file);
+        ~Lock();
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+
+    private:
+        int m_fd = -1;
+    };
 
 private:
     QString m_path;

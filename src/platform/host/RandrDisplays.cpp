@@ -60,7 +60,8 @@ RandrDisplays::RandrDisplays(Options options, QObject *parent)
                                                                    : options.displayName),
       m_server(GammaRestoreFile::serverOfDisplay(m_displayName)),
       m_restoreFile(options.restoreFilePath.isEmpty() ? GammaRestoreFile::pathForDisplay(m_displayName, &m_keepProblem)
-                                                      : options.restoreFilePath)
+                                                      : options.restoreFilePath),
+      m_user(GammaOriginals::newUser())
 {
     // Writes of ours that a kill interrupted leave nothing behind.
     if (options.restoreFilePath.isEmpty() && m_keepProblem.isEmpty())
@@ -125,7 +126,10 @@ RandrDisplays::RandrDisplays(Options options, QObject *parent)
         m_log.info("%s", qUtf8Printable(limitationText(m_limitation)));
 }
 
-RandrDisplays::~RandrDisplays() = default;
+RandrDisplays::~RandrDisplays()
+{
+    GammaOriginals::endUser(m_user);
+}
 
 QString RandrDisplays::readServerMark()
 {
@@ -391,8 +395,7 @@ void RandrDisplays::reloadConfiguration()
                 changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
                                                      | kDisplayDesktopShapeChangedFlag));
         }
-        const Layout previous = std::exchange(m_layout, std::move(layout));
-        putBackReturnedLocked(previous);
+        m_layout = std::move(layout);
         // A CRTC that was switched off and on again may hold another ramp than we wrote.
         m_lastWritten.clear();
         m_keepProblem.clear();
@@ -625,13 +628,80 @@ ResultCode RandrDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ram
     return writeRampLocked(output->crtc, ramp, display);
 }
 
-qsizetype RandrDisplays::keptIndexLocked(const QString &output, const QString &monitor) const
+QList<ShownMonitor> RandrDisplays::shownLocked(quint32 crtc) const
 {
-    for (qsizetype i = 0; i < m_kept.size(); ++i) {
-        if (m_kept[i].output == output && m_kept[i].monitor == monitor)
-            return i;
+    QList<ShownMonitor> shown;
+    for (const Output &output : m_layout.outputs) {
+        if (output.crtc == crtc)
+            shown << ShownMonitor{output.name, output.monitor};
     }
-    return -1;
+    return shown;
+}
+
+QString RandrDisplays::crtcNamesLocked(quint32 crtc) const
+{
+    QStringList names;
+    for (const ShownMonitor &shown : shownLocked(crtc))
+        names << shown.output;
+    return names.isEmpty() ? QStringLiteral("CRTC %1 (switched off)").arg(crtc) : names.join(QStringLiteral(", "));
+}
+
+bool RandrDisplays::readOriginals(GammaOriginals *originals, QString *error) const
+{
+    // A file of a server that has ended since holds nothing for this one.
+    QList<SavedGammaRamp> entries;
+    QString mark;
+    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &entries, error);
+    if (state == GammaRestoreFile::State::corrupt)
+        return false;
+    *originals = GammaOriginals(state == GammaRestoreFile::State::read && mark == m_serverMark ? entries
+                                                                                                : QList<SavedGammaRamp>{});
+    return true;
+}
+
+bool RandrDisplays::writeOriginals(const GammaOriginals &originals, QString *error) const
+{
+    if (originals.isEmpty()) {
+        m_restoreFile.remove();
+        return true;
+    }
+    return m_restoreFile.write(m_server, m_serverMark, originals.entries(), error);
+}
+
+ResultCode RandrDisplays::keepLocked(quint32 crtc, int size, DisplayId display)
+{
+    // Another copy of ours may have kept this CRTC's original: the tint on it now is that
+    // copy's, never an original.
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    GammaOriginals originals;
+    QString error;
+    if (!readOriginals(&originals, &error)) {
+        m_keepProblem = QStringLiteral("%1 cannot be read: %2").arg(m_restoreFile.path(), error);
+        m_log.error("Could not keep the original gamma ramps: %s; the displays' transfer formulas are not applied",
+                    qUtf8Printable(m_keepProblem));
+        return kErrorCannotComplete;
+    }
+    std::optional<GammaRamp> current;
+    if (!originals.knowsCrtc(crtc)) {
+        current = readRampLocked(crtc);
+        if (!current || current->size() != size) {
+            m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
+                        crtc, display);
+            return kErrorFailure;
+        }
+    }
+    originals.keep(crtc, shownLocked(crtc), current.value_or(GammaRamp{}), m_user);
+    if (!writeOriginals(originals, &error)) {
+        m_keepProblem = error;
+        m_log.error("Could not keep the original gamma ramps%s (%s); the displays' transfer formulas are "
+                    "not applied",
+                    m_restoreFile.path().isEmpty() ? ""
+                                                   : qUtf8Printable(QStringLiteral(" in ") + m_restoreFile.path()),
+                    qUtf8Printable(error));
+        return kErrorCannotComplete;
+    }
+    m_originals = originals;
+    return 0;
 }
 
 ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
@@ -665,35 +735,11 @@ ResultCode RandrDisplays::setTransferFormula(DisplayId display, const TransferFo
         return 0;
     if (!m_keepProblem.isEmpty())
         return kErrorCannotComplete;
-    // The original of every output the CRTC drives is kept before the first change
-    // reaches the screen, so that a kill cannot lose it.
-    QList<const Output *> unkept;
-    for (const DisplayId id : m_layout.crtcs.value(crtc).outputs) {
-        const Output *o = findLocked(id);
-        if (o && keptIndexLocked(o->name, o->monitor) < 0)
-            unkept << o;
-    }
-    if (!unkept.isEmpty()) {
-        const std::optional<GammaRamp> original = readRampLocked(crtc);
-        if (!original || original->size() != size) {
-            m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
-                        crtc, display);
-            return kErrorFailure;
-        }
-        const QList<SavedGammaRamp> before = m_kept;
-        for (const Output *o : std::as_const(unkept))
-            m_kept << SavedGammaRamp{o->name, o->monitor, *original};
-        QString error;
-        if (!saveKeptLocked(&error)) {
-            m_kept = before;
-            m_keepProblem = error;
-            m_log.error("Could not keep the original gamma ramps%s (%s); the displays' transfer formulas are "
-                        "not applied",
-                        m_restoreFile.path().isEmpty() ? ""
-                                                       : qUtf8Printable(QStringLiteral(" in ") + m_restoreFile.path()),
-                        qUtf8Printable(error));
-            return kErrorCannotComplete;
-        }
+    // What goes back on the CRTC, for every monitor it shows, is kept before the first
+    // change reaches the screen, so that a kill cannot lose it.
+    if (!m_originals.covers(crtc, shownLocked(crtc), m_user)) {
+        if (const ResultCode code = keepLocked(crtc, size, display); code != 0)
+            return code;
     }
     return writeRampLocked(crtc, ramp, display);
 }
@@ -707,14 +753,14 @@ ResultCode RandrDisplays::resetTransferFormula(DisplayId display)
     if (!output)
         return kErrorIllegalArgument;
     const quint32 crtc = output->crtc;
-    const qsizetype kept = keptIndexLocked(output->name, output->monitor);
-    // An output whose ramp we never changed still shows its own.
-    if (kept < 0)
+    // A CRTC whose ramp we never changed still shows its own.
+    if (!m_originals.heldBy(crtc, m_user))
         return 0;
-    const GammaRamp &original = m_kept[kept].ramp;
-    if (m_lastWritten.value(crtc) == original)
+    const int size = m_layout.crtcs.value(crtc).gammaSize;
+    const std::optional<GammaRamp> original = m_originals.rampFor(crtc, shownLocked(crtc), size);
+    if (!original || m_lastWritten.value(crtc) == *original)
         return 0;
-    if (original.size() != m_layout.crtcs.value(crtc).gammaSize)
+    if (original->size() != size)
         return kErrorNoneAvailable;
     // A ramp another program set since our last write is left as it is.
     if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
@@ -728,16 +774,7 @@ ResultCode RandrDisplays::resetTransferFormula(DisplayId display)
             return 0;
         }
     }
-    return writeRampLocked(crtc, original, display);
-}
-
-bool RandrDisplays::saveKeptLocked(QString *error)
-{
-    if (m_kept.isEmpty()) {
-        m_restoreFile.remove();
-        return true;
-    }
-    return m_restoreFile.write(m_server, m_serverMark, m_kept, error);
+    return writeRampLocked(crtc, *original, display);
 }
 
 void RandrDisplays::restoreColorSyncSettings()
@@ -745,84 +782,73 @@ void RandrDisplays::restoreColorSyncSettings()
     QMutexLocker lock(&m_mutex);
     // Switching the formulas off or on again tries to keep the originals anew.
     m_keepProblem.clear();
-    if (m_kept.isEmpty())
-        return;
-    QList<SavedGammaRamp> remaining;
-    for (const SavedGammaRamp &saved : std::as_const(m_kept)) {
-        const Output *output = nullptr;
-        for (const Output &o : std::as_const(m_layout.outputs)) {
-            if (o.name == saved.output && o.monitor == saved.monitor)
-                output = &o;
+    QList<quint32> mine;
+    for (const quint32 crtc : m_originals.crtcs()) {
+        if (m_originals.heldBy(crtc, m_user))
+            mine << crtc;
+    }
+    if (!mine.isEmpty()) {
+        const GammaRestoreFile::Lock fileLock(m_restoreFile);
+        // The file holds what other copies kept since; one that cannot be read is not
+        // written over, and what this instance kept still goes back.
+        GammaOriginals originals;
+        QString error;
+        const bool readable = readOriginals(&originals, &error);
+        if (!readable)
+            originals = m_originals;
+        // Every ramp is chosen before any entry goes: a monitor's original may have been
+        // kept on another CRTC.
+        QHash<quint32, std::optional<GammaRamp>> chosen;
+        for (const quint32 crtc : std::as_const(mine)) {
+            const QList<ShownMonitor> shown = shownLocked(crtc);
+            const int size = m_layout.crtcs.value(crtc).gammaSize;
+            std::optional<GammaRamp> original = originals.rampFor(crtc, shown, size);
+            chosen.insert(crtc, original ? original : m_originals.rampFor(crtc, shown, size));
         }
-        if (!output) {
-            // Put back when the output is lit again, or at the next start.
-            remaining << saved;
-            continue;
-        }
-        const quint32 crtc = output->crtc;
-        if (m_layout.crtcs.value(crtc).gammaSize != saved.ramp.size()) {
-            m_log.info("Output %s has a gamma ramp of another size now; its original is not put back",
-                       qUtf8Printable(saved.output));
-            continue;
-        }
-        if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
-            const std::optional<GammaRamp> current = readRampLocked(crtc);
-            if (current && *current != *ours) {
-                m_log.info("The gamma ramp of output %s was set by another program since; it is left as it is",
-                           qUtf8Printable(saved.output));
+        for (const quint32 crtc : std::as_const(mine)) {
+            const auto it = m_layout.crtcs.constFind(crtc);
+            if (it == m_layout.crtcs.cend()) {
+                m_log.info("CRTC %u is gone; its original gamma ramp waits for the next start", crtc);
                 continue;
             }
+            const std::optional<GammaRamp> &original = chosen[crtc];
+            // Put back, the CRTC is settled for copies that ended too; while another copy
+            // runs, it is that copy's to put back.
+            const bool another = originals.heldByAnotherRunning(crtc, m_user);
+            originals.release(crtc, m_user);
+            if (!original || original->size() != it->gammaSize) {
+                m_log.info("%s has a gamma ramp of another size now; its original is not put back",
+                           qUtf8Printable(crtcNamesLocked(crtc)));
+                continue;
+            }
+            if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
+                const std::optional<GammaRamp> current = readRampLocked(crtc);
+                if (current && *current != *ours) {
+                    m_log.info("The gamma ramp of %s was set by another program since; it is left as it is",
+                               qUtf8Printable(crtcNamesLocked(crtc)));
+                    continue;
+                }
+            }
+            if (writeRampLocked(crtc, *original, 0) == 0 && !another)
+                originals.drop(crtc);
         }
-        writeRampLocked(crtc, saved.ramp, output->id);
+        m_originals = originals;
+        if (readable && !writeOriginals(originals, &error))
+            m_log.error("Could not keep the original gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
+                        qUtf8Printable(error));
     }
-    m_kept = remaining;
     m_ours.clear();
     m_lastWritten.clear();
-    QString error;
-    if (!saveKeptLocked(&error))
-        m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
-                    qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
-}
-
-void RandrDisplays::putBackReturnedLocked(const Layout &before)
-{
-    // An output that comes back gets the original it had before a change of ours.
-    bool changed = false;
-    for (const SavedGammaRamp &saved : std::as_const(m_kept)) {
-        const auto matches = [&](const Output &o) { return o.name == saved.output && o.monitor == saved.monitor; };
-        if (std::any_of(before.outputs.cbegin(), before.outputs.cend(), matches))
-            continue;
-        const auto now = std::find_if(m_layout.outputs.cbegin(), m_layout.outputs.cend(), matches);
-        if (now == m_layout.outputs.cend())
-            continue;
-        if (m_layout.crtcs.value(now->crtc).gammaSize != saved.ramp.size()) {
-            m_log.info("Output %s is back with a gamma ramp of another size; its kept original is dropped",
-                       qUtf8Printable(saved.output));
-            changed = true;
-            continue;
-        }
-        if (writeRampLocked(now->crtc, saved.ramp, now->id) == 0)
-            m_log.info("Put back the original gamma ramp of output %s, lit again", qUtf8Printable(saved.output));
-    }
-    if (changed) {
-        m_kept.removeIf([&](const SavedGammaRamp &saved) {
-            const auto now = std::find_if(m_layout.outputs.cbegin(), m_layout.outputs.cend(), [&](const Output &o) {
-                return o.name == saved.output && o.monitor == saved.monitor;
-            });
-            return now != m_layout.outputs.cend() && m_layout.crtcs.value(now->crtc).gammaSize != saved.ramp.size();
-        });
-        QString error;
-        saveKeptLocked(&error);
-    }
 }
 
 void RandrDisplays::restoreKeptRamps()
 {
     if (m_restoreFile.path().isEmpty())
         return;
-    QList<SavedGammaRamp> kept;
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    QList<SavedGammaRamp> entries;
     QString error, mark;
-    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &kept, &error);
+    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &entries, &error);
     if (state == GammaRestoreFile::State::absent)
         return;
     if (state == GammaRestoreFile::State::corrupt) {
@@ -841,10 +867,38 @@ void RandrDisplays::restoreKeptRamps()
         m_restoreFile.remove();
         return;
     }
+    GammaOriginals kept(entries);
     QMutexLocker lock(&m_mutex);
     QStringList restored;
-    QList<SavedGammaRamp> waiting;
-    for (const SavedGammaRamp &saved : std::as_const(kept)) {
+    bool another = false;
+    QHash<quint32, std::optional<GammaRamp>> chosen; // before any entry goes, as at quit
+    for (const quint32 crtc : kept.crtcs())
+        chosen.insert(crtc, kept.rampFor(crtc, shownLocked(crtc), m_layout.crtcs.value(crtc).gammaSize));
+    for (const quint32 crtc : kept.crtcs()) {
+        // A copy of ours that still runs puts back its own.
+        if (kept.heldByAnotherRunning(crtc, m_user)) {
+            another = true;
+            continue;
+        }
+        const auto it = m_layout.crtcs.constFind(crtc);
+        if (it == m_layout.crtcs.cend()) {
+            m_log.info("CRTC %u of the kept gamma ramps is gone; its ramp waits until it is back", crtc);
+            continue;
+        }
+        const std::optional<GammaRamp> original = chosen.value(crtc);
+        kept.drop(crtc);
+        if (!original || original->size() != it->gammaSize) {
+            m_log.info("Not putting back the kept gamma ramp of %s: it has %d entries, the CRTC %d",
+                       qUtf8Printable(crtcNamesLocked(crtc)), original ? original->size() : 0, it->gammaSize);
+            continue;
+        }
+        const QString names = crtcNamesLocked(crtc);
+        if (writeRampLocked(crtc, *original, 0) == 0 && !restored.contains(names))
+            restored << names;
+    }
+    // Ramps an older version kept by output go back where that output shows that monitor.
+    QList<SavedGammaRamp> done;
+    for (const SavedGammaRamp &saved : kept.byOutputOnly()) {
         const Output *output = nullptr;
         for (const Output &o : std::as_const(m_layout.outputs)) {
             if (o.name == saved.output)
@@ -852,11 +906,10 @@ void RandrDisplays::restoreKeptRamps()
         }
         if (!output || output->monitor != saved.monitor) {
             m_log.info("Output %s is %s; its kept gamma ramp waits until its monitor is lit there again",
-                       qUtf8Printable(saved.output),
-                       output ? "showing another monitor" : "not lit");
-            waiting << saved;
+                       qUtf8Printable(saved.output), output ? "showing another monitor" : "not lit");
             continue;
         }
+        done << saved;
         if (m_layout.crtcs.value(output->crtc).gammaSize != saved.ramp.size()) {
             m_log.info("Not putting back the kept gamma ramp of output %s: it has %d entries, the CRTC %d",
                        qUtf8Printable(saved.output), saved.ramp.size(), m_layout.crtcs.value(output->crtc).gammaSize);
@@ -865,15 +918,16 @@ void RandrDisplays::restoreKeptRamps()
         if (writeRampLocked(output->crtc, saved.ramp, output->id) == 0 && !restored.contains(saved.output))
             restored << saved.output;
     }
+    kept.dropByOutputOnly(done);
     m_lastWritten.clear();
     m_ours.clear();
-    m_kept = waiting;
-    if (!saveKeptLocked(&error))
+    m_originals = kept;
+    if (!writeOriginals(kept, &error))
         m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
                     qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
-    if (restored.isEmpty())
+    if (restored.isEmpty() && !another)
         m_log.info("Put back none of the gamma ramps a previous run left changed");
-    else
+    else if (!restored.isEmpty())
         m_log.info("Put back the gamma ramp a previous run left changed on %s",
                    qUtf8Printable(restored.join(QStringLiteral(", "))));
 }

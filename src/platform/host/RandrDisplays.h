@@ -2,6 +2,7 @@
 
 #include "platform/Displays.h"
 #include "platform/host/Edid.h"
+#include "platform/host/GammaOriginals.h"
 #include "platform/host/GammaRamp.h"
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/XConnection.h"
@@ -24,13 +25,14 @@ namespace qv {
 // follows the monitor on it: see monitorDisplayId()), their identity comes from the EDID,
 // and transfer formulas become the CRTCs' gamma ramps.
 //
-// The ramp an output had before the first change is kept in memory and in a private
-// runtime folder, by output (its name and its monitor's identity) and by X server, before
-// the change reaches the screen; where it cannot be kept, no formula is applied.
-// restoreColorSyncSettings() puts back the originals, except on a CRTC whose ramp another
-// program set since our last write; an output that is not lit keeps its original until it
-// is lit again. A new instance puts back what a process that ended without doing so left,
-// before anything else is written, unless the X server was started again since.
+// Before the first change of a CRTC's ramp, its original is kept in memory and in a
+// private runtime folder shared by every copy of ours on the X server (GammaOriginals
+// says what goes back where), before the change reaches the screen; where it cannot be
+// kept, no formula is applied. restoreColorSyncSettings() writes every CRTC we wrote,
+// lit or not (a CRTC switched off keeps its ramp), except one whose ramp another program
+// set since our last write. A new instance puts back what a process that ended without
+// doing so left, before anything else is written, unless the X server was started again
+// since or another copy still relies on it.
 // Configuration changes arrive as RandR events on the thread that created the instance.
 class RandrDisplays final : public QObject, public Displays {
     Q_OBJECT
@@ -74,8 +76,9 @@ public:
     ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
     // Reads the configuration again and reports what changed; the RandR events do this.
     void reloadConfiguration();
-    // After sleep: every CRTC gets the formula written again, and keeping the originals is
-    // tried again.
+    // After sleep or a return to the session (the CRTCs may have been reset): what was
+    // written is forgotten, so that the next formula reaches every CRTC again, and keeping
+    // the originals is tried again.
     void screensDidWake();
 
     // Displays
@@ -134,9 +137,11 @@ private:
     void scheduleReload();
     QString readServerMark();
     static bool isMirroredIn(const Layout &layout, const Output &output);
-    qsizetype keptIndexLocked(const QString &output, const QString &monitor) const;
-    bool saveKeptLocked(QString *error);
-    void putBackReturnedLocked(const Layout &before);
+    QList<ShownMonitor> shownLocked(quint32 crtc) const;
+    QString crtcNamesLocked(quint32 crtc) const;
+    bool readOriginals(GammaOriginals *originals, QString *error) const;
+    bool writeOriginals(const GammaOriginals &originals, QString *error) const;
+    ResultCode keepLocked(quint32 crtc, int size, DisplayId display);
     const Output *findLocked(DisplayId display) const;
     std::optional<GammaRamp> readRampLocked(quint32 crtc);
     ResultCode writeRampLocked(quint32 crtc, const GammaRamp &ramp, DisplayId display);
@@ -158,7 +163,8 @@ private:
 
     mutable QMutex m_mutex;
     Layout m_layout;
-    QList<SavedGammaRamp> m_kept;            // by output, the ramps before our first change
+    GammaOriginals m_originals;              // as the restore file held them at our last look
+    QString m_user;                          // how the restore file names this instance
     QHash<quint32, GammaRamp> m_lastWritten; // by CRTC, what we wrote last, until a reconfiguration
     QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
     mutable QSet<QString> m_logged;

@@ -1,11 +1,13 @@
 #include "platform/host/SessionWatcher.h"
 
 #include <QCryptographicHash>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QFile>
 #include <QFileInfo>
 
 #include <ctime>
+#include <utility>
 
 namespace qv {
 
@@ -33,6 +35,7 @@ SessionWatcher::SessionWatcher(const QDBusConnection &systemBus, QString zoneFil
     m_bus.connect(kTimedateService, QStringLiteral("/org/freedesktop/timedate1"),
                   QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
                   SLOT(timedatePropertiesChanged(QDBusMessage)));
+    followSession();
     // logind runs for the whole session; timedated starts on demand, so its absence
     // says nothing.
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
@@ -57,6 +60,52 @@ void SessionWatcher::prepareForSleep(const QDBusMessage &message)
         return;
     }
     if (!arguments.first().toBool())
+        emit screensDidWake();
+}
+
+void SessionWatcher::followSession()
+{
+    // Our session's object: the one $XDG_SESSION_ID names, else the one logind finds for
+    // this process ("auto").
+    const QString id = qEnvironmentVariable("XDG_SESSION_ID", QStringLiteral("auto"));
+    QDBusMessage ask = QDBusMessage::createMethodCall(kLogindService, QStringLiteral("/org/freedesktop/login1"),
+                                                      QStringLiteral("org.freedesktop.login1.Manager"),
+                                                      QStringLiteral("GetSession"));
+    ask << id;
+    auto *call = new QDBusPendingCallWatcher(m_bus.asyncCall(ask, bus::kCallTimeoutMs * 5), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        const QDBusMessage reply = finished->reply();
+        const QVariant path = reply.arguments().value(0);
+        if (reply.type() != QDBusMessage::ReplyMessage || path.userType() != qMetaTypeId<QDBusObjectPath>()) {
+            // Without logind, the line that says so is enough.
+            if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
+                return;
+            m_logger.info("logind names no session \"%s\" (%s): a return to the session is not followed",
+                          qUtf8Printable(id), qUtf8Printable(reply.errorMessage()));
+            return;
+        }
+        m_bus.connect(kLogindService, path.value<QDBusObjectPath>().path(),
+                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
+                      SLOT(sessionPropertiesChanged(QDBusMessage)));
+    });
+}
+
+void SessionWatcher::sessionPropertiesChanged(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (arguments.isEmpty() || arguments.first().toString() != QLatin1String("org.freedesktop.login1.Session"))
+        return;
+    const std::optional<QVariantMap> changed = arguments.size() > 1 ? bus::propertyMap(arguments.at(1)) : std::nullopt;
+    if (!changed || !changed->contains(QStringLiteral("Active")))
+        return;
+    const QVariant active = bus::unwrapped(changed->value(QStringLiteral("Active")));
+    if (active.userType() != QMetaType::Bool) {
+        m_sessionNote(m_logger, QStringLiteral("logind gives %1 as the session's Active; ignored").arg(bus::typeText(active)));
+        return;
+    }
+    const bool wasActive = std::exchange(m_sessionActive, active.toBool());
+    if (m_sessionActive && !wasActive)
         emit screensDidWake();
 }
 

@@ -13,7 +13,8 @@ namespace qv {
 
 // Follows the session's wake-ups and the system's time zone and announces them: the
 // screens woke when logind says the system came back from sleep (PrepareForSleep with
-// false); the time zone changed when timedated reports a new zone or the zone file
+// false) or that our session is active again (its Active property true after false, as
+// when the user switches back to its virtual terminal); the time zone changed when timedated reports a new zone or the zone file
 // (/etc/localtime) is replaced. A zone reported by both is announced once. The workspace
 // forwards the two signals as its own.
 class SessionWatcher final : public QObject {
@@ -33,8 +34,10 @@ signals:
 private slots:
     void prepareForSleep(const QDBusMessage &message);
     void timedatePropertiesChanged(const QDBusMessage &message);
+    void sessionPropertiesChanged(const QDBusMessage &message);
 
 private:
+    void followSession();
     void zoneFileChanged();
     void watchZoneFile();
     void announceZone(const QString &zone);
@@ -46,6 +49,8 @@ private:
     QFileSystemWatcher m_watcher;
     bus::Note m_sleepNote;
     bus::Note m_zoneNote;
+    bus::Note m_sessionNote;
+    bool m_sessionActive = true; // a session we run in is taken as active until told otherwise
 };
 
 } // namespace qv

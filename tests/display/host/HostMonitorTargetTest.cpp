@@ -3,6 +3,7 @@
 // values with them.
 
 #include "display/DisplayTuning.h"
+#include "display/ProtectionSettings.h"
 #include "display/host/HostDisplayTest.h"
 #include "platform/host/GammaRamp.h"
 #include "support/DummyXorg.h"
@@ -108,6 +109,31 @@ TEST_F(HostMonitorTargetTest, MonitorsThatSwapPortsTakeTheirValuesAlong)
     EXPECT_EQ(rampOf("DUMMY1"), expectedRamp(dell, tuning.displayValues().value(dell)));
     EXPECT_EQ(rampOf("DUMMY0"), expectedRamp(aoc, tuning.displayValues().value(aoc)));
     EXPECT_EQ(tuning.selectedDisplayID(), std::optional<DisplayId>(aoc));
+}
+
+// Neutral while a display is targeted: tuning off everywhere and PWM-safe dimming on at
+// full brightness, which the re-apply after a reconfiguration turns into the neutral
+// formula on the target; that is the monitor's own ramp, not a linear one.
+TEST_F(HostMonitorTargetTest, TheNeutralFormulaLeavesATargetedMonitorItsOwnRamp)
+{
+    const GammaRamp own = startingRamp(2, 256);
+    ASSERT_TRUE(client->setRamp("DUMMY1", own));
+    DisplayTuning &tuning = DisplayTuning::shared();
+    tuning.setEnabled(true);
+    const DisplayId target = *randr->displayForOutputName("DUMMY1");
+    tuning.selectTarget(QString::number(target));
+    tuning.setWarmth(0.8);
+    ASSERT_NE(rampOf("DUMMY1"), own);
+
+    // Neutral's values, as the preset sets them.
+    tuning.setWarmth(0);
+    defaults->setBool(protection::kPwmAvoidanceEnabled, true);
+    defaults->setDouble(protection::kPwmThreshold, 1.0);
+    tuning.switchOffAllDisplays();
+    ASSERT_EQ(rampOf("DUMMY1"), own);
+    detector->reapplyAllSettings();
+    runPending();
+    EXPECT_EQ(rampOf("DUMMY1"), own);
 }
 
 } // namespace

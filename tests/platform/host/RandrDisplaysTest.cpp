@@ -181,11 +181,11 @@ TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchIsNeverWritten)
         bool stillKept;
         int lines; // the case's own, and the count of what was put back where it gets that far
     } cases[] = {
-        {"an output that is not lit", {QStringLiteral("HDMI-1"), {}, zero}, serverName, mark, true, 2},
-        {"another monitor on the output", {screen, QStringLiteral("10ac-200b-01010101"), zero}, serverName, mark, true, 2},
-        {"another ramp size", {screen, {}, halfSize}, serverName, mark, false, 2},
-        {"another server", {screen, {}, zero}, QStringLiteral("4242"), mark, false, 1},
-        {"the server started again since", {screen, {}, zero}, serverName, QStringLiteral("1"), false, 1},
+        {"an output that is not lit", {QStringLiteral("HDMI-1"), {}, zero, 0, {}}, serverName, mark, true, 2},
+        {"another monitor on the output", {screen, QStringLiteral("10ac-200b-01010101"), zero, 0, {}}, serverName, mark, true, 2},
+        {"another ramp size", {screen, {}, halfSize, 0, {}}, serverName, mark, false, 2},
+        {"another server", {screen, {}, zero, 0, {}}, QStringLiteral("4242"), mark, false, 1},
+        {"the server started again since", {screen, {}, zero, 0, {}}, serverName, QStringLiteral("1"), false, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -347,7 +347,7 @@ TEST_F(RandrDisplaysTest, AnOutputKeptManyTimesIsNamedOnce)
         GammaRestoreFile(restorePath()).read(serverName, &mark, &kept, nullptr);
         d->restoreColorSyncSettings();
     }
-    const QList<SavedGammaRamp> many(500, SavedGammaRamp{QStringLiteral("screen"), {}, original});
+    const QList<SavedGammaRamp> many(500, SavedGammaRamp{QStringLiteral("screen"), {}, original, 0, {}});
     ASSERT_TRUE(GammaRestoreFile(restorePath()).write(serverName, mark, many, nullptr));
     test::LogCapture log;
     auto displays = open();

@@ -80,7 +80,7 @@ TEST_F(RandrMonitorsTest, EveryChangeReachesTheCallbacksThoughRepliesAreReadBetw
     }
 }
 
-TEST_F(RandrMonitorsTest, OriginalsAreKeptByOutputAcrossAKillAndAnOutputSwitchedOff)
+TEST_F(RandrMonitorsTest, OriginalsAreKeptByCrtcAcrossAKillAndAnOutputSwitchedOff)
 {
     QList<GammaRamp> originals;
     for (int i = 0; i < 3; ++i)
@@ -96,7 +96,7 @@ TEST_F(RandrMonitorsTest, OriginalsAreKeptByOutputAcrossAKillAndAnOutputSwitched
     }
     ASSERT_TRUE(server.disable(output(1)));
     {
-        // The next start puts back what is lit and keeps the rest; quitting keeps it too.
+        // The next start puts back every CRTC, the one switched off too (it keeps its ramp).
         auto displays = open();
         EXPECT_EQ(client->ramp(output(0)), originals[0]);
         EXPECT_EQ(client->ramp(output(2)), originals[2]);
@@ -105,11 +105,12 @@ TEST_F(RandrMonitorsTest, OriginalsAreKeptByOutputAcrossAKillAndAnOutputSwitched
         ASSERT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
         displays->restoreColorSyncSettings();
         EXPECT_EQ(client->ramp(output(0)), originals[0]);
-        EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+        EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
     }
     ASSERT_TRUE(server.enable(output(1), QStringLiteral("1920x1080"), {2048, 0}));
     {
-        // Lit again: the next start puts its original back.
+        // Lit again, with no copy of ours running: its original.
+        EXPECT_EQ(client->ramp(output(1)), originals[1]);
         auto displays = open();
         EXPECT_EQ(client->ramp(output(1)), originals[1]);
         EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
@@ -205,6 +206,84 @@ TEST_F(RandrMonitorsTest, OutputsShowingTheSameAreaAreMirrored)
     EXPECT_FALSE(displays->isInMirrorSet(id(0)));
     EXPECT_TRUE(displays->isInMirrorSet(id(1)));
     EXPECT_TRUE(displays->isInMirrorSet(id(2)));
+}
+
+// While running: the monitors of two ports swap, a third port gets another monitor, a
+// fourth is switched off. At quit every CRTC written holds the original of the monitor on
+// it now, or its own, and the one switched off shows its own when lit with nothing running.
+TEST_F(RandrMonitorsTest, AtQuitEveryCrtcWrittenGetsAnOriginalWhateverMovedMeanwhile)
+{
+    ASSERT_TRUE(server.enable(output(3), QStringLiteral("1024x768"), {5568, 0}));
+    ASSERT_TRUE(client->setRamp(output(3), test::startingRamp(4, 256)));
+    QList<GammaRamp> originals;
+    for (int i = 0; i < 4; ++i)
+        originals << *client->ramp(output(i));
+    auto displays = open();
+    TransferFormula evening;
+    evening.blueMax = 0.55f;
+    evening.greenMax = 0.8f;
+    const auto writeAll = [&] {
+        for (const DisplayId id : displays->activeDisplays())
+            ASSERT_EQ(displays->setTransferFormula(id, evening), 0);
+    };
+    writeAll();
+
+    QByteArray another = test::kOlderMonitor; // another serial, the same checksum
+    another[12] = char(another[12] + 1);
+    another[127] = char(another[127] - 1);
+    ASSERT_TRUE(client->publishEdid(output(0), test::kRealEdids[1]));
+    ASSERT_TRUE(client->publishEdid(output(1), test::kRealEdids[0]));
+    ASSERT_TRUE(client->publishEdid(output(2), another));
+    ASSERT_TRUE(server.disable(output(3)));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return displays->activeDisplays().size() == 3
+                   && displays->monitorName(*displays->displayForOutputName(output(0))) == QLatin1String("D3218HN");
+        },
+        5000));
+    writeAll(); // the application's re-apply
+    displays->restoreColorSyncSettings();
+    displays.reset();
+
+    EXPECT_EQ(client->ramp(output(0)), originals[1]);
+    EXPECT_EQ(client->ramp(output(1)), originals[0]);
+    EXPECT_EQ(client->ramp(output(2)), originals[2]);
+    ASSERT_TRUE(server.enable(output(3), QStringLiteral("1024x768"), {5568, 0}));
+    EXPECT_EQ(client->ramp(output(3)), originals[3]);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+}
+
+// Two copies on one server: the second keeps the first's original, not its tint, and
+// neither start nor quit of one undoes the other.
+TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
+{
+    const GammaRamp original = *client->ramp(output(0));
+    TransferFormula first, second;
+    first.blueMax = 0.5f;
+    second.redMax = 0.7f;
+    auto a = open();
+    ASSERT_EQ(a->setTransferFormula(a->mainDisplay(), first), 0);
+    auto b = open();
+    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(first, 256));
+    ASSERT_EQ(b->setTransferFormula(b->mainDisplay(), second), 0);
+    a->restoreColorSyncSettings(); // the tint on the screen is the other copy's: left
+    a.reset();
+    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(second, 256));
+    b->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(0)), original);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
+
+    // One killed while the other runs: what it left on the screen goes back at the next start.
+    auto c = open();
+    auto d = open();
+    ASSERT_EQ(d->setTransferFormula(d->mainDisplay(), second), 0);
+    ASSERT_EQ(c->setTransferFormula(c->mainDisplay(), first), 0);
+    c.reset();
+    d->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(first, 256));
+    d.reset();
+    open();
+    EXPECT_EQ(client->ramp(output(0)), original);
 }
 
 } // namespace
