@@ -259,11 +259,14 @@ void WlrGamma::start()
         if (m_heads)
             zwlr_output_manager_v1_add_listener(m_heads, &listener, this);
     }
+    m_starting = true;
     for (const WaylandConnection::Global &global : m_connection->globals()) {
         if (global.interface == wl_output_interface.name)
             addOutput(global);
     }
-    syncNewOutputs();
+    m_starting = false;
+    // One sync answers for all outputs, so that the first layout has them all.
+    takeControls();
     m_connection->flush();
 }
 
@@ -281,17 +284,16 @@ void WlrGamma::addOutput(const WaylandConnection::Global &global)
         return;
     wl_output_add_listener(output->output, &listener, output.get());
     m_outputs.push_back(std::move(output));
-    takeControls();
+    if (!m_starting)
+        takeControls();
 }
 
 void WlrGamma::takeControls()
 {
     static const zwlr_gamma_control_v1_listener listener = {&WlrGammaListeners::gammaSize,
                                                             &WlrGammaListeners::failed};
-    if (!m_manager)
-        return;
     for (const auto &output : m_outputs) {
-        if (output->control || !output->failure.isEmpty())
+        if (!m_manager || output->control || !output->failure.isEmpty())
             continue;
         output->control = zwlr_gamma_control_manager_v1_get_gamma_control(m_manager, output->output);
         zwlr_gamma_control_v1_add_listener(output->control, &listener, output.get());

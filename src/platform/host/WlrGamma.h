@@ -73,6 +73,7 @@ private:
     wl_callback *m_sync = nullptr;
     QString m_problem;
     bool m_ready = false;
+    bool m_starting = false;
     bool m_changed = false;
     friend struct WlrGammaListeners;
 };
