@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <csignal>
+
 namespace qv::test {
 
 namespace {
@@ -83,6 +85,15 @@ void WaylandTestCompositor::kill()
 {
     m_process->kill();
     m_process->waitForFinished(kAnswerMs);
+}
+
+} // namespace qv::test
+
+namespace qv::test {
+
+void WaylandTestCompositor::freeze(bool frozen)
+{
+    ::kill(pid_t(m_process->processId()), frozen ? SIGSTOP : SIGCONT);
 }
 
 } // namespace qv::test

@@ -38,6 +38,8 @@ public:
     Shown shown(const QString &name);
     // The compositor dies at once: every client's socket closes.
     void kill();
+    // The compositor stops (reads nothing, answers nothing) or goes on.
+    void freeze(bool frozen);
 
     // One line in, one line out; empty when the compositor does not answer.
     QString command(const QString &line);

@@ -99,8 +99,16 @@ bool WaylandConnection::flush()
                   .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    m_writeNotifier->setEnabled(false);
+    if (m_writeNotifier->isEnabled()) {
+        m_writeNotifier->setEnabled(false);
+        emit drained();
+    }
     return true;
+}
+
+bool WaylandConnection::isBackedUp() const
+{
+    return m_writeNotifier && m_writeNotifier->isEnabled();
 }
 
 void WaylandConnection::registryGlobal(void *data, wl_registry *, uint32_t name, const char *interface,

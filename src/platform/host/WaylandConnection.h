@@ -59,6 +59,10 @@ public:
     // Sends the requests made so far (done after every dispatch anyway). Returns false when
     // the connection is closed.
     bool flush();
+    // Whether the socket is full: the compositor has not read what we sent. The rest goes
+    // when it drains (drained()); meanwhile a client should queue no more than it must, or
+    // libwayland's buffer overflows and ends the connection.
+    bool isBackedUp() const;
 
 signals:
     // The first list of globals is complete (once per connection).
@@ -68,6 +72,8 @@ signals:
     // A batch of events was dispatched: the listeners have run. Clients that gather
     // changes in their listeners say what changed here.
     void dispatched();
+    // The socket took everything again after it was full.
+    void drained();
     // The compositor closed the connection or it broke; said once, with the reason.
     void closed(const QString &reason);
 

@@ -39,6 +39,7 @@ struct WlrGamma::Control {
     bool ready = false;       // everything the compositor first says about it has arrived
     QString failure;          // why there is no control (any more); said once
     bool failureSaid = false;
+    std::optional<GammaRamp> pending; // the last ramp written while the socket was full
 };
 
 namespace {
@@ -88,6 +89,7 @@ void destroyControl(WlrGamma::Control &output)
         zwlr_gamma_control_v1_destroy(output.control);
     output.control = nullptr;
     output.gammaSize = 0;
+    output.pending.reset();
 }
 
 bool isPanelConnectorName(const QString &name)
@@ -230,6 +232,7 @@ WlrGamma::WlrGamma(WaylandConnection *connection, QObject *parent) : GammaMethod
             removeOutput(global.name);
     });
     connect(connection, &WaylandConnection::dispatched, this, &WlrGamma::afterDispatch);
+    connect(connection, &WaylandConnection::drained, this, &WlrGamma::sendPending);
     connect(connection, &WaylandConnection::closed, this, &WlrGamma::dropEverything);
     if (connection->isReady())
         start();
@@ -410,8 +413,9 @@ void WlrGamma::dropEverything(const QString &reason)
     m_manager = nullptr;
     if (m_connection && m_connection->isConnected())
         m_connection->flush();
+    // Said after the call that broke the connection (a write, say) has returned.
     if (had && !reason.isEmpty())
-        emit layoutChanged();
+        QMetaObject::invokeMethod(this, &GammaMethod::layoutChanged, Qt::QueuedConnection);
 }
 
 const WlrGamma::Head *WlrGamma::headOf(const Control &output) const
@@ -484,11 +488,11 @@ GammaMethod::Result WlrGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
 {
     if (!m_connection || !m_connection->isConnected())
         return {Status::gone, m_problem};
-    const auto it = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
+    const auto it = std::find_if(m_outputs.begin(), m_outputs.end(),
                                  [crtc](const auto &o) { return o->name == crtc && o->ready; });
-    if (it == m_outputs.cend())
+    if (it == m_outputs.end())
         return {Status::unknownCrtc, QStringLiteral("The compositor has no output %1 (any more)").arg(crtc)};
-    const Control &output = **it;
+    Control &output = **it;
     if (!output.control)
         return {Status::refused, output.failure.isEmpty() ? QStringLiteral("The output has no gamma control")
                                                           : output.failure};
@@ -497,6 +501,37 @@ GammaMethod::Result WlrGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
         return {Status::wrongSize,
                 QStringLiteral("A ramp of %1 entries does not fit a gamma ramp of %2").arg(ramp.size()).arg(size)};
 
+    // While the compositor reads nothing, only the last ramp of each output waits: queueing
+    // every one would overflow the connection's buffer.
+    if (m_connection->isBackedUp()) {
+        output.pending = ramp;
+        return {};
+    }
+    output.pending.reset();
+    return sendRamp(output, ramp);
+}
+
+void WlrGamma::sendPending()
+{
+    for (const auto &output : m_outputs) {
+        if (!output->pending || !output->control)
+            continue;
+        const GammaRamp ramp = *std::exchange(output->pending, std::nullopt);
+        const Result result = sendRamp(*output, ramp);
+        if (result.status == Status::gone)
+            return; // the outputs went with the connection
+        if (!result.ok()) {
+            m_log.error("%s", qUtf8Printable(result.reason));
+            emit writeFailed(output->name, result.reason);
+        }
+        if (m_connection->isBackedUp())
+            return;
+    }
+}
+
+GammaMethod::Result WlrGamma::sendRamp(Control &output, const GammaRamp &ramp)
+{
+    const int size = output.gammaSize;
     const auto fail = [](const char *what) {
         return Result{Status::refused, QStringLiteral("Cannot hand the ramp to the compositor: %1 (%2)")
                                            .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)))};

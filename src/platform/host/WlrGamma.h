@@ -60,6 +60,8 @@ private:
     void afterDispatch();
     void dropEverything(const QString &reason);
     void control(Control *control, bool failed, quint32 size);
+    Result sendRamp(Control &output, const GammaRamp &ramp);
+    void sendPending();
     const Head *headOf(const Control &output) const;
 
     static void syncDone(void *data, wl_callback *callback, uint32_t serial);

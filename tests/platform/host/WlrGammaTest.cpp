@@ -162,6 +162,29 @@ TEST_F(WlrGammaTest, AFailedControlIsReportedOnceAndTheOtherOutputKeepsWorking)
     EXPECT_EQ(compositor.shown(QStringLiteral("HDMI-A-1")).ramp, ramp);
 }
 
+TEST_F(WlrGammaTest, WhileTheCompositorReadsNothingOnlyTheLastRampWaits)
+{
+    Client client(compositor.socketPath());
+    ASSERT_TRUE(client.waitFor(outputs(2)));
+    const quint32 crtc = client.crtc(QStringLiteral("DP-1"));
+    compositor.freeze(true);
+    QSignalSpy drained(&client.connection, &WaylandConnection::drained);
+    GammaRamp last;
+    for (int i = 0; i < 20000 && !client.connection.isBackedUp(); ++i)
+        ASSERT_TRUE(client.gamma.writeRamp(crtc, last = gammaRampForFormula(test::kWarmFormula, 256)).ok());
+    ASSERT_TRUE(client.connection.isBackedUp());
+    for (int i = 0; i < 200; ++i) {
+        TransferFormula f = test::kWarmFormula;
+        f.blueMax = 0.3f + 0.001f * float(i);
+        ASSERT_TRUE(client.gamma.writeRamp(crtc, last = gammaRampForFormula(f, 256)).ok());
+    }
+    compositor.freeze(false);
+    while (client.connection.isBackedUp())
+        ASSERT_TRUE(drained.wait(5000));
+    EXPECT_TRUE(client.connection.isConnected());
+    EXPECT_EQ(compositor.shown(QStringLiteral("DP-1")).ramp, last);
+}
+
 TEST_F(WlrGammaTest, UnusableGammaSizesAreLoggedOnceAndLeaveTheOutputWithoutRamp)
 {
     compositor.addOutput(QStringLiteral("DP-3"), 0);

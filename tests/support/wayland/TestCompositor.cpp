@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -300,6 +301,15 @@ int readInput(int fd, uint32_t, void *)
     return 0;
 }
 
+bool clientsHaveInput()
+{
+    std::vector<pollfd> fds;
+    wl_client *client;
+    wl_client_for_each(client, wl_display_get_client_list(server.display))
+        fds.push_back({wl_client_get_fd(client), POLLIN, 0});
+    return poll(fds.data(), fds.size(), 0) > 0;
+}
+
 } // namespace
 
 int main()
@@ -320,7 +330,8 @@ int main()
         wl_display_flush_clients(server.display);
         wl_event_loop_dispatch(loop, -1);
         // What clients sent before a command is handled before it.
-        wl_event_loop_dispatch(loop, 0);
+        while (clientsHaveInput())
+            wl_event_loop_dispatch(loop, 0);
         for (const std::string &command : std::exchange(server.commands, {})) {
             std::printf("%s\n", run(command).c_str());
             std::fflush(stdout);
