@@ -10,13 +10,13 @@ namespace {
 constexpr int kAnswerMs = 5000;
 }
 
-WaylandTestCompositor::WaylandTestCompositor() : m_process(std::make_unique<QProcess>())
+WaylandTestCompositor::WaylandTestCompositor(const QStringList &options) : m_process(std::make_unique<QProcess>())
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
     m_process->setProcessEnvironment(environment);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral(QV_TEST_COMPOSITOR), {});
+    m_process->start(QStringLiteral(QV_TEST_COMPOSITOR), options);
     if (!m_process->waitForStarted(kAnswerMs))
         return;
     const QString socket = command({});

@@ -15,7 +15,8 @@ namespace qv::test {
 // runs after what clients sent before it.
 class WaylandTestCompositor {
 public:
-    WaylandTestCompositor();
+    // options: the compositor's (--no-gamma, --output-version N)
+    explicit WaylandTestCompositor(const QStringList &options = {});
     ~WaylandTestCompositor();
 
     bool isRunning() const { return !m_socket.isEmpty(); }

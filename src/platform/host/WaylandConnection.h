@@ -65,8 +65,9 @@ public:
     bool isBackedUp() const;
 
 signals:
-    // The first list of globals is complete (once per connection).
+    // The first list of globals is complete (once per connection): take them from globals().
     void ready();
+    // Globals that come or go after ready().
     void globalAdded(const qv::host::WaylandConnection::Global &global);
     void globalRemoved(const qv::host::WaylandConnection::Global &global);
     // A batch of events was dispatched: the listeners have run. Clients that gather

@@ -340,8 +340,8 @@ void WlrGamma::control(Control *output, bool failed, quint32 size)
     const QString name = output->outputName.isEmpty() ? QStringLiteral("output %1").arg(output->name)
                                                       : output->outputName;
     if (failed) {
-        output->failure = QStringLiteral("The compositor took the gamma control of %1 away: another program "
-                                         "sets its gamma, or the output went")
+        output->failure = QStringLiteral("The compositor refuses the gamma control of %1: another program holds "
+                                         "it, the output went, or it has no gamma ramps")
                               .arg(name);
     } else if (!isUsableGammaRampSize(int(qMin<quint32>(size, INT_MAX)))) {
         output->failure = QStringLiteral("The compositor gives %1 a gamma ramp of %2 entries, which cannot be used")

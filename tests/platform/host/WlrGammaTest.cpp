@@ -255,5 +255,35 @@ TEST_F(WlrGammaTest, AKilledClientLeavesEveryOutputAtItsOriginal)
     EXPECT_EQ(compositor.shown(QStringLiteral("DP-1")).ramp, original);
 }
 
+TEST(WlrGammaCompositors, WithoutGammaControlOrOutputNamesTheOutputsAreStillKnown)
+{
+    const struct {
+        const char *what;
+        QStringList options;
+        bool gamma;
+    } cases[] = {
+        {"no gamma control", {QStringLiteral("--no-gamma")}, false},
+        {"wl_output 3, without names", {QStringLiteral("--output-version"), QStringLiteral("3")}, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::WaylandTestCompositor compositor(c.options);
+        if (!compositor.isRunning())
+            QV_SKIP_WITHOUT("the test compositor did not start");
+        compositor.addOutput(QStringLiteral("DP-1"), 256, QStringLiteral("DEL"), QStringLiteral("DELL_U2415"),
+                             QStringLiteral("7MT0167B2YNL"));
+        test::LogCapture log;
+        Client client(compositor.socketPath());
+        ASSERT_TRUE(client.waitFor(outputs(1)));
+        // The name comes from the head whose make and model the output's geometry has.
+        const auto *output = client.output(QStringLiteral("DP-1"));
+        ASSERT_TRUE(output);
+        EXPECT_TRUE(output->edid.valid);
+        EXPECT_EQ(client.gamma.layout().gammaSizes.value(output->crtc), c.gamma ? 256 : 0);
+        EXPECT_EQ(client.gamma.unavailableReason().isEmpty(), c.gamma);
+        EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).size(), c.gamma ? 0 : 1);
+    }
+}
+
 } // namespace
 } // namespace qv

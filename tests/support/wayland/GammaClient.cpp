@@ -1,5 +1,6 @@
 // A client of the wlroots gamma control that sets every output's ramp to kWarmFormula's,
-// says "written N" (the number of outputs), and waits to be killed.
+// says what it knows of each ("output NAME SIZE MAKE|MODEL|SERIAL") and "written N" (the
+// number of ramps set) after every change, and waits to be killed.
 
 #include "platform/host/WlrGamma.h"
 #include "support/wayland/WlrTestFormula.h"
@@ -16,6 +17,9 @@ int main(int argc, char **argv)
     qv::host::WlrGamma gamma(&connection);
     QObject::connect(&gamma, &qv::host::GammaMethod::layoutChanged, &app, [&] {
         const auto layout = gamma.layout();
+        for (const auto &output : layout.outputs)
+            std::printf("output %s %d %s\n", qPrintable(output.name), layout.gammaSizes.value(output.crtc),
+                        qPrintable(QString(output.edid.serialText).replace(QLatin1Char('\n'), QLatin1Char('|'))));
         int written = 0;
         for (auto it = layout.gammaSizes.cbegin(); it != layout.gammaSizes.cend(); ++it)
             written += gamma.writeRamp(it.key(), qv::gammaRampForFormula(qv::test::kWarmFormula, it.value())).ok();

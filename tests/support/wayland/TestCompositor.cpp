@@ -10,6 +10,8 @@
 // Every output starts at a linear ramp and goes back to it when its control is destroyed,
 // as wlroots does. A command runs after what clients sent before it.
 // The socket is made in $XDG_RUNTIME_DIR; its name is the first line written.
+// Options: --no-gamma (no gamma-control global), --output-version N (wl_output below 4 has
+// no name event).
 
 #include "wlr-gamma-control-unstable-v1-server-protocol.h"
 #include "wlr-output-management-unstable-v1-server-protocol.h"
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -46,6 +49,7 @@ struct Compositor {
     std::vector<std::unique_ptr<Output>> outputs;
     std::vector<wl_resource *> managers; // output-management managers
     uint32_t serial = 1;
+    int outputVersion = 4;
     std::string input;
     std::vector<std::string> commands;
     bool quit = false;
@@ -242,7 +246,8 @@ std::string run(const std::string &line)
                     output->original[c * output->size + i] = uint16_t(uint64_t(i) * 65535 / (output->size - 1));
         }
         output->current = output->original;
-        output->global = wl_global_create(server.display, &wl_output_interface, 4, output.get(), bindOutput);
+        output->global = wl_global_create(server.display, &wl_output_interface, server.outputVersion, output.get(),
+                                          bindOutput);
         server.outputs.push_back(std::move(output));
         ++server.serial;
         for (wl_resource *manager : server.managers) {
@@ -312,15 +317,23 @@ bool clientsHaveInput()
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    bool gamma = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-gamma") == 0)
+            gamma = false;
+        else if (std::strcmp(argv[i], "--output-version") == 0 && i + 1 < argc)
+            server.outputVersion = std::clamp(std::atoi(argv[++i]), 1, 4);
+    }
     server.display = wl_display_create();
     const char *socket = wl_display_add_socket_auto(server.display);
     if (!socket) {
         std::fprintf(stderr, "no socket in XDG_RUNTIME_DIR\n");
         return 1;
     }
-    wl_global_create(server.display, &zwlr_gamma_control_manager_v1_interface, 1, nullptr, bindGammaManager);
+    if (gamma)
+        wl_global_create(server.display, &zwlr_gamma_control_manager_v1_interface, 1, nullptr, bindGammaManager);
     wl_global_create(server.display, &zwlr_output_manager_v1_interface, 4, nullptr, bindOutputManager);
     wl_event_loop *loop = wl_display_get_event_loop(server.display);
     wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
