@@ -147,20 +147,17 @@ void WaylandConnection::readEvents()
 {
     if (!isConnected())
         return;
-    // Events another read left in the queue go first; then what the socket holds.
+    // Events another read left in the queue go first; then what the socket holds. A broken
+    // connection ends the loop with the display's error set, which afterDispatch() reports.
+    bool prepared = true;
     while (wl_display_prepare_read(m_display) != 0) {
-        if (wl_display_dispatch_pending(m_display) < 0)
+        if (wl_display_dispatch_pending(m_display) < 0) {
+            prepared = false;
             break;
-    }
-    if (wl_display_get_error(m_display) == 0) {
-        if (wl_display_read_events(m_display) < 0 && errno != EAGAIN) {
-            close(QStringLiteral("The Wayland compositor closed the connection"));
-            return;
         }
-    } else {
-        wl_display_cancel_read(m_display);
     }
-    wl_display_dispatch_pending(m_display);
+    if (prepared && wl_display_read_events(m_display) == 0)
+        wl_display_dispatch_pending(m_display);
     afterDispatch();
 }
 
