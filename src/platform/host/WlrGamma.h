@@ -24,17 +24,18 @@ namespace qv::host {
 // it back when our control goes, also when the process is killed: nothing is read back and
 // nothing is kept on disk. The CRTC handle of an output is its wl_output global's name.
 //
-// A monitor is told by its output-management head (make, model and serial number, as the
-// EdidInfo's manufacturer, name and serial text) where the compositor offers heads, else
-// by its output's name. What the compositor says is gathered as it arrives; layoutChanged()
+// A monitor is told by its output-management head where the compositor offers heads: the
+// EdidInfo gets the make as manufacturer, the model as name, all three texts as serial text
+// (what monitorDisplayId() tells monitors by) and the EDID's numbers where the texts are
+// wlroots' spellings of them ("DEL", "0x1234"); without a head, by its output's name. What the compositor says is gathered as it arrives; layoutChanged()
 // follows once an output, with its gamma size or its refusal, is completely known, and when
 // one goes. Failures are logged here, once each: the back-end shows writeFailed() and
 // unavailableReason() without logging them again.
 class WlrGamma final : public GammaMethod {
     Q_OBJECT
 public:
-    // The connection is shared (not owned) and must outlive nothing: when it closes or is
-    // destroyed, every control goes with it.
+    // The connection is shared, not owned; when it closes or is destroyed, every control
+    // goes with it (and the compositor puts the originals back).
     explicit WlrGamma(WaylandConnection *connection, QObject *parent = nullptr);
     ~WlrGamma() override;
 
