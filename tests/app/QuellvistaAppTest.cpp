@@ -252,7 +252,7 @@ TEST_F(QuellvistaAppTest, AStoredBlinkSwitchStartsTheSharedDetector)
 // back, whether they are stored under its monitor's id or still under its port's.
 TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
 {
-    for (const QString stored : {QStringLiteral("2"), QStringLiteral("66")}) {
+    for (const QString &stored : {QStringLiteral("2"), QStringLiteral("66")}) {
         SCOPED_TRACE(qPrintable(stored));
         resetSharedInstances();
         mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
