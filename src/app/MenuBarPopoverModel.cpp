@@ -8,6 +8,7 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
+#include "display/PwmDimmingActs.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
 
@@ -21,14 +22,6 @@ namespace {
 bool settingOn(StoredSetting *setting)
 {
     return setting->value().toBool();
-}
-
-// PWM-safe dimming acts on the screen only while display tuning dims the picture: with
-// Neutral active the switch may be on, but nothing is dimmed.
-bool pwmDimmingActs()
-{
-    const DisplayTuning &tuning = DisplayTuning::shared();
-    return tuning.enabled() && tuning.brightness() < 1.0;
 }
 
 QVariantMap gearToggle(const QString &id, const QString &title, bool checked, bool enabled = true)
@@ -91,16 +84,8 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &MenuBarPopoverModel::changed);
     if (!app)
         return;
-    // The tuning moves at every step of a transition: only a change of whether it dims
-    // redraws the pop-over.
-    m_pwmDimmingActs = pwmDimmingActs();
-    for (auto signal : {&DisplayTuning::enabledChanged, &DisplayTuning::brightnessChanged})
-        connect(&DisplayTuning::shared(), signal, this, [this] {
-            if (pwmDimmingActs() == m_pwmDimmingActs)
-                return;
-            m_pwmDimmingActs = !m_pwmDimmingActs;
-            emit changed();
-        });
+    m_pwmDimming = std::make_unique<PwmDimmingActs>(DisplayTuning::shared());
+    connect(m_pwmDimming.get(), &PwmDimmingActs::changed, this, &MenuBarPopoverModel::changed);
     for (StoredSetting *setting : {app->disableDithering(), app->disableUniformity2D(), app->pwmAvoidanceEnabled(),
                                    app->showBreakTimer()})
         connect(setting, &StoredSetting::valueChanged, this, &MenuBarPopoverModel::changed);
@@ -129,7 +114,7 @@ int MenuBarPopoverModel::activeProtectionCount() const
     // framebuffers hold them, PWM-safe dimming while the picture is dimmed.
     const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
     return int(framebuffers && settingOn(a->disableDithering()))
-           + int(settingOn(a->pwmAvoidanceEnabled()) && pwmDimmingActs())
+           + int(settingOn(a->pwmAvoidanceEnabled()) && PwmDimmingActs::of(DisplayTuning::shared()))
            + int(framebuffers && settingOn(a->disableUniformity2D()));
 }
 

@@ -2,6 +2,7 @@
 
 #include "comfort/ComfortPreset.h"
 #include "design/ViewValue.h"
+#include "display/PwmDimmingActs.h"
 
 #include <QColor>
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
+#include <memory>
 #include <optional>
 
 namespace qv {
@@ -150,7 +152,7 @@ private:
     QPointer<QuellvistaApp> m_app;
     ComfortPreset m_lastEnabledPreset = ComfortPreset::focus;
     std::optional<QUuid> m_lastEnabledSavedProfileID;
-    bool m_pwmDimmingActs = false; // as last counted
+    std::unique_ptr<PwmDimmingActs> m_pwmDimming;
 };
 
 // The row symbol of a preset.

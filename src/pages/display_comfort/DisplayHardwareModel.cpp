@@ -2,6 +2,8 @@
 
 #include "design/Theme.h"
 #include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "display/PwmDimmingActs.h"
 #include "display/ProtectionSettings.h"
 
 namespace qv {
@@ -27,6 +29,8 @@ DisplayHardwareModel::DisplayHardwareModel(DisplayEngine &engine, QObject *paren
         emit colorsChanged();
     });
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &DisplayHardwareModel::colorsChanged);
+    m_pwmDimming = std::make_unique<PwmDimmingActs>(DisplayTuning::shared());
+    connect(m_pwmDimming.get(), &PwmDimmingActs::changed, this, &DisplayHardwareModel::summaryChanged);
 }
 
 DisplayHardwareModel::~DisplayHardwareModel() = default;
@@ -41,9 +45,11 @@ void DisplayHardwareModel::setExpanded(bool expanded)
 
 int DisplayHardwareModel::activeAssistCount() const
 {
-    // Only assists that can act on this machine count.
+    // Only assists that act on the screen count: dithering and uniformity where framebuffers
+    // hold them, PWM-safe dimming while the picture is dimmed.
     const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
-    return int(framebuffers && m_switches.disableDithering()) + int(m_switches.pwmAvoidanceEnabled())
+    return int(framebuffers && m_switches.disableDithering())
+           + int(m_switches.pwmAvoidanceEnabled() && m_pwmDimming->value())
            + int(framebuffers && m_switches.disableUniformity2D());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/LiveVerificationMonitor.h"
+#include "display/PwmDimmingActs.h"
 #include "runtime/StoredSetting.h"
 
 #include <QColor>
@@ -96,6 +97,7 @@ signals:
 private:
     ProtectionSwitches m_switches;
     std::unique_ptr<LiveVerificationMonitor> m_monitor;
+    std::unique_ptr<PwmDimmingActs> m_pwmDimming;
     bool m_expanded = false;
 };
 

@@ -1,5 +1,6 @@
 #include "design/Theme.h"
 #include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
 #include "display/LiveVerificationMonitor.h"
 #include "pages/display_comfort/DisplayHardwareModel.h"
 #include "pages/display_comfort/DisplayProtectionModel.h"
@@ -39,8 +40,14 @@ TEST_F(HardwareModelTest, SummaryCountsDisplaysAndStoredAssists)
     const Theme &theme = Theme::shared();
     DisplayHardwareModel model(DisplayEngine::shared());
     EXPECT_EQ(model.displayCount(), 2);
-    // Nothing stored: the defaults count (dithering off, PWM-safe dimming on).
+    // Nothing stored: the defaults count (dithering off, PWM-safe dimming on), PWM-safe
+    // dimming only while the tuning dims the picture.
+    EXPECT_EQ(model.summary(), "2 connected - 1 assist active");
+    DisplayTuning::shared().setEnabled(true);
+    DisplayTuning::shared().setBrightness(0.8);
     EXPECT_EQ(model.summary(), "2 connected - 2 assists active");
+    DisplayTuning::shared().setBrightness(1.0);
+    EXPECT_EQ(model.summary(), "2 connected - 1 assist active");
     setSwitches(false, false, false);
     EXPECT_EQ(model.summary(), "2 connected - 0 assists active");
     EXPECT_EQ(model.badgeFill(), Theme::withOpacity(theme.textTertiary(), 0.14));

@@ -86,7 +86,8 @@ TEST_F(PageViewTest, TourHardwareAndCardsWithoutWarnings)
     cards = 0;
     count(window->contentItem());
     EXPECT_EQ(cards, 1);
-    EXPECT_EQ(find("hardwareSummary")->property("text").toString(), "1 connected - 2 assists active");
+    // PWM-safe dimming is on but the tuning dims nothing: it does not count.
+    EXPECT_EQ(find("hardwareSummary")->property("text").toString(), "1 connected - 1 assist active");
 
     QMetaObject::invokeMethod(find("hardwareHeader"), "clicked"); // collapse
     tour->finish();
