@@ -1,6 +1,7 @@
 #include "platform/desktop/WindowOcclusion.h"
 
 #include "platform/desktop/X11Keyboard.h"
+#include "runtime/Scheduler.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -175,12 +176,17 @@ void WindowOcclusion::restackLater()
     if (m_restackQueued)
         return;
     m_restackQueued = true;
-    QMetaObject::invokeMethod(this, &WindowOcclusion::restack, Qt::QueuedConnection);
+    const qint64 wait = m_lastRestackMs + kRestackGapMs - scheduler().monotonicMs();
+    if (wait > 0)
+        scheduler().after(wait, this, [this] { restack(); });
+    else
+        QMetaObject::invokeMethod(this, &WindowOcclusion::restack, Qt::QueuedConnection);
 }
 
 void WindowOcclusion::restack()
 {
     m_restackQueued = false;
+    m_lastRestackMs = scheduler().monotonicMs();
 #if QT_CONFIG(xcb)
     xcb_connection_t *connection = x11::connection();
     if (!connection || !m_enabled || m_windows.isEmpty())

@@ -9,6 +9,8 @@
 #include <QRegion>
 #include <QSet>
 
+#include <limits>
+
 class QWindow;
 
 namespace qv {
@@ -24,6 +26,10 @@ class WindowOcclusion : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
     static WindowOcclusion &shared();
+
+    // The least time between two looks at the stacking order: a stacking order that
+    // changes all the time is looked at no more often than this.
+    static constexpr qint64 kRestackGapMs = 50;
 
     // Starts following the window (once is enough); returns whether it is out of sight now.
     bool isFullyObscured(QWindow *window);
@@ -56,8 +62,9 @@ signals:
 private:
     WindowOcclusion();
     void follow(QWindow *window);
-    // Works the stacking order out again on the next pass of the event loop: a burst of
-    // changes costs one look.
+    // Works the stacking order out again on the next pass of the event loop, or
+    // kRestackGapMs after the last look when that was sooner: a burst of changes costs one
+    // look.
     void restackLater();
     void restack();
     // Says whether the window's state changed; the call to emit is the caller's.
@@ -76,6 +83,7 @@ private:
     bool m_enabled = true;
     bool m_blanked = false;
     bool m_restackQueued = false;
+    qint64 m_lastRestackMs = std::numeric_limits<qint64>::min() / 2;
     bool m_rootWatched = false;
     quint32 m_stackingAtom = 0;
     quint32 m_opacityAtom = 0;
