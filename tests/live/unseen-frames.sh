@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # A window out of sight paints nothing, under a compositing manager too. Under openbox with
 # xcompmgr, on the host: the main window covered by a full-screen window renders no frame
-# in 10 s and renders again within 1 s of being uncovered; covered by a translucent one it
-# goes on rendering; with the screen saver running it renders none, and again within 1 s
-# of the screen saver ending. Prints the frames counted.
-# Has its own X server. Usage: unseen-frames.sh APP
+# in 10 s and renders again within 1 s of being uncovered; covered by a translucent one, or
+# by one shaped with a hole over it, it goes on rendering; with the screen saver running it
+# renders none, and again within 1 s of the screen saver ending. Prints the frames counted.
+# Has its own X server. Usage: unseen-frames.sh APP CLICKTARGET
 set -euo pipefail
 app="$1"
+target="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 begin_check unseen-frames openbox xcompmgr xmessage xdotool xprop xset -- app_pid cover_pid wm_pid compositor_pid
 start_composited_xvfb unseen-frames
@@ -63,6 +64,15 @@ sleep 1
 translucent=$(frames_over 3)
 uncover
 
+# A full-screen window with a hole over the middle of ours.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+"$target" 0 0 1920 1200 $((X + WIDTH / 2 - 20)) $((Y + HEIGHT / 2 - 20)) 40 40 >/dev/null 2>&1 &
+cover_pid=$!
+poll 10 bash -c 'xdotool search --onlyvisible --name "^Click target$" >/dev/null' || fail "the shaped cover did not appear"
+sleep 1
+shaped=$(frames_over 3)
+uncover
+
 xset s activate
 sleep 1
 saver=$(frames_over 10)
@@ -71,7 +81,8 @@ xdotool mousemove 700 500
 poll 1 frame_after "$count" || fail "no frame within 1 s of the screen saver's end"
 
 echo "unseen-frames: shown $shown frames in 3 s, covered $covered in 10 s, under a translucent window" \
-  "$translucent in 3 s, screen saver $saver in 10 s"
+  "$translucent in 3 s, under a shaped one $shaped in 3 s, screen saver $saver in 10 s"
 ((covered == 0)) || fail "the covered window rendered $covered frames"
 ((translucent > 0)) || fail "the window under a translucent one rendered no frame"
+((shaped > 0)) || fail "the window under a shaped one with a hole rendered no frame"
 ((saver == 0)) || fail "the window rendered $saver frames with the screen saver running"
