@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A window out of sight paints nothing, under a compositing manager too. Under openbox with
 # xcompmgr, on the host: the main window covered by a full-screen window renders no frame
-# in 10 s and renders again within 1 s of being uncovered; covered by a translucent one, or
-# by one shaped with a hole over it, it goes on rendering; with the screen saver running it
+# in 10 s and renders again within 1 s of being uncovered; covered by a translucent one, a
+# minimised one still mapped, or one shaped with a hole over it, it goes on rendering; with the screen saver running it
 # renders none, and again within 1 s of the screen saver ending. Prints the frames counted.
 # Has its own X server. Usage: unseen-frames.sh APP CLICKTARGET
 set -euo pipefail
@@ -64,6 +64,14 @@ sleep 1
 translucent=$(frames_over 3)
 uncover
 
+# A window that a window manager keeping its windows mapped marks minimised (hidden).
+cover
+xprop -id "$(xdotool search --onlyvisible --classname xmessage | head -n1)" \
+  -f _NET_WM_STATE 32a -set _NET_WM_STATE _NET_WM_STATE_HIDDEN
+sleep 1
+hidden=$(frames_over 3)
+uncover
+
 # A full-screen window with a hole over the middle of ours.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 "$target" 0 0 1920 1200 $((X + WIDTH / 2 - 20)) $((Y + HEIGHT / 2 - 20)) 40 40 >/dev/null 2>&1 &
@@ -81,8 +89,10 @@ xdotool mousemove 700 500
 poll 1 frame_after "$count" || fail "no frame within 1 s of the screen saver's end"
 
 echo "unseen-frames: shown $shown frames in 3 s, covered $covered in 10 s, under a translucent window" \
-  "$translucent in 3 s, under a shaped one $shaped in 3 s, screen saver $saver in 10 s"
+  "$translucent in 3 s, under a hidden one $hidden in 3 s, under a shaped one $shaped in 3 s, screen saver" \
+  "$saver in 10 s"
 ((covered == 0)) || fail "the covered window rendered $covered frames"
 ((translucent > 0)) || fail "the window under a translucent one rendered no frame"
+((hidden > 0)) || fail "the window under a minimised one kept mapped rendered no frame"
 ((shaped > 0)) || fail "the window under a shaped one with a hole rendered no frame"
 ((saver == 0)) || fail "the window rendered $saver frames with the screen saver running"

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -158,6 +159,8 @@ void WindowOcclusion::follow(QWindow *window)
         m_rootWatched = true;
         m_stackingAtom = intern(connection, "_NET_CLIENT_LIST_STACKING");
         m_opacityAtom = intern(connection, "_NET_WM_WINDOW_OPACITY");
+        m_stateAtom = intern(connection, "_NET_WM_STATE");
+        m_hiddenAtom = intern(connection, "_NET_WM_STATE_HIDDEN");
         const xcb_window_t root = x11::rootWindow(connection);
         const auto rootAttributes = take(xcb_get_window_attributes_reply(
             connection, xcb_get_window_attributes(connection, root), nullptr));
@@ -239,7 +242,7 @@ void WindowOcclusion::restack()
         xcb_get_window_attributes_cookie_t frameAttributes, clientAttributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_shape_get_rectangles_cookie_t shape;
-        xcb_get_property_cookie_t frameOpacity, clientOpacity;
+        xcb_get_property_cookie_t frameOpacity, clientOpacity, state;
         xcb_translate_coordinates_cookie_t origin;
     };
     std::vector<Look> looks(count);
@@ -251,6 +254,7 @@ void WindowOcclusion::restack()
         look.clientAttributes = xcb_get_window_attributes(connection, client);
         look.frameOpacity = xcb_get_property(connection, 0, frames[i], m_opacityAtom, XCB_ATOM_CARDINAL, 0, 1);
         look.clientOpacity = xcb_get_property(connection, 0, client, m_opacityAtom, XCB_ATOM_CARDINAL, 0, 1);
+        look.state = xcb_get_property(connection, 0, client, m_stateAtom, XCB_ATOM_ATOM, 0, 64);
         if (m_windows.contains(client)) {
             // Ours: the part that shows the window's content.
             look.geometry = xcb_get_geometry(connection, client);
@@ -275,6 +279,7 @@ void WindowOcclusion::restack()
         const auto frameOpacity = take(xcb_get_property_reply(connection, look.frameOpacity, nullptr));
         const auto clientOpacity = take(xcb_get_property_reply(connection, look.clientOpacity, nullptr));
         const auto geometry = take(xcb_get_geometry_reply(connection, look.geometry, nullptr));
+        const auto state = take(xcb_get_property_reply(connection, look.state, nullptr));
         const auto shape = shapeAsked[i] ? take(xcb_shape_get_rectangles_reply(connection, look.shape, nullptr))
                                          : take<xcb_shape_get_rectangles_reply_t>(nullptr);
         const auto origin = isOurs ? take(xcb_translate_coordinates_reply(connection, look.origin, nullptr))
@@ -291,12 +296,21 @@ void WindowOcclusion::restack()
         }
         if (clientAttributes && client != frames[i] && !m_watched.contains(client)) {
             m_watched.insert(client);
-            const uint32_t mask = clientAttributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+            // Its end too: the server hands its id to a new window soon after.
+            const uint32_t mask = clientAttributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY
+                                  | XCB_EVENT_MASK_PROPERTY_CHANGE;
             xcb_change_window_attributes(connection, client, XCB_CW_EVENT_MASK, &mask);
         }
         Above window;
         window.viewable = geometry && frameAttributes && frameAttributes->map_state == XCB_MAP_STATE_VIEWABLE
                           && frameAttributes->_class != XCB_WINDOW_CLASS_INPUT_ONLY;
+        if (state && state->type == XCB_ATOM_ATOM && state->format == 32) {
+            // Minimised, by a window manager that keeps its windows mapped.
+            const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(state.get()));
+            const int n = xcb_get_property_value_length(state.get()) / 4;
+            if (std::find(atoms, atoms + n, xcb_atom_t(m_hiddenAtom)) != atoms + n && !isOurs)
+                window.viewable = false;
+        }
         window.opaque = !translucent(connection, frameAttributes.get(), frameOpacity.get())
                         && !translucent(connection, clientAttributes.get(), clientOpacity.get());
         if (!window.viewable) {
@@ -358,7 +372,8 @@ bool WindowOcclusion::nativeEventFilter(const QByteArray &eventType, void *messa
     }
     case XCB_PROPERTY_NOTIFY: {
         const auto *property = reinterpret_cast<const xcb_property_notify_event_t *>(event);
-        if (property->atom == m_stackingAtom || (property->atom == m_opacityAtom && m_watched.contains(property->window)))
+        if (property->atom == m_stackingAtom
+            || ((property->atom == m_opacityAtom || property->atom == m_stateAtom) && m_watched.contains(property->window)))
             restackLater();
         return false;
     }

@@ -87,6 +87,8 @@ private:
     bool m_rootWatched = false;
     quint32 m_stackingAtom = 0;
     quint32 m_opacityAtom = 0;
+    quint32 m_stateAtom = 0;
+    quint32 m_hiddenAtom = 0;
     int m_shapeEvent = -1; // the shape extension's first event, -1 without it
 };
 
