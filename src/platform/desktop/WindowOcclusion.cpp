@@ -28,6 +28,17 @@ Reply<T> take(T *reply)
     return Reply<T>(reply, &free);
 }
 
+// A window may be gone by the time its answer comes: the error is dropped here rather than
+// left to reach the event queue, where Qt would log it.
+template <typename ReplyFunction, typename Cookie>
+auto answer(ReplyFunction replyFunction, xcb_connection_t *connection, Cookie cookie)
+{
+    xcb_generic_error_t *error = nullptr;
+    auto reply = take(replyFunction(connection, cookie, &error));
+    free(error);
+    return reply;
+}
+
 xcb_atom_t intern(xcb_connection_t *connection, const char *name)
 {
     const auto reply = take(xcb_intern_atom_reply(
@@ -149,7 +160,7 @@ void WindowOcclusion::follow(QWindow *window)
     }
     // Add visibility changes to the events the window already selects.
     const auto cookie = xcb_get_window_attributes(connection, xcb_window_t(id));
-    const auto attributes = take(xcb_get_window_attributes_reply(connection, cookie, nullptr));
+    const auto attributes = answer(xcb_get_window_attributes_reply, connection, cookie);
     if (!attributes)
         return;
     const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
@@ -229,7 +240,7 @@ void WindowOcclusion::restack()
         for (std::size_t i = 0; i < count; ++i) {
             if (found[i])
                 continue;
-            const auto tree = take(xcb_query_tree_reply(connection, trees[i], nullptr));
+            const auto tree = answer(xcb_query_tree_reply, connection, trees[i]);
             if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE)
                 found[i] = true; // a window gone meanwhile is left to its destroy event
             else
@@ -274,15 +285,15 @@ void WindowOcclusion::restack()
         const xcb_window_t client = stack[lowest + i];
         const bool isOurs = m_windows.contains(client);
         const Look &look = looks[i];
-        const auto frameAttributes = take(xcb_get_window_attributes_reply(connection, look.frameAttributes, nullptr));
-        const auto clientAttributes = take(xcb_get_window_attributes_reply(connection, look.clientAttributes, nullptr));
-        const auto frameOpacity = take(xcb_get_property_reply(connection, look.frameOpacity, nullptr));
-        const auto clientOpacity = take(xcb_get_property_reply(connection, look.clientOpacity, nullptr));
-        const auto geometry = take(xcb_get_geometry_reply(connection, look.geometry, nullptr));
-        const auto state = take(xcb_get_property_reply(connection, look.state, nullptr));
-        const auto shape = shapeAsked[i] ? take(xcb_shape_get_rectangles_reply(connection, look.shape, nullptr))
+        const auto frameAttributes = answer(xcb_get_window_attributes_reply, connection, look.frameAttributes);
+        const auto clientAttributes = answer(xcb_get_window_attributes_reply, connection, look.clientAttributes);
+        const auto frameOpacity = answer(xcb_get_property_reply, connection, look.frameOpacity);
+        const auto clientOpacity = answer(xcb_get_property_reply, connection, look.clientOpacity);
+        const auto geometry = answer(xcb_get_geometry_reply, connection, look.geometry);
+        const auto state = answer(xcb_get_property_reply, connection, look.state);
+        const auto shape = shapeAsked[i] ? answer(xcb_shape_get_rectangles_reply, connection, look.shape)
                                          : take<xcb_shape_get_rectangles_reply_t>(nullptr);
-        const auto origin = isOurs ? take(xcb_translate_coordinates_reply(connection, look.origin, nullptr))
+        const auto origin = isOurs ? answer(xcb_translate_coordinates_reply, connection, look.origin)
                                    : take<xcb_translate_coordinates_reply_t>(nullptr);
         // Changes of the frame and of the window are followed from now on (added to the
         // events already selected on them, ours or another program's).
