@@ -10,10 +10,12 @@
 # (e.g. bench/break-page-running.json: the Break Reminders page with its countdown running).
 # HIDE=cover lays another window over the whole screen before measuring; HIDE=minimise
 # and HIDE=workspace run a window manager (openbox) and minimise the window or switch to
-# another workspace. The frames the window drew while measured are counted from the scene
-# graph's own log and printed as frames a second. SECTION="Break Reminders" (any sidebar
-# name) opens that page; TRAY=1 runs a system tray (trayer) first; CLOSE=1 closes the window
-# so that only the tray icon stays; WAKEUPS=1 also counts the main thread's wake-ups (strace).
+# another workspace; HIDE=saver activates the X screen saver. COMPOSITOR=1 runs a window
+# manager (openbox) and a compositing manager (xcompmgr) first. The frames the window drew
+# while measured are counted from the scene graph's own log and printed as frames a second.
+# SECTION="Break Reminders" (any sidebar name) opens that page; TRAY=1 runs a system tray
+# (trayer) first; CLOSE=1 closes the window so that only the tray icon stays; WAKEUPS=1
+# also counts the main thread's wake-ups (strace).
 # DISPLAY_NUMBER=N takes that X display instead of a random one. PEER="command" measures
 # that program instead, in the same setting (another application to compare with).
 set -euo pipefail
@@ -22,8 +24,8 @@ build="${1:-$root/build/release}"
 seconds="${2:-10}"
 app="$build/src/quellvista"
 home="$(mktemp -d)"
-wm="" cover="" tray=""
-trap 'kill $wm $cover $tray "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
+wm="" cover="" tray="" compositor=""
+trap 'kill $wm $cover $tray $compositor "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
 display=":${DISPLAY_NUMBER:-$((200 + RANDOM % 300))}"
 Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -33,11 +35,16 @@ if [[ -n "${TRAY:-}" ]]; then
   tray=$!
   sleep 1
 fi
-if [[ "${HIDE:-}" == minimise || "${HIDE:-}" == workspace ]]; then
+if [[ "${HIDE:-}" == minimise || "${HIDE:-}" == workspace || -n "${COMPOSITOR:-}" ]]; then
   DISPLAY="$display" openbox >/dev/null 2>&1 &
   wm=$!
   sleep 1
   DISPLAY="$display" xdotool set_num_desktops 2 >/dev/null 2>&1 || true
+fi
+if [[ -n "${COMPOSITOR:-}" ]]; then
+  DISPLAY="$display" xcompmgr >/dev/null 2>&1 &
+  compositor=$!
+  sleep 1
 fi
 mkdir -p "$home/config/Quellvista"
 if [[ -n "${DEFAULTS:-}" ]]; then
@@ -70,6 +77,9 @@ case "${HIDE:-}" in
     ;;
   workspace)
     DISPLAY="$display" xdotool set_desktop 1 >/dev/null 2>&1
+    ;;
+  saver)
+    DISPLAY="$display" xset s activate
     ;;
 esac
 [[ -z "${HIDE:-}" ]] || sleep 2

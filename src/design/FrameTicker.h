@@ -13,9 +13,11 @@
 namespace qv {
 
 // Calls tick() while the item is visible in a window that is shown, not minimised, exposed
-// (not on another workspace) and not wholly covered by other windows: once as soon as that
-// holds, then again after as many milliseconds of the scheduler's time as tick() returned,
-// so that an animation sleeps until its next visible change. A sleep never lasts longer
+// (not on another workspace; under Wayland, while the compositor asks for frames: Qt takes
+// a window that gets no frame callback as unexposed), not wholly covered by other windows
+// and not on a blanked screen (WindowOcclusion): once as soon as that holds, then again
+// after as many milliseconds of the scheduler's time as tick() returned, so that an
+// animation sleeps until its next visible change. A sleep never lasts longer
 // than kMaxSleepMs, so that a clock that jumped (suspend and resume, a set clock) is
 // noticed soon. Wake-ups fall on a grid of kGridMs, so that animations due at nearly the
 // same moment change in one frame, and one that comes just after a frame waits for the next

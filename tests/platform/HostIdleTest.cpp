@@ -4,6 +4,7 @@
 #include "support/XServer.h"
 
 #include <QDBusConnection>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -34,6 +35,25 @@ TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
     EXPECT_EQ(idle.source(), HostIdle::Source::none);
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
     EXPECT_EQ(logs.messages("Idle").size(), 1);
+}
+
+// The screen saver running blanks the screen; input brings it back. Each is told as it
+// happens. (Xvfb has no DPMS, as a server without it: the screen saver alone tells.)
+TEST(HostIdleTest, TheScreenSaverBlanksTheScreen)
+{
+    XServer server(false);
+    if (!server.isRunning())
+        QV_SKIP_WITHOUT(qPrintable(server.failure()));
+    HostIdle idle(server.display(), QDBusConnection(QString()));
+    ASSERT_FALSE(idle.screenBlanked());
+    QSignalSpy changes(&idle, &HostIdle::screenBlankedChanged);
+    for (int x : {300, 301}) {
+        ASSERT_EQ(server.runClient(QStringLiteral("xset"), {"s", "activate"}), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return idle.screenBlanked(); }, 5000));
+        ASSERT_EQ(server.runClient(QStringLiteral("xdotool"), {"mousemove", QString::number(x), "300"}), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !idle.screenBlanked(); }, 5000));
+    }
+    EXPECT_EQ(changes.size(), 4);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 
+#include <xcb/dpms.h>
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
@@ -60,7 +61,38 @@ bool HostIdle::connectX(const QString &display)
         m_x = nullptr;
         return false;
     }
+    watchScreenSaver();
     return true;
+}
+
+void HostIdle::watchScreenSaver()
+{
+    const quint8 notify = xcb_get_extension_data(m_x->get(), &xcb_screensaver_id)->first_event + XCB_SCREENSAVER_NOTIFY;
+    m_x->setEventHandler([this, notify](const xcb_generic_event_t &event) {
+        if ((event.response_type & 0x7f) == notify)
+            screenSaverChanged(reinterpret_cast<const xcb_screensaver_notify_event_t &>(event).state
+                               == XCB_SCREENSAVER_STATE_ON);
+    });
+    xcb_screensaver_select_input(m_x->get(), m_x->root(), XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
+    const auto info = m_x->reply(xcb_screensaver_query_info_reply, xcb_screensaver_query_info(m_x->get(), m_x->root()),
+                                 "asking for the screen saver's state");
+    screenSaverChanged(info && info->state == XCB_SCREENSAVER_STATE_ON);
+}
+
+void HostIdle::screenSaverChanged(bool saverOn)
+{
+    bool blanked = saverOn;
+    if (!blanked && m_x) {
+        // DPMS blanks the monitors as the screen saver's timer runs out, or when told to.
+        const xcb_query_extension_reply_t *dpms = xcb_get_extension_data(m_x->get(), &xcb_dpms_id);
+        if (dpms && dpms->present)
+            if (const auto info = m_x->reply(xcb_dpms_info_reply, xcb_dpms_info(m_x->get()), "asking for DPMS's state"))
+                blanked = info->state && info->power_level != XCB_DPMS_DPMS_MODE_ON;
+    }
+    if (blanked == m_screenBlanked)
+        return;
+    m_screenBlanked = blanked;
+    emit screenBlankedChanged(blanked);
 }
 
 void HostIdle::dropX()
@@ -69,6 +101,7 @@ void HostIdle::dropX()
                 m_bus.isConnected() ? "the idle monitor answers once it runs" : "the user counts as present");
     delete m_x;
     m_x = nullptr;
+    screenSaverChanged(false);
 }
 
 HostIdle::Source HostIdle::source() const

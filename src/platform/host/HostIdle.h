@@ -47,8 +47,16 @@ public:
     // Where the idle time comes from now.
     Source source() const;
 
+    // Whether the screen is blanked: the screen saver runs (the X screen-saver
+    // extension's notify events tell), or DPMS has the monitors off, suspended or in
+    // standby (read as the screen saver comes and goes, which DPMS follows).
+    bool screenBlanked() const { return m_screenBlanked; }
+
     static constexpr const char *kIdleMonitorService = "org.gnome.Mutter.IdleMonitor";
     static constexpr const char *kIdleMonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
+
+signals:
+    void screenBlankedChanged(bool blanked);
 
 private slots:
     void watchFired(const QDBusMessage &message);
@@ -56,6 +64,9 @@ private slots:
 private:
     bool connectX(const QString &display);
     std::optional<double> queryX();
+    // Selects the screen saver's notify events and reads the state as it stands.
+    void watchScreenSaver();
+    void screenSaverChanged(bool saverOn);
     // The X server no longer answers: the rest of the run does without it.
     void dropX();
     // Asks the monitor for the idle time and sets up both watches, without waiting.
@@ -71,6 +82,7 @@ private:
     qint64 nowMs() const;
 
     host::XConnection *m_x = nullptr; // with the screen-saver extension
+    bool m_screenBlanked = false;
 
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;
