@@ -52,9 +52,12 @@ struct PlatformServices {
     AmbientLight *ambientLight = nullptr;
 };
 
-// The services in use. Unless installed otherwise, they are those of a simulated Mac
-// built from the built-in machine description.
+// The services in use. Asking before any are installed is a fault of the program: it
+// ends with a message, unless the program chose a stand-in below.
 const PlatformServices &platform();
+// From now on, asking with nothing installed installs a simulated Mac built from the
+// built-in machine description (test and benchmark programs).
+void useSimulatedMacWhenNoneInstalled();
 void installPlatform(const PlatformServices &services);
 
 // The simulated Mac behind the installed services, when there is one.
