@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/sim/SimServices.h"
 #include "platform/sim/SimulatedMac.h"
 
 #include <memory>
@@ -33,6 +34,13 @@ void installPlatform(const PlatformServices &services)
 {
     g_services = services;
     g_mac = nullptr;
+}
+
+const MachineWords &machineWords()
+{
+    static const SimMachineWords macWords;
+    const MachineWords *words = platform().words;
+    return words ? *words : macWords;
 }
 
 SimulatedMac *simulatedMac()

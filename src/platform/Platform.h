@@ -22,6 +22,7 @@ class Updater;
 class Camera;
 class FaceLandmarks;
 class FontSmoothing;
+class MachineWords;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -45,9 +46,8 @@ struct PlatformServices {
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
     FontSmoothing *fontSmoothing = nullptr;
-    // The services are those of the computer the program runs on (a Linux desktop
-    // session), not a simulated Mac's.
-    bool onHost = false;
+    // How the texts name the machine and its keys.
+    MachineWords *words = nullptr;
     // An ambient-light sensor outside the registry; none: the registry's sensor services.
     AmbientLight *ambientLight = nullptr;
 };

@@ -70,7 +70,8 @@ PlatformServices HostServices::over(PlatformServices services) const
         m_bundle = std::make_unique<HostBundle>(services.bundle, *m_host);
     services.bundle = m_bundle.get();
     services.fontSmoothing = m_fontSmoothing.get();
-    services.onHost = true;
+    static HostMachineWords words;
+    services.words = &words;
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
     services = m_bus->over(services);
     // Sleep may have reset the CRTCs: the formulas are written again.

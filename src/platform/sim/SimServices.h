@@ -2,6 +2,7 @@
 
 #include "platform/Displays.h"
 #include "platform/Host.h"
+#include "platform/MachineWords.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Screens.h"
@@ -67,6 +68,13 @@ public:
 
 private:
     SimulatedMac &m_mac;
+};
+
+// The Mac speaks of a Mac and writes hot keys in its signs.
+class SimMachineWords final : public MachineWords {
+public:
+    QString machine() const override { return QStringLiteral("Mac"); }
+    bool keysByName() const override { return false; }
 };
 
 class SimProcesses final : public Processes {

@@ -102,6 +102,8 @@ PlatformServices SimulatedMac::services()
     s.camera = m_camera.get();
     s.faceLandmarks = m_faceLandmarks.get();
     s.fontSmoothing = m_fontSmoothing.get();
+    static SimMachineWords words;
+    s.words = &words;
     return s;
 }
 
