@@ -222,7 +222,7 @@ public:
     void setIdleSeconds(double seconds);
 
     // ---- power ----
-    // The power-source list a snapshot gives (see Power::powerSourceList); nothing: no
+    // The power-source list a snapshot gives (read by SimPower); nothing: no
     // snapshot. One internal battery on "AC Power" at 100 of 100 unless changed.
     std::optional<RegistryValue> powerSources() const;
     void setPowerSources(std::optional<RegistryValue> sources);
