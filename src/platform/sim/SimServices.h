@@ -19,8 +19,10 @@ public:
     std::optional<quint64> entryID(ServiceHandle service) override;
     RegistryValue property(ServiceHandle service, const QString &key) override;
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
-    ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
-    QString errorText(ResultCode code) override;
+    // Fails with the kernel's text for the result code the machine holds for the write.
+    RegistryWrite setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
+    // The kernel's text for a result code.
+    static QString errorText(ResultCode code);
     bool framebufferProtectionsAvailable() override;
 
 private:
