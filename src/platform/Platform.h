@@ -7,6 +7,7 @@ class Displays;
 class Screens;
 class Host;
 class Processes;
+class DisplayProfiler;
 class Workspace;
 class Panels;
 class Idle;
@@ -32,6 +33,8 @@ struct PlatformServices {
     Screens *screens = nullptr;
     Host *host = nullptr;
     Processes *processes = nullptr;
+    // None: the computer has no display profiler.
+    DisplayProfiler *displayProfiler = nullptr;
     Workspace *workspace = nullptr;
     Panels *panels = nullptr;
     Idle *idle = nullptr;

@@ -64,8 +64,9 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.idle = m_idle.get();
     services.workspace = m_workspace.get();
     if (!m_processes)
-        m_processes = std::make_unique<HostProcesses>(services.processes);
+        m_processes = std::make_unique<HostProcesses>();
     services.processes = m_processes.get();
+    services.displayProfiler = nullptr; // none here: the screens tell what this computer knows
     if (!m_bundle)
         m_bundle = std::make_unique<HostBundle>(services.bundle, *m_host);
     services.bundle = m_bundle.get();

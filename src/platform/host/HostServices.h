@@ -48,7 +48,7 @@ private:
     std::unique_ptr<HostIdle> m_idle;
     std::shared_ptr<DesktopEntries> m_entries;
     std::unique_ptr<HostWorkspace> m_workspace;
-    mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
+    mutable std::unique_ptr<HostProcesses> m_processes; // made on first use
     mutable std::unique_ptr<HostBundle> m_bundle;       // likewise
     std::unique_ptr<HostBusServices> m_bus;
     std::unique_ptr<GsettingsFontSmoothing> m_fontSmoothing;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DisplayProfiler.h"
 #include "platform/Displays.h"
 #include "platform/Host.h"
 #include "platform/MachineWords.h"
@@ -77,6 +78,20 @@ class SimMachineWords final : public MachineWords {
 public:
     QString machine() const override { return QStringLiteral("Mac"); }
     bool keysByName() const override { return false; }
+};
+
+// The Mac's "system_profiler SPDisplaysDataType -json", run on the machine's programs.
+class SimDisplayProfiler final : public DisplayProfiler {
+public:
+    explicit SimDisplayProfiler(Processes &processes) : m_processes(processes) {}
+    ProcessResult displaysReport(int timeoutMs) override
+    {
+        return m_processes.run(QStringLiteral("/usr/sbin/system_profiler"),
+                               {QStringLiteral("SPDisplaysDataType"), QStringLiteral("-json")}, timeoutMs);
+    }
+
+private:
+    Processes &m_processes;
 };
 
 class SimProcesses final : public Processes {

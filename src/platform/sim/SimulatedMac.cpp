@@ -50,6 +50,7 @@ SimulatedMac::SimulatedMac()
       m_screens(std::make_unique<SimScreens>(*this)),
       m_host(std::make_unique<SimHost>(*this)),
       m_processes(std::make_unique<SimProcesses>(*this)),
+      m_displayProfiler(std::make_unique<SimDisplayProfiler>(*m_processes)),
       m_workspace(std::make_unique<SimWorkspace>()),
       m_panels(std::make_unique<SimPanels>()),
       m_idle(std::make_unique<SimIdle>(*this)),
@@ -88,6 +89,7 @@ PlatformServices SimulatedMac::services()
     s.screens = m_screens.get();
     s.host = m_host.get();
     s.processes = m_processes.get();
+    s.displayProfiler = m_displayProfiler.get();
     s.workspace = m_workspace.get();
     s.panels = m_panels.get();
     s.idle = m_idle.get();

@@ -30,6 +30,7 @@ class SimDisplays;
 class SimScreens;
 class SimHost;
 class SimProcesses;
+class SimDisplayProfiler;
 class DefaultsFontSmoothing;
 class SimWorkspace;
 class SimPanels;
@@ -289,6 +290,7 @@ private:
     std::unique_ptr<SimScreens> m_screens;
     std::unique_ptr<SimHost> m_host;
     std::unique_ptr<SimProcesses> m_processes;
+    std::unique_ptr<SimDisplayProfiler> m_displayProfiler;
     std::unique_ptr<SimWorkspace> m_workspace;
     std::unique_ptr<SimPanels> m_panels;
     std::unique_ptr<SimIdle> m_idle;
