@@ -38,8 +38,6 @@ public:
     // services with the host's back-ends in place of the ones it has.
     PlatformServices over(PlatformServices services) const;
 
-    RandrDisplays &displays() const { return *m_displays; }
-
 private:
     std::unique_ptr<RandrDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
