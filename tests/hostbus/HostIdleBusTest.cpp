@@ -1,5 +1,6 @@
 #include "HostBusTest.h"
 
+#include "app/QuellvistaApp.h"
 #include "platform/host/HostIdle.h"
 #include "wellness/BreakReminder.h"
 
@@ -109,6 +110,35 @@ TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
     advance(3'000);
     EXPECT_EQ(reminder.secondsUntilBreak(), full - 3);
+}
+
+// The application with reminders on and a one-minute interval, started while the user has
+// been away past the idle threshold: the countdown holds at its full length and no break
+// comes; once the user is back it runs, and the break comes a full interval later.
+TEST_F(HostIdleBusTest, IdleHoldsTheBreakUntilTheUserIsBack)
+{
+    defaults->setBool(QStringLiteral("breakReminderEnabled"), true);
+    defaults->setInteger(QStringLiteral("workIntervalMinutes"), 1);
+    defaults->setInteger(QStringLiteral("breakDurationSeconds"), 30);
+    startMonitor(QStringLiteral("dbus.UInt64(121000)"));
+    HostIdle idle(kNoDisplay, bus->connection());
+    ASSERT_TRUE(ready(idle));
+    PlatformServices services = mac->services();
+    services.idle = &idle;
+    installPlatform(services);
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    const BreakReminder &reminder = app.breakReminder();
+
+    advance(80'000);
+    EXPECT_FALSE(reminder.isOnBreak()) << "a running countdown would have come to its break";
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60);
+    fire(8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+    advance(55'000);
+    EXPECT_FALSE(reminder.isOnBreak()) << "the countdown runs from its full length";
+    advance(10'000);
+    EXPECT_TRUE(reminder.isOnBreak());
 }
 
 // A monitor that starts after the program is picked up; one that answers nonsense gives
