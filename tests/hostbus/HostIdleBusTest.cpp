@@ -38,6 +38,18 @@ protected:
     {
         return QTest::qWaitFor([&] { return idle.source() == HostIdle::Source::idleMonitor; }, 5'000);
     }
+    // The machine's services with the host's idle time from a monitor that answers idleTime
+    // (ms), once the monitor is set up.
+    std::unique_ptr<HostIdle> installIdleMonitor(qint64 idleTime)
+    {
+        startMonitor(QStringLiteral("dbus.UInt64(%1)").arg(idleTime));
+        auto idle = std::make_unique<HostIdle>(kNoDisplay, bus->connection());
+        EXPECT_TRUE(ready(*idle));
+        PlatformServices services = mac->services();
+        services.idle = idle.get();
+        installPlatform(services);
+        return idle;
+    }
 };
 
 } // namespace
@@ -85,12 +97,8 @@ TEST_F(HostIdleBusTest, TheFirstIdleWatchKeepsTheIdleTimeAsked)
 // the gap, and the restarted monitor is set up again, so the countdown stays held.
 TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)
 {
-    startMonitor(QStringLiteral("dbus.UInt64(300000)"));
-    HostIdle idle(kNoDisplay, bus->connection());
-    ASSERT_TRUE(ready(idle));
-    PlatformServices services = mac->services();
-    services.idle = &idle;
-    installPlatform(services);
+    const std::unique_ptr<HostIdle> idlePointer = installIdleMonitor(300'000);
+    HostIdle &idle = *idlePointer;
     BreakReminder reminder;
     reminder.setIdleDetectionEnabled(true);
     reminder.setIsEnabled(true);
@@ -120,12 +128,7 @@ TEST_F(HostIdleBusTest, IdleHoldsTheBreakUntilTheUserIsBack)
     defaults->setBool(QStringLiteral("breakReminderEnabled"), true);
     defaults->setInteger(QStringLiteral("workIntervalMinutes"), 1);
     defaults->setInteger(QStringLiteral("breakDurationSeconds"), 30);
-    startMonitor(QStringLiteral("dbus.UInt64(121000)"));
-    HostIdle idle(kNoDisplay, bus->connection());
-    ASSERT_TRUE(ready(idle));
-    PlatformServices services = mac->services();
-    services.idle = &idle;
-    installPlatform(services);
+    const std::unique_ptr<HostIdle> idle = installIdleMonitor(121'000);
     QuellvistaApp app;
     app.performLaunchSetup();
     const BreakReminder &reminder = app.breakReminder();
@@ -134,7 +137,7 @@ TEST_F(HostIdleBusTest, IdleHoldsTheBreakUntilTheUserIsBack)
     EXPECT_FALSE(reminder.isOnBreak()) << "a running countdown would have come to its break";
     EXPECT_EQ(reminder.secondsUntilBreak(), 60);
     fire(8);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle->secondsSinceLastInputEvent() == 0.0; }));
     advance(55'000);
     EXPECT_FALSE(reminder.isOnBreak()) << "the countdown runs from its full length";
     advance(10'000);
