@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/DeepDisplayDiagnostics.h"
-#include "platform/Platform.h"
+#include "platform/MachineWords.h"
 #include "runtime/StoredSetting.h"
 
 #include <QColor>
@@ -114,14 +114,12 @@ public:
     // On the computer itself the texts speak of the computer, not of a Mac.
     static QString pageSubtitle()
     {
-        return platform().onHost ? QStringLiteral("Adjust how Quellvista behaves across your computer.")
-                                 : QStringLiteral("Adjust how Quellvista behaves across your Mac.");
+        return QStringLiteral("Adjust how Quellvista behaves across your %1.").arg(machineWords().machine());
     }
     static QString experienceTitle() { return QStringLiteral("Computer Experience"); }
     static QString experienceSubtitle()
     {
-        return platform().onHost ? QStringLiteral("Comfort helpers that affect your computer outside this window")
-                                 : QStringLiteral("Comfort helpers that affect your Mac outside this window");
+        return QStringLiteral("Comfort helpers that affect your %1 outside this window").arg(machineWords().machine());
     }
     static QString diagnosticsTitle() { return QStringLiteral("Deep Display Diagnostics"); }
     static QString diagnosticsSubtitle()

@@ -3,6 +3,7 @@
 #include "design/Theme.h"
 #include "display/DisplayEngine.h"
 #include "platform/Host.h"
+#include "platform/MachineWords.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -113,9 +114,9 @@ qreal SidebarStatusCardModel::fittingScale(const QFont &font, const QString &tex
 
 QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
 {
-    const QString host = hostName && !hostName->trimmed().isEmpty() ? *hostName
-                         : platform().onHost ? QCoreApplication::translate("SidebarSystemStatusCard", "This computer")
-                                             : QCoreApplication::translate("SidebarSystemStatusCard", "This Mac");
+    const QString host = hostName && !hostName->trimmed().isEmpty()
+                             ? *hostName
+                             : QCoreApplication::translate("SidebarSystemStatusCard", "This %1").arg(machineWords().machine());
     const QString support = family == ChipFamily::unknown
                                 ? QCoreApplication::translate("SidebarSystemStatusCard", "Limited support")
                                 : QCoreApplication::translate("SidebarSystemStatusCard", "Supported");

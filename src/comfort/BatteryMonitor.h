@@ -11,7 +11,7 @@ namespace qv {
 
 class Power;
 
-// Reads the power sources every 30 s and whenever the power service says they changed,
+// Reads the battery every 30 s and whenever the power service says it changed,
 // and publishes whether the computer runs on battery and the remaining charge; tells its
 // owner each time the low-battery state (on battery and below 30 %) begins or ends.
 // Main thread.
@@ -23,7 +23,7 @@ public:
     static constexpr qint64 kIntervalMs = 30'000;
     static constexpr int kLowPercent = 30;
 
-    // Reads the power sources of the installed platform once, then every 30 s.
+    // Reads the battery of the installed platform once, then every 30 s.
     explicit BatteryMonitor(QObject *parent = nullptr);
     // The same on the given power service (not owned; nullptr: no readings).
     explicit BatteryMonitor(Power *power, QObject *parent = nullptr);
@@ -38,7 +38,7 @@ public:
     // Called with the new low-battery state each time it differs from the last one reported.
     std::function<void(bool)> onLowBattery;
 
-    // One reading of the power sources.
+    // One reading of the battery.
     void update();
 
 signals:
@@ -46,8 +46,6 @@ signals:
     void percentRemainingChanged();
 
 private:
-    // Reads one source's description; returns what in it could not be read, empty when nothing.
-    QStringList readDescription(const class RegistryValue &description);
     void reportFaults(const QString &faults);
 
     Power *m_power;

@@ -188,9 +188,9 @@ bool DisplayEngine::applyProperties(const Properties &properties, const Target &
         for (auto it = properties.begin(); it != properties.end(); ++it) {
             if (registry.property(service, it.key()) == it.value())
                 continue;
-            const ResultCode code = registry.setProperty(service, it.key(), it.value());
+            const RegistryWrite write = registry.setProperty(service, it.key(), it.value());
             const QString failure = QStringLiteral("%1 %2").arg(*entryID).arg(it.key());
-            if (code == 0) {
+            if (write.written()) {
                 m_reportedWriteFailures.remove(failure);
                 m_log.info("Set %s = %s on %s", qUtf8Printable(it.key()), qUtf8Printable(it.value().description()),
                            external ? "external" : "embedded");
@@ -198,7 +198,7 @@ bool DisplayEngine::applyProperties(const Properties &properties, const Target &
                 if (!m_reportedWriteFailures.contains(failure)) {
                     m_reportedWriteFailures.insert(failure);
                     m_log.error("Failed to set %s: %s", qUtf8Printable(it.key()),
-                                qUtf8Printable(registry.errorText(code)));
+                                qUtf8Printable(write.reason));
                 }
                 failed = true;
             }

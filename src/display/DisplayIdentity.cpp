@@ -1,8 +1,8 @@
 #include "display/DisplayIdentity.h"
 
+#include "platform/DisplayProfiler.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
-#include "platform/Processes.h"
 #include "platform/Screens.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
@@ -401,9 +401,10 @@ QList<DisplayIdentity> DisplayIdentityProvider::screenIdentities()
 
 QList<DisplayIdentity> DisplayIdentityProvider::profilerIdentities()
 {
-    const ProcessResult result = platform().processes->run(
-        QStringLiteral("/usr/sbin/system_profiler"), {QStringLiteral("SPDisplaysDataType"), QStringLiteral("-json")},
-        20000);
+    DisplayProfiler *profiler = platform().displayProfiler;
+    if (!profiler)
+        return {}; // the screens tell all this computer knows
+    const ProcessResult result = profiler->displaysReport(20000);
     if (!result.started) {
         displayIdentityLog().error("Display profiler could not start: %s", qUtf8Printable(result.errorText));
         return {};

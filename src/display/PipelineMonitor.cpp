@@ -5,6 +5,7 @@
 #include "display/FontSmoothingController.h"
 #include "display/IORegistryPropertyHelper.h"
 #include "platform/Host.h"
+#include "platform/MachineWords.h"
 #include "platform/Platform.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
@@ -202,8 +203,7 @@ PipelineSnapshot PipelineMonitor::captureSnapshot() const
     snapshot.capturedAt = scheduler().now();
     const std::optional<QString> hostName = platform().host ? platform().host->localizedHostName() : std::nullopt;
     snapshot.macName = hostName && !hostName->isEmpty() ? *hostName
-                       : platform().onHost                 ? QStringLiteral("This computer")
-                                                           : QStringLiteral("This Mac");
+                                                        : QStringLiteral("This %1").arg(machineWords().machine());
     snapshot.chipFamily = chipFamilyRawValue(engine.chipFamily());
     snapshot.pwmAvoidanceEnabled = engine.pwmAvoidanceEnabled();
     snapshot.pwmThresholdPercent = engine.pwmThresholdPercent();

@@ -1,7 +1,7 @@
 #include "platform/KeyCodes.h"
 
 #include "platform/HotKeys.h"
-#include "platform/Platform.h"
+#include "platform/MachineWords.h"
 
 #include <array>
 #include <utility>
@@ -37,7 +37,7 @@ int keyCodeForCharacter(QChar character)
 
 QString hotKeyText(quint32 modifiers, QChar key)
 {
-    return hotKeyText(modifiers, key, platform().onHost);
+    return hotKeyText(modifiers, key, machineWords().keysByName());
 }
 
 QString hotKeyText(quint32 modifiers, QChar key, bool desktopWords)

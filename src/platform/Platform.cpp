@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/sim/SimServices.h"
 #include "platform/sim/SimulatedMac.h"
 
 #include <memory>
@@ -10,22 +11,36 @@ namespace {
 PlatformServices g_services;
 SimulatedMac *g_mac = nullptr;
 std::unique_ptr<SimulatedMac> g_defaultMac;
+bool g_simulatedMacWhenNoneInstalled = false;
 } // namespace
 
 const PlatformServices &platform()
 {
     if (!g_services.displays) {
-        // Nothing installed: run on the built-in machine.
+        if (!g_simulatedMacWhenNoneInstalled)
+            qFatal("Quellvista: no platform services are installed; the program cannot run without them");
         g_defaultMac = SimulatedMac::standard();
         installSimulatedMac(g_defaultMac.get());
     }
     return g_services;
 }
 
+void useSimulatedMacWhenNoneInstalled()
+{
+    g_simulatedMacWhenNoneInstalled = true;
+}
+
 void installPlatform(const PlatformServices &services)
 {
     g_services = services;
     g_mac = nullptr;
+}
+
+const MachineWords &machineWords()
+{
+    static const SimMachineWords macWords;
+    const MachineWords *words = platform().words;
+    return words ? *words : macWords;
 }
 
 SimulatedMac *simulatedMac()

@@ -7,6 +7,7 @@ class Displays;
 class Screens;
 class Host;
 class Processes;
+class DisplayProfiler;
 class Workspace;
 class Panels;
 class Idle;
@@ -22,6 +23,7 @@ class Updater;
 class Camera;
 class FaceLandmarks;
 class FontSmoothing;
+class MachineWords;
 class SimulatedMac;
 
 // The platform services the models use, from one place tests can replace.
@@ -31,6 +33,8 @@ struct PlatformServices {
     Screens *screens = nullptr;
     Host *host = nullptr;
     Processes *processes = nullptr;
+    // None: the computer has no display profiler.
+    DisplayProfiler *displayProfiler = nullptr;
     Workspace *workspace = nullptr;
     Panels *panels = nullptr;
     Idle *idle = nullptr;
@@ -45,16 +49,18 @@ struct PlatformServices {
     Camera *camera = nullptr;
     FaceLandmarks *faceLandmarks = nullptr;
     FontSmoothing *fontSmoothing = nullptr;
-    // The services are those of the computer the program runs on (a Linux desktop
-    // session), not a simulated Mac's.
-    bool onHost = false;
+    // How the texts name the machine and its keys.
+    MachineWords *words = nullptr;
     // An ambient-light sensor outside the registry; none: the registry's sensor services.
     AmbientLight *ambientLight = nullptr;
 };
 
-// The services in use. Unless installed otherwise, they are those of a simulated Mac
-// built from the built-in machine description.
+// The services in use. Asking before any are installed is a fault of the program: it
+// ends with a message, unless the program chose a stand-in below.
 const PlatformServices &platform();
+// From now on, asking with nothing installed installs a simulated Mac built from the
+// built-in machine description (test and benchmark programs).
+void useSimulatedMacWhenNoneInstalled();
 void installPlatform(const PlatformServices &services);
 
 // The simulated Mac behind the installed services, when there is one.

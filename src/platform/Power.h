@@ -1,8 +1,7 @@
 #pragma once
 
-#include "platform/RegistryValue.h"
-
 #include <QObject>
+#include <QString>
 
 #include <optional>
 
@@ -11,31 +10,36 @@ namespace qv {
 // The process's thermal state, mildest first.
 enum class ThermalState { Nominal, Fair, Serious, Critical };
 
-// Power sources (the battery) and the system's thermal state.
+// One reading of the battery. What could not be read is left out; a reader keeps what it
+// had for it.
+struct BatteryReading {
+    // Whether the computer runs on its battery.
+    std::optional<bool> onBattery;
+    // The battery's remaining charge in whole percent, cut toward zero (29.6 % is 29); none
+    // without a battery.
+    std::optional<int> percent;
+    // What in the system's answer could not be read, for the reader's log; empty when nothing.
+    QString faults;
+
+    bool operator==(const BatteryReading &) const = default;
+};
+
+// The battery and the system's thermal state.
 class Power : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // Texts of a power-source description.
-    static constexpr const char *powerSourceStateKey = "Power Source State";
-    static constexpr const char *currentCapacityKey = "Current Capacity";
-    static constexpr const char *maxCapacityKey = "Max Capacity";
-    static constexpr const char *batteryPowerValue = "Battery Power";
-    static constexpr const char *acPowerValue = "AC Power";
-
-    // The list of power sources of a fresh snapshot, each item the description of one
-    // source (a dictionary with text keys when well formed). Nothing when the system
-    // gives no snapshot; the list itself may be absent or of another type.
-    virtual std::optional<RegistryValue> powerSourceList() = 0;
+    // A fresh reading of the battery.
+    virtual BatteryReading battery() = 0;
 
     virtual ThermalState thermalState() = 0;
 
 signals:
     // The thermal state changed; may be emitted on any thread.
     void thermalStateChanged();
-    // The power sources changed (a charger plugged in, a new charge, a battery gone): a
-    // reader reads the list again. Main thread.
+    // The battery changed (a charger plugged in, a new charge, a battery gone): a reader
+    // reads it again. Main thread.
     void powerSourcesChanged();
 };
 

@@ -11,6 +11,21 @@
 
 namespace qv {
 
+// The outcome of a property write: written, or why not.
+struct RegistryWrite {
+    enum class Result {
+        written,
+        noSuchService, // the service is not (or no longer) in the registry
+        notHeld,       // the service keeps no property of that kind
+        refused,       // the system refused the write
+    };
+    Result result = Result::written;
+    // Why it was not written, in the system's words; empty when written.
+    QString reason;
+
+    bool written() const { return result == Result::written; }
+};
+
 // The I/O registry: services matched by class name, with typed properties.
 class Registry {
 public:
@@ -29,10 +44,7 @@ public:
     virtual RegistryValue property(ServiceHandle service, const QString &key) = 0;
     // Every property of the service (diagnostics).
     virtual QMap<QString, RegistryValue> properties(ServiceHandle service) = 0;
-    // Writes a property; returns 0 or a kernel result code.
-    virtual ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) = 0;
-    // The kernel's text for a result code.
-    virtual QString errorText(ResultCode code) = 0;
+    virtual RegistryWrite setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) = 0;
     // Whether framebuffers can hold the protection properties (temporal dithering, panel
     // uniformity) on this machine at all; a desktop without such a registry answers false.
     virtual bool framebufferProtectionsAvailable() { return true; }

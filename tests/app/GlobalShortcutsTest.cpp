@@ -4,6 +4,7 @@
 #include "comfort/PresetManager.h"
 #include "platform/KeyCodes.h"
 #include "platform/Platform.h"
+#include "platform/host/SystemHost.h"
 #include "platform/sim/SimHotKeys.h"
 #include "wellness/BreakReminder.h"
 #include "support/TestEnvironment.h"
@@ -113,13 +114,14 @@ TEST_F(GlobalShortcutsTest, HintsKeepTheMacSigns)
 TEST_F(GlobalShortcutsTest, HintsOnTheHostNameTheDesktopsKeys)
 {
     PlatformServices services = mac->services();
-    services.onHost = true;
+    HostMachineWords hostWords;
+    services.words = &hostWords;
     installPlatform(services);
     EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::focus), "Super+Shift+D");
     EXPECT_EQ(GlobalShortcuts::breakHint(), "Super+Shift+B");
     EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::lowStimulus), "");
     EXPECT_EQ(hotKeyText(kHotKeyControl | kHotKeyOption, u'0'), "Ctrl+Alt+0");
-    services.onHost = false;
+    services.words = mac->services().words;
     installPlatform(services);
     EXPECT_EQ(hotKeyText(kHotKeyControl | kHotKeyOption, u'0'), QStringLiteral("\u2325\u23030"));
     // --help lists the six keys in the desktop's words, wherever it is asked.

@@ -4,6 +4,7 @@
 #include "app/SidebarModels.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "platform/host/SystemHost.h"
 #include "support/TestEnvironment.h"
 #include "support/ViewTexts.h"
 
@@ -139,7 +140,8 @@ TEST_F(MainWindowModelTest, StatusCardTexts)
     }
     // On the computer itself the texts speak of the computer, not of a Mac.
     PlatformServices services = mac->services();
-    services.onHost = true;
+    HostMachineWords hostWords;
+    services.words = &hostWords;
     installPlatform(services);
     mac->setHostName(std::nullopt);
     EXPECT_EQ(SidebarStatusCardModel().hostLine(), "This computer \u00B7 Supported");

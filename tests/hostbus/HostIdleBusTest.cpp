@@ -1,5 +1,6 @@
 #include "HostBusTest.h"
 
+#include "app/QuellvistaApp.h"
 #include "platform/host/HostIdle.h"
 #include "wellness/BreakReminder.h"
 
@@ -36,6 +37,18 @@ protected:
     static bool ready(const HostIdle &idle)
     {
         return QTest::qWaitFor([&] { return idle.source() == HostIdle::Source::idleMonitor; }, 5'000);
+    }
+    // The machine's services with the host's idle time from a monitor that answers idleTime
+    // (ms), once the monitor is set up.
+    std::unique_ptr<HostIdle> installIdleMonitor(qint64 idleTime)
+    {
+        startMonitor(QStringLiteral("dbus.UInt64(%1)").arg(idleTime));
+        auto idle = std::make_unique<HostIdle>(kNoDisplay, bus->connection());
+        EXPECT_TRUE(ready(*idle));
+        PlatformServices services = mac->services();
+        services.idle = idle.get();
+        installPlatform(services);
+        return idle;
     }
 };
 
@@ -84,12 +97,8 @@ TEST_F(HostIdleBusTest, TheFirstIdleWatchKeepsTheIdleTimeAsked)
 // the gap, and the restarted monitor is set up again, so the countdown stays held.
 TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)
 {
-    startMonitor(QStringLiteral("dbus.UInt64(300000)"));
-    HostIdle idle(kNoDisplay, bus->connection());
-    ASSERT_TRUE(ready(idle));
-    PlatformServices services = mac->services();
-    services.idle = &idle;
-    installPlatform(services);
+    const std::unique_ptr<HostIdle> idlePointer = installIdleMonitor(300'000);
+    HostIdle &idle = *idlePointer;
     BreakReminder reminder;
     reminder.setIdleDetectionEnabled(true);
     reminder.setIsEnabled(true);
@@ -109,6 +118,30 @@ TEST_F(HostIdleBusTest, AMonitorThatRestartsKeepsTheCountdownHeld)
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
     advance(3'000);
     EXPECT_EQ(reminder.secondsUntilBreak(), full - 3);
+}
+
+// The application with reminders on and a one-minute interval, started while the user has
+// been away past the idle threshold: the countdown holds at its full length and no break
+// comes; once the user is back it runs, and the break comes a full interval later.
+TEST_F(HostIdleBusTest, IdleHoldsTheBreakUntilTheUserIsBack)
+{
+    defaults->setBool(QStringLiteral("breakReminderEnabled"), true);
+    defaults->setInteger(QStringLiteral("workIntervalMinutes"), 1);
+    defaults->setInteger(QStringLiteral("breakDurationSeconds"), 30);
+    const std::unique_ptr<HostIdle> idle = installIdleMonitor(121'000);
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    const BreakReminder &reminder = app.breakReminder();
+
+    advance(80'000);
+    EXPECT_FALSE(reminder.isOnBreak()) << "a running countdown would have come to its break";
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60);
+    fire(8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle->secondsSinceLastInputEvent() == 0.0; }));
+    advance(55'000);
+    EXPECT_FALSE(reminder.isOnBreak()) << "the countdown runs from its full length";
+    advance(10'000);
+    EXPECT_TRUE(reminder.isOnBreak());
 }
 
 // A monitor that starts after the program is picked up; one that answers nonsense gives

@@ -57,17 +57,8 @@ protected:
         ASSERT_TRUE(changed.wait(5'000)) << "no change from UPower";
         runPending();
     }
-    static RegistryValue acOnly()
-    {
-        return RegistryValue::array({RegistryValue::dictionary(
-            {{QString::fromLatin1(Power::powerSourceStateKey), RegistryValue::string(QStringLiteral("AC Power"))}})});
-    }
-    static QMap<QString, RegistryValue> onlySource(const std::optional<RegistryValue> &list)
-    {
-        if (!list || list->type() != RegistryValue::Type::Array || list->toArray().size() != 1)
-            return {};
-        return list->toArray().first().toDictionary();
-    }
+    // On AC power without a battery's charge.
+    static BatteryReading acOnly() { return {false, std::nullopt, QString()}; }
 };
 
 } // namespace
@@ -166,14 +157,14 @@ TEST_F(HostPowerTest, DimmingFollowsTheBatteryAcrossStarts)
     }
 }
 
-// A desktop computer: UPower's display device is no battery, so the one source is the
-// mains, and the monitor keeps "not on battery, 100 %".
-TEST_F(HostPowerTest, AComputerWithoutABatteryListsNoSource)
+// A desktop computer: UPower's display device is no battery, so the computer is on AC
+// power without a charge, and the monitor keeps "not on battery, 100 %".
+TEST_F(HostPowerTest, AComputerWithoutABatteryIsOnACPowerWithoutACharge)
 {
     startUPower(true);
     HostPower power(bus->connection(), folders());
     settle(power);
-    EXPECT_EQ(power.powerSourceList(), acOnly());
+    EXPECT_EQ(power.battery(), acOnly());
     BatteryMonitor monitor(&power);
     EXPECT_FALSE(monitor.isOnBattery());
     EXPECT_EQ(monitor.percentRemaining(), 100);
@@ -222,11 +213,9 @@ TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
         logs->clear();
         setDevice(c.property, c.value);
         settle(power);
-        const std::optional<RegistryValue> list = power.powerSourceList();
-        const QMap<QString, RegistryValue> source = onlySource(list);
-        EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
-        EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(),
-                  c.batteryListed ? "Battery Power" : "AC Power");
+        const BatteryReading reading = power.battery();
+        EXPECT_FALSE(reading.percent);
+        EXPECT_EQ(reading.onBattery, c.batteryListed);
         monitor.update();
         monitor.update();
         EXPECT_EQ(monitor.percentRemaining(), 64);
@@ -242,9 +231,9 @@ TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
     logs->clear();
     ASSERT_EQ(bus->setProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery"), QStringLiteral("yes")), QString());
     settle(power);
-    const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
-    EXPECT_FALSE(source.contains(QString::fromLatin1(Power::powerSourceStateKey)));
-    EXPECT_EQ(source.value(QString::fromLatin1(Power::currentCapacityKey)).toNumber(), 64);
+    const BatteryReading reading = power.battery();
+    EXPECT_FALSE(reading.onBattery);
+    EXPECT_EQ(reading.percent, 64);
     monitor.update();
     EXPECT_TRUE(monitor.isOnBattery());
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("for on battery")));
@@ -253,7 +242,7 @@ TEST_F(HostPowerTest, UnusableValuesAreLeftOutWithOneLine)
     logs->clear();
     setDevice(QStringLiteral("IsPresent"), QStringLiteral("yes"));
     settle(power);
-    EXPECT_EQ(onlySource(power.powerSourceList()).value(QString::fromLatin1(Power::currentCapacityKey)).toNumber(), 64);
+    EXPECT_EQ(power.battery().percent, 64);
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a value of signature s for present")));
 }
 
@@ -270,9 +259,9 @@ TEST_F(HostPowerTest, MissingPropertiesAreLeftOut)
               QString());
     HostPower power(bus->connection(), folders());
     settle(power);
-    const QMap<QString, RegistryValue> source = onlySource(power.powerSourceList());
-    EXPECT_EQ(source.value(QString::fromLatin1(Power::powerSourceStateKey)).toString(), "Battery Power");
-    EXPECT_FALSE(source.contains(QString::fromLatin1(Power::currentCapacityKey)));
+    const BatteryReading reading = power.battery();
+    EXPECT_EQ(reading.onBattery, true);
+    EXPECT_FALSE(reading.percent);
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Power"), QStringLiteral("a percentage of nothing")));
 }
 
@@ -323,7 +312,7 @@ TEST_F(HostPowerTest, WithoutUPowerThePowerSupplyFolderAnswers)
 
     // No power-supply folder at all: a computer on AC power without a battery.
     HostPower bare(QDBusConnection(QStringLiteral("no bus")), {sysfs.filePath(QStringLiteral("none")), QString()});
-    EXPECT_EQ(bare.powerSourceList(), acOnly());
+    EXPECT_EQ(bare.battery(), acOnly());
 }
 
 // Temperatures in thousandths of a degree against the passive and critical trip points.

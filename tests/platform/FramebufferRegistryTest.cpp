@@ -82,13 +82,14 @@ TEST(FramebufferRegistry, WritesFailWithTheirCodeUntilCleared)
     const ResultCode notPermitted = int(0xe00002e2);
     mac->failRegistryWrite(service, "enableDither", notPermitted);
 
-    EXPECT_EQ(registry.setProperty(service, "enableDither", RegistryValue::boolean(false)), notPermitted);
-    EXPECT_EQ(registry.errorText(notPermitted), "(iokit/common) not permitted");
+    const RegistryWrite refused = registry.setProperty(service, "enableDither", RegistryValue::boolean(false));
+    EXPECT_EQ(refused.result, RegistryWrite::Result::refused);
+    EXPECT_EQ(refused.reason, "(iokit/common) not permitted");
     EXPECT_TRUE(mac->framebufferProperty(2, "enableDither").toBool());
     // Other keys of the same service are written.
-    EXPECT_EQ(registry.setProperty(service, "uniformity2D", RegistryValue::boolean(false)), 0);
+    EXPECT_TRUE(registry.setProperty(service, "uniformity2D", RegistryValue::boolean(false)).written());
 
     mac->failRegistryWrite(service, "enableDither", 0);
-    EXPECT_EQ(registry.setProperty(service, "enableDither", RegistryValue::boolean(false)), 0);
+    EXPECT_TRUE(registry.setProperty(service, "enableDither", RegistryValue::boolean(false)).written());
     EXPECT_FALSE(mac->framebufferProperty(2, "enableDither").toBool());
 }

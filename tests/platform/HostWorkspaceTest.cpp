@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,6 +64,45 @@ void writeFile(const QString &path, const QByteArray &contents)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(contents);
+}
+
+// The key-file parser's escapes and localised names, and whether the entry is shown in
+// this desktop's menus; a helper left out of the menus does not take its application's
+// window class.
+TEST(DesktopEntriesTest, EscapesLocalesAndMenuVisibility)
+{
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    const QLocale locale;
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const QByteArray app = "[Desktop Entry]\nType=Application\nName=Files\n";
+    const struct {
+        QByteArray more;
+        const char *name;
+        bool shown;
+    } table[] = {
+        {"", "Files", true},
+        {"Name[de]=Dateien\n", "Dateien", true},
+        {"Name=Two\\sWords\\\\\n", "Two Words\\", true},
+        {"NoDisplay=true\n", "Files", false},
+        {"OnlyShowIn=KDE;XFCE;\n", "Files", false},
+        {"OnlyShowIn=KDE;GNOME;\n", "Files", true},
+        {"NotShowIn=GNOME;\n", "Files", false},
+    };
+    for (const auto &row : table) {
+        const std::optional<DesktopEntries::Entry> entry = DesktopEntries::parse(app + row.more);
+        ASSERT_TRUE(entry) << row.more.constData();
+        EXPECT_EQ(entry->name, QString::fromUtf8(row.name)) << row.more.constData();
+        EXPECT_EQ(entry->shown, row.shown) << row.more.constData();
+    }
+    QLocale::setDefault(locale);
+
+    QTemporaryDir home, system;
+    writeFile(home.filePath("applications/files-helper.desktop"), app + "NoDisplay=true\nStartupWMClass=Files\n");
+    writeFile(system.filePath("applications/org.files.desktop"), app + "StartupWMClass=Files\n");
+    const DesktopEntries entries({home.path(), system.path()});
+    EXPECT_EQ(entries.idForWindowClass("files", "Files"), "org.files");
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
 }
 
 TEST(DesktopEntriesTest, MatchesWindowClassesToInstalledApplications)

@@ -258,11 +258,7 @@ TEST(MachineDescription, ConditionsReachTheServices)
         "idleSeconds": 42})", nullptr);
     ASSERT_NE(mac, nullptr);
     const PlatformServices s = mac->services();
-    const auto sources = s.power->powerSourceList();
-    ASSERT_TRUE(sources);
-    const QMap<QString, RegistryValue> battery = sources->toArray().value(0).toDictionary();
-    EXPECT_EQ(battery.value(Power::powerSourceStateKey).toString(), Power::batteryPowerValue);
-    EXPECT_EQ(battery.value(Power::currentCapacityKey).toNumber(), 15);
+    EXPECT_EQ(s.power->battery(), (BatteryReading{true, 15, QString()}));
     EXPECT_EQ(s.power->thermalState(), ThermalState::Serious);
     EXPECT_EQ(s.idle->secondsSinceLastInputEvent(), 42);
     ASSERT_TRUE(s.workspace->frontmostApplication());
@@ -274,7 +270,7 @@ TEST(MachineDescription, ConditionsReachTheServices)
     // A second reading changes only what it names; null takes the battery and the front
     // application away.
     EXPECT_TRUE(mac->applyConditions(R"({"battery": null, "frontApplication": null, "ambientLight": 900})", nullptr));
-    EXPECT_EQ(s.power->powerSourceList()->toArray().size(), 0);
+    EXPECT_EQ(s.power->battery(), BatteryReading());
     EXPECT_FALSE(s.workspace->frontmostApplication());
     EXPECT_EQ(s.registry->property(sensors->first(), "AmbientLightSensor").toNumber(), 900);
     EXPECT_EQ(s.power->thermalState(), ThermalState::Serious);

@@ -47,6 +47,7 @@ QVariant parseValue(const QString &text)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    useSimulatedMacWhenNoneInstalled();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Renders a view to PNG in light and dark."));
     parser.addHelpOption();

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include "platform/Platform.h"
 #include "platform/desktop/WindowOcclusion.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,8 @@ int main(int argc, char **argv)
     // The test programs share one X server, and one program's windows may lie over
     // another's for a moment: a covered window would stop its animations mid-test.
     qv::WindowOcclusion::shared().setEnabled(false);
+    // Models built without a machine of their own run on the built-in simulated Mac.
+    qv::useSimulatedMacWhenNoneInstalled();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

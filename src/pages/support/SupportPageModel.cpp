@@ -4,6 +4,7 @@
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
 #include "pages/support/EducationTopic.h"
+#include "platform/MachineWords.h"
 #include "runtime/Logging.h"
 
 #include <QDBusConnection>
@@ -74,6 +75,18 @@ void revealInFileManager(const QString &path, const std::function<void()> &notSh
 }
 
 const QString SupportPageModel::kSavedConfirmation = QStringLiteral("Saved to feedback.json");
+
+QString SupportPageModel::aboutSubtitle()
+{
+    const QString machine = machineWords().machine();
+    return machine.left(1).toUpper() + machine.mid(1) + QStringLiteral(" display comfort utility");
+}
+
+QString SupportPageModel::aboutText()
+{
+    return QStringLiteral("Quellvista is built for people who want calmer long sessions on modern %1 displays.")
+        .arg(machineWords().machine());
+}
 
 SupportPageModel::SupportPageModel(QObject *parent)
     : SupportPageModel(QuellvistaApp::current() ? &QuellvistaApp::current()->appUpdater() : nullptr,

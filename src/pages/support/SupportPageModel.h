@@ -64,8 +64,9 @@ class SupportPageModel : public QObject {
     QV_VIEW_TEXT(reviewLabel, "Review")
     QV_VIEW_TEXT(reviewHelp, "Open the saved feedback file in Finder")
     QV_VIEW_TEXT(aboutTitle, "About Quellvista")
-    QV_VIEW_TEXT(aboutSubtitle, "Mac display comfort utility")
-    QV_VIEW_TEXT(aboutText, "Quellvista is built for people who want calmer long sessions on modern Mac displays.")
+    // The about texts name the machine as the platform does.
+    Q_PROPERTY(QString aboutSubtitle READ aboutSubtitle CONSTANT)
+    Q_PROPERTY(QString aboutText READ aboutText CONSTANT)
     QV_VIEW_TEXT(versionTitle, "Version")
     QV_VIEW_TEXT(supportTitle, "Support")
     QV_VIEW_TEXT(notesTitle, "Display notes")
@@ -73,6 +74,9 @@ class SupportPageModel : public QObject {
 
 public:
     static const QString kSavedConfirmation;
+
+    static QString aboutSubtitle();
+    static QString aboutText();
 
     explicit SupportPageModel(QObject *parent = nullptr);
     // A page over a given updater (null: no update checker) and store.

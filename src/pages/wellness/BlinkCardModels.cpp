@@ -1,7 +1,7 @@
 #include "pages/wellness/BlinkCardModels.h"
 
 #include "design/Theme.h"
-#include "platform/Platform.h"
+#include "platform/MachineWords.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -91,7 +91,7 @@ void BlinkPanelModel::update(const BlinkReadings &r)
                       : QStringLiteral("Optional camera-based blink tracking"));
     set_calibrationNoticeVisible(on && r.isCalibrating);
     set_failureNote(on ? QString() : r.startFailure);
-    const QString machine = platform().onHost ? QStringLiteral("computer") : QStringLiteral("Mac");
+    const QString machine = machineWords().machine();
     set_footerText(on ? QStringLiteral("All processing stays on this %1. Blink-rate math pauses when you step "
                                        "away or look away from the screen.")
                             .arg(machine)

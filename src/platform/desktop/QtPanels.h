@@ -73,8 +73,6 @@ public:
     // The compositing manager came or left: a click-through panel ordered front shows
     // while one runs and hides while none does.
     void compositingChanged();
-    // Whether the panel was ordered front and not out since.
-    bool isOrderedFront() const { return m_orderedFront; }
 
 private:
     void show();

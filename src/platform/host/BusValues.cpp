@@ -50,14 +50,6 @@ std::optional<double> number(const QVariant &value)
     }
 }
 
-QDBusMessage call(const QDBusConnection &bus, const QString &service, const QString &path,
-                  const QString &interface, const QString &method, const QVariantList &arguments)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-    message.setArguments(arguments);
-    return bus.call(message, QDBus::Block, kCallTimeoutMs);
-}
-
 std::optional<QVariantMap> propertyMap(const QVariant &argument)
 {
     if (argument.userType() == QMetaType::QVariantMap)
@@ -69,22 +61,6 @@ std::optional<QVariantMap> propertyMap(const QVariant &argument)
         return std::nullopt;
     QVariantMap map;
     dbusArgument >> map;
-    return map;
-}
-
-std::optional<QVariantMap> allProperties(const QDBusConnection &bus, const QString &service, const QString &path,
-                                         const QString &interface, QString *fault)
-{
-    const QDBusMessage reply =
-        call(bus, service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {interface});
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        if (fault)
-            *fault = reply.errorName().isEmpty() ? QStringLiteral("no answer") : reply.errorName();
-        return std::nullopt;
-    }
-    std::optional<QVariantMap> map = reply.arguments().isEmpty() ? std::nullopt : propertyMap(reply.arguments().first());
-    if (!map && fault)
-        *fault = QStringLiteral("an answer of signature \"%1\" in place of a property list").arg(reply.signature());
     return map;
 }
 

@@ -31,15 +31,6 @@ QString typeText(const QVariant &value);
 // A number held by an integer or floating-point value; nothing for any other type.
 std::optional<double> number(const QVariant &value);
 
-// A method call that waits for its answer (at most kCallTimeoutMs).
-QDBusMessage call(const QDBusConnection &bus, const QString &service, const QString &path,
-                  const QString &interface, const QString &method, const QVariantList &arguments = {});
-
-// The properties of an interface (org.freedesktop.DBus.Properties.GetAll). An error
-// answer or a reply of another shape gives nothing; fault then says why.
-std::optional<QVariantMap> allProperties(const QDBusConnection &bus, const QString &service, const QString &path,
-                                         const QString &interface, QString *fault);
-
 // A dictionary of properties sent inside a message (a{sv}); nothing for another shape.
 std::optional<QVariantMap> propertyMap(const QVariant &argument);
 
@@ -48,7 +39,6 @@ std::optional<QVariantMap> propertyMap(const QVariant &argument);
 class Note {
 public:
     void operator()(const Logger &logger, const QString &text);
-    const QString &last() const { return m_last; }
 
 private:
     QString m_last;

@@ -10,9 +10,15 @@
 #include <QFileSystemWatcher>
 #include <QLocale>
 
+#include <glib.h>
+
+#include <algorithm>
+#include <memory>
+
 namespace qv {
 
 namespace {
+constexpr const char *kMainGroup = "Desktop Entry";
 // No desktop entry comes near this; a larger file is not read.
 constexpr qint64 kMaxFileBytes = 256 * 1024;
 // Folders watched at most, sub-folders included.
@@ -122,62 +128,57 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QByteArray &con
             *error = reason;
         return std::nullopt;
     };
-    const std::optional<QString> decoded = text::decodeUtf8(contents);
-    if (!decoded)
+    // GLib reads a value that is not UTF-8 as no value at all: such a file is refused whole.
+    if (!text::decodeUtf8(contents))
         return fail(QStringLiteral("not UTF-8 text"));
-    const QString &text = *decoded;
 
-    const QString locale = QLocale().name();                                 // "de_DE"
-    const QString language = locale.section(QLatin1Char('_'), 0, 0);        // "de"
-    Entry entry;
-    QString localName, languageName, type;
-    bool inMain = false, seenGroup = false;
-    int number = 0;
-    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        ++number;
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            if (!line.endsWith(QLatin1Char(']')))
-                return fail(QStringLiteral("line %1 opens a group it does not close").arg(number));
-            const QStringView group = line.mid(1, line.size() - 2);
-            if (!seenGroup && group != QLatin1String("Desktop Entry"))
-                return fail(QStringLiteral("the first group is not [Desktop Entry]"));
-            seenGroup = true;
-            inMain = group == QLatin1String("Desktop Entry");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals <= 0)
-            return fail(QStringLiteral("line %1 is not a key and value").arg(number));
-        if (!seenGroup)
-            return fail(QStringLiteral("line %1 stands before any group").arg(number));
-        if (!inMain)
-            continue;
-        const QStringView key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed().toString();
-        if (key == QLatin1String("Name"))
-            entry.name = value;
-        else if (key == QStringLiteral("Name[%1]").arg(locale))
-            localName = value;
-        else if (key == QStringLiteral("Name[%1]").arg(language))
-            languageName = value;
-        else if (key == QLatin1String("StartupWMClass"))
-            entry.startupWmClass = value;
-        else if (key == QLatin1String("Type"))
-            type = value;
-        else if (key == QLatin1String("Hidden"))
-            entry.hidden = value == QLatin1String("true");
+    const std::unique_ptr<GKeyFile, void (*)(GKeyFile *)> file(g_key_file_new(), g_key_file_free);
+    GError *loadError = nullptr;
+    if (!g_key_file_load_from_data(file.get(), contents.constData(), gsize(contents.size()),
+                                   G_KEY_FILE_KEEP_TRANSLATIONS, &loadError)) {
+        const QString reason = QString::fromUtf8(loadError->message);
+        g_error_free(loadError);
+        return fail(reason);
     }
-    if (!seenGroup)
+    const auto text = [](gchar *value) {
+        const QString result = QString::fromUtf8(value).trimmed();
+        g_free(value);
+        return result;
+    };
+    const std::optional<QString> start = [&]() -> std::optional<QString> {
+        gchar *group = g_key_file_get_start_group(file.get());
+        return group ? std::optional(text(group)) : std::nullopt;
+    }();
+    if (!start)
         return fail(QStringLiteral("it has no [Desktop Entry] group"));
-    if (!localName.isEmpty())
-        entry.name = localName;
-    else if (!languageName.isEmpty())
-        entry.name = languageName;
-    if (type != QLatin1String("Application"))
-        entry.hidden = true;
+    if (*start != QLatin1String(kMainGroup))
+        return fail(QStringLiteral("the first group is not [Desktop Entry]"));
+
+    const auto string = [&](const char *key) { return text(g_key_file_get_string(file.get(), kMainGroup, key, nullptr)); };
+    const auto boolean = [&](const char *key) {
+        return g_key_file_get_boolean(file.get(), kMainGroup, key, nullptr) != FALSE;
+    };
+    const auto list = [&](const char *key) {
+        QStringList items;
+        gchar **values = g_key_file_get_string_list(file.get(), kMainGroup, key, nullptr, nullptr);
+        for (gchar **value = values; value && *value; ++value)
+            items << QString::fromUtf8(*value);
+        g_strfreev(values);
+        return items;
+    };
+
+    Entry entry;
+    entry.name = text(g_key_file_get_locale_string(file.get(), kMainGroup, "Name", QLocale().name().toUtf8().constData(),
+                                                   nullptr));
+    entry.startupWmClass = string("StartupWMClass");
+    entry.hidden = boolean("Hidden") || string("Type") != QLatin1String("Application");
+    // Shown in this desktop's menus: not NoDisplay, and not left out of this desktop.
+    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const auto names = [&desktops](const QStringList &listed) {
+        return std::any_of(desktops.cbegin(), desktops.cend(), [&](const QString &d) { return listed.contains(d); });
+    };
+    const QStringList onlyShowIn = list("OnlyShowIn");
+    entry.shown = !boolean("NoDisplay") && (onlyShowIn.isEmpty() || names(onlyShowIn)) && !names(list("NotShowIn"));
     return entry;
 }
 
@@ -223,8 +224,13 @@ void DesktopEntries::rescan()
                 continue;
             entry->id = id;
             m_entries.insert(id, *entry);
-            if (!entry->startupWmClass.isEmpty() && !m_byWmClass.contains(entry->startupWmClass))
-                m_byWmClass.insert(entry->startupWmClass, id);
+            // A class belongs to the first entry that names it, one shown in the menus
+            // before one that is not (a helper that shares the application's class).
+            if (!entry->startupWmClass.isEmpty()) {
+                const auto owner = m_byWmClass.constFind(entry->startupWmClass);
+                if (owner == m_byWmClass.cend() || (entry->shown && !m_entries.value(*owner).shown))
+                    m_byWmClass.insert(entry->startupWmClass, id);
+            }
             m_byLowerId.insert(id.toLower(), id);
         }
     }

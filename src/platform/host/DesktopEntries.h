@@ -28,6 +28,7 @@ public:
         QString name;           // shown name, localised where the file has it
         QString startupWmClass; // may be empty
         bool hidden = false;    // Hidden=true, or not an application: masks the id
+        bool shown = true;      // in this desktop's menus (not NoDisplay, OnlyShowIn/NotShowIn allow it)
 
         bool operator==(const Entry &) const = default;
     };
@@ -38,16 +39,18 @@ public:
     ~DesktopEntries() override;
 
     // The application whose windows carry this class: the entry that names the class
-    // (StartupWMClass) or else the instance; failing that, the entry whose id is the class
-    // or the instance, letter case aside.
+    // (StartupWMClass) or else the instance, an entry shown in the menus before one that
+    // is not; failing that, the entry whose id is the class or the instance, letter case
+    // aside.
     std::optional<QString> idForWindowClass(const QString &instance, const QString &windowClass) const;
     // The shown name of an installed application.
     std::optional<QString> nameForId(const QString &id) const;
     int size() const { return int(m_entries.size()); }
 
-    // Reads one desktop entry; nothing (with the reason) when it does not parse: text
-    // that is not UTF-8, a line that is neither a group, a key and value nor a comment,
-    // no "[Desktop Entry]" group first.
+    // Reads one desktop entry with GLib's key-file parser (escapes, localised names for the
+    // current locale); nothing (with the reason) when it does not parse: text that is not
+    // UTF-8, a line that is neither a group, a key and value nor a comment, no
+    // "[Desktop Entry]" group first.
     static std::optional<Entry> parse(const QByteArray &contents, QString *error = nullptr);
 
     void rescan();

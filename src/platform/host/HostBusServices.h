@@ -31,8 +31,6 @@ public:
     // changes are announced by the workspace in services (the last one given).
     PlatformServices over(PlatformServices services);
 
-    SessionWatcher &sessionWatcher() { return *m_session; }
-
 private:
     std::unique_ptr<BusLossNote> m_systemBusLoss;
     std::unique_ptr<BusLossNote> m_sessionBusLoss;

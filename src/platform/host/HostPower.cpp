@@ -44,20 +44,6 @@ std::optional<qint64> integerAttribute(const QString &path)
     return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
-RegistryValue description(std::optional<bool> onBattery, std::optional<int> percent)
-{
-    QMap<QString, RegistryValue> entries;
-    if (onBattery)
-        entries.insert(QString::fromLatin1(Power::powerSourceStateKey),
-                       RegistryValue::string(QString::fromLatin1(*onBattery ? Power::batteryPowerValue
-                                                                            : Power::acPowerValue)));
-    if (percent) {
-        entries.insert(QString::fromLatin1(Power::currentCapacityKey), RegistryValue::number(*percent));
-        entries.insert(QString::fromLatin1(Power::maxCapacityKey), RegistryValue::number(100));
-    }
-    return RegistryValue::dictionary(entries);
-}
-
 QStringList sortedEntries(const QString &folder, const QString &pattern)
 {
     QDir dir(folder);
@@ -109,11 +95,11 @@ HostPower::~HostPower()
 
 // ---- battery ----
 
-std::optional<RegistryValue> HostPower::powerSourceList()
+BatteryReading HostPower::battery()
 {
     if (m_upower.present)
-        return upowerSources();
-    return powerSupplySources();
+        return upowerBattery();
+    return powerSupplyBattery();
 }
 
 void HostPower::read(Object object)
@@ -254,18 +240,18 @@ void HostPower::announce()
         Qt::QueuedConnection);
 }
 
-std::optional<RegistryValue> HostPower::upowerSources()
+BatteryReading HostPower::upowerBattery()
 {
     const std::optional<QVariantMap> &device = m_upower.device;
     if (!device) {
         m_readingNote(m_logger, QStringLiteral("UPower's display device gives %1; the battery is not read")
                                     .arg(m_upower.deviceFault));
-        return std::nullopt;
+        return {};
     }
 
     // A display device that is no battery, or none present: a computer on AC power
     // without a battery.
-    const RegistryValue noBattery = RegistryValue::array({description(false, std::nullopt)});
+    const BatteryReading noBattery{false, std::nullopt, QString()};
     const QVariant kind = bus::unwrapped(device->value(QStringLiteral("Type")));
     const std::optional<double> kindNumber = bus::number(kind);
     if (!kindNumber) {
@@ -291,7 +277,7 @@ std::optional<RegistryValue> HostPower::upowerSources()
     // A presence of another type says nothing: the battery the type names is read.
     if (present.userType() != QMetaType::Bool)
         faults << QStringLiteral("%1 for present").arg(bus::typeText(present));
-    std::optional<int> percent;
+    BatteryReading reading;
     const QVariant percentage = bus::unwrapped(device->value(QStringLiteral("Percentage")));
     const std::optional<double> percentageNumber = bus::number(percentage);
     if (!percentageNumber)
@@ -299,9 +285,8 @@ std::optional<RegistryValue> HostPower::upowerSources()
     else if (!std::isfinite(*percentageNumber) || *percentageNumber < 0 || *percentageNumber > 100)
         faults << QStringLiteral("a percentage of %1").arg(*percentageNumber);
     else
-        percent = int(std::trunc(*percentageNumber)); // cut toward zero: 29.6 % is 29 %
+        reading.percent = int(std::trunc(*percentageNumber)); // cut toward zero: 29.6 % is 29 %
 
-    std::optional<bool> onBattery;
     const std::optional<QVariantMap> &manager = m_upower.manager;
     const QVariant onBatteryValue = manager ? bus::unwrapped(manager->value(QStringLiteral("OnBattery"))) : QVariant();
     if (!manager)
@@ -310,15 +295,15 @@ std::optional<RegistryValue> HostPower::upowerSources()
     else if (onBatteryValue.userType() != QMetaType::Bool)
         faults << QStringLiteral("%1 for on battery").arg(bus::typeText(onBatteryValue));
     else
-        onBattery = onBatteryValue.toBool();
+        reading.onBattery = onBatteryValue.toBool();
 
     m_readingNote(m_logger, faults.isEmpty() ? QString()
                                              : QStringLiteral("UPower gives %1; that part of the battery is not read")
                                                    .arg(faults.join(QStringLiteral(", "))));
-    return RegistryValue::array({description(onBattery, percent)});
+    return reading;
 }
 
-RegistryValue HostPower::powerSupplySources()
+BatteryReading HostPower::powerSupplyBattery()
 {
     const QDir folder(m_folders.powerSupply);
     QList<QString> batteries;
@@ -338,7 +323,7 @@ RegistryValue HostPower::powerSupplySources()
     }
     if (batteries.isEmpty()) {
         m_readingNote(m_logger, QString());
-        return RegistryValue::array({description(false, std::nullopt)});
+        return {false, std::nullopt, QString()};
     }
 
     // Several batteries are one charge: their energies (else their charges) added up
@@ -375,8 +360,7 @@ RegistryValue HostPower::powerSupplySources()
                                          .left(40));
         }
     }
-    const bool onBattery = mainsFound ? !mainsOnline : discharging;
-    QMap<QString, RegistryValue> entries = description(onBattery, std::nullopt).toDictionary();
+    BatteryReading reading{mainsFound ? !mainsOnline : discharging, std::nullopt, QString()};
     std::optional<std::pair<qint64, qint64>> charge;
     if (batteries.size() > 1 && energyKnown)
         charge = std::pair(energyNow, energyFull);
@@ -386,12 +370,12 @@ RegistryValue HostPower::powerSupplySources()
         charge = std::pair(capacitySum, qint64(capacities) * 100);
     if (charge) {
         faults.clear();
-        entries.insert(QString::fromLatin1(Power::currentCapacityKey), RegistryValue::number(double(charge->first)));
-        entries.insert(QString::fromLatin1(Power::maxCapacityKey), RegistryValue::number(double(charge->second)));
+        // Whole-number arithmetic, cut toward zero: 2999 of 10000 is 29 %.
+        reading.percent = int(charge->first * 100 / charge->second);
     }
     m_readingNote(m_logger, faults.isEmpty() ? QString()
                                              : faults.join(QStringLiteral("; ")) + QStringLiteral("; the charge is not read"));
-    return RegistryValue::array({RegistryValue::dictionary(entries)});
+    return reading;
 }
 
 // ---- thermal state ----

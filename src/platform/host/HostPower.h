@@ -22,8 +22,8 @@ namespace qv {
 // display device on the system bus: its properties are read once, without waiting, and
 // then kept current by UPower's change signals; a UPower that starts, restarts or goes
 // away is followed. Without the bus or UPower (and until UPower first answers) it comes
-// from the kernel's power-supply folder. A computer without a battery lists one source
-// on AC power without a charge. The thermal state is the worst of the kernel's thermal
+// from the kernel's power-supply folder. A computer without a battery is on AC power
+// without a charge. The thermal state is the worst of the kernel's thermal
 // zones, each zone's temperature weighed against its passive and critical trip points;
 // it is read every 30 s, and a change is announced.
 class HostPower final : public Power {
@@ -43,7 +43,7 @@ public:
     ~HostPower() override;
 
     // Answers from what is known: nothing here waits for the bus.
-    std::optional<RegistryValue> powerSourceList() override;
+    BatteryReading battery() override;
     ThermalState thermalState() override { return m_thermalState; }
     // Whether UPower's properties are known and answer the battery now.
     bool upowerAnswers() const { return m_upower.present; }
@@ -75,8 +75,8 @@ private:
     // powerSourcesChanged on a later turn, once however many changes arrive meanwhile.
     void announce();
 
-    std::optional<RegistryValue> upowerSources();
-    RegistryValue powerSupplySources();
+    BatteryReading upowerBattery();
+    BatteryReading powerSupplyBattery();
     void refreshThermalState();
 
     Logger m_logger{"Power"};

@@ -51,20 +51,12 @@ QMap<QString, RegistryValue> HostRegistry::properties(ServiceHandle service)
     return map;
 }
 
-ResultCode HostRegistry::setProperty(ServiceHandle service, const QString &, const RegistryValue &)
+RegistryWrite HostRegistry::setProperty(ServiceHandle service, const QString &key, const RegistryValue &)
 {
-    return isDisplay(service) ? kNotFound : kNoDevice;
-}
-
-QString HostRegistry::errorText(ResultCode code)
-{
-    switch (quint32(code)) {
-    case quint32(kNotFound):
-        return QStringLiteral("(iokit/common) not found");
-    case quint32(kNoDevice):
-        return QStringLiteral("(iokit/common) no such device");
-    }
-    return QStringLiteral("(iokit/common) unknown error 0x%1").arg(quint32(code), 8, 16, QLatin1Char('0'));
+    if (!isDisplay(service))
+        return {RegistryWrite::Result::noSuchService, QStringLiteral("no display %1").arg(service)};
+    return {RegistryWrite::Result::notHeld,
+            QStringLiteral("this computer keeps no \"%1\" property for its displays").arg(key)};
 }
 
 } // namespace qv

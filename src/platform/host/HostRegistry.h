@@ -9,8 +9,9 @@ class RandrDisplays;
 // A Linux desktop has no registry of framebuffer properties. Each active display is
 // listed as a framebuffer service (its handle is the display id, its entry name the
 // output's) that holds only what the X server knows: whether it is external and the
-// monitor's name. The protection properties are absent, and every write answers
-// "not found", so the models report those protections as not available. No other class
+// monitor's name. The protection properties are absent, and every write fails
+// as a property the display does not hold, so the models report those protections as not
+// available. No other class
 // of service is found.
 class HostRegistry final : public Registry {
 public:
@@ -21,12 +22,8 @@ public:
     std::optional<quint64> entryID(ServiceHandle service) override;
     RegistryValue property(ServiceHandle service, const QString &key) override;
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
-    ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
-    QString errorText(ResultCode code) override;
+    RegistryWrite setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
     bool framebufferProtectionsAvailable() override { return false; }
-
-    static constexpr ResultCode kNotFound = ResultCode(0xe00002f0);  // kIOReturnNotFound
-    static constexpr ResultCode kNoDevice = ResultCode(0xe00002c0);  // kIOReturnNoDevice
 
 private:
     bool isDisplay(ServiceHandle service) const;

@@ -69,13 +69,15 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.idle = m_idle.get();
     services.workspace = m_workspace.get();
     if (!m_processes)
-        m_processes = std::make_unique<HostProcesses>(services.processes);
+        m_processes = std::make_unique<HostProcesses>();
     services.processes = m_processes.get();
+    services.displayProfiler = nullptr; // none here: the screens tell what this computer knows
     if (!m_bundle)
         m_bundle = std::make_unique<HostBundle>(services.bundle, *m_host);
     services.bundle = m_bundle.get();
     services.fontSmoothing = m_fontSmoothing.get();
-    services.onHost = true;
+    static HostMachineWords words;
+    services.words = &words;
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
     services = m_bus->over(services);
     // Sleep may have reset the CRTCs: the formulas are written again.

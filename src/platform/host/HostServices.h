@@ -38,8 +38,6 @@ public:
     // services with the host's back-ends in place of the ones it has.
     PlatformServices over(PlatformServices services) const;
 
-    RandrDisplays &displays() const { return *m_displays; }
-
 private:
     std::unique_ptr<RandrDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
@@ -48,7 +46,7 @@ private:
     std::unique_ptr<HostIdle> m_idle;
     std::shared_ptr<DesktopEntries> m_entries;
     std::unique_ptr<HostWorkspace> m_workspace;
-    mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
+    mutable std::unique_ptr<HostProcesses> m_processes; // made on first use
     mutable std::unique_ptr<HostBundle> m_bundle;       // likewise
     std::unique_ptr<HostBusServices> m_bus;
     std::unique_ptr<GsettingsFontSmoothing> m_fontSmoothing;

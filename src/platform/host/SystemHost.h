@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/Host.h"
+#include "platform/MachineWords.h"
 
 namespace qv {
 
@@ -24,6 +25,14 @@ public:
 
 private:
     QString m_root;
+};
+
+// A Linux computer is a computer, and its command modifier is the Super key: hot keys
+// are written in the desktop's key names.
+class HostMachineWords final : public MachineWords {
+public:
+    QString machine() const override { return QStringLiteral("computer"); }
+    bool keysByName() const override { return true; }
 };
 
 // The application's bundle information as given, with the version of the system it runs

@@ -260,8 +260,8 @@ bool readConditions(const QJsonObject &root, MachineConditions &c, QString *erro
             if (!isWholeIn(b.value("current"), 0, 1e9) || !isWholeIn(b.value("max"), 1, 1e9))
                 return fail(error, QStringLiteral("battery: \"current\" and \"max\" must be whole numbers from 0 and "
                                                   "from 1 to 1000000000"));
-            const QString state = QString::fromLatin1(b.value("onBattery").toBool() ? Power::batteryPowerValue
-                                                                                    : Power::acPowerValue);
+            const QString state = QString::fromLatin1(b.value("onBattery").toBool() ? SimPower::batteryPowerValue
+                                                                                    : SimPower::acPowerValue);
             c.powerSources = std::optional<RegistryValue>(RegistryValue::array({SimPower::batteryDescription(
                 state, b.value("current").toDouble(), b.value("max").toDouble())}));
         }

@@ -25,13 +25,11 @@ void SimPanel::setFrame(const QRectF &frame, bool)
 void SimPanel::orderFrontRegardless()
 {
     m_visible = true;
-    ++m_orderFronts;
 }
 
 void SimPanel::orderOut()
 {
     m_visible = false;
-    ++m_orderOuts;
 }
 
 SimPanels::~SimPanels()

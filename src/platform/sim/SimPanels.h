@@ -27,8 +27,6 @@ public:
     // The screen the panel was made for.
     const ScreenInfo &screen() const { return m_screen; }
     int frameChangeCount() const { return m_frameChanges; }
-    int orderFrontCount() const { return m_orderFronts; }
-    int orderOutCount() const { return m_orderOuts; }
 
 private:
     friend class SimPanels;
@@ -39,8 +37,6 @@ private:
     bool m_visible = false;
     QObject *m_content;
     int m_frameChanges = 0;
-    int m_orderFronts = 0;
-    int m_orderOuts = 0;
 };
 
 // The simulated panel service: keeps the list of panels that exist (not yet released).

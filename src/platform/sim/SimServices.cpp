@@ -72,25 +72,26 @@ RegistryValue SimRegistry::property(ServiceHandle service, const QString &key)
     return properties(service).value(key);
 }
 
-ResultCode SimRegistry::setProperty(ServiceHandle service, const QString &key, const RegistryValue &value)
+RegistryWrite SimRegistry::setProperty(ServiceHandle service, const QString &key, const RegistryValue &value)
 {
     QMutexLocker lock(&m_mac.m_mutex);
     ++m_mac.m_registryWrites;
     if (const ResultCode code = m_mac.m_writeFailures.value(service).value(key); code != 0)
-        return code;
+        return {code == kNoSuchService ? RegistryWrite::Result::noSuchService : RegistryWrite::Result::refused,
+                errorText(code)};
     for (SimDisplay &d : m_mac.m_displays) {
         if (d.hasFramebuffer && d.service == service) {
             d.framebufferProperties.insert(key, value);
-            return 0;
+            return {};
         }
     }
     for (auto &s : m_mac.m_otherServices) {
         if (s.handle == service) {
             s.properties.insert(key, value);
-            return 0;
+            return {};
         }
     }
-    return kNoSuchService;
+    return {RegistryWrite::Result::noSuchService, errorText(kNoSuchService)};
 }
 
 bool SimRegistry::framebufferProtectionsAvailable()

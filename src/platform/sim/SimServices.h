@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/DisplayProfiler.h"
 #include "platform/Displays.h"
 #include "platform/Host.h"
+#include "platform/MachineWords.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/Screens.h"
@@ -18,8 +20,10 @@ public:
     std::optional<quint64> entryID(ServiceHandle service) override;
     RegistryValue property(ServiceHandle service, const QString &key) override;
     QMap<QString, RegistryValue> properties(ServiceHandle service) override;
-    ResultCode setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
-    QString errorText(ResultCode code) override;
+    // Fails with the kernel's text for the result code the machine holds for the write.
+    RegistryWrite setProperty(ServiceHandle service, const QString &key, const RegistryValue &value) override;
+    // The kernel's text for a result code.
+    static QString errorText(ResultCode code);
     bool framebufferProtectionsAvailable() override;
 
 private:
@@ -67,6 +71,27 @@ public:
 
 private:
     SimulatedMac &m_mac;
+};
+
+// The Mac speaks of a Mac and writes hot keys in its signs.
+class SimMachineWords final : public MachineWords {
+public:
+    QString machine() const override { return QStringLiteral("Mac"); }
+    bool keysByName() const override { return false; }
+};
+
+// The Mac's "system_profiler SPDisplaysDataType -json", run on the machine's programs.
+class SimDisplayProfiler final : public DisplayProfiler {
+public:
+    explicit SimDisplayProfiler(Processes &processes) : m_processes(processes) {}
+    ProcessResult displaysReport(int timeoutMs) override
+    {
+        return m_processes.run(QStringLiteral("/usr/sbin/system_profiler"),
+                               {QStringLiteral("SPDisplaysDataType"), QStringLiteral("-json")}, timeoutMs);
+    }
+
+private:
+    Processes &m_processes;
 };
 
 class SimProcesses final : public Processes {

@@ -50,6 +50,7 @@ SimulatedMac::SimulatedMac()
       m_screens(std::make_unique<SimScreens>(*this)),
       m_host(std::make_unique<SimHost>(*this)),
       m_processes(std::make_unique<SimProcesses>(*this)),
+      m_displayProfiler(std::make_unique<SimDisplayProfiler>(*m_processes)),
       m_workspace(std::make_unique<SimWorkspace>()),
       m_panels(std::make_unique<SimPanels>()),
       m_idle(std::make_unique<SimIdle>(*this)),
@@ -57,7 +58,7 @@ SimulatedMac::SimulatedMac()
       m_keyMonitors(std::make_unique<SimKeyMonitors>()),
       m_notifications(std::make_unique<SimNotifications>()),
       m_powerSources(RegistryValue::array({SimPower::batteryDescription(
-          QString::fromLatin1(Power::acPowerValue), 100, 100)})),
+          QString::fromLatin1(SimPower::acPowerValue), 100, 100)})),
       m_power(std::make_unique<SimPower>(*this)),
       m_loginItem(std::make_unique<SimLoginItem>()),
       m_hotKeys(std::make_unique<SimHotKeys>()),
@@ -88,6 +89,7 @@ PlatformServices SimulatedMac::services()
     s.screens = m_screens.get();
     s.host = m_host.get();
     s.processes = m_processes.get();
+    s.displayProfiler = m_displayProfiler.get();
     s.workspace = m_workspace.get();
     s.panels = m_panels.get();
     s.idle = m_idle.get();
@@ -102,6 +104,8 @@ PlatformServices SimulatedMac::services()
     s.camera = m_camera.get();
     s.faceLandmarks = m_faceLandmarks.get();
     s.fontSmoothing = m_fontSmoothing.get();
+    static SimMachineWords words;
+    s.words = &words;
     return s;
 }
 

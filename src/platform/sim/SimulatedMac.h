@@ -32,6 +32,7 @@ class SimDisplays;
 class SimScreens;
 class SimHost;
 class SimProcesses;
+class SimDisplayProfiler;
 class DefaultsFontSmoothing;
 class SimWorkspace;
 class SimPanels;
@@ -181,7 +182,7 @@ public:
     void setIdleSeconds(double seconds);
 
     // ---- power ----
-    // The power-source list a snapshot gives (see Power::powerSourceList); nothing: no
+    // The power-source list a snapshot gives (read by SimPower); nothing: no
     // snapshot. One internal battery on "AC Power" at 100 of 100 unless changed.
     std::optional<RegistryValue> powerSources() const;
     void setPowerSources(std::optional<RegistryValue> sources);
@@ -248,6 +249,7 @@ private:
     std::unique_ptr<SimScreens> m_screens;
     std::unique_ptr<SimHost> m_host;
     std::unique_ptr<SimProcesses> m_processes;
+    std::unique_ptr<SimDisplayProfiler> m_displayProfiler;
     std::unique_ptr<SimWorkspace> m_workspace;
     std::unique_ptr<SimPanels> m_panels;
     std::unique_ptr<SimIdle> m_idle;

@@ -1,6 +1,7 @@
 #include "comfort/PresetManager.h"
 #include "pages/display_comfort/ComfortProfilesGridModel.h"
 #include "platform/Platform.h"
+#include "platform/host/SystemHost.h"
 #include "runtime/Scheduler.h"
 #include "support/TestEnvironment.h"
 #include <QJsonObject>
@@ -60,7 +61,8 @@ protected:
 TEST_F(ComfortProfilesGridModelTest, HostHintsHaveALineOfTheirOwn)
 {
     PlatformServices services = mac->services();
-    services.onHost = true;
+    HostMachineWords hostWords;
+    services.words = &hostWords;
     installPlatform(services);
     ComfortProfilesGridModel grid;
     EXPECT_EQ(grid.tiles()[0].hint, "Super+Shift+D");

@@ -3,6 +3,8 @@
 #include "pages/support/TopicIllustration.h"
 
 #include "app/AppUpdater.h"
+#include "platform/Platform.h"
+#include "platform/host/SystemHost.h"
 #include "platform/sim/SimBundle.h"
 #include "runtime/Files.h"
 #include "support/TestEnvironment.h"
@@ -231,6 +233,15 @@ TEST_F(SupportPageTest, FixedTextsOfThePageTheComposerAndTheTopicSections)
         {"notesTitle", "Display notes"},
         {"notesSubtitle", "Short explanations for the curious. No setup required."},
     });
+    // On the computer itself the about texts speak of the computer.
+    PlatformServices services = mac->services();
+    HostMachineWords hostWords;
+    services.words = &hostWords;
+    installPlatform(services);
+    EXPECT_EQ(SupportPageModel::aboutSubtitle(), "Computer display comfort utility");
+    EXPECT_EQ(SupportPageModel::aboutText(),
+              "Quellvista is built for people who want calmer long sessions on modern computer displays.");
+    installPlatform(mac->services());
     FeedbackComposerModel composer;
     test::expectViewTexts(composer, {
         {"title", "Leave feedback"},

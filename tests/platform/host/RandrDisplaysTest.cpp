@@ -429,10 +429,10 @@ TEST_F(RandrDisplaysTest, TheRegistryListsEachDisplayAsAFramebufferWithoutProtec
     EXPECT_EQ(registry.property(id, QStringLiteral("external")), RegistryValue::boolean(true));
     EXPECT_TRUE(registry.property(id, QStringLiteral("enableDither")).isAbsent());
     EXPECT_TRUE(registry.property(id, QStringLiteral("uniformity2D")).isAbsent());
-    const ResultCode code =
-        registry.setProperty(id, QStringLiteral("enableDither"), RegistryValue::boolean(false));
-    EXPECT_EQ(registry.errorText(code), QStringLiteral("(iokit/common) not found"));
-    EXPECT_NE(registry.setProperty(id + 1000, QStringLiteral("enableDither"), RegistryValue::boolean(false)), 0);
+    EXPECT_EQ(registry.setProperty(id, QStringLiteral("enableDither"), RegistryValue::boolean(false)).result,
+              RegistryWrite::Result::notHeld);
+    EXPECT_EQ(registry.setProperty(id + 1000, QStringLiteral("enableDither"), RegistryValue::boolean(false)).result,
+              RegistryWrite::Result::noSuchService);
     EXPECT_EQ(registry.entryName(id + 1000), std::nullopt);
 }
 
