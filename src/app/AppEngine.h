@@ -4,11 +4,8 @@ class QQmlEngine;
 
 namespace qv {
 
-// Readies an engine for the application's views: the design module and the
-// Quellvista.App types, and the page blocks'.
+// Readies an engine for the application's views: the design module, the Quellvista.App
+// types and the pages' modules (the application links the page libraries).
 void prepareAppEngine(QQmlEngine &engine);
-
-// A step every later prepareAppEngine() runs too (the pages register their QML types so).
-void addEngineSetup(void (*setup)(QQmlEngine &engine));
 
 } // namespace qv

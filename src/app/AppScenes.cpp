@@ -3,6 +3,7 @@
 #include "app/MenuBarExtra.h"
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "platform/desktop/X11WindowLoss.h"
 #include "runtime/Scheduler.h"
 
@@ -46,9 +47,18 @@ void applyWidgetPalette()
 AppScenes::AppScenes(QuellvistaApp &app, QQmlEngine &engine, QObject *parent)
     : QObject(parent), m_app(app), m_engine(engine)
 {
+    givePageServices(app, engine);
     connect(&app, &QuellvistaApp::mainWindowRequested, this, &AppScenes::showMainWindow);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &applyWidgetPalette);
     applyWidgetPalette();
+}
+
+void AppScenes::givePageServices(QuellvistaApp &app, QQmlEngine &engine)
+{
+    PageServices &services = PageServices::of(engine);
+    services.breakReminder = &app.breakReminder();
+    services.history = &SessionHistory::shared();
+    services.updater = &app.appUpdater();
 }
 
 AppScenes::~AppScenes()

@@ -23,8 +23,13 @@ class X11WindowLoss;
 class AppScenes : public QObject {
     Q_OBJECT
 public:
+    // Gives the engine's pages the application's services (givePageServices).
     AppScenes(QuellvistaApp &app, QQmlEngine &engine, QObject *parent = nullptr);
     ~AppScenes() override;
+
+    // The page models engine makes from now on follow app's break reminder, the session
+    // history and app's update checker.
+    static void givePageServices(QuellvistaApp &app, QQmlEngine &engine);
 
     // Creates the main window (shown) and the pop-over (hidden), and the tray icon when
     // withTray. False when a window could not be made.

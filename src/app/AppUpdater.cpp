@@ -185,7 +185,7 @@ struct AppUpdater::Fetch {
 };
 
 AppUpdater::AppUpdater(QObject *parent)
-    : QObject(parent), m_publicAppcastURL(defaultPublicAppcastURL())
+    : UpdateChecker(parent), m_publicAppcastURL(defaultPublicAppcastURL())
 {
     const QVariant feed = platform().bundle ? platform().bundle->infoValue(QStringLiteral("SUFeedURL")) : QVariant();
     if (feed.typeId() == QMetaType::QString) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/services/UpdateChecker.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
@@ -57,7 +58,7 @@ QString message(const Release &release, const QString &appVersion, std::optional
 
 // The application's update checker: it starts the update framework's updater and runs a
 // check of its own against the release feed that ends in a one-line message.
-class AppUpdater : public QObject {
+class AppUpdater : public UpdateChecker {
     Q_OBJECT
     Q_PROPERTY(bool isCheckingFeed READ isCheckingFeed NOTIFY isCheckingFeedChanged)
     Q_PROPERTY(QString updateCheckMessage READ updateCheckMessage NOTIFY updateCheckMessageChanged)
@@ -86,25 +87,22 @@ public:
     const std::optional<QUrl> &feedURL() const { return m_feedURL; }
 
     // True when there is no feed address of our own, or it names the local machine.
-    bool usesPlaceholderFeed() const { return isPlaceholderFeed(m_feedURL); }
+    bool usesPlaceholderFeed() const override { return isPlaceholderFeed(m_feedURL); }
     static bool isPlaceholderFeed(const std::optional<QUrl> &feed);
 
     // The framework's answer whether a check may start now.
-    bool canCheckForUpdates() const;
-    bool isCheckingFeed() const { return m_runningChecks > 0; }
-    QString updateCheckMessage() const { return m_message; }
+    bool canCheckForUpdates() const override;
+    bool isCheckingFeed() const override { return m_runningChecks > 0; }
+    QString updateCheckMessage() const override { return m_message; }
 
     // The check action of the Support page and the pop-over: nothing while a check runs;
     // otherwise the framework's check when it is allowed and the feed is ours, then the
     // own check.
-    Q_INVOKABLE void checkForUpdates();
+    Q_INVOKABLE void checkForUpdates() override;
     // The own check against the release feed; its outcome is updateCheckMessage.
     void checkReleaseFeed(bool frameworkCheckStarted = false);
 
 signals:
-    void isCheckingFeedChanged();
-    void updateCheckMessageChanged();
-    void canCheckForUpdatesChanged();
     // One own check ended (every path).
     void feedCheckFinished();
 

@@ -1,7 +1,8 @@
 #include "render/ViewRenderer.h"
 
 #include "app/AppEngine.h"
-#include "pages/support/SupportPage.h"
+#include "app/AppScenes.h"
+#include "app/QuellvistaApp.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -76,8 +77,10 @@ RenderResult renderView(const ViewRequest &request)
     WarningRecorder recorder;
     {
         QQmlEngine engine;
-        registerSupportPage();
         prepareAppEngine(engine);
+        // With an application (qv_render --app) its pages show its own models.
+        if (QuellvistaApp *app = QuellvistaApp::current())
+            AppScenes::givePageServices(*app, engine);
         std::unique_ptr<QQmlComponent> component;
         if (isTypeName(request.view)) {
             component = std::make_unique<QQmlComponent>(&engine);

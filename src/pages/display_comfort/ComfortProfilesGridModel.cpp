@@ -38,7 +38,12 @@ QVariantList menuList(const QList<ProfileMenuEntry> &menu)
 } // namespace
 
 ComfortProfilesGridModel::ComfortProfilesGridModel(QObject *parent)
-    : QAbstractListModel(parent), m_presets(&PresetManager::shared()),
+    : ComfortProfilesGridModel(PresetManager::shared(), parent)
+{
+}
+
+ComfortProfilesGridModel::ComfortProfilesGridModel(PresetManager &presets, QObject *parent)
+    : QAbstractListModel(parent), m_presets(&presets),
       m_intensityCoalescer([this](double v) { m_presets->setProfileIntensity(v); })
 {
     m_tiles = profileTiles(*m_presets, Theme::shared().isDark());

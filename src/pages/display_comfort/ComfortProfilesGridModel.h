@@ -71,7 +71,9 @@ public:
     };
     Q_ENUM(Role)
 
+    // Made by QML: over the shared preset manager.
     explicit ComfortProfilesGridModel(QObject *parent = nullptr);
+    explicit ComfortProfilesGridModel(PresetManager &presets, QObject *parent = nullptr);
     ~ComfortProfilesGridModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -128,7 +128,12 @@ void TuningRowModel::write(double value)
 // ---- the panel ----
 
 DisplayTuningPanelModel::DisplayTuningPanelModel(QObject *parent)
-    : QObject(parent), m_tuning(&DisplayTuning::shared()), m_veil(&ComfortVeilController::shared()),
+    : DisplayTuningPanelModel(DisplayTuning::shared(), ComfortVeilController::shared(), parent)
+{
+}
+
+DisplayTuningPanelModel::DisplayTuningPanelModel(DisplayTuning &tuning, ComfortVeilController &veil, QObject *parent)
+    : QObject(parent), m_tuning(&tuning), m_veil(&veil),
       m_palette(TuningPalette::current()),
       m_redCoalescer([this](double v) { m_tuning->setNoBlueIntensity(v); })
 {

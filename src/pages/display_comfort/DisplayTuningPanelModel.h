@@ -95,7 +95,9 @@ class DisplayTuningPanelModel : public QObject {
     Q_PROPERTY(QString redAccessibleValue READ redAccessibleValue NOTIFY redChanged)
     Q_PROPERTY(QColor redAccent READ redAccent NOTIFY redChanged)
 public:
+    // Made by QML: over the shared tuning and veil.
     explicit DisplayTuningPanelModel(QObject *parent = nullptr);
+    DisplayTuningPanelModel(DisplayTuning &tuning, ComfortVeilController &veil, QObject *parent = nullptr);
     ~DisplayTuningPanelModel() override;
 
     DisplayTuning &tuning() const { return *m_tuning; }

@@ -7,8 +7,6 @@ set(QV_DISPLAY_COMFORT_BLOCK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ComfortProfileTiles.h
   ${CMAKE_CURRENT_LIST_DIR}/ComfortProfilesGridModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComfortProfilesGridModel.h
-  ${CMAKE_CURRENT_LIST_DIR}/DisplayComfortBlocks.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DisplayComfortBlocks.h
   ${CMAKE_CURRENT_LIST_DIR}/DisplayTuningPanelModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DisplayTuningPanelModel.h
   ${CMAKE_CURRENT_LIST_DIR}/FrameCoalescer.cpp

@@ -1,8 +1,7 @@
 #include "pages/support/SupportPageModel.h"
 
-#include "app/AppUpdater.h"
-#include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "pages/support/EducationTopic.h"
 #include "platform/MachineWords.h"
 #include "runtime/Logging.h"
@@ -88,23 +87,33 @@ QString SupportPageModel::aboutText()
         .arg(machineWords().machine());
 }
 
-SupportPageModel::SupportPageModel(QObject *parent)
-    : SupportPageModel(QuellvistaApp::current() ? &QuellvistaApp::current()->appUpdater() : nullptr,
-                       &FeedbackStore::shared(), parent)
-{
-}
+SupportPageModel::SupportPageModel(QObject *parent) : SupportPageModel(nullptr, &FeedbackStore::shared(), parent) {}
 
-SupportPageModel::SupportPageModel(AppUpdater *updater, FeedbackStore *store, QObject *parent)
-    : QObject(parent), m_updater(updater), m_store(store)
+SupportPageModel::SupportPageModel(UpdateChecker *updater, FeedbackStore *store, QObject *parent)
+    : QObject(parent), m_store(store)
 {
-    if (m_updater) {
-        connect(m_updater, &AppUpdater::isCheckingFeedChanged, this, &SupportPageModel::updatesChanged);
-        connect(m_updater, &AppUpdater::updateCheckMessageChanged, this, &SupportPageModel::updatesChanged);
-        connect(m_updater, &AppUpdater::canCheckForUpdatesChanged, this, &SupportPageModel::updatesChanged);
-    }
+    setUpdater(updater);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &SupportPageModel::topicsChanged);
     connect(m_store, &FeedbackStore::entriesChanged, this, &SupportPageModel::feedbackChanged);
     connect(m_store, &FeedbackStore::unreadableNoticeChanged, this, &SupportPageModel::feedbackChanged);
+}
+
+void SupportPageModel::classBegin()
+{
+    if (const PageServices *services = PageServices::find(this); services && services->updater)
+        setUpdater(services->updater);
+}
+
+void SupportPageModel::setUpdater(UpdateChecker *updater)
+{
+    if (m_updater)
+        disconnect(m_updater, nullptr, this, nullptr);
+    m_updater = updater;
+    if (!m_updater)
+        return;
+    connect(m_updater, &UpdateChecker::isCheckingFeedChanged, this, &SupportPageModel::updatesChanged);
+    connect(m_updater, &UpdateChecker::updateCheckMessageChanged, this, &SupportPageModel::updatesChanged);
+    connect(m_updater, &UpdateChecker::canCheckForUpdatesChanged, this, &SupportPageModel::updatesChanged);
 }
 
 QString SupportPageModel::updatesSubtitle() const

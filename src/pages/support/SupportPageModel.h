@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QQmlParserStatus>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
@@ -13,7 +14,7 @@
 
 namespace qv {
 
-class AppUpdater;
+class UpdateChecker;
 
 // Shows a file in the desktop's file manager (org.freedesktop.FileManager1 ShowItems over
 // D-Bus), or opens its folder when that is not possible or the file does not exist;
@@ -25,8 +26,9 @@ void setFileRevealer(FileRevealer revealer);
 // The state of the Support page: the updates card bound to the application's update
 // checker, the feedback card over the shared feedback store, the about card and the
 // display notes with at most one topic open. It lives as long as the page.
-class SupportPageModel : public QObject {
+class SupportPageModel : public QObject, public QQmlParserStatus {
     Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
     QML_ELEMENT
     // Updates card
     Q_PROPERTY(QString updatesSubtitle READ updatesSubtitle NOTIFY updatesChanged)
@@ -78,9 +80,14 @@ public:
     static QString aboutSubtitle();
     static QString aboutText();
 
+    // Made by QML: the update checker of the engine's page services, taken as it is
+    // created, and the shared feedback store.
     explicit SupportPageModel(QObject *parent = nullptr);
     // A page over a given updater (null: no update checker) and store.
-    SupportPageModel(AppUpdater *updater, FeedbackStore *store, QObject *parent = nullptr);
+    SupportPageModel(UpdateChecker *updater, FeedbackStore *store, QObject *parent = nullptr);
+
+    void classBegin() override;
+    void componentComplete() override {}
 
     QString updatesSubtitle() const;
     QString updateStatus() const;
@@ -130,7 +137,9 @@ signals:
     void topicsChanged();
 
 private:
-    QPointer<AppUpdater> m_updater;
+    void setUpdater(UpdateChecker *updater);
+
+    QPointer<UpdateChecker> m_updater;
     FeedbackStore *m_store;
     QString m_confirmation;
     QString m_revealNotice;

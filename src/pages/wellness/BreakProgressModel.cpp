@@ -1,7 +1,7 @@
 #include "pages/wellness/BreakProgressModel.h"
 
-#include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "pages/wellness/BreakPageRules.h"
 #include "runtime/Scheduler.h"
 #include "wellness/BreakReminder.h"
@@ -13,12 +13,24 @@ namespace {
 constexpr int kDefaultGoal = 8;
 }
 
-BreakProgressModel::BreakProgressModel(QObject *parent) : QObject(parent)
+BreakProgressModel::BreakProgressModel(QObject *parent) : BreakProgressModel(nullptr, nullptr, parent) {}
+
+BreakProgressModel::BreakProgressModel(BreakReminder *reminder, SessionHistory *history, QObject *parent)
+    : QObject(parent), m_reminder(reminder)
 {
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &BreakProgressModel::changed);
-    if (QuellvistaApp *app = QuellvistaApp::current())
-        m_reminder = &app->breakReminder();
-    setHistory(&SessionHistory::shared());
+    setHistory(history);
+}
+
+void BreakProgressModel::classBegin()
+{
+    const PageServices *services = PageServices::find(this);
+    if (!services)
+        return;
+    if (services->breakReminder)
+        m_reminder = services->breakReminder;
+    if (services->history)
+        setHistory(services->history);
 }
 
 void BreakProgressModel::setReminder(BreakReminder *reminder)
@@ -33,7 +45,8 @@ void BreakProgressModel::setHistory(SessionHistory *history)
 {
     disconnect(m_historyConnection);
     m_history = history;
-    m_historyConnection = connect(history, &SessionHistory::statisticsChanged, this, &BreakProgressModel::changed);
+    m_historyConnection =
+        connect(&this->history(), &SessionHistory::statisticsChanged, this, &BreakProgressModel::changed);
     emit changed();
 }
 

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QPointer>
+#include <QQmlParserStatus>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
@@ -17,8 +18,9 @@ class SessionHistory;
 // The "Today" band of the break page: four tiles (breaks against the day's plan, the
 // eye-care score, the streak, the last seven days) with their ring, sparkline, week marks
 // and week bars, read afresh from the session history whenever it changes.
-class BreakProgressModel : public QObject {
+class BreakProgressModel : public QObject, public QQmlParserStatus {
     Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
     QML_ELEMENT
     Q_PROPERTY(qv::BreakReminder *reminder READ reminder WRITE setReminder NOTIFY changed)
     Q_PROPERTY(QString title READ title CONSTANT)
@@ -37,12 +39,19 @@ class BreakProgressModel : public QObject {
     Q_PROPERTY(QLocale locale READ locale WRITE setLocale NOTIFY changed)
 
 public:
+    // Made by QML: the reminder and the history of the engine's page services, taken as it
+    // is created.
     explicit BreakProgressModel(QObject *parent = nullptr);
+    // Over the given reminder and history (either may be null, see below).
+    BreakProgressModel(BreakReminder *reminder, SessionHistory *history, QObject *parent = nullptr);
 
-    // The daily goal comes from the reminder (the application's unless given; 8 without).
+    void classBegin() override;
+    void componentComplete() override {}
+
+    // The daily goal comes from the reminder (8 without one).
     BreakReminder *reminder() const { return m_reminder; }
     void setReminder(BreakReminder *reminder);
-    // The history read: the shared one unless given.
+    // The history read; without one given, the process's session history.
     void setHistory(SessionHistory *history);
     QLocale locale() const { return m_locale; }
     void setLocale(const QLocale &locale);

@@ -1,7 +1,7 @@
 #include "pages/wellness/BreakRemindersModel.h"
 
-#include "app/QuellvistaApp.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "pages/wellness/BreakGuideStep.h"
 #include "wellness/BreakReminder.h"
 
@@ -18,18 +18,26 @@ QColor faded(ColorToken t, double k)
 }
 } // namespace
 
-BreakRemindersModel::BreakRemindersModel(QObject *parent)
+BreakRemindersModel::BreakRemindersModel(QObject *parent) : BreakRemindersModel(nullptr, parent) {}
+
+BreakRemindersModel::BreakRemindersModel(BreakReminder *reminder, QObject *parent)
     : QObject(parent), m_tour(breakguide::tourSteps(), breakguide::kCompletedKey, breakguide::kAnchorPrefix)
 {
     // This page's tour moves between its steps over 0.2 s, as it finishes.
     m_tour.setStepAnimationDuration(GuidedTour::kFinishAnimationMs);
     connect(this, &BreakRemindersModel::changed, this, &BreakRemindersModel::countdownChanged);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &BreakRemindersModel::changed);
-    if (QuellvistaApp *app = QuellvistaApp::current())
-        follow(&app->breakReminder());
+    if (reminder)
+        follow(reminder);
 }
 
 BreakRemindersModel::~BreakRemindersModel() = default;
+
+void BreakRemindersModel::classBegin()
+{
+    if (const PageServices *services = PageServices::find(this); services && services->breakReminder)
+        follow(services->breakReminder);
+}
 
 BreakReminder *BreakRemindersModel::reminder() const
 {

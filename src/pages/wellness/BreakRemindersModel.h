@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QQmlParserStatus>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
@@ -22,8 +23,9 @@ namespace qv {
 // step lasts as long as the model, that is while the section is shown). Everything is
 // derived from the reminder whenever it publishes a change; the controls write the
 // reminder's properties and nothing else.
-class BreakRemindersModel : public QObject {
+class BreakRemindersModel : public QObject, public QQmlParserStatus {
     Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
     QML_ELEMENT
     Q_PROPERTY(qv::BreakReminder *reminder READ reminder WRITE setReminder NOTIFY changed)
     Q_PROPERTY(qv::GuidedTour *tour READ tour CONSTANT)
@@ -60,11 +62,16 @@ class BreakRemindersModel : public QObject {
     Q_PROPERTY(QVariantList sections READ sections CONSTANT)
 
 public:
+    // Made by QML: the reminder of the engine's page services, taken as it is created.
     explicit BreakRemindersModel(QObject *parent = nullptr);
+    // Over the given reminder; null: one of the model's own.
+    explicit BreakRemindersModel(BreakReminder *reminder, QObject *parent = nullptr);
     ~BreakRemindersModel() override;
 
-    // The application's reminder unless another is given; without an application (a view
-    // rendered on its own) one of the model's own.
+    void classBegin() override;
+    void componentComplete() override {}
+
+    // The reminder given; without one (a view rendered on its own) one of the model's own.
     BreakReminder *reminder() const;
     void setReminder(BreakReminder *reminder);
     GuidedTour *tour() { return &m_tour; }

@@ -1,9 +1,10 @@
-#include "pages/support/SupportPage.h"
 #include "pages/support/SupportPageModel.h"
 #include "pages/support/TopicIllustration.h"
 
 #include "app/AppEngine.h"
+#include "app/AppUpdater.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "render/ViewRenderer.h"
 #include "runtime/Files.h"
 #include "support/TestEnvironment.h"
@@ -60,6 +61,24 @@ protected:
     }
 };
 
+// The updates card follows the updater the engine was given, and has none without.
+TEST_F(SupportPageViewTest, TheUpdatesCardFollowsTheUpdaterOfItsEngine)
+{
+    AppUpdater updater;
+    for (bool given : {false, true}) {
+        QQmlEngine engine;
+        prepareAppEngine(engine);
+        if (given)
+            PageServices::of(engine).updater = &updater;
+        QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Quellvista/Support/qml/SupportPage.qml")));
+        std::unique_ptr<QObject> root(component.create());
+        ASSERT_TRUE(root) << qPrintable(component.errorString());
+        auto *model = root->findChild<SupportPageModel *>();
+        ASSERT_TRUE(model);
+        EXPECT_EQ(model->updateButtonEnabled(), given);
+    }
+}
+
 // Every state of the page shows without a warning, in both appearances: the notes open,
 // each topic open in turn, the composer open, and its error line after a failed save.
 TEST_F(SupportPageViewTest, EveryStateShowsWithoutAWarning)
@@ -71,7 +90,6 @@ TEST_F(SupportPageViewTest, EveryStateShowsWithoutAWarning)
         defaults->setString("appAppearanceMode", appearance);
         test::WarningRecorder recorder;
         QQmlEngine engine;
-        registerSupportPage();
         prepareAppEngine(engine);
         QQuickWindow window;
         window.resize(1100, 900);

@@ -18,8 +18,7 @@ protected:
     {
         test::QvTest::SetUp();
         reminder = std::make_unique<BreakReminder>();
-        model = std::make_unique<BreakRemindersModel>();
-        model->setReminder(reminder.get());
+        model = std::make_unique<BreakRemindersModel>(reminder.get());
     }
     void TearDown() override
     {
@@ -219,11 +218,10 @@ TEST_F(BreakProgressModelTest, FollowsTheHistoryAndHoldsTheRingFull)
     test::TimeZoneGuard tz("UTC");
     clock->setNow(QDateTime(QDate(2026, 3, 2), QTime(12, 0), Qt::LocalTime));
     BreakReminder reminder;
-    BreakProgressModel model;
-    model.setReminder(&reminder);
+    SessionHistory history;
+    BreakProgressModel model(&reminder, &history);
     int changes = 0;
     QObject::connect(&model, &BreakProgressModel::changed, [&] { ++changes; });
-    SessionHistory &history = SessionHistory::shared();
 
     // Yesterday: one break; today: seven of eight.
     clock->setNow(QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::LocalTime));

@@ -1,10 +1,12 @@
 #include "app/AppEngine.h"
 #include "design/Theme.h"
+#include "pages/services/PageServices.h"
 #include "pages/wellness/BreakProgressModel.h"
 #include "pages/wellness/BreakRemindersModel.h"
 #include "render/ViewRenderer.h"
 #include "support/TestEnvironment.h"
 #include "wellness/BreakReminder.h"
+#include "wellness/SessionHistory.h"
 
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -37,10 +39,13 @@ protected:
         test::QvTest::TearDown();
     }
 
-    void load()
+    // give fills the engine's page services (none given: the page shown on its own).
+    void load(const std::function<void(PageServices &)> &give = {})
     {
         engine = std::make_unique<QQmlEngine>();
         prepareAppEngine(*engine);
+        if (give)
+            give(PageServices::of(*engine));
         QQmlComponent component(engine.get());
         component.setData("import QtQuick\nimport Quellvista.Pages.Wellness\nBreakRemindersPage {}\n",
                           QUrl("qrc:/test/BreakPage.qml"));
@@ -99,6 +104,30 @@ TEST_F(BreakRemindersViewTest, EveryStateDrawsWithoutWarningsInBothAppearances)
         page.reset();
         window.reset();
     }
+}
+
+// The page's models follow the reminder and the history its engine was given; without
+// them the page has a reminder of its own.
+TEST_F(BreakRemindersViewTest, ThePageFollowsTheServicesOfItsEngine)
+{
+    BreakReminder given;
+    SessionHistory history;
+    load([&](PageServices &services) {
+        services.breakReminder = &given;
+        services.history = &history;
+    });
+    auto progress = [this] { return page->property("progress").value<BreakProgressModel *>(); };
+    ASSERT_TRUE(progress());
+    EXPECT_EQ(reminder(), &given);
+    EXPECT_EQ(progress()->reminder(), &given);
+    history.recordBreakTaken(20);
+    EXPECT_EQ(progress()->tiles().first().toMap().value("value"), "1");
+
+    page.reset();
+    load();
+    EXPECT_TRUE(reminder());
+    EXPECT_NE(reminder(), &given);
+    EXPECT_EQ(progress()->reminder(), reminder());
 }
 
 TEST_F(BreakRemindersViewTest, TheWeekChartAndMarksStayInsideTheirTiles)
