@@ -10,6 +10,8 @@
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 #include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/WindowOcclusion.h"
+#include "platform/host/HostIdle.h"
 #include "platform/host/HostServices.h"
 #include "platform/sim/SimWorkspace.h"
 #include "platform/sim/SimulatedMac.h"
@@ -218,6 +220,10 @@ int runApplication(int argc, char **argv)
     if (onHost) {
         host = std::make_unique<HostServices>();
         services = host->over(services);
+        // Nothing is painted for a blanked screen.
+        WindowOcclusion::shared().setScreenBlanked(host->idle().screenBlanked());
+        QObject::connect(&host->idle(), &HostIdle::screenBlankedChanged, &WindowOcclusion::shared(),
+                         &WindowOcclusion::setScreenBlanked);
     }
     installPlatform(services);
 

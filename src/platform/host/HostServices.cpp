@@ -1,6 +1,5 @@
 #include "platform/host/HostServices.h"
 
-#include "platform/desktop/WindowOcclusion.h"
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/GsettingsFontSmoothing.h"
 #include "platform/host/HostBusServices.h"
@@ -38,10 +37,6 @@ HostServices::HostServices()
     // The user's idle time and the front application from the X server and its window
     // manager (the idle time else from the session's services).
     m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
-    // Nothing is painted for a blanked screen.
-    WindowOcclusion::shared().setScreenBlanked(m_idle->screenBlanked());
-    QObject::connect(m_idle.get(), &HostIdle::screenBlankedChanged, &WindowOcclusion::shared(),
-                     &WindowOcclusion::setScreenBlanked);
     m_entries = std::make_shared<DesktopEntries>();
     m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
     m_bus = std::make_unique<HostBusServices>();

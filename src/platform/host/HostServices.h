@@ -38,6 +38,9 @@ public:
     // services with the host's back-ends in place of the ones it has.
     PlatformServices over(PlatformServices services) const;
 
+    // The idle back-end, which also says when the X server has blanked the screen.
+    HostIdle &idle() const { return *m_idle; }
+
 private:
     std::unique_ptr<RandrDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
