@@ -22,6 +22,7 @@ void WindowFit::setWindow(QQuickWindow *window)
     if (m_window)
         disconnect(m_window, nullptr, this, nullptr);
     m_window = window;
+    m_corrected.reset();
     if (window) {
         connect(window, &QWindow::screenChanged, this, &WindowFit::followScreen);
         // The frame's size is known once the window manager has framed the window, which
