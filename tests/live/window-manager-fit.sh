@@ -110,6 +110,7 @@ reproduce() {
   poll 5 ended || fail "$case: SIGTERM did not end the application"
   took=$((($(date +%s%N) - asked) / 1000000))
   ((took <= 1000)) || fail "$case: SIGTERM took $took ms"
+  echo "window-manager-fit: $case: SIGTERM ended the application in $took ms"
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
   if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "$case: a QML warning"; fi
