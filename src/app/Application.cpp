@@ -30,6 +30,7 @@
 #include <QQuickWindow>
 #include <QScreen>
 
+#include <csignal>
 #include <cstdio>
 
 #include <pwd.h>
@@ -89,6 +90,35 @@ void ensureHome()
     if (const passwd *account = ::getpwuid(::getuid()); account && account->pw_dir && *account->pw_dir)
         ::setenv("HOME", account->pw_dir, 1);
 }
+
+// What a run whose main thread did not take a termination signal becomes (see
+// TerminationSignals): the same program, asked to put back what the run changed on the
+// desktop and to end as the signal ends a process. Replacing the process ends every
+// thread of the stuck run first, so that nothing writes a ramp after the originals are
+// back; the new image talks to the X server on a connection of its own.
+const char *const kPutBackOption = "put-back-after-signal";
+
+[[noreturn]] void becomePutBack(int signal)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", signal);
+    char program[] = "quellvista";
+    char option[64];
+    std::snprintf(option, sizeof option, "--%s", kPutBackOption);
+    char *const arguments[] = {program, option, number, nullptr};
+    ::execv("/proc/self/exe", arguments);
+    // Without the new image the ramps stay until the next start puts them back.
+    TerminationSignals::endAsSignalled(signal);
+}
+
+int putBackAfterSignal(int argc, char **argv, int signal)
+{
+    QCoreApplication app(argc, argv);
+    HostServices::putBackWhatARunLeft();
+    if (signal > 0 && signal < NSIG)
+        TerminationSignals::endAsSignalled(signal);
+    return 1;
+}
 } // namespace
 
 int runApplication(int argc, char **argv)
@@ -109,6 +139,9 @@ int runApplication(int argc, char **argv)
                                                     "or \"simulated\" for the built-in one."),
                                      QStringLiteral("file"));
     parser.addOption(machineOption);
+    QCommandLineOption putBackOption(QString::fromLatin1(kPutBackOption), QString(), QStringLiteral("signal"));
+    putBackOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(putBackOption);
     // Qt's own options (-platform offscreen, -style, -display ...) go on to the application
     // object, which takes them out; they are not listed.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -145,6 +178,8 @@ int runApplication(int argc, char **argv)
         return 0;
     }
     ensureHome();
+    if (parser.isSet(putBackOption))
+        return putBackAfterSignal(argc, argv, parser.value(putBackOption).toInt());
     installQuietPlatformMessages();
     // A window asked to draw again draws on the event loop's next turn, where Qt would wait
     // 5 ms for more requests of the same turn: every animation here asks once per visible
@@ -253,7 +288,10 @@ int runApplication(int argc, char **argv)
             workspace.postWillTerminate();
             UserDefaults::standard().sync();
         });
-        TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+        // A main thread too busy to take the request within a second (its event loop
+        // flooded) still ends, the desktop put back.
+        TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); },
+                                              host ? becomePutBack : TerminationSignals::endAsSignalled);
         ControlListing controlListing;
         scheduler().post(&app, [&workspace] { workspace.finishLaunching(); });
 

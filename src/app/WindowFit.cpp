@@ -22,13 +22,20 @@ void WindowFit::setWindow(QQuickWindow *window)
     if (m_window)
         disconnect(m_window, nullptr, this, nullptr);
     m_window = window;
+    m_corrected.reset();
     if (window) {
         connect(window, &QWindow::screenChanged, this, &WindowFit::followScreen);
         // The frame's size is known once the window manager has framed the window, which
-        // moves it: look again then, and whenever the window is shown or resized.
+        // moves it: look again then, and whenever the window is shown or resized. A move
+        // alone brings no correction (see fit()).
         for (auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
             connect(window, signal, this, &WindowFit::fit);
-        connect(window, &QWindow::visibleChanged, this, &WindowFit::fit);
+        connect(window, &QWindow::visibleChanged, this, [this] {
+            // A window shown again is looked at afresh.
+            if (!m_window->isVisible())
+                m_corrected.reset();
+            fit();
+        });
     }
     emit windowChanged();
     followScreen();
@@ -75,6 +82,15 @@ QRect WindowFit::placedInside(const QRect &frameGeometry, const QRect &workArea)
     return placed;
 }
 
+QRect WindowFit::corrected(const QRect &frameGeometry, const QRect &workArea, const QRegion &desktop)
+{
+    if (!workArea.isValid())
+        return frameGeometry;
+    if ((QRegion(frameGeometry) - desktop).isEmpty())
+        return frameGeometry;
+    return placedInside(frameGeometry, workArea);
+}
+
 void WindowFit::fit()
 {
     if (m_fitting)
@@ -88,10 +104,22 @@ void WindowFit::fit()
     }
     if (!m_window || !m_window->isVisible() || !area.isValid())
         return;
-    // A window larger than the work area (it was opened on a larger screen, or the screen
-    // shrank) is made smaller and brought inside.
+    // One look for each screen, work area and frame: the window manager's answer to what
+    // is done here, a user's drag and the window manager's own placement come back as
+    // moves and resizes, and these are not corrected again. (When the window crosses to
+    // another monitor, its move arrives before its change of screen.)
+    const Basis basis{m_screen, area, frame};
+    if (m_corrected == basis)
+        return;
+    m_corrected = basis;
+    // A window that reaches beyond the work areas (it was opened on a larger screen, the
+    // screen shrank, its monitor was switched off) is brought inside its screen's, made
+    // smaller where it is larger.
+    QRegion desktop;
+    for (const QScreen *screen : m_screen->virtualSiblings())
+        desktop += screen->availableGeometry();
     const QRect frameGeometry = m_window->frameGeometry();
-    const QRect placed = placedInside(frameGeometry, area);
+    const QRect placed = corrected(frameGeometry, area, desktop);
     if (placed == frameGeometry)
         return;
     m_fitting = true;

@@ -6,8 +6,11 @@
 #include <QQuickWindow>
 #include <QScreen>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QtQml/qqmlregistration.h>
+
+#include <optional>
 
 
 namespace qv {
@@ -17,6 +20,12 @@ namespace qv {
 // laptop with a panel) the minimum shrinks to what fits, the window is made smaller and
 // moved inside, and the page scrolls. It follows the window to another screen and a
 // screen whose size or panels change while the window is open.
+//
+// It corrects the window at most once for each screen, work area and frame it finds (and
+// once each time the window is shown): the window manager's answer to a correction, or
+// its own placement, is never corrected again, so the two cannot move the window back
+// and forth. A window that lies within the work areas of the screens together (dragged
+// onto another monitor, or across two) is left where it is.
 class WindowFit : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -40,6 +49,10 @@ public:
     // Where a window of frameGeometry (frame included) goes on workArea: no larger than
     // the area, and moved inside it.
     static QRect placedInside(const QRect &frameGeometry, const QRect &workArea);
+    // Where a window of frameGeometry goes when its screen has workArea and the screens
+    // together desktop (their work areas): where it is when it lies within desktop, else
+    // placedInside().
+    static QRect corrected(const QRect &frameGeometry, const QRect &workArea, const QRegion &desktop);
     static constexpr QSize kSmallest{480, 360};
 
 signals:
@@ -55,6 +68,14 @@ private:
     QSize m_designed; // the main window's, unless set
     QSize m_minimum;
     bool m_fitting = false;
+    // What the last correction was made for; a correction is made only when this changes.
+    struct Basis {
+        QScreen *screen = nullptr;
+        QRect area;
+        QMargins frame;
+        bool operator==(const Basis &) const = default;
+    };
+    std::optional<Basis> m_corrected;
 };
 
 } // namespace qv

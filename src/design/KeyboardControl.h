@@ -110,7 +110,9 @@ private:
     QPointer<QQuickItem> m_scope;
     QPointer<QQuickItem> m_initial;
     QPointer<QQuickItem> m_opener;
-    QPointer<QQuickWindow> m_window;
+    // The window the key filter is on, held as a plain object: it still sends events while
+    // it is taken down, when it is a window no longer.
+    QPointer<QObject> m_window;
     QPointer<QQuickWindow> m_followed;
     bool m_active = false;
     bool m_entered = false;

@@ -26,6 +26,8 @@
 #include <QJsonObject>
 
 #include <csignal>
+#include <future>
+#include <thread>
 
 using namespace qv;
 
@@ -232,6 +234,26 @@ TEST(TerminationSignalsTest, RequestsArriveOnTheMainThread)
     EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT, SIGHUP}));
     TerminationSignals again([](int) {});
     EXPECT_TRUE(again.isInstalled()) << "the handlers can be taken again once released";
+}
+
+// A main thread that does not take a request in time (its event loop flooded) does not
+// keep the process alive: the request goes to onStuck on the watcher's own thread. A
+// watcher with a long grace goes at once.
+TEST(TerminationSignalsTest, ARequestTheMainThreadDoesNotTakeGoesToTheWatchdog)
+{
+    std::promise<std::pair<int, std::thread::id>> stuck;
+    {
+        TerminationSignals watcher([](int) { ADD_FAILURE() << "taken on the main thread"; },
+                                   [&stuck](int signal) { stuck.set_value({signal, std::this_thread::get_id()}); },
+                                   std::chrono::milliseconds(20));
+        std::raise(SIGTERM);
+        auto called = stuck.get_future();
+        ASSERT_EQ(called.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        const auto [signal, thread] = called.get();
+        EXPECT_EQ(signal, SIGTERM);
+        EXPECT_NE(thread, std::this_thread::get_id());
+    }
+    TerminationSignals patient([](int) {}, [](int) { ADD_FAILURE() << "stuck"; }, std::chrono::hours(1));
 }
 
 } // namespace

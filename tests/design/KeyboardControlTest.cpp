@@ -276,4 +276,21 @@ TEST_F(KeyboardViewTest, AMenuOpenedFromTheKeyboardIsWalkedWithTheArrows)
     window->close();
 }
 
+// A window that goes while its sheet is open still sends events as it is taken down, when
+// it is a window no longer: the sheet's key filter must not take it for one (the
+// sanitizer build reports the cast).
+TEST_F(KeyboardViewTest, AWindowTakenDownUnderAnOpenSheet)
+{
+    auto *window = new QQuickWindow;
+    auto *sheet = new QQuickItem(window->contentItem());
+    design::SheetFocus focus;
+    focus.setScope(sheet);
+    focus.setActive(true);
+    focus.componentComplete();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    delete window;
+    EXPECT_EQ(focus.scope(), nullptr);
+}
+
 } // namespace

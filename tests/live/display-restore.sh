@@ -10,6 +10,7 @@
 #    switched off shows its own when lit again with nothing running;
 #  - two copies with config folders of their own: a start leaves the other's formula,
 #    neither quit leaves a formula behind;
+#  - the run a main thread that does not take SIGTERM becomes puts the ramps back;
 #  - a ramp another program set while it ran (xrandr --gamma) stays when it quits;
 #  - an output lit without a probe (RandR says "disconnected", yet it drives a CRTC with a
 #    mode) gets the formula within 2 s.
@@ -79,6 +80,20 @@ start_on_host
 poll 5 at_originals "${all[@]}" || fail "the output switched off during the kill did not get its original back"
 stop_app TERM
 echo "display-restore: after a kill and an output switched off, every CRTC is back at its original"
+
+# What a run becomes when its main thread does not take SIGTERM in time: it puts the
+# ramps back and ends as SIGTERM ends a process.
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+stop_app KILL
+status=0
+# (In the background, so that the shell does not report the signal.)
+"${isolated[@]}" "$app" --put-back-after-signal 15 >>"$tmp/app.log" 2>&1 &
+wait "$!" || status=$?
+((status == 143)) || fail "the put-back run ended with status $status, not as SIGTERM ends a process"
+at_originals "${all[@]}" || fail "the put-back run did not put the ramps back"
+echo "display-restore: the run a stuck main thread becomes on SIGTERM puts the ramps back"
 
 # Killed under :N, started again under :N.0.
 display="$DISPLAY"

@@ -49,6 +49,16 @@ HostServices::~HostServices()
     m_displays->restoreColorSyncSettings();
 }
 
+void HostServices::putBackWhatARunLeft()
+{
+    RandrDisplays::Options options;
+    options.waylandSession = isWaylandSession();
+    // Each puts back what it finds kept as it starts; the font setting at the latest as
+    // it goes.
+    RandrDisplays displays(options);
+    GsettingsFontSmoothing fontSmoothing;
+}
+
 bool HostServices::sessionIsDesktop()
 {
     const QString platform = QGuiApplication::platformName();

@@ -35,6 +35,10 @@ public:
     // display of the session's own, not an off-screen platform).
     static bool sessionIsDesktop();
 
+    // Puts back what a run that ended without doing so left changed on the desktop (the
+    // gamma ramps, the font setting), as a start does, and nothing else.
+    static void putBackWhatARunLeft();
+
     // services with the host's back-ends in place of the ones it has.
     PlatformServices over(PlatformServices services) const;
 
