@@ -1,6 +1,7 @@
 #include "design/FrameTicker.h"
 
-#include "platform/desktop/WindowOcclusion.h"
+#include "platform/Platform.h"
+#include "platform/WindowSight.h"
 
 #include <algorithm>
 
@@ -80,11 +81,11 @@ void FrameTicker::watchWindow(QQuickWindow *window)
     // Exposure comes as an event of the window's, after the window took it in.
     window->installEventFilter(this);
     m_windowConnections << connect(window, &QWindow::visibilityChanged, this, &FrameTicker::reconsider);
-    m_windowConnections << connect(&WindowOcclusion::shared(), &WindowOcclusion::obscuredChanged, this,
-                                   [this](QWindow *w) {
-                                       if (w == m_window)
-                                           reconsider();
-                                   });
+    if (WindowSight *sight = platform().windowSight)
+        m_windowConnections << connect(sight, &WindowSight::outOfSightChanged, this, [this](QWindow *w) {
+            if (w == m_window)
+                reconsider();
+        });
     m_windowConnections << connect(window, &QObject::destroyed, this, &FrameTicker::reconsider);
     // Sent from the render thread where there is one: then it arrives a little later.
     m_windowConnections << connect(window, &QQuickWindow::frameSwapped, this,
@@ -102,7 +103,7 @@ void FrameTicker::reconsider()
 {
     const bool shown = m_window && m_window->isVisible() && m_window->visibility() != QWindow::Minimized &&
                        m_window->visibility() != QWindow::Hidden && m_window->isExposed() &&
-                       !WindowOcclusion::shared().isFullyObscured(m_window);
+                       !(platform().windowSight && platform().windowSight->isOutOfSight(m_window));
     const bool run = m_wanted && shown && m_item->isVisible();
     if (run && !m_running) {
         m_running = true;

@@ -15,7 +15,7 @@ namespace qv {
 // Calls tick() while the item is visible in a window that is shown, not minimised, exposed
 // (not on another workspace; under Wayland, while the compositor asks for frames: Qt takes
 // a window that gets no frame callback as unexposed), not wholly covered by other windows
-// and not on a blanked screen (WindowOcclusion): once as soon as that holds, then again
+// and not on a blanked screen (the platform's WindowSight): once as soon as that holds, then again
 // after as many milliseconds of the scheduler's time as tick() returned, so that an
 // animation sleeps until its next visible change. A sleep never lasts longer
 // than kMaxSleepMs, so that a clock that jumped (suspend and resume, a set clock) is

@@ -2,6 +2,7 @@
 
 namespace qv {
 
+class WindowSight;
 class Registry;
 class Displays;
 class Screens;
@@ -53,6 +54,8 @@ struct PlatformServices {
     MachineWords *words = nullptr;
     // An ambient-light sensor outside the registry; none: the registry's sensor services.
     AmbientLight *ambientLight = nullptr;
+    // Whether windows are out of sight beyond their exposure; none: an exposed window is seen.
+    WindowSight *windowSight = nullptr;
 };
 
 // The services in use. Asking before any are installed is a fault of the program: it

@@ -88,7 +88,7 @@ TEST(WindowOcclusion, ABlankedScreenHidesEveryWindow)
     ours.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ours));
     EXPECT_FALSE(occlusion.isFullyObscured(&ours));
-    QSignalSpy changes(&occlusion, &WindowOcclusion::obscuredChanged);
+    QSignalSpy changes(&occlusion, &WindowOcclusion::outOfSightChanged);
     occlusion.setScreenBlanked(true);
     EXPECT_TRUE(occlusion.isFullyObscured(&ours));
     EXPECT_EQ(changes.size(), 1);

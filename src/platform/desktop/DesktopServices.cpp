@@ -1,5 +1,7 @@
 #include "platform/desktop/DesktopServices.h"
 
+#include "platform/desktop/WindowOcclusion.h"
+
 #include "platform/desktop/DesktopHotKeys.h"
 #include "platform/desktop/DesktopKeyMonitors.h"
 #include "platform/desktop/DesktopNotifications.h"
@@ -43,6 +45,7 @@ PlatformServices DesktopServices::over(PlatformServices services) const
     services.loginItem = m_loginItem.get();
     services.camera = m_camera.get();
     services.faceLandmarks = m_faceLandmarks.get();
+    services.windowSight = &WindowOcclusion::shared();
     return services;
 }
 

@@ -91,7 +91,7 @@ void WindowOcclusion::report(QWindow *window, bool wasObscured)
 {
     const auto it = window ? m_windows.constFind(window->winId()) : m_windows.cend();
     if (it != m_windows.cend() && obscured(*it) != wasObscured)
-        emit obscuredChanged(window);
+        emit outOfSightChanged(window);
 }
 
 void WindowOcclusion::setEnabled(bool enabled)
@@ -103,7 +103,7 @@ void WindowOcclusion::setEnabled(bool enabled)
     const bool blanked = m_blanked;
     for (const Followed &followed : windows)
         if (followed.window && (blanked || followed.invisible || followed.covered))
-            emit obscuredChanged(followed.window);
+            emit outOfSightChanged(followed.window);
 }
 
 void WindowOcclusion::setScreenBlanked(bool blanked)
@@ -357,7 +357,7 @@ void WindowOcclusion::restack()
             it->covered = coveredBy(*rect, above.mid(qsizetype(at - stack.begin()) - qsizetype(lowest) + 1));
         }
         if (obscured(*it) != was && it->window)
-            emit obscuredChanged(it->window);
+            emit outOfSightChanged(it->window);
     }
 #endif
 }
@@ -378,7 +378,7 @@ bool WindowOcclusion::nativeEventFilter(const QByteArray &eventType, void *messa
         const bool was = obscured(*it);
         it->invisible = visibility->state == XCB_VISIBILITY_FULLY_OBSCURED;
         if (obscured(*it) != was && it->window)
-            emit obscuredChanged(it->window);
+            emit outOfSightChanged(it->window);
         return false;
     }
     case XCB_PROPERTY_NOTIFY: {

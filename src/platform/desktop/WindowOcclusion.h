@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowSight.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QHash>
 #include <QList>
@@ -22,7 +24,7 @@ namespace qv {
 // opaque windows above ours, followed through their property, configure and shape events.
 // A window manager that publishes no stacking order leaves only the X server's word.
 // Elsewhere a window is never taken as covered.
-class WindowOcclusion : public QObject, public QAbstractNativeEventFilter {
+class WindowOcclusion : public WindowSight, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
     static WindowOcclusion &shared();
@@ -33,6 +35,7 @@ public:
 
     // Starts following the window (once is enough); returns whether it is out of sight now.
     bool isFullyObscured(QWindow *window);
+    bool isOutOfSight(QWindow *window) override { return isFullyObscured(window); }
 
     // Whether windows are followed at all (on by default). Programs whose windows share an
     // X server with unrelated ones that come and go over them (the test programs) switch
@@ -54,10 +57,6 @@ public:
     static bool coveredBy(const QRect &ours, const QList<Above> &above);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
-
-signals:
-    // The window went out of sight or came into view again.
-    void obscuredChanged(QWindow *window);
 
 private:
     WindowOcclusion();
