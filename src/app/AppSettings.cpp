@@ -1,20 +1,22 @@
 #include "app/AppSettings.h"
 
-#include "display/ProtectionSettings.h"
+#include "runtime/Settings.h"
 #include "runtime/StoredSetting.h"
 
 namespace qv {
 
 const QList<ApplicationSetting> &applicationSettings()
 {
-    using namespace protection;
-    static const QList<ApplicationSetting> settings{
-        {kDisableDithering, kDefaultDisableDithering},
-        {kDisableUniformity2D, kDefaultDisableUniformity2D},
-        {kPwmAvoidanceEnabled, kDefaultPwmAvoidanceEnabled},
-        {kPwmThreshold, kDefaultPwmThreshold},
+    const auto row = [](const auto &setting) {
+        return ApplicationSetting{setting.name(), settings::defaultOf(setting)};
     };
-    return settings;
+    static const QList<ApplicationSetting> protections{
+        row(settings::disableDithering),
+        row(settings::disableUniformity2D),
+        row(settings::pwmAvoidanceEnabled),
+        row(settings::pwmThreshold),
+    };
+    return protections;
 }
 
 StoredSetting *makeApplicationSetting(const QString &key, QObject *parent)

@@ -14,11 +14,8 @@ class StoredSetting;
 // the user has not set them: "disableDithering" true, "disableUniformity2D" false,
 // "pwmAvoidanceEnabled" true and "pwmThreshold" 0.85 (a fraction of full brightness).
 //
-// A default lives with the view's stored setting, never in the store: a key the user never
-// set stays absent, because its readers treat an absent key in their own ways (the screen
-// detector takes a missing "pwmAvoidanceEnabled" as off, start-up stores the PWM switch
-// and threshold when they are missing, a captured profile takes the live brightness for a
-// missing threshold).
+// Keys and defaults are the settings table's (runtime/Settings.h); as there, a default
+// lives with the view's stored setting, never in the store.
 struct ApplicationSetting {
     QString key;
     QVariant defaultValue;

@@ -6,7 +6,7 @@ namespace qv {
 
 MainWindowModel::MainWindowModel(QObject *parent)
     : QObject(parent),
-      m_selectedSectionRaw(QString::fromLatin1(kSelectedSectionKey), ovSectionRawValue(OvSection::displayAndComfort)),
+      m_selectedSectionRaw(settings::selectedSection),
       m_appStart(scheduler().now())
 {
     connect(&m_selectedSectionRaw, &StoredSetting::valueChanged, this, &MainWindowModel::selectedSectionChanged);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include <QList>
 #include <QString>
 
@@ -10,7 +12,7 @@ namespace qv {
 // The main window's sections. The raw title is what "mainWindow.selectedSection" stores.
 enum class OvSection { displayAndComfort, blink, breaks, about, settings };
 
-inline constexpr const char *kSelectedSectionKey = "mainWindow.selectedSection";
+inline constexpr const char *kSelectedSectionKey = settings::selectedSection.key;
 
 // "Display & Comfort", "Blink Detection", "Break Reminders", "Support", "Settings".
 QString ovSectionRawValue(OvSection section);

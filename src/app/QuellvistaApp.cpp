@@ -21,6 +21,7 @@
 #include "platform/Platform.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
+#include "runtime/Settings.h"
 #include "runtime/UserDefaults.h"
 #include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
@@ -43,11 +44,10 @@ const Logger &quellvistaAppLog()
     return logger;
 }
 
-const QString kLaunchAtLoginEnabled = QStringLiteral("launchAtLoginEnabled");
-const QString kForceDarkAppearance = QStringLiteral("forceDarkAppearance");
+const QString kLaunchAtLoginEnabled = settings::launchAtLoginEnabled.name();
 // What low-battery dimming changed, kept while the screen is dimmed so that a later start
 // can put it back.
-const QString kBatteryDimmingKey = QStringLiteral("batteryDimming");
+const QString kBatteryDimmingKey = settings::batteryDimming.name();
 
 std::optional<double> finiteNumber(const QVariant &value)
 {
@@ -66,14 +66,14 @@ QuellvistaApp *QuellvistaApp::current()
 
 QuellvistaApp::QuellvistaApp(QObject *parent)
     : QObject(parent),
-      m_disableDithering(protection::kDisableDithering, protection::kDefaultDisableDithering),
-      m_disableUniformity2D(protection::kDisableUniformity2D, protection::kDefaultDisableUniformity2D),
-      m_pwmAvoidanceEnabled(protection::kPwmAvoidanceEnabled, protection::kDefaultPwmAvoidanceEnabled),
-      m_pwmThreshold(protection::kPwmThreshold, protection::kDefaultPwmThreshold),
-      m_showBreakTimer(QStringLiteral("showBreakTimer"), true),
-      m_appAwareComfortEnabled(QStringLiteral("appAwareComfortEnabled"), false),
-      m_batteryAwareDimEnabled(QStringLiteral("batteryAwareDimEnabled"), false),
-      m_appAppearanceModeRaw(QStringLiteral("appAppearanceMode"), QStringLiteral("system"))
+      m_disableDithering(settings::disableDithering),
+      m_disableUniformity2D(settings::disableUniformity2D),
+      m_pwmAvoidanceEnabled(settings::pwmAvoidanceEnabled),
+      m_pwmThreshold(settings::pwmThreshold),
+      m_showBreakTimer(settings::showBreakTimer),
+      m_appAwareComfortEnabled(settings::appAwareComfortEnabled),
+      m_batteryAwareDimEnabled(settings::batteryAwareDimEnabled),
+      m_appAppearanceModeRaw(settings::appAppearanceMode)
 {
     // The long-lived models, in this order. The break schedule reads today's figures from
     // the session history, so the history exists first.
@@ -101,7 +101,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_detector->registerForReconfiguration();
 
     configureLoginItem();
-    migrateLegacyAppearance();
+    settings::migrateFormerNames(UserDefaults::standard());
     applyStoredProtectionSettings(*m_engine, UserDefaults::standard());
     reportIllTypedSettings();
     applyAppAppearance();
@@ -158,19 +158,10 @@ void QuellvistaApp::configureLoginItem()
     }
 }
 
-void QuellvistaApp::migrateLegacyAppearance()
-{
-    UserDefaults &defaults = UserDefaults::standard();
-    if (defaults.hasStoredValue(QString::fromLatin1(kAppAppearanceModeKey)))
-        return;
-    if (defaults.boolValue(kForceDarkAppearance).value_or(false))
-        defaults.setString(QString::fromLatin1(kAppAppearanceModeKey), QStringLiteral("dark"));
-}
-
 void QuellvistaApp::reportIllTypedSettings()
 {
     const UserDefaults &defaults = UserDefaults::standard();
-    const QString appearanceKey = QString::fromLatin1(kAppAppearanceModeKey);
+    const QString appearanceKey = settings::appAppearanceMode.name();
     if (defaults.hasStoredValue(appearanceKey) && !defaults.stringValue(appearanceKey))
         quellvistaAppLog().error("appAppearanceMode is not a text; the appearance follows the system");
     else if (defaults.hasStoredValue(appearanceKey) &&

@@ -124,8 +124,6 @@ private:
     // The login item brought in line with "launchAtLoginEnabled" (stored true when
     // absent).
     void configureLoginItem();
-    // "forceDarkAppearance" of older versions becomes "appAppearanceMode" "dark" once.
-    void migrateLegacyAppearance();
     // One log line for each of the shell's switches stored with a type it cannot read.
     void reportIllTypedSettings();
 

@@ -92,7 +92,7 @@ void SettingsToggleRow::update()
 // ---- SettingsSectionModel ----
 
 SettingsSectionModel::SettingsSectionModel(QObject *parent)
-    : QObject(parent), m_appearanceRaw(QString::fromLatin1(kAppAppearanceModeKey), QStringLiteral("system"))
+    : QObject(parent), m_appearanceRaw(settings::appAppearanceMode)
 {
     // The application's models; a page shown without an application object (a render of
     // the view alone) uses models of its own.
@@ -103,7 +103,7 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
     } else {
         m_ownFontSmoothing = std::make_unique<FontSmoothingController>();
         m_ownBattery = std::make_unique<BatteryMonitor>();
-        m_ownBatteryAwareDim = std::make_unique<StoredSetting>(QStringLiteral("batteryAwareDimEnabled"), false);
+        m_ownBatteryAwareDim = std::make_unique<StoredSetting>(settings::batteryAwareDimEnabled);
         m_fontSmoothing = m_ownFontSmoothing.get();
         m_batteryMonitor = m_ownBattery.get();
         m_batteryAwareDim = m_ownBatteryAwareDim.get();

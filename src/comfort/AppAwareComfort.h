@@ -2,6 +2,7 @@
 
 #include "comfort/ComfortPreset.h"
 #include "runtime/Logging.h"
+#include "runtime/Settings.h"
 
 #include <QHash>
 #include <QObject>
@@ -30,7 +31,7 @@ class AppAwareComfort : public QObject {
     Q_PROPERTY(QString lastSwitchMessage READ lastSwitchMessage NOTIFY lastSwitchMessageChanged)
     Q_PROPERTY(QVariantMap customProfiles READ customProfileMap NOTIFY customProfilesChanged)
 public:
-    static constexpr const char *storageKey = "appAware.customProfiles";
+    static constexpr const char *storageKey = settings::appAwareCustomProfiles.key;
 
     // Bundle identifier of the front application and the preset chosen for it.
     using ProfileChangeHandler = std::function<void(const QString &bundleID, ComfortPreset preset)>;

@@ -11,8 +11,6 @@ namespace qv {
 // "appAppearanceMode": follow the system, or always light, or always dark.
 enum class AppAppearanceMode { system, light, dark };
 
-inline constexpr const char *kAppAppearanceModeKey = "appAppearanceMode";
-
 // "system", "light", "dark".
 QString appAppearanceModeRawValue(AppAppearanceMode mode);
 // Exact match (case included); nothing for any other text.

@@ -3,6 +3,7 @@
 #include "platform/Appearance.h"
 #include "platform/Platform.h"
 #include "runtime/Color.h"
+#include "runtime/Settings.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
 
@@ -74,7 +75,7 @@ QFont makeFont(qreal size, QFont::Weight weight)
 Theme::Theme(QObject *parent) : QObject(parent)
 {
     refresh();
-    UserDefaults::standard().observe(QString::fromLatin1(kAppAppearanceModeKey), this, [this] { refresh(); });
+    UserDefaults::standard().observe(settings::appAppearanceMode.name(), this, [this] { refresh(); });
     if (Appearance *appearance = platform().appearance)
         connect(appearance, &Appearance::systemAppearanceChanged, this, &Theme::refresh);
 }
@@ -115,7 +116,7 @@ bool Theme::appearanceNameIsDark(const QString &name)
 
 void Theme::refresh()
 {
-    const QString key = QString::fromLatin1(kAppAppearanceModeKey);
+    const QString key = settings::appAppearanceMode.name();
     const UserDefaults &store = UserDefaults::standard();
     const AppAppearanceMode mode = appearanceModeFromStored(store.object(key));
     QString name = forcedAppearanceName(mode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/Logging.h"
+#include "runtime/Settings.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -23,7 +24,7 @@ class FontSmoothingController : public QObject {
     Q_PROPERTY(QDateTime lastToggleTime READ lastToggleTime NOTIFY lastToggleTimeChanged)
     Q_PROPERTY(QString failure READ failure NOTIFY failureChanged)
 public:
-    static inline const QString kKey = QStringLiteral("CGFontRenderingFontSmoothingDisabled");
+    static inline const QString kKey = settings::fontSmoothingDisabled.name();
 
     explicit FontSmoothingController(QObject *parent = nullptr);
 

@@ -316,9 +316,9 @@ void PipelineMonitor::restoreBaseline()
     tuning.contrastReduction = baseline.contrastReduction;
     tuning.softWhite = baseline.softWhite;
     tuning.highlightCompression = baseline.highlightCompression;
-    tuning.bloomGuardEnabled = defaults.boolForKey(QStringLiteral("tuning.bloomGuard"));
+    tuning.bloomGuardEnabled = defaults.boolForKey(settings::tuningBloomGuard.name());
     tuning.enabled = baseline.tuningEnabled;
-    tuning.nightModeEnabled = defaults.boolForKey(QStringLiteral("tuning.nightMode"));
+    tuning.nightModeEnabled = defaults.boolForKey(settings::tuningNightMode.name());
     tuning.noBlueModeEnabled = baseline.redModeEnabled;
     tuning.redModeIntensity = baseline.redModeIntensity;
     scheduler().post(this, [tuning] { DisplayTuning::shared().applySnapshot(tuning); });

@@ -3,6 +3,7 @@
 #include "display/DisplayInfo.h"
 #include "display/PipelineSnapshot.h"
 #include "runtime/Scheduler.h"
+#include "runtime/Settings.h"
 
 #include <QDateTime>
 #include <QList>
@@ -50,8 +51,8 @@ class PipelineMonitor : public QObject {
     Q_PROPERTY(QDateTime lastCheckedAt READ lastCheckedAt NOTIFY lastCheckedAtChanged)
     Q_PROPERTY(bool guardEnabled READ guardEnabled NOTIFY guardEnabledChanged)
 public:
-    static inline const QString kBaselineKey = QStringLiteral("pipeline.comfortableBaseline");
-    static inline const QString kGuardKey = QStringLiteral("pipeline.guardEnabled");
+    static inline const QString kBaselineKey = settings::pipelineComfortableBaseline.name();
+    static inline const QString kGuardKey = settings::pipelineGuardEnabled.name();
     // Requests closer together than this make one refresh.
     static constexpr qint64 kRefreshDelayMs = 180;
     static constexpr qint64 kDisplayListDebounceMs = 300;

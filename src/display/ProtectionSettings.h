@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include <QString>
 
 #include <optional>
@@ -9,18 +11,19 @@ namespace qv {
 class DisplayEngine;
 class UserDefaults;
 
-// The four stored switches of the hardware protections, with their defaults.
+// The four stored switches of the hardware protections, with their defaults (names for
+// the settings table's rows).
 namespace protection {
 
-inline const QString kDisableDithering = QStringLiteral("disableDithering");       // Bool, true
-inline const QString kDisableUniformity2D = QStringLiteral("disableUniformity2D"); // Bool, false
-inline const QString kPwmAvoidanceEnabled = QStringLiteral("pwmAvoidanceEnabled"); // Bool, true
-inline const QString kPwmThreshold = QStringLiteral("pwmThreshold");               // Double, 0.85
+inline const QString kDisableDithering = settings::disableDithering.name();
+inline const QString kDisableUniformity2D = settings::disableUniformity2D.name();
+inline const QString kPwmAvoidanceEnabled = settings::pwmAvoidanceEnabled.name();
+inline const QString kPwmThreshold = settings::pwmThreshold.name();
 
-inline constexpr bool kDefaultDisableDithering = true;
-inline constexpr bool kDefaultDisableUniformity2D = false;
-inline constexpr bool kDefaultPwmAvoidanceEnabled = true;
-inline constexpr double kDefaultPwmThreshold = 0.85;
+inline constexpr bool kDefaultDisableDithering = settings::disableDithering.defaultValue;
+inline constexpr bool kDefaultDisableUniformity2D = settings::disableUniformity2D.defaultValue;
+inline constexpr bool kDefaultPwmAvoidanceEnabled = settings::pwmAvoidanceEnabled.defaultValue;
+inline constexpr double kDefaultPwmThreshold = settings::pwmThreshold.defaultValue;
 
 // The value stored under key when it has the type asked for (any number for a double);
 // nothing otherwise. Defaults registered in the store do not count: readers of these

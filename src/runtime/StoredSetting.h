@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -19,6 +21,12 @@ class StoredSetting : public QObject {
 public:
     explicit StoredSetting(QObject *parent = nullptr);
     StoredSetting(const QString &key, const QVariant &defaultValue, QObject *parent = nullptr);
+    // One of the settings table's keys with its default.
+    template <typename T>
+    explicit StoredSetting(const settings::Setting<T> &setting, QObject *parent = nullptr)
+        : StoredSetting(setting.name(), settings::defaultOf(setting), parent)
+    {
+    }
 
     QString key() const { return m_key; }
     void setKey(const QString &key);

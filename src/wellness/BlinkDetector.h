@@ -2,6 +2,7 @@
 
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
+#include "runtime/Settings.h"
 #include "wellness/BlinkCapture.h"
 #include "wellness/BlinkRecord.h"
 
@@ -83,7 +84,7 @@ public:
     static constexpr qint64 rateTimerIntervalMs = 5000;
     static constexpr double historySeconds = BlinkRecord::historySeconds;
 
-    static constexpr const char *enabledKey = "blinkDetectionEnabled";
+    static constexpr const char *enabledKey = settings::blinkDetectionEnabled.key;
 
     enum class EyeState { open, closed };
 

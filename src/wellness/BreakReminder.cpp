@@ -2,6 +2,7 @@
 
 #include "platform/Idle.h"
 #include "platform/Platform.h"
+#include "runtime/Settings.h"
 #include "runtime/UserDefaults.h"
 #include "wellness/BreakPresenter.h"
 #include "wellness/SessionHistory.h"
@@ -12,11 +13,11 @@
 namespace qv {
 
 namespace {
-const QString kEnabledKey = QStringLiteral("breakReminderEnabled");
-const QString kWorkIntervalKey = QStringLiteral("workIntervalMinutes");
-const QString kBreakDurationKey = QStringLiteral("breakDurationSeconds");
-const QString kReminderModeKey = QStringLiteral("reminderMode");
-const QString kLookAwayDistanceKey = QStringLiteral("lookAwayDistanceFeet");
+const QString kEnabledKey = settings::breakReminderEnabled.name();
+const QString kWorkIntervalKey = settings::workIntervalMinutes.name();
+const QString kBreakDurationKey = settings::breakDurationSeconds.name();
+const QString kReminderModeKey = settings::reminderMode.name();
+const QString kLookAwayDistanceKey = settings::lookAwayDistanceFeet.name();
 
 // Breaks run unseen until a presenter is given.
 class SilentBreakPresenter final : public BreakPresenter {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "design/GuidedTour.h"
+#include "runtime/Settings.h"
 
 #include <QList>
 #include <QString>
@@ -14,7 +15,7 @@ enum class DisplayComfortGuideStep { protections, profiles, tuning };
 
 namespace displayComfortGuide {
 
-inline const QString kCompletedKey = QStringLiteral("displayComfortGuideCompleted");
+inline const QString kCompletedKey = settings::displayComfortGuideCompleted.name();
 inline const QString kAnchorPrefix = QStringLiteral("displayComfortGuide-");
 
 const QList<DisplayComfortGuideStep> &allSteps();

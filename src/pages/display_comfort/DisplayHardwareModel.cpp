@@ -10,9 +10,9 @@ namespace qv {
 
 ProtectionSwitches::ProtectionSwitches(QObject *parent)
     : QObject(parent),
-      m_disableDithering(protection::kDisableDithering, protection::kDefaultDisableDithering),
-      m_disableUniformity2D(protection::kDisableUniformity2D, protection::kDefaultDisableUniformity2D),
-      m_pwmAvoidanceEnabled(protection::kPwmAvoidanceEnabled, protection::kDefaultPwmAvoidanceEnabled)
+      m_disableDithering(settings::disableDithering),
+      m_disableUniformity2D(settings::disableUniformity2D),
+      m_pwmAvoidanceEnabled(settings::pwmAvoidanceEnabled)
 {
     for (StoredSetting *setting : {&m_disableDithering, &m_disableUniformity2D, &m_pwmAvoidanceEnabled})
         connect(setting, &StoredSetting::valueChanged, this, &ProtectionSwitches::changed);

@@ -1,5 +1,7 @@
 #include "pages/wellness/BlinkGuide.h"
 
+#include "runtime/Settings.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -76,7 +78,7 @@ std::unique_ptr<GuidedTour> makeTour(QObject *parent)
     QList<GuidedTourStep> steps;
     for (BlinkDetectionGuideStep step : allSteps)
         steps << content(step);
-    return std::make_unique<GuidedTour>(steps, QStringLiteral("blinkDetectionGuideCompleted"),
+    return std::make_unique<GuidedTour>(steps, settings::blinkDetectionGuideCompleted.name(),
                                         QStringLiteral("blinkGuide-"), parent);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "design/GuidedTour.h"
+#include "runtime/Settings.h"
 
 #include <QString>
 
@@ -13,7 +14,7 @@ namespace qv {
 enum class BreakGuideStep { timer, controls, progress };
 
 namespace breakguide {
-inline const QString kCompletedKey = QStringLiteral("breakRemindersGuideCompleted");
+inline const QString kCompletedKey = settings::breakRemindersGuideCompleted.name();
 inline const QString kAnchorPrefix = QStringLiteral("breakGuide-");
 
 QString rawValue(BreakGuideStep step);
