@@ -1,6 +1,7 @@
 #include "platform/host/HostIdle.h"
 
 #include "platform/host/XConnection.h"
+#include "platform/host/wayland/WaylandIdle.h"
 #include "runtime/Scheduler.h"
 
 #include <QDBusPendingCallWatcher>
@@ -75,11 +76,16 @@ HostIdle::Source HostIdle::source() const
 {
     if (m_monitorReady)
         return Source::idleMonitor;
+    if (m_wayland && m_wayland->isAvailable())
+        return Source::wayland;
     return m_x ? Source::xScreenSaver : Source::none;
 }
 
 double HostIdle::secondsSinceLastInputEvent()
 {
+    if (!m_monitorReady && m_wayland)
+        if (const std::optional<double> seconds = m_wayland->secondsSinceLastInput())
+            return *seconds;
     if (!m_monitorReady && m_x)
         if (const std::optional<double> seconds = queryX())
             return *seconds;
