@@ -12,14 +12,14 @@ namespace qv::host {
 
 namespace {
 using Handle = zwlr_foreign_toplevel_handle_v1;
-WaylandWorkspace *self(void *data)
+WaylandWorkspace *workspaceOf(void *data)
 {
     return static_cast<WaylandWorkspace *>(data);
 }
 
 const zwlr_foreign_toplevel_handle_v1_listener kHandleListener = {
     [](void *, Handle *, const char *) {}, // title
-    [](void *data, Handle *handle, const char *appId) { self(data)->toplevelAppId(handle, appId); },
+    [](void *data, Handle *handle, const char *appId) { workspaceOf(data)->toplevelAppId(handle, appId); },
     [](void *, Handle *, wl_output *) {}, // output_enter
     [](void *, Handle *, wl_output *) {}, // output_leave
     [](void *data, Handle *handle, wl_array *states) {
@@ -27,20 +27,20 @@ const zwlr_foreign_toplevel_handle_v1_listener kHandleListener = {
         const auto *values = static_cast<const quint32 *>(states->data);
         for (size_t i = 0; i < states->size / sizeof(quint32); ++i)
             activated = activated || values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
-        self(data)->toplevelState(handle, activated);
+        workspaceOf(data)->toplevelState(handle, activated);
     },
-    [](void *data, Handle *handle) { self(data)->toplevelDone(handle); },
-    [](void *data, Handle *handle) { self(data)->toplevelClosed(handle); },
+    [](void *data, Handle *handle) { workspaceOf(data)->toplevelDone(handle); },
+    [](void *data, Handle *handle) { workspaceOf(data)->toplevelClosed(handle); },
     [](void *, Handle *, Handle *) {}, // parent
 };
 
 const zwlr_foreign_toplevel_manager_v1_listener kManagerListener = {
-    [](void *data, zwlr_foreign_toplevel_manager_v1 *, Handle *handle) { self(data)->toplevelOpened(handle); },
-    [](void *data, zwlr_foreign_toplevel_manager_v1 *) { self(data)->managerFinished(); },
+    [](void *data, zwlr_foreign_toplevel_manager_v1 *, Handle *handle) { workspaceOf(data)->toplevelOpened(handle); },
+    [](void *data, zwlr_foreign_toplevel_manager_v1 *) { workspaceOf(data)->managerFinished(); },
 };
 
 // An app_id fit to identify an application: at most the length limit, no control characters.
-bool usable(const QString &appId)
+bool usableAppId(const QString &appId)
 {
     if (appId.isEmpty() || appId.size() > WaylandWorkspace::kMaxNameLength)
         return false;
@@ -113,7 +113,7 @@ void WaylandWorkspace::toplevelDone(Handle *handle)
     const auto it = m_toplevels.find(handle);
     if (it == m_toplevels.end())
         return;
-    if (it->pendingAppId != it->appId && !usable(it->pendingAppId))
+    if (it->pendingAppId != it->appId && !usableAppId(it->pendingAppId))
         m_log.error("A window has %s: its application has no identifier",
                     it->pendingAppId.isEmpty() ? "no app_id" : "an app_id that is no name");
     if (it->pendingActivated && !it->activated)
@@ -141,7 +141,7 @@ void WaylandWorkspace::managerFinished()
 std::pair<QString, RunningApplication> WaylandWorkspace::describe(const Toplevel &toplevel) const
 {
     RunningApplication app;
-    if (!usable(toplevel.appId))
+    if (!usableAppId(toplevel.appId))
         return {QStringLiteral("window/%1").arg(toplevel.serial), app};
     const QString id = (m_entries ? m_entries->idForWindowClass(toplevel.appId, toplevel.appId) : std::nullopt)
                            .value_or(toplevel.appId);
