@@ -208,7 +208,7 @@ void HostIdle::monitorFailed(const QString &reason, bool retry)
     if (reason.contains(QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         || reason.contains(QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))) {
         // No idle monitor on this desktop: no fault. Said only when nothing else answers.
-        if (!m_x)
+        if (!m_x && !(m_wayland && m_wayland->isAvailable()))
             m_note(m_log, QStringLiteral("No idle monitor on the session bus and no X screen-saver extension; the "
                                          "idle time is counted once the idle monitor starts"));
     } else {

@@ -44,6 +44,9 @@ WaylandIdle::WaylandIdle(WaylandGlobals &globals, QObject *parent) : QObject(par
         org_kde_kwin_idle_timeout_add_listener(m_kdeTimeout, &kKdeTimeoutListener, this);
         m_protocol = Protocol::kdeIdle;
     }
+    m_log.info("The idle time comes from the compositor's %s", m_protocol == Protocol::extIdleNotify
+                                                                     ? "idle notifications (ext-idle-notify)"
+                                                                     : "idle timeouts (org_kde_kwin_idle)");
     connect(&globals, &WaylandGlobals::globalRemoved, this, &WaylandIdle::withdrawn);
     connect(&globals, &WaylandGlobals::closed, this, [this] {
         // Every proxy died with the connection; destroying them now is still allowed.

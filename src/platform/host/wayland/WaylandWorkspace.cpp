@@ -59,6 +59,7 @@ WaylandWorkspace::WaylandWorkspace(WaylandGlobals &globals, std::shared_ptr<Desk
     if (!m_manager)
         return;
     zwlr_foreign_toplevel_manager_v1_add_listener(m_manager, &kManagerListener, this);
+    m_log.info("The front application comes from the compositor's window list");
     connect(&globals, &WaylandGlobals::globalRemoved, this, [this](const QByteArray &interface) {
         if (interface == zwlr_foreign_toplevel_manager_v1_interface.name) {
             m_log.error("The compositor withdrew its window list: the applications stay as last seen");
