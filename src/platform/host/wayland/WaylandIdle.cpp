@@ -72,11 +72,13 @@ void WaylandIdle::idled()
 {
     // Idle for the timeout: the last input was that long ago.
     m_idleSinceMs = scheduler().monotonicMs() - kTimeoutMs;
+    m_log.debug("The seat is idle");
 }
 
 void WaylandIdle::resumed()
 {
     m_idleSinceMs.reset();
+    m_log.debug("The seat is in use again");
 }
 
 void WaylandIdle::withdrawn(const QByteArray &interface)

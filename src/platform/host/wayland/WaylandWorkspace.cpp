@@ -114,7 +114,7 @@ void WaylandWorkspace::toplevelDone(Handle *handle)
     const auto it = m_toplevels.find(handle);
     if (it == m_toplevels.end())
         return;
-    if (it->pendingAppId != it->appId && !usableAppId(it->pendingAppId))
+    if ((!it->done || it->pendingAppId != it->appId) && !usableAppId(it->pendingAppId))
         m_log.error("A window has %s: its application has no identifier",
                     it->pendingAppId.isEmpty() ? "no app_id" : "an app_id that is no name");
     if (it->pendingActivated && !it->activated)
