@@ -3,6 +3,7 @@
 #include "platform/host/wayland/SessionWaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
+#include "TestCompositor.h"
 #include "support/HeadlessSway.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
@@ -115,4 +116,32 @@ TEST_F(WaylandSessionTest, ACompositorThatEndsLeavesTheLastState)
     EXPECT_FALSE(idle.secondsSinceLastInput().has_value());
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("connection ended")));
     workspace.reset();
+}
+
+// Where the compositor offers ext-idle-notify it is taken before KDE's protocol: one
+// notification of the idle timeout, idle counted from its start, present again on resume;
+// a notifier the compositor withdraws leaves no idle time here (one line).
+class WaylandIdleNotifyTest : public test::QvTest {};
+
+TEST_F(WaylandIdleNotifyTest, FollowsTheNotificationUntilItIsWithdrawn)
+{
+    test::TestCompositor compositor;
+    ASSERT_FALSE(compositor.socket().isEmpty());
+    SessionWaylandConnection connection(compositor.socket());
+    ASSERT_TRUE(connection.isConnected());
+    WaylandIdle idle(connection);
+    ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::extIdleNotify);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !compositor.timeouts().empty(); }));
+    EXPECT_EQ(compositor.timeouts(), std::vector<quint32>{quint32(WaylandIdle::kTimeoutMs)});
+
+    compositor.sendIdled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }));
+    advance(10'000);
+    EXPECT_DOUBLE_EQ(*idle.secondsSinceLastInput(), 15.0);
+    compositor.sendIdled(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }));
+
+    compositor.withdrawNotifier();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !idle.isAvailable(); }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("withdrew ext_idle_notifier_v1")));
 }
