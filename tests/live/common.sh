@@ -222,3 +222,57 @@ stacked_above() {
   lower="$(grep -n -x "$(toplevel "$2")" <<<"$order" | cut -d: -f1)"
   [[ -n "$upper" && -n "$lower" ]] && ((upper < lower))
 }
+
+# Starts headless sway (no input devices, one virtual output, no XWayland) with swaybar as
+# the tray's host (StatusNotifier) and a session bus of its own. sway refuses to run as
+# root: it runs as the user nobody, and so do the programs run through "${as_nobody[@]}"
+# (the bus, sway, the application, test windows), with WAYLAND_DISPLAY, SWAYSOCK and the
+# bus in their environment. "start_headless_sway NAME enable" starts XWayland too and puts its
+# DISPLAY there. Sets sway_pid and bus_pid (name them in begin_check), and swaysock.
+start_headless_sway() {
+  local runtime="$tmp/wayland-runtime"
+  chmod 755 "$tmp"
+  mkdir -p "$runtime" "$tmp/home"
+  chown nobody:nogroup "$runtime" "$tmp/home"
+  chmod 700 "$runtime"
+  as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
+    XDG_RUNTIME_DIR="$runtime")
+  "${as_nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$tmp/bus.log" 2>&1 &
+  bus_pid=$!
+  poll 10 test -S "$runtime/bus" || { echo "$1: the session bus did not start"; cat "$tmp/bus.log"; exit 1; }
+  as_nobody+=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
+  printf 'xwayland %s\nbar {\n  tray_output *\n  status_command sleep 1000000\n}\n' "${2:-disable}" >"$tmp/sway.conf"
+  chmod 644 "$tmp/sway.conf"
+  "${as_nobody[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$tmp/sway.conf" >"$tmp/sway.log" 2>&1 &
+  sway_pid=$!
+  sway_up() { [[ -S "$runtime/wayland-1" ]] && compgen -G "$runtime/sway-ipc.*.sock" >/dev/null; }
+  poll 20 sway_up || { echo "$1: sway did not start"; cat "$tmp/sway.log"; exit 1; }
+  swaysock="$(compgen -G "$runtime/sway-ipc.*.sock" | head -n1)"
+  as_nobody+=(WAYLAND_DISPLAY="$runtime/wayland-1" SWAYSOCK="$swaysock" XDG_SESSION_TYPE=wayland)
+  if [[ "${2:-}" == enable ]]; then
+    swaymsg -s "$swaysock" exec "echo \$DISPLAY >$runtime/display" >/dev/null
+    poll 20 test -s "$runtime/display" || { echo "$1: sway started no XWayland"; cat "$tmp/sway.log"; exit 1; }
+    as_nobody+=(DISPLAY="$(cat "$runtime/display")")
+  fi
+}
+
+# The application's isolated folders made over to nobody (after make_isolated).
+isolate_for_nobody() {
+  chown -R nobody:nogroup "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime" "$tmp/sockets"
+  isolated=("${as_nobody[@]}" "${isolated[@]:1}")
+}
+
+# Whether a window with the app_id or, on XWayland, the title ($1) is shown (and, with a
+# second argument, has the focus).
+sway_window() {
+  swaymsg -s "$swaysock" -t get_tree | python3 -c '
+import json, sys
+def nodes(n):
+    yield n
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        yield from nodes(c)
+want, focused = sys.argv[1], len(sys.argv) > 2
+sys.exit(0 if any(want in (n.get("app_id"), n.get("name")) and n.get("type") == "con" and n.get("visible") and (n.get("focused") or not focused)
+                  for n in nodes(json.load(sys.stdin))) else 1)' "$@"
+}

@@ -6,6 +6,7 @@
 #include "platform/desktop/DesktopKeyMonitors.h"
 #include "platform/desktop/DesktopNotifications.h"
 #include "platform/desktop/DlibFaceLandmarks.h"
+#include "platform/desktop/PortalHotKeys.h"
 #include "platform/desktop/QtCamera.h"
 #include "platform/desktop/QtPanels.h"
 #include "platform/desktop/XdgAutostartLoginItem.h"
@@ -20,8 +21,15 @@ DesktopServices::DesktopServices()
     // Without a display server no key is ever pressed: the simulated monitors stay.
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         m_keyMonitors = std::make_unique<DesktopKeyMonitors>();
-    // System-wide hot keys are key grabs of the X server; elsewhere the simulated ones stay.
-    m_hotKeys = DesktopHotKeys::create();
+    // System-wide hot keys are key grabs of the X server; in a Wayland session the desktop
+    // portal's global shortcuts where it has them; elsewhere the simulated ones stay.
+    const bool wayland = platform.startsWith(QLatin1String("wayland"))
+                         || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+                         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (wayland && platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        m_hotKeys = std::make_unique<PortalHotKeys>(QDBusConnection::sessionBus(), DesktopHotKeys::create());
+    else
+        m_hotKeys = DesktopHotKeys::create();
     m_notifications = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
     if (QtPanels::isAvailable())
         m_panels = std::make_unique<QtPanels>();

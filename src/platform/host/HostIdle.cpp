@@ -1,6 +1,7 @@
 #include "platform/host/HostIdle.h"
 
 #include "platform/host/XConnection.h"
+#include "platform/host/wayland/WaylandIdle.h"
 #include "runtime/Scheduler.h"
 
 #include <QDBusPendingCallWatcher>
@@ -108,11 +109,16 @@ HostIdle::Source HostIdle::source() const
 {
     if (m_monitorReady)
         return Source::idleMonitor;
+    if (m_wayland && m_wayland->isAvailable())
+        return Source::wayland;
     return m_x ? Source::xScreenSaver : Source::none;
 }
 
 double HostIdle::secondsSinceLastInputEvent()
 {
+    if (!m_monitorReady && m_wayland)
+        if (const std::optional<double> seconds = m_wayland->secondsSinceLastInput())
+            return *seconds;
     if (!m_monitorReady && m_x)
         if (const std::optional<double> seconds = queryX())
             return *seconds;
@@ -242,7 +248,7 @@ void HostIdle::monitorFailed(const QString &reason, bool retry)
     if (reason.contains(QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
         || reason.contains(QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))) {
         // No idle monitor on this desktop: no fault. Said only when nothing else answers.
-        if (!m_x)
+        if (!m_x && !(m_wayland && m_wayland->isAvailable()))
             m_note(m_log, QStringLiteral("No idle monitor on the session bus and no X screen-saver extension; the "
                                          "idle time is counted once the idle monitor starts"));
     } else {

@@ -17,6 +17,7 @@ class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
 namespace qv::host {
+class WaylandIdle;
 class XConnection;
 }
 
@@ -29,11 +30,13 @@ namespace qv {
 // the X server's screen-saver extension answers (milliseconds since the last input of
 // any device); without either, the idle time last known goes on counting, and before any
 // is known the user counts as present (0 s). A monitor that starts, restarts or answers
-// nonsense is followed: it is set up again whenever it comes back.
+// nonsense is followed: it is set up again whenever it comes back. In a Wayland session the
+// compositor's idle notifications (given with setWaylandIdle) answer while the idle monitor
+// does not, before the X server (whose XWayland sees only the input to X clients).
 class HostIdle final : public QObject, public Idle {
     Q_OBJECT
 public:
-    enum class Source { none, xScreenSaver, idleMonitor };
+    enum class Source { none, xScreenSaver, idleMonitor, wayland };
     static constexpr qint64 kIdleWatchMs = 5'000;
     static constexpr int kCallTimeoutMs = 5'000;
 
@@ -42,6 +45,9 @@ public:
     ~HostIdle() override;
     HostIdle(const HostIdle &) = delete;
     HostIdle &operator=(const HostIdle &) = delete;
+
+    // The Wayland compositor's idle notifications, when the session has them (kept by the caller).
+    void setWaylandIdle(host::WaylandIdle *idle) { m_wayland = idle; }
 
     double secondsSinceLastInputEvent() override;
     // Where the idle time comes from now.
@@ -83,6 +89,7 @@ private:
 
     host::XConnection *m_x = nullptr; // with the screen-saver extension
     bool m_screenBlanked = false;
+    host::WaylandIdle *m_wayland = nullptr;
 
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;

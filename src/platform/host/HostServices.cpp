@@ -11,6 +11,9 @@
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/RandrDisplays.h"
 #include "platform/host/SystemHost.h"
+#include "platform/host/wayland/SessionWaylandConnection.h"
+#include "platform/host/wayland/WaylandIdle.h"
+#include "platform/host/wayland/WaylandWorkspace.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -35,10 +38,24 @@ HostServices::HostServices()
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
     // The user's idle time and the front application from the X server and its window
-    // manager (the idle time else from the session's services).
+    // manager (the idle time else from the session's services); in a Wayland session from
+    // the compositor where it offers them (idle notifications, the list of windows).
+    if (options.waylandSession) {
+        m_wayland = std::make_unique<host::SessionWaylandConnection>();
+        if (m_wayland->isConnected())
+            m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
+    }
     m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
+    if (m_waylandIdle && m_waylandIdle->isAvailable())
+        m_idle->setWaylandIdle(m_waylandIdle.get());
     m_entries = std::make_shared<DesktopEntries>();
-    m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
+    if (m_wayland && m_wayland->isConnected()) {
+        auto workspace = std::make_unique<host::WaylandWorkspace>(*m_wayland, m_entries);
+        if (workspace->isAvailable())
+            m_workspace = std::move(workspace);
+    }
+    if (!m_workspace)
+        m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
     m_bus = std::make_unique<HostBusServices>();
     // The desktop's font setting, put back first where a killed run left it switched.
     m_fontSmoothing = std::make_unique<GsettingsFontSmoothing>();

@@ -17,12 +17,17 @@ class HostScreens;
 class HostWorkspace;
 class RandrDisplays;
 class SystemHost;
+class Workspace;
+namespace host {
+class SessionWaylandConnection;
+class WaylandIdle;
+} // namespace host
 
 // The back-ends of the Linux computer itself for the services that have one: the
 // displays and their transfer formulas on the X server's RandR, the screens numbered
 // with those displays, the processor and computer names, a registry without
 // framebuffer properties, the user's idle time, the front and running applications from
-// the window manager, the computer's own programs and system version, and what the system and session buses
+// the window manager (on Wayland from the compositor, where it tells them), the computer's own programs and system version, and what the system and session buses
 // tell (battery, thermal state, ambient light, appearance, wake-ups, time zone). Keep it
 // alive while the services are installed; it puts back the gamma ramps and the font
 // setting it changed when it goes.
@@ -50,10 +55,12 @@ private:
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;
+    std::unique_ptr<host::SessionWaylandConnection> m_wayland; // in a Wayland session
+    std::unique_ptr<host::WaylandIdle> m_waylandIdle;
     std::unique_ptr<HostIdle> m_idle;
     std::shared_ptr<DesktopEntries> m_entries;
-    std::unique_ptr<HostWorkspace> m_workspace;
-    mutable std::unique_ptr<HostProcesses> m_processes; // made on first use
+    std::unique_ptr<Workspace> m_workspace;
+    mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
     mutable std::unique_ptr<HostBundle> m_bundle;       // likewise
     std::unique_ptr<HostBusServices> m_bus;
     std::unique_ptr<GsettingsFontSmoothing> m_fontSmoothing;

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/HotKeys.h"
+#include "runtime/Logging.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QHash>
+#include <QMap>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QDBusServiceWatcher;
+
+namespace qv {
+
+// Hot keys of a Wayland session through the desktop portal's global shortcuts: one portal
+// session holds every registered key as a shortcut with the key as its preferred trigger
+// (the desktop may let the user choose another); a press arrives as the portal's Activated
+// signal. Every call is asynchronous. The portal's version property decides: without
+// global shortcuts the keys go to the fallback (X key grabs, or none), registered there
+// once the portal has answered. Registrations made before are kept and answered with 0;
+// one the fallback refuses is logged. A changed set of keys is bound in a new session (a
+// session binds once); a portal that restarts is asked again.
+class PortalHotKeys final : public QObject, public HotKeys {
+    Q_OBJECT
+public:
+    enum class State { asking, portal, fallback };
+    static constexpr const char *kService = "org.freedesktop.portal.Desktop";
+    static constexpr const char *kPath = "/org/freedesktop/portal/desktop";
+    static constexpr const char *kInterface = "org.freedesktop.portal.GlobalShortcuts";
+    static constexpr int kCallTimeoutMs = 10'000;
+
+    PortalHotKeys(const QDBusConnection &bus, std::unique_ptr<HotKeys> fallback, QObject *parent = nullptr);
+    ~PortalHotKeys() override;
+
+    State state() const { return m_state; }
+    // The portal session that holds the keys; empty while there is none.
+    const QString &session() const { return m_session; }
+
+    ResultCode installPressHandler(PressHandler handler) override;
+    ResultCode registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref) override;
+    void unregisterHotKey(HotKeyRef ref) override;
+
+    // The key in the shortcuts' trigger notation ("LOGO+SHIFT+n"); empty for a key that
+    // has none.
+    static QString trigger(int keyCode, quint32 modifiers);
+    // The shortcut id of a registration.
+    static QString shortcutId(HotKeyID id);
+
+signals:
+    void stateChanged();
+    // The portal bound the keys (each shortcut id with the trigger the desktop shows).
+    void bound(const QMap<QString, QString> &triggers);
+
+private slots:
+    void response(const QDBusMessage &message);
+    void activated(const QDBusMessage &message);
+
+private:
+    struct Registration {
+        int keyCode;
+        quint32 modifiers;
+        HotKeyID id;
+        HotKeyRef fallbackRef = 0;
+    };
+    void askVersion();
+    void useFallback(const QString &reason);
+    // The set of keys changed: bound anew once the calls made now are done.
+    void scheduleBind();
+    void bindNow();
+    void createSession();
+    void bindShortcuts();
+    void closeSession();
+    // Calls a portal method that starts a request; done gets its response (code, results).
+    void request(const QString &method, QVariantList arguments, QVariantMap options,
+                 std::function<void(quint32, const QVariantMap &)> done);
+    void setState(State state);
+
+    QDBusConnection m_bus;
+    std::unique_ptr<HotKeys> m_fallback;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    State m_state = State::asking;
+    PressHandler m_handler;
+    QMap<HotKeyRef, Registration> m_registrations;
+    HotKeyRef m_next = 1;
+    int m_generation = 0;      // answers of a portal that has gone since are dropped
+    int m_token = 0;
+    QString m_session;
+    bool m_sessionBound = false;
+    bool m_creating = false, m_binding = false, m_dirty = false, m_bindQueued = false;
+    QHash<QString, std::function<void(quint32, const QVariantMap &)>> m_requests; // by request path
+    Logger m_log{"Shortcuts"};
+};
+
+} // namespace qv

@@ -1,0 +1,115 @@
+#include "platform/host/wayland/WaylandIdle.h"
+
+#include "runtime/Scheduler.h"
+
+#include "ext-idle-notify-v1-client-protocol.h"
+#include "org-kde-kwin-idle-client-protocol.h"
+
+#include <wayland-client.h>
+
+#include <algorithm>
+
+namespace qv::host {
+
+namespace {
+const ext_idle_notification_v1_listener kNotificationListener = {
+    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->idled(); },
+    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->resumed(); },
+};
+const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
+    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->idled(); },
+    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->resumed(); },
+};
+} // namespace
+
+WaylandIdle::WaylandIdle(WaylandGlobals &globals, QObject *parent) : QObject(parent), m_globals(globals)
+{
+    const bool ext = globals.offeredVersion(ext_idle_notifier_v1_interface.name) > 0;
+    const bool kde = globals.offeredVersion(org_kde_kwin_idle_interface.name) > 0;
+    if (!ext && !kde)
+        return;
+    m_seat = static_cast<wl_seat *>(globals.bind(&wl_seat_interface, 1));
+    if (!m_seat) {
+        m_log.info("The compositor has no seat: its idle time is not known");
+        return;
+    }
+    if (ext) {
+        m_notifier = static_cast<ext_idle_notifier_v1 *>(globals.bind(&ext_idle_notifier_v1_interface, 1));
+        m_notification = ext_idle_notifier_v1_get_idle_notification(m_notifier, quint32(kTimeoutMs), m_seat);
+        ext_idle_notification_v1_add_listener(m_notification, &kNotificationListener, this);
+        m_protocol = Protocol::extIdleNotify;
+    } else {
+        m_kdeIdle = static_cast<org_kde_kwin_idle *>(globals.bind(&org_kde_kwin_idle_interface, 1));
+        m_kdeTimeout = org_kde_kwin_idle_get_idle_timeout(m_kdeIdle, m_seat, quint32(kTimeoutMs));
+        org_kde_kwin_idle_timeout_add_listener(m_kdeTimeout, &kKdeTimeoutListener, this);
+        m_protocol = Protocol::kdeIdle;
+    }
+    m_log.info("The idle time comes from the compositor's %s", m_protocol == Protocol::extIdleNotify
+                                                                     ? "idle notifications (ext-idle-notify)"
+                                                                     : "idle timeouts (org_kde_kwin_idle)");
+    connect(&globals, &WaylandGlobals::globalRemoved, this, &WaylandIdle::withdrawn);
+    connect(&globals, &WaylandGlobals::closed, this, [this] {
+        // Every proxy died with the connection; destroying them now is still allowed.
+        release();
+    });
+}
+
+WaylandIdle::~WaylandIdle()
+{
+    release();
+}
+
+std::optional<double> WaylandIdle::secondsSinceLastInput() const
+{
+    if (m_protocol == Protocol::none)
+        return std::nullopt;
+    if (!m_idleSinceMs)
+        return 0.0;
+    return std::max<qint64>(0, scheduler().monotonicMs() - *m_idleSinceMs) / 1000.0;
+}
+
+void WaylandIdle::idled()
+{
+    // Idle for the timeout: the last input was that long ago.
+    m_idleSinceMs = scheduler().monotonicMs() - kTimeoutMs;
+    m_log.debug("The seat is idle");
+}
+
+void WaylandIdle::resumed()
+{
+    m_idleSinceMs.reset();
+    m_log.debug("The seat is in use again");
+}
+
+void WaylandIdle::withdrawn(const QByteArray &interface)
+{
+    const char *ours = m_protocol == Protocol::extIdleNotify ? ext_idle_notifier_v1_interface.name
+                                                             : org_kde_kwin_idle_interface.name;
+    if (interface != ours && interface != wl_seat_interface.name)
+        return;
+    m_log.error("The compositor withdrew %s: its idle time is no longer known", interface.constData());
+    release();
+}
+
+void WaylandIdle::release()
+{
+    if (m_notification)
+        ext_idle_notification_v1_destroy(m_notification);
+    if (m_notifier)
+        ext_idle_notifier_v1_destroy(m_notifier);
+    if (m_kdeTimeout)
+        org_kde_kwin_idle_timeout_release(m_kdeTimeout);
+    if (m_kdeIdle)
+        org_kde_kwin_idle_destroy(m_kdeIdle);
+    if (m_seat)
+        wl_seat_destroy(m_seat);
+    m_notification = nullptr;
+    m_notifier = nullptr;
+    m_kdeTimeout = nullptr;
+    m_kdeIdle = nullptr;
+    m_seat = nullptr;
+    m_protocol = Protocol::none;
+    m_idleSinceMs.reset();
+}
+
+} // namespace qv::host

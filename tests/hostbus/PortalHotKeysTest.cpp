@@ -1,0 +1,133 @@
+#include "HostBusTest.h"
+
+#include "platform/desktop/PortalHotKeys.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+const QString kShortcutsPortal = QString::fromLatin1(PortalHotKeys::kService);
+constexpr quint32 kCommandShift = kHotKeyCommand | kHotKeyShift;
+
+// The key grabs the keys go to where the portal has no global shortcuts.
+struct RecordingHotKeys : HotKeys {
+    QList<HotKeyID> registered;
+    PressHandler handler;
+    ResultCode installPressHandler(PressHandler h) override
+    {
+        handler = std::move(h);
+        return 0;
+    }
+    ResultCode registerHotKey(int, quint32, HotKeyID id, HotKeyRef *ref) override
+    {
+        registered << id;
+        *ref = registered.size();
+        return 0;
+    }
+    void unregisterHotKey(HotKeyRef) override {}
+};
+
+class PortalHotKeysTest : public test::HostBusTest {
+protected:
+    void startPortal(int version, int response = 0)
+    {
+        const QJsonObject parameters{{QStringLiteral("version"), version}, {QStringLiteral("response"), response}};
+        ASSERT_TRUE(bus->startMock(kShortcutsPortal,
+                                   {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/global_shortcuts.py"),
+                                    QStringLiteral("-p"),
+                                    QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
+    }
+    void press(const QString &session, HotKeyID id)
+    {
+        ASSERT_EQ(bus->call(kShortcutsPortal, QString::fromLatin1(PortalHotKeys::kPath), kMock,
+                            QStringLiteral("Activate"),
+                            {QVariant::fromValue(QDBusObjectPath(session)), PortalHotKeys::shortcutId(id)}),
+                  QString());
+    }
+};
+
+} // namespace
+
+TEST(PortalHotKeysTriggerTest, KeysInTheShortcutsNotation)
+{
+    EXPECT_EQ(PortalHotKeys::trigger(45, kCommandShift), QStringLiteral("SHIFT+LOGO+n"));
+    EXPECT_EQ(PortalHotKeys::trigger(18, kHotKeyControl | kHotKeyOption), QStringLiteral("CTRL+ALT+1"));
+    EXPECT_EQ(PortalHotKeys::trigger(53, kCommandShift), QString()) << "Escape has no character here";
+}
+
+// The keys registered together are bound in one session with their triggers; a press
+// reaches the handler; another set of keys is bound in a new session, whose presses count.
+TEST_F(PortalHotKeysTest, BindsTheKeysAndReportsPresses)
+{
+    startPortal(1);
+    PortalHotKeys hotKeys(bus->connection(), nullptr);
+    QList<HotKeyID> pressed;
+    hotKeys.installPressHandler([&](HotKeyID id) { pressed << id; });
+    QSignalSpy bound(&hotKeys, &PortalHotKeys::bound);
+    HotKeys::HotKeyRef evening = 0, reading = 0;
+    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, &evening), 0);
+    ASSERT_EQ(hotKeys.registerHotKey(15, kCommandShift, {7, 3}, &reading), 0);
+    ASSERT_EQ(hotKeys.registerHotKey(53, kCommandShift, {7, 4}, nullptr), kHotKeyInvalid);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bound.size() == 1; }));
+    EXPECT_EQ(hotKeys.state(), PortalHotKeys::State::portal);
+    const auto triggers = bound.first().first().value<QMap<QString, QString>>();
+    EXPECT_EQ(triggers, (QMap<QString, QString>{{PortalHotKeys::shortcutId({7, 2}), QStringLiteral("SHIFT+LOGO+n")},
+                                                {PortalHotKeys::shortcutId({7, 3}), QStringLiteral("SHIFT+LOGO+r")}}));
+
+    const QString first = hotKeys.session();
+    press(first, {7, 3});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed.size() == 1; }));
+    EXPECT_EQ(pressed.first(), (HotKeyID{7, 3}));
+
+    hotKeys.unregisterHotKey(reading);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bound.size() == 2; }));
+    EXPECT_NE(hotKeys.session(), first);
+    const QStringList remaining = bound.last().first().value<QMap<QString, QString>>().keys();
+    EXPECT_EQ(remaining, QStringList{PortalHotKeys::shortcutId(HotKeyID{7, 2})});
+    press(first, {7, 2}); // the old session's: not ours any more
+    press(hotKeys.session(), {7, 2});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed.size() == 2; }));
+    EXPECT_EQ(pressed.last(), (HotKeyID{7, 2}));
+    QTest::qWait(50);
+    EXPECT_EQ(pressed.size(), 2);
+}
+
+// Without global shortcuts on the portal (none at all, or another interface only) the
+// keys registered before the answer go to the key grabs, and presses come from them.
+TEST_F(PortalHotKeysTest, WithoutGlobalShortcutsTheKeyGrabsServe)
+{
+    for (const bool portalRuns : {false, true}) {
+        SCOPED_TRACE(portalRuns);
+        if (portalRuns)
+            startPortal(0);
+        auto grabs = std::make_unique<RecordingHotKeys>();
+        RecordingHotKeys *recorded = grabs.get();
+        PortalHotKeys hotKeys(bus->connection(), std::move(grabs));
+        QList<HotKeyID> pressed;
+        hotKeys.installPressHandler([&](HotKeyID id) { pressed << id; });
+        ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeys.state() == PortalHotKeys::State::fallback; }));
+        EXPECT_EQ(recorded->registered, QList<HotKeyID>{(HotKeyID{7, 2})});
+        recorded->handler(HotKeyID{7, 2});
+        EXPECT_EQ(pressed.size(), 1);
+    }
+}
+
+// A desktop that refuses the session (the user cancels) gives one line and no keys.
+TEST_F(PortalHotKeysTest, ARefusedSessionIsSaidOnce)
+{
+    startPortal(1, 1);
+    PortalHotKeys hotKeys(bus->connection(), nullptr);
+    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Shortcuts")).size() == 2; }));
+    QTest::qWait(50);
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")),
+              (QStringList{"Global hot keys through the desktop portal (version 1)", "The desktop portal's CreateSession ended with response 1 (cancelled by the user): the hot "
+                          "keys are not bound"}));
+    EXPECT_TRUE(hotKeys.session().isEmpty());
+}

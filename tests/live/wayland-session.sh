@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Starts the real application in a Wayland session of its own (headless sway, swaybar as the
+# tray, a session bus) on the Qt platform given: "wayland" (native, qt6-wayland) or "xcb"
+# (through XWayland). It shows its window and its tray icon, takes the idle time and the
+# front application from the compositor, and with app-aware comfort on, activating a window
+# of the editor (app_id code) applies Focus and one of the browser (google-chrome) Reading.
+# Usage: wayland-session.sh APP wayland|xcb
+set -euo pipefail
+app="$1" platform="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+name="wayland-session-$platform"
+begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 -- app_pid editor_pid browser_pid \
+  sway_pid bus_pid
+[[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
+
+start_headless_sway "$name" "$([[ "$platform" == xcb ]] && echo enable || echo disable)"
+make_isolated
+mkdir -p "$tmp/config/Quellvista" "$tmp/data/applications"
+cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
+{"format":"quellvista-defaults","version":1,"values":{
+ "appAwareComfortEnabled":{"t":"bool","v":true}}}
+JSON
+printf '[Desktop Entry]\nType=Application\nName=Visual Studio Code\nExec=code\n' >"$tmp/data/applications/code.desktop"
+printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrome\n' \
+  >"$tmp/data/applications/google-chrome.desktop"
+isolate_for_nobody
+# On the host: an empty machine name runs on the session itself.
+isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform"
+  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true")
+alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
+main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
+start_app "$name" main_shown
+
+tray_item() {
+  alive || return 2
+  "${as_nobody[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems \
+    2>/dev/null | grep -q StatusNotifierItem
+}
+poll 20 tray_item || { echo "$name: no tray icon reached swaybar"; cat "$tmp/app.log"; exit 1; }
+for line in "The idle time comes from the compositor's idle timeouts" \
+  "The front application comes from the compositor's window list"; do
+  grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
+done
+
+applied() { alive && [[ "$(grep -c "Applying preset: $1" "$tmp/app.log")" -ge "$2" ]]; }
+count() { grep -c "Applying preset: $1" "$tmp/app.log" || true; }
+# Each window is focused as it opens: the editor's applies Focus, then the browser's Reading.
+# nobody has no login shell: each terminal runs a command that waits.
+"${as_nobody[@]}" foot --app-id=code -o workers=1 sleep 1000000 >"$tmp/editor.log" 2>&1 &
+editor_pid=$!
+poll 20 sway_window code focused || { echo "$name: the editor's window did not come"; cat "$tmp/editor.log"; exit 1; }
+poll 30 applied Focus 1 || { echo "$name: the editor's window did not apply Focus"; cat "$tmp/app.log"; exit 1; }
+"${as_nobody[@]}" foot --app-id=google-chrome -o workers=1 sleep 1000000 >/dev/null 2>&1 &
+browser_pid=$!
+poll 20 sway_window google-chrome focused || { echo "$name: the browser's window did not come"; exit 1; }
+poll 30 applied Reading 1 || { echo "$name: the browser's window did not apply Reading"; cat "$tmp/app.log"; exit 1; }
+
+# Then activated in turn by the compositor.
+activate() { swaymsg -s "$swaysock" "[app_id=\"^$1\$\"] focus" >/dev/null && poll 10 sway_window "$1" focused; }
+for round in editor browser; do
+  if [[ "$round" == editor ]]; then id=code preset=Focus; else id=google-chrome preset=Reading; fi
+  before="$(count "$preset")"
+  activate "$id" || { echo "$name: sway did not focus the $round's window"; exit 1; }
+  poll 30 applied "$preset" $((before + 1)) ||
+    { echo "$name: activating the $round's window did not apply $preset"; cat "$tmp/app.log"; exit 1; }
+done
+echo "$name: window and tray icon shown; the editor's window applied Focus and the browser's Reading"

@@ -1,0 +1,147 @@
+#include "platform/host/DesktopEntries.h"
+#include "platform/host/HostIdle.h"
+#include "platform/host/wayland/SessionWaylandConnection.h"
+#include "platform/host/wayland/WaylandIdle.h"
+#include "platform/host/wayland/WaylandWorkspace.h"
+#include "TestCompositor.h"
+#include "support/HeadlessSway.h"
+#include "support/LogCapture.h"
+#include "support/MissingTool.h"
+#include "support/TestEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace qv;
+using host::SessionWaylandConnection;
+using host::WaylandIdle;
+using host::WaylandWorkspace;
+
+namespace {
+
+class WaylandSessionTest : public test::QvTest {
+protected:
+    void SetUp() override
+    {
+        QvTest::SetUp();
+        sway = std::make_unique<test::HeadlessSway>();
+        if (sway->socket().isEmpty())
+            QV_SKIP_WITHOUT("headless sway (run as root with sway and setpriv installed)");
+        connection = std::make_unique<SessionWaylandConnection>(sway->socket());
+        ASSERT_TRUE(connection->isConnected());
+    }
+    void TearDown() override
+    {
+        connection.reset();
+        sway.reset();
+        QvTest::TearDown();
+    }
+    std::unique_ptr<test::HeadlessSway> sway;
+    std::unique_ptr<SessionWaylandConnection> connection;
+};
+
+} // namespace
+
+// sway offers KDE's idle protocol: present until the seat has had no input for the
+// timeout, then idle counted from the last input, present again after a pointer move.
+// HostIdle answers from it where no idle monitor runs.
+TEST_F(WaylandSessionTest, IdleTimeFollowsTheSeat)
+{
+    WaylandIdle idle(*connection);
+    ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::kdeIdle);
+    HostIdle hostIdle(QStringLiteral(":none"), QDBusConnection(QString()));
+    hostIdle.setWaylandIdle(&idle);
+    EXPECT_EQ(hostIdle.source(), HostIdle::Source::wayland);
+    EXPECT_EQ(hostIdle.secondsSinceLastInputEvent(), 0.0);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }, 15000));
+    advance(60'000);
+    EXPECT_DOUBLE_EQ(hostIdle.secondsSinceLastInputEvent(), 65.0);
+
+    ASSERT_TRUE(sway->message({QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"),
+                               QStringLiteral("move"), QStringLiteral("1"), QStringLiteral("1")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }, 5000));
+}
+
+// Activating windows of two applications moves the front application, with the app_id
+// matched to its desktop entry; a closed window's application terminates.
+TEST_F(WaylandSessionTest, FrontApplicationFollowsTheActivatedWindow)
+{
+    QTemporaryDir data;
+    QDir(data.path()).mkpath(QStringLiteral("applications"));
+    QFile entry(data.filePath(QStringLiteral("applications/code.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Visual Studio Code\nExec=code\n");
+    entry.close();
+    auto entries = std::make_shared<DesktopEntries>(QStringList{data.path()});
+
+    ASSERT_TRUE(sway->openWindow(QStringLiteral("code")));
+    WaylandWorkspace workspace(*connection, entries);
+    ASSERT_TRUE(workspace.isAvailable());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.frontmostApplication().has_value(); }, 5000));
+    EXPECT_EQ(workspace.frontmostApplication()->localizedName, QStringLiteral("Visual Studio Code"));
+
+    QSignalSpy activated(&workspace, &Workspace::applicationActivated);
+    QSignalSpy deactivated(&workspace, &Workspace::applicationDeactivated);
+    QSignalSpy terminated(&workspace, &Workspace::applicationTerminated);
+    ASSERT_TRUE(sway->openWindow(QStringLiteral("org.example.Reader")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 1; }, 5000));
+    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("org.example.Reader"));
+    EXPECT_EQ(deactivated.size(), 1);
+    EXPECT_EQ(workspace.runningApplications().size(), 2);
+
+    ASSERT_TRUE(sway->message({QStringLiteral("[app_id=\"^code$\"] focus")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 2; }, 5000));
+    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("code"));
+
+    ASSERT_TRUE(sway->message({QStringLiteral("[app_id=\"^code$\"] kill")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return terminated.size() == 1; }, 5000));
+    EXPECT_EQ(terminated.first().first().value<std::optional<RunningApplication>>()->bundleIdentifier,
+              QStringLiteral("code"));
+}
+
+// The compositor going away ends the connection once: no idle time from it, the
+// applications as last seen, no crash when the clients go after it.
+TEST_F(WaylandSessionTest, ACompositorThatEndsLeavesTheLastState)
+{
+    WaylandIdle idle(*connection);
+    auto workspace = std::make_unique<WaylandWorkspace>(*connection, nullptr);
+    QSignalSpy closed(connection.get(), &host::WaylandGlobals::closed);
+    sway.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }, 10000));
+    EXPECT_FALSE(idle.isAvailable());
+    EXPECT_FALSE(idle.secondsSinceLastInput().has_value());
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("connection ended")));
+    workspace.reset();
+}
+
+// Where the compositor offers ext-idle-notify it is taken before KDE's protocol: one
+// notification of the idle timeout, idle counted from its start, present again on resume;
+// a notifier the compositor withdraws leaves no idle time here (one line).
+class WaylandIdleNotifyTest : public test::QvTest {};
+
+TEST_F(WaylandIdleNotifyTest, FollowsTheNotificationUntilItIsWithdrawn)
+{
+    test::TestCompositor compositor;
+    ASSERT_FALSE(compositor.socket().isEmpty());
+    SessionWaylandConnection connection(compositor.socket());
+    ASSERT_TRUE(connection.isConnected());
+    WaylandIdle idle(connection);
+    ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::extIdleNotify);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !compositor.timeouts().empty(); }));
+    EXPECT_EQ(compositor.timeouts(), std::vector<quint32>{quint32(WaylandIdle::kTimeoutMs)});
+
+    compositor.sendIdled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }));
+    advance(10'000);
+    EXPECT_DOUBLE_EQ(*idle.secondsSinceLastInput(), 15.0);
+    compositor.sendIdled(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }));
+
+    compositor.withdrawNotifier();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !idle.isAvailable(); }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("withdrew ext_idle_notifier_v1")));
+}
