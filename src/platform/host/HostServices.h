@@ -15,7 +15,7 @@ class HostProcesses;
 class HostRegistry;
 class HostScreens;
 class HostWorkspace;
-class RandrDisplays;
+class HostDisplays;
 class SystemHost;
 
 // The back-ends of the Linux computer itself for the services that have one: the
@@ -38,10 +38,10 @@ public:
     // services with the host's back-ends in place of the ones it has.
     PlatformServices over(PlatformServices services) const;
 
-    RandrDisplays &displays() const { return *m_displays; }
+    HostDisplays &displays() const { return *m_displays; }
 
 private:
-    std::unique_ptr<RandrDisplays> m_displays;
+    std::unique_ptr<HostDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;
