@@ -225,10 +225,11 @@ void HostDisplays::readLayout()
         m_lastWritten.clear();
         m_keepProblem.clear();
         m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
-        // A failure is the page's until its output goes.
+        // A failure is the page's while its output is there without a usable ramp.
         m_failed.removeIf([this](const auto &failed) {
-            return std::none_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(),
-                                [&](const Output &o) { return o.crtc == failed.key(); });
+            return m_layout.gammaSizes.contains(failed.key())
+                   || std::none_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(),
+                                   [&](const Output &o) { return o.crtc == failed.key(); });
         });
         // A compositor started again holds its own ramps: nothing kept under the old one
         // goes back on it.
@@ -315,6 +316,12 @@ void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
         QMutexLocker lock(&m_mutex);
         m_lastWritten.remove(crtc);
         m_failed.insert(crtc, reason);
+        // What the CRTC should show is written again once the layout is read again (a
+        // stale serial); a CRTC the method leaves out then takes nothing.
+        for (const Output &output : std::as_const(m_layout.outputs)) {
+            if (output.crtc == crtc && m_formulas.contains(output.id))
+                m_again.insert(output.id, m_formulas.value(output.id));
+        }
     }
     emit transferFormulaNoteChanged();
 }
@@ -499,6 +506,7 @@ ResultCode HostDisplays::setTransferFormula(DisplayId display, const TransferFor
                 QStringLiteral("Display %1 is not connected; its transfer formula is not applied").arg(display));
         return resultCode({Status::unknownCrtc, {}});
     }
+    m_formulas.insert(display, formula);
     const Result result = applyLocked(display, formula);
     // The layout is being read again: the formula goes to what it finds.
     if (result.status == Status::stale)
@@ -547,6 +555,8 @@ ResultCode HostDisplays::resetTransferFormula(DisplayId display)
     const Output *output = findLocked(display);
     if (!output)
         return resultCode({Status::unknownCrtc, {}});
+    m_formulas.remove(display);
+    m_again.remove(display);
     const quint32 crtc = output->crtc;
     const int size = m_layout.gammaSizes.value(crtc);
     if (!keepsOriginals()) {
@@ -674,6 +684,8 @@ void HostDisplays::restoreKeptRamps()
 void HostDisplays::restoreColorSyncSettings()
 {
     QMutexLocker lock(&m_mutex);
+    m_formulas.clear();
+    m_again.clear();
     if (!keepsOriginals()) {
         // The compositor puts the originals back when we go; while we run, a neutral ramp
         // stands for them.

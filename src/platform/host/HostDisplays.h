@@ -191,7 +191,8 @@ private:
     QHash<quint32, GammaRamp> m_lastWritten; // by CRTC, what we wrote last, until a reconfiguration
     QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
     QHash<quint32, QString> m_failed;        // by CRTC, why the method could not set its ramp
-    QHash<DisplayId, TransferFormula> m_again; // written while the layout was read again
+    QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
+    QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     mutable QSet<QString> m_logged;
     QMap<int, ReconfigurationCallback> m_callbacks;
     int m_nextToken = 1;

@@ -30,7 +30,8 @@ bool isRandrPanelName(const QString &name)
 
 RandrGamma::RandrGamma(Options options, QObject *parent)
     : GammaMethod(parent),
-      m_displayName(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.displayName)
+      m_displayName(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.displayName),
+      m_notReaching(options.notReachingReason)
 {
     m_x = new XConnection(m_displayName, m_log, this);
     if (!m_x->isConnected()) {
@@ -63,16 +64,12 @@ RandrGamma::RandrGamma(Options options, QObject *parent)
         logOnce(QStringLiteral("lost"), QStringLiteral("The connection to the X server was lost"));
     });
     m_layout = queryLayout();
-    if (!options.notReachingReason.isEmpty()) {
-        m_reason = options.notReachingReason;
-    } else {
-        bool anyGamma = false;
-        for (const Output &output : std::as_const(m_layout.outputs))
-            anyGamma = anyGamma || m_layout.gammaSizes.contains(output.crtc);
-        if (!anyGamma && !m_layout.outputs.isEmpty())
-            m_reason = QStringLiteral("The X server's CRTCs have no gamma ramps; the displays' transfer formulas "
-                                      "cannot be applied");
-    }
+    bool anyGamma = false;
+    for (const Output &output : std::as_const(m_layout.outputs))
+        anyGamma = anyGamma || m_layout.gammaSizes.contains(output.crtc);
+    if (!anyGamma && !m_layout.outputs.isEmpty())
+        m_reason = QStringLiteral("The X server's CRTCs have no gamma ramps; the displays' transfer formulas "
+                                  "cannot be applied");
 }
 
 QString RandrGamma::serverMark()

@@ -26,7 +26,7 @@ public:
     explicit RandrGamma(Options options, QObject *parent = nullptr);
 
     QString methodName() const override { return QStringLiteral("X11 RandR"); }
-    QString unavailableReason() const override { return m_reason; }
+    QString unavailableReason() const override { return m_notReaching.isEmpty() ? m_reason : m_notReaching; }
     Layout layout() const override { return m_layout; }
     std::optional<GammaRamp> currentRamp(quint32 crtc) override;
     Result writeRamp(quint32 crtc, const GammaRamp &ramp) override;
@@ -48,6 +48,7 @@ private:
     Logger m_log{"HostDisplays"};
     QString m_displayName;
     QString m_reason;
+    QString m_notReaching;
     QString m_mark;
     XConnection *m_x = nullptr;
     quint8 m_randrEventBase = 0;
