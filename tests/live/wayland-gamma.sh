@@ -203,3 +203,26 @@ for appearance in light dark; do
   wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
 done
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+
+# ---- a compositor without gamma control (KDE Plasma and others) ----
+kill "$compositor_pid"
+wait "$compositor_pid" 2>/dev/null || true
+compositor_pid=""
+rm -rf "$tmp/wayland" && mkdir -p "$tmp/wayland" && chmod 700 "$tmp/wayland"
+coproc wl { XDG_RUNTIME_DIR="$tmp/wayland" exec "$compositor" --no-gamma; }
+compositor_pid=$wl_PID
+read -r -t 10 socket <&"${wl[0]}" || fail "the test compositor did not start without gamma control"
+wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
+wayland=(WAYLAND_DISPLAY="$tmp/wayland/$socket")
+for appearance in light dark; do
+  make_isolated
+  store "$evening_store,\"appAppearanceMode\":{\"t\":\"string\",\"v\":\"$appearance\"},\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
+  start_in_wayland "${wayland[@]}"
+  screenshot "no-gamma-control-$appearance"
+  grep -q "Displays: no gamma through wlroots gamma control: This desktop does not let applications set" \
+    "$tmp/app.log" || fail "the missing gamma control was not logged"
+  wl_command "ramp DP-1"
+  [[ "$(cut -d' ' -f3 <<<"$answer")" == 0 ]] || fail "a ramp was written without gamma control"
+  stop_app TERM
+done
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
