@@ -119,7 +119,8 @@ if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 # formula cannot be applied, and no ramp is written (XWayland's ramps do not reach the screens).
 make_isolated
 store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":true},\"tuning.brightness\":{\"t\":\"double\",\"v\":0.5}"
-isolated+=(XDG_SESSION_TYPE=wayland)
+# (Neither the desktop's session bus nor its compositor: they would be the user's screens.)
+isolated+=(XDG_SESSION_TYPE=wayland DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent WAYLAND_DISPLAY=)
 start_on_host
 sleep 1.5 # the page's first frames, the backdrop's fade
 import -window "$window" "$out/displaycomfort-wayland-light.png"
