@@ -610,7 +610,7 @@ void HostDisplays::restoreKeptRamps()
         return;
     }
     if (mark != m_serverMark) {
-        m_log.info("The kept gamma ramps in %s belong to an X server that has ended since; they are dropped",
+        m_log.info("The kept gamma ramps in %s belong to a display server that has ended since; they are dropped",
                    qUtf8Printable(m_restoreFile.path()));
         m_restoreFile.remove();
         return;
@@ -868,7 +868,7 @@ std::optional<DisplayMode> HostDisplays::currentMode(DisplayId display)
 
 QList<DisplayMode> HostDisplays::allModes(DisplayId display, bool)
 {
-    // An X server has no scaled duplicates of a mode: the option changes nothing.
+    // The display servers report no scaled duplicates of a mode: the option changes nothing.
     QMutexLocker lock(&m_mutex);
     const Output *output = findLocked(display);
     return output ? output->modes : QList<DisplayMode>{};
