@@ -5,7 +5,7 @@
 // full setTransferFormula() path is measured at that size too. Target: under 1 ms each.
 
 #include "platform/host/GammaRamp.h"
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 #include "support/XvfbServer.h"
 
 #include <QTemporaryDir>
@@ -21,17 +21,17 @@ using namespace qv;
 struct Server {
     Server()
     {
-        RandrDisplays::Options options;
+        HostDisplays::Options options;
         options.displayName = xvfb.display();
         options.restoreFilePath = folder.filePath(QStringLiteral("gamma.json"));
-        displays = std::make_unique<RandrDisplays>(options);
+        displays = std::make_unique<HostDisplays>(options);
         display = displays->mainDisplay();
     }
     ~Server() { displays->restoreColorSyncSettings(); }
 
     test::XvfbServer xvfb;
     QTemporaryDir folder;
-    std::unique_ptr<RandrDisplays> displays;
+    std::unique_ptr<HostDisplays> displays;
     DisplayId display = 0;
 };
 

@@ -4,7 +4,7 @@
 #include "display/DisplayTuning.h"
 #include "display/PipelineMonitor.h"
 #include "platform/host/HostBusServices.h"
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 #include "platform/host/SessionWatcher.h"
 #include "platform/sim/SimWorkspace.h"
 #include "support/DummyXorg.h"
@@ -102,15 +102,15 @@ TEST_F(SessionWatcherTest, AWakeOrAReturnToTheSessionWritesTheFormulaAgain)
               QString());
     const QByteArray sessionBefore = qgetenv("XDG_SESSION_ID");
     qputenv("XDG_SESSION_ID", "c7");
-    RandrDisplays::Options options;
+    HostDisplays::Options options;
     options.displayName = server.display();
     options.restoreFilePath = dir->filePath(QStringLiteral("gamma.json"));
-    RandrDisplays randr(options);
+    HostDisplays randr(options);
     HostBusServices host(bus->connection(), bus->connection());
     PlatformServices services = host.over(mac->services());
     services.displays = &randr;
     installPlatform(services);
-    QObject::connect(&mac->workspace(), &Workspace::screensDidWake, &randr, &RandrDisplays::screensDidWake);
+    QObject::connect(&mac->workspace(), &Workspace::screensDidWake, &randr, &HostDisplays::screensDidWake);
     qputenv("XDG_SESSION_ID", sessionBefore);
 
     DisplayTuning &tuning = DisplayTuning::shared();

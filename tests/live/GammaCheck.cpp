@@ -14,6 +14,9 @@
 //   qv_gammacheck start SEED       sets a non-identity ramp of its own for each seed 0..4
 //   qv_gammacheck edid N           publishes real EDID N (0..2) on the output (-o), as a
 //                                  driver does after a probe; "edid none" deletes it
+// With -f FILE first, the ramp is the one kept in FILE (as save writes it: red, green, blue,
+// 16-bit entries each) instead of one read from the X server (a compositor's, read by a
+// helper).
 // Answers 1 for "not (yet)", 2 for a fault (no server, no ramp, bad arguments).
 
 #include "comfort/ComfortPreset.h"
@@ -41,6 +44,24 @@ std::optional<qv::GammaRamp> readRamp(qv::test::RandrClient &client, const QStri
     return lit.isEmpty() ? std::nullopt : client.ramp(lit.first());
 }
 
+std::optional<qv::GammaRamp> loadRamp(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (bytes.isEmpty() || bytes.size() % 6 != 0)
+        return std::nullopt;
+    const int size = int(bytes.size() / 6);
+    qv::GammaRamp ramp;
+    const auto *values = reinterpret_cast<const quint16 *>(bytes.constData());
+    for (auto *channel : {&ramp.red, &ramp.green, &ramp.blue}) {
+        *channel = QList<quint16>(values, values + size);
+        values += size;
+    }
+    return ramp;
+}
+
 QByteArray bytesOf(const qv::GammaRamp &ramp)
 {
     QByteArray bytes;
@@ -53,9 +74,14 @@ QByteArray bytesOf(const qv::GammaRamp &ramp)
 
 int main(int argc, char **argv)
 {
-    QString output;
+    QString output, rampFile;
     if (argc >= 3 && std::strcmp(argv[1], "-o") == 0) {
         output = QString::fromLocal8Bit(argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "-f") == 0) {
+        rampFile = QString::fromLocal8Bit(argv[2]);
         argv += 2;
         argc -= 2;
     }
@@ -76,8 +102,8 @@ int main(int argc, char **argv)
                     p.brightness, p.warmth, p.contrastReduction, p.softWhite, p.highlightCompression);
         return 0;
     }
-    qv::test::RandrClient client;
-    if (!client.isConnected()) {
+    qv::test::RandrClient client(rampFile.isEmpty() ? QString() : QStringLiteral("-"));
+    if (rampFile.isEmpty() && !client.isConnected()) {
         std::fprintf(stderr, "qv_gammacheck: no X server\n");
         return 2;
     }
@@ -88,7 +114,7 @@ int main(int argc, char **argv)
         const QByteArray edid = std::strcmp(argv[2], "none") == 0 ? QByteArray() : qv::test::kRealEdids[index];
         return client.publishEdid(output, edid) ? 0 : 2;
     }
-    const std::optional<qv::GammaRamp> ramp = readRamp(client, output);
+    const std::optional<qv::GammaRamp> ramp = rampFile.isEmpty() ? readRamp(client, output) : loadRamp(rampFile);
     if (!ramp || ramp->size() < 2) {
         std::fprintf(stderr, "qv_gammacheck: no gamma ramp to read\n");
         return 2;

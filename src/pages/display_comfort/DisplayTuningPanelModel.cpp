@@ -160,6 +160,12 @@ DisplayTuningPanelModel::DisplayTuningPanelModel(DisplayTuning &tuning, ComfortV
                         &DisplayTuning::selectedDisplayIDChanged})
         connect(m_tuning, signal, this, &DisplayTuningPanelModel::formulaNoteChanged, Qt::QueuedConnection);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &DisplayTuningPanelModel::appearanceChanged);
+    // A back-end whose note changes by itself (a compositor's answer, the desktop's night
+    // light) says so.
+    if (auto *displays = dynamic_cast<QObject *>(platform().displays)) {
+        if (displays->metaObject()->indexOfSignal("transferFormulaNoteChanged()") >= 0)
+            connect(displays, SIGNAL(transferFormulaNoteChanged()), this, SIGNAL(formulaNoteChanged()));
+    }
 }
 
 DisplayTuningPanelModel::~DisplayTuningPanelModel()

@@ -51,6 +51,7 @@ public:
         QPoint position;
         int pixelsWide = 0;
         int pixelsHigh = 0;
+        quint32 formerId = 0; // the id earlier versions gave the display (the RandR output); 0 for none
     };
     struct Layout {
         QList<Output> outputs;       // active ones, in the server's order
@@ -79,6 +80,9 @@ public:
     // A mark that differs after the server or compositor was started again: ramps kept
     // under another mark are void. Empty where the method cannot tell.
     virtual QString serverMark() { return {}; }
+    // Reads the layout again at once where that needs no waiting (RandR), saying
+    // layoutChanged() when done; the others follow the server's own change events.
+    virtual void refresh() {}
 
 signals:
     // Outputs, CRTCs or sizes changed: read layout() again.

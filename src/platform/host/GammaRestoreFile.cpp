@@ -122,15 +122,26 @@ QString GammaRestoreFile::serverOfDisplay(const QString &displayName)
 
 QString GammaRestoreFile::pathForDisplay(const QString &displayName, QString *error)
 {
-    const QString folder = privateFolder(error);
-    if (folder.isEmpty())
-        return {};
-    QString name = serverOfDisplay(displayName);
-    if (name.isEmpty()) {
+    const QString server = serverOfDisplay(displayName);
+    if (server.isEmpty()) {
         if (error)
             *error = QStringLiteral("\"%1\" is not an X display name").arg(displayName);
         return {};
     }
+    return pathForServer(server, error);
+}
+
+QString GammaRestoreFile::pathForServer(const QString &server, QString *error)
+{
+    if (server.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the server has no name to keep its ramps by");
+        return {};
+    }
+    const QString folder = privateFolder(error);
+    if (folder.isEmpty())
+        return {};
+    QString name = server;
     for (QChar &c : name) {
         if (!c.isLetterOrNumber() && c != QLatin1Char('.'))
             c = QLatin1Char('_');

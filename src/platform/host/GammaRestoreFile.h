@@ -38,6 +38,9 @@ public:
     static QString serverOfDisplay(const QString &displayName);
     // "<private folder>/gamma-ramps-<server>.json"; empty, with the reason, without one.
     static QString pathForDisplay(const QString &displayName, QString *error = nullptr);
+    // "<private folder>/gamma-ramps-<server>.json" for a server named otherwise (a
+    // Wayland compositor by its session bus); empty, with the reason, without one.
+    static QString pathForServer(const QString &server, QString *error = nullptr);
     // Removes the temporary files interrupted writes left in the private folder.
     static int removeStaleTemporaryFiles();
 

@@ -1,6 +1,6 @@
 #include "platform/host/HostRegistry.h"
 
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 namespace qv {
 
-class RandrDisplays;
+class HostDisplays;
 
 // A Linux desktop has no registry of framebuffer properties. Each active display is
 // listed as a framebuffer service (its handle is the display id, its entry name the
@@ -15,7 +15,7 @@ class RandrDisplays;
 // of service is found.
 class HostRegistry final : public Registry {
 public:
-    explicit HostRegistry(RandrDisplays *displays) : m_displays(displays) {}
+    explicit HostRegistry(HostDisplays *displays) : m_displays(displays) {}
 
     std::optional<QList<ServiceHandle>> matchingServices(const QString &className) override;
     std::optional<QString> entryName(ServiceHandle service) override;
@@ -27,7 +27,7 @@ public:
 
 private:
     bool isDisplay(ServiceHandle service) const;
-    RandrDisplays *m_displays;
+    HostDisplays *m_displays;
 };
 
 } // namespace qv

@@ -1,13 +1,13 @@
 #include "platform/host/HostScreens.h"
 
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace qv {
 
-HostScreens::HostScreens(RandrDisplays *displays, QObject *parent) : Screens(parent), m_displays(displays)
+HostScreens::HostScreens(HostDisplays *displays, QObject *parent) : Screens(parent), m_displays(displays)
 {
     auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
     if (!app)

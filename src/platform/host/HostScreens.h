@@ -6,7 +6,7 @@ class QScreen;
 
 namespace qv {
 
-class RandrDisplays;
+class HostDisplays;
 
 // The windowing system's screens, numbered with the display ids of the RandR outputs
 // that show them (a screen without an output of its own has no number) and named after
@@ -14,12 +14,12 @@ class RandrDisplays;
 class HostScreens final : public Screens {
     Q_OBJECT
 public:
-    explicit HostScreens(RandrDisplays *displays, QObject *parent = nullptr);
+    explicit HostScreens(HostDisplays *displays, QObject *parent = nullptr);
     QList<ScreenInfo> screens() override;
 
 private:
     void watch(QScreen *screen);
-    RandrDisplays *m_displays;
+    HostDisplays *m_displays;
 };
 
 } // namespace qv

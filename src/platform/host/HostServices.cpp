@@ -9,7 +9,7 @@
 #include "platform/host/HostRegistry.h"
 #include "platform/host/HostScreens.h"
 #include "platform/host/HostWorkspace.h"
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 #include "platform/host/SystemHost.h"
 #include "platform/host/wayland/SessionWaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
@@ -20,20 +20,13 @@
 
 namespace qv {
 
-namespace {
-bool isWaylandSession()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
-           || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
-           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-} // namespace
-
 HostServices::HostServices()
 {
-    RandrDisplays::Options options;
-    options.waylandSession = isWaylandSession();
-    m_displays = std::make_unique<RandrDisplays>(options);
+    // The session decides how the screens' gamma is set (and says so once in the log).
+    HostDisplays::Session session = HostDisplays::Session::current();
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        session.sessionType = QStringLiteral("wayland");
+    m_displays = HostDisplays::forSession(session);
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
@@ -105,7 +98,7 @@ PlatformServices HostServices::over(PlatformServices services) const
     // Sleep may have reset the CRTCs: the formulas are written again.
     if (services.workspace)
         QObject::connect(services.workspace, &Workspace::screensDidWake, m_displays.get(),
-                         &RandrDisplays::screensDidWake, Qt::UniqueConnection);
+                         &HostDisplays::screensDidWake, Qt::UniqueConnection);
     return services;
 }
 

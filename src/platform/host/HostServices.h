@@ -15,7 +15,7 @@ class HostProcesses;
 class HostRegistry;
 class HostScreens;
 class HostWorkspace;
-class RandrDisplays;
+class HostDisplays;
 class SystemHost;
 class Workspace;
 namespace host {
@@ -49,9 +49,10 @@ public:
 
     // The idle back-end, which also says when the X server has blanked the screen.
     HostIdle &idle() const { return *m_idle; }
+    HostDisplays &displays() const { return *m_displays; }
 
 private:
-    std::unique_ptr<RandrDisplays> m_displays;
+    std::unique_ptr<HostDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;

@@ -258,6 +258,9 @@ GammaMethod::Layout MutterGamma::layout() const
 
 std::optional<GammaRamp> MutterGamma::currentRamp(quint32 crtc)
 {
+    // A ramp sent and not yet answered is what the CRTC is about to hold.
+    if (const auto sent = m_sent.constFind(crtc); sent != m_sent.cend())
+        return *sent;
     const auto found = m_ramps.constFind(crtc);
     return found == m_ramps.cend() ? std::nullopt : std::optional<GammaRamp>(*found);
 }
@@ -427,6 +430,7 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     m_serial = read->serial;
     m_layout = read->layout;
     m_ramps = read->ramps;
+    m_sent.clear();
     // One line for what the read found wrong; the same again after the next read is not repeated.
     if (!m_layout.outputs.isEmpty() && m_layout.gammaSizes.isEmpty()) {
         m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")
@@ -461,6 +465,7 @@ void MutterGamma::fail(const QString &reason, bool retry)
     m_reading = false;
     m_layout = {};
     m_ramps.clear();
+    m_sent.clear();
     m_reason = reason;
     m_note(m_log, reason);
     if (retry)
@@ -507,6 +512,7 @@ GammaMethod::Result MutterGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
                     QVariant::fromValue(ramp.blue)}),
         m_options.callTimeoutMs);
     m_writes << call;
+    m_sent.insert(crtc, ramp);
     auto *watcher = new QDBusPendingCallWatcher(call, this);
     const int generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -514,6 +520,8 @@ GammaMethod::Result MutterGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
                 finished->deleteLater();
                 m_writes.removeIf([&](const QDBusPendingCall &write) { return write.isFinished(); });
                 const QDBusMessage reply = finished->reply();
+                if (m_sent.value(crtc) == ramp)
+                    m_sent.remove(crtc);
                 if (generation != m_generation)
                     return; // a read since: it brings what the compositor holds now
                 if (reply.type() == QDBusMessage::ReplyMessage) {

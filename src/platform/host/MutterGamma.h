@@ -89,6 +89,7 @@ private:
     quint32 m_serial = 0;
     Layout m_layout;
     QHash<quint32, GammaRamp> m_ramps; // by handle
+    QHash<quint32, GammaRamp> m_sent;  // by handle, the last ramp sent until its answer is in
     QString m_reason;
     bool m_reading = false;
     int m_generation = 0;  // answers to calls of an earlier read are dropped

@@ -250,8 +250,8 @@ void WlrGamma::start()
         m_manager = m_connection->bind<zwlr_gamma_control_manager_v1>(*gamma, &zwlr_gamma_control_manager_v1_interface,
                                                                       1);
     } else {
-        m_problem = QStringLiteral("The Wayland compositor does not let programs set gamma ramps "
-                                   "(it offers no wlroots gamma control)");
+        m_problem = QStringLiteral("This desktop does not let applications set the screens' gamma (its compositor "
+                                   "offers no wlroots gamma control); the comfort veil carries the tuning.");
         m_log.info("%s", qUtf8Printable(m_problem));
     }
     if (const auto heads = m_connection->global(zwlr_output_manager_v1_interface.name)) {

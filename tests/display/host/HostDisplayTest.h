@@ -3,7 +3,7 @@
 #include "display/DisplayTestSupport.h"
 #include "display/ScreenDetector.h"
 #include "platform/Platform.h"
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 
 #include <memory>
 
@@ -15,10 +15,10 @@ class HostDisplayTest : public DisplayTest {
 protected:
     void openDisplays(const QString &display)
     {
-        RandrDisplays::Options options;
+        HostDisplays::Options options;
         options.displayName = display;
         options.restoreFilePath = dir->filePath(QStringLiteral("gamma.json"));
-        randr = std::make_unique<RandrDisplays>(options);
+        randr = std::make_unique<HostDisplays>(options);
         PlatformServices services = platform();
         services.displays = randr.get();
         installPlatform(services);
@@ -34,7 +34,7 @@ protected:
         randr.reset();
     }
 
-    std::unique_ptr<RandrDisplays> randr;
+    std::unique_ptr<HostDisplays> randr;
     std::unique_ptr<ScreenDetector> detector;
 };
 

@@ -1,7 +1,7 @@
 // The RandR display services on an X server with several outputs (the dummy video driver),
 // real EDIDs and a starting ramp of its own on each CRTC.
 
-#include "platform/host/RandrDisplays.h"
+#include "platform/host/HostDisplays.h"
 #include "support/DummyXorg.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
@@ -37,12 +37,12 @@ protected:
 
     static QString output(int index) { return QStringLiteral("DUMMY%1").arg(index); }
 
-    std::unique_ptr<RandrDisplays> open(const QString &display = {})
+    std::unique_ptr<HostDisplays> open(const QString &display = {})
     {
-        RandrDisplays::Options options;
+        HostDisplays::Options options;
         options.displayName = display.isEmpty() ? server.display() : display;
         options.restoreFilePath = folder.filePath(QStringLiteral("gamma.json"));
-        return std::make_unique<RandrDisplays>(options);
+        return std::make_unique<HostDisplays>(options);
     }
 
     test::DummyXorg server;

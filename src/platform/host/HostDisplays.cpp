@@ -1,0 +1,910 @@
+#include "platform/host/HostDisplays.h"
+
+#include "platform/host/MutterGamma.h"
+#include "platform/host/RandrGamma.h"
+#include "platform/host/WaylandConnection.h"
+#include "platform/host/WlrGamma.h"
+#include "runtime/Files.h"
+
+#include <QDBusConnectionInterface>
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+// What identifies the monitor on an output: its EDID's vendor, product and serial (the
+// serial text where the method knows only texts).
+QString monitorIdentity(const EdidInfo &edid)
+{
+    if (!edid.valid)
+        return {};
+    QString identity = QStringLiteral("%1-%2-%3")
+                           .arg(edid.vendor, 4, 16, QLatin1Char('0'))
+                           .arg(edid.model, 4, 16, QLatin1Char('0'))
+                           .arg(edid.serial, 8, 16, QLatin1Char('0'));
+    if (!edid.serialText.isEmpty() && edid.vendor == 0 && edid.model == 0 && edid.serial == 0)
+        identity += QLatin1Char('-') + QString(edid.serialText).replace(QLatin1Char('\n'), QLatin1Char('/'));
+    return identity;
+}
+
+// What the page and the log say where the desktop offers no way to set the screens' ramps.
+const QString kNoClientGamma = QStringLiteral(
+    "This desktop does not let applications set the screens' gamma; the comfort veil carries the tuning.");
+} // namespace
+
+HostDisplays::HostDisplays(Options options, QObject *parent)
+    : HostDisplays(std::make_unique<host::RandrGamma>(host::RandrGamma::Options{
+                       options.displayName,
+                       options.waylandSession
+                           ? QStringLiteral("Gamma ramps set through XWayland do not reach the screens of a Wayland "
+                                            "session; only the comfort veil softens the picture")
+                           : QString()}),
+                   GammaRestoreFile::serverOfDisplay(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY")
+                                                                                   : options.displayName),
+                   options.restoreFilePath, parent)
+{
+}
+
+HostDisplays::HostDisplays(std::unique_ptr<host::GammaMethod> method, const QString &restoreServer,
+                           const QString &restoreFilePath, QObject *parent)
+    : QObject(parent), m_method(std::move(method)), m_server(restoreServer),
+      m_restoreFile(restoreFilePath.isEmpty() && !m_method->compositorRestores()
+                        ? GammaRestoreFile::pathForServer(restoreServer, &m_keepProblem)
+                        : restoreFilePath),
+      m_user(GammaOriginals::newUser())
+{
+    if (keepsOriginals()) {
+        // Writes of ours that a kill interrupted leave nothing behind.
+        if (restoreFilePath.isEmpty() && m_keepProblem.isEmpty())
+            GammaRestoreFile::removeStaleTemporaryFiles();
+        if (!m_keepProblem.isEmpty())
+            m_log.error("No private folder to keep the original gamma ramps in (%s); the displays' transfer "
+                        "formulas are not applied",
+                        qUtf8Printable(m_keepProblem));
+    } else {
+        m_keepProblem.clear();
+    }
+    connect(m_method.get(), &host::GammaMethod::layoutChanged, this, &HostDisplays::readLayout);
+    connect(m_method.get(), &host::GammaMethod::writeFailed, this, &HostDisplays::writeFailed);
+    // A method that knows its outputs or its trouble at once (RandR) starts now; the others
+    // when their first layout is in.
+    if (!m_method->layout().outputs.isEmpty() || !m_method->unavailableReason().isEmpty())
+        readLayout();
+}
+
+HostDisplays::~HostDisplays()
+{
+    // What the method says while it goes (writes it waits for) is no news for us.
+    if (m_method)
+        m_method->disconnect(this);
+    m_method.reset();
+    GammaOriginals::endUser(m_user);
+}
+
+HostDisplays::Session HostDisplays::Session::current()
+{
+    return Session{qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+                   qEnvironmentVariable("DISPLAY"), QDBusConnection::sessionBus()};
+}
+
+HostDisplays::Method HostDisplays::chooseMethod(bool waylandSession, bool gnomeOnBus, bool waylandSocket)
+{
+    if (!waylandSession)
+        return Method::randr;
+    if (gnomeOnBus)
+        return Method::gnome;
+    return waylandSocket ? Method::wlroots : Method::none;
+}
+
+std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
+{
+    Logger log("HostDisplays");
+    const bool wayland = session.sessionType == QLatin1String("wayland") || !session.waylandDisplay.isEmpty();
+    // Both asked of the bus daemon or the socket, which answer at once; nothing waits on
+    // the compositor's display configuration.
+    bool gnome = false;
+    if (wayland && session.bus.isConnected() && session.bus.interface())
+        gnome = session.bus.interface()->isServiceRegistered(QString::fromLatin1(host::MutterGamma::kService)).value();
+    std::unique_ptr<host::WaylandConnection> connection;
+    QString noSocket;
+    if (wayland && !gnome) {
+        connection = std::make_unique<host::WaylandConnection>(session.waylandDisplay, log);
+        if (!connection->isConnected()) {
+            noSocket = connection->problem();
+            connection.reset();
+        }
+    }
+    switch (chooseMethod(wayland, gnome, connection != nullptr)) {
+    case Method::randr:
+        return std::make_unique<HostDisplays>(Options{session.xDisplay, false, {}});
+    case Method::gnome: {
+        // The kept ramps belong to the session's bus, which lives as long as the session.
+        const QString busId = session.bus.interface()->call(QStringLiteral("GetId")).arguments().value(0).toString();
+        auto displays = std::make_unique<HostDisplays>(std::make_unique<host::MutterGamma>(session.bus),
+                                                       QStringLiteral("gnome-") + busId);
+        displays->followNightLight(std::make_unique<host::GnomeNightLight>(session.bus));
+        return displays;
+    }
+    case Method::wlroots: {
+        auto method = std::make_unique<host::WlrGamma>(connection.get());
+        connection.release()->setParent(method.get()); // goes after the method's controls
+        return std::make_unique<HostDisplays>(std::move(method), QString());
+    }
+    case Method::none:
+        break;
+    }
+    // The outputs as XWayland shows them, without ramps that reach the screens.
+    QString reason = kNoClientGamma;
+    if (!noSocket.isEmpty())
+        reason += QStringLiteral(" (%1.)").arg(noSocket);
+    return std::make_unique<HostDisplays>(
+        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, reason}),
+        GammaRestoreFile::serverOfDisplay(session.xDisplay));
+}
+
+void HostDisplays::followNightLight(std::unique_ptr<host::GnomeNightLight> nightLight)
+{
+    m_nightLight = std::move(nightLight);
+    if (m_nightLight)
+        connect(m_nightLight.get(), &host::GnomeNightLight::activeChanged, this,
+                &HostDisplays::transferFormulaNoteChanged);
+    emit transferFormulaNoteChanged();
+}
+
+bool HostDisplays::keepsOriginals() const
+{
+    return !m_method->compositorRestores();
+}
+
+QString HostDisplays::limitationText() const
+{
+    return m_method->unavailableReason();
+}
+
+ResultCode HostDisplays::resultCode(const Result &result)
+{
+    // The display services speak Core Graphics' error codes: illegal argument, none
+    // available, cannot complete, failure.
+    switch (result.status) {
+    case Status::ok: return 0;
+    case Status::unknownCrtc: return 1001;
+    case Status::wrongSize: return 1011;
+    case Status::stale:
+    case Status::gone: return 1004;
+    case Status::refused: return 1000;
+    }
+    return 1000;
+}
+
+void HostDisplays::readLayout()
+{
+    Layout layout = layoutOf(m_method->layout());
+    const QString reason = m_method->unavailableReason();
+    const QString mark = keepsOriginals() ? m_method->serverMark() : QString();
+    QList<QPair<DisplayId, quint32>> changes;
+    QList<ReconfigurationCallback> callbacks;
+    QHash<DisplayId, TransferFormula> again;
+    {
+        QMutexLocker lock(&m_mutex);
+        const Layout &before = m_layout;
+        for (const Output &now : std::as_const(layout.outputs)) {
+            const auto old = std::find_if(before.outputs.begin(), before.outputs.end(),
+                                          [&](const Output &o) { return o.id == now.id; });
+            if (old == before.outputs.end()) {
+                changes << qMakePair(now.id, quint32(kDisplayAddFlag | kDisplayEnabledFlag
+                                                     | kDisplayDesktopShapeChangedFlag));
+                continue;
+            }
+            quint32 flags = 0;
+            if (old->pixelsWide != now.pixelsWide || old->pixelsHigh != now.pixelsHigh
+                || (old->currentMode < 0) != (now.currentMode < 0)
+                || (now.currentMode >= 0 && old->currentMode >= 0
+                    && old->modes.value(old->currentMode) != now.modes.value(now.currentMode)))
+                flags |= kDisplaySetModeFlag | kDisplayDesktopShapeChangedFlag;
+            if (old->position != now.position)
+                flags |= kDisplayMovedFlag;
+            // A new CRTC, or one that has a ramp now, needs its formula.
+            if (old->crtc != now.crtc || before.gammaSizes.value(old->crtc) != layout.gammaSizes.value(now.crtc))
+                flags |= kDisplaySetModeFlag;
+            const bool wasMirrored = isMirroredIn(before, *old), isMirrored = isMirroredIn(layout, now);
+            if (wasMirrored != isMirrored)
+                flags |= isMirrored ? kDisplayMirrorFlag : kDisplayUnMirrorFlag;
+            if ((before.main == now.id) != (layout.main == now.id))
+                flags |= kDisplaySetMainFlag;
+            if (flags)
+                changes << qMakePair(now.id, flags);
+        }
+        for (const Output &old : before.outputs) {
+            if (std::none_of(layout.outputs.begin(), layout.outputs.end(), [&](const Output &o) { return o.id == old.id; }))
+                changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
+                                                     | kDisplayDesktopShapeChangedFlag));
+        }
+        m_layout = std::move(layout);
+        // A CRTC that was switched off and on again may hold another ramp than we wrote.
+        m_lastWritten.clear();
+        m_keepProblem.clear();
+        m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
+        // A failure is the page's while its output is there without a usable ramp.
+        m_failed.removeIf([this](const auto &failed) {
+            return m_layout.gammaSizes.contains(failed.key())
+                   || std::none_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(),
+                                   [&](const Output &o) { return o.crtc == failed.key(); });
+        });
+        // A compositor started again holds its own ramps: nothing kept under the old one
+        // goes back on it.
+        if (!m_serverMark.isEmpty() && !mark.isEmpty() && mark != m_serverMark) {
+            m_log.info("The compositor was started again; the original gamma ramps kept before are dropped");
+            m_originals = GammaOriginals();
+            m_ours.clear();
+        }
+        if (!mark.isEmpty())
+            m_serverMark = mark;
+        again = std::exchange(m_again, {});
+        callbacks = m_callbacks.values();
+    }
+    if (!m_announced && (!m_layout.outputs.isEmpty() || !reason.isEmpty())) {
+        m_announced = true;
+        if (reason.isEmpty())
+            m_log.info("Displays: gamma through %s", qUtf8Printable(m_method->methodName()));
+        else
+            m_log.info("Displays: no gamma through %s: %s", qUtf8Printable(m_method->methodName()),
+                       qUtf8Printable(reason));
+    }
+    // What a process that was killed or crashed changed goes back before anything is applied.
+    if (!m_restored && keepsOriginals() && !m_layout.gammaSizes.isEmpty()) {
+        m_restored = true;
+        restoreKeptRamps();
+    }
+    for (const auto &[display, flags] : std::as_const(changes)) {
+        for (const ReconfigurationCallback &callback : std::as_const(callbacks))
+            callback(display, flags);
+    }
+    // Formulas that met a layout being read again reach it now.
+    for (auto it = again.cbegin(); it != again.cend(); ++it)
+        setTransferFormula(it.key(), it.value());
+    emit transferFormulaNoteChanged();
+}
+
+HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &read)
+{
+    Layout layout;
+    layout.gammaSizes = read.gammaSizes;
+    QList<quint32> taken;
+    for (const host::GammaMethod::Output &from : read.outputs) {
+        Output output;
+        output.id = monitorDisplayId(from.edid, from.name, taken);
+        taken << output.id;
+        output.formerId = from.formerId;
+        output.name = from.name;
+        output.crtc = from.crtc;
+        output.builtIn = from.builtIn;
+        output.edid = from.edid;
+        output.monitor = monitorIdentity(from.edid);
+        output.modes = from.modes;
+        output.currentMode = from.currentMode;
+        output.position = from.position;
+        output.pixelsWide = from.pixelsWide;
+        output.pixelsHigh = from.pixelsHigh;
+        if (from.primary && !layout.main)
+            layout.main = output.id;
+        layout.outputs << output;
+    }
+    if (!layout.main && !layout.outputs.isEmpty())
+        layout.main = layout.outputs.first().id;
+    return layout;
+}
+
+void HostDisplays::reloadConfiguration()
+{
+    // The method says layoutChanged() when it has read it (RandR at once).
+    m_method->refresh();
+}
+
+void HostDisplays::screensDidWake()
+{
+    // Sleep, a VT switch or a mode set may have reset the CRTCs: the formula is written again.
+    QMutexLocker lock(&m_mutex);
+    m_lastWritten.clear();
+    m_keepProblem.clear();
+}
+
+void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
+{
+    // The method logged it; the page says it until the output goes.
+    {
+        QMutexLocker lock(&m_mutex);
+        m_lastWritten.remove(crtc);
+        m_failed.insert(crtc, reason);
+        // What the CRTC should show is written again once the layout is read again (a
+        // stale serial); a CRTC the method leaves out then takes nothing.
+        for (const Output &output : std::as_const(m_layout.outputs)) {
+            if (output.crtc == crtc && m_formulas.contains(output.id))
+                m_again.insert(output.id, m_formulas.value(output.id));
+        }
+    }
+    emit transferFormulaNoteChanged();
+}
+
+void HostDisplays::logOnce(const QString &key, const QString &message) const
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_logged.contains(key))
+            return;
+        m_logged.insert(key);
+    }
+    m_log.info("%s", qUtf8Printable(message));
+}
+
+bool HostDisplays::isMirroredIn(const Layout &layout, const Output &output)
+{
+    // Mirrored outputs show the same area of the screen: on one CRTC, or, as most drivers
+    // do it, on CRTCs of the same position and size.
+    return std::any_of(layout.outputs.cbegin(), layout.outputs.cend(), [&](const Output &other) {
+        return other.id != output.id
+               && ((other.crtc != 0 && other.crtc == output.crtc)
+                   || (other.position == output.position && other.pixelsWide == output.pixelsWide
+                       && other.pixelsHigh == output.pixelsHigh));
+    });
+}
+
+std::optional<DisplayId> HostDisplays::formerDisplayId(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output && output->formerId ? std::optional<DisplayId>(output->formerId) : std::nullopt;
+}
+
+int HostDisplays::gammaRampSize(DisplayId display) const
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? m_layout.gammaSizes.value(output->crtc) : 0;
+}
+
+std::optional<GammaRamp> HostDisplays::currentGammaRamp(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output)
+        return std::nullopt;
+    return m_method->currentRamp(output->crtc);
+}
+
+bool HostDisplays::transferFormulasReachScreens()
+{
+    if (!m_method->unavailableReason().isEmpty())
+        return false;
+    QMutexLocker lock(&m_mutex);
+    return m_keepProblem.isEmpty();
+}
+
+QString HostDisplays::transferFormulaNote()
+{
+    QStringList parts;
+    if (const QString reason = m_method->unavailableReason(); !reason.isEmpty()) {
+        parts << reason;
+    } else {
+        QMutexLocker lock(&m_mutex);
+        if (!m_keepProblem.isEmpty())
+            parts << QStringLiteral("The display's formula is not applied: the original colours could not be kept "
+                                    "first, so they could not be put back after a crash (%1). The comfort veil still "
+                                    "softens the screen.")
+                         .arg(m_keepProblem);
+        for (auto it = m_failed.cbegin(); it != m_failed.cend(); ++it)
+            parts << it.value();
+    }
+    if (m_nightLight && m_nightLight->active())
+        parts << QString::fromLatin1(host::GnomeNightLight::kText);
+    for (QString &part : parts) {
+        if (!part.endsWith(QLatin1Char('.')))
+            part += QLatin1Char('.');
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+ResultCode HostDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ramp)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output)
+        return resultCode({Status::unknownCrtc, {}});
+    return resultCode(writeRampLocked(output->crtc, ramp));
+}
+
+HostDisplays::Result HostDisplays::writeRampLocked(quint32 crtc, const GammaRamp &ramp)
+{
+    const Result result = m_method->writeRamp(crtc, ramp);
+    if (!result.ok()) {
+        m_lastWritten.remove(crtc);
+        // A layout being read again takes the formula when it is in; anything else is said
+        // once per CRTC and kind until the layout changes.
+        if (result.status != Status::stale) {
+            const QString key = QStringLiteral("gone write %1 %2").arg(crtc).arg(int(result.status));
+            if (!m_logged.contains(key)) {
+                m_logged.insert(key);
+                m_log.error("Could not set the gamma ramp of %s: %s", qUtf8Printable(crtcNamesLocked(crtc)),
+                            qUtf8Printable(result.reason));
+            }
+        }
+        return result;
+    }
+    m_lastWritten.insert(crtc, ramp);
+    m_ours.insert(crtc, ramp);
+    return result;
+}
+
+bool HostDisplays::readOriginals(GammaOriginals *originals, QString *error) const
+{
+    // A file of a server that has ended since holds nothing for this one.
+    QList<SavedGammaRamp> entries;
+    QString mark;
+    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &entries, error);
+    if (state == GammaRestoreFile::State::corrupt)
+        return false;
+    *originals = GammaOriginals(state == GammaRestoreFile::State::read && mark == m_serverMark ? entries
+                                                                                                : QList<SavedGammaRamp>{});
+    return true;
+}
+
+bool HostDisplays::writeOriginals(const GammaOriginals &originals, QString *error) const
+{
+    if (originals.isEmpty()) {
+        m_restoreFile.remove();
+        return true;
+    }
+    return m_restoreFile.write(m_server, m_serverMark, originals.entries(), error);
+}
+
+HostDisplays::Result HostDisplays::keepLocked(quint32 crtc, int size, DisplayId display)
+{
+    // Another copy of ours may have kept this CRTC's original: the tint on it now is that
+    // copy's, never an original.
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    GammaOriginals originals;
+    QString error;
+    if (!readOriginals(&originals, &error)) {
+        m_keepProblem = QStringLiteral("%1 cannot be read: %2").arg(m_restoreFile.path(), error);
+        m_log.error("Could not keep the original gamma ramps: %s; the displays' transfer formulas are not applied",
+                    qUtf8Printable(m_keepProblem));
+        return {Status::gone, m_keepProblem};
+    }
+    std::optional<GammaRamp> current;
+    if (!originals.knowsCrtc(crtc)) {
+        current = m_method->currentRamp(crtc);
+        if (!current || current->size() != size) {
+            m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
+                        crtc, display);
+            return {Status::refused, QStringLiteral("The gamma ramp of %1 could not be read").arg(crtcNamesLocked(crtc))};
+        }
+    }
+    originals.keep(crtc, shownLocked(crtc), current.value_or(GammaRamp{}), m_user);
+    if (!writeOriginals(originals, &error)) {
+        m_keepProblem = error;
+        m_log.error("Could not keep the original gamma ramps%s (%s); the displays' transfer formulas are "
+                    "not applied",
+                    m_restoreFile.path().isEmpty() ? ""
+                                                   : qUtf8Printable(QStringLiteral(" in ") + m_restoreFile.path()),
+                    qUtf8Printable(error));
+        return {Status::gone, m_keepProblem};
+    }
+    m_originals = originals;
+    return {};
+}
+
+ResultCode HostDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
+{
+    if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
+        return resultCode({Status::gone, reason});
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output) {
+        lock.unlock();
+        // Once per display until the configuration changes: an animation keeps asking.
+        logOnce(QStringLiteral("gone %1").arg(display),
+                QStringLiteral("Display %1 is not connected; its transfer formula is not applied").arg(display));
+        return resultCode({Status::unknownCrtc, {}});
+    }
+    m_formulas.insert(display, formula);
+    const Result result = applyLocked(display, formula);
+    // The layout is being read again: the formula goes to what it finds.
+    if (result.status == Status::stale)
+        m_again.insert(display, formula);
+    return resultCode(result);
+}
+
+HostDisplays::Result HostDisplays::applyLocked(DisplayId display, const TransferFormula &formula)
+{
+    const Output *output = findLocked(display);
+    const quint32 crtc = output->crtc;
+    const int size = m_layout.gammaSizes.value(crtc);
+    if (!isUsableGammaRampSize(size)) {
+        // The method said why where it knows (a refused control); else once here.
+        if (!m_failed.contains(crtc)) {
+            const QString key = QStringLiteral("size %1 %2").arg(crtc).arg(size);
+            if (!m_logged.contains(key)) {
+                m_logged.insert(key);
+                m_log.info("%s of display %u has no usable gamma ramp (%d entries); its transfer formula is not "
+                           "applied",
+                           qUtf8Printable(output->name), display, size);
+            }
+        }
+        return {Status::wrongSize, m_failed.value(crtc)};
+    }
+    const GammaRamp ramp = gammaRampForFormula(formula, size);
+    // Mirrored outputs share a CRTC: one write per ramp is enough.
+    if (m_lastWritten.value(crtc) == ramp)
+        return {};
+    if (!m_keepProblem.isEmpty())
+        return {Status::gone, m_keepProblem};
+    // What goes back on the CRTC, for every monitor it shows, is kept before the first
+    // change reaches the screen, so that a kill cannot lose it.
+    if (keepsOriginals() && !m_originals.covers(crtc, shownLocked(crtc), m_user)) {
+        if (const Result kept = keepLocked(crtc, size, display); !kept.ok())
+            return kept;
+    }
+    return writeRampLocked(crtc, ramp);
+}
+
+ResultCode HostDisplays::resetTransferFormula(DisplayId display)
+{
+    if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
+        return resultCode({Status::gone, reason});
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output)
+        return resultCode({Status::unknownCrtc, {}});
+    m_formulas.remove(display);
+    m_again.remove(display);
+    const quint32 crtc = output->crtc;
+    const int size = m_layout.gammaSizes.value(crtc);
+    if (!keepsOriginals()) {
+        // The compositor holds the original; what we wrote gives way to a neutral ramp.
+        if (!m_ours.contains(crtc) || !isUsableGammaRampSize(size))
+            return 0;
+        const GammaRamp neutral = gammaRampForFormula(TransferFormula::identity(), size);
+        return m_lastWritten.value(crtc) == neutral ? 0 : resultCode(writeRampLocked(crtc, neutral));
+    }
+    // A CRTC whose ramp we never changed still shows its own.
+    if (!m_originals.heldBy(crtc, m_user))
+        return 0;
+    const std::optional<GammaRamp> original = m_originals.rampFor(crtc, shownLocked(crtc), size);
+    if (!original || m_lastWritten.value(crtc) == *original)
+        return 0;
+    if (original->size() != size)
+        return resultCode({Status::wrongSize, {}});
+    // A ramp another program set since our last write is left as it is.
+    if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
+        const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
+        if (current && *current != *ours) {
+            const QString name = output->name;
+            lock.unlock();
+            logOnce(QStringLiteral("foreign %1").arg(name),
+                    QStringLiteral("The gamma ramp of output %1 was set by another program since; it is left as it is")
+                        .arg(name));
+            return 0;
+        }
+    }
+    return resultCode(writeRampLocked(crtc, *original));
+}
+
+void HostDisplays::restoreKeptRamps()
+{
+    if (m_restoreFile.path().isEmpty())
+        return;
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    QList<SavedGammaRamp> entries;
+    QString error, mark;
+    const GammaRestoreFile::State state = m_restoreFile.read(m_server, &mark, &entries, &error);
+    if (state == GammaRestoreFile::State::absent)
+        return;
+    if (state == GammaRestoreFile::State::corrupt) {
+        // Kept aside, never read as ramps and never written over.
+        QString moveError;
+        const QString aside = files::moveAside(m_restoreFile.path(), &moveError);
+        m_log.error("Ignoring the kept gamma ramps in %s: %s; %s", qUtf8Printable(m_restoreFile.path()),
+                    qUtf8Printable(error),
+                    qUtf8Printable(aside.isEmpty() ? QStringLiteral("it could not be moved aside: ") + moveError
+                                                   : QStringLiteral("it is moved aside to ") + aside));
+        return;
+    }
+    if (mark != m_serverMark) {
+        m_log.info("The kept gamma ramps in %s belong to a display server that has ended since; they are dropped",
+                   qUtf8Printable(m_restoreFile.path()));
+        m_restoreFile.remove();
+        return;
+    }
+    GammaOriginals kept(entries);
+    QMutexLocker lock(&m_mutex);
+    QStringList restored;
+    bool another = false;
+    QHash<quint32, std::optional<GammaRamp>> chosen; // before any entry goes, as at quit
+    for (const quint32 crtc : kept.crtcs())
+        chosen.insert(crtc, kept.rampFor(crtc, shownLocked(crtc), m_layout.gammaSizes.value(crtc)));
+    for (const quint32 crtc : kept.crtcs()) {
+        // A copy of ours that still runs puts back its own.
+        if (kept.heldByAnotherRunning(crtc, m_user)) {
+            another = true;
+            continue;
+        }
+        const auto it = m_layout.gammaSizes.constFind(crtc);
+        if (it == m_layout.gammaSizes.cend()) {
+            m_log.info("CRTC %u of the kept gamma ramps is gone; its ramp waits until it is back", crtc);
+            continue;
+        }
+        const std::optional<GammaRamp> original = chosen.value(crtc);
+        kept.drop(crtc);
+        if (!original || original->size() != *it) {
+            m_log.info("Not putting back the kept gamma ramp of %s: it has %d entries, the CRTC %d",
+                       qUtf8Printable(crtcNamesLocked(crtc)), original ? original->size() : 0, *it);
+            continue;
+        }
+        const QString names = crtcNamesLocked(crtc);
+        if (writeRampLocked(crtc, *original).ok() && !restored.contains(names))
+            restored << names;
+    }
+    // Ramps an older version kept by output go back where that output shows that monitor.
+    QList<SavedGammaRamp> done;
+    for (const SavedGammaRamp &saved : kept.byOutputOnly()) {
+        const Output *output = nullptr;
+        for (const Output &o : std::as_const(m_layout.outputs)) {
+            if (o.name == saved.output)
+                output = &o;
+        }
+        if (!output || output->monitor != saved.monitor) {
+            m_log.info("Output %s is %s; its kept gamma ramp waits until its monitor is lit there again",
+                       qUtf8Printable(saved.output), output ? "showing another monitor" : "not lit");
+            continue;
+        }
+        done << saved;
+        if (m_layout.gammaSizes.value(output->crtc) != saved.ramp.size()) {
+            m_log.info("Not putting back the kept gamma ramp of output %s: it has %d entries, the CRTC %d",
+                       qUtf8Printable(saved.output), saved.ramp.size(), m_layout.gammaSizes.value(output->crtc));
+            continue;
+        }
+        if (writeRampLocked(output->crtc, saved.ramp).ok() && !restored.contains(saved.output))
+            restored << saved.output;
+    }
+    kept.dropByOutputOnly(done);
+    m_lastWritten.clear();
+    m_ours.clear();
+    m_originals = kept;
+    if (!writeOriginals(kept, &error))
+        m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
+                    qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+    if (restored.isEmpty() && !another)
+        m_log.info("Put back none of the gamma ramps a previous run left changed");
+    else if (!restored.isEmpty())
+        m_log.info("Put back the gamma ramp a previous run left changed on %s",
+                   qUtf8Printable(restored.join(QStringLiteral(", "))));
+}
+
+
+void HostDisplays::restoreColorSyncSettings()
+{
+    QMutexLocker lock(&m_mutex);
+    m_formulas.clear();
+    m_again.clear();
+    if (!keepsOriginals()) {
+        // The compositor puts the originals back when we go; while we run, a neutral ramp
+        // stands for them.
+        for (auto it = m_ours.cbegin(); it != m_ours.cend(); ++it) {
+            const int size = m_layout.gammaSizes.value(it.key());
+            if (isUsableGammaRampSize(size))
+                writeRampLocked(it.key(), gammaRampForFormula(TransferFormula::identity(), size));
+        }
+        m_ours.clear();
+        m_lastWritten.clear();
+        return;
+    }
+    // Switching the formulas off or on again tries to keep the originals anew.
+    m_keepProblem.clear();
+    QList<quint32> mine;
+    for (const quint32 crtc : m_originals.crtcs()) {
+        if (m_originals.heldBy(crtc, m_user))
+            mine << crtc;
+    }
+    if (!mine.isEmpty()) {
+        const GammaRestoreFile::Lock fileLock(m_restoreFile);
+        // The file holds what other copies kept since; one that cannot be read is not
+        // written over, and what this instance kept still goes back.
+        GammaOriginals originals;
+        QString error;
+        const bool readable = readOriginals(&originals, &error);
+        if (!readable)
+            originals = m_originals;
+        // Every ramp is chosen before any entry goes: a monitor's original may have been
+        // kept on another CRTC.
+        QHash<quint32, std::optional<GammaRamp>> chosen;
+        for (const quint32 crtc : std::as_const(mine)) {
+            const QList<ShownMonitor> shown = shownLocked(crtc);
+            const int size = m_layout.gammaSizes.value(crtc);
+            std::optional<GammaRamp> original = originals.rampFor(crtc, shown, size);
+            chosen.insert(crtc, original ? original : m_originals.rampFor(crtc, shown, size));
+        }
+        for (const quint32 crtc : std::as_const(mine)) {
+            const auto it = m_layout.gammaSizes.constFind(crtc);
+            if (it == m_layout.gammaSizes.cend()) {
+                m_log.info("CRTC %u is gone; its original gamma ramp waits for the next start", crtc);
+                continue;
+            }
+            const std::optional<GammaRamp> &original = chosen[crtc];
+            // Put back, the CRTC is settled for copies that ended too; while another copy
+            // runs, it is that copy's to put back.
+            const bool another = originals.heldByAnotherRunning(crtc, m_user);
+            originals.release(crtc, m_user);
+            if (!original || original->size() != *it) {
+                m_log.info("%s has a gamma ramp of another size now; its original is not put back",
+                           qUtf8Printable(crtcNamesLocked(crtc)));
+                continue;
+            }
+            if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
+                const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
+                if (current && *current != *ours) {
+                    m_log.info("The gamma ramp of %s was set by another program since; it is left as it is",
+                               qUtf8Printable(crtcNamesLocked(crtc)));
+                    continue;
+                }
+            }
+            if (writeRampLocked(crtc, *original).ok() && !another)
+                originals.drop(crtc);
+        }
+        m_originals = originals;
+        if (readable && !writeOriginals(originals, &error))
+            m_log.error("Could not keep the original gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
+                        qUtf8Printable(error));
+    }
+    m_ours.clear();
+    m_lastWritten.clear();
+}
+
+
+const HostDisplays::Output *HostDisplays::findLocked(DisplayId display) const
+{
+    for (const Output &output : m_layout.outputs) {
+        if (output.id == display)
+            return &output;
+    }
+    return nullptr;
+}
+
+std::optional<DisplayId> HostDisplays::displayForOutputName(const QString &outputName) const
+{
+    QMutexLocker lock(&m_mutex);
+    for (const Output &output : m_layout.outputs) {
+        if (output.name == outputName)
+            return output.id;
+    }
+    return std::nullopt;
+}
+
+QString HostDisplays::outputName(DisplayId display) const
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->name : QString();
+}
+
+QString HostDisplays::monitorName(DisplayId display) const
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->edid.name : QString();
+}
+
+QList<DisplayId> HostDisplays::activeDisplays()
+{
+    QMutexLocker lock(&m_mutex);
+    QList<DisplayId> ids;
+    for (const Output &output : std::as_const(m_layout.outputs))
+        ids << output.id;
+    return ids;
+}
+
+DisplayId HostDisplays::mainDisplay()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_layout.main;
+}
+
+bool HostDisplays::isBuiltin(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output && output->builtIn;
+}
+
+bool HostDisplays::isInMirrorSet(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output && isMirroredIn(m_layout, *output);
+}
+
+quint32 HostDisplays::vendorNumber(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->edid.vendor : 0;
+}
+
+quint32 HostDisplays::modelNumber(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->edid.model : 0;
+}
+
+quint32 HostDisplays::serialNumber(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->edid.serial : 0;
+}
+
+int HostDisplays::pixelsWide(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->pixelsWide : 0;
+}
+
+int HostDisplays::pixelsHigh(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->pixelsHigh : 0;
+}
+
+std::optional<DisplayMode> HostDisplays::currentMode(DisplayId display)
+{
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    if (!output || output->currentMode < 0)
+        return std::nullopt;
+    return output->modes.value(output->currentMode);
+}
+
+QList<DisplayMode> HostDisplays::allModes(DisplayId display, bool)
+{
+    // The display servers report no scaled duplicates of a mode: the option changes nothing.
+    QMutexLocker lock(&m_mutex);
+    const Output *output = findLocked(display);
+    return output ? output->modes : QList<DisplayMode>{};
+}
+
+QList<ShownMonitor> HostDisplays::shownLocked(quint32 crtc) const
+{
+    QList<ShownMonitor> shown;
+    for (const Output &output : m_layout.outputs) {
+        if (output.crtc == crtc)
+            shown << ShownMonitor{output.name, output.monitor};
+    }
+    return shown;
+}
+
+QString HostDisplays::crtcNamesLocked(quint32 crtc) const
+{
+    QStringList names;
+    for (const ShownMonitor &shown : shownLocked(crtc))
+        names << shown.output;
+    return names.isEmpty() ? QStringLiteral("CRTC %1 (switched off)").arg(crtc) : names.join(QStringLiteral(", "));
+}
+
+int HostDisplays::registerReconfigurationCallback(ReconfigurationCallback callback)
+{
+    QMutexLocker lock(&m_mutex);
+    const int token = m_nextToken++;
+    m_callbacks.insert(token, std::move(callback));
+    return token;
+}
+
+void HostDisplays::removeReconfigurationCallback(int token)
+{
+    QMutexLocker lock(&m_mutex);
+    m_callbacks.remove(token);
+}
+
+
+} // namespace qv

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "platform/Displays.h"
+#include "platform/host/Edid.h"
+#include "platform/host/GammaMethod.h"
+#include "platform/host/GammaOriginals.h"
+#include "platform/host/GammaRamp.h"
+#include "platform/host/GammaRestoreFile.h"
+#include "runtime/Logging.h"
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace qv {
+
+namespace host {
+class GnomeNightLight;
+}
+
+// The host's display services over one way of setting gamma ramps (a GammaMethod: X11
+// RandR, GNOME's display configuration, wlroots gamma control). What every method shares
+// lives here: a display's id follows the monitor on it (monitorDisplayId()), the main
+// display, mirror sets, the page's note, the reconfiguration callbacks, and the kept
+// originals with their restore.
+//
+// Where the method cannot read back what it wrote after a kill (RandR, GNOME), a CRTC's
+// original is kept before its first change, in memory and in a private runtime folder
+// shared by every copy of ours on the server (GammaOriginals says what goes back where),
+// before the change reaches the screen; where it cannot be kept, no formula is applied.
+// restoreColorSyncSettings() writes every CRTC we wrote, lit or not (a CRTC switched off
+// keeps its ramp), except one whose ramp another program set since our last write. A new
+// instance puts back what a process that ended without doing so left, before anything
+// else is written, unless the server was started again since or another copy still
+// relies on it. Where the compositor puts the originals back itself (wlroots), nothing
+// is kept.
+// The method's layout changes arrive on the thread that created the instance.
+class HostDisplays final : public QObject, public Displays {
+    Q_OBJECT
+public:
+    // An X11 session's displays through RandR.
+    struct Options {
+        QString displayName;     // empty: $DISPLAY
+        bool waylandSession = false; // ramps set through XWayland do not reach the screens
+        QString restoreFilePath; // empty: the runtime folder's file for the display
+    };
+    explicit HostDisplays(Options options, QObject *parent = nullptr);
+    // The displays through another method. The kept originals go in the runtime folder's
+    // file for restoreServer (restoreFilePath where given); a method whose compositor
+    // restores keeps none.
+    HostDisplays(std::unique_ptr<host::GammaMethod> method, const QString &restoreServer,
+                 const QString &restoreFilePath = {}, QObject *parent = nullptr);
+    ~HostDisplays() override;
+
+    // What the session is and offers, for forSession().
+    struct Session {
+        QString sessionType;    // $XDG_SESSION_TYPE
+        QString waylandDisplay; // $WAYLAND_DISPLAY
+        QString xDisplay;       // $DISPLAY
+        QDBusConnection bus = QDBusConnection(QString());
+        static Session current();
+    };
+    enum class Method { randr, gnome, wlroots, none };
+    // Which method the session gets: RandR in an X11 session; in a Wayland session GNOME's
+    // display configuration where it is on the session bus, else the compositor's wlroots
+    // gamma control where a Wayland socket is reached, else none.
+    static Method chooseMethod(bool waylandSession, bool gnomeOnBus, bool waylandSocket);
+    // The displays for the session, through the method it gets; logged once.
+    static std::unique_ptr<HostDisplays> forSession(const Session &session);
+
+    // GNOME's own Night Light, which the page mentions while it is on.
+    void followNightLight(std::unique_ptr<host::GnomeNightLight> nightLight);
+
+    host::GammaMethod &method() const { return *m_method; }
+    // Why transfer formulas cannot reach the screens; empty when they can.
+    QString limitationText() const;
+    const GammaRestoreFile &restoreFile() const { return m_restoreFile; }
+
+    // The display whose output has this name ("eDP-1"); the windowing system names screens so.
+    std::optional<DisplayId> displayForOutputName(const QString &outputName) const;
+    // The name of the display's output ("eDP-1"); empty for an unknown display.
+    QString outputName(DisplayId display) const;
+    // The monitor name from the display's EDID; empty without one.
+    QString monitorName(DisplayId display) const;
+    // The size of the ramp of the CRTC that drives the display; 0 without one.
+    int gammaRampSize(DisplayId display) const;
+    // The ramp the display's CRTC holds now, as the method last read it.
+    std::optional<GammaRamp> currentGammaRamp(DisplayId display);
+    // Writes a ramp to the display's CRTC as setTransferFormula() does, without keeping the
+    // original (benchmarks). Returns 0 or an error code as setTransferFormula() does.
+    ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
+    // Reads the configuration again where the method can do so at once, and reports what
+    // changed; the method's own change events do this.
+    void reloadConfiguration();
+    // After sleep or a return to the session (the CRTCs may have been reset): what was
+    // written is forgotten, so that the next formula reaches every CRTC again, and keeping
+    // the originals is tried again.
+    void screensDidWake();
+
+    // Displays
+    QList<DisplayId> activeDisplays() override;
+    DisplayId mainDisplay() override;
+    bool isBuiltin(DisplayId display) override;
+    bool isInMirrorSet(DisplayId display) override;
+    quint32 vendorNumber(DisplayId display) override;
+    quint32 modelNumber(DisplayId display) override;
+    quint32 serialNumber(DisplayId display) override;
+    int pixelsWide(DisplayId display) override;
+    int pixelsHigh(DisplayId display) override;
+    std::optional<DisplayMode> currentMode(DisplayId display) override;
+    QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
+    ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    // The output's kept original ramp (a linear ramp is not what the user had).
+    ResultCode resetTransferFormula(DisplayId display) override;
+    void restoreColorSyncSettings() override;
+    bool transferFormulasReachScreens() override;
+    QString transferFormulaNote() override;
+    // The id the method gave the display before ids followed the monitor (RandR's output id).
+    std::optional<DisplayId> formerDisplayId(DisplayId display) override;
+    int registerReconfigurationCallback(ReconfigurationCallback callback) override;
+    void removeReconfigurationCallback(int token) override;
+
+signals:
+    // transferFormulaNote() or transferFormulasReachScreens() may say something else now.
+    void transferFormulaNoteChanged();
+
+private:
+    using Result = host::GammaMethod::Result;
+    using Status = host::GammaMethod::Status;
+
+    struct Output {
+        DisplayId id = 0;  // follows the monitor (monitorDisplayId())
+        quint32 formerId = 0;
+        QString name;
+        quint32 crtc = 0;
+        bool builtIn = false;
+        EdidInfo edid;
+        QString monitor; // the EDID's identity, empty without one
+        QList<DisplayMode> modes;
+        int currentMode = -1;
+        QPoint position;
+        int pixelsWide = 0;
+        int pixelsHigh = 0;
+    };
+    struct Layout {
+        QList<Output> outputs; // active ones, in the server's order
+        QHash<quint32, int> gammaSizes;
+        DisplayId main = 0;
+    };
+
+    void start();
+    void readLayout();
+    static Layout layoutOf(const host::GammaMethod::Layout &read);
+    static bool isMirroredIn(const Layout &layout, const Output &output);
+    // The one place a method's answer becomes the display services' result code.
+    static ResultCode resultCode(const Result &result);
+    Result applyLocked(DisplayId display, const TransferFormula &formula);
+    QList<ShownMonitor> shownLocked(quint32 crtc) const;
+    QString crtcNamesLocked(quint32 crtc) const;
+    bool keepsOriginals() const;
+    bool readOriginals(GammaOriginals *originals, QString *error) const;
+    bool writeOriginals(const GammaOriginals &originals, QString *error) const;
+    Result keepLocked(quint32 crtc, int size, DisplayId display);
+    const Output *findLocked(DisplayId display) const;
+    Result writeRampLocked(quint32 crtc, const GammaRamp &ramp);
+    void restoreKeptRamps();
+    void writeFailed(quint32 crtc, const QString &reason);
+    void logOnce(const QString &key, const QString &message) const;
+
+    Logger m_log{"HostDisplays"};
+    std::unique_ptr<host::GammaMethod> m_method;
+    std::unique_ptr<host::GnomeNightLight> m_nightLight;
+    QString m_server;      // what the restore file names the server by
+    QString m_keepProblem; // why the originals cannot be kept; empty when they can
+    GammaRestoreFile m_restoreFile;
+    QString m_serverMark;
+    bool m_announced = false; // the method's state was logged
+    bool m_restored = false;  // what a killed run left was looked at
+
+    mutable QMutex m_mutex;
+    Layout m_layout;
+    GammaOriginals m_originals;              // as the restore file held them at our last look
+    QString m_user;                          // how the restore file names this instance
+    QHash<quint32, GammaRamp> m_lastWritten; // by CRTC, what we wrote last, until a reconfiguration
+    QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
+    QHash<quint32, QString> m_failed;        // by CRTC, why the method could not set its ramp
+    QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
+    QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
+    mutable QSet<QString> m_logged;
+    QMap<int, ReconfigurationCallback> m_callbacks;
+    int m_nextToken = 1;
+};
+
+} // namespace qv

@@ -1,0 +1,206 @@
+#include "HostBusTest.h"
+
+#include "platform/host/HostDisplays.h"
+#include "platform/host/MutterGamma.h"
+#include "support/wayland/WlrTestFormula.h"
+
+#include <QDBusArgument>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace qv;
+using host::GnomeNightLight;
+using host::MutterGamma;
+
+namespace {
+
+const QString kDisplayConfig = QString::fromLatin1(MutterGamma::kService);
+const QString kDisplayConfigControl = QStringLiteral("org.quellvista.Test.DisplayConfig");
+const QStringList kConnectors = {QStringLiteral("DP-1"), QStringLiteral("eDP-1")};
+
+// The display back-end over GNOME's display configuration, against the stand-in compositor.
+class HostDisplaysGnomeTest : public test::HostBusTest {
+protected:
+    void SetUp() override
+    {
+        HostBusTest::SetUp();
+        ASSERT_TRUE(folder.isValid());
+    }
+    void startConfig()
+    {
+        ASSERT_TRUE(bus->startService(kDisplayConfig, QStringLiteral(QV_TEST_SERVICES "/display_config.py")));
+    }
+    QDBusMessage control(const QString &method, const QVariantList &arguments = {})
+    {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(kDisplayConfig, QString::fromLatin1(MutterGamma::kPath), kDisplayConfigControl, method);
+        message.setArguments(arguments);
+        return bus->connection().call(message);
+    }
+    GammaRamp rampOf(const QString &connector)
+    {
+        const QVariantList answer = control(QStringLiteral("Ramp"), {connector}).arguments();
+        GammaRamp ramp;
+        qvariant_cast<QDBusArgument>(answer.value(0)) >> ramp.red;
+        qvariant_cast<QDBusArgument>(answer.value(1)) >> ramp.green;
+        qvariant_cast<QDBusArgument>(answer.value(2)) >> ramp.blue;
+        return ramp;
+    }
+    // The back-end, once the compositor's displays are in.
+    std::unique_ptr<HostDisplays> open(int displays = 2)
+    {
+        auto host = std::make_unique<HostDisplays>(
+            std::make_unique<MutterGamma>(bus->connection(), MutterGamma::Options{2'000}), QStringLiteral("gnome-test"),
+            folder.filePath(QStringLiteral("gamma.json")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().size() == displays; }, 10'000));
+        return host;
+    }
+    // Every display gets the formula; true once the compositor holds each ramp.
+    bool tint(HostDisplays &host, const TransferFormula &formula)
+    {
+        for (const DisplayId id : host.activeDisplays())
+            EXPECT_EQ(host.setTransferFormula(id, formula), 0);
+        return QTest::qWaitFor([&] {
+            return std::all_of(kConnectors.begin(), kConnectors.end(), [&](const QString &connector) {
+                const GammaRamp now = rampOf(connector);
+                return now == gammaRampForFormula(formula, now.size());
+            });
+        }, 5'000);
+    }
+    QHash<QString, GammaRamp> ramps()
+    {
+        QHash<QString, GammaRamp> all;
+        for (const QString &connector : kConnectors)
+            all.insert(connector, rampOf(connector));
+        return all;
+    }
+
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+// Every CRTC gets its formula after its original was kept on disk; quitting puts every
+// original back and leaves nothing kept.
+TEST_F(HostDisplaysGnomeTest, TheFormulaReachesEveryCrtcAndQuitPutsTheOriginalsBack)
+{
+    startConfig();
+    const QHash<QString, GammaRamp> originals = ramps();
+    auto host = open();
+    EXPECT_TRUE(host->transferFormulasReachScreens());
+    EXPECT_TRUE(host->transferFormulaNote().isEmpty());
+    ASSERT_TRUE(tint(*host, test::kWarmFormula));
+    EXPECT_TRUE(QFile::exists(host->restoreFile().path()));
+    host->restoreColorSyncSettings();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals; }, 5'000))
+        << logs->messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(host->restoreFile().path()));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("HostDisplays"),
+                                   QStringLiteral("Displays: gamma through GNOME display configuration")));
+}
+
+// A run that ended without putting the originals back (killed): the next start puts them
+// back before anything else is written, once the compositor's layout is in.
+TEST_F(HostDisplaysGnomeTest, ANewStartPutsBackWhatAKilledRunLeft)
+{
+    startConfig();
+    const QHash<QString, GammaRamp> originals = ramps();
+    {
+        auto killed = open();
+        ASSERT_TRUE(tint(*killed, test::kWarmFormula));
+    } // gone without restoreColorSyncSettings()
+    ASSERT_NE(ramps(), originals);
+    auto next = open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals; }, 5'000));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("HostDisplays"), QStringLiteral("Put back the gamma ramp")));
+}
+
+// A monitor plugged in is a new display with its own CRTC, announced to the callbacks;
+// its formula keeps its original first. CRTCs trading ids under a write: the write is
+// refused as stale, the layout read again, and the formula reaches the right CRTC.
+TEST_F(HostDisplaysGnomeTest, ANewCrtcGetsItsFormulaAndAStaleSerialNeverHitsTheWrongCrtc)
+{
+    startConfig();
+    auto host = open();
+    QList<QPair<DisplayId, quint32>> changes;
+    host->registerReconfigurationCallback([&](DisplayId id, quint32 flags) { changes << qMakePair(id, flags); });
+    const GammaRamp hdmiOriginal = [&] {
+        control(QStringLiteral("PlugMonitor"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().size() == 3; }, 5'000));
+        return rampOf(QStringLiteral("HDMI-1"));
+    }();
+    const std::optional<DisplayId> hdmi = host->displayForOutputName(QStringLiteral("HDMI-1"));
+    ASSERT_TRUE(hdmi);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0].first, *hdmi);
+    EXPECT_TRUE(changes[0].second & kDisplayAddFlag);
+    ASSERT_EQ(host->setTransferFormula(*hdmi, test::kWarmFormula), 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return rampOf(QStringLiteral("HDMI-1")) == gammaRampForFormula(test::kWarmFormula, 256); }, 5'000));
+
+    const GammaRamp panel = rampOf(QStringLiteral("eDP-1"));
+    control(QStringLiteral("SwapCrtcs"));
+    TransferFormula dim = TransferFormula::identity();
+    dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
+    const DisplayId dp = *host->displayForOutputName(QStringLiteral("DP-1"));
+    EXPECT_EQ(host->setTransferFormula(dp, dim), 0) << "the back-end cannot know yet";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rampOf(QStringLiteral("DP-1")) == gammaRampForFormula(dim, 256); },
+                                5'000));
+    EXPECT_EQ(rampOf(QStringLiteral("eDP-1")), panel);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->transferFormulaNote().isEmpty(); }, 5'000))
+        << "a refusal that was mended is not the page's";
+
+    host->restoreColorSyncSettings();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rampOf(QStringLiteral("HDMI-1")) == hdmiOriginal; }, 5'000));
+}
+
+// The page says so while GNOME's Night Light is on, and when the compositor cannot be
+// reached; neither waits on the main thread nor writes anything.
+TEST_F(HostDisplaysGnomeTest, ThePageSaysWhatHoldsTheFormulaBack)
+{
+    auto host = open(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !host->transferFormulasReachScreens(); }, 5'000));
+    EXPECT_FALSE(host->transferFormulaNote().isEmpty());
+    EXPECT_NE(host->setTransferFormula(1, test::kWarmFormula), 0);
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("Displays: ")).size(), 1);
+
+    startConfig();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().size() == 2; }, 5'000));
+    EXPECT_TRUE(host->transferFormulaNote().isEmpty());
+    ASSERT_TRUE(bus->startMock(QString::fromLatin1(GnomeNightLight::kService),
+                               {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/gsd_color.py"),
+                                QStringLiteral("-p"), QStringLiteral("{\"active\": true}")}));
+    QSignalSpy noteChanged(host.get(), &HostDisplays::transferFormulaNoteChanged);
+    host->followNightLight(std::make_unique<GnomeNightLight>(bus->connection()));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return host->transferFormulaNote() == QString::fromLatin1(GnomeNightLight::kText); }, 5'000));
+    EXPECT_GE(noteChanged.size(), 2);
+    EXPECT_TRUE(host->transferFormulasReachScreens()) << "both tint the screens; ours is still written";
+}
+
+// The session chooses: GNOME's display configuration where it is on the session bus (its
+// kept ramps named by the bus), else a compositor's socket, else none with the reason.
+TEST_F(HostDisplaysGnomeTest, TheSessionChoosesTheMethod)
+{
+    using Method = HostDisplays::Method;
+    EXPECT_EQ(HostDisplays::chooseMethod(false, true, true), Method::randr);
+    EXPECT_EQ(HostDisplays::chooseMethod(true, true, true), Method::gnome);
+    EXPECT_EQ(HostDisplays::chooseMethod(true, false, true), Method::wlroots);
+    EXPECT_EQ(HostDisplays::chooseMethod(true, false, false), Method::none);
+
+    startConfig();
+    HostDisplays::Session session{QStringLiteral("wayland"), QString(), QStringLiteral(":4242"), bus->connection()};
+    auto gnome = HostDisplays::forSession(session);
+    EXPECT_EQ(gnome->method().methodName(), QStringLiteral("GNOME display configuration"));
+    EXPECT_TRUE(gnome->restoreFile().path().contains(QStringLiteral("gamma-ramps-gnome_")))
+        << gnome->restoreFile().path().toStdString();
+    gnome.reset();
+
+    bus->stopMock(kDisplayConfig);
+    session.waylandDisplay = QStringLiteral("no-compositor-here");
+    auto none = HostDisplays::forSession(session);
+    EXPECT_FALSE(none->transferFormulasReachScreens());
+    EXPECT_TRUE(none->transferFormulaNote().startsWith(
+        QStringLiteral("This desktop does not let applications set the screens' gamma")));
+    EXPECT_NE(none->setTransferFormula(1, test::kWarmFormula), 0);
+}

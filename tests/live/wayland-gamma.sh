@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# Starts the real application in a Wayland session's environment on each stand-in (its
+# window still on an X server of its own) and reads the ramps the compositor shows:
+#  GNOME (the DisplayConfig stand-in on a private session bus):
+#  - Evening at 0.65 reaches every CRTC within one 16-bit step; SIGTERM (the quit path)
+#    puts every original back; after SIGKILL the next start does;
+#  - a monitor plugged in (MonitorsChanged, a new CRTC) gets the formula within the
+#    debounce plus 100 ms, and its original back at quit;
+#  - with the desktop's Night Light on, the page says so (screenshots, light and dark).
+#  wlroots (the test compositor):
+#  - two outputs of different ramp sizes get Evening; a failed control shows the page's
+#    reason while the other output keeps its formula (screenshots, light and dark);
+#  - SIGKILL leaves both outputs at their originals (the compositor's restore).
+# Usage: wayland-gamma.sh APP GAMMACHECK COMPOSITOR SERVICES TEMPLATES [OUT]
+set -euo pipefail
+app="$1" check="$2" compositor="$3" services="$4" templates="$5" out="${6:-wayland-gamma}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/common.sh"
+begin_check wayland-gamma Xvfb xdotool import dbus-daemon -- app_pid light_pid config_pid bus_pid \
+  compositor_pid
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+# Debian's Python, which has the D-Bus bindings (not one a virtual environment puts first).
+python=/usr/bin/python3
+ramp_file=("$python" "$here/ramp-file.py")
+unset WAYLAND_DISPLAY
+
+fail() {
+  echo "wayland-gamma: $1"
+  cat "$tmp/app.log" 2>/dev/null || true
+  exit 1
+}
+store() {
+  mkdir -p "$tmp/config/Quellvista"
+  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
+}
+stop_app() {
+  kill "-$1" "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+# The host in a Wayland session: XDG_SESSION_TYPE says so; the window goes to the X server.
+start_in_wayland() {
+  isolated+=(QUELLVISTA_MACHINE= XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$@")
+  start_app wayland-gamma find_main
+}
+screenshot() {
+  sleep 1.5 # the page's first frames, the backdrop's fade
+  import -window "$window" "$out/$1.png"
+  echo "wayland-gamma: $out/$1.png"
+}
+
+start_xvfb wayland-gamma
+evening="$("$check" values Evening 0.65)"
+evening_store="\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
+
+# ---- GNOME ----
+dbus-daemon --session --nofork --print-address=3 3>"$tmp/bus" >/dev/null 2>&1 &
+bus_pid=$!
+poll 10 test -s "$tmp/bus" || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
+"$python" "$services/display_config.py" &
+config_pid=$!
+connectors=(DP-1 eDP-1)
+poll 10 "${ramp_file[@]}" mutter DP-1 "$tmp/original-DP-1" 2>/dev/null || fail "the DisplayConfig stand-in did not start"
+"${ramp_file[@]}" mutter eDP-1 "$tmp/original-eDP-1"
+# Each connector's ramp: Evening's formula (preset) or its original (same).
+mutter_at() {
+  local what="$1" c
+  shift
+  for c in "$@"; do
+    "${ramp_file[@]}" mutter "$c" "$tmp/now-$c" || return 2
+    if [[ "$what" == preset ]]; then
+      "$check" -f "$tmp/now-$c" preset Evening 0.65 >/dev/null || return 1
+    else
+      "$check" -f "$tmp/now-$c" same "$tmp/original-$c" || return 1
+    fi
+  done
+}
+
+make_isolated
+store "$evening_store"
+start_in_wayland
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC: $("$check" -f "$tmp/now-DP-1" preset Evening 0.65)"
+grep -q "Displays: gamma through GNOME display configuration" "$tmp/app.log" || fail "the method was not logged"
+stop_app TERM
+mutter_at same "${connectors[@]}" || fail "after SIGTERM the CRTCs are not at their originals"
+echo "wayland-gamma: GNOME: Evening on every CRTC; the originals back after SIGTERM"
+
+start_in_wayland
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC on the second start"
+stop_app KILL
+mutter_at same DP-1 && fail "the ramp was put back although the process was killed"
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+start_in_wayland
+poll 30 mutter_at same "${connectors[@]}" || fail "after SIGKILL and a new start the CRTCs are not at their originals"
+stop_app TERM
+echo "wayland-gamma: GNOME: the originals back at the start after SIGKILL"
+
+# A monitor plugged in while running: its CRTC gets the formula within the debounce
+# (1.5 s) plus 100 ms of its MonitorsChanged.
+store "$evening_store"
+start_in_wayland
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC before the monitor is plugged in"
+elapsed="$("$python" - "$tmp/original-HDMI-1" <<'EOF'
+import array, sys, time
+import dbus
+config = dbus.SessionBus().get_object('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig')
+test = 'org.quellvista.Test.DisplayConfig'
+config.PlugMonitor(dbus_interface=test)
+start = time.monotonic()
+original = config.Ramp('HDMI-1', dbus_interface=test)
+with open(sys.argv[1], 'wb') as out:
+    out.write(array.array('H', [v for channel in original for v in channel]).tobytes())
+target = config.Ramp('DP-1', dbus_interface=test)  # the same size, the same formula
+while time.monotonic() - start < 10:
+    if config.Ramp('HDMI-1', dbus_interface=test) == target:
+        print(int((time.monotonic() - start) * 1000))
+        sys.exit(0)
+    time.sleep(0.01)
+print('never')
+EOF
+)"
+[[ "$elapsed" != never ]] || fail "the new CRTC never got the formula"
+((elapsed <= 1600)) || fail "the new CRTC got the formula after $elapsed ms (more than 1600)"
+connectors+=(HDMI-1)
+stop_app TERM
+mutter_at same "${connectors[@]}" || fail "after SIGTERM the new CRTC is not at its original"
+echo "wayland-gamma: GNOME: a new CRTC got the formula $elapsed ms after MonitorsChanged, its original back at quit"
+
+# The desktop's Night Light on: the page says it also sets the screens.
+"$python" -m dbusmock --template "$templates/gsd_color.py" -p '{"active": true}' >/dev/null 2>&1 &
+light_pid=$!
+for appearance in light dark; do
+  make_isolated
+  store "$evening_store,\"appAppearanceMode\":{\"t\":\"string\",\"v\":\"$appearance\"},\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
+  start_in_wayland
+  poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC with Night Light on"
+  screenshot "gnome-nightlight-$appearance"
+  stop_app TERM
+done
+mutter_at same "${connectors[@]}" || fail "after the Night Light runs the CRTCs are not at their originals"
+kill "$light_pid" "$config_pid" "$bus_pid"
+wait "$light_pid" "$config_pid" "$bus_pid" 2>/dev/null || true
+light_pid="" config_pid="" bus_pid=""
+unset DBUS_SESSION_BUS_ADDRESS
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+
+# ---- wlroots ----
+mkdir -p "$tmp/wayland"
+chmod 700 "$tmp/wayland"
+coproc wl { XDG_RUNTIME_DIR="$tmp/wayland" exec "$compositor"; }
+compositor_pid=$wl_PID
+read -r -t 10 socket <&"${wl[0]}" || fail "the test compositor did not start"
+wl_command() {
+  echo "$1" >&"${wl[1]}"
+  read -r -t 5 answer <&"${wl[0]}" || fail "the test compositor did not answer \"$1\""
+}
+wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
+wl_command "add HDMI-A-1 1024"
+# The output's ramp: Evening's formula (preset), linear, as before the start (same).
+wl_at() {
+  local what="$1" name
+  shift
+  for name in "$@"; do
+    wl_command "ramp $name"
+    "${ramp_file[@]}" line "$tmp/now-$name" <<<"$answer" || return 2
+    if [[ "$what" == preset ]]; then
+      "$check" -f "$tmp/now-$name" preset Evening 0.65 >/dev/null || return 1
+    else
+      "$check" -f "$tmp/now-$name" same "$tmp/original-$name" || return 1
+    fi
+  done
+}
+for name in DP-1 HDMI-A-1; do
+  wl_command "ramp $name"
+  "${ramp_file[@]}" line "$tmp/original-$name" <<<"$answer"
+done
+wayland=(WAYLAND_DISPLAY="$tmp/wayland/$socket")
+
+make_isolated
+store "$evening_store"
+start_in_wayland "${wayland[@]}"
+poll 30 wl_at preset DP-1 HDMI-A-1 || fail "Evening does not reach both outputs"
+grep -q "Displays: gamma through wlroots gamma control" "$tmp/app.log" || fail "the method was not logged"
+stop_app KILL
+poll 10 wl_at same DP-1 HDMI-A-1 || fail "after SIGKILL the outputs are not at their originals"
+echo "wayland-gamma: wlroots: Evening on outputs of 256 and 1024 entries; the originals back after SIGKILL"
+
+for appearance in light dark; do
+  make_isolated
+  store "$evening_store,\"appAppearanceMode\":{\"t\":\"string\",\"v\":\"$appearance\"},\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
+  start_in_wayland "${wayland[@]}"
+  poll 30 wl_at preset DP-1 HDMI-A-1 || fail "Evening does not reach both outputs"
+  wl_command "fail DP-1"
+  screenshot "wlroots-failed-$appearance"
+  wl_at preset HDMI-A-1 || fail "HDMI-A-1 lost its formula when DP-1's control failed"
+  [[ "$(grep -c "refuses the gamma control of DP-1" "$tmp/app.log")" == 1 ]] || fail "the failure was not logged once"
+  stop_app TERM
+  wl_at same HDMI-A-1 || fail "after SIGTERM HDMI-A-1 is not at its original"
+  # The failed output is free again for the next start.
+  wl_command "remove DP-1"
+  wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
+done
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+
+# ---- a compositor without gamma control (KDE Plasma and others) ----
+kill "$compositor_pid"
+wait "$compositor_pid" 2>/dev/null || true
+compositor_pid=""
+rm -rf "$tmp/wayland" && mkdir -p "$tmp/wayland" && chmod 700 "$tmp/wayland"
+coproc wl { XDG_RUNTIME_DIR="$tmp/wayland" exec "$compositor" --no-gamma; }
+compositor_pid=$wl_PID
+read -r -t 10 socket <&"${wl[0]}" || fail "the test compositor did not start without gamma control"
+wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
+wayland=(WAYLAND_DISPLAY="$tmp/wayland/$socket")
+for appearance in light dark; do
+  make_isolated
+  store "$evening_store,\"appAppearanceMode\":{\"t\":\"string\",\"v\":\"$appearance\"},\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
+  start_in_wayland "${wayland[@]}"
+  screenshot "no-gamma-control-$appearance"
+  grep -q "Displays: no gamma through wlroots gamma control: This desktop does not let applications set" \
+    "$tmp/app.log" || fail "the missing gamma control was not logged"
+  wl_command "ramp DP-1"
+  [[ "$(cut -d' ' -f3 <<<"$answer")" == 0 ]] || fail "a ramp was written without gamma control"
+  stop_app TERM
+done
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
