@@ -2,6 +2,7 @@
 
 #include "platform/desktop/PortalHotKeys.h"
 
+#include <QDBusObjectPath>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>

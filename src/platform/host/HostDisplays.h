@@ -103,6 +103,9 @@ public:
     // written is forgotten, so that the next formula reaches every CRTC again, and keeping
     // the originals is tried again.
     void screensDidWake();
+    // Whether what a killed run left was put back (or there is nothing to look at: the
+    // method keeps no originals); a method that reads ahead says so after its first layout.
+    bool hasLookedAtWhatARunLeft() const { return m_restored || !keepsOriginals(); }
 
     // Displays
     QList<DisplayId> activeDisplays() override;

@@ -16,7 +16,9 @@
 #include "platform/host/wayland/WaylandWorkspace.h"
 
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 
 namespace qv {
 
@@ -26,6 +28,7 @@ HostServices::HostServices()
     HostDisplays::Session session = HostDisplays::Session::current();
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         session.sessionType = QStringLiteral("wayland");
+    const bool waylandSession = session.sessionType == QLatin1String("wayland");
     m_displays = HostDisplays::forSession(session);
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
@@ -33,7 +36,7 @@ HostServices::HostServices()
     // The user's idle time and the front application from the X server and its window
     // manager (the idle time else from the session's services); in a Wayland session from
     // the compositor where it offers them (idle notifications, the list of windows).
-    if (options.waylandSession) {
+    if (waylandSession) {
         m_wayland = std::make_unique<host::SessionWaylandConnection>();
         if (m_wayland->isConnected())
             m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
@@ -61,11 +64,18 @@ HostServices::~HostServices()
 
 void HostServices::putBackWhatARunLeft()
 {
-    RandrDisplays::Options options;
-    options.waylandSession = isWaylandSession();
-    // Each puts back what it finds kept as it starts; the font setting at the latest as
-    // it goes.
-    RandrDisplays displays(options);
+    // Each puts back what it finds kept as it starts (a method that reads ahead, once it
+    // has read the layout: waited for a moment); the font setting at the latest as it goes.
+    const std::unique_ptr<HostDisplays> displays = HostDisplays::forSession(HostDisplays::Session::current());
+    if (!displays->hasLookedAtWhatARunLeft()) {
+        QEventLoop loop;
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        QObject::connect(displays.get(), &HostDisplays::transferFormulaNoteChanged, &loop, [&] {
+            if (displays->hasLookedAtWhatARunLeft())
+                loop.quit();
+        });
+        loop.exec();
+    }
     GsettingsFontSmoothing fontSmoothing;
 }
 
