@@ -60,9 +60,9 @@ QSet<QString> resolvedPresetIDs(const QStringList &entries)
 
 bool isFiniteRecord(const SavedComfortProfile &p)
 {
-    for (double v : {p.brightness, p.warmth, p.contrastReduction, p.softWhite, p.highlightCompression,
-                     p.redModeIntensity, p.pwmThreshold, p.peripheralSoftening, p.highlightDampening, p.colorCalm,
-                     p.microtexture})
+    for (double v : {p.tuning.brightness, p.tuning.warmth, p.tuning.contrastReduction, p.tuning.softWhite,
+                     p.tuning.highlightCompression, p.tuning.redModeIntensity, p.pwm.threshold,
+                     p.veil.peripheralSoftening, p.veil.highlightDampening, p.veil.colorCalm, p.veil.microtexture})
         if (!std::isfinite(v))
             return false;
     return p.createdAt.isValid();

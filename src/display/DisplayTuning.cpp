@@ -572,29 +572,18 @@ void DisplayTuning::settleTransition()
 
 // ---- snapshot and reset ----
 
-DisplayTuningSnapshot DisplayTuning::savedSnapshot()
+TuningValues DisplayTuning::savedSnapshot()
 {
     const UserDefaults &d = UserDefaults::standard();
-    DisplayTuningSnapshot s;
+    TuningValues s;
     // A targeted display's own set is what the editor shows and what the snapshot puts
     // back: the global values would replace that display's (selection and map share
     // their keys, before or after they follow the monitors).
     if (const auto selected = savedSelectedDisplayID()) {
         const std::optional<QByteArray> data = d.dataValue(key(perDisplayValuesKey));
         const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
-        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected)))) {
-            s.brightness = own->brightness;
-            s.warmth = own->warmth;
-            s.contrastReduction = own->contrastReduction;
-            s.softWhite = own->softWhite;
-            s.highlightCompression = own->highlightCompression;
-            s.bloomGuardEnabled = own->bloomGuardEnabled;
-            s.enabled = own->enabled;
-            s.nightModeEnabled = own->nightModeEnabled;
-            s.noBlueModeEnabled = own->noBlueModeEnabled;
-            s.redModeIntensity = own->redModeIntensity;
-            return s;
-        }
+        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected))))
+            return *own;
     }
     s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
     s.warmth = d.doubleForKey(kWarmthKey);
@@ -609,7 +598,7 @@ DisplayTuningSnapshot DisplayTuning::savedSnapshot()
     return s;
 }
 
-void DisplayTuning::applySnapshot(const DisplayTuningSnapshot &snapshot)
+void DisplayTuning::applySnapshot(const TuningValues &snapshot)
 {
     beginBatch();
     setBrightness(clampTo(snapshot.brightness, 0.1, 1.0));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "display/DisplayTuningSnapshot.h"
 #include "display/DisplayTuningTarget.h"
 #include "display/SidecarComfortOverlayManager.h"
 #include "display/TuningValues.h"
@@ -218,8 +217,8 @@ public:
     // ---- snapshot and reset ----
     // The stored values of the edited target: a targeted display's own set where one is
     // stored, else the all-displays values. Does not create the shared instance.
-    static DisplayTuningSnapshot savedSnapshot();
-    void applySnapshot(const DisplayTuningSnapshot &snapshot);
+    static TuningValues savedSnapshot();
+    void applySnapshot(const TuningValues &snapshot);
     Q_INVOKABLE void resetAll();
     // Tuning off in every stored set, the editor's included, and every display back to
     // its system colour settings: what a preset or profile with tuning off leaves, so that

@@ -44,7 +44,7 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
     for (int k = 1; k <= 28; ++k) {
         const double t = k / 28.0;
         EXPECT_EQ(steps[k - 1].first - start, (k - 1) * 18);
-        EXPECT_DOUBLE_EQ(steps[k - 1].second, 1.0 + (evening.brightness - 1.0) * t * t * (3 - 2 * t));
+        EXPECT_DOUBLE_EQ(steps[k - 1].second, 1.0 + (evening.tuning.brightness - 1.0) * t * t * (3 - 2 * t));
     }
     EXPECT_EQ(steps[28].first - start, 28 * 18);
 
@@ -57,7 +57,7 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
         EXPECT_EQ(*formula, DisplayTuning::formula(expected, 0, false, tuning.isMiniLEDDisplay(display)));
     }
     EXPECT_TRUE(DisplayEngine::shared().pwmAvoidanceEnabled());
-    EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), evening.pwmThreshold * 100);
+    EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), evening.pwm.threshold * 100);
     EXPECT_DOUBLE_EQ(ComfortVeilController::shared().colorCalm(), evening.colorCalm);
 
     const int restores = mac->restoreCallCount();
@@ -96,7 +96,7 @@ TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
             const auto map = QJsonDocument::fromJson(*defaults->dataValue(DisplayTuning::perDisplayValuesKey)).object();
             EXPECT_EQ(TuningValues::fromJson(map.value("2")), evening);
         } else {
-            const DisplayTuningSnapshot stored = DisplayTuning::savedSnapshot();
+            const TuningValues stored = DisplayTuning::savedSnapshot();
             EXPECT_DOUBLE_EQ(stored.brightness, evening.brightness);
             EXPECT_DOUBLE_EQ(stored.warmth, evening.warmth);
             EXPECT_TRUE(stored.enabled);
@@ -119,8 +119,8 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
     manager.applyPreset(ComfortPreset::reading, true);
     EXPECT_FALSE(tuning.isNoBlueTransitionRunning());
     advance(2000);
-    EXPECT_DOUBLE_EQ(tuning.brightness(), reading.brightness);
-    EXPECT_DOUBLE_EQ(tuning.warmth(), reading.warmth);
+    EXPECT_DOUBLE_EQ(tuning.brightness(), reading.tuning.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), reading.tuning.warmth);
 
     manager.applyPreset(ComfortPreset::evening, true);
     advance(10 * 18);

@@ -550,12 +550,12 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
 
 TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
 {
-    EXPECT_EQ(DisplayTuning::savedSnapshot(), DisplayTuningSnapshot{});
+    EXPECT_EQ(DisplayTuning::savedSnapshot(), TuningValues{});
     defaults->setDouble("tuning.brightness", 0);
     defaults->setDouble("tuning.redModeIntensity", 0);
     defaults->setBool("tuning.nightMode", true);
     defaults->setDouble("tuning.contrast", 0.9);
-    const DisplayTuningSnapshot s = DisplayTuning::savedSnapshot();
+    const TuningValues s = DisplayTuning::savedSnapshot();
     EXPECT_EQ(s.brightness, 0);
     EXPECT_EQ(s.redModeIntensity, 0);
     EXPECT_TRUE(s.nightModeEnabled);
@@ -565,7 +565,7 @@ TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
 TEST_F(DisplayTuningTest, ApplySnapshotClampsAndAppliesOnce)
 {
     tuning();
-    DisplayTuningSnapshot s;
+    TuningValues s;
     s.brightness = 0.05;
     s.warmth = 2.0;
     s.contrastReduction = 0.9;

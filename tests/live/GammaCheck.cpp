@@ -73,7 +73,7 @@ int main(int argc, char **argv)
                     "\"tuning.contrast\":{\"t\":\"double\",\"v\":%.17g},"
                     "\"tuning.softWhite\":{\"t\":\"double\",\"v\":%.17g},"
                     "\"tuning.highlightCompression\":{\"t\":\"double\",\"v\":%.17g}\n",
-                    p.brightness, p.warmth, p.contrastReduction, p.softWhite, p.highlightCompression);
+                    p.tuning.brightness, p.tuning.warmth, p.tuning.contrastReduction, p.tuning.softWhite, p.tuning.highlightCompression);
         return 0;
     }
     qv::test::RandrClient client;
