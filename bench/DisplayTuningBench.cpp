@@ -100,7 +100,7 @@ void BM_CircadianTransition(benchmark::State &state)
     for (auto _ : state) {
         tuning.applyCircadianTarget(toggle ? evening : noBlue);
         toggle = !toggle;
-        machine.clock.advance(DisplayTuning::transitionStepMs * (DisplayTuning::transitionStepCount + 1));
+        machine.clock.advance(TuningAnimator::stepMs * (DisplayTuning::transitionStepCount + 1));
     }
 }
 BENCHMARK(BM_CircadianTransition)->Unit(benchmark::kMicrosecond);

@@ -115,10 +115,8 @@ PresetManager::PresetManager()
     loadActiveSelection();
 }
 
-PresetManager::~PresetManager()
-{
-    m_transitionTask.cancel();
-}
+// A running transition of this manager ends with it (the animator watches its owner).
+PresetManager::~PresetManager() = default;
 
 // ---- loading ----
 

@@ -29,7 +29,7 @@ TuningValues presetTuningValues(const PresetValues &values, TuningValues base = 
 // built-in presets and the profile intensity that scales every built-in preset. Each is
 // kept in the standard defaults store. Applying a choice moves the display engine's PWM
 // settings, display tuning and the comfort veil to its values, at once or in 28 eased
-// steps 18 ms apart.
+// steps of the tuning's animator.
 //
 // Construction only reads: it leaves the active preset, the active saved profile and the
 // veil as stored and writes nothing (the tuning values come back from the launch
@@ -69,7 +69,6 @@ public:
     static constexpr const char *unreadableSuffix = ".unreadable";
     static constexpr double defaultProfileIntensity = 0.65;
     static constexpr int transitionStepCount = 28;
-    static constexpr qint64 transitionStepMs = 18;
     // How long the intensity rests before its change is logged.
     static constexpr qint64 intensityNoteDelayMs = 1'000;
 
@@ -134,7 +133,7 @@ public:
     void applyPresetValues(ComfortPreset preset, bool animated);
     void applyProfileValues(const PresetValues &values, bool animated);
     PresetValues presetValues(ComfortPreset preset) const;
-    bool isTransitionRunning() const { return m_transitionTask.isActive(); }
+    bool isTransitionRunning() const;
 
     // ---- persistence ----
     void saveProfiles();
@@ -178,7 +177,7 @@ private:
     void applyFinalValues(const PresetValues &values);
     // The tuning values a value set ends at (what applyFinalValues leaves in the editor).
     static TuningValues finalTuningValues(const PresetValues &values);
-    void runTransitionStep(int step, const TransitionStart &start, const PresetValues &target);
+    void runTransitionStep(double e, const TransitionStart &start, const PresetValues &target);
     void finishTransition(const PresetValues &target);
     // Quitting mid-transition: the target values are set (and so stored), never the ones
     // of the step it had reached.
@@ -205,9 +204,7 @@ private:
     QMap<QString, SavedComfortProfile> m_customPresetProfiles;
     double m_profileIntensity = defaultProfileIntensity;
 
-    TaskHandle m_transitionTask;
     TaskHandle m_intensityNote; // the log line of an intensity change, once the slider rests
-    PresetValues m_transitionTarget;
 
     // Stored data that could not be read in full, kept until the first save.
     std::optional<QVariant> m_unreadableSavedProfiles;

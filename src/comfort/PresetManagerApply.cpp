@@ -114,9 +114,8 @@ void PresetManager::setVeilFromProfile(const SavedComfortProfile &profile)
 
 void PresetManager::applyProfileValues(const PresetValues &values, bool animated)
 {
-    m_transitionTask.cancel();
     // The circadian transition writes the same values: it ends here too.
-    DisplayTuning::shared().endEditorTransition();
+    DisplayTuning::shared().animator().end();
 
     DisplayEngine &engine = DisplayEngine::shared();
     engine.setPwmAvoidanceEnabled(values.pwm.enabled);
@@ -172,21 +171,16 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
     // values move finds the preset's values, not the ones it left.
     tuning.storeTargetValues(finalTuningValues(values));
 
-    m_transitionTarget = values;
     connect(&tuning, &DisplayTuning::terminating, this, &PresetManager::finishTransitionBeforeQuit,
             Qt::UniqueConnection);
-    // Step k of 28 runs at (k - 1) x 18 ms from the next turn; after the last one's pause
-    // the final values are set.
-    m_transitionTask = scheduler().steps(
-        transitionStepCount + 1, transitionStepMs, this,
-        [this, start, values](int k) {
-            if (k <= transitionStepCount)
-                runTransitionStep(k, start, values);
-            else
-                finishTransition(values);
-        },
-        {}, 0);
-    tuning.adoptEditorTransition(m_transitionTask);
+    tuning.animator().run(
+        this, transitionStepCount, [this, start, values](double e) { runTransitionStep(e, start, values); },
+        [this, values] { finishTransition(values); });
+}
+
+bool PresetManager::isTransitionRunning() const
+{
+    return DisplayTuning::shared().animator().isRunning(this);
 }
 
 TuningValues PresetManager::finalTuningValues(const PresetValues &values)
@@ -202,10 +196,8 @@ TuningValues presetTuningValues(const PresetValues &values, TuningValues base)
     return v;
 }
 
-void PresetManager::runTransitionStep(int step, const TransitionStart &start, const PresetValues &target)
+void PresetManager::runTransitionStep(double e, const TransitionStart &start, const PresetValues &target)
 {
-    const double t = double(step) / transitionStepCount;
-    const double e = t * t * (3 - 2 * t);
     const auto ease = [e](double from, double to) { return from + (to - from) * e; };
 
     DisplayTuning &tuning = DisplayTuning::shared();
@@ -236,11 +228,11 @@ void PresetManager::finishTransition(const PresetValues &target)
 
 void PresetManager::finishTransitionBeforeQuit()
 {
-    if (!m_transitionTask.isActive())
+    TuningAnimator &animator = DisplayTuning::shared().animator();
+    if (!animator.isRunning(this))
         return;
-    m_transitionTask.cancel();
     m_log.info("Quitting during a transition; its final values are set and stored");
-    finishTransition(m_transitionTarget);
+    animator.finishNow();
 }
 
 void PresetManager::applyFinalValues(const PresetValues &values)

@@ -111,7 +111,6 @@ DisplayTuning::DisplayTuning()
 DisplayTuning::~DisplayTuning()
 {
     m_persistenceTask.cancel();
-    m_noBlueTransitionTask.cancel();
     m_circadianTimer.cancel();
     m_ambientTimer.cancel();
     platform().displays->restoreColorSyncSettings();
@@ -488,25 +487,13 @@ void DisplayTuning::applyNoBlueLevel(double level)
 
 void DisplayTuning::cancelNoBlueTransition()
 {
-    // Cancelling takes effect at once: the cancelled transition runs no further step and
-    // does not settle, so it can never touch a transition that replaces it.
-    if (m_noBlueTransitionTask.isActive()) {
-        m_noBlueTransitionTask.cancel();
-        m_isAnimatingNoBlueTransition = false;
-    }
-    m_noBlueTransitionTask = TaskHandle();
-}
-
-void DisplayTuning::endEditorTransition()
-{
-    cancelNoBlueTransition();
-    m_editorTransition.cancel();
-    m_editorTransition = TaskHandle();
+    if (m_animator.isRunning(this))
+        m_animator.end();
 }
 
 void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
 {
-    endEditorTransition();
+    m_animator.end();
     setEnabled(true);
 
     m_transition.target = target;
@@ -525,24 +512,13 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
     setNoBlueModeEnabled(target.noBlue);
     endBatch();
 
-    // Steps 1...48 eased, 18 ms apart (the first on the next turn), then the settle one
-    // pause after the last step.
-    m_noBlueTransitionTask = scheduler().steps(
-        transitionStepCount + 1, transitionStepMs, this,
-        [this](int step) {
-            if (step <= transitionStepCount)
-                runTransitionStep(step);
-            else
-                settleTransition();
-        },
-        {}, 0);
-    m_editorTransition = m_noBlueTransitionTask;
+    m_animator.run(
+        this, transitionStepCount, [this](double t) { runTransitionStep(t); }, [this] { settleTransition(); },
+        [this] { m_isAnimatingNoBlueTransition = false; });
 }
 
-void DisplayTuning::runTransitionStep(int step)
+void DisplayTuning::runTransitionStep(double t)
 {
-    const double t0 = std::min(double(step) / transitionStepCount, 1.0);
-    const double t = t0 * t0 * (3 - 2 * t0);
     const Transition &tr = m_transition;
     beginBatch();
     setNoBlueIntensityValue(tr.noBlueStart + t * (tr.noBlueEnd - tr.noBlueStart));
@@ -637,7 +613,7 @@ void DisplayTuning::resetAll()
     setNightModeEnabled(false);
 
     // A preset's transition ends here too: it would carry on from the reset values.
-    endEditorTransition();
+    m_animator.end();
     setNoBlueIntensityValue(0);
     setNoBlueModeEnabled(false);
     setRedModeIntensity(1.0);

@@ -2,6 +2,7 @@
 
 #include "display/DisplayTuningTarget.h"
 #include "display/SidecarComfortOverlayManager.h"
+#include "display/TuningAnimator.h"
 #include "display/TuningValues.h"
 #include "platform/Types.h"
 #include "runtime/Logging.h"
@@ -88,8 +89,7 @@ public:
     // Where a per-display map that could not be read in full is kept before a save drops it.
     static constexpr const char *unreadablePerDisplayValuesKey = "tuning.perDisplayValues.unreadable";
     static constexpr qint64 persistenceDelayMs = 250;
-    static constexpr int transitionStepCount = 48;
-    static constexpr qint64 transitionStepMs = 18;
+    static constexpr int transitionStepCount = 48; // of the circadian transition
 
     static DisplayTuning &shared();
 
@@ -145,20 +145,16 @@ public:
     QString ambientComfortLabel() const;
     // The phase of the day for a date (by its hour in the current time zone).
     static CircadianTarget circadianTarget(const QDateTime &date);
-    // Switches tuning on and moves the editor values to the target in 48 eased steps
-    // 18 ms apart, switching the red mode at the start. A new call, setNoBlueIntensity()
-    // and resetAll() cancel a running transition.
+    // Switches tuning on and moves the editor values to the target in 48 eased steps of
+    // the animator, switching the red mode at the start. A new call, setNoBlueIntensity()
+    // and resetAll() end a running circadian transition.
     void applyCircadianTarget(const CircadianTarget &target);
     bool isAnimatingNoBlueTransition() const { return m_isAnimatingNoBlueTransition; }
-    bool isNoBlueTransitionRunning() const { return m_noBlueTransitionTask.isActive(); }
+    bool isNoBlueTransitionRunning() const { return m_animator.isRunning(this); }
 
-    // ---- the one transition of the editor values ----
-    // A preset's transition and the circadian transition move the same editor values, so
-    // one runs at a time: whoever starts one ends the running one first (it stops where it
-    // stands), then hands its own task over here.
-    void endEditorTransition();
-    void adoptEditorTransition(const TaskHandle &task) { m_editorTransition = task; }
-    bool isEditorTransitionRunning() const { return m_editorTransition.isActive(); }
+    // The one transition of the editor values: a preset's or the circadian one.
+    TuningAnimator &animator() { return m_animator; }
+    const TuningAnimator &animator() const { return m_animator; }
 
     // ---- Sidecar overlay ----
     bool sidecarOverlayEnabled() const { return m_sidecarOverlayEnabled; }
@@ -282,7 +278,7 @@ private:
     void setNoBlueIntensityValue(double value);
     void applyNoBlueLevel(double level);
     void cancelNoBlueTransition();
-    void runTransitionStep(int step);
+    void runTransitionStep(double t);
     void settleTransition();
     // Values stored under the ids displays had before ids followed the monitor move to
     // the monitor's id, at the first start that finds the display.
@@ -323,8 +319,7 @@ private:
     bool m_bloomGuardAutoActive = false;
 
     double m_noBlueIntensity = 0;
-    TaskHandle m_noBlueTransitionTask;
-    TaskHandle m_editorTransition; // the running transition, a preset's or the circadian one
+    TuningAnimator m_animator;
     bool m_isAnimatingNoBlueTransition = false;
     bool m_isBatchingApply = false;
     bool m_needsApplyAfterBatch = false;

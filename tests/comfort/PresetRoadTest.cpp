@@ -129,7 +129,7 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
     advance(2000);
     EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.brightness);
     EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.warmth);
-    EXPECT_FALSE(tuning.isEditorTransitionRunning());
+    EXPECT_FALSE(tuning.animator().isRunning());
 }
 
 // Neutral chosen while one display is targeted: every display ends with its system

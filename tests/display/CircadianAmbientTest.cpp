@@ -20,7 +20,7 @@ using test::QvTest;
 using test::kBuiltIn;
 using test::kExternal;
 
-constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * DisplayTuning::transitionStepMs;
+constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * TuningAnimator::stepMs;
 
 class CircadianAmbientTest : public QvTest {
 protected:
