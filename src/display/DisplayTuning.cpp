@@ -29,8 +29,6 @@ const QString kEnabledKey = QStringLiteral("tuning.enabled");
 const QString kNightModeKey = QStringLiteral("tuning.nightMode");
 const QString kNoBlueModeKey = QStringLiteral("tuning.noBlueMode");
 const QString kRedModeIntensityKey = QStringLiteral("tuning.redModeIntensity");
-const QString kCircadianKey = QStringLiteral("tuning.circadianSchedule");
-const QString kAmbientKey = QStringLiteral("tuning.ambientAwareComfort");
 const QString kSidecarOverlayKey = QStringLiteral("tuning.sidecarOverlay");
 
 QString key(const char *name)
@@ -48,6 +46,17 @@ DisplayTuning &DisplayTuning::shared()
 DisplayTuning::DisplayTuning()
 {
     UserDefaults &defaults = UserDefaults::standard();
+
+    connect(&m_schedule, &TuningSchedule::circadianScheduleEnabledChanged, this,
+            &DisplayTuning::circadianScheduleEnabledChanged);
+    connect(&m_schedule, &TuningSchedule::ambientAwareComfortEnabledChanged, this,
+            &DisplayTuning::ambientAwareComfortEnabledChanged);
+    connect(&m_schedule, &TuningSchedule::ambientLightLuxChanged, this, &DisplayTuning::ambientLightLuxChanged);
+    connect(&m_schedule, &TuningSchedule::ambientLightStatusChanged, this, &DisplayTuning::ambientLightStatusChanged);
+    connect(&m_schedule, &TuningSchedule::ambientComfortLevelChanged, this, &DisplayTuning::ambientComfortLevelChanged);
+    connect(&m_schedule, &TuningSchedule::switchedOn, this, [this] { setEnabled(true); });
+    connect(&m_schedule, &TuningSchedule::circadianTargetDue, this, &DisplayTuning::applyCircadianTarget);
+    connect(&m_schedule, &TuningSchedule::ambientChanged, this, &DisplayTuning::apply);
 
     m_displayValues = loadPerDisplayValues();
     carryOverFormerDisplayIds();
@@ -69,12 +78,7 @@ DisplayTuning::DisplayTuning()
     // The handler limits the value to 0...1 itself.
     setRedModeIntensity(defaults.object(kRedModeIntensityKey).isValid() ? defaults.doubleForKey(kRedModeIntensityKey) : 1.0);
     setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
-    // A switch of another type is read leniently, and replaced by a Boolean as it is stored.
-    for (const QString &key : {kCircadianKey, kAmbientKey})
-        if (defaults.hasStoredValue(key) && !defaults.boolValue(key))
-            m_log.error("%s is not a Boolean; read as %s", qUtf8Printable(key), defaults.boolForKey(key) ? "on" : "off");
-    setCircadianScheduleEnabled(defaults.boolForKey(kCircadianKey));
-    setAmbientAwareComfortEnabled(defaults.boolForKey(kAmbientKey));
+    m_schedule.loadSwitches();
     // Its setter stores the switch (so the first launch writes it) and applies.
     setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true);
     setEnabled(defaults.boolForKey(kEnabledKey));
@@ -90,14 +94,7 @@ DisplayTuning::DisplayTuning()
         loadEditorValues(m_displayValues.value(*selected));
     }
 
-    if (m_circadianScheduleEnabled) {
-        startCircadianTimer();
-        applyCircadianTarget(circadianTarget(scheduler().now()));
-    }
-    if (m_ambientAwareComfortEnabled) {
-        startAmbientTimer();
-        refreshAmbientLight();
-    }
+    m_schedule.resume();
     if (m_enabled)
         apply();
 
@@ -111,8 +108,6 @@ DisplayTuning::DisplayTuning()
 DisplayTuning::~DisplayTuning()
 {
     m_persistenceTask.cancel();
-    m_circadianTimer.cancel();
-    m_ambientTimer.cancel();
     platform().displays->restoreColorSyncSettings();
 }
 
@@ -214,41 +209,10 @@ void DisplayTuning::setSidecarOverlayEnabled(bool value)
     apply();
 }
 
-void DisplayTuning::setCircadianScheduleEnabled(bool value)
-{
-    m_circadianScheduleEnabled = value;
-    emit circadianScheduleEnabledChanged();
-    circadianScheduleEnabledDidChange();
-}
-
-void DisplayTuning::setAmbientAwareComfortEnabled(bool value)
-{
-    m_ambientAwareComfortEnabled = value;
-    emit ambientAwareComfortEnabledChanged();
-    ambientAwareComfortEnabledDidChange();
-}
-
-void DisplayTuning::setAmbientLightLux(std::optional<double> lux)
-{
-    m_ambientLightLux = lux;
-    emit ambientLightLuxChanged();
-}
-
-void DisplayTuning::setAmbientLightStatus(const QString &status)
-{
-    m_ambientLightStatus = status;
-    emit ambientLightStatusChanged();
-}
-
-void DisplayTuning::setAmbientComfortLevel(double level)
-{
-    m_ambientComfortLevel = level;
-    emit ambientComfortLevelChanged();
-}
-
 QVariant DisplayTuning::ambientLightLuxVariant() const
 {
-    return m_ambientLightLux ? QVariant(*m_ambientLightLux) : QVariant();
+    const std::optional<double> lux = m_schedule.ambientLightLux();
+    return lux ? QVariant(*lux) : QVariant();
 }
 
 // ---- the stored sets ----
@@ -496,14 +460,11 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
     m_animator.end();
     setEnabled(true);
 
-    m_transition.target = target;
-    m_transition.brightness = m_brightness;
-    m_transition.warmth = m_warmth;
-    m_transition.contrast = m_contrastReduction;
-    m_transition.softWhite = m_softWhite;
-    m_transition.highlight = m_highlightCompression;
-    m_transition.noBlueStart = m_noBlueIntensity;
-    m_transition.noBlueEnd = target.noBlue ? 1.0 : 0.0;
+    m_transition.from = {QString(), m_brightness, m_warmth, m_contrastReduction, m_softWhite, m_highlightCompression,
+                         false};
+    m_transition.to = target;
+    m_transition.noBlueFrom = m_noBlueIntensity;
+    m_transition.noBlueTo = target.noBlue ? 1.0 : 0.0;
 
     beginBatch();
     m_isAnimatingNoBlueTransition = true;
@@ -520,13 +481,14 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
 void DisplayTuning::runTransitionStep(double t)
 {
     const Transition &tr = m_transition;
+    const auto at = [t](double from, double to) { return from + t * (to - from); };
     beginBatch();
-    setNoBlueIntensityValue(tr.noBlueStart + t * (tr.noBlueEnd - tr.noBlueStart));
-    setBrightness(tr.brightness + t * (tr.target.brightness - tr.brightness));
-    setWarmth(tr.warmth + t * (tr.target.warmth - tr.warmth));
-    setContrastReduction(tr.contrast + t * (tr.target.contrast - tr.contrast));
-    setSoftWhite(tr.softWhite + t * (tr.target.softWhite - tr.softWhite));
-    setHighlightCompression(tr.highlight + t * (tr.target.highlightCompression - tr.highlight));
+    setNoBlueIntensityValue(at(tr.noBlueFrom, tr.noBlueTo));
+    setBrightness(at(tr.from.brightness, tr.to.brightness));
+    setWarmth(at(tr.from.warmth, tr.to.warmth));
+    setContrastReduction(at(tr.from.contrast, tr.to.contrast));
+    setSoftWhite(at(tr.from.softWhite, tr.to.softWhite));
+    setHighlightCompression(at(tr.from.highlightCompression, tr.to.highlightCompression));
     endBatch();
 }
 
@@ -534,14 +496,14 @@ void DisplayTuning::settleTransition()
 {
     const Transition tr = m_transition;
     beginBatch();
-    setNoBlueIntensityValue(tr.noBlueEnd);
-    if (tr.target.noBlue)
+    setNoBlueIntensityValue(tr.noBlueTo);
+    if (tr.to.noBlue)
         setRedModeIntensity(1.0);
-    setBrightness(tr.target.brightness);
-    setWarmth(tr.target.warmth);
-    setContrastReduction(tr.target.contrast);
-    setSoftWhite(tr.target.softWhite);
-    setHighlightCompression(tr.target.highlightCompression);
+    setBrightness(tr.to.brightness);
+    setWarmth(tr.to.warmth);
+    setContrastReduction(tr.to.contrast);
+    setSoftWhite(tr.to.softWhite);
+    setHighlightCompression(tr.to.highlightCompression);
     m_isAnimatingNoBlueTransition = false;
     endBatch();
 }
@@ -773,10 +735,5 @@ void DisplayTuning::handleScreensDidWake()
     scheduler().post(this, [this] { apply(); });
 }
 
-void DisplayTuning::handleTimeZoneChanged()
-{
-    if (m_circadianScheduleEnabled)
-        applyCircadianTarget(circadianTarget(scheduler().now()));
-}
 
 } // namespace qv

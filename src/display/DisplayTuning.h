@@ -3,6 +3,7 @@
 #include "display/DisplayTuningTarget.h"
 #include "display/SidecarComfortOverlayManager.h"
 #include "display/TuningAnimator.h"
+#include "display/TuningSchedule.h"
 #include "display/TuningValues.h"
 #include "platform/Types.h"
 #include "runtime/Logging.h"
@@ -61,17 +62,7 @@ class DisplayTuning : public QObject {
     Q_PROPERTY(double noBlueIntensity READ noBlueIntensity WRITE setNoBlueIntensity NOTIFY noBlueIntensityChanged)
 
 public:
-    // One phase of the circadian schedule: the values a circadian transition moves to.
-    struct CircadianTarget {
-        QString label;
-        double brightness = 1.0;
-        double warmth = 0;
-        double contrast = 0;
-        double softWhite = 0;
-        double highlightCompression = 0;
-        bool noBlue = false;
-        bool operator==(const CircadianTarget &) const = default;
-    };
+    using CircadianTarget = TuningSchedule::CircadianTarget;
 
     // What the formula derives from one value set before it builds the channels.
     struct Adjusted {
@@ -129,22 +120,16 @@ public:
     Q_INVOKABLE QVariantList availableTargetList() const;
     Q_INVOKABLE void selectTarget(const QString &id);
 
-    // ---- circadian schedule and ambient light ----
-    bool circadianScheduleEnabled() const { return m_circadianScheduleEnabled; }
-    void setCircadianScheduleEnabled(bool value);
-    bool ambientAwareComfortEnabled() const { return m_ambientAwareComfortEnabled; }
-    void setAmbientAwareComfortEnabled(bool value);
-    std::optional<double> ambientLightLux() const { return m_ambientLightLux; }
-    void setAmbientLightLux(std::optional<double> lux);
-    QString ambientLightStatus() const { return m_ambientLightStatus; }
-    void setAmbientLightStatus(const QString &status);
-    double ambientComfortLevel() const { return m_ambientComfortLevel; }
-    void setAmbientComfortLevel(double level);
-    // The room label of the settings view: "Manual" while ambient comfort is off, the
-    // status while there is no reading, else "Dark room", "Dim room" or "Bright room".
-    QString ambientComfortLabel() const;
-    // The phase of the day for a date (by its hour in the current time zone).
-    static CircadianTarget circadianTarget(const QDateTime &date);
+    // ---- circadian schedule and ambient light (the schedule's, published here) ----
+    TuningSchedule &schedule() { return m_schedule; }
+    bool circadianScheduleEnabled() const { return m_schedule.circadianScheduleEnabled(); }
+    void setCircadianScheduleEnabled(bool value) { m_schedule.setCircadianScheduleEnabled(value); }
+    bool ambientAwareComfortEnabled() const { return m_schedule.ambientAwareComfortEnabled(); }
+    void setAmbientAwareComfortEnabled(bool value) { m_schedule.setAmbientAwareComfortEnabled(value); }
+    std::optional<double> ambientLightLux() const { return m_schedule.ambientLightLux(); }
+    QString ambientLightStatus() const { return m_schedule.ambientLightStatus(); }
+    double ambientComfortLevel() const { return m_schedule.ambientComfortLevel(); }
+    QString ambientComfortLabel() const { return m_schedule.ambientComfortLabel(); }
     // Switches tuning on and moves the editor values to the target in 48 eased steps of
     // the animator, switching the red mode at the start. A new call, setNoBlueIntensity()
     // and resetAll() end a running circadian transition.
@@ -241,7 +226,7 @@ public slots:
     // displays back their system colour settings.
     void handleAppWillTerminate();
     // The system time zone changed: re-apply the circadian phase when the schedule is on.
-    void handleTimeZoneChanged();
+    void handleTimeZoneChanged() { m_schedule.handleTimeZoneChanged(); }
     // Sleep or a switch to another virtual terminal may have reset the screens' ramps.
     void handleScreensDidWake();
 
@@ -286,15 +271,6 @@ private:
     QVariant ambientLightLuxVariant() const;
     // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
     void restoreSystemOutput();
-    // The ambient comfort amount the formula is given: 0 while ambient-aware comfort is off.
-    double ambientAmount() const;
-
-    // Circadian schedule and ambient light (timers and the sensor).
-    void circadianScheduleEnabledDidChange();
-    void ambientAwareComfortEnabledDidChange();
-    void startCircadianTimer();
-    void startAmbientTimer();
-    void refreshAmbientLight();
 
     Logger m_log{"DisplayTuning"};
 
@@ -309,13 +285,7 @@ private:
     bool m_noBlueModeEnabled = false;
     double m_redModeIntensity = 1.0;
     std::optional<DisplayId> m_selectedDisplayID;
-    bool m_circadianScheduleEnabled = false;
-    bool m_ambientAwareComfortEnabled = false;
     bool m_sidecarOverlayEnabled = true;
-    std::optional<double> m_ambientLightLux;
-    QString m_ambientLightStatus = QStringLiteral("Manual");
-    double m_ambientComfortLevel = 0;
-    QString m_ambientLoggedRoom; // the room label last logged
     bool m_bloomGuardAutoActive = false;
 
     double m_noBlueIntensity = 0;
@@ -327,14 +297,12 @@ private:
     TuningValues m_globalValues;
     QHash<DisplayId, TuningValues> m_displayValues;
     TaskHandle m_persistenceTask;
-    TaskHandle m_circadianTimer;
-    TaskHandle m_ambientTimer;
+    TuningSchedule m_schedule;
 
-    // The running transition: where it started and where it goes.
+    // The running circadian transition: where it started and where it goes.
     struct Transition {
-        CircadianTarget target;
-        double brightness = 1, warmth = 0, contrast = 0, softWhite = 0, highlight = 0;
-        double noBlueStart = 0, noBlueEnd = 0;
+        CircadianTarget from, to;
+        double noBlueFrom = 0, noBlueTo = 0;
     };
     Transition m_transition;
 

@@ -134,7 +134,7 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
         resetTransferFormula(displayID);
         return;
     }
-    const double ambient = ambientAmount();
+    const double ambient = m_schedule.ambientAmount();
     bool autoActive = false;
     const TransferFormula f = formula(values, ambient, m_bloomGuardEnabled, isMiniLEDDisplay(displayID), &autoActive);
 
@@ -150,10 +150,6 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
         m_log.error("CGSetDisplayTransferByFormula failed for display %u: %d", displayID, code);
 }
 
-double DisplayTuning::ambientAmount() const
-{
-    return m_ambientAwareComfortEnabled ? clamp01(m_ambientComfortLevel) : 0;
-}
 
 void DisplayTuning::restoreSystemOutput()
 {
@@ -179,7 +175,7 @@ void DisplayTuning::updateSidecarOverlay(const TuningValues &values)
         overlay.hideAll();
         return;
     }
-    const double ambient = ambientAmount();
+    const double ambient = m_schedule.ambientAmount();
     const SidecarComfortOverlayState state =
         overlayState(values, ambient, m_bloomGuardEnabled, hasSidecarDisplay(), m_sidecarOverlayEnabled);
     overlay.setLatestState(state);

@@ -43,9 +43,9 @@ TEST_F(CircadianAmbientTest, PhaseBoundaries)
     test::TimeZoneGuard zone("Europe/Berlin");
     for (const auto &c : cases) {
         const QDateTime local(QDate(2026, 6, 1), QTime(c.hour, c.minute), Qt::LocalTime);
-        EXPECT_EQ(DisplayTuning::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
+        EXPECT_EQ(TuningSchedule::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
     }
-    const auto noBlue = DisplayTuning::circadianTarget(QDateTime(QDate(2026, 6, 1), QTime(3, 0), Qt::LocalTime));
+    const auto noBlue = TuningSchedule::circadianTarget(QDateTime(QDate(2026, 6, 1), QTime(3, 0), Qt::LocalTime));
     EXPECT_TRUE(noBlue.noBlue);
     EXPECT_DOUBLE_EQ(noBlue.warmth, 1.40);
 }

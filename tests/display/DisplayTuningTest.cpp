@@ -450,7 +450,7 @@ TEST_F(DisplayTuningTest, StoredScheduleStartsATransitionAtConstruction)
     EXPECT_TRUE(tuning().enabled());
     EXPECT_TRUE(tuning().isNoBlueTransitionRunning());
     advance(1000);
-    const auto phase = DisplayTuning::circadianTarget(clock->now());
+    const auto phase = TuningSchedule::circadianTarget(clock->now());
     EXPECT_DOUBLE_EQ(tuning().brightness(), phase.brightness);
 }
 
