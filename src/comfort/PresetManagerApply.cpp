@@ -169,7 +169,7 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
 
     // The end values are stored now, beside the preset's name: a process killed while the
     // values move finds the preset's values, not the ones it left.
-    tuning.storeTargetValues(finalTuningValues(values));
+    tuning.store().storeTargetValues(finalTuningValues(values));
 
     connect(&tuning, &DisplayTuning::terminating, this, &PresetManager::finishTransitionBeforeQuit,
             Qt::UniqueConnection);

@@ -19,22 +19,7 @@ namespace qv {
 
 namespace {
 
-const QString kBrightnessKey = QStringLiteral("tuning.brightness");
-const QString kWarmthKey = QStringLiteral("tuning.warmth");
-const QString kContrastKey = QStringLiteral("tuning.contrast");
-const QString kSoftWhiteKey = QStringLiteral("tuning.softWhite");
-const QString kHighlightKey = QStringLiteral("tuning.highlightCompression");
-const QString kBloomGuardKey = QStringLiteral("tuning.bloomGuard");
-const QString kEnabledKey = QStringLiteral("tuning.enabled");
-const QString kNightModeKey = QStringLiteral("tuning.nightMode");
-const QString kNoBlueModeKey = QStringLiteral("tuning.noBlueMode");
-const QString kRedModeIntensityKey = QStringLiteral("tuning.redModeIntensity");
 const QString kSidecarOverlayKey = QStringLiteral("tuning.sidecarOverlay");
-
-QString key(const char *name)
-{
-    return QString::fromLatin1(name);
-}
 
 } // namespace
 
@@ -47,6 +32,7 @@ DisplayTuning::DisplayTuning()
 {
     UserDefaults &defaults = UserDefaults::standard();
 
+    connect(&m_store, &TuningStore::selectedDisplayIDChanged, this, &DisplayTuning::selectedDisplayIDChanged);
     connect(&m_schedule, &TuningSchedule::circadianScheduleEnabledChanged, this,
             &DisplayTuning::circadianScheduleEnabledChanged);
     connect(&m_schedule, &TuningSchedule::ambientAwareComfortEnabledChanged, this,
@@ -58,41 +44,39 @@ DisplayTuning::DisplayTuning()
     connect(&m_schedule, &TuningSchedule::circadianTargetDue, this, &DisplayTuning::applyCircadianTarget);
     connect(&m_schedule, &TuningSchedule::ambientChanged, this, &DisplayTuning::apply);
 
-    m_displayValues = loadPerDisplayValues();
-    carryOverFormerDisplayIds();
+    m_store.load();
 
     // Each assignment runs its change handler as a user edit does: with no display
     // selected yet, every one rewrites the all-displays set, restarts the save and applies.
-    setNightModeEnabled(defaults.boolForKey(kNightModeKey));
-    if (defaults.object(kBrightnessKey).isValid()) {
-        setBrightness(defaults.doubleForKey(kBrightnessKey));
+    bool brightnessStored = false;
+    const TuningValues stored = TuningStore::savedGlobalValues(&brightnessStored);
+    setNightModeEnabled(stored.nightModeEnabled);
+    if (brightnessStored) {
+        setBrightness(stored.brightness);
         if (m_brightness < 0.1)
             setBrightness(0.1);
     }
-    setWarmth(defaults.doubleForKey(kWarmthKey));
-    setContrastReduction(defaults.doubleForKey(kContrastKey));
-    setSoftWhite(defaults.doubleForKey(kSoftWhiteKey));
-    setHighlightCompression(defaults.doubleForKey(kHighlightKey));
-    setBloomGuardEnabled(defaults.boolForKey(kBloomGuardKey));
-    setNoBlueModeEnabled(defaults.boolForKey(kNoBlueModeKey));
+    setWarmth(stored.warmth);
+    setContrastReduction(stored.contrastReduction);
+    setSoftWhite(stored.softWhite);
+    setHighlightCompression(stored.highlightCompression);
+    setBloomGuardEnabled(stored.bloomGuardEnabled);
+    setNoBlueModeEnabled(stored.noBlueModeEnabled);
     // The handler limits the value to 0...1 itself.
-    setRedModeIntensity(defaults.object(kRedModeIntensityKey).isValid() ? defaults.doubleForKey(kRedModeIntensityKey) : 1.0);
+    setRedModeIntensity(stored.redModeIntensity);
     setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
     m_schedule.loadSwitches();
     // Its setter stores the switch (so the first launch writes it) and applies.
     setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true);
-    setEnabled(defaults.boolForKey(kEnabledKey));
+    setEnabled(stored.enabled);
     setWarmth(clampTo(m_warmth, 0, 1.4));
 
-    m_globalValues = currentEditorValues();
+    m_store.setGlobalValues(currentEditorValues());
 
     // A selected display that is not connected now stays selected (its values wait for its monitor).
-    if (const auto selected = savedSelectedDisplayID()) {
-        setSelectedDisplayID(selected);
-        if (!m_displayValues.contains(*selected))
-            m_displayValues.insert(*selected, m_globalValues);
-        loadEditorValues(m_displayValues.value(*selected));
-    }
+    m_store.restoreSelection();
+    if (m_store.selectedDisplayID())
+        loadEditorValues(m_store.editedValues());
 
     m_schedule.resume();
     if (m_enabled)
@@ -107,7 +91,6 @@ DisplayTuning::DisplayTuning()
 
 DisplayTuning::~DisplayTuning()
 {
-    m_persistenceTask.cancel();
     platform().displays->restoreColorSyncSettings();
 }
 
@@ -183,12 +166,6 @@ void DisplayTuning::setRedModeIntensity(double value)
     redModeIntensityDidChange();
 }
 
-void DisplayTuning::setSelectedDisplayID(std::optional<DisplayId> id)
-{
-    m_selectedDisplayID = id;
-    emit selectedDisplayIDChanged();
-}
-
 void DisplayTuning::setBloomGuardAutoActive(bool value)
 {
     m_bloomGuardAutoActive = value;
@@ -252,13 +229,8 @@ void DisplayTuning::loadEditorValues(const TuningValues &values)
 
 void DisplayTuning::storeEditorValues()
 {
-    if (m_isLoadingEditorValues)
-        return;
-    if (m_selectedDisplayID)
-        m_displayValues.insert(*m_selectedDisplayID, currentEditorValues());
-    else
-        m_globalValues = currentEditorValues();
-    schedulePersistence();
+    if (!m_isLoadingEditorValues)
+        m_store.storeEdited(currentEditorValues());
 }
 
 // ---- change handling and batching ----
@@ -325,35 +297,10 @@ void DisplayTuning::endBatch()
 
 // ---- targets ----
 
-QString DisplayTuning::selectedTargetId() const
-{
-    return m_selectedDisplayID ? QString::number(*m_selectedDisplayID) : QStringLiteral("all");
-}
-
-QString DisplayTuning::selectedTargetName() const
-{
-    const QString id = selectedTargetId();
-    for (const DisplayTuningTarget &target : availableTargets()) {
-        if (target.id == id)
-            return target.name;
-    }
-    return DisplayTuningTarget::all().name;
-}
-
-QList<DisplayTuningTarget> DisplayTuning::availableTargets() const
-{
-    QList<DisplayTuningTarget> targets{DisplayTuningTarget::all()};
-    for (const DisplayIdentity &identity : DisplayIdentityProvider::shared().identities(false)) {
-        if (auto target = DisplayTuningTarget::fromIdentity(identity))
-            targets << *target;
-    }
-    return targets;
-}
-
 QVariantList DisplayTuning::availableTargetList() const
 {
     QVariantList list;
-    for (const DisplayTuningTarget &target : availableTargets())
+    for (const DisplayTuningTarget &target : TuningStore::availableTargets())
         list << QVariant::fromValue(target);
     return list;
 }
@@ -367,62 +314,18 @@ void DisplayTuning::selectTarget(const QString &id)
         if (!active.isEmpty() && !active.contains(*selection))
             selection.reset();
     }
-    if (selection == m_selectedDisplayID)
+    if (selection == m_store.selectedDisplayID())
         return;
-
-    setSelectedDisplayID(selection);
-    UserDefaults &defaults = UserDefaults::standard();
-    if (selection) {
-        if (!m_displayValues.contains(*selection)) {
-            m_displayValues.insert(*selection, m_globalValues);
-            savePerDisplayValues();
-        }
-        loadEditorValues(m_displayValues.value(*selection, m_globalValues));
-        defaults.setInteger(key(selectedDisplayIDKey), *selection);
-    } else {
-        loadEditorValues(m_globalValues);
-        defaults.remove(key(selectedDisplayIDKey));
-    }
+    loadEditorValues(m_store.select(selection));
     apply();
-}
-
-void DisplayTuning::carryOverFormerDisplayIds()
-{
-    Displays *displays = platform().displays;
-    if (!displays)
-        return;
-    UserDefaults &defaults = UserDefaults::standard();
-    const std::optional<DisplayId> selected = savedSelectedDisplayID();
-    bool moved = false;
-    for (const DisplayId display : displays->activeDisplays()) {
-        const std::optional<DisplayId> former = displays->formerDisplayId(display);
-        if (!former || *former == display)
-            continue;
-        if (const auto it = m_displayValues.constFind(*former); it != m_displayValues.constEnd()) {
-            // Values already stored under the monitor's id are newer than the port's.
-            if (!m_displayValues.contains(display))
-                m_displayValues.insert(display, *it);
-            m_displayValues.remove(*former);
-            moved = true;
-            m_log.info("Tuning values of display %u now follow its monitor (%u)", *former, display);
-        }
-        if (selected == *former) {
-            defaults.setInteger(key(selectedDisplayIDKey), display);
-            m_log.info("The selected display %u now follows its monitor (%u)", *former, display);
-        }
-    }
-    if (moved)
-        savePerDisplayValues();
 }
 
 void DisplayTuning::switchOffAllDisplays()
 {
-    m_globalValues.enabled = false;
-    for (TuningValues &values : m_displayValues)
-        values.enabled = false;
+    m_store.switchOffAll();
     if (m_enabled)
         setEnabled(false);
-    schedulePersistence();
+    m_store.schedulePersistence();
     restoreSystemOutput();
 }
 
@@ -510,32 +413,6 @@ void DisplayTuning::settleTransition()
 
 // ---- snapshot and reset ----
 
-TuningValues DisplayTuning::savedSnapshot()
-{
-    const UserDefaults &d = UserDefaults::standard();
-    TuningValues s;
-    // A targeted display's own set is what the editor shows and what the snapshot puts
-    // back: the global values would replace that display's (selection and map share
-    // their keys, before or after they follow the monitors).
-    if (const auto selected = savedSelectedDisplayID()) {
-        const std::optional<QByteArray> data = d.dataValue(key(perDisplayValuesKey));
-        const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
-        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected))))
-            return *own;
-    }
-    s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
-    s.warmth = d.doubleForKey(kWarmthKey);
-    s.contrastReduction = d.doubleForKey(kContrastKey);
-    s.softWhite = d.doubleForKey(kSoftWhiteKey);
-    s.highlightCompression = d.doubleForKey(kHighlightKey);
-    s.bloomGuardEnabled = d.boolForKey(kBloomGuardKey);
-    s.enabled = d.boolForKey(kEnabledKey);
-    s.nightModeEnabled = d.boolForKey(kNightModeKey);
-    s.noBlueModeEnabled = d.boolForKey(kNoBlueModeKey);
-    s.redModeIntensity = d.object(kRedModeIntensityKey).isValid() ? d.doubleForKey(kRedModeIntensityKey) : 1.0;
-    return s;
-}
-
 void DisplayTuning::applySnapshot(const TuningValues &snapshot)
 {
     beginBatch();
@@ -557,12 +434,7 @@ void DisplayTuning::applySnapshot(const TuningValues &snapshot)
 
 void DisplayTuning::resetAll()
 {
-    m_persistenceTask.cancel();
-    m_persistenceTask = TaskHandle();
-    setSelectedDisplayID(std::nullopt);
-    m_displayValues.clear();
-    savePerDisplayValues();
-    UserDefaults::standard().remove(key(selectedDisplayIDKey));
+    m_store.reset();
 
     setBrightness(1.0);
     setWarmth(0);
@@ -588,143 +460,12 @@ void DisplayTuning::resetAll()
 
 // ---- persistence ----
 
-void DisplayTuning::schedulePersistence()
-{
-    m_persistenceTask.cancel();
-    m_persistenceTask = scheduler().after(persistenceDelayMs, this, [this] { persistNow(); });
-}
-
-void DisplayTuning::persistNow()
-{
-    m_persistenceTask.cancel();
-    m_persistenceTask = TaskHandle();
-    saveGlobalValues(m_globalValues);
-    savePerDisplayValues();
-}
-
-void DisplayTuning::saveGlobalValues(const TuningValues &values)
-{
-    UserDefaults &d = UserDefaults::standard();
-    d.setDouble(kBrightnessKey, values.brightness);
-    d.setDouble(kWarmthKey, values.warmth);
-    d.setDouble(kContrastKey, values.contrastReduction);
-    d.setDouble(kSoftWhiteKey, values.softWhite);
-    d.setDouble(kHighlightKey, values.highlightCompression);
-    d.setBool(kBloomGuardKey, values.bloomGuardEnabled);
-    d.setBool(kEnabledKey, values.enabled);
-    d.setBool(kNightModeKey, values.nightModeEnabled);
-    d.setBool(kNoBlueModeKey, values.noBlueModeEnabled);
-    d.setDouble(kRedModeIntensityKey, values.redModeIntensity);
-}
-
-void DisplayTuning::savePerDisplayValues()
-{
-    writePerDisplayValues(m_displayValues);
-}
-
-void DisplayTuning::storeTargetValues(const TuningValues &values)
-{
-    QHash<DisplayId, TuningValues> map = m_displayValues;
-    TuningValues global = m_globalValues;
-    // Values with tuning off end in switchOffAllDisplays().
-    if (!values.enabled) {
-        global.enabled = false;
-        for (TuningValues &other : map)
-            other.enabled = false;
-    }
-    if (m_selectedDisplayID)
-        map.insert(*m_selectedDisplayID, values);
-    else
-        global = values;
-    saveGlobalValues(global);
-    if (map != m_displayValues || m_selectedDisplayID)
-        writePerDisplayValues(map);
-}
-
-void DisplayTuning::writePerDisplayValues(const QHash<DisplayId, TuningValues> &values)
-{
-    UserDefaults &d = UserDefaults::standard();
-    QByteArray data;
-    if (!values.isEmpty()) {
-        QJsonObject map;
-        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-            const TuningValues &v = it.value();
-            // JSON has no numbers that are not finite: such a map cannot be encoded.
-            for (const double n : {v.brightness, v.warmth, v.contrastReduction, v.softWhite, v.highlightCompression,
-                                   v.redModeIntensity}) {
-                if (!std::isfinite(n))
-                    return;
-            }
-            map.insert(QString::number(it.key()), v.toJson());
-        }
-        data = json::encodeCompact(map);
-    }
-    // This save replaces data that could not be read in full: keep that data aside first.
-    if (m_unreadablePerDisplayData) {
-        d.set(key(unreadablePerDisplayValuesKey), *m_unreadablePerDisplayData);
-        m_log.info("Kept unreadable per-display tuning values under %s", unreadablePerDisplayValuesKey);
-        m_unreadablePerDisplayData.reset();
-    }
-    if (values.isEmpty())
-        d.remove(key(perDisplayValuesKey));
-    else
-        d.setData(key(perDisplayValuesKey), data);
-}
-
-QHash<DisplayId, TuningValues> DisplayTuning::loadPerDisplayValues()
-{
-    const UserDefaults &d = UserDefaults::standard();
-    const QString mapKey = key(perDisplayValuesKey);
-    QHash<DisplayId, TuningValues> result;
-    if (!d.object(mapKey).isValid())
-        return result;
-
-    const std::optional<QByteArray> data = d.dataValue(mapKey);
-    if (!data) {
-        m_log.error("Could not read %s: not data", perDisplayValuesKey);
-        m_unreadablePerDisplayData = d.object(mapKey);
-        return result;
-    }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        m_log.error("Could not read %s: %s", perDisplayValuesKey,
-                    qUtf8Printable(error.error != QJsonParseError::NoError ? error.errorString()
-                                                                           : QStringLiteral("not an object")));
-        m_unreadablePerDisplayData = QVariant(*data);
-        return result;
-    }
-    const QJsonObject map = document.object();
-    bool lostSome = false;
-    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
-        const std::optional<DisplayId> id = DisplayTuningTarget::parseTargetId(it.key()); // nothing for "all"
-        const std::optional<TuningValues> values = TuningValues::fromJson(it.value());
-        if (!id || !values) {
-            m_log.error("Skipped unreadable tuning values for display %s", qUtf8Printable(it.key()));
-            lostSome = true;
-            continue;
-        }
-        result.insert(*id, *values);
-    }
-    if (lostSome)
-        m_unreadablePerDisplayData = QVariant(*data);
-    return result;
-}
-
-std::optional<DisplayId> DisplayTuning::savedSelectedDisplayID()
-{
-    const qint64 value = UserDefaults::standard().integerForKey(key(selectedDisplayIDKey));
-    if (value < 1 || value > qint64(0xFFFFFFFF))
-        return std::nullopt;
-    return DisplayId(value);
-}
-
 // ---- notifications ----
 
 void DisplayTuning::handleAppWillTerminate()
 {
     emit terminating();
-    persistNow();
+    m_store.persistNow();
     restoreSystemOutput();
 }
 

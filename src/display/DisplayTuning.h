@@ -4,6 +4,7 @@
 #include "display/SidecarComfortOverlayManager.h"
 #include "display/TuningAnimator.h"
 #include "display/TuningSchedule.h"
+#include "display/TuningStore.h"
 #include "display/TuningValues.h"
 #include "platform/Types.h"
 #include "runtime/Logging.h"
@@ -75,11 +76,6 @@ public:
         double b2 = 1, w2 = 0, s2 = 0, h2 = 0;    // after ambient and guard
     };
 
-    static constexpr const char *selectedDisplayIDKey = "tuning.selectedDisplayID";
-    static constexpr const char *perDisplayValuesKey = "tuning.perDisplayValues";
-    // Where a per-display map that could not be read in full is kept before a save drops it.
-    static constexpr const char *unreadablePerDisplayValuesKey = "tuning.perDisplayValues.unreadable";
-    static constexpr qint64 persistenceDelayMs = 250;
     static constexpr int transitionStepCount = 48; // of the circadian transition
 
     static DisplayTuning &shared();
@@ -110,13 +106,11 @@ public:
     void setNoBlueModeEnabled(bool value);
     void setRedModeIntensity(double value);
 
-    // ---- target being edited ----
-    std::optional<DisplayId> selectedDisplayID() const { return m_selectedDisplayID; }
-    QString selectedTargetId() const;
-    // The picker's label for the selection; "All displays" when no target matches.
-    QString selectedTargetName() const;
-    // "All displays" first, then one entry per display identity; built on every read.
-    QList<DisplayTuningTarget> availableTargets() const;
+    // ---- target being edited (the store's) ----
+    std::optional<DisplayId> selectedDisplayID() const { return m_store.selectedDisplayID(); }
+    QString selectedTargetId() const { return m_store.selectedTargetId(); }
+    QString selectedTargetName() const { return m_store.selectedTargetName(); }
+    QList<DisplayTuningTarget> availableTargets() const { return TuningStore::availableTargets(); }
     Q_INVOKABLE QVariantList availableTargetList() const;
     Q_INVOKABLE void selectTarget(const QString &id);
 
@@ -156,8 +150,9 @@ public:
     // ---- the stored sets ----
     TuningValues currentEditorValues() const;
     void loadEditorValues(const TuningValues &values);
-    const TuningValues &globalValues() const { return m_globalValues; }
-    const QHash<DisplayId, TuningValues> &displayValues() const { return m_displayValues; }
+    TuningStore &store() { return m_store; }
+    const TuningValues &globalValues() const { return m_store.globalValues(); }
+    const QHash<DisplayId, TuningValues> &displayValues() const { return m_store.displayValues(); }
 
     // ---- change handling and batching ----
     void valuesDidChange();
@@ -196,9 +191,6 @@ public:
                                                    bool anySidecar, bool overlayEnabled);
 
     // ---- snapshot and reset ----
-    // The stored values of the edited target: a targeted display's own set where one is
-    // stored, else the all-displays values. Does not create the shared instance.
-    static TuningValues savedSnapshot();
     void applySnapshot(const TuningValues &snapshot);
     Q_INVOKABLE void resetAll();
     // Tuning off in every stored set, the editor's included, and every display back to
@@ -206,20 +198,9 @@ public:
     // no display's set keeps tuning on that the screens no longer show.
     void switchOffAllDisplays();
 
-    // ---- persistence ----
-    void schedulePersistence();
-    void persistNow();
-    static void saveGlobalValues(const TuningValues &values);
-    void savePerDisplayValues();
-    // Stores the values a change in progress ends at as the edited set's stored values at
-    // once, so that a process killed before the change ends finds them (the editor and the
-    // in-memory sets are left alone).
-    void storeTargetValues(const TuningValues &values);
-    // Reads "tuning.perDisplayValues" entry by entry; what cannot be read is skipped and
-    // logged, and the original data is kept for the next save.
-    QHash<DisplayId, TuningValues> loadPerDisplayValues();
-    static std::optional<DisplayId> savedSelectedDisplayID();
-    bool isPersistencePending() const { return m_persistenceTask.isActive(); }
+    // ---- persistence (the store's) ----
+    void persistNow() { m_store.persistNow(); }
+    bool isPersistencePending() const { return m_store.isPersistencePending(); }
 
 public slots:
     // The application is about to quit: save now, hide the Sidecar overlays and give the
@@ -256,18 +237,13 @@ signals:
 
 private:
     void storeEditorValues();
-    void writePerDisplayValues(const QHash<DisplayId, TuningValues> &values);
     void applyOrMark();
-    void setSelectedDisplayID(std::optional<DisplayId> id);
     void setBloomGuardAutoActive(bool value);
     void setNoBlueIntensityValue(double value);
     void applyNoBlueLevel(double level);
     void cancelNoBlueTransition();
     void runTransitionStep(double t);
     void settleTransition();
-    // Values stored under the ids displays had before ids followed the monitor move to
-    // the monitor's id, at the first start that finds the display.
-    void carryOverFormerDisplayIds();
     QVariant ambientLightLuxVariant() const;
     // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
     void restoreSystemOutput();
@@ -284,7 +260,6 @@ private:
     bool m_nightModeEnabled = false;
     bool m_noBlueModeEnabled = false;
     double m_redModeIntensity = 1.0;
-    std::optional<DisplayId> m_selectedDisplayID;
     bool m_sidecarOverlayEnabled = true;
     bool m_bloomGuardAutoActive = false;
 
@@ -294,9 +269,7 @@ private:
     bool m_isBatchingApply = false;
     bool m_needsApplyAfterBatch = false;
     bool m_isLoadingEditorValues = false;
-    TuningValues m_globalValues;
-    QHash<DisplayId, TuningValues> m_displayValues;
-    TaskHandle m_persistenceTask;
+    TuningStore m_store;
     TuningSchedule m_schedule;
 
     // The running circadian transition: where it started and where it goes.
@@ -306,9 +279,6 @@ private:
     };
     Transition m_transition;
 
-    // The stored "tuning.perDisplayValues" value when it could not be read in full; kept
-    // under unreadablePerDisplayValuesKey before the first save that would drop it.
-    std::optional<QVariant> m_unreadablePerDisplayData;
 };
 
 } // namespace qv

@@ -17,14 +17,7 @@ void DisplayTuning::apply()
     // its own values again.
     const QList<DisplayId> displays = activeDisplayIDs();
 
-    const auto chosenSet = [this](DisplayId id) -> const TuningValues & {
-        if (m_selectedDisplayID) {
-            const auto it = m_displayValues.constFind(id);
-            if (it != m_displayValues.constEnd())
-                return *it;
-        }
-        return m_globalValues;
-    };
+    const auto chosenSet = [this](DisplayId id) -> const TuningValues & { return m_store.valuesFor(id); };
 
     const bool anyEnabled = std::any_of(displays.begin(), displays.end(),
                                         [&](DisplayId id) { return chosenSet(id).enabled; });
@@ -36,10 +29,7 @@ void DisplayTuning::apply()
     for (const DisplayId id : displays)
         applyTransferFormula(chosenSet(id), id);
 
-    if (m_selectedDisplayID && m_displayValues.contains(*m_selectedDisplayID))
-        updateSidecarOverlay(m_displayValues.value(*m_selectedDisplayID));
-    else
-        updateSidecarOverlay(m_globalValues);
+    updateSidecarOverlay(m_store.editedValues());
 }
 
 bool DisplayTuning::formulasReachScreens()
@@ -138,7 +128,8 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
     bool autoActive = false;
     const TransferFormula f = formula(values, ambient, m_bloomGuardEnabled, isMiniLEDDisplay(displayID), &autoActive);
 
-    const DisplayId edited = m_selectedDisplayID ? *m_selectedDisplayID : platform().displays->mainDisplay();
+    const std::optional<DisplayId> selected = m_store.selectedDisplayID();
+    const DisplayId edited = selected ? *selected : platform().displays->mainDisplay();
     if (displayID == edited && m_bloomGuardAutoActive != autoActive)
         setBloomGuardAutoActive(autoActive);
 

@@ -121,7 +121,7 @@ TEST_F(QuellvistaAppTest, StartUpTakesTheSavedSnapshotAndHandsOverTheSwitches)
     defaults->setDouble(QStringLiteral("tuning.brightness"), 0.7);
 
     QuellvistaApp app;
-    EXPECT_EQ(app.launchTuningSnapshot(), DisplayTuning::savedSnapshot());
+    EXPECT_EQ(app.launchTuningSnapshot(), TuningStore::savedSnapshot());
     EXPECT_DOUBLE_EQ(app.launchTuningSnapshot().brightness, 0.7);
     EXPECT_DOUBLE_EQ(app.engine().pwmThresholdPercent(), 50.0);
     EXPECT_FALSE(app.engine().pwmAvoidanceEnabled());
@@ -258,11 +258,11 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
         defaults->setBool(QStringLiteral("tuning.enabled"), true);
         defaults->setDouble(QStringLiteral("tuning.brightness"), 0.66);
-        defaults->setInteger(DisplayTuning::selectedDisplayIDKey, stored.toLongLong());
+        defaults->setInteger(TuningStore::selectedDisplayIDKey, stored.toLongLong());
         TuningValues own;
         own.brightness = 0.456;
         own.enabled = true;
-        defaults->setData(DisplayTuning::perDisplayValuesKey,
+        defaults->setData(TuningStore::perDisplayValuesKey,
                           QJsonDocument(QJsonObject{{stored, own.toJson()}}).toJson(QJsonDocument::Compact));
         QuellvistaApp app;
         app.performLaunchSetup();

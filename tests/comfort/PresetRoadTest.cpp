@@ -92,11 +92,11 @@ TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
         reloadDefaults();
         if (targeted) {
             EXPECT_EQ(defaults->doubleForKey("tuning.brightness"), globalBefore.brightness);
-            EXPECT_EQ(DisplayTuning::savedSnapshot().brightness, evening.brightness); // the edited set's
-            const auto map = QJsonDocument::fromJson(*defaults->dataValue(DisplayTuning::perDisplayValuesKey)).object();
+            EXPECT_EQ(TuningStore::savedSnapshot().brightness, evening.brightness); // the edited set's
+            const auto map = QJsonDocument::fromJson(*defaults->dataValue(TuningStore::perDisplayValuesKey)).object();
             EXPECT_EQ(TuningValues::fromJson(map.value("2")), evening);
         } else {
-            const TuningValues stored = DisplayTuning::savedSnapshot();
+            const TuningValues stored = TuningStore::savedSnapshot();
             EXPECT_DOUBLE_EQ(stored.brightness, evening.brightness);
             EXPECT_DOUBLE_EQ(stored.warmth, evening.warmth);
             EXPECT_TRUE(stored.enabled);

@@ -34,7 +34,7 @@ protected:
 
     QJsonObject storedPerDisplayMap()
     {
-        const auto data = defaults->dataValue(DisplayTuning::perDisplayValuesKey);
+        const auto data = defaults->dataValue(TuningStore::perDisplayValuesKey);
         return data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
     }
 };
@@ -73,7 +73,7 @@ TEST_F(DisplayTuningTest, LoadsStoredValuesWithTheirLimits)
         // The loading assignments ran their handlers: the switch is stored at once and
         // the loaded (limited) values are saved after the debounce.
         EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), c.sidecarOverlay);
-        advance(DisplayTuning::persistenceDelayMs);
+        advance(TuningStore::persistenceDelayMs);
         EXPECT_EQ(defaults->doubleValue("tuning.brightness"), c.brightness);
         EXPECT_EQ(defaults->doubleValue("tuning.warmth"), c.warmth);
         EXPECT_EQ(defaults->doubleValue("tuning.redModeIntensity"), c.redModeIntensity);
@@ -96,7 +96,7 @@ TEST_F(DisplayTuningTest, FirstLaunchStoresTheSwitchesAndSavesTheNeutralValues)
     EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), true);
 
     EXPECT_FALSE(defaults->hasStoredValue("tuning.enabled"));
-    advance(DisplayTuning::persistenceDelayMs);
+    advance(TuningStore::persistenceDelayMs);
     EXPECT_EQ(tuning().globalValues(), TuningValues::neutral());
     EXPECT_EQ(defaults->boolValue("tuning.enabled"), false);
     EXPECT_EQ(defaults->doubleValue("tuning.brightness"), 1.0);
@@ -203,7 +203,7 @@ TEST_F(DisplayTuningTest, SavedSelectionOutOfRangeMeansAllDisplays)
 {
     for (const qint64 stored : {qint64(0), qint64(-4), qint64(0x1'0000'0000)}) {
         defaults->setInteger("tuning.selectedDisplayID", stored);
-        EXPECT_FALSE(DisplayTuning::savedSelectedDisplayID()) << stored;
+        EXPECT_FALSE(TuningStore::savedSelectedDisplayID()) << stored;
     }
 }
 
@@ -218,7 +218,7 @@ TEST_F(DisplayTuningTest, PerDisplayMapIsReadEntryByEntry)
     mistyped["enabled"] = 1;
     const QJsonObject map{{"2", good.toJson()}, {"5", missingMember}, {"6", mistyped}, {"screen", good.toJson()}};
     const QByteArray blob = json::encodeCompact(map);
-    defaults->setData(DisplayTuning::perDisplayValuesKey, blob);
+    defaults->setData(TuningStore::perDisplayValuesKey, blob);
 
     tuning();
     EXPECT_EQ(tuning().displayValues().keys(), QList<DisplayId>{2});
@@ -228,7 +228,7 @@ TEST_F(DisplayTuningTest, PerDisplayMapIsReadEntryByEntry)
 
     // The first save keeps the original data aside before it writes the readable part.
     advance(300);
-    EXPECT_EQ(defaults->dataValue(DisplayTuning::unreadablePerDisplayValuesKey), blob);
+    EXPECT_EQ(defaults->dataValue(TuningStore::unreadablePerDisplayValuesKey), blob);
     EXPECT_EQ(storedPerDisplayMap().keys(), QStringList{"2"});
 }
 
@@ -245,14 +245,14 @@ TEST_F(DisplayTuningTest, UnreadablePerDisplayDataIsKeptAside)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        defaults->remove(DisplayTuning::unreadablePerDisplayValuesKey);
-        defaults->set(DisplayTuning::perDisplayValuesKey, c.stored);
+        defaults->remove(TuningStore::unreadablePerDisplayValuesKey);
+        defaults->set(TuningStore::perDisplayValuesKey, c.stored);
         restart();
         EXPECT_TRUE(tuning().displayValues().isEmpty());
         EXPECT_TRUE(logs->containsPart("DisplayTuning", "Could not read tuning.perDisplayValues"));
         tuning().persistNow();
-        EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
-        EXPECT_EQ(defaults->object(DisplayTuning::unreadablePerDisplayValuesKey), c.stored);
+        EXPECT_FALSE(defaults->object(TuningStore::perDisplayValuesKey).isValid());
+        EXPECT_EQ(defaults->object(TuningStore::unreadablePerDisplayValuesKey), c.stored);
     }
 }
 
@@ -263,11 +263,11 @@ TEST_F(DisplayTuningTest, ReadableMapRoundTripsAndTheLastEntryRemovesTheKey)
     tuning().persistNow();
     restart();
     EXPECT_DOUBLE_EQ(tuning().displayValues().value(1).softWhite, 0.3);
-    EXPECT_FALSE(defaults->object(DisplayTuning::unreadablePerDisplayValuesKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::unreadablePerDisplayValuesKey).isValid());
 
     tuning().resetAll();
-    EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
-    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::perDisplayValuesKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
 }
 
 // ---- batching and the no-blue handlers ----
@@ -481,7 +481,7 @@ TEST_F(DisplayTuningTest, UnparsableTargetMeansAllDisplays)
     tuning().selectTarget("2");
     tuning().selectTarget("display-2");
     EXPECT_FALSE(tuning().selectedDisplayID());
-    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
 }
 
@@ -503,7 +503,7 @@ TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
     tuning().apply(); // as after any reconfiguration
     EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
-    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
     EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
     tuning().setWarmth(0.7);
     EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.1);
@@ -534,12 +534,12 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
     newer.warmth = 0.2;
     away.warmth = 0.9;
     QJsonObject map{{"66", port.toJson()}, {"65", away.toJson()}, {"1", newer.toJson()}, {"67", away.toJson()}};
-    defaults->setData(DisplayTuning::perDisplayValuesKey, json::encodeCompact(map));
-    defaults->setInteger(DisplayTuning::selectedDisplayIDKey, 66);
+    defaults->setData(TuningStore::perDisplayValuesKey, json::encodeCompact(map));
+    defaults->setInteger(TuningStore::selectedDisplayIDKey, 66);
 
     EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
     EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
-    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
     const QJsonObject stored = storedPerDisplayMap();
     EXPECT_EQ(QStringList(stored.keys()), QStringList({"1", "2", "67"}));
     EXPECT_DOUBLE_EQ(stored.value("1").toObject().value("warmth").toDouble(), 0.2);
@@ -550,12 +550,12 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
 
 TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
 {
-    EXPECT_EQ(DisplayTuning::savedSnapshot(), TuningValues{});
+    EXPECT_EQ(TuningStore::savedSnapshot(), TuningValues{});
     defaults->setDouble("tuning.brightness", 0);
     defaults->setDouble("tuning.redModeIntensity", 0);
     defaults->setBool("tuning.nightMode", true);
     defaults->setDouble("tuning.contrast", 0.9);
-    const TuningValues s = DisplayTuning::savedSnapshot();
+    const TuningValues s = TuningStore::savedSnapshot();
     EXPECT_EQ(s.brightness, 0);
     EXPECT_EQ(s.redModeIntensity, 0);
     EXPECT_TRUE(s.nightModeEnabled);
