@@ -79,11 +79,9 @@ void PresetManager::selectPreset(ComfortPreset preset, bool animated)
 
 void PresetManager::applyPresetValues(ComfortPreset preset, bool animated)
 {
-    const auto custom = m_customPresetProfiles.find(rawValue(preset));
-    if (custom != m_customPresetProfiles.end()) {
-        const SavedComfortProfile profile = custom.value();
-        applyProfileValues(profile.presetValues(), animated);
-        setVeilFromProfile(profile);
+    if (const std::optional<SavedComfortProfile> custom = m_library.customProfile(preset)) {
+        applyProfileValues(custom->presetValues(), animated);
+        setVeilFromProfile(*custom);
         return;
     }
     applyProfileValues(presetValues(preset), animated);
