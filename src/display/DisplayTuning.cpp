@@ -53,7 +53,7 @@ DisplayTuning::DisplayTuning()
     setNightModeEnabled(stored.nightModeEnabled);
     if (brightnessStored) {
         setBrightness(stored.brightness);
-        if (m_brightness < 0.1)
+        if (m_values.brightness < 0.1)
             setBrightness(0.1);
     }
     setWarmth(stored.warmth);
@@ -64,12 +64,12 @@ DisplayTuning::DisplayTuning()
     setNoBlueModeEnabled(stored.noBlueModeEnabled);
     // The handler limits the value to 0...1 itself.
     setRedModeIntensity(stored.redModeIntensity);
-    setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
+    setNoBlueIntensityValue(m_values.noBlueModeEnabled ? m_values.redModeIntensity : 0);
     m_schedule.loadSwitches();
     // Its setter stores the switch (so the first launch writes it) and applies.
     setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true);
     setEnabled(stored.enabled);
-    setWarmth(clampTo(m_warmth, 0, 1.4));
+    setWarmth(clampTo(m_values.warmth, 0, 1.4));
 
     m_store.setGlobalValues(currentEditorValues());
 
@@ -79,7 +79,7 @@ DisplayTuning::DisplayTuning()
         loadEditorValues(m_store.editedValues());
 
     m_schedule.resume();
-    if (m_enabled)
+    if (m_values.enabled)
         apply();
 
     if (Workspace *workspace = platform().workspace) {
@@ -98,70 +98,70 @@ DisplayTuning::~DisplayTuning()
 
 void DisplayTuning::setBrightness(double value)
 {
-    m_brightness = value;
+    m_values.brightness = value;
     emit brightnessChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setWarmth(double value)
 {
-    m_warmth = value;
+    m_values.warmth = value;
     emit warmthChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setContrastReduction(double value)
 {
-    m_contrastReduction = value;
+    m_values.contrastReduction = value;
     emit contrastReductionChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setSoftWhite(double value)
 {
-    m_softWhite = value;
+    m_values.softWhite = value;
     emit softWhiteChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setHighlightCompression(double value)
 {
-    m_highlightCompression = value;
+    m_values.highlightCompression = value;
     emit highlightCompressionChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setBloomGuardEnabled(bool value)
 {
-    m_bloomGuardEnabled = value;
+    m_values.bloomGuardEnabled = value;
     emit bloomGuardEnabledChanged();
     bloomGuardEnabledDidChange();
 }
 
 void DisplayTuning::setEnabled(bool value)
 {
-    m_enabled = value;
+    m_values.enabled = value;
     emit enabledChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setNightModeEnabled(bool value)
 {
-    m_nightModeEnabled = value;
+    m_values.nightModeEnabled = value;
     emit nightModeEnabledChanged();
     valuesDidChange();
 }
 
 void DisplayTuning::setNoBlueModeEnabled(bool value)
 {
-    m_noBlueModeEnabled = value;
+    m_values.noBlueModeEnabled = value;
     emit noBlueModeEnabledChanged();
     noBlueModeEnabledDidChange();
 }
 
 void DisplayTuning::setRedModeIntensity(double value)
 {
-    m_redModeIntensity = value;
+    m_values.redModeIntensity = value;
     emit redModeIntensityChanged();
     redModeIntensityDidChange();
 }
@@ -194,22 +194,6 @@ QVariant DisplayTuning::ambientLightLuxVariant() const
 
 // ---- the stored sets ----
 
-TuningValues DisplayTuning::currentEditorValues() const
-{
-    TuningValues v;
-    v.brightness = m_brightness;
-    v.warmth = m_warmth;
-    v.contrastReduction = m_contrastReduction;
-    v.softWhite = m_softWhite;
-    v.highlightCompression = m_highlightCompression;
-    v.bloomGuardEnabled = m_bloomGuardEnabled;
-    v.enabled = m_enabled;
-    v.nightModeEnabled = m_nightModeEnabled;
-    v.noBlueModeEnabled = m_noBlueModeEnabled;
-    v.redModeIntensity = m_redModeIntensity;
-    return v;
-}
-
 void DisplayTuning::loadEditorValues(const TuningValues &values)
 {
     m_isLoadingEditorValues = true;
@@ -223,7 +207,7 @@ void DisplayTuning::loadEditorValues(const TuningValues &values)
     setNightModeEnabled(values.nightModeEnabled);
     setRedModeIntensity(clamp01(values.redModeIntensity));
     setNoBlueModeEnabled(values.noBlueModeEnabled);
-    setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
+    setNoBlueIntensityValue(m_values.noBlueModeEnabled ? m_values.redModeIntensity : 0);
     m_isLoadingEditorValues = false;
 }
 
@@ -251,7 +235,7 @@ void DisplayTuning::valuesDidChange()
 
 void DisplayTuning::bloomGuardEnabledDidChange()
 {
-    if (m_bloomGuardEnabled)
+    if (m_values.bloomGuardEnabled)
         setEnabled(true);
     storeEditorValues();
     applyOrMark();
@@ -259,23 +243,23 @@ void DisplayTuning::bloomGuardEnabledDidChange()
 
 void DisplayTuning::noBlueModeEnabledDidChange()
 {
-    if (m_noBlueModeEnabled)
+    if (m_values.noBlueModeEnabled)
         setEnabled(true);
     if (!m_isAnimatingNoBlueTransition)
-        setNoBlueIntensityValue(m_noBlueModeEnabled ? m_redModeIntensity : 0);
+        setNoBlueIntensityValue(m_values.noBlueModeEnabled ? m_values.redModeIntensity : 0);
     storeEditorValues();
     applyOrMark();
 }
 
 void DisplayTuning::redModeIntensityDidChange()
 {
-    const double limited = clamp01(m_redModeIntensity);
-    if (limited != m_redModeIntensity) {
+    const double limited = clamp01(m_values.redModeIntensity);
+    if (limited != m_values.redModeIntensity) {
         setRedModeIntensity(limited);
         return;
     }
-    if (m_noBlueModeEnabled && !m_isAnimatingNoBlueTransition)
-        setNoBlueIntensityValue(m_redModeIntensity);
+    if (m_values.noBlueModeEnabled && !m_isAnimatingNoBlueTransition)
+        setNoBlueIntensityValue(m_values.redModeIntensity);
     storeEditorValues();
     applyOrMark();
 }
@@ -323,7 +307,7 @@ void DisplayTuning::selectTarget(const QString &id)
 void DisplayTuning::switchOffAllDisplays()
 {
     m_store.switchOffAll();
-    if (m_enabled)
+    if (m_values.enabled)
         setEnabled(false);
     m_store.schedulePersistence();
     restoreSystemOutput();
@@ -363,7 +347,7 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
     m_animator.end();
     setEnabled(true);
 
-    m_transition.from = {QString(), m_brightness, m_warmth, m_contrastReduction, m_softWhite, m_highlightCompression,
+    m_transition.from = {QString(), m_values.brightness, m_values.warmth, m_values.contrastReduction, m_values.softWhite, m_values.highlightCompression,
                          false};
     m_transition.to = target;
     m_transition.noBlueFrom = m_noBlueIntensity;

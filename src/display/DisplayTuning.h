@@ -84,16 +84,16 @@ public:
     ~DisplayTuning() override;
 
     // ---- editor values (setters run the change handlers on every assignment) ----
-    double brightness() const { return m_brightness; }
-    double warmth() const { return m_warmth; }
-    double contrastReduction() const { return m_contrastReduction; }
-    double softWhite() const { return m_softWhite; }
-    double highlightCompression() const { return m_highlightCompression; }
-    bool bloomGuardEnabled() const { return m_bloomGuardEnabled; }
-    bool enabled() const { return m_enabled; }
-    bool nightModeEnabled() const { return m_nightModeEnabled; }
-    bool noBlueModeEnabled() const { return m_noBlueModeEnabled; }
-    double redModeIntensity() const { return m_redModeIntensity; }
+    double brightness() const { return m_values.brightness; }
+    double warmth() const { return m_values.warmth; }
+    double contrastReduction() const { return m_values.contrastReduction; }
+    double softWhite() const { return m_values.softWhite; }
+    double highlightCompression() const { return m_values.highlightCompression; }
+    bool bloomGuardEnabled() const { return m_values.bloomGuardEnabled; }
+    bool enabled() const { return m_values.enabled; }
+    bool nightModeEnabled() const { return m_values.nightModeEnabled; }
+    bool noBlueModeEnabled() const { return m_values.noBlueModeEnabled; }
+    double redModeIntensity() const { return m_values.redModeIntensity; }
 
     void setBrightness(double value);
     void setWarmth(double value);
@@ -148,7 +148,7 @@ public:
     void setNoBlueIntensity(double level);
 
     // ---- the stored sets ----
-    TuningValues currentEditorValues() const;
+    TuningValues currentEditorValues() const { return m_values; }
     void loadEditorValues(const TuningValues &values);
     TuningStore &store() { return m_store; }
     const TuningValues &globalValues() const { return m_store.globalValues(); }
@@ -250,16 +250,7 @@ private:
 
     Logger m_log{"DisplayTuning"};
 
-    double m_brightness = 1.0;
-    double m_warmth = 0;
-    double m_contrastReduction = 0;
-    double m_softWhite = 0;
-    double m_highlightCompression = 0;
-    bool m_bloomGuardEnabled = false;
-    bool m_enabled = false;
-    bool m_nightModeEnabled = false;
-    bool m_noBlueModeEnabled = false;
-    double m_redModeIntensity = 1.0;
+    TuningValues m_values; // the editor values
     bool m_sidecarOverlayEnabled = true;
     bool m_bloomGuardAutoActive = false;
 

@@ -126,7 +126,7 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
     }
     const double ambient = m_schedule.ambientAmount();
     bool autoActive = false;
-    const TransferFormula f = formula(values, ambient, m_bloomGuardEnabled, isMiniLEDDisplay(displayID), &autoActive);
+    const TransferFormula f = formula(values, ambient, m_values.bloomGuardEnabled, isMiniLEDDisplay(displayID), &autoActive);
 
     const std::optional<DisplayId> selected = m_store.selectedDisplayID();
     const DisplayId edited = selected ? *selected : platform().displays->mainDisplay();
@@ -168,7 +168,7 @@ void DisplayTuning::updateSidecarOverlay(const TuningValues &values)
     }
     const double ambient = m_schedule.ambientAmount();
     const SidecarComfortOverlayState state =
-        overlayState(values, ambient, m_bloomGuardEnabled, hasSidecarDisplay(), m_sidecarOverlayEnabled);
+        overlayState(values, ambient, m_values.bloomGuardEnabled, hasSidecarDisplay(), m_sidecarOverlayEnabled);
     overlay.setLatestState(state);
     if (overlay.applicationReady())
         overlay.apply(state);
