@@ -5,6 +5,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "display/PipelineMonitor.h"
 #include "platform/sim/SimBundle.h"
 #include "platform/sim/SimCamera.h"
@@ -272,6 +273,6 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         EXPECT_DOUBLE_EQ(tuning.displayValues().value(2).brightness, 0.456);
         EXPECT_DOUBLE_EQ(tuning.globalValues().brightness, 0.66);
         ASSERT_TRUE(mac->formula(2));
-        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, DisplayTuning::formula(own, 0, false, false).redMax);
+        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(own, 0, false, false).redMax);
     }
 }

@@ -4,6 +4,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "display/ScreenDetector.h"
 #include "support/TestEnvironment.h"
 
@@ -54,7 +55,7 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
         SCOPED_TRACE(display);
         const auto formula = mac->formula(display);
         ASSERT_TRUE(formula);
-        EXPECT_EQ(*formula, DisplayTuning::formula(expected, 0, false, tuning.isMiniLEDDisplay(display)));
+        EXPECT_EQ(*formula, tuningFormula::formula(expected, 0, false, tuning.isMiniLEDDisplay(display)));
     }
     EXPECT_TRUE(DisplayEngine::shared().pwmAvoidanceEnabled());
     EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), evening.pwm.threshold * 100);

@@ -1,4 +1,5 @@
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "platform/sim/SimWorkspace.h"
 #include "runtime/Json.h"
 #include "support/TestEnvironment.h"
@@ -333,7 +334,7 @@ TEST_F(DisplayTuningTest, SetNoBlueIntensity)
     red.enabled = true;
     red.noBlueModeEnabled = true;
     red.redModeIntensity = 0.6;
-    EXPECT_EQ(*mac->formula(kExternal), DisplayTuning::formula(red, 0, false, false));
+    EXPECT_EQ(*mac->formula(kExternal), tuningFormula::formula(red, 0, false, false));
 
     tuning().setNoBlueIntensity(0.005);
     EXPECT_FALSE(tuning().noBlueModeEnabled());
@@ -392,7 +393,7 @@ TEST_F(DisplayTuningTest, TransitionEasesInFortyEightStepsAndSettles)
     EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 1.0);
     EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
     EXPECT_EQ(*mac->formula(kExternal),
-              DisplayTuning::formula(tuning().globalValues(), 0, false, false));
+              tuningFormula::formula(tuning().globalValues(), 0, false, false));
     advance(1000);
     EXPECT_EQ(mac->formulaCallCount() - before, 2 * 49);
 }
@@ -495,7 +496,7 @@ TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
     tuning().setWarmth(0.8);
     const SimDisplay external = *mac->display(kExternal);
     const auto ownFormula = [&](const TuningValues &v, DisplayId d) {
-        return DisplayTuning::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
+        return tuningFormula::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
     };
 
     mac->removeDisplay(kExternal);
@@ -574,8 +575,8 @@ TEST_F(DisplayTuningTest, ApplySnapshotClampsAndAppliesOnce)
     const int before = mac->formulaCallCount();
     tuning().applySnapshot(s);
     EXPECT_EQ(mac->formulaCallCount() - before, 2);
-    EXPECT_EQ(*mac->formula(kBuiltIn), DisplayTuning::formula(tuning().globalValues(), 0, false, true));
-    EXPECT_EQ(*mac->formula(kExternal), DisplayTuning::formula(tuning().globalValues(), 0, false, false));
+    EXPECT_EQ(*mac->formula(kBuiltIn), tuningFormula::formula(tuning().globalValues(), 0, false, true));
+    EXPECT_EQ(*mac->formula(kExternal), tuningFormula::formula(tuning().globalValues(), 0, false, false));
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.1);
     EXPECT_DOUBLE_EQ(tuning().warmth(), 1.4);
     EXPECT_DOUBLE_EQ(tuning().contrastReduction(), 0.4);

@@ -19,6 +19,7 @@
 #include "comfort/ComfortPreset.h"
 #include "comfort/PresetManager.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "platform/host/GammaRamp.h"
 #include "support/RandrClient.h"
 #include "support/RealEdids.h"
@@ -136,7 +137,7 @@ int main(int argc, char **argv)
         if (!preset)
             return 2;
         const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[3])));
-        const qv::TransferFormula formula = qv::DisplayTuning::formula(values, 0, false, false);
+        const qv::TransferFormula formula = qv::tuningFormula::formula(values, 0, false, false);
         const qv::GammaRamp expected = qv::gammaRampForFormula(formula, ramp->size());
         int worst = 0;
         for (int i = 0; i < ramp->size(); ++i) {
