@@ -1,19 +1,11 @@
 #include "display/DisplayTuning.h"
 
-#include "display/DisplayIdentity.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 #include "runtime/Clamp.h"
-#include "runtime/Json.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <algorithm>
-#include <cmath>
 
 namespace qv {
 

@@ -10,8 +10,6 @@
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -22,9 +20,12 @@
 
 namespace qv {
 
-// Software display tuning: the values the tuning sliders and switches edit, the stored
-// value set for all displays and one per display, and the transfer formula every active
-// display gets from them.
+// Software display tuning: the values the tuning sliders and switches edit, and every
+// active display's transfer formula (tuningFormula) and the Sidecar overlay made from
+// them. It publishes, for the views, what its parts keep: the stored sets and the target
+// being edited (TuningStore), the circadian schedule and ambient light (TuningSchedule,
+// whose phases it moves to), and the one transition of the editor values (TuningAnimator,
+// shared with the presets).
 //
 // The ten editor values (brightness ... redModeIntensity) are the live copy of the set
 // being edited: the all-displays set while no display is selected, else the selected
@@ -160,7 +161,7 @@ public:
     bool isBatchingApply() const { return m_isBatchingApply; }
     bool needsApplyAfterBatch() const { return m_needsApplyAfterBatch; }
 
-    // ---- the formula ----
+    // ---- the screens ----
     // Recomputes every active display.
     Q_INVOKABLE void apply();
     QList<DisplayId> activeDisplayIDs() const;
