@@ -1,4 +1,5 @@
-// The transfer formula: what every active display gets from the tuning values.
+// The screens: every active display gets the transfer formula of its value set, and the
+// Sidecar overlay the state of the set being edited.
 
 #include "display/DisplayTuning.h"
 
