@@ -339,17 +339,16 @@ void DisplayTuning::applyCircadianTarget(const CircadianTarget &target)
     m_animator.end();
     setEnabled(true);
 
-    m_transition.from = {QString(), m_values.brightness, m_values.warmth, m_values.contrastReduction, m_values.softWhite, m_values.highlightCompression,
-                         false};
-    m_transition.to = target;
+    m_transition.from = m_values;
+    m_transition.to = target.values;
     m_transition.noBlueFrom = m_noBlueIntensity;
-    m_transition.noBlueTo = target.noBlue ? 1.0 : 0.0;
+    m_transition.noBlueTo = target.values.noBlueModeEnabled ? 1.0 : 0.0;
 
     beginBatch();
     m_isAnimatingNoBlueTransition = true;
-    if (target.noBlue)
+    if (target.values.noBlueModeEnabled)
         setRedModeIntensity(1.0);
-    setNoBlueModeEnabled(target.noBlue);
+    setNoBlueModeEnabled(target.values.noBlueModeEnabled);
     endBatch();
 
     m_animator.run(
@@ -365,7 +364,7 @@ void DisplayTuning::runTransitionStep(double t)
     setNoBlueIntensityValue(at(tr.noBlueFrom, tr.noBlueTo));
     setBrightness(at(tr.from.brightness, tr.to.brightness));
     setWarmth(at(tr.from.warmth, tr.to.warmth));
-    setContrastReduction(at(tr.from.contrast, tr.to.contrast));
+    setContrastReduction(at(tr.from.contrastReduction, tr.to.contrastReduction));
     setSoftWhite(at(tr.from.softWhite, tr.to.softWhite));
     setHighlightCompression(at(tr.from.highlightCompression, tr.to.highlightCompression));
     endBatch();
@@ -376,11 +375,11 @@ void DisplayTuning::settleTransition()
     const Transition tr = m_transition;
     beginBatch();
     setNoBlueIntensityValue(tr.noBlueTo);
-    if (tr.to.noBlue)
+    if (tr.to.noBlueModeEnabled)
         setRedModeIntensity(1.0);
     setBrightness(tr.to.brightness);
     setWarmth(tr.to.warmth);
-    setContrastReduction(tr.to.contrast);
+    setContrastReduction(tr.to.contrastReduction);
     setSoftWhite(tr.to.softWhite);
     setHighlightCompression(tr.to.highlightCompression);
     m_isAnimatingNoBlueTransition = false;

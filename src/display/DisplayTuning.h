@@ -248,7 +248,7 @@ private:
 
     // The running circadian transition: where it started and where it goes.
     struct Transition {
-        CircadianTarget from, to;
+        TuningValues from, to;
         double noBlueFrom = 0, noBlueTo = 0;
     };
     Transition m_transition;

@@ -28,13 +28,23 @@ TuningSchedule::CircadianTarget TuningSchedule::circadianTarget(const QDateTime 
     // The hour in the current time zone (Qt reads the process's zone on every conversion,
     // so a zone change is followed without restarting).
     const int hour = date.toLocalTime().time().hour();
+    const auto phase = [](const char *label, double b, double w, double c, double s, double h, bool noBlue) {
+        TuningValues v;
+        v.brightness = b;
+        v.warmth = w;
+        v.contrastReduction = c;
+        v.softWhite = s;
+        v.highlightCompression = h;
+        v.noBlueModeEnabled = noBlue;
+        return CircadianTarget{QString::fromLatin1(label), v};
+    };
     if (hour >= 7 && hour <= 15)
-        return {QStringLiteral("Daylight"), 0.96, 0.08, 0.02, 0.06, 0.05, false};
+        return phase("Daylight", 0.96, 0.08, 0.02, 0.06, 0.05, false);
     if (hour >= 16 && hour <= 18)
-        return {QStringLiteral("Late day"), 0.86, 0.32, 0.05, 0.16, 0.12, false};
+        return phase("Late day", 0.86, 0.32, 0.05, 0.16, 0.12, false);
     if (hour >= 19 && hour <= 22)
-        return {QStringLiteral("Evening"), 0.70, 0.64, 0.08, 0.20, 0.14, false};
-    return {QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
+        return phase("Evening", 0.70, 0.64, 0.08, 0.20, 0.14, false);
+    return phase("No blue", 0.40, 1.40, 0.10, 0.30, 0.22, true);
 }
 
 void TuningSchedule::loadSwitches()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/TuningValues.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
@@ -19,15 +20,12 @@ namespace qv {
 class TuningSchedule : public QObject {
     Q_OBJECT
 public:
-    // One phase of the circadian schedule: the values a circadian transition moves to.
+    // One phase of the circadian schedule and the values a circadian transition moves to:
+    // brightness, warmth, contrast reduction, soft white and highlight compression, with
+    // no-blue mode on or off (the other values are not used).
     struct CircadianTarget {
         QString label;
-        double brightness = 1.0;
-        double warmth = 0;
-        double contrast = 0;
-        double softWhite = 0;
-        double highlightCompression = 0;
-        bool noBlue = false;
+        TuningValues values;
         bool operator==(const CircadianTarget &) const = default;
     };
 

@@ -112,7 +112,8 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
 {
     DisplayTuning &tuning = DisplayTuning::shared();
     PresetManager &manager = PresetManager::shared();
-    const DisplayTuning::CircadianTarget dusk{"Dusk", 0.6, 0.9, 0.05, 0.2, 0.1, false};
+    const DisplayTuning::CircadianTarget dusk{
+        "Dusk", {.brightness = 0.6, .warmth = 0.9, .contrastReduction = 0.05, .softWhite = 0.2, .highlightCompression = 0.1}};
     const PresetValues reading = computedPresetValues(ComfortPreset::reading, manager.profileIntensity());
 
     tuning.applyCircadianTarget(dusk);
@@ -128,8 +129,8 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
     tuning.applyCircadianTarget(dusk);
     EXPECT_FALSE(manager.isTransitionRunning());
     advance(2000);
-    EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.brightness);
-    EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.warmth);
+    EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.values.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.values.warmth);
     EXPECT_FALSE(tuning.animator().isRunning());
 }
 

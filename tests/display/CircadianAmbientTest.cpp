@@ -46,8 +46,8 @@ TEST_F(CircadianAmbientTest, PhaseBoundaries)
         EXPECT_EQ(TuningSchedule::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
     }
     const auto noBlue = TuningSchedule::circadianTarget(QDateTime(QDate(2026, 6, 1), QTime(3, 0), Qt::LocalTime));
-    EXPECT_TRUE(noBlue.noBlue);
-    EXPECT_DOUBLE_EQ(noBlue.warmth, 1.40);
+    EXPECT_TRUE(noBlue.values.noBlueModeEnabled);
+    EXPECT_DOUBLE_EQ(noBlue.values.warmth, 1.40);
 }
 
 TEST_F(CircadianAmbientTest, ScheduleOnMovesToThePhaseAndOffKeepsTheValues)

@@ -347,12 +347,14 @@ TEST_F(DisplayTuningTest, SetNoBlueIntensity)
 
 DisplayTuning::CircadianTarget noBluePhase()
 {
-    return {QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
+    return {QStringLiteral("No blue"), {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10, .softWhite = 0.30,
+                                        .highlightCompression = 0.22, .noBlueModeEnabled = true}};
 }
 
 DisplayTuning::CircadianTarget daylight()
 {
-    return {QStringLiteral("Daylight"), 0.96, 0.08, 0.02, 0.06, 0.05, false};
+    return {QStringLiteral("Daylight"), {.brightness = 0.96, .warmth = 0.08, .contrastReduction = 0.02, .softWhite = 0.06,
+                                         .highlightCompression = 0.05}};
 }
 
 TEST_F(DisplayTuningTest, TransitionEasesInFortyEightStepsAndSettles)
@@ -452,7 +454,7 @@ TEST_F(DisplayTuningTest, StoredScheduleStartsATransitionAtConstruction)
     EXPECT_TRUE(tuning().isNoBlueTransitionRunning());
     advance(1000);
     const auto phase = TuningSchedule::circadianTarget(clock->now());
-    EXPECT_DOUBLE_EQ(tuning().brightness(), phase.brightness);
+    EXPECT_DOUBLE_EQ(tuning().brightness(), phase.values.brightness);
 }
 
 TEST_F(DisplayTuningTest, TimeZoneChangeReappliesThePhaseOnlyWhileTheScheduleIsOn)
