@@ -28,23 +28,17 @@ TuningSchedule::CircadianTarget TuningSchedule::circadianTarget(const QDateTime 
     // The hour in the current time zone (Qt reads the process's zone on every conversion,
     // so a zone change is followed without restarting).
     const int hour = date.toLocalTime().time().hour();
-    const auto phase = [](const char *label, double b, double w, double c, double s, double h, bool noBlue) {
-        TuningValues v;
-        v.brightness = b;
-        v.warmth = w;
-        v.contrastReduction = c;
-        v.softWhite = s;
-        v.highlightCompression = h;
-        v.noBlueModeEnabled = noBlue;
-        return CircadianTarget{QString::fromLatin1(label), v};
-    };
     if (hour >= 7 && hour <= 15)
-        return phase("Daylight", 0.96, 0.08, 0.02, 0.06, 0.05, false);
+        return {QStringLiteral("Daylight"), {.brightness = 0.96, .warmth = 0.08, .contrastReduction = 0.02,
+                                             .softWhite = 0.06, .highlightCompression = 0.05}};
     if (hour >= 16 && hour <= 18)
-        return phase("Late day", 0.86, 0.32, 0.05, 0.16, 0.12, false);
+        return {QStringLiteral("Late day"), {.brightness = 0.86, .warmth = 0.32, .contrastReduction = 0.05,
+                                             .softWhite = 0.16, .highlightCompression = 0.12}};
     if (hour >= 19 && hour <= 22)
-        return phase("Evening", 0.70, 0.64, 0.08, 0.20, 0.14, false);
-    return phase("No blue", 0.40, 1.40, 0.10, 0.30, 0.22, true);
+        return {QStringLiteral("Evening"), {.brightness = 0.70, .warmth = 0.64, .contrastReduction = 0.08,
+                                            .softWhite = 0.20, .highlightCompression = 0.14}};
+    return {QStringLiteral("No blue"), {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10, .softWhite = 0.30,
+                                        .highlightCompression = 0.22, .noBlueModeEnabled = true}};
 }
 
 void TuningSchedule::loadSwitches()
