@@ -108,8 +108,8 @@ QV_VEIL_SETTER(setHighlightDampening, m_values.highlightDampening, kHighlightAmo
                setDouble)
 QV_VEIL_SETTER(setColorCalmEnabled, m_values.colorCalmEnabled, kColorCalmEnabledKey, colorCalmEnabledChanged, setBool)
 QV_VEIL_SETTER(setColorCalm, m_values.colorCalm, kColorCalmAmountKey, colorCalmChanged, setDouble)
-QV_VEIL_SETTER(setMicrotextureEnabled, m_values.microtextureEnabled, kMicrotextureEnabledKey, microtextureEnabledChanged,
-               setBool)
+QV_VEIL_SETTER(setMicrotextureEnabled, m_values.microtextureEnabled, kMicrotextureEnabledKey,
+               microtextureEnabledChanged, setBool)
 QV_VEIL_SETTER(setMicrotexture, m_values.microtexture, kMicrotextureAmountKey, microtextureChanged, setDouble)
 
 #undef QV_VEIL_SETTER

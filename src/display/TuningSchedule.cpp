@@ -37,8 +37,8 @@ TuningSchedule::CircadianTarget TuningSchedule::circadianTarget(const QDateTime 
     if (hour >= 19 && hour <= 22)
         return {QStringLiteral("Evening"), {.brightness = 0.70, .warmth = 0.64, .contrastReduction = 0.08,
                                             .softWhite = 0.20, .highlightCompression = 0.14}};
-    return {QStringLiteral("No blue"), {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10, .softWhite = 0.30,
-                                        .highlightCompression = 0.22, .noBlueModeEnabled = true}};
+    return {QStringLiteral("No blue"), {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10,
+                                        .softWhite = 0.30, .highlightCompression = 0.22, .noBlueModeEnabled = true}};
 }
 
 void TuningSchedule::loadSwitches()
@@ -46,7 +46,8 @@ void TuningSchedule::loadSwitches()
     const UserDefaults &defaults = UserDefaults::standard();
     for (const QString &key : {kCircadianKey, kAmbientKey})
         if (defaults.hasStoredValue(key) && !defaults.boolValue(key))
-            m_log.error("%s is not a Boolean; read as %s", qUtf8Printable(key), defaults.boolForKey(key) ? "on" : "off");
+            m_log.error("%s is not a Boolean; read as %s", qUtf8Printable(key),
+                        defaults.boolForKey(key) ? "on" : "off");
     setCircadianScheduleEnabled(defaults.boolForKey(kCircadianKey));
     setAmbientAwareComfortEnabled(defaults.boolForKey(kAmbientKey));
 }
