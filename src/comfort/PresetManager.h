@@ -132,11 +132,6 @@ signals:
     void activeSelectionNameChanged();
 
 private:
-    struct TransitionStart {
-        double brightness = 1, warmth = 0, contrastReduction = 0, softWhite = 0, highlightCompression = 0;
-        double redModeIntensity = 0, colorCalm = 0;
-    };
-
     void loadActiveSelection();
 
     // applyPreset without its log line (a change of the intensity applies the preset again).
@@ -147,7 +142,7 @@ private:
     void applyFinalValues(const PresetValues &values);
     // The tuning values a value set ends at (what applyFinalValues leaves in the editor).
     static TuningValues finalTuningValues(const PresetValues &values);
-    void runTransitionStep(double e, const TransitionStart &start, const PresetValues &target);
+    void runTransitionStep(double e, const PresetValues &start, const PresetValues &target);
     void finishTransition(const PresetValues &target);
     // Quitting mid-transition: the target values are set (and so stored), never the ones
     // of the step it had reached.

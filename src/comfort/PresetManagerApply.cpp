@@ -136,19 +136,14 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
 
     DisplayTuning &tuning = DisplayTuning::shared();
     ComfortVeilController &veil = ComfortVeilController::shared();
-    TransitionStart start;
-    if (tuning.enabled()) {
-        start.brightness = tuning.brightness();
-        start.warmth = tuning.warmth();
-        start.contrastReduction = tuning.contrastReduction();
-        start.softWhite = tuning.softWhite();
-        start.highlightCompression = tuning.highlightCompression();
-    }
-    start.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
+    PresetValues start; // where the values start from (its PWM part is not used)
+    if (tuning.enabled())
+        start.tuning = tuning.currentEditorValues();
+    start.tuning.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
     start.colorCalm = veil.colorCalmEnabled() ? veil.colorCalm() : 0.0;
 
-    const bool rampNightMode = tuning.nightModeEnabled() || values.tuning.nightModeEnabled || start.warmth > 1.0
-        || values.tuning.warmth > 1.0 || start.brightness < 0.25 || values.tuning.brightness < 0.25;
+    const bool rampNightMode = tuning.nightModeEnabled() || values.tuning.nightModeEnabled || start.tuning.warmth > 1.0
+        || values.tuning.warmth > 1.0 || start.tuning.brightness < 0.25 || values.tuning.brightness < 0.25;
     tuning.beginBatch();
     tuning.setNightModeEnabled(rampNightMode);
     if (values.tuning.noBlueModeEnabled) {
@@ -194,19 +189,19 @@ TuningValues presetTuningValues(const PresetValues &values, TuningValues base)
     return v;
 }
 
-void PresetManager::runTransitionStep(double e, const TransitionStart &start, const PresetValues &target)
+void PresetManager::runTransitionStep(double e, const PresetValues &start, const PresetValues &target)
 {
     const auto ease = [e](double from, double to) { return from + (to - from) * e; };
 
     DisplayTuning &tuning = DisplayTuning::shared();
     tuning.beginBatch();
-    tuning.setBrightness(ease(start.brightness, target.tuning.brightness));
-    tuning.setWarmth(ease(start.warmth, target.tuning.warmth));
-    tuning.setContrastReduction(ease(start.contrastReduction, target.tuning.contrastReduction));
-    tuning.setSoftWhite(ease(start.softWhite, target.tuning.softWhite));
-    tuning.setHighlightCompression(ease(start.highlightCompression, target.tuning.highlightCompression));
+    tuning.setBrightness(ease(start.tuning.brightness, target.tuning.brightness));
+    tuning.setWarmth(ease(start.tuning.warmth, target.tuning.warmth));
+    tuning.setContrastReduction(ease(start.tuning.contrastReduction, target.tuning.contrastReduction));
+    tuning.setSoftWhite(ease(start.tuning.softWhite, target.tuning.softWhite));
+    tuning.setHighlightCompression(ease(start.tuning.highlightCompression, target.tuning.highlightCompression));
     if (target.tuning.noBlueModeEnabled)
-        tuning.setRedModeIntensity(ease(start.redModeIntensity, std::max(target.tuning.redModeIntensity, 0.01)));
+        tuning.setRedModeIntensity(ease(start.tuning.redModeIntensity, std::max(target.tuning.redModeIntensity, 0.01)));
     tuning.endBatch();
 
     // The veil's setter stores the amount and redraws.
