@@ -94,13 +94,18 @@ void BM_CircadianTransition(benchmark::State &state)
 {
     Machine machine(2);
     DisplayTuning &tuning = DisplayTuning::shared();
-    const DisplayTuning::CircadianTarget evening{QStringLiteral("Evening"), 0.70, 0.64, 0.08, 0.20, 0.14, false};
-    const DisplayTuning::CircadianTarget noBlue{QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
+    const DisplayTuning::CircadianTarget evening{QStringLiteral("Evening"),
+                                                 {.brightness = 0.70, .warmth = 0.64, .contrastReduction = 0.08,
+                                                  .softWhite = 0.20, .highlightCompression = 0.14}};
+    const DisplayTuning::CircadianTarget noBlue{QStringLiteral("No blue"),
+                                                {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10,
+                                                 .softWhite = 0.30, .highlightCompression = 0.22,
+                                                 .noBlueModeEnabled = true}};
     bool toggle = false;
     for (auto _ : state) {
         tuning.applyCircadianTarget(toggle ? evening : noBlue);
         toggle = !toggle;
-        machine.clock.advance(DisplayTuning::transitionStepMs * (DisplayTuning::transitionStepCount + 1));
+        machine.clock.advance(TuningAnimator::stepMs * (DisplayTuning::transitionStepCount + 1));
     }
 }
 BENCHMARK(BM_CircadianTransition)->Unit(benchmark::kMicrosecond);

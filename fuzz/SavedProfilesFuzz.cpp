@@ -18,11 +18,11 @@ namespace {
 void store(UserDefaults &defaults, const QByteArray &bytes, const QJsonObject &object)
 {
     if (object.isEmpty()) {
-        defaults.setData(PresetManager::savedProfilesKey, bytes);
+        defaults.setData(ProfileLibrary::savedProfilesKey, bytes);
         return;
     }
-    for (const char *key : {PresetManager::savedProfilesKey, PresetManager::customPresetProfilesKey,
-                            PresetManager::renamedPresetsKey}) {
+    for (const char *key : {ProfileLibrary::savedProfilesKey, ProfileLibrary::customPresetProfilesKey,
+                            ProfileLibrary::renamedPresetsKey}) {
         const QJsonValue v = object.value(QLatin1String(key));
         if (v.isArray())
             defaults.setData(key, json::encodeCompact(v.toArray()));
@@ -31,8 +31,8 @@ void store(UserDefaults &defaults, const QByteArray &bytes, const QJsonObject &o
         else if (!v.isUndefined())
             defaults.set(key, v.toVariant());
     }
-    for (const char *key : {PresetManager::favoritePresetsKey, PresetManager::favoriteSavedProfilesKey,
-                            PresetManager::hiddenDefaultPresetsKey, PresetManager::activePresetKey,
+    for (const char *key : {ProfileLibrary::favoritePresetsKey, ProfileLibrary::favoriteSavedProfilesKey,
+                            ProfileLibrary::hiddenDefaultPresetsKey, PresetManager::activePresetKey,
                             PresetManager::profileIntensityKey})
         if (object.contains(QLatin1String(key)))
             defaults.set(key, object.value(QLatin1String(key)).toVariant());
@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         profile.presetValues();
         fuzz::require(SavedComfortProfile::fromJson(profile.toJson()) == profile, "a profile's record reads back as the profile");
     }
-    manager.saveProfiles();
-    manager.saveFavoriteSavedProfiles();
-    manager.saveRenamedPresets();
-    manager.saveCustomPresetProfiles();
+    manager.library().saveProfiles();
+    manager.library().saveFavoriteSavedProfiles();
+    manager.library().saveRenamedPresets();
+    manager.library().saveCustomPresetProfiles();
 
     PresetManager again;
     fuzz::require(again.savedProfiles() == manager.savedProfiles(), "saved profiles read back as saved");

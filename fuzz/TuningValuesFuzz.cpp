@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (const auto values = TuningValues::fromJson(value))
             fuzz::require(TuningValues::fromJson(values->toJson()) == values, "a value set's record reads back");
 
-    input.defaults().setData(DisplayTuning::perDisplayValuesKey, input.bytes());
-    input.defaults().setInteger(DisplayTuning::selectedDisplayIDKey, 1);
+    input.defaults().setData(TuningStore::perDisplayValuesKey, input.bytes());
+    input.defaults().setInteger(TuningStore::selectedDisplayIDKey, 1);
     QHash<DisplayId, TuningValues> saved;
     {
         DisplayTuning tuning;

@@ -95,7 +95,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
     m_pipelineMonitor = &PipelineMonitor::shared();
 
     // The saved tuning as it stands before anything above has moved it.
-    m_launchTuningSnapshot = DisplayTuning::savedSnapshot();
+    m_launchTuningSnapshot = TuningStore::savedSnapshot();
 
     m_detector = std::make_unique<ScreenDetector>(*m_engine);
     m_detector->registerForReconfiguration();

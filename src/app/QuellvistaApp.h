@@ -2,7 +2,7 @@
 
 #include "app/AppUpdater.h"
 #include "comfort/ComfortPreset.h"
-#include "display/DisplayTuningSnapshot.h"
+#include "display/TuningValues.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BlinkDetector.h"
 #include "wellness/BreakReminder.h"
@@ -82,7 +82,7 @@ public:
     PipelineMonitor &pipelineMonitor() const { return *m_pipelineMonitor; }
     AppUpdater &appUpdater() const { return *m_appUpdater; }
     ScreenDetector &detector() const { return *m_detector; }
-    const DisplayTuningSnapshot &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
+    const TuningValues &launchTuningSnapshot() const { return m_launchTuningSnapshot; }
 
     // What the shell does once the main window's content first appears: app-aware comfort
     // and battery-aware dimming are hooked up, the saved tuning snapshot is applied,
@@ -157,7 +157,7 @@ private:
     std::unique_ptr<AppUpdater> m_appUpdater;
 
     std::unique_ptr<ScreenDetector> m_detector;
-    DisplayTuningSnapshot m_launchTuningSnapshot;
+    TuningValues m_launchTuningSnapshot;
     bool m_launchSetupDone = false;
     QString m_applicationAppearance;
 

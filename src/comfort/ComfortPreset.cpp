@@ -88,17 +88,17 @@ PresetValues computedPresetValues(ComfortPreset preset, double i)
     if (preset == ComfortPreset::neutral)
         return v; // the defaults are Neutral's values: tuning off, PWM avoidance on at 1.0
     const PresetTable t = tableFor(preset);
-    v.brightness = t.brightness.at(i);
-    v.warmth = t.warmth.at(i);
-    v.contrastReduction = t.contrastReduction.at(i);
-    v.softWhite = t.softWhite.at(i);
-    v.highlightCompression = t.highlightCompression.at(i);
-    v.nightModeEnabled = false;
-    v.noBlueModeEnabled = false;
-    v.redModeIntensity = 0;
-    v.tuningEnabled = true;
-    v.pwmEnabled = true;
-    v.pwmThreshold = t.pwmThreshold.at(i);
+    v.tuning.brightness = t.brightness.at(i);
+    v.tuning.warmth = t.warmth.at(i);
+    v.tuning.contrastReduction = t.contrastReduction.at(i);
+    v.tuning.softWhite = t.softWhite.at(i);
+    v.tuning.highlightCompression = t.highlightCompression.at(i);
+    v.tuning.nightModeEnabled = false;
+    v.tuning.noBlueModeEnabled = false;
+    v.tuning.redModeIntensity = 0;
+    v.tuning.enabled = true;
+    v.pwm.enabled = true;
+    v.pwm.threshold = t.pwmThreshold.at(i);
     v.colorCalm = t.colorCalm.at(i);
     return v;
 }

@@ -2,6 +2,7 @@
 
 #include "comfort/ComfortPreset.h"
 #include "comfort/PresetValues.h"
+#include "comfort/ProfileLibrary.h"
 #include "comfort/SavedComfortProfile.h"
 #include "display/TuningValues.h"
 #include "runtime/Logging.h"
@@ -24,12 +25,12 @@ namespace qv {
 // editor (the settings a preset does not name keep base's).
 TuningValues presetTuningValues(const PresetValues &values, TuningValues base = TuningValues());
 
-// The user's comfort choices: the active preset or saved profile, the saved profiles,
-// the menu-bar favourites, the starter presets hidden or renamed, the edited copies of
-// built-in presets and the profile intensity that scales every built-in preset. Each is
-// kept in the standard defaults store. Applying a choice moves the display engine's PWM
-// settings, display tuning and the comfort veil to its values, at once or in 28 eased
-// steps 18 ms apart.
+// The user's comfort choices: the active preset or saved profile and the profile intensity
+// that scales every built-in preset, each kept in the standard defaults store, and applying
+// them. Applying a choice moves the display engine's PWM settings, display tuning and the
+// comfort veil to its values, at once or in 28 eased steps of the tuning's animator. The
+// saved profiles, favourites, hidden and renamed presets and edited copies of built-in
+// presets are the profile library's; they are published here too.
 //
 // Construction only reads: it leaves the active preset, the active saved profile and the
 // veil as stored and writes nothing (the tuning values come back from the launch
@@ -49,33 +50,13 @@ class PresetManager : public QObject {
     Q_PROPERTY(QString profileIntensityLabel READ profileIntensityLabel NOTIFY profileIntensityChanged)
     Q_PROPERTY(QString activeSelectionName READ activeSelectionName NOTIFY activeSelectionNameChanged)
 public:
-    static constexpr const char *savedProfilesKey = "savedComfortProfiles";
-    static constexpr const char *favoritePresetsKey = "favoriteComfortPresets";
-    static constexpr const char *favoriteSavedProfilesKey = "favoriteSavedComfortProfiles";
-    static constexpr const char *hiddenDefaultPresetsKey = "hiddenDefaultComfortPresets";
-    static constexpr const char *renamedPresetsKey = "renamedComfortPresets";
-    static constexpr const char *customPresetProfilesKey = "customComfortPresetProfiles";
     static constexpr const char *profileIntensityKey = "profileIntensity";
     static constexpr const char *activePresetKey = "activePreset";
-    // The longest profile name kept, in UTF-16 units: twice the longest name that fits a
-    // tile's title at the window's minimum width (about 32 of the narrowest letters at the
-    // smallest size the title shrinks to). Names are trimmed and cut to it on every rename.
-    static constexpr qsizetype kMaxProfileNameLength = 64;
-    // name trimmed and cut to kMaxProfileNameLength, never inside a character.
-    static QString profileName(const QString &name);
-    // Appended to a key whose stored data could not be read in full: the original data
-    // is kept there before the first save that would drop what could not be read (a later
-    // one under the suffix and "-2", "-3", ...).
-    static constexpr const char *unreadableSuffix = ".unreadable";
+    static constexpr qsizetype kMaxProfileNameLength = ProfileLibrary::kMaxProfileNameLength;
     static constexpr double defaultProfileIntensity = 0.65;
     static constexpr int transitionStepCount = 28;
-    static constexpr qint64 transitionStepMs = 18;
     // How long the intensity rests before its change is logged.
     static constexpr qint64 intensityNoteDelayMs = 1'000;
-
-    static inline const QList<ComfortPreset> defaultVisiblePresets = {
-        ComfortPreset::focus, ComfortPreset::pwmSafe, ComfortPreset::lowStimulus, ComfortPreset::evening};
-    static inline const QList<ComfortPreset> defaultFavoritePresets = defaultVisiblePresets;
 
     PresetManager();
     ~PresetManager() override;
@@ -85,41 +66,43 @@ public:
     // ---- state ----
     ComfortPreset activePreset() const { return m_activePreset; }
     std::optional<QUuid> activeSavedProfileID() const { return m_activeSavedProfileID; }
-    const QList<SavedComfortProfile> &savedProfiles() const { return m_savedProfiles; }
-    const QSet<QString> &favoritePresetIDs() const { return m_favoritePresetIDs; }
-    const QSet<QUuid> &favoriteSavedProfileIDs() const { return m_favoriteSavedProfileIDs; }
-    const QSet<QString> &hiddenDefaultPresetIDs() const { return m_hiddenDefaultPresetIDs; }
-    const QMap<QString, QString> &renamedPresetNames() const { return m_renamedPresetNames; }
-    const QMap<QString, SavedComfortProfile> &customPresetProfiles() const { return m_customPresetProfiles; }
+    ProfileLibrary &library() { return m_library; }
+    const ProfileLibrary &library() const { return m_library; }
+    const QList<SavedComfortProfile> &savedProfiles() const { return m_library.savedProfiles(); }
+    const QSet<QString> &favoritePresetIDs() const { return m_library.favoritePresetIDs(); }
+    const QSet<QUuid> &favoriteSavedProfileIDs() const { return m_library.favoriteSavedProfileIDs(); }
+    const QSet<QString> &hiddenDefaultPresetIDs() const { return m_library.hiddenDefaultPresetIDs(); }
+    const QMap<QString, QString> &renamedPresetNames() const { return m_library.renamedPresetNames(); }
+    const QMap<QString, SavedComfortProfile> &customPresetProfiles() const { return m_library.customPresetProfiles(); }
     double profileIntensity() const { return m_profileIntensity; }
     // Clamps to 0...1, stores "profileIntensity" and, while no saved profile is active,
     // applies the active preset again with animation. Every assignment does this.
     void setProfileIntensity(double value);
 
-    // ---- derived values ----
-    QList<ComfortPreset> visiblePresets() const;
-    QList<ComfortPreset> menuBarPresets() const;
-    QList<SavedComfortProfile> menuBarSavedProfiles() const;
-    QString displayName(ComfortPreset preset) const;
+    // ---- derived values (the library's, but for the active selection) ----
+    QList<ComfortPreset> visiblePresets() const { return m_library.visiblePresets(); }
+    QList<ComfortPreset> menuBarPresets() const { return m_library.menuBarPresets(); }
+    QList<SavedComfortProfile> menuBarSavedProfiles() const { return m_library.menuBarSavedProfiles(); }
+    QString displayName(ComfortPreset preset) const { return m_library.displayName(preset); }
     QString activeSelectionName() const;
-    bool isFavorite(ComfortPreset preset) const;
-    bool hasCustomProfile(ComfortPreset preset) const;
+    bool isFavorite(ComfortPreset preset) const { return m_library.isFavorite(preset); }
+    bool hasCustomProfile(ComfortPreset preset) const { return m_library.hasCustomProfile(preset); }
     QString profileIntensityLabel() const { return intensityLabel(m_profileIntensity); }
-    std::optional<SavedComfortProfile> savedProfile(const QUuid &id) const;
+    std::optional<SavedComfortProfile> savedProfile(const QUuid &id) const { return m_library.savedProfile(id); }
 
     // ---- operations ----
     void renamePreset(ComfortPreset preset, const QString &name);
-    void resetName(ComfortPreset preset);
-    void toggleFavorite(ComfortPreset preset);
+    void resetName(ComfortPreset preset) { renamePreset(preset, QString()); }
+    void toggleFavorite(ComfortPreset preset) { m_library.toggleFavorite(preset); }
     // The presets panel changes the hidden set, then saves it.
-    void setHiddenDefaultPresetIDs(const QSet<QString> &ids);
-    void saveHiddenPresets();
+    void setHiddenDefaultPresetIDs(const QSet<QString> &ids) { m_library.setHiddenDefaultPresetIDs(ids); }
+    void saveHiddenPresets() { m_library.saveHiddenPresets(); }
     void saveCurrentToPreset(ComfortPreset preset);
     void resetPresetProfile(ComfortPreset preset);
     void saveCurrentAsNewProfile(const std::optional<QString> &name = std::nullopt);
     void updateSavedProfile(const QUuid &id, const std::optional<QString> &name = std::nullopt);
     void renameSavedProfile(const QUuid &id, const QString &name);
-    void toggleFavoriteSavedProfile(const QUuid &id);
+    void toggleFavoriteSavedProfile(const QUuid &id) { m_library.toggleFavoriteSavedProfile(id); }
     void deleteSavedProfile(const QUuid &id);
     // The hot-key action: the active preset again returns to Neutral while no saved
     // profile is active; always animated.
@@ -134,13 +117,7 @@ public:
     void applyPresetValues(ComfortPreset preset, bool animated);
     void applyProfileValues(const PresetValues &values, bool animated);
     PresetValues presetValues(ComfortPreset preset) const;
-    bool isTransitionRunning() const { return m_transitionTask.isActive(); }
-
-    // ---- persistence ----
-    void saveProfiles();
-    void saveFavoriteSavedProfiles();
-    void saveRenamedPresets();
-    void saveCustomPresetProfiles();
+    bool isTransitionRunning() const;
 
 signals:
     void activePresetChanged();
@@ -155,20 +132,7 @@ signals:
     void activeSelectionNameChanged();
 
 private:
-    struct TransitionStart {
-        double brightness = 1, warmth = 0, contrastReduction = 0, softWhite = 0, highlightCompression = 0;
-        double redModeIntensity = 0, colorCalm = 0;
-    };
-
-    void loadSavedProfiles();
-    void loadFavorites();
-    void loadHiddenAndRenamedPresets();
-    void loadCustomPresetProfiles();
     void loadActiveSelection();
-    // Keeps a stored value that could not be read in full under a key of its own:
-    // key + ".unreadable", or when that holds an earlier one, key + ".unreadable-2", "-3",
-    // ... A copy already kept is never replaced, and the same value is not kept twice.
-    void preserveUnreadable(const QString &key, std::optional<QVariant> &original);
 
     // applyPreset without its log line (a change of the intensity applies the preset again).
     void selectPreset(ComfortPreset preset, bool animated);
@@ -178,7 +142,7 @@ private:
     void applyFinalValues(const PresetValues &values);
     // The tuning values a value set ends at (what applyFinalValues leaves in the editor).
     static TuningValues finalTuningValues(const PresetValues &values);
-    void runTransitionStep(int step, const TransitionStart &start, const PresetValues &target);
+    void runTransitionStep(double e, const PresetValues &start, const PresetValues &target);
     void finishTransition(const PresetValues &target);
     // Quitting mid-transition: the target values are set (and so stored), never the ones
     // of the step it had reached.
@@ -186,33 +150,22 @@ private:
 
     QString activePresetRawValue() const { return rawValue(m_activePreset); }
     QString activeSavedProfileIDText() const;
-    QVariantList savedProfileList() const;
-    QStringList favoritePresetIDList() const;
-    QStringList favoriteSavedProfileIDList() const;
-    QStringList hiddenDefaultPresetIDList() const;
-    QVariantMap renamedPresetNameMap() const;
-    QStringList customPresetProfileKeys() const { return m_customPresetProfiles.keys(); }
+    QVariantList savedProfileList() const { return m_library.savedProfileList(); }
+    QStringList favoritePresetIDList() const { return m_library.favoritePresetIDList(); }
+    QStringList favoriteSavedProfileIDList() const { return m_library.favoriteSavedProfileIDList(); }
+    QStringList hiddenDefaultPresetIDList() const { return m_library.hiddenDefaultPresetIDList(); }
+    QVariantMap renamedPresetNameMap() const { return m_library.renamedPresetNameMap(); }
+    QStringList customPresetProfileKeys() const { return m_library.customPresetProfiles().keys(); }
 
     Logger m_log{"PresetManager"};
 
     ComfortPreset m_activePreset = ComfortPreset::neutral;
     std::optional<QUuid> m_activeSavedProfileID;
-    QList<SavedComfortProfile> m_savedProfiles;
-    QSet<QString> m_favoritePresetIDs;
-    QSet<QUuid> m_favoriteSavedProfileIDs;
-    QSet<QString> m_hiddenDefaultPresetIDs;
-    QMap<QString, QString> m_renamedPresetNames;
-    QMap<QString, SavedComfortProfile> m_customPresetProfiles;
+    ProfileLibrary m_library;
     double m_profileIntensity = defaultProfileIntensity;
 
-    TaskHandle m_transitionTask;
     TaskHandle m_intensityNote; // the log line of an intensity change, once the slider rests
-    PresetValues m_transitionTarget;
 
-    // Stored data that could not be read in full, kept until the first save.
-    std::optional<QVariant> m_unreadableSavedProfiles;
-    std::optional<QVariant> m_unreadableRenamedPresets;
-    std::optional<QVariant> m_unreadableCustomPresetProfiles;
 };
 
 } // namespace qv

@@ -29,29 +29,19 @@ SavedComfortProfile PresetManager::captureCurrentProfile(const QUuid &id, const 
     SavedComfortProfile p;
     p.id = id;
     p.name = name;
-    p.brightness = tuning.brightness();
-    p.warmth = tuning.warmth();
-    p.contrastReduction = tuning.contrastReduction();
-    p.softWhite = tuning.softWhite();
-    p.highlightCompression = tuning.highlightCompression();
-    p.nightModeEnabled = tuning.nightModeEnabled();
-    p.noBlueModeEnabled = tuning.noBlueModeEnabled();
-    p.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
-    p.tuningEnabled = tuning.enabled();
+    p.tuning = tuning.currentEditorValues();
+    p.tuning.bloomGuardEnabled = false;
+    if (!p.tuning.noBlueModeEnabled)
+        p.tuning.redModeIntensity = 0.0;
     // Only what the user stored counts: a switch never stored reads as on, a threshold
     // never stored as the live brightness.
-    p.pwmEnabled = protection::storedBool(d, protection::kPwmAvoidanceEnabled).value_or(true);
-    p.pwmThreshold = d.hasStoredValue(protection::kPwmThreshold) ? d.doubleForKey(protection::kPwmThreshold)
+    p.pwm.enabled = protection::storedBool(d, protection::kPwmAvoidanceEnabled).value_or(true);
+    p.pwm.threshold = d.hasStoredValue(protection::kPwmThreshold) ? d.doubleForKey(protection::kPwmThreshold)
                                                                  : tuning.brightness();
-    p.comfortVeilEnabled = veil.enabled();
-    p.peripheralSofteningEnabled = veil.peripheralSofteningEnabled();
-    p.peripheralSoftening = veil.peripheralSoftening();
-    p.highlightDampeningEnabled = veil.highlightDampeningEnabled();
-    p.highlightDampening = veil.highlightDampening();
-    p.colorCalmEnabled = veil.colorCalmEnabled();
-    p.colorCalm = veil.colorCalm();
-    p.microtextureEnabled = veil.microtextureEnabled();
-    p.microtexture = veil.microtexture();
+    p.veil = veil.values();
+    // The focus window is no part of a profile.
+    p.veil.focusWindowEnabled = ComfortVeilState().focusWindowEnabled;
+    p.veil.focusWindowSize = ComfortVeilState().focusWindowSize;
     p.createdAt = createdAt;
     return p;
 }
@@ -89,11 +79,9 @@ void PresetManager::selectPreset(ComfortPreset preset, bool animated)
 
 void PresetManager::applyPresetValues(ComfortPreset preset, bool animated)
 {
-    const auto custom = m_customPresetProfiles.find(rawValue(preset));
-    if (custom != m_customPresetProfiles.end()) {
-        const SavedComfortProfile profile = custom.value();
-        applyProfileValues(profile.presetValues(), animated);
-        setVeilFromProfile(profile);
+    if (const std::optional<SavedComfortProfile> custom = m_library.customProfile(preset)) {
+        applyProfileValues(custom->presetValues(), animated);
+        setVeilFromProfile(*custom);
         return;
     }
     applyProfileValues(presetValues(preset), animated);
@@ -111,29 +99,28 @@ void PresetManager::applySavedProfile(const SavedComfortProfile &profile, bool a
 void PresetManager::setVeilFromProfile(const SavedComfortProfile &profile)
 {
     ComfortVeilController &veil = ComfortVeilController::shared();
-    veil.setPeripheralSofteningEnabled(profile.peripheralSofteningEnabled);
-    veil.setPeripheralSoftening(profile.peripheralSoftening);
-    veil.setHighlightDampeningEnabled(profile.highlightDampeningEnabled);
-    veil.setHighlightDampening(profile.highlightDampening);
-    veil.setColorCalmEnabled(profile.colorCalmEnabled);
-    veil.setColorCalm(profile.colorCalm);
-    veil.setMicrotextureEnabled(profile.microtextureEnabled);
-    veil.setMicrotexture(profile.microtexture);
-    veil.setEnabled(profile.comfortVeilEnabled);
+    veil.setPeripheralSofteningEnabled(profile.veil.peripheralSofteningEnabled);
+    veil.setPeripheralSoftening(profile.veil.peripheralSoftening);
+    veil.setHighlightDampeningEnabled(profile.veil.highlightDampeningEnabled);
+    veil.setHighlightDampening(profile.veil.highlightDampening);
+    veil.setColorCalmEnabled(profile.veil.colorCalmEnabled);
+    veil.setColorCalm(profile.veil.colorCalm);
+    veil.setMicrotextureEnabled(profile.veil.microtextureEnabled);
+    veil.setMicrotexture(profile.veil.microtexture);
+    veil.setEnabled(profile.veil.enabled);
 }
 
 void PresetManager::applyProfileValues(const PresetValues &values, bool animated)
 {
-    m_transitionTask.cancel();
     // The circadian transition writes the same values: it ends here too.
-    DisplayTuning::shared().endEditorTransition();
+    DisplayTuning::shared().animator().end();
 
     DisplayEngine &engine = DisplayEngine::shared();
-    engine.setPwmAvoidanceEnabled(values.pwmEnabled);
-    engine.setPwmThresholdPercent(values.pwmThreshold * 100);
+    engine.setPwmAvoidanceEnabled(values.pwm.enabled);
+    engine.setPwmThresholdPercent(values.pwm.threshold * 100);
     UserDefaults &d = UserDefaults::standard();
-    d.setBool(protection::kPwmAvoidanceEnabled, values.pwmEnabled);
-    d.setDouble(protection::kPwmThreshold, values.pwmThreshold);
+    d.setBool(protection::kPwmAvoidanceEnabled, values.pwm.enabled);
+    d.setDouble(protection::kPwmThreshold, values.pwm.threshold);
 
     if (!animated) {
         applyFinalValues(values);
@@ -142,30 +129,25 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
         veil.setColorCalmEnabled(values.colorCalm > 0.01);
         if (values.colorCalm > 0.01)
             veil.setEnabled(true);
-        if (!values.tuningEnabled)
+        if (!values.tuning.enabled)
             DisplayTuning::shared().switchOffAllDisplays();
         return;
     }
 
     DisplayTuning &tuning = DisplayTuning::shared();
     ComfortVeilController &veil = ComfortVeilController::shared();
-    TransitionStart start;
-    if (tuning.enabled()) {
-        start.brightness = tuning.brightness();
-        start.warmth = tuning.warmth();
-        start.contrastReduction = tuning.contrastReduction();
-        start.softWhite = tuning.softWhite();
-        start.highlightCompression = tuning.highlightCompression();
-    }
-    start.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
+    PresetValues start; // where the values start from (its PWM part is not used)
+    if (tuning.enabled())
+        start.tuning = tuning.currentEditorValues();
+    start.tuning.redModeIntensity = tuning.noBlueModeEnabled() ? tuning.redModeIntensity() : 0.0;
     start.colorCalm = veil.colorCalmEnabled() ? veil.colorCalm() : 0.0;
 
-    const bool rampNightMode = tuning.nightModeEnabled() || values.nightModeEnabled || start.warmth > 1.0
-        || values.warmth > 1.0 || start.brightness < 0.25 || values.brightness < 0.25;
+    const bool rampNightMode = tuning.nightModeEnabled() || values.tuning.nightModeEnabled || start.tuning.warmth > 1.0
+        || values.tuning.warmth > 1.0 || start.tuning.brightness < 0.25 || values.tuning.brightness < 0.25;
     tuning.beginBatch();
     tuning.setNightModeEnabled(rampNightMode);
-    if (values.noBlueModeEnabled) {
-        tuning.setRedModeIntensity(std::max(values.redModeIntensity, 0.01));
+    if (values.tuning.noBlueModeEnabled) {
+        tuning.setRedModeIntensity(std::max(values.tuning.redModeIntensity, 0.01));
         tuning.setNoBlueModeEnabled(true);
     } else if (tuning.noBlueModeEnabled()) {
         tuning.setNoBlueModeEnabled(false);
@@ -180,23 +162,18 @@ void PresetManager::applyProfileValues(const PresetValues &values, bool animated
 
     // The end values are stored now, beside the preset's name: a process killed while the
     // values move finds the preset's values, not the ones it left.
-    tuning.storeTargetValues(finalTuningValues(values));
+    tuning.store().storeTargetValues(finalTuningValues(values));
 
-    m_transitionTarget = values;
     connect(&tuning, &DisplayTuning::terminating, this, &PresetManager::finishTransitionBeforeQuit,
             Qt::UniqueConnection);
-    // Step k of 28 runs at (k - 1) x 18 ms from the next turn; after the last one's pause
-    // the final values are set.
-    m_transitionTask = scheduler().steps(
-        transitionStepCount + 1, transitionStepMs, this,
-        [this, start, values](int k) {
-            if (k <= transitionStepCount)
-                runTransitionStep(k, start, values);
-            else
-                finishTransition(values);
-        },
-        {}, 0);
-    tuning.adoptEditorTransition(m_transitionTask);
+    tuning.animator().run(
+        this, transitionStepCount, [this, start, values](double e) { runTransitionStep(e, start, values); },
+        [this, values] { finishTransition(values); });
+}
+
+bool PresetManager::isTransitionRunning() const
+{
+    return DisplayTuning::shared().animator().isRunning(this);
 }
 
 TuningValues PresetManager::finalTuningValues(const PresetValues &values)
@@ -204,35 +181,27 @@ TuningValues PresetManager::finalTuningValues(const PresetValues &values)
     return presetTuningValues(values, DisplayTuning::shared().currentEditorValues());
 }
 
-TuningValues presetTuningValues(const PresetValues &values, TuningValues v)
+TuningValues presetTuningValues(const PresetValues &values, TuningValues base)
 {
-    v.brightness = values.brightness;
-    v.warmth = values.warmth;
-    v.contrastReduction = values.contrastReduction;
-    v.softWhite = values.softWhite;
-    v.highlightCompression = values.highlightCompression;
-    v.nightModeEnabled = values.nightModeEnabled;
-    v.redModeIntensity = values.noBlueModeEnabled ? std::max(values.redModeIntensity, 0.01) : 1.0;
-    v.noBlueModeEnabled = values.noBlueModeEnabled;
-    v.enabled = values.tuningEnabled;
+    TuningValues v = values.tuning;
+    v.bloomGuardEnabled = base.bloomGuardEnabled;
+    v.redModeIntensity = v.noBlueModeEnabled ? std::max(v.redModeIntensity, 0.01) : 1.0;
     return v;
 }
 
-void PresetManager::runTransitionStep(int step, const TransitionStart &start, const PresetValues &target)
+void PresetManager::runTransitionStep(double e, const PresetValues &start, const PresetValues &target)
 {
-    const double t = double(step) / transitionStepCount;
-    const double e = t * t * (3 - 2 * t);
     const auto ease = [e](double from, double to) { return from + (to - from) * e; };
 
     DisplayTuning &tuning = DisplayTuning::shared();
     tuning.beginBatch();
-    tuning.setBrightness(ease(start.brightness, target.brightness));
-    tuning.setWarmth(ease(start.warmth, target.warmth));
-    tuning.setContrastReduction(ease(start.contrastReduction, target.contrastReduction));
-    tuning.setSoftWhite(ease(start.softWhite, target.softWhite));
-    tuning.setHighlightCompression(ease(start.highlightCompression, target.highlightCompression));
-    if (target.noBlueModeEnabled)
-        tuning.setRedModeIntensity(ease(start.redModeIntensity, std::max(target.redModeIntensity, 0.01)));
+    tuning.setBrightness(ease(start.tuning.brightness, target.tuning.brightness));
+    tuning.setWarmth(ease(start.tuning.warmth, target.tuning.warmth));
+    tuning.setContrastReduction(ease(start.tuning.contrastReduction, target.tuning.contrastReduction));
+    tuning.setSoftWhite(ease(start.tuning.softWhite, target.tuning.softWhite));
+    tuning.setHighlightCompression(ease(start.tuning.highlightCompression, target.tuning.highlightCompression));
+    if (target.tuning.noBlueModeEnabled)
+        tuning.setRedModeIntensity(ease(start.tuning.redModeIntensity, std::max(target.tuning.redModeIntensity, 0.01)));
     tuning.endBatch();
 
     // The veil's setter stores the amount and redraws.
@@ -246,34 +215,34 @@ void PresetManager::finishTransition(const PresetValues &target)
     veil.setColorCalm(target.colorCalm);
     veil.setColorCalmEnabled(target.colorCalm > 0.01);
     // Every display gets its system colours back, so no display keeps tuning on.
-    if (!target.tuningEnabled)
+    if (!target.tuning.enabled)
         DisplayTuning::shared().switchOffAllDisplays();
 }
 
 void PresetManager::finishTransitionBeforeQuit()
 {
-    if (!m_transitionTask.isActive())
+    TuningAnimator &animator = DisplayTuning::shared().animator();
+    if (!animator.isRunning(this))
         return;
-    m_transitionTask.cancel();
     m_log.info("Quitting during a transition; its final values are set and stored");
-    finishTransition(m_transitionTarget);
+    animator.finishNow();
 }
 
 void PresetManager::applyFinalValues(const PresetValues &values)
 {
     DisplayTuning &tuning = DisplayTuning::shared();
     tuning.beginBatch();
-    if (values.nightModeEnabled)
+    if (values.tuning.nightModeEnabled)
         tuning.setNightModeEnabled(true);
-    tuning.setBrightness(values.brightness);
-    tuning.setWarmth(values.warmth);
-    tuning.setContrastReduction(values.contrastReduction);
-    tuning.setSoftWhite(values.softWhite);
-    tuning.setHighlightCompression(values.highlightCompression);
-    tuning.setNightModeEnabled(values.nightModeEnabled);
-    tuning.setRedModeIntensity(values.noBlueModeEnabled ? std::max(values.redModeIntensity, 0.01) : 1.0);
-    tuning.setNoBlueModeEnabled(values.noBlueModeEnabled);
-    tuning.setEnabled(values.tuningEnabled);
+    tuning.setBrightness(values.tuning.brightness);
+    tuning.setWarmth(values.tuning.warmth);
+    tuning.setContrastReduction(values.tuning.contrastReduction);
+    tuning.setSoftWhite(values.tuning.softWhite);
+    tuning.setHighlightCompression(values.tuning.highlightCompression);
+    tuning.setNightModeEnabled(values.tuning.nightModeEnabled);
+    tuning.setRedModeIntensity(values.tuning.noBlueModeEnabled ? std::max(values.tuning.redModeIntensity, 0.01) : 1.0);
+    tuning.setNoBlueModeEnabled(values.tuning.noBlueModeEnabled);
+    tuning.setEnabled(values.tuning.enabled);
     tuning.endBatch();
 }
 

@@ -26,33 +26,22 @@ std::optional<QUuid> parseUuid(const QString &text)
 
 PresetValues SavedComfortProfile::presetValues() const
 {
-    PresetValues v;
-    v.brightness = brightness;
-    v.warmth = warmth;
-    v.contrastReduction = contrastReduction;
-    v.softWhite = softWhite;
-    v.highlightCompression = highlightCompression;
-    v.nightModeEnabled = nightModeEnabled;
-    v.noBlueModeEnabled = noBlueModeEnabled;
-    v.redModeIntensity = redModeIntensity;
-    v.tuningEnabled = tuningEnabled;
-    v.pwmEnabled = pwmEnabled;
-    v.pwmThreshold = pwmThreshold;
-    v.colorCalm = colorCalmEnabled ? colorCalm : 0.0;
-    return v;
+    TuningValues values = tuning;
+    values.bloomGuardEnabled = false;
+    return PresetValues{values, pwm, veil.colorCalmEnabled ? veil.colorCalm : 0.0};
 }
 
 QString SavedComfortProfile::summary() const
 {
-    if (!tuningEnabled)
+    if (!tuning.enabled)
         return QStringLiteral("Neutral display");
-    QString text = brightness < 0.75 ? QStringLiteral("dim") : QStringLiteral("bright");
-    text += warmth > 0.2 ? QStringLiteral(", warm") : QStringLiteral(", clear");
-    const double percent = std::trunc(softWhite * 100.0);
+    QString text = tuning.brightness < 0.75 ? QStringLiteral("dim") : QStringLiteral("bright");
+    text += tuning.warmth > 0.2 ? QStringLiteral(", warm") : QStringLiteral(", clear");
+    const double percent = std::trunc(tuning.softWhite * 100.0);
     // A value beyond what an integer holds (only from hand-edited data) shows as 0.
     const qint64 whole = std::isfinite(percent) && std::fabs(percent) < 1e15 ? qint64(percent) : 0;
     text += QStringLiteral(", %1% soft whites").arg(whole);
-    if (comfortVeilEnabled)
+    if (veil.enabled)
         text += QStringLiteral(", veil");
     return text;
 }
@@ -62,26 +51,26 @@ QJsonObject SavedComfortProfile::toJson() const
     QJsonObject o;
     o.insert("id", uuidText(id));
     o.insert("name", name);
-    o.insert("brightness", brightness);
-    o.insert("warmth", warmth);
-    o.insert("contrastReduction", contrastReduction);
-    o.insert("softWhite", softWhite);
-    o.insert("highlightCompression", highlightCompression);
-    o.insert("nightModeEnabled", nightModeEnabled);
-    o.insert("noBlueModeEnabled", noBlueModeEnabled);
-    o.insert("redModeIntensity", redModeIntensity);
-    o.insert("tuningEnabled", tuningEnabled);
-    o.insert("pwmEnabled", pwmEnabled);
-    o.insert("pwmThreshold", pwmThreshold);
-    o.insert("comfortVeilEnabled", comfortVeilEnabled);
-    o.insert("peripheralSofteningEnabled", peripheralSofteningEnabled);
-    o.insert("peripheralSoftening", peripheralSoftening);
-    o.insert("highlightDampeningEnabled", highlightDampeningEnabled);
-    o.insert("highlightDampening", highlightDampening);
-    o.insert("colorCalmEnabled", colorCalmEnabled);
-    o.insert("colorCalm", colorCalm);
-    o.insert("microtextureEnabled", microtextureEnabled);
-    o.insert("microtexture", microtexture);
+    o.insert("brightness", tuning.brightness);
+    o.insert("warmth", tuning.warmth);
+    o.insert("contrastReduction", tuning.contrastReduction);
+    o.insert("softWhite", tuning.softWhite);
+    o.insert("highlightCompression", tuning.highlightCompression);
+    o.insert("nightModeEnabled", tuning.nightModeEnabled);
+    o.insert("noBlueModeEnabled", tuning.noBlueModeEnabled);
+    o.insert("redModeIntensity", tuning.redModeIntensity);
+    o.insert("tuningEnabled", tuning.enabled);
+    o.insert("pwmEnabled", pwm.enabled);
+    o.insert("pwmThreshold", pwm.threshold);
+    o.insert("comfortVeilEnabled", veil.enabled);
+    o.insert("peripheralSofteningEnabled", veil.peripheralSofteningEnabled);
+    o.insert("peripheralSoftening", veil.peripheralSoftening);
+    o.insert("highlightDampeningEnabled", veil.highlightDampeningEnabled);
+    o.insert("highlightDampening", veil.highlightDampening);
+    o.insert("colorCalmEnabled", veil.colorCalmEnabled);
+    o.insert("colorCalm", veil.colorCalm);
+    o.insert("microtextureEnabled", veil.microtextureEnabled);
+    o.insert("microtexture", veil.microtexture);
     o.insert("createdAt", json::encodeDate(createdAt));
     return o;
 }
@@ -188,28 +177,28 @@ std::optional<SavedComfortProfile> SavedComfortProfile::fromJson(const QJsonValu
     SavedComfortProfile p;
     r.required("id", p.id);
     r.required("name", p.name);
-    r.required("brightness", p.brightness);
-    r.required("warmth", p.warmth);
-    r.required("contrastReduction", p.contrastReduction);
-    r.required("softWhite", p.softWhite);
-    r.required("highlightCompression", p.highlightCompression);
-    r.required("nightModeEnabled", p.nightModeEnabled);
-    p.noBlueModeEnabled = false;
-    r.optional("noBlueModeEnabled", p.noBlueModeEnabled);
-    if (!r.optional("redModeIntensity", p.redModeIntensity))
-        p.redModeIntensity = p.noBlueModeEnabled ? 1.0 : 0.0;
-    r.required("tuningEnabled", p.tuningEnabled);
-    r.required("pwmEnabled", p.pwmEnabled);
-    r.required("pwmThreshold", p.pwmThreshold);
-    r.optional("comfortVeilEnabled", p.comfortVeilEnabled);
-    r.optional("peripheralSofteningEnabled", p.peripheralSofteningEnabled);
-    r.optional("peripheralSoftening", p.peripheralSoftening);
-    r.optional("highlightDampeningEnabled", p.highlightDampeningEnabled);
-    r.optional("highlightDampening", p.highlightDampening);
-    r.optional("colorCalmEnabled", p.colorCalmEnabled);
-    r.optional("colorCalm", p.colorCalm);
-    r.optional("microtextureEnabled", p.microtextureEnabled);
-    r.optional("microtexture", p.microtexture);
+    r.required("brightness", p.tuning.brightness);
+    r.required("warmth", p.tuning.warmth);
+    r.required("contrastReduction", p.tuning.contrastReduction);
+    r.required("softWhite", p.tuning.softWhite);
+    r.required("highlightCompression", p.tuning.highlightCompression);
+    r.required("nightModeEnabled", p.tuning.nightModeEnabled);
+    p.tuning.noBlueModeEnabled = false;
+    r.optional("noBlueModeEnabled", p.tuning.noBlueModeEnabled);
+    if (!r.optional("redModeIntensity", p.tuning.redModeIntensity))
+        p.tuning.redModeIntensity = p.tuning.noBlueModeEnabled ? 1.0 : 0.0;
+    r.required("tuningEnabled", p.tuning.enabled);
+    r.required("pwmEnabled", p.pwm.enabled);
+    r.required("pwmThreshold", p.pwm.threshold);
+    r.optional("comfortVeilEnabled", p.veil.enabled);
+    r.optional("peripheralSofteningEnabled", p.veil.peripheralSofteningEnabled);
+    r.optional("peripheralSoftening", p.veil.peripheralSoftening);
+    r.optional("highlightDampeningEnabled", p.veil.highlightDampeningEnabled);
+    r.optional("highlightDampening", p.veil.highlightDampening);
+    r.optional("colorCalmEnabled", p.veil.colorCalmEnabled);
+    r.optional("colorCalm", p.veil.colorCalm);
+    r.optional("microtextureEnabled", p.veil.microtextureEnabled);
+    r.optional("microtexture", p.veil.microtexture);
     r.required("createdAt", p.createdAt);
     if (r.failed()) {
         if (error)

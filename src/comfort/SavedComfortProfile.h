@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comfort/PresetValues.h"
+#include "display/ComfortVeilState.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -19,26 +20,10 @@ namespace qv {
 struct SavedComfortProfile {
     QUuid id;
     QString name;
-    double brightness = 1.0;
-    double warmth = 0;
-    double contrastReduction = 0;
-    double softWhite = 0;
-    double highlightCompression = 0;
-    bool nightModeEnabled = false;
-    bool noBlueModeEnabled = false;
-    double redModeIntensity = 0;
-    bool tuningEnabled = false;
-    bool pwmEnabled = true;
-    double pwmThreshold = 1.0;
-    bool comfortVeilEnabled = false;
-    bool peripheralSofteningEnabled = true;
-    double peripheralSoftening = 0.32;
-    bool highlightDampeningEnabled = true;
-    double highlightDampening = 0.22;
-    bool colorCalmEnabled = false;
-    double colorCalm = 0.0;
-    bool microtextureEnabled = false;
-    double microtexture = 0.18;
+    TuningValues tuning = kPresetTuningDefaults;
+    PwmAvoidance pwm;
+    // Its focus window is neither captured nor stored.
+    ComfortVeilState veil;
     QDateTime createdAt;
 
     bool operator==(const SavedComfortProfile &) const = default;

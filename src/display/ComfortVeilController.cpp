@@ -40,17 +40,17 @@ ComfortVeilController &ComfortVeilController::shared()
 ComfortVeilController::ComfortVeilController()
 {
     UserDefaults &d = UserDefaults::standard();
-    m_enabled = d.boolForKey(kEnabledKey);
-    m_peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(true);
-    m_peripheralSoftening = storedAmount(kPeripheralAmountKey, 0.32);
-    m_focusWindowEnabled = false;
-    m_focusWindowSize = storedAmount(kFocusSizeKey, 0.58);
-    m_highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(true);
-    m_highlightDampening = storedAmount(kHighlightAmountKey, 0.22);
-    m_colorCalmEnabled = d.boolForKey(kColorCalmEnabledKey);
-    m_colorCalm = storedAmount(kColorCalmAmountKey, 0.0);
-    m_microtextureEnabled = d.boolForKey(kMicrotextureEnabledKey);
-    m_microtexture = storedAmount(kMicrotextureAmountKey, 0.18);
+    m_values.enabled = d.boolForKey(kEnabledKey);
+    m_values.peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(true);
+    m_values.peripheralSoftening = storedAmount(kPeripheralAmountKey, 0.32);
+    m_values.focusWindowEnabled = false;
+    m_values.focusWindowSize = storedAmount(kFocusSizeKey, 0.58);
+    m_values.highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(true);
+    m_values.highlightDampening = storedAmount(kHighlightAmountKey, 0.22);
+    m_values.colorCalmEnabled = d.boolForKey(kColorCalmEnabledKey);
+    m_values.colorCalm = storedAmount(kColorCalmAmountKey, 0.0);
+    m_values.microtextureEnabled = d.boolForKey(kMicrotextureEnabledKey);
+    m_values.microtexture = storedAmount(kMicrotextureAmountKey, 0.18);
 
     const PlatformServices &services = platform();
     if (Workspace *workspace = services.workspace) {
@@ -95,22 +95,22 @@ double ComfortVeilController::storedAmount(const QString &key, double fallback) 
         updateVeil();                                                                                         \
     }
 
-QV_VEIL_SETTER(setEnabled, m_enabled, kEnabledKey, enabledChanged, setBool)
-QV_VEIL_SETTER(setPeripheralSofteningEnabled, m_peripheralSofteningEnabled, kPeripheralEnabledKey,
+QV_VEIL_SETTER(setEnabled, m_values.enabled, kEnabledKey, enabledChanged, setBool)
+QV_VEIL_SETTER(setPeripheralSofteningEnabled, m_values.peripheralSofteningEnabled, kPeripheralEnabledKey,
                peripheralSofteningEnabledChanged, setBool)
-QV_VEIL_SETTER(setPeripheralSoftening, m_peripheralSoftening, kPeripheralAmountKey, peripheralSofteningChanged,
+QV_VEIL_SETTER(setPeripheralSoftening, m_values.peripheralSoftening, kPeripheralAmountKey, peripheralSofteningChanged,
                setDouble)
-QV_VEIL_SETTER(setFocusWindowEnabled, m_focusWindowEnabled, kFocusEnabledKey, focusWindowEnabledChanged, setBool)
-QV_VEIL_SETTER(setFocusWindowSize, m_focusWindowSize, kFocusSizeKey, focusWindowSizeChanged, setDouble)
-QV_VEIL_SETTER(setHighlightDampeningEnabled, m_highlightDampeningEnabled, kHighlightEnabledKey,
+QV_VEIL_SETTER(setFocusWindowEnabled, m_values.focusWindowEnabled, kFocusEnabledKey, focusWindowEnabledChanged, setBool)
+QV_VEIL_SETTER(setFocusWindowSize, m_values.focusWindowSize, kFocusSizeKey, focusWindowSizeChanged, setDouble)
+QV_VEIL_SETTER(setHighlightDampeningEnabled, m_values.highlightDampeningEnabled, kHighlightEnabledKey,
                highlightDampeningEnabledChanged, setBool)
-QV_VEIL_SETTER(setHighlightDampening, m_highlightDampening, kHighlightAmountKey, highlightDampeningChanged,
+QV_VEIL_SETTER(setHighlightDampening, m_values.highlightDampening, kHighlightAmountKey, highlightDampeningChanged,
                setDouble)
-QV_VEIL_SETTER(setColorCalmEnabled, m_colorCalmEnabled, kColorCalmEnabledKey, colorCalmEnabledChanged, setBool)
-QV_VEIL_SETTER(setColorCalm, m_colorCalm, kColorCalmAmountKey, colorCalmChanged, setDouble)
-QV_VEIL_SETTER(setMicrotextureEnabled, m_microtextureEnabled, kMicrotextureEnabledKey, microtextureEnabledChanged,
-               setBool)
-QV_VEIL_SETTER(setMicrotexture, m_microtexture, kMicrotextureAmountKey, microtextureChanged, setDouble)
+QV_VEIL_SETTER(setColorCalmEnabled, m_values.colorCalmEnabled, kColorCalmEnabledKey, colorCalmEnabledChanged, setBool)
+QV_VEIL_SETTER(setColorCalm, m_values.colorCalm, kColorCalmAmountKey, colorCalmChanged, setDouble)
+QV_VEIL_SETTER(setMicrotextureEnabled, m_values.microtextureEnabled, kMicrotextureEnabledKey,
+               microtextureEnabledChanged, setBool)
+QV_VEIL_SETTER(setMicrotexture, m_values.microtexture, kMicrotextureAmountKey, microtextureChanged, setDouble)
 
 #undef QV_VEIL_SETTER
 
@@ -118,18 +118,13 @@ QV_VEIL_SETTER(setMicrotexture, m_microtexture, kMicrotextureAmountKey, microtex
 
 ComfortVeilState ComfortVeilController::currentState() const
 {
-    ComfortVeilState s;
-    s.enabled = m_enabled;
-    s.peripheralSofteningEnabled = m_peripheralSofteningEnabled;
-    s.peripheralSoftening = clampTo(m_peripheralSoftening, 0, 1.4);
+    ComfortVeilState s = m_values;
+    s.peripheralSoftening = clampTo(s.peripheralSoftening, 0, 1.4);
     s.focusWindowEnabled = false; // carried and stored, never shown
-    s.focusWindowSize = clampTo(m_focusWindowSize, 0.35, 0.82);
-    s.highlightDampeningEnabled = m_highlightDampeningEnabled;
-    s.highlightDampening = clampTo(m_highlightDampening, 0, 1);
-    s.colorCalmEnabled = m_colorCalmEnabled;
-    s.colorCalm = clampTo(m_colorCalm, 0, 2);
-    s.microtextureEnabled = m_microtextureEnabled;
-    s.microtexture = clampTo(m_microtexture, 0, 0.75);
+    s.focusWindowSize = clampTo(s.focusWindowSize, 0.35, 0.82);
+    s.highlightDampening = clampTo(s.highlightDampening, 0, 1);
+    s.colorCalm = clampTo(s.colorCalm, 0, 2);
+    s.microtexture = clampTo(s.microtexture, 0, 0.75);
     return s;
 }
 

@@ -45,17 +45,17 @@ public:
 
     static ComfortVeilController &shared();
 
-    bool enabled() const { return m_enabled; }
-    bool peripheralSofteningEnabled() const { return m_peripheralSofteningEnabled; }
-    double peripheralSoftening() const { return m_peripheralSoftening; }
-    bool focusWindowEnabled() const { return m_focusWindowEnabled; }
-    double focusWindowSize() const { return m_focusWindowSize; }
-    bool highlightDampeningEnabled() const { return m_highlightDampeningEnabled; }
-    double highlightDampening() const { return m_highlightDampening; }
-    bool colorCalmEnabled() const { return m_colorCalmEnabled; }
-    double colorCalm() const { return m_colorCalm; }
-    bool microtextureEnabled() const { return m_microtextureEnabled; }
-    double microtexture() const { return m_microtexture; }
+    bool enabled() const { return m_values.enabled; }
+    bool peripheralSofteningEnabled() const { return m_values.peripheralSofteningEnabled; }
+    double peripheralSoftening() const { return m_values.peripheralSoftening; }
+    bool focusWindowEnabled() const { return m_values.focusWindowEnabled; }
+    double focusWindowSize() const { return m_values.focusWindowSize; }
+    bool highlightDampeningEnabled() const { return m_values.highlightDampeningEnabled; }
+    double highlightDampening() const { return m_values.highlightDampening; }
+    bool colorCalmEnabled() const { return m_values.colorCalmEnabled; }
+    double colorCalm() const { return m_values.colorCalm; }
+    bool microtextureEnabled() const { return m_values.microtextureEnabled; }
+    double microtexture() const { return m_values.microtexture; }
 
     // Every assignment, equal or not, publishes the value, stores it under its key and
     // calls updateVeil(). Values are kept as assigned; clamping happens in the state.
@@ -83,6 +83,8 @@ public:
     // Forgets the latest state (the neutral reset does this before removing the panels).
     void clearLatestState() { m_latestState.reset(); }
 
+    // The eleven values as assigned.
+    const ComfortVeilState &values() const { return m_values; }
     // The state built from the current values.
     ComfortVeilState currentState() const;
     std::optional<ComfortVeilState> latestState() const { return m_latestState; }
@@ -124,17 +126,7 @@ private:
 
     Logger m_log{"ComfortVeil"};
 
-    bool m_enabled = false;
-    bool m_peripheralSofteningEnabled = true;
-    double m_peripheralSoftening = 0.32;
-    bool m_focusWindowEnabled = false;
-    double m_focusWindowSize = 0.58;
-    bool m_highlightDampeningEnabled = true;
-    double m_highlightDampening = 0.22;
-    bool m_colorCalmEnabled = false;
-    double m_colorCalm = 0.0;
-    bool m_microtextureEnabled = false;
-    double m_microtexture = 0.18;
+    ComfortVeilState m_values; // as assigned, unclamped
 
     OverlayPanels m_windowsByDisplayID{m_log, "veil panel"};
     std::optional<ComfortVeilState> m_latestState;

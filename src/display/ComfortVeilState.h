@@ -2,8 +2,9 @@
 
 namespace qv {
 
-// Everything a comfort-veil panel needs to paint. The defaults are what a fresh overlay
-// view holds.
+// The comfort veil's eleven values: as the user set them, as a profile keeps them, and
+// clamped, everything a comfort-veil panel needs to paint. The defaults are what a fresh
+// overlay view holds.
 struct ComfortVeilState {
     bool enabled = false;
     bool peripheralSofteningEnabled = true;

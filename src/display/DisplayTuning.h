@@ -1,15 +1,15 @@
 #pragma once
 
-#include "display/DisplayTuningSnapshot.h"
 #include "display/DisplayTuningTarget.h"
 #include "display/SidecarComfortOverlayManager.h"
+#include "display/TuningAnimator.h"
+#include "display/TuningSchedule.h"
+#include "display/TuningStore.h"
 #include "display/TuningValues.h"
 #include "platform/Types.h"
 #include "runtime/Logging.h"
 #include "runtime/Scheduler.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -20,9 +20,12 @@
 
 namespace qv {
 
-// Software display tuning: the values the tuning sliders and switches edit, the stored
-// value set for all displays and one per display, and the transfer formula every active
-// display gets from them.
+// Software display tuning: the values the tuning sliders and switches edit, and every
+// active display's transfer formula (tuningFormula) and the Sidecar overlay made from
+// them. It publishes, for the views, what its parts keep: the stored sets and the target
+// being edited (TuningStore), the circadian schedule and ambient light (TuningSchedule,
+// whose phases it moves to), and the one transition of the editor values (TuningAnimator,
+// shared with the presets).
 //
 // The ten editor values (brightness ... redModeIntensity) are the live copy of the set
 // being edited: the all-displays set while no display is selected, else the selected
@@ -61,36 +64,9 @@ class DisplayTuning : public QObject {
     Q_PROPERTY(double noBlueIntensity READ noBlueIntensity WRITE setNoBlueIntensity NOTIFY noBlueIntensityChanged)
 
 public:
-    // One phase of the circadian schedule: the values a circadian transition moves to.
-    struct CircadianTarget {
-        QString label;
-        double brightness = 1.0;
-        double warmth = 0;
-        double contrast = 0;
-        double softWhite = 0;
-        double highlightCompression = 0;
-        bool noBlue = false;
-        bool operator==(const CircadianTarget &) const = default;
-    };
+    using CircadianTarget = TuningSchedule::CircadianTarget;
 
-    // What the formula derives from one value set before it builds the channels.
-    struct Adjusted {
-        double b = 1, w = 0, c = 0, s = 0, h = 0; // clamped inputs
-        double amb = 0;                           // ambient comfort amount
-        double r = 0;                             // red-mode amount
-        double score = 0;                         // bloom-risk score
-        bool autoActive = false;                  // automatic bloom guard engaged
-        double guard = 0;                         // bloom guard amount g
-        double b2 = 1, w2 = 0, s2 = 0, h2 = 0;    // after ambient and guard
-    };
-
-    static constexpr const char *selectedDisplayIDKey = "tuning.selectedDisplayID";
-    static constexpr const char *perDisplayValuesKey = "tuning.perDisplayValues";
-    // Where a per-display map that could not be read in full is kept before a save drops it.
-    static constexpr const char *unreadablePerDisplayValuesKey = "tuning.perDisplayValues.unreadable";
-    static constexpr qint64 persistenceDelayMs = 250;
-    static constexpr int transitionStepCount = 48;
-    static constexpr qint64 transitionStepMs = 18;
+    static constexpr int transitionStepCount = 48; // of the circadian transition
 
     static DisplayTuning &shared();
 
@@ -98,16 +74,16 @@ public:
     ~DisplayTuning() override;
 
     // ---- editor values (setters run the change handlers on every assignment) ----
-    double brightness() const { return m_brightness; }
-    double warmth() const { return m_warmth; }
-    double contrastReduction() const { return m_contrastReduction; }
-    double softWhite() const { return m_softWhite; }
-    double highlightCompression() const { return m_highlightCompression; }
-    bool bloomGuardEnabled() const { return m_bloomGuardEnabled; }
-    bool enabled() const { return m_enabled; }
-    bool nightModeEnabled() const { return m_nightModeEnabled; }
-    bool noBlueModeEnabled() const { return m_noBlueModeEnabled; }
-    double redModeIntensity() const { return m_redModeIntensity; }
+    double brightness() const { return m_values.brightness; }
+    double warmth() const { return m_values.warmth; }
+    double contrastReduction() const { return m_values.contrastReduction; }
+    double softWhite() const { return m_values.softWhite; }
+    double highlightCompression() const { return m_values.highlightCompression; }
+    bool bloomGuardEnabled() const { return m_values.bloomGuardEnabled; }
+    bool enabled() const { return m_values.enabled; }
+    bool nightModeEnabled() const { return m_values.nightModeEnabled; }
+    bool noBlueModeEnabled() const { return m_values.noBlueModeEnabled; }
+    double redModeIntensity() const { return m_values.redModeIntensity; }
 
     void setBrightness(double value);
     void setWarmth(double value);
@@ -120,46 +96,34 @@ public:
     void setNoBlueModeEnabled(bool value);
     void setRedModeIntensity(double value);
 
-    // ---- target being edited ----
-    std::optional<DisplayId> selectedDisplayID() const { return m_selectedDisplayID; }
-    QString selectedTargetId() const;
-    // The picker's label for the selection; "All displays" when no target matches.
-    QString selectedTargetName() const;
-    // "All displays" first, then one entry per display identity; built on every read.
-    QList<DisplayTuningTarget> availableTargets() const;
+    // ---- target being edited (the store's) ----
+    std::optional<DisplayId> selectedDisplayID() const { return m_store.selectedDisplayID(); }
+    QString selectedTargetId() const { return m_store.selectedTargetId(); }
+    QString selectedTargetName() const { return m_store.selectedTargetName(); }
+    QList<DisplayTuningTarget> availableTargets() const { return TuningStore::availableTargets(); }
     Q_INVOKABLE QVariantList availableTargetList() const;
     Q_INVOKABLE void selectTarget(const QString &id);
 
-    // ---- circadian schedule and ambient light ----
-    bool circadianScheduleEnabled() const { return m_circadianScheduleEnabled; }
-    void setCircadianScheduleEnabled(bool value);
-    bool ambientAwareComfortEnabled() const { return m_ambientAwareComfortEnabled; }
-    void setAmbientAwareComfortEnabled(bool value);
-    std::optional<double> ambientLightLux() const { return m_ambientLightLux; }
-    void setAmbientLightLux(std::optional<double> lux);
-    QString ambientLightStatus() const { return m_ambientLightStatus; }
-    void setAmbientLightStatus(const QString &status);
-    double ambientComfortLevel() const { return m_ambientComfortLevel; }
-    void setAmbientComfortLevel(double level);
-    // The room label of the settings view: "Manual" while ambient comfort is off, the
-    // status while there is no reading, else "Dark room", "Dim room" or "Bright room".
-    QString ambientComfortLabel() const;
-    // The phase of the day for a date (by its hour in the current time zone).
-    static CircadianTarget circadianTarget(const QDateTime &date);
-    // Switches tuning on and moves the editor values to the target in 48 eased steps
-    // 18 ms apart, switching the red mode at the start. A new call, setNoBlueIntensity()
-    // and resetAll() cancel a running transition.
+    // ---- circadian schedule and ambient light (the schedule's, published here) ----
+    TuningSchedule &schedule() { return m_schedule; }
+    bool circadianScheduleEnabled() const { return m_schedule.circadianScheduleEnabled(); }
+    void setCircadianScheduleEnabled(bool value) { m_schedule.setCircadianScheduleEnabled(value); }
+    bool ambientAwareComfortEnabled() const { return m_schedule.ambientAwareComfortEnabled(); }
+    void setAmbientAwareComfortEnabled(bool value) { m_schedule.setAmbientAwareComfortEnabled(value); }
+    std::optional<double> ambientLightLux() const { return m_schedule.ambientLightLux(); }
+    QString ambientLightStatus() const { return m_schedule.ambientLightStatus(); }
+    double ambientComfortLevel() const { return m_schedule.ambientComfortLevel(); }
+    QString ambientComfortLabel() const { return m_schedule.ambientComfortLabel(); }
+    // Switches tuning on and moves the editor values to the target in 48 eased steps of
+    // the animator, switching the red mode at the start. A new call, setNoBlueIntensity()
+    // and resetAll() end a running circadian transition.
     void applyCircadianTarget(const CircadianTarget &target);
     bool isAnimatingNoBlueTransition() const { return m_isAnimatingNoBlueTransition; }
-    bool isNoBlueTransitionRunning() const { return m_noBlueTransitionTask.isActive(); }
+    bool isNoBlueTransitionRunning() const { return m_animator.isRunning(this); }
 
-    // ---- the one transition of the editor values ----
-    // A preset's transition and the circadian transition move the same editor values, so
-    // one runs at a time: whoever starts one ends the running one first (it stops where it
-    // stands), then hands its own task over here.
-    void endEditorTransition();
-    void adoptEditorTransition(const TaskHandle &task) { m_editorTransition = task; }
-    bool isEditorTransitionRunning() const { return m_editorTransition.isActive(); }
+    // The one transition of the editor values: a preset's or the circadian one.
+    TuningAnimator &animator() { return m_animator; }
+    const TuningAnimator &animator() const { return m_animator; }
 
     // ---- Sidecar overlay ----
     bool sidecarOverlayEnabled() const { return m_sidecarOverlayEnabled; }
@@ -174,10 +138,11 @@ public:
     void setNoBlueIntensity(double level);
 
     // ---- the stored sets ----
-    TuningValues currentEditorValues() const;
+    TuningValues currentEditorValues() const { return m_values; }
     void loadEditorValues(const TuningValues &values);
-    const TuningValues &globalValues() const { return m_globalValues; }
-    const QHash<DisplayId, TuningValues> &displayValues() const { return m_displayValues; }
+    TuningStore &store() { return m_store; }
+    const TuningValues &globalValues() const { return m_store.globalValues(); }
+    const QHash<DisplayId, TuningValues> &displayValues() const { return m_store.displayValues(); }
 
     // ---- change handling and batching ----
     void valuesDidChange();
@@ -196,7 +161,7 @@ public:
     bool isBatchingApply() const { return m_isBatchingApply; }
     bool needsApplyAfterBatch() const { return m_needsApplyAfterBatch; }
 
-    // ---- the formula ----
+    // ---- the screens ----
     // Recomputes every active display.
     Q_INVOKABLE void apply();
     QList<DisplayId> activeDisplayIDs() const;
@@ -207,46 +172,25 @@ public:
     // Whether the transfer formulas reach the screens (a desktop may give no way to set
     // them; the comfort veil still works there).
     static bool formulasReachScreens();
-    // The pure computation, for one value set: ambient is the ambient comfort amount
-    // (0 when off), forcedGuard the editor's bloom-guard switch, miniLED the panel class.
-    static Adjusted adjust(const TuningValues &values, double ambient, bool forcedGuard, bool miniLED);
-    static TransferFormula formula(const TuningValues &values, double ambient, bool forcedGuard, bool miniLED,
-                                   bool *autoActive = nullptr);
-    static SidecarComfortOverlayState overlayState(const TuningValues &values, double ambient, bool forcedGuard,
-                                                   bool anySidecar, bool overlayEnabled);
 
     // ---- snapshot and reset ----
-    // The stored values of the edited target: a targeted display's own set where one is
-    // stored, else the all-displays values. Does not create the shared instance.
-    static DisplayTuningSnapshot savedSnapshot();
-    void applySnapshot(const DisplayTuningSnapshot &snapshot);
+    void applySnapshot(const TuningValues &snapshot);
     Q_INVOKABLE void resetAll();
     // Tuning off in every stored set, the editor's included, and every display back to
     // its system colour settings: what a preset or profile with tuning off leaves, so that
     // no display's set keeps tuning on that the screens no longer show.
     void switchOffAllDisplays();
 
-    // ---- persistence ----
-    void schedulePersistence();
-    void persistNow();
-    static void saveGlobalValues(const TuningValues &values);
-    void savePerDisplayValues();
-    // Stores the values a change in progress ends at as the edited set's stored values at
-    // once, so that a process killed before the change ends finds them (the editor and the
-    // in-memory sets are left alone).
-    void storeTargetValues(const TuningValues &values);
-    // Reads "tuning.perDisplayValues" entry by entry; what cannot be read is skipped and
-    // logged, and the original data is kept for the next save.
-    QHash<DisplayId, TuningValues> loadPerDisplayValues();
-    static std::optional<DisplayId> savedSelectedDisplayID();
-    bool isPersistencePending() const { return m_persistenceTask.isActive(); }
+    // ---- persistence (the store's) ----
+    void persistNow() { m_store.persistNow(); }
+    bool isPersistencePending() const { return m_store.isPersistencePending(); }
 
 public slots:
     // The application is about to quit: save now, hide the Sidecar overlays and give the
     // displays back their system colour settings.
     void handleAppWillTerminate();
     // The system time zone changed: re-apply the circadian phase when the schedule is on.
-    void handleTimeZoneChanged();
+    void handleTimeZoneChanged() { m_schedule.handleTimeZoneChanged(); }
     // Sleep or a switch to another virtual terminal may have reset the screens' ramps.
     void handleScreensDidWake();
 
@@ -276,77 +220,39 @@ signals:
 
 private:
     void storeEditorValues();
-    void writePerDisplayValues(const QHash<DisplayId, TuningValues> &values);
     void applyOrMark();
-    void setSelectedDisplayID(std::optional<DisplayId> id);
     void setBloomGuardAutoActive(bool value);
     void setNoBlueIntensityValue(double value);
     void applyNoBlueLevel(double level);
     void cancelNoBlueTransition();
-    void runTransitionStep(int step);
+    void runTransitionStep(double t);
     void settleTransition();
-    // Values stored under the ids displays had before ids followed the monitor move to
-    // the monitor's id, at the first start that finds the display.
-    void carryOverFormerDisplayIds();
     QVariant ambientLightLuxVariant() const;
     // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
     void restoreSystemOutput();
-    // The ambient comfort amount the formula is given: 0 while ambient-aware comfort is off.
-    double ambientAmount() const;
-
-    // Circadian schedule and ambient light (timers and the sensor).
-    void circadianScheduleEnabledDidChange();
-    void ambientAwareComfortEnabledDidChange();
-    void startCircadianTimer();
-    void startAmbientTimer();
-    void refreshAmbientLight();
 
     Logger m_log{"DisplayTuning"};
 
-    double m_brightness = 1.0;
-    double m_warmth = 0;
-    double m_contrastReduction = 0;
-    double m_softWhite = 0;
-    double m_highlightCompression = 0;
-    bool m_bloomGuardEnabled = false;
-    bool m_enabled = false;
-    bool m_nightModeEnabled = false;
-    bool m_noBlueModeEnabled = false;
-    double m_redModeIntensity = 1.0;
-    std::optional<DisplayId> m_selectedDisplayID;
-    bool m_circadianScheduleEnabled = false;
-    bool m_ambientAwareComfortEnabled = false;
+    TuningValues m_values; // the editor values
     bool m_sidecarOverlayEnabled = true;
-    std::optional<double> m_ambientLightLux;
-    QString m_ambientLightStatus = QStringLiteral("Manual");
-    double m_ambientComfortLevel = 0;
-    QString m_ambientLoggedRoom; // the room label last logged
     bool m_bloomGuardAutoActive = false;
 
     double m_noBlueIntensity = 0;
-    TaskHandle m_noBlueTransitionTask;
-    TaskHandle m_editorTransition; // the running transition, a preset's or the circadian one
+    TuningAnimator m_animator;
     bool m_isAnimatingNoBlueTransition = false;
     bool m_isBatchingApply = false;
     bool m_needsApplyAfterBatch = false;
     bool m_isLoadingEditorValues = false;
-    TuningValues m_globalValues;
-    QHash<DisplayId, TuningValues> m_displayValues;
-    TaskHandle m_persistenceTask;
-    TaskHandle m_circadianTimer;
-    TaskHandle m_ambientTimer;
+    TuningStore m_store;
+    TuningSchedule m_schedule;
 
-    // The running transition: where it started and where it goes.
+    // The running circadian transition: where it started and where it goes.
     struct Transition {
-        CircadianTarget target;
-        double brightness = 1, warmth = 0, contrast = 0, softWhite = 0, highlight = 0;
-        double noBlueStart = 0, noBlueEnd = 0;
+        TuningValues from, to;
+        double noBlueFrom = 0, noBlueTo = 0;
     };
     Transition m_transition;
 
-    // The stored "tuning.perDisplayValues" value when it could not be read in full; kept
-    // under unreadablePerDisplayValuesKey before the first save that would drop it.
-    std::optional<QVariant> m_unreadablePerDisplayData;
 };
 
 } // namespace qv

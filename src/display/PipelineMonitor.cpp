@@ -310,7 +310,7 @@ void PipelineMonitor::restoreBaseline()
         engine.disablePWMAvoidance();
 
     const UserDefaults &defaults = UserDefaults::standard();
-    DisplayTuningSnapshot tuning;
+    TuningValues tuning;
     tuning.brightness = baseline.brightness;
     tuning.warmth = baseline.warmth;
     tuning.contrastReduction = baseline.contrastReduction;

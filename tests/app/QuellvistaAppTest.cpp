@@ -5,6 +5,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "display/PipelineMonitor.h"
 #include "platform/sim/SimBundle.h"
 #include "platform/sim/SimCamera.h"
@@ -123,7 +124,7 @@ TEST_F(QuellvistaAppTest, StartUpTakesTheSavedSnapshotAndHandsOverTheSwitches)
     defaults->setDouble(QStringLiteral("tuning.brightness"), 0.7);
 
     QuellvistaApp app;
-    EXPECT_EQ(app.launchTuningSnapshot(), DisplayTuning::savedSnapshot());
+    EXPECT_EQ(app.launchTuningSnapshot(), TuningStore::savedSnapshot());
     EXPECT_DOUBLE_EQ(app.launchTuningSnapshot().brightness, 0.7);
     EXPECT_DOUBLE_EQ(app.engine().pwmThresholdPercent(), 50.0);
     EXPECT_FALSE(app.engine().pwmAvoidanceEnabled());
@@ -280,11 +281,11 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
         defaults->setBool(QStringLiteral("tuning.enabled"), true);
         defaults->setDouble(QStringLiteral("tuning.brightness"), 0.66);
-        defaults->setInteger(DisplayTuning::selectedDisplayIDKey, stored.toLongLong());
+        defaults->setInteger(TuningStore::selectedDisplayIDKey, stored.toLongLong());
         TuningValues own;
         own.brightness = 0.456;
         own.enabled = true;
-        defaults->setData(DisplayTuning::perDisplayValuesKey,
+        defaults->setData(TuningStore::perDisplayValuesKey,
                           QJsonDocument(QJsonObject{{stored, own.toJson()}}).toJson(QJsonDocument::Compact));
         QuellvistaApp app;
         app.performLaunchSetup();
@@ -294,6 +295,6 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         EXPECT_DOUBLE_EQ(tuning.displayValues().value(2).brightness, 0.456);
         EXPECT_DOUBLE_EQ(tuning.globalValues().brightness, 0.66);
         ASSERT_TRUE(mac->formula(2));
-        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, DisplayTuning::formula(own, 0, false, false).redMax);
+        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(own, 0, false, false).redMax);
     }
 }

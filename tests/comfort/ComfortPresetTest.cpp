@@ -35,18 +35,18 @@ TEST(ComfortPreset, ComputedValuesAtGentlestAndStrongest)
     for (const Row &r : rows) {
         SCOPED_TRACE(qPrintable(rawValue(r.preset) + QStringLiteral(" at %1").arg(r.intensity)));
         const PresetValues v = computedPresetValues(r.preset, r.intensity);
-        EXPECT_NEAR(v.brightness, r.brightness, 1e-12);
-        EXPECT_NEAR(v.warmth, r.warmth, 1e-12);
-        EXPECT_NEAR(v.contrastReduction, r.contrast, 1e-12);
-        EXPECT_NEAR(v.softWhite, r.softWhite, 1e-12);
-        EXPECT_NEAR(v.highlightCompression, r.highlight, 1e-12);
-        EXPECT_NEAR(v.pwmThreshold, r.pwmThreshold, 1e-12);
+        EXPECT_NEAR(v.tuning.brightness, r.brightness, 1e-12);
+        EXPECT_NEAR(v.tuning.warmth, r.warmth, 1e-12);
+        EXPECT_NEAR(v.tuning.contrastReduction, r.contrast, 1e-12);
+        EXPECT_NEAR(v.tuning.softWhite, r.softWhite, 1e-12);
+        EXPECT_NEAR(v.tuning.highlightCompression, r.highlight, 1e-12);
+        EXPECT_NEAR(v.pwm.threshold, r.pwmThreshold, 1e-12);
         EXPECT_NEAR(v.colorCalm, r.colorCalm, 1e-12);
-        EXPECT_TRUE(v.tuningEnabled);
-        EXPECT_TRUE(v.pwmEnabled);
-        EXPECT_FALSE(v.nightModeEnabled);
-        EXPECT_FALSE(v.noBlueModeEnabled);
-        EXPECT_EQ(v.redModeIntensity, 0);
+        EXPECT_TRUE(v.tuning.enabled);
+        EXPECT_TRUE(v.pwm.enabled);
+        EXPECT_FALSE(v.tuning.nightModeEnabled);
+        EXPECT_FALSE(v.tuning.noBlueModeEnabled);
+        EXPECT_EQ(v.tuning.redModeIntensity, 0);
     }
 }
 
@@ -54,14 +54,14 @@ TEST(ComfortPreset, NeutralIgnoresIntensityWithTuningOffAndPwmOnAtFull)
 {
     for (double i : {0.0, 0.65, 1.0}) {
         const PresetValues v = computedPresetValues(ComfortPreset::neutral, i);
-        EXPECT_EQ(v.brightness, 1.0);
-        EXPECT_EQ(v.warmth, 0);
-        EXPECT_EQ(v.contrastReduction, 0);
-        EXPECT_EQ(v.softWhite, 0);
-        EXPECT_EQ(v.highlightCompression, 0);
-        EXPECT_FALSE(v.tuningEnabled);
-        EXPECT_TRUE(v.pwmEnabled);
-        EXPECT_EQ(v.pwmThreshold, 1.0);
+        EXPECT_EQ(v.tuning.brightness, 1.0);
+        EXPECT_EQ(v.tuning.warmth, 0);
+        EXPECT_EQ(v.tuning.contrastReduction, 0);
+        EXPECT_EQ(v.tuning.softWhite, 0);
+        EXPECT_EQ(v.tuning.highlightCompression, 0);
+        EXPECT_FALSE(v.tuning.enabled);
+        EXPECT_TRUE(v.pwm.enabled);
+        EXPECT_EQ(v.pwm.threshold, 1.0);
         EXPECT_EQ(v.colorCalm, 0);
     }
 }

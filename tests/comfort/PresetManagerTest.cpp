@@ -28,9 +28,9 @@ protected:
         SavedComfortProfile p;
         p.id = *parseUuid(id);
         p.name = name;
-        p.brightness = 0.7;
-        p.warmth = 0.4;
-        p.tuningEnabled = true;
+        p.tuning.brightness = 0.7;
+        p.tuning.warmth = 0.4;
+        p.tuning.enabled = true;
         p.createdAt = QDateTime(QDate(2026, 1, 5), QTime(8, 0), Qt::UTC);
         return p.toJson();
     }
@@ -186,7 +186,7 @@ TEST_F(PresetManagerTest, SavingProfilesNamesUpdatesRenamesAndDeletes)
     const SavedComfortProfile updated = *manager().savedProfile(fourth.id);
     EXPECT_EQ(updated.name, "Evening desk");
     EXPECT_EQ(updated.createdAt, fourth.createdAt);
-    EXPECT_EQ(updated.warmth, 0.9);
+    EXPECT_EQ(updated.tuning.warmth, 0.9);
     EXPECT_FALSE(manager().isTransitionRunning()) << "applied at once";
     EXPECT_EQ(manager().savedProfiles().indexOf(updated), 3);
 
@@ -277,7 +277,7 @@ TEST_F(PresetManagerTest, CustomisedPresetKeepsItsIdentityAndResets)
     manager().resetPresetProfile(ComfortPreset::reading);
     EXPECT_TRUE(manager().isTransitionRunning());
     settle();
-    EXPECT_DOUBLE_EQ(tuning().warmth(), manager().presetValues(ComfortPreset::reading).warmth);
+    EXPECT_DOUBLE_EQ(tuning().warmth(), manager().presetValues(ComfortPreset::reading).tuning.warmth);
 }
 
 TEST_F(PresetManagerTest, CorruptSavedProfilesLoseNoReadableRecord)
@@ -361,8 +361,8 @@ TEST_F(PresetManagerTest, CapturedPwmValuesComeFromTheStoreOnlyWhenStored)
         for (auto it = c.stored.begin(); it != c.stored.end(); ++it)
             defaults->set(it.key(), it.value());
         const SavedComfortProfile p = manager().captureCurrentProfile(QUuid::createUuid(), "Now", clock->now());
-        EXPECT_EQ(p.pwmEnabled, c.pwmEnabled) << c.name;
-        EXPECT_DOUBLE_EQ(p.pwmThreshold, c.pwmThreshold) << c.name;
+        EXPECT_EQ(p.pwm.enabled, c.pwmEnabled) << c.name;
+        EXPECT_DOUBLE_EQ(p.pwm.threshold, c.pwmThreshold) << c.name;
     }
 }
 
@@ -404,13 +404,13 @@ TEST_F(PresetManagerTest, EveryUnreadableValueIsKeptAndNoneOverwritesAnEarlierOn
 TEST_F(PresetManagerTest, ApplyingAtOnceSetsPwmTuningAndVeil)
 {
     PresetValues v;
-    v.brightness = 0.6;
-    v.warmth = 0.5;
-    v.tuningEnabled = true;
-    v.pwmEnabled = false;
-    v.pwmThreshold = 0.78;
-    v.noBlueModeEnabled = true;
-    v.redModeIntensity = 0;
+    v.tuning.brightness = 0.6;
+    v.tuning.warmth = 0.5;
+    v.tuning.enabled = true;
+    v.pwm.enabled = false;
+    v.pwm.threshold = 0.78;
+    v.tuning.noBlueModeEnabled = true;
+    v.tuning.redModeIntensity = 0;
     v.colorCalm = 0.3;
     manager().applyProfileValues(v, false);
     EXPECT_EQ(defaults->doubleValue("pwmThreshold"), 0.78);
@@ -422,7 +422,7 @@ TEST_F(PresetManagerTest, ApplyingAtOnceSetsPwmTuningAndVeil)
     EXPECT_TRUE(veil().enabled());
     EXPECT_TRUE(veil().colorCalmEnabled());
 
-    v.noBlueModeEnabled = false;
+    v.tuning.noBlueModeEnabled = false;
     v.colorCalm = 0;
     manager().applyProfileValues(v, false);
     EXPECT_FALSE(tuning().noBlueModeEnabled());
@@ -485,7 +485,7 @@ TEST_F(PresetManagerTest, ANewApplicationStartsFromWhereTheCancelledOneStopped)
     manager().applyPreset(ComfortPreset::focus, true);
     advance(18 * 40);
     ASSERT_EQ(seen.size(), 29); // 28 steps and the final values
-    const double focus = manager().presetValues(ComfortPreset::focus).brightness;
+    const double focus = manager().presetValues(ComfortPreset::focus).tuning.brightness;
     const double e1 = (1.0 / 28) * (1.0 / 28) * (3 - 2.0 / 28);
     EXPECT_DOUBLE_EQ(seen.first(), midway + (focus - midway) * e1);
     EXPECT_DOUBLE_EQ(seen.last(), focus);
@@ -523,10 +523,10 @@ TEST_F(PresetManagerTest, QuittingMidTransitionStoresThePresetsTargetValues)
 
         restart();
         EXPECT_EQ(defaults->stringValue(PresetManager::activePresetKey), rawValue(c.preset));
-        EXPECT_EQ(defaults->doubleValue("tuning.brightness"), target.brightness);
-        EXPECT_EQ(defaults->doubleValue("tuning.warmth"), target.warmth);
-        EXPECT_EQ(defaults->doubleValue("tuning.contrast"), target.contrastReduction);
-        EXPECT_EQ(defaults->boolValue("tuning.enabled"), target.tuningEnabled);
+        EXPECT_EQ(defaults->doubleValue("tuning.brightness"), target.tuning.brightness);
+        EXPECT_EQ(defaults->doubleValue("tuning.warmth"), target.tuning.warmth);
+        EXPECT_EQ(defaults->doubleValue("tuning.contrast"), target.tuning.contrastReduction);
+        EXPECT_EQ(defaults->boolValue("tuning.enabled"), target.tuning.enabled);
         EXPECT_EQ(defaults->doubleValue("comfortVeil.colorCalm.amount"), target.colorCalm);
     }
 }

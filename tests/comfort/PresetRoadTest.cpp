@@ -4,6 +4,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "display/ScreenDetector.h"
 #include "support/TestEnvironment.h"
 
@@ -44,7 +45,7 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
     for (int k = 1; k <= 28; ++k) {
         const double t = k / 28.0;
         EXPECT_EQ(steps[k - 1].first - start, (k - 1) * 18);
-        EXPECT_DOUBLE_EQ(steps[k - 1].second, 1.0 + (evening.brightness - 1.0) * t * t * (3 - 2 * t));
+        EXPECT_DOUBLE_EQ(steps[k - 1].second, 1.0 + (evening.tuning.brightness - 1.0) * t * t * (3 - 2 * t));
     }
     EXPECT_EQ(steps[28].first - start, 28 * 18);
 
@@ -54,10 +55,10 @@ TEST_F(PresetRoadTest, EveningReachesEveryDisplayAndNeutralGivesTheSystemColours
         SCOPED_TRACE(display);
         const auto formula = mac->formula(display);
         ASSERT_TRUE(formula);
-        EXPECT_EQ(*formula, DisplayTuning::formula(expected, 0, false, tuning.isMiniLEDDisplay(display)));
+        EXPECT_EQ(*formula, tuningFormula::formula(expected, 0, false, tuning.isMiniLEDDisplay(display)));
     }
     EXPECT_TRUE(DisplayEngine::shared().pwmAvoidanceEnabled());
-    EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), evening.pwmThreshold * 100);
+    EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), evening.pwm.threshold * 100);
     EXPECT_DOUBLE_EQ(ComfortVeilController::shared().colorCalm(), evening.colorCalm);
 
     const int restores = mac->restoreCallCount();
@@ -92,11 +93,11 @@ TEST_F(PresetRoadTest, PresetEndValuesAreStoredBeforeTheTransitionMoves)
         reloadDefaults();
         if (targeted) {
             EXPECT_EQ(defaults->doubleForKey("tuning.brightness"), globalBefore.brightness);
-            EXPECT_EQ(DisplayTuning::savedSnapshot().brightness, evening.brightness); // the edited set's
-            const auto map = QJsonDocument::fromJson(*defaults->dataValue(DisplayTuning::perDisplayValuesKey)).object();
+            EXPECT_EQ(TuningStore::savedSnapshot().brightness, evening.brightness); // the edited set's
+            const auto map = QJsonDocument::fromJson(*defaults->dataValue(TuningStore::perDisplayValuesKey)).object();
             EXPECT_EQ(TuningValues::fromJson(map.value("2")), evening);
         } else {
-            const DisplayTuningSnapshot stored = DisplayTuning::savedSnapshot();
+            const TuningValues stored = TuningStore::savedSnapshot();
             EXPECT_DOUBLE_EQ(stored.brightness, evening.brightness);
             EXPECT_DOUBLE_EQ(stored.warmth, evening.warmth);
             EXPECT_TRUE(stored.enabled);
@@ -111,7 +112,8 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
 {
     DisplayTuning &tuning = DisplayTuning::shared();
     PresetManager &manager = PresetManager::shared();
-    const DisplayTuning::CircadianTarget dusk{"Dusk", 0.6, 0.9, 0.05, 0.2, 0.1, false};
+    const DisplayTuning::CircadianTarget dusk{
+        "Dusk", {.brightness = 0.6, .warmth = 0.9, .contrastReduction = 0.05, .softWhite = 0.2, .highlightCompression = 0.1}};
     const PresetValues reading = computedPresetValues(ComfortPreset::reading, manager.profileIntensity());
 
     tuning.applyCircadianTarget(dusk);
@@ -119,17 +121,17 @@ TEST_F(PresetRoadTest, APresetAndTheCircadianTransitionEndEachOther)
     manager.applyPreset(ComfortPreset::reading, true);
     EXPECT_FALSE(tuning.isNoBlueTransitionRunning());
     advance(2000);
-    EXPECT_DOUBLE_EQ(tuning.brightness(), reading.brightness);
-    EXPECT_DOUBLE_EQ(tuning.warmth(), reading.warmth);
+    EXPECT_DOUBLE_EQ(tuning.brightness(), reading.tuning.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), reading.tuning.warmth);
 
     manager.applyPreset(ComfortPreset::evening, true);
     advance(10 * 18);
     tuning.applyCircadianTarget(dusk);
     EXPECT_FALSE(manager.isTransitionRunning());
     advance(2000);
-    EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.brightness);
-    EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.warmth);
-    EXPECT_FALSE(tuning.isEditorTransitionRunning());
+    EXPECT_DOUBLE_EQ(tuning.brightness(), dusk.values.brightness);
+    EXPECT_DOUBLE_EQ(tuning.warmth(), dusk.values.warmth);
+    EXPECT_FALSE(tuning.animator().isRunning());
 }
 
 // Neutral chosen while one display is targeted: every display ends with its system

@@ -23,26 +23,26 @@ SavedComfortProfile sample()
     SavedComfortProfile p;
     p.id = QUuid::createUuid();
     p.name = QStringLiteral("Desk \"lamp\" ☾");
-    p.brightness = 0.71;
-    p.warmth = 0.33;
-    p.contrastReduction = 0.12;
-    p.softWhite = 0.256;
-    p.highlightCompression = 0.4;
-    p.nightModeEnabled = true;
-    p.noBlueModeEnabled = true;
-    p.redModeIntensity = 0.45;
-    p.tuningEnabled = true;
-    p.pwmEnabled = false;
-    p.pwmThreshold = 0.78;
-    p.comfortVeilEnabled = true;
-    p.peripheralSofteningEnabled = false;
-    p.peripheralSoftening = 0.9;
-    p.highlightDampeningEnabled = false;
-    p.highlightDampening = 0.5;
-    p.colorCalmEnabled = true;
-    p.colorCalm = 0.3;
-    p.microtextureEnabled = true;
-    p.microtexture = 0.6;
+    p.tuning.brightness = 0.71;
+    p.tuning.warmth = 0.33;
+    p.tuning.contrastReduction = 0.12;
+    p.tuning.softWhite = 0.256;
+    p.tuning.highlightCompression = 0.4;
+    p.tuning.nightModeEnabled = true;
+    p.tuning.noBlueModeEnabled = true;
+    p.tuning.redModeIntensity = 0.45;
+    p.tuning.enabled = true;
+    p.pwm.enabled = false;
+    p.pwm.threshold = 0.78;
+    p.veil.enabled = true;
+    p.veil.peripheralSofteningEnabled = false;
+    p.veil.peripheralSoftening = 0.9;
+    p.veil.highlightDampeningEnabled = false;
+    p.veil.highlightDampening = 0.5;
+    p.veil.colorCalmEnabled = true;
+    p.veil.colorCalm = 0.3;
+    p.veil.microtextureEnabled = true;
+    p.veil.microtexture = 0.6;
     p.createdAt = QDateTime(QDate(2026, 2, 14), QTime(21, 30, 15, 250), Qt::UTC);
     return p;
 }
@@ -55,17 +55,17 @@ TEST(SavedComfortProfile, RequiredKeysOnlyFillTheDefaults)
     ASSERT_TRUE(p);
     EXPECT_EQ(uuidText(p->id), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
     EXPECT_EQ(p->name, "Late night");
-    EXPECT_FALSE(p->comfortVeilEnabled);
-    EXPECT_TRUE(p->peripheralSofteningEnabled);
-    EXPECT_EQ(p->peripheralSoftening, 0.32);
-    EXPECT_TRUE(p->highlightDampeningEnabled);
-    EXPECT_EQ(p->highlightDampening, 0.22);
-    EXPECT_FALSE(p->colorCalmEnabled);
-    EXPECT_EQ(p->colorCalm, 0.0);
-    EXPECT_FALSE(p->microtextureEnabled);
-    EXPECT_EQ(p->microtexture, 0.18);
-    EXPECT_FALSE(p->noBlueModeEnabled);
-    EXPECT_EQ(p->redModeIntensity, 0.0);
+    EXPECT_FALSE(p->veil.enabled);
+    EXPECT_TRUE(p->veil.peripheralSofteningEnabled);
+    EXPECT_EQ(p->veil.peripheralSoftening, 0.32);
+    EXPECT_TRUE(p->veil.highlightDampeningEnabled);
+    EXPECT_EQ(p->veil.highlightDampening, 0.22);
+    EXPECT_FALSE(p->veil.colorCalmEnabled);
+    EXPECT_EQ(p->veil.colorCalm, 0.0);
+    EXPECT_FALSE(p->veil.microtextureEnabled);
+    EXPECT_EQ(p->veil.microtexture, 0.18);
+    EXPECT_FALSE(p->tuning.noBlueModeEnabled);
+    EXPECT_EQ(p->tuning.redModeIntensity, 0.0);
     EXPECT_EQ(p->createdAt, QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).addSecs(786000000));
 }
 
@@ -73,11 +73,11 @@ TEST(SavedComfortProfile, RedModeIntensityDefaultFollowsTheDecodedSwitch)
 {
     QJsonObject o = requiredOnly();
     o.insert("noBlueModeEnabled", true);
-    EXPECT_EQ(SavedComfortProfile::fromJson(o)->redModeIntensity, 1.0);
+    EXPECT_EQ(SavedComfortProfile::fromJson(o)->tuning.redModeIntensity, 1.0);
     o.insert("redModeIntensity", QJsonValue::Null); // null counts as absent
-    EXPECT_EQ(SavedComfortProfile::fromJson(o)->redModeIntensity, 1.0);
+    EXPECT_EQ(SavedComfortProfile::fromJson(o)->tuning.redModeIntensity, 1.0);
     o.insert("noBlueModeEnabled", QJsonValue::Null);
-    EXPECT_EQ(SavedComfortProfile::fromJson(o)->redModeIntensity, 0.0);
+    EXPECT_EQ(SavedComfortProfile::fromJson(o)->tuning.redModeIntensity, 0.0);
 }
 
 TEST(SavedComfortProfile, MissingOrMistypedKeysFailTheRecord)
@@ -120,8 +120,8 @@ TEST(SavedComfortProfile, LowerCaseIdAndOutOfRangeValuesDecodeAsStored)
     const auto p = SavedComfortProfile::fromJson(o);
     ASSERT_TRUE(p);
     EXPECT_EQ(uuidText(p->id), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    EXPECT_EQ(p->brightness, -4.0);
-    EXPECT_EQ(p->colorCalm, 7.5);
+    EXPECT_EQ(p->tuning.brightness, -4.0);
+    EXPECT_EQ(p->veil.colorCalm, 7.5);
 }
 
 TEST(SavedComfortProfile, RoundTripGivesAnEqualRecordWithAll23Keys)
@@ -144,24 +144,24 @@ TEST(SavedComfortProfile, PresetValuesCountColourCalmOnlyWhenSwitchedOn)
 {
     SavedComfortProfile p = sample();
     EXPECT_EQ(p.presetValues().colorCalm, 0.3);
-    EXPECT_EQ(p.presetValues().pwmThreshold, 0.78);
-    EXPECT_FALSE(p.presetValues().pwmEnabled);
-    p.colorCalmEnabled = false;
+    EXPECT_EQ(p.presetValues().pwm.threshold, 0.78);
+    EXPECT_FALSE(p.presetValues().pwm.enabled);
+    p.veil.colorCalmEnabled = false;
     EXPECT_EQ(p.presetValues().colorCalm, 0.0);
 }
 
 TEST(SavedComfortProfile, Summary)
 {
     SavedComfortProfile p = sample();
-    p.brightness = 0.7;
-    p.warmth = 0.3;
-    p.softWhite = 0.256;
+    p.tuning.brightness = 0.7;
+    p.tuning.warmth = 0.3;
+    p.tuning.softWhite = 0.256;
     EXPECT_EQ(p.summary(), "dim, warm, 25% soft whites, veil");
-    p.brightness = 0.75;
-    p.warmth = 0.2;
-    p.softWhite = 0.999;
-    p.comfortVeilEnabled = false;
+    p.tuning.brightness = 0.75;
+    p.tuning.warmth = 0.2;
+    p.tuning.softWhite = 0.999;
+    p.veil.enabled = false;
     EXPECT_EQ(p.summary(), "bright, clear, 99% soft whites");
-    p.tuningEnabled = false;
+    p.tuning.enabled = false;
     EXPECT_EQ(p.summary(), "Neutral display");
 }

@@ -20,7 +20,7 @@ using test::QvTest;
 using test::kBuiltIn;
 using test::kExternal;
 
-constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * DisplayTuning::transitionStepMs;
+constexpr qint64 kTransitionMs = (DisplayTuning::transitionStepCount + 2) * TuningAnimator::stepMs;
 
 class CircadianAmbientTest : public QvTest {
 protected:
@@ -43,11 +43,11 @@ TEST_F(CircadianAmbientTest, PhaseBoundaries)
     test::TimeZoneGuard zone("Europe/Berlin");
     for (const auto &c : cases) {
         const QDateTime local(QDate(2026, 6, 1), QTime(c.hour, c.minute), Qt::LocalTime);
-        EXPECT_EQ(DisplayTuning::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
+        EXPECT_EQ(TuningSchedule::circadianTarget(local.toUTC()).label, c.label) << c.hour << ":" << c.minute;
     }
-    const auto noBlue = DisplayTuning::circadianTarget(QDateTime(QDate(2026, 6, 1), QTime(3, 0), Qt::LocalTime));
-    EXPECT_TRUE(noBlue.noBlue);
-    EXPECT_DOUBLE_EQ(noBlue.warmth, 1.40);
+    const auto noBlue = TuningSchedule::circadianTarget(QDateTime(QDate(2026, 6, 1), QTime(3, 0), Qt::LocalTime));
+    EXPECT_TRUE(noBlue.values.noBlueModeEnabled);
+    EXPECT_DOUBLE_EQ(noBlue.values.warmth, 1.40);
 }
 
 TEST_F(CircadianAmbientTest, ScheduleOnMovesToThePhaseAndOffKeepsTheValues)

@@ -1,4 +1,5 @@
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "platform/sim/SimWorkspace.h"
 #include "support/TestEnvironment.h"
 
@@ -63,14 +64,14 @@ TEST(TransferFormulaTest, WorkedNumbers)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         bool autoActive = !c.autoActive;
-        expectFormula(DisplayTuning::formula(c.values, 0, c.forcedGuard, c.miniLED, &autoActive), c.formula);
+        expectFormula(tuningFormula::formula(c.values, 0, c.forcedGuard, c.miniLED, &autoActive), c.formula);
         EXPECT_EQ(autoActive, c.autoActive);
     }
 
-    EXPECT_NEAR(DisplayTuning::adjust(b06, 0, false, false).score, 0.24 * 0.14 / 0.46, 1e-9);
-    EXPECT_NEAR(DisplayTuning::adjust(w10, 0, false, false).score, 0.32 * 0.48 / 0.7, 1e-9);
-    EXPECT_NEAR(DisplayTuning::adjust(on(), 0, false, true).score, 0.12, 1e-9);
-    const auto b05Adjusted = DisplayTuning::adjust(b05, 0, false, true);
+    EXPECT_NEAR(tuningFormula::adjust(b06, 0, false, false).score, 0.24 * 0.14 / 0.46, 1e-9);
+    EXPECT_NEAR(tuningFormula::adjust(w10, 0, false, false).score, 0.32 * 0.48 / 0.7, 1e-9);
+    EXPECT_NEAR(tuningFormula::adjust(on(), 0, false, true).score, 0.12, 1e-9);
+    const auto b05Adjusted = tuningFormula::adjust(b05, 0, false, true);
     EXPECT_NEAR(b05Adjusted.score, 0.356, 1e-3);
     EXPECT_NEAR(b05Adjusted.guard, b05Adjusted.score, 1e-12);
 }
@@ -82,8 +83,8 @@ TEST(TransferFormulaTest, RedModeAtFullIntensity)
     red.redModeIntensity = 1.0;
     for (const bool miniLED : {false, true}) {
         SCOPED_TRACE(miniLED ? "mini-LED" : "ordinary");
-        const auto a = DisplayTuning::adjust(red, 0, false, miniLED);
-        const TransferFormula f = DisplayTuning::formula(red, 0, false, miniLED);
+        const auto a = tuningFormula::adjust(red, 0, false, miniLED);
+        const TransferFormula f = tuningFormula::formula(red, 0, false, miniLED);
         const float lift = float(std::min((miniLED ? 0.055 : 0.035) * a.guard, miniLED ? 0.11 : 0.08));
         EXPECT_EQ(f.blueMin, 0.0f);
         EXPECT_EQ(f.blueMax, 0.0f);
@@ -112,9 +113,9 @@ TEST(TransferFormulaTest, ForcedGuardMinimaAndCaps)
     for (const Case &c : cases) {
         TuningValues v = on();
         v.contrastReduction = c.contrast;
-        const auto a = DisplayTuning::adjust(v, 0, true, c.miniLED);
+        const auto a = tuningFormula::adjust(v, 0, true, c.miniLED);
         EXPECT_GE(a.guard, c.miniLED ? 0.48 : 0.38);
-        const TransferFormula f = DisplayTuning::formula(v, 0, true, c.miniLED);
+        const TransferFormula f = tuningFormula::formula(v, 0, true, c.miniLED);
         EXPECT_GE(f.redMin, float(c.liftAtLeast)) << c.miniLED << " " << c.contrast;
         EXPECT_LE(f.redMin, float(c.liftAtMost)) << c.miniLED << " " << c.contrast;
     }
@@ -122,7 +123,7 @@ TEST(TransferFormulaTest, ForcedGuardMinimaAndCaps)
 
 TEST(TransferFormulaTest, AmbientDimsAndWarms)
 {
-    const auto a = DisplayTuning::adjust(on(), 1.0, false, false);
+    const auto a = tuningFormula::adjust(on(), 1.0, false, false);
     EXPECT_NEAR(a.b2, 0.88, 1e-12);
     EXPECT_NEAR(a.w2, 0.22, 1e-12);
     EXPECT_NEAR(a.score, 0.12, 1e-12);
@@ -132,7 +133,7 @@ TEST(TransferFormulaTest, AmbientDimsAndWarms)
     wild.brightness = std::nan("");
     wild.warmth = 9;
     wild.highlightCompression = -3;
-    const auto w = DisplayTuning::adjust(wild, 0, false, false);
+    const auto w = tuningFormula::adjust(wild, 0, false, false);
     EXPECT_EQ(w.b, 0.1);
     EXPECT_EQ(w.w, 1.4);
     EXPECT_EQ(w.h, 0);
@@ -154,7 +155,7 @@ TEST_F(DisplayTuningApplyTest, EveryDisplayGetsItsOwnPanelsFormula)
     ASSERT_TRUE(mac->formula(kExternal));
     ASSERT_TRUE(mac->formula(kBuiltIn));
     expectFormula(*mac->formula(kExternal), {0.0112, 0.991552, 1, 0.0112, 0.77848, 1, 0.0112, 0.352848, 1});
-    EXPECT_EQ(*mac->formula(kBuiltIn), DisplayTuning::formula(w14, 0, false, true));
+    EXPECT_EQ(*mac->formula(kBuiltIn), tuningFormula::formula(w14, 0, false, true));
     EXPECT_NE(*mac->formula(kBuiltIn), *mac->formula(kExternal));
     EXPECT_TRUE(tuning().bloomGuardAutoActive());
 }
@@ -205,7 +206,7 @@ TEST_F(DisplayTuningApplyTest, BloomGuardStatusFollowsOnlyTheEditedDisplay)
     tuning().setEnabled(true);
     // Display 2 still computes an engaged guard, but it is not the edited one.
     EXPECT_FALSE(tuning().bloomGuardAutoActive());
-    EXPECT_EQ(mac->formula(kExternal)->redMin, DisplayTuning::formula(tuning().displayValues().value(kExternal), 0,
+    EXPECT_EQ(mac->formula(kExternal)->redMin, tuningFormula::formula(tuning().displayValues().value(kExternal), 0,
                                                                       false, false).redMin);
 
     // With no selection the main display is the edited one.
@@ -259,7 +260,7 @@ TEST_F(DisplayTuningApplyTest, SidecarDisplayGetsFormulaAndOverlayState)
     ASSERT_TRUE(mac->formula(7));
     auto &overlay = SidecarComfortOverlayManager::shared();
     ASSERT_TRUE(overlay.latestState());
-    const auto expected = DisplayTuning::overlayState(tuning().globalValues(), 0, false, true, true);
+    const auto expected = tuningFormula::overlayState(tuning().globalValues(), 0, false, true, true);
     EXPECT_EQ(*overlay.latestState(), expected);
     EXPECT_NEAR(overlay.latestState()->brightness, 0.5, 1e-12);
     // The state waits until the application has finished launching.
@@ -286,7 +287,7 @@ TEST_F(DisplayTuningApplyTest, SidecarDisplayGetsFormulaAndOverlayState)
     tuning().selectTarget(QStringLiteral("1"));
     tuning().setBrightness(0.7);
     EXPECT_NEAR(overlay.panelStates().value(7).brightness, 0.7, 1e-12);
-    EXPECT_NEAR(DisplayTuning::adjust(tuning().displayValues().value(7), 0, false, true).b2, 0.9, 1e-12);
+    EXPECT_NEAR(tuningFormula::adjust(tuning().displayValues().value(7), 0, false, true).b2, 0.9, 1e-12);
 
     // Tuning off everywhere: the state is dropped and the panels hidden.
     tuning().selectTarget(QStringLiteral("all"));

@@ -1,4 +1,5 @@
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "platform/sim/SimWorkspace.h"
 #include "runtime/Json.h"
 #include "support/TestEnvironment.h"
@@ -34,7 +35,7 @@ protected:
 
     QJsonObject storedPerDisplayMap()
     {
-        const auto data = defaults->dataValue(DisplayTuning::perDisplayValuesKey);
+        const auto data = defaults->dataValue(TuningStore::perDisplayValuesKey);
         return data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
     }
 };
@@ -73,7 +74,7 @@ TEST_F(DisplayTuningTest, LoadsStoredValuesWithTheirLimits)
         // The loading assignments ran their handlers: the switch is stored at once and
         // the loaded (limited) values are saved after the debounce.
         EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), c.sidecarOverlay);
-        advance(DisplayTuning::persistenceDelayMs);
+        advance(TuningStore::persistenceDelayMs);
         EXPECT_EQ(defaults->doubleValue("tuning.brightness"), c.brightness);
         EXPECT_EQ(defaults->doubleValue("tuning.warmth"), c.warmth);
         EXPECT_EQ(defaults->doubleValue("tuning.redModeIntensity"), c.redModeIntensity);
@@ -96,7 +97,7 @@ TEST_F(DisplayTuningTest, FirstLaunchStoresTheSwitchesAndSavesTheNeutralValues)
     EXPECT_EQ(defaults->boolValue("tuning.sidecarOverlay"), true);
 
     EXPECT_FALSE(defaults->hasStoredValue("tuning.enabled"));
-    advance(DisplayTuning::persistenceDelayMs);
+    advance(TuningStore::persistenceDelayMs);
     EXPECT_EQ(tuning().globalValues(), TuningValues::neutral());
     EXPECT_EQ(defaults->boolValue("tuning.enabled"), false);
     EXPECT_EQ(defaults->doubleValue("tuning.brightness"), 1.0);
@@ -203,7 +204,7 @@ TEST_F(DisplayTuningTest, SavedSelectionOutOfRangeMeansAllDisplays)
 {
     for (const qint64 stored : {qint64(0), qint64(-4), qint64(0x1'0000'0000)}) {
         defaults->setInteger("tuning.selectedDisplayID", stored);
-        EXPECT_FALSE(DisplayTuning::savedSelectedDisplayID()) << stored;
+        EXPECT_FALSE(TuningStore::savedSelectedDisplayID()) << stored;
     }
 }
 
@@ -218,7 +219,7 @@ TEST_F(DisplayTuningTest, PerDisplayMapIsReadEntryByEntry)
     mistyped["enabled"] = 1;
     const QJsonObject map{{"2", good.toJson()}, {"5", missingMember}, {"6", mistyped}, {"screen", good.toJson()}};
     const QByteArray blob = json::encodeCompact(map);
-    defaults->setData(DisplayTuning::perDisplayValuesKey, blob);
+    defaults->setData(TuningStore::perDisplayValuesKey, blob);
 
     tuning();
     EXPECT_EQ(tuning().displayValues().keys(), QList<DisplayId>{2});
@@ -228,7 +229,7 @@ TEST_F(DisplayTuningTest, PerDisplayMapIsReadEntryByEntry)
 
     // The first save keeps the original data aside before it writes the readable part.
     advance(300);
-    EXPECT_EQ(defaults->dataValue(DisplayTuning::unreadablePerDisplayValuesKey), blob);
+    EXPECT_EQ(defaults->dataValue(TuningStore::unreadablePerDisplayValuesKey), blob);
     EXPECT_EQ(storedPerDisplayMap().keys(), QStringList{"2"});
 }
 
@@ -245,14 +246,14 @@ TEST_F(DisplayTuningTest, UnreadablePerDisplayDataIsKeptAside)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        defaults->remove(DisplayTuning::unreadablePerDisplayValuesKey);
-        defaults->set(DisplayTuning::perDisplayValuesKey, c.stored);
+        defaults->remove(TuningStore::unreadablePerDisplayValuesKey);
+        defaults->set(TuningStore::perDisplayValuesKey, c.stored);
         restart();
         EXPECT_TRUE(tuning().displayValues().isEmpty());
         EXPECT_TRUE(logs->containsPart("DisplayTuning", "Could not read tuning.perDisplayValues"));
         tuning().persistNow();
-        EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
-        EXPECT_EQ(defaults->object(DisplayTuning::unreadablePerDisplayValuesKey), c.stored);
+        EXPECT_FALSE(defaults->object(TuningStore::perDisplayValuesKey).isValid());
+        EXPECT_EQ(defaults->object(TuningStore::unreadablePerDisplayValuesKey), c.stored);
     }
 }
 
@@ -263,11 +264,11 @@ TEST_F(DisplayTuningTest, ReadableMapRoundTripsAndTheLastEntryRemovesTheKey)
     tuning().persistNow();
     restart();
     EXPECT_DOUBLE_EQ(tuning().displayValues().value(1).softWhite, 0.3);
-    EXPECT_FALSE(defaults->object(DisplayTuning::unreadablePerDisplayValuesKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::unreadablePerDisplayValuesKey).isValid());
 
     tuning().resetAll();
-    EXPECT_FALSE(defaults->object(DisplayTuning::perDisplayValuesKey).isValid());
-    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::perDisplayValuesKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
 }
 
 // ---- batching and the no-blue handlers ----
@@ -333,7 +334,7 @@ TEST_F(DisplayTuningTest, SetNoBlueIntensity)
     red.enabled = true;
     red.noBlueModeEnabled = true;
     red.redModeIntensity = 0.6;
-    EXPECT_EQ(*mac->formula(kExternal), DisplayTuning::formula(red, 0, false, false));
+    EXPECT_EQ(*mac->formula(kExternal), tuningFormula::formula(red, 0, false, false));
 
     tuning().setNoBlueIntensity(0.005);
     EXPECT_FALSE(tuning().noBlueModeEnabled());
@@ -346,12 +347,14 @@ TEST_F(DisplayTuningTest, SetNoBlueIntensity)
 
 DisplayTuning::CircadianTarget noBluePhase()
 {
-    return {QStringLiteral("No blue"), 0.40, 1.40, 0.10, 0.30, 0.22, true};
+    return {QStringLiteral("No blue"), {.brightness = 0.40, .warmth = 1.40, .contrastReduction = 0.10, .softWhite = 0.30,
+                                        .highlightCompression = 0.22, .noBlueModeEnabled = true}};
 }
 
 DisplayTuning::CircadianTarget daylight()
 {
-    return {QStringLiteral("Daylight"), 0.96, 0.08, 0.02, 0.06, 0.05, false};
+    return {QStringLiteral("Daylight"), {.brightness = 0.96, .warmth = 0.08, .contrastReduction = 0.02, .softWhite = 0.06,
+                                         .highlightCompression = 0.05}};
 }
 
 TEST_F(DisplayTuningTest, TransitionEasesInFortyEightStepsAndSettles)
@@ -392,7 +395,7 @@ TEST_F(DisplayTuningTest, TransitionEasesInFortyEightStepsAndSettles)
     EXPECT_DOUBLE_EQ(tuning().noBlueIntensity(), 1.0);
     EXPECT_EQ(tuning().globalValues(), tuning().currentEditorValues());
     EXPECT_EQ(*mac->formula(kExternal),
-              DisplayTuning::formula(tuning().globalValues(), 0, false, false));
+              tuningFormula::formula(tuning().globalValues(), 0, false, false));
     advance(1000);
     EXPECT_EQ(mac->formulaCallCount() - before, 2 * 49);
 }
@@ -450,8 +453,8 @@ TEST_F(DisplayTuningTest, StoredScheduleStartsATransitionAtConstruction)
     EXPECT_TRUE(tuning().enabled());
     EXPECT_TRUE(tuning().isNoBlueTransitionRunning());
     advance(1000);
-    const auto phase = DisplayTuning::circadianTarget(clock->now());
-    EXPECT_DOUBLE_EQ(tuning().brightness(), phase.brightness);
+    const auto phase = TuningSchedule::circadianTarget(clock->now());
+    EXPECT_DOUBLE_EQ(tuning().brightness(), phase.values.brightness);
 }
 
 TEST_F(DisplayTuningTest, TimeZoneChangeReappliesThePhaseOnlyWhileTheScheduleIsOn)
@@ -481,7 +484,7 @@ TEST_F(DisplayTuningTest, UnparsableTargetMeansAllDisplays)
     tuning().selectTarget("2");
     tuning().selectTarget("display-2");
     EXPECT_FALSE(tuning().selectedDisplayID());
-    EXPECT_FALSE(defaults->object(DisplayTuning::selectedDisplayIDKey).isValid());
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
 }
 
@@ -495,7 +498,7 @@ TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
     tuning().setWarmth(0.8);
     const SimDisplay external = *mac->display(kExternal);
     const auto ownFormula = [&](const TuningValues &v, DisplayId d) {
-        return DisplayTuning::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
+        return tuningFormula::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
     };
 
     mac->removeDisplay(kExternal);
@@ -503,7 +506,7 @@ TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
     tuning().apply(); // as after any reconfiguration
     EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
-    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
     EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
     tuning().setWarmth(0.7);
     EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.1);
@@ -534,12 +537,12 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
     newer.warmth = 0.2;
     away.warmth = 0.9;
     QJsonObject map{{"66", port.toJson()}, {"65", away.toJson()}, {"1", newer.toJson()}, {"67", away.toJson()}};
-    defaults->setData(DisplayTuning::perDisplayValuesKey, json::encodeCompact(map));
-    defaults->setInteger(DisplayTuning::selectedDisplayIDKey, 66);
+    defaults->setData(TuningStore::perDisplayValuesKey, json::encodeCompact(map));
+    defaults->setInteger(TuningStore::selectedDisplayIDKey, 66);
 
     EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
     EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
-    EXPECT_EQ(defaults->integerValue(DisplayTuning::selectedDisplayIDKey), kExternal);
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
     const QJsonObject stored = storedPerDisplayMap();
     EXPECT_EQ(QStringList(stored.keys()), QStringList({"1", "2", "67"}));
     EXPECT_DOUBLE_EQ(stored.value("1").toObject().value("warmth").toDouble(), 0.2);
@@ -550,12 +553,12 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
 
 TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
 {
-    EXPECT_EQ(DisplayTuning::savedSnapshot(), DisplayTuningSnapshot{});
+    EXPECT_EQ(TuningStore::savedSnapshot(), TuningValues{});
     defaults->setDouble("tuning.brightness", 0);
     defaults->setDouble("tuning.redModeIntensity", 0);
     defaults->setBool("tuning.nightMode", true);
     defaults->setDouble("tuning.contrast", 0.9);
-    const DisplayTuningSnapshot s = DisplayTuning::savedSnapshot();
+    const TuningValues s = TuningStore::savedSnapshot();
     EXPECT_EQ(s.brightness, 0);
     EXPECT_EQ(s.redModeIntensity, 0);
     EXPECT_TRUE(s.nightModeEnabled);
@@ -565,7 +568,7 @@ TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)
 TEST_F(DisplayTuningTest, ApplySnapshotClampsAndAppliesOnce)
 {
     tuning();
-    DisplayTuningSnapshot s;
+    TuningValues s;
     s.brightness = 0.05;
     s.warmth = 2.0;
     s.contrastReduction = 0.9;
@@ -574,8 +577,8 @@ TEST_F(DisplayTuningTest, ApplySnapshotClampsAndAppliesOnce)
     const int before = mac->formulaCallCount();
     tuning().applySnapshot(s);
     EXPECT_EQ(mac->formulaCallCount() - before, 2);
-    EXPECT_EQ(*mac->formula(kBuiltIn), DisplayTuning::formula(tuning().globalValues(), 0, false, true));
-    EXPECT_EQ(*mac->formula(kExternal), DisplayTuning::formula(tuning().globalValues(), 0, false, false));
+    EXPECT_EQ(*mac->formula(kBuiltIn), tuningFormula::formula(tuning().globalValues(), 0, false, true));
+    EXPECT_EQ(*mac->formula(kExternal), tuningFormula::formula(tuning().globalValues(), 0, false, false));
     EXPECT_DOUBLE_EQ(tuning().brightness(), 0.1);
     EXPECT_DOUBLE_EQ(tuning().warmth(), 1.4);
     EXPECT_DOUBLE_EQ(tuning().contrastReduction(), 0.4);

@@ -22,6 +22,7 @@
 #include "comfort/ComfortPreset.h"
 #include "comfort/PresetManager.h"
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "platform/host/GammaRamp.h"
 #include "support/RandrClient.h"
 #include "support/RealEdids.h"
@@ -99,7 +100,7 @@ int main(int argc, char **argv)
                     "\"tuning.contrast\":{\"t\":\"double\",\"v\":%.17g},"
                     "\"tuning.softWhite\":{\"t\":\"double\",\"v\":%.17g},"
                     "\"tuning.highlightCompression\":{\"t\":\"double\",\"v\":%.17g}\n",
-                    p.brightness, p.warmth, p.contrastReduction, p.softWhite, p.highlightCompression);
+                    p.tuning.brightness, p.tuning.warmth, p.tuning.contrastReduction, p.tuning.softWhite, p.tuning.highlightCompression);
         return 0;
     }
     qv::test::RandrClient client(rampFile.isEmpty() ? QString() : QStringLiteral("-"));
@@ -162,7 +163,7 @@ int main(int argc, char **argv)
         if (!preset)
             return 2;
         const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[3])));
-        const qv::TransferFormula formula = qv::DisplayTuning::formula(values, 0, false, false);
+        const qv::TransferFormula formula = qv::tuningFormula::formula(values, 0, false, false);
         const qv::GammaRamp expected = qv::gammaRampForFormula(formula, ramp->size());
         int worst = 0;
         for (int i = 0; i < ramp->size(); ++i) {

@@ -3,6 +3,7 @@
 // values with them.
 
 #include "display/DisplayTuning.h"
+#include "display/TuningFormula.h"
 #include "display/ProtectionSettings.h"
 #include "display/host/HostDisplayTest.h"
 #include "platform/host/GammaRamp.h"
@@ -51,7 +52,7 @@ protected:
     GammaRamp expectedRamp(DisplayId id, const TuningValues &values)
     {
         DisplayTuning &tuning = DisplayTuning::shared();
-        return gammaRampForFormula(DisplayTuning::formula(values, 0, false, tuning.isMiniLEDDisplay(id)),
+        return gammaRampForFormula(tuningFormula::formula(values, 0, false, tuning.isMiniLEDDisplay(id)),
                                    randr->gammaRampSize(id));
     }
     std::optional<GammaRamp> rampOf(const QString &output) { return client->ramp(output); }

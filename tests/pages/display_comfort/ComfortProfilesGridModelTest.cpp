@@ -303,7 +303,7 @@ TEST_F(ComfortProfilesGridModelTest, BlankAndReorderingNamesGetSensibleTitles)
     manager().saveCurrentAsNewProfile(reversed);
     advance(1000);
     // A blank name reaches the store only from outside: write it there.
-    const QByteArray key = PresetManager::savedProfilesKey;
+    const QByteArray key = ProfileLibrary::savedProfilesKey;
     QJsonArray stored = QJsonDocument::fromJson(*defaults->dataValue(key)).array();
     QJsonObject first = stored[0].toObject();
     first["name"] = " \t ";

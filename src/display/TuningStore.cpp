@@ -1,0 +1,340 @@
+#include "display/TuningStore.h"
+
+#include "display/DisplayIdentity.h"
+#include "platform/Displays.h"
+#include "platform/Platform.h"
+#include "runtime/Json.h"
+#include "runtime/UserDefaults.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace qv {
+
+namespace {
+
+const QString kBrightnessKey = QStringLiteral("tuning.brightness");
+const QString kWarmthKey = QStringLiteral("tuning.warmth");
+const QString kContrastKey = QStringLiteral("tuning.contrast");
+const QString kSoftWhiteKey = QStringLiteral("tuning.softWhite");
+const QString kHighlightKey = QStringLiteral("tuning.highlightCompression");
+const QString kBloomGuardKey = QStringLiteral("tuning.bloomGuard");
+const QString kEnabledKey = QStringLiteral("tuning.enabled");
+const QString kNightModeKey = QStringLiteral("tuning.nightMode");
+const QString kNoBlueModeKey = QStringLiteral("tuning.noBlueMode");
+const QString kRedModeIntensityKey = QStringLiteral("tuning.redModeIntensity");
+
+QString key(const char *name)
+{
+    return QString::fromLatin1(name);
+}
+
+} // namespace
+
+TuningStore::~TuningStore()
+{
+    m_persistenceTask.cancel();
+}
+
+void TuningStore::load()
+{
+    m_displayValues = loadPerDisplayValues();
+    carryOverFormerDisplayIds();
+}
+
+// ---- the sets ----
+
+const TuningValues &TuningStore::valuesFor(DisplayId display) const
+{
+    const auto it = m_selectedDisplayID ? m_displayValues.constFind(display) : m_displayValues.constEnd();
+    return it != m_displayValues.constEnd() ? *it : m_globalValues;
+}
+
+const TuningValues &TuningStore::editedValues() const
+{
+    return m_selectedDisplayID ? valuesFor(*m_selectedDisplayID) : m_globalValues;
+}
+
+void TuningStore::storeEdited(const TuningValues &values)
+{
+    if (m_selectedDisplayID)
+        m_displayValues.insert(*m_selectedDisplayID, values);
+    else
+        m_globalValues = values;
+    schedulePersistence();
+}
+
+void TuningStore::switchOffAll()
+{
+    m_globalValues.enabled = false;
+    for (TuningValues &values : m_displayValues)
+        values.enabled = false;
+}
+
+void TuningStore::reset()
+{
+    m_persistenceTask.cancel();
+    m_persistenceTask = TaskHandle();
+    setSelectedDisplayID(std::nullopt);
+    m_displayValues.clear();
+    savePerDisplayValues();
+    UserDefaults::standard().remove(key(selectedDisplayIDKey));
+}
+
+// ---- the target being edited ----
+
+void TuningStore::setSelectedDisplayID(std::optional<DisplayId> id)
+{
+    m_selectedDisplayID = id;
+    emit selectedDisplayIDChanged();
+}
+
+TuningValues TuningStore::select(std::optional<DisplayId> display)
+{
+    setSelectedDisplayID(display);
+    UserDefaults &defaults = UserDefaults::standard();
+    if (!display) {
+        defaults.remove(key(selectedDisplayIDKey));
+        return m_globalValues;
+    }
+    if (!m_displayValues.contains(*display)) {
+        m_displayValues.insert(*display, m_globalValues);
+        savePerDisplayValues();
+    }
+    defaults.setInteger(key(selectedDisplayIDKey), *display);
+    return m_displayValues.value(*display, m_globalValues);
+}
+
+void TuningStore::restoreSelection()
+{
+    const auto selected = savedSelectedDisplayID();
+    if (!selected)
+        return;
+    setSelectedDisplayID(selected);
+    if (!m_displayValues.contains(*selected))
+        m_displayValues.insert(*selected, m_globalValues);
+}
+
+QString TuningStore::selectedTargetId() const
+{
+    return m_selectedDisplayID ? QString::number(*m_selectedDisplayID) : QStringLiteral("all");
+}
+
+QString TuningStore::selectedTargetName() const
+{
+    const QString id = selectedTargetId();
+    for (const DisplayTuningTarget &target : availableTargets()) {
+        if (target.id == id)
+            return target.name;
+    }
+    return DisplayTuningTarget::all().name;
+}
+
+QList<DisplayTuningTarget> TuningStore::availableTargets()
+{
+    QList<DisplayTuningTarget> targets{DisplayTuningTarget::all()};
+    for (const DisplayIdentity &identity : DisplayIdentityProvider::shared().identities(false)) {
+        if (auto target = DisplayTuningTarget::fromIdentity(identity))
+            targets << *target;
+    }
+    return targets;
+}
+
+void TuningStore::carryOverFormerDisplayIds()
+{
+    Displays *displays = platform().displays;
+    if (!displays)
+        return;
+    UserDefaults &defaults = UserDefaults::standard();
+    const std::optional<DisplayId> selected = savedSelectedDisplayID();
+    bool moved = false;
+    for (const DisplayId display : displays->activeDisplays()) {
+        const std::optional<DisplayId> former = displays->formerDisplayId(display);
+        if (!former || *former == display)
+            continue;
+        if (const auto it = m_displayValues.constFind(*former); it != m_displayValues.constEnd()) {
+            // Values already stored under the monitor's id are newer than the port's.
+            if (!m_displayValues.contains(display))
+                m_displayValues.insert(display, *it);
+            m_displayValues.remove(*former);
+            moved = true;
+            m_log.info("Tuning values of display %u now follow its monitor (%u)", *former, display);
+        }
+        if (selected == *former) {
+            defaults.setInteger(key(selectedDisplayIDKey), display);
+            m_log.info("The selected display %u now follows its monitor (%u)", *former, display);
+        }
+    }
+    if (moved)
+        savePerDisplayValues();
+}
+
+// ---- persistence ----
+
+void TuningStore::schedulePersistence()
+{
+    m_persistenceTask.cancel();
+    m_persistenceTask = scheduler().after(persistenceDelayMs, this, [this] { persistNow(); });
+}
+
+void TuningStore::persistNow()
+{
+    m_persistenceTask.cancel();
+    m_persistenceTask = TaskHandle();
+    saveGlobalValues(m_globalValues);
+    savePerDisplayValues();
+}
+
+void TuningStore::saveGlobalValues(const TuningValues &values)
+{
+    UserDefaults &d = UserDefaults::standard();
+    d.setDouble(kBrightnessKey, values.brightness);
+    d.setDouble(kWarmthKey, values.warmth);
+    d.setDouble(kContrastKey, values.contrastReduction);
+    d.setDouble(kSoftWhiteKey, values.softWhite);
+    d.setDouble(kHighlightKey, values.highlightCompression);
+    d.setBool(kBloomGuardKey, values.bloomGuardEnabled);
+    d.setBool(kEnabledKey, values.enabled);
+    d.setBool(kNightModeKey, values.nightModeEnabled);
+    d.setBool(kNoBlueModeKey, values.noBlueModeEnabled);
+    d.setDouble(kRedModeIntensityKey, values.redModeIntensity);
+}
+
+void TuningStore::savePerDisplayValues()
+{
+    writePerDisplayValues(m_displayValues);
+}
+
+void TuningStore::storeTargetValues(const TuningValues &values)
+{
+    QHash<DisplayId, TuningValues> map = m_displayValues;
+    TuningValues global = m_globalValues;
+    // Values with tuning off end in switchOffAllDisplays().
+    if (!values.enabled) {
+        global.enabled = false;
+        for (TuningValues &other : map)
+            other.enabled = false;
+    }
+    if (m_selectedDisplayID)
+        map.insert(*m_selectedDisplayID, values);
+    else
+        global = values;
+    saveGlobalValues(global);
+    if (map != m_displayValues || m_selectedDisplayID)
+        writePerDisplayValues(map);
+}
+
+void TuningStore::writePerDisplayValues(const QHash<DisplayId, TuningValues> &values)
+{
+    UserDefaults &d = UserDefaults::standard();
+    QByteArray data;
+    if (!values.isEmpty()) {
+        QJsonObject map;
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+            const TuningValues &v = it.value();
+            // JSON has no numbers that are not finite: such a map cannot be encoded.
+            for (const double n : {v.brightness, v.warmth, v.contrastReduction, v.softWhite, v.highlightCompression,
+                                   v.redModeIntensity}) {
+                if (!std::isfinite(n))
+                    return;
+            }
+            map.insert(QString::number(it.key()), v.toJson());
+        }
+        data = json::encodeCompact(map);
+    }
+    // This save replaces data that could not be read in full: keep that data aside first.
+    if (m_unreadablePerDisplayData) {
+        d.set(key(unreadablePerDisplayValuesKey), *m_unreadablePerDisplayData);
+        m_log.info("Kept unreadable per-display tuning values under %s", unreadablePerDisplayValuesKey);
+        m_unreadablePerDisplayData.reset();
+    }
+    if (values.isEmpty())
+        d.remove(key(perDisplayValuesKey));
+    else
+        d.setData(key(perDisplayValuesKey), data);
+}
+
+QHash<DisplayId, TuningValues> TuningStore::loadPerDisplayValues()
+{
+    const UserDefaults &d = UserDefaults::standard();
+    const QString mapKey = key(perDisplayValuesKey);
+    QHash<DisplayId, TuningValues> result;
+    if (!d.object(mapKey).isValid())
+        return result;
+
+    const std::optional<QByteArray> data = d.dataValue(mapKey);
+    if (!data) {
+        m_log.error("Could not read %s: not data", perDisplayValuesKey);
+        m_unreadablePerDisplayData = d.object(mapKey);
+        return result;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        m_log.error("Could not read %s: %s", perDisplayValuesKey,
+                    qUtf8Printable(error.error != QJsonParseError::NoError ? error.errorString()
+                                                                           : QStringLiteral("not an object")));
+        m_unreadablePerDisplayData = QVariant(*data);
+        return result;
+    }
+    const QJsonObject map = document.object();
+    bool lostSome = false;
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
+        const std::optional<DisplayId> id = DisplayTuningTarget::parseTargetId(it.key()); // nothing for "all"
+        const std::optional<TuningValues> values = TuningValues::fromJson(it.value());
+        if (!id || !values) {
+            m_log.error("Skipped unreadable tuning values for display %s", qUtf8Printable(it.key()));
+            lostSome = true;
+            continue;
+        }
+        result.insert(*id, *values);
+    }
+    if (lostSome)
+        m_unreadablePerDisplayData = QVariant(*data);
+    return result;
+}
+
+std::optional<DisplayId> TuningStore::savedSelectedDisplayID()
+{
+    const qint64 value = UserDefaults::standard().integerForKey(key(selectedDisplayIDKey));
+    if (value < 1 || value > qint64(0xFFFFFFFF))
+        return std::nullopt;
+    return DisplayId(value);
+}
+
+TuningValues TuningStore::savedSnapshot()
+{
+    // A targeted display's own set is what the editor shows and what the snapshot puts
+    // back: the global values would replace that display's (selection and map share
+    // their keys, before or after they follow the monitors).
+    if (const auto selected = savedSelectedDisplayID()) {
+        const std::optional<QByteArray> data = UserDefaults::standard().dataValue(key(perDisplayValuesKey));
+        const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
+        if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected))))
+            return *own;
+    }
+    return savedGlobalValues();
+}
+
+TuningValues TuningStore::savedGlobalValues(bool *brightnessStored)
+{
+    const UserDefaults &d = UserDefaults::standard();
+    TuningValues s;
+    if (brightnessStored)
+        *brightnessStored = d.object(kBrightnessKey).isValid();
+    s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
+    s.warmth = d.doubleForKey(kWarmthKey);
+    s.contrastReduction = d.doubleForKey(kContrastKey);
+    s.softWhite = d.doubleForKey(kSoftWhiteKey);
+    s.highlightCompression = d.doubleForKey(kHighlightKey);
+    s.bloomGuardEnabled = d.boolForKey(kBloomGuardKey);
+    s.enabled = d.boolForKey(kEnabledKey);
+    s.nightModeEnabled = d.boolForKey(kNightModeKey);
+    s.noBlueModeEnabled = d.boolForKey(kNoBlueModeKey);
+    s.redModeIntensity = d.object(kRedModeIntensityKey).isValid() ? d.doubleForKey(kRedModeIntensityKey) : 1.0;
+    return s;
+}
+
+} // namespace qv
