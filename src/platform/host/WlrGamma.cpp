@@ -91,15 +91,6 @@ void destroyControl(WlrGamma::Control &output)
     output.gammaSize = 0;
     output.pending.reset();
 }
-
-bool isPanelConnectorName(const QString &name)
-{
-    for (const char *prefix : {"eDP", "LVDS", "DSI"}) {
-        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 // The protocol's listeners, which reach the private parts.
