@@ -1,6 +1,6 @@
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/HostIdle.h"
-#include "platform/host/wayland/SessionWaylandConnection.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
 #include "TestCompositor.h"
@@ -16,7 +16,7 @@
 #include <QTest>
 
 using namespace qv;
-using host::SessionWaylandConnection;
+using host::WaylandConnection;
 using host::WaylandIdle;
 using host::WaylandWorkspace;
 
@@ -30,8 +30,8 @@ protected:
         sway = std::make_unique<test::HeadlessSway>();
         if (sway->socket().isEmpty())
             QV_SKIP_WITHOUT("headless sway (run as root with sway and setpriv installed)");
-        connection = std::make_unique<SessionWaylandConnection>(sway->socket());
-        ASSERT_TRUE(connection->isConnected());
+        connection = std::make_unique<WaylandConnection>(sway->socket(), Logger("Wayland"));
+        ASSERT_TRUE(connection->roundtrip());
     }
     void TearDown() override
     {
@@ -40,7 +40,7 @@ protected:
         QvTest::TearDown();
     }
     std::unique_ptr<test::HeadlessSway> sway;
-    std::unique_ptr<SessionWaylandConnection> connection;
+    std::unique_ptr<WaylandConnection> connection;
 };
 
 } // namespace
@@ -109,12 +109,12 @@ TEST_F(WaylandSessionTest, ACompositorThatEndsLeavesTheLastState)
 {
     WaylandIdle idle(*connection);
     auto workspace = std::make_unique<WaylandWorkspace>(*connection, nullptr);
-    QSignalSpy closed(connection.get(), &host::WaylandGlobals::closed);
+    QSignalSpy closed(connection.get(), &WaylandConnection::closed);
     sway.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }, 10000));
     EXPECT_FALSE(idle.isAvailable());
     EXPECT_FALSE(idle.secondsSinceLastInput().has_value());
-    EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("connection ended")));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("closed the connection")));
     workspace.reset();
 }
 
@@ -127,8 +127,8 @@ TEST_F(WaylandIdleNotifyTest, FollowsTheNotificationUntilItIsWithdrawn)
 {
     test::TestCompositor compositor;
     ASSERT_FALSE(compositor.socket().isEmpty());
-    SessionWaylandConnection connection(compositor.socket());
-    ASSERT_TRUE(connection.isConnected());
+    WaylandConnection connection(compositor.socket(), Logger("Wayland"));
+    ASSERT_TRUE(connection.roundtrip());
     WaylandIdle idle(connection);
     ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::extIdleNotify);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !compositor.timeouts().empty(); }));

@@ -1,4 +1,4 @@
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WlrGamma.h"
 
 #include "wlr-gamma-control-unstable-v1-client-protocol.h"
 #include "wlr-output-management-unstable-v1-client-protocol.h"
@@ -203,7 +203,7 @@ struct WlrGammaListeners {
 WlrGamma::WlrGamma(WaylandConnection *connection, QObject *parent) : GammaMethod(parent), m_connection(connection)
 {
     if (!connection || !connection->isConnected()) {
-        // The connection said why already.
+        // Said with the displays' reason.
         m_problem = connection ? connection->problem() : QStringLiteral("No Wayland connection");
         return;
     }
