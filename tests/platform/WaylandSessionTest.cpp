@@ -3,11 +3,11 @@
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
-#include "TestCompositor.h"
 #include "support/HeadlessSway.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/TestEnvironment.h"
+#include "support/WaylandTestCompositor.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -125,23 +125,23 @@ class WaylandIdleNotifyTest : public test::QvTest {};
 
 TEST_F(WaylandIdleNotifyTest, FollowsTheNotificationUntilItIsWithdrawn)
 {
-    test::TestCompositor compositor;
-    ASSERT_FALSE(compositor.socket().isEmpty());
-    WaylandConnection connection(compositor.socket(), Logger("Wayland"));
+    test::WaylandTestCompositor compositor;
+    if (!compositor.isRunning())
+        QV_SKIP_WITHOUT("the test compositor did not start");
+    WaylandConnection connection(compositor.socketPath(), Logger("Wayland"));
     ASSERT_TRUE(connection.roundtrip());
     WaylandIdle idle(connection);
     ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::extIdleNotify);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !compositor.timeouts().empty(); }));
-    EXPECT_EQ(compositor.timeouts(), std::vector<quint32>{quint32(WaylandIdle::kTimeoutMs)});
+    EXPECT_EQ(compositor.idleTimeouts(), QList<quint32>{quint32(WaylandIdle::kTimeoutMs)});
 
-    compositor.sendIdled(true);
+    compositor.setIdle(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }));
     advance(10'000);
     EXPECT_DOUBLE_EQ(*idle.secondsSinceLastInput(), 15.0);
-    compositor.sendIdled(false);
+    compositor.setIdle(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }));
 
-    compositor.withdrawNotifier();
+    compositor.withdrawIdleNotifier();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !idle.isAvailable(); }));
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("withdrew ext_idle_notifier_v1")));
 }
