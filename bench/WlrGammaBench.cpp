@@ -4,7 +4,7 @@
 // compositor has read the file. Target: under 1 ms.
 
 #include "platform/host/GammaRamp.h"
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WlrGamma.h"
 #include "support/WaylandTestCompositor.h"
 
 #include <QSignalSpy>

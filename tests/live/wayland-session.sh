@@ -2,8 +2,11 @@
 # Starts the real application in a Wayland session of its own (headless sway, swaybar as the
 # tray, a session bus) on the Qt platform given: "wayland" (native, qt6-wayland) or "xcb"
 # (through XWayland). It shows its window and its tray icon, takes the idle time and the
-# front application from the compositor, and with app-aware comfort on, activating a window
-# of the editor (app_id code) applies Focus and one of the browser (google-chrome) Reading.
+# front application from the compositor: the seat, without input devices, turns idle after
+# the compositor's timeout and active again when the pointer moves (the break countdown
+# held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
+# activating a window of the editor (app_id code) applies Focus and one of the browser
+# (google-chrome) Reading.
 # Usage: wayland-session.sh APP wayland|xcb
 set -euo pipefail
 app="$1" platform="$2"
@@ -26,7 +29,7 @@ printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrom
 isolate_for_nobody
 # On the host: an empty machine name runs on the session itself.
 isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform"
-  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true")
+  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Idle.debug=true")
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
@@ -42,6 +45,11 @@ for line in "The idle time comes from the compositor's idle timeouts" \
   "The front application comes from the compositor's window list"; do
   grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
 done
+logged() { alive && grep -q "$1" "$tmp/app.log"; }
+poll 15 logged "The seat is idle" || { echo "$name: the idle seat did not reach the application"; cat "$tmp/app.log"; exit 1; }
+swaymsg -s "$swaysock" seat - cursor move 1 1 >/dev/null
+poll 10 logged "The seat is in use again" ||
+  { echo "$name: the pointer's move did not reach the application"; cat "$tmp/app.log"; exit 1; }
 
 applied() { alive && [[ "$(grep -c "Applying preset: $1" "$tmp/app.log")" -ge "$2" ]]; }
 count() { grep -c "Applying preset: $1" "$tmp/app.log" || true; }
@@ -65,4 +73,4 @@ for round in editor browser; do
   poll 30 applied "$preset" $((before + 1)) ||
     { echo "$name: activating the $round's window did not apply $preset"; cat "$tmp/app.log"; exit 1; }
 done
-echo "$name: window and tray icon shown; the editor's window applied Focus and the browser's Reading"
+echo "$name: window and tray icon shown; the seat's idle and active turns followed; the editor's window applied Focus and the browser's Reading"

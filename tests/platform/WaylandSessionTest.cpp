@@ -1,13 +1,13 @@
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/HostIdle.h"
-#include "platform/host/wayland/SessionWaylandConnection.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
-#include "TestCompositor.h"
 #include "support/HeadlessSway.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/TestEnvironment.h"
+#include "support/WaylandTestCompositor.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -16,7 +16,7 @@
 #include <QTest>
 
 using namespace qv;
-using host::SessionWaylandConnection;
+using host::WaylandConnection;
 using host::WaylandIdle;
 using host::WaylandWorkspace;
 
@@ -30,8 +30,8 @@ protected:
         sway = std::make_unique<test::HeadlessSway>();
         if (sway->socket().isEmpty())
             QV_SKIP_WITHOUT("headless sway (run as root with sway and setpriv installed)");
-        connection = std::make_unique<SessionWaylandConnection>(sway->socket());
-        ASSERT_TRUE(connection->isConnected());
+        connection = std::make_unique<WaylandConnection>(sway->socket(), Logger("Wayland"));
+        ASSERT_TRUE(connection->roundtrip());
     }
     void TearDown() override
     {
@@ -40,7 +40,7 @@ protected:
         QvTest::TearDown();
     }
     std::unique_ptr<test::HeadlessSway> sway;
-    std::unique_ptr<SessionWaylandConnection> connection;
+    std::unique_ptr<WaylandConnection> connection;
 };
 
 } // namespace
@@ -109,12 +109,12 @@ TEST_F(WaylandSessionTest, ACompositorThatEndsLeavesTheLastState)
 {
     WaylandIdle idle(*connection);
     auto workspace = std::make_unique<WaylandWorkspace>(*connection, nullptr);
-    QSignalSpy closed(connection.get(), &host::WaylandGlobals::closed);
+    QSignalSpy closed(connection.get(), &WaylandConnection::closed);
     sway.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }, 10000));
     EXPECT_FALSE(idle.isAvailable());
     EXPECT_FALSE(idle.secondsSinceLastInput().has_value());
-    EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("connection ended")));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Wayland"), QStringLiteral("closed the connection")));
     workspace.reset();
 }
 
@@ -125,23 +125,23 @@ class WaylandIdleNotifyTest : public test::QvTest {};
 
 TEST_F(WaylandIdleNotifyTest, FollowsTheNotificationUntilItIsWithdrawn)
 {
-    test::TestCompositor compositor;
-    ASSERT_FALSE(compositor.socket().isEmpty());
-    SessionWaylandConnection connection(compositor.socket());
-    ASSERT_TRUE(connection.isConnected());
+    test::WaylandTestCompositor compositor;
+    if (!compositor.isRunning())
+        QV_SKIP_WITHOUT("the test compositor did not start");
+    WaylandConnection connection(compositor.socketPath(), Logger("Wayland"));
+    ASSERT_TRUE(connection.roundtrip());
     WaylandIdle idle(connection);
     ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::extIdleNotify);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !compositor.timeouts().empty(); }));
-    EXPECT_EQ(compositor.timeouts(), std::vector<quint32>{quint32(WaylandIdle::kTimeoutMs)});
+    EXPECT_EQ(compositor.idleTimeouts(), QList<quint32>{quint32(WaylandIdle::kTimeoutMs)});
 
-    compositor.sendIdled(true);
+    compositor.setIdle(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }));
     advance(10'000);
     EXPECT_DOUBLE_EQ(*idle.secondsSinceLastInput(), 15.0);
-    compositor.sendIdled(false);
+    compositor.setIdle(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }));
 
-    compositor.withdrawNotifier();
+    compositor.withdrawIdleNotifier();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !idle.isAvailable(); }));
     EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("withdrew ext_idle_notifier_v1")));
 }

@@ -81,6 +81,25 @@ WaylandTestCompositor::Shown WaylandTestCompositor::shown(const QString &name)
     return shown;
 }
 
+QList<quint32> WaylandTestCompositor::idleTimeouts()
+{
+    QList<quint32> timeouts;
+    const QStringList words = command(QStringLiteral("timeouts")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &word : words.mid(1))
+        timeouts << word.toUInt();
+    return timeouts;
+}
+
+void WaylandTestCompositor::setIdle(bool idle)
+{
+    command(idle ? QStringLiteral("idle") : QStringLiteral("active"));
+}
+
+void WaylandTestCompositor::withdrawIdleNotifier()
+{
+    command(QStringLiteral("withdraw-idle"));
+}
+
 void WaylandTestCompositor::kill()
 {
     m_process->kill();

@@ -10,8 +10,8 @@
 
 namespace qv::test {
 
-// The small Wayland compositor with wlroots gamma control (tests/support/wayland) for one
-// test, on a socket in a runtime folder of its own. Commands wait for their answer; each
+// The small Wayland compositor with wlroots gamma control and idle notifications
+// (tests/support/wayland) for one test, on a socket in a runtime folder of its own. Commands wait for their answer; each
 // runs after what clients sent before it.
 class WaylandTestCompositor {
 public:
@@ -37,6 +37,13 @@ public:
         GammaRamp ramp;    // what the output shows: linear until a ramp is set, and again after
     };
     Shown shown(const QString &name);
+    // The idle notifications clients asked for (their timeouts in ms).
+    QList<quint32> idleTimeouts();
+    // The seat idles (or is active again): every idle notification says so.
+    void setIdle(bool idle);
+    // The idle notifier global goes.
+    void withdrawIdleNotifier();
+
     // The compositor dies at once: every client's socket closes.
     void kill();
     // The compositor stops (reads nothing, answers nothing) or goes on.

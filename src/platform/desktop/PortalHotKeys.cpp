@@ -186,9 +186,9 @@ ResultCode PortalHotKeys::installPressHandler(PressHandler handler)
 ResultCode PortalHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref)
 {
     Registration registration{keyCode, modifiers, id};
-    if (m_state == State::fallback) {
-        if (!m_fallback)
-            return kHotKeyInvalid;
+    // Without key grabs a key is kept, as one registered before the portal's answer is, for
+    // a portal that comes later: useFallback() has said once that there are no hot keys now.
+    if (m_state == State::fallback && m_fallback) {
         if (const ResultCode result =
                 m_fallback->registerHotKey(keyCode, modifiers, id, &registration.fallbackRef))
             return result;

@@ -21,8 +21,8 @@ namespace qv {
 // (the desktop may let the user choose another); a press arrives as the portal's Activated
 // signal. Every call is asynchronous. The portal's version property decides: without
 // global shortcuts the keys go to the fallback (X key grabs, or none), registered there
-// once the portal has answered. Registrations made before are kept and answered with 0;
-// one the fallback refuses is logged. A changed set of keys is bound in a new session (a
+// once the portal has answered. Registrations made before are kept and answered with 0, as
+// are later ones where there is no fallback (said once); one the fallback refuses is logged. A changed set of keys is bound in a new session (a
 // session binds once); a portal that restarts is asked again.
 class PortalHotKeys final : public QObject, public HotKeys {
     Q_OBJECT

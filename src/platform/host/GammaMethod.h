@@ -91,4 +91,14 @@ signals:
     void writeFailed(quint32 crtc, const QString &reason);
 };
 
+// Whether an output's connector is a built-in panel's (eDP-1, LVDS-1, DSI-1).
+inline bool isPanelConnectorName(const QString &name)
+{
+    for (const char *prefix : {"eDP", "LVDS", "DSI"}) {
+        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 } // namespace qv::host

@@ -2,8 +2,8 @@
 
 #include "platform/host/MutterGamma.h"
 #include "platform/host/RandrGamma.h"
-#include "platform/host/WaylandConnection.h"
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WaylandConnection.h"
+#include "platform/host/wayland/WlrGamma.h"
 #include "runtime/Files.h"
 
 #include <QDBusConnectionInterface>
@@ -106,13 +106,18 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     bool gnome = false;
     if (wayland && session.bus.isConnected() && session.bus.interface())
         gnome = session.bus.interface()->isServiceRegistered(QString::fromLatin1(host::MutterGamma::kService)).value();
-    std::unique_ptr<host::WaylandConnection> connection;
+    std::unique_ptr<host::WaylandConnection> ownConnection;
+    host::WaylandConnection *connection = nullptr;
     QString noSocket;
     if (wayland && !gnome) {
-        connection = std::make_unique<host::WaylandConnection>(session.waylandDisplay, log);
+        connection = session.wayland;
+        if (!connection) {
+            ownConnection = std::make_unique<host::WaylandConnection>(session.waylandDisplay, log);
+            connection = ownConnection.get();
+        }
         if (!connection->isConnected()) {
             noSocket = connection->problem();
-            connection.reset();
+            connection = nullptr;
         }
     }
     switch (chooseMethod(wayland, gnome, connection != nullptr)) {
@@ -127,8 +132,9 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
         return displays;
     }
     case Method::wlroots: {
-        auto method = std::make_unique<host::WlrGamma>(connection.get());
-        connection.release()->setParent(method.get()); // goes after the method's controls
+        auto method = std::make_unique<host::WlrGamma>(connection);
+        if (ownConnection)
+            ownConnection.release()->setParent(method.get()); // goes after the method's controls
         return std::make_unique<HostDisplays>(std::move(method), QString());
     }
     case Method::none:

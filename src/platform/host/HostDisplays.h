@@ -23,6 +23,7 @@ namespace qv {
 
 namespace host {
 class GnomeNightLight;
+class WaylandConnection;
 }
 
 // The host's display services over one way of setting gamma ramps (a GammaMethod: X11
@@ -65,6 +66,9 @@ public:
         QString waylandDisplay; // $WAYLAND_DISPLAY
         QString xDisplay;       // $DISPLAY
         QDBusConnection bus = QDBusConnection(QString());
+        // The process's connection to the compositor, shared with its other Wayland clients
+        // (kept alive longer than the displays); without one, the wlroots method makes its own.
+        host::WaylandConnection *wayland = nullptr;
         static Session current();
     };
     enum class Method { randr, gnome, wlroots, none };

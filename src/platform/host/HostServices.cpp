@@ -11,7 +11,7 @@
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/HostDisplays.h"
 #include "platform/host/SystemHost.h"
-#include "platform/host/wayland/SessionWaylandConnection.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
 
@@ -29,18 +29,26 @@ HostServices::HostServices()
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         session.sessionType = QStringLiteral("wayland");
     const bool waylandSession = session.sessionType == QLatin1String("wayland");
+    // One connection to the compositor for the gamma control, the idle time and the window
+    // list, its globals known before they start.
+    if (waylandSession) {
+        m_wayland = std::make_unique<host::WaylandConnection>(session.waylandDisplay, Logger("Wayland"));
+        m_wayland->roundtrip();
+        session.wayland = m_wayland.get();
+    }
     m_displays = HostDisplays::forSession(session);
+    // Why there is no connection, said once: with the displays' reason where they wanted it.
+    if (m_wayland && !m_wayland->isConnected() && !m_displays->limitationText().contains(m_wayland->problem()))
+        Logger("Wayland").info("%s: the compositor's idle time and windows are not followed",
+                               qUtf8Printable(m_wayland->problem()));
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
     // The user's idle time and the front application from the X server and its window
     // manager (the idle time else from the session's services); in a Wayland session from
     // the compositor where it offers them (idle notifications, the list of windows).
-    if (waylandSession) {
-        m_wayland = std::make_unique<host::SessionWaylandConnection>();
-        if (m_wayland->isConnected())
-            m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
-    }
+    if (m_wayland && m_wayland->isConnected())
+        m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
     m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
     if (m_waylandIdle && m_waylandIdle->isAvailable())
         m_idle->setWaylandIdle(m_waylandIdle.get());

@@ -19,7 +19,7 @@ class HostDisplays;
 class SystemHost;
 class Workspace;
 namespace host {
-class SessionWaylandConnection;
+class WaylandConnection;
 class WaylandIdle;
 } // namespace host
 
@@ -52,11 +52,13 @@ public:
     HostDisplays &displays() const { return *m_displays; }
 
 private:
+    // In a Wayland session, shared by the displays, the idle time and the window list
+    // (which go before it).
+    std::unique_ptr<host::WaylandConnection> m_wayland;
     std::unique_ptr<HostDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;
-    std::unique_ptr<host::SessionWaylandConnection> m_wayland; // in a Wayland session
     std::unique_ptr<host::WaylandIdle> m_waylandIdle;
     std::unique_ptr<HostIdle> m_idle;
     std::shared_ptr<DesktopEntries> m_entries;

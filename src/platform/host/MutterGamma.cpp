@@ -82,14 +82,6 @@ QList<quint16> channel(const QVariant &value)
     return list;
 }
 
-bool isPanelConnectorName(const QString &name)
-{
-    for (const char *prefix : {"eDP", "LVDS", "DSI"})
-        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    return false;
-}
-
 QList<Monitor> readState(const QDBusMessage &reply)
 {
     QList<Monitor> monitors;

@@ -17,15 +17,6 @@ constexpr quint32 kModeSafeFlag = 0x2;
 // The root window property that marks the X server as the one that the kept ramps were
 // read from; a server started again does not carry it.
 constexpr char kServerMarkProperty[] = "_QUELLVISTA_SERVER_MARK";
-
-bool isRandrPanelName(const QString &name)
-{
-    for (const char *prefix : {"eDP", "LVDS", "DSI"}) {
-        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 RandrGamma::RandrGamma(Options options, QObject *parent)
@@ -226,7 +217,7 @@ GammaMethod::Layout RandrGamma::queryLayout()
             logOnce(QStringLiteral("edid %1 %2").arg(output.name, output.edid.problem),
                     QStringLiteral("Output %1: %2").arg(output.name, output.edid.problem));
 
-        output.builtIn = isRandrPanelName(output.name);
+        output.builtIn = isPanelConnectorName(output.name);
         if (!output.builtIn && m_connectorTypeAtom) {
             const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.formerId, m_connectorTypeAtom, XCB_ATOM_ANY, 0, 1, 0, 0), "reading an output property");
             if (property && property->type == XCB_ATOM_ATOM && property->format == 32

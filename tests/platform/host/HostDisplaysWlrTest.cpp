@@ -1,7 +1,7 @@
 // The display back-end over the wlroots gamma control, against the small test compositor.
 
 #include "platform/host/HostDisplays.h"
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WlrGamma.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/WaylandTestCompositor.h"
@@ -142,6 +142,7 @@ TEST(HostDisplaysWlrCompositors, WithoutGammaControlThePageSaysWhy)
     EXPECT_FALSE(nowhere->transferFormulasReachScreens());
     EXPECT_TRUE(nowhere->transferFormulaNote().contains(QLatin1String("nothing-here")));
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("Displays: ")).size(), 2);
+    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("nothing-here")).size(), 1);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // says what it knows of each ("output NAME SIZE MAKE|MODEL|SERIAL") and "written N" (the
 // number of ramps set) after every change, and waits to be killed.
 
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WlrGamma.h"
 #include "support/wayland/WlrTestFormula.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,15 @@
-// A small Wayland compositor for the gamma-control tests: wl_output, the wlroots gamma
-// control and the output-management heads, nothing to show. It takes commands on stdin,
-// one a line, and answers each with one line on stdout:
+// A small Wayland compositor for the host back-ends' tests: wl_output, the wlroots gamma
+// control and the output-management heads, a seat with ext-idle-notify (which Debian's sway
+// lacks), nothing to show. It takes commands on stdin, one a line, and answers each with one
+// line on stdout:
 //   add NAME SIZE [MAKE MODEL SERIAL]  an output with gamma ramps of SIZE entries -> "ok"
 //   remove NAME                        the output goes (its control gets failed)  -> "ok"
 //   fail NAME                          the output's control gets failed           -> "ok"
 //   ramp NAME  -> "ramp SIZE WRITES HELD v..." the ramp the output shows (red, green, blue),
 //                 the number of ramps set, whether a control holds it
+//   timeouts   -> "timeouts T..." the idle notifications clients asked for (their timeouts in ms)
+//   idle, active                       the seat idles (resumes): every notification is told -> "ok"
+//   withdraw-idle                      the idle notifier global goes               -> "ok"
 //   quit
 // Every output starts at a linear ramp and goes back to it when its control is destroyed,
 // as wlroots does. A command runs after what clients sent before it.
@@ -13,6 +17,7 @@
 // Options: --no-gamma (no gamma-control global), --output-version N (wl_output below 4 has
 // no name event).
 
+#include "ext-idle-notify-v1-server-protocol.h"
 #include "wlr-gamma-control-unstable-v1-server-protocol.h"
 #include "wlr-output-management-unstable-v1-server-protocol.h"
 
@@ -48,6 +53,8 @@ struct Compositor {
     wl_display *display = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
     std::vector<wl_resource *> managers; // output-management managers
+    wl_global *idleNotifier = nullptr;
+    std::vector<std::pair<wl_resource *, uint32_t>> notifications; // and their timeouts
     uint32_t serial = 1;
     int outputVersion = 4;
     std::string input;
@@ -216,6 +223,36 @@ void bindOutputManager(wl_client *client, void *, uint32_t version, uint32_t id)
     zwlr_output_manager_v1_send_done(resource, server.serial);
 }
 
+// wl_seat (nothing but its name for the idle notifications) and ext_idle_notifier_v1
+void destroyResource(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
+const struct ext_idle_notification_v1_interface notificationImplementation = {destroyResource};
+
+void notificationGone(wl_resource *resource)
+{
+    server.notifications.erase(std::remove_if(server.notifications.begin(), server.notifications.end(),
+                                              [resource](const auto &entry) { return entry.first == resource; }),
+                               server.notifications.end());
+}
+
+void getIdleNotification(wl_client *client, wl_resource *, uint32_t id, uint32_t timeout, wl_resource *)
+{
+    wl_resource *resource = wl_resource_create(client, &ext_idle_notification_v1_interface, 1, id);
+    wl_resource_set_implementation(resource, &notificationImplementation, nullptr, notificationGone);
+    server.notifications.emplace_back(resource, timeout);
+}
+const struct ext_idle_notifier_v1_interface notifierImplementation = {destroyResource, getIdleNotification};
+
+void bindIdleNotifier(wl_client *client, void *, uint32_t version, uint32_t id)
+{
+    wl_resource *resource = wl_resource_create(client, &ext_idle_notifier_v1_interface, int(version), id);
+    wl_resource_set_implementation(resource, &notifierImplementation, nullptr, nullptr);
+}
+
+void bindSeat(wl_client *client, void *, uint32_t version, uint32_t id)
+{
+    wl_resource_create(client, &wl_seat_interface, int(version), id);
+}
+
 // Commands
 Output *find(const std::string &name)
 {
@@ -233,6 +270,23 @@ std::string run(const std::string &line)
     in >> command >> name;
     if (command == "quit") {
         server.quit = true;
+        return "ok";
+    }
+    if (command == "timeouts") {
+        std::string answer = "timeouts";
+        for (const auto &entry : server.notifications)
+            answer += ' ' + std::to_string(entry.second);
+        return answer;
+    }
+    if (command == "idle" || command == "active") {
+        for (const auto &entry : server.notifications)
+            command == "idle" ? ext_idle_notification_v1_send_idled(entry.first)
+                              : ext_idle_notification_v1_send_resumed(entry.first);
+        return "ok";
+    }
+    if (command == "withdraw-idle") {
+        if (server.idleNotifier)
+            wl_global_destroy(std::exchange(server.idleNotifier, nullptr));
         return "ok";
     }
     if (command == "add") {
@@ -335,6 +389,9 @@ int main(int argc, char **argv)
     if (gamma)
         wl_global_create(server.display, &zwlr_gamma_control_manager_v1_interface, 1, nullptr, bindGammaManager);
     wl_global_create(server.display, &zwlr_output_manager_v1_interface, 4, nullptr, bindOutputManager);
+    wl_global_create(server.display, &wl_seat_interface, 1, nullptr, bindSeat);
+    server.idleNotifier = wl_global_create(server.display, &ext_idle_notifier_v1_interface, 1, nullptr,
+                                           bindIdleNotifier);
     wl_event_loop *loop = wl_display_get_event_loop(server.display);
     wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
     std::printf("%s\n", socket);

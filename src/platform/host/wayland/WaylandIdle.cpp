@@ -22,33 +22,36 @@ const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
 };
 } // namespace
 
-WaylandIdle::WaylandIdle(WaylandGlobals &globals, QObject *parent) : QObject(parent), m_globals(globals)
+WaylandIdle::WaylandIdle(WaylandConnection &connection, QObject *parent) : QObject(parent)
 {
-    const bool ext = globals.offeredVersion(ext_idle_notifier_v1_interface.name) > 0;
-    const bool kde = globals.offeredVersion(org_kde_kwin_idle_interface.name) > 0;
+    const auto ext = connection.global(ext_idle_notifier_v1_interface.name);
+    const auto kde = connection.global(org_kde_kwin_idle_interface.name);
     if (!ext && !kde)
         return;
-    m_seat = static_cast<wl_seat *>(globals.bind(&wl_seat_interface, 1));
+    const auto seat = connection.global(wl_seat_interface.name);
+    if (seat)
+        m_seat = connection.bind<wl_seat>(*seat, &wl_seat_interface, 1);
     if (!m_seat) {
         m_log.info("The compositor has no seat: its idle time is not known");
         return;
     }
     if (ext) {
-        m_notifier = static_cast<ext_idle_notifier_v1 *>(globals.bind(&ext_idle_notifier_v1_interface, 1));
+        m_notifier = connection.bind<ext_idle_notifier_v1>(*ext, &ext_idle_notifier_v1_interface, 1);
         m_notification = ext_idle_notifier_v1_get_idle_notification(m_notifier, quint32(kTimeoutMs), m_seat);
         ext_idle_notification_v1_add_listener(m_notification, &kNotificationListener, this);
         m_protocol = Protocol::extIdleNotify;
     } else {
-        m_kdeIdle = static_cast<org_kde_kwin_idle *>(globals.bind(&org_kde_kwin_idle_interface, 1));
+        m_kdeIdle = connection.bind<org_kde_kwin_idle>(*kde, &org_kde_kwin_idle_interface, 1);
         m_kdeTimeout = org_kde_kwin_idle_get_idle_timeout(m_kdeIdle, m_seat, quint32(kTimeoutMs));
         org_kde_kwin_idle_timeout_add_listener(m_kdeTimeout, &kKdeTimeoutListener, this);
         m_protocol = Protocol::kdeIdle;
     }
+    connection.flush();
     m_log.info("The idle time comes from the compositor's %s", m_protocol == Protocol::extIdleNotify
                                                                      ? "idle notifications (ext-idle-notify)"
                                                                      : "idle timeouts (org_kde_kwin_idle)");
-    connect(&globals, &WaylandGlobals::globalRemoved, this, &WaylandIdle::withdrawn);
-    connect(&globals, &WaylandGlobals::closed, this, [this] {
+    connect(&connection, &WaylandConnection::globalRemoved, this, &WaylandIdle::withdrawn);
+    connect(&connection, &WaylandConnection::closed, this, [this] {
         // Every proxy died with the connection; destroying them now is still allowed.
         release();
     });
@@ -81,13 +84,13 @@ void WaylandIdle::resumed()
     m_log.debug("The seat is in use again");
 }
 
-void WaylandIdle::withdrawn(const QByteArray &interface)
+void WaylandIdle::withdrawn(const WaylandConnection::Global &global)
 {
     const char *ours = m_protocol == Protocol::extIdleNotify ? ext_idle_notifier_v1_interface.name
                                                              : org_kde_kwin_idle_interface.name;
-    if (interface != ours && interface != wl_seat_interface.name)
+    if (global.interface != ours && global.interface != wl_seat_interface.name)
         return;
-    m_log.error("The compositor withdrew %s: its idle time is no longer known", interface.constData());
+    m_log.error("The compositor withdrew %s: its idle time is no longer known", global.interface.constData());
     release();
 }
 

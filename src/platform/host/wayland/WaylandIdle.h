@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/host/wayland/WaylandGlobals.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "runtime/Logging.h"
 
 #include <optional>
@@ -25,7 +25,8 @@ public:
     enum class Protocol { none, extIdleNotify, kdeIdle };
     static constexpr qint64 kTimeoutMs = 5'000;
 
-    explicit WaylandIdle(WaylandGlobals &globals, QObject *parent = nullptr);
+    // On a connection whose globals are known (ready).
+    explicit WaylandIdle(WaylandConnection &connection, QObject *parent = nullptr);
     ~WaylandIdle() override;
     WaylandIdle(const WaylandIdle &) = delete;
     WaylandIdle &operator=(const WaylandIdle &) = delete;
@@ -41,9 +42,8 @@ public:
 
 private:
     void release();
-    void withdrawn(const QByteArray &interface);
+    void withdrawn(const WaylandConnection::Global &global);
 
-    WaylandGlobals &m_globals;
     Protocol m_protocol = Protocol::none;
     wl_seat *m_seat = nullptr;
     ext_idle_notifier_v1 *m_notifier = nullptr;

@@ -51,22 +51,25 @@ bool usableAppId(const QString &appId)
 }
 } // namespace
 
-WaylandWorkspace::WaylandWorkspace(WaylandGlobals &globals, std::shared_ptr<DesktopEntries> entries, QObject *parent)
-    : Workspace(parent), m_globals(globals), m_entries(std::move(entries))
+WaylandWorkspace::WaylandWorkspace(WaylandConnection &connection, std::shared_ptr<DesktopEntries> entries,
+                                   QObject *parent)
+    : Workspace(parent), m_entries(std::move(entries))
 {
-    m_manager = static_cast<zwlr_foreign_toplevel_manager_v1 *>(
-        globals.bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+    if (const auto manager = connection.global(zwlr_foreign_toplevel_manager_v1_interface.name))
+        m_manager = connection.bind<zwlr_foreign_toplevel_manager_v1>(*manager,
+                                                                      &zwlr_foreign_toplevel_manager_v1_interface, 3);
     if (!m_manager)
         return;
     zwlr_foreign_toplevel_manager_v1_add_listener(m_manager, &kManagerListener, this);
+    connection.flush();
     m_log.info("The front application comes from the compositor's window list");
-    connect(&globals, &WaylandGlobals::globalRemoved, this, [this](const QByteArray &interface) {
-        if (interface == zwlr_foreign_toplevel_manager_v1_interface.name) {
+    connect(&connection, &WaylandConnection::globalRemoved, this, [this](const WaylandConnection::Global &global) {
+        if (global.interface == zwlr_foreign_toplevel_manager_v1_interface.name) {
             m_log.error("The compositor withdrew its window list: the applications stay as last seen");
             release();
         }
     });
-    connect(&globals, &WaylandGlobals::closed, this, [this] {
+    connect(&connection, &WaylandConnection::closed, this, [this] {
         m_log.error("The Wayland connection ended: the applications stay as last seen");
         release();
     });

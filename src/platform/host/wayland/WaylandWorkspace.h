@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Workspace.h"
-#include "platform/host/wayland/WaylandGlobals.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "runtime/Logging.h"
 
 #include <QHash>
@@ -32,7 +32,9 @@ class WaylandWorkspace final : public Workspace {
 public:
     static constexpr int kMaxNameLength = 255;
 
-    WaylandWorkspace(WaylandGlobals &globals, std::shared_ptr<DesktopEntries> entries, QObject *parent = nullptr);
+    // On a connection whose globals are known (ready).
+    WaylandWorkspace(WaylandConnection &connection, std::shared_ptr<DesktopEntries> entries,
+                     QObject *parent = nullptr);
     ~WaylandWorkspace() override;
 
     // Whether the compositor lists windows (else this workspace never has applications).
@@ -63,7 +65,6 @@ private:
     void update();
     void release();
 
-    WaylandGlobals &m_globals;
     std::shared_ptr<DesktopEntries> m_entries;
     zwlr_foreign_toplevel_manager_v1 *m_manager = nullptr;
     QHash<zwlr_foreign_toplevel_handle_v1 *, Toplevel> m_toplevels;

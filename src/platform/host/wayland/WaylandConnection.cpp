@@ -1,4 +1,4 @@
-#include "platform/host/WaylandConnection.h"
+#include "platform/host/wayland/WaylandConnection.h"
 
 #include <QDir>
 #include <QSocketNotifier>
@@ -31,7 +31,6 @@ WaylandConnection::WaylandConnection(const QString &socket, const Logger &log, Q
         m_problem = QStringLiteral("No Wayland compositor answers at %1 (%2)")
                         .arg(socketPath(socket), QString::fromLocal8Bit(std::strerror(errno)));
         m_closed = true;
-        m_log.error("%s", qUtf8Printable(m_problem));
         return;
     }
     static const wl_registry_listener registryListener = {&WaylandConnection::registryGlobal,
@@ -104,6 +103,16 @@ bool WaylandConnection::flush()
         emit drained();
     }
     return true;
+}
+
+bool WaylandConnection::roundtrip()
+{
+    if (!isConnected())
+        return false;
+    // A failed roundtrip leaves the display's error set, which afterDispatch() reports.
+    wl_display_roundtrip(m_display);
+    afterDispatch();
+    return isConnected();
 }
 
 bool WaylandConnection::isBackedUp() const

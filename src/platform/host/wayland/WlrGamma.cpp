@@ -1,4 +1,4 @@
-#include "platform/host/WlrGamma.h"
+#include "platform/host/wayland/WlrGamma.h"
 
 #include "wlr-gamma-control-unstable-v1-client-protocol.h"
 #include "wlr-output-management-unstable-v1-client-protocol.h"
@@ -90,15 +90,6 @@ void destroyControl(WlrGamma::Control &output)
     output.control = nullptr;
     output.gammaSize = 0;
     output.pending.reset();
-}
-
-bool isPanelConnectorName(const QString &name)
-{
-    for (const char *prefix : {"eDP", "LVDS", "DSI"}) {
-        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
 }
 } // namespace
 
@@ -212,7 +203,7 @@ struct WlrGammaListeners {
 WlrGamma::WlrGamma(WaylandConnection *connection, QObject *parent) : GammaMethod(parent), m_connection(connection)
 {
     if (!connection || !connection->isConnected()) {
-        // The connection said why already.
+        // Said with the displays' reason.
         m_problem = connection ? connection->problem() : QStringLiteral("No Wayland connection");
         return;
     }

@@ -20,8 +20,9 @@ namespace qv::host {
 // A Wayland connection of the host back-ends' own, beside Qt's: the compositor's globals by
 // interface name, binding them, and the events read through one socket notifier on the
 // thread that made it (prepare-read, read, dispatch; requests are flushed after every
-// batch). Several clients (gamma control, idle notification, window lists) may share one
-// connection: each binds what it needs and listens to globalAdded/globalRemoved.
+// batch). The clients (gamma control, idle notification, window lists) share one
+// connection: each binds what it needs, sends its first requests with flush() and listens
+// to globalAdded/globalRemoved and closed.
 class WaylandConnection final : public QObject {
     Q_OBJECT
 public:
@@ -33,7 +34,8 @@ public:
 
     // Connects to the compositor's socket (empty: $WAYLAND_DISPLAY, as libwayland takes it).
     // Nothing blocks: the globals arrive with the events, and ready() says when the first
-    // list of them is complete. A failed connection is logged once to log.
+    // list of them is complete. A failed connection is not logged: problem() says why, for
+    // whoever made it to tell once. A connection that breaks later is logged once to log.
     WaylandConnection(const QString &socket, const Logger &log, QObject *parent = nullptr);
     ~WaylandConnection() override;
 
@@ -59,6 +61,10 @@ public:
     // Sends the requests made so far (done after every dispatch anyway). Returns false when
     // the connection is closed.
     bool flush();
+    // Sends the requests made so far and waits until the compositor has answered them, its
+    // events dispatched: at the start, the globals are then known (ready() has been said).
+    // For a start that needs them at once; false when the connection is closed.
+    bool roundtrip();
     // Whether the socket is full: the compositor has not read what we sent. The rest goes
     // when it drains (drained()); meanwhile a client should queue no more than it must, or
     // libwayland's buffer overflows and ends the connection.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/host/GammaMethod.h"
-#include "platform/host/WaylandConnection.h"
+#include "platform/host/wayland/WaylandConnection.h"
 #include "runtime/Logging.h"
 
 #include <QList>
