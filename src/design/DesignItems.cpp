@@ -2,6 +2,7 @@
 
 #include "design/FrameTicker.h"
 #include "design/Painting.h"
+#include "design/SteppedFade.h"
 #include "design/Theme.h"
 #include "runtime/Scheduler.h"
 
@@ -571,7 +572,10 @@ qint64 BreathingMarkItem::tick()
             const qreal later = breathAt(since + ms / 1000.0);
             return glowChange(glowFrom, later) >= 1 || shapeChange(shapeFrom, later, dpr) >= 1;
         });
-    return std::min(breathStep, untilNextStep(kMinimumIntervalMs));
+    // On the instants the panel's other stepped animations change at, so that they share
+    // their frames.
+    return SteppedFadeItem::onStepGrid(scheduler().monotonicMs(),
+                                       std::min(breathStep, untilNextStep(kMinimumIntervalMs)));
 }
 
 qreal BreathingMarkItem::breath() const

@@ -236,7 +236,8 @@ protected:
 // again only when it looks different: the glow (soft, kept as drawn once and scaled by the
 // window) when a pixel of it changed by one level, the ring and the logo when their edge
 // moved a quarter of a device pixel or the logo's own colours as far as the sidebar's mark
-// steps, at most 24 times a second (a breath takes 5.8 s each way). In between it
+// steps, at most 24 times a second (a breath takes 5.8 s each way) and on the instants the
+// panel's stepped fades change at (SteppedFadeItem), so that they share frames. In between it
 // sleeps, and a step draws again only the area of the layers that changed.
 class BreathingMarkItem : public LogoMarkItem {
     Q_OBJECT
