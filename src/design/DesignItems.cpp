@@ -539,18 +539,24 @@ double BreathingMarkItem::glowChange(qreal fromBreath, qreal toBreath) const
            std::abs(std::log(paint::breathingGlowScale(toBreath) / paint::breathingGlowScale(fromBreath)));
 }
 
+double BreathingMarkItem::ringChange(qreal fromBreath, qreal toBreath, qreal dpr) const
+{
+    if (fromBreath < 0)
+        return std::numeric_limits<double>::infinity();
+    // The ring's radius is 0.59 of the size.
+    return 0.59 * m_size * dpr *
+           std::abs(paint::breathingRingScale(toBreath) - paint::breathingRingScale(fromBreath)) / 0.25;
+}
+
 double BreathingMarkItem::shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const
 {
     if (fromBreath < 0)
         return std::numeric_limits<double>::infinity();
-    // The ring's radius is 0.59 of the size; the logo's edge lies within half the size
-    // times its own swell (at most 1.038) from the centre.
-    const double pixels = m_size * dpr;
-    const double ring =
-        0.59 * pixels * std::abs(paint::breathingRingScale(toBreath) - paint::breathingRingScale(fromBreath));
-    const double logo =
-        0.5 * 1.04 * pixels * std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath));
-    return std::max(ring, logo) / 0.25;
+    // The logo's edge lies within half the size times its own swell (at most 1.038) from
+    // the centre; it steps as the logo's own outline does.
+    return 0.5 * 1.04 * m_size * dpr *
+           std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath)) /
+           brand::kLogoStepPixels;
 }
 
 qint64 BreathingMarkItem::tick()
@@ -558,19 +564,22 @@ qint64 BreathingMarkItem::tick()
     const qreal dpr = devicePixelRatio();
     const qreal b = breath();
     const bool glow = m_logo.isNull() || glowChange(m_glowBreath, b) >= 1;
+    const bool ring = m_logo.isNull() || ringChange(m_ringBreath, b, dpr) >= 1;
     const bool shape = m_logo.isNull() || shapeChange(m_shapeBreath, b, dpr) >= 1;
     if (const std::optional<brand::LogoState> next = logoStep(dpr))
         show(*next);
-    else if (glow || shape)
+    else if (glow || ring || shape)
         repaint();
     // Asleep until a layer looks different from the one about to be drawn.
     const qreal glowFrom = glow ? b : m_glowBreath;
+    const qreal ringFrom = ring ? b : m_ringBreath;
     const qreal shapeFrom = shape ? b : m_shapeBreath;
     const double since = nowSeconds() - m_appeared;
     const qint64 breathStep = FrameTicker::untilChange(
         kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
             const qreal later = breathAt(since + ms / 1000.0);
-            return glowChange(glowFrom, later) >= 1 || shapeChange(shapeFrom, later, dpr) >= 1;
+            return glowChange(glowFrom, later) >= 1 || ringChange(ringFrom, later, dpr) >= 1 ||
+                   shapeChange(shapeFrom, later, dpr) >= 1;
         });
     // On the instants the panel's other stepped animations change at, so that they share
     // their frames.
@@ -610,11 +619,14 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     }
     if (fresh || glowChange(m_glowBreath, b) >= 1)
         m_glowBreath = b;
-    const bool shapeMoved = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (shapeMoved) {
-        m_shapeBreath = b;
+    const bool ringMoved = fresh || ringChange(m_ringBreath, b, dpr) >= 1;
+    if (ringMoved) {
+        m_ringBreath = b;
         m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
     }
+    const bool shapeMoved = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
+    if (shapeMoved)
+        m_shapeBreath = b;
     bool logoChanged = shapeMoved;
     if (m_hasNext) {
         m_drawn = m_next;
@@ -639,7 +651,7 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     const qreal logoSide = paint::kLogoCanvasFactor * m_size;
     return {Layer{m_glow, glowRect, true, !fresh},
             Layer{m_ring, QRectF(centre.x() - ringReach, centre.y() - ringReach, 2 * ringReach, 2 * ringReach), false,
-                  !shapeMoved},
+                  !ringMoved},
             Layer{m_logo, QRectF(centre.x() - logoSide / 2, centre.y() - logoSide / 2, logoSide, logoSide), false,
                   !logoChanged}};
 }

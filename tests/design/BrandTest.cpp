@@ -266,9 +266,10 @@ TEST(BreathingMark, ItsLayersLookAsTheMarkPaintedWhole)
     }
 }
 
-// Painted at every frame of a whole breath, the glow moves when it has changed by a level
-// and ring and logo when their edge has moved a quarter pixel: a few dozen steps, and the
-// glow shown is never a whole level from the one of the moment.
+// Painted at every frame of a whole breath, the glow moves when it has changed by a level,
+// the ring when its edge has moved a quarter pixel and the logo (the costly layer) half a
+// pixel: a few dozen steps, and the glow shown is never a whole level from the one of the
+// moment.
 TEST(BreathingMark, StepsWhenALayerLooksDifferent)
 {
     qv::VirtualScheduler clock;
@@ -276,13 +277,14 @@ TEST(BreathingMark, StepsWhenALayerLooksDifferent)
     BreathingMarkProbe mark;
     mark.setSize(170);
     mark.layersAt(1);
-    int glowSteps = 0, shapeSteps = 0;
+    int glowSteps = 0, ringSteps = 0, shapeSteps = 0;
     double largestLag = 0;
     for (int frame = 0; frame < 11600 / 16; ++frame) {
         clock.advance(16);
-        const qreal glowBefore = mark.glowBreath(), shapeBefore = mark.shapeBreath();
+        const qreal glowBefore = mark.glowBreath(), ringBefore = mark.ringBreath(), shapeBefore = mark.shapeBreath();
         const auto layers = mark.layersAt(1);
         glowSteps += mark.glowBreath() != glowBefore;
+        ringSteps += mark.ringBreath() != ringBefore;
         shapeSteps += mark.shapeBreath() != shapeBefore;
         if (frame % 8 == 0) {
             // The glow as drawn, against the glow at this breath.
@@ -299,9 +301,11 @@ TEST(BreathingMark, StepsWhenALayerLooksDifferent)
     EXPECT_LE(largestLag, 2.0);
     EXPECT_GE(glowSteps, 4);
     EXPECT_LE(glowSteps, 40);
-    // The logo's edge swings 4.4 pixels each way: about 18 quarters.
-    EXPECT_GE(shapeSteps, 30);
-    EXPECT_LE(shapeSteps, 40);
+    // The ring's edge swings 4.0 pixels each way (16 quarters), the logo's 4.4 (9 halves).
+    EXPECT_GE(ringSteps, 28);
+    EXPECT_LE(ringSteps, 36);
+    EXPECT_GE(shapeSteps, 14);
+    EXPECT_LE(shapeSteps, 20);
 }
 
 } // namespace
