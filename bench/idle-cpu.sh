@@ -14,7 +14,9 @@
 # graph's own log and printed as frames a second. SECTION="Break Reminders" (any sidebar
 # name) opens that page; TRAY=1 runs a system tray (trayer) first; CLOSE=1 closes the window
 # so that only the tray icon stays; WAKEUPS=1 also counts the main thread's wake-ups (strace).
-# DISPLAY_NUMBER=N takes that X display instead of a random one. PEER="command" measures
+# BREAK=1 closes the main window, starts a break with the hot key and measures the
+# full-screen break panel from 3 s after it came (DEFAULTS=bench/break-panel.json: a break
+# of 5 minutes). DISPLAY_NUMBER=N takes that X display instead of a random one. PEER="command" measures
 # that program instead, in the same setting (another application to compare with).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -55,10 +57,20 @@ env DISPLAY="$display" QT_LOGGING_RULES="qt.scenegraph.time.renderloop=true" ${Q
 fi
 pid=$!
 sleep 4
-if [[ -n "${CLOSE:-}" && -z "${PEER:-}" ]]; then
+if [[ -n "${CLOSE:-}${BREAK:-}" && -z "${PEER:-}" ]]; then
   main="$(DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
   DISPLAY="$display" xdotool mousemove 500 400 click 1 windowfocus --sync "$main" key ctrl+w
   sleep 2
+fi
+if [[ -n "${BREAK:-}" && -z "${PEER:-}" ]]; then
+  DISPLAY="$display" xdotool key super+shift+b
+  for _ in $(seq 50); do
+    DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista overlay$' >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista overlay$' >/dev/null 2>&1 ||
+    { echo "no break panel"; exit 1; }
+  sleep 3
 fi
 case "${HIDE:-}" in
   cover)
