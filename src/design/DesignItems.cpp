@@ -566,14 +566,16 @@ qint64 BreathingMarkItem::tick()
     const bool glow = m_logo.isNull() || glowChange(m_glowBreath, b) >= 1;
     const bool ring = m_logo.isNull() || ringChange(m_ringBreath, b, dpr) >= 1;
     const bool shape = m_logo.isNull() || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (const std::optional<brand::LogoState> next = logoStep(dpr))
+    const std::optional<brand::LogoState> next = logoStep(dpr);
+    if (next)
         show(*next);
     else if (glow || ring || shape)
         repaint();
-    // Asleep until a layer looks different from the one about to be drawn.
+    // Asleep until a layer looks different from the one about to be drawn (a logo painted
+    // for its own step is painted at this breath).
     const qreal glowFrom = glow ? b : m_glowBreath;
     const qreal ringFrom = ring ? b : m_ringBreath;
-    const qreal shapeFrom = shape ? b : m_shapeBreath;
+    const qreal shapeFrom = shape || next ? b : m_shapeBreath;
     const double since = nowSeconds() - m_appeared;
     const qint64 breathStep = FrameTicker::untilChange(
         kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
@@ -624,10 +626,7 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
         m_ringBreath = b;
         m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
     }
-    const bool shapeMoved = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (shapeMoved)
-        m_shapeBreath = b;
-    bool logoChanged = shapeMoved;
+    bool logoChanged = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
     if (m_hasNext) {
         m_drawn = m_next;
         m_hasNext = false;
@@ -638,6 +637,8 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     }
     m_hasDrawn = true;
     if (logoChanged) {
+        // Painted again anyway: at this breath, so that the breath's own next step waits.
+        m_shapeBreath = b;
         paint::LogoExtras extras;
         extras.breathingShadows = true;
         extras.outerScale = paint::breathingLogoScale(m_shapeBreath);
