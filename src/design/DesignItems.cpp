@@ -572,10 +572,10 @@ qint64 BreathingMarkItem::tick()
     else if (glow || ring || shape)
         repaint();
     // Asleep until a layer looks different from the one about to be drawn (a logo painted
-    // for its own step is painted at this breath).
+    // for its own step is painted at this breath, and the ring with it).
     const qreal glowFrom = glow ? b : m_glowBreath;
-    const qreal ringFrom = ring ? b : m_ringBreath;
     const qreal shapeFrom = shape || next ? b : m_shapeBreath;
+    const qreal ringFrom = ring || shape || next ? b : m_ringBreath;
     const double since = nowSeconds() - m_appeared;
     const qint64 breathStep = FrameTicker::untilChange(
         kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
@@ -621,11 +621,6 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     }
     if (fresh || glowChange(m_glowBreath, b) >= 1)
         m_glowBreath = b;
-    const bool ringMoved = fresh || ringChange(m_ringBreath, b, dpr) >= 1;
-    if (ringMoved) {
-        m_ringBreath = b;
-        m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
-    }
     bool logoChanged = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
     if (m_hasNext) {
         m_drawn = m_next;
@@ -643,6 +638,15 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
         extras.breathingShadows = true;
         extras.outerScale = paint::breathingLogoScale(m_shapeBreath);
         m_logo = paint::renderLogoMark(m_size, dpr, m_drawn, extras);
+    }
+
+    // The ring lies within the logo's picture: a frame that draws the logo again draws the
+    // ring at this breath too, at no cost in area, and the ring's own next step waits.
+    const bool ringMoved =
+        fresh || ringChange(m_ringBreath, b, dpr) >= 1 || (logoChanged && ringChange(m_ringBreath, b, dpr) > 0);
+    if (ringMoved) {
+        m_ringBreath = b;
+        m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
     }
 
     const QPointF centre(width() / 2, height() / 2);
