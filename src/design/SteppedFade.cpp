@@ -5,6 +5,7 @@
 #include <QEasingCurve>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qv {
 
@@ -57,12 +58,15 @@ qint64 SteppedFadeItem::tick()
 {
     const qint64 now = scheduler().monotonicMs();
     const qint64 elapsed = now - m_startMs;
-    if (elapsed >= m_duration) {
+    const qreal value = m_from + (m_to - m_from) * eased(m_curve, qreal(elapsed) / m_duration);
+    // Within a couple of levels of its end (a fade settling) it goes there at once: a step
+    // that small is not seen, and its frame is saved.
+    if (elapsed >= m_duration || std::abs(m_to - value) <= kEndLevels / 255.0) {
         setValue(m_to);
         m_ticker->setWanted(false);
         return FrameTicker::kMaxSleepMs;
     }
-    setValue(m_from + (m_to - m_from) * eased(m_curve, qreal(elapsed) / m_duration));
+    setValue(value);
     return onStepGrid(now, 1);
 }
 

@@ -28,6 +28,8 @@ public:
 
     // Every third step of the ticker's grid: at most 20.8 steps a second.
     static constexpr qint64 kStepMs = 3 * FrameTicker::kGridMs;
+    // A fade this close to its end (in 8-bit levels of the value) ends at the next step.
+    static constexpr qreal kEndLevels = 2;
 
     // The delay to ask a FrameTicker for, at nowMs, so that it wakes at the first multiple
     // of kStepMs at least delayMs on and more than half a grid step away (never later than

@@ -70,7 +70,12 @@ TEST_F(SteppedFadeTest, EasesOnTheSharedStepsAndHoldsItsEndUntilStarted)
         changes << now;
         EXPECT_EQ(now % SteppedFadeItem::kStepMs, 0);
         const qreal t = std::min<qreal>(1, qreal(now - started) / 300);
-        EXPECT_NEAR(fade->value(), 0.35 + 0.65 * SteppedFadeItem::eased(SteppedFadeItem::OutCubic, t), 1e-9);
+        const qreal curve = 0.35 + 0.65 * SteppedFadeItem::eased(SteppedFadeItem::OutCubic, t);
+        // On the curve, or at the end once the curve is within a couple of levels of it.
+        if (fade->value() == 1)
+            EXPECT_LE(1 - curve, SteppedFadeItem::kEndLevels / 255.0);
+        else
+            EXPECT_NEAR(fade->value(), curve, 1e-9);
     });
     QList<qint64> offTheSteps;
     int markPaints = 0;
@@ -84,8 +89,8 @@ TEST_F(SteppedFadeTest, EasesOnTheSharedStepsAndHoldsItsEndUntilStarted)
         window.grabWindow(); // draws what was asked for at this moment
     }
     EXPECT_EQ(fade->value(), 1);
-    EXPECT_GE(changes.size(), 6);
-    EXPECT_LE(changes.size(), 300 / SteppedFadeItem::kStepMs + 2);
+    EXPECT_GE(changes.size(), 5);
+    EXPECT_LE(changes.size(), 300 / SteppedFadeItem::kStepMs + 1);
     EXPECT_GT(markPaints, 10);
     EXPECT_TRUE(offTheSteps.isEmpty()) << offTheSteps.size() << " of " << markPaints << ", first at "
                                        << offTheSteps.value(0);
