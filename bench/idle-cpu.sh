@@ -26,10 +26,18 @@ app="$build/src/quellvista"
 home="$(mktemp -d)"
 wm="" cover="" tray=""
 trap 'kill $wm $cover $tray "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
-display=":${DISPLAY_NUMBER:-$((200 + RANDOM % 300))}"
-Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
+# A display number of the server's own choosing: runs side by side never share one.
+if [[ -n "${DISPLAY_NUMBER:-}" ]]; then
+  display=":$DISPLAY_NUMBER"
+  Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+else
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$home/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [[ -s "$home/display" ]] && break; sleep 0.05; done
+  display=":$(head -n1 "$home/display")"
+fi
 if [[ -n "${TRAY:-}" ]]; then
   DISPLAY="$display" trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 &
   tray=$!
