@@ -16,7 +16,9 @@
 # SECTION="Break Reminders" (any sidebar name) opens that page; TRAY=1 runs a system tray
 # (trayer) first; CLOSE=1 closes the window so that only the tray icon stays; WAKEUPS=1
 # also counts the main thread's wake-ups (strace).
-# DISPLAY_NUMBER=N takes that X display instead of a random one. PEER="command" measures
+# BREAK=1 closes the main window, starts a break with the hot key and measures the
+# full-screen break panel from 3 s after it came (DEFAULTS=bench/break-panel.json: a break
+# of 5 minutes). DISPLAY_NUMBER=N takes that X display instead of a random one. PEER="command" measures
 # that program instead, in the same setting (another application to compare with).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,10 +28,18 @@ app="$build/src/quellvista"
 home="$(mktemp -d)"
 wm="" cover="" tray="" compositor=""
 trap 'kill $wm $cover $tray $compositor "$xvfb" 2>/dev/null || true; rm -rf "$home"' EXIT
-display=":${DISPLAY_NUMBER:-$((200 + RANDOM % 300))}"
-Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
+# A display number of the server's own choosing: runs side by side never share one.
+if [[ -n "${DISPLAY_NUMBER:-}" ]]; then
+  display=":$DISPLAY_NUMBER"
+  Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+else
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$home/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [[ -s "$home/display" ]] && break; sleep 0.05; done
+  display=":$(head -n1 "$home/display")"
+fi
 if [[ -n "${TRAY:-}" ]]; then
   DISPLAY="$display" trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 &
   tray=$!
@@ -62,10 +72,20 @@ env DISPLAY="$display" QT_LOGGING_RULES="qt.scenegraph.time.renderloop=true" ${Q
 fi
 pid=$!
 sleep 4
-if [[ -n "${CLOSE:-}" && -z "${PEER:-}" ]]; then
+if [[ -n "${CLOSE:-}${BREAK:-}" && -z "${PEER:-}" ]]; then
   main="$(DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
   DISPLAY="$display" xdotool mousemove 500 400 click 1 windowfocus --sync "$main" key ctrl+w
   sleep 2
+fi
+if [[ -n "${BREAK:-}" && -z "${PEER:-}" ]]; then
+  DISPLAY="$display" xdotool key super+shift+b
+  for _ in $(seq 50); do
+    DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista overlay$' >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  DISPLAY="$display" xdotool search --onlyvisible --name '^Quellvista overlay$' >/dev/null 2>&1 ||
+    { echo "no break panel"; exit 1; }
+  sleep 3
 fi
 case "${HIDE:-}" in
   cover)

@@ -2,6 +2,7 @@
 
 #include "design/FrameTicker.h"
 #include "design/Painting.h"
+#include "design/SteppedFade.h"
 #include "design/Theme.h"
 #include "runtime/Scheduler.h"
 
@@ -538,18 +539,24 @@ double BreathingMarkItem::glowChange(qreal fromBreath, qreal toBreath) const
            std::abs(std::log(paint::breathingGlowScale(toBreath) / paint::breathingGlowScale(fromBreath)));
 }
 
+double BreathingMarkItem::ringChange(qreal fromBreath, qreal toBreath, qreal dpr) const
+{
+    if (fromBreath < 0)
+        return std::numeric_limits<double>::infinity();
+    // The ring's radius is 0.59 of the size.
+    return 0.59 * m_size * dpr *
+           std::abs(paint::breathingRingScale(toBreath) - paint::breathingRingScale(fromBreath)) / 0.25;
+}
+
 double BreathingMarkItem::shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const
 {
     if (fromBreath < 0)
         return std::numeric_limits<double>::infinity();
-    // The ring's radius is 0.59 of the size; the logo's edge lies within half the size
-    // times its own swell (at most 1.038) from the centre.
-    const double pixels = m_size * dpr;
-    const double ring =
-        0.59 * pixels * std::abs(paint::breathingRingScale(toBreath) - paint::breathingRingScale(fromBreath));
-    const double logo =
-        0.5 * 1.04 * pixels * std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath));
-    return std::max(ring, logo) / 0.25;
+    // The logo's edge lies within half the size times its own swell (at most 1.038) from
+    // the centre; it steps as the logo's own outline does.
+    return 0.5 * 1.04 * m_size * dpr *
+           std::abs(paint::breathingLogoScale(toBreath) - paint::breathingLogoScale(fromBreath)) /
+           brand::kLogoStepPixels;
 }
 
 qint64 BreathingMarkItem::tick()
@@ -557,21 +564,29 @@ qint64 BreathingMarkItem::tick()
     const qreal dpr = devicePixelRatio();
     const qreal b = breath();
     const bool glow = m_logo.isNull() || glowChange(m_glowBreath, b) >= 1;
+    const bool ring = m_logo.isNull() || ringChange(m_ringBreath, b, dpr) >= 1;
     const bool shape = m_logo.isNull() || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (const std::optional<brand::LogoState> next = logoStep(dpr))
+    const std::optional<brand::LogoState> next = logoStep(dpr);
+    if (next)
         show(*next);
-    else if (glow || shape)
+    else if (glow || ring || shape)
         repaint();
-    // Asleep until a layer looks different from the one about to be drawn.
+    // Asleep until a layer looks different from the one about to be drawn (a logo painted
+    // for its own step is painted at this breath, and the ring with it).
     const qreal glowFrom = glow ? b : m_glowBreath;
-    const qreal shapeFrom = shape ? b : m_shapeBreath;
+    const qreal shapeFrom = shape || next ? b : m_shapeBreath;
+    const qreal ringFrom = ring || shape || next ? b : m_ringBreath;
     const double since = nowSeconds() - m_appeared;
     const qint64 breathStep = FrameTicker::untilChange(
         kMinimumIntervalMs, FrameTicker::kMaxSleepMs, FrameTicker::kGridMs, [&](qint64 ms) {
             const qreal later = breathAt(since + ms / 1000.0);
-            return glowChange(glowFrom, later) >= 1 || shapeChange(shapeFrom, later, dpr) >= 1;
+            return glowChange(glowFrom, later) >= 1 || ringChange(ringFrom, later, dpr) >= 1 ||
+                   shapeChange(shapeFrom, later, dpr) >= 1;
         });
-    return std::min(breathStep, untilNextStep(kMinimumIntervalMs));
+    // On the instants the panel's other stepped animations change at, so that they share
+    // their frames.
+    return SteppedFadeItem::onStepGrid(scheduler().monotonicMs(),
+                                       std::min(breathStep, untilNextStep(kMinimumIntervalMs)));
 }
 
 qreal BreathingMarkItem::breath() const
@@ -606,12 +621,7 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     }
     if (fresh || glowChange(m_glowBreath, b) >= 1)
         m_glowBreath = b;
-    const bool shapeMoved = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
-    if (shapeMoved) {
-        m_shapeBreath = b;
-        m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
-    }
-    bool logoChanged = shapeMoved;
+    bool logoChanged = fresh || shapeChange(m_shapeBreath, b, dpr) >= 1;
     if (m_hasNext) {
         m_drawn = m_next;
         m_hasNext = false;
@@ -622,10 +632,21 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     }
     m_hasDrawn = true;
     if (logoChanged) {
+        // Painted again anyway: at this breath, so that the breath's own next step waits.
+        m_shapeBreath = b;
         paint::LogoExtras extras;
         extras.breathingShadows = true;
         extras.outerScale = paint::breathingLogoScale(m_shapeBreath);
         m_logo = paint::renderLogoMark(m_size, dpr, m_drawn, extras);
+    }
+
+    // The ring lies within the logo's picture: a frame that draws the logo again draws the
+    // ring at this breath too, at no cost in area, and the ring's own next step waits.
+    const bool ringMoved =
+        fresh || ringChange(m_ringBreath, b, dpr) >= 1 || (logoChanged && ringChange(m_ringBreath, b, dpr) > 0);
+    if (ringMoved) {
+        m_ringBreath = b;
+        m_ring = paint::breathingRing(0.59 * m_size * paint::breathingRingScale(b), dpr);
     }
 
     const QPointF centre(width() / 2, height() / 2);
@@ -635,7 +656,7 @@ QList<PaintedLayersItem::Layer> BreathingMarkItem::paintLayers(qreal dpr)
     const qreal logoSide = paint::kLogoCanvasFactor * m_size;
     return {Layer{m_glow, glowRect, true, !fresh},
             Layer{m_ring, QRectF(centre.x() - ringReach, centre.y() - ringReach, 2 * ringReach, 2 * ringReach), false,
-                  !shapeMoved},
+                  !ringMoved},
             Layer{m_logo, QRectF(centre.x() - logoSide / 2, centre.y() - logoSide / 2, logoSide, logoSide), false,
                   !logoChanged}};
 }

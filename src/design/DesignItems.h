@@ -234,9 +234,11 @@ protected:
 // The logo with a breathing glow and ring, breathing in and out every 5.8 s (ease in and
 // out) from the moment it appears. Glow, ring and logo are three layers, each painted
 // again only when it looks different: the glow (soft, kept as drawn once and scaled by the
-// window) when a pixel of it changed by one level, the ring and the logo when their edge
-// moved a quarter of a device pixel or the logo's own colours as far as the sidebar's mark
-// steps, at most 24 times a second (a breath takes 5.8 s each way). In between it
+// window) when a pixel of it changed by one level, the ring when its edge moved a quarter
+// of a device pixel (a thin stroke, cheap to draw), the logo (blurred shadows, costly)
+// when its edge moved half a pixel or its own outline and colours as far as the sidebar's
+// mark steps, at most 24 times a second (a breath takes 5.8 s each way) and on the instants the
+// panel's stepped fades change at (SteppedFadeItem), so that they share frames. In between it
 // sleeps, and a step draws again only the area of the layers that changed.
 class BreathingMarkItem : public LogoMarkItem {
     Q_OBJECT
@@ -252,6 +254,7 @@ public:
     qreal breath() const;
     // The breath each layer was last drawn at.
     qreal glowBreath() const { return m_glowBreath; }
+    qreal ringBreath() const { return m_ringBreath; }
     qreal shapeBreath() const { return m_shapeBreath; }
 
 protected:
@@ -260,12 +263,15 @@ protected:
     qint64 tick() override;
 
 private:
-    // How far the picture moved between two breaths: the glow in levels, ring and logo in
-    // quarters of a device pixel (1 or more is visible).
+    // How far the picture moved between two breaths, in its layer's steps (1 or more is
+    // a step): the glow in levels, the ring in quarters of a device pixel, the logo in its
+    // outline's steps (brand::kLogoStepPixels).
     double glowChange(qreal fromBreath, qreal toBreath) const;
+    double ringChange(qreal fromBreath, qreal toBreath, qreal dpr) const;
     double shapeChange(qreal fromBreath, qreal toBreath, qreal dpr) const;
     double m_appeared = 0;
     qreal m_glowBreath = -1;
+    qreal m_ringBreath = -1;
     qreal m_shapeBreath = -1;
     // What the layers were drawn for: the size, the pixel ratio and the glow's edge.
     qreal m_layerSize = 0;

@@ -266,9 +266,10 @@ TEST(BreathingMark, ItsLayersLookAsTheMarkPaintedWhole)
     }
 }
 
-// Painted at every frame of a whole breath, the glow moves when it has changed by a level
-// and ring and logo when their edge has moved a quarter pixel: a few dozen steps, and the
-// glow shown is never a whole level from the one of the moment.
+// Painted at every frame of a whole breath, the glow moves when it has changed by a level,
+// the ring when its edge has moved a quarter pixel and the logo (the costly layer) half a
+// pixel: a few dozen steps, and the glow shown is never a whole level from the one of the
+// moment.
 TEST(BreathingMark, StepsWhenALayerLooksDifferent)
 {
     qv::VirtualScheduler clock;
@@ -276,14 +277,25 @@ TEST(BreathingMark, StepsWhenALayerLooksDifferent)
     BreathingMarkProbe mark;
     mark.setSize(170);
     mark.layersAt(1);
-    int glowSteps = 0, shapeSteps = 0;
+    int glowSteps = 0, ringSteps = 0, shapeSteps = 0;
     double largestLag = 0;
     for (int frame = 0; frame < 11600 / 16; ++frame) {
         clock.advance(16);
-        const qreal glowBefore = mark.glowBreath(), shapeBefore = mark.shapeBreath();
+        const qreal glowBefore = mark.glowBreath(), ringBefore = mark.ringBreath(), shapeBefore = mark.shapeBreath();
+        const double waveBefore = mark.drawnState().wave, fadeBefore = mark.drawnState().secondOpacity;
         const auto layers = mark.layersAt(1);
         glowSteps += mark.glowBreath() != glowBefore;
-        shapeSteps += mark.shapeBreath() != shapeBefore;
+        // The logo painted for the breath alone (a step of its own takes the breath along),
+        // the ring alone (a paint of the logo takes it along).
+        const bool ownStep = mark.drawnState().wave != waveBefore || mark.drawnState().secondOpacity != fadeBefore;
+        const bool logoStep = mark.shapeBreath() != shapeBefore;
+        shapeSteps += logoStep && !ownStep;
+        ringSteps += mark.ringBreath() != ringBefore && !logoStep;
+        EXPECT_LT(std::abs(qv::paint::breathingRingScale(mark.breath()) - qv::paint::breathingRingScale(mark.ringBreath())),
+                  0.25 / (0.59 * 170) * 1.2);
+        // Never more than a step behind the breath.
+        EXPECT_LT(std::abs(qv::paint::breathingLogoScale(mark.breath()) - qv::paint::breathingLogoScale(mark.shapeBreath())),
+                  qv::brand::kLogoStepPixels / (0.52 * 170) * 1.2);
         if (frame % 8 == 0) {
             // The glow as drawn, against the glow at this breath.
             auto now = layers;
@@ -299,9 +311,9 @@ TEST(BreathingMark, StepsWhenALayerLooksDifferent)
     EXPECT_LE(largestLag, 2.0);
     EXPECT_GE(glowSteps, 4);
     EXPECT_LE(glowSteps, 40);
-    // The logo's edge swings 4.4 pixels each way: about 18 quarters.
-    EXPECT_GE(shapeSteps, 30);
-    EXPECT_LE(shapeSteps, 40);
+    // The ring's edge swings 4.0 pixels each way (16 quarters), the logo's 4.4 (9 halves).
+    EXPECT_LE(ringSteps, 36);
+    EXPECT_LE(shapeSteps, 20);
 }
 
 } // namespace

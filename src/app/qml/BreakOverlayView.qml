@@ -6,7 +6,8 @@ import Quellvista.App
 
 // The full-screen break panel: the calm background, the breathing mark fading in, the
 // headline, the line of encouragement that changes every 5 s, the countdown and
-// "Skip Break".
+// "Skip Break". Its fades step with the breathing mark (SteppedFade), so that the panel
+// draws at most about 21 frames a second.
 Item {
     id: view
 
@@ -30,13 +31,15 @@ Item {
             objectName: "breathingMark"
             Layout.alignment: Qt.AlignHCenter
             size: 170
-            opacity: view.markFadesIn ? 0 : 1
+            opacity: markFade.value
 
-            NumberAnimation on opacity {
-                running: view.markFadesIn
+            SteppedFade {
+                id: markFade
+                from: 0
                 to: 1
                 duration: 1200
-                easing.type: Easing.InQuad
+                curve: SteppedFade.InQuad
+                Component.onCompleted: if (view.markFadesIn) start()
             }
         }
 
@@ -68,17 +71,26 @@ Item {
                         secondLine.text = text
                     else
                         firstLine.text = text
+                    messageFade.start()
                     firstShown = !firstShown
                 }
 
+                // The line coming in; the other one goes out.
+                SteppedFade {
+                    id: messageFade
+                    from: 0
+                    to: 1
+                    duration: 800
+                    curve: SteppedFade.InOutQuad
+                }
                 MessageLine {
                     id: firstLine
-                    opacity: message.firstShown ? 1 : 0
+                    opacity: message.firstShown ? messageFade.value : 1 - messageFade.value
                     Component.onCompleted: text = message.text
                 }
                 MessageLine {
                     id: secondLine
-                    opacity: message.firstShown ? 0 : 1
+                    opacity: message.firstShown ? 1 - messageFade.value : messageFade.value
                 }
 
                 component MessageLine: Text {
@@ -88,12 +100,6 @@ Item {
                     horizontalAlignment: Text.AlignHCenter
                     font: Theme.systemFont(16)
                     color: Theme.withOpacity("white", 0.75)
-                    Behavior on opacity {
-                        NumberAnimation {
-                            duration: 800
-                            easing.type: Easing.InOutQuad
-                        }
-                    }
                 }
             }
         }
@@ -110,20 +116,16 @@ Item {
                 text: view.model.countdownText
                 font: Theme.systemFont(72, Font.Thin)
                 color: Theme.withOpacity("white", 0.94)
+                opacity: countdownFade.value
+                onTextChanged: countdownFade.start()
 
                 // Each new number eases in over 0.3 s.
-                Behavior on text {
-                    SequentialAnimation {
-                        PropertyAction {}
-                        NumberAnimation {
-                            target: countdown
-                            property: "opacity"
-                            from: 0.35
-                            to: 1
-                            duration: 300
-                            easing.type: Easing.OutCubic
-                        }
-                    }
+                SteppedFade {
+                    id: countdownFade
+                    from: 0.35
+                    to: 1
+                    duration: 300
+                    curve: SteppedFade.OutCubic
                 }
             }
 
