@@ -51,9 +51,10 @@ public:
     static constexpr qint64 kCheckIntervalMs = 50;
     static constexpr qint64 kProgressAnimationMs = 400;
     // The smallest changes worth a frame: the ring's end moving this many device pixels,
-    // a colour on the ring changing by this many levels (of 255) in any channel.
+    // a colour on the ring changing by this many levels (of 255) in any channel: the
+    // gradient turns slowly, and a step of six levels is one the eye following it misses.
     static constexpr double kVisiblePixels = 0.5;
-    static constexpr double kVisibleLevels = 3.0;
+    static constexpr double kVisibleLevels = 6.0;
 
     // The largest change, in levels, of any colour on the active ring from time t0 to t1.
     static double ringChange(double t0, double t1);
