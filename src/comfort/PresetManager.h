@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include "comfort/ComfortPreset.h"
 #include "comfort/PresetValues.h"
 #include "comfort/ProfileLibrary.h"
@@ -50,10 +52,10 @@ class PresetManager : public QObject {
     Q_PROPERTY(QString profileIntensityLabel READ profileIntensityLabel NOTIFY profileIntensityChanged)
     Q_PROPERTY(QString activeSelectionName READ activeSelectionName NOTIFY activeSelectionNameChanged)
 public:
-    static constexpr const char *profileIntensityKey = "profileIntensity";
-    static constexpr const char *activePresetKey = "activePreset";
+    static constexpr const char *profileIntensityKey = settings::profileIntensity.key;
+    static constexpr const char *activePresetKey = settings::activePreset.key;
     static constexpr qsizetype kMaxProfileNameLength = ProfileLibrary::kMaxProfileNameLength;
-    static constexpr double defaultProfileIntensity = 0.65;
+    static constexpr double defaultProfileIntensity = settings::profileIntensity.defaultValue;
     static constexpr int transitionStepCount = 28;
     // How long the intensity rests before its change is logged.
     static constexpr qint64 intensityNoteDelayMs = 1'000;

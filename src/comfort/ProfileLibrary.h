@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include "comfort/ComfortPreset.h"
 #include "comfort/SavedComfortProfile.h"
 #include "runtime/Logging.h"
@@ -24,12 +26,12 @@ namespace qv {
 class ProfileLibrary : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *savedProfilesKey = "savedComfortProfiles";
-    static constexpr const char *favoritePresetsKey = "favoriteComfortPresets";
-    static constexpr const char *favoriteSavedProfilesKey = "favoriteSavedComfortProfiles";
-    static constexpr const char *hiddenDefaultPresetsKey = "hiddenDefaultComfortPresets";
-    static constexpr const char *renamedPresetsKey = "renamedComfortPresets";
-    static constexpr const char *customPresetProfilesKey = "customComfortPresetProfiles";
+    static constexpr const char *savedProfilesKey = settings::savedComfortProfiles.key;
+    static constexpr const char *favoritePresetsKey = settings::favoriteComfortPresets.key;
+    static constexpr const char *favoriteSavedProfilesKey = settings::favoriteSavedComfortProfiles.key;
+    static constexpr const char *hiddenDefaultPresetsKey = settings::hiddenDefaultComfortPresets.key;
+    static constexpr const char *renamedPresetsKey = settings::renamedComfortPresets.key;
+    static constexpr const char *customPresetProfilesKey = settings::customComfortPresetProfiles.key;
     // The longest profile name kept, in UTF-16 units: twice the longest name that fits a
     // tile's title at the window's minimum width (about 32 of the narrowest letters at the
     // smallest size the title shrinks to). Names are trimmed and cut to it on every rename.

@@ -7,6 +7,7 @@
 #include "runtime/Scheduler.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Settings.h"
 
 #include <QPointer>
 
@@ -16,17 +17,17 @@ namespace qv {
 
 namespace {
 
-const QString kEnabledKey = QStringLiteral("comfortVeil.enabled");
-const QString kPeripheralEnabledKey = QStringLiteral("comfortVeil.peripheral.enabled");
-const QString kPeripheralAmountKey = QStringLiteral("comfortVeil.peripheral.amount");
-const QString kFocusEnabledKey = QStringLiteral("comfortVeil.focus.enabled");
-const QString kFocusSizeKey = QStringLiteral("comfortVeil.focus.size");
-const QString kHighlightEnabledKey = QStringLiteral("comfortVeil.highlight.enabled");
-const QString kHighlightAmountKey = QStringLiteral("comfortVeil.highlight.amount");
-const QString kColorCalmEnabledKey = QStringLiteral("comfortVeil.colorCalm.enabled");
-const QString kColorCalmAmountKey = QStringLiteral("comfortVeil.colorCalm.amount");
-const QString kMicrotextureEnabledKey = QStringLiteral("comfortVeil.microtexture.enabled");
-const QString kMicrotextureAmountKey = QStringLiteral("comfortVeil.microtexture.amount");
+const QString kEnabledKey = settings::veilEnabled.name();
+const QString kPeripheralEnabledKey = settings::veilPeripheralEnabled.name();
+const QString kPeripheralAmountKey = settings::veilPeripheralAmount.name();
+const QString kFocusEnabledKey = settings::veilFocusEnabled.name();
+const QString kFocusSizeKey = settings::veilFocusSize.name();
+const QString kHighlightEnabledKey = settings::veilHighlightEnabled.name();
+const QString kHighlightAmountKey = settings::veilHighlightAmount.name();
+const QString kColorCalmEnabledKey = settings::veilColorCalmEnabled.name();
+const QString kColorCalmAmountKey = settings::veilColorCalmAmount.name();
+const QString kMicrotextureEnabledKey = settings::veilMicrotextureEnabled.name();
+const QString kMicrotextureAmountKey = settings::veilMicrotextureAmount.name();
 
 constexpr qint64 kRefitDelayMs = 350;
 
@@ -41,16 +42,16 @@ ComfortVeilController::ComfortVeilController()
 {
     UserDefaults &d = UserDefaults::standard();
     m_values.enabled = d.boolForKey(kEnabledKey);
-    m_values.peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(true);
-    m_values.peripheralSoftening = storedAmount(kPeripheralAmountKey, 0.32);
+    m_values.peripheralSofteningEnabled = d.boolValue(kPeripheralEnabledKey).value_or(settings::veilPeripheralEnabled.defaultValue);
+    m_values.peripheralSoftening = storedAmount(kPeripheralAmountKey, settings::veilPeripheralAmount.defaultValue);
     m_values.focusWindowEnabled = false;
-    m_values.focusWindowSize = storedAmount(kFocusSizeKey, 0.58);
-    m_values.highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(true);
-    m_values.highlightDampening = storedAmount(kHighlightAmountKey, 0.22);
+    m_values.focusWindowSize = storedAmount(kFocusSizeKey, settings::veilFocusSize.defaultValue);
+    m_values.highlightDampeningEnabled = d.boolValue(kHighlightEnabledKey).value_or(settings::veilHighlightEnabled.defaultValue);
+    m_values.highlightDampening = storedAmount(kHighlightAmountKey, settings::veilHighlightAmount.defaultValue);
     m_values.colorCalmEnabled = d.boolForKey(kColorCalmEnabledKey);
-    m_values.colorCalm = storedAmount(kColorCalmAmountKey, 0.0);
+    m_values.colorCalm = storedAmount(kColorCalmAmountKey, settings::veilColorCalmAmount.defaultValue);
     m_values.microtextureEnabled = d.boolForKey(kMicrotextureEnabledKey);
-    m_values.microtexture = storedAmount(kMicrotextureAmountKey, 0.18);
+    m_values.microtexture = storedAmount(kMicrotextureAmountKey, settings::veilMicrotextureAmount.defaultValue);
 
     const PlatformServices &services = platform();
     if (Workspace *workspace = services.workspace) {

@@ -6,12 +6,13 @@
 #include "runtime/Clamp.h"
 #include "runtime/Shared.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Settings.h"
 
 namespace qv {
 
 namespace {
 
-const QString kSidecarOverlayKey = QStringLiteral("tuning.sidecarOverlay");
+const QString kSidecarOverlayKey = settings::tuningSidecarOverlay.name();
 
 } // namespace
 
@@ -59,7 +60,8 @@ DisplayTuning::DisplayTuning()
     setNoBlueIntensityValue(m_values.noBlueModeEnabled ? m_values.redModeIntensity : 0);
     m_schedule.loadSwitches();
     // Its setter stores the switch (so the first launch writes it) and applies.
-    setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey) : true);
+    setSidecarOverlayEnabled(defaults.object(kSidecarOverlayKey).isValid() ? defaults.boolForKey(kSidecarOverlayKey)
+                                                                  : settings::tuningSidecarOverlay.defaultValue);
     setEnabled(stored.enabled);
     setWarmth(clampTo(m_values.warmth, 0, 1.4));
 

@@ -5,14 +5,15 @@
 #include "platform/Platform.h"
 #include "runtime/Clamp.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Settings.h"
 
 #include <QPointer>
 
 namespace qv {
 
 namespace {
-const QString kCircadianKey = QStringLiteral("tuning.circadianSchedule");
-const QString kAmbientKey = QStringLiteral("tuning.ambientAwareComfort");
+const QString kCircadianKey = settings::tuningCircadianSchedule.name();
+const QString kAmbientKey = settings::tuningAmbientAwareComfort.name();
 constexpr qint64 kCircadianIntervalMs = 300'000;
 constexpr qint64 kAmbientIntervalMs = 12'000;
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "runtime/Json.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Settings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,16 +16,16 @@ namespace qv {
 
 namespace {
 
-const QString kBrightnessKey = QStringLiteral("tuning.brightness");
-const QString kWarmthKey = QStringLiteral("tuning.warmth");
-const QString kContrastKey = QStringLiteral("tuning.contrast");
-const QString kSoftWhiteKey = QStringLiteral("tuning.softWhite");
-const QString kHighlightKey = QStringLiteral("tuning.highlightCompression");
-const QString kBloomGuardKey = QStringLiteral("tuning.bloomGuard");
-const QString kEnabledKey = QStringLiteral("tuning.enabled");
-const QString kNightModeKey = QStringLiteral("tuning.nightMode");
-const QString kNoBlueModeKey = QStringLiteral("tuning.noBlueMode");
-const QString kRedModeIntensityKey = QStringLiteral("tuning.redModeIntensity");
+const QString kBrightnessKey = settings::tuningBrightness.name();
+const QString kWarmthKey = settings::tuningWarmth.name();
+const QString kContrastKey = settings::tuningContrast.name();
+const QString kSoftWhiteKey = settings::tuningSoftWhite.name();
+const QString kHighlightKey = settings::tuningHighlightCompression.name();
+const QString kBloomGuardKey = settings::tuningBloomGuard.name();
+const QString kEnabledKey = settings::tuningEnabled.name();
+const QString kNightModeKey = settings::tuningNightMode.name();
+const QString kNoBlueModeKey = settings::tuningNoBlueMode.name();
+const QString kRedModeIntensityKey = settings::tuningRedModeIntensity.name();
 
 QString key(const char *name)
 {
@@ -324,7 +325,7 @@ TuningValues TuningStore::savedGlobalValues(bool *brightnessStored)
     TuningValues s;
     if (brightnessStored)
         *brightnessStored = d.object(kBrightnessKey).isValid();
-    s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : 1.0;
+    s.brightness = d.object(kBrightnessKey).isValid() ? d.doubleForKey(kBrightnessKey) : settings::tuningBrightness.defaultValue;
     s.warmth = d.doubleForKey(kWarmthKey);
     s.contrastReduction = d.doubleForKey(kContrastKey);
     s.softWhite = d.doubleForKey(kSoftWhiteKey);
@@ -333,7 +334,8 @@ TuningValues TuningStore::savedGlobalValues(bool *brightnessStored)
     s.enabled = d.boolForKey(kEnabledKey);
     s.nightModeEnabled = d.boolForKey(kNightModeKey);
     s.noBlueModeEnabled = d.boolForKey(kNoBlueModeKey);
-    s.redModeIntensity = d.object(kRedModeIntensityKey).isValid() ? d.doubleForKey(kRedModeIntensityKey) : 1.0;
+    s.redModeIntensity = d.object(kRedModeIntensityKey).isValid() ? d.doubleForKey(kRedModeIntensityKey)
+                                                               : settings::tuningRedModeIntensity.defaultValue;
     return s;
 }
 

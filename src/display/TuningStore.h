@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Settings.h"
+
 #include "display/DisplayTuningTarget.h"
 #include "display/TuningValues.h"
 #include "platform/Types.h"
@@ -22,10 +24,10 @@ namespace qv {
 class TuningStore : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *selectedDisplayIDKey = "tuning.selectedDisplayID";
-    static constexpr const char *perDisplayValuesKey = "tuning.perDisplayValues";
+    static constexpr const char *selectedDisplayIDKey = settings::tuningSelectedDisplayID.key;
+    static constexpr const char *perDisplayValuesKey = settings::tuningPerDisplayValues.key;
     // Where a per-display map that could not be read in full is kept before a save drops it.
-    static constexpr const char *unreadablePerDisplayValuesKey = "tuning.perDisplayValues.unreadable";
+    static constexpr const char *unreadablePerDisplayValuesKey = settings::tuningUnreadablePerDisplayValues.key;
     static constexpr qint64 persistenceDelayMs = 250;
 
     ~TuningStore() override;
