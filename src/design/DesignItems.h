@@ -132,9 +132,9 @@ private:
 
 // The main window's background: the window colour under three faint radial glows that
 // drift against each other, and a sheen. The drift is slow (a whole colour level takes
-// seconds): the backdrop sleeps until a small sample of its picture has moved by a whole
-// level (its dithered picture hides anything less), found ahead of time, and is painted
-// then. A paint hands the window only the tiles whose pixels changed.
+// seconds): the backdrop sleeps until a small sample of its picture has moved by a level and
+// a half (a soft glow drifting that slowly shows no such step), found ahead of time, and is
+// painted then. A paint hands the window only the tiles whose pixels changed.
 class AppBackdropItem : public PaintedLayersItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(QuellvistaAppBackdrop)
@@ -152,9 +152,10 @@ public:
     static constexpr qint64 kMinimumIntervalMs = 100;
     static constexpr qint64 kSearchStepMs = 50;
     static constexpr qreal kSampleResolution = 1.0 / 16;
-    // The change, in levels of the picture before its dither, that is painted: a little
-    // under one, since the sample sees the picture only every 16 points.
-    static constexpr double kVisibleLevels = 0.75;
+    // The change, in levels of the picture before its dither, that is painted: the glows
+    // drift so slowly and softly that a step of a level and a half is not seen, and the
+    // picture shown stays within two levels of the exact one.
+    static constexpr double kVisibleLevels = 1.5;
     // The side of a tile, in device pixels.
     static constexpr int kTilePixels = 128;
 

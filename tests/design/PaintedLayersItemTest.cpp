@@ -124,7 +124,8 @@ TEST_F(PaintedLayersItemTest, AFadingLogoKeepsItsOutlineButNeverFallsBehind)
 }
 
 // Sleeping between visible changes, an animation still shows on screen what drawing it
-// anew at every display frame would show, within one level: the window's picture over
+// anew at every display frame would show, within two levels (the backdrop sleeps through a
+// change of under one and a half): the window's picture over
 // 20 s, looked at every 50 ms (and the sleeps fall between), against the one painted for
 // that moment, in light and then in dark (switched half-way). The backdrop is compared
 // whole, its tiles included. The logo is drawn at most 30 times a second on display
@@ -156,7 +157,7 @@ TEST_F(PaintedLayersItemTest, ASleepingAnimationShowsWhatEveryFrameWouldShow)
              return QList<QImage>{paint::renderBackdrop(
                  QSizeF(size), brand::backdropFrame(now(), Theme::shared().isDark()), dpr, AppBackdropItem::kResolution)};
          },
-         1},
+         2},
         {"logo",
          [](QQuickItem *parent) {
              auto *logo = new LogoMarkItem(parent);
