@@ -35,7 +35,7 @@ const QString kNoClientGamma = QStringLiteral(
 
 HostDisplays::HostDisplays(Options options, QObject *parent)
     : HostDisplays(std::make_unique<host::RandrGamma>(host::RandrGamma::Options{
-                       options.displayName,
+                       options.displayName, options.connection,
                        options.waylandSession
                            ? QStringLiteral("Gamma ramps set through XWayland do not reach the screens of a Wayland "
                                             "session; only the comfort veil softens the picture")
@@ -117,7 +117,7 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     }
     switch (chooseMethod(wayland, gnome, connection != nullptr)) {
     case Method::randr:
-        return std::make_unique<HostDisplays>(Options{session.xDisplay, false, {}});
+        return std::make_unique<HostDisplays>(Options{session.xDisplay, false, {}, session.x});
     case Method::gnome: {
         // The kept ramps belong to the session's bus, which lives as long as the session.
         const QString busId = session.bus.interface()->call(QStringLiteral("GetId")).arguments().value(0).toString();
@@ -139,7 +139,7 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     if (!noSocket.isEmpty())
         reason += QStringLiteral(" (%1.)").arg(noSocket);
     return std::make_unique<HostDisplays>(
-        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, reason}),
+        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, session.x, reason}),
         GammaRestoreFile::serverOfDisplay(session.xDisplay));
 }
 

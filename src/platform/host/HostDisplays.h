@@ -23,6 +23,7 @@ namespace qv {
 
 namespace host {
 class GnomeNightLight;
+class XConnection;
 }
 
 // The host's display services over one way of setting gamma ramps (a GammaMethod: X11
@@ -50,6 +51,7 @@ public:
         QString displayName;     // empty: $DISPLAY
         bool waylandSession = false; // ramps set through XWayland do not reach the screens
         QString restoreFilePath; // empty: the runtime folder's file for the display
+        host::XConnection *connection = nullptr; // the process's to that display; null: one of its own
     };
     explicit HostDisplays(Options options, QObject *parent = nullptr);
     // The displays through another method. The kept originals go in the runtime folder's
@@ -65,6 +67,7 @@ public:
         QString waylandDisplay; // $WAYLAND_DISPLAY
         QString xDisplay;       // $DISPLAY
         QDBusConnection bus = QDBusConnection(QString());
+        host::XConnection *x = nullptr; // the process's connection to xDisplay; null: RandR opens its own
         static Session current();
     };
     enum class Method { randr, gnome, wlroots, none };
