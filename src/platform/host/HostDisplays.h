@@ -11,7 +11,6 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -42,7 +41,8 @@ class XConnection;
 // else is written, unless the server was started again since or another copy still
 // relies on it. Where the compositor puts the originals back itself (wlroots), nothing
 // is kept.
-// The method's layout changes arrive on the thread that created the instance.
+// It lives on the main thread and is used there only (asserted), as its method is: what it
+// asks of the method and writes to the runtime folder needs no lock.
 class HostDisplays final : public QObject, public Displays {
     Q_OBJECT
 public:
@@ -167,15 +167,15 @@ private:
     static bool isMirroredIn(const Layout &layout, const Output &output);
     // The one place a method's answer becomes the display services' result code.
     static ResultCode resultCode(const Result &result);
-    Result applyLocked(DisplayId display, const TransferFormula &formula);
-    QList<ShownMonitor> shownLocked(quint32 crtc) const;
-    QString crtcNamesLocked(quint32 crtc) const;
+    Result apply(DisplayId display, const TransferFormula &formula);
+    QList<ShownMonitor> shownOn(quint32 crtc) const;
+    QString crtcNames(quint32 crtc) const;
     bool keepsOriginals() const;
     bool readOriginals(GammaOriginals *originals, QString *error) const;
     bool writeOriginals(const GammaOriginals &originals, QString *error) const;
-    Result keepLocked(quint32 crtc, int size, DisplayId display);
-    const Output *findLocked(DisplayId display) const;
-    Result writeRampLocked(quint32 crtc, const GammaRamp &ramp);
+    Result keepOriginal(quint32 crtc, int size, DisplayId display);
+    const Output *findOutput(DisplayId display) const;
+    Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
     void writeFailed(quint32 crtc, const QString &reason);
     void logOnce(const QString &key, const QString &message) const;
@@ -190,7 +190,6 @@ private:
     bool m_announced = false; // the method's state was logged
     bool m_restored = false;  // what a killed run left was looked at
 
-    mutable QMutex m_mutex;
     Layout m_layout;
     GammaOriginals m_originals;              // as the restore file held them at our last look
     QString m_user;                          // how the restore file names this instance
