@@ -520,18 +520,25 @@ HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormul
         }
         return {Status::wrongSize, m_failed.value(crtc)};
     }
-    const GammaRamp ramp = gammaRampForFormula(formula, size);
+    // What goes back on the CRTC, for every monitor it shows, is kept before the first
+    // change reaches the screen, so that a kill cannot lose it; the formula is laid over
+    // it, so that a calibration loaded before (colord, xcalib) shines through.
+    std::optional<GammaRamp> original;
+    if (keepsOriginals()) {
+        if (!m_keepProblem.isEmpty())
+            return {Status::gone, m_keepProblem};
+        if (!m_originals.covers(crtc, shownOn(crtc), m_user)) {
+            if (const Result kept = keepOriginal(crtc, size, display); !kept.ok())
+                return kept;
+        }
+        original = m_originals.rampFor(crtc, shownOn(crtc), size);
+    }
+    // Where the compositor keeps the original, the formula alone.
+    const GammaRamp ramp = original && original->size() == size ? gammaRampOverOriginal(formula, *original)
+                                                                 : gammaRampForFormula(formula, size);
     // Mirrored outputs share a CRTC: one write per ramp is enough.
     if (m_lastWritten.value(crtc) == ramp)
         return {};
-    if (!m_keepProblem.isEmpty())
-        return {Status::gone, m_keepProblem};
-    // What goes back on the CRTC, for every monitor it shows, is kept before the first
-    // change reaches the screen, so that a kill cannot lose it.
-    if (keepsOriginals() && !m_originals.covers(crtc, shownOn(crtc), m_user)) {
-        if (const Result kept = keepOriginal(crtc, size, display); !kept.ok())
-            return kept;
-    }
     return writeRamp(crtc, ramp);
 }
 
