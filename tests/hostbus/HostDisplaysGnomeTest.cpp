@@ -55,15 +55,16 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().size() == displays; }, 10'000));
         return host;
     }
-    // Every display gets the formula; true once the compositor holds each ramp.
+    // Every display gets the formula over the ramp it holds (its original); true once the
+    // compositor holds each ramp.
     bool tint(HostDisplays &host, const TransferFormula &formula)
     {
+        const QHash<QString, GammaRamp> originals = ramps();
         for (const DisplayId id : host.activeDisplays())
             EXPECT_EQ(host.setTransferFormula(id, formula), 0);
         return QTest::qWaitFor([&] {
             return std::all_of(kConnectors.begin(), kConnectors.end(), [&](const QString &connector) {
-                const GammaRamp now = rampOf(connector);
-                return now == gammaRampForFormula(formula, now.size());
+                return rampOf(connector) == gammaRampOverOriginal(formula, originals.value(connector));
             });
         }, 5'000);
     }
@@ -136,15 +137,17 @@ TEST_F(HostDisplaysGnomeTest, ANewCrtcGetsItsFormulaAndAStaleSerialNeverHitsTheW
     EXPECT_TRUE(changes[0].second & kDisplayAddFlag);
     ASSERT_EQ(host->setTransferFormula(*hdmi, test::kWarmFormula), 0);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return rampOf(QStringLiteral("HDMI-1")) == gammaRampForFormula(test::kWarmFormula, 256); }, 5'000));
+        [&] { return rampOf(QStringLiteral("HDMI-1")) == gammaRampOverOriginal(test::kWarmFormula, hdmiOriginal); },
+        5'000));
 
     const GammaRamp panel = rampOf(QStringLiteral("eDP-1"));
+    const GammaRamp dpOriginal = rampOf(QStringLiteral("DP-1"));
     control(QStringLiteral("SwapCrtcs"));
     TransferFormula dim = TransferFormula::identity();
     dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
     const DisplayId dp = *host->displayForOutputName(QStringLiteral("DP-1"));
     EXPECT_EQ(host->setTransferFormula(dp, dim), 0) << "the back-end cannot know yet";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rampOf(QStringLiteral("DP-1")) == gammaRampForFormula(dim, 256); },
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rampOf(QStringLiteral("DP-1")) == gammaRampOverOriginal(dim, dpOriginal); },
                                 5'000));
     EXPECT_EQ(rampOf(QStringLiteral("eDP-1")), panel);
     EXPECT_TRUE(QTest::qWaitFor([&] { return host->transferFormulaNote().isEmpty(); }, 5'000))

@@ -4,9 +4,12 @@
 //   qv_gammacheck same FILE        exit 0 when the ramp equals the one in FILE
 //   qv_gammacheck near FILE        exit 0 when it equals that one within one 16-bit step
 //   qv_gammacheck differs FILE     exit 0 when it does not
-//   qv_gammacheck preset NAME I    exit 0 when it is the transfer formula of the built-in
+//   qv_gammacheck preset NAME I [ORIGINAL]
+//                                  exit 0 when it is the transfer formula of the built-in
 //                                  preset NAME at intensity I on a display that is not
-//                                  mini-LED, within one 16-bit step at every entry
+//                                  mini-LED, within one 16-bit step at every entry; laid
+//                                  over the ramp kept in ORIGINAL (as save writes it) where
+//                                  given, as on a CRTC whose original we keep
 //   qv_gammacheck values NAME I    prints the stored-defaults members of the tuning values
 //                                  of that preset (no ramp needed)
 //   qv_gammacheck top FRACTION     exit 0 when every channel's last entry is FRACTION of
@@ -164,7 +167,13 @@ int main(int argc, char **argv)
             return 2;
         const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[3])));
         const qv::TransferFormula formula = qv::tuningFormula::formula(values, 0, false, false);
-        const qv::GammaRamp expected = qv::gammaRampForFormula(formula, ramp->size());
+        std::optional<qv::GammaRamp> original;
+        if (argc >= 5 && !(original = loadRamp(QString::fromLocal8Bit(argv[4]))))
+            return 2;
+        const qv::GammaRamp expected = original ? qv::gammaRampOverOriginal(formula, *original)
+                                                : qv::gammaRampForFormula(formula, ramp->size());
+        if (expected.size() != ramp->size())
+            return 1;
         int worst = 0;
         for (int i = 0; i < ramp->size(); ++i) {
             worst = std::max({worst, std::abs(int(ramp->red[i]) - int(expected.red[i])),

@@ -45,7 +45,7 @@ at_originals() {
 }
 at_evening() {
   local o
-  for o in "$@"; do "$check" -o "$o" preset Evening 0.65 >/dev/null || return 1; done
+  for o in "$@"; do "$check" -o "$o" preset Evening 0.65 "$tmp/$o.original" >/dev/null || return 1; done
 }
 
 start_dummy_xorg display-restore
@@ -114,7 +114,12 @@ poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
 "$check" -o DUMMY0 edid 1 && "$check" -o DUMMY1 edid 0 || fail "the monitors could not be swapped"
 output_off DUMMY2
 sleep 2 # the re-apply 1.5 s after the reconfiguration
-poll 10 at_evening DUMMY0 DUMMY1 || fail "Evening is not on the swapped monitors"
+# Each monitor's formula lies over its own original, which it took along.
+swapped_evening() {
+  "$check" -o DUMMY0 preset Evening 0.65 "$tmp/DUMMY1.original" >/dev/null &&
+    "$check" -o DUMMY1 preset Evening 0.65 "$tmp/DUMMY0.original" >/dev/null
+}
+poll 10 swapped_evening || fail "Evening is not on the swapped monitors"
 stop_app TERM
 "$check" -o DUMMY0 near "$tmp/DUMMY1.original" || fail "DUMMY0 does not hold the original of the monitor now on it"
 "$check" -o DUMMY1 near "$tmp/DUMMY0.original" || fail "DUMMY1 does not hold the original of the monitor now on it"
@@ -146,9 +151,9 @@ poll 30 two_windows || fail "the second copy shows no window"
 at_evening "${all[@]}" || fail "the second copy's start took the first copy's formula away"
 stop_second
 second_copy "\"activePreset\":{\"t\":\"string\",\"v\":\"Focus\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.5},$("$check" values Focus 0.5)"
-poll 30 "$check" -o DUMMY0 preset Focus 0.5 >/dev/null || fail "the second copy's formula is not on the screen"
+poll 30 "$check" -o DUMMY0 preset Focus 0.5 "$tmp/DUMMY0.original" >/dev/null || fail "the second copy's formula is not on the screen"
 stop_app TERM
-"$check" -o DUMMY0 preset Focus 0.5 >/dev/null || fail "the first copy's quit took the second copy's formula away"
+"$check" -o DUMMY0 preset Focus 0.5 "$tmp/DUMMY0.original" >/dev/null || fail "the first copy's quit took the second copy's formula away"
 stop_second
 at_originals "${all[@]}" || { cat "$tmp/app2.log"; fail "after both copies quit the monitors are not at their originals"; }
 echo "display-restore: two copies on one X server leave each other's formula and the originals when both have quit"
@@ -167,7 +172,11 @@ grep -q "set by another program" "$tmp/app.log" || fail "the ramp left alone was
 "$check" -o DUMMY2 save "$tmp/DUMMY2.original"
 echo "display-restore: a ramp xrandr --gamma set survives the quit"
 
-# An output lit without a probe gets the formula within 2 s.
+# An output lit without a probe gets the formula within 2 s (its CRTC's ramp, kept
+# through an off and on, read first).
+output_on DUMMY3 1024x768 5568x0
+"$check" -o DUMMY3 save "$tmp/DUMMY3.original" || fail "DUMMY3's ramp could not be read"
+output_off DUMMY3
 start_on_host
 poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
 output_on DUMMY3 1024x768 5568x0

@@ -44,14 +44,14 @@ make_isolated
 evening="$("$check" values Evening 0.65)"
 store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
 start_on_host
-poll 30 "$check" preset Evening 0.65 || fail "the ramp is not Evening's transfer formula: $("$check" preset Evening 0.65)"
+poll 30 "$check" preset Evening 0.65 "$tmp/original" || fail "the ramp is not Evening's transfer formula: $("$check" preset Evening 0.65 "$tmp/original")"
 stop_app TERM
 "$check" same "$tmp/original" || fail "after SIGTERM the ramp is not the one from before the start"
 echo "host-gamma: Evening's formula on the CRTC, the original back after SIGTERM"
 # SIGINT and SIGHUP end the application through the same quit path.
 for signal in INT HUP; do
   start_on_host
-  poll 30 "$check" preset Evening 0.65 >/dev/null || fail "the ramp is not Evening's transfer formula before SIG$signal"
+  poll 30 "$check" preset Evening 0.65 "$tmp/original" >/dev/null || fail "the ramp is not Evening's transfer formula before SIG$signal"
   stop_app "$signal"
   "$check" same "$tmp/original" || fail "after SIG$signal the ramp is not the one from before the start"
 done
@@ -61,7 +61,7 @@ echo "host-gamma: the original back after SIGINT and SIGHUP"
 make_isolated
 store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
 start_on_host
-poll 30 "$check" preset Evening 0.65 || fail "the ramp is not Evening's transfer formula on the second start"
+poll 30 "$check" preset Evening 0.65 "$tmp/original" || fail "the ramp is not Evening's transfer formula on the second start"
 stop_app KILL
 "$check" differs "$tmp/original" || fail "the ramp was put back although the process was killed"
 store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"

@@ -71,7 +71,7 @@ mutter_at() {
   for c in "$@"; do
     "${ramp_file[@]}" mutter "$c" "$tmp/now-$c" || return 2
     if [[ "$what" == preset ]]; then
-      "$check" -f "$tmp/now-$c" preset Evening 0.65 >/dev/null || return 1
+      "$check" -f "$tmp/now-$c" preset Evening 0.65 "$tmp/original-$c" >/dev/null || return 1
     else
       "$check" -f "$tmp/now-$c" same "$tmp/original-$c" || return 1
     fi
@@ -81,7 +81,7 @@ mutter_at() {
 make_isolated
 store "$evening_store"
 start_in_wayland
-poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC: $("$check" -f "$tmp/now-DP-1" preset Evening 0.65)"
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC: $("$check" -f "$tmp/now-DP-1" preset Evening 0.65 "$tmp/original-DP-1")"
 grep -q "Displays: gamma through GNOME display configuration" "$tmp/app.log" || fail "the method was not logged"
 stop_app TERM
 mutter_at same "${connectors[@]}" || fail "after SIGTERM the CRTCs are not at their originals"

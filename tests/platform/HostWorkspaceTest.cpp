@@ -1,9 +1,12 @@
 #include "platform/host/DesktopEntries.h"
+#include "platform/host/HostIdle.h"
 #include "platform/host/HostWorkspace.h"
+#include "platform/host/XConnection.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/XServer.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -331,6 +334,23 @@ TEST_F(HostWorkspaceTest, AnApplicationInstalledWhileRunningIsKnownByItsId)
         return front && front->bundleIdentifier == "md.obsidian.Obsidian";
     }, 10000));
     EXPECT_EQ(workspace.frontmostApplication()->localizedName, "Obsidian");
+}
+
+// The workspace and the idle time on one connection each hear the events of their types:
+// the window manager's properties and the screen saver's notices.
+TEST_F(HostWorkspaceTest, SharesOneConnectionWithTheIdleTime)
+{
+    host::XConnection x(server->display(), Logger("X11"));
+    HostWorkspace workspace(x, entries);
+    HostIdle idle(x, QDBusConnection(QString()));
+    ASSERT_EQ(idle.source(), HostIdle::Source::xScreenSaver);
+    const quint32 window = server->createWindow({XServer::wmClass("code", "Code"), std::nullopt, 4242});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(window); }, 10000));
+    ASSERT_TRUE(activate(workspace, window, "code"));
+    ASSERT_EQ(server->runClient(QStringLiteral("xset"), {"s", "activate"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.screenBlanked(); }, 5000));
+    ASSERT_EQ(server->runClient(QStringLiteral("xdotool"), {"mousemove", "300", "300"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !idle.screenBlanked(); }, 5000));
 }
 
 TEST(HostWorkspaceAbsentTest, NoServerGivesNoApplicationsAndOneLogLine)

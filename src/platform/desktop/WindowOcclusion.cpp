@@ -11,6 +11,8 @@
 #include <vector>
 
 #if QT_CONFIG(xcb)
+#include "platform/host/XConnection.h"
+
 #include <xcb/shape.h>
 #endif
 
@@ -19,32 +21,7 @@ namespace qv {
 #if QT_CONFIG(xcb)
 namespace {
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&free)>;
-
-template <typename T>
-Reply<T> take(T *reply)
-{
-    return Reply<T>(reply, &free);
-}
-
-// A window may be gone by the time its answer comes: the error is dropped here rather than
-// left to reach the event queue, where Qt would log it.
-template <typename ReplyFunction, typename Cookie>
-auto answer(ReplyFunction replyFunction, xcb_connection_t *connection, Cookie cookie)
-{
-    xcb_generic_error_t *error = nullptr;
-    auto reply = take(replyFunction(connection, cookie, &error));
-    free(error);
-    return reply;
-}
-
-xcb_atom_t intern(xcb_connection_t *connection, const char *name)
-{
-    const auto reply = take(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, quint16(qstrlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
+using host::XConnection;
 
 // The depth of each of the screen's visuals: one of 32 bits carries an alpha channel.
 int visualDepth(xcb_connection_t *connection, xcb_visualid_t visual)
@@ -151,16 +128,17 @@ void WindowOcclusion::follow(QWindow *window)
     const quintptr id = window->winId();
     m_windows.insert(id, {window});
 #if QT_CONFIG(xcb)
-    xcb_connection_t *connection = x11::connection();
-    if (!connection)
+    XConnection *x = x11::qtConnection();
+    if (!x)
         return;
+    xcb_connection_t *connection = x->get();
     if (!m_filterInstalled) {
         qApp->installNativeEventFilter(this);
         m_filterInstalled = true;
     }
     // Add visibility changes to the events the window already selects.
-    const auto cookie = xcb_get_window_attributes(connection, xcb_window_t(id));
-    const auto attributes = answer(xcb_get_window_attributes_reply, connection, cookie);
+    const auto attributes = x->reply(xcb_get_window_attributes_reply,
+                                     xcb_get_window_attributes(connection, xcb_window_t(id)), nullptr);
     if (!attributes)
         return;
     const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
@@ -168,13 +146,13 @@ void WindowOcclusion::follow(QWindow *window)
     if (!m_rootWatched) {
         // The stacking order is a property of the root window.
         m_rootWatched = true;
-        m_stackingAtom = intern(connection, "_NET_CLIENT_LIST_STACKING");
-        m_opacityAtom = intern(connection, "_NET_WM_WINDOW_OPACITY");
-        m_stateAtom = intern(connection, "_NET_WM_STATE");
-        m_hiddenAtom = intern(connection, "_NET_WM_STATE_HIDDEN");
-        const xcb_window_t root = x11::rootWindow(connection);
-        const auto rootAttributes = take(xcb_get_window_attributes_reply(
-            connection, xcb_get_window_attributes(connection, root), nullptr));
+        m_stackingAtom = x->atom("_NET_CLIENT_LIST_STACKING");
+        m_opacityAtom = x->atom("_NET_WM_WINDOW_OPACITY");
+        m_stateAtom = x->atom("_NET_WM_STATE");
+        m_hiddenAtom = x->atom("_NET_WM_STATE_HIDDEN");
+        const xcb_window_t root = x->root();
+        const auto rootAttributes = x->reply(xcb_get_window_attributes_reply,
+                                             xcb_get_window_attributes(connection, root), "reading the root window");
         const uint32_t rootMask = (rootAttributes ? rootAttributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &rootMask);
         const xcb_query_extension_reply_t *shape = xcb_get_extension_data(connection, &xcb_shape_id);
@@ -202,15 +180,19 @@ void WindowOcclusion::restack()
     m_restackQueued = false;
     m_lastRestackMs = scheduler().monotonicMs();
 #if QT_CONFIG(xcb)
-    xcb_connection_t *connection = x11::connection();
-    if (!connection || !m_enabled || m_windows.isEmpty())
+    XConnection *x = x11::qtConnection();
+    if (!x || !m_enabled || m_windows.isEmpty())
         return;
-    const xcb_window_t root = x11::rootWindow(connection);
+    xcb_connection_t *connection = x->get();
+    const xcb_window_t root = x->root();
+    // A window may be gone by the time its answer comes: no fault, nothing logged.
+    const auto answer = [x](auto replyFunction, auto cookie) { return x->reply(replyFunction, cookie, nullptr); };
 
     // The managed windows, bottom to top. Without the list nothing counts as covered.
     std::vector<xcb_window_t> stack;
-    if (const auto list = take(xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, root, m_stackingAtom, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr));
+    if (const auto list = x->reply(xcb_get_property_reply,
+                                   xcb_get_property(connection, 0, root, m_stackingAtom, XCB_ATOM_WINDOW, 0, 1 << 16),
+                                   "reading the stacking order");
         list && list->type == XCB_ATOM_WINDOW && list->format == 32) {
         const auto *ids = static_cast<const xcb_window_t *>(xcb_get_property_value(list.get()));
         stack.assign(ids, ids + xcb_get_property_value_length(list.get()) / 4);
@@ -240,7 +222,7 @@ void WindowOcclusion::restack()
         for (std::size_t i = 0; i < count; ++i) {
             if (found[i])
                 continue;
-            const auto tree = answer(xcb_query_tree_reply, connection, trees[i]);
+            const auto tree = answer(xcb_query_tree_reply, trees[i]);
             if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE)
                 found[i] = true; // a window gone meanwhile is left to its destroy event
             else
@@ -285,16 +267,16 @@ void WindowOcclusion::restack()
         const xcb_window_t client = stack[lowest + i];
         const bool isOurs = m_windows.contains(client);
         const Look &look = looks[i];
-        const auto frameAttributes = answer(xcb_get_window_attributes_reply, connection, look.frameAttributes);
-        const auto clientAttributes = answer(xcb_get_window_attributes_reply, connection, look.clientAttributes);
-        const auto frameOpacity = answer(xcb_get_property_reply, connection, look.frameOpacity);
-        const auto clientOpacity = answer(xcb_get_property_reply, connection, look.clientOpacity);
-        const auto geometry = answer(xcb_get_geometry_reply, connection, look.geometry);
-        const auto state = answer(xcb_get_property_reply, connection, look.state);
-        const auto shape = shapeAsked[i] ? answer(xcb_shape_get_rectangles_reply, connection, look.shape)
-                                         : take<xcb_shape_get_rectangles_reply_t>(nullptr);
-        const auto origin = isOurs ? answer(xcb_translate_coordinates_reply, connection, look.origin)
-                                   : take<xcb_translate_coordinates_reply_t>(nullptr);
+        const auto frameAttributes = answer(xcb_get_window_attributes_reply, look.frameAttributes);
+        const auto clientAttributes = answer(xcb_get_window_attributes_reply, look.clientAttributes);
+        const auto frameOpacity = answer(xcb_get_property_reply, look.frameOpacity);
+        const auto clientOpacity = answer(xcb_get_property_reply, look.clientOpacity);
+        const auto geometry = answer(xcb_get_geometry_reply, look.geometry);
+        const auto state = answer(xcb_get_property_reply, look.state);
+        const auto shape = shapeAsked[i] ? answer(xcb_shape_get_rectangles_reply, look.shape)
+                                         : XConnection::Reply<xcb_shape_get_rectangles_reply_t>();
+        const auto origin = isOurs ? answer(xcb_translate_coordinates_reply, look.origin)
+                                   : XConnection::Reply<xcb_translate_coordinates_reply_t>();
         // Changes of the frame and of the window are followed from now on (added to the
         // events already selected on them, ours or another program's).
         if (frameAttributes && !m_watched.contains(frames[i])) {

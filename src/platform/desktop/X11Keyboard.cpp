@@ -2,7 +2,11 @@
 
 
 #if QT_CONFIG(xcb)
+#include "platform/host/XConnection.h"
+#include "runtime/Scheduler.h"
+
 #include <QGuiApplication>
+#include <QPointer>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <cstdlib>
@@ -13,6 +17,18 @@ xcb_connection_t *connection()
 {
     auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
+}
+
+host::XConnection *qtConnection()
+{
+    Q_ASSERT(isMainThread());
+    static QPointer<host::XConnection> wrapper; // goes with the application
+    xcb_connection_t *qt = connection();
+    if (!qt)
+        return nullptr;
+    if (!wrapper || wrapper->get() != qt)
+        wrapper = new host::XConnection(qt, Logger("X11"), qApp);
+    return wrapper;
 }
 
 xcb_window_t rootWindow(xcb_connection_t *connection)

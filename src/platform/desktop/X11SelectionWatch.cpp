@@ -6,47 +6,40 @@
 #include <QGuiApplication>
 
 #if QT_CONFIG(xcb)
+#include "platform/host/XConnection.h"
+
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 #endif
-
-#include <cstdlib>
 
 namespace qv {
 
 X11SelectionWatch::X11SelectionWatch(const QByteArray &selection, QObject *parent) : QObject(parent)
 {
 #if QT_CONFIG(xcb)
-    xcb_connection_t *connection = x11::connection();
-    if (!connection)
+    host::XConnection *x = x11::qtConnection();
+    if (!x)
         return;
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(selection.size()), selection.constData()), nullptr);
-    m_selection = atom ? atom->atom : XCB_NONE;
-    std::free(atom);
+    m_selection = x->atom(selection.constData());
     if (m_selection == XCB_NONE)
         return;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_connection_t *connection = x->get();
     const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
-    if (xfixes && xfixes->present) {
-        // The version must be asked before any other request of the extension.
-        xcb_xfixes_query_version_reply_t *version =
-            xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 5, 0), nullptr);
-        if (version) {
-            m_xfixesEvent = xfixes->first_event;
-            xcb_xfixes_select_selection_input(connection, root, m_selection,
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
-                                                  | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
-                                                  | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-        }
-        std::free(version);
+    // The version must be asked before any other request of the extension.
+    if (xfixes && xfixes->present
+        && x->reply(xcb_xfixes_query_version_reply, xcb_xfixes_query_version(connection, 5, 0),
+                    "asking the XFixes version")) {
+        m_xfixesEvent = xfixes->first_event;
+        xcb_xfixes_select_selection_input(connection, x->root(), m_selection,
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                                              | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                                              | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     }
     // The owner now, asked after the selection of the events: a change in between is
     // reported by them.
-    xcb_get_selection_owner_reply_t *owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, m_selection), nullptr);
+    const auto owner = x->reply(xcb_get_selection_owner_reply, xcb_get_selection_owner(connection, m_selection),
+                                "asking a selection's owner");
     m_owner = owner ? owner->owner : XCB_NONE;
-    std::free(owner);
     if (m_xfixesEvent) {
         followOwnerProperties();
         QCoreApplication::instance()->installNativeEventFilter(this);
@@ -65,13 +58,13 @@ X11SelectionWatch::~X11SelectionWatch()
 void X11SelectionWatch::followOwnerProperties()
 {
 #if QT_CONFIG(xcb)
-    xcb_connection_t *connection = x11::connection();
-    if (!connection || !m_owner)
+    host::XConnection *x = x11::qtConnection();
+    if (!x || !m_owner)
         return;
     // Another client's window: the mask is this connection's own and leaves the owner's.
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(connection, m_owner, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(connection);
+    xcb_change_window_attributes(x->get(), m_owner, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x->get());
 #endif
 }
 

@@ -29,4 +29,13 @@ inline bool isUsableGammaRampSize(int size)
 // 0..65535. An unusable size gives an empty ramp.
 GammaRamp gammaRampForFormula(const TransferFormula &formula, int size);
 
+// The ramp of a transfer formula laid over the ramp a CRTC held before our first write (a
+// calibration loaded by colord or xcalib), at its size: entry i of a channel is the
+// original read at the formula's value for i, in proportion between the two entries
+// around it. A neutral formula gives the original back to the bit; a straight original
+// gives gammaRampForFormula(), and so does a flat one (no calibration: what a server
+// without ramps answers), channel by channel. An original of an unusable size, or of
+// channels of different sizes, gives an empty ramp.
+GammaRamp gammaRampOverOriginal(const TransferFormula &formula, const GammaRamp &original);
+
 } // namespace qv

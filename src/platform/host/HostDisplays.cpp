@@ -5,6 +5,7 @@
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WlrGamma.h"
 #include "runtime/Files.h"
+#include "runtime/Scheduler.h"
 
 #include <QDBusConnectionInterface>
 
@@ -35,7 +36,7 @@ const QString kNoClientGamma = QStringLiteral(
 
 HostDisplays::HostDisplays(Options options, QObject *parent)
     : HostDisplays(std::make_unique<host::RandrGamma>(host::RandrGamma::Options{
-                       options.displayName,
+                       options.displayName, options.connection,
                        options.waylandSession
                            ? QStringLiteral("Gamma ramps set through XWayland do not reach the screens of a Wayland "
                                             "session; only the comfort veil softens the picture")
@@ -122,7 +123,7 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     }
     switch (chooseMethod(wayland, gnome, connection != nullptr)) {
     case Method::randr:
-        return std::make_unique<HostDisplays>(Options{session.xDisplay, false, {}});
+        return std::make_unique<HostDisplays>(Options{session.xDisplay, false, {}, session.x});
     case Method::gnome: {
         // The kept ramps belong to the session's bus, which lives as long as the session.
         const QString busId = session.bus.interface()->call(QStringLiteral("GetId")).arguments().value(0).toString();
@@ -145,7 +146,7 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     if (!noSocket.isEmpty())
         reason += QStringLiteral(" (%1.)").arg(noSocket);
     return std::make_unique<HostDisplays>(
-        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, reason}),
+        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, session.x, reason}),
         GammaRestoreFile::serverOfDisplay(session.xDisplay));
 }
 
@@ -185,70 +186,68 @@ ResultCode HostDisplays::resultCode(const Result &result)
 
 void HostDisplays::readLayout()
 {
+    Q_ASSERT(isMainThread());
     Layout layout = layoutOf(m_method->layout());
     const QString reason = m_method->unavailableReason();
     const QString mark = keepsOriginals() ? m_method->serverMark() : QString();
     QList<QPair<DisplayId, quint32>> changes;
     QList<ReconfigurationCallback> callbacks;
     QHash<DisplayId, TransferFormula> again;
-    {
-        QMutexLocker lock(&m_mutex);
-        const Layout &before = m_layout;
-        for (const Output &now : std::as_const(layout.outputs)) {
-            const auto old = std::find_if(before.outputs.begin(), before.outputs.end(),
-                                          [&](const Output &o) { return o.id == now.id; });
-            if (old == before.outputs.end()) {
-                changes << qMakePair(now.id, quint32(kDisplayAddFlag | kDisplayEnabledFlag
-                                                     | kDisplayDesktopShapeChangedFlag));
-                continue;
-            }
-            quint32 flags = 0;
-            if (old->pixelsWide != now.pixelsWide || old->pixelsHigh != now.pixelsHigh
-                || (old->currentMode < 0) != (now.currentMode < 0)
-                || (now.currentMode >= 0 && old->currentMode >= 0
-                    && old->modes.value(old->currentMode) != now.modes.value(now.currentMode)))
-                flags |= kDisplaySetModeFlag | kDisplayDesktopShapeChangedFlag;
-            if (old->position != now.position)
-                flags |= kDisplayMovedFlag;
-            // A new CRTC, or one that has a ramp now, needs its formula.
-            if (old->crtc != now.crtc || before.gammaSizes.value(old->crtc) != layout.gammaSizes.value(now.crtc))
-                flags |= kDisplaySetModeFlag;
-            const bool wasMirrored = isMirroredIn(before, *old), isMirrored = isMirroredIn(layout, now);
-            if (wasMirrored != isMirrored)
-                flags |= isMirrored ? kDisplayMirrorFlag : kDisplayUnMirrorFlag;
-            if ((before.main == now.id) != (layout.main == now.id))
-                flags |= kDisplaySetMainFlag;
-            if (flags)
-                changes << qMakePair(now.id, flags);
+    const Layout &before = m_layout;
+    for (const Output &now : std::as_const(layout.outputs)) {
+        const auto old = std::find_if(before.outputs.begin(), before.outputs.end(),
+                                      [&](const Output &o) { return o.id == now.id; });
+        if (old == before.outputs.end()) {
+            changes << qMakePair(now.id, quint32(kDisplayAddFlag | kDisplayEnabledFlag
+                                                 | kDisplayDesktopShapeChangedFlag));
+            continue;
         }
-        for (const Output &old : before.outputs) {
-            if (std::none_of(layout.outputs.begin(), layout.outputs.end(), [&](const Output &o) { return o.id == old.id; }))
-                changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
-                                                     | kDisplayDesktopShapeChangedFlag));
-        }
-        m_layout = std::move(layout);
-        // A CRTC that was switched off and on again may hold another ramp than we wrote.
-        m_lastWritten.clear();
-        m_keepProblem.clear();
-        m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
-        // A failure is the page's while its output is there without a usable ramp.
-        m_failed.removeIf([this](const auto &failed) {
-            return m_layout.gammaSizes.contains(failed.key())
-                   || std::none_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(),
-                                   [&](const Output &o) { return o.crtc == failed.key(); });
-        });
-        // A compositor started again holds its own ramps: nothing kept under the old one
-        // goes back on it.
-        if (!m_serverMark.isEmpty() && !mark.isEmpty() && mark != m_serverMark) {
-            m_log.info("The compositor was started again; the original gamma ramps kept before are dropped");
-            m_originals = GammaOriginals();
-            m_ours.clear();
-        }
-        if (!mark.isEmpty())
-            m_serverMark = mark;
-        again = std::exchange(m_again, {});
-        callbacks = m_callbacks.values();
+        quint32 flags = 0;
+        if (old->pixelsWide != now.pixelsWide || old->pixelsHigh != now.pixelsHigh
+            || (old->currentMode < 0) != (now.currentMode < 0)
+            || (now.currentMode >= 0 && old->currentMode >= 0
+                && old->modes.value(old->currentMode) != now.modes.value(now.currentMode)))
+            flags |= kDisplaySetModeFlag | kDisplayDesktopShapeChangedFlag;
+        if (old->position != now.position)
+            flags |= kDisplayMovedFlag;
+        // A new CRTC, or one that has a ramp now, needs its formula.
+        if (old->crtc != now.crtc || before.gammaSizes.value(old->crtc) != layout.gammaSizes.value(now.crtc))
+            flags |= kDisplaySetModeFlag;
+        const bool wasMirrored = isMirroredIn(before, *old), isMirrored = isMirroredIn(layout, now);
+        if (wasMirrored != isMirrored)
+            flags |= isMirrored ? kDisplayMirrorFlag : kDisplayUnMirrorFlag;
+        if ((before.main == now.id) != (layout.main == now.id))
+            flags |= kDisplaySetMainFlag;
+        if (flags)
+            changes << qMakePair(now.id, flags);
     }
+    for (const Output &old : before.outputs) {
+        if (std::none_of(layout.outputs.begin(), layout.outputs.end(), [&](const Output &o) { return o.id == old.id; }))
+            changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
+                                                 | kDisplayDesktopShapeChangedFlag));
+    }
+    m_layout = std::move(layout);
+    // A CRTC that was switched off and on again may hold another ramp than we wrote.
+    m_lastWritten.clear();
+    m_keepProblem.clear();
+    m_logged.removeIf([](const QString &key) { return key.startsWith(QLatin1String("gone ")); });
+    // A failure is the page's while its output is there without a usable ramp.
+    m_failed.removeIf([this](const auto &failed) {
+        return m_layout.gammaSizes.contains(failed.key())
+               || std::none_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(),
+                               [&](const Output &o) { return o.crtc == failed.key(); });
+    });
+    // A compositor started again holds its own ramps: nothing kept under the old one
+    // goes back on it.
+    if (!m_serverMark.isEmpty() && !mark.isEmpty() && mark != m_serverMark) {
+        m_log.info("The compositor was started again; the original gamma ramps kept before are dropped");
+        m_originals = GammaOriginals();
+        m_ours.clear();
+    }
+    if (!mark.isEmpty())
+        m_serverMark = mark;
+    again = std::exchange(m_again, {});
+    callbacks = m_callbacks.values();
     if (!m_announced && (!m_layout.outputs.isEmpty() || !reason.isEmpty())) {
         m_announced = true;
         if (reason.isEmpty())
@@ -309,37 +308,32 @@ void HostDisplays::reloadConfiguration()
 
 void HostDisplays::screensDidWake()
 {
+    Q_ASSERT(isMainThread());
     // Sleep, a VT switch or a mode set may have reset the CRTCs: the formula is written again.
-    QMutexLocker lock(&m_mutex);
     m_lastWritten.clear();
     m_keepProblem.clear();
 }
 
 void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
 {
+    Q_ASSERT(isMainThread());
     // The method logged it; the page says it until the output goes.
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lastWritten.remove(crtc);
-        m_failed.insert(crtc, reason);
-        // What the CRTC should show is written again once the layout is read again (a
-        // stale serial); a CRTC the method leaves out then takes nothing.
-        for (const Output &output : std::as_const(m_layout.outputs)) {
-            if (output.crtc == crtc && m_formulas.contains(output.id))
-                m_again.insert(output.id, m_formulas.value(output.id));
-        }
+    m_lastWritten.remove(crtc);
+    m_failed.insert(crtc, reason);
+    // What the CRTC should show is written again once the layout is read again (a stale
+    // serial); a CRTC the method leaves out then takes nothing.
+    for (const Output &output : std::as_const(m_layout.outputs)) {
+        if (output.crtc == crtc && m_formulas.contains(output.id))
+            m_again.insert(output.id, m_formulas.value(output.id));
     }
     emit transferFormulaNoteChanged();
 }
 
 void HostDisplays::logOnce(const QString &key, const QString &message) const
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_logged.contains(key))
-            return;
-        m_logged.insert(key);
-    }
+    if (m_logged.contains(key))
+        return;
+    m_logged.insert(key);
     m_log.info("%s", qUtf8Printable(message));
 }
 
@@ -357,22 +351,19 @@ bool HostDisplays::isMirroredIn(const Layout &layout, const Output &output)
 
 std::optional<DisplayId> HostDisplays::formerDisplayId(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output && output->formerId ? std::optional<DisplayId>(output->formerId) : std::nullopt;
 }
 
 int HostDisplays::gammaRampSize(DisplayId display) const
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? m_layout.gammaSizes.value(output->crtc) : 0;
 }
 
 std::optional<GammaRamp> HostDisplays::currentGammaRamp(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     if (!output)
         return std::nullopt;
     return m_method->currentRamp(output->crtc);
@@ -380,19 +371,19 @@ std::optional<GammaRamp> HostDisplays::currentGammaRamp(DisplayId display)
 
 bool HostDisplays::transferFormulasReachScreens()
 {
+    Q_ASSERT(isMainThread());
     if (!m_method->unavailableReason().isEmpty())
         return false;
-    QMutexLocker lock(&m_mutex);
     return m_keepProblem.isEmpty();
 }
 
 QString HostDisplays::transferFormulaNote()
 {
+    Q_ASSERT(isMainThread());
     QStringList parts;
     if (const QString reason = m_method->unavailableReason(); !reason.isEmpty()) {
         parts << reason;
     } else {
-        QMutexLocker lock(&m_mutex);
         if (!m_keepProblem.isEmpty())
             parts << QStringLiteral("The display's formula is not applied: the original colours could not be kept "
                                     "first, so they could not be put back after a crash (%1). The comfort veil still "
@@ -412,14 +403,13 @@ QString HostDisplays::transferFormulaNote()
 
 ResultCode HostDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ramp)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     if (!output)
         return resultCode({Status::unknownCrtc, {}});
-    return resultCode(writeRampLocked(output->crtc, ramp));
+    return resultCode(writeRamp(output->crtc, ramp));
 }
 
-HostDisplays::Result HostDisplays::writeRampLocked(quint32 crtc, const GammaRamp &ramp)
+HostDisplays::Result HostDisplays::writeRamp(quint32 crtc, const GammaRamp &ramp)
 {
     const Result result = m_method->writeRamp(crtc, ramp);
     if (!result.ok()) {
@@ -430,7 +420,7 @@ HostDisplays::Result HostDisplays::writeRampLocked(quint32 crtc, const GammaRamp
             const QString key = QStringLiteral("gone write %1 %2").arg(crtc).arg(int(result.status));
             if (!m_logged.contains(key)) {
                 m_logged.insert(key);
-                m_log.error("Could not set the gamma ramp of %s: %s", qUtf8Printable(crtcNamesLocked(crtc)),
+                m_log.error("Could not set the gamma ramp of %s: %s", qUtf8Printable(crtcNames(crtc)),
                             qUtf8Printable(result.reason));
             }
         }
@@ -463,7 +453,7 @@ bool HostDisplays::writeOriginals(const GammaOriginals &originals, QString *erro
     return m_restoreFile.write(m_server, m_serverMark, originals.entries(), error);
 }
 
-HostDisplays::Result HostDisplays::keepLocked(quint32 crtc, int size, DisplayId display)
+HostDisplays::Result HostDisplays::keepOriginal(quint32 crtc, int size, DisplayId display)
 {
     // Another copy of ours may have kept this CRTC's original: the tint on it now is that
     // copy's, never an original.
@@ -482,10 +472,10 @@ HostDisplays::Result HostDisplays::keepLocked(quint32 crtc, int size, DisplayId 
         if (!current || current->size() != size) {
             m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
                         crtc, display);
-            return {Status::refused, QStringLiteral("The gamma ramp of %1 could not be read").arg(crtcNamesLocked(crtc))};
+            return {Status::refused, QStringLiteral("The gamma ramp of %1 could not be read").arg(crtcNames(crtc))};
         }
     }
-    originals.keep(crtc, shownLocked(crtc), current.value_or(GammaRamp{}), m_user);
+    originals.keep(crtc, shownOn(crtc), current.value_or(GammaRamp{}), m_user);
     if (!writeOriginals(originals, &error)) {
         m_keepProblem = error;
         m_log.error("Could not keep the original gamma ramps%s (%s); the displays' transfer formulas are "
@@ -503,26 +493,24 @@ ResultCode HostDisplays::setTransferFormula(DisplayId display, const TransferFor
 {
     if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
         return resultCode({Status::gone, reason});
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     if (!output) {
-        lock.unlock();
         // Once per display until the configuration changes: an animation keeps asking.
         logOnce(QStringLiteral("gone %1").arg(display),
                 QStringLiteral("Display %1 is not connected; its transfer formula is not applied").arg(display));
         return resultCode({Status::unknownCrtc, {}});
     }
     m_formulas.insert(display, formula);
-    const Result result = applyLocked(display, formula);
+    const Result result = apply(display, formula);
     // The layout is being read again: the formula goes to what it finds.
     if (result.status == Status::stale)
         m_again.insert(display, formula);
     return resultCode(result);
 }
 
-HostDisplays::Result HostDisplays::applyLocked(DisplayId display, const TransferFormula &formula)
+HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormula &formula)
 {
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     const quint32 crtc = output->crtc;
     const int size = m_layout.gammaSizes.value(crtc);
     if (!isUsableGammaRampSize(size)) {
@@ -538,27 +526,33 @@ HostDisplays::Result HostDisplays::applyLocked(DisplayId display, const Transfer
         }
         return {Status::wrongSize, m_failed.value(crtc)};
     }
-    const GammaRamp ramp = gammaRampForFormula(formula, size);
+    // What goes back on the CRTC, for every monitor it shows, is kept before the first
+    // change reaches the screen, so that a kill cannot lose it; the formula is laid over
+    // it, so that a calibration loaded before (colord, xcalib) shines through.
+    std::optional<GammaRamp> original;
+    if (keepsOriginals()) {
+        if (!m_keepProblem.isEmpty())
+            return {Status::gone, m_keepProblem};
+        if (!m_originals.covers(crtc, shownOn(crtc), m_user)) {
+            if (const Result kept = keepOriginal(crtc, size, display); !kept.ok())
+                return kept;
+        }
+        original = m_originals.rampFor(crtc, shownOn(crtc), size);
+    }
+    // Where the compositor keeps the original, the formula alone.
+    const GammaRamp ramp = original && original->size() == size ? gammaRampOverOriginal(formula, *original)
+                                                                 : gammaRampForFormula(formula, size);
     // Mirrored outputs share a CRTC: one write per ramp is enough.
     if (m_lastWritten.value(crtc) == ramp)
         return {};
-    if (!m_keepProblem.isEmpty())
-        return {Status::gone, m_keepProblem};
-    // What goes back on the CRTC, for every monitor it shows, is kept before the first
-    // change reaches the screen, so that a kill cannot lose it.
-    if (keepsOriginals() && !m_originals.covers(crtc, shownLocked(crtc), m_user)) {
-        if (const Result kept = keepLocked(crtc, size, display); !kept.ok())
-            return kept;
-    }
-    return writeRampLocked(crtc, ramp);
+    return writeRamp(crtc, ramp);
 }
 
 ResultCode HostDisplays::resetTransferFormula(DisplayId display)
 {
     if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
         return resultCode({Status::gone, reason});
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     if (!output)
         return resultCode({Status::unknownCrtc, {}});
     m_formulas.remove(display);
@@ -570,12 +564,12 @@ ResultCode HostDisplays::resetTransferFormula(DisplayId display)
         if (!m_ours.contains(crtc) || !isUsableGammaRampSize(size))
             return 0;
         const GammaRamp neutral = gammaRampForFormula(TransferFormula::identity(), size);
-        return m_lastWritten.value(crtc) == neutral ? 0 : resultCode(writeRampLocked(crtc, neutral));
+        return m_lastWritten.value(crtc) == neutral ? 0 : resultCode(writeRamp(crtc, neutral));
     }
     // A CRTC whose ramp we never changed still shows its own.
     if (!m_originals.heldBy(crtc, m_user))
         return 0;
-    const std::optional<GammaRamp> original = m_originals.rampFor(crtc, shownLocked(crtc), size);
+    const std::optional<GammaRamp> original = m_originals.rampFor(crtc, shownOn(crtc), size);
     if (!original || m_lastWritten.value(crtc) == *original)
         return 0;
     if (original->size() != size)
@@ -585,14 +579,13 @@ ResultCode HostDisplays::resetTransferFormula(DisplayId display)
         const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
         if (current && *current != *ours) {
             const QString name = output->name;
-            lock.unlock();
             logOnce(QStringLiteral("foreign %1").arg(name),
                     QStringLiteral("The gamma ramp of output %1 was set by another program since; it is left as it is")
                         .arg(name));
             return 0;
         }
     }
-    return resultCode(writeRampLocked(crtc, *original));
+    return resultCode(writeRamp(crtc, *original));
 }
 
 void HostDisplays::restoreKeptRamps()
@@ -622,12 +615,11 @@ void HostDisplays::restoreKeptRamps()
         return;
     }
     GammaOriginals kept(entries);
-    QMutexLocker lock(&m_mutex);
     QStringList restored;
     bool another = false;
     QHash<quint32, std::optional<GammaRamp>> chosen; // before any entry goes, as at quit
     for (const quint32 crtc : kept.crtcs())
-        chosen.insert(crtc, kept.rampFor(crtc, shownLocked(crtc), m_layout.gammaSizes.value(crtc)));
+        chosen.insert(crtc, kept.rampFor(crtc, shownOn(crtc), m_layout.gammaSizes.value(crtc)));
     for (const quint32 crtc : kept.crtcs()) {
         // A copy of ours that still runs puts back its own.
         if (kept.heldByAnotherRunning(crtc, m_user)) {
@@ -643,11 +635,11 @@ void HostDisplays::restoreKeptRamps()
         kept.drop(crtc);
         if (!original || original->size() != *it) {
             m_log.info("Not putting back the kept gamma ramp of %s: it has %d entries, the CRTC %d",
-                       qUtf8Printable(crtcNamesLocked(crtc)), original ? original->size() : 0, *it);
+                       qUtf8Printable(crtcNames(crtc)), original ? original->size() : 0, *it);
             continue;
         }
-        const QString names = crtcNamesLocked(crtc);
-        if (writeRampLocked(crtc, *original).ok() && !restored.contains(names))
+        const QString names = crtcNames(crtc);
+        if (writeRamp(crtc, *original).ok() && !restored.contains(names))
             restored << names;
     }
     // Ramps an older version kept by output go back where that output shows that monitor.
@@ -669,7 +661,7 @@ void HostDisplays::restoreKeptRamps()
                        qUtf8Printable(saved.output), saved.ramp.size(), m_layout.gammaSizes.value(output->crtc));
             continue;
         }
-        if (writeRampLocked(output->crtc, saved.ramp).ok() && !restored.contains(saved.output))
+        if (writeRamp(output->crtc, saved.ramp).ok() && !restored.contains(saved.output))
             restored << saved.output;
     }
     kept.dropByOutputOnly(done);
@@ -689,7 +681,7 @@ void HostDisplays::restoreKeptRamps()
 
 void HostDisplays::restoreColorSyncSettings()
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(isMainThread());
     m_formulas.clear();
     m_again.clear();
     if (!keepsOriginals()) {
@@ -698,7 +690,7 @@ void HostDisplays::restoreColorSyncSettings()
         for (auto it = m_ours.cbegin(); it != m_ours.cend(); ++it) {
             const int size = m_layout.gammaSizes.value(it.key());
             if (isUsableGammaRampSize(size))
-                writeRampLocked(it.key(), gammaRampForFormula(TransferFormula::identity(), size));
+                writeRamp(it.key(), gammaRampForFormula(TransferFormula::identity(), size));
         }
         m_ours.clear();
         m_lastWritten.clear();
@@ -724,7 +716,7 @@ void HostDisplays::restoreColorSyncSettings()
         // kept on another CRTC.
         QHash<quint32, std::optional<GammaRamp>> chosen;
         for (const quint32 crtc : std::as_const(mine)) {
-            const QList<ShownMonitor> shown = shownLocked(crtc);
+            const QList<ShownMonitor> shown = shownOn(crtc);
             const int size = m_layout.gammaSizes.value(crtc);
             std::optional<GammaRamp> original = originals.rampFor(crtc, shown, size);
             chosen.insert(crtc, original ? original : m_originals.rampFor(crtc, shown, size));
@@ -742,18 +734,18 @@ void HostDisplays::restoreColorSyncSettings()
             originals.release(crtc, m_user);
             if (!original || original->size() != *it) {
                 m_log.info("%s has a gamma ramp of another size now; its original is not put back",
-                           qUtf8Printable(crtcNamesLocked(crtc)));
+                           qUtf8Printable(crtcNames(crtc)));
                 continue;
             }
             if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
                 const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
                 if (current && *current != *ours) {
                     m_log.info("The gamma ramp of %s was set by another program since; it is left as it is",
-                               qUtf8Printable(crtcNamesLocked(crtc)));
+                               qUtf8Printable(crtcNames(crtc)));
                     continue;
                 }
             }
-            if (writeRampLocked(crtc, *original).ok() && !another)
+            if (writeRamp(crtc, *original).ok() && !another)
                 originals.drop(crtc);
         }
         m_originals = originals;
@@ -766,8 +758,9 @@ void HostDisplays::restoreColorSyncSettings()
 }
 
 
-const HostDisplays::Output *HostDisplays::findLocked(DisplayId display) const
+const HostDisplays::Output *HostDisplays::findOutput(DisplayId display) const
 {
+    Q_ASSERT(isMainThread());
     for (const Output &output : m_layout.outputs) {
         if (output.id == display)
             return &output;
@@ -777,7 +770,6 @@ const HostDisplays::Output *HostDisplays::findLocked(DisplayId display) const
 
 std::optional<DisplayId> HostDisplays::displayForOutputName(const QString &outputName) const
 {
-    QMutexLocker lock(&m_mutex);
     for (const Output &output : m_layout.outputs) {
         if (output.name == outputName)
             return output.id;
@@ -787,21 +779,19 @@ std::optional<DisplayId> HostDisplays::displayForOutputName(const QString &outpu
 
 QString HostDisplays::outputName(DisplayId display) const
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->name : QString();
 }
 
 QString HostDisplays::monitorName(DisplayId display) const
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->edid.name : QString();
 }
 
 QList<DisplayId> HostDisplays::activeDisplays()
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(isMainThread());
     QList<DisplayId> ids;
     for (const Output &output : std::as_const(m_layout.outputs))
         ids << output.id;
@@ -810,63 +800,55 @@ QList<DisplayId> HostDisplays::activeDisplays()
 
 DisplayId HostDisplays::mainDisplay()
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(isMainThread());
     return m_layout.main;
 }
 
 bool HostDisplays::isBuiltin(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output && output->builtIn;
 }
 
 bool HostDisplays::isInMirrorSet(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output && isMirroredIn(m_layout, *output);
 }
 
 quint32 HostDisplays::vendorNumber(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->edid.vendor : 0;
 }
 
 quint32 HostDisplays::modelNumber(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->edid.model : 0;
 }
 
 quint32 HostDisplays::serialNumber(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->edid.serial : 0;
 }
 
 int HostDisplays::pixelsWide(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->pixelsWide : 0;
 }
 
 int HostDisplays::pixelsHigh(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->pixelsHigh : 0;
 }
 
 std::optional<DisplayMode> HostDisplays::currentMode(DisplayId display)
 {
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     if (!output || output->currentMode < 0)
         return std::nullopt;
     return output->modes.value(output->currentMode);
@@ -875,12 +857,11 @@ std::optional<DisplayMode> HostDisplays::currentMode(DisplayId display)
 QList<DisplayMode> HostDisplays::allModes(DisplayId display, bool)
 {
     // The display servers report no scaled duplicates of a mode: the option changes nothing.
-    QMutexLocker lock(&m_mutex);
-    const Output *output = findLocked(display);
+    const Output *output = findOutput(display);
     return output ? output->modes : QList<DisplayMode>{};
 }
 
-QList<ShownMonitor> HostDisplays::shownLocked(quint32 crtc) const
+QList<ShownMonitor> HostDisplays::shownOn(quint32 crtc) const
 {
     QList<ShownMonitor> shown;
     for (const Output &output : m_layout.outputs) {
@@ -890,17 +871,17 @@ QList<ShownMonitor> HostDisplays::shownLocked(quint32 crtc) const
     return shown;
 }
 
-QString HostDisplays::crtcNamesLocked(quint32 crtc) const
+QString HostDisplays::crtcNames(quint32 crtc) const
 {
     QStringList names;
-    for (const ShownMonitor &shown : shownLocked(crtc))
+    for (const ShownMonitor &shown : shownOn(crtc))
         names << shown.output;
     return names.isEmpty() ? QStringLiteral("CRTC %1 (switched off)").arg(crtc) : names.join(QStringLiteral(", "));
 }
 
 int HostDisplays::registerReconfigurationCallback(ReconfigurationCallback callback)
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(isMainThread());
     const int token = m_nextToken++;
     m_callbacks.insert(token, std::move(callback));
     return token;
@@ -908,7 +889,7 @@ int HostDisplays::registerReconfigurationCallback(ReconfigurationCallback callba
 
 void HostDisplays::removeReconfigurationCallback(int token)
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(isMainThread());
     m_callbacks.remove(token);
 }
 

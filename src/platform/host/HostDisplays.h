@@ -11,7 +11,6 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -24,6 +23,7 @@ namespace qv {
 namespace host {
 class GnomeNightLight;
 class WaylandConnection;
+class XConnection;
 }
 
 // The host's display services over one way of setting gamma ramps (a GammaMethod: X11
@@ -42,7 +42,8 @@ class WaylandConnection;
 // else is written, unless the server was started again since or another copy still
 // relies on it. Where the compositor puts the originals back itself (wlroots), nothing
 // is kept.
-// The method's layout changes arrive on the thread that created the instance.
+// It lives on the main thread and is used there only (asserted), as its method is: what it
+// asks of the method and writes to the runtime folder needs no lock.
 class HostDisplays final : public QObject, public Displays {
     Q_OBJECT
 public:
@@ -51,6 +52,7 @@ public:
         QString displayName;     // empty: $DISPLAY
         bool waylandSession = false; // ramps set through XWayland do not reach the screens
         QString restoreFilePath; // empty: the runtime folder's file for the display
+        host::XConnection *connection = nullptr; // the process's to that display; null: one of its own
     };
     explicit HostDisplays(Options options, QObject *parent = nullptr);
     // The displays through another method. The kept originals go in the runtime folder's
@@ -69,6 +71,7 @@ public:
         // The process's connection to the compositor, shared with its other Wayland clients
         // (kept alive longer than the displays); without one, the wlroots method makes its own.
         host::WaylandConnection *wayland = nullptr;
+        host::XConnection *x = nullptr; // the process's connection to xDisplay; null: RandR opens its own
         static Session current();
     };
     enum class Method { randr, gnome, wlroots, none };
@@ -168,15 +171,15 @@ private:
     static bool isMirroredIn(const Layout &layout, const Output &output);
     // The one place a method's answer becomes the display services' result code.
     static ResultCode resultCode(const Result &result);
-    Result applyLocked(DisplayId display, const TransferFormula &formula);
-    QList<ShownMonitor> shownLocked(quint32 crtc) const;
-    QString crtcNamesLocked(quint32 crtc) const;
+    Result apply(DisplayId display, const TransferFormula &formula);
+    QList<ShownMonitor> shownOn(quint32 crtc) const;
+    QString crtcNames(quint32 crtc) const;
     bool keepsOriginals() const;
     bool readOriginals(GammaOriginals *originals, QString *error) const;
     bool writeOriginals(const GammaOriginals &originals, QString *error) const;
-    Result keepLocked(quint32 crtc, int size, DisplayId display);
-    const Output *findLocked(DisplayId display) const;
-    Result writeRampLocked(quint32 crtc, const GammaRamp &ramp);
+    Result keepOriginal(quint32 crtc, int size, DisplayId display);
+    const Output *findOutput(DisplayId display) const;
+    Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
     void writeFailed(quint32 crtc, const QString &reason);
     void logOnce(const QString &key, const QString &message) const;
@@ -191,7 +194,6 @@ private:
     bool m_announced = false; // the method's state was logged
     bool m_restored = false;  // what a killed run left was looked at
 
-    mutable QMutex m_mutex;
     Layout m_layout;
     GammaOriginals m_originals;              // as the restore file held them at our last look
     QString m_user;                          // how the restore file names this instance

@@ -12,6 +12,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace qv {
 
@@ -21,9 +22,19 @@ const QString kMonitorPath = QString::fromLatin1(HostIdle::kIdleMonitorPath);
 } // namespace
 
 HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *parent)
+    : HostIdle(nullptr, display, bus, parent)
+{
+}
+
+HostIdle::HostIdle(host::XConnection &x, const QDBusConnection &bus, QObject *parent)
+    : HostIdle(&x, QString(), bus, parent)
+{
+}
+
+HostIdle::HostIdle(host::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus)
 {
-    connectX(display);
+    connectX(x, display);
     if (!m_bus.isConnected()) {
         if (!m_x)
             m_log.error("No idle time on this desktop (no X screen-saver extension, no session bus); "
@@ -52,14 +63,13 @@ qint64 HostIdle::nowMs() const
     return scheduler().monotonicMs();
 }
 
-bool HostIdle::connectX(const QString &display)
+bool HostIdle::connectX(host::XConnection *x, const QString &display)
 {
-    m_x = new host::XConnection(display, m_log, this);
+    m_x = host::XConnection::sharedOrOwn(x, display, m_log, this);
     const xcb_query_extension_reply_t *extension =
         m_x->isConnected() ? xcb_get_extension_data(m_x->get(), &xcb_screensaver_id) : nullptr;
     if (!extension || !extension->present) {
-        delete m_x;
-        m_x = nullptr;
+        std::exchange(m_x, nullptr)->leave(this);
         return false;
     }
     watchScreenSaver();
@@ -69,10 +79,9 @@ bool HostIdle::connectX(const QString &display)
 void HostIdle::watchScreenSaver()
 {
     const quint8 notify = xcb_get_extension_data(m_x->get(), &xcb_screensaver_id)->first_event + XCB_SCREENSAVER_NOTIFY;
-    m_x->setEventHandler([this, notify](const xcb_generic_event_t &event) {
-        if ((event.response_type & 0x7f) == notify)
-            screenSaverChanged(reinterpret_cast<const xcb_screensaver_notify_event_t &>(event).state
-                               == XCB_SCREENSAVER_STATE_ON);
+    m_x->onEvent(notify, this, [this](const xcb_generic_event_t &event) {
+        screenSaverChanged(reinterpret_cast<const xcb_screensaver_notify_event_t &>(event).state
+                           == XCB_SCREENSAVER_STATE_ON);
     });
     xcb_screensaver_select_input(m_x->get(), m_x->root(), XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
     const auto info = m_x->reply(xcb_screensaver_query_info_reply, xcb_screensaver_query_info(m_x->get(), m_x->root()),
@@ -100,8 +109,7 @@ void HostIdle::dropX()
 {
     m_log.error("The X server no longer answers for the idle time; %s",
                 m_bus.isConnected() ? "the idle monitor answers once it runs" : "the user counts as present");
-    delete m_x;
-    m_x = nullptr;
+    std::exchange(m_x, nullptr)->leave(this);
     screenSaverChanged(false);
 }
 

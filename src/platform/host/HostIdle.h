@@ -42,6 +42,8 @@ public:
 
     // display names the X server (empty: $DISPLAY); bus is the session bus.
     HostIdle(const QString &display, const QDBusConnection &bus, QObject *parent = nullptr);
+    // On the process's X connection.
+    HostIdle(host::XConnection &x, const QDBusConnection &bus, QObject *parent = nullptr);
     ~HostIdle() override;
     HostIdle(const HostIdle &) = delete;
     HostIdle &operator=(const HostIdle &) = delete;
@@ -68,7 +70,8 @@ private slots:
     void watchFired(const QDBusMessage &message);
 
 private:
-    bool connectX(const QString &display);
+    HostIdle(host::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent);
+    bool connectX(host::XConnection *x, const QString &display);
     std::optional<double> queryX();
     // Selects the screen saver's notify events and reads the state as it stands.
     void watchScreenSaver();

@@ -11,6 +11,7 @@
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/HostDisplays.h"
 #include "platform/host/SystemHost.h"
+#include "platform/host/XConnection.h"
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
@@ -29,6 +30,8 @@ HostServices::HostServices()
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         session.sessionType = QStringLiteral("wayland");
     const bool waylandSession = session.sessionType == QLatin1String("wayland");
+    m_x = std::make_unique<host::XConnection>(session.xDisplay, Logger("X11"));
+    session.x = m_x.get();
     // One connection to the compositor for the gamma control, the idle time and the window
     // list, its globals known before they start.
     if (waylandSession) {
@@ -49,7 +52,7 @@ HostServices::HostServices()
     // the compositor where it offers them (idle notifications, the list of windows).
     if (m_wayland && m_wayland->isConnected())
         m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
-    m_idle = std::make_unique<HostIdle>(QString(), QDBusConnection::sessionBus());
+    m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus());
     if (m_waylandIdle && m_waylandIdle->isAvailable())
         m_idle->setWaylandIdle(m_waylandIdle.get());
     m_entries = std::make_shared<DesktopEntries>();
@@ -59,7 +62,7 @@ HostServices::HostServices()
             m_workspace = std::move(workspace);
     }
     if (!m_workspace)
-        m_workspace = std::make_unique<HostWorkspace>(QString(), m_entries);
+        m_workspace = std::make_unique<HostWorkspace>(*m_x, m_entries);
     m_bus = std::make_unique<HostBusServices>();
     // The desktop's font setting, put back first where a killed run left it switched.
     m_fontSmoothing = std::make_unique<GsettingsFontSmoothing>();

@@ -21,6 +21,7 @@ class Workspace;
 namespace host {
 class WaylandConnection;
 class WaylandIdle;
+class XConnection;
 } // namespace host
 
 // The back-ends of the Linux computer itself for the services that have one: the
@@ -55,6 +56,9 @@ private:
     // In a Wayland session, shared by the displays, the idle time and the window list
     // (which go before it).
     std::unique_ptr<host::WaylandConnection> m_wayland;
+    // The one X connection of the RandR, screen-saver and window-manager back-ends; it
+    // goes after them.
+    std::unique_ptr<host::XConnection> m_x;
     std::unique_ptr<HostDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;

@@ -33,17 +33,27 @@ std::optional<QString> usableName(const std::optional<QString> &decoded)
 } // namespace
 
 HostWorkspace::HostWorkspace(const QString &display, std::shared_ptr<DesktopEntries> entries, QObject *parent)
+    : HostWorkspace(nullptr, display, std::move(entries), parent)
+{
+}
+
+HostWorkspace::HostWorkspace(host::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent)
+    : HostWorkspace(&x, QString(), std::move(entries), parent)
+{
+}
+
+HostWorkspace::HostWorkspace(host::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
+                             QObject *parent)
     : Workspace(parent), m_entries(std::move(entries))
 {
-    if (!connectX(display)) {
+    if (!connectX(x, display)) {
         m_log.error("No X server: the front application and the running applications are unknown");
         return;
     }
     // Changes first, then the state as it stands: a change in between is read twice, never missed.
-    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(m_x->get(), m_root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(m_x->get());
-    m_x->setEventHandler([this](const xcb_generic_event_t &event) { handleEvent(event); });
+    for (const quint8 type : {XCB_PROPERTY_NOTIFY, XCB_DESTROY_NOTIFY})
+        m_x->onEvent(type, this, [this](const xcb_generic_event_t &event) { handleEvent(event); });
+    m_x->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
     connect(m_x, &host::XConnection::lost, this, &HostWorkspace::lost);
     if (m_entries)
         connect(m_entries.get(), &DesktopEntries::changed, this, &HostWorkspace::entriesChanged);
@@ -60,12 +70,11 @@ bool HostWorkspace::isConnected() const
     return m_x && m_x->isConnected();
 }
 
-bool HostWorkspace::connectX(const QString &display)
+bool HostWorkspace::connectX(host::XConnection *x, const QString &display)
 {
-    m_x = new host::XConnection(display, m_log, this);
+    m_x = host::XConnection::sharedOrOwn(x, display, m_log, this);
     if (!m_x->isConnected()) {
-        delete m_x;
-        m_x = nullptr;
+        std::exchange(m_x, nullptr)->leave(this);
         return false;
     }
     m_root = m_x->root();
@@ -81,8 +90,7 @@ bool HostWorkspace::connectX(const QString &display)
 void HostWorkspace::lost()
 {
     m_log.error("The X server connection ended: the applications stay as last seen");
-    m_x->deleteLater();
-    m_x = nullptr;
+    std::exchange(m_x, nullptr)->leave(this);
 }
 
 void HostWorkspace::handleEvent(const xcb_generic_event_t &event)

@@ -41,6 +41,8 @@ public:
     // applications (said once in the log).
     explicit HostWorkspace(const QString &display, std::shared_ptr<DesktopEntries> entries,
                            QObject *parent = nullptr);
+    // On the process's X connection.
+    HostWorkspace(host::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent = nullptr);
     ~HostWorkspace() override;
 
     bool isConnected() const;
@@ -54,7 +56,9 @@ private:
         RunningApplication application;
     };
 
-    bool connectX(const QString &display);
+    HostWorkspace(host::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
+                  QObject *parent);
+    bool connectX(host::XConnection *x, const QString &display);
     void handleEvent(const xcb_generic_event_t &event);
     void update();
     void entriesChanged();

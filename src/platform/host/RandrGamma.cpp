@@ -5,7 +5,6 @@
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 
 namespace qv::host {
 
@@ -24,7 +23,7 @@ RandrGamma::RandrGamma(Options options, QObject *parent)
       m_displayName(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.displayName),
       m_notReaching(options.notReachingReason)
 {
-    m_x = new XConnection(m_displayName, m_log, this);
+    m_x = XConnection::sharedOrOwn(options.connection, m_displayName, m_log, this);
     if (!m_x->isConnected()) {
         m_reason = QStringLiteral("No X server to reach; the displays' transfer formulas cannot be applied");
         return;
@@ -46,11 +45,8 @@ RandrGamma::RandrGamma(Options options, QObject *parent)
                            XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE
                                | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE);
     xcb_flush(c);
-    m_x->setEventHandler([this](const xcb_generic_event_t &event) {
-        const quint8 type = event.response_type & 0x7f;
-        if (type == m_randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == m_randrEventBase + XCB_RANDR_NOTIFY)
-            scheduleReload();
-    });
+    for (const quint8 type : {XCB_RANDR_SCREEN_CHANGE_NOTIFY, XCB_RANDR_NOTIFY})
+        m_x->onEvent(m_randrEventBase + type, this, [this](const xcb_generic_event_t &) { scheduleReload(); });
     connect(m_x, &XConnection::lost, this, [this] {
         logOnce(QStringLiteral("lost"), QStringLiteral("The connection to the X server was lost"));
     });
@@ -289,13 +285,10 @@ GammaMethod::Result RandrGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
     if (ramp.size() != *size)
         return {Status::wrongSize,
                 QStringLiteral("A ramp of %1 entries does not fit CRTC %2's of %3").arg(ramp.size()).arg(crtc).arg(*size)};
-    xcb_connection_t *c = m_x->get();
     const xcb_void_cookie_t cookie = xcb_randr_set_crtc_gamma_checked(
-        c, crtc, quint16(ramp.size()), ramp.red.constData(), ramp.green.constData(), ramp.blue.constData());
-    if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
+        m_x->get(), crtc, quint16(ramp.size()), ramp.red.constData(), ramp.green.constData(), ramp.blue.constData());
+    if (const int code = m_x->check(cookie, nullptr)) {
         // The CRTC went away since the configuration was read (a display unplugged).
-        const int code = error->error_code;
-        std::free(error);
         return {Status::unknownCrtc, QStringLiteral("The X server refused the gamma ramp of CRTC %1 (X error %2)")
                                          .arg(crtc)
                                          .arg(code)};

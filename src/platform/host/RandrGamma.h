@@ -19,6 +19,8 @@ class RandrGamma final : public GammaMethod {
 public:
     struct Options {
         QString displayName; // empty: $DISPLAY
+        // The process's connection to that display; null: one of its own.
+        XConnection *connection = nullptr;
         // Set where the server's ramps do not reach the screens (XWayland): the outputs
         // are read as usual, and this is the reason formulas are not applied.
         QString notReachingReason;

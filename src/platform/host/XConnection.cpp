@@ -27,11 +27,31 @@ XConnection::XConnection(const QString &display, const Logger &log, QObject *par
     m_root = screens.data->root;
 }
 
+XConnection::XConnection(xcb_connection_t *borrowed, const Logger &log, QObject *parent)
+    : QObject(parent), m_log(log), m_connection(borrowed), m_owned(false)
+{
+    if (m_connection)
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+}
+
 XConnection::~XConnection()
 {
     delete m_notifier;
-    if (m_connection)
+    if (m_connection && m_owned)
         xcb_disconnect(m_connection);
+}
+
+XConnection *XConnection::sharedOrOwn(XConnection *shared, const QString &display, const Logger &log, QObject *user)
+{
+    return shared ? shared : new XConnection(display, log, user);
+}
+
+void XConnection::leave(QObject *user)
+{
+    m_handlers.removeIf([user](const Handler &handler) { return handler.user == user || !handler.user; });
+    disconnect(user);
+    if (parent() == user)
+        deleteLater();
 }
 
 xcb_atom_t XConnection::atom(const char *name)
@@ -72,12 +92,11 @@ int XConnection::check(xcb_void_cookie_t cookie, const char *what)
 
 void XConnection::afterRoundTrip(xcb_generic_error_t *error, const char *what)
 {
-    if (error) {
+    if (error && what)
         logError(*error, what);
-        std::free(error);
-    }
+    std::free(error);
     // The events read with the reply are delivered once the caller is done.
-    if (m_handler && !m_pumpQueued) {
+    if (m_notifier && !m_pumpQueued) {
         m_pumpQueued = true;
         QMetaObject::invokeMethod(this, &XConnection::pumpEvents, Qt::QueuedConnection);
     }
@@ -89,19 +108,43 @@ void XConnection::logError(const xcb_generic_error_t &error, const char *what)
                 int(error.minor_code), error.resource_id, what);
 }
 
-void XConnection::setEventHandler(EventHandler handler)
+void XConnection::onEvent(quint8 type, QObject *user, EventHandler handler)
 {
-    m_handler = std::move(handler);
+    Q_ASSERT(m_owned);
+    if (!m_owned)
+        return;
+    m_handlers.removeIf([](const Handler &handler) { return !handler.user; }); // of users gone since
+    m_handlers.append(Handler{type, user, std::move(handler)});
     if (!m_connection || m_notifier)
         return;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &XConnection::pumpEvents);
 }
 
+void XConnection::selectRootEvents(quint32 mask)
+{
+    if (!m_connection || (m_rootEvents | mask) == m_rootEvents)
+        return;
+    m_rootEvents |= mask;
+    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &m_rootEvents);
+    xcb_flush(m_connection);
+}
+
+void XConnection::deliver(const xcb_generic_event_t &event)
+{
+    const quint8 type = event.response_type & 0x7f;
+    // A handler may add or remove handlers, or end its user: the list is walked as it was.
+    const QList<Handler> handlers = m_handlers;
+    for (const Handler &handler : handlers) {
+        if (handler.type == type && handler.user)
+            handler.handle(event);
+    }
+}
+
 void XConnection::pumpEvents()
 {
     m_pumpQueued = false;
-    if (!m_connection || m_lost)
+    if (!m_connection || !m_owned || m_lost)
         return;
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
         const std::unique_ptr<xcb_generic_event_t, FreeDeleter> owned(event);
@@ -110,10 +153,7 @@ void XConnection::pumpEvents()
             logError(*reinterpret_cast<const xcb_generic_error_t *>(event), "from a request without a reply");
             continue;
         }
-        if (m_handler)
-            m_handler(*event);
-        if (!m_connection)
-            return;
+        deliver(*event);
     }
     if (xcb_connection_has_error(m_connection)) {
         m_lost = true;

@@ -32,6 +32,9 @@ protected:
         client = std::make_unique<RandrClient>(server.display());
         ASSERT_TRUE(client->publishEdid("DUMMY0", kDesktopMonitor));
         ASSERT_TRUE(client->publishEdid("DUMMY1", kOlderMonitor));
+        // The server's own ramp, the same on both, under every formula.
+        original = client->ramp("DUMMY0").value_or(GammaRamp{});
+        ASSERT_EQ(client->ramp("DUMMY1"), original);
         openDisplays(server.display());
         runPending();
         ASSERT_EQ(randr->activeDisplays().size(), 2);
@@ -48,17 +51,17 @@ protected:
         runPending();
         return randr->activeDisplays().size() == count;
     }
-    // The ramp the display's own value set gives.
+    // The ramp the display's own value set gives over the server's own.
     GammaRamp expectedRamp(DisplayId id, const TuningValues &values)
     {
         DisplayTuning &tuning = DisplayTuning::shared();
-        return gammaRampForFormula(tuningFormula::formula(values, 0, false, tuning.isMiniLEDDisplay(id)),
-                                   randr->gammaRampSize(id));
+        return gammaRampOverOriginal(tuningFormula::formula(values, 0, false, tuning.isMiniLEDDisplay(id)), original);
     }
     std::optional<GammaRamp> rampOf(const QString &output) { return client->ramp(output); }
 
     DummyXorg server;
     std::unique_ptr<RandrClient> client;
+    GammaRamp original;
 };
 
 TEST_F(HostMonitorTargetTest, ATargetedMonitorSwitchedOffAndOnKeepsItsOwnFormula)

@@ -163,7 +163,7 @@ TEST_F(RandrMonitorsTest, AResetOrAQuitPutsBackEachOutputsOriginalAndLeavesAFore
     // One display reset gets its own original, not a linear ramp; the others keep the formula.
     ASSERT_EQ(displays->resetTransferFormula(display(0)), 0);
     EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
-    EXPECT_EQ(client->ramp(output(2)), gammaRampForFormula(dim, 256));
+    EXPECT_EQ(client->ramp(output(2)), gammaRampOverOriginal(dim, test::startingRamp(3, 256)));
     ASSERT_EQ(displays->setTransferFormula(display(0), dim), 0);
     ASSERT_EQ(displays->resetTransferFormula(display(0)), 0);
     EXPECT_EQ(client->ramp(output(0)), test::startingRamp(1, 256));
@@ -190,8 +190,10 @@ TEST_F(RandrMonitorsTest, AnOutputThatDrivesACrtcIsActiveWhateverItsConnectionSt
     EXPECT_EQ(displays->pixelsWide(id), 1024);
     TransferFormula dim;
     dim.redMax = 0.5f;
+    const auto original = client->ramp(QStringLiteral("DUMMY3"));
+    ASSERT_TRUE(original);
     ASSERT_EQ(displays->setTransferFormula(id, dim), 0);
-    EXPECT_EQ(client->ramp(QStringLiteral("DUMMY3")), gammaRampForFormula(dim, 256));
+    EXPECT_EQ(client->ramp(QStringLiteral("DUMMY3")), gammaRampOverOriginal(dim, *original));
     displays->restoreColorSyncSettings();
 }
 
@@ -264,11 +266,11 @@ TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
     auto a = open();
     ASSERT_EQ(a->setTransferFormula(a->mainDisplay(), first), 0);
     auto b = open();
-    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(first, 256));
+    EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(first, original));
     ASSERT_EQ(b->setTransferFormula(b->mainDisplay(), second), 0);
     a->restoreColorSyncSettings(); // the tint on the screen is the other copy's: left
     a.reset();
-    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(second, 256));
+    EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(second, original));
     b->restoreColorSyncSettings();
     EXPECT_EQ(client->ramp(output(0)), original);
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
@@ -280,7 +282,7 @@ TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
     ASSERT_EQ(c->setTransferFormula(c->mainDisplay(), first), 0);
     c.reset();
     d->restoreColorSyncSettings();
-    EXPECT_EQ(client->ramp(output(0)), gammaRampForFormula(first, 256));
+    EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(first, original));
     d.reset();
     open();
     EXPECT_EQ(client->ramp(output(0)), original);
