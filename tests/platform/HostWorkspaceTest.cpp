@@ -1,7 +1,7 @@
 #include "platform/host/DesktopEntries.h"
 #include "platform/host/HostIdle.h"
 #include "platform/host/HostWorkspace.h"
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/XServer.h"
@@ -340,7 +340,7 @@ TEST_F(HostWorkspaceTest, AnApplicationInstalledWhileRunningIsKnownByItsId)
 // the window manager's properties and the screen saver's notices.
 TEST_F(HostWorkspaceTest, SharesOneConnectionWithTheIdleTime)
 {
-    host::XConnection x(server->display(), Logger("X11"));
+    x11::XConnection x(server->display(), Logger("X11"));
     HostWorkspace workspace(x, entries);
     HostIdle idle(x, QDBusConnection(QString()));
     ASSERT_EQ(idle.source(), HostIdle::Source::xScreenSaver);

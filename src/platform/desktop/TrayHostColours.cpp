@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 
 #if QT_CONFIG(xcb)
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 
 #include <xcb/xcb.h>
 #endif
@@ -15,7 +15,7 @@ namespace qv {
 std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 {
 #if QT_CONFIG(xcb)
-    host::XConnection *x = x11::qtConnection();
+    x11::XConnection *x = x11::qtConnection();
     if (!x || !trayManagerWindow)
         return std::nullopt;
     const xcb_atom_t property = x->atom("_NET_SYSTEM_TRAY_COLORS");
@@ -37,7 +37,7 @@ std::optional<QColor> trayHostForeground(quint32 trayManagerWindow)
 std::optional<bool> isEmbeddedAndShown(quintptr window)
 {
 #if QT_CONFIG(xcb)
-    host::XConnection *x = x11::qtConnection();
+    x11::XConnection *x = x11::qtConnection();
     if (!x || !window)
         return std::nullopt;
     // The window may have been destroyed from outside: then it is neither.
@@ -56,7 +56,7 @@ std::optional<bool> isEmbeddedAndShown(quintptr window)
 bool requestTrayDock(quint32 trayManagerWindow, quintptr window)
 {
 #if QT_CONFIG(xcb)
-    host::XConnection *x = x11::qtConnection();
+    x11::XConnection *x = x11::qtConnection();
     if (!x || !trayManagerWindow || !window)
         return false;
     const xcb_atom_t opcode = x->atom("_NET_SYSTEM_TRAY_OPCODE");

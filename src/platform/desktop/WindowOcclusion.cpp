@@ -11,7 +11,7 @@
 #include <vector>
 
 #if QT_CONFIG(xcb)
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 
 #include <xcb/shape.h>
 #endif
@@ -21,7 +21,7 @@ namespace qv {
 #if QT_CONFIG(xcb)
 namespace {
 
-using host::XConnection;
+using x11::XConnection;
 
 // The depth of each of the screen's visuals: one of 32 bits carries an alpha channel.
 int visualDepth(xcb_connection_t *connection, xcb_visualid_t visual)

@@ -2,7 +2,7 @@
 
 
 #if QT_CONFIG(xcb)
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "runtime/Scheduler.h"
 
 #include <QGuiApplication>
@@ -19,15 +19,15 @@ xcb_connection_t *connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-host::XConnection *qtConnection()
+x11::XConnection *qtConnection()
 {
     Q_ASSERT(isMainThread());
-    static QPointer<host::XConnection> wrapper; // goes with the application
+    static QPointer<x11::XConnection> wrapper; // goes with the application
     xcb_connection_t *qt = connection();
     if (!qt)
         return nullptr;
     if (!wrapper || wrapper->get() != qt)
-        wrapper = new host::XConnection(qt, Logger("X11"), qApp);
+        wrapper = new x11::XConnection(qt, Logger("X11"), qApp);
     return wrapper;
 }
 

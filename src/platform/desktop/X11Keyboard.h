@@ -13,7 +13,7 @@ inline constexpr quint32 kNumLockKeysym = 0xff7f;
 #if QT_CONFIG(xcb)
 #include <xcb/xcb.h>
 
-namespace qv::host {
+namespace qv::x11 {
 class XConnection;
 }
 
@@ -23,7 +23,7 @@ namespace qv::x11 {
 xcb_connection_t *connection();
 // The same connection behind the host back-ends' wrapper (atoms, replies and errors; its
 // events stay Qt's), null when the display server is not X11. Main thread only.
-host::XConnection *qtConnection();
+x11::XConnection *qtConnection();
 xcb_window_t rootWindow(xcb_connection_t *connection);
 // The first keycode whose keysyms include keysym, 0 for none.
 quint8 keycodeFor(xcb_connection_t *connection, quint32 keysym);

@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 
 #if QT_CONFIG(xcb)
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
@@ -17,7 +17,7 @@ namespace qv {
 X11SelectionWatch::X11SelectionWatch(const QByteArray &selection, QObject *parent) : QObject(parent)
 {
 #if QT_CONFIG(xcb)
-    host::XConnection *x = x11::qtConnection();
+    x11::XConnection *x = x11::qtConnection();
     if (!x)
         return;
     m_selection = x->atom(selection.constData());
@@ -58,7 +58,7 @@ X11SelectionWatch::~X11SelectionWatch()
 void X11SelectionWatch::followOwnerProperties()
 {
 #if QT_CONFIG(xcb)
-    host::XConnection *x = x11::qtConnection();
+    x11::XConnection *x = x11::qtConnection();
     if (!x || !m_owner)
         return;
     // Another client's window: the mask is this connection's own and leaves the owner's.

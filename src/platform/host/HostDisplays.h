@@ -23,6 +23,8 @@ namespace qv {
 namespace host {
 class GnomeNightLight;
 class WaylandConnection;
+}
+namespace x11 {
 class XConnection;
 }
 
@@ -52,7 +54,7 @@ public:
         QString displayName;     // empty: $DISPLAY
         bool waylandSession = false; // ramps set through XWayland do not reach the screens
         QString restoreFilePath; // empty: the runtime folder's file for the display
-        host::XConnection *connection = nullptr; // the process's to that display; null: one of its own
+        x11::XConnection *connection = nullptr; // the process's to that display; null: one of its own
     };
     explicit HostDisplays(Options options, QObject *parent = nullptr);
     // The displays through another method. The kept originals go in the runtime folder's
@@ -71,7 +73,7 @@ public:
         // The process's connection to the compositor, shared with its other Wayland clients
         // (kept alive longer than the displays); without one, the wlroots method makes its own.
         host::WaylandConnection *wayland = nullptr;
-        host::XConnection *x = nullptr; // the process's connection to xDisplay; null: RandR opens its own
+        x11::XConnection *x = nullptr; // the process's connection to xDisplay; null: RandR opens its own
         static Session current();
     };
     enum class Method { randr, gnome, wlroots, none };

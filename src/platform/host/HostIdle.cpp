@@ -1,6 +1,6 @@
 #include "platform/host/HostIdle.h"
 
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "runtime/Scheduler.h"
 
@@ -26,12 +26,12 @@ HostIdle::HostIdle(const QString &display, const QDBusConnection &bus, QObject *
 {
 }
 
-HostIdle::HostIdle(host::XConnection &x, const QDBusConnection &bus, QObject *parent)
+HostIdle::HostIdle(x11::XConnection &x, const QDBusConnection &bus, QObject *parent)
     : HostIdle(&x, QString(), bus, parent)
 {
 }
 
-HostIdle::HostIdle(host::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent)
+HostIdle::HostIdle(x11::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus)
 {
     connectX(x, display);
@@ -63,9 +63,9 @@ qint64 HostIdle::nowMs() const
     return scheduler().monotonicMs();
 }
 
-bool HostIdle::connectX(host::XConnection *x, const QString &display)
+bool HostIdle::connectX(x11::XConnection *x, const QString &display)
 {
-    m_x = host::XConnection::sharedOrOwn(x, display, m_log, this);
+    m_x = x11::XConnection::sharedOrOwn(x, display, m_log, this);
     const xcb_query_extension_reply_t *extension =
         m_x->isConnected() ? xcb_get_extension_data(m_x->get(), &xcb_screensaver_id) : nullptr;
     if (!extension || !extension->present) {

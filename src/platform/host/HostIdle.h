@@ -18,6 +18,8 @@ class QDBusServiceWatcher;
 
 namespace qv::host {
 class WaylandIdle;
+}
+namespace qv::x11 {
 class XConnection;
 }
 
@@ -43,7 +45,7 @@ public:
     // display names the X server (empty: $DISPLAY); bus is the session bus.
     HostIdle(const QString &display, const QDBusConnection &bus, QObject *parent = nullptr);
     // On the process's X connection.
-    HostIdle(host::XConnection &x, const QDBusConnection &bus, QObject *parent = nullptr);
+    HostIdle(x11::XConnection &x, const QDBusConnection &bus, QObject *parent = nullptr);
     ~HostIdle() override;
     HostIdle(const HostIdle &) = delete;
     HostIdle &operator=(const HostIdle &) = delete;
@@ -70,8 +72,8 @@ private slots:
     void watchFired(const QDBusMessage &message);
 
 private:
-    HostIdle(host::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent);
-    bool connectX(host::XConnection *x, const QString &display);
+    HostIdle(x11::XConnection *x, const QString &display, const QDBusConnection &bus, QObject *parent);
+    bool connectX(x11::XConnection *x, const QString &display);
     std::optional<double> queryX();
     // Selects the screen saver's notify events and reads the state as it stands.
     void watchScreenSaver();
@@ -90,7 +92,7 @@ private:
     void monitorGone();
     qint64 nowMs() const;
 
-    host::XConnection *m_x = nullptr; // with the screen-saver extension
+    x11::XConnection *m_x = nullptr; // with the screen-saver extension
     bool m_screenBlanked = false;
     host::WaylandIdle *m_wayland = nullptr;
 

@@ -11,7 +11,7 @@
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/HostDisplays.h"
 #include "platform/host/SystemHost.h"
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
@@ -30,7 +30,7 @@ HostServices::HostServices()
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         session.sessionType = QStringLiteral("wayland");
     const bool waylandSession = session.sessionType == QLatin1String("wayland");
-    m_x = std::make_unique<host::XConnection>(session.xDisplay, Logger("X11"));
+    m_x = std::make_unique<x11::XConnection>(session.xDisplay, Logger("X11"));
     session.x = m_x.get();
     // One connection to the compositor for the gamma control, the idle time and the window
     // list, its globals known before they start.

@@ -21,8 +21,10 @@ class Workspace;
 namespace host {
 class WaylandConnection;
 class WaylandIdle;
-class XConnection;
 } // namespace host
+namespace x11 {
+class XConnection;
+}
 
 // The back-ends of the Linux computer itself for the services that have one: the
 // displays and their transfer formulas on the X server's RandR, the screens numbered
@@ -58,7 +60,7 @@ private:
     std::unique_ptr<host::WaylandConnection> m_wayland;
     // The one X connection of the RandR, screen-saver and window-manager back-ends; it
     // goes after them.
-    std::unique_ptr<host::XConnection> m_x;
+    std::unique_ptr<x11::XConnection> m_x;
     std::unique_ptr<HostDisplays> m_displays;
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;

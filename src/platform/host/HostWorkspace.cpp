@@ -1,7 +1,7 @@
 #include "platform/host/HostWorkspace.h"
 
 #include "platform/host/DesktopEntries.h"
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "runtime/TextDecoding.h"
 
 #include <xcb/xcb.h>
@@ -37,12 +37,12 @@ HostWorkspace::HostWorkspace(const QString &display, std::shared_ptr<DesktopEntr
 {
 }
 
-HostWorkspace::HostWorkspace(host::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent)
+HostWorkspace::HostWorkspace(x11::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent)
     : HostWorkspace(&x, QString(), std::move(entries), parent)
 {
 }
 
-HostWorkspace::HostWorkspace(host::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
+HostWorkspace::HostWorkspace(x11::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
                              QObject *parent)
     : Workspace(parent), m_entries(std::move(entries))
 {
@@ -54,7 +54,7 @@ HostWorkspace::HostWorkspace(host::XConnection *x, const QString &display, std::
     for (const quint8 type : {XCB_PROPERTY_NOTIFY, XCB_DESTROY_NOTIFY})
         m_x->onEvent(type, this, [this](const xcb_generic_event_t &event) { handleEvent(event); });
     m_x->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
-    connect(m_x, &host::XConnection::lost, this, &HostWorkspace::lost);
+    connect(m_x, &x11::XConnection::lost, this, &HostWorkspace::lost);
     if (m_entries)
         connect(m_entries.get(), &DesktopEntries::changed, this, &HostWorkspace::entriesChanged);
     if (property(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 4).size() != 4)
@@ -70,9 +70,9 @@ bool HostWorkspace::isConnected() const
     return m_x && m_x->isConnected();
 }
 
-bool HostWorkspace::connectX(host::XConnection *x, const QString &display)
+bool HostWorkspace::connectX(x11::XConnection *x, const QString &display)
 {
-    m_x = host::XConnection::sharedOrOwn(x, display, m_log, this);
+    m_x = x11::XConnection::sharedOrOwn(x, display, m_log, this);
     if (!m_x->isConnected()) {
         std::exchange(m_x, nullptr)->leave(this);
         return false;

@@ -10,7 +10,7 @@
 
 #include <xcb/xcb.h>
 
-namespace qv::host {
+namespace qv::x11 {
 class XConnection;
 }
 
@@ -42,7 +42,7 @@ public:
     explicit HostWorkspace(const QString &display, std::shared_ptr<DesktopEntries> entries,
                            QObject *parent = nullptr);
     // On the process's X connection.
-    HostWorkspace(host::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent = nullptr);
+    HostWorkspace(x11::XConnection &x, std::shared_ptr<DesktopEntries> entries, QObject *parent = nullptr);
     ~HostWorkspace() override;
 
     bool isConnected() const;
@@ -56,9 +56,9 @@ private:
         RunningApplication application;
     };
 
-    HostWorkspace(host::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
+    HostWorkspace(x11::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,
                   QObject *parent);
-    bool connectX(host::XConnection *x, const QString &display);
+    bool connectX(x11::XConnection *x, const QString &display);
     void handleEvent(const xcb_generic_event_t &event);
     void update();
     void entriesChanged();
@@ -71,7 +71,7 @@ private:
                         bool *gone = nullptr);
     void lost();
 
-    host::XConnection *m_x = nullptr;
+    x11::XConnection *m_x = nullptr;
     quint32 m_root = 0;
     bool m_clientsChanged = false, m_activeChanged = false, m_updateQueued = false;
     struct Atoms {

@@ -23,7 +23,7 @@ RandrGamma::RandrGamma(Options options, QObject *parent)
       m_displayName(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.displayName),
       m_notReaching(options.notReachingReason)
 {
-    m_x = XConnection::sharedOrOwn(options.connection, m_displayName, m_log, this);
+    m_x = x11::XConnection::sharedOrOwn(options.connection, m_displayName, m_log, this);
     if (!m_x->isConnected()) {
         m_reason = QStringLiteral("No X server to reach; the displays' transfer formulas cannot be applied");
         return;
@@ -47,7 +47,7 @@ RandrGamma::RandrGamma(Options options, QObject *parent)
     xcb_flush(c);
     for (const quint8 type : {XCB_RANDR_SCREEN_CHANGE_NOTIFY, XCB_RANDR_NOTIFY})
         m_x->onEvent(m_randrEventBase + type, this, [this](const xcb_generic_event_t &) { scheduleReload(); });
-    connect(m_x, &XConnection::lost, this, [this] {
+    connect(m_x, &x11::XConnection::lost, this, [this] {
         logOnce(QStringLiteral("lost"), QStringLiteral("The connection to the X server was lost"));
     });
     m_layout = queryLayout();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/host/GammaMethod.h"
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 #include "runtime/Logging.h"
 
 #include <QSet>
@@ -20,7 +20,7 @@ public:
     struct Options {
         QString displayName; // empty: $DISPLAY
         // The process's connection to that display; null: one of its own.
-        XConnection *connection = nullptr;
+        x11::XConnection *connection = nullptr;
         // Set where the server's ramps do not reach the screens (XWayland): the outputs
         // are read as usual, and this is the reason formulas are not applied.
         QString notReachingReason;
@@ -52,7 +52,7 @@ private:
     QString m_reason;
     QString m_notReaching;
     QString m_mark;
-    XConnection *m_x = nullptr;
+    x11::XConnection *m_x = nullptr;
     quint8 m_randrEventBase = 0;
     bool m_reloadQueued = false;
     quint32 m_edidAtom = 0;

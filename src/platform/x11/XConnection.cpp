@@ -1,8 +1,8 @@
-#include "platform/host/XConnection.h"
+#include "platform/x11/XConnection.h"
 
 #include <QSocketNotifier>
 
-namespace qv::host {
+namespace qv::x11 {
 
 XConnection::XConnection(const QString &display, const Logger &log, QObject *parent) : QObject(parent), m_log(log)
 {
@@ -163,4 +163,4 @@ void XConnection::pumpEvents()
     }
 }
 
-} // namespace qv::host
+} // namespace qv::x11

@@ -16,7 +16,7 @@
 
 class QSocketNotifier;
 
-namespace qv::host {
+namespace qv::x11 {
 
 // A connection to the X server, shared by the host back-ends of a process (RandR, the
 // screen saver, the window manager's properties). It reaches the screen the display names
@@ -122,4 +122,4 @@ private:
     bool m_lost = false;
 };
 
-} // namespace qv::host
+} // namespace qv::x11
