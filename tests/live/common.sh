@@ -91,6 +91,20 @@ make_isolated() {
     QUELLVISTA_MACHINE=simulated)
 }
 
+# Writes the stored defaults (members of "values") the next start of the isolated
+# application reads.
+store() {
+  mkdir -p "$tmp/config/Quellvista"
+  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
+}
+
+# Ends the application with the signal SIG ("TERM", "KILL", ...) and waits for it.
+stop_app() {
+  kill "-$1" "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+}
+
 # Starts the application (isolated, output in $tmp/app.log, process in app_pid) until
 # the command "$2..." finds what it shows within 30 s. An X server without clients
 # resets itself, and a connection made at that moment is refused: an application that

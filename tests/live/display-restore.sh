@@ -25,15 +25,6 @@ fail() {
   cat "$tmp/app.log" 2>/dev/null || true
   exit 1
 }
-store() {
-  mkdir -p "$tmp/config/Quellvista"
-  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
-}
-stop_app() {
-  kill "-$1" "$app_pid"
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=""
-}
 start_on_host() {
   isolated+=(QUELLVISTA_MACHINE=)
   start_app display-restore find_main

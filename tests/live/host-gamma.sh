@@ -20,16 +20,6 @@ fail() {
   cat "$tmp/app.log" 2>/dev/null || true
   exit 1
 }
-# Writes the stored defaults (members of "values") the next start reads.
-store() {
-  mkdir -p "$tmp/config/Quellvista"
-  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
-}
-stop_app() {
-  kill "-$1" "$app_pid"
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=""
-}
 # The host: an empty machine name runs on the X server's own screens.
 start_on_host() {
   isolated+=(QUELLVISTA_MACHINE=)

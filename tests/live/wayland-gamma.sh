@@ -30,15 +30,6 @@ fail() {
   cat "$tmp/app.log" 2>/dev/null || true
   exit 1
 }
-store() {
-  mkdir -p "$tmp/config/Quellvista"
-  printf '{"format":"quellvista-defaults","version":1,"values":{%s}}\n' "$1" >"$tmp/config/Quellvista/defaults.json"
-}
-stop_app() {
-  kill "-$1" "$app_pid"
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=""
-}
 # The host in a Wayland session: XDG_SESSION_TYPE says so; the window goes to the X server.
 start_in_wayland() {
   isolated+=(QUELLVISTA_MACHINE= XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$@")
