@@ -45,34 +45,76 @@ std::array<int, 3> boxesForGauss(qreal sigma)
     return sizes;
 }
 
-// One box pass of radius r along rows (horizontal) or columns over the four
-// interleaved channels; edges extend with transparent pixels.
-void boxPass(const uchar *src, uchar *dst, int width, int height, qsizetype stride, int r, bool horizontal)
+// One box pass of radius r along rows (horizontal) or columns over the given number of
+// interleaved channels (four, or one of alpha alone); edges extend with transparent pixels.
+void boxPass(const uchar *src, uchar *dst, int width, int height, qsizetype stride, int r, bool horizontal,
+             int channels)
 {
-    const int n = horizontal ? width : height;
-    const int lines = horizontal ? height : width;
-    const qsizetype step = horizontal ? 4 : stride;
     const quint32 mul = (1u << 16) / quint32(r + r + 1);
-    for (int line = 0; line < lines; ++line) {
-        const uchar *in = horizontal ? src + line * stride : src + line * 4;
-        uchar *out = horizontal ? dst + line * stride : dst + line * 4;
+    if (!horizontal) {
+        // Down the columns a row at a time: the running sums of a whole row are kept, so
+        // that each step reads and writes memory in order.
+        const size_t n = size_t(width) * size_t(channels);
+        std::vector<quint32> sum(n, 0);
+        const auto add = [&](int row, bool subtract) {
+            const uchar *in = src + row * stride;
+            if (subtract)
+                for (size_t i = 0; i < n; ++i)
+                    sum[i] -= in[i];
+            else
+                for (size_t i = 0; i < n; ++i)
+                    sum[i] += in[i];
+        };
+        for (int row = 0; row <= std::min(r, height - 1); ++row)
+            add(row, false);
+        for (int row = 0; row < height; ++row) {
+            uchar *out = dst + row * stride;
+            for (size_t i = 0; i < n; ++i)
+                out[i] = uchar(std::min<quint32>(255, (sum[i] * mul + 0x8000) >> 16));
+            if (row + r + 1 < height)
+                add(row + r + 1, false);
+            if (row - r >= 0)
+                add(row - r, true);
+        }
+        return;
+    }
+    for (int line = 0; line < height; ++line) {
+        const uchar *in = src + line * stride;
+        uchar *out = dst + line * stride;
         quint32 sum[4] = {0, 0, 0, 0};
-        for (int i = 0; i <= std::min(r, n - 1); ++i)
-            for (int c = 0; c < 4; ++c)
-                sum[c] += in[i * step + c];
-        for (int i = 0; i < n; ++i) {
-            uchar *o = out + i * step;
-            for (int c = 0; c < 4; ++c)
+        for (int i = 0; i <= std::min(r, width - 1); ++i)
+            for (int c = 0; c < channels; ++c)
+                sum[c] += in[i * channels + c];
+        for (int i = 0; i < width; ++i) {
+            uchar *o = out + i * channels;
+            for (int c = 0; c < channels; ++c)
                 o[c] = uchar(std::min<quint32>(255, (sum[c] * mul + 0x8000) >> 16));
             const int add = i + r + 1;
             const int sub = i - r;
-            if (add < n)
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += in[add * step + c];
+            if (add < width)
+                for (int c = 0; c < channels; ++c)
+                    sum[c] += in[add * channels + c];
             if (sub >= 0)
-                for (int c = 0; c < 4; ++c)
-                    sum[c] -= in[sub * step + c];
+                for (int c = 0; c < channels; ++c)
+                    sum[c] -= in[sub * channels + c];
         }
+    }
+}
+
+// The three box passes of a Gaussian of sigma over pixels of the given number of channels.
+void blurPixels(QImage &image, qreal sigma, int channels)
+{
+    const int w = image.width();
+    const int h = image.height();
+    const qsizetype stride = image.bytesPerLine();
+    std::vector<uchar> scratch(size_t(stride) * size_t(h));
+    uchar *data = image.bits();
+    for (int box : boxesForGauss(sigma)) {
+        const int r = (box - 1) / 2;
+        if (r <= 0)
+            continue;
+        boxPass(data, scratch.data(), w, h, stride, r, true, channels);
+        boxPass(scratch.data(), data, w, h, stride, r, false, channels);
     }
 }
 
@@ -126,18 +168,7 @@ void blur(QImage &image, qreal sigma)
         return;
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int w = image.width();
-    const int h = image.height();
-    const qsizetype stride = image.bytesPerLine();
-    std::vector<uchar> scratch(size_t(stride) * size_t(h));
-    uchar *data = image.bits();
-    for (int box : boxesForGauss(sigma)) {
-        const int r = (box - 1) / 2;
-        if (r <= 0)
-            continue;
-        boxPass(data, scratch.data(), w, h, stride, r, true);
-        boxPass(scratch.data(), data, w, h, stride, r, false);
-    }
+    blurPixels(image, sigma, 4);
 }
 
 namespace {
@@ -468,17 +499,36 @@ QImage haloImage(qreal s, qreal dpr, qreal canvas)
     return glowImage({0.92, 0.22, 0.12, 0.64, 0.16, 16}, s, dpr, canvas);
 }
 
-QImage tinted(const QImage &halfMask, const QColor &colour, qreal sigma)
+} // namespace
+
+QImage blurredAlpha(const QImage &image, qreal sigma)
 {
-    QImage shadow = halfMask.copy();
-    {
-        QPainter p(&shadow);
-        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        p.fillRect(shadow.rect(), colour);
-    }
-    blur(shadow, sigma / 2);
-    return shadow;
+    QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
+    if (sigma >= 0.2)
+        blurPixels(alpha, sigma, 1);
+    return alpha;
 }
+
+// A premultiplied picture of colour at the opacity of each pixel of alpha.
+QImage tintedAlpha(const QImage &alpha, const QColor &colour)
+{
+    const QRgba64 c = colour.rgba64().premultiplied();
+    std::array<quint32, 256> pixels{};
+    for (quint64 a = 0; a < 256; ++a) {
+        const auto level = [a](quint64 v) { return quint32((v * a + 65535 / 2) / 65535); };
+        pixels[a] = level(c.alpha()) << 24 | level(c.red()) << 16 | level(c.green()) << 8 | level(c.blue());
+    }
+    QImage out(alpha.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < alpha.height(); ++y) {
+        const uchar *in = alpha.constScanLine(y);
+        auto *dst = reinterpret_cast<quint32 *>(out.scanLine(y));
+        for (int x = 0; x < alpha.width(); ++x)
+            dst[x] = pixels[in[x]];
+    }
+    return out;
+}
+
+namespace {
 
 } // namespace
 
@@ -587,11 +637,12 @@ MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing, const 
             p.scale(dpr, dpr);
             p.strokePath(blob, QPen(opacity(Theme::markGold(), 0.18), goldWidth));
         }
-        blur(gold, goldSigma);
+        QColor goldColour = Theme::markGold();
+        goldColour.setAlpha(255);
         shape.gold = newCanvas(canvas, dpr);
         QPainter p(&shape.gold);
         p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(reach.topLeft(), gold);
+        p.drawImage(reach.topLeft(), tintedAlpha(blurredAlpha(gold, goldSigma), goldColour));
     }
     if (!reusedShadows.isEmpty()) {
         shape.shadows = reusedShadows;
@@ -609,8 +660,18 @@ MarkShape paintMarkShape(qreal s, qreal dpr, double wave, bool breathing, const 
     const QImage halfMask = cover.scaled(cover.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QList<MarkShadow> shadows = breathing ? breathingShadows() : QList<MarkShadow>();
     shadows << logoShadows();
-    for (const MarkShadow &shadow : shadows)
-        shape.shadows << tinted(halfMask, shadow.colour, shadow.radius * s * dpr);
+    // Shadows of one blur differ only in colour: their alpha is blurred once.
+    QList<std::pair<qreal, QImage>> blurred;
+    for (const MarkShadow &shadow : shadows) {
+        const auto same = std::find_if(blurred.cbegin(), blurred.cend(),
+                                       [&](const auto &b) { return b.first == shadow.radius; });
+        if (same != blurred.cend()) {
+            shape.shadows << tintedAlpha(same->second, shadow.colour);
+            continue;
+        }
+        blurred.append({shadow.radius, blurredAlpha(halfMask, shadow.radius * s * dpr / 2)});
+        shape.shadows << tintedAlpha(blurred.last().second, shadow.colour);
+    }
     return shape;
 }
 

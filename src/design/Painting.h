@@ -20,6 +20,11 @@ QPainterPath continuousRoundedRect(const QRectF &rect, qreal radius);
 
 // Gaussian blur (three box passes) of a premultiplied ARGB image in place; sigma in pixels.
 void blur(QImage &image, qreal sigma);
+// A picture of one colour is that colour times its alpha, and the blur is linear: such a
+// picture is blurred as its alpha alone (a quarter of the work), blurredAlpha (an
+// Alpha8 image), and coloured after, tintedAlpha (premultiplied ARGB).
+QImage blurredAlpha(const QImage &image, qreal sigma);
+QImage tintedAlpha(const QImage &alpha, const QColor &colour);
 
 // A soft shadow: the shape's silhouette blurred by sigma and tinted with colour, on an
 // image `margin` larger on every side than bounds (both in logical points). The shadows

@@ -257,6 +257,34 @@ TEST(Blur, SpreadsWithoutLosingCoverage)
     EXPECT_GT(qAlpha(image.pixel(30, 30)), 230); // the middle stays nearly full
 }
 
+// A picture of one colour blurred as its alpha and coloured after is the picture blurred
+// whole, within a level (of rounding), on a width whose rows are padded.
+TEST(Blur, OfTheAlphaAloneThenTintedMatchesTheWholeBlur)
+{
+    QImage shape(61, 40, QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    {
+        QPainter p(&shape);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::black);
+        p.drawEllipse(QRectF(12.3, 8.6, 30, 18));
+    }
+    for (const QColor &colour : {QColor(200, 120, 60, 56), QColor(40, 180, 170, 255)}) {
+        QImage whole = shape.copy();
+        {
+            QPainter p(&whole);
+            p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            p.fillRect(whole.rect(), colour);
+        }
+        paint::blur(whole, 5);
+        const QImage split = paint::tintedAlpha(paint::blurredAlpha(shape, 5), colour);
+        EXPECT_LE(paint::largestLevelDifference(whole.convertToFormat(QImage::Format_RGBA64_Premultiplied),
+                                                split.convertToFormat(QImage::Format_RGBA64_Premultiplied)),
+                  1.0)
+            << colour.name(QColor::HexArgb).toStdString();
+    }
+}
+
 } // namespace
 
 namespace {
