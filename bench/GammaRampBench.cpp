@@ -73,7 +73,7 @@ void BM_ComputeAndWriteRamp(benchmark::State &state)
     int i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(gammaRampForFormula(evening(i), int(state.range(0))));
-        if (s.displays->writeGammaRamp(s.display, gammaRampForFormula(evening(i), serverSize)) != 0)
+        if (!s.displays->writeGammaRamp(s.display, gammaRampForFormula(evening(i), serverSize)).ok())
             state.SkipWithError("the write failed");
         ++i;
     }
@@ -87,7 +87,7 @@ void BM_SetTransferFormula(benchmark::State &state)
     Server &s = server();
     int i = 0;
     for (auto _ : state) {
-        if (s.displays->setTransferFormula(s.display, evening(i++)) != 0)
+        if (!s.displays->setTransferFormula(s.display, evening(i++)).ok())
             state.SkipWithError("setTransferFormula failed");
     }
 }

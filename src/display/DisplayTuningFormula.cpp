@@ -64,8 +64,11 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
     // overlays carry the tuning.
     if (!formulasReachScreens())
         return;
-    if (const ResultCode code = platform().displays->setTransferFormula(displayID, f); code != 0)
-        m_log.error("CGSetDisplayTransferByFormula failed for display %u: %d", displayID, code);
+    // A Mac's error code is logged at every failure; the host's display services log their
+    // own failures, once per output and cause.
+    if (const DisplayResult result = platform().displays->setTransferFormula(displayID, f);
+        !result.ok() && result.coreGraphicsCode)
+        m_log.error("CGSetDisplayTransferByFormula failed for display %u: %d", displayID, *result.coreGraphicsCode);
 }
 
 
@@ -81,8 +84,10 @@ void DisplayTuning::resetTransferFormula(DisplayId displayID)
 {
     if (!formulasReachScreens())
         return;
-    if (const ResultCode code = platform().displays->resetTransferFormula(displayID); code != 0)
-        m_log.error("CGSetDisplayTransferByFormula neutral reset failed for display %u: %d", displayID, code);
+    if (const DisplayResult result = platform().displays->resetTransferFormula(displayID);
+        !result.ok() && result.coreGraphicsCode)
+        m_log.error("CGSetDisplayTransferByFormula neutral reset failed for display %u: %d", displayID,
+                    *result.coreGraphicsCode);
 }
 
 void DisplayTuning::updateSidecarOverlay(const TuningValues &values)

@@ -3,6 +3,7 @@
 #include "platform/Types.h"
 
 #include <QList>
+#include <QString>
 
 #include <functional>
 #include <optional>
@@ -37,7 +38,26 @@ enum DisplayChangeFlag : quint32 {
     kDisplayDesktopShapeChangedFlag = 0x1000,
 };
 
-// The Core Graphics display services.
+// What became of a transfer formula sent to a display: the result and, where it is not
+// ok, why.
+struct DisplayResult {
+    enum class Status {
+        ok,          // set, or on its way to the screen
+        noDisplay,   // no such display (any more)
+        noRamp,      // the display has no ramp that can be set
+        refused,     // the system said no, or did not answer
+        unavailable, // the system offers no way to set formulas now
+    };
+    Status status = Status::ok;
+    QString reason; // a sentence for the log; empty when ok
+    // The Core Graphics error code behind it, given by the simulated machine only: its log
+    // speaks of the Mac's own calls.
+    std::optional<ResultCode> coreGraphicsCode;
+
+    bool ok() const { return status == Status::ok; }
+};
+
+// The display services: the screens, their modes and identities, and their transfer formulas.
 class Displays {
 public:
     virtual ~Displays() = default;
@@ -54,8 +74,9 @@ public:
     virtual std::optional<DisplayMode> currentMode(DisplayId display) = 0;
     virtual QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) = 0;
 
-    // Sets a display's transfer formula; returns 0 or a Core Graphics error code.
-    virtual ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) = 0;
+    // Sets a display's transfer formula. An implementation that hears the system's answer
+    // later logs what goes wrong itself, once per display and cause.
+    virtual DisplayResult setTransferFormula(DisplayId display, const TransferFormula &formula) = 0;
     // Returns every display to the system's colour settings.
     virtual void restoreColorSyncSettings() = 0;
     // Whether transfer formulas reach the screens the user sees; a desktop may offer no
@@ -69,8 +90,8 @@ public:
     virtual std::optional<DisplayId> formerDisplayId(DisplayId) { return std::nullopt; }
     // Gives one display its neutral transfer while the others keep theirs: the identity
     // formula, or, where the system keeps a colour setting of its own for the display,
-    // that setting. Returns 0 or a Core Graphics error code.
-    virtual ResultCode resetTransferFormula(DisplayId display)
+    // that setting.
+    virtual DisplayResult resetTransferFormula(DisplayId display)
     {
         return setTransferFormula(display, TransferFormula::identity());
     }

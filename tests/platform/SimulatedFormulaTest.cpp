@@ -14,17 +14,17 @@ TEST(SimulatedMacFormulaTest, KeepsFailsAndRestoresFormulas)
     dim.redMax = dim.greenMax = dim.blueMax = 0.5f;
 
     EXPECT_FALSE(mac->formula(1));
-    EXPECT_EQ(displays.setTransferFormula(1, dim), 0);
-    EXPECT_EQ(displays.setTransferFormula(2, qv::TransferFormula::identity()), 0);
+    EXPECT_TRUE(displays.setTransferFormula(1, dim).ok());
+    EXPECT_TRUE(displays.setTransferFormula(2, qv::TransferFormula::identity()).ok());
     EXPECT_EQ(mac->formula(1), dim);
     EXPECT_EQ(mac->formula(2), qv::TransferFormula::identity());
 
     mac->failFormula(2, 1004);
-    EXPECT_EQ(displays.setTransferFormula(2, dim), 1004);
+    EXPECT_EQ(displays.setTransferFormula(2, dim).coreGraphicsCode, 1004);
     EXPECT_EQ(mac->formula(2), qv::TransferFormula::identity()); // unchanged by the failed call
     mac->failFormula(2, 0);
-    EXPECT_EQ(displays.setTransferFormula(2, dim), 0);
-    EXPECT_NE(displays.setTransferFormula(99, dim), 0); // no such display
+    EXPECT_TRUE(displays.setTransferFormula(2, dim).ok());
+    EXPECT_FALSE(displays.setTransferFormula(99, dim).ok()); // no such display
     EXPECT_EQ(mac->formulaCallCount(), 5);
 
     displays.restoreColorSyncSettings();

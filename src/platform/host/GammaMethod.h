@@ -72,8 +72,26 @@ public:
     // read ramps (the compositor keeps the originals itself) or has not read it yet.
     virtual std::optional<GammaRamp> currentRamp(quint32 crtc) = 0;
     // Writes a ramp of the CRTC's size. A method that hears the answer later says
-    // writeFailed() then.
+    // writeFailed() then. Every method has at most one write under way per CRTC: one asked
+    // for meanwhile waits for it, and only the latest that waits is sent.
     virtual Result writeRamp(quint32 crtc, const GammaRamp &ramp) = 0;
+    // Reads the CRTC's ramp from the server after the writes asked for before it, and says
+    // rampRead() when it is in; nothing where the ramp cannot be read. By default at once,
+    // through currentRamp().
+    virtual void readRamp(quint32 crtc)
+    {
+        if (const std::optional<GammaRamp> ramp = currentRamp(crtc))
+            emit rampRead(crtc, *ramp);
+    }
+    // Asks the compositor again for a ramp it refused the CRTC (another program held it);
+    // layoutChanged() follows when the answer changes what is known.
+    virtual void askAgain(quint32) {}
+    // Waits, each call at most its timeout, for the writes and reads under way, and says
+    // what they answered (at quit: the ramps put back reach the server, and their reads
+    // come in, before the connection goes).
+    virtual void settle() {}
+    // How the log names a CRTC: by the number the system shows for it.
+    virtual QString crtcName(quint32 crtc) const { return QStringLiteral("CRTC %1").arg(crtc); }
     // Whether the compositor puts every original back by itself when we go, so that
     // nothing needs keeping on disk and a kill needs no repair.
     virtual bool compositorRestores() const { return false; }
@@ -89,6 +107,8 @@ signals:
     void layoutChanged();
     // A write, or the control of a CRTC, failed after writeRamp() returned.
     void writeFailed(quint32 crtc, const QString &reason);
+    // A read shows the ramp on the CRTC (readRamp(), or a read of the whole layout).
+    void rampRead(quint32 crtc, const GammaRamp &ramp);
 };
 
 // Whether an output's connector is a built-in panel's (eDP-1, LVDS-1, DSI-1).

@@ -68,6 +68,7 @@ HostDisplays::HostDisplays(std::unique_ptr<host::GammaMethod> method, const QStr
     }
     connect(m_method.get(), &host::GammaMethod::layoutChanged, this, &HostDisplays::readLayout);
     connect(m_method.get(), &host::GammaMethod::writeFailed, this, &HostDisplays::writeFailed);
+    connect(m_method.get(), &host::GammaMethod::rampRead, this, &HostDisplays::rampRead);
     // A method that knows its outputs or its trouble at once (RandR) starts now; the others
     // when their first layout is in.
     if (!m_method->layout().outputs.isEmpty() || !m_method->unavailableReason().isEmpty())
@@ -76,9 +77,12 @@ HostDisplays::HostDisplays(std::unique_ptr<host::GammaMethod> method, const QStr
 
 HostDisplays::~HostDisplays()
 {
-    // What the method says while it goes (writes it waits for) is no news for us.
-    if (m_method)
+    // The ramps put back reach the server, and the reads that settle them come in, before
+    // the method goes; what it says while it goes is no news for us.
+    if (m_method) {
+        m_method->settle();
         m_method->disconnect(this);
+    }
     m_method.reset();
     GammaOriginals::endUser(m_user);
 }
@@ -169,19 +173,18 @@ QString HostDisplays::limitationText() const
     return m_method->unavailableReason();
 }
 
-ResultCode HostDisplays::resultCode(const Result &result)
+DisplayResult HostDisplays::displayResult(const Result &result)
 {
-    // The display services speak Core Graphics' error codes: illegal argument, none
-    // available, cannot complete, failure.
+    using S = DisplayResult::Status;
     switch (result.status) {
-    case Status::ok: return 0;
-    case Status::unknownCrtc: return 1001;
-    case Status::wrongSize: return 1011;
-    case Status::stale:
-    case Status::gone: return 1004;
-    case Status::refused: return 1000;
+    case Status::ok:
+    case Status::stale: return {}; // written once the layout is read again
+    case Status::unknownCrtc: return {S::noDisplay, result.reason};
+    case Status::wrongSize: return {S::noRamp, result.reason};
+    case Status::refused: return {S::refused, result.reason};
+    case Status::gone: return {S::unavailable, result.reason};
     }
-    return 1000;
+    return {S::refused, result.reason};
 }
 
 void HostDisplays::readLayout()
@@ -243,6 +246,7 @@ void HostDisplays::readLayout()
         m_log.info("The compositor was started again; the original gamma ramps kept before are dropped");
         m_originals = GammaOriginals();
         m_ours.clear();
+        m_putBack.clear();
     }
     if (!mark.isEmpty())
         m_serverMark = mark;
@@ -260,6 +264,7 @@ void HostDisplays::readLayout()
     if (!m_restored && keepsOriginals() && !m_layout.gammaSizes.isEmpty()) {
         m_restored = true;
         restoreKeptRamps();
+        readPutBack(m_putBack.keys());
     }
     for (const auto &[display, flags] : std::as_const(changes)) {
         for (const ReconfigurationCallback &callback : std::as_const(callbacks))
@@ -327,6 +332,37 @@ void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
             m_again.insert(output.id, m_formulas.value(output.id));
     }
     emit transferFormulaNoteChanged();
+}
+
+void HostDisplays::rampRead(quint32 crtc, const GammaRamp &ramp)
+{
+    Q_ASSERT(isMainThread());
+    // What the CRTC shows was set: a failure said on the page is over.
+    if (m_lastWritten.value(crtc) == ramp && m_failed.remove(crtc))
+        emit transferFormulaNoteChanged();
+    if (const auto putBack = m_putBack.constFind(crtc); putBack != m_putBack.cend() && *putBack == ramp)
+        settle(crtc);
+}
+
+void HostDisplays::settle(quint32 crtc)
+{
+    m_putBack.remove(crtc);
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    GammaOriginals originals;
+    QString error;
+    if (!readOriginals(&originals, &error))
+        return; // kept as it is: the next start puts the original back again
+    // While another copy runs, the CRTC is that copy's to put back.
+    const bool another = originals.heldByAnotherRunning(crtc, m_user);
+    originals.release(crtc, m_user);
+    if (!another)
+        originals.drop(crtc);
+    if (!writeOriginals(originals, &error)) {
+        m_log.error("Could not update the kept gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
+                    qUtf8Printable(error));
+        return;
+    }
+    m_originals = originals;
 }
 
 void HostDisplays::logOnce(const QString &key, const QString &message) const
@@ -401,12 +437,12 @@ QString HostDisplays::transferFormulaNote()
     return parts.join(QLatin1Char(' '));
 }
 
-ResultCode HostDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ramp)
+DisplayResult HostDisplays::writeGammaRamp(DisplayId display, const GammaRamp &ramp)
 {
     const Output *output = findOutput(display);
     if (!output)
-        return resultCode({Status::unknownCrtc, {}});
-    return resultCode(writeRamp(output->crtc, ramp));
+        return displayResult({Status::unknownCrtc, QStringLiteral("Display %1 is not connected").arg(display)});
+    return displayResult(writeRamp(output->crtc, ramp));
 }
 
 HostDisplays::Result HostDisplays::writeRamp(quint32 crtc, const GammaRamp &ramp)
@@ -418,16 +454,13 @@ HostDisplays::Result HostDisplays::writeRamp(quint32 crtc, const GammaRamp &ramp
         // once per CRTC and kind until the layout changes.
         if (result.status != Status::stale) {
             const QString key = QStringLiteral("gone write %1 %2").arg(crtc).arg(int(result.status));
-            if (!m_logged.contains(key)) {
-                m_logged.insert(key);
-                m_log.error("Could not set the gamma ramp of %s: %s", qUtf8Printable(crtcNames(crtc)),
-                            qUtf8Printable(result.reason));
-            }
+            logOnce(key, QStringLiteral("Could not set the gamma ramp of %1: %2").arg(crtcNames(crtc), result.reason));
         }
         return result;
     }
     m_lastWritten.insert(crtc, ramp);
     m_ours.insert(crtc, ramp);
+    m_putBack.remove(crtc);
     return result;
 }
 
@@ -470,8 +503,11 @@ HostDisplays::Result HostDisplays::keepOriginal(quint32 crtc, int size, DisplayI
     if (!originals.knowsCrtc(crtc)) {
         current = m_method->currentRamp(crtc);
         if (!current || current->size() != size) {
-            m_log.error("Could not read the gamma ramp of CRTC %u for display %u; its transfer formula is not applied",
-                        crtc, display);
+            logOnce(QStringLiteral("gone read %1").arg(crtc),
+                    QStringLiteral("Could not read the gamma ramp of %1 for display %2; its transfer formula is not "
+                                   "applied until it can be read")
+                        .arg(m_method->crtcName(crtc))
+                        .arg(display));
             return {Status::refused, QStringLiteral("The gamma ramp of %1 could not be read").arg(crtcNames(crtc))};
         }
     }
@@ -489,23 +525,23 @@ HostDisplays::Result HostDisplays::keepOriginal(quint32 crtc, int size, DisplayI
     return {};
 }
 
-ResultCode HostDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
+DisplayResult HostDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
 {
     if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
-        return resultCode({Status::gone, reason});
+        return displayResult({Status::gone, reason});
     const Output *output = findOutput(display);
     if (!output) {
         // Once per display until the configuration changes: an animation keeps asking.
         logOnce(QStringLiteral("gone %1").arg(display),
                 QStringLiteral("Display %1 is not connected; its transfer formula is not applied").arg(display));
-        return resultCode({Status::unknownCrtc, {}});
+        return displayResult({Status::unknownCrtc, QStringLiteral("Display %1 is not connected").arg(display)});
     }
     m_formulas.insert(display, formula);
     const Result result = apply(display, formula);
     // The layout is being read again: the formula goes to what it finds.
     if (result.status == Status::stale)
         m_again.insert(display, formula);
-    return resultCode(result);
+    return displayResult(result);
 }
 
 HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormula &formula)
@@ -514,8 +550,11 @@ HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormul
     const quint32 crtc = output->crtc;
     const int size = m_layout.gammaSizes.value(crtc);
     if (!isUsableGammaRampSize(size)) {
-        // The method said why where it knows (a refused control); else once here.
-        if (!m_failed.contains(crtc)) {
+        // The method said why where it knows (a refused control), and asks again at the
+        // user's next change; else once here.
+        if (m_failed.contains(crtc))
+            m_method->askAgain(crtc);
+        else {
             const QString key = QStringLiteral("size %1 %2").arg(crtc).arg(size);
             if (!m_logged.contains(key)) {
                 m_logged.insert(key);
@@ -548,13 +587,13 @@ HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormul
     return writeRamp(crtc, ramp);
 }
 
-ResultCode HostDisplays::resetTransferFormula(DisplayId display)
+DisplayResult HostDisplays::resetTransferFormula(DisplayId display)
 {
     if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
-        return resultCode({Status::gone, reason});
+        return displayResult({Status::gone, reason});
     const Output *output = findOutput(display);
     if (!output)
-        return resultCode({Status::unknownCrtc, {}});
+        return displayResult({Status::unknownCrtc, QStringLiteral("Display %1 is not connected").arg(display)});
     m_formulas.remove(display);
     m_again.remove(display);
     const quint32 crtc = output->crtc;
@@ -562,18 +601,21 @@ ResultCode HostDisplays::resetTransferFormula(DisplayId display)
     if (!keepsOriginals()) {
         // The compositor holds the original; what we wrote gives way to a neutral ramp.
         if (!m_ours.contains(crtc) || !isUsableGammaRampSize(size))
-            return 0;
+            return {};
         const GammaRamp neutral = gammaRampForFormula(TransferFormula::identity(), size);
-        return m_lastWritten.value(crtc) == neutral ? 0 : resultCode(writeRamp(crtc, neutral));
+        return m_lastWritten.value(crtc) == neutral ? DisplayResult{} : displayResult(writeRamp(crtc, neutral));
     }
     // A CRTC whose ramp we never changed still shows its own.
     if (!m_originals.heldBy(crtc, m_user))
-        return 0;
+        return {};
     const std::optional<GammaRamp> original = m_originals.rampFor(crtc, shownOn(crtc), size);
     if (!original || m_lastWritten.value(crtc) == *original)
-        return 0;
+        return {};
     if (original->size() != size)
-        return resultCode({Status::wrongSize, {}});
+        return displayResult({Status::wrongSize, QStringLiteral("The kept original of %1 has %2 entries, the ramp %3")
+                                                     .arg(crtcNames(crtc))
+                                                     .arg(original->size())
+                                                     .arg(size)});
     // A ramp another program set since our last write is left as it is.
     if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
         const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
@@ -582,10 +624,10 @@ ResultCode HostDisplays::resetTransferFormula(DisplayId display)
             logOnce(QStringLiteral("foreign %1").arg(name),
                     QStringLiteral("The gamma ramp of output %1 was set by another program since; it is left as it is")
                         .arg(name));
-            return 0;
+            return {};
         }
     }
-    return resultCode(writeRamp(crtc, *original));
+    return displayResult(writeRamp(crtc, *original));
 }
 
 void HostDisplays::restoreKeptRamps()
@@ -616,6 +658,7 @@ void HostDisplays::restoreKeptRamps()
     }
     GammaOriginals kept(entries);
     QStringList restored;
+    QHash<quint32, GammaRamp> putBack;
     bool another = false;
     QHash<quint32, std::optional<GammaRamp>> chosen; // before any entry goes, as at quit
     for (const quint32 crtc : kept.crtcs())
@@ -628,19 +671,24 @@ void HostDisplays::restoreKeptRamps()
         }
         const auto it = m_layout.gammaSizes.constFind(crtc);
         if (it == m_layout.gammaSizes.cend()) {
-            m_log.info("CRTC %u of the kept gamma ramps is gone; its ramp waits until it is back", crtc);
+            m_log.info("%s of the kept gamma ramps is gone; its ramp waits until it is back",
+                       qUtf8Printable(m_method->crtcName(crtc)));
             continue;
         }
         const std::optional<GammaRamp> original = chosen.value(crtc);
-        kept.drop(crtc);
         if (!original || original->size() != *it) {
+            kept.drop(crtc);
             m_log.info("Not putting back the kept gamma ramp of %s: it has %d entries, the CRTC %d",
                        qUtf8Printable(crtcNames(crtc)), original ? original->size() : 0, *it);
             continue;
         }
+        // Kept until a read shows it back on the CRTC.
         const QString names = crtcNames(crtc);
-        if (writeRamp(crtc, *original).ok() && !restored.contains(names))
-            restored << names;
+        if (writeRamp(crtc, *original).ok()) {
+            putBack.insert(crtc, *original);
+            if (!restored.contains(names))
+                restored << names;
+        }
     }
     // Ramps an older version kept by output go back where that output shows that monitor.
     QList<SavedGammaRamp> done;
@@ -671,11 +719,21 @@ void HostDisplays::restoreKeptRamps()
     if (!writeOriginals(kept, &error))
         m_log.error("Could not keep the original gamma ramps of absent outputs in %s: %s",
                     qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+    m_putBack.insert(putBack);
     if (restored.isEmpty() && !another)
         m_log.info("Put back none of the gamma ramps a previous run left changed");
     else if (!restored.isEmpty())
         m_log.info("Put back the gamma ramp a previous run left changed on %s",
                    qUtf8Printable(restored.join(QStringLiteral(", "))));
+}
+
+void HostDisplays::readPutBack(const QList<quint32> &crtcs)
+{
+    // Outside the file's lock: a method that reads at once settles them now.
+    for (const quint32 crtc : crtcs) {
+        if (m_putBack.contains(crtc))
+            m_method->readRamp(crtc);
+    }
 }
 
 
@@ -699,6 +757,7 @@ void HostDisplays::restoreColorSyncSettings()
     // Switching the formulas off or on again tries to keep the originals anew.
     m_keepProblem.clear();
     QList<quint32> mine;
+    QHash<quint32, GammaRamp> putBack;
     for (const quint32 crtc : m_originals.crtcs()) {
         if (m_originals.heldBy(crtc, m_user))
             mine << crtc;
@@ -724,15 +783,16 @@ void HostDisplays::restoreColorSyncSettings()
         for (const quint32 crtc : std::as_const(mine)) {
             const auto it = m_layout.gammaSizes.constFind(crtc);
             if (it == m_layout.gammaSizes.cend()) {
-                m_log.info("CRTC %u is gone; its original gamma ramp waits for the next start", crtc);
+                m_log.info("%s is gone; its original gamma ramp waits for the next start",
+                           qUtf8Printable(m_method->crtcName(crtc)));
                 continue;
             }
             const std::optional<GammaRamp> &original = chosen[crtc];
-            // Put back, the CRTC is settled for copies that ended too; while another copy
-            // runs, it is that copy's to put back.
+            // Put back and shown by a read, the CRTC is settled for copies that ended too;
+            // while another copy runs, it is that copy's to put back.
             const bool another = originals.heldByAnotherRunning(crtc, m_user);
-            originals.release(crtc, m_user);
             if (!original || original->size() != *it) {
+                originals.release(crtc, m_user);
                 m_log.info("%s has a gamma ramp of another size now; its original is not put back",
                            qUtf8Printable(crtcNames(crtc)));
                 continue;
@@ -740,13 +800,19 @@ void HostDisplays::restoreColorSyncSettings()
             if (const auto ours = m_ours.constFind(crtc); ours != m_ours.cend()) {
                 const std::optional<GammaRamp> current = m_method->currentRamp(crtc);
                 if (current && *current != *ours) {
+                    originals.release(crtc, m_user);
                     m_log.info("The gamma ramp of %s was set by another program since; it is left as it is",
                                qUtf8Printable(crtcNames(crtc)));
                     continue;
                 }
             }
-            if (writeRamp(crtc, *original).ok() && !another)
-                originals.drop(crtc);
+            // A write that fails keeps the original for the next try, or the next start.
+            if (!writeRamp(crtc, *original).ok())
+                continue;
+            if (another)
+                originals.release(crtc, m_user);
+            else
+                putBack.insert(crtc, *original);
         }
         m_originals = originals;
         if (readable && !writeOriginals(originals, &error))
@@ -755,6 +821,8 @@ void HostDisplays::restoreColorSyncSettings()
     }
     m_ours.clear();
     m_lastWritten.clear();
+    m_putBack.insert(putBack);
+    readPutBack(putBack.keys());
 }
 
 
@@ -876,7 +944,8 @@ QString HostDisplays::crtcNames(quint32 crtc) const
     QStringList names;
     for (const ShownMonitor &shown : shownOn(crtc))
         names << shown.output;
-    return names.isEmpty() ? QStringLiteral("CRTC %1 (switched off)").arg(crtc) : names.join(QStringLiteral(", "));
+    return names.isEmpty() ? QStringLiteral("%1 (switched off)").arg(m_method->crtcName(crtc))
+                           : names.join(QStringLiteral(", "));
 }
 
 int HostDisplays::registerReconfigurationCallback(ReconfigurationCallback callback)

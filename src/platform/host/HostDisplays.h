@@ -39,7 +39,9 @@ class XConnection;
 // shared by every copy of ours on the server (GammaOriginals says what goes back where),
 // before the change reaches the screen; where it cannot be kept, no formula is applied.
 // restoreColorSyncSettings() writes every CRTC we wrote, lit or not (a CRTC switched off
-// keeps its ramp), except one whose ramp another program set since our last write. A new
+// keeps its ramp), except one whose ramp another program set since our last write; an
+// original put back stays kept until a read shows it on its CRTC (a write the compositor
+// did not answer may never have reached it). A new
 // instance puts back what a process that ended without doing so left, before anything
 // else is written, unless the server was started again since or another copy still
 // relies on it. Where the compositor puts the originals back itself (wlroots), nothing
@@ -103,8 +105,8 @@ public:
     // The ramp the display's CRTC holds now, as the method last read it.
     std::optional<GammaRamp> currentGammaRamp(DisplayId display);
     // Writes a ramp to the display's CRTC as setTransferFormula() does, without keeping the
-    // original (benchmarks). Returns 0 or an error code as setTransferFormula() does.
-    ResultCode writeGammaRamp(DisplayId display, const GammaRamp &ramp);
+    // original (benchmarks).
+    DisplayResult writeGammaRamp(DisplayId display, const GammaRamp &ramp);
     // Reads the configuration again where the method can do so at once, and reports what
     // changed; the method's own change events do this.
     void reloadConfiguration();
@@ -128,9 +130,9 @@ public:
     int pixelsHigh(DisplayId display) override;
     std::optional<DisplayMode> currentMode(DisplayId display) override;
     QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
-    ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    DisplayResult setTransferFormula(DisplayId display, const TransferFormula &formula) override;
     // The output's kept original ramp (a linear ramp is not what the user had).
-    ResultCode resetTransferFormula(DisplayId display) override;
+    DisplayResult resetTransferFormula(DisplayId display) override;
     void restoreColorSyncSettings() override;
     bool transferFormulasReachScreens() override;
     QString transferFormulaNote() override;
@@ -171,8 +173,8 @@ private:
     void readLayout();
     static Layout layoutOf(const host::GammaMethod::Layout &read);
     static bool isMirroredIn(const Layout &layout, const Output &output);
-    // The one place a method's answer becomes the display services' result code.
-    static ResultCode resultCode(const Result &result);
+    // The one place a method's answer becomes the display services' result.
+    static DisplayResult displayResult(const Result &result);
     Result apply(DisplayId display, const TransferFormula &formula);
     QList<ShownMonitor> shownOn(quint32 crtc) const;
     QString crtcNames(quint32 crtc) const;
@@ -184,6 +186,11 @@ private:
     Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
     void writeFailed(quint32 crtc, const QString &reason);
+    // A read shows the ramp on the CRTC: an original put back and shown there is settled.
+    void rampRead(quint32 crtc, const GammaRamp &ramp);
+    void settle(quint32 crtc);
+    // Asks the method to read the CRTCs whose originals were put back.
+    void readPutBack(const QList<quint32> &crtcs);
     void logOnce(const QString &key, const QString &message) const;
 
     Logger m_log{"HostDisplays"};
@@ -202,6 +209,7 @@ private:
     QHash<quint32, GammaRamp> m_lastWritten; // by CRTC, what we wrote last, until a reconfiguration
     QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
     QHash<quint32, QString> m_failed;        // by CRTC, why the method could not set its ramp
+    QHash<quint32, GammaRamp> m_putBack;     // by CRTC, an original written back, kept until a read shows it
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     mutable QSet<QString> m_logged;

@@ -229,8 +229,67 @@ MutterGamma::MutterGamma(const QDBusConnection &sessionBus, Options options, QOb
 MutterGamma::~MutterGamma()
 {
     m_retry.cancel();
-    for (QDBusPendingCall &write : m_writes)
-        write.waitForFinished();
+    settle();
+}
+
+void MutterGamma::settle()
+{
+    m_settling = true;
+    while (!m_calls.isEmpty()) {
+        Call call = m_calls.first();
+        call.call.waitForFinished();
+        finish(call.id, call.call.reply());
+    }
+    m_settling = false;
+}
+
+void MutterGamma::track(const QDBusMessage &message, std::function<void(const QDBusMessage &)> done)
+{
+    const int id = m_nextCall++;
+    const QDBusPendingCall call = m_bus.asyncCall(message, m_options.callTimeoutMs);
+    m_calls << Call{id, call, std::move(done)};
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        finish(id, finished->reply());
+    });
+}
+
+void MutterGamma::finish(int id, const QDBusMessage &reply)
+{
+    // Each answer is taken once: settle() may have taken it before its watcher said so.
+    const auto it = std::find_if(m_calls.begin(), m_calls.end(), [id](const Call &call) { return call.id == id; });
+    if (it == m_calls.end())
+        return;
+    const std::function<void(const QDBusMessage &)> done = std::move(it->done);
+    m_calls.erase(it);
+    done(reply);
+}
+
+QString MutterGamma::crtcName(quint32 crtc) const
+{
+    return QStringLiteral("CRTC %1").arg(crtc - 1);
+}
+
+void MutterGamma::unanswered(const QString &what)
+{
+    using namespace mutter;
+    if (m_stalled)
+        return;
+    m_stalled = true;
+    m_log.error("GNOME's display configuration did not answer %s; the ramps it holds are not known until it answers "
+                "again",
+                qUtf8Printable(what));
+}
+
+void MutterGamma::answered()
+{
+    if (!m_stalled)
+        return;
+    m_stalled = false;
+    m_log.info("GNOME's display configuration answers again");
+    // The back-end writes again what did not get through.
+    QMetaObject::invokeMethod(this, &GammaMethod::layoutChanged, Qt::QueuedConnection);
 }
 
 QString MutterGamma::methodName() const
@@ -250,7 +309,9 @@ GammaMethod::Layout MutterGamma::layout() const
 
 std::optional<GammaRamp> MutterGamma::currentRamp(quint32 crtc)
 {
-    // A ramp sent and not yet answered is what the CRTC is about to hold.
+    // A ramp waiting or under way is what the CRTC is about to hold.
+    if (const auto waiting = m_waiting.constFind(crtc); waiting != m_waiting.cend())
+        return *waiting;
     if (const auto sent = m_sent.constFind(crtc); sent != m_sent.cend())
         return *sent;
     const auto found = m_ramps.constFind(crtc);
@@ -298,6 +359,9 @@ void MutterGamma::read()
     ++m_generation;
     m_reading = true;
     m_retry.cancel();
+    // What waits belongs to the CRTC ids of the old serial; the back-end writes again.
+    m_waiting.clear();
+    m_readAfter.clear();
     const QString dbus = QStringLiteral("org.freedesktop.DBus");
     const QString dbusPath = QStringLiteral("/org/freedesktop/DBus");
     QDBusMessage owner = QDBusMessage::createMethodCall(dbus, dbusPath, dbus, QStringLiteral("GetNameOwner"));
@@ -407,7 +471,7 @@ void MutterGamma::read()
                 for (const Output &output : std::as_const(read->layout.outputs))
                     if (output.crtc == handle)
                         names << output.name;
-                problems << QStringLiteral("%1 (CRTC %2: %3)").arg(names.join(QLatin1Char('/'))).arg(handle - 1).arg(problem);
+                problems << QStringLiteral("%1 (%2: %3)").arg(names.join(QLatin1Char('/')), crtcName(handle), problem);
             }
             rampsAnswered(read, problems.join(QStringLiteral(", ")));
         });
@@ -423,6 +487,8 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     m_layout = read->layout;
     m_ramps = read->ramps;
     m_sent.clear();
+    m_rampReads.clear();
+    m_refusals.clear();
     // One line for what the read found wrong; the same again after the next read is not repeated.
     if (!m_layout.outputs.isEmpty() && m_layout.gammaSizes.isEmpty()) {
         m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")
@@ -436,6 +502,8 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
                                                .arg(problems));
     }
     emit layoutChanged();
+    for (auto it = m_ramps.cbegin(); it != m_ramps.cend(); ++it)
+        emit rampRead(it.key(), it.value());
 }
 
 void MutterGamma::readAgainAfterStale(const QString &what)
@@ -458,6 +526,9 @@ void MutterGamma::fail(const QString &reason, bool retry)
     m_layout = {};
     m_ramps.clear();
     m_sent.clear();
+    m_waiting.clear();
+    m_readAfter.clear();
+    m_rampReads.clear();
     m_reason = reason;
     m_note(m_log, reason);
     if (retry)
@@ -492,77 +563,157 @@ GammaMethod::Result MutterGamma::writeRamp(quint32 crtc, const GammaRamp &ramp)
         return {Status::stale, QStringLiteral("The screens' layout is being read again")};
     const auto size = m_layout.gammaSizes.constFind(crtc);
     if (size == m_layout.gammaSizes.cend())
-        return {Status::unknownCrtc, QStringLiteral("GNOME's display configuration has no gamma ramp %1").arg(crtc)};
+        return {Status::unknownCrtc,
+                QStringLiteral("GNOME's display configuration has no gamma ramp for %1").arg(crtcName(crtc))};
     if (ramp.size() != *size || ramp.green.size() != *size || ramp.blue.size() != *size)
-        return {Status::wrongSize, QStringLiteral("CRTC %1 has a gamma ramp of %2 entries, not %3")
-                                       .arg(crtc - 1)
+        return {Status::wrongSize, QStringLiteral("%1 has a gamma ramp of %2 entries, not %3")
+                                       .arg(crtcName(crtc))
                                        .arg(*size)
                                        .arg(ramp.size())};
-    const QDBusPendingCall call = m_bus.asyncCall(
-        methodCall(QStringLiteral("SetCrtcGamma"),
-                   {m_serial, crtc - 1, QVariant::fromValue(ramp.red), QVariant::fromValue(ramp.green),
-                    QVariant::fromValue(ramp.blue)}),
-        m_options.callTimeoutMs);
-    m_writes << call;
-    m_sent.insert(crtc, ramp);
-    auto *watcher = new QDBusPendingCallWatcher(call, this);
-    const int generation = m_generation;
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, crtc, ramp, generation](QDBusPendingCallWatcher *finished) {
-                finished->deleteLater();
-                m_writes.removeIf([&](const QDBusPendingCall &write) { return write.isFinished(); });
-                const QDBusMessage reply = finished->reply();
-                if (m_sent.value(crtc) == ramp)
-                    m_sent.remove(crtc);
-                if (generation != m_generation)
-                    return; // a read since: it brings what the compositor holds now
-                if (reply.type() == QDBusMessage::ReplyMessage) {
-                    m_ramps.insert(crtc, ramp);
-                    m_staleWrites = 0;
-                    return;
-                }
-                QString reason;
-                if (reply.errorName() == kStaleError && ++m_staleWrites >= kStaleReadLimit) {
-                    // A serial that moves under every write: no more reads until later.
-                    m_staleWrites = 0;
-                    reason = QStringLiteral("GNOME's display configuration changed its layout under every gamma ramp "
-                                            "written; %1 until it settles")
-                                 .arg(kNotFormulas);
-                    emit writeFailed(crtc, reason);
-                    fail(reason, true);
-                    return;
-                }
-                if (reply.errorName() == kStaleError) {
-                    reason = QStringLiteral("The screens' layout changed before the gamma ramp of CRTC %1 was set; "
-                                            "it is read again")
-                                 .arg(crtc - 1);
-                    read();
-                } else if (reply.errorName() == kNoCrtcError) {
-                    // Not read again at once (the answer would be the same): the CRTC is left
-                    // out until the screens change.
-                    reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of CRTC %1 (%2); it is "
-                                            "left as it is until the screens change")
-                                 .arg(crtc - 1)
-                                 .arg(errorText(reply));
-                    m_layout.gammaSizes.remove(crtc);
-                    m_ramps.remove(crtc);
-                    m_log.error("%s", qUtf8Printable(reason));
-                    emit writeFailed(crtc, reason);
-                    emit layoutChanged();
-                    return;
-                } else if (bus::timedOut(reply.errorName())) {
-                    reason = QStringLiteral("GNOME's display configuration did not answer when the gamma ramp of CRTC %1 "
-                                            "was set")
-                                 .arg(crtc - 1);
-                } else {
-                    reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of CRTC %1 (%2)")
-                                 .arg(crtc - 1)
-                                 .arg(errorText(reply));
-                }
-                m_log.error("%s", qUtf8Printable(reason));
-                emit writeFailed(crtc, reason);
-            });
+    // One write under way per CRTC; the latest written meanwhile follows it.
+    if (m_sent.contains(crtc) || m_rampReads.contains(crtc)) {
+        m_waiting.insert(crtc, ramp);
+        return {};
+    }
+    sendRamp(crtc, ramp);
     return {};
+}
+
+void MutterGamma::readRamp(quint32 crtc)
+{
+    if (m_reading || !m_layout.gammaSizes.contains(crtc))
+        return; // the layout's read brings every ramp
+    if (m_sent.contains(crtc) || m_waiting.contains(crtc) || m_rampReads.contains(crtc))
+        m_readAfter.insert(crtc);
+    else
+        sendRead(crtc);
+}
+
+void MutterGamma::sendRamp(quint32 crtc, const GammaRamp &ramp)
+{
+    m_sent.insert(crtc, ramp);
+    const int generation = m_generation;
+    track(methodCall(QStringLiteral("SetCrtcGamma"),
+                     {m_serial, crtc - 1, QVariant::fromValue(ramp.red), QVariant::fromValue(ramp.green),
+                      QVariant::fromValue(ramp.blue)}),
+          [this, crtc, ramp, generation](const QDBusMessage &reply) { written(crtc, ramp, generation, reply); });
+}
+
+void MutterGamma::sendRead(quint32 crtc)
+{
+    using namespace mutter;
+    m_rampReads.insert(crtc);
+    const int generation = m_generation;
+    track(methodCall(QStringLiteral("GetCrtcGamma"), {m_serial, crtc - 1}),
+          [this, crtc, generation](const QDBusMessage &reply) {
+              if (generation != m_generation)
+                  return; // a read of the layout since brings every ramp
+              m_rampReads.remove(crtc);
+              if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == kRampSignature) {
+                  answered();
+                  const GammaRamp ramp{channel(reply.arguments().value(0)), channel(reply.arguments().value(1)),
+                                       channel(reply.arguments().value(2))};
+                  if (ramp.size() == m_layout.gammaSizes.value(crtc) && ramp.green.size() == ramp.size()
+                      && ramp.blue.size() == ramp.size()) {
+                      m_ramps.insert(crtc, ramp);
+                      emit rampRead(crtc, ramp);
+                  }
+              } else if (bus::timedOut(reply.errorName())) {
+                  unanswered(QStringLiteral("when the gamma ramp of %1 was read").arg(crtcName(crtc)));
+              } else if (isGone(reply.errorName())) {
+                  return; // the service's going is said by its watcher
+              } else if (reply.errorName() == kStaleError) {
+                  read();
+                  return;
+              }
+              next(crtc);
+          });
+}
+
+void MutterGamma::next(quint32 crtc)
+{
+    // At quit, a compositor that did not answer is not waited for again.
+    if (m_settling && m_stalled) {
+        m_waiting.remove(crtc);
+        m_readAfter.remove(crtc);
+        return;
+    }
+    if (const auto waiting = m_waiting.constFind(crtc); waiting != m_waiting.cend()) {
+        const GammaRamp ramp = *waiting;
+        m_waiting.erase(waiting);
+        sendRamp(crtc, ramp);
+    } else if (m_readAfter.remove(crtc)) {
+        sendRead(crtc);
+    }
+}
+
+void MutterGamma::written(quint32 crtc, const GammaRamp &ramp, int generation, const QDBusMessage &reply)
+{
+    using namespace mutter;
+    if (generation != m_generation)
+        return; // a read since: it brings what the compositor holds now
+    m_sent.remove(crtc);
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        m_ramps.insert(crtc, ramp);
+        m_staleWrites = 0;
+        answered();
+        next(crtc);
+        return;
+    }
+    // Whatever went wrong, the ramp is not known to be on the CRTC.
+    m_ramps.remove(crtc);
+    QString reason;
+    if (reply.errorName() == kStaleError && ++m_staleWrites >= kStaleReadLimit) {
+        // A serial that moves under every write: no more reads until later.
+        m_staleWrites = 0;
+        reason = QStringLiteral("GNOME's display configuration changed its layout under every gamma ramp "
+                                "written; %1 until it settles")
+                     .arg(kNotFormulas);
+        emit writeFailed(crtc, reason);
+        fail(reason, true);
+        return;
+    }
+    if (reply.errorName() == kStaleError) {
+        reason = QStringLiteral("The screens' layout changed before the gamma ramp of %1 was set; it is read again")
+                     .arg(crtcName(crtc));
+        m_log.error("%s", qUtf8Printable(reason));
+        emit writeFailed(crtc, reason);
+        read();
+        return;
+    }
+    if (isGone(reply.errorName()))
+        return; // the service's going is said by its watcher, and ends what waits
+    if (reply.errorName() == kNoCrtcError) {
+        // Not read again at once (the answer would be the same): the CRTC is left
+        // out until the screens change.
+        reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of %1 (%2); it is "
+                                "left as it is until the screens change")
+                     .arg(crtcName(crtc), errorText(reply));
+        m_layout.gammaSizes.remove(crtc);
+        m_waiting.remove(crtc);
+        m_readAfter.remove(crtc);
+        m_log.error("%s", qUtf8Printable(reason));
+        emit writeFailed(crtc, reason);
+        emit layoutChanged();
+        return;
+    }
+    if (bus::timedOut(reply.errorName())) {
+        // The write may still reach the CRTC, and later ones after it: the next goes
+        // behind it, and the compositor takes them in order.
+        reason = QStringLiteral("GNOME's display configuration did not answer when the gamma ramp of %1 was set")
+                     .arg(crtcName(crtc));
+        unanswered(QStringLiteral("when the gamma ramp of %1 was set").arg(crtcName(crtc)));
+    } else {
+        reason = QStringLiteral("GNOME's display configuration refused the gamma ramp of %1 (%2)")
+                     .arg(crtcName(crtc), errorText(reply));
+        // Once per CRTC and cause until the layout is read again.
+        if (const QString key = QStringLiteral("%1 %2").arg(crtc).arg(reply.errorName()); !m_refusals.contains(key)) {
+            m_refusals.insert(key);
+            m_log.error("%s", qUtf8Printable(reason));
+        }
+    }
+    emit writeFailed(crtc, reason);
+    next(crtc);
 }
 
 EdidInfo MutterGamma::identity(const QString &vendor, const QString &product, const QString &serial)

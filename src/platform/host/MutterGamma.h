@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,11 @@ namespace qv::host {
 // a write is only sent with the serial its CRTC ids were read under (the compositor
 // refuses any other, and such a refusal starts a read again). A service that restarts
 // is read afresh; one that does not answer is asked again after bus::kRetryMs.
+//
+// Each CRTC has at most one SetCrtcGamma under way; a ramp written meanwhile waits for its
+// answer, and only the latest that waits is sent. A write that is not answered in time
+// confirms nothing: the CRTC's ramp is unknown until a later answer or read shows it, and
+// a stalled compositor is logged once, not at every write that meets it.
 //
 // The CRTC handles it gives are the compositor's CRTC ids plus one (its first CRTC is 0,
 // which GammaMethod keeps for "none").
@@ -50,6 +56,10 @@ public:
     Layout layout() const override;
     std::optional<GammaRamp> currentRamp(quint32 crtc) override;
     Result writeRamp(quint32 crtc, const GammaRamp &ramp) override;
+    void readRamp(quint32 crtc) override;
+    void settle() override;
+    // The compositor's own id of the CRTC (the one DisplayConfig takes).
+    QString crtcName(quint32 crtc) const override;
     // The bus's id and the compositor's unique name on it: both change when it restarts.
     QString serverMark() override;
 
@@ -80,6 +90,17 @@ private:
     // unless a newer read or the service's going made them void.
     void callAll(const QList<QDBusMessage> &calls, std::function<void(const QList<QDBusMessage> &)> done);
     QDBusMessage methodCall(const QString &method, const QVariantList &arguments = {}) const;
+    // Sends one call whose answer goes to done (also from settle()).
+    void track(const QDBusMessage &message, std::function<void(const QDBusMessage &)> done);
+    void finish(int id, const QDBusMessage &reply);
+    void sendRamp(quint32 crtc, const GammaRamp &ramp);
+    void written(quint32 crtc, const GammaRamp &ramp, int generation, const QDBusMessage &reply);
+    void sendRead(quint32 crtc);
+    // After a CRTC's call is answered: what waits for it goes.
+    void next(quint32 crtc);
+    // A call went unanswered (said once per stall) or was answered (the stall is over).
+    void unanswered(const QString &what);
+    void answered();
 
     Logger m_log{"HostDisplays"};
     QDBusConnection m_bus;
@@ -89,7 +110,10 @@ private:
     quint32 m_serial = 0;
     Layout m_layout;
     QHash<quint32, GammaRamp> m_ramps; // by handle
-    QHash<quint32, GammaRamp> m_sent;  // by handle, the last ramp sent until its answer is in
+    QHash<quint32, GammaRamp> m_sent;    // by handle, the ramp under way until its answer is in
+    QHash<quint32, GammaRamp> m_waiting; // by handle, the latest ramp written while one was under way
+    QSet<quint32> m_readAfter;           // handles whose ramp is read once their writes are answered
+    QSet<quint32> m_rampReads;           // handles whose ramp is being read
     QString m_reason;
     bool m_reading = false;
     int m_generation = 0;  // answers to calls of an earlier read are dropped
@@ -97,7 +121,16 @@ private:
     int m_staleWrites = 0; // writes refused as stale since the last one taken
     TaskHandle m_retry;
     bus::Note m_note;
-    QList<QDBusPendingCall> m_writes; // under way
+    struct Call {
+        int id = 0;
+        QDBusPendingCall call;
+        std::function<void(const QDBusMessage &)> done;
+    };
+    QList<Call> m_calls; // writes and ramp reads under way
+    int m_nextCall = 1;
+    QSet<QString> m_refusals; // CRTC and error of the refusals logged since the layout was read
+    bool m_stalled = false;  // a call went unanswered and nothing has answered since
+    bool m_settling = false; // at quit: nothing more is sent after a call that went unanswered
 };
 
 // Whether GNOME's own Night Light is tinting the screens now

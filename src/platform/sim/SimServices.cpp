@@ -186,17 +186,21 @@ QList<DisplayMode> SimDisplays::allModes(DisplayId display, bool includeDuplicat
     return modes;
 }
 
-ResultCode SimDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
+DisplayResult SimDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
 {
     QMutexLocker lock(&m_mac.m_mutex);
     ++m_mac.m_formulaCalls;
+    // Core Graphics answers with an error code; its callers log the code.
+    const auto failure = [](DisplayResult::Status status, ResultCode code) {
+        return DisplayResult{status, QStringLiteral("Core Graphics error %1").arg(code), code};
+    };
     if (const ResultCode code = m_mac.m_formulaFailures.value(display); code != 0)
-        return code;
+        return failure(DisplayResult::Status::refused, code);
     SimDisplay *d = m_mac.findLocked(display);
     if (!d)
-        return 1001; // kCGErrorIllegalArgument
+        return failure(DisplayResult::Status::noDisplay, 1001); // kCGErrorIllegalArgument
     d->formula = formula;
-    return 0;
+    return {};
 }
 
 void SimDisplays::restoreColorSyncSettings()

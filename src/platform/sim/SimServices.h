@@ -45,7 +45,7 @@ public:
     int pixelsHigh(DisplayId display) override;
     std::optional<DisplayMode> currentMode(DisplayId display) override;
     QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
-    ResultCode setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    DisplayResult setTransferFormula(DisplayId display, const TransferFormula &formula) override;
     void restoreColorSyncSettings() override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;

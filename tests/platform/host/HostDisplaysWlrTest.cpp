@@ -56,7 +56,7 @@ TEST_F(HostDisplaysWlrTest, EachOutputGetsItsFormulaAndAFailedOneShowsItsReason)
     EXPECT_TRUE(host->restoreFile().path().isEmpty());
     EXPECT_TRUE(host->transferFormulasReachScreens());
     for (const DisplayId id : host->activeDisplays())
-        EXPECT_EQ(host->setTransferFormula(id, test::kWarmFormula), 0);
+        EXPECT_TRUE(host->setTransferFormula(id, test::kWarmFormula).ok());
     EXPECT_TRUE(shows(QStringLiteral("DP-1"), test::kWarmFormula));
     EXPECT_TRUE(shows(QStringLiteral("HDMI-A-1"), test::kWarmFormula));
 
@@ -69,8 +69,8 @@ TEST_F(HostDisplaysWlrTest, EachOutputGetsItsFormulaAndAFailedOneShowsItsReason)
     TransferFormula dim = TransferFormula::identity();
     dim.redMax = dim.greenMax = dim.blueMax = 0.5f;
     for (int step = 0; step < 5; ++step)
-        EXPECT_NE(host->setTransferFormula(dp, dim), 0);
-    EXPECT_EQ(host->setTransferFormula(hdmi, dim), 0);
+        EXPECT_FALSE(host->setTransferFormula(dp, dim).ok());
+    EXPECT_TRUE(host->setTransferFormula(hdmi, dim).ok());
     EXPECT_TRUE(shows(QStringLiteral("HDMI-A-1"), dim));
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("refuses")).size(), 1)
         << log.messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();
@@ -87,11 +87,11 @@ TEST_F(HostDisplaysWlrTest, ACompositorThatGoesTakesItsDisplaysAlong)
 {
     auto host = open(compositor);
     const DisplayId dp = *host->displayForOutputName(QStringLiteral("DP-1"));
-    EXPECT_EQ(host->setTransferFormula(dp, test::kWarmFormula), 0);
+    EXPECT_TRUE(host->setTransferFormula(dp, test::kWarmFormula).ok());
     compositor.kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !host->transferFormulasReachScreens(); }, 5'000));
     EXPECT_FALSE(host->transferFormulaNote().isEmpty());
-    EXPECT_NE(host->setTransferFormula(dp, TransferFormula::identity()), 0);
+    EXPECT_FALSE(host->setTransferFormula(dp, TransferFormula::identity()).ok());
     host->restoreColorSyncSettings();
 }
 
@@ -114,7 +114,7 @@ TEST_F(HostDisplaysWlrTest, ADisplayIdFollowsTheMonitorToAnotherOutput)
     ASSERT_GE(changes.size(), 2);
     EXPECT_TRUE(changes[0].second & kDisplayRemoveFlag);
     EXPECT_TRUE(changes[1].second & kDisplayAddFlag);
-    EXPECT_EQ(host->setTransferFormula(dell, test::kWarmFormula), 0);
+    EXPECT_TRUE(host->setTransferFormula(dell, test::kWarmFormula).ok());
     EXPECT_TRUE(shows(QStringLiteral("DP-2"), test::kWarmFormula));
 }
 
@@ -134,7 +134,7 @@ TEST(HostDisplaysWlrCompositors, WithoutGammaControlThePageSaysWhy)
     EXPECT_FALSE(host->transferFormulasReachScreens());
     EXPECT_TRUE(host->transferFormulaNote().startsWith(
         QLatin1String("This desktop does not let applications set the screens' gamma")));
-    EXPECT_NE(host->setTransferFormula(host->mainDisplay(), test::kWarmFormula), 0);
+    EXPECT_FALSE(host->setTransferFormula(host->mainDisplay(), test::kWarmFormula).ok());
     EXPECT_EQ(plain.shown(QStringLiteral("DP-1")).writes, 0);
 
     session.waylandDisplay = plain.runtimeDir() + QStringLiteral("/nothing-here");

@@ -124,7 +124,7 @@ TEST_F(RandrDisplaysTest, FormulaBecomesTheRampAndRestoreGivesBackTheOriginal)
     formula.blueMin = 0.05f;
     formula.blueMax = 0.5f;
     formula.blueGamma = 1.2f;
-    ASSERT_EQ(displays->setTransferFormula(id, formula), 0);
+    ASSERT_TRUE(displays->setTransferFormula(id, formula).ok());
     const auto written = displays->currentGammaRamp(id);
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ(*written, gammaRampOverOriginal(formula, *original)); // a calibration shines through
@@ -132,7 +132,7 @@ TEST_F(RandrDisplaysTest, FormulaBecomesTheRampAndRestoreGivesBackTheOriginal)
     EXPECT_TRUE(QFile::exists(restorePath()));
 
     // A second change keeps the first original.
-    ASSERT_EQ(displays->setTransferFormula(id, TransferFormula::identity()), 0);
+    ASSERT_TRUE(displays->setTransferFormula(id, TransferFormula::identity()).ok());
     displays->restoreColorSyncSettings();
     EXPECT_EQ(displays->currentGammaRamp(id), original);
     EXPECT_FALSE(QFile::exists(restorePath()));
@@ -146,7 +146,7 @@ TEST_F(RandrDisplaysTest, ANewInstancePutsBackWhatAKilledOneLeftChanged)
         original = displays->currentGammaRamp(displays->mainDisplay());
         TransferFormula dim;
         dim.redMax = dim.greenMax = dim.blueMax = 0.5f;
-        ASSERT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
+        ASSERT_TRUE(displays->setTransferFormula(displays->mainDisplay(), dim).ok());
         // Gone without restoring, as a killed process is.
     }
     auto displays = open();
@@ -167,7 +167,7 @@ TEST_F(RandrDisplaysTest, AKeptRampThatDoesNotMatchIsNeverWritten)
         size = d->gammaRampSize(d->mainDisplay());
         TransferFormula f;
         f.redMax = 0.8f;
-        ASSERT_EQ(d->setTransferFormula(d->mainDisplay(), f), 0);
+        ASSERT_TRUE(d->setTransferFormula(d->mainDisplay(), f).ok());
         QList<SavedGammaRamp> kept;
         ASSERT_EQ(GammaRestoreFile(restorePath()).read(serverName, &mark, &kept, nullptr),
                   GammaRestoreFile::State::read);
@@ -245,7 +245,7 @@ TEST_F(RandrDisplaysTest, AHostileRestoreFileIsNeitherReadNorFollowed)
         // The place is free again: the next original is kept there, in a file of ours.
         TransferFormula dim;
         dim.redMax = 0.5f;
-        EXPECT_EQ(displays->setTransferFormula(displays->mainDisplay(), dim), 0);
+        EXPECT_TRUE(displays->setTransferFormula(displays->mainDisplay(), dim).ok());
         EXPECT_TRUE(QFileInfo(restorePath()).isFile() && !QFileInfo(restorePath()).isSymLink());
         displays->restoreColorSyncSettings();
         EXPECT_EQ(displays->currentGammaRamp(displays->mainDisplay()), original);
@@ -268,7 +268,7 @@ TEST_F(RandrDisplaysTest, NoRampChangesWhereItsOriginalCannotBeKept)
     TransferFormula dim;
     for (int step = 0; step < 10; ++step) {
         dim.redMax = 0.5f + 0.01f * float(step);
-        EXPECT_NE(displays->setTransferFormula(id, dim), 0);
+        EXPECT_FALSE(displays->setTransferFormula(id, dim).ok());
     }
     EXPECT_EQ(displays->currentGammaRamp(id), original);
     EXPECT_FALSE(displays->transferFormulasReachScreens());
@@ -278,7 +278,7 @@ TEST_F(RandrDisplaysTest, NoRampChangesWhereItsOriginalCannotBeKept)
     QDir().rmdir(restorePath());
     displays->restoreColorSyncSettings();
     EXPECT_TRUE(displays->transferFormulasReachScreens());
-    EXPECT_EQ(displays->setTransferFormula(id, dim), 0);
+    EXPECT_TRUE(displays->setTransferFormula(id, dim).ok());
     displays->restoreColorSyncSettings();
 }
 
@@ -400,7 +400,7 @@ TEST_F(RandrDisplaysTest, WhereFormulasCannotReachTheScreensNothingIsWritten)
     EXPECT_FALSE(wayland->transferFormulasReachScreens());
     TransferFormula dim;
     dim.redMax = 0.5f;
-    EXPECT_NE(wayland->setTransferFormula(id, dim), 0);
+    EXPECT_FALSE(wayland->setTransferFormula(id, dim).ok());
     EXPECT_EQ(wayland->currentGammaRamp(id), original);
 
     HostDisplays::Options options;
@@ -409,7 +409,7 @@ TEST_F(RandrDisplaysTest, WhereFormulasCannotReachTheScreensNothingIsWritten)
     HostDisplays none(options);
     EXPECT_TRUE(none.limitationText().startsWith(QStringLiteral("No X server")));
     EXPECT_TRUE(none.activeDisplays().isEmpty());
-    EXPECT_NE(none.setTransferFormula(1, dim), 0);
+    EXPECT_FALSE(none.setTransferFormula(1, dim).ok());
 }
 
 TEST_F(RandrDisplaysTest, ADisplayThatIsGoneGetsAnErrorAndOneLogLine)
@@ -417,7 +417,7 @@ TEST_F(RandrDisplaysTest, ADisplayThatIsGoneGetsAnErrorAndOneLogLine)
     auto displays = open();
     test::LogCapture log;
     for (int step = 0; step < 28; ++step)
-        EXPECT_EQ(displays->setTransferFormula(0x7fff, TransferFormula::identity()), 1001);
+        EXPECT_EQ(displays->setTransferFormula(0x7fff, TransferFormula::identity()).status, DisplayResult::Status::noDisplay);
     EXPECT_EQ(rampLines(log), 1);
     EXPECT_FALSE(QFile::exists(restorePath()));
 }
