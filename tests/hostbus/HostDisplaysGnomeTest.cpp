@@ -47,10 +47,10 @@ protected:
         return ramp;
     }
     // The back-end, once the compositor's displays are in.
-    std::unique_ptr<HostDisplays> open(int displays = 2)
+    std::unique_ptr<HostDisplays> open(int displays = 2, int callTimeoutMs = 2'000)
     {
         auto host = std::make_unique<HostDisplays>(
-            std::make_unique<MutterGamma>(bus->connection(), MutterGamma::Options{2'000}), QStringLiteral("gnome-test"),
+            std::make_unique<MutterGamma>(bus->connection(), MutterGamma::Options{callTimeoutMs}), QStringLiteral("gnome-test"),
             folder.filePath(QStringLiteral("gamma.json")));
         EXPECT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().size() == displays; }, 10'000));
         return host;
@@ -67,6 +67,24 @@ protected:
                 return rampOf(connector) == gammaRampOverOriginal(formula, originals.value(connector));
             });
         }, 5'000);
+    }
+    // How many ramps the compositor was given.
+    int writes()
+    {
+        int count = 0;
+        const QDBusArgument answer = qvariant_cast<QDBusArgument>(control(QStringLiteral("Writes")).arguments().value(0));
+        answer.beginArray();
+        while (!answer.atEnd()) {
+            quint32 serial = 0, crtc = 0;
+            QString connector;
+            GammaRamp ramp;
+            answer.beginStructure();
+            answer >> serial >> crtc >> connector >> ramp.red >> ramp.green >> ramp.blue;
+            answer.endStructure();
+            ++count;
+        }
+        answer.endArray();
+        return count;
     }
     QHash<QString, GammaRamp> ramps()
     {
@@ -156,6 +174,77 @@ TEST_F(HostDisplaysGnomeTest, ANewCrtcGetsItsFormulaAndAStaleSerialNeverHitsTheW
 
     host->restoreColorSyncSettings();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rampOf(QStringLiteral("HDMI-1")) == hdmiOriginal; }, 5'000));
+}
+
+// The compositor stalls (stopped) across an animated change from a tint to the originals:
+// at most one write per CRTC is under way, nothing unanswered counts as set, the kept
+// originals stay, and the stall is one line. Once it answers, the originals shown by a
+// read let the kept ones go; the next tint is laid over the originals, and quitting puts
+// them back. A stall at quit keeps the originals for the next start.
+TEST_F(HostDisplaysGnomeTest, AStalledCompositorLosesNothing)
+{
+    startConfig();
+    const QHash<QString, GammaRamp> originals = ramps();
+    auto host = open(2, 300);
+    ASSERT_TRUE(tint(*host, test::kWarmFormula));
+    const QString kept = host->restoreFile().path();
+
+    bus->pauseMock(kDisplayConfig, true);
+    for (int step = 1; step <= 28; ++step) {
+        TransferFormula f = test::kWarmFormula;
+        const float t = float(step) / 28;
+        f.redMax += (1 - f.redMax) * t;
+        f.greenMax += (1 - f.greenMax) * t;
+        f.blueMax += (1 - f.blueMax) * t;
+        for (const DisplayId id : host->activeDisplays())
+            EXPECT_TRUE(host->setTransferFormula(id, f).ok());
+    }
+    host->restoreColorSyncSettings();
+    QTest::qWait(1'000); // more than two calls' time
+    EXPECT_TRUE(QFile::exists(kept)) << "nothing unanswered shows the originals back";
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("did not answer")).size(), 1);
+    bus->pauseMock(kDisplayConfig, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals; }, 5'000));
+    EXPECT_LE(writes(), 2 * 4) << "a tint, the first step and the latest, then the originals, per CRTC";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(kept); }, 5'000));
+
+    ASSERT_TRUE(tint(*host, test::kWarmFormula)) << "laid over the originals, not over the tint";
+    bus->pauseMock(kDisplayConfig, true);
+    host->restoreColorSyncSettings();
+    host.reset(); // waits a call's time, no longer
+    EXPECT_TRUE(QFile::exists(kept)) << "kept for the next start";
+    bus->pauseMock(kDisplayConfig, false);
+    auto next = open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals && !QFile::exists(kept); }, 5'000))
+        << logs->messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();
+}
+
+// Answers that come in another order than the writes, and a compositor that goes in the
+// middle of a write: the ramps end as written last, and the originals stay kept.
+TEST_F(HostDisplaysGnomeTest, AnswersOutOfOrderOrAServiceThatGoesMidWrite)
+{
+    startConfig();
+    const QHash<QString, GammaRamp> originals = ramps();
+    auto host = open();
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("reverse")});
+    TransferFormula dim = TransferFormula::identity();
+    dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
+    for (const TransferFormula &f : {test::kWarmFormula, dim})
+        for (const DisplayId id : host->activeDisplays())
+            EXPECT_TRUE(host->setTransferFormula(id, f).ok());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return rampOf(QStringLiteral("DP-1")) == gammaRampOverOriginal(dim, originals.value(QStringLiteral("DP-1")))
+               && rampOf(QStringLiteral("eDP-1")) == gammaRampOverOriginal(dim, originals.value(QStringLiteral("eDP-1")));
+    }, 5'000));
+
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("silent")});
+    for (const DisplayId id : host->activeDisplays())
+        EXPECT_TRUE(host->setTransferFormula(id, test::kWarmFormula).ok());
+    bus->stopMock(kDisplayConfig);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !host->transferFormulasReachScreens(); }, 5'000));
+    EXPECT_TRUE(QFile::exists(host->restoreFile().path()));
+    host->restoreColorSyncSettings();
+    EXPECT_TRUE(QFile::exists(host->restoreFile().path())) << "nothing could be put back";
 }
 
 // The page says so while GNOME's Night Light is on, and when the compositor cannot be

@@ -642,7 +642,9 @@ void MutterGamma::next(quint32 crtc)
         const GammaRamp ramp = *waiting;
         m_waiting.erase(waiting);
         sendRamp(crtc, ramp);
-    } else if (m_readAfter.remove(crtc)) {
+    } else if (m_readAfter.remove(crtc) || (m_stalled && !m_ramps.contains(crtc))) {
+        // While the compositor does not answer, a read stays under way for each CRTC whose
+        // ramp is not known: its answer says when the compositor is back, and what it holds.
         sendRead(crtc);
     }
 }

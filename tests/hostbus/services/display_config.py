@@ -10,7 +10,9 @@ The test drives it through org.quellvista.Test.DisplayConfig on the same object:
   SetFault(method, fault): "" answers well; "types" answers with wrong types; "sizes"
       (GetCrtcGamma) channels of different sizes; "empty" (GetCrtcGamma) empty channels;
       "vanished" (GetCrtcGamma, SetCrtcGamma) says the CRTC does not exist; "stale"
-      (SetCrtcGamma) moves the serial on before every write; "silent" never answers.
+      (SetCrtcGamma) moves the serial on before every write; "silent" never answers;
+      "reverse" (SetCrtcGamma) sets each ramp at once but holds its answer until the
+      next write comes, then answers the later one first.
   BumpSerial(signal): a new serial, with MonitorsChanged when signal is true.
   PlugMonitor(): HDMI-1 lit on the third CRTC; a new serial and MonitorsChanged.
   SwapCrtcs(): the first two CRTCs trade places (and so their ids); a new serial and
@@ -64,6 +66,7 @@ class DisplayConfig(dbus.service.Object):
                       Crtc(42, 256, (0, 0, 0, 0), None)]
         self.faults = {}
         self.writes = []
+        self.held = []  # answers held back
 
     def _answer(self, method, reply, error, answer):
         fault = self.faults.get(method, '')
@@ -170,6 +173,13 @@ class DisplayConfig(dbus.service.Object):
             return
         crtc.red, crtc.green, crtc.blue = [int(v) for v in red], [int(v) for v in green], [int(v) for v in blue]
         self.writes.append((serial, index, crtc.connector or '', crtc.red, crtc.green, crtc.blue))
+        if self.faults.get('SetCrtcGamma') == 'reverse':
+            if not self.held:
+                self.held.append(reply)
+                return
+            reply()
+            self.held.pop()()
+            return
         reply()
 
     @dbus.service.signal(IFACE, signature='')
