@@ -4,6 +4,8 @@
 #  GNOME (the DisplayConfig stand-in on a private session bus):
 #  - Evening at 0.65 reaches every CRTC within one 16-bit step; SIGTERM (the quit path)
 #    puts every original back; after SIGKILL the next start does;
+#  - stalled (SIGSTOP) across a hot key's change to Neutral: Evening again is laid over
+#    the originals, SIGTERM puts them back, and the stall is one line of the log;
 #  - a monitor plugged in (MonitorsChanged, a new CRTC) gets the formula within the
 #    debounce plus 100 ms, and its original back at quit;
 #  - with the desktop's Night Light on, the page says so (screenshots, light and dark).
@@ -78,6 +80,28 @@ stop_app TERM
 mutter_at same "${connectors[@]}" || fail "after SIGTERM the CRTCs are not at their originals"
 echo "wayland-gamma: GNOME: Evening on every CRTC; the originals back after SIGTERM"
 
+# The compositor stalls (stopped) while the hot key turns Evening back to Neutral, then
+# goes on; the hot key's Evening again is laid over the originals, and SIGTERM puts them
+# back. 7 s stops it for longer than a call's
+# timeout (5 s): writes go unanswered and reads stay under way until it answers, as in a
+# longer stall, where each further 5 s only repeats an unanswered read.
+start_in_wayland
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC before the stall"
+kill -STOP "$config_pid"
+xdotool key super+shift+n
+sleep 7
+kill -CONT "$config_pid"
+poll 10 grep -q "Applying preset: Neutral" "$tmp/app.log" || fail "the hot key did not apply Neutral"
+poll 10 mutter_at same "${connectors[@]}" || fail "after the stall Neutral did not bring the originals back"
+# Evening again is laid over the originals, not over the Evening of before the stall.
+xdotool key super+shift+n
+poll 10 mutter_at preset "${connectors[@]}" || fail "Evening after the stall is not over the originals"
+stop_app TERM
+mutter_at same "${connectors[@]}" || fail "after a stall and SIGTERM the CRTCs are not at their originals"
+[[ "$(grep -c "did not answer" "$tmp/app.log")" == 1 ]] || fail "the stall was not logged once"
+echo "wayland-gamma: GNOME: stalled for 7 s across a hot key's change to Neutral; the originals back after SIGTERM"
+
+store "$evening_store"
 start_in_wayland
 poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC on the second start"
 stop_app KILL
