@@ -247,6 +247,24 @@ TEST_F(HostDisplaysGnomeTest, AnswersOutOfOrderOrAServiceThatGoesMidWrite)
     EXPECT_TRUE(QFile::exists(host->restoreFile().path())) << "nothing could be put back";
 }
 
+// A session without CRTCs (remote or virtual): said once in the log and on the page, and
+// no formula is written; CRTCs that come later take formulas again.
+TEST_F(HostDisplaysGnomeTest, ASessionWithoutCrtcsSaysSoOnce)
+{
+    startConfig();
+    control(QStringLiteral("RemoveCrtcs"));
+    auto host = open(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !host->transferFormulasReachScreens(); }, 5'000));
+    EXPECT_TRUE(host->transferFormulaNote().contains(QLatin1String("lists no CRTCs")));
+    EXPECT_TRUE(host->transferFormulaNote().contains(QLatin1String("the comfort veil carries the tuning")));
+    control(QStringLiteral("BumpSerial"), {true});
+    QTest::qWait(300);
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("no CRTCs")).size(), 1);
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("Displays: no gamma through GNOME")).size(), 1);
+    EXPECT_FALSE(host->setTransferFormula(1, test::kWarmFormula).ok());
+    EXPECT_EQ(writes(), 0);
+}
+
 // The page says so while GNOME's Night Light is on, and when the compositor cannot be
 // reached; neither waits on the main thread nor writes anything.
 TEST_F(HostDisplaysGnomeTest, ThePageSaysWhatHoldsTheFormulaBack)

@@ -490,7 +490,13 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     m_rampReads.clear();
     m_refusals.clear();
     // One line for what the read found wrong; the same again after the next read is not repeated.
-    if (!m_layout.outputs.isEmpty() && m_layout.gammaSizes.isEmpty()) {
+    if (m_layout.outputs.isEmpty()) {
+        // Remote and virtual sessions (a headless compositor's virtual monitors) have no CRTCs.
+        m_reason = QStringLiteral("GNOME's display configuration lists no CRTCs, as in a remote or virtual session: "
+                                  "this desktop does not let applications set the screens' gamma; the comfort veil "
+                                  "carries the tuning");
+        m_note(m_log, QString()); // the back-end's "Displays:" line says it
+    } else if (m_layout.gammaSizes.isEmpty()) {
         m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")
                        .arg(problems.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problems), kNotFormulas);
         m_note(m_log, m_reason);

@@ -17,6 +17,8 @@ The test drives it through org.quellvista.Test.DisplayConfig on the same object:
   PlugMonitor(): HDMI-1 lit on the third CRTC; a new serial and MonitorsChanged.
   SwapCrtcs(): the first two CRTCs trade places (and so their ids); a new serial and
       MonitorsChanged only when asked for afterwards (BumpSerial(true)).
+  RemoveCrtcs(): no CRTCs at all, as in a remote or virtual session (mutter --headless
+      --virtual-monitor); a new serial and MonitorsChanged.
   Writes(): every SetCrtcGamma that changed a ramp: serial, CRTC id, connector, ramps.
   Ramp(connector): the ramp the CRTC driving the connector holds.
 '''
@@ -206,6 +208,11 @@ class DisplayConfig(dbus.service.Object):
     def SwapCrtcs(self):
         self.crtcs[0], self.crtcs[1] = self.crtcs[1], self.crtcs[0]
         self.serial += 1
+
+    @dbus.service.method(TEST_IFACE, in_signature='', out_signature='')
+    def RemoveCrtcs(self):
+        self.crtcs = []
+        self.BumpSerial(True)
 
     @dbus.service.method(TEST_IFACE, in_signature='', out_signature='a(uusaqaqaq)')
     def Writes(self):
