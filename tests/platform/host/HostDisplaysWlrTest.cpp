@@ -81,6 +81,37 @@ TEST_F(HostDisplaysWlrTest, EachOutputGetsItsFormulaAndAFailedOneShowsItsReason)
     EXPECT_FALSE(compositor.shown(QStringLiteral("HDMI-A-1")).held);
 }
 
+// Another program holds the outputs' gamma controls: refused, said once per output. When it
+// lets go nothing asks by itself (no timer); the user's next change asks again and the
+// formula gets through, and outputs that come or go ask again for every refused one.
+TEST_F(HostDisplaysWlrTest, ARefusedControlIsAskedAgainAtTheNextChangeAndWhenOutputsChange)
+{
+    auto other = open(compositor);
+    auto host = open(compositor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->transferFormulaNote().contains(QLatin1String("HDMI-A-1")); }, 5'000));
+    const DisplayId dp = *host->displayForOutputName(QStringLiteral("DP-1"));
+    const DisplayId hdmi = *host->displayForOutputName(QStringLiteral("HDMI-A-1"));
+    for (int step = 0; step < 5; ++step) {
+        EXPECT_FALSE(host->setTransferFormula(dp, test::kWarmFormula).ok());
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("refuses the gamma control of DP-1")).size(),
+              1);
+
+    other.reset();
+    QTest::qWait(200);
+    EXPECT_FALSE(compositor.shown(QStringLiteral("DP-1")).held) << "nothing asks without a change";
+    EXPECT_FALSE(host->setTransferFormula(dp, test::kWarmFormula).ok()) << "asked again; the answer comes later";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->gammaRampSize(dp) == 256; }, 5'000));
+    EXPECT_TRUE(host->setTransferFormula(dp, test::kWarmFormula).ok());
+    EXPECT_TRUE(shows(QStringLiteral("DP-1"), test::kWarmFormula));
+    EXPECT_EQ(host->gammaRampSize(hdmi), 0);
+
+    compositor.addOutput(QStringLiteral("DP-2"), 256);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->gammaRampSize(hdmi) == 1024; }, 5'000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->transferFormulaNote().isEmpty(); }, 5'000));
+}
+
 // The compositor gone while running: the displays go with it, the page says why, nothing
 // is written and nothing crashes.
 TEST_F(HostDisplaysWlrTest, ACompositorThatGoesTakesItsDisplaysAlong)

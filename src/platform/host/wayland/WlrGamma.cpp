@@ -39,6 +39,8 @@ struct WlrGamma::Control {
     bool ready = false;       // everything the compositor first says about it has arrived
     QString failure;          // why there is no control (any more); said once
     bool failureSaid = false;
+    bool refused = false;     // the compositor failed the control: it may give it later
+    bool askAgain = false;    // a refused control is asked for again at the next takeControls()
     std::optional<GammaRamp> pending; // the last ramp written while the socket was full
 };
 
@@ -278,8 +280,11 @@ void WlrGamma::addOutput(const WaylandConnection::Global &global)
         return;
     wl_output_add_listener(output->output, &listener, output.get());
     m_outputs.push_back(std::move(output));
-    if (!m_starting)
+    if (!m_starting) {
+        // Outputs changed: a control refused before may be free now.
+        askAgainForRefused();
         takeControls();
+    }
 }
 
 void WlrGamma::takeControls()
@@ -287,11 +292,14 @@ void WlrGamma::takeControls()
     static const zwlr_gamma_control_v1_listener listener = {&WlrGammaListeners::gammaSize,
                                                             &WlrGammaListeners::failed};
     for (const auto &output : m_outputs) {
-        if (!m_manager || output->control || !output->failure.isEmpty())
+        if (!m_manager || output->control || (!output->failure.isEmpty() && !output->askAgain))
             continue;
+        const bool again = std::exchange(output->askAgain, false);
         output->control = zwlr_gamma_control_manager_v1_get_gamma_control(m_manager, output->output);
         zwlr_gamma_control_v1_add_listener(output->control, &listener, output.get());
-        output->ready = output->asked = false;
+        // An output known before stays in the layout while its control is asked for again.
+        if (!again)
+            output->ready = output->asked = false;
     }
     syncNewOutputs();
 }
@@ -330,6 +338,8 @@ void WlrGamma::control(Control *output, bool failed, quint32 size)
 {
     const QString name = output->outputName.isEmpty() ? QStringLiteral("output %1").arg(output->name)
                                                       : output->outputName;
+    const QString before = output->failure;
+    output->refused = failed;
     if (failed) {
         output->failure = QStringLiteral("The compositor refuses the gamma control of %1: another program holds "
                                          "it, the output went, or it has no gamma ramps")
@@ -339,12 +349,48 @@ void WlrGamma::control(Control *output, bool failed, quint32 size)
                               .arg(name)
                               .arg(size);
     } else {
+        if (!output->failure.isEmpty())
+            m_log.info("The compositor gives the gamma control of %s now", qUtf8Printable(name));
+        output->failure.clear();
+        output->failureSaid = false;
         output->gammaSize = int(size);
         m_changed = true;
         return;
     }
     destroyControl(*output);
+    // Refused again for the same cause: said once, and nothing changed.
+    if (output->failure == before && !before.isEmpty())
+        return;
+    output->failureSaid = false;
     m_changed = true;
+}
+
+QString WlrGamma::crtcName(quint32 crtc) const
+{
+    for (const auto &output : m_outputs) {
+        if (output->name == crtc && !output->outputName.isEmpty())
+            return QStringLiteral("the gamma control of %1").arg(output->outputName);
+    }
+    return QStringLiteral("the gamma control of output %1").arg(crtc);
+}
+
+void WlrGamma::askAgain(quint32 crtc)
+{
+    for (const auto &output : m_outputs) {
+        if (output->name == crtc && output->refused && !output->control)
+            output->askAgain = true;
+    }
+    takeControls();
+    if (m_connection)
+        m_connection->flush();
+}
+
+void WlrGamma::askAgainForRefused()
+{
+    for (const auto &output : m_outputs) {
+        if (output->refused && !output->control)
+            output->askAgain = true;
+    }
 }
 
 void WlrGamma::removeOutput(quint32 name)
@@ -359,6 +405,8 @@ void WlrGamma::removeOutput(quint32 name)
         wl_output_destroy((*it)->output);
     m_outputs.erase(it);
     m_changed = true;
+    askAgainForRefused();
+    takeControls();
 }
 
 void WlrGamma::afterDispatch()

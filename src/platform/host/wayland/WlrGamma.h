@@ -45,6 +45,10 @@ public:
     std::optional<GammaRamp> currentRamp(quint32) override { return std::nullopt; }
     Result writeRamp(quint32 crtc, const GammaRamp &ramp) override;
     bool compositorRestores() const override { return true; }
+    // A control the compositor refused (another program held it) is asked for again; so is
+    // every refused one when outputs come or go. No timer: the user's next change asks.
+    void askAgain(quint32 crtc) override;
+    QString crtcName(quint32 crtc) const override;
 
     // Whether every output the compositor had when we connected is known.
     bool isReady() const { return m_ready; }
@@ -61,6 +65,7 @@ private:
     void afterDispatch();
     void dropEverything(const QString &reason);
     void control(Control *control, bool failed, quint32 size);
+    void askAgainForRefused();
     Result sendRamp(Control &output, const GammaRamp &ramp);
     void sendPending();
     const Head *headOf(const Control &output) const;
