@@ -310,6 +310,8 @@ TEST_F(HostDisplaysGnomeTest, TheSessionChoosesTheMethod)
     bus->stopMock(kDisplayConfig);
     session.waylandDisplay = QStringLiteral("no-compositor-here");
     auto none = HostDisplays::forSession(session);
+    EXPECT_TRUE(none->method().isNone());
+    EXPECT_TRUE(none->restoreFile().path().isEmpty()) << "nothing is changed, so nothing is kept";
     EXPECT_FALSE(none->transferFormulasReachScreens());
     EXPECT_TRUE(none->transferFormulaNote().startsWith(
         QStringLiteral("This desktop does not let applications set the screens' gamma")));

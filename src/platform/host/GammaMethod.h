@@ -64,6 +64,8 @@ public:
 
     // How the log names the method: "X11 RandR", "GNOME display configuration", ...
     virtual QString methodName() const = 0;
+    // Whether this is the method of a session that offers none (NoGamma).
+    virtual bool isNone() const { return false; }
     // Why the method cannot set ramps now, as a sentence for the page; empty when it can.
     virtual QString unavailableReason() const = 0;
     // The layout read last.

@@ -1,6 +1,7 @@
 #include "platform/host/HostDisplays.h"
 
 #include "platform/host/MutterGamma.h"
+#include "platform/host/NoGamma.h"
 #include "platform/host/RandrGamma.h"
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WlrGamma.h"
@@ -145,13 +146,14 @@ std::unique_ptr<HostDisplays> HostDisplays::forSession(const Session &session)
     case Method::none:
         break;
     }
-    // The outputs as XWayland shows them, without ramps that reach the screens.
+    // No method: the outputs as XWayland shows them, without ramps that reach the screens.
     QString reason = kNoClientGamma;
     if (!noSocket.isEmpty())
         reason += QStringLiteral(" (%1.)").arg(noSocket);
     return std::make_unique<HostDisplays>(
-        std::make_unique<host::RandrGamma>(host::RandrGamma::Options{session.xDisplay, session.x, reason}),
-        GammaRestoreFile::serverOfDisplay(session.xDisplay));
+        std::make_unique<host::NoGamma>(reason, std::make_unique<host::RandrGamma>(
+                                                    host::RandrGamma::Options{session.xDisplay, session.x, reason})),
+        QString());
 }
 
 void HostDisplays::followNightLight(std::unique_ptr<host::GnomeNightLight> nightLight)
@@ -256,6 +258,8 @@ void HostDisplays::readLayout()
         m_announced = true;
         if (reason.isEmpty())
             m_log.info("Displays: gamma through %s", qUtf8Printable(m_method->methodName()));
+        else if (m_method->isNone())
+            m_log.info("Displays: no gamma method: %s", qUtf8Printable(reason));
         else
             m_log.info("Displays: no gamma through %s: %s", qUtf8Printable(m_method->methodName()),
                        qUtf8Printable(reason));
