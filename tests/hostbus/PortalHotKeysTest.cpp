@@ -119,6 +119,18 @@ TEST_F(PortalHotKeysTest, WithoutGlobalShortcutsTheKeyGrabsServe)
     }
 }
 
+// Neither global shortcuts nor key grabs: the keys stay registered for a portal that comes
+// later, and the one line says so (it agrees with the shell's "registered").
+TEST_F(PortalHotKeysTest, WithoutShortcutsOrGrabsTheKeysWaitRegistered)
+{
+    PortalHotKeys hotKeys(bus->connection(), nullptr);
+    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeys.state() == PortalHotKeys::State::fallback; }));
+    const QStringList lines = logs->messages(QStringLiteral("Shortcuts"));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QLatin1String("The hot keys are registered but cannot be pressed until")));
+}
+
 // A desktop that refuses the session (the user cancels) gives one line and no keys.
 TEST_F(PortalHotKeysTest, ARefusedSessionIsSaidOnce)
 {

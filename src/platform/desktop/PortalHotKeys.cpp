@@ -157,8 +157,9 @@ void PortalHotKeys::useFallback(const QString &reason)
 {
     setState(State::fallback);
     if (!m_fallback) {
-        m_log.error("No global hot keys in this session: the desktop portal has no global shortcuts (%s) and "
-                    "there are no key grabs",
+        // The keys stay registered, waiting for a portal that comes later.
+        m_log.error("The hot keys are registered but cannot be pressed until a desktop portal with global shortcuts "
+                    "appears: the portal has none (%s) and this session has no key grabs",
                     qUtf8Printable(reason.left(200)));
         return;
     }
