@@ -11,7 +11,8 @@ namespace qv::host {
 // Gamma ramps through the X server's RandR 1.3: the active outputs are those that drive a
 // CRTC with a mode, whatever their connection state; their identity comes from the EDID,
 // and a CRTC handle is the RandR CRTC id. Every call answers at once (the X server is
-// local and quick); RandR's change events, coalesced into one look per burst, say
+// local and quick): a write is answered before writeRamp() returns, so none waits for
+// another, and a read after it shows it; RandR's change events, coalesced into one look per burst, say
 // layoutChanged(). The server mark is a property of the root window that a server
 // started again does not carry.
 class RandrGamma final : public GammaMethod {

@@ -29,7 +29,8 @@ namespace qv::host {
 // (what monitorDisplayId() tells monitors by) and the EDID's numbers where the texts are
 // wlroots' spellings of them ("DEL", "0x1234"); without a head, by its output's name. What the compositor says is gathered as it arrives; layoutChanged()
 // follows once an output, with its gamma size or its refusal, is completely known, and when
-// one goes. Failures are logged here, once each: the back-end shows writeFailed() and
+// one goes. The compositor takes ramps in order and answers none: while it reads nothing,
+// only the latest ramp of each output waits to be sent. Failures are logged here, once each: the back-end shows writeFailed() and
 // unavailableReason() without logging them again.
 class WlrGamma final : public GammaMethod {
     Q_OBJECT
