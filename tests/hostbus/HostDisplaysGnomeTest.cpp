@@ -219,8 +219,9 @@ TEST_F(HostDisplaysGnomeTest, AStalledCompositorLosesNothing)
         << logs->messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();
 }
 
-// Answers that come in another order than the writes, and a compositor that goes in the
-// middle of a write: the ramps end as written last, and the originals stay kept.
+// Answers that come in another order than the writes, originals put back while the layout
+// is read again, and a compositor that goes in the middle of a write: the ramps end as
+// written last, and the originals stay kept until they are back.
 TEST_F(HostDisplaysGnomeTest, AnswersOutOfOrderOrAServiceThatGoesMidWrite)
 {
     startConfig();
@@ -236,6 +237,14 @@ TEST_F(HostDisplaysGnomeTest, AnswersOutOfOrderOrAServiceThatGoesMidWrite)
         return rampOf(QStringLiteral("DP-1")) == gammaRampOverOriginal(dim, originals.value(QStringLiteral("DP-1")))
                && rampOf(QStringLiteral("eDP-1")) == gammaRampOverOriginal(dim, originals.value(QStringLiteral("eDP-1")));
     }, 5'000));
+
+    // The originals meet a layout being read again: they are written once it is in.
+    control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QString()});
+    control(QStringLiteral("BumpSerial"), {true});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<MutterGamma &>(host->method()).isReading(); }, 5'000));
+    host->restoreColorSyncSettings();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals && !QFile::exists(host->restoreFile().path()); },
+                                5'000));
 
     control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("silent")});
     for (const DisplayId id : host->activeDisplays())

@@ -274,9 +274,11 @@ void HostDisplays::readLayout()
         for (const ReconfigurationCallback &callback : std::as_const(callbacks))
             callback(display, flags);
     }
-    // Formulas that met a layout being read again reach it now.
+    // Formulas, or originals, that met a layout being read again reach it now.
     for (auto it = again.cbegin(); it != again.cend(); ++it)
         setTransferFormula(it.key(), it.value());
+    if (std::exchange(m_restoreAgain, false) && m_formulas.isEmpty())
+        restoreColorSyncSettings();
     emit transferFormulaNoteChanged();
 }
 
@@ -746,6 +748,7 @@ void HostDisplays::restoreColorSyncSettings()
     Q_ASSERT(isMainThread());
     m_formulas.clear();
     m_again.clear();
+    m_restoreAgain = false;
     if (!keepsOriginals()) {
         // The compositor puts the originals back when we go; while we run, a neutral ramp
         // stands for them.
@@ -810,9 +813,12 @@ void HostDisplays::restoreColorSyncSettings()
                     continue;
                 }
             }
-            // A write that fails keeps the original for the next try, or the next start.
-            if (!writeRamp(crtc, *original).ok())
+            // A write that fails keeps the original for the next try, or the next start; one
+            // that meets a layout being read is tried again once it is in.
+            if (const Result written = writeRamp(crtc, *original); !written.ok()) {
+                m_restoreAgain = m_restoreAgain || written.status == Status::stale;
                 continue;
+            }
             if (another)
                 originals.release(crtc, m_user);
             else

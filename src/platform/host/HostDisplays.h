@@ -210,6 +210,7 @@ private:
     QHash<quint32, GammaRamp> m_ours;        // by CRTC, what we wrote last
     QHash<quint32, QString> m_failed;        // by CRTC, why the method could not set its ramp
     QHash<quint32, GammaRamp> m_putBack;     // by CRTC, an original written back, kept until a read shows it
+    bool m_restoreAgain = false;             // originals met a layout being read: written once it is in
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     mutable QSet<QString> m_logged;
