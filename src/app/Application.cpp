@@ -80,7 +80,11 @@ const char *const kEnvironmentHelp =
     "  QT_QUICK_BACKEND=software            Draw the windows in software (without it,\n"
     "                                       a software OpenGL driver is replaced by the\n"
     "                                       software renderer, and a hardware one used).\n"
-    "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n";
+    "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n"
+    "  QT_QPA_PLATFORM=wayland|xcb          In a Wayland session, show the windows through\n"
+    "                                       Qt's own Wayland platform (no overlays above\n"
+    "                                       other windows) or through XWayland (the choice\n"
+    "                                       where XWayland runs).\n";
 
 // A process started without HOME (from a service, by env -i) keeps its files in the
 // account's home folder, as it would at login, rather than under "/".
