@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Starts the real application in a Wayland session with XWayland (headless sway as nobody,
-# swaybar as the tray) with QT_QPA_PLATFORM unset, app-aware comfort and the comfort veil
-# on and no preset stored. Its windows go through XWayland. An editor (foot, its app_id
-# assigned Focus) opens and keeps the focus: Focus is applied once and nothing more in the
-# next 10 s (the application's own windows, the veil above all, are never the front
-# application). The veil covers the output, is not focused, and a click on it (a virtual
+# swaybar as the tray) with QT_QPA_PLATFORM unset, app-aware comfort on and no preset
+# stored. Its windows go through XWayland. An editor (foot, its app_id assigned Focus)
+# opens and keeps the focus: Focus is applied, which opens the comfort veil, and nothing more
+# in the next 10 s (the application's own windows, the veil above all, are never the front
+# application; the loop this guards against changed presets 16 times a second). The veil covers the output, is not focused, and a click on it (a virtual
 # pointer's) reaches the X11 window below. A native Wayland window below gets no click:
 # XWayland does not carry the veil's input shape to a wlroots compositor.
 # Usage: wayland-xwayland.sh APP QV_CLICKTARGET QV_VIRTUALPOINTER
@@ -19,9 +19,7 @@ begin_check "$name" sway swaymsg swaybar Xwayland foot xdotool setpriv python3 -
 start_headless_sway "$name" enable
 make_isolated
 store '"appAwareComfortEnabled":{"t":"bool","v":true},
- "appAware.customProfiles":{"t":"dict","v":{"qv-editor":{"t":"string","v":"Focus"}}},
- "comfortVeil.enabled":{"t":"bool","v":true},
- "comfortVeil.peripheral.amount":{"t":"double","v":0.6}'
+ "appAware.customProfiles":{"t":"dict","v":{"qv-editor":{"t":"string","v":"Focus"}}}'
 isolate_for_nobody
 isolated+=(QUELLVISTA_MACHINE= QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true")
 # XWayland lets in sway's user alone: the X tools run as nobody too.
@@ -46,7 +44,6 @@ veil_shown() {
   done
   return 1
 }
-poll 20 veil_shown || { echo "$name: no veil covers the output"; x xwininfo -root -children; cat "$tmp/app.log"; exit 1; }
 
 # The window below the veil, an X11 one that records presses; then the editor, opened after
 # it and focused as it opens: Focus comes once.
@@ -58,6 +55,8 @@ editor_pid=$!
 poll 20 sway_window qv-editor focused || { echo "$name: the editor's window did not come"; cat "$tmp/editor.log"; exit 1; }
 applied() { alive && grep -q "Applying preset: Focus" "$tmp/app.log"; }
 poll 20 applied || { echo "$name: the editor's window did not apply Focus"; cat "$tmp/app.log"; exit 1; }
+# Focus turns the veil on: its window must neither take the focus nor count as in front.
+poll 20 veil_shown || { echo "$name: no veil covers the output"; x xwininfo -root -children; cat "$tmp/app.log"; exit 1; }
 sleep 10
 alive || { echo "$name: the application ended"; cat "$tmp/app.log"; exit 1; }
 presets="$(grep -c "Applying preset:" "$tmp/app.log" || true)"
