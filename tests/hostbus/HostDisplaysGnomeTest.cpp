@@ -274,6 +274,23 @@ TEST_F(HostDisplaysGnomeTest, ASessionWithoutCrtcsSaysSoOnce)
     EXPECT_EQ(writes(), 0);
 }
 
+// CRTCs that go while their originals are kept: the log names them by the compositor's
+// own ids, and their originals wait for the next start.
+TEST_F(HostDisplaysGnomeTest, CrtcsThatGoAreNamedByTheCompositorsIds)
+{
+    startConfig();
+    auto host = open();
+    ASSERT_TRUE(tint(*host, test::kWarmFormula));
+    control(QStringLiteral("RemoveCrtcs"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->activeDisplays().isEmpty(); }, 5'000));
+    host->restoreColorSyncSettings();
+    const QStringList gone = logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral(" is gone"));
+    EXPECT_EQ(gone.size(), 2);
+    EXPECT_TRUE(gone.join(u'\n').contains(QLatin1String("CRTC 0 is gone")));
+    EXPECT_TRUE(gone.join(u'\n').contains(QLatin1String("CRTC 1 is gone")));
+    EXPECT_TRUE(QFile::exists(host->restoreFile().path()));
+}
+
 // The page says so while GNOME's Night Light is on, and when the compositor cannot be
 // reached; neither waits on the main thread nor writes anything.
 TEST_F(HostDisplaysGnomeTest, ThePageSaysWhatHoldsTheFormulaBack)
