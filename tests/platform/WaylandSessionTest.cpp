@@ -52,8 +52,7 @@ TEST_F(WaylandSessionTest, IdleTimeFollowsTheSeat)
 {
     WaylandIdle idle(*connection);
     ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::kdeIdle);
-    HostIdle hostIdle(QStringLiteral(":none"), QDBusConnection(QString()));
-    hostIdle.setWaylandIdle(&idle);
+    HostIdle hostIdle(QStringLiteral(":none"), QDBusConnection(QString()), true, &idle);
     EXPECT_EQ(hostIdle.source(), HostIdle::Source::wayland);
     EXPECT_EQ(hostIdle.secondsSinceLastInputEvent(), 0.0);
 

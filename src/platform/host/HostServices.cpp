@@ -52,9 +52,7 @@ HostServices::HostServices()
     // the compositor where it offers them (idle notifications, the list of windows).
     if (m_wayland && m_wayland->isConnected())
         m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
-    m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus());
-    if (m_waylandIdle && m_waylandIdle->isAvailable())
-        m_idle->setWaylandIdle(m_waylandIdle.get());
+    m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus(), waylandSession, m_waylandIdle.get());
     m_entries = std::make_shared<DesktopEntries>();
     if (m_wayland && m_wayland->isConnected()) {
         auto workspace = std::make_unique<host::WaylandWorkspace>(*m_wayland, m_entries);
