@@ -106,7 +106,8 @@ TEST_F(HostIdleBusTest, TheIdleMonitorsWatchesTellTheIdleTime)
 
 // Idle for 300 s as the program starts, against a monitor that fires its new idle watch at
 // once for such a user, as Mutter does (four times: the watch and the answer race): the
-// idle time is the monitor's answer. The user's input is told at once.
+// idle time is the monitor's answer. The user's input is told at once. A monitor that
+// starts later gives its answer as it comes.
 TEST_F(HostIdleBusTest, IdleAtStartIsTheMonitorsAnswer)
 {
     for (int run = 0; run < 4; ++run) {
@@ -123,6 +124,29 @@ TEST_F(HostIdleBusTest, IdleAtStartIsTheMonitorsAnswer)
         }
         bus->stopMock(kMonitor);
     }
+    // A monitor that starts after the program, the user idle all along.
+    HostIdle idle(kNoDisplay, bus->connection());
+    QSignalSpy started(&idle, &Idle::idleStarted);
+    QTest::qWait(200);
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+    startMutter(600'000);
+    ASSERT_TRUE(started.wait(5'000));
+    EXPECT_NEAR(idle.secondsSinceLastInputEvent(), 600.0, 2.0);
+}
+
+// An idle watch that fires again and again while the user stays idle (as the program
+// starts, or as the monitor wakes the screen) leaves the idle time the monitor answers.
+TEST_F(HostIdleBusTest, AnIdleWatchThatFiresAgainKeepsTheAnswer)
+{
+    const std::unique_ptr<HostIdle> idle = installIdleMonitor(300'000);
+    for (int i = 0; i < 3; ++i)
+        fire(7);
+    QTest::qWait(300);
+    EXPECT_DOUBLE_EQ(idle->secondsSinceLastInputEvent(), 300.0);
+    advance(60'000);
+    fire(7);
+    QTest::qWait(300);
+    EXPECT_DOUBLE_EQ(idle->secondsSinceLastInputEvent(), 300.0) << "the answer to the question the watch raised";
 }
 
 // Reminders on with a one-minute interval, the user idle for 300 s as the application
