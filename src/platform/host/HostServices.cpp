@@ -48,9 +48,9 @@ HostServices::HostServices()
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
-    // The user's idle time and the front application from the X server and its window
-    // manager (the idle time else from the session's services); in a Wayland session from
-    // the compositor where it offers them (idle notifications, the list of windows).
+    // The user's idle time from the one source the session gets (HostIdle chooses and says
+    // which), the front application from the window manager, in a Wayland session from the
+    // compositor where it offers its list of windows.
     if (m_wayland && m_wayland->isConnected())
         m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
     m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus(), waylandSession, m_waylandIdle.get());
