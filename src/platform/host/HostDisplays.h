@@ -136,6 +136,7 @@ public:
     QString transferFormulaNote() override;
     // The id the method gave the display before ids followed the monitor (RandR's output id).
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
+    std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -155,6 +156,10 @@ private:
         bool builtIn = false;
         EdidInfo edid;
         QString monitor; // the EDID's identity, empty without one
+        // What the kept originals know the monitor by: its identity, with the output's name
+        // where another connected monitor has the same identity (twins).
+        QString keptAs;
+        DisplayId loneId = 0; // a twin's: the id its monitor has alone (layoutOf())
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
