@@ -342,6 +342,40 @@ void HostDisplays::screensDidWake()
     m_keepProblem.clear();
 }
 
+void HostDisplays::managersChanged()
+{
+    Q_ASSERT(isMainThread());
+    // A manager resets the ramps as it starts, soon after it takes its selection or later
+    // (a compositor once it composites): looked at a few times.
+    for (TaskHandle &check : m_rampChecks)
+        check.cancel();
+    m_rampChecks.clear();
+    for (const qint64 delayMs : {0, 400, 1500, 4000})
+        m_rampChecks << scheduler().after(delayMs, this, [this] { rewriteChangedRamps(); });
+}
+
+void HostDisplays::rewriteChangedRamps()
+{
+    QStringList rewritten;
+    for (const Output &output : std::as_const(m_layout.outputs)) {
+        const auto formula = m_formulas.constFind(output.id);
+        const auto ours = m_ours.constFind(output.crtc);
+        if (formula == m_formulas.cend() || ours == m_ours.cend())
+            continue;
+        const std::optional<GammaRamp> current = m_method->currentRamp(output.crtc);
+        if (!current || *current == *ours)
+            continue;
+        // The original kept before stays: apply() finds it and lays the formula over it.
+        m_lastWritten.remove(output.crtc);
+        if (apply(output.id, *formula).ok())
+            rewritten << output.name;
+    }
+    if (!rewritten.isEmpty())
+        m_log.info("The gamma ramps of %s were changed as a window manager took over; their formulas are written "
+                   "again",
+                   qUtf8Printable(rewritten.join(QStringLiteral(", "))));
+}
+
 void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
 {
     Q_ASSERT(isMainThread());

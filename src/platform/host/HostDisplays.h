@@ -7,6 +7,7 @@
 #include "platform/host/GammaRamp.h"
 #include "platform/host/GammaRestoreFile.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
 
 #include <QDBusConnection>
 #include <QHash>
@@ -112,6 +113,11 @@ public:
     // written is forgotten, so that the next formula reaches every CRTC again, and keeping
     // the originals is tried again.
     void screensDidWake();
+    // A window manager or compositing manager took over, and may have reset the ramps (as
+    // KWin does): the ramps are read again at once and a few times over the next seconds,
+    // and where one no longer holds what we wrote, its formula is written again. The kept
+    // originals stay as they are: a ramp a manager reset is no original.
+    void managersChanged();
     // Whether what a killed run left was put back (or there is nothing to look at: the
     // method keeps no originals); a method that reads ahead says so after its first layout.
     bool hasLookedAtWhatARunLeft() const { return m_restored || !keepsOriginals(); }
@@ -189,6 +195,8 @@ private:
     Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
     void writeFailed(quint32 crtc, const QString &reason);
+    // Writes the formula again where a ramp no longer holds what we wrote.
+    void rewriteChangedRamps();
     void logOnce(const QString &key, const QString &message) const;
 
     Logger m_log{"HostDisplays"};
@@ -210,6 +218,7 @@ private:
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     mutable QSet<QString> m_logged;
+    QList<TaskHandle> m_rampChecks; // after a manager took over
     QMap<int, ReconfigurationCallback> m_callbacks;
     int m_nextToken = 1;
 };
