@@ -857,6 +857,14 @@ QString HostDisplays::monitorName(DisplayId display) const
     return output ? output->edid.name : QString();
 }
 
+QString HostDisplays::screenName(DisplayId display) const
+{
+    const Output *output = findOutput(display);
+    if (!output || output->edid.name.isEmpty())
+        return {};
+    return output->loneId ? QStringLiteral("%1 (%2)").arg(output->edid.name, output->name) : output->edid.name;
+}
+
 QList<DisplayId> HostDisplays::activeDisplays()
 {
     Q_ASSERT(isMainThread());

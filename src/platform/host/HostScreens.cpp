@@ -49,7 +49,7 @@ QList<ScreenInfo> HostScreens::screens()
         if (m_displays)
             info.displayNumber = m_displays->displayForOutputName(screen->name());
         if (info.displayNumber)
-            info.localizedName = m_displays->monitorName(*info.displayNumber);
+            info.localizedName = m_displays->screenName(*info.displayNumber);
         info.frame = QRectF(screen->geometry());
         info.visibleFrame = QRectF(screen->availableGeometry());
         info.backingScaleFactor = screen->devicePixelRatio();

@@ -312,6 +312,7 @@ TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
             const DisplayId id = displays.displayForOutputName(output(i)).value_or(0);
             ids << id;
             EXPECT_NE(displays.loneDisplayId(id), std::nullopt);
+            EXPECT_EQ(displays.screenName(id), QStringLiteral("D3218HN (DUMMY%1)").arg(i));
             ASSERT_EQ(displays.setTransferFormula(id, evening), 0);
             EXPECT_EQ(client->ramp(output(i)), gammaRampOverOriginal(evening, originals[i])) << i;
         }
@@ -354,6 +355,7 @@ TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
     displays->reloadConfiguration();
     ASSERT_EQ(displays->activeDisplays(), QList<DisplayId>{lone});
     EXPECT_EQ(displays->loneDisplayId(lone), std::nullopt);
+    EXPECT_EQ(displays->screenName(lone), QStringLiteral("D3218HN"));
     ASSERT_EQ(displays->setTransferFormula(lone, evening), 0);
     EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(evening, originals[0]));
     displays->restoreColorSyncSettings();
