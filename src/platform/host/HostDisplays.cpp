@@ -862,7 +862,10 @@ QString HostDisplays::screenName(DisplayId display) const
     const Output *output = findOutput(display);
     if (!output || output->edid.name.isEmpty())
         return {};
-    return output->loneId ? QStringLiteral("%1 (%2)").arg(output->edid.name, output->name) : output->edid.name;
+    const bool shared = std::any_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(), [&](const Output &other) {
+        return other.id != output->id && other.edid.name == output->edid.name;
+    });
+    return shared ? QStringLiteral("%1 (%2)").arg(output->edid.name, output->name) : output->edid.name;
 }
 
 QList<DisplayId> HostDisplays::activeDisplays()

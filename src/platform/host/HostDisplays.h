@@ -99,8 +99,9 @@ public:
     QString outputName(DisplayId display) const;
     // The monitor name from the display's EDID; empty without one.
     QString monitorName(DisplayId display) const;
-    // What the screen is called: the monitor name, with the output's for a twin ("D3218HN
-    // (DP-1)"), so that twins can be told apart; empty without a monitor name.
+    // What the screen is called: the monitor name, with the output's where another lit
+    // monitor has that name too ("D3218HN (DP-1)"): a pair of one model can be told apart;
+    // empty without a monitor name.
     QString screenName(DisplayId display) const;
     // The size of the ramp of the CRTC that drives the display; 0 without one.
     int gammaRampSize(DisplayId display) const;
