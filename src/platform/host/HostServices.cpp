@@ -10,6 +10,7 @@
 #include "platform/host/HostScreens.h"
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/HostDisplays.h"
+#include "platform/host/ManagerWatch.h"
 #include "platform/host/SystemHost.h"
 #include "platform/x11/XConnection.h"
 #include "platform/host/wayland/WaylandConnection.h"
@@ -41,6 +42,12 @@ HostServices::HostServices()
         session.wayland = m_wayland.get();
     }
     m_displays = HostDisplays::forSession(session);
+    // A window manager that takes over may reset the ramps of an X11 session's screens.
+    if (!waylandSession && m_x->isConnected()) {
+        m_managers = std::make_unique<host::ManagerWatch>(*m_x);
+        QObject::connect(m_managers.get(), &host::ManagerWatch::managerChanged, m_displays.get(),
+                         &HostDisplays::managersChanged);
+    }
     // Why there is no connection, said once: with the displays' reason where they wanted it.
     if (m_wayland && !m_wayland->isConnected() && !m_displays->limitationText().contains(m_wayland->problem()))
         Logger("Wayland").info("%s: the compositor's idle time and windows are not followed",
