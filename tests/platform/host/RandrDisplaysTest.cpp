@@ -166,7 +166,7 @@ TEST_F(RandrDisplaysTest, AWindowManagerThatTakesOverAndResetsTheRampsGetsTheFor
     TransferFormula evening;
     evening.blueMax = 0.55f;
     evening.greenMax = 0.8f;
-    ASSERT_EQ(displays.setTransferFormula(displays.mainDisplay(), evening), 0);
+    ASSERT_TRUE(displays.setTransferFormula(displays.mainDisplay(), evening).ok());
     const GammaRamp written = gammaRampOverOriginal(evening, original);
     ASSERT_EQ(client.ramp(output), written);
 

@@ -313,7 +313,7 @@ TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
             ids << id;
             EXPECT_NE(displays.loneDisplayId(id), std::nullopt);
             EXPECT_EQ(displays.screenName(id), QStringLiteral("D3218HN (DUMMY%1)").arg(i));
-            ASSERT_EQ(displays.setTransferFormula(id, evening), 0);
+            ASSERT_TRUE(displays.setTransferFormula(id, evening).ok());
             EXPECT_EQ(client->ramp(output(i)), gammaRampOverOriginal(evening, originals[i])) << i;
         }
         EXPECT_EQ(ids.size(), 3);
@@ -356,7 +356,7 @@ TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
     ASSERT_EQ(displays->activeDisplays(), QList<DisplayId>{lone});
     EXPECT_EQ(displays->loneDisplayId(lone), std::nullopt);
     EXPECT_EQ(displays->screenName(lone), QStringLiteral("D3218HN"));
-    ASSERT_EQ(displays->setTransferFormula(lone, evening), 0);
+    ASSERT_TRUE(displays->setTransferFormula(lone, evening).ok());
     EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(evening, originals[0]));
     displays->restoreColorSyncSettings();
     EXPECT_EQ(client->ramp(output(0)), originals[0]);
