@@ -30,7 +30,7 @@ isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS
 
 at() { /usr/bin/python3 "$here/atspi.py" "$@" || fail "$(printf '%q ' "$@")"; }
 main() { at Quellvista "$@"; }
-pop() { at "Quellvista menu bar" "$@"; }
+pop() { at "Quellvista pop-over" "$@"; }
 fail() { echo "accessibility-tree ($appearance): $*"; exit 1; }
 main_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
@@ -38,7 +38,7 @@ main_window() {
 }
 popover_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]
+  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)" ]]
 }
 windows() { xwininfo -root -children | grep -c '("quellvista"' || true; }
 

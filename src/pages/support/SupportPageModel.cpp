@@ -208,7 +208,7 @@ QVariantList SupportPageModel::topics() const
 {
     const bool dark = Theme::shared().isDark();
     QVariantList list;
-    for (const EducationTopic &topic : EducationTopic::all()) {
+    for (const EducationTopic &topic : EducationTopic::said(machineWords())) {
         list.append(QVariantMap{
             {QStringLiteral("icon"), topic.icon},
             {QStringLiteral("title"), topic.title},
