@@ -33,6 +33,11 @@ enum class MacText {
     revealFeedbackHelp,
     // What the neutral preset puts back.
     neutralPresetDetail,
+    // What an update check does: on a Mac the update framework installs signed builds.
+    updatesSubtitle,
+    updatesStatusDeveloperBuild,
+    updateAvailableWithInstaller, // %1 the version, %2 the build
+
 };
 
 // How the texts speak of the machine the program runs on.

@@ -1,3 +1,4 @@
+#include "app/AppUpdater.h"
 #include "app/MenuBarPopoverModel.h"
 #include "app/QuellvistaApp.h"
 #include "pages/display_comfort/ComfortProfileTiles.h"
@@ -39,7 +40,9 @@ protected:
         for (const QVariant &topic : page.topics())
             for (const char *field : {"title", "summary", "whyItMatters", "howQuellvistaHelps", "youMayNotice"})
                 texts << topic.toMap().value(field).toString();
-        texts << SupportPageModel::reviewHelp() << SupportPageModel::aboutSubtitle() << SupportPageModel::aboutText();
+        texts << SupportPageModel::reviewHelp() << SupportPageModel::aboutSubtitle() << SupportPageModel::aboutText()
+              << page.updateStatus()
+              << appcast::message(appcast::Release{"1.2.0", 5, "5"}, "1.0.0", 1, /*frameworkOffersInstaller=*/true);
         texts << presetTileInfo(ComfortPreset::neutral).subtitle;
         ComfortProfilesGridModel grid;
         grid.trigger(0, QStringLiteral("favorite")); // one tile offers to show, the others to remove
@@ -75,6 +78,13 @@ TEST_F(MachineWordsTest, TheComputerIsNeverCalledAMac)
     for (const char *tray : {"Show in Tray", "Remove from Tray", "Show timer in the tray", "Tray",
                              "Open the saved feedback file in the file manager", "Quellvista pop-over", "No tuning"})
         EXPECT_TRUE(texts.contains(tray)) << tray;
+    // An update check here installs nothing, and the card and its answer say so.
+    EXPECT_TRUE(texts.contains("Checks the public release feed and says what it found. Nothing is downloaded or "
+                               "installed on this computer."));
+    EXPECT_TRUE(texts.contains("Version 1.2.0 build 5 is available. Nothing is installed on this computer: get it "
+                               "where you got Quellvista."));
+    for (const QString &text : texts)
+        EXPECT_FALSE(text.contains("Sparkle") || text.contains("install updates automatically")) << text.toStdString();
 }
 
 // On the computer each note says what holds there: what only a Mac has is not offered, and

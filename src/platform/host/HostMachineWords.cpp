@@ -92,6 +92,16 @@ QString HostMachineWords::say(MacText text, const QString &onMac) const
         return QStringLiteral("Open the saved feedback file in the file manager");
     case MacText::neutralPresetDetail:
         return QStringLiteral("No tuning");
+    // An update check here reads the release feed and says what it found; nothing is
+    // downloaded or installed.
+    case MacText::updatesSubtitle:
+        return QStringLiteral("Release feed check");
+    case MacText::updatesStatusDeveloperBuild:
+        return QStringLiteral("Checks the public release feed and says what it found. Nothing is downloaded or "
+                              "installed on this computer.");
+    case MacText::updateAvailableWithInstaller:
+        return QStringLiteral("Version %1 build %2 is available. Nothing is installed on this computer: get it "
+                              "where you got Quellvista.");
     }
     return onMac;
 }
