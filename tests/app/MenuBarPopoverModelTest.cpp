@@ -8,6 +8,7 @@
 #include "pages/display_comfort/DisplayProtectionModel.h"
 #include "comfort/PresetManager.h"
 #include "design/SystemSymbol.h"
+#include "design/Theme.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "platform/sim/SimBundle.h"
@@ -153,6 +154,7 @@ TEST_F(MenuBarPopoverModelTest, StatusLinesAgreeWithTheSwitchesBesideThem)
             const bool all = count == available;
             EXPECT_EQ(model->statusTitle() == "Eye Comfort: Active", all);
             EXPECT_EQ(sidebar.statusText() == "All systems optimal", all) << sidebar.statusText().toStdString();
+            EXPECT_EQ(sidebar.statusColor() == Theme::shared().sage(), all) << "the dot beside it";
             EXPECT_EQ(model->statusSubtitle() == "All protections are enabled", all && available == 3);
             if (!all && available == 3)
                 EXPECT_EQ(model->statusSubtitle(), QStringLiteral("%1 of 3 protections active").arg(count));
