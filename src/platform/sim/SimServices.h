@@ -79,6 +79,7 @@ class SimMachineWords final : public MachineWords {
 public:
     QString machine() const override { return QStringLiteral("Mac"); }
     bool keysByName() const override { return false; }
+    QString say(MacText, const QString &onMac) const override { return onMac; }
 };
 
 // The Mac's "system_profiler SPDisplaysDataType -json", run on the machine's programs.
