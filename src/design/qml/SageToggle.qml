@@ -25,6 +25,7 @@ T.AbstractButton {
     hoverEnabled: true
 
     Accessible.role: Accessible.CheckBox
+    Accessible.ignored: !visible
 
     onClicked: toggled(!isOn)
 

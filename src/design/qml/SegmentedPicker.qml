@@ -49,6 +49,7 @@ Item {
                 Accessible.name: modelData
                 Accessible.selected: current
                 Accessible.onPressAction: segment.clicked()
+                Accessible.ignored: !visible
                 // Qt Quick writes the button's own state into what assistive technology
                 // reads: the segment is checked while it is the current one.
                 checked: current
