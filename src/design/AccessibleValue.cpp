@@ -3,6 +3,9 @@
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QAccessibleObject>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -284,6 +287,41 @@ private:
     QPointer<QQuickItem> m_item;
 };
 
+// The application as assistive technology sees it: its windows and, while one is open,
+// its pop-up menus (the gear menu), which Qt leaves out of the application's children.
+// Reached only through focus events, a menu would have no place in the tree.
+class ApplicationWithMenus : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + int(menus().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows)
+            return QAccessibleApplication::child(index);
+        const QList<QAccessibleInterface *> open = menus();
+        return index - windows < open.size() ? open.at(index - windows) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const int index = QAccessibleApplication::indexOfChild(child);
+        if (index >= 0)
+            return index;
+        const int menu = int(menus().indexOf(const_cast<QAccessibleInterface *>(child)));
+        return menu < 0 ? -1 : QAccessibleApplication::childCount() + menu;
+    }
+
+private:
+    static QList<QAccessibleInterface *> menus()
+    {
+        QList<QAccessibleInterface *> open;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (window->type() == Qt::Popup && window->isVisible())
+                if (QAccessibleInterface *root = window->accessibleRoot())
+                    open << root;
+        return open;
+    }
+};
+
 // Tells assistive technology that an item's text value changed.
 class ValueNotifier : public QObject {
     Q_OBJECT
@@ -324,6 +362,8 @@ void connectNotify(QQuickItem *item, const char *property, QObject *receiver, co
 
 QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
 {
+    if (object && object == QCoreApplication::instance())
+        return new ApplicationWithMenus;
     auto *item = qobject_cast<QQuickItem *>(object);
     if (!item || !(hasTextValue(item) || hasOwnRole(item)))
         return nullptr;

@@ -2,12 +2,15 @@
 """What a screen reader sees of the running application, through AT-SPI.
 
 Usage: atspi.py WINDOW COMMAND [ARG...], WINDOW the title of one of the application's
-windows ("Quellvista", "Quellvista menu bar"). Commands:
+windows ("Quellvista", "Quellvista menu bar"), or ":menu" for its open pop-up menu.
+Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
-                          of NAME matches the rest of the name) shows every CHECK: role=ROLE, value=N, a state
-                          (checked, selected, focused, focusable) or !STATE
+                          of NAME matches the rest of the name) shows every CHECK: role=ROLE,
+                          value=N, description=TEXT, a state (checked, selected, focused,
+                          focusable, expandable, expanded, collapsed) or !STATE
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
+  nothing-hidden          fails while a node of the tree is not visible
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
@@ -17,7 +20,8 @@ import time
 import pyatspi
 
 STATES = {name: getattr(pyatspi, "STATE_" + name.upper())
-          for name in ("checked", "selected", "focused", "focusable", "showing")}
+          for name in ("checked", "selected", "focused", "focusable", "showing", "visible", "expandable",
+                       "expanded", "collapsed")}
 
 
 def application():
@@ -33,7 +37,12 @@ def window(title):
     app = application()
     for i in range(app.childCount if app else 0):
         frame = app.getChildAtIndex(i)
-        if frame is not None and frame.name == title:
+        if frame is None:
+            continue
+        if title == ":menu" and frame.getRoleName() in ("popup menu", "menu") and \
+                frame.getState().contains(pyatspi.STATE_VISIBLE):
+            return frame
+        if frame.name == title:
             return frame
     return None
 
@@ -73,6 +82,8 @@ def unmet(node, checks):
             ok = node.getRoleName() == check[5:]
         elif check.startswith("value="):
             ok = value(node) == float(check[6:])
+        elif check.startswith("description="):
+            ok = node.description == check[12:]
         elif check.startswith("!"):
             ok = not node.getState().contains(STATES[check[1:]])
         else:
@@ -110,6 +121,14 @@ def main():
         fail(None, "no window %r on the accessibility bus" % title)
     if command == "dump":
         dump(frame)
+    elif command == "nothing-hidden":
+        while True:
+            hidden = [describe(n) for n in nodes(frame) if not n.getState().contains(pyatspi.STATE_VISIBLE)]
+            if not hidden:
+                return
+            if time.monotonic() > end:
+                fail(frame, "hidden in the tree: " + "; ".join(hidden))
+            time.sleep(0.2)
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":

@@ -87,6 +87,7 @@ T.Popup {
                 }
                 FocusRing {
                     shapeRadius: 5
+                    fill: entry.highlighted ? Theme.accent : "transparent"
                 }
 
                 RowLayout {

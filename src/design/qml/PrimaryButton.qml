@@ -35,6 +35,7 @@ T.Button {
 
     FocusRing {
         shapeRadius: 10
+        fill: Theme.accentTint
     }
 
     background: Surface {

@@ -40,6 +40,7 @@ T.AbstractButton {
 
     FocusRing {
         shapeRadius: toggle.height / 2
+        fill: toggle.isOn ? toggle.tint : Theme.track
     }
 
     contentItem: Item {

@@ -54,8 +54,12 @@ Item {
                 // reads: the segment is checked while it is the current one.
                 checked: current
 
+                // Above the next segment, which would cover the ring's right side.
+                z: visualFocus ? 1 : 0
+
                 FocusRing {
                     shapeRadius: 5
+                    fill: segment.current ? Theme.surfaceRaised : "transparent"
                 }
 
                 background: Rectangle {
