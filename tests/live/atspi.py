@@ -10,7 +10,7 @@ Commands:
                           focusable, expandable, expanded, collapsed) or !STATE
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
-  nothing-hidden          fails while a node of the tree is not visible
+  nothing-hidden          fails while a node within the window's bounds is not visible
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
@@ -33,21 +33,27 @@ def application():
     return None
 
 
-def window(title):
+def windows(title):
+    """The application's windows of that title (several overlays share one)."""
     app = application()
+    found = []
     for i in range(app.childCount if app else 0):
         frame = app.getChildAtIndex(i)
         if frame is None:
             continue
-        if title == ":menu" and frame.getRoleName() in ("popup menu", "menu") and \
-                frame.getState().contains(pyatspi.STATE_VISIBLE):
-            return frame
-        if frame.name == title:
-            return frame
-    return None
+        if title == ":menu":
+            if frame.getRoleName() in ("popup menu", "menu") and frame.getState().contains(pyatspi.STATE_VISIBLE):
+                found.append(frame)
+        elif frame.name == title:
+            found.append(frame)
+    return found
 
 
 def nodes(node):
+    if isinstance(node, list):
+        for frame in node:
+            yield from nodes(frame)
+        return
     yield node
     for i in range(node.childCount):
         child = node.getChildAtIndex(i)
@@ -69,9 +75,10 @@ def value(node):
 
 
 def describe(node):
-    states = [s for s, v in STATES.items() if node.getState().contains(v)]
+    states = [s for s, v in STATES.items() if node.getState().contains(v) and s != "visible"]
     shown = value(node)
-    return "%s %r %s%s" % (node.getRoleName(), node.name, states, "" if shown is None else " value=%g" % shown)
+    return "%s %r %s%s%s" % (node.getRoleName(), node.name, states, "" if shown is None else " value=%g" % shown,
+                             " description=%r" % node.description if node.description else "")
 
 
 def unmet(node, checks):
@@ -93,14 +100,15 @@ def unmet(node, checks):
     return missing
 
 
-def dump(frame):
+def dump(frames):
     def walk(node, depth):
         print("  " * depth + describe(node), file=sys.stderr)
         for i in range(node.childCount):
             child = node.getChildAtIndex(i)
             if child is not None:
                 walk(child, depth + 1)
-    walk(frame, 0)
+    for frame in frames:
+        walk(frame, 0)
 
 
 def fail(frame, reason):
@@ -113,17 +121,27 @@ def fail(frame, reason):
 def main():
     title, command, args = sys.argv[1], sys.argv[2], sys.argv[3:]
     end = time.monotonic() + 10
-    frame = window(title)
-    while frame is None and time.monotonic() < end:
+    frame = windows(title)
+    while not frame and time.monotonic() < end:
         time.sleep(0.2)
-        frame = window(title)
-    if frame is None:
+        frame = windows(title)
+    if not frame:
         fail(None, "no window %r on the accessibility bus" % title)
     if command == "dump":
         dump(frame)
     elif command == "nothing-hidden":
+        # Qt's bridge drops "visible" for a node scrolled out of its window too: only a node
+        # within its window's bounds that is not visible is hidden.
+        def inside(node, window):
+            try:
+                a = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                w = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            except NotImplementedError:
+                return True
+            return a.x < w.x + w.width and w.x < a.x + a.width and a.y < w.y + w.height and w.y < a.y + a.height
         while True:
-            hidden = [describe(n) for n in nodes(frame) if not n.getState().contains(pyatspi.STATE_VISIBLE)]
+            hidden = [describe(n) for f in frame for n in nodes(f)
+                      if not n.getState().contains(pyatspi.STATE_VISIBLE) and inside(n, f)]
             if not hidden:
                 return
             if time.monotonic() > end:

@@ -46,6 +46,9 @@ Item {
                 onClicked: picker.chosen(index)
 
                 Accessible.role: Accessible.RadioButton
+                // Kept over the push button Qt Quick makes of every button.
+                readonly property int accessibleRole: Accessible.RadioButton
+                readonly property bool accessibleChecked: current
                 Accessible.name: modelData
                 Accessible.selected: current
                 Accessible.onPressAction: segment.clicked()
