@@ -2,6 +2,7 @@
 #include "app/AppScenes.h"
 #include "app/BreakOverlayModel.h"
 #include "app/QuellvistaApp.h"
+#include "comfort/PresetManager.h"
 #include "design/AccessibleValue.h"
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
@@ -133,6 +134,9 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
     QQmlEngine engine;
     prepareAppEngine(engine);
     AppScenes scenes(app, engine);
+    // The longest name a profile keeps is read whole, though its tile cuts it short.
+    const QString longest(int(PresetManager::kMaxProfileNameLength), u'W');
+    app.presets().saveCurrentAsNewProfile(longest);
     ASSERT_TRUE(scenes.load(false));
     QCoreApplication::processEvents();
     QQuickWindow *main = scenes.mainWindow();
@@ -156,6 +160,8 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
             QMetaObject::invokeMethod(header, "clicked"); // the protection switches too
         const Walk result = walkWindow(main);
         EXPECT_TRUE(result.faults.isEmpty()) << section.title << ":\n" << qPrintable(result.faults.join(u'\n'));
+        if (section.atLeastSliders > 0)
+            EXPECT_TRUE(result.heard.contains(longest + " saved comfort profile")) << section.title;
         EXPECT_GT(result.focusable, 2) << section.title;
         EXPECT_GE(result.switches, section.atLeastSwitches) << section.title;
         EXPECT_GE(result.sliders, section.atLeastSliders) << section.title;
@@ -233,6 +239,12 @@ TEST_F(AccessibilityWalkTest, CtrlQQuitsFromTheMainWindowAlsoWithASheetOpen)
     ASSERT_TRUE(leave);
     QMetaObject::invokeMethod(leave, "clicked");
     QCoreApplication::processEvents();
+    // The appearance changes while the sheet is open: the sheet stays, a dialog.
+    for (const char *appearance : {"dark", "light"}) {
+        defaults->setString("appAppearanceMode", appearance);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(walkWindow(main).heard.contains("Leave feedback")) << appearance;
+    }
     QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(quit.count(), 2);
     main->close();
