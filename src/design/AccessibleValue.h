@@ -24,7 +24,9 @@ namespace qv::design {
 // checked as that property says (Qt Quick's buttons write their own state over the attached
 // one). A slider keeps a number for assistive technology to read and set, counted in the
 // steps its row shows (its `keyStep`, else hundredths of its range): 84 for "84%", not 0.84.
-// Qt Quick offers no text value of its own. Installed once, by prepareEngine().
+// Qt Quick offers no text value of its own. The application's own interface lists its open
+// pop-up menus (the gear menu) among its children, which Qt leaves out. Installed once, by
+// prepareEngine().
 void installAccessibleValues();
 
 // The factory itself (for tests): an interface for such an item, else nothing.
