@@ -160,8 +160,9 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
             QMetaObject::invokeMethod(header, "clicked"); // the protection switches too
         const Walk result = walkWindow(main);
         EXPECT_TRUE(result.faults.isEmpty()) << section.title << ":\n" << qPrintable(result.faults.join(u'\n'));
-        if (section.atLeastSliders > 0)
+        if (section.atLeastSliders > 0) {
             EXPECT_TRUE(result.heard.contains(longest + " saved comfort profile")) << section.title;
+        }
         EXPECT_GT(result.focusable, 2) << section.title;
         EXPECT_GE(result.switches, section.atLeastSwitches) << section.title;
         EXPECT_GE(result.sliders, section.atLeastSliders) << section.title;

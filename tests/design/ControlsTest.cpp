@@ -494,9 +494,11 @@ TEST_F(ControlViewTest, TextsMenuEntriesAndBlocksAreReadAsShown)
     EXPECT_TRUE(ignored("hidden"));
     EXPECT_TRUE(ignored("symbol"));
     QQuickItem *button = test::findItem(item, "button");
-    for (QQuickItem *child : button->childItems())
-        if (child->inherits("QQuickText"))
+    for (QQuickItem *child : button->childItems()) {
+        if (child->inherits("QQuickText")) {
             EXPECT_TRUE(QQmlProperty(child, QStringLiteral("Accessible.ignored"), qmlContext(child)).read().toBool());
+        }
+    }
 
     QAccessibleInterface *block = QAccessible::queryAccessibleInterface(test::findItem(item, "block"));
     ASSERT_TRUE(block);
