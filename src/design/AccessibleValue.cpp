@@ -335,6 +335,9 @@ public slots:
             return;
         QAccessibleValueChangeEvent event(parent(), parent()->property(kValueProperty));
         QAccessible::updateAccessibility(&event);
+        // The description says the value as text (the AT-SPI bridge carries a number).
+        QAccessibleEvent described(parent(), QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
     }
     void checkedChanged()
     {

@@ -168,6 +168,19 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
         EXPECT_GE(result.sliders, section.atLeastSliders) << section.title;
     }
 
+    // The guided tour: its open step is read, the others are not there.
+    defaults->setString("mainWindow.selectedSection", "Display & Comfort");
+    QCoreApplication::processEvents();
+    QQuickItem *guide = test::findItem(main->contentItem(), "guideButton");
+    ASSERT_TRUE(guide);
+    QMetaObject::invokeMethod(guide, "clicked");
+    advance(2000);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(test::findItem(main->contentItem(), "guideMessage"));
+    const Walk tour = walkWindow(main);
+    EXPECT_TRUE(tour.faults.isEmpty()) << "tour:\n" << qPrintable(tour.faults.join(u'\n'));
+    EXPECT_TRUE(tour.heard.contains(test::findItem(main->contentItem(), "guideMessage")->property("text").toString()));
+
     // An open topic: its header says so, and its body is read.
     defaults->setString("mainWindow.selectedSection", "Support");
     QCoreApplication::processEvents();
