@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 using namespace qv;
 
 namespace {
@@ -180,6 +182,35 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
     const Walk tour = walkWindow(main);
     EXPECT_TRUE(tour.faults.isEmpty()) << "tour:\n" << qPrintable(tour.faults.join(u'\n'));
     EXPECT_TRUE(tour.heard.contains(test::findItem(main->contentItem(), "guideMessage")->property("text").toString()));
+
+    // The rename sheet: a dialog named by its title, its field named, the name whole.
+    QObject *grid = nullptr;
+    std::function<void(QQuickItem *)> findGrid = [&](QQuickItem *item) {
+        for (QObject *child : item->children())
+            if (child->inherits("qv::ComfortProfilesGridModel"))
+                grid = child;
+        for (QQuickItem *child : item->childItems())
+            findGrid(child);
+    };
+    findGrid(main->contentItem());
+    ASSERT_TRUE(grid);
+    QMetaObject::invokeMethod(grid, "trigger", Q_ARG(int, 4), Q_ARG(QString, QStringLiteral("rename")));
+    QCoreApplication::processEvents();
+    QQuickItem *field = test::findItem(main->contentItem(), "renameField");
+    ASSERT_TRUE(field && field->isVisible());
+    QAccessibleInterface *fieldNode = QAccessible::queryAccessibleInterface(field);
+    ASSERT_TRUE(fieldNode);
+    EXPECT_FALSE(fieldNode->text(QAccessible::Name).isEmpty());
+    EXPECT_EQ(field->property("text").toString(), longest);
+    QAccessibleInterface *dialog = fieldNode->parent();
+    while (dialog && dialog->role() != QAccessible::Dialog)
+        dialog = dialog->parent();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->text(QAccessible::Name), "Rename Saved Profile");
+    const Walk sheet = walkWindow(main);
+    EXPECT_TRUE(sheet.faults.isEmpty()) << "rename sheet:\n" << qPrintable(sheet.faults.join(u'\n'));
+    QMetaObject::invokeMethod(grid, "cancelRename");
+    QCoreApplication::processEvents();
 
     // An open topic: its header says so, and its body is read.
     defaults->setString("mainWindow.selectedSection", "Support");
