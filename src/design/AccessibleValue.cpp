@@ -125,11 +125,10 @@ public:
         case QAccessible::Name:
             return attachedProperty("name").toString();
         case QAccessible::Description: {
-            // The AT-SPI bridge carries a slider's value as a number only: its description
-            // says the value as the row shows it ("65 percent, Strong", "Neutral"), before
-            // any description of its own.
-            // Nor a value as text: the description begins with it (a switch's state says
-            // its value).
+            // The AT-SPI bridge carries a slider's value as a number only, and no other
+            // value at all: the description begins with the value as the page shows it
+            // ("65 percent, Strong", "Neutral", "Collapsed"), before any description of
+            // its own. A switch's checked state says its value.
             QStringList said;
             if (!isSwitch())
                 said << text(QAccessible::Value);
