@@ -13,7 +13,9 @@
 # menu, which opens in the tree on its first entry; Enter on its "Quit Quellvista" ends the
 # application. Then, on the X server's own screen with Evening on its ramp: the break
 # panel reads its line and countdown, and Ctrl+Q pressed while the panel shows and a
-# transition runs ends the application with the original ramp back.
+# transition runs ends the application with the original ramp back. Last, on the host,
+# nothing read in any section, display note, the pop-over or its gear menu names a Mac,
+# Apple, the Finder or the menu bar.
 # Screenshots in OUT (default: the working folder), light and dark: popover-keyboard-*.png
 # (the focused "On" switch) and segment-keyboard-*.png (the selected appearance segment
 # focused by Tab).
@@ -27,7 +29,7 @@ begin_check accessibility-tree Xvfb xcompmgr trayer xdotool xwininfo import dbus
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
   { echo "accessibility-tree: python3-pyatspi is missing (scripts/setup installs it)"; exit 1; }
 mkdir -p "$out"
-popover_title="Quellvista menu bar"
+popover_title="Quellvista pop-over"
 
 start_composited_xvfb accessibility-tree
 "$check" save "$tmp/original" || { echo "accessibility-tree: the X server has no gamma ramp to read"; exit 1; }
@@ -232,4 +234,51 @@ poll 10 app_ended || fail "Ctrl+Q did not end the application"
 wait "$app_pid" || fail "the application quit with status $?"
 app_pid=""
 "$check" same "$tmp/original" || fail "after Ctrl+Q the ramp is not the one from before the start"
-echo "accessibility-tree: names, roles, states, values, texts and Press checked; gear menu quit by Enter; Ctrl+Q puts the ramp back"
+# ---- Words on the computer itself ----
+# On the host (the X server's own screen, no simulated Mac), nothing a screen reader
+# reaches names a Mac, a MacBook, macOS, Apple, the Finder or the menu bar: each section,
+# each display note opened in turn, Settings, the pop-over and its gear menu.
+host_words() {
+  local texts="$tmp/host-texts" found section topic
+  appearance=host
+  store '"breakReminderEnabled":{"t":"bool","v":true}'
+  start_app accessibility-tree main_window
+  main expect "Display & Comfort"
+  : >"$texts"
+  collect() { /usr/bin/python3 "$here/atspi-texts.py" >>"$texts" || fail "no accessibility tree on the host"; }
+  collect
+  for section in "Break Reminders" "Blink Detection" "Support"; do
+    main press "$section"
+    main expect "$section" role=heading
+    collect
+  done
+  main press "Display notes"
+  for topic in "What is Temporal Dithering?" "What is PWM Avoidance?" "What is Edge Uniformity?" \
+    "Why do some people experience display strain?" "Integer-scaled resolutions" "Font smoothing"; do
+    main press "$topic"
+    sleep 0.5
+    collect
+  done
+  main press "Settings"
+  main expect "Settings" role=heading
+  collect
+  poll 15 find_tray_icon || fail "no icon in the tray"
+  poll 10 tray_icon_geometry || fail "the icon is gone from the tray"
+  xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
+  poll 10 popover_window || fail "the pop-over did not open"
+  collect
+  windows_before="$(windows)"
+  pop press "Options"
+  poll 10 gear_menu || fail "Press on the gear opened no menu"
+  sleep 0.3
+  collect
+  xdotool key Escape
+  grep -q "What is Temporal Dithering?" "$texts" || fail "the display notes were not read: $(sort -u "$texts" | head -n 20)"
+  found="$(grep -E -i '\bmacs?\b|macbook|macos|apple|finder|menu bar' "$texts" | sort -u || true)"
+  [[ -z "$found" ]] || fail "texts that name what this computer is not:
+$found"
+  stop_app TERM
+}
+host_words
+
+echo "accessibility-tree: names, roles, states, values, texts and Press checked; gear menu quit by Enter; Ctrl+Q puts the ramp back; no Mac words on the host"
