@@ -423,6 +423,13 @@ void MenuBarPopoverModel::popUpGearMenu(qreal globalX, qreal globalY)
         });
     }
     menu->popup(QPoint(qRound(globalX), qRound(globalY)));
+    // The keyboard and assistive technology start on the first entry it can choose.
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator() && action->isEnabled()) {
+            menu->setActiveAction(action);
+            break;
+        }
+    }
 }
 
 void MenuBarPopoverModel::quit()

@@ -3,11 +3,16 @@
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QAccessibleObject>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +24,9 @@ namespace {
 const char *const kValueProperty = "accessibleValue";
 const char *const kCheckedProperty = "accessibleChecked";
 const char *const kKeyStepProperty = "keyStep";
+const char *const kExpandedProperty = "accessibleExpanded";
+const char *const kRoleProperty = "accessibleRole";
+const char *const kCheckableProperty = "accessibleCheckable";
 
 // The Accessible attached object of an item: a child QObject of the item itself.
 QObject *attached(const QObject *item)
@@ -38,6 +46,49 @@ bool hasTextValue(const QObject *object)
 {
     return object->metaObject()->indexOfProperty(kValueProperty) >= 0 &&
            object->property(kValueProperty).typeId() == QMetaType::QString;
+}
+
+// A role of its own that Qt Quick's controls do not write over (they give every button
+// theirs as assistive technology starts).
+bool hasOwnRole(const QObject *object)
+{
+    return object->metaObject()->indexOfProperty(kRoleProperty) >= 0;
+}
+
+// Texts read one after the other: a full stop between two, unless the first has one.
+QString sentences(const QStringList &parts)
+{
+    QString joined;
+    for (const QString &part : parts) {
+        if (!joined.isEmpty())
+            joined += QString::fromLatin1(QStringView(u".!?:").contains(joined.back()) ? " " : ". ");
+        joined += part;
+    }
+    return joined;
+}
+
+// The texts shown inside an item, in the order of the item tree.
+void collectShownTexts(const QQuickItem *item, QStringList &texts)
+{
+    if (!item->isVisible() || item->opacity() <= 0)
+        return;
+    if (item->inherits("QQuickText") || item->inherits("qv::TabularText")) {
+        // Not a picture (a symbol) nor a text that repeats the control's name.
+        const QObject *a = attached(item);
+        const QString text = (a ? a->property("name") : item->property("text")).toString().trimmed();
+        if (!text.isEmpty() && !(a && a->property("ignored").toBool()))
+            texts << text;
+    }
+    for (const QQuickItem *child : item->childItems())
+        collectShownTexts(child, texts);
+}
+
+QStringList shownTexts(const QQuickItem *item)
+{
+    QStringList texts;
+    for (const QQuickItem *child : item->childItems())
+        collectShownTexts(child, texts);
+    return texts;
 }
 
 // A control with a text value: a leaf of the accessibility tree under the nearest item
@@ -73,8 +124,24 @@ public:
         switch (t) {
         case QAccessible::Name:
             return attachedProperty("name").toString();
-        case QAccessible::Description:
-            return attachedProperty("description").toString();
+        case QAccessible::Description: {
+            // The AT-SPI bridge carries a slider's value as a number only, and no other
+            // value at all: the description begins with the value as the page shows it
+            // ("65 percent, Strong", "Neutral", "Collapsed"), before any description of
+            // its own. A switch's checked state says its value.
+            QStringList said;
+            if (!isSwitch())
+                said << text(QAccessible::Value);
+            said << attachedProperty("description").toString();
+            // The texts shown inside the control that its name and value do not say: a
+            // leaf has no children to read them from.
+            const QString heard = text(QAccessible::Name) + u'\n' + text(QAccessible::Value) + u'\n' + said.join(u'\n');
+            for (const QString &shown : shownTexts(m_item))
+                if (!heard.contains(shown) && !said.contains(shown))
+                    said << shown;
+            said.removeAll(QString());
+            return sentences(said);
+        }
         case QAccessible::Value:
             return AccessibleTexts::spoken(m_item->property(kValueProperty).toString());
         default:
@@ -84,6 +151,8 @@ public:
 
     QAccessible::Role role() const override
     {
+        if (m_item && hasOwnRole(m_item))
+            return QAccessible::Role(m_item->property(kRoleProperty).toInt());
         // A switch: the buttons of Qt Quick put their own role over the one given.
         if (isSwitch())
             return QAccessible::CheckBox;
@@ -106,11 +175,19 @@ public:
         s.focused = m_item->hasActiveFocus();
         // A switch's state is its own property: the buttons of Qt Quick write their own
         // (never checked) state over the attached one whenever the tree is built again.
-        s.checkable = isSwitch() || attachedProperty("checkable").toBool();
-        s.checked = isSwitch() ? m_item->property(kCheckedProperty).toBool() : attachedProperty("checked").toBool();
+        const bool ownChecked = hasProperty(m_item, kCheckedProperty);
+        s.checkable = hasProperty(m_item, kCheckableProperty) ? m_item->property(kCheckableProperty).toBool()
+                                                              : ownChecked || attachedProperty("checkable").toBool();
+        s.checked = ownChecked ? m_item->property(kCheckedProperty).toBool() : attachedProperty("checked").toBool();
         s.selectable = attachedProperty("selectable").toBool();
         s.selected = attachedProperty("selected").toBool();
         s.pressed = m_item->property("pressed").toBool();
+        // A block that opens and closes says which it is.
+        if (hasProperty(m_item, kExpandedProperty)) {
+            s.expandable = true;
+            s.expanded = m_item->property(kExpandedProperty).toBool();
+            s.collapsed = !s.expanded;
+        }
         return s;
     }
 
@@ -180,7 +257,7 @@ private:
         return a ? a->property(name) : QVariant();
     }
     bool isSlider() const { return m_item && m_item->inherits("QQuickSlider"); }
-    bool isSwitch() const { return m_item && hasProperty(m_item, kCheckedProperty); }
+    bool isSwitch() const { return m_item && hasProperty(m_item, kCheckedProperty) && !hasOwnRole(m_item); }
     // One step of the value the row shows (its key step), else a hundredth of the range.
     double shownStep() const
     {
@@ -209,6 +286,41 @@ private:
     QPointer<QQuickItem> m_item;
 };
 
+// The application as assistive technology sees it: its windows and, while one is open,
+// its pop-up menus (the gear menu), which Qt leaves out of the application's children.
+// Reached only through focus events, a menu would have no place in the tree.
+class ApplicationWithMenus : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + int(menus().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows)
+            return QAccessibleApplication::child(index);
+        const QList<QAccessibleInterface *> open = menus();
+        return index - windows < open.size() ? open.at(index - windows) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const int index = QAccessibleApplication::indexOfChild(child);
+        if (index >= 0)
+            return index;
+        const int menu = int(menus().indexOf(const_cast<QAccessibleInterface *>(child)));
+        return menu < 0 ? -1 : QAccessibleApplication::childCount() + menu;
+    }
+
+private:
+    static QList<QAccessibleInterface *> menus()
+    {
+        QList<QAccessibleInterface *> open;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (window->type() == Qt::Popup && window->isVisible())
+                if (QAccessibleInterface *root = window->accessibleRoot())
+                    open << root;
+        return open;
+    }
+};
+
 // Tells assistive technology that an item's text value changed.
 class ValueNotifier : public QObject {
     Q_OBJECT
@@ -222,6 +334,9 @@ public slots:
             return;
         QAccessibleValueChangeEvent event(parent(), parent()->property(kValueProperty));
         QAccessible::updateAccessibility(&event);
+        // The description says the value as text (the AT-SPI bridge carries a number).
+        QAccessibleEvent described(parent(), QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
     }
     void checkedChanged()
     {
@@ -249,8 +364,10 @@ void connectNotify(QQuickItem *item, const char *property, QObject *receiver, co
 
 QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
 {
+    if (object && object == QCoreApplication::instance())
+        return new ApplicationWithMenus;
     auto *item = qobject_cast<QQuickItem *>(object);
-    if (!item || !hasTextValue(item))
+    if (!item || !(hasTextValue(item) || hasOwnRole(item)))
         return nullptr;
     // A change of the text is a change of the value for assistive technology.
     if (!item->findChild<ValueNotifier *>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -291,6 +408,47 @@ QString AccessibleTexts::figure(const QString &title, const QString &value)
     if (title.trimmed().isEmpty())
         return spoken(value);
     return title + QStringLiteral(": ") + spoken(value);
+}
+
+QString AccessibleTexts::heard(const QString &text, int textFormat)
+{
+    // Text.PlainText is 0, Text.MarkdownText 3; Text.AutoText (2) is rich where it looks so.
+    if (textFormat == 0 || textFormat == 3 || (textFormat == 2 && !Qt::mightBeRichText(text)))
+        return text;
+    return QTextDocumentFragment::fromHtml(text).toPlainText();
+}
+
+namespace {
+
+// Whether assistive technology reads an item as a node of its own.
+bool inTree(const QQuickItem *item)
+{
+    if (item->inherits("QQuickControl") || hasTextValue(item) || hasOwnRole(item))
+        return true;
+    const QObject *a = attached(item);
+    return a && !a->property("ignored").toBool();
+}
+
+} // namespace
+
+bool AccessibleTexts::repeatsOwner(QQuickItem *text, const QString &shown)
+{
+    const QString wanted = shown.trimmed();
+    if (!text || wanted.isEmpty())
+        return false;
+    for (QQuickItem *up = text->parentItem(); up; up = up->parentItem()) {
+        if (!inTree(up))
+            continue;
+        const QObject *a = attached(up);
+        const QStringList said{a ? a->property("name").toString() : QString(),
+                               a ? a->property("description").toString() : QString(),
+                               up->property("text").toString(), up->property(kValueProperty).toString()};
+        for (const QString &one : said)
+            if (one.contains(wanted))
+                return true;
+        return false;
+    }
+    return false;
 }
 
 void installAccessibleValues()

@@ -5,6 +5,7 @@
 #include <QtQml/qqmlregistration.h>
 
 class QAccessibleInterface;
+class QQuickItem;
 class QQmlEngine;
 class QJSEngine;
 
@@ -14,11 +15,18 @@ namespace qv::design {
 // where the control says it: a QML item with a text property `accessibleValue` is described
 // by an interface of ours that gives that text as its value (spoken: "40%" reads "40
 // percent"), and its name, description, role and states from its Accessible attached
-// properties. An item that also has a bool property `accessibleChecked` is a switch: checkable,
+// properties. Such a control is a leaf: the texts shown inside it that its name and value
+// do not say are read as its description, after a slider's value (the AT-SPI bridge
+// carries a value as a number only). An item with a bool property `accessibleExpanded` is
+// expandable, expanded or collapsed as it says. An item with an int property
+// `accessibleRole` (a menu entry, a picker) is described the same way, with that role,
+// checkable when it has `accessibleChecked` (or as its bool `accessibleCheckable` says). An item that also has a bool property `accessibleChecked` is a switch: checkable,
 // checked as that property says (Qt Quick's buttons write their own state over the attached
 // one). A slider keeps a number for assistive technology to read and set, counted in the
 // steps its row shows (its `keyStep`, else hundredths of its range): 84 for "84%", not 0.84.
-// Qt Quick offers no text value of its own. Installed once, by prepareEngine().
+// Qt Quick offers no text value of its own. The application's own interface lists its open
+// pop-up menus (the gear menu) among its children, which Qt leaves out. Installed once, by
+// prepareEngine().
 void installAccessibleValues();
 
 // The factory itself (for tests): an interface for such an item, else nothing.
@@ -38,11 +46,20 @@ public:
 
     // A switch's value: "On" or "Off".
     Q_INVOKABLE static QString onOff(bool on) { return on ? QStringLiteral("On") : QStringLiteral("Off"); }
+    // A block's value while it opens and closes: "Expanded" or "Collapsed".
+    Q_INVOKABLE static QString expanded(bool open) { return open ? QStringLiteral("Expanded") : QStringLiteral("Collapsed"); }
     // A value as it is spoken: "84%" reads "84 percent"; any other text is left as it is.
     Q_INVOKABLE static QString spoken(const QString &text);
     // A figure of a statistics tile as one text: "Breaks Today: 3", the title alone while
     // there is no figure.
     Q_INVOKABLE static QString figure(const QString &title, const QString &value);
+    // What assistive technology reads of a shown text: the text itself, without the tags
+    // of styled or rich text.
+    Q_INVOKABLE static QString heard(const QString &text, int textFormat);
+    // Whether a text only repeats what it lies in: the nearest item above it that
+    // assistive technology reads (a button, a switch, a field, a figure "Breaks Today: 3")
+    // has a name, value or description that holds the text.
+    Q_INVOKABLE static bool repeatsOwner(QQuickItem *text, const QString &shown);
 };
 
 } // namespace qv::design

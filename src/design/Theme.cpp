@@ -9,6 +9,7 @@
 
 #include <QQmlEngine>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -144,6 +145,53 @@ QColor Theme::withOpacity(const QColor &colour, double k)
     QColor result = colour.toRgb();
     result.setAlphaF(float(result.alphaF() * std::clamp(k, 0.0, 1.0)));
     return result;
+}
+
+namespace {
+
+double relativeLuminance(const QColor &colour)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const QColor c = colour.toRgb();
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+} // namespace
+
+double Theme::contrast(const QColor &a, const QColor &b) const
+{
+    const QColor ground = appBackground();
+    const double la = relativeLuminance(over(a, ground));
+    const double lb = relativeLuminance(over(b, ground));
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Theme::focusRing(const QColor &fill, const QColor &background) const
+{
+    // What lies under the control where it is not filled.
+    const QColor under = over(background, appBackground());
+    const QColor filled = over(fill, under);
+    auto weaker = [&](const QColor &ring) { return std::min(contrast(ring, filled), contrast(ring, under)); };
+    const double enough = 3.0;
+    for (const QColor &ring : {accent(), textPrimary()})
+        if (weaker(ring) >= enough)
+            return ring;
+    QColor best = accent();
+    for (const QColor &ring : {textPrimary(), QColor(Qt::white), QColor(Qt::black)})
+        if (weaker(ring) > weaker(best))
+            best = ring;
+    return best;
+}
+
+QColor Theme::focusRingGap(const QColor &fill, const QColor &background) const
+{
+    const QColor under = over(background, appBackground());
+    const QColor filled = over(fill, under);
+    if (contrast(focusRing(fill, background), filled) >= 3.0)
+        return Qt::transparent;
+    if (contrast(under, filled) >= 3.0)
+        return under;
+    return contrast(Qt::white, filled) > contrast(Qt::black, filled) ? QColor(Qt::white) : QColor(Qt::black);
 }
 
 QColor Theme::over(const QColor &top, const QColor &bottom)

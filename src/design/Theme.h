@@ -140,6 +140,19 @@ public:
     // The one colour that paints what `top` painted over `bottom` paints.
     static QColor over(const QColor &top, const QColor &bottom);
     static QColor material(Material material, bool isDark);
+    // WCAG's contrast ratio of two colours (1 to 21), each made opaque over the app's
+    // background of the current appearance first.
+    double contrast(const QColor &a, const QColor &b) const;
+    // The colour of the keyboard focus ring round a control filled with `fill` (transparent:
+    // none) on `background`: the accent where it stands out from both by 3:1, else the
+    // primary text colour, else whichever of the two, white and black stands out most
+    // from the weaker of the two. A ring in the fill's own colour would only make the
+    // control look a pixel larger.
+    Q_INVOKABLE QColor focusRing(const QColor &fill, const QColor &background) const;
+    // The line between the ring and the control: transparent (the background shows) where
+    // the ring stands out from the fill by 3:1, else the background made opaque, which
+    // does when no one colour stands out from both (a light fill on a dark background).
+    Q_INVOKABLE QColor focusRingGap(const QColor &fill, const QColor &background) const;
     // A font of the system family at a size in points (used as pixels) and weight.
     Q_INVOKABLE static QFont systemFont(qreal size, int weight = QFont::Normal);
 

@@ -14,6 +14,8 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlProperty>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QRawFont>
@@ -414,7 +416,8 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     EXPECT_EQ(slider->role(), QAccessible::Slider);
     EXPECT_EQ(slider->text(QAccessible::Name), "Brightness");
     EXPECT_EQ(slider->text(QAccessible::Value), "40 percent");
-    EXPECT_EQ(slider->text(QAccessible::Description), "");
+    // The AT-SPI bridge carries a value as a number only: the description says it.
+    EXPECT_EQ(slider->text(QAccessible::Description), "40 percent");
     ASSERT_TRUE(slider->valueInterface());
     EXPECT_EQ(slider->valueInterface()->currentValue().toDouble(), 40);
     EXPECT_EQ(slider->valueInterface()->maximumValue().toDouble(), 100);
@@ -458,6 +461,65 @@ TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)
         button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         EXPECT_EQ(root->property("clicks").toInt(), 1) << name;
     }
+}
+
+// Texts are read as labels while shown; a hidden text, a symbol and a title that only
+// repeats its button's name are not. Menu entries are menu items that Press chooses, and a
+// picker's ticked entry is checked; an expandable block says whether it is open.
+TEST_F(ControlViewTest, TextsMenuEntriesAndBlocksAreReadAsShown)
+{
+    const std::unique_ptr<QObject> root = create(
+        "Column { property string chosen\n"
+        "  Text { objectName: 'shown'; text: 'Blink rate <b>12</b>'; textFormat: Text.StyledText }\n"
+        "  Text { objectName: 'hidden'; text: 'Hidden'; visible: false }\n"
+        "  Symbol { objectName: 'symbol'; name: 'gearshape' }\n"
+        "  SecondaryButton { objectName: 'button'; text: 'Review' }\n"
+        "  Item { objectName: 'block'; width: 10; height: 10; readonly property bool accessibleExpanded: true\n"
+        "    readonly property string accessibleValue: AccessibleTexts.expanded(accessibleExpanded)\n"
+        "    Accessible.name: 'Display notes'\n"
+        "    Text { text: '6 topics' } }\n"
+        "  PopupMenu { id: menu; objectName: 'menu'; checkedAction: 'b'; onChosen: a => parent.chosen = a\n"
+        "    entries: [{action: 'a', text: 'All displays', symbol: 'display'}, {action: 'b', text: 'Built-in', symbol: 'laptopcomputer'}] }\n"
+        " }\n");
+    ASSERT_TRUE(root);
+    auto *item = qobject_cast<QQuickItem *>(root.get());
+    QAccessibleInterface *shown = QAccessible::queryAccessibleInterface(test::findItem(item, "shown"));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->role(), QAccessible::StaticText);
+    EXPECT_EQ(shown->text(QAccessible::Name), "Blink rate 12");
+    auto ignored = [&](const char *name) {
+        QQuickItem *found = test::findItem(item, name);
+        return QQmlProperty(found, QStringLiteral("Accessible.ignored"), qmlContext(found)).read().toBool();
+    };
+    EXPECT_TRUE(ignored("hidden"));
+    EXPECT_TRUE(ignored("symbol"));
+    QQuickItem *button = test::findItem(item, "button");
+    for (QQuickItem *child : button->childItems()) {
+        if (child->inherits("QQuickText")) {
+            EXPECT_TRUE(QQmlProperty(child, QStringLiteral("Accessible.ignored"), qmlContext(child)).read().toBool());
+        }
+    }
+
+    QAccessibleInterface *block = QAccessible::queryAccessibleInterface(test::findItem(item, "block"));
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(block->state().expandable);
+    EXPECT_TRUE(block->state().expanded);
+    EXPECT_FALSE(block->state().collapsed);
+    EXPECT_EQ(block->text(QAccessible::Description), "Expanded. 6 topics");
+
+    QQuickItem *menu = qvariant_cast<QQuickItem *>(root->findChild<QObject *>("menu")->property("contentItem"));
+    ASSERT_TRUE(menu);
+    QList<QAccessibleInterface *> entries;
+    for (QQuickItem *child : menu->childItems())
+        if (child->inherits("QQuickAbstractButton"))
+            entries << QAccessible::queryAccessibleInterface(child);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0]->role(), QAccessible::MenuItem);
+    EXPECT_EQ(entries[0]->text(QAccessible::Name), "All displays");
+    EXPECT_FALSE(entries[0]->state().checked);
+    EXPECT_TRUE(entries[1]->state().checkable && entries[1]->state().checked);
+    entries[0]->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(root->property("chosen").toString(), "a");
 }
 
 TEST(AccessibleTextsTest, PercentsAreSpokenAndFiguresNamed)

@@ -105,6 +105,37 @@ TEST_F(ThemeTest, OverComposesTwoColoursIntoOne)
     EXPECT_EQ(Theme::over(Qt::transparent, Qt::transparent).alpha(), 0);
 }
 
+// The focus ring stands out by 3:1 from both the control's fill and what lies round it, in
+// both appearances, where needed with the line between ring and control opaque: round the
+// accent-filled "On" switch it cannot be the accent; round an unfilled control it is.
+TEST_F(ThemeTest, TheFocusRingStandsOutFromTheFillAndTheBackground)
+{
+    Theme &theme = Theme::shared();
+    for (const char *mode : {"light", "dark"}) {
+        defaults->setString("appAppearanceMode", mode);
+        const QColor surface = theme.surface();
+        const QColor track = Theme::over(Theme::withOpacity(theme.track(), 0.55), surface);
+        const struct {
+            const char *control;
+            QColor fill, background;
+        } cases[] = {{"On switch", theme.accent(), surface},
+                     {"Off switch", theme.track(), surface},
+                     {"selected segment", theme.surfaceRaised(), track},
+                     {"primary button", theme.accentTint(), theme.appBackground()},
+                     {"plain button", Qt::transparent, surface}};
+        for (const auto &c : cases) {
+            const QColor ring = theme.focusRing(c.fill, c.background);
+            const QColor gap = theme.focusRingGap(c.fill, c.background);
+            const QColor inner = gap.alpha() == 0 ? ring : gap;
+            EXPECT_GE(theme.contrast(inner, Theme::over(c.fill, c.background)), 3.0) << mode << " " << c.control;
+            EXPECT_GE(theme.contrast(ring, c.background), 3.0) << mode << " " << c.control;
+        }
+        EXPECT_NE(theme.focusRing(theme.accent(), surface), theme.accent()) << mode;
+        EXPECT_EQ(theme.focusRing(Qt::transparent, surface), theme.accent()) << mode;
+    }
+    EXPECT_NEAR(theme.contrast(Qt::black, Qt::white), 21.0, 1e-6);
+}
+
 struct ModeCase {
     const char *name;
     QVariant stored; // invalid: nothing stored

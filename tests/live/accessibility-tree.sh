@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # What a screen reader finds in the running application: its accessibility tree on the
-# AT-SPI bus of a private session bus, under an X server of its own with a tray. Sidebar
-# rows, profile tiles, break options and the pop-over's buttons answer the "Press" action;
-# switches are check boxes whose state survives a change of page; sliders count in the
-# steps their rows show; the chosen tile, interval and style are selected; headings and
-# statistics tiles carry their text; the composer opens on its named comment; "New profile"
-# puts the focus on the new tile. In the pop-over, Tab reaches the comfort switch, "Open
-# Quellvista" and the gear menu, whose "Quit Quellvista" the keyboard chooses; screenshots
-# popover-keyboard-light.png and -dark.png (in OUT, default: the working folder) show the
-# switch's focus ring.
-# Usage: accessibility-tree.sh APP [OUT]
+# AT-SPI bus of a private session bus, under an X server of its own with a tray. The
+# accessibility bus is started only by the first query, after the window shows: a screen
+# reader attached after the start. Sidebar rows, profile tiles, break options and the
+# pop-over's buttons answer the "Press" action; switches are check boxes whose state
+# survives a change of page; sliders count in the steps their rows show and describe their
+# value as the row's label shows it; the chosen tile, interval, style and section
+# (Settings too) are selected; headings, texts and statistics tiles carry their text;
+# nothing hidden is in the tree; an open topic says so and its body is read; the composer
+# is a named dialog that opens on its named comment; "New profile" puts the focus on the
+# new tile. In the pop-over, Tab reaches the comfort switch, "Open Quellvista" and the gear
+# menu, which opens in the tree on its first entry; Enter on its "Quit Quellvista" ends the
+# application. Then, on the X server's own screen with Evening on its ramp: the break
+# panel reads its line and countdown, and Ctrl+Q pressed while the panel shows and a
+# transition runs ends the application with the original ramp back. Last, on the host,
+# nothing read in any section, display note, the pop-over or its gear menu names a Mac,
+# Apple, the Finder or the menu bar.
+# Screenshots in OUT (default: the working folder), light and dark: popover-keyboard-*.png
+# (the focused "On" switch) and segment-keyboard-*.png (the selected appearance segment
+# focused by Tab).
+# Usage: accessibility-tree.sh APP GAMMACHECK [OUT]
 set -euo pipefail
-app="$1" out="${2:-.}"
+app="$1" check="$2" out="${3:-.}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/common.sh"
 begin_check accessibility-tree Xvfb xcompmgr trayer xdotool xwininfo import dbus-daemon dbus-send \
@@ -19,18 +29,22 @@ begin_check accessibility-tree Xvfb xcompmgr trayer xdotool xwininfo import dbus
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
   { echo "accessibility-tree: python3-pyatspi is missing (scripts/setup installs it)"; exit 1; }
 mkdir -p "$out"
+popover_title="Quellvista pop-over"
 
 start_composited_xvfb accessibility-tree
+"$check" save "$tmp/original" || { echo "accessibility-tree: the X server has no gamma ramp to read"; exit 1; }
 make_isolated
 # The session bus starts the accessibility bus on demand; its socket goes to our folder.
 read -r bus_address bus_pid < <(XDG_RUNTIME_DIR="$tmp/runtime" dbus-daemon --session --fork \
   --print-address=1 --print-pid=1 | paste -sd' ')
 export DBUS_SESSION_BUS_ADDRESS="$bus_address"
-isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true")
 
 at() { /usr/bin/python3 "$here/atspi.py" "$@" || fail "$(printf '%q ' "$@")"; }
 main() { at Quellvista "$@"; }
-pop() { at "Quellvista pop-over" "$@"; }
+pop() { at "$popover_title" "$@"; }
+menu() { at :menu "$@"; }
 fail() { echo "accessibility-tree ($appearance): $*"; exit 1; }
 main_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
@@ -38,10 +52,12 @@ main_window() {
 }
 popover_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)" ]]
+  [[ -n "$(xdotool search --onlyvisible --name "^$popover_title\$" 2>/dev/null | head -n1)" ]]
 }
 windows() { xwininfo -root -children | grep -c '("quellvista"' || true; }
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 
+# start APPEARANCE [EXTRA-VALUES]: the application with that appearance and reminders on.
 start() {
   appearance="$1"
   mkdir -p "$tmp/config/Quellvista"
@@ -49,7 +65,7 @@ start() {
 {"format":"quellvista-defaults","version":1,"values":{
  "appAppearanceMode":{"t":"string","v":"$appearance"},
  "breakReminderEnabled":{"t":"bool","v":true},
- "favoriteComfortPresets":{"t":"array","v":[{"t":"string","v":"Focus"},{"t":"string","v":"Evening"}]}}}
+ "favoriteComfortPresets":{"t":"array","v":[{"t":"string","v":"Focus"},{"t":"string","v":"Evening"}]}${2:+,$2}}}
 JSON
   start_app accessibility-tree main_window
   [[ -n "$tray_pid" ]] || start_tray accessibility-tree
@@ -57,6 +73,31 @@ JSON
   # The accessibility bus the session bus started for the application: ended at exit.
   [[ -n "$launcher_pid" ]] || launcher_pid="$(dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.Bus 2>/dev/null | awk '/uint32/ {print $2}' || true)"
+}
+
+# Tabs through the main window (up to N stops) until NAME has the focus.
+tab_to() {
+  local name="$1" i
+  for i in $(seq 1 "$2"); do
+    [[ "$(main focused)" == "$name" ]] && return 0
+    xdotool key Tab
+    sleep 0.15
+  done
+  [[ "$(main focused)" == "$name" ]] || fail "Tab did not reach \"$name\""
+}
+
+# Settings by Tab: the selected appearance segment, focused, in a screenshot.
+segment_by_keyboard() {
+  local label="$1" main
+  main press "Settings"
+  main expect "Settings" selected
+  main expect "Display & Comfort" '!selected'
+  main="$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
+  xdotool windowfocus --sync "$main"
+  tab_to "$label" 30
+  main expect "$label" role="radio button" selected
+  sleep 0.3
+  import -window root "$out/segment-keyboard-$appearance.png"
 }
 
 # Opens the pop-over from the tray; Tab walks it and rings the comfort switch.
@@ -68,13 +109,14 @@ popover_by_keyboard() {
   poll 10 tray_icon_geometry || fail "the icon is gone from the tray"
   xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
   poll 10 popover_window || fail "the pop-over did not open"
-  local stops=() name i
+  local stops=() name i shot=""
   for i in $(seq 1 12); do
     xdotool key Tab
     sleep 0.2
     name="$(pop focused)"
     stops+=("$name")
-    if [[ "$name" == "Comfort tuning" ]]; then
+    if [[ "$name" == "Comfort tuning" && -z "$shot" ]]; then
+      shot=1
       sleep 0.3
       import -window root "$out/popover-keyboard-$appearance.png"
     fi
@@ -92,6 +134,10 @@ main expect "Display comfort tuning" role="check box" '!checked'
 main expect "Software Brightness" role=slider value=100
 main expect "Profile intensity" role=slider value=65
 main expect "Comfort profiles" role=heading
+# A slider's value as its row shows it: the bridge carries a number, the description the text.
+main expect "Warmth" role=slider description=Neutral
+main expect "Neutral" role=label
+main nothing-hidden
 main press "Display comfort tuning"
 main expect "Display comfort tuning" checked
 main expect "Software Brightness" value=84
@@ -116,48 +162,78 @@ main expect "30 min" selected
 main expect "20 min" '!selected'
 main expect "Overlay" selected
 main expect "Breaks: 0" role=label
+main nothing-hidden
 main press "Blink Detection"
 main expect "Blink Detection" role=heading
+main nothing-hidden
 
-# The composer opens on its comment, which has a name.
+# Support: an open topic says so and its body is read; the composer is a named dialog
+# that opens on its comment, which has a name.
 main press "Support"
+main press "Display notes"
+main expect "Display notes" expanded
+main press "What is Temporal Dithering?"
+main expect "What is Temporal Dithering?" expandable expanded
+main expect "Reduced eye fatigue*" role=label
+main nothing-hidden
 main press "Leave comment"
+main expect "Leave feedback" role=dialog
 main expect "Comment" focused
 main expect "Name or email (optional)" '!focused'
 xdotool key Escape
 
+segment_by_keyboard Light
 popover_by_keyboard
 pop expect "Comfort tuning" role="check box" checked
 pop expect "Next Break: *" role=label
+pop nothing-hidden
 pop press "Evening"
 pop expect "Evening" selected
-windows_before="$(windows)"
-pop press "Options"
-gear_menu() { (($(windows) > windows_before)); }
-poll 10 gear_menu || fail "Press on the gear opened no menu"
-xdotool key Escape
-pop press "Open Quellvista"
-poll 10 main_window || fail "Press on \"Open Quellvista\" did not bring the window back"
-
-kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
-start dark
-popover_by_keyboard
-# The gear menu from the keyboard: Space opens it on the focused gear, and its last
-# entry, "Quit Quellvista", ends the application.
+# The gear menu from the keyboard: Space on the focused gear opens it in the tree, on its
+# first entry; Enter on its last, "Quit Quellvista", ends the application.
 for _ in $(seq 1 12); do
   [[ "$(pop focused)" == Options ]] && break
   xdotool key Tab
   sleep 0.2
 done
 windows_before="$(windows)"
+gear_menu() { (($(windows) > windows_before)); }
 xdotool key space
 poll 10 gear_menu || fail "Space on the gear opened no menu"
-xdotool key Up Return
-app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
-poll 10 app_ended || fail "\"Quit Quellvista\" chosen with the keyboard did not end the application"
+menu expect "Dithering protection" role="menu item" focused
+menu expect "Quit Quellvista" role="menu item"
+xdotool key Up
+menu expect "Quit Quellvista" focused
+xdotool key Return
+poll 10 app_ended || fail "\"Quit Quellvista\" chosen with Enter did not end the application"
 wait "$app_pid" || fail "the application quit with status $?"
 app_pid=""
 
+# On the X server's own screen, Evening on the ramp.
+isolated+=(QUELLVISTA_MACHINE=)
+evening="$("$check" values Evening 0.65)"
+start dark "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
+poll 30 "$check" preset Evening 0.65 "$tmp/original" || fail "Evening is not on the ramp"
+segment_by_keyboard Dark
+popover_by_keyboard
+pop press "Open Quellvista"
+poll 10 main_window || fail "Press on \"Open Quellvista\" did not bring the window back"
+main="$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
+xdotool windowfocus --sync "$main"
+# A break by its hot key: the panel reads its line and its countdown.
+poll 10 grep -q "Global shortcuts registered" "$tmp/app.log" || fail "no global shortcuts"
+xdotool key super+shift+b
+at "Quellvista overlay" expect "Blink slowly. Relax your jaw and shoulders." role=label
+at "Quellvista overlay" expect "Skip Break" role="push button"
+at "Quellvista overlay" nothing-hidden
+countdown="$(/usr/bin/python3 "$here/atspi.py" "Quellvista overlay" dump 2>&1 | grep -cE "label '[0-9]+'" || true)"
+((countdown == 1)) || fail "the break panel's countdown is not read"
+# Ctrl+Q while the panel shows and Evening eases off: the original ramp comes back.
+xdotool windowfocus --sync "$main" key super+shift+n ctrl+q
+poll 10 app_ended || fail "Ctrl+Q did not end the application"
+wait "$app_pid" || fail "the application quit with status $?"
+app_pid=""
+"$check" same "$tmp/original" || fail "after Ctrl+Q the ramp is not the one from before the start"
 # ---- Words on the computer itself ----
 # On the host (the X server's own screen, no simulated Mac), nothing a screen reader
 # reaches names a Mac, a MacBook, macOS, Apple, the Finder or the menu bar: each section,
@@ -165,7 +241,6 @@ app_pid=""
 host_words() {
   local texts="$tmp/host-texts" found section topic
   appearance=host
-  isolated+=(QUELLVISTA_MACHINE=)
   store '"breakReminderEnabled":{"t":"bool","v":true}'
   start_app accessibility-tree main_window
   main expect "Display & Comfort"
@@ -206,4 +281,4 @@ $found"
 }
 host_words
 
-echo "accessibility-tree: names, roles, states, values and Press checked; pop-over reached by Tab in light and dark"
+echo "accessibility-tree: names, roles, states, values, texts and Press checked; gear menu quit by Enter; Ctrl+Q puts the ramp back; no Mac words on the host"

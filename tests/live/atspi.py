@@ -2,12 +2,15 @@
 """What a screen reader sees of the running application, through AT-SPI.
 
 Usage: atspi.py WINDOW COMMAND [ARG...], WINDOW the title of one of the application's
-windows ("Quellvista", "Quellvista pop-over"). Commands:
+windows ("Quellvista", "Quellvista pop-over"), or ":menu" for its open pop-up menu.
+Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
-                          of NAME matches the rest of the name) shows every CHECK: role=ROLE, value=N, a state
-                          (checked, selected, focused, focusable) or !STATE
+                          of NAME matches the rest of the name) shows every CHECK: role=ROLE,
+                          value=N, description=TEXT, a state (checked, selected, focused,
+                          focusable, expandable, expanded, collapsed) or !STATE
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
+  nothing-hidden          fails while a node within the window's bounds is not visible
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
@@ -17,7 +20,8 @@ import time
 import pyatspi
 
 STATES = {name: getattr(pyatspi, "STATE_" + name.upper())
-          for name in ("checked", "selected", "focused", "focusable", "showing")}
+          for name in ("checked", "selected", "focused", "focusable", "showing", "visible", "expandable",
+                       "expanded", "collapsed")}
 
 
 def application():
@@ -29,16 +33,27 @@ def application():
     return None
 
 
-def window(title):
+def windows(title):
+    """The application's windows of that title (several overlays share one)."""
     app = application()
+    found = []
     for i in range(app.childCount if app else 0):
         frame = app.getChildAtIndex(i)
-        if frame is not None and frame.name == title:
-            return frame
-    return None
+        if frame is None:
+            continue
+        if title == ":menu":
+            if frame.getRoleName() in ("popup menu", "menu") and frame.getState().contains(pyatspi.STATE_VISIBLE):
+                found.append(frame)
+        elif frame.name == title:
+            found.append(frame)
+    return found
 
 
 def nodes(node):
+    if isinstance(node, list):
+        for frame in node:
+            yield from nodes(frame)
+        return
     yield node
     for i in range(node.childCount):
         child = node.getChildAtIndex(i)
@@ -60,9 +75,10 @@ def value(node):
 
 
 def describe(node):
-    states = [s for s, v in STATES.items() if node.getState().contains(v)]
+    states = [s for s, v in STATES.items() if node.getState().contains(v) and s != "visible"]
     shown = value(node)
-    return "%s %r %s%s" % (node.getRoleName(), node.name, states, "" if shown is None else " value=%g" % shown)
+    return "%s %r %s%s%s" % (node.getRoleName(), node.name, states, "" if shown is None else " value=%g" % shown,
+                             " description=%r" % node.description if node.description else "")
 
 
 def unmet(node, checks):
@@ -73,6 +89,8 @@ def unmet(node, checks):
             ok = node.getRoleName() == check[5:]
         elif check.startswith("value="):
             ok = value(node) == float(check[6:])
+        elif check.startswith("description="):
+            ok = node.description == check[12:]
         elif check.startswith("!"):
             ok = not node.getState().contains(STATES[check[1:]])
         else:
@@ -82,14 +100,15 @@ def unmet(node, checks):
     return missing
 
 
-def dump(frame):
+def dump(frames):
     def walk(node, depth):
         print("  " * depth + describe(node), file=sys.stderr)
         for i in range(node.childCount):
             child = node.getChildAtIndex(i)
             if child is not None:
                 walk(child, depth + 1)
-    walk(frame, 0)
+    for frame in frames:
+        walk(frame, 0)
 
 
 def fail(frame, reason):
@@ -102,14 +121,32 @@ def fail(frame, reason):
 def main():
     title, command, args = sys.argv[1], sys.argv[2], sys.argv[3:]
     end = time.monotonic() + 10
-    frame = window(title)
-    while frame is None and time.monotonic() < end:
+    frame = windows(title)
+    while not frame and time.monotonic() < end:
         time.sleep(0.2)
-        frame = window(title)
-    if frame is None:
+        frame = windows(title)
+    if not frame:
         fail(None, "no window %r on the accessibility bus" % title)
     if command == "dump":
         dump(frame)
+    elif command == "nothing-hidden":
+        # Qt's bridge drops "visible" for a node scrolled out of its window too: only a node
+        # within its window's bounds that is not visible is hidden.
+        def inside(node, window):
+            try:
+                a = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                w = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            except NotImplementedError:
+                return True
+            return a.x < w.x + w.width and w.x < a.x + a.width and a.y < w.y + w.height and w.y < a.y + a.height
+        while True:
+            hidden = [describe(n) for f in frame for n in nodes(f)
+                      if not n.getState().contains(pyatspi.STATE_VISIBLE) and inside(n, f)]
+            if not hidden:
+                return
+            if time.monotonic() > end:
+                fail(frame, "hidden in the tree: " + "; ".join(hidden))
+            time.sleep(0.2)
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":

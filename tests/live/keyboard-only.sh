@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives the real application with the keyboard alone (xdotool key), light and dark, under
 # its own X server: Tab walks Display & Comfort and every stop shows its focus ring (new
-# accent-coloured pixels in the screenshot, where the control is); Space and Return work
+# pixels in the ring's colours in the screenshot, where the control is: the accent, or the
+# primary text colour round a control filled with a colour near the accent's); Space and Return work
 # the master switch, the hardware header and a profile tile; the tile's menu opens with
 # Shift+F10 and its rename sheet takes typing and closes with Esc; the arrow, Page and
 # Home/End keys move a slider by steps of its shown value; the tour opens and closes with
@@ -27,7 +28,7 @@ shot() { import -window "$window" "ppm:$tmp/$1.ppm"; }
 keep() { convert "$tmp/$1.ppm" "$out/$1-$appearance.png"; }
 press() { kill -0 "$app_pid" 2>/dev/null || fail "the application exited"; xdotool key --delay 60 "$@"; sleep 0.3; }
 
-# What turned accent-coloured between two screenshots: one line "AREA X Y" per connected
+# What turned into a ring colour between two screenshots: one line "AREA X Y" per connected
 # piece of at least 80 pixels (a ring is one; specks from animated surfaces are not), X Y
 # the top-left corner of its box, largest first.
 # With a third argument X Y W H, only that part of the screenshots is looked at.
@@ -37,14 +38,14 @@ new_accent() {
     crop=(-crop "$5x$6+$3+$4" +repage)
     dx=$3 dy=$4
   fi
-  convert "$tmp/$2.ppm" "${crop[@]}" -fuzz 7% -transparent "#$accent" -alpha extract -negate \
-    \( "$tmp/$1.ppm" "${crop[@]}" -fuzz 7% -transparent "#$accent" -alpha extract \) \
+  convert "$tmp/$2.ppm" "${crop[@]}" -fuzz 7% -transparent "#$accent" -transparent "#$ring" -alpha extract -negate \
+    \( "$tmp/$1.ppm" "${crop[@]}" -fuzz 7% -transparent "#$accent" -transparent "#$ring" -alpha extract \) \
     -compose multiply -composite -define connected-components:verbose=true -connected-components 8 null: |
     awk -v dx="$dx" -v dy="$dy" '/gray\(255\)|srgb\(255,255,255\)|white/ && $4 + 0 >= 80 {
            split($2, g, "+"); print $4 + 0, g[2] + dx, g[3] + dy }' | sort -rn
 }
 # The keys given (none: nothing pressed), then a screenshot in which a ring has appeared;
-# `pieces` holds what turned accent-coloured.
+# `pieces` holds what turned into a ring colour.
 step=0 pieces=""
 ring_after() {
   local before="s$step"
@@ -117,7 +118,7 @@ tab_to_slider() {
 in_file() { grep -q "$2" "$1" 2>/dev/null; }
 
 for appearance in light dark; do
-  [[ "$appearance" == light ]] && accent=7A6854 || accent=C6AE8A
+  [[ "$appearance" == light ]] && accent=7A6854 ring=1A1A1A || accent=C6AE8A ring=F5F5F7
   rm -rf "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/controls"
   make_isolated
   isolated+=(QUELLVISTA_CONTROL_LIST="$tmp/controls")

@@ -62,6 +62,10 @@ Item {
                 objectName: "message"
                 property string text: view.model.message
                 property bool firstShown: true
+                // Read as the line it is changing to, not as the two lines that take turns.
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+                Accessible.focusable: false
                 Layout.fillWidth: true
                 Layout.leftMargin: 40
                 Layout.rightMargin: 40
@@ -94,6 +98,7 @@ Item {
                 }
 
                 component MessageLine: Text {
+                    Accessible.ignored: true
                     width: message.width
                     textFormat: Text.PlainText
                     wrapMode: Text.WordWrap
@@ -114,6 +119,9 @@ Item {
                 objectName: "countdown"
                 Layout.alignment: Qt.AlignHCenter
                 text: view.model.countdownText
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+                Accessible.focusable: false
                 font: Theme.systemFont(72, Font.Thin)
                 color: Theme.withOpacity("white", 0.94)
                 opacity: countdownFade.value
@@ -155,6 +163,7 @@ Item {
             topPadding: 10
             bottomPadding: 10
             text: view.model.skipTitle
+            Accessible.name: text
             font: Theme.systemFont(13, Font.Medium)
             opacity: down ? 0.7 : 1
             onClicked: view.model.skip()

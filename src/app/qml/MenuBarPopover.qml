@@ -68,6 +68,7 @@ Item {
         // One text for assistive technology: "Next Break: 29 min".
         Accessible.role: Accessible.StaticText
         Accessible.name: AccessibleTexts.figure(title, value)
+        Accessible.ignored: !visible
         PopoverText {
             text: parent.title
             font: Theme.systemFont(12)

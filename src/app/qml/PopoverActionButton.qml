@@ -18,6 +18,7 @@ T.AbstractButton {
     opacity: down ? 0.78 : 1.0
     Accessible.name: title
     Accessible.onPressAction: button.clicked()
+    Accessible.ignored: !visible
 
     FocusRing {
         shapeRadius: 8

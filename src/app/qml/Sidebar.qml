@@ -107,6 +107,8 @@ Item {
                 implicitWidth: gearSymbol.implicitWidth + 32
                 implicitHeight: gearSymbol.implicitHeight + 32
                 Accessible.name: sidebar.settingsName
+                // Selected while Settings shows, as a row is while its section does.
+                Accessible.selected: sidebar.selected === MainWindowModel.Settings
                 Accessible.onPressAction: gear.clicked()
                 onClicked: sidebar.settings()
 

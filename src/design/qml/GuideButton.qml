@@ -7,6 +7,7 @@ import Quellvista.Design
 T.AbstractButton {
     id: button
     Accessible.onPressAction: button.clicked()
+    Accessible.ignored: !visible
 
     property string accessibleName
     property string toolTipText

@@ -9,6 +9,7 @@ import Quellvista.Design
 T.Button {
     id: button
     Accessible.onPressAction: button.clicked()
+    Accessible.ignored: !visible
 
     property string symbol
     property alias entries: menu.entries
@@ -22,6 +23,9 @@ T.Button {
     rightPadding: 8
     hoverEnabled: true
     Accessible.role: Accessible.ComboBox
+    // A picker: Qt Quick's buttons would read as push buttons. The caller gives the chosen
+    // entry as its `accessibleValue`.
+    readonly property int accessibleRole: Accessible.ComboBox
 
     onClicked: {
         aboutToOpen()

@@ -11,6 +11,7 @@ T.ScrollBar {
     padding: 2
     policy: T.ScrollBar.AsNeeded
     visible: size < 1
+    Accessible.ignored: !visible
     minimumSize: 0.08
 
     contentItem: Rectangle {

@@ -71,6 +71,11 @@ T.Popup {
                 hoverEnabled: true
                 text: modelData.text
                 Accessible.name: modelData.text
+                // A menu item that Press chooses; in a picker's menu, the ticked entry is
+                // checked.
+                readonly property int accessibleRole: Accessible.MenuItem
+                readonly property bool accessibleCheckable: menu.checkedAction !== ""
+                readonly property bool accessibleChecked: accessibleCheckable && menu.checkedAction === modelData.action
                 onClicked: {
                     menu.close()
                     menu.chosen(modelData.action)
@@ -82,6 +87,7 @@ T.Popup {
                 }
                 FocusRing {
                     shapeRadius: 5
+                    fill: entry.highlighted ? Theme.accent : "transparent"
                 }
 
                 RowLayout {

@@ -9,6 +9,7 @@ import Quellvista.Design
 T.Button {
     id: button
     Accessible.onPressAction: button.clicked()
+    Accessible.ignored: !visible
 
     Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
@@ -34,6 +35,7 @@ T.Button {
 
     FocusRing {
         shapeRadius: 10
+        fill: Theme.accentTint
     }
 
     background: Surface {

@@ -16,6 +16,9 @@ T.TextField {
     selectionColor: Theme.accent
     selectedTextColor: "white"
     selectByMouse: true
+    // Named by its placeholder unless the caller names it.
+    Accessible.name: placeholderText
+    Accessible.ignored: !visible
 
     Text {
         x: field.leftPadding

@@ -25,6 +25,7 @@ T.AbstractButton {
     hoverEnabled: true
 
     Accessible.role: Accessible.CheckBox
+    Accessible.ignored: !visible
 
     onClicked: toggled(!isOn)
 
@@ -39,6 +40,7 @@ T.AbstractButton {
 
     FocusRing {
         shapeRadius: toggle.height / 2
+        fill: toggle.isOn ? toggle.tint : Theme.track
     }
 
     contentItem: Item {

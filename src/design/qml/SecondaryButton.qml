@@ -8,6 +8,7 @@ import Quellvista.Design
 T.Button {
     id: button
     Accessible.onPressAction: button.clicked()
+    Accessible.ignored: !visible
 
     Layout.fillWidth: true
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)

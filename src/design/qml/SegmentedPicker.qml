@@ -46,15 +46,23 @@ Item {
                 onClicked: picker.chosen(index)
 
                 Accessible.role: Accessible.RadioButton
+                // Kept over the push button Qt Quick makes of every button.
+                readonly property int accessibleRole: Accessible.RadioButton
+                readonly property bool accessibleChecked: current
                 Accessible.name: modelData
                 Accessible.selected: current
                 Accessible.onPressAction: segment.clicked()
+                Accessible.ignored: !visible
                 // Qt Quick writes the button's own state into what assistive technology
                 // reads: the segment is checked while it is the current one.
                 checked: current
 
+                // Above the next segment, which would cover the ring's right side.
+                z: visualFocus ? 1 : 0
+
                 FocusRing {
                     shapeRadius: 5
+                    fill: segment.current ? Theme.surfaceRaised : "transparent"
                 }
 
                 background: Rectangle {

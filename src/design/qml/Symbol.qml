@@ -13,6 +13,8 @@ Text {
     horizontalAlignment: Text.AlignHCenter
     verticalAlignment: Text.AlignVCenter
     renderType: Text.QtRendering
+    // A picture, not words: the text beside it says what it means.
+    Accessible.ignored: true
 
     // The stroke across a crossed-out symbol, from its top left to its bottom right.
     Rectangle {

@@ -22,6 +22,7 @@ T.Slider {
     hoverEnabled: true
 
     Accessible.role: Accessible.Slider
+    Accessible.ignored: !visible
 
     Keys.onPressed: event => event.accepted = KeyboardControl.moveSlider(slider, event.key, slider.keyStep)
 

@@ -380,6 +380,9 @@ Card {
 
         contentItem: ColumnLayout {
             spacing: 12
+            // A dialog for assistive technology, named by its title.
+            Accessible.role: Accessible.Dialog
+            Accessible.name: gridModel.renameTitle
 
             Text {
                 Layout.fillWidth: true

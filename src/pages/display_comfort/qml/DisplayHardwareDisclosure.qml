@@ -31,6 +31,7 @@ Card {
             implicitHeight: header.implicitHeight
             // "Expanded" or "Collapsed".
             readonly property string accessibleValue: hardware.accessibleValue
+            readonly property bool accessibleExpanded: hardware.expanded
             Accessible.role: Accessible.Button
             Accessible.name: hardware.title
             Accessible.description: hardware.headerHint

@@ -38,6 +38,10 @@ Item {
 
     Rectangle {
         anchors.centerIn: parent
+        // A dialog for assistive technology, named by its title.
+        Accessible.role: Accessible.Dialog
+        Accessible.name: composer.title
+        Accessible.description: composer.subtitle
         width: 560
         height: form.implicitHeight + 48
         radius: 12

@@ -240,6 +240,9 @@ Item {
                         width: parent.width
                         height: notesHeader.implicitHeight
                         Accessible.name: support.notesTitle
+                        // Whether the notes are open, as its value and its state.
+                        readonly property string accessibleValue: AccessibleTexts.expanded(support.showDisplayNotes)
+                        readonly property bool accessibleExpanded: support.showDisplayNotes
                         onClicked: support.toggleDisplayNotes()
 
                         FocusRing {

@@ -83,6 +83,10 @@ Item {
             width: parent.width
             height: header.implicitHeight + 24
             Accessible.name: row.topic.title
+            Accessible.ignored: !visible
+            // Whether the topic is open, as its value and its state.
+            readonly property string accessibleValue: AccessibleTexts.expanded(row.expanded)
+            readonly property bool accessibleExpanded: row.expanded
             onClicked: row.toggled()
 
             FocusRing {

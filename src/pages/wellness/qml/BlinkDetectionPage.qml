@@ -104,6 +104,7 @@ Item {
                         opacity: down ? 0.7 : 1
                         onClicked: page.model.recalibrate()
                         Accessible.name: page.model.recalibrateLabel
+                        Accessible.ignored: !visible
 
                         FocusRing {
                             shapeRadius: recalibrate.height / 2
