@@ -11,6 +11,7 @@
 #include "platform/Workspace.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/WindowOcclusion.h"
+#include "platform/desktop/WindowPlatform.h"
 #include "platform/host/HostIdle.h"
 #include "platform/host/HostServices.h"
 #include "platform/sim/SimWorkspace.h"
@@ -79,7 +80,11 @@ const char *const kEnvironmentHelp =
     "  QT_QUICK_BACKEND=software            Draw the windows in software (without it,\n"
     "                                       a software OpenGL driver is replaced by the\n"
     "                                       software renderer, and a hardware one used).\n"
-    "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n";
+    "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n"
+    "  QT_QPA_PLATFORM=wayland|xcb          In a Wayland session, show the windows through\n"
+    "                                       Qt's own Wayland platform (no overlays above\n"
+    "                                       other windows) or through XWayland (the choice\n"
+    "                                       where XWayland runs).\n";
 
 // A process started without HOME (from a service, by env -i) keeps its files in the
 // account's home folder, as it would at login, rather than under "/".
@@ -187,8 +192,14 @@ int runApplication(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
 
+    // The windows go through XWayland where the session has it (overlays keep their place
+    // only on X11), unless the user chose a platform.
+    const WindowPlatform::Choice windowPlatform = WindowPlatform::prepare(argc, argv);
     // The widgets application: the tray icon and the gear menu are the desktop's own.
     QApplication app(argc, argv);
+    WindowPlatform::restore();
+    if (!windowPlatform.note.isEmpty())
+        Logger("Application").info("%s", qUtf8Printable(windowPlatform.note));
     // Closing the main window leaves the process, the tray and every model running.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setApplicationName(QStringLiteral("Quellvista"));

@@ -10,6 +10,8 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/FontSmoothingController.h"
+#include "platform/Panels.h"
+#include "platform/Platform.h"
 
 #include <QLocale>
 #include <QVariantMap>
@@ -123,11 +125,19 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
          [&tuning] { return tuning.ambientAwareComfortEnabled(); }, [&tuning] { return tuning.ambientComfortLabel(); },
          [&tuning](bool on) { tuning.setAmbientAwareComfortEnabled(on); }, {}, {}},
         this);
+    // Where the desktop does not let overlays draw over other windows, the veil's rows say so.
+    const auto overlayLimitation = [] {
+        return platform().panels ? platform().panels->overlayLimitation() : QString();
+    };
     m_texture = new SettingsToggleRow({QStringLiteral("Surface texture"), fixed("square.grid.3x3.fill"),
                                        [] { return Theme::brandTeal(); },
                                        [&veil] { return veil.microtextureEnabled(); },
-                                       [&veil, onOff] { return onOff(veil.microtextureEnabled()); },
-                                       [](bool on) { applySurfaceTexture(on); }, {}, {}},
+                                       [&veil, onOff, overlayLimitation] {
+                                           const QString limitation = overlayLimitation();
+                                           return limitation.isEmpty() ? onOff(veil.microtextureEnabled()) : limitation;
+                                       },
+                                       [](bool on) { applySurfaceTexture(on); }, {},
+                                       [overlayLimitation] { return overlayLimitation().isEmpty(); }},
                                       this);
     m_crisperText = new SettingsToggleRow(
         {QStringLiteral("Crisper text"), fixed("textformat"), accent, [fontSmoothing] { return fontSmoothing->isDisabled(); },
@@ -147,9 +157,14 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
         this);
     m_sidecar = new SettingsToggleRow({QStringLiteral("Sidecar comfort fallback"), fixed("ipad.landscape"), accent,
                                        [&tuning] { return tuning.sidecarOverlayEnabled(); },
-                                       [&tuning, onOff] { return onOff(tuning.sidecarOverlayEnabled()); },
+                                       [&tuning, onOff, overlayLimitation] {
+                                           const QString limitation = overlayLimitation();
+                                           return limitation.isEmpty() ? onOff(tuning.sidecarOverlayEnabled())
+                                                                       : limitation;
+                                       },
                                        [&tuning](bool on) { tuning.setSidecarOverlayEnabled(on); },
-                                       [&tuning] { return tuning.hasSidecarDisplay(); }, {}},
+                                       [&tuning] { return tuning.hasSidecarDisplay(); },
+                                       [overlayLimitation] { return overlayLimitation().isEmpty(); }},
                                       this);
 
     // Each published change of the models redraws the rows.

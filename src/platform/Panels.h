@@ -76,6 +76,10 @@ public:
     // The panel starts off the screen.
     virtual std::unique_ptr<Panel> createPanel(const PanelConfiguration &configuration, const ScreenInfo &screen,
                                                QObject *contentView) = 0;
+    // Why click-through panels (the veil, the Sidecar overlay) cannot be shown over other
+    // windows here, as the desktop's own words for a row's detail ("This desktop does not let
+    // it draw over other windows"); empty where they can.
+    virtual QString overlayLimitation() const { return {}; }
 };
 
 } // namespace qv

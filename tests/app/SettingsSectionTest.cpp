@@ -1,6 +1,7 @@
 #include "app/DeepDisplayDiagnostics.h"
 #include "app/QuellvistaApp.h"
 #include "app/SettingsSectionModel.h"
+#include "platform/Panels.h"
 
 #include "comfort/BatteryMonitor.h"
 #include "design/Theme.h"
@@ -126,6 +127,30 @@ TEST_F(SettingsSectionTest, CrisperTextOnADesktopWithoutTheSettingCannotBeSwitch
     crisper->setOn(true);
     EXPECT_TRUE(desktop.isIdle()) << "nothing is tried";
     EXPECT_FALSE(crisper->isOn());
+}
+
+// Where the desktop does not let overlays draw over other windows (Qt's own Wayland
+// platform), the veil's rows say so in the desktop's words and cannot be switched.
+TEST_F(SettingsSectionTest, OverlayRowsSayWhenTheDesktopKeepsOverlaysOut)
+{
+    struct NoOverlays final : Panels {
+        std::unique_ptr<Panel> createPanel(const PanelConfiguration &, const ScreenInfo &, QObject *content) override
+        {
+            delete content;
+            return nullptr;
+        }
+        QString overlayLimitation() const override { return QStringLiteral("This desktop does not let it draw"); }
+    } panels;
+    PlatformServices services = mac->services();
+    services.panels = &panels;
+    installPlatform(services);
+    SettingsSectionModel settings;
+    for (SettingsToggleRow *row : {settings.textureRow(), settings.sidecarRow()}) {
+        EXPECT_EQ(row->detail(), "This desktop does not let it draw") << qPrintable(row->title());
+        EXPECT_FALSE(row->isSwitchable()) << qPrintable(row->title());
+    }
+    settings.textureRow()->setOn(true);
+    EXPECT_FALSE(ComfortVeilController::shared().microtextureEnabled());
 }
 
 // On: the microtexture at 0.55 and the veil on, whatever amount was chosen before. Off:

@@ -6,6 +6,7 @@
 #include "support/MissingTool.h"
 #include "support/XServer.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
@@ -318,6 +319,27 @@ TEST_F(HostWorkspaceTest, ANewClientThatReusesAClosedWindowsIdIsItself)
     const QList<RunningApplication> running = workspace.runningApplications();
     ASSERT_EQ(running.size(), 1);
     EXPECT_EQ(running.first().bundleIdentifier, "firefox");
+}
+
+// A window of this process (its _NET_WM_PID) is never in front nor listed: while it is
+// active the application before it stays in front, and nothing is announced.
+TEST_F(HostWorkspaceTest, OwnWindowsAreNeverTheFrontApplication)
+{
+    HostWorkspace workspace(server->display(), entries);
+    const quint32 editor = server->createWindow({XServer::wmClass("code", "Code"), std::nullopt, 4242});
+    const quint32 own = server->createWindow(
+        {XServer::wmClass("quellvista", "Quellvista"), std::nullopt, quint32(QCoreApplication::applicationPid())});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(editor) && server->isManaged(own); }, 10000));
+    ASSERT_TRUE(activate(workspace, editor, "code"));
+    QSignalSpy activated(&workspace, &Workspace::applicationActivated);
+    QSignalSpy deactivated(&workspace, &Workspace::applicationDeactivated);
+    server->activate(own);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->activeWindow() == own; }, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "code");
+    EXPECT_EQ(activated.size() + deactivated.size(), 0);
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    EXPECT_EQ(workspace.runningApplications().first().bundleIdentifier, "code");
 }
 
 // A window whose application was installed after it was first seen is named anew.

@@ -12,6 +12,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -101,6 +102,26 @@ TEST_F(WaylandSessionTest, FrontApplicationFollowsTheActivatedWindow)
     ASSERT_TRUE(QTest::qWaitFor([&] { return terminated.size() == 1; }, 5000));
     EXPECT_EQ(terminated.first().first().value<std::optional<RunningApplication>>()->bundleIdentifier,
               QStringLiteral("code"));
+}
+
+// The application's own windows (by app_id) are neither listed nor in front: while one has
+// the focus the application before it stays in front.
+TEST_F(WaylandSessionTest, OwnWindowsAreNeverTheFrontApplication)
+{
+    const QString before = QGuiApplication::desktopFileName();
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tebrix.Quellvista.desktop"));
+    ASSERT_TRUE(sway->openWindow(QStringLiteral("code")));
+    WaylandWorkspace workspace(*connection, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.frontmostApplication().has_value(); }, 5000));
+    QSignalSpy activated(&workspace, &Workspace::applicationActivated);
+    ASSERT_TRUE(sway->openWindow(QStringLiteral("com.tebrix.Quellvista")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sway->isFocused(QStringLiteral("com.tebrix.Quellvista")); }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("code"));
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    for (const QList<QVariant> &signal : std::as_const(activated))
+        EXPECT_EQ(signal.first().value<std::optional<RunningApplication>>()->bundleIdentifier, QStringLiteral("code"));
+    QGuiApplication::setDesktopFileName(before);
 }
 
 // The compositor going away ends the connection once: no idle time from it, the

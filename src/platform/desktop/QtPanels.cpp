@@ -2,6 +2,7 @@
 
 #include "platform/desktop/X11Keyboard.h"
 #include "platform/desktop/X11SelectionWatch.h"
+#include "platform/desktop/WindowPlatform.h"
 #include "runtime/Logging.h"
 
 #include <QAbstractNativeEventFilter>
@@ -374,6 +375,13 @@ void QtPanel::orderFrontRegardless()
     m_orderedFront = true;
     livePanels().removeAll(this);
     livePanels() << this;
+    if (m_clickThrough && WindowPlatform::nativeWayland()) {
+        static bool told = false;
+        if (!std::exchange(told, true))
+            qtPanelsLog().error("Qt's Wayland platform cannot keep a window above the others without taking the "
+                                "focus: overlays are not shown (under XWayland they are)");
+        return;
+    }
     if (m_clickThrough && !m_compositing()) {
         static bool told = false;
         if (!std::exchange(told, true))
@@ -386,6 +394,12 @@ void QtPanel::orderFrontRegardless()
 
 void QtPanel::show()
 {
+    // Where the compositor places windows itself, a panel that takes the mouse covers its
+    // screen as a full-screen window.
+    if (!m_clickThrough && WindowPlatform::nativeWayland()) {
+        m_window->showFullScreen();
+        return;
+    }
     // Shown without activation: the window never accepts the focus.
     m_window->show();
     m_window->raise();
@@ -436,6 +450,12 @@ bool QtPanels::compositingManagerRunning()
 #endif
     // Wayland compositors always composite.
     return true;
+}
+
+QString QtPanels::overlayLimitation() const
+{
+    return WindowPlatform::nativeWayland() ? QStringLiteral("This desktop does not let it draw over other windows")
+                                           : QString();
 }
 
 QtPanels::QtPanels(CompositingCheck compositing) : m_compositing(std::move(compositing)) {}

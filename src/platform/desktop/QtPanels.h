@@ -49,7 +49,9 @@ private:
 // panel stays off the screen while translucent windows show black: it would hide the
 // screen from the user working through it. Ordered front, it follows the compositing
 // manager as it comes and goes (off the screen while none runs, back when one starts), and
-// goes back above any ordinary window that is opened or raised over it.
+// goes back above any ordinary window that is opened or raised over it. On Qt's own Wayland
+// platform a click-through panel is never shown, and a panel that takes the mouse (the break
+// panel) asks for full screen.
 class QtPanel final : public Panel {
 public:
     QtPanel(const PanelConfiguration &configuration, QObject *contentView, CompositingCheck compositing);
@@ -98,6 +100,9 @@ public:
 
     std::unique_ptr<Panel> createPanel(const PanelConfiguration &configuration, const ScreenInfo &screen,
                                        QObject *contentView) override;
+    // On Qt's own Wayland platform (no layer-shell) a click-through panel would be an
+    // ordinary window that takes the focus and the clicks: it is never shown there.
+    QString overlayLimitation() const override;
 
 private:
     CompositingCheck m_compositing;

@@ -4,7 +4,10 @@
 #include "runtime/Scheduler.h"
 #include "runtime/TextDecoding.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileSystemWatcher>
@@ -259,6 +262,20 @@ std::optional<QString> DesktopEntries::nameForId(const QString &id) const
     if (it == m_entries.cend() || it->name.isEmpty())
         return std::nullopt;
     return it->name;
+}
+
+bool DesktopEntries::namesThisApplication(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    QString entry = QGuiApplication::desktopFileName();
+    if (entry.endsWith(QLatin1String(".desktop")))
+        entry.chop(8);
+    QStringList own{entry, QCoreApplication::applicationName()};
+    if (QCoreApplication::instance())
+        own << QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    return std::any_of(own.cbegin(), own.cend(),
+                       [&name](const QString &id) { return !id.isEmpty() && id.compare(name, Qt::CaseInsensitive) == 0; });
 }
 
 } // namespace qv

@@ -55,6 +55,11 @@ public:
 
     void rescan();
 
+    // Whether a window's app_id or class names this application (its desktop entry's id, its
+    // name or its program's name, letter case aside): its own windows are never the front
+    // application.
+    static bool namesThisApplication(const QString &name);
+
 signals:
     void changed();
 

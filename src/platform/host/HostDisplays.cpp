@@ -783,6 +783,12 @@ QString HostDisplays::outputName(DisplayId display) const
     return output ? output->name : QString();
 }
 
+QRect HostDisplays::outputGeometry(DisplayId display) const
+{
+    const Output *output = findOutput(display);
+    return output ? QRect(output->position, QSize(output->pixelsWide, output->pixelsHigh)) : QRect();
+}
+
 QString HostDisplays::monitorName(DisplayId display) const
 {
     const Output *output = findOutput(display);

@@ -9,6 +9,7 @@
 #include "runtime/Logging.h"
 
 #include <QDBusConnection>
+#include <QRect>
 #include <QHash>
 #include <QMap>
 #include <QObject>
@@ -96,6 +97,9 @@ public:
     std::optional<DisplayId> displayForOutputName(const QString &outputName) const;
     // The name of the display's output ("eDP-1"); empty for an unknown display.
     QString outputName(DisplayId display) const;
+    // Where the display's output lies in the desktop and its size in pixels; empty for an
+    // unknown display.
+    QRect outputGeometry(DisplayId display) const;
     // The monitor name from the display's EDID; empty without one.
     QString monitorName(DisplayId display) const;
     // The size of the ramp of the CRTC that drives the display; 0 without one.

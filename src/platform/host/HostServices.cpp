@@ -29,7 +29,8 @@ HostServices::HostServices()
     HostDisplays::Session session = HostDisplays::Session::current();
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         session.sessionType = QStringLiteral("wayland");
-    const bool waylandSession = session.sessionType == QLatin1String("wayland");
+    // By the session, not by the platform the windows go through (XWayland in a Wayland session).
+    const bool waylandSession = session.sessionType == QLatin1String("wayland") || !session.waylandDisplay.isEmpty();
     m_x = std::make_unique<x11::XConnection>(session.xDisplay, Logger("X11"));
     session.x = m_x.get();
     // One connection to the compositor for the gamma control, the idle time and the window

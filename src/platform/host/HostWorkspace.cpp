@@ -4,6 +4,9 @@
 #include "platform/x11/XConnection.h"
 #include "runtime/TextDecoding.h"
 
+#include <QCoreApplication>
+#include <QSysInfo>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -217,6 +220,12 @@ const HostWorkspace::WindowInfo *HostWorkspace::describe(quint32 window)
         std::memcpy(&value, pid.constData(), 4);
         app.processIdentifier = value;
     }
+    // Our own process's window, where the window says it comes from this machine or says
+    // nothing of its machine.
+    if (app.processIdentifier && app.processIdentifier == QCoreApplication::applicationPid()) {
+        const QByteArray machine = property(window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 256);
+        info.own = machine.isEmpty() || QString::fromLocal8Bit(machine) == QSysInfo::machineHostName();
+    }
     bool tooLong = false;
     QString problem;
     const QByteArray gtkId = property(window, m_atoms.applicationId, m_atoms.utf8, kMaxNameLength + 1, &tooLong);
@@ -267,6 +276,8 @@ void HostWorkspace::updateClients(bool notify)
         if (!info)
             continue;
         present.insert(window);
+        if (info->own)
+            continue;
         if (running.contains(info->key))
             continue;
         order << info->key;
@@ -309,6 +320,9 @@ void HostWorkspace::updateActive(bool notify)
     std::optional<RunningApplication> app;
     if (window != 0 && window != m_root) {
         if (const WindowInfo *info = describe(window)) {
+            // One of our own windows in front: the application before it stays in front.
+            if (info->own)
+                return;
             key = info->key;
             app = info->application;
             app->isActive = true;

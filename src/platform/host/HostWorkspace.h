@@ -30,7 +30,8 @@ class DesktopEntries;
 // from _NET_WM_PID, 0 when the window does not say). A window without a usable class
 // gives an application without an identifier. An application launches with its first
 // window in the list and terminates with its last; the application of the active window
-// is activated, the one before it deactivated.
+// is activated, the one before it deactivated. This process's own windows are left out:
+// while one of them is active the application in front stays the one before.
 class HostWorkspace final : public Workspace {
     Q_OBJECT
 public:
@@ -54,6 +55,7 @@ private:
     struct WindowInfo {
         QString key; // the application it belongs to
         RunningApplication application;
+        bool own = false; // a window of this process: never listed, never in front
     };
 
     HostWorkspace(x11::XConnection *x, const QString &display, std::shared_ptr<DesktopEntries> entries,

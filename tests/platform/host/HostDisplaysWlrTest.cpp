@@ -1,12 +1,14 @@
 // The display back-end over the wlroots gamma control, against the small test compositor.
 
 #include "platform/host/HostDisplays.h"
+#include "platform/host/HostScreens.h"
 #include "platform/host/wayland/WlrGamma.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/WaylandTestCompositor.h"
 #include "support/wayland/WlrTestFormula.h"
 
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -143,6 +145,32 @@ TEST(HostDisplaysWlrCompositors, WithoutGammaControlThePageSaysWhy)
     EXPECT_TRUE(nowhere->transferFormulaNote().contains(QLatin1String("nothing-here")));
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("Displays: ")).size(), 2);
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("nothing-here")).size(), 1);
+}
+
+// The toolkit's screen, named otherwise (as XWayland's are), finds its display by its place;
+// the display no screen shows is logged once, however often the screens are listed; an
+// output the compositor adds later is a change of the screens (an XWayland whose screens
+// or whose displays come late).
+TEST_F(HostDisplaysWlrTest, ScreensFindTheirDisplaysByPlaceAndFollowLateOutputs)
+{
+    auto host = open(compositor);
+    HostScreens screens(host.get());
+    ASSERT_EQ(QGuiApplication::screens().size(), 1);
+    ASSERT_EQ(QGuiApplication::primaryScreen()->geometry().topLeft(), QPoint(0, 0));
+    const QList<ScreenInfo> listed = screens.screens();
+    ASSERT_EQ(listed.size(), 1);
+    ASSERT_TRUE(listed.first().displayNumber.has_value());
+    const QString shown = host->outputName(*listed.first().displayNumber);
+    const QString bare = shown == QLatin1String("DP-1") ? QStringLiteral("HDMI-A-1") : QStringLiteral("DP-1");
+    screens.screens();
+    const QStringList told = log.messages(QStringLiteral("Screens"));
+    ASSERT_EQ(told.size(), 1) << told.join(u'\n').toStdString();
+    EXPECT_TRUE(told.first().contains(bare)) << told.first().toStdString();
+
+    QSignalSpy changed(&screens, &Screens::parametersChanged);
+    compositor.addOutput(QStringLiteral("DP-2"), 256);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !changed.isEmpty(); }, 5'000));
+    EXPECT_EQ(host->activeDisplays().size(), 3);
 }
 
 } // namespace

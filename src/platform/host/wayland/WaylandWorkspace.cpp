@@ -170,7 +170,14 @@ void WaylandWorkspace::update()
     QString activeKey;
     std::optional<RunningApplication> active;
     int activeSerial = -1;
+    bool ownActivated = false;
     for (const Toplevel *toplevel : std::as_const(windows)) {
+        // The application's own windows (the main window, the pop-over, an overlay) are
+        // neither running applications nor ever in front.
+        if (DesktopEntries::namesThisApplication(toplevel->appId)) {
+            ownActivated = ownActivated || toplevel->activated;
+            continue;
+        }
         auto [key, app] = describe(*toplevel);
         if (!running.contains(key)) {
             order << key;
@@ -184,8 +191,16 @@ void WaylandWorkspace::update()
             active = app;
         }
     }
-    if (!activeKey.isEmpty())
+    // While one of them has the focus, the application in front stays the one before.
+    if (activeKey.isEmpty() && ownActivated && running.contains(m_lastOtherKey)) {
+        activeKey = m_lastOtherKey;
+        active = running.value(activeKey);
+        active->isActive = true;
+    }
+    if (!activeKey.isEmpty()) {
         running[activeKey].isActive = true;
+        m_lastOtherKey = activeKey;
+    }
 
     const QList<QString> before = m_order;
     const QHash<QString, RunningApplication> previous = m_running;

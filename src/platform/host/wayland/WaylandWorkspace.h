@@ -26,7 +26,8 @@ namespace host {
 // identifier. The compositor does not tell process ids (0). A window's changes count once
 // the compositor marks them done; an application launches with its first window and
 // terminates with its last, and the notifications come in the order the X11 workspace
-// gives them.
+// gives them. The application's own windows are left out: while one of them is activated
+// the application in front stays the one before.
 class WaylandWorkspace final : public Workspace {
     Q_OBJECT
 public:
@@ -73,6 +74,7 @@ private:
     QList<QString> m_order;
     QHash<QString, RunningApplication> m_running;
     QString m_activeKey;
+    QString m_lastOtherKey; // the application in front before one of our own windows took the focus
     std::optional<RunningApplication> m_active;
     Logger m_log{"Workspace"};
 };

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts the real application on Qt's own Wayland platform on headless weston: a compositor
+# without a seat (no keyboard, no pointer) and without XWayland, as remote and kiosk
+# sessions run. The application lays out and shows its window (its controls are listed),
+# says once why it takes no text input, leaves the comfort veil off the screen (it would be
+# an ordinary window there) and says so, and ends normally on SIGTERM.
+# Usage: wayland-headless.sh APP
+set -euo pipefail
+app="$1"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+name="wayland-headless"
+begin_check "$name" weston -- app_pid weston_pid
+make_isolated
+store '"comfortVeil.enabled":{"t":"bool","v":true}'
+XDG_RUNTIME_DIR="$tmp/runtime" weston --backend=headless-backend.so --socket=wayland-qv --idle-time=0 --no-config \
+  >"$tmp/weston.log" 2>&1 &
+weston_pid=$!
+poll 10 test -S "$tmp/runtime/wayland-qv" || { echo "$name: weston did not start"; cat "$tmp/weston.log"; exit 1; }
+
+# On the session itself (an empty machine name), with no X server to fall back on.
+isolated=(env -u DISPLAY -u QT_QPA_PLATFORM -u QT_IM_MODULE "${isolated[@]}" QUELLVISTA_MACHINE=
+  WAYLAND_DISPLAY=wayland-qv XDG_SESSION_TYPE=wayland QUELLVISTA_CONTROL_LIST="$tmp/controls")
+shown() { kill -0 "$app_pid" 2>/dev/null || return 2; [[ -s "$tmp/controls" ]] && grep -q '^button' "$tmp/controls"; }
+start_app "$name" shown
+for line in "The compositor offers no seat" "overlays are not shown"; do
+  grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
+done
+sleep 1
+kill -0 "$app_pid" 2>/dev/null || { echo "$name: the application ended"; cat "$tmp/app.log"; exit 1; }
+kill -TERM "$app_pid"
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+((status == 0)) || { echo "$name: SIGTERM ended the application with status $status"; cat "$tmp/app.log"; exit 1; }
+echo "$name: the window showed on a compositor without a seat, the veil stayed off, and SIGTERM ended the application normally"
