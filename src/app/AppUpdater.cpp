@@ -1,6 +1,7 @@
 #include "app/AppUpdater.h"
 
 #include "platform/Bundle.h"
+#include "platform/MachineWords.h"
 #include "platform/Platform.h"
 #include "platform/Updater.h"
 #include "runtime/TextDecoding.h"
@@ -150,7 +151,9 @@ QString message(const Release &release, const QString &appVersion, std::optional
         return QStringLiteral("Release feed latest is %1 build %2. This build is %3 build %4.")
             .arg(version, feedBuild, appVersion, QString::number(*appBuild));
     if (frameworkOffersInstaller)
-        return QStringLiteral("Version %1 build %2 is available. Sparkle will offer the signed installer.")
+        return machineWords()
+            .say(MacText::updateAvailableWithInstaller,
+                 QStringLiteral("Version %1 build %2 is available. Sparkle will offer the signed installer."))
             .arg(version, feedBuild);
     return QStringLiteral("Version %1 build %2 is available.").arg(version, feedBuild);
 }

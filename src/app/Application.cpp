@@ -24,6 +24,7 @@
 #include "runtime/SingleInstance.h"
 #include "runtime/TerminationSignals.h"
 #include "runtime/UserDefaults.h"
+#include "runtime/Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -163,7 +164,7 @@ int runApplication(int argc, char **argv)
         parser.addOption(qtOption);
     }
     QCoreApplication::setApplicationName(QStringLiteral("Quellvista"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
+    QCoreApplication::setApplicationVersion(applicationVersion());
     const bool understood = parser.parse(arguments);
     // Before the application object exists the parser does not know the program's name.
     const QString help = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quellvista")) +
@@ -179,7 +180,7 @@ int runApplication(int argc, char **argv)
         return 0;
     }
     if (parser.isSet(versionOption)) {
-        std::printf("Quellvista %s\n", QV_VERSION);
+        std::printf("Quellvista %s\n", qUtf8Printable(applicationVersion()));
         return 0;
     }
     ensureHome();

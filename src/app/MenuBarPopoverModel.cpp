@@ -8,7 +8,8 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
-#include "display/PwmDimmingActs.h"
+#include "display/ProtectionStatus.h"
+#include "platform/MachineWords.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
 
@@ -84,8 +85,8 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &MenuBarPopoverModel::changed);
     if (!app)
         return;
-    m_pwmDimming = std::make_unique<PwmDimmingActs>(DisplayTuning::shared());
-    connect(m_pwmDimming.get(), &PwmDimmingActs::changed, this, &MenuBarPopoverModel::changed);
+    m_protections = std::make_unique<ProtectionStatus>(DisplayTuning::shared(), nullptr);
+    connect(m_protections.get(), &ProtectionStatus::changed, this, &MenuBarPopoverModel::changed);
     for (StoredSetting *setting : {app->disableDithering(), app->disableUniformity2D(), app->pwmAvoidanceEnabled(),
                                    app->showBreakTimer()})
         connect(setting, &StoredSetting::valueChanged, this, &MenuBarPopoverModel::changed);
@@ -107,32 +108,18 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
 
 int MenuBarPopoverModel::activeProtectionCount() const
 {
-    QuellvistaApp *a = app();
-    if (!a)
-        return 0;
-    // Only protections that act on the screen count: dithering and uniformity where
-    // framebuffers hold them, PWM-safe dimming while the picture is dimmed.
-    const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
-    return int(framebuffers && settingOn(a->disableDithering()))
-           + int(settingOn(a->pwmAvoidanceEnabled()) && PwmDimmingActs::of(DisplayTuning::shared()))
-           + int(framebuffers && settingOn(a->disableUniformity2D()));
+    // Only protections that act on the screen count (ProtectionStatus).
+    return m_protections ? m_protections->activeCount() : 0;
 }
 
 QString MenuBarPopoverModel::statusTitle() const
 {
-    const int count = activeProtectionCount();
-    if (count == DisplayEngine::availableProtectionCount())
-        return tr("Eye Comfort: Active");
-    return count == 0 ? tr("Protection off") : tr("Partial protection");
+    return m_protections ? m_protections->title() : tr("Protection off");
 }
 
 QString MenuBarPopoverModel::statusSubtitle() const
 {
-    const int count = activeProtectionCount();
-    const int available = DisplayEngine::availableProtectionCount();
-    if (count == available)
-        return tr("All protections are enabled");
-    return tr("%1 of %2 protections active").arg(count).arg(available);
+    return m_protections ? m_protections->countLine() : QString();
 }
 
 double MenuBarPopoverModel::logoOpacity() const
@@ -318,16 +305,17 @@ QVariantList MenuBarPopoverModel::gearMenuItems() const
     if (!a)
         return {};
     QVariantList items{
-        gearToggle(QStringLiteral("dithering"), tr("Dithering protection"), settingOn(a->disableDithering()),
+        // Ticked while it acts on the screen, as the status header counts it.
+        gearToggle(QStringLiteral("dithering"), tr("Dithering protection"), m_protections->ditheringActs(),
                    DisplayEngine::framebufferProtectionsAvailable()),
-        gearToggle(QStringLiteral("pwm"), tr("PWM avoidance"), settingOn(a->pwmAvoidanceEnabled())),
-        gearToggle(QStringLiteral("uniformity"), tr("Edge uniformity"), settingOn(a->disableUniformity2D()),
+        gearToggle(QStringLiteral("pwm"), tr("PWM avoidance"), m_protections->pwmActs()),
+        gearToggle(QStringLiteral("uniformity"), tr("Edge uniformity"), m_protections->uniformityActs(),
                    DisplayEngine::framebufferProtectionsAvailable()),
         gearDivider(),
     };
     if (breakRemindersOn()) {
         items << gearToggle(QStringLiteral("breakReminders"), tr("Break reminders"), true)
-              << gearToggle(QStringLiteral("showBreakTimer"), tr("Show timer in menu bar"),
+              << gearToggle(QStringLiteral("showBreakTimer"), machineWords().say(MacText::showTimerInMenuBar, tr("Show timer in menu bar")),
                             settingOn(a->showBreakTimer()));
     } else {
         items << gearButton(QStringLiteral("turnOnBreakReminders"), turnOnRemindersTitle());

@@ -2,7 +2,7 @@
 
 #include "comfort/ComfortPreset.h"
 #include "design/ViewValue.h"
-#include "display/PwmDimmingActs.h"
+#include "display/ProtectionStatus.h"
 
 #include <QColor>
 #include <QObject>
@@ -46,7 +46,7 @@ class MenuBarPopoverModel : public QObject {
     Q_PROPERTY(QVariantList gearMenuItems READ gearMenuItems NOTIFY changed)
     Q_PROPERTY(QColor panelVeil READ panelVeil NOTIFY changed)
     // The fixed texts
-    QV_VIEW_TEXT(windowTitle, "Quellvista menu bar")
+    QV_VIEW_TEXT(windowTitle, "Quellvista pop-over")
     QV_VIEW_TEXT(comfortSwitchName, "Comfort tuning")
     QV_VIEW_TEXT(comfortSwitchDescription, "Turns display comfort tuning on or returns it to Neutral.")
     QV_VIEW_TEXT(modeTitle, "Mode")
@@ -152,7 +152,7 @@ private:
     QPointer<QuellvistaApp> m_app;
     ComfortPreset m_lastEnabledPreset = ComfortPreset::focus;
     std::optional<QUuid> m_lastEnabledSavedProfileID;
-    std::unique_ptr<PwmDimmingActs> m_pwmDimming;
+    std::unique_ptr<ProtectionStatus> m_protections;
 };
 
 // The row symbol of a preset.

@@ -71,6 +71,8 @@ SidebarStatusCardModel::SidebarStatusCardModel(QObject *parent) : QObject(parent
                          &DisplayEngine::pwmThresholdPercentChanged, &DisplayEngine::pwmAvoidanceEnabledChanged})
         connect(engine, changed, this, &SidebarStatusCardModel::redraw);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &SidebarStatusCardModel::redraw);
+    connect(&Theme::shared(), &Theme::appearanceChanged, this, &SidebarStatusCardModel::statusChanged);
+    connect(&m_protections, &ProtectionStatus::changed, this, &SidebarStatusCardModel::statusChanged);
     redraw();
 }
 
@@ -94,7 +96,8 @@ void SidebarStatusCardModel::setHostLineWidth(qreal width)
 void SidebarStatusCardModel::redraw()
 {
     Host *host = platform().host;
-    m_hostLine = hostLine(host ? host->localizedHostName() : std::nullopt, chipFamily());
+    m_hostLine = hostLine(host ? host->localizedHostName() : std::nullopt, chipFamily(),
+                          DisplayEngine::framebufferProtectionsAvailable());
     const QFont font = Theme::captionRegular();
     m_hostLineScale = fittingScale(font, m_hostLine, m_hostLineWidth);
     // At least the line's own width when it fits, so that it is never cut by a rounding.
@@ -112,14 +115,16 @@ qreal SidebarStatusCardModel::fittingScale(const QFont &font, const QString &tex
     return std::max(minimumScale(), width / natural);
 }
 
-QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family)
+QString SidebarStatusCardModel::hostLine(const std::optional<QString> &hostName, ChipFamily family,
+                                         bool framebufferProtections)
 {
     const QString host = hostName && !hostName->trimmed().isEmpty()
                              ? *hostName
                              : QCoreApplication::translate("SidebarSystemStatusCard", "This %1").arg(machineWords().machine());
-    const QString support = family == ChipFamily::unknown
-                                ? QCoreApplication::translate("SidebarSystemStatusCard", "Limited support")
-                                : QCoreApplication::translate("SidebarSystemStatusCard", "Supported");
+    const QString support =
+        !framebufferProtections ? QCoreApplication::translate("SidebarSystemStatusCard", "Software dimming only")
+        : family == ChipFamily::unknown ? QCoreApplication::translate("SidebarSystemStatusCard", "Limited support")
+                                        : QCoreApplication::translate("SidebarSystemStatusCard", "Supported");
     return host + QStringLiteral(" \u00B7 ") + support;
 }
 
@@ -138,9 +143,23 @@ ChipFamily SidebarStatusCardModel::chipFamily()
     return DisplayEngine::shared().chipFamily();
 }
 
-QString SidebarStatusCardModel::statusText()
+QString SidebarStatusCardModel::statusText(const ProtectionStatus &status)
 {
-    return QCoreApplication::translate("SidebarSystemStatusCard", "All systems optimal");
+    return status.allActive() ? QCoreApplication::translate("SidebarSystemStatusCard", "All systems optimal")
+                              : status.title();
+}
+
+QString SidebarStatusCardModel::statusText() const
+{
+    return statusText(m_protections);
+}
+
+QColor SidebarStatusCardModel::statusColor() const
+{
+    const Theme &theme = Theme::shared();
+    if (m_protections.allActive())
+        return theme.sage();
+    return m_protections.activeCount() > 0 ? theme.copper() : theme.textTertiary();
 }
 
 QString SidebarStatusCardModel::activeSinceLine() const

@@ -2,6 +2,7 @@
 
 #include "app/MainWindowModel.h"
 #include "display/ChipFamily.h"
+#include "display/ProtectionStatus.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -56,7 +57,8 @@ class SidebarStatusCardModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QDateTime activeSince READ activeSince WRITE setActiveSince NOTIFY activeSinceChanged)
-    Q_PROPERTY(QString statusText READ statusText CONSTANT)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusChanged)
+    Q_PROPERTY(QColor statusColor READ statusColor NOTIFY statusChanged)
     Q_PROPERTY(QString hostLine READ hostLine NOTIFY hostLineChanged)
     Q_PROPERTY(QString activeSinceLine READ activeSinceLine NOTIFY activeSinceChanged)
     // The width the host line has. The line, laid out in the caption font across
@@ -74,7 +76,13 @@ public:
     qreal hostLineWidth() const { return m_hostLineWidth; }
     void setHostLineWidth(qreal width);
 
-    static QString statusText();
+    // "All systems optimal" while every protection this machine offers acts on the screen,
+    // else the pop-over's words ("Partial protection", "Protection off"): one reading,
+    // ProtectionStatus, for both.
+    QString statusText() const;
+    static QString statusText(const ProtectionStatus &status);
+    // The dot beside it: sage when all act, copper when some do, grey when none.
+    QColor statusColor() const;
     // The host name (as last read) and the support word of this Mac's chip family.
     QString hostLine() const { return m_hostLine; }
     qreal hostLineScale() const { return m_hostLineScale; }
@@ -83,8 +91,11 @@ public:
     static constexpr qreal minimumScale() { return 0.86; }
 
     // "<host> · Supported", or "Limited support" for an unknown chip; "This Mac" when the
-    // host has no name ("This computer" on the computer itself).
-    static QString hostLine(const std::optional<QString> &hostName, ChipFamily family);
+    // host has no name ("This computer" on the computer itself). Where framebuffers cannot
+    // hold dithering and uniformity, the support word says what is left: "Software dimming
+    // only".
+    static QString hostLine(const std::optional<QString> &hostName, ChipFamily family,
+                            bool framebufferProtections = true);
     // "Active since " and the time in the locale's short format, no date.
     static QString activeSinceLine(const QDateTime &when, const QLocale &locale);
     // This Mac's chip family, as the display engine detected it.
@@ -99,8 +110,10 @@ public:
 signals:
     void activeSinceChanged();
     void hostLineChanged();
+    void statusChanged();
 
 private:
+    ProtectionStatus m_protections;
     QDateTime m_activeSince;
     qreal m_hostLineWidth = 0;
     QString m_hostLine;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MachineWords.h"
+
 // QV_VIEW_VALUE(Type, name): a read-only property of a view-model with its own change
 // signal, and a private setter set_<name>() that signals only when the value changed, so
 // that a view re-evaluates just the bindings whose value moved. Use it inside the class
@@ -28,5 +30,14 @@ private:                                                                        
     Q_PROPERTY(QString name READ name CONSTANT)                                                                \
 public:                                                                                                        \
     static QString name() { return QStringLiteral(text); }                                                     \
+                                                                                                               \
+private:
+
+// QV_MACHINE_TEXT(name, MacText::which, "text"): as QV_VIEW_TEXT, a fixed text written for
+// the Mac, said in the words of the machine the program runs on (MachineWords::say).
+#define QV_MACHINE_TEXT(name, which, text)                                                                     \
+    Q_PROPERTY(QString name READ name CONSTANT)                                                                \
+public:                                                                                                        \
+    static QString name() { return ::qv::machineWords().say(which, QStringLiteral(text)); }                    \
                                                                                                                \
 private:

@@ -168,6 +168,27 @@ void TuningStore::carryOverFormerDisplayIds()
             m_log.info("The selected display %u now follows its monitor (%u)", *former, display);
         }
     }
+    // Earlier versions gave the first of two twins (monitors told apart by their ports
+    // alone) the id its monitor has alone: that set is copied to the first twin's id and
+    // stays for the monitor alone; the selection follows the first twin.
+    QList<DisplayId> lones;
+    for (const DisplayId display : displays->activeDisplays()) {
+        const std::optional<DisplayId> lone = displays->loneDisplayId(display);
+        if (!lone || *lone == display || lones.contains(*lone))
+            continue;
+        lones << *lone;
+        if (const auto it = m_displayValues.constFind(*lone);
+            it != m_displayValues.constEnd() && !m_displayValues.contains(display)) {
+            m_displayValues.insert(display, *it);
+            moved = true;
+            m_log.info("Tuning values of display %u are now also those of its twin on its port (%u)", *lone,
+                       display);
+        }
+        if (savedSelectedDisplayID() == *lone) {
+            defaults.setInteger(key(selectedDisplayIDKey), display);
+            m_log.info("The selected display %u is now its twin on its port (%u)", *lone, display);
+        }
+    }
     if (moved)
         savePerDisplayValues();
 }

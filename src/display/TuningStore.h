@@ -33,7 +33,7 @@ public:
     ~TuningStore() override;
 
     // Reads the per-display sets, moving those stored under a display's former id to its
-    // monitor's id.
+    // monitor's id, and copying the set of a twin's monitor alone to the first twin's id.
     void load();
 
     const TuningValues &globalValues() const { return m_globalValues; }

@@ -67,6 +67,10 @@ public:
     // The id an active display had in earlier versions, when that differs from its id now
     // (settings stored under it are carried over); nothing where ids never changed.
     virtual std::optional<DisplayId> formerDisplayId(DisplayId) { return std::nullopt; }
+    // Where two connected monitors cannot be told apart but by their ports (twins), the id
+    // the display's monitor has when it is the only one of its kind; earlier versions gave
+    // it to the first twin. Nothing for a display that has that id now.
+    virtual std::optional<DisplayId> loneDisplayId(DisplayId) { return std::nullopt; }
     // Gives one display its neutral transfer while the others keep theirs: the identity
     // formula, or, where the system keeps a colour setting of its own for the display,
     // that setting. Returns 0 or a Core Graphics error code.

@@ -141,6 +141,8 @@ void BlinkDetector::captureOpened()
 
 void BlinkDetector::stopDetection()
 {
+    // Said only of detection that ran or was starting: a start with it off stops nothing.
+    const bool wasRunning = m_isActive || m_capture.isOpen() || m_capture.isStarting();
     m_capture.stop();
     m_searchingSlowly = false;
     m_rateTimer.cancel();
@@ -183,7 +185,8 @@ void BlinkDetector::stopDetection()
     setBlinkComfortScore(0);
 
     setIsCalibrating(false);
-    m_logger.info("Blink detection stopped");
+    if (wasRunning)
+        m_logger.info("Blink detection stopped");
 }
 
 // ---- frames ----

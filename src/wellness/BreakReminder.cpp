@@ -72,6 +72,11 @@ BreakReminder::BreakReminder(BreakPresenter *presenter, QObject *parent)
     });
     m_midnight.start(this, [this] { rollOverIfNewDay(); });
 
+    // The user going idle is acted on as it is told, not only at the next tick: a user
+    // known to be idle beyond the threshold holds the countdown from the start.
+    if (Idle *idle = platform().idle)
+        connect(idle, &Idle::idleStarted, this, &BreakReminder::holdWhileIdle);
+
     setIsEnabled(defaults.boolForKey(kEnabledKey));
 
     startScreenTimeTracking();
@@ -248,13 +253,19 @@ void BreakReminder::startWorkTimer()
     m_workTimer = scheduler().every(kTickMs, this, [this] { workTick(); });
 }
 
-void BreakReminder::workTick()
+bool BreakReminder::holdWhileIdle()
 {
     // An idle spell counts as rest: the countdown is held at its full length.
-    if (m_idleDetectionEnabled && idleSeconds() > m_idleThresholdSeconds) {
-        setSecondsUntilBreak(m_workIntervalMinutes * 60);
+    if (!m_workTimer.isActive() || !m_idleDetectionEnabled || idleSeconds() <= m_idleThresholdSeconds)
+        return false;
+    setSecondsUntilBreak(m_workIntervalMinutes * 60);
+    return true;
+}
+
+void BreakReminder::workTick()
+{
+    if (holdWhileIdle())
         return;
-    }
     setSecondsUntilBreak(m_secondsUntilBreak - 1);
     if (m_secondsUntilBreak < 1)
         startBreak();

@@ -122,6 +122,9 @@ private:
     void sendBreakNotification();
     void startScreenTimeTracking();
     void workTick();
+    // Sets the running countdown back to its full length while the user is idle beyond
+    // the threshold; whether it did.
+    bool holdWhileIdle();
     void breakTick();
     void screenTimeTick();
     double idleSeconds() const;

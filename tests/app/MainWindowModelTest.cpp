@@ -145,8 +145,11 @@ TEST_F(MainWindowModelTest, StatusCardTexts)
     installPlatform(services);
     mac->setHostName(std::nullopt);
     EXPECT_EQ(SidebarStatusCardModel().hostLine(), "This computer \u00B7 Supported");
+    // Where framebuffers hold neither dithering nor uniformity (every Linux computer), the
+    // line says what is left rather than "Limited support".
+    mac->setFramebufferProtectionsAvailable(false);
+    EXPECT_EQ(SidebarStatusCardModel().hostLine(), "This computer \u00B7 Software dimming only");
     EXPECT_EQ(SettingsSectionModel::pageSubtitle(), "Adjust how Quellvista behaves across your computer.");
-    EXPECT_EQ(SidebarStatusCardModel::statusText(), "All systems optimal");
     const QDateTime nine = QDateTime(QDate(2026, 3, 2), QTime(9, 5, 30));
     EXPECT_EQ(SidebarStatusCardModel::activeSinceLine(nine, QLocale(QLocale::English, QLocale::UnitedStates)),
               "Active since 9:05 AM");

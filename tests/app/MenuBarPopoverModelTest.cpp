@@ -3,8 +3,12 @@
 #include "app/AppUpdater.h"
 
 #include "app/QuellvistaApp.h"
+#include "app/SidebarModels.h"
+#include "pages/display_comfort/DisplayHardwareModel.h"
+#include "pages/display_comfort/DisplayProtectionModel.h"
 #include "comfort/PresetManager.h"
 #include "design/SystemSymbol.h"
+#include "design/Theme.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "platform/sim/SimBundle.h"
@@ -96,7 +100,7 @@ TEST_F(MenuBarPopoverModelTest, OnlyProtectionsThatCanActHereCount)
     app->disableUniformity2D()->setValue(true);
     app->pwmAvoidanceEnabled()->setValue(false);
     EXPECT_EQ(model->statusTitle(), "Protection off");
-    EXPECT_EQ(model->statusSubtitle(), "0 of 1 protections active");
+    EXPECT_EQ(model->statusSubtitle(), "PWM-safe dimming is off");
     app->pwmAvoidanceEnabled()->setValue(true);
     EXPECT_EQ(model->statusTitle(), "Protection off") << "with Neutral the switch is on but nothing is dimmed";
     EXPECT_EQ(model->comfortLabel(), "Off");
@@ -105,7 +109,7 @@ TEST_F(MenuBarPopoverModelTest, OnlyProtectionsThatCanActHereCount)
     settle();
     EXPECT_EQ(model->statusTitle(), "Eye Comfort: Active");
     EXPECT_LE(redraws.size(), 6) << "not redrawn at every step of the transition";
-    EXPECT_EQ(model->statusSubtitle(), "All protections are enabled");
+    EXPECT_EQ(model->statusSubtitle(), "PWM-safe dimming is on") << "not all three: two cannot act here";
     for (const QVariant &item : model->gearMenuItems()) {
         const QVariantMap map = item.toMap();
         const QString id = map.value("id").toString();
@@ -115,6 +119,72 @@ TEST_F(MenuBarPopoverModelTest, OnlyProtectionsThatCanActHereCount)
         } else if (id == "pwm") {
             EXPECT_TRUE(map.value("checked").toBool());
         }
+    }
+}
+
+// Every status line and every protection switch reads what acts on the screen, on a
+// machine whose framebuffers hold all three protections and on one where only PWM-safe
+// dimming can act: a fresh start (PWM avoidance stored on, Neutral, nothing dimmed), a
+// preset that dims, the switch turned on from a card while nothing is dimmed, and off.
+TEST_F(MenuBarPopoverModelTest, StatusLinesAgreeWithTheSwitchesBesideThem)
+{
+    for (const bool framebuffers : {true, false}) {
+        mac->setFramebufferProtectionsAvailable(framebuffers);
+        restart();
+        app = std::make_unique<QuellvistaApp>();
+        model = std::make_unique<MenuBarPopoverModel>(app.get());
+        DisplayHardwareModel hardware;
+        DisplayProtectionModel cards;
+        SidebarStatusCardModel sidebar;
+        ASSERT_FALSE(cards.cards().isEmpty());
+        const int available = framebuffers ? 3 : 1;
+        auto gearChecked = [this](const QString &id) {
+            for (const QVariant &item : model->gearMenuItems())
+                if (item.toMap().value("id") == id)
+                    return item.toMap().value("checked").toBool();
+            return false;
+        };
+        auto expectAgreement = [&](const char *when) {
+            SCOPED_TRACE(std::string(when) + (framebuffers ? " (framebuffers)" : " (gamma only)"));
+            const int count = model->activeProtectionCount();
+            EXPECT_EQ(hardware.activeAssistCount(), count);
+            EXPECT_EQ(hardware.summary(), DisplayHardwareModel::summaryText(hardware.displayCount(), count));
+            EXPECT_EQ(int(gearChecked("dithering")) + int(gearChecked("pwm")) + int(gearChecked("uniformity")), count)
+                << "the gear menu ticks what the header counts";
+            const bool all = count == available;
+            EXPECT_EQ(model->statusTitle() == "Eye Comfort: Active", all);
+            EXPECT_EQ(sidebar.statusText() == "All systems optimal", all) << sidebar.statusText().toStdString();
+            EXPECT_EQ(sidebar.statusColor() == Theme::shared().sage(), all) << "the dot beside it";
+            EXPECT_EQ(model->statusSubtitle() == "All protections are enabled", all && available == 3);
+            if (!all && available == 3)
+                EXPECT_EQ(model->statusSubtitle(), QStringLiteral("%1 of 3 protections active").arg(count));
+            if (available == 1)
+                EXPECT_EQ(model->statusSubtitle(), all ? "PWM-safe dimming is on" : "PWM-safe dimming is off");
+            for (const DisplayCardModel *card : cards.cards()) {
+                EXPECT_EQ(card->pwmOn(), gearChecked("pwm"));
+                EXPECT_EQ(card->pwmText(), gearChecked("pwm") ? "On" : "Off");
+                if (!framebuffers)
+                    EXPECT_EQ(card->score(), all ? 100 : 0) << "\"PWM On \u00b7 100% Optimized\" only while it acts";
+            }
+        };
+        app->pwmAvoidanceEnabled()->setValue(true); // as stored at a fresh start
+        expectAgreement("fresh start");
+        EXPECT_FALSE(gearChecked("pwm")) << "Neutral dims nothing";
+        presets().applyPreset(ComfortPreset::focus, true);
+        settle();
+        expectAgreement("Focus");
+        EXPECT_TRUE(gearChecked("pwm"));
+        presets().applyPreset(ComfortPreset::neutral, true);
+        settle();
+        expectAgreement("Neutral again");
+        cards.cards()[0]->setPwm(true);
+        runPending();
+        expectAgreement("switched on from a card");
+        EXPECT_TRUE(gearChecked("pwm")) << "turning it on dims to the floor, so it acts";
+        model->triggerGearItem("pwm", false);
+        runPending();
+        expectAgreement("switched off from the gear menu");
+        EXPECT_FALSE(cards.cards()[0]->pwmOn());
     }
 }
 
@@ -299,7 +369,7 @@ TEST_F(MenuBarPopoverModelTest, CheckForUpdatesFollowsTheFeedAndTheUpdater)
 TEST_F(MenuBarPopoverModelTest, FixedTexts)
 {
     test::expectViewTexts(*model, {
-        {"windowTitle", "Quellvista menu bar"},
+        {"windowTitle", "Quellvista pop-over"},
         {"comfortSwitchName", "Comfort tuning"},
         {"comfortSwitchDescription", "Turns display comfort tuning on or returns it to Neutral."},
         {"modeTitle", "Mode"},

@@ -549,6 +549,27 @@ TEST_F(DisplayTuningTest, ValuesStoredUnderFormerIdsMoveToTheMonitorsId)
     EXPECT_TRUE(logs->contains("DisplayTuning", "Tuning values of display 66 now follow its monitor (2)"));
 }
 
+// Two twins (monitors told apart by their ports alone): the set and the selection stored
+// under their monitor's own id, which earlier versions gave the first twin, go to the
+// first twin; the set stays for the monitor alone, and a twin's own set is kept.
+TEST_F(DisplayTuningTest, ATwinsSetStoredUnderItsMonitorsIdGoesToTheFirstTwin)
+{
+    mac->updateDisplay(kBuiltIn, [](SimDisplay &d) { d.loneId = 70; });
+    mac->updateDisplay(kExternal, [](SimDisplay &d) { d.loneId = 70; });
+    TuningValues alone, second;
+    alone.warmth = 0.6;
+    second.warmth = 0.2;
+    const QJsonObject map{{"70", alone.toJson()}, {"2", second.toJson()}};
+    defaults->setData(TuningStore::perDisplayValuesKey, json::encodeCompact(map));
+    defaults->setInteger(TuningStore::selectedDisplayIDKey, 70);
+
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kBuiltIn));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
+    const QJsonObject stored = storedPerDisplayMap();
+    EXPECT_EQ(QStringList(stored.keys()), QStringList({"1", "2", "70"}));
+    EXPECT_DOUBLE_EQ(stored.value("2").toObject().value("warmth").toDouble(), 0.2);
+}
+
 // ---- snapshot and reset ----
 
 TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)

@@ -2,10 +2,12 @@
 
 #include "app/QuellvistaApp.h"
 #include "platform/host/HostIdle.h"
+#include "platform/host/MutterIdle.h"
 #include "wellness/BreakReminder.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace qv;
@@ -29,20 +31,38 @@ protected:
                                               QStringLiteral("-p"),
                                               QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
     }
+    // An idle monitor that keeps its watches as Mutter does, the user idle for idleMs.
+    void startMutter(qint64 idleMs)
+    {
+        ASSERT_TRUE(bus->startMock(kMonitor, {QStringLiteral("--template"),
+                                              QStringLiteral(QV_MOCK_TEMPLATES "/mutter_idle_monitor.py"),
+                                              QStringLiteral("-p"), QStringLiteral("{\"idletime\": %1}").arg(idleMs)}));
+    }
+    // The user's input, to a monitor of startMutter().
+    void input() { ASSERT_EQ(bus->call(kMonitor, kMonitorPath, kMock, QStringLiteral("Input")), QString()); }
     void fire(quint32 watch)
     {
         ASSERT_EQ(bus->emitSignal(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), QStringLiteral("u"), {watch}),
                   QString());
     }
+    static bool setUp(const HostIdle &idle)
+    {
+        auto *monitor = qobject_cast<host::MutterIdle *>(idle.backEnd());
+        return monitor && monitor->isSetUp();
+    }
     static bool ready(const HostIdle &idle)
     {
-        return QTest::qWaitFor([&] { return idle.source() == HostIdle::Source::idleMonitor; }, 5'000);
+        return QTest::qWaitFor([&] { return setUp(idle); }, 5'000);
     }
     // The machine's services with the host's idle time from a monitor that answers idleTime
     // (ms), once the monitor is set up.
     std::unique_ptr<HostIdle> installIdleMonitor(qint64 idleTime)
     {
         startMonitor(QStringLiteral("dbus.UInt64(%1)").arg(idleTime));
+        return installIdle();
+    }
+    std::unique_ptr<HostIdle> installIdle()
+    {
         auto idle = std::make_unique<HostIdle>(kNoDisplay, bus->connection());
         EXPECT_TRUE(ready(*idle));
         PlatformServices services = mac->services();
@@ -54,43 +74,117 @@ protected:
 
 } // namespace
 
-// The idle time is counted from the monitor's answer and its watches, without asking
-// again: 93.5 s idle, ten seconds later 103.5 s; input makes the user present; five
-// seconds of no input start the count again.
+// The idle time is counted from the monitor's answers and told as it starts and ends:
+// 93.5 s idle, ten seconds later 103.5 s; input makes the user present; when the idle
+// watch fires the monitor is asked again, and its answer stands over the watch's start.
 TEST_F(HostIdleBusTest, TheIdleMonitorsWatchesTellTheIdleTime)
 {
     startMonitor(QStringLiteral("dbus.UInt64(93500)"));
     HostIdle idle(kNoDisplay, bus->connection());
+    QSignalSpy started(&idle, &Idle::idleStarted);
+    QSignalSpy resumed(&idle, &Idle::resumed);
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0) << "present until the monitor answers";
     ASSERT_TRUE(ready(idle));
     EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 93.5);
+    EXPECT_EQ(started.size(), 1);
     advance(10'000);
     EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 103.5);
 
     fire(8);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+    ASSERT_TRUE(resumed.wait(5'000));
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
     advance(60'000);
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0) << "active until the idle watch fires";
     fire(7);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 5.0; }));
-    advance(1'000);
-    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 6.0);
-    EXPECT_TRUE(logs->messages(QStringLiteral("Idle")).isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 93.5; }))
+        << "the answer asked for as the watch fired";
+    EXPECT_EQ(started.size(), 3) << "the watch's start, then the answer";
+    EXPECT_EQ(resumed.size(), 1);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("from the compositor's idle monitor")));
+    EXPECT_EQ(logs->messages(QStringLiteral("Idle")).size(), 1);
 }
 
-// Started (or the monitor set up again) while the user has been idle for 300 s: the new
-// idle watch fires at once, and the idle time asked for stands; after input the watch
-// counts from its start again.
-TEST_F(HostIdleBusTest, TheFirstIdleWatchKeepsTheIdleTimeAsked)
+// Idle for 300 s as the program starts, against a monitor that fires its new idle watch at
+// once for such a user, as Mutter does (four times: the watch and the answer race): the
+// idle time is the monitor's answer. The user's input is told at once. A monitor that
+// starts later gives its answer as it comes.
+TEST_F(HostIdleBusTest, IdleAtStartIsTheMonitorsAnswer)
 {
-    startMonitor(QStringLiteral("dbus.UInt64(300000)"));
+    for (int run = 0; run < 4; ++run) {
+        startMutter(300'000);
+        HostIdle idle(kNoDisplay, bus->connection());
+        QSignalSpy resumed(&idle, &Idle::resumed);
+        ASSERT_TRUE(ready(idle));
+        QTest::qWait(100); // the watch fired at once
+        EXPECT_NEAR(idle.secondsSinceLastInputEvent(), 300.0, 2.0) << "run " << run;
+        if (run == 0) {
+            input();
+            ASSERT_TRUE(resumed.wait(5'000));
+            EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+        }
+        bus->stopMock(kMonitor);
+    }
+    // A monitor that starts after the program, the user idle all along.
     HostIdle idle(kNoDisplay, bus->connection());
-    ASSERT_TRUE(ready(idle));
+    QSignalSpy started(&idle, &Idle::idleStarted);
+    QTest::qWait(200);
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+    startMutter(600'000);
+    ASSERT_TRUE(started.wait(5'000));
+    EXPECT_NEAR(idle.secondsSinceLastInputEvent(), 600.0, 2.0);
+}
+
+// An idle watch that fires again and again while the user stays idle (as the program
+// starts, or as the monitor wakes the screen) leaves the idle time the monitor answers.
+TEST_F(HostIdleBusTest, AnIdleWatchThatFiresAgainKeepsTheAnswer)
+{
+    const std::unique_ptr<HostIdle> idle = installIdleMonitor(300'000);
+    for (int i = 0; i < 3; ++i)
+        fire(7);
+    QTest::qWait(300);
+    EXPECT_DOUBLE_EQ(idle->secondsSinceLastInputEvent(), 300.0);
+    advance(60'000);
     fire(7);
-    EXPECT_FALSE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() < 300.0; }, 300));
-    fire(8);
-    fire(7);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 5.0; }));
+    QTest::qWait(300);
+    EXPECT_DOUBLE_EQ(idle->secondsSinceLastInputEvent(), 300.0) << "the answer to the question the watch raised";
+}
+
+// Reminders on with a one-minute interval, the user idle for 300 s as the application
+// starts: no break while the monitor says idle, also while it restarts and after it is
+// back. A monitor that comes back saying the user is active lets the countdown run, and
+// the break comes a full interval later.
+TEST_F(HostIdleBusTest, NoBreakWhileTheMonitorSaysIdle)
+{
+    defaults->setBool(QStringLiteral("breakReminderEnabled"), true);
+    defaults->setInteger(QStringLiteral("workIntervalMinutes"), 1);
+    startMutter(300'000);
+    const std::unique_ptr<HostIdle> idle = installIdle();
+    QSignalSpy resumed(idle.get(), &Idle::resumed);
+    QuellvistaApp app;
+    app.performLaunchSetup();
+    const BreakReminder &reminder = app.breakReminder();
+    advance(1'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60) << "held from the first tick";
+    advance(180'000);
+    EXPECT_FALSE(reminder.isOnBreak());
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60);
+
+    bus->stopMock(kMonitor);
+    advance(60'000);
+    startMutter(400'000);
+    ASSERT_TRUE(ready(*idle));
+    QTest::qWait(100);
+    advance(180'000);
+    EXPECT_FALSE(reminder.isOnBreak()) << "held while the monitor restarts and after";
+    EXPECT_EQ(reminder.secondsUntilBreak(), 60);
+
+    bus->stopMock(kMonitor);
+    startMutter(0);
+    ASSERT_TRUE(resumed.wait(5'000)) << "the monitor that is back says the user is active";
+    advance(59'000);
+    EXPECT_FALSE(reminder.isOnBreak());
+    advance(1'000);
+    EXPECT_TRUE(reminder.isOnBreak());
 }
 
 // A compositor that restarts while the user is away: the idle time goes on counting in
@@ -149,32 +243,38 @@ TEST_F(HostIdleBusTest, IdleHoldsTheBreakUntilTheUserIsBack)
 TEST_F(HostIdleBusTest, LateAndUnusableMonitors)
 {
     HostIdle idle(kNoDisplay, bus->connection());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !logs->messages(QStringLiteral("Idle")).isEmpty(); }));
-    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("once the idle monitor starts")));
+    EXPECT_EQ(idle.source(), HostIdle::Source::idleMonitor) << "the monitor may start later";
+    const auto said = [&](const char *part) {
+        return QTest::qWaitFor([&] { return logs->containsPart(QStringLiteral("Idle"), QString::fromLatin1(part)); });
+    };
+    ASSERT_TRUE(said("counted once the idle monitor starts"));
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
 
     startMonitor(QStringLiteral("'soon'"), QStringLiteral("s"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Idle")).size() == 2; }));
-    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("GetIdletime answers \"s\"")));
-    EXPECT_EQ(idle.source(), HostIdle::Source::none);
+    ASSERT_TRUE(said("GetIdletime answers \"s\""));
+    EXPECT_FALSE(setUp(idle));
     EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
 
     bus->stopMock(kMonitor);
-    startMonitor(QStringLiteral("dbus.UInt64(4000)"), QStringLiteral("t"),
+    startMonitor(QStringLiteral("dbus.UInt64(40000)"), QStringLiteral("t"),
                  {{QStringLiteral("watch"), QStringLiteral("'seven'")}, {QStringLiteral("watchsignature"), QStringLiteral("s")}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logs->messages(QStringLiteral("Idle")).size() == 3; }));
-    EXPECT_TRUE(logs->containsPart(QStringLiteral("Idle"), QStringLiteral("AddIdleWatch answers \"s\"")));
-    EXPECT_EQ(idle.source(), HostIdle::Source::none);
+    ASSERT_TRUE(said("AddIdleWatch answers \"s\""));
+    EXPECT_FALSE(setUp(idle));
 
     bus->stopMock(kMonitor);
-    startMonitor(QStringLiteral("dbus.UInt64(4000)"));
+    startMonitor(QStringLiteral("dbus.UInt64(40000)"));
     ASSERT_TRUE(ready(idle));
-    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 4.0);
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 40.0);
     // A watch that fires with an id of another type is no watch of ours.
     ASSERT_EQ(bus->emitSignal(kMonitor, kMonitorPath, kMonitor, QStringLiteral("WatchFired"), QStringLiteral("s"),
                               {QStringLiteral("8")}),
               QString());
     fire(99);
     QTest::qWait(200);
-    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 4.0);
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInputEvent(), 40.0);
+
+    // A monitor that answers a user active for less than its watch's length: present.
+    bus->stopMock(kMonitor);
+    startMonitor(QStringLiteral("dbus.UInt64(4000)"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
 }

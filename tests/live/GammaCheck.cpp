@@ -17,6 +17,10 @@
 //   qv_gammacheck start SEED       sets a non-identity ramp of its own for each seed 0..4
 //   qv_gammacheck edid N           publishes real EDID N (0..2) on the output (-o), as a
 //                                  driver does after a probe; "edid none" deletes it
+//   qv_gammacheck wm FILE          a window manager taking over (--replace) as KWin does:
+//                                  takes the first screen's WM_S0, sets every lit CRTC's
+//                                  ramp to identity, writes "reset" to FILE, and holds the
+//                                  selection until it is killed
 // With -f FILE first, the ramp is the one kept in FILE (as save writes it: red, green, blue,
 // 16-bit entries each) instead of one read from the X server (a compositor's, read by a
 // helper).
@@ -29,6 +33,7 @@
 #include "platform/host/GammaRamp.h"
 #include "support/RandrClient.h"
 #include "support/RealEdids.h"
+#include "support/X11SelectionOwner.h"
 
 #include <QFile>
 #include <QString>
@@ -37,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -117,6 +123,21 @@ int main(int argc, char **argv)
             return 2;
         const QByteArray edid = std::strcmp(argv[2], "none") == 0 ? QByteArray() : qv::test::kRealEdids[index];
         return client.publishEdid(output, edid) ? 0 : 2;
+    }
+    if (command == QLatin1String("wm")) {
+        qv::test::X11SelectionOwner manager("WM_S0");
+        manager.own();
+        for (const QString &lit : client.litOutputs()) {
+            const std::optional<qv::GammaRamp> now = client.ramp(lit);
+            if (!now || !client.setRamp(lit, qv::gammaRampForFormula(qv::TransferFormula::identity(), now->size())))
+                return 2;
+        }
+        QFile file(QString::fromLocal8Bit(argv[2]));
+        if (!file.open(QIODevice::WriteOnly) || file.write("reset\n") <= 0)
+            return 2;
+        file.close();
+        for (;;)
+            ::pause();
     }
     const std::optional<qv::GammaRamp> ramp = rampFile.isEmpty() ? readRamp(client, output) : loadRamp(rampFile);
     if (!ramp || ramp->size() < 2) {

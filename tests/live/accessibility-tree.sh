@@ -30,7 +30,7 @@ isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS
 
 at() { /usr/bin/python3 "$here/atspi.py" "$@" || fail "$(printf '%q ' "$@")"; }
 main() { at Quellvista "$@"; }
-pop() { at "Quellvista menu bar" "$@"; }
+pop() { at "Quellvista pop-over" "$@"; }
 fail() { echo "accessibility-tree ($appearance): $*"; exit 1; }
 main_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
@@ -38,7 +38,7 @@ main_window() {
 }
 popover_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]
+  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)" ]]
 }
 windows() { xwininfo -root -children | grep -c '("quellvista"' || true; }
 
@@ -157,4 +157,53 @@ app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 poll 10 app_ended || fail "\"Quit Quellvista\" chosen with the keyboard did not end the application"
 wait "$app_pid" || fail "the application quit with status $?"
 app_pid=""
+
+# ---- Words on the computer itself ----
+# On the host (the X server's own screen, no simulated Mac), nothing a screen reader
+# reaches names a Mac, a MacBook, macOS, Apple, the Finder or the menu bar: each section,
+# each display note opened in turn, Settings, the pop-over and its gear menu.
+host_words() {
+  local texts="$tmp/host-texts" found section topic
+  appearance=host
+  isolated+=(QUELLVISTA_MACHINE=)
+  store '"breakReminderEnabled":{"t":"bool","v":true}'
+  start_app accessibility-tree main_window
+  main expect "Display & Comfort"
+  : >"$texts"
+  collect() { /usr/bin/python3 "$here/atspi-texts.py" >>"$texts" || fail "no accessibility tree on the host"; }
+  collect
+  for section in "Break Reminders" "Blink Detection" "Support"; do
+    main press "$section"
+    main expect "$section" role=heading
+    collect
+  done
+  main press "Display notes"
+  for topic in "What is Temporal Dithering?" "What is PWM Avoidance?" "What is Edge Uniformity?" \
+    "Why do some people experience display strain?" "Integer-scaled resolutions" "Font smoothing"; do
+    main press "$topic"
+    sleep 0.5
+    collect
+  done
+  main press "Settings"
+  main expect "Settings" role=heading
+  collect
+  poll 15 find_tray_icon || fail "no icon in the tray"
+  poll 10 tray_icon_geometry || fail "the icon is gone from the tray"
+  xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
+  poll 10 popover_window || fail "the pop-over did not open"
+  collect
+  windows_before="$(windows)"
+  pop press "Options"
+  poll 10 gear_menu || fail "Press on the gear opened no menu"
+  sleep 0.3
+  collect
+  xdotool key Escape
+  grep -q "What is Temporal Dithering?" "$texts" || fail "the display notes were not read: $(sort -u "$texts" | head -n 20)"
+  found="$(grep -E -i '\bmacs?\b|macbook|macos|apple|finder|menu bar' "$texts" | sort -u || true)"
+  [[ -z "$found" ]] || fail "texts that name what this computer is not:
+$found"
+  stop_app TERM
+}
+host_words
+
 echo "accessibility-tree: names, roles, states, values and Press checked; pop-over reached by Tab in light and dark"

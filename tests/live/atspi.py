@@ -2,7 +2,7 @@
 """What a screen reader sees of the running application, through AT-SPI.
 
 Usage: atspi.py WINDOW COMMAND [ARG...], WINDOW the title of one of the application's
-windows ("Quellvista", "Quellvista menu bar"). Commands:
+windows ("Quellvista", "Quellvista pop-over"). Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE, value=N, a state
                           (checked, selected, focused, focusable) or !STATE

@@ -13,7 +13,9 @@
 #  - the run a main thread that does not take SIGTERM becomes puts the ramps back;
 #  - a ramp another program set while it ran (xrandr --gamma) stays when it quits;
 #  - an output lit without a probe (RandR says "disconnected", yet it drives a CRTC with a
-#    mode) gets the formula within 2 s.
+#    mode) gets the formula within 2 s;
+#  - twins (one EDID on two outputs, each with a calibration of its own): each gets Evening
+#    over its own calibration, and its own back after a kill and after a quit.
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
@@ -180,3 +182,21 @@ stop_app TERM
 at_originals "${all[@]}" || fail "the monitors are not at their originals after the quit"
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 echo "display-restore: an output in the disconnected state with a CRTC and mode gets the formula ($took ms)"
+
+# Twins: one EDID on DUMMY0 and DUMMY1, each CRTC with a calibration of its own.
+"$check" -o DUMMY0 edid 1 || fail "no EDID could be published on DUMMY0"
+twins=(DUMMY0 DUMMY1)
+store_evening
+start_on_host
+poll 30 at_evening "${twins[@]}" || fail "Evening is not over each twin's own calibration"
+stop_app KILL
+store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"
+start_on_host
+poll 5 at_originals "${twins[@]}" || fail "after a kill the twins did not get their own calibrations back"
+stop_app TERM
+store_evening
+start_on_host
+poll 30 at_evening "${twins[@]}" || fail "Evening is not over each twin's own calibration after the restart"
+stop_app TERM
+at_originals "${all[@]}" || fail "after a quit the twins are not at their own calibrations"
+echo "display-restore: twins get Evening over their own calibrations, and those back after a kill and a quit"

@@ -11,7 +11,7 @@
 set -euo pipefail
 app="$1" check="$2" out="${3:-host-gamma}"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check host-gamma Xvfb xdotool import -- app_pid
+begin_check host-gamma Xvfb xdotool import -- app_pid wm_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
@@ -46,6 +46,25 @@ for signal in INT HUP; do
   "$check" same "$tmp/original" || fail "after SIG$signal the ramp is not the one from before the start"
 done
 echo "host-gamma: the original back after SIGINT and SIGHUP"
+
+# A window manager that takes over and resets the ramps (a stand-in for kwin_x11 --replace):
+# Evening is back within 2 s, over the original kept before, which comes back at quit.
+start_on_host
+poll 30 "$check" preset Evening 0.65 "$tmp/original" >/dev/null || fail "the ramp is not Evening's transfer formula"
+"$check" wm "$tmp/wm-reset" &
+wm_pid=$!
+poll 10 test -s "$tmp/wm-reset" || fail "the stand-in window manager did not reset the ramps"
+reset=$(date +%s%N)
+poll 10 "$check" preset Evening 0.65 "$tmp/original" >/dev/null || fail "Evening did not come back after the window manager reset the ramps"
+took=$((($(date +%s%N) - reset) / 1000000))
+((took <= 2000)) || fail "Evening came back only $took ms after the window manager reset the ramps"
+grep -q "as a window manager took over" "$tmp/app.log" || fail "the window manager's reset was not logged"
+stop_app TERM
+kill "$wm_pid"
+wait "$wm_pid" 2>/dev/null || true
+wm_pid=""
+"$check" same "$tmp/original" || fail "after the window manager's reset and SIGTERM the ramp is not the original"
+echo "host-gamma: Evening back $took ms after a window manager took over and reset the ramps"
 
 # Killed while the ramp is changed: the next start puts it back, before applying anything.
 make_isolated

@@ -18,7 +18,7 @@ start_tray hover-help
 popover=""
 find_popover() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)"
+  popover="$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)"
   [[ -n "$popover" ]]
 }
 start_with() {

@@ -27,7 +27,7 @@ poll 15 find_tray_icon || { echo "popover-stress: no icon in the tray"; cat "$tm
 alive() { kill -0 "$app_pid" 2>/dev/null || { echo "popover-stress: the application ended after: $1"; cat "$tmp/app.log"; exit 1; }; }
 popover_geometry() {
   local id
-  id="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)"
+  id="$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)"
   [[ -n "$id" ]] && xdotool getwindowgeometry --shell "$id"
 }
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Screenshots of the running application on the Support page, light and dark: the page,
 # an update check, a display-notes topic open, the feedback composer open, and the
-# composer's error line after a save that cannot be written.
-# Usage: support-page.sh APP [OUT_DIR]
+# composer's error line after a save that cannot be written. With "host" as MACHINE it runs
+# on the X server's own screen (the computer's own words) rather than the simulated Mac.
+# Usage: support-page.sh APP [OUT_DIR] [MACHINE]
 set -euo pipefail
-app="$1" out="${2:-.}"
+app="$1" out="${2:-.}" machine="${3:-simulated}"
 for tool in xdotool import; do
   command -v "$tool" >/dev/null || { echo "support-page: $tool is missing (scripts/setup installs it)"; exit 1; }
 done
@@ -37,6 +38,7 @@ shot() { import -window "$window" "$out/support-$1.png"; }
 
 for mode in light dark; do
   make_isolated
+  [[ "$machine" == host ]] && isolated+=(QUELLVISTA_MACHINE=)
   mkdir -p "$tmp/config/Quellvista"
   printf '{"format":"quellvista-defaults","version":1,"values":{"appAppearanceMode":{"t":"string","v":"%s"}}}\n' \
     "$mode" >"$tmp/config/Quellvista/defaults.json"

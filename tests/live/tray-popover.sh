@@ -35,7 +35,7 @@ main_window() {
 }
 popover_window() {
   kill -0 "$app_pid" 2>/dev/null || return 2
-  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]
+  [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)" ]]
 }
 click_icon() {
   poll 10 tray_icon_geometry || { echo "tray-popover: the icon is gone from the tray"; cat "$tmp/app.log"; exit 1; }
@@ -74,7 +74,7 @@ shoot() {
 shoot light
 
 # The main window was closed; "Open Quellvista" in the pop-over brings it back.
-popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' | head -n1)"
+popover="$(xdotool search --onlyvisible --name '^Quellvista pop-over$' | head -n1)"
 eval "$(xdotool getwindowgeometry --shell "$popover")"
 # "Open Quellvista" sits at the footer's left, 12 points in and 12 up from the bottom.
 xdotool mousemove "$((X + 40))" "$((Y + HEIGHT - 20))" click 1
@@ -96,7 +96,7 @@ kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
 shoot dark
 
 # The gear menu opens over the pop-over's footer and the pop-over stays.
-popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' | head -n1)"
+popover="$(xdotool search --onlyvisible --name '^Quellvista pop-over$' | head -n1)"
 eval "$(xdotool getwindowgeometry --shell "$popover")"
 windows_before="$(xwininfo -root -children | grep -c '("quellvista"' || true)"
 xdotool mousemove "$((X + WIDTH - 20))" "$((Y + HEIGHT - 20))" click 1

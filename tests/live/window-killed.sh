@@ -27,9 +27,9 @@ kill_window() {
 kill_window
 eval "$(xdotool getwindowgeometry --shell "$tray_icon")"
 xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
-popover_window() { [[ -n "$(xdotool search --onlyvisible --name '^Quellvista menu bar$' 2>/dev/null | head -n1)" ]]; }
+popover_window() { [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null | head -n1)" ]]; }
 poll 10 popover_window || { echo "window-killed: the pop-over did not open"; cat "$tmp/app.log"; exit 1; }
-popover="$(xdotool search --onlyvisible --name '^Quellvista menu bar$' | head -n1)"
+popover="$(xdotool search --onlyvisible --name '^Quellvista pop-over$' | head -n1)"
 eval "$(xdotool getwindowgeometry --shell "$popover")"
 sleep 0.5
 xdotool mousemove "$((X + 40))" "$((Y + HEIGHT - 20))" click 1

@@ -324,6 +324,7 @@ TEST(MachineDescription, AChangedFileIsReadAgain)
     ASSERT_NE(mac, nullptr);
     mac->followDescriptionFile(path);
     QSignalSpy thermal(mac->services().power, &Power::thermalStateChanged);
+    QSignalSpy idle(mac->services().idle, &Idle::idleStarted);
     write(R"({"displays": [], "idleSeconds": 300, "thermalState": "critical"})");
     // Waits for the file-system notice (no fixed delay: the spy returns as it arrives).
     ASSERT_TRUE(thermal.wait(10000));
@@ -333,6 +334,7 @@ TEST(MachineDescription, AChangedFileIsReadAgain)
     write(R"({"displays": [], "idleSeconds": 5, "thermalState": "fair"})");
     ASSERT_TRUE(thermal.wait(10000));
     EXPECT_EQ(mac->idleSeconds(), 5);
+    EXPECT_EQ(idle.size(), 2) << "each idle time read is told through the idle port";
 }
 
 TEST(SimulatedDefaults, GlobalDefaultsOutliveTheMachineInTheirFile)

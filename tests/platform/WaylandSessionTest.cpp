@@ -53,10 +53,11 @@ TEST_F(WaylandSessionTest, IdleTimeFollowsTheSeat)
 {
     WaylandIdle idle(*connection);
     ASSERT_EQ(idle.protocol(), WaylandIdle::Protocol::kdeIdle);
-    HostIdle hostIdle(QStringLiteral(":none"), QDBusConnection(QString()));
-    hostIdle.setWaylandIdle(&idle);
+    HostIdle hostIdle(QStringLiteral(":none"), QDBusConnection(QString()), true, &idle);
     EXPECT_EQ(hostIdle.source(), HostIdle::Source::wayland);
     EXPECT_EQ(hostIdle.secondsSinceLastInputEvent(), 0.0);
+    QSignalSpy started(&hostIdle, &Idle::idleStarted);
+    QSignalSpy resumed(&hostIdle, &Idle::resumed);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() > 0.0; }, 15000));
     advance(60'000);
@@ -65,6 +66,8 @@ TEST_F(WaylandSessionTest, IdleTimeFollowsTheSeat)
     ASSERT_TRUE(sway->message({QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"),
                                QStringLiteral("move"), QStringLiteral("1"), QStringLiteral("1")}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInput() == 0.0; }, 5000));
+    EXPECT_EQ(started.size(), 1);
+    EXPECT_EQ(resumed.size(), 1);
 }
 
 // Activating windows of two applications moves the front application, with the app_id

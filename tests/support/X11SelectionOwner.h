@@ -8,12 +8,13 @@
 
 namespace qv::test {
 
-// Owns a selection of the X server named by DISPLAY from a connection of its own, as a
+// Owns a selection of the X server named by DISPLAY (or display) from a connection of its own, as a
 // manager (a compositing manager, a tray host) announces itself (call own()); gives it up
 // when it ends (its client goes).
 class X11SelectionOwner {
 public:
-    explicit X11SelectionOwner(const char *selection) : m_connection(xcb_connect(nullptr, nullptr))
+    explicit X11SelectionOwner(const char *selection, const char *display = nullptr)
+        : m_connection(xcb_connect(display, nullptr))
     {
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         m_window = xcb_generate_id(m_connection);

@@ -190,6 +190,31 @@ TEST_F(BreakReminderTest, IdleTimeHoldsTheCountdownAtItsFullLength)
     EXPECT_EQ(r.secondsUntilBreak(), 1180);
 }
 
+// Idle beyond the threshold as the reminder starts: held at its full length from the
+// first tick, and no break however long the machine says idle. A user who goes idle is
+// acted on as the machine tells it, before the next tick.
+TEST_F(BreakReminderTest, IdleAtStartHoldsTheCountdownFromTheFirstTick)
+{
+    defaults->setBool("breakReminderEnabled", true);
+    defaults->setInteger("workIntervalMinutes", 1);
+    mac->setIdleSeconds(300);
+    BreakReminder &r = makeReminder();
+    seconds(1);
+    EXPECT_EQ(r.secondsUntilBreak(), 60);
+    seconds(3600);
+    EXPECT_FALSE(r.isOnBreak());
+    EXPECT_EQ(r.secondsUntilBreak(), 60);
+
+    mac->setIdleSeconds(0);
+    seconds(30);
+    EXPECT_EQ(r.secondsUntilBreak(), 30);
+    mac->setIdleSeconds(121);
+    EXPECT_EQ(r.secondsUntilBreak(), 60) << "at once, not at the next tick";
+    mac->setIdleSeconds(0);
+    seconds(60);
+    EXPECT_TRUE(r.isOnBreak());
+}
+
 TEST_F(BreakReminderTest, SnoozePauseAndResetMoveTheRunningCountdown)
 {
     BreakReminder &r = makeReminder();

@@ -38,7 +38,7 @@ Item {
                 implicitWidth: 7
                 implicitHeight: 7
                 radius: 3.5
-                color: Theme.sage
+                color: status.statusColor
             }
             Text {
                 text: status.statusText

@@ -2,6 +2,7 @@
 
 #include "platform/HotKeys.h"
 #include "platform/KeyCodes.h"
+#include "platform/MachineWords.h"
 
 #include "comfort/PresetManager.h"
 #include "design/Theme.h"
@@ -35,8 +36,10 @@ void paintCommon(ProfileTile &tile, double idleFillOpacity, bool dark)
 
 ProfileMenuEntry favoriteEntry(bool favorite)
 {
-    return favorite ? ProfileMenuEntry{"favorite", "Remove from Menu Bar", "star.slash"}
-                    : ProfileMenuEntry{"favorite", "Show in Menu Bar", "star"};
+    const MachineWords &words = machineWords();
+    return favorite ? ProfileMenuEntry{"favorite", words.say(MacText::removeFromMenuBar, "Remove from Menu Bar"),
+                                       "star.slash"}
+                    : ProfileMenuEntry{"favorite", words.say(MacText::showInMenuBar, "Show in Menu Bar"), "star"};
 }
 
 ProfileTile presetTile(const PresetManager &presets, ComfortPreset preset, bool dark)
@@ -126,7 +129,8 @@ ProfileTile newProfileTile(bool dark)
 PresetTileInfo presetTileInfo(ComfortPreset preset)
 {
     switch (preset) {
-    case ComfortPreset::neutral: return {"circle", "Apple defaults", "0"};
+    case ComfortPreset::neutral:
+        return {"circle", machineWords().say(MacText::neutralPresetDetail, QStringLiteral("Apple defaults")), "0"};
     case ComfortPreset::reading: return {"book", "Soft text work", "R"};
     case ComfortPreset::focus: return {"brain.head.profile", "Dense work", "D"};
     case ComfortPreset::evening: return {"moon.stars", "Warm wind-down", "N"};

@@ -1,5 +1,7 @@
 #include "pages/display_comfort/DisplayComfortGuideStep.h"
 
+#include "platform/MachineWords.h"
+
 namespace qv::displayComfortGuide {
 
 const QList<DisplayComfortGuideStep> &allSteps()
@@ -47,8 +49,10 @@ QString message(DisplayComfortGuideStep step)
                               "with profiles and tuning.");
     case DisplayComfortGuideStep::profiles:
         // What the tiles' menus offer: a starter profile cannot be hidden from here.
-        return QStringLiteral("Profiles are fast starting points. Right-click a profile to rename it, save your "
-                              "edits to it or as a new profile, show it in the menu bar, or reset or delete it.");
+        return machineWords().say(
+            MacText::favoritesGuide,
+            QStringLiteral("Profiles are fast starting points. Right-click a profile to rename it, save your "
+                           "edits to it or as a new profile, show it in the menu bar, or reset or delete it."));
     case DisplayComfortGuideStep::tuning:
         return QStringLiteral("These sliders are the heart of Quellvista: software brightness, warmth, black "
                               "lift, soft whites, and highlight compression move together visibly.");

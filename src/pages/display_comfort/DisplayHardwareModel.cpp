@@ -3,7 +3,6 @@
 #include "design/Theme.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
-#include "display/PwmDimmingActs.h"
 #include "display/ProtectionSettings.h"
 
 namespace qv {
@@ -29,8 +28,10 @@ DisplayHardwareModel::DisplayHardwareModel(DisplayEngine &engine, QObject *paren
         emit colorsChanged();
     });
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &DisplayHardwareModel::colorsChanged);
-    m_pwmDimming = std::make_unique<PwmDimmingActs>(DisplayTuning::shared());
-    connect(m_pwmDimming.get(), &PwmDimmingActs::changed, this, &DisplayHardwareModel::summaryChanged);
+    connect(&m_status, &ProtectionStatus::changed, this, [this] {
+        emit summaryChanged();
+        emit colorsChanged();
+    });
 }
 
 DisplayHardwareModel::~DisplayHardwareModel() = default;
@@ -45,12 +46,8 @@ void DisplayHardwareModel::setExpanded(bool expanded)
 
 int DisplayHardwareModel::activeAssistCount() const
 {
-    // Only assists that act on the screen count: dithering and uniformity where framebuffers
-    // hold them, PWM-safe dimming while the picture is dimmed.
-    const bool framebuffers = DisplayEngine::framebufferProtectionsAvailable();
-    return int(framebuffers && m_switches.disableDithering())
-           + int(m_switches.pwmAvoidanceEnabled() && m_pwmDimming->value())
-           + int(framebuffers && m_switches.disableUniformity2D());
+    // Only assists that act on the screen count.
+    return m_status.activeCount();
 }
 
 QString DisplayHardwareModel::summaryText(qint64 displays, qint64 assists)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "display/LiveVerificationMonitor.h"
-#include "display/PwmDimmingActs.h"
+#include "display/ProtectionStatus.h"
 #include "runtime/StoredSetting.h"
 
 #include <QColor>
@@ -39,8 +39,8 @@ private:
 
 // The collapsible "Display hardware" block: its header summarises how many displays its
 // own live-verification monitor sees (made with the block, checking at once and every
-// 2 s, gone with the block) and how many of the three assists the stored switches turn
-// on; the header row expands and collapses it. It starts collapsed.
+// 2 s, gone with the block) and how many of the assists act on the screen
+// (ProtectionStatus); the header row expands and collapses it. It starts collapsed.
 class DisplayHardwareModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -97,7 +97,7 @@ signals:
 private:
     ProtectionSwitches m_switches;
     std::unique_ptr<LiveVerificationMonitor> m_monitor;
-    std::unique_ptr<PwmDimmingActs> m_pwmDimming;
+    ProtectionStatus m_status;
     bool m_expanded = false;
 };
 

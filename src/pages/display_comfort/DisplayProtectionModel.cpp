@@ -62,7 +62,7 @@ bool DisplayCardModel::framebufferSwitchesAvailable() const
 
 bool DisplayCardModel::pwmOn() const
 {
-    return m_list.switches().pwmAvoidanceEnabled();
+    return m_list.status().pwmActs();
 }
 
 QColor DisplayCardModel::scoreColor() const
@@ -101,10 +101,12 @@ DisplayProtectionModel::DisplayProtectionModel(DisplayEngine &engine, QObject *p
     : QObject(parent), m_engine(engine), m_monitor(std::make_unique<LiveVerificationMonitor>(engine))
 {
     connect(m_monitor.get(), &LiveVerificationMonitor::snapshotChanged, this, &DisplayProtectionModel::rebuild);
-    connect(&m_switches, &ProtectionSwitches::changed, this, [this] {
+    auto refreshCards = [this] {
         for (DisplayCardModel *card : std::as_const(m_cards))
             card->refresh();
-    });
+    };
+    connect(&m_switches, &ProtectionSwitches::changed, this, refreshCards);
+    connect(&m_status, &ProtectionStatus::changed, this, refreshCards);
     rebuild();
 }
 

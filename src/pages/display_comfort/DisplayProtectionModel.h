@@ -37,7 +37,7 @@ int protectionScore(const LiveVerificationDisplayState &display, bool pwmAvoidan
 class DisplayProtectionModel;
 
 // One display's card: what the display is, its protections as the last check read them
-// (PWM-safe dimming as stored), the switches and the score.
+// (PWM-safe dimming while it acts on the screen), the switches and the score.
 class DisplayCardModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString name READ name NOTIFY changed)
@@ -127,6 +127,8 @@ public:
     const QList<DisplayCardModel *> &cards() const { return m_cards; }
     DisplayEngine &engine() const { return m_engine; }
     ProtectionSwitches &switches() { return m_switches; }
+    // What acts on the screen, as every status line reads it.
+    const ProtectionStatus &status() const { return m_status; }
     LiveVerificationMonitor &monitor() const { return *m_monitor; }
 
     static QString ditheringTitle() { return QStringLiteral("Dithering"); }
@@ -143,6 +145,7 @@ private:
 
     DisplayEngine &m_engine;
     ProtectionSwitches m_switches;
+    ProtectionStatus m_status;
     std::unique_ptr<LiveVerificationMonitor> m_monitor;
     QList<DisplayCardModel *> m_cards;
 };

@@ -1,5 +1,7 @@
 #include "pages/support/EducationTopic.h"
 
+#include "platform/MachineWords.h"
+
 
 namespace qv {
 
@@ -98,6 +100,43 @@ const QList<EducationTopic> &EducationTopic::all()
              IllustrationKind::fontSmoothing},
         };
     }();
+    return topics;
+}
+
+QList<EducationTopic> EducationTopic::said(const MachineWords &words)
+{
+    QList<EducationTopic> topics = all();
+    auto say = [&words](QString &field, MacText text) { field = words.say(text, field); };
+    for (EducationTopic &topic : topics) {
+        switch (topic.illustrationPlaceholder) {
+        case IllustrationKind::dithering:
+            say(topic.summary, MacText::ditheringSummary);
+            say(topic.howQuellvistaHelps, MacText::ditheringHelps);
+            say(topic.youMayNotice, MacText::ditheringNotice);
+            break;
+        case IllustrationKind::pwm:
+            say(topic.summary, MacText::pwmSummary);
+            say(topic.howQuellvistaHelps, MacText::pwmHelps);
+            break;
+        case IllustrationKind::uniformity:
+            say(topic.summary, MacText::uniformitySummary);
+            say(topic.howQuellvistaHelps, MacText::uniformityHelps);
+            say(topic.youMayNotice, MacText::uniformityNotice);
+            break;
+        case IllustrationKind::strainFactors:
+            say(topic.whyItMatters, MacText::strainWhy);
+            say(topic.howQuellvistaHelps, MacText::strainHelps);
+            break;
+        case IllustrationKind::integerScaling:
+            say(topic.summary, MacText::scalingSummary);
+            say(topic.howQuellvistaHelps, MacText::scalingHelps);
+            break;
+        case IllustrationKind::fontSmoothing:
+            say(topic.summary, MacText::fontSmoothingSummary);
+            say(topic.howQuellvistaHelps, MacText::fontSmoothingHelps);
+            break;
+        }
+    }
     return topics;
 }
 

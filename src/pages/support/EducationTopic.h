@@ -7,6 +7,8 @@
 
 namespace qv {
 
+class MachineWords;
+
 // Which drawing a display-notes topic shows.
 enum class IllustrationKind { dithering, pwm, uniformity, strainFactors, integerScaling, fontSmoothing };
 
@@ -24,7 +26,11 @@ struct EducationTopic {
     IllustrationKind illustrationPlaceholder;
 
     // The six topics in the order the page lists them; built once, safely on first use.
+    // Their texts are the Mac's.
     static const QList<EducationTopic> &all();
+    // The six topics as the machine says them: what only a Mac has is told as it holds
+    // there. Same ids as all().
+    static QList<EducationTopic> said(const MachineWords &words);
 };
 
 // The platform's standard named colours the topics and section cards use, in their light

@@ -118,14 +118,17 @@ void SupportPageModel::setUpdater(UpdateChecker *updater)
 
 QString SupportPageModel::updatesSubtitle() const
 {
-    return !m_updater || m_updater->usesPlaceholderFeed() ? QStringLiteral("Developer build")
-                                                          : QStringLiteral("Signed app updates");
+    return !m_updater || m_updater->usesPlaceholderFeed()
+               ? QStringLiteral("Developer build")
+               : machineWords().say(MacText::updatesSubtitle, QStringLiteral("Signed app updates"));
 }
 
 QString SupportPageModel::updateStatus() const
 {
     if (!m_updater || m_updater->usesPlaceholderFeed())
-        return QStringLiteral("Checks the public release feed. Signed builds can install updates automatically.");
+        return machineWords().say(
+            MacText::updatesStatusDeveloperBuild,
+            QStringLiteral("Checks the public release feed. Signed builds can install updates automatically."));
     if (m_updater->canCheckForUpdates())
         return QStringLiteral("Ready to check for new versions.");
     return QStringLiteral("Update checking is unavailable right now.");
@@ -208,7 +211,7 @@ QVariantList SupportPageModel::topics() const
 {
     const bool dark = Theme::shared().isDark();
     QVariantList list;
-    for (const EducationTopic &topic : EducationTopic::all()) {
+    for (const EducationTopic &topic : EducationTopic::said(machineWords())) {
         list.append(QVariantMap{
             {QStringLiteral("icon"), topic.icon},
             {QStringLiteral("title"), topic.title},

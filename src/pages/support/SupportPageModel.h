@@ -64,7 +64,7 @@ class SupportPageModel : public QObject, public QQmlParserStatus {
                  "Tell us what felt calmer, what felt confusing, or what display setup behaved unexpectedly.")
     QV_VIEW_TEXT(leaveCommentLabel, "Leave comment")
     QV_VIEW_TEXT(reviewLabel, "Review")
-    QV_VIEW_TEXT(reviewHelp, "Open the saved feedback file in Finder")
+    QV_MACHINE_TEXT(reviewHelp, MacText::revealFeedbackHelp, "Open the saved feedback file in Finder")
     QV_VIEW_TEXT(aboutTitle, "About Quellvista")
     // The about texts name the machine as the platform does.
     Q_PROPERTY(QString aboutSubtitle READ aboutSubtitle CONSTANT)

@@ -3,6 +3,7 @@
 #include "design/Theme.h"
 #include "pages/services/PageServices.h"
 #include "pages/wellness/BreakGuideStep.h"
+#include "platform/MachineWords.h"
 #include "wellness/BreakReminder.h"
 
 namespace qv {
@@ -172,8 +173,12 @@ QVariantList BreakRemindersModel::reminderStyles() const
 {
     const ReminderMode current = reminder()->reminderMode();
     QVariantList list;
-    for (const auto &s : breakpage::kReminderStyles)
-        list << option(TileKind::style, QString::fromUtf8(s.title), QString::fromUtf8(s.symbol), s.mode == current);
+    for (const auto &s : breakpage::kReminderStyles) {
+        QString title = QString::fromUtf8(s.title);
+        if (s.mode == ReminderMode::menuBarOnly)
+            title = machineWords().say(MacText::menuBarReminderStyle, title);
+        list << option(TileKind::style, title, QString::fromUtf8(s.symbol), s.mode == current);
+    }
     return list;
 }
 

@@ -85,29 +85,27 @@ EdidInfo decodeEdid(const QByteArray &edid)
     return info;
 }
 
-quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, const QList<quint32> &taken)
+QString edidMonitorText(const EdidInfo &edid)
+{
+    // An EDID that says nothing about the monitor (all zero) names nothing either.
+    if (!edid.valid || !(edid.vendor || edid.model || edid.serial || !edid.serialText.isEmpty()))
+        return {};
+    return QStringLiteral("edid %1 %2 %3 %4").arg(edid.vendor).arg(edid.model).arg(edid.serial).arg(edid.serialText);
+}
+
+quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, bool twin)
 {
     // FNV-1a over the text that names the monitor.
-    const auto hash = [](const QString &text) {
-        quint32 h = 2166136261u;
-        for (const char byte : text.toUtf8()) {
-            h ^= quint8(byte);
-            h *= 16777619u;
-        }
-        return h | 0x80000000u;
-    };
-    // An EDID that says nothing about the monitor (all zero) names nothing either.
-    const bool named = edid.valid && (edid.vendor || edid.model || edid.serial || !edid.serialText.isEmpty());
-    const QString monitor = named ? QStringLiteral("edid %1 %2 %3 %4")
-                                        .arg(edid.vendor)
-                                        .arg(edid.model)
-                                        .arg(edid.serial)
-                                        .arg(edid.serialText)
-                                  : QStringLiteral("output ") + outputName;
-    quint32 id = hash(monitor);
-    if (taken.contains(id))
-        id = hash(monitor + QStringLiteral(" on ") + outputName);
-    return id;
+    quint32 h = 2166136261u;
+    const QString monitor = edidMonitorText(edid);
+    const QString text = monitor.isEmpty() ? QStringLiteral("output ") + outputName
+                         : twin            ? monitor + QStringLiteral(" on ") + outputName
+                                           : monitor;
+    for (const char byte : text.toUtf8()) {
+        h ^= quint8(byte);
+        h *= 16777619u;
+    }
+    return h | 0x80000000u;
 }
 
 } // namespace qv

@@ -24,11 +24,15 @@ struct EdidInfo {
 // checksum gives nothing; a zero or garbled manufacturer id gives vendor 0 and the rest.
 EdidInfo decodeEdid(const QByteArray &edid);
 
+// The text that names the monitor in its EDID: vendor, product and serial (number and
+// text); empty where the EDID names nothing (none, a bad one, one all zero).
+QString edidMonitorText(const EdidInfo &edid);
+
 // The display id of a monitor, the same on every port and at every start: made from its
 // EDID's vendor, product and serial (number and text), or, without a usable EDID, from the
 // output's name. The top bit is always set, so it never equals an X resource id (the ids
-// displays had before). `taken` ids are avoided: of two monitors that tell themselves
-// apart in no way, the second one's id also depends on its output's name.
-quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, const QList<quint32> &taken = {});
+// displays had before). A twin (another connected monitor has the same EDID text: a
+// matched pair without serials) is told apart by its output's name too.
+quint32 monitorDisplayId(const EdidInfo &edid, const QString &outputName, bool twin = false);
 
 } // namespace qv

@@ -55,6 +55,9 @@ public:
     };
     struct Layout {
         QList<Output> outputs;       // active ones, in the server's order
+        // Connected outputs that show nothing (switched off), with their names and EDIDs,
+        // where the method knows them: their monitors count when twins are told apart.
+        QList<Output> dark;
         QHash<quint32, int> gammaSizes; // by CRTC handle; a CRTC without a usable ramp is absent
                                         // (a CRTC whose output is off may be here too)
     };

@@ -12,7 +12,9 @@ namespace qv {
 // A monitor a CRTC shows: the output that drives it and the monitor's identity.
 struct ShownMonitor {
     QString output;
-    QString monitor; // empty without an EDID: the output stands for the monitor
+    // Empty without an EDID: the output stands for the monitor. Twins (monitors that share
+    // an identity) carry their output's name too ("<identity> on DP-1").
+    QString monitor;
 };
 
 // Which ramps go back where, for every copy of ours on one server. Each entry records the

@@ -273,12 +273,37 @@ void HostDisplays::readLayout()
 
 HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &read)
 {
+    // Twins: monitors that share what their EDIDs say (a matched pair without serials, or
+    // with equal ones) are told apart by their connectors, among every connected monitor,
+    // switched off ones included, so that switching one off changes nothing for the other.
+    // A display's id is its monitor's alone where no other connected monitor shares it, and
+    // the monitor's with the connector's name where one does; a twin left alone (the other
+    // one unplugged) takes its monitor's own id again, the one it has whenever it is alone:
+    // the pair's settings stay with their connectors until the pair is whole again. The
+    // kept originals tell twins apart the same way, by their coarser identity (serial texts
+    // left out: files of earlier versions name monitors so).
+    QHash<QString, int> texts, identities;
+    for (const QList<host::GammaMethod::Output> *list : {&read.outputs, &read.dark}) {
+        for (const host::GammaMethod::Output &output : *list) {
+            if (const QString text = edidMonitorText(output.edid); !text.isEmpty())
+                ++texts[text];
+            if (const QString identity = monitorIdentity(output.edid); !identity.isEmpty())
+                ++identities[identity];
+        }
+    }
     Layout layout;
     layout.gammaSizes = read.gammaSizes;
     QList<quint32> taken;
     for (const host::GammaMethod::Output &from : read.outputs) {
         Output output;
-        output.id = monitorDisplayId(from.edid, from.name, taken);
+        const QString text = edidMonitorText(from.edid);
+        const bool twin = !text.isEmpty() && texts.value(text) > 1;
+        output.id = monitorDisplayId(from.edid, from.name, twin);
+        // Two ids the same by chance: the second one takes its connector along.
+        if (taken.contains(output.id) && !twin)
+            output.id = monitorDisplayId(from.edid, from.name, true);
+        if (twin)
+            output.loneId = monitorDisplayId(from.edid, from.name);
         taken << output.id;
         output.formerId = from.formerId;
         output.name = from.name;
@@ -286,6 +311,9 @@ HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &rea
         output.builtIn = from.builtIn;
         output.edid = from.edid;
         output.monitor = monitorIdentity(from.edid);
+        output.keptAs = identities.value(output.monitor) > 1
+                            ? output.monitor + QStringLiteral(" on ") + output.name
+                            : output.monitor;
         output.modes = from.modes;
         output.currentMode = from.currentMode;
         output.position = from.position;
@@ -312,6 +340,40 @@ void HostDisplays::screensDidWake()
     // Sleep, a VT switch or a mode set may have reset the CRTCs: the formula is written again.
     m_lastWritten.clear();
     m_keepProblem.clear();
+}
+
+void HostDisplays::managersChanged()
+{
+    Q_ASSERT(isMainThread());
+    // A manager resets the ramps as it starts, soon after it takes its selection or later
+    // (a compositor once it composites): looked at a few times.
+    for (TaskHandle &check : m_rampChecks)
+        check.cancel();
+    m_rampChecks.clear();
+    for (const qint64 delayMs : {0, 400, 1500, 4000})
+        m_rampChecks << scheduler().after(delayMs, this, [this] { rewriteChangedRamps(); });
+}
+
+void HostDisplays::rewriteChangedRamps()
+{
+    QStringList rewritten;
+    for (const Output &output : std::as_const(m_layout.outputs)) {
+        const auto formula = m_formulas.constFind(output.id);
+        const auto ours = m_ours.constFind(output.crtc);
+        if (formula == m_formulas.cend() || ours == m_ours.cend())
+            continue;
+        const std::optional<GammaRamp> current = m_method->currentRamp(output.crtc);
+        if (!current || *current == *ours)
+            continue;
+        // The original kept before stays: apply() finds it and lays the formula over it.
+        m_lastWritten.remove(output.crtc);
+        if (apply(output.id, *formula).ok())
+            rewritten << output.name;
+    }
+    if (!rewritten.isEmpty())
+        m_log.info("The gamma ramps of %s were changed as a window manager took over; their formulas are written "
+                   "again",
+                   qUtf8Printable(rewritten.join(QStringLiteral(", "))));
 }
 
 void HostDisplays::writeFailed(quint32 crtc, const QString &reason)
@@ -353,6 +415,12 @@ std::optional<DisplayId> HostDisplays::formerDisplayId(DisplayId display)
 {
     const Output *output = findOutput(display);
     return output && output->formerId ? std::optional<DisplayId>(output->formerId) : std::nullopt;
+}
+
+std::optional<DisplayId> HostDisplays::loneDisplayId(DisplayId display)
+{
+    const Output *output = findOutput(display);
+    return output && output->loneId ? std::optional<DisplayId>(output->loneId) : std::nullopt;
 }
 
 int HostDisplays::gammaRampSize(DisplayId display) const
@@ -795,6 +863,17 @@ QString HostDisplays::monitorName(DisplayId display) const
     return output ? output->edid.name : QString();
 }
 
+QString HostDisplays::screenName(DisplayId display) const
+{
+    const Output *output = findOutput(display);
+    if (!output || output->edid.name.isEmpty())
+        return {};
+    const bool shared = std::any_of(m_layout.outputs.cbegin(), m_layout.outputs.cend(), [&](const Output &other) {
+        return other.id != output->id && other.edid.name == output->edid.name;
+    });
+    return shared ? QStringLiteral("%1 (%2)").arg(output->edid.name, output->name) : output->edid.name;
+}
+
 QList<DisplayId> HostDisplays::activeDisplays()
 {
     Q_ASSERT(isMainThread());
@@ -872,7 +951,7 @@ QList<ShownMonitor> HostDisplays::shownOn(quint32 crtc) const
     QList<ShownMonitor> shown;
     for (const Output &output : m_layout.outputs) {
         if (output.crtc == crtc)
-            shown << ShownMonitor{output.name, output.monitor};
+            shown << ShownMonitor{output.name, output.keptAs};
     }
     return shown;
 }

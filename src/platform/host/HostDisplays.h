@@ -7,6 +7,7 @@
 #include "platform/host/GammaRamp.h"
 #include "platform/host/GammaRestoreFile.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
 
 #include <QDBusConnection>
 #include <QRect>
@@ -102,6 +103,10 @@ public:
     QRect outputGeometry(DisplayId display) const;
     // The monitor name from the display's EDID; empty without one.
     QString monitorName(DisplayId display) const;
+    // What the screen is called: the monitor name, with the output's where another lit
+    // monitor has that name too ("D3218HN (DP-1)"): a pair of one model can be told apart;
+    // empty without a monitor name.
+    QString screenName(DisplayId display) const;
     // The size of the ramp of the CRTC that drives the display; 0 without one.
     int gammaRampSize(DisplayId display) const;
     // The ramp the display's CRTC holds now, as the method last read it.
@@ -116,6 +121,11 @@ public:
     // written is forgotten, so that the next formula reaches every CRTC again, and keeping
     // the originals is tried again.
     void screensDidWake();
+    // A window manager or compositing manager took over, and may have reset the ramps (as
+    // KWin does): the ramps are read again at once and a few times over the next seconds,
+    // and where one no longer holds what we wrote, its formula is written again. The kept
+    // originals stay as they are: a ramp a manager reset is no original.
+    void managersChanged();
     // Whether what a killed run left was put back (or there is nothing to look at: the
     // method keeps no originals); a method that reads ahead says so after its first layout.
     bool hasLookedAtWhatARunLeft() const { return m_restored || !keepsOriginals(); }
@@ -140,6 +150,7 @@ public:
     QString transferFormulaNote() override;
     // The id the method gave the display before ids followed the monitor (RandR's output id).
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
+    std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -159,6 +170,10 @@ private:
         bool builtIn = false;
         EdidInfo edid;
         QString monitor; // the EDID's identity, empty without one
+        // What the kept originals know the monitor by: its identity, with the output's name
+        // where another connected monitor has the same identity (twins).
+        QString keptAs;
+        DisplayId loneId = 0; // a twin's: the id its monitor has alone (layoutOf())
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
@@ -188,6 +203,8 @@ private:
     Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
     void writeFailed(quint32 crtc, const QString &reason);
+    // Writes the formula again where a ramp no longer holds what we wrote.
+    void rewriteChangedRamps();
     void logOnce(const QString &key, const QString &message) const;
 
     Logger m_log{"HostDisplays"};
@@ -209,6 +226,7 @@ private:
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     mutable QSet<QString> m_logged;
+    QList<TaskHandle> m_rampChecks; // after a manager took over
     QMap<int, ReconfigurationCallback> m_callbacks;
     int m_nextToken = 1;
 };

@@ -115,7 +115,7 @@ QList<ScreenInfo> HostScreens::screens()
         ScreenInfo info;
         if (matched.at(i) >= 0) {
             info.displayNumber = ids.at(matched.at(i));
-            info.localizedName = m_displays->monitorName(*info.displayNumber);
+            info.localizedName = m_displays->screenName(*info.displayNumber);
         }
         info.frame = QRectF(screen->geometry());
         info.visibleFrame = QRectF(screen->availableGeometry());

@@ -10,6 +10,7 @@
 #include "platform/host/HostScreens.h"
 #include "platform/host/HostWorkspace.h"
 #include "platform/host/HostDisplays.h"
+#include "platform/host/ManagerWatch.h"
 #include "platform/host/SystemHost.h"
 #include "platform/x11/XConnection.h"
 #include "platform/host/wayland/WaylandConnection.h"
@@ -41,6 +42,12 @@ HostServices::HostServices()
         session.wayland = m_wayland.get();
     }
     m_displays = HostDisplays::forSession(session);
+    // A window manager that takes over may reset the ramps of an X11 session's screens.
+    if (!waylandSession && m_x->isConnected()) {
+        m_managers = std::make_unique<host::ManagerWatch>(*m_x);
+        QObject::connect(m_managers.get(), &host::ManagerWatch::managerChanged, m_displays.get(),
+                         &HostDisplays::managersChanged);
+    }
     // Why there is no connection, said once: with the displays' reason where they wanted it.
     if (m_wayland && !m_wayland->isConnected() && !m_displays->limitationText().contains(m_wayland->problem()))
         Logger("Wayland").info("%s: the compositor's idle time and windows are not followed",
@@ -48,14 +55,12 @@ HostServices::HostServices()
     m_screens = std::make_unique<HostScreens>(m_displays.get());
     m_host = std::make_unique<SystemHost>();
     m_registry = std::make_unique<HostRegistry>(m_displays.get());
-    // The user's idle time and the front application from the X server and its window
-    // manager (the idle time else from the session's services); in a Wayland session from
-    // the compositor where it offers them (idle notifications, the list of windows).
+    // The user's idle time from the one source the session gets (HostIdle chooses and says
+    // which), the front application from the window manager, in a Wayland session from the
+    // compositor where it offers its list of windows.
     if (m_wayland && m_wayland->isConnected())
         m_waylandIdle = std::make_unique<host::WaylandIdle>(*m_wayland);
-    m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus());
-    if (m_waylandIdle && m_waylandIdle->isAvailable())
-        m_idle->setWaylandIdle(m_waylandIdle.get());
+    m_idle = std::make_unique<HostIdle>(*m_x, QDBusConnection::sessionBus(), waylandSession, m_waylandIdle.get());
     m_entries = std::make_shared<DesktopEntries>();
     if (m_wayland && m_wayland->isConnected()) {
         auto workspace = std::make_unique<host::WaylandWorkspace>(*m_wayland, m_entries);

@@ -19,6 +19,7 @@ class HostDisplays;
 class SystemHost;
 class Workspace;
 namespace host {
+class ManagerWatch;
 class WaylandConnection;
 class WaylandIdle;
 } // namespace host
@@ -62,6 +63,7 @@ private:
     // goes after them.
     std::unique_ptr<x11::XConnection> m_x;
     std::unique_ptr<HostDisplays> m_displays;
+    std::unique_ptr<host::ManagerWatch> m_managers; // X11: a window manager taking over
     std::unique_ptr<HostScreens> m_screens;
     std::unique_ptr<SystemHost> m_host;
     std::unique_ptr<HostRegistry> m_registry;

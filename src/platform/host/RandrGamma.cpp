@@ -166,14 +166,22 @@ GammaMethod::Layout RandrGamma::queryLayout()
     const int outputCount = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
     for (int i = 0; i < outputCount; ++i) {
         const auto info = m_x->reply(xcb_randr_get_output_info_reply, xcb_randr_get_output_info(c, outputIds[i], resources->config_timestamp), "reading a CRTC or output");
-        // An output that drives a CRTC with a mode is lit, whatever its connection state says:
-        // drivers report "unknown", and the state is only as fresh as the last probe.
-        if (!info || info->crtc == XCB_NONE || !geometry.contains(info->crtc))
+        if (!info)
             continue;
         Output output;
         output.formerId = outputIds[i];
         output.name = QString::fromUtf8(reinterpret_cast<const char *>(xcb_randr_get_output_info_name(info.get())),
                                         xcb_randr_get_output_info_name_length(info.get()));
+        // An output that drives a CRTC with a mode is lit, whatever its connection state says:
+        // drivers report "unknown", and the state is only as fresh as the last probe.
+        if (info->crtc == XCB_NONE || !geometry.contains(info->crtc)) {
+            // A monitor switched off still tells its twins apart.
+            if (info->connection == XCB_RANDR_CONNECTION_CONNECTED) {
+                output.edid = readEdid(output.formerId, output.name);
+                layout.dark << output;
+            }
+            continue;
+        }
         output.crtc = info->crtc;
         const CrtcGeometry &crtcGeometry = geometry[info->crtc];
         output.position = crtcGeometry.position;
@@ -200,18 +208,7 @@ GammaMethod::Layout RandrGamma::queryLayout()
             logOnce(QStringLiteral("modes %1").arg(output.name),
                     QStringLiteral("Output %1 lists no modes").arg(output.name));
 
-        // The EDID (the base block and its extensions; only the base block is read).
-        QByteArray edid;
-        if (m_edidAtom) {
-            const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(c, output.formerId, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), "reading an output property");
-            if (property && property->format == 8)
-                edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(property.get())),
-                                  xcb_randr_get_output_property_data_length(property.get()));
-        }
-        output.edid = decodeEdid(edid);
-        if (!output.edid.problem.isEmpty() && !edid.isEmpty())
-            logOnce(QStringLiteral("edid %1 %2").arg(output.name, output.edid.problem),
-                    QStringLiteral("Output %1: %2").arg(output.name, output.edid.problem));
+        output.edid = readEdid(output.formerId, output.name);
 
         output.builtIn = isPanelConnectorName(output.name);
         if (!output.builtIn && m_connectorTypeAtom) {
@@ -227,6 +224,23 @@ GammaMethod::Layout RandrGamma::queryLayout()
         layout.outputs << output;
     }
     return layout;
+}
+
+EdidInfo RandrGamma::readEdid(quint32 output, const QString &name)
+{
+    // The base block and its extensions; only the base block is read.
+    QByteArray edid;
+    if (m_edidAtom) {
+        const auto property = m_x->reply(xcb_randr_get_output_property_reply, xcb_randr_get_output_property(m_x->get(), output, m_edidAtom, XCB_ATOM_ANY, 0, 64, 0, 0), "reading an output property");
+        if (property && property->format == 8)
+            edid = QByteArray(reinterpret_cast<const char *>(xcb_randr_get_output_property_data(property.get())),
+                              xcb_randr_get_output_property_data_length(property.get()));
+    }
+    EdidInfo info = decodeEdid(edid);
+    if (!info.problem.isEmpty() && !edid.isEmpty())
+        logOnce(QStringLiteral("edid %1 %2").arg(name, info.problem),
+                QStringLiteral("Output %1: %2").arg(name, info.problem));
+    return info;
 }
 
 void RandrGamma::scheduleReload()

@@ -44,6 +44,8 @@ public:
 
 private:
     Layout queryLayout();
+    // The EDID the output publishes, decoded; a bad one logged once.
+    EdidInfo readEdid(quint32 output, const QString &name);
     void scheduleReload();
     void logOnce(const QString &key, const QString &message);
 

@@ -28,11 +28,15 @@ private:
 };
 
 // A Linux computer is a computer, and its command modifier is the Super key: hot keys
-// are written in the desktop's key names.
+// are written in the desktop's key names. It has a panel with a tray where a Mac has its
+// menu bar, a file manager for the Finder, and none of the Mac's display properties: the
+// texts that speak of those say what holds here and what Quellvista does instead
+// (HostMachineWords.cpp).
 class HostMachineWords final : public MachineWords {
 public:
     QString machine() const override { return QStringLiteral("computer"); }
     bool keysByName() const override { return true; }
+    QString say(MacText text, const QString &onMac) const override;
 };
 
 // The application's bundle information as given, with the version of the system it runs

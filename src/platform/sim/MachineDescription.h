@@ -55,6 +55,8 @@ struct SimDisplay {
     std::optional<TransferFormula> formula;
     // The id the display had in an earlier version of the display services, if another.
     std::optional<DisplayId> formerId;
+    // A twin's: the id its monitor has when no other connected monitor is of its kind.
+    std::optional<DisplayId> loneId;
 };
 
 // What a description may change while the machine runs; each is absent when not described.

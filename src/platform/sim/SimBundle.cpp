@@ -1,10 +1,12 @@
 #include "platform/sim/SimBundle.h"
 
+#include "runtime/Version.h"
+
 namespace qv {
 
 SimBundle::SimBundle()
 {
-    m_info.insert(QStringLiteral("CFBundleShortVersionString"), QStringLiteral("1.0"));
+    m_info.insert(QStringLiteral("CFBundleShortVersionString"), applicationVersion());
     m_info.insert(QStringLiteral("CFBundleVersion"), QStringLiteral("1"));
 }
 

@@ -8,7 +8,8 @@
 namespace qv {
 
 // The simulated application bundle: an information dictionary tests edit freely. A
-// development build: version "1.0", build "1" and no "SUFeedURL".
+// development build: the project's version (applicationVersion()), build "1" and no
+// "SUFeedURL".
 class SimBundle final : public Bundle {
 public:
     SimBundle();

@@ -37,6 +37,7 @@ public:
     DisplayId mainDisplay() override;
     bool isBuiltin(DisplayId display) override;
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
+    std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     bool isInMirrorSet(DisplayId display) override;
     quint32 vendorNumber(DisplayId display) override;
     quint32 modelNumber(DisplayId display) override;
@@ -78,6 +79,7 @@ class SimMachineWords final : public MachineWords {
 public:
     QString machine() const override { return QStringLiteral("Mac"); }
     bool keysByName() const override { return false; }
+    QString say(MacText, const QString &onMac) const override { return onMac; }
 };
 
 // The Mac's "system_profiler SPDisplaysDataType -json", run on the machine's programs.

@@ -31,6 +31,7 @@
 #include <QMutexLocker>
 
 #include <cmath>
+#include <utility>
 
 namespace qv {
 
@@ -746,8 +747,12 @@ double SimulatedMac::idleSeconds() const
 
 void SimulatedMac::setIdleSeconds(double seconds)
 {
-    QMutexLocker lock(&m_mutex);
-    m_idleSeconds = seconds;
+    double before;
+    {
+        QMutexLocker lock(&m_mutex);
+        before = std::exchange(m_idleSeconds, seconds);
+    }
+    m_idle->changed(before, seconds);
 }
 
 } // namespace qv

@@ -191,7 +191,8 @@ TEST_F(CardSwitchTest, SwitchesStoreThenCallTheEngine)
     EXPECT_EQ(defaults->boolValue("pwmAvoidanceEnabled"), true);
     EXPECT_DOUBLE_EQ(DisplayEngine::shared().pwmThresholdPercent(), 55);
     EXPECT_EQ(defaults->doubleValue("pwmThreshold"), 0.7);
-    EXPECT_TRUE(external.pwmOn()); // the stored switch, at once, on every card
+    runPending(); // the engine dims to its floor on its next turn
+    EXPECT_TRUE(external.pwmOn()); // on every card, once it dims
     builtIn.setPwm(false);
     EXPECT_FALSE(DisplayEngine::shared().pwmAvoidanceEnabled());
     EXPECT_EQ(external.pwmText(), "Off");

@@ -90,7 +90,7 @@ TEST_F(FeedbackStoreTest, WritesSortedPrettyIsoUpperCaseAndReadsBack)
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
                     .match(newest["id"].toString())
                     .hasMatch());
-    EXPECT_EQ(oldest["appVersion"].toString(), "1.0");
+    EXPECT_EQ(oldest["appVersion"].toString(), "1.0.0");
     EXPECT_EQ(oldest["systemVersion"].toString(), "Version 14.5 (Build 23F79)");
 
     FeedbackStore reread;

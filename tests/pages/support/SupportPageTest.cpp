@@ -205,7 +205,7 @@ TEST_F(SupportPageTest, AtMostOneTopicOpenAndNotesToggle)
 TEST_F(SupportPageTest, VersionReadsDevWithoutAShortVersion)
 {
     FeedbackStore store;
-    EXPECT_EQ(SupportPageModel(nullptr, &store).versionText(), "1.0");
+    EXPECT_EQ(SupportPageModel(nullptr, &store).versionText(), "1.0.0") << "the project's version, as --version prints it";
     mac->bundle().setInfoValue(QStringLiteral("CFBundleShortVersionString"), QVariant());
     EXPECT_EQ(SupportPageModel(nullptr, &store).versionText(), "Dev");
 }

@@ -114,11 +114,13 @@ TEST(Edid, TheDisplayIdFollowsTheMonitorNotThePort)
     EXPECT_NE(monitorDisplayId(none, "VGA-1"), monitorDisplayId(none, "VGA-2"));
     EXPECT_EQ(monitorDisplayId(decodeEdid(patched(kLaptopPanel, {{8, 0}, {9, 0}, {10, 0}, {11, 0}})), "eDP-1"),
               monitorDisplayId(none, "eDP-1"));
-    // Two monitors that cannot be told apart: the second one's id also takes the port.
-    const quint32 second = monitorDisplayId(dell, "HDMI-2", {id});
+    // Twins (monitors that cannot be told apart): each one's id also takes its port.
+    const quint32 first = monitorDisplayId(dell, "DP-1", true), second = monitorDisplayId(dell, "HDMI-2", true);
+    EXPECT_NE(first, id);
     EXPECT_NE(second, id);
-    EXPECT_EQ(monitorDisplayId(dell, "HDMI-2", {id}), second);
-    for (const quint32 each : {id, second, monitorDisplayId(none, "VGA-1")})
+    EXPECT_NE(first, second);
+    EXPECT_EQ(monitorDisplayId(dell, "HDMI-2", true), second);
+    for (const quint32 each : {id, first, second, monitorDisplayId(none, "VGA-1")})
         EXPECT_NE(each & 0x80000000u, 0u);
 }
 

@@ -3,14 +3,19 @@
 #include "platform/host/GammaRestoreFile.h"
 #include "platform/host/HostRegistry.h"
 #include "platform/host/HostDisplays.h"
+#include "platform/host/ManagerWatch.h"
 #include "platform/host/RandrGamma.h"
 #include "support/MissingTool.h"
 #include "support/XvfbServer.h"
 #include "support/LogCapture.h"
+#include "support/RandrClient.h"
+#include "support/X11SelectionOwner.h"
+#include "platform/x11/XConnection.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 #include <xcb/randr.h>
 #include <QTemporaryDir>
@@ -136,6 +141,52 @@ TEST_F(RandrDisplaysTest, FormulaBecomesTheRampAndRestoreGivesBackTheOriginal)
     displays->restoreColorSyncSettings();
     EXPECT_EQ(displays->currentGammaRamp(id), original);
     EXPECT_FALSE(QFile::exists(restorePath()));
+}
+
+// A window manager that takes over resets the ramps (as KWin does): the formula is back
+// over the original kept before, which stays the original; a ramp that holds what was
+// written is not written again.
+TEST_F(RandrDisplaysTest, AWindowManagerThatTakesOverAndResetsTheRampsGetsTheFormulaBack)
+{
+    VirtualScheduler clock;
+    Scheduler::setCurrent(&clock);
+    const auto realClock = qScopeGuard([] { Scheduler::setCurrent(nullptr); });
+    x11::XConnection x(server.display(), Logger("X11"));
+    HostDisplays::Options options;
+    options.connection = &x;
+    options.restoreFilePath = restorePath();
+    HostDisplays displays(options);
+    host::ManagerWatch managers(x);
+    ASSERT_TRUE(managers.isWatching());
+    QObject::connect(&managers, &host::ManagerWatch::managerChanged, &displays, &HostDisplays::managersChanged);
+    test::RandrClient client(server.display());
+    const QString output = client.litOutputs().value(0);
+    const GammaRamp original = test::startingRamp(2, client.ramp(output)->size());
+    ASSERT_TRUE(client.setRamp(output, original));
+    TransferFormula evening;
+    evening.blueMax = 0.55f;
+    evening.greenMax = 0.8f;
+    ASSERT_EQ(displays.setTransferFormula(displays.mainDisplay(), evening), 0);
+    const GammaRamp written = gammaRampOverOriginal(evening, original);
+    ASSERT_EQ(client.ramp(output), written);
+
+    const test::LogCapture log;
+    for (const char *selection : {"WM_S0", "_NET_WM_CM_S0"}) {
+        SCOPED_TRACE(selection);
+        test::X11SelectionOwner manager(selection, qPrintable(server.display()));
+        manager.own();
+        ASSERT_TRUE(client.setRamp(output, gammaRampForFormula(TransferFormula::identity(), original.size())));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                clock.advance(100);
+                return client.ramp(output) == written;
+            },
+            3000));
+    }
+    clock.advance(5000);
+    EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("as a window manager took over")).size(), 2);
+    displays.restoreColorSyncSettings();
+    EXPECT_EQ(client.ramp(output), original);
 }
 
 TEST_F(RandrDisplaysTest, ANewInstancePutsBackWhatAKilledOneLeftChanged)

@@ -9,6 +9,7 @@
 #include "support/RealEdids.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -286,6 +287,82 @@ TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
     d.reset();
     open();
     EXPECT_EQ(client->ramp(output(0)), original);
+}
+
+// Twins (one EDID on three lit ports and on a fourth that is switched off): each has an
+// id of its own and its own original under the formula, after a kill, at quit, and in a
+// restore file of an earlier version (which named twins alike); one left alone when the
+// others are unplugged takes its monitor's own id, and keeps its original.
+TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
+{
+    ASSERT_TRUE(server.enable(output(3), QStringLiteral("1024x768"), {5568, 0}));
+    ASSERT_EQ(server.xrandr({}), 0);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(client->publishEdid(output(i), test::kRealEdids[1]));
+    ASSERT_TRUE(server.disable(output(3)));
+    QList<GammaRamp> originals;
+    for (int i = 0; i < 3; ++i)
+        originals << *client->ramp(output(i));
+    TransferFormula evening;
+    evening.blueMax = 0.55f;
+    evening.greenMax = 0.8f;
+    const auto applyAndCheck = [&](HostDisplays &displays) {
+        QSet<DisplayId> ids;
+        for (int i = 0; i < 3; ++i) {
+            const DisplayId id = displays.displayForOutputName(output(i)).value_or(0);
+            ids << id;
+            EXPECT_NE(displays.loneDisplayId(id), std::nullopt);
+            EXPECT_EQ(displays.screenName(id), QStringLiteral("D3218HN (DUMMY%1)").arg(i));
+            ASSERT_EQ(displays.setTransferFormula(id, evening), 0);
+            EXPECT_EQ(client->ramp(output(i)), gammaRampOverOriginal(evening, originals[i])) << i;
+        }
+        EXPECT_EQ(ids.size(), 3);
+    };
+    const QString file = folder.filePath(QStringLiteral("gamma.json"));
+    {
+        auto displays = open();
+        applyAndCheck(*displays);
+        // Killed; the file as an earlier version wrote it, every twin under one name.
+        QFile kept(file);
+        ASSERT_TRUE(kept.open(QIODevice::ReadWrite));
+        QByteArray text = kept.readAll();
+        ASSERT_TRUE(text.contains(" on DUMMY2"));
+        for (int i = 0; i < 3; ++i)
+            text.replace(" on DUMMY" + QByteArray::number(i), "");
+        ASSERT_TRUE(kept.resize(0) && kept.write(text) == text.size());
+    }
+    {
+        auto displays = open();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(client->ramp(output(i)), originals[i]) << i;
+        applyAndCheck(*displays);
+        displays->restoreColorSyncSettings();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(client->ramp(output(i)), originals[i]) << i;
+    }
+    // The others unplugged while it runs: DUMMY0 keeps its id while the twin switched off
+    // is connected, and takes its monitor's own id when that one is unplugged too.
+    auto displays = open();
+    applyAndCheck(*displays);
+    const DisplayId twin = *displays->displayForOutputName(output(0));
+    const DisplayId lone = *displays->loneDisplayId(twin);
+    for (int i = 1; i < 3; ++i)
+        ASSERT_TRUE(client->publishEdid(output(i), {}));
+    ASSERT_TRUE(server.disable(output(1)));
+    ASSERT_TRUE(server.disable(output(2)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return displays->activeDisplays() == QList<DisplayId>{twin}; }, 5000));
+    ASSERT_TRUE(client->publishEdid(output(3), {}));
+    displays->reloadConfiguration();
+    ASSERT_EQ(displays->activeDisplays(), QList<DisplayId>{lone});
+    EXPECT_EQ(displays->loneDisplayId(lone), std::nullopt);
+    EXPECT_EQ(displays->screenName(lone), QStringLiteral("D3218HN"));
+    ASSERT_EQ(displays->setTransferFormula(lone, evening), 0);
+    EXPECT_EQ(client->ramp(output(0)), gammaRampOverOriginal(evening, originals[0]));
+    displays->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(0)), originals[0]);
+    ASSERT_TRUE(server.enable(output(1), QStringLiteral("1920x1080"), {2048, 0}));
+    EXPECT_EQ(client->ramp(output(1)), originals[1]);
+    EXPECT_FALSE(QFile::exists(file));
 }
 
 } // namespace

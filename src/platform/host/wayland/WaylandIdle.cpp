@@ -13,16 +13,16 @@ namespace qv::host {
 
 namespace {
 const ext_idle_notification_v1_listener kNotificationListener = {
-    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->idled(); },
-    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->resumed(); },
+    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->seatIdled(); },
+    [](void *data, ext_idle_notification_v1 *) { static_cast<WaylandIdle *>(data)->seatResumed(); },
 };
 const org_kde_kwin_idle_timeout_listener kKdeTimeoutListener = {
-    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->idled(); },
-    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->resumed(); },
+    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->seatIdled(); },
+    [](void *data, org_kde_kwin_idle_timeout *) { static_cast<WaylandIdle *>(data)->seatResumed(); },
 };
 } // namespace
 
-WaylandIdle::WaylandIdle(WaylandConnection &connection, QObject *parent) : QObject(parent)
+WaylandIdle::WaylandIdle(WaylandConnection &connection, QObject *parent) : IdleBackEnd(parent)
 {
     const auto ext = connection.global(ext_idle_notifier_v1_interface.name);
     const auto kde = connection.global(org_kde_kwin_idle_interface.name);
@@ -47,9 +47,6 @@ WaylandIdle::WaylandIdle(WaylandConnection &connection, QObject *parent) : QObje
         m_protocol = Protocol::kdeIdle;
     }
     connection.flush();
-    m_log.info("The idle time comes from the compositor's %s", m_protocol == Protocol::extIdleNotify
-                                                                     ? "idle notifications (ext-idle-notify)"
-                                                                     : "idle timeouts (org_kde_kwin_idle)");
     connect(&connection, &WaylandConnection::globalRemoved, this, &WaylandIdle::withdrawn);
     connect(&connection, &WaylandConnection::closed, this, [this] {
         // Every proxy died with the connection; destroying them now is still allowed.
@@ -66,22 +63,20 @@ std::optional<double> WaylandIdle::secondsSinceLastInput() const
 {
     if (m_protocol == Protocol::none)
         return std::nullopt;
-    if (!m_idleSinceMs)
-        return 0.0;
-    return std::max<qint64>(0, scheduler().monotonicMs() - *m_idleSinceMs) / 1000.0;
+    return secondsSinceLastInputEvent();
 }
 
-void WaylandIdle::idled()
+void WaylandIdle::seatIdled()
 {
     // Idle for the timeout: the last input was that long ago.
-    m_idleSinceMs = scheduler().monotonicMs() - kTimeoutMs;
     m_log.debug("The seat is idle");
+    idleSince(scheduler().monotonicMs() - kTimeoutMs);
 }
 
-void WaylandIdle::resumed()
+void WaylandIdle::seatResumed()
 {
-    m_idleSinceMs.reset();
     m_log.debug("The seat is in use again");
+    present();
 }
 
 void WaylandIdle::withdrawn(const WaylandConnection::Global &global)
@@ -112,7 +107,7 @@ void WaylandIdle::release()
     m_kdeIdle = nullptr;
     m_seat = nullptr;
     m_protocol = Protocol::none;
-    m_idleSinceMs.reset();
+    present();
 }
 
 } // namespace qv::host

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/host/IdleBackEnd.h"
 #include "platform/host/wayland/WaylandConnection.h"
 #include "runtime/Logging.h"
 
@@ -16,10 +17,10 @@ namespace qv::host {
 // The user's idle time as a Wayland compositor tells it: one notification on the seat
 // that fires after kTimeoutMs without input (ext-idle-notify-v1, else KDE's
 // org_kde_kwin_idle) and again when input comes. The idle time is counted from the
-// notification's start, so nothing is asked while nothing happens; until it first fires
-// the user counts as present. A compositor that withdraws the seat or the protocol, or a
-// connection that ends, leaves no idle time here (the caller's other sources answer).
-class WaylandIdle final : public QObject {
+// notification's start (the protocols tell no more), so nothing is asked while nothing
+// happens; until it first fires the user counts as present. A compositor that withdraws
+// the seat or the protocol, or a connection that ends, leaves the user present, said once.
+class WaylandIdle final : public IdleBackEnd {
     Q_OBJECT
 public:
     enum class Protocol { none, extIdleNotify, kdeIdle };
@@ -37,8 +38,8 @@ public:
     std::optional<double> secondsSinceLastInput() const;
 
     // The notification's events (public for the protocol's listeners).
-    void idled();
-    void resumed();
+    void seatIdled();
+    void seatResumed();
 
 private:
     void release();
@@ -50,7 +51,6 @@ private:
     ext_idle_notification_v1 *m_notification = nullptr;
     org_kde_kwin_idle *m_kdeIdle = nullptr;
     org_kde_kwin_idle_timeout *m_kdeTimeout = nullptr;
-    std::optional<qint64> m_idleSinceMs; // the last input, while the seat is idle
     Logger m_log{"Idle"};
 };
 

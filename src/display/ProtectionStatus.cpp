@@ -1,0 +1,67 @@
+#include "display/ProtectionStatus.h"
+
+#include "display/DisplayEngine.h"
+#include "display/DisplayTuning.h"
+#include "display/PwmDimmingActs.h"
+
+namespace qv {
+
+ProtectionStatus::ProtectionStatus(QObject *parent) : ProtectionStatus(DisplayTuning::shared(), parent) {}
+
+ProtectionStatus::ProtectionStatus(DisplayTuning &tuning, QObject *parent)
+    : QObject(parent),
+      m_disableDithering(settings::disableDithering),
+      m_disableUniformity2D(settings::disableUniformity2D),
+      m_pwmAvoidanceEnabled(settings::pwmAvoidanceEnabled),
+      m_pwmDimming(new PwmDimmingActs(tuning, this))
+{
+    for (StoredSetting *setting : {&m_disableDithering, &m_disableUniformity2D, &m_pwmAvoidanceEnabled})
+        connect(setting, &StoredSetting::valueChanged, this, &ProtectionStatus::changed);
+    connect(m_pwmDimming, &PwmDimmingActs::changed, this, &ProtectionStatus::changed);
+}
+
+ProtectionStatus::~ProtectionStatus() = default;
+
+bool ProtectionStatus::ditheringActs() const
+{
+    return DisplayEngine::framebufferProtectionsAvailable() && m_disableDithering.value().toBool();
+}
+
+bool ProtectionStatus::pwmActs() const
+{
+    return m_pwmAvoidanceEnabled.value().toBool() && m_pwmDimming->value();
+}
+
+bool ProtectionStatus::uniformityActs() const
+{
+    return DisplayEngine::framebufferProtectionsAvailable() && m_disableUniformity2D.value().toBool();
+}
+
+int ProtectionStatus::activeCount() const
+{
+    return int(ditheringActs()) + int(pwmActs()) + int(uniformityActs());
+}
+
+int ProtectionStatus::availableCount()
+{
+    return DisplayEngine::availableProtectionCount();
+}
+
+QString ProtectionStatus::title() const
+{
+    const int count = activeCount();
+    if (count == availableCount())
+        return tr("Eye Comfort: Active");
+    return count == 0 ? tr("Protection off") : tr("Partial protection");
+}
+
+QString ProtectionStatus::countLine() const
+{
+    if (availableCount() == 1)
+        return pwmActs() ? tr("PWM-safe dimming is on") : tr("PWM-safe dimming is off");
+    if (allActive())
+        return tr("All protections are enabled");
+    return tr("%1 of %2 protections active").arg(activeCount()).arg(availableCount());
+}
+
+} // namespace qv
