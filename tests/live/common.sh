@@ -265,9 +265,21 @@ start_headless_sway() {
   swaysock="$(compgen -G "$runtime/sway-ipc.*.sock" | head -n1)"
   as_nobody+=(WAYLAND_DISPLAY="$runtime/wayland-1" SWAYSOCK="$swaysock" XDG_SESSION_TYPE=wayland)
   if [[ "${2:-}" == enable ]]; then
-    swaymsg -s "$swaysock" exec "echo \$DISPLAY >$runtime/display" >/dev/null
-    poll 20 test -s "$runtime/display" || { echo "$1: sway started no XWayland"; cat "$tmp/sway.log"; exit 1; }
-    as_nobody+=(DISPLAY="$(cat "$runtime/display")")
+    # What sway gives the programs it starts, written whole (renamed into place) and marked,
+    # so that an empty DISPLAY reads as empty rather than as a line.
+    swaymsg -s "$swaysock" exec "echo DISPLAY=\$DISPLAY >$runtime/display.new && mv $runtime/display.new $runtime/display" >/dev/null
+    poll 20 test -s "$runtime/display" || { echo "$1: sway ran no command"; cat "$tmp/sway.log"; exit 1; }
+    local display
+    display="$(sed -n 's/^DISPLAY=//p' "$runtime/display")"
+    if [[ -z "$display" ]]; then
+      echo "$1: sway started no XWayland (DISPLAY is empty): is xwayland installed? (scripts/setup installs it)"
+      cat "$tmp/sway.log"
+      exit 1
+    fi
+    as_nobody+=(DISPLAY="$display")
+    # The X server answers there.
+    poll 20 "${as_nobody[@]}" xwininfo -root >/dev/null 2>&1 ||
+      { echo "$1: XWayland on $display did not answer: is xwayland installed?"; cat "$tmp/sway.log"; exit 1; }
   fi
 }
 

@@ -12,7 +12,7 @@ set -euo pipefail
 app="$1" platform="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 name="wayland-session-$platform"
-begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 -- app_pid editor_pid browser_pid \
+begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 xwininfo -- app_pid editor_pid browser_pid \
   sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 

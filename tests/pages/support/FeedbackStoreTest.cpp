@@ -3,6 +3,7 @@
 #include "platform/sim/SimBundle.h"
 #include "runtime/Files.h"
 #include "runtime/Shared.h"
+#include "support/MissingTool.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/TimeZoneGuard.h"
@@ -337,7 +338,7 @@ TEST_F(FeedbackStoreTest, UnreadableFileInAReadOnlyFolderIsReportedAtLoad)
     write(bytes);
     test::ReadOnlyFolder readOnly(files::applicationSupportDirectory());
     if (!readOnly.active())
-        GTEST_SKIP() << "the folder cannot be made read-only here";
+        QV_SKIP_WITHOUT("the folder cannot be made read-only here");
     logs->clear();
     FeedbackStore store;
     EXPECT_EQ(store.lastSaveError(), FeedbackStore::kReadError);
