@@ -181,12 +181,12 @@ DisplayResult HostDisplays::displayResult(const Result &result)
     switch (result.status) {
     case Status::ok:
     case Status::stale: return {}; // written once the layout is read again
-    case Status::unknownCrtc: return {S::noDisplay, result.reason};
-    case Status::wrongSize: return {S::noRamp, result.reason};
-    case Status::refused: return {S::refused, result.reason};
-    case Status::gone: return {S::unavailable, result.reason};
+    case Status::unknownCrtc: return {S::noDisplay, result.reason, std::nullopt};
+    case Status::wrongSize: return {S::noRamp, result.reason, std::nullopt};
+    case Status::refused: return {S::refused, result.reason, std::nullopt};
+    case Status::gone: return {S::unavailable, result.reason, std::nullopt};
     }
-    return {S::refused, result.reason};
+    return {S::refused, result.reason, std::nullopt};
 }
 
 void HostDisplays::readLayout()
