@@ -156,15 +156,18 @@ TEST_F(MenuBarPopoverModelTest, StatusLinesAgreeWithTheSwitchesBesideThem)
             EXPECT_EQ(sidebar.statusText() == "All systems optimal", all) << sidebar.statusText().toStdString();
             EXPECT_EQ(sidebar.statusColor() == Theme::shared().sage(), all) << "the dot beside it";
             EXPECT_EQ(model->statusSubtitle() == "All protections are enabled", all && available == 3);
-            if (!all && available == 3)
+            if (!all && available == 3) {
                 EXPECT_EQ(model->statusSubtitle(), QStringLiteral("%1 of 3 protections active").arg(count));
-            if (available == 1)
+            }
+            if (available == 1) {
                 EXPECT_EQ(model->statusSubtitle(), all ? "PWM-safe dimming is on" : "PWM-safe dimming is off");
+            }
             for (const DisplayCardModel *card : cards.cards()) {
                 EXPECT_EQ(card->pwmOn(), gearChecked("pwm"));
                 EXPECT_EQ(card->pwmText(), gearChecked("pwm") ? "On" : "Off");
-                if (!framebuffers)
+                if (!framebuffers) {
                     EXPECT_EQ(card->score(), all ? 100 : 0) << "\"PWM On \u00b7 100% Optimized\" only while it acts";
+                }
             }
         };
         app->pwmAvoidanceEnabled()->setValue(true); // as stored at a fresh start
