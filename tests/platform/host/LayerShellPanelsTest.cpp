@@ -186,11 +186,16 @@ TEST_F(LayerShellPanelsTest, ClosedSurfacesAndOutputsThatGoLeaveNothingAndComeBa
     dp->orderFrontRegardless();
     ASSERT_TRUE(waitFor(shownOn({QStringLiteral("DP-1"), QStringLiteral("HDMI-A-1")})));
 
-    // Closed by the compositor: gone, said once, back when ordered front again.
+    // Closed by the compositor: gone, said once, not asked for again by the next changes,
+    // back when the overlay is turned off and on.
     compositor.command(QStringLiteral("close-layers DP-1"));
     ASSERT_TRUE(waitFor(shownOn({QStringLiteral("HDMI-A-1")})));
     connection->roundtrip();
     EXPECT_FALSE(dp->isVisible());
+    dp->orderFrontRegardless();
+    connection->roundtrip();
+    EXPECT_EQ(layers().size(), 1);
+    dp->orderOut();
     EXPECT_TRUE(log.containsPart(QStringLiteral("Panels"), QStringLiteral("closed an overlay's layer surface")));
     dp->orderFrontRegardless();
     ASSERT_TRUE(waitFor([](const QList<ShownLayer> &l) { return l.size() == 2; }));

@@ -303,9 +303,11 @@ void LayerShellPanel::setFrame(const QRectF &frame, bool display)
 
 void LayerShellPanel::orderFrontRegardless()
 {
-    m_orderedFront = true;
-    m_refused = false;
-    if (!m_layer)
+    // A surface the compositor closed is asked for again only after the panel was ordered
+    // out (the overlay turned off and on), not on every change that orders it front.
+    if (!std::exchange(m_orderedFront, true))
+        m_refused = false;
+    if (!m_layer && !m_refused)
         makeSurface();
 }
 
