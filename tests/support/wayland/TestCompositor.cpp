@@ -677,7 +677,7 @@ int main(int argc, char **argv)
     server.idleNotifier = wl_global_create(server.display, &ext_idle_notifier_v1_interface, 1, nullptr,
                                            bindIdleNotifier);
     wl_event_loop *loop = wl_display_get_event_loop(server.display);
-    wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
+    wl_event_source *input = wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
     std::printf("%s\n", socket);
     std::fflush(stdout);
     while (!server.quit) {
@@ -691,6 +691,7 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     }
+    wl_event_source_remove(input);
     wl_display_destroy_clients(server.display);
     wl_display_destroy(server.display);
     return 0;
