@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Panels.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -109,7 +111,7 @@ QSGNode *updateVeilNode(QSGNode *oldNode, QQuickItem *item, const VeilLayers &la
 // An overlay panel's content: an item that shows its layers over its whole area. It is
 // drawn only while its window lies on a screen (a panel beside every screen shows
 // nothing); a change that arrives meanwhile is drawn when the window reaches one.
-class VeilItem : public QQuickItem {
+class VeilItem : public QQuickItem, public PanelPicture {
     Q_OBJECT
 public:
     explicit VeilItem(const QRectF &frame, QQuickItem *parent = nullptr);
@@ -125,7 +127,7 @@ public:
     virtual VeilLayers layers() const = 0;
     // Paints the view into bounds as the scene graph does in software (the painter's
     // pixels there are replaced).
-    void paint(QPainter &painter, const QRectF &bounds);
+    void paint(QPainter &painter, const QRectF &bounds) override;
 
     // The bytes the view keeps for its picture.
     std::size_t cachedBytes() const { return m_pixels->bytes(); }

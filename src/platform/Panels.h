@@ -30,6 +30,14 @@ signals:
     void needsDisplay();
 };
 
+// Content of another kind (a Qt Quick item) that can also paint its whole picture with a
+// painter, as PaintedPanelView::paint does: panels that are not Qt windows draw it so.
+class PanelPicture {
+public:
+    virtual ~PanelPicture() = default;
+    virtual void paint(QPainter &painter, const QRectF &bounds) = 0;
+};
+
 // How an overlay panel is made. The defaults describe a click-through, borderless,
 // non-activating, transparent panel above normal windows, on every space and beside
 // full-screen windows, kept out of other processes' screen captures.

@@ -13,6 +13,7 @@
 #include "platform/host/ManagerWatch.h"
 #include "platform/host/SystemHost.h"
 #include "platform/x11/XConnection.h"
+#include "platform/host/wayland/LayerShellPanels.h"
 #include "platform/host/wayland/WaylandConnection.h"
 #include "platform/host/wayland/WaylandIdle.h"
 #include "platform/host/wayland/WaylandWorkspace.h"
@@ -20,6 +21,7 @@
 #include <QDBusConnection>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 namespace qv {
@@ -120,6 +122,28 @@ PlatformServices HostServices::over(PlatformServices services) const
     services.fontSmoothing = m_fontSmoothing.get();
     static HostMachineWords words;
     services.words = &words;
+    // Where the compositor offers the layer shell, the veil and the Sidecar overlay are layer
+    // surfaces of our own connection whatever Qt's platform: above every window, native or
+    // XWayland, and letting the pointer through to all of them.
+    if (!m_layerPanels && m_wayland && host::LayerShellPanels::isOffered(*m_wayland)) {
+        // Qt and XWayland name their screens after the compositor's outputs.
+        const auto screenName = [](const ScreenInfo &screen) {
+            for (const QScreen *qscreen : QGuiApplication::screens())
+                if (QRectF(qscreen->geometry()) == screen.frame)
+                    return qscreen->name();
+            return QString();
+        };
+        m_layerPanels = std::make_unique<host::LayerShellPanels>(*m_wayland, services.panels, screenName);
+        m_toldOverlays = true;
+    }
+    if (m_layerPanels)
+        services.panels = m_layerPanels.get();
+    else if (m_wayland && !std::exchange(m_toldOverlays, true))
+        Logger("Panels").info(QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+                                  ? "Overlays: the compositor offers no layer shell, and Qt's Wayland windows cannot "
+                                    "lie above the others: they are not shown"
+                                  : "Overlays: X11 windows through XWayland (the compositor offers no layer shell); "
+                                    "a click on them reaches only X11 windows below");
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
     services = m_bus->over(services);
     // Sleep may have reset the CRTCs: the formulas are written again.

@@ -19,6 +19,7 @@ class HostDisplays;
 class SystemHost;
 class Workspace;
 namespace host {
+class LayerShellPanels;
 class ManagerWatch;
 class WaylandConnection;
 class WaylandIdle;
@@ -73,6 +74,9 @@ private:
     std::unique_ptr<Workspace> m_workspace;
     mutable std::unique_ptr<HostProcesses> m_processes; // made with the services it stands on
     mutable std::unique_ptr<HostBundle> m_bundle;       // likewise
+    // Click-through panels as layer surfaces, over the panels given (before the connection goes).
+    mutable std::unique_ptr<host::LayerShellPanels> m_layerPanels;
+    mutable bool m_toldOverlays = false;
     std::unique_ptr<HostBusServices> m_bus;
     std::unique_ptr<GsettingsFontSmoothing> m_fontSmoothing;
 };

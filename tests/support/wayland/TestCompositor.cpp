@@ -10,7 +10,17 @@
 //   timeouts   -> "timeouts T..." the idle notifications clients asked for (their timeouts in ms)
 //   idle, active                       the seat idles (resumes): every notification is told -> "ok"
 //   withdraw-idle                      the idle notifier global goes               -> "ok"
+//   layers -> "layers N" and per layer surface " OUTPUT,W,H,LAYER,ANCHOR,ZONE,KEYBOARD,INPUT,SHOWN,BUFFERS,PIXEL":
+//                 its output, configured size, layer, anchors, exclusive zone, keyboard
+//                 interactivity, whether its input region is empty ("empty"), whether a buffer
+//                 is shown (1/0), how many of the client's buffers it has shown that still
+//                 exist, and the shown buffer's middle pixel (ARGB, hex)
+//   hold on|off                        buffers are kept (never released) or released when
+//                                      the next one is shown (and at once, when switched off) -> "ok"
+//   close-layers NAME                  every layer surface on the output is closed  -> "ok"
 //   quit
+// Layer surfaces get wl_compositor 4 surfaces, regions and wl_shm buffers; an output that
+// goes closes its layer surfaces first, as wlroots does.
 // Every output starts at a linear ramp and goes back to it when its control is destroyed,
 // as wlroots does. A command runs after what clients sent before it.
 // The socket is made in $XDG_RUNTIME_DIR; its name is the first line written.
@@ -19,6 +29,7 @@
 
 #include "ext-idle-notify-v1-server-protocol.h"
 #include "wlr-gamma-control-unstable-v1-server-protocol.h"
+#include "wlr-layer-shell-unstable-v1-server-protocol.h"
 #include "wlr-output-management-unstable-v1-server-protocol.h"
 
 #include <wayland-server.h>
@@ -34,9 +45,12 @@
 #include <string>
 #include <unistd.h>
 #include <utility>
+#include <set>
 #include <vector>
 
 namespace {
+
+struct Layer;
 
 struct Output {
     std::string name, make, model, serial;
@@ -60,6 +74,8 @@ struct Compositor {
     std::string input;
     std::vector<std::string> commands;
     bool quit = false;
+    std::vector<Layer *> layers;
+    bool hold = false;
 };
 Compositor server;
 
@@ -253,6 +269,250 @@ void bindSeat(wl_client *client, void *, uint32_t version, uint32_t id)
     wl_resource_create(client, &wl_seat_interface, int(version), id);
 }
 
+// wl_region: whether anything was added
+struct Region {
+    bool empty = true;
+};
+void regionDestroy(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
+void regionAdd(wl_client *, wl_resource *resource, int32_t, int32_t, int32_t width, int32_t height)
+{
+    if (width > 0 && height > 0)
+        static_cast<Region *>(wl_resource_get_user_data(resource))->empty = false;
+}
+void regionSubtract(wl_client *, wl_resource *, int32_t, int32_t, int32_t, int32_t) {}
+const struct wl_region_interface regionImplementation = {regionDestroy, regionAdd, regionSubtract};
+void regionGone(wl_resource *resource) { delete static_cast<Region *>(wl_resource_get_user_data(resource)); }
+
+// wl_surface and zwlr_layer_surface_v1: one struct, the surface's state and its role's
+struct Layer {
+    wl_resource *surface = nullptr;
+    wl_resource *role = nullptr;
+    Output *output = nullptr;
+    uint32_t layer = 0, anchor = 0, keyboard = 0;
+    int32_t zone = 0;
+    uint32_t width = 0, height = 0; // configured
+    bool inputEmpty = false;        // the committed input region
+    bool pendingInputEmpty = false, inputSet = false;
+    bool configured = false;
+    wl_resource *pending = nullptr, *shown = nullptr;
+    bool attached = false;
+    std::set<wl_resource *> seen; // buffers shown, while they exist
+    uint32_t pixel = 0;
+};
+
+struct BufferWatch {
+    wl_listener listener{};
+    Layer *layer;
+    wl_resource *buffer;
+};
+void bufferDestroyed(wl_listener *listener, void *)
+{
+    auto *watch = reinterpret_cast<BufferWatch *>(listener);
+    if (watch->layer) {
+        watch->layer->seen.erase(watch->buffer);
+        if (watch->layer->pending == watch->buffer)
+            watch->layer->pending = nullptr;
+        if (watch->layer->shown == watch->buffer)
+            watch->layer->shown = nullptr;
+    }
+    wl_list_remove(&listener->link);
+    delete watch;
+}
+void watchBuffer(Layer &layer, wl_resource *buffer)
+{
+    if (layer.seen.count(buffer))
+        return;
+    layer.seen.insert(buffer);
+    auto *watch = new BufferWatch{{}, &layer, buffer};
+    watch->listener.notify = bufferDestroyed;
+    wl_resource_add_destroy_listener(buffer, &watch->listener);
+}
+void unwatch(Layer &layer)
+{
+    for (wl_resource *buffer : layer.seen)
+        if (wl_listener *listener = wl_resource_get_destroy_listener(buffer, bufferDestroyed))
+            reinterpret_cast<BufferWatch *>(listener)->layer = nullptr;
+    layer.seen.clear();
+}
+
+void surfaceDestroy(wl_client *, wl_resource *resource) { wl_resource_destroy(resource); }
+void surfaceAttach(wl_client *, wl_resource *resource, wl_resource *buffer, int32_t, int32_t)
+{
+    auto *layer = static_cast<Layer *>(wl_resource_get_user_data(resource));
+    if (layer->role && !layer->configured) {
+        wl_resource_post_error(layer->role, ZWLR_LAYER_SHELL_V1_ERROR_ALREADY_CONSTRUCTED, "attached before configure");
+        return;
+    }
+    layer->pending = buffer;
+    layer->attached = true;
+    if (buffer)
+        watchBuffer(*layer, buffer);
+}
+void surfaceDamage(wl_client *, wl_resource *, int32_t, int32_t, int32_t, int32_t) {}
+void surfaceFrame(wl_client *client, wl_resource *, uint32_t id)
+{
+    wl_resource *callback = wl_resource_create(client, &wl_callback_interface, 1, id);
+    wl_callback_send_done(callback, 0);
+    wl_resource_destroy(callback);
+}
+void surfaceOpaque(wl_client *, wl_resource *, wl_resource *) {}
+void surfaceInput(wl_client *, wl_resource *resource, wl_resource *region)
+{
+    auto *layer = static_cast<Layer *>(wl_resource_get_user_data(resource));
+    layer->pendingInputEmpty = region && static_cast<Region *>(wl_resource_get_user_data(region))->empty;
+    layer->inputSet = true;
+}
+void surfaceCommit(wl_client *, wl_resource *resource)
+{
+    auto *layer = static_cast<Layer *>(wl_resource_get_user_data(resource));
+    if (layer->inputSet)
+        layer->inputEmpty = layer->pendingInputEmpty;
+    if (!layer->role)
+        return;
+    if (!layer->configured) {
+        // The first commit: the size of the output where both opposite edges are anchored.
+        const bool across = (layer->anchor & 12) == 12, down = (layer->anchor & 3) == 3;
+        layer->width = across ? 1920 : 0;
+        layer->height = down ? 1080 : 0;
+        layer->configured = true;
+        zwlr_layer_surface_v1_send_configure(layer->role, ++server.serial, layer->width, layer->height);
+        return;
+    }
+    if (!layer->attached)
+        return;
+    layer->attached = false;
+    wl_resource *previous = layer->shown;
+    layer->shown = layer->pending;
+    layer->pending = nullptr;
+    if (previous && previous != layer->shown && !server.hold)
+        wl_buffer_send_release(previous);
+    layer->pixel = 0;
+    if (wl_shm_buffer *shm = layer->shown ? wl_shm_buffer_get(layer->shown) : nullptr) {
+        wl_shm_buffer_begin_access(shm);
+        const auto *data = static_cast<const uint8_t *>(wl_shm_buffer_get_data(shm));
+        const int32_t w = wl_shm_buffer_get_width(shm), h = wl_shm_buffer_get_height(shm);
+        std::memcpy(&layer->pixel, data + size_t(h / 2) * size_t(wl_shm_buffer_get_stride(shm)) + size_t(w / 2) * 4, 4);
+        wl_shm_buffer_end_access(shm);
+    }
+}
+void surfaceTransform(wl_client *, wl_resource *, int32_t) {}
+void surfaceScale(wl_client *, wl_resource *, int32_t) {}
+void surfaceOffset(wl_client *, wl_resource *, int32_t, int32_t) {}
+const struct wl_surface_interface surfaceImplementation = {surfaceDestroy, surfaceAttach,    surfaceDamage,
+                                                           surfaceFrame,   surfaceOpaque,    surfaceInput,
+                                                           surfaceCommit,  surfaceTransform, surfaceScale,
+                                                           surfaceDamage,  surfaceOffset};
+void surfaceGone(wl_resource *resource)
+{
+    auto *layer = static_cast<Layer *>(wl_resource_get_user_data(resource));
+    if (layer->role)
+        wl_resource_set_user_data(layer->role, nullptr);
+    unwatch(*layer);
+    server.layers.erase(std::remove(server.layers.begin(), server.layers.end(), layer), server.layers.end());
+    delete layer;
+}
+
+void compositorSurface(wl_client *client, wl_resource *resource, uint32_t id)
+{
+    wl_resource *surface = wl_resource_create(client, &wl_surface_interface, wl_resource_get_version(resource), id);
+    auto *layer = new Layer;
+    layer->surface = surface;
+    wl_resource_set_implementation(surface, &surfaceImplementation, layer, surfaceGone);
+}
+void compositorRegion(wl_client *client, wl_resource *, uint32_t id)
+{
+    wl_resource *region = wl_resource_create(client, &wl_region_interface, 1, id);
+    wl_resource_set_implementation(region, &regionImplementation, new Region, regionGone);
+}
+const struct wl_compositor_interface compositorImplementation = {compositorSurface, compositorRegion};
+void bindCompositor(wl_client *client, void *, uint32_t version, uint32_t id)
+{
+    wl_resource *resource = wl_resource_create(client, &wl_compositor_interface, int(version), id);
+    wl_resource_set_implementation(resource, &compositorImplementation, nullptr, nullptr);
+}
+
+Layer *roleLayer(wl_resource *role) { return static_cast<Layer *>(wl_resource_get_user_data(role)); }
+void layerSize(wl_client *, wl_resource *, uint32_t, uint32_t) {}
+void layerAnchor(wl_client *, wl_resource *role, uint32_t anchor)
+{
+    if (Layer *layer = roleLayer(role))
+        layer->anchor = anchor;
+}
+void layerZone(wl_client *, wl_resource *role, int32_t zone)
+{
+    if (Layer *layer = roleLayer(role))
+        layer->zone = zone;
+}
+void layerMargin(wl_client *, wl_resource *, int32_t, int32_t, int32_t, int32_t) {}
+void layerKeyboard(wl_client *, wl_resource *role, uint32_t keyboard)
+{
+    if (Layer *layer = roleLayer(role))
+        layer->keyboard = keyboard;
+}
+void layerPopup(wl_client *, wl_resource *, wl_resource *) {}
+void layerAck(wl_client *, wl_resource *, uint32_t) {}
+void layerSetLayer(wl_client *, wl_resource *role, uint32_t value)
+{
+    if (Layer *layer = roleLayer(role))
+        layer->layer = value;
+}
+// The role goes: the surface shows nothing and takes a new role only when made again.
+void layerRoleGone(wl_resource *role)
+{
+    if (Layer *layer = roleLayer(role)) {
+        layer->role = nullptr;
+        layer->shown = nullptr;
+        server.layers.erase(std::remove(server.layers.begin(), server.layers.end(), layer), server.layers.end());
+    }
+}
+const struct zwlr_layer_surface_v1_interface layerImplementation = {
+    layerSize, layerAnchor, layerZone, layerMargin, layerKeyboard, layerPopup, layerAck, surfaceDestroy, layerSetLayer};
+
+void closeLayer(Layer *layer)
+{
+    zwlr_layer_surface_v1_send_closed(layer->role);
+    wl_resource_set_user_data(layer->role, nullptr);
+    layer->role = nullptr;
+    layer->shown = nullptr;
+    server.layers.erase(std::remove(server.layers.begin(), server.layers.end(), layer), server.layers.end());
+}
+
+void getLayerSurface(wl_client *client, wl_resource *shell, uint32_t id, wl_resource *surface, wl_resource *output,
+                     uint32_t value, const char *)
+{
+    auto *layer = static_cast<Layer *>(wl_resource_get_user_data(surface));
+    wl_resource *role = wl_resource_create(client, &zwlr_layer_surface_v1_interface, wl_resource_get_version(shell), id);
+    wl_resource_set_implementation(role, &layerImplementation, layer, layerRoleGone);
+    layer->role = role;
+    layer->layer = value;
+    layer->configured = false;
+    layer->output = output ? static_cast<Output *>(wl_resource_get_user_data(output)) : nullptr;
+    server.layers.push_back(layer);
+    if (!layer->output)
+        closeLayer(layer); // an output that went: nothing to show on
+}
+const struct zwlr_layer_shell_v1_interface layerShellImplementation = {getLayerSurface, surfaceDestroy};
+void bindLayerShell(wl_client *client, void *, uint32_t version, uint32_t id)
+{
+    wl_resource *resource = wl_resource_create(client, &zwlr_layer_shell_v1_interface, int(version), id);
+    wl_resource_set_implementation(resource, &layerShellImplementation, nullptr, nullptr);
+}
+
+std::string describeLayers()
+{
+    std::string answer = "layers " + std::to_string(server.layers.size());
+    for (const Layer *layer : server.layers) {
+        char pixel[16];
+        std::snprintf(pixel, sizeof pixel, "%08x", layer->pixel);
+        answer += ' ' + (layer->output ? layer->output->name : std::string("-")) + ',' + std::to_string(layer->width)
+                  + ',' + std::to_string(layer->height) + ',' + std::to_string(layer->layer) + ','
+                  + std::to_string(layer->anchor) + ',' + std::to_string(layer->zone) + ','
+                  + std::to_string(layer->keyboard) + ',' + (layer->inputEmpty ? "empty" : "input") + ','
+                  + (layer->shown ? '1' : '0') + ',' + std::to_string(layer->seen.size()) + ',' + pixel;
+    }
+    return answer;
+}
+
 // Commands
 Output *find(const std::string &name)
 {
@@ -284,6 +544,17 @@ std::string run(const std::string &line)
                               : ext_idle_notification_v1_send_resumed(entry.first);
         return "ok";
     }
+    if (command == "layers")
+        return describeLayers();
+    if (command == "hold") {
+        server.hold = name == "on";
+        if (!server.hold)
+            for (Layer *layer : server.layers)
+                for (wl_resource *buffer : layer->seen)
+                    if (buffer != layer->shown)
+                        wl_buffer_send_release(buffer);
+        return "ok";
+    }
     if (command == "withdraw-idle") {
         if (server.idleNotifier)
             wl_global_destroy(std::exchange(server.idleNotifier, nullptr));
@@ -313,6 +584,12 @@ std::string run(const std::string &line)
     Output *output = find(name);
     if (!output)
         return "error no output " + name;
+    if (command == "close-layers") {
+        for (Layer *layer : std::vector<Layer *>(server.layers))
+            if (layer->output == output)
+                closeLayer(layer);
+        return "ok";
+    }
     if (command == "fail") {
         failControl(*output);
         return "ok";
@@ -325,7 +602,11 @@ std::string run(const std::string &line)
         return answer;
     }
     if (command == "remove") {
-        // As wlroots: the control fails, the head finishes, the global goes.
+        // As wlroots: the layer surfaces close, the control fails, the head finishes, the
+        // global goes.
+        for (Layer *layer : std::vector<Layer *>(server.layers))
+            if (layer->output == output)
+                closeLayer(layer);
         failControl(*output);
         ++server.serial;
         for (wl_resource *head : output->heads) {
@@ -390,10 +671,13 @@ int main(int argc, char **argv)
         wl_global_create(server.display, &zwlr_gamma_control_manager_v1_interface, 1, nullptr, bindGammaManager);
     wl_global_create(server.display, &zwlr_output_manager_v1_interface, 4, nullptr, bindOutputManager);
     wl_global_create(server.display, &wl_seat_interface, 1, nullptr, bindSeat);
+    wl_global_create(server.display, &wl_compositor_interface, 4, nullptr, bindCompositor);
+    wl_global_create(server.display, &zwlr_layer_shell_v1_interface, 3, nullptr, bindLayerShell);
+    wl_display_init_shm(server.display);
     server.idleNotifier = wl_global_create(server.display, &ext_idle_notifier_v1_interface, 1, nullptr,
                                            bindIdleNotifier);
     wl_event_loop *loop = wl_display_get_event_loop(server.display);
-    wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
+    wl_event_source *input = wl_event_loop_add_fd(loop, STDIN_FILENO, WL_EVENT_READABLE, readInput, nullptr);
     std::printf("%s\n", socket);
     std::fflush(stdout);
     while (!server.quit) {
@@ -407,6 +691,7 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     }
+    wl_event_source_remove(input);
     wl_display_destroy_clients(server.display);
     wl_display_destroy(server.display);
     return 0;
