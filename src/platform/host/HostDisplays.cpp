@@ -487,6 +487,14 @@ bool HostDisplays::transferFormulasReachScreens()
     return m_keepProblem.isEmpty();
 }
 
+bool HostDisplays::takesTransferFormula(DisplayId display)
+{
+    Q_ASSERT(isMainThread());
+    const Output *output = findOutput(display);
+    return output && transferFormulasReachScreens() && !m_refused.contains(display)
+           && isUsableGammaRampSize(m_layout.gammaSizes.value(output->crtc)) && !m_failed.contains(output->crtc);
+}
+
 QString HostDisplays::transferFormulaNote()
 {
     Q_ASSERT(isMainThread());
@@ -613,8 +621,16 @@ DisplayResult HostDisplays::setTransferFormula(DisplayId display, const Transfer
     m_formulas.insert(display, formula);
     const Result result = apply(display, formula);
     // The layout is being read again: the formula goes to what it finds.
-    if (result.status == Status::stale)
+    if (result.status == Status::stale) {
         m_again.insert(display, formula);
+    } else if (const bool refused = !result.ok(); refused != m_refused.contains(display)) {
+        // The display takes formulas now, or no longer.
+        if (refused)
+            m_refused.insert(display);
+        else
+            m_refused.remove(display);
+        emit transferFormulaNoteChanged();
+    }
     return displayResult(result);
 }
 
