@@ -30,9 +30,9 @@ QString monitorIdentity(const EdidInfo &edid)
     return identity;
 }
 
-// What the page and the log say where the desktop offers no way to set the screens' ramps.
-const QString kNoClientGamma = QStringLiteral(
-    "This desktop does not let applications set the screens' gamma; the comfort veil carries the tuning.");
+// What the page and the log say where the desktop offers no way to set the screens' ramps
+// (the page adds whether the comfort veil is shown in their place).
+const QString kNoClientGamma = QStringLiteral("This desktop does not let applications set the screens' gamma.");
 } // namespace
 
 HostDisplays::HostDisplays(Options options, QObject *parent)
@@ -40,7 +40,7 @@ HostDisplays::HostDisplays(Options options, QObject *parent)
                        options.displayName, options.connection,
                        options.waylandSession
                            ? QStringLiteral("Gamma ramps set through XWayland do not reach the screens of a Wayland "
-                                            "session; only the comfort veil softens the picture")
+                                            "session")
                            : QString()}),
                    GammaRestoreFile::serverOfDisplay(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY")
                                                                                    : options.displayName),
@@ -504,8 +504,7 @@ QString HostDisplays::transferFormulaNote()
     } else {
         if (!m_keepProblem.isEmpty())
             parts << QStringLiteral("The display's formula is not applied: the original colours could not be kept "
-                                    "first, so they could not be put back after a crash (%1). The comfort veil still "
-                                    "softens the screen.")
+                                    "first, so they could not be put back after a crash (%1).")
                          .arg(m_keepProblem);
         for (auto it = m_failed.cbegin(); it != m_failed.cend(); ++it)
             parts << it.value();
