@@ -94,12 +94,17 @@ void HostIdle::choose(const QDBusConnection &bus, bool waylandSession, host::Way
                                                  QDBusServiceWatcher::WatchForRegistration, this);
         connect(m_monitorWatch, &QDBusServiceWatcher::serviceRegistered, this,
                 [this, bus] { takeIdleMonitor(bus); });
+        // One that registered while the watch was being set up is taken too.
+        if (bus.interface()->isServiceRegistered(QString::fromLatin1(kIdleMonitorService)).value())
+            QMetaObject::invokeMethod(this, [this, bus] { takeIdleMonitor(bus); }, Qt::QueuedConnection);
     }
 }
 
 void HostIdle::takeIdleMonitor(const QDBusConnection &bus)
 {
-    delete std::exchange(m_monitorWatch, nullptr);
+    // Called from the watch's own signal: it goes once that is over.
+    if (QDBusServiceWatcher *watch = std::exchange(m_monitorWatch, nullptr))
+        watch->deleteLater();
     if (m_source == Source::idleMonitor)
         return;
     m_log.info("The compositor's idle monitor started on the session bus; the idle time comes from it from now on");
