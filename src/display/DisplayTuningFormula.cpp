@@ -60,8 +60,8 @@ void DisplayTuning::applyTransferFormula(const TuningValues &values, DisplayId d
     if (displayID == edited && m_bloomGuardAutoActive != autoActive)
         setBloomGuardAutoActive(autoActive);
 
-    // Where the desktop cannot take a formula, the one reason was logged at start; the
-    // overlays carry the tuning.
+    // Where the desktop cannot take a formula, the one reason was logged at start and the
+    // page says it.
     if (!formulasReachScreens())
         return;
     // A Mac's error code is logged at every failure; the host's display services log their

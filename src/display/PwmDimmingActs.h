@@ -6,10 +6,11 @@ namespace qv {
 
 class DisplayTuning;
 
-// Whether PWM-safe dimming acts on the screen: only while display tuning is on and dims
-// the picture (with Neutral active the switch may be on while nothing is dimmed). Says so
-// when that turns, not at every step of a transition, so that a status line that counts
-// it is drawn again only then.
+// Whether PWM-safe dimming acts on the screen: only while display tuning is on, dims the
+// picture (with Neutral active the switch may be on while nothing is dimmed) and a screen
+// takes the formula (not where every screen's ramp is refused or there is no way to set
+// one). Says so when that turns, not at every step of a transition, so that a status line
+// that counts it is drawn again only then.
 class PwmDimmingActs : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +21,9 @@ public:
 
 signals:
     void changed();
+
+private slots:
+    void check();
 
 private:
     DisplayTuning &m_tuning;

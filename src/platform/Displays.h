@@ -82,6 +82,10 @@ public:
     // Whether transfer formulas reach the screens the user sees; a desktop may offer no
     // way to set them, and then only the overlays can soften the picture.
     virtual bool transferFormulasReachScreens() { return true; }
+    // Whether the display's screen takes the formulas set for it: not where formulas reach
+    // no screen, nor while the display's ramp is refused (the last formula set for it, or
+    // the compositor's answer to it, was a refusal) or it has none.
+    virtual bool takesTransferFormula(DisplayId) { return transferFormulasReachScreens(); }
     // Why formulas that could reach the screens are not applied now, as a sentence for the
     // page; empty when nothing holds them back.
     virtual QString transferFormulaNote() { return {}; }

@@ -103,7 +103,8 @@ TEST_F(MachineWordsTest, DisplayNotesSayWhatHoldsOnTheComputer)
     EXPECT_TRUE(said[0].howQuellvistaHelps.contains("\"Unavailable\""));
     EXPECT_TRUE(said[0].howQuellvistaHelps.contains("gamma ramp"));
     EXPECT_FALSE(said[0].howQuellvistaHelps.contains("enableDither"));
-    EXPECT_TRUE(said[1].howQuellvistaHelps.contains("comfort veil"));
+    EXPECT_TRUE(said[1].howQuellvistaHelps.contains("gamma ramp, where the desktop lets applications set it"));
+    EXPECT_FALSE(said[1].howQuellvistaHelps.contains("comfort veil")) << "the veil does not dim for it";
     EXPECT_TRUE(said[2].howQuellvistaHelps.startsWith("This computer does not let applications switch"));
     EXPECT_FALSE(said[2].summary.contains("uniformity2D"));
     EXPECT_TRUE(said[4].howQuellvistaHelps.startsWith("Quellvista has no resolution picker on this computer"));

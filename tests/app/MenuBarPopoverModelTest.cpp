@@ -188,6 +188,29 @@ TEST_F(MenuBarPopoverModelTest, StatusLinesAgreeWithTheSwitchesBesideThem)
         runPending();
         expectAgreement("switched off from the gear menu");
         EXPECT_FALSE(cards.cards()[0]->pwmOn());
+
+        // Every screen refuses its formula: the dimming acts nowhere, so nothing counts it;
+        // one screen that takes it again is enough.
+        const QList<DisplayId> displays = platform().displays->activeDisplays();
+        ASSERT_GE(displays.size(), 2);
+        for (const DisplayId display : displays)
+            mac->failFormula(display, 1001);
+        app->pwmAvoidanceEnabled()->setValue(true);
+        presets().applyPreset(ComfortPreset::focus, true);
+        settle();
+        expectAgreement("every screen refuses its formula");
+        EXPECT_FALSE(gearChecked("pwm"));
+        mac->failFormula(displays.first(), 0);
+        presets().applyPreset(ComfortPreset::neutral, true);
+        settle();
+        presets().applyPreset(ComfortPreset::focus, true);
+        settle();
+        expectAgreement("one screen takes its formula again");
+        EXPECT_TRUE(gearChecked("pwm"));
+        for (const DisplayId display : displays)
+            mac->failFormula(display, 0);
+        presets().applyPreset(ComfortPreset::neutral, true);
+        settle();
     }
 }
 

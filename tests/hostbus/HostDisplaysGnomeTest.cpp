@@ -1,7 +1,9 @@
 #include "HostBusTest.h"
 
 #include "platform/host/HostDisplays.h"
+#include "platform/host/HostScreens.h"
 #include "platform/host/MutterGamma.h"
+#include "pages/display_comfort/DisplayTuningPanelModel.h"
 #include "support/wayland/WlrTestFormula.h"
 
 #include <QDBusArgument>
@@ -257,7 +259,9 @@ TEST_F(HostDisplaysGnomeTest, AnswersOutOfOrderOrAServiceThatGoesMidWrite)
 }
 
 // A session without CRTCs (remote or virtual): said once in the log and on the page, and
-// no formula is written; CRTCs that come later take formulas again.
+// no formula is written; CRTCs that come later take formulas again. The page says the
+// comfort veil is left only where it is shown: not without a monitor listed for it to
+// cover, nor where the desktop keeps overlays out.
 TEST_F(HostDisplaysGnomeTest, ASessionWithoutCrtcsSaysSoOnce)
 {
     startConfig();
@@ -265,7 +269,32 @@ TEST_F(HostDisplaysGnomeTest, ASessionWithoutCrtcsSaysSoOnce)
     auto host = open(0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !host->transferFormulasReachScreens(); }, 5'000));
     EXPECT_TRUE(host->transferFormulaNote().contains(QLatin1String("lists no CRTCs")));
-    EXPECT_TRUE(host->transferFormulaNote().contains(QLatin1String("the comfort veil carries the tuning")));
+    {
+        HostScreens screens(host.get());
+        struct NoOverlays final : Panels {
+            std::unique_ptr<Panel> createPanel(const PanelConfiguration &, const ScreenInfo &, QObject *content) override
+            {
+                delete content;
+                return nullptr;
+            }
+            QString overlayLimitation() const override { return QStringLiteral("This desktop does not let it draw"); }
+        } noOverlays;
+        const QString nothing = QStringLiteral("Nothing carries the tuning here");
+        const QString veil = QStringLiteral("The comfort veil can still soften the screen");
+        PlatformServices services = mac->services();
+        services.displays = host.get();
+        services.screens = &screens;
+        installPlatform(services);
+        EXPECT_TRUE(DisplayTuningPanelModel::formulaNote().contains(nothing)) << "no monitor for the veil";
+        services.screens = mac->services().screens;
+        installPlatform(services);
+        EXPECT_TRUE(DisplayTuningPanelModel::formulaNote().contains(veil)) << "screens the veil covers";
+        services.panels = &noOverlays;
+        installPlatform(services);
+        EXPECT_TRUE(DisplayTuningPanelModel::formulaNote().contains(nothing)) << "overlays kept out";
+        EXPECT_FALSE(DisplayTuningPanelModel::formulaNote().contains(QLatin1String("veil can")));
+        installPlatform(mac->services());
+    }
     control(QStringLiteral("BumpSerial"), {true});
     QTest::qWait(300);
     EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("no CRTCs")).size(), 1);

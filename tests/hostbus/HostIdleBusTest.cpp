@@ -4,6 +4,8 @@
 #include "platform/host/HostIdle.h"
 #include "platform/host/MutterIdle.h"
 #include "wellness/BreakReminder.h"
+#include "support/MissingTool.h"
+#include "support/XServer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -277,4 +279,41 @@ TEST_F(HostIdleBusTest, LateAndUnusableMonitors)
     bus->stopMock(kMonitor);
     startMonitor(QStringLiteral("dbus.UInt64(4000)"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() == 0.0; }));
+}
+
+// An X11 session whose compositor's idle monitor starts after the program (GNOME Shell
+// started later): the screen saver counts first; once the monitor is on the bus it is the
+// source, said once in the log, and the break countdown follows its idle and its input.
+TEST_F(HostIdleBusTest, AnIdleMonitorThatStartsLaterReplacesTheScreenSaver)
+{
+    test::XServer server(false);
+    if (!server.isRunning())
+        QV_SKIP_WITHOUT(qPrintable(server.failure()));
+    HostIdle idle(server.display(), bus->connection());
+    ASSERT_EQ(idle.source(), HostIdle::Source::xScreenSaver);
+    PlatformServices services = mac->services();
+    services.idle = &idle;
+    installPlatform(services);
+    BreakReminder reminder;
+    reminder.setIdleDetectionEnabled(true);
+    reminder.setIsEnabled(true);
+    const int full = reminder.secondsUntilBreak();
+    QSignalSpy started(&idle, &Idle::idleStarted);
+    QSignalSpy resumed(&idle, &Idle::resumed);
+
+    startMutter(300'000);
+    ASSERT_TRUE(ready(idle)) << "the monitor is taken";
+    EXPECT_EQ(idle.source(), HostIdle::Source::idleMonitor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle.secondsSinceLastInputEvent() >= 299.0; }, 5'000))
+        << "the monitor's idle time, not the X server's";
+    EXPECT_GE(started.size(), 1);
+    advance(30'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full) << "held while the monitor says idle";
+
+    input();
+    ASSERT_TRUE(resumed.wait(5'000)) << "the monitor's user-active watch";
+    EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
+    advance(3'000);
+    EXPECT_EQ(reminder.secondsUntilBreak(), full - 3) << "runs once the monitor says the user is back";
+    EXPECT_EQ(logs->messages(QStringLiteral("Idle")).filter(QStringLiteral("idle monitor started")).size(), 1);
 }

@@ -3,7 +3,8 @@
 # without a seat (no keyboard, no pointer) and without XWayland, as remote and kiosk
 # sessions run. The application lays out and shows its window (its controls are listed),
 # says once why it takes no text input, leaves the comfort veil off the screen (it would be
-# an ordinary window there) and says so, and ends normally on SIGTERM.
+# an ordinary window there) and says so, says why the gamma cannot be set without claiming
+# that the veil carries the tuning, and ends normally on SIGTERM.
 # Usage: wayland-headless.sh APP
 set -euo pipefail
 app="$1"
@@ -22,9 +23,11 @@ isolated=(env -u DISPLAY -u QT_QPA_PLATFORM -u QT_IM_MODULE "${isolated[@]}" QUE
   WAYLAND_DISPLAY=wayland-qv XDG_SESSION_TYPE=wayland QUELLVISTA_CONTROL_LIST="$tmp/controls")
 shown() { kill -0 "$app_pid" 2>/dev/null || return 2; [[ -s "$tmp/controls" ]] && grep -q '^button' "$tmp/controls"; }
 start_app "$name" shown
-for line in "The compositor offers no seat" "overlays are not shown"; do
+for line in "The compositor offers no seat" "overlays are not shown" \
+  "Displays: no gamma through wlroots gamma control: This desktop does not let applications set"; do
   grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
 done
+! grep -q "veil carries" "$tmp/app.log" || { echo "$name: the log says a veil that is not shown carries the tuning"; exit 1; }
 sleep 1
 kill -0 "$app_pid" 2>/dev/null || { echo "$name: the application ended"; cat "$tmp/app.log"; exit 1; }
 kill -TERM "$app_pid"

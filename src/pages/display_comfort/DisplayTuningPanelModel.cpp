@@ -6,6 +6,7 @@
 #include "display/ComfortVeilController.h"
 #include "display/DisplayTuning.h"
 #include "platform/Displays.h"
+#include "platform/Panels.h"
 #include "platform/Platform.h"
 #include "runtime/Clamp.h"
 
@@ -15,14 +16,20 @@ namespace qv {
 
 QString DisplayTuningPanelModel::formulaNote()
 {
-    if (Displays *displays = platform().displays) {
-        if (const QString note = displays->transferFormulaNote(); !note.isEmpty())
-            return note;
-    }
+    QString note;
+    if (Displays *displays = platform().displays)
+        note = displays->transferFormulaNote();
     if (DisplayTuning::formulasReachScreens())
-        return {};
-    return QStringLiteral("The display's formula cannot be applied here: this desktop gives no way to set it. "
-                          "The comfort veil still softens the screen.");
+        return note;
+    if (note.isEmpty())
+        note = QStringLiteral("The display's formula cannot be applied here: this desktop gives no way to set it.");
+    // What is left where the formula reaches no screen: the comfort veil, where this
+    // desktop shows it (panels that can draw over other windows, and a screen to cover).
+    const bool veilShown = platform().panels && platform().panels->overlayLimitation().isEmpty()
+                           && !ComfortVeilController::screensByDisplayID().isEmpty();
+    return note + (veilShown ? QStringLiteral(" The comfort veil can still soften the screen.")
+                             : QStringLiteral(" Nothing carries the tuning here: this desktop does not show the "
+                                              "comfort veil either."));
 }
 
 // ---- one row ----

@@ -30,9 +30,9 @@ QString monitorIdentity(const EdidInfo &edid)
     return identity;
 }
 
-// What the page and the log say where the desktop offers no way to set the screens' ramps.
-const QString kNoClientGamma = QStringLiteral(
-    "This desktop does not let applications set the screens' gamma; the comfort veil carries the tuning.");
+// What the page and the log say where the desktop offers no way to set the screens' ramps
+// (the page adds whether the comfort veil is shown in their place).
+const QString kNoClientGamma = QStringLiteral("This desktop does not let applications set the screens' gamma.");
 } // namespace
 
 HostDisplays::HostDisplays(Options options, QObject *parent)
@@ -40,7 +40,7 @@ HostDisplays::HostDisplays(Options options, QObject *parent)
                        options.displayName, options.connection,
                        options.waylandSession
                            ? QStringLiteral("Gamma ramps set through XWayland do not reach the screens of a Wayland "
-                                            "session; only the comfort veil softens the picture")
+                                            "session")
                            : QString()}),
                    GammaRestoreFile::serverOfDisplay(options.displayName.isEmpty() ? qEnvironmentVariable("DISPLAY")
                                                                                    : options.displayName),
@@ -487,6 +487,14 @@ bool HostDisplays::transferFormulasReachScreens()
     return m_keepProblem.isEmpty();
 }
 
+bool HostDisplays::takesTransferFormula(DisplayId display)
+{
+    Q_ASSERT(isMainThread());
+    const Output *output = findOutput(display);
+    return output && transferFormulasReachScreens() && !m_refused.contains(display)
+           && isUsableGammaRampSize(m_layout.gammaSizes.value(output->crtc)) && !m_failed.contains(output->crtc);
+}
+
 QString HostDisplays::transferFormulaNote()
 {
     Q_ASSERT(isMainThread());
@@ -496,8 +504,7 @@ QString HostDisplays::transferFormulaNote()
     } else {
         if (!m_keepProblem.isEmpty())
             parts << QStringLiteral("The display's formula is not applied: the original colours could not be kept "
-                                    "first, so they could not be put back after a crash (%1). The comfort veil still "
-                                    "softens the screen.")
+                                    "first, so they could not be put back after a crash (%1).")
                          .arg(m_keepProblem);
         for (auto it = m_failed.cbegin(); it != m_failed.cend(); ++it)
             parts << it.value();
@@ -613,8 +620,16 @@ DisplayResult HostDisplays::setTransferFormula(DisplayId display, const Transfer
     m_formulas.insert(display, formula);
     const Result result = apply(display, formula);
     // The layout is being read again: the formula goes to what it finds.
-    if (result.status == Status::stale)
+    if (result.status == Status::stale) {
         m_again.insert(display, formula);
+    } else if (const bool refused = !result.ok(); refused != m_refused.contains(display)) {
+        // The display takes formulas now, or no longer.
+        if (refused)
+            m_refused.insert(display);
+        else
+            m_refused.remove(display);
+        emit transferFormulaNoteChanged();
+    }
     return displayResult(result);
 }
 

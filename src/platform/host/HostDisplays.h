@@ -149,6 +149,7 @@ public:
     DisplayResult resetTransferFormula(DisplayId display) override;
     void restoreColorSyncSettings() override;
     bool transferFormulasReachScreens() override;
+    bool takesTransferFormula(DisplayId display) override;
     QString transferFormulaNote() override;
     // The id the method gave the display before ids followed the monitor (RandR's output id).
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
@@ -157,7 +158,8 @@ public:
     void removeReconfigurationCallback(int token) override;
 
 signals:
-    // transferFormulaNote() or transferFormulasReachScreens() may say something else now.
+    // transferFormulaNote(), transferFormulasReachScreens() or takesTransferFormula() may
+    // say something else now.
     void transferFormulaNoteChanged();
 
 private:
@@ -234,6 +236,7 @@ private:
     bool m_restoreAgain = false;             // originals met a layout being read: written once it is in
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
+    QSet<DisplayId> m_refused;                    // whose last formula the method refused
     mutable QSet<QString> m_logged;
     QList<TaskHandle> m_rampChecks; // after a manager took over
     QMap<int, ReconfigurationCallback> m_callbacks;

@@ -6,6 +6,7 @@
 #include "platform/x11/XConnection.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 
 #include <xcb/dpms.h>
 #include <xcb/screensaver.h>
@@ -86,6 +87,39 @@ void HostIdle::choose(const QDBusConnection &bus, bool waylandSession, host::Way
                     "X screen-saver extension); the user counts as present");
         break;
     }
+    // The compositor's idle monitor comes first wherever it runs: one that starts after us
+    // (GNOME Shell started later) is taken once it is on the bus.
+    if (busConnected && m_source != Source::idleMonitor && m_source != Source::none) {
+        m_monitorWatch = new QDBusServiceWatcher(QString::fromLatin1(kIdleMonitorService), bus,
+                                                 QDBusServiceWatcher::WatchForRegistration, this);
+        connect(m_monitorWatch, &QDBusServiceWatcher::serviceRegistered, this,
+                [this, bus] { takeIdleMonitor(bus); });
+        // One that registered while the watch was being set up is taken too.
+        if (bus.interface()->isServiceRegistered(QString::fromLatin1(kIdleMonitorService)).value())
+            QMetaObject::invokeMethod(this, [this, bus] { takeIdleMonitor(bus); }, Qt::QueuedConnection);
+    }
+}
+
+void HostIdle::takeIdleMonitor(const QDBusConnection &bus)
+{
+    // Called from the watch's own signal: it goes once that is over.
+    if (QDBusServiceWatcher *watch = std::exchange(m_monitorWatch, nullptr))
+        watch->deleteLater();
+    if (m_source == Source::idleMonitor)
+        return;
+    m_log.info("The compositor's idle monitor started on the session bus; the idle time comes from it from now on");
+    // The source before it says nothing more; a user it held idle counts as present until
+    // the monitor answers.
+    const bool wasIdle = m_backEnd && m_backEnd->secondsSinceLastInputEvent() > 0.0;
+    if (host::IdleBackEnd *before = std::exchange(m_backEnd, nullptr)) {
+        before->disconnect(this);
+        if (before->parent() == this)
+            delete before;
+    }
+    m_source = Source::idleMonitor;
+    use(new host::MutterIdle(bus, this));
+    if (wasIdle)
+        emit resumed();
 }
 
 void HostIdle::use(host::IdleBackEnd *backEnd)

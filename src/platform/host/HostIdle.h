@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QDBusServiceWatcher;
+
 namespace qv::host {
 class IdleBackEnd;
 class WaylandIdle;
@@ -21,7 +23,8 @@ namespace qv {
 // The user's idle time on the desktop session, from one source the session gets (chosen
 // once, and said once in the log): the compositor's idle monitor on the session bus where
 // it runs (GNOME), else in a Wayland session the compositor's idle notifications, else
-// the X server's screen-saver extension. Each tells when the user goes idle and comes
+// the X server's screen-saver extension. An idle monitor that starts on the bus later
+// (GNOME Shell started after us) replaces the other source, said once in the log. Each tells when the user goes idle and comes
 // back; the idle time is answered from that. Where none answers, the user counts as
 // present. Also says whether the X server has blanked the screen.
 class HostIdle final : public Idle {
@@ -69,6 +72,8 @@ private:
     bool connectX(x11::XConnection *x, const QString &display);
     void choose(const QDBusConnection &bus, bool waylandSession, host::WaylandIdle *wayland);
     void use(host::IdleBackEnd *backEnd);
+    // The idle monitor started on the bus: it is the source from now on.
+    void takeIdleMonitor(const QDBusConnection &bus);
     // Selects the screen saver's notify events and reads the state as it stands.
     void watchScreenSaver();
     void screenSaverChanged(bool saverOn);
@@ -79,6 +84,7 @@ private:
     bool m_screenBlanked = false;
     Source m_source = Source::none;
     host::IdleBackEnd *m_backEnd = nullptr; // a child, or the caller's Wayland notifications
+    QDBusServiceWatcher *m_monitorWatch = nullptr; // for an idle monitor that starts later
     Logger m_log{"Idle"};
 };
 

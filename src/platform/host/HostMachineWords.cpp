@@ -3,8 +3,8 @@
 namespace qv {
 
 // What holds on a Linux computer. Its displays are dimmed and tinted through each screen's
-// gamma ramp (RandR, GNOME's display configuration or the wlroots gamma control), or by
-// the comfort veil where the desktop lets no application set the ramps; temporal
+// gamma ramp (RandR, GNOME's display configuration or the wlroots gamma control), where
+// the desktop lets applications set the ramps; temporal
 // dithering and a panel's edge correction cannot be switched by an application, and the
 // scale is the desktop's own setting.
 QString HostMachineWords::say(MacText text, const QString &onMac) const
@@ -31,8 +31,8 @@ QString HostMachineWords::say(MacText text, const QString &onMac) const
             "more pronounced.");
     case MacText::pwmHelps:
         return QStringLiteral(
-            "PWM-safe mode dims your screen in software \u2014 through each screen's gamma ramp, or with the "
-            "comfort veil where the desktop lets no application set it \u2014 so you can raise your hardware "
+            "PWM-safe mode dims your screen in software \u2014 through each screen's gamma ramp, where the "
+            "desktop lets applications set it \u2014 so you can raise your hardware "
             "brightness above the flicker-prone range. Apparent brightness stays the same; flicker drops "
             "dramatically.");
     case MacText::uniformitySummary:

@@ -493,8 +493,7 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     if (m_layout.outputs.isEmpty()) {
         // Remote and virtual sessions (a headless compositor's virtual monitors) have no CRTCs.
         m_reason = QStringLiteral("GNOME's display configuration lists no CRTCs, as in a remote or virtual session: "
-                                  "this desktop does not let applications set the screens' gamma; the comfort veil "
-                                  "carries the tuning");
+                                  "this desktop does not let applications set the screens' gamma");
         m_note(m_log, QString()); // the back-end's "Displays:" line says it
     } else if (m_layout.gammaSizes.isEmpty()) {
         m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")

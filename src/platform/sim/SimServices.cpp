@@ -204,6 +204,12 @@ DisplayResult SimDisplays::setTransferFormula(DisplayId display, const TransferF
     return {};
 }
 
+bool SimDisplays::takesTransferFormula(DisplayId display)
+{
+    QMutexLocker lock(&m_mac.m_mutex);
+    return m_mac.m_formulaFailures.value(display) == 0 && m_mac.findLocked(display);
+}
+
 void SimDisplays::restoreColorSyncSettings()
 {
     QMutexLocker lock(&m_mac.m_mutex);

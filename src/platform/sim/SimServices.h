@@ -47,6 +47,7 @@ public:
     std::optional<DisplayMode> currentMode(DisplayId display) override;
     QList<DisplayMode> allModes(DisplayId display, bool includeDuplicateLowResolution) override;
     DisplayResult setTransferFormula(DisplayId display, const TransferFormula &formula) override;
+    bool takesTransferFormula(DisplayId display) override;
     void restoreColorSyncSettings() override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;

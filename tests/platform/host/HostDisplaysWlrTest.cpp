@@ -99,6 +99,8 @@ TEST_F(HostDisplaysWlrTest, ARefusedControlIsAskedAgainAtTheNextChangeAndWhenOut
     }
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("refuses the gamma control of DP-1")).size(),
               1);
+    EXPECT_FALSE(host->takesTransferFormula(dp)) << "every output refused: no screen takes a formula";
+    EXPECT_FALSE(host->takesTransferFormula(hdmi));
 
     other.reset();
     QTest::qWait(200);
@@ -107,6 +109,7 @@ TEST_F(HostDisplaysWlrTest, ARefusedControlIsAskedAgainAtTheNextChangeAndWhenOut
     ASSERT_TRUE(QTest::qWaitFor([&] { return host->gammaRampSize(dp) == 256; }, 5'000));
     EXPECT_TRUE(host->setTransferFormula(dp, test::kWarmFormula).ok());
     EXPECT_TRUE(shows(QStringLiteral("DP-1"), test::kWarmFormula));
+    EXPECT_TRUE(host->takesTransferFormula(dp));
     EXPECT_EQ(host->gammaRampSize(hdmi), 0);
 
     compositor.addOutput(QStringLiteral("DP-2"), 256);

@@ -244,7 +244,7 @@ void WlrGamma::start()
                                                                       1);
     } else {
         m_problem = QStringLiteral("This desktop does not let applications set the screens' gamma (its compositor "
-                                   "offers no wlroots gamma control); the comfort veil carries the tuning.");
+                                   "offers no wlroots gamma control).");
         m_log.info("%s", qUtf8Printable(m_problem));
     }
     if (const auto heads = m_connection->global(zwlr_output_manager_v1_interface.name)) {
