@@ -7,6 +7,7 @@
 #include "support/wayland/WlrTestFormula.h"
 
 #include <QDBusArgument>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -182,7 +183,8 @@ TEST_F(HostDisplaysGnomeTest, ANewCrtcGetsItsFormulaAndAStaleSerialNeverHitsTheW
 // at most one write per CRTC is under way, nothing unanswered counts as set, the kept
 // originals stay, and the stall is one line. Once it answers, the originals shown by a
 // read let the kept ones go; the next tint is laid over the originals, and quitting puts
-// them back. A stall at quit keeps the originals for the next start.
+// them back. A stall at quit, with a step of a fade under way, still sends the originals
+// behind it and keeps them for the next start.
 TEST_F(HostDisplaysGnomeTest, AStalledCompositorLosesNothing)
 {
     startConfig();
@@ -211,11 +213,22 @@ TEST_F(HostDisplaysGnomeTest, AStalledCompositorLosesNothing)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(kept); }, 5'000));
 
     ASSERT_TRUE(tint(*host, test::kWarmFormula)) << "laid over the originals, not over the tint";
+    QCoreApplication::processEvents(); // the tint's answers, in before the compositor's: nothing is under way
     bus->pauseMock(kDisplayConfig, true);
+    TransferFormula step = test::kWarmFormula; // a fade's step, under way when the quit comes
+    step.blueMax = (1 + step.blueMax) / 2;
+    for (const DisplayId id : host->activeDisplays())
+        EXPECT_TRUE(host->setTransferFormula(id, step).ok());
     host->restoreColorSyncSettings();
-    host.reset(); // waits a call's time, no longer
+    QElapsedTimer quitting;
+    quitting.start();
+    host.reset();
+    EXPECT_LT(quitting.elapsed(), 2 * 300) << "waits a call's time, no longer";
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("not seen on the screens")).size(), 1);
     EXPECT_TRUE(QFile::exists(kept)) << "kept for the next start";
     bus->pauseMock(kDisplayConfig, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals; }, 5'000))
+        << "the originals were sent behind the step under way";
     auto next = open();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ramps() == originals && !QFile::exists(kept); }, 5'000))
         << logs->messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();

@@ -6,6 +6,9 @@
 #    puts every original back; after SIGKILL the next start does;
 #  - stalled (SIGSTOP) across a hot key's change to Neutral: Evening again is laid over
 #    the originals, SIGTERM puts them back, and the stall is one line of the log;
+#  - SIGTERM in a stall with the hot key's fade under way: the quit waits a call's
+#    timeout at most, the CRTCs end at their originals when the stall ends, and the next
+#    start puts back the originals the quit kept;
 #  - a monitor plugged in (MonitorsChanged, a new CRTC) gets the formula within the
 #    debounce plus 100 ms, and its original back at quit;
 #  - with the desktop's Night Light on, the page says so (screenshots, light and dark).
@@ -101,9 +104,37 @@ mutter_at same "${connectors[@]}" || fail "after a stall and SIGTERM the CRTCs a
 [[ "$(grep -c "did not answer" "$tmp/app.log")" == 1 ]] || fail "the stall was not logged once"
 echo "wayland-gamma: GNOME: stalled for 7 s across a hot key's change to Neutral; the originals back after SIGTERM"
 
+# SIGTERM in a 7 s stall, with the hot key's fade to Neutral under way: the originals go
+# out behind the fade's unanswered write, so the compositor ends on them when it goes on,
+# after the application has gone. The quit waits no longer than a call's timeout (5 s);
+# no read showed the originals back before it, so the file keeps them, and the next start
+# puts them back.
+store "$evening_store"
+start_in_wayland
+poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC before the stall at quit"
+kept=("$tmp"/runtime/Quellvista/gamma-ramps-*.json)
+[[ -s "${kept[0]}" ]] || fail "no kept originals in $tmp/runtime/Quellvista"
+kill -STOP "$config_pid"
+stopped=$(date +%s%N)
+xdotool key super+shift+n
+poll 10 grep -q "Applying preset: Neutral" "$tmp/app.log" ||
+  { kill -CONT "$config_pid"; fail "the hot key did not apply Neutral in the stall"; }
+quitting=$(date +%s%N)
+stop_app TERM
+quit_ms=$((($(date +%s%N) - quitting) / 1000000))
+sleep "$("$python" -c "print(max(0, 7 - ($(date +%s%N) - $stopped) / 1e9))")"
+kill -CONT "$config_pid"
+poll 10 mutter_at same "${connectors[@]}" || fail "after a quit in a stall the CRTCs are not at their originals"
+[[ -s "${kept[0]}" ]] || fail "the originals were not kept through a quit in a stall"
+((quit_ms <= 5800)) || fail "the quit in a stall took $quit_ms ms (more than a call's 5 s)"
+grep -q "were not seen on the screens before quitting" "$tmp/app.log" || fail "the unanswered quit was not logged"
+echo "wayland-gamma: GNOME: SIGTERM in a stall with a fade under way; quit in $quit_ms ms, the originals back when the stall ends"
+
 store "$evening_store"
 start_in_wayland
 poll 30 mutter_at preset "${connectors[@]}" || fail "Evening does not reach every CRTC on the second start"
+grep -q "Put back the gamma ramp a previous run left changed on" "$tmp/app.log" ||
+  fail "the originals kept through a quit in a stall were not put back at the next start"
 stop_app KILL
 mutter_at same DP-1 && fail "the ramp was put back although the process was killed"
 store "\"tuning.enabled\":{\"t\":\"bool\",\"v\":false}"

@@ -78,7 +78,8 @@ public:
     virtual std::optional<GammaRamp> currentRamp(quint32 crtc) = 0;
     // Writes a ramp of the CRTC's size. A method that hears the answer later says
     // writeFailed() then. Every method has at most one write under way per CRTC: one asked
-    // for meanwhile waits for it, and only the latest that waits is sent.
+    // for meanwhile waits for it, and only the latest that waits is sent (at once at
+    // settle()).
     virtual Result writeRamp(quint32 crtc, const GammaRamp &ramp) = 0;
     // Reads the CRTC's ramp from the server after the writes asked for before it, and says
     // rampRead() when it is in; nothing where the ramp cannot be read. By default at once,
@@ -91,9 +92,10 @@ public:
     // Asks the compositor again for a ramp it refused the CRTC (another program held it);
     // layoutChanged() follows when the answer changes what is known.
     virtual void askAgain(quint32) {}
-    // Waits, each call at most its timeout, for the writes and reads under way, and says
-    // what they answered (at quit: the ramps put back reach the server, and their reads
-    // come in, before the connection goes).
+    // At quit: sends at once the writes and reads that wait behind one under way (they
+    // still reach the server in order, after it), then waits for what is under way and
+    // says what it answered, until a call is not answered in time: the ramps put back
+    // reach the server, and their reads come in, before the connection goes.
     virtual void settle() {}
     // How the log names a CRTC: by the number the system shows for it.
     virtual QString crtcName(quint32 crtc) const { return QStringLiteral("CRTC %1").arg(crtc); }

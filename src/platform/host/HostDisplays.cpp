@@ -83,6 +83,16 @@ HostDisplays::~HostDisplays()
     if (m_method) {
         m_method->settle();
         m_method->disconnect(this);
+        // A server that did not answer in time may still take the originals sent back; until
+        // a read shows them, the file keeps them.
+        QStringList unseen;
+        for (auto it = m_putBack.cbegin(); it != m_putBack.cend(); ++it)
+            unseen << crtcNames(it.key());
+        unseen.sort();
+        if (!unseen.isEmpty())
+            m_log.error("The original gamma ramps sent back to %s were not seen on the screens before quitting; %s "
+                        "keeps them and the next start puts them back",
+                        qUtf8Printable(unseen.join(QStringLiteral(", "))), qUtf8Printable(m_restoreFile.path()));
     }
     m_method.reset();
     GammaOriginals::endUser(m_user);

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <memory>
+#include <utility>
 
 namespace qv::host {
 
@@ -235,10 +236,28 @@ MutterGamma::~MutterGamma()
 void MutterGamma::settle()
 {
     m_settling = true;
+    // What waits behind a call under way goes now, not after its answer: the bus keeps the
+    // order of one sender's calls, so the compositor still takes it last, and one that
+    // stalls takes it when it goes on, even after we are gone.
+    const QHash<quint32, GammaRamp> waiting = std::exchange(m_waiting, {});
+    for (auto it = waiting.cbegin(); it != waiting.cend(); ++it)
+        sendRamp(it.key(), it.value());
+    const QSet<quint32> readAfter = std::exchange(m_readAfter, {});
+    for (const quint32 crtc : readAfter)
+        sendRead(crtc);
+    // The answers come in the calls' order. Once one is not in time, the compositor is not
+    // waited for again: the quit waits no longer than the oldest call's timeout.
     while (!m_calls.isEmpty()) {
         Call call = m_calls.first();
         call.call.waitForFinished();
-        finish(call.id, call.call.reply());
+        const QDBusMessage reply = call.call.reply();
+        finish(call.id, reply);
+        if (bus::timedOut(reply.errorName())) {
+            m_calls.clear();
+            m_sent.clear();
+            m_rampReads.clear();
+            break;
+        }
     }
     m_settling = false;
 }

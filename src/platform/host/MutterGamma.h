@@ -30,7 +30,9 @@ namespace qv::host {
 // Each CRTC has at most one SetCrtcGamma under way; a ramp written meanwhile waits for its
 // answer, and only the latest that waits is sent. A write that is not answered in time
 // confirms nothing: the CRTC's ramp is unknown until a later answer or read shows it, and
-// a stalled compositor is logged once, not at every write that meets it.
+// a stalled compositor is logged once, not at every write that meets it. At quit
+// (settle()) what waits is sent at once behind the call under way, so that a stalled
+// compositor still ends on it, and the quit waits no longer than the oldest call's timeout.
 //
 // The CRTC handles it gives are the compositor's CRTC ids plus one (its first CRTC is 0,
 // which GammaMethod keeps for "none").
@@ -47,8 +49,8 @@ public:
 
     explicit MutterGamma(const QDBusConnection &sessionBus, QObject *parent = nullptr);
     MutterGamma(const QDBusConnection &sessionBus, Options options, QObject *parent = nullptr);
-    // Waits for the writes still under way (each at most the call timeout), so that the
-    // ramps put back on quit reach the compositor before the connection goes.
+    // Settles (see settle()), so that the ramps put back on quit reach the compositor
+    // before the connection goes.
     ~MutterGamma() override;
 
     QString methodName() const override;
