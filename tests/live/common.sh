@@ -159,7 +159,8 @@ start_composited_xvfb() {
 stop_all() {
   local pid
   for pid in "$@"; do
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
+    # A process a check stopped (SIGSTOP) takes SIGTERM only once it goes on.
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; kill -CONT "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
   done
   if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [[ -n "${xorg_pid:-}" ]]; then kill "$xorg_pid" 2>/dev/null; wait "$xorg_pid" 2>/dev/null || true; fi
