@@ -335,6 +335,12 @@ QList<DisplayIdentity> DisplayIdentityProvider::identities(bool forceRefresh)
     return list;
 }
 
+void DisplayIdentityProvider::invalidate()
+{
+    QMutexLocker lock(&m_mutex);
+    m_everRefreshed = false;
+}
+
 QList<DisplayIdentity> DisplayIdentityProvider::screenIdentities()
 {
     const PlatformServices &p = platform();

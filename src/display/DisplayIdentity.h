@@ -60,6 +60,8 @@ public:
 
     // The identities, from the cache when it is younger than 20 s and not empty.
     QList<DisplayIdentity> identities(bool forceRefresh = false);
+    // The displays changed: the next read builds the identities afresh.
+    void invalidate();
 
     // The pieces, for tests.
     static QList<DisplayIdentity> screenIdentities();

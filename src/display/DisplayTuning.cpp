@@ -1,7 +1,9 @@
 #include "display/DisplayTuning.h"
 
+#include "display/DisplayIdentity.h"
 #include "platform/Displays.h"
 #include "platform/Platform.h"
+#include "platform/Screens.h"
 #include "platform/Workspace.h"
 #include "runtime/Clamp.h"
 #include "runtime/Shared.h"
@@ -75,6 +77,9 @@ DisplayTuning::DisplayTuning()
     m_schedule.resume();
     if (m_values.enabled)
         apply();
+
+    if (Screens *screens = platform().screens)
+        connect(screens, &Screens::parametersChanged, this, &DisplayTuning::displaysChanged);
 
     if (Workspace *workspace = platform().workspace) {
         connect(workspace, &Workspace::applicationWillTerminate, this, &DisplayTuning::handleAppWillTerminate);
@@ -296,6 +301,34 @@ void DisplayTuning::selectTarget(const QString &id)
         return;
     loadEditorValues(m_store.select(selection));
     apply();
+}
+
+void DisplayTuning::displaysChanged()
+{
+    // A monitor that left is off the picker at once, one that arrived on it, not when the
+    // identities would be read again anyway.
+    DisplayIdentityProvider::shared().invalidate();
+    if (m_store.followDisplays()) {
+        // The editor shows the selected monitor's values under its id now, and every
+        // display gets its set under its id now at once.
+        beginBatch();
+        loadEditorValues(m_store.editedValues());
+        m_needsApplyAfterBatch = true;
+        endBatch();
+    }
+    if (const QStringList names = targetNames(); names != m_targetNames) {
+        m_targetNames = names;
+        m_log.info("Displays to tune: %s", qUtf8Printable(names.join(QStringLiteral(", "))));
+        emit targetsChanged();
+    }
+}
+
+QStringList DisplayTuning::targetNames() const
+{
+    QStringList names;
+    for (const DisplayTuningTarget &target : TuningStore::availableTargets())
+        names << QStringLiteral("%1 (%2)").arg(target.name, target.id);
+    return names;
 }
 
 void DisplayTuning::switchOffAllDisplays()

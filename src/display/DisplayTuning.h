@@ -209,6 +209,8 @@ signals:
     void noBlueModeEnabledChanged();
     void redModeIntensityChanged();
     void selectedDisplayIDChanged();
+    // The displays the picker offers changed (one arrived, left or has another id).
+    void targetsChanged();
     void circadianScheduleEnabledChanged();
     void ambientAwareComfortEnabledChanged();
     void sidecarOverlayEnabledChanged();
@@ -230,6 +232,10 @@ private:
     QVariant ambientLightLuxVariant() const;
     // The Sidecar overlays hidden with their state dropped, and the system colour settings back.
     void restoreSystemOutput();
+    // The screens changed: the stored sets and the selection follow a monitor whose id
+    // changed, and the picker's displays are read again.
+    void displaysChanged();
+    QStringList targetNames() const;
 
     Logger m_log{"DisplayTuning"};
 
@@ -243,6 +249,7 @@ private:
     bool m_isBatchingApply = false;
     bool m_needsApplyAfterBatch = false;
     bool m_isLoadingEditorValues = false;
+    QStringList m_targetNames; // the picker's, as last told
     TuningStore m_store;
     TuningSchedule m_schedule;
 

@@ -43,6 +43,59 @@ void TuningStore::load()
 {
     m_displayValues = loadPerDisplayValues();
     carryOverFormerDisplayIds();
+    if (Displays *displays = platform().displays)
+        m_knownDisplays = displays->activeDisplays();
+}
+
+bool TuningStore::followDisplays()
+{
+    Displays *displays = platform().displays;
+    if (!displays)
+        return false;
+    const QList<DisplayId> active = displays->activeDisplays();
+    QList<DisplayId> arrived;
+    // A twin whose pair was here already takes no set of its monitor's: that one is the
+    // other twin's.
+    QList<DisplayId> lones;
+    for (const DisplayId display : active) {
+        if (!m_knownDisplays.contains(display))
+            arrived << display;
+        else if (const std::optional<DisplayId> lone = displays->loneDisplayId(display))
+            lones << *lone;
+    }
+    m_knownDisplays = active;
+    // The monitor's own values, which it showed until now, win over a set kept for its new
+    // id from an earlier time.
+    bool moved = false, selectionMoved = false;
+    for (const DisplayId display : std::as_const(arrived)) {
+        const std::optional<DisplayId> previous = displays->previousDisplayId(display);
+        if (!previous || *previous == display || active.contains(*previous))
+            continue;
+        if (const std::optional<DisplayId> lone = displays->loneDisplayId(display))
+            lones << *lone;
+        if (const auto it = m_displayValues.constFind(*previous); it != m_displayValues.constEnd()) {
+            m_displayValues.insert(display, *it);
+            moved = true;
+            m_log.info("Tuning values of display %u follow its monitor to %u", *previous, display);
+        } else if (m_displayValues.remove(display)) {
+            // It had none: it keeps the all-displays set, not one kept for the id it has now.
+            moved = true;
+            m_log.info("Display %u had no tuning values of its own; those stored for %u are dropped", *previous,
+                       display);
+        }
+        if (m_selectedDisplayID == *previous) {
+            m_log.info("The selected display %u follows its monitor to %u", *previous, display);
+            select(display);
+            selectionMoved = true;
+        }
+    }
+    const std::optional<DisplayId> selected = m_selectedDisplayID;
+    moved = carryOverLoneSets(arrived, lones) || moved;
+    if (m_selectedDisplayID != selected)
+        selectionMoved = true;
+    if (moved)
+        savePerDisplayValues();
+    return moved || selectionMoved;
 }
 
 // ---- the sets ----
@@ -172,7 +225,16 @@ void TuningStore::carryOverFormerDisplayIds()
     // alone) the id its monitor has alone: that set is copied to the first twin's id and
     // stays for the monitor alone; the selection follows the first twin.
     QList<DisplayId> lones;
-    for (const DisplayId display : displays->activeDisplays()) {
+    moved = carryOverLoneSets(displays->activeDisplays(), lones) || moved;
+    if (moved)
+        savePerDisplayValues();
+}
+
+bool TuningStore::carryOverLoneSets(const QList<DisplayId> &displayList, QList<DisplayId> &lones)
+{
+    Displays *displays = platform().displays;
+    bool moved = false;
+    for (const DisplayId display : displayList) {
         const std::optional<DisplayId> lone = displays->loneDisplayId(display);
         if (!lone || *lone == display || lones.contains(*lone))
             continue;
@@ -184,13 +246,15 @@ void TuningStore::carryOverFormerDisplayIds()
             m_log.info("Tuning values of display %u are now also those of its twin on its port (%u)", *lone,
                        display);
         }
+        // Stored at start, before the selection is restored; made while running.
         if (savedSelectedDisplayID() == *lone) {
-            defaults.setInteger(key(selectedDisplayIDKey), display);
+            UserDefaults::standard().setInteger(key(selectedDisplayIDKey), display);
+            if (m_selectedDisplayID == *lone)
+                setSelectedDisplayID(display);
             m_log.info("The selected display %u is now its twin on its port (%u)", *lone, display);
         }
     }
-    if (moved)
-        savePerDisplayValues();
+    return moved;
 }
 
 // ---- persistence ----

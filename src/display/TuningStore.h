@@ -35,6 +35,11 @@ public:
     // Reads the per-display sets, moving those stored under a display's former id to its
     // monitor's id, and copying the set of a twin's monitor alone to the first twin's id.
     void load();
+    // The displays changed while running: where a monitor's id changed as a twin of it
+    // arrived or left, its set (or its having none) and the selection go to its id now; a
+    // twin arriving without a set of its own gets its monitor's as at load(). Returns
+    // whether a set or the selection moved.
+    bool followDisplays();
 
     const TuningValues &globalValues() const { return m_globalValues; }
     void setGlobalValues(const TuningValues &values) { m_globalValues = values; }
@@ -95,11 +100,15 @@ private:
     // Values stored under the ids displays had before ids followed the monitor move to
     // the monitor's id, at the first start that finds the display.
     void carryOverFormerDisplayIds();
+    // Copies the set of a twin's monitor alone to the first of the displays that is its
+    // twin and has none; the selection follows. Lones handled already are skipped.
+    bool carryOverLoneSets(const QList<DisplayId> &displays, QList<DisplayId> &lones);
 
     Logger m_log{"DisplayTuning"};
     TuningValues m_globalValues;
     QHash<DisplayId, TuningValues> m_displayValues;
     std::optional<DisplayId> m_selectedDisplayID;
+    QList<DisplayId> m_knownDisplays; // the active displays at the last look
     TaskHandle m_persistenceTask;
     // The stored "tuning.perDisplayValues" value when it could not be read in full; kept
     // under unreadablePerDisplayValuesKey before the first save that would drop it.

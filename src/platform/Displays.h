@@ -96,6 +96,10 @@ public:
     // the display's monitor has when it is the only one of its kind; earlier versions gave
     // it to the first twin. Nothing for a display that has that id now.
     virtual std::optional<DisplayId> loneDisplayId(DisplayId) { return std::nullopt; }
+    // The id the display's monitor had on its port before a twin of it arrived or left
+    // while we run (its id took the port's name, or lost it); nothing where its id has not
+    // changed so.
+    virtual std::optional<DisplayId> previousDisplayId(DisplayId) { return std::nullopt; }
     // Gives one display its neutral transfer while the others keep theirs: the identity
     // formula, or, where the system keeps a colour setting of its own for the display,
     // that setting.

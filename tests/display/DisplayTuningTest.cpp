@@ -570,6 +570,77 @@ TEST_F(DisplayTuningTest, ATwinsSetStoredUnderItsMonitorsIdGoesToTheFirstTwin)
     EXPECT_DOUBLE_EQ(stored.value("2").toObject().value("warmth").toDouble(), 0.2);
 }
 
+// A twin of the selected monitor plugged in while running, and unplugged again: the
+// monitor keeps its own values and the selection under its id with the port (the twin
+// gets the all-displays set), and when the twin leaves, under its own id again with what
+// it was given meanwhile; the picker lists what is connected at each step.
+TEST_F(DisplayTuningTest, ATwinPluggedInAndOutWhileRunningLeavesTheMonitorItsOwnValues)
+{
+    tuning().setEnabled(true);
+    tuning().setWarmth(0.1);
+    tuning().selectTarget("2");
+    tuning().setWarmth(0.6);
+    const TuningValues global = tuning().globalValues();
+    QSignalSpy targetsChanged(&tuning(), &DisplayTuning::targetsChanged);
+    const auto targetIds = [&] {
+        QStringList ids;
+        for (const DisplayTuningTarget &target : tuning().availableTargets())
+            ids << target.id;
+        return ids;
+    };
+    const auto formulaOf = [&](const TuningValues &v, DisplayId d) {
+        return tuningFormula::formula(v, 0, false, tuning().isMiniLEDDisplay(d));
+    };
+    ASSERT_TRUE(mac->display(kExternal));
+    SimDisplay first = *mac->display(kExternal);
+    first.id = 71;
+    first.previousId = kExternal;
+    first.loneId = kExternal;
+    first.formula.reset();
+    SimDisplay second = first;
+    second.id = 72;
+    second.previousId.reset();
+    second.service = 0;
+    second.registryEntryID = 0;
+    second.entryName.clear();
+
+    // The ids as the host gives them when the twin arrives: the monitor's id takes its port.
+    mac->removeDisplay(kExternal);
+    mac->addDisplay(first);
+    mac->addDisplay(second);
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(71));
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), 71);
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
+    EXPECT_EQ(targetIds(), QStringList({"all", "1", "71", "72"}));
+    EXPECT_EQ(tuning().selectedTargetId(), "71");
+    EXPECT_NE(tuning().selectedTargetName(), "All displays");
+    EXPECT_EQ(mac->formula(71), formulaOf(tuning().displayValues().value(71), 71));
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(71).warmth, 0.6);
+    tuning().apply(); // the re-apply after any reconfiguration
+    EXPECT_EQ(mac->formula(72), formulaOf(global, 72));
+    tuning().setWarmth(0.5);
+
+    // The twin leaves: it is off the picker at once; the monitor has its own id again.
+    mac->removeDisplay(72);
+    EXPECT_EQ(targetIds(), QStringList({"all", "1", "71"}));
+    SimDisplay alone = *mac->display(71);
+    alone.id = kExternal;
+    alone.previousId = 71;
+    alone.loneId.reset();
+    alone.formula.reset();
+    mac->removeDisplay(71);
+    mac->addDisplay(alone);
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.5);
+    EXPECT_EQ(targetIds(), QStringList({"all", "1", "2"}));
+    EXPECT_EQ(mac->formula(kExternal), formulaOf(tuning().displayValues().value(kExternal), kExternal));
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.5);
+    EXPECT_GE(targetsChanged.count(), 3);
+    advance(TuningStore::persistenceDelayMs);
+    EXPECT_DOUBLE_EQ(storedPerDisplayMap().value("2").toObject().value("warmth").toDouble(), 0.5);
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
+}
+
 // ---- snapshot and reset ----
 
 TEST_F(DisplayTuningTest, SavedSnapshotReadsTheGlobalKeys)

@@ -12,6 +12,9 @@
 //                                  given, as on a CRTC whose original we keep
 //   qv_gammacheck values NAME I    prints the stored-defaults members of the tuning values
 //                                  of that preset (no ramp needed)
+//   qv_gammacheck own N NAME I    prints the stored-defaults members that select the monitor
+//                                  with real EDID N (alone of its kind) with a tuning set of
+//                                  its own: that preset's values (no ramp needed)
 //   qv_gammacheck top FRACTION     exit 0 when every channel's last entry is FRACTION of
 //                                  full scale within 1 %
 //   qv_gammacheck start SEED       sets a non-identity ramp of its own for each seed 0..4
@@ -30,12 +33,15 @@
 #include "comfort/PresetManager.h"
 #include "display/DisplayTuning.h"
 #include "display/TuningFormula.h"
+#include "platform/host/Edid.h"
 #include "platform/host/GammaRamp.h"
 #include "support/RandrClient.h"
 #include "support/RealEdids.h"
 #include "support/X11SelectionOwner.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <cstdio>
@@ -110,6 +116,19 @@ int main(int argc, char **argv)
                     "\"tuning.softWhite\":{\"t\":\"double\",\"v\":%.17g},"
                     "\"tuning.highlightCompression\":{\"t\":\"double\",\"v\":%.17g}\n",
                     p.tuning.brightness, p.tuning.warmth, p.tuning.contrastReduction, p.tuning.softWhite, p.tuning.highlightCompression);
+        return 0;
+    }
+    if (command == QLatin1String("own") && argc >= 5) {
+        const int index = std::atoi(argv[2]);
+        const auto preset = qv::presetFromRawValue(QString::fromLocal8Bit(argv[3]));
+        if (!preset || index < 0 || index > 2)
+            return 2;
+        const quint32 id = qv::monitorDisplayId(qv::decodeEdid(qv::test::kRealEdids[index]), QString());
+        const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[4])));
+        const QJsonObject map{{QString::number(id), values.toJson()}};
+        std::printf("\"tuning.selectedDisplayID\":{\"t\":\"int\",\"v\":\"%u\"},"
+                    "\"tuning.perDisplayValues\":{\"t\":\"data\",\"v\":\"%s\"}\n",
+                    id, QJsonDocument(map).toJson(QJsonDocument::Compact).toBase64().constData());
         return 0;
     }
     qv::test::RandrClient client(rampFile.isEmpty() ? QString() : QStringLiteral("-"));

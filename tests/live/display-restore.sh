@@ -15,7 +15,10 @@
 #  - an output lit without a probe (RandR says "disconnected", yet it drives a CRTC with a
 #    mode) gets the formula within 2 s;
 #  - twins (one EDID on two outputs, each with a calibration of its own): each gets Evening
-#    over its own calibration, and its own back after a kill and after a quit.
+#    over its own calibration, and its own back after a kill and after a quit;
+#  - a twin switched on while it runs beside the monitor being tuned: that monitor keeps its
+#    own values over its calibration, the twin gets the all-displays values over its own,
+#    the displays to tune name both, and a quit gives each its own calibration back.
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
@@ -200,3 +203,28 @@ poll 30 at_evening "${twins[@]}" || fail "Evening is not over each twin's own ca
 stop_app TERM
 at_originals "${all[@]}" || fail "after a quit the twins are not at their own calibrations"
 echo "display-restore: twins get Evening over their own calibrations, and those back after a kill and a quit"
+
+# A twin switched on while it runs: DUMMY1's monitor alone, selected, with Focus of its own;
+# the others have Evening. DUMMY0 then shows a monitor of DUMMY1's model.
+"$check" -o DUMMY0 edid 0 || fail "no EDID could be published on DUMMY0"
+output_off DUMMY0
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening,$("$check" own 1 Focus 0.5)"
+start_on_host
+own_focus() { "$check" -o DUMMY1 preset Focus 0.5 "$tmp/DUMMY1.original" >/dev/null; }
+poll 30 own_focus || fail "the selected monitor does not have its own values"
+at_evening DUMMY2 || fail "Evening is not on the monitor without values of its own"
+"$check" -o DUMMY0 edid 1 || fail "no EDID could be published on DUMMY0"
+output_on DUMMY0 1024x768 0x0
+both_listed() {
+  grep "Displays to tune:" "$tmp/app.log" | tail -n1 | grep "D3218HN (DUMMY0)" | grep -q "D3218HN (DUMMY1)"
+}
+poll 10 both_listed || fail "the displays to tune do not name both twins"
+poll 10 at_evening DUMMY0 || fail "the twin switched on does not get Evening over its own calibration"
+sleep 2 # the re-apply 1.5 s after the reconfiguration
+own_focus || fail "the selected monitor lost its own values when its twin was switched on"
+grep -q "The selected display [0-9]* follows its monitor to [0-9]*" "$tmp/app.log" ||
+  fail "the selection did not follow the monitor"
+stop_app TERM
+at_originals "${all[@]}" || fail "after a quit the twins are not at their own calibrations"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: a twin switched on while it runs leaves the tuned monitor its own values, and each its calibration"

@@ -162,6 +162,7 @@ DisplayTuningPanelModel::DisplayTuningPanelModel(DisplayTuning &tuning, ComfortV
     connect(m_tuning, &DisplayTuning::noBlueModeEnabledChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::redModeIntensityChanged, this, &DisplayTuningPanelModel::redChanged);
     connect(m_tuning, &DisplayTuning::selectedDisplayIDChanged, this, &DisplayTuningPanelModel::targetsChanged);
+    connect(m_tuning, &DisplayTuning::targetsChanged, this, &DisplayTuningPanelModel::targetsChanged);
     // The formulas are applied after the change that asks for them: the note is read then.
     for (auto signal : {&DisplayTuning::enabledChanged, &DisplayTuning::brightnessChanged, &DisplayTuning::warmthChanged,
                         &DisplayTuning::selectedDisplayIDChanged})

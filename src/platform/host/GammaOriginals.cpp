@@ -142,6 +142,20 @@ void GammaOriginals::drop(quint32 crtc)
     m_entries.removeIf([crtc](const SavedGammaRamp &entry) { return entry.crtc == crtc; });
 }
 
+bool GammaOriginals::renameMonitor(const QString &from, const QString &to)
+{
+    if (from.isEmpty() || to.isEmpty())
+        return false;
+    bool renamed = false;
+    for (SavedGammaRamp &entry : m_entries) {
+        if (entry.crtc != 0 && entry.monitor == from) {
+            entry.monitor = to;
+            renamed = true;
+        }
+    }
+    return renamed;
+}
+
 QList<SavedGammaRamp> GammaOriginals::byOutputOnly() const
 {
     QList<SavedGammaRamp> list;

@@ -52,6 +52,9 @@ public:
     void release(quint32 crtc, const QString &user);
     // Forgets everything kept for the CRTC.
     void drop(quint32 crtc);
+    // The monitor is known by another name now (a twin of it arrived or left); whether an
+    // entry named it.
+    bool renameMonitor(const QString &from, const QString &to);
     // Entries kept by older versions, by output.
     QList<SavedGammaRamp> byOutputOnly() const;
     void dropByOutputOnly(const QList<SavedGammaRamp> &entries);

@@ -203,6 +203,24 @@ void HostDisplays::readLayout()
 {
     Q_ASSERT(isMainThread());
     Layout layout = layoutOf(m_method->layout());
+    // A monitor that stays on its output while a twin of it arrives or leaves takes another
+    // id and another name for its kept original: the store's values and the originals
+    // follow it.
+    QList<QPair<QString, QString>> renamed;
+    for (Output &now : layout.outputs) {
+        const auto old = std::find_if(m_layout.outputs.cbegin(), m_layout.outputs.cend(), [&](const Output &o) {
+            return o.name == now.name && !now.monitor.isEmpty() && o.monitor == now.monitor
+                   && edidMonitorText(o.edid) == edidMonitorText(now.edid);
+        });
+        if (old == m_layout.outputs.cend())
+            continue;
+        now.previousId = old->id != now.id ? old->id : old->previousId;
+        if (old->keptAs != now.keptAs)
+            renamed << qMakePair(old->keptAs, now.keptAs);
+        if (old->id != now.id)
+            m_log.info("Display %u on %s is now %u: %s", old->id, qUtf8Printable(now.name), now.id,
+                       now.loneId ? "a twin of its monitor is connected" : "no twin of its monitor is connected now");
+    }
     const QString reason = m_method->unavailableReason();
     const QString mark = keepsOriginals() ? m_method->serverMark() : QString();
     QList<QPair<DisplayId, quint32>> changes;
@@ -262,6 +280,8 @@ void HostDisplays::readLayout()
     }
     if (!mark.isEmpty())
         m_serverMark = mark;
+    if (!renamed.isEmpty() && keepsOriginals())
+        renameKeptOriginals(renamed);
     again = std::exchange(m_again, {});
     callbacks = m_callbacks.values();
     if (!m_announced && (!m_layout.outputs.isEmpty() || !reason.isEmpty())) {
@@ -299,8 +319,8 @@ HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &rea
     // switched off ones included, so that switching one off changes nothing for the other.
     // A display's id is its monitor's alone where no other connected monitor shares it, and
     // the monitor's with the connector's name where one does; a twin left alone (the other
-    // one unplugged) takes its monitor's own id again, the one it has whenever it is alone:
-    // the pair's settings stay with their connectors until the pair is whole again. The
+    // one unplugged) takes its monitor's own id again, the one it has whenever it is alone
+    // (readLayout() tells the id each had before, for the values that follow it). The
     // kept originals tell twins apart the same way, by their coarser identity (serial texts
     // left out: files of earlier versions name monitors so).
     QHash<QString, int> texts, identities;
@@ -473,6 +493,37 @@ std::optional<DisplayId> HostDisplays::loneDisplayId(DisplayId display)
 {
     const Output *output = findOutput(display);
     return output && output->loneId ? std::optional<DisplayId>(output->loneId) : std::nullopt;
+}
+
+std::optional<DisplayId> HostDisplays::previousDisplayId(DisplayId display)
+{
+    const Output *output = findOutput(display);
+    return output && output->previousId ? std::optional<DisplayId>(output->previousId) : std::nullopt;
+}
+
+void HostDisplays::renameKeptOriginals(const QList<QPair<QString, QString>> &renamed)
+{
+    // The name without the port would otherwise stay with the first twin's original, and
+    // the twin left alone later would take that original for its own.
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    GammaOriginals originals;
+    QString error;
+    if (!readOriginals(&originals, &error)) {
+        m_log.error("Could not read the kept gamma ramps in %s to follow a twin: %s",
+                    qUtf8Printable(m_restoreFile.path()), qUtf8Printable(error));
+        return;
+    }
+    bool changed = false;
+    for (const auto &[from, to] : renamed)
+        changed = originals.renameMonitor(from, to) || changed;
+    if (!changed)
+        return;
+    if (!writeOriginals(originals, &error)) {
+        m_log.error("Could not update the kept gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
+                    qUtf8Printable(error));
+        return;
+    }
+    m_originals = originals;
 }
 
 int HostDisplays::gammaRampSize(DisplayId display) const

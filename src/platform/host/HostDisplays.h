@@ -154,6 +154,7 @@ public:
     // The id the method gave the display before ids followed the monitor (RandR's output id).
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     std::optional<DisplayId> loneDisplayId(DisplayId display) override;
+    std::optional<DisplayId> previousDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -178,6 +179,8 @@ private:
         // where another connected monitor has the same identity (twins).
         QString keptAs;
         DisplayId loneId = 0; // a twin's: the id its monitor has alone (layoutOf())
+        // The id the monitor had on this output before a twin arrived or left (readLayout()).
+        DisplayId previousId = 0;
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
@@ -192,6 +195,9 @@ private:
 
     void start();
     void readLayout();
+    // A monitor that became a twin, or one no longer, while it stayed on its output: what is
+    // kept under the name it had goes under the one it has now.
+    void renameKeptOriginals(const QList<QPair<QString, QString>> &renamed);
     static Layout layoutOf(const host::GammaMethod::Layout &read);
     static bool isMirroredIn(const Layout &layout, const Output &output);
     // The one place a method's answer becomes the display services' result.

@@ -57,6 +57,8 @@ struct SimDisplay {
     std::optional<DisplayId> formerId;
     // A twin's: the id its monitor has when no other connected monitor is of its kind.
     std::optional<DisplayId> loneId;
+    // The id its monitor had on its port before a twin arrived or left while it runs.
+    std::optional<DisplayId> previousId;
 };
 
 // What a description may change while the machine runs; each is absent when not described.

@@ -38,6 +38,7 @@ public:
     bool isBuiltin(DisplayId display) override;
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     std::optional<DisplayId> loneDisplayId(DisplayId display) override;
+    std::optional<DisplayId> previousDisplayId(DisplayId display) override;
     bool isInMirrorSet(DisplayId display) override;
     quint32 vendorNumber(DisplayId display) override;
     quint32 modelNumber(DisplayId display) override;

@@ -365,5 +365,47 @@ TEST_F(RandrMonitorsTest, TwinsAreToldApartByTheirPorts)
     EXPECT_FALSE(QFile::exists(file));
 }
 
+// A twin of a monitor plugged in while it runs, and that monitor unplugged later: the
+// monitor's id takes its port and says which it had, each twin's formula lies over its own
+// original, and the twin left alone, known by its monitor's id again, keeps its own (not
+// the one kept for that id before the twin arrived) under the formula and at quit.
+TEST_F(RandrMonitorsTest, ATwinPluggedInWhileRunningKeepsEachMonitorsOriginal)
+{
+    QList<GammaRamp> originals;
+    for (int i = 0; i < 3; ++i)
+        originals << *client->ramp(output(i));
+    TransferFormula evening;
+    evening.blueMax = 0.55f;
+    evening.greenMax = 0.8f;
+    auto displays = open();
+    const DisplayId alone = displays->displayForOutputName(output(1)).value_or(0);
+    ASSERT_TRUE(displays->setTransferFormula(alone, evening).ok());
+
+    ASSERT_TRUE(client->publishEdid(output(2), test::kRealEdids[1]));
+    displays->reloadConfiguration();
+    const DisplayId first = displays->displayForOutputName(output(1)).value_or(0);
+    const DisplayId second = displays->displayForOutputName(output(2)).value_or(0);
+    ASSERT_NE(first, alone);
+    EXPECT_EQ(displays->previousDisplayId(first), std::optional<DisplayId>(alone));
+    EXPECT_EQ(displays->loneDisplayId(first), std::optional<DisplayId>(alone));
+    EXPECT_EQ(displays->previousDisplayId(second), std::nullopt);
+    for (const DisplayId id : {first, second})
+        ASSERT_TRUE(displays->setTransferFormula(id, evening).ok());
+    EXPECT_EQ(client->ramp(output(1)), gammaRampOverOriginal(evening, originals[1]));
+    EXPECT_EQ(client->ramp(output(2)), gammaRampOverOriginal(evening, originals[2]));
+
+    ASSERT_TRUE(client->publishEdid(output(1), {}));
+    ASSERT_TRUE(server.disable(output(1)));
+    displays->reloadConfiguration();
+    ASSERT_EQ(displays->displayForOutputName(output(2)), std::optional<DisplayId>(alone));
+    EXPECT_EQ(displays->previousDisplayId(alone), std::optional<DisplayId>(second));
+    ASSERT_TRUE(displays->setTransferFormula(alone, evening).ok());
+    EXPECT_EQ(client->ramp(output(2)), gammaRampOverOriginal(evening, originals[2]));
+    displays->restoreColorSyncSettings();
+    EXPECT_EQ(client->ramp(output(2)), originals[2]);
+    ASSERT_TRUE(server.enable(output(1), QStringLiteral("1920x1080"), {2048, 0}));
+    EXPECT_EQ(client->ramp(output(1)), originals[1]);
+}
+
 } // namespace
 } // namespace qv
