@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the comfort veil on headless sway (as nobody, with XWayland, pixman rendering,
-# one 1920x1080 output): the CPU of the application, sway and XWayland while the veil
+# one output, 1280x720 as headless sway makes it): the CPU of the application, sway and XWayland while the veil
 # stands still (SECONDS_STILL, 10 by default) and while presets fade one into the other (an
 # editor's window, assigned Focus, and a browser's, assigned Reading, focused in turn once
 # a second for as long), and the application's resident memory at the end. Runs as root
