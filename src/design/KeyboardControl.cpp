@@ -1,5 +1,7 @@
 #include "design/KeyboardControl.h"
 
+#include "design/AccessibleValue.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -198,12 +200,34 @@ void KeyboardControl::focus(QQuickItem *item, bool keyboard)
 
 // ---- SheetFocus ----
 
+namespace {
+
+// The sheets active now, in the order they opened: the last of a window holds its tree.
+QList<QPointer<SheetFocus>> &openSheets()
+{
+    static QList<QPointer<SheetFocus>> sheets;
+    return sheets;
+}
+
+} // namespace
+
+QQuickItem *SheetFocus::openSheet(const QQuickWindow *window)
+{
+    const QList<QPointer<SheetFocus>> &sheets = openSheets();
+    for (auto sheet = sheets.crbegin(); sheet != sheets.crend(); ++sheet)
+        if (*sheet && (*sheet)->m_coversPage && (*sheet)->m_scope && window && (*sheet)->m_scope->window() == window)
+            return (*sheet)->m_scope;
+    return nullptr;
+}
+
 SheetFocus::SheetFocus(QObject *parent) : QObject(parent) {}
 
 SheetFocus::~SheetFocus()
 {
     if (!m_entered)
         return;
+    // Items around may be going away too: the tree is not walked now.
+    openSheets().removeAll(this);
     if (m_window)
         m_window->removeEventFilter(this);
     // Items around may be going away with this one: the focus goes back once they are gone.
@@ -221,6 +245,13 @@ void SheetFocus::setScope(QQuickItem *scope)
         return;
     if (m_scope)
         disconnect(m_scope, nullptr, this, nullptr);
+    // An open sheet that moves to another scope (a tour's next step) takes the tree along.
+    if (m_entered && m_scope && scope && m_scope->window() == scope->window())
+        changeWindowTree(scope->window(), [&] { m_scope = scope; });
+    else if (m_entered) {
+        changeWindowTree(m_scope ? m_scope->window() : nullptr, [&] { m_scope = nullptr; });
+        changeWindowTree(scope ? scope->window() : nullptr, [&] { m_scope = scope; });
+    }
     m_scope = scope;
     if (m_scope) {
         connect(m_scope, &QQuickItem::windowChanged, this, &SheetFocus::update);
@@ -252,6 +283,14 @@ void SheetFocus::setActive(bool active)
     m_active = active;
     emit activeChanged();
     update();
+}
+
+void SheetFocus::setCoversPage(bool covers)
+{
+    if (m_coversPage == covers)
+        return;
+    changeWindowTree(m_entered && m_scope ? m_scope->window() : nullptr, [&] { m_coversPage = covers; });
+    emit coversPageChanged();
 }
 
 void SheetFocus::componentComplete()
@@ -300,7 +339,11 @@ void SheetFocus::update()
 
 void SheetFocus::enter()
 {
-    m_entered = true;
+    changeWindowTree(m_scope->window(), [this] {
+        m_entered = true;
+        openSheets().removeAll(this);
+        openSheets().append(this);
+    });
     m_window = m_scope->window();
     m_window->installEventFilter(this);
     takeFocus();
@@ -308,7 +351,10 @@ void SheetFocus::enter()
 
 void SheetFocus::leave()
 {
-    m_entered = false;
+    changeWindowTree(m_scope ? m_scope->window() : nullptr, [this] {
+        m_entered = false;
+        openSheets().removeAll(this);
+    });
     m_focusPending = false;
     if (m_window)
         m_window->removeEventFilter(this);

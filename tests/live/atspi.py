@@ -7,13 +7,18 @@ Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE,
                           value=N, description=TEXT, a state (checked, selected, focused,
-                          focusable, expandable, expanded, collapsed) or !STATE
+                          focusable, expandable, expanded, collapsed, enabled, sensitive)
+                          or !STATE
+  absent NAME             within 10 s no control NAME is in the window's tree
+  focus-follows KEY NAME  presses KEY (xdotool) and within 10 s a focus event comes from
+                          NAME, which is then focused
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
   nothing-hidden          fails while a node within the window's bounds is not visible
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
+import subprocess
 import sys
 import time
 
@@ -21,7 +26,7 @@ import pyatspi
 
 STATES = {name: getattr(pyatspi, "STATE_" + name.upper())
           for name in ("checked", "selected", "focused", "focusable", "showing", "visible", "expandable",
-                       "expanded", "collapsed")}
+                       "expanded", "collapsed", "enabled", "sensitive")}
 
 
 def application():
@@ -118,6 +123,39 @@ def fail(frame, reason):
     sys.exit(1)
 
 
+def follow_focus(title, frame, key, name):
+    """Presses KEY and waits for the focus event of the control NAME."""
+    from gi.repository import GLib
+    seen = []
+
+    def on_event(event):
+        try:
+            if event.detail1 == 1 and matches(event.source, name):
+                seen.append(event.type)
+                pyatspi.Registry.stop()
+        except Exception:  # a source that went away meanwhile
+            pass
+
+    def press():
+        subprocess.run(["xdotool", "key", key], check=True)
+        return False
+
+    def give_up():
+        pyatspi.Registry.stop()
+        return False
+
+    pyatspi.Registry.registerEventListener(on_event, "object:state-changed:focused", "focus:")
+    # The application learns of the listener over the bus: the key comes a moment later.
+    GLib.timeout_add(500, press)
+    GLib.timeout_add(10500, give_up)
+    pyatspi.Registry.start()
+    if not seen:
+        fail(frame, "%s brought no focus event from %r" % (key, name))
+    found = [n for n in nodes(windows(title)) if matches(n, name)]
+    if not any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in found):
+        fail(frame, "%r had its focus event but is not focused" % name)
+
+
 def main():
     title, command, args = sys.argv[1], sys.argv[2], sys.argv[3:]
     end = time.monotonic() + 10
@@ -147,6 +185,17 @@ def main():
             if time.monotonic() > end:
                 fail(frame, "hidden in the tree: " + "; ".join(hidden))
             time.sleep(0.2)
+    elif command == "absent":
+        while True:
+            found = [describe(n) for n in nodes(frame) if matches(n, args[0])]
+            if not found:
+                return
+            if time.monotonic() > end:
+                fail(frame, "still in the tree: " + "; ".join(found))
+            time.sleep(0.2)
+            frame = windows(title)
+    elif command == "focus-follows":
+        follow_focus(title, frame, args[0], args[1])
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":
