@@ -503,6 +503,16 @@ void changeWindowTree(QQuickWindow *window, const std::function<void()> &change)
     }
 }
 
+void announceWindowTree(QQuickWindow *window)
+{
+    if (!window || !QAccessible::isActive())
+        return;
+    for (QQuickItem *node : windowTreeTop(window)) {
+        QAccessibleEvent came(node, QAccessible::ObjectCreated);
+        QAccessible::updateAccessibility(&came);
+    }
+}
+
 QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
 {
     if (object && object == QCoreApplication::instance())

@@ -42,6 +42,9 @@ QList<QQuickItem *> windowTreeTop(QQuickWindow *window);
 // Runs a change of what is open in a window and tells assistive technology which nodes
 // left the top of its tree and which came.
 void changeWindowTree(QQuickWindow *window, const std::function<void()> &change);
+// Tells assistive technology that the nodes at the top of a window's tree came: after a
+// sheet that held the tree went away with its items.
+void announceWindowTree(QQuickWindow *window);
 
 // The factory itself (for tests): an interface for such an item, else nothing.
 QAccessibleInterface *accessibleValueFactory(const QString &className, QObject *object);

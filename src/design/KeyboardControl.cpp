@@ -226,14 +226,16 @@ SheetFocus::~SheetFocus()
 {
     if (!m_entered)
         return;
-    // Items around may be going away too: the tree is not walked now.
+    // Items around may be going away with this one: the tree is not walked now; the page
+    // behind comes back to it, and the focus to the opener, once they are gone.
     openSheets().removeAll(this);
     if (m_window)
         m_window->removeEventFilter(this);
-    // Items around may be going away with this one: the focus goes back once they are gone.
     QPointer<QQuickItem> opener = m_opener;
     const bool keyboard = m_keyboard;
-    QTimer::singleShot(0, QCoreApplication::instance(), [opener, keyboard] {
+    QPointer<QQuickWindow> window = m_coversPage ? m_treeWindow : nullptr;
+    QTimer::singleShot(0, QCoreApplication::instance(), [opener, keyboard, window] {
+        announceWindowTree(window);
         if (canTakeFocus(opener))
             opener->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
     });
@@ -245,12 +247,13 @@ void SheetFocus::setScope(QQuickItem *scope)
         return;
     if (m_scope)
         disconnect(m_scope, nullptr, this, nullptr);
-    // An open sheet that moves to another scope (a tour's next step) takes the tree along.
-    if (m_entered && m_scope && scope && m_scope->window() == scope->window())
-        changeWindowTree(scope->window(), [&] { m_scope = scope; });
-    else if (m_entered) {
-        changeWindowTree(m_scope ? m_scope->window() : nullptr, [&] { m_scope = nullptr; });
-        changeWindowTree(scope ? scope->window() : nullptr, [&] { m_scope = scope; });
+    if (m_entered) {
+        // An open sheet that moves to another scope (a tour's next step) takes the tree along.
+        QQuickWindow *from = m_scope ? m_scope->window() : nullptr;
+        QQuickWindow *to = scope ? scope->window() : nullptr;
+        if (from != to)
+            changeWindowTree(from, [&] { m_scope = nullptr; });
+        changeWindowTree(to, [&] { m_scope = scope; });
     }
     m_scope = scope;
     if (m_scope) {
@@ -345,6 +348,7 @@ void SheetFocus::enter()
         openSheets().append(this);
     });
     m_window = m_scope->window();
+    m_treeWindow = m_scope->window();
     m_window->installEventFilter(this);
     takeFocus();
 }

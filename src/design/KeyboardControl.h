@@ -125,6 +125,8 @@ private:
     // it is taken down, when it is a window no longer.
     QPointer<QObject> m_window;
     QPointer<QQuickWindow> m_followed;
+    // The window whose tree the sheet holds, taken while it was one.
+    QPointer<QQuickWindow> m_treeWindow;
     bool m_active = false;
     bool m_entered = false;
     bool m_focusPending = false;

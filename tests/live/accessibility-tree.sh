@@ -10,9 +10,11 @@
 # nothing hidden is in the tree; an open topic says so and its body is read; the composer
 # is a named dialog that opens on its named comment, its "Save comment" disabled until
 # there is text; "New profile" puts the focus on the new tile. While the composer or a
-# rename sheet is open, the page behind it is not in the tree. In the pop-over, Tab reaches the comfort switch, "Open Quellvista" and the gear
-# menu, which opens in the tree on its first entry, its focused node and focus events
-# following the arrows; Enter on its "Quit Quellvista" ends the application. Then, on the X server's own screen with Evening on its ramp: the break
+# rename sheet is open, the page behind it is not in the tree (and the tree says so as it
+# leaves and comes back). In the pop-over, Tab reaches the comfort switch, "Open
+# Quellvista" and the gear menu, which opens in the tree on its first entry, its focused
+# node and focus events following the arrows; Enter on its "Quit Quellvista" ends the
+# application. Then, on the X server's own screen with Evening on its ramp: the break
 # panel reads its line and countdown, and Ctrl+Q pressed while the panel shows and a
 # transition runs ends the application with the original ramp back. Last, on the host,
 # nothing read in any section, display note, the pop-over or its gear menu names a Mac,
@@ -159,12 +161,11 @@ main expect "*saved comfort profile" role="push button" focused
 xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
 xdotool key shift+F10
 main expect "Rename" role="menu item" focused
-xdotool key Return
+main tree-event Return remove "Create new comfort profile"
 main expect "Rename*" role=dialog
 main absent "Create new comfort profile"
 main absent "Display & Comfort"
-xdotool key Escape
-main expect "Create new comfort profile" role="push button"
+main tree-event Escape add "Create new comfort profile"
 main expect "Display & Comfort" selected
 
 # Break options and statistics; the chosen interval and style are selected.
@@ -199,7 +200,7 @@ main expect "Save comment" role="push button" '!enabled' '!sensitive'
 main absent "Leave comment"
 xdotool type "Too bright"
 main expect "Save comment" enabled sensitive
-xdotool key Escape
+main tree-event Escape add "Leave comment"
 main expect "Leave comment" role="push button"
 
 segment_by_keyboard Light

@@ -12,6 +12,9 @@ Commands:
   absent NAME             within 10 s no control NAME is in the window's tree
   focus-follows KEY NAME  presses KEY (xdotool) and within 10 s a focus event comes from
                           NAME, which is then focused
+  tree-event KEY add|remove NAME
+                          presses KEY and within 10 s the tree says that the control NAME
+                          came into it (add) or left it (remove)
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
   nothing-hidden          fails while a node within the window's bounds is not visible
@@ -123,14 +126,14 @@ def fail(frame, reason):
     sys.exit(1)
 
 
-def follow_focus(title, frame, key, name):
-    """Presses KEY and waits for the focus event of the control NAME."""
+def events_after(key, wanted, *kinds):
+    """Presses KEY and listens (10 s at most) for events of those kinds until wanted(event)."""
     from gi.repository import GLib
     seen = []
 
     def on_event(event):
         try:
-            if event.detail1 == 1 and matches(event.source, name):
+            if wanted(event):
                 seen.append(event.type)
                 pyatspi.Registry.stop()
         except Exception:  # a source that went away meanwhile
@@ -144,12 +147,18 @@ def follow_focus(title, frame, key, name):
         pyatspi.Registry.stop()
         return False
 
-    pyatspi.Registry.registerEventListener(on_event, "object:state-changed:focused", "focus:")
+    pyatspi.Registry.registerEventListener(on_event, *kinds)
     # The application learns of the listener over the bus: the key comes a moment later.
     GLib.timeout_add(500, press)
     GLib.timeout_add(10500, give_up)
     pyatspi.Registry.start()
-    if not seen:
+    return bool(seen)
+
+
+def follow_focus(title, frame, key, name):
+    """Presses KEY and waits for the focus event of the control NAME."""
+    if not events_after(key, lambda e: e.detail1 == 1 and matches(e.source, name),
+                        "object:state-changed:focused", "focus:"):
         fail(frame, "%s brought no focus event from %r" % (key, name))
     found = [n for n in nodes(windows(title)) if matches(n, name)]
     if not any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in found):
@@ -196,6 +205,13 @@ def main():
             frame = windows(title)
     elif command == "focus-follows":
         follow_focus(title, frame, args[0], args[1])
+    elif command == "tree-event":
+        # Qt's bridge says that a node left only to those who listen to state changes.
+        if not events_after(args[0], lambda e: e.type == "object:children-changed:" + args[1] and
+                            e.any_data is not None and matches(e.any_data, args[2]),
+                            "object:children-changed", "object:state-changed:showing"):
+            fail(frame, "%s: the tree did not say that %r %s" % (args[0], args[2],
+                                                               "came" if args[1] == "add" else "left"))
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":
