@@ -10,8 +10,9 @@ Commands:
                           focusable, expandable, expanded, collapsed, enabled, sensitive)
                           or !STATE
   absent NAME             within 10 s no control NAME is in the window's tree
-  focus-follows KEY NAME  presses KEY (xdotool) and within 10 s a focus event comes from
-                          NAME, which is then focused
+  focus-follows KEY NAME [KEY NAME...]
+                          presses each KEY (xdotool) in turn and within 10 s a focus event
+                          comes from its NAME, then the window's one focused control
   tree-event KEY add|remove NAME
                           presses KEY and within 10 s the tree says that the control NAME
                           came into it (add) or left it (remove)
@@ -126,43 +127,69 @@ def fail(frame, reason):
     sys.exit(1)
 
 
-def events_after(key, wanted, *kinds):
-    """Presses KEY and listens (10 s at most) for events of those kinds until wanted(event)."""
+def events_after(steps, *kinds):
+    """For each (KEY, wanted) of steps in turn, presses KEY and listens (10 s at most) for
+    events of those kinds until wanted(event). Returns the index of the step that heard
+    none, else None."""
     from gi.repository import GLib
-    seen = []
-
-    def on_event(event):
-        try:
-            if wanted(event):
-                seen.append(event.type)
-                pyatspi.Registry.stop()
-        except Exception:  # a source that went away meanwhile
-            pass
-
-    def press():
-        subprocess.run(["xdotool", "key", key], check=True)
-        return False
+    at = [0]
+    timer = [None]
 
     def give_up():
         pyatspi.Registry.stop()
         return False
 
+    def press():
+        subprocess.run(["xdotool", "key", steps[at[0]][0]], check=True)
+        timer[0] = GLib.timeout_add(10000, give_up)
+        return False
+
+    def on_event(event):
+        try:
+            heard = steps[at[0]][1](event)
+        except Exception:  # a source that went away meanwhile
+            heard = False
+        if not heard:
+            return
+        GLib.source_remove(timer[0])
+        at[0] += 1
+        if at[0] == len(steps):
+            pyatspi.Registry.stop()
+        else:
+            GLib.timeout_add(100, press)
+
     pyatspi.Registry.registerEventListener(on_event, *kinds)
-    # The application learns of the listener over the bus: the key comes a moment later.
+    # The application learns of the listener over the bus: the first key comes a moment later.
     GLib.timeout_add(500, press)
-    GLib.timeout_add(10500, give_up)
     pyatspi.Registry.start()
-    return bool(seen)
+    return at[0] if at[0] < len(steps) else None
 
 
-def follow_focus(title, frame, key, name):
-    """Presses KEY and waits for the focus event of the control NAME."""
-    if not events_after(key, lambda e: e.detail1 == 1 and matches(e.source, name),
-                        "object:state-changed:focused", "focus:"):
-        fail(frame, "%s brought no focus event from %r" % (key, name))
-    found = [n for n in nodes(windows(title)) if matches(n, name)]
-    if not any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in found):
-        fail(frame, "%r had its focus event but is not focused" % name)
+def follow_focus(title, frame, pairs):
+    """Presses each KEY of pairs in turn and waits for the focus event of its control NAME,
+    which is then the one focused control of the window."""
+    missed = []
+
+    def focused(name):
+        def wanted(event):
+            if event.detail1 != 1 or not matches(event.source, name):
+                return False
+            others = [describe(n) for f in windows(title) for n in list(nodes(f))[1:]
+                      if n.getState().contains(pyatspi.STATE_FOCUSED) and not matches(n, name)]
+            if others:
+                missed.append("%r has its focus event, but also focused: %s" % (name, "; ".join(others)))
+            return True
+        return wanted
+
+    steps = [(key, focused(name)) for key, name in zip(pairs[::2], pairs[1::2])]
+    unheard = events_after(steps, "object:state-changed:focused", "focus:")
+    if unheard is not None:
+        fail(frame, "%s brought no focus event from %r" % (pairs[2 * unheard], pairs[2 * unheard + 1]))
+    if missed:
+        fail(frame, "; ".join(missed))
+    last = pairs[-1]
+    if not any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in nodes(windows(title)) if matches(n, last)):
+        fail(frame, "%r had its focus event but is not focused" % last)
 
 
 def main():
@@ -204,12 +231,12 @@ def main():
             time.sleep(0.2)
             frame = windows(title)
     elif command == "focus-follows":
-        follow_focus(title, frame, args[0], args[1])
+        follow_focus(title, frame, args)
     elif command == "tree-event":
         # Qt's bridge says that a node left only to those who listen to state changes.
-        if not events_after(args[0], lambda e: e.type == "object:children-changed:" + args[1] and
-                            e.any_data is not None and matches(e.any_data, args[2]),
-                            "object:children-changed", "object:state-changed:showing"):
+        def wanted(event):
+            return event.type == "object:children-changed:" + args[1] and matches(event.any_data, args[2])
+        if events_after([(args[0], wanted)], "object:children-changed", "object:state-changed:showing") is not None:
             fail(frame, "%s: the tree did not say that %r %s" % (args[0], args[2],
                                                                "came" if args[1] == "add" else "left"))
     elif command == "focused":
