@@ -1,5 +1,7 @@
 #include "design/AccessibleValue.h"
 
+#include "design/KeyboardControl.h"
+
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QAccessibleObject>
@@ -170,8 +172,9 @@ public:
         if (!m_item)
             return s;
         s.invisible = !m_item->isVisible();
+        // A control that cannot be used says so, and Tab passes it by.
         s.disabled = !m_item->isEnabled();
-        s.focusable = m_item->activeFocusOnTab() || m_item->inherits("QQuickControl");
+        s.focusable = !s.disabled && (m_item->activeFocusOnTab() || m_item->inherits("QQuickControl"));
         s.focused = m_item->hasActiveFocus();
         // A switch's state is its own property: the buttons of Qt Quick write their own
         // (never checked) state over the attached one whenever the tree is built again.
@@ -239,7 +242,8 @@ public:
     }
     void doAction(const QString &name) override
     {
-        if (!m_item)
+        // A disabled control does nothing, as it does for a click.
+        if (!m_item || !m_item->isEnabled())
             return;
         if (name == pressAction() && m_item->inherits("QQuickAbstractButton"))
             QMetaObject::invokeMethod(m_item, "clicked");
@@ -321,6 +325,93 @@ private:
     }
 };
 
+// Whether an item is a node of the tree as Qt Quick counts it: it has the Accessible
+// attached object and is not ignored.
+bool isNode(const QQuickItem *item)
+{
+    const QObject *a = attached(item);
+    return a && !a->property("ignored").toBool();
+}
+
+// The nodes under an item: its children that are nodes, and those under the others.
+QList<QQuickItem *> nodesUnder(const QQuickItem *item)
+{
+    QList<QQuickItem *> nodes;
+    for (QQuickItem *child : item->childItems()) {
+        if (isNode(child))
+            nodes << child;
+        else
+            nodes << nodesUnder(child);
+    }
+    return nodes;
+}
+
+QList<QQuickItem *> nodesOf(QQuickItem *item)
+{
+    return isNode(item) ? QList<QQuickItem *>{item} : nodesUnder(item);
+}
+
+// A Qt Quick window as assistive technology sees it, as Qt describes it, but with the top of
+// its tree from windowTreeTop(): while a sheet is open, the sheet alone.
+class WindowTree : public QAccessibleObject {
+public:
+    explicit WindowTree(QQuickWindow *window) : QAccessibleObject(window), m_window(window) {}
+
+    QWindow *window() const override { return m_window; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(qApp); }
+    int childCount() const override { return int(top().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QQuickItem *> nodes = top();
+        return index >= 0 && index < nodes.size() ? QAccessible::queryAccessibleInterface(nodes.at(index)) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(top().indexOf(qobject_cast<QQuickItem *>(child->object()))) : -1;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        QObject *focused = m_window ? m_window->focusObject() : nullptr;
+        if (!focused)
+            return nullptr;
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(focused);
+        if (!node || node == this || !node->focusChild())
+            return node;
+        return node->focusChild();
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        for (int i = childCount() - 1; i >= 0; --i) {
+            QAccessibleInterface *node = child(i);
+            if (!node || node->state().invisible)
+                continue;
+            if (QAccessibleInterface *inner = node->childAt(x, y))
+                return inner;
+            if (node->rect().contains(x, y))
+                return node;
+        }
+        return nullptr;
+    }
+    QAccessible::Role role() const override { return QAccessible::Window; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.active = m_window && m_window == QGuiApplication::focusWindow();
+        s.invisible = !m_window || !m_window->isVisible();
+        return s;
+    }
+    QRect rect() const override { return m_window ? m_window->geometry() : QRect(); }
+    QString text(QAccessible::Text t) const override
+    {
+        return m_window && t == QAccessible::Name ? m_window->title() : QString();
+    }
+
+private:
+    QList<QQuickItem *> top() const { return m_window ? windowTreeTop(m_window) : QList<QQuickItem *>(); }
+
+    QPointer<QQuickWindow> m_window;
+};
+
 // Tells assistive technology that an item's text value changed.
 class ValueNotifier : public QObject {
     Q_OBJECT
@@ -337,6 +428,16 @@ public slots:
         // The description says the value as text (the AT-SPI bridge carries a number).
         QAccessibleEvent described(parent(), QAccessible::DescriptionChanged);
         QAccessible::updateAccessibility(&described);
+    }
+    void enabledChanged()
+    {
+        if (!QAccessible::isActive())
+            return;
+        QAccessible::State changed;
+        changed.disabled = true;
+        changed.focusable = true;
+        QAccessibleStateChangeEvent event(parent(), changed);
+        QAccessible::updateAccessibility(&event);
     }
     void checkedChanged()
     {
@@ -362,10 +463,62 @@ void connectNotify(QQuickItem *item, const char *property, QObject *receiver, co
 
 } // namespace
 
+QList<QQuickItem *> windowTreeTop(QQuickWindow *window)
+{
+    QQuickItem *content = window ? window->contentItem() : nullptr;
+    if (!content)
+        return {};
+    QQuickItem *sheet = SheetFocus::openSheet(window);
+    if (!sheet || !content->isAncestorOf(sheet))
+        return nodesUnder(content);
+    // The outermost item round the sheet that holds nothing else: a pop-up's own item, not
+    // just its content; never the page the sheet lies in.
+    QList<QQuickItem *> nodes = nodesOf(sheet);
+    for (QQuickItem *up = sheet->parentItem(); up && up != content && nodesUnder(up) == nodes; up = up->parentItem())
+        nodes = nodesOf(up);
+    return nodes;
+}
+
+void changeWindowTree(QQuickWindow *window, const std::function<void()> &change)
+{
+    if (!window || !QAccessible::isActive()) {
+        change();
+        return;
+    }
+    const QList<QQuickItem *> before = windowTreeTop(window);
+    change();
+    const QList<QQuickItem *> after = windowTreeTop(window);
+    // For the bridge, a node that leaves its parent's children; then those that come.
+    for (QQuickItem *node : before) {
+        if (!after.contains(node)) {
+            QAccessibleEvent left(node, QAccessible::ObjectDestroyed);
+            QAccessible::updateAccessibility(&left);
+        }
+    }
+    for (QQuickItem *node : after) {
+        if (!before.contains(node)) {
+            QAccessibleEvent came(node, QAccessible::ObjectCreated);
+            QAccessible::updateAccessibility(&came);
+        }
+    }
+}
+
+void announceWindowTree(QQuickWindow *window)
+{
+    if (!window || !QAccessible::isActive())
+        return;
+    for (QQuickItem *node : windowTreeTop(window)) {
+        QAccessibleEvent came(node, QAccessible::ObjectCreated);
+        QAccessible::updateAccessibility(&came);
+    }
+}
+
 QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
 {
     if (object && object == QCoreApplication::instance())
         return new ApplicationWithMenus;
+    if (auto *window = qobject_cast<QQuickWindow *>(object))
+        return new WindowTree(window);
     auto *item = qobject_cast<QQuickItem *>(object);
     if (!item || !(hasTextValue(item) || hasOwnRole(item)))
         return nullptr;
@@ -374,6 +527,7 @@ QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
         auto *notifier = new ValueNotifier(item);
         connectNotify(item, kValueProperty, notifier, "valueChanged()");
         connectNotify(item, kCheckedProperty, notifier, "checkedChanged()");
+        QObject::connect(item, &QQuickItem::enabledChanged, notifier, &ValueNotifier::enabledChanged);
     }
     return new ValuedControl(item);
 }

@@ -4,8 +4,11 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
+
 class QAccessibleInterface;
 class QQuickItem;
+class QQuickWindow;
 class QQmlEngine;
 class QJSEngine;
 
@@ -17,17 +20,31 @@ namespace qv::design {
 // percent"), and its name, description, role and states from its Accessible attached
 // properties. Such a control is a leaf: the texts shown inside it that its name and value
 // do not say are read as its description, after a slider's value (the AT-SPI bridge
-// carries a value as a number only). An item with a bool property `accessibleExpanded` is
-// expandable, expanded or collapsed as it says. An item with an int property
-// `accessibleRole` (a menu entry, a picker) is described the same way, with that role,
-// checkable when it has `accessibleChecked` (or as its bool `accessibleCheckable` says). An item that also has a bool property `accessibleChecked` is a switch: checkable,
-// checked as that property says (Qt Quick's buttons write their own state over the attached
-// one). A slider keeps a number for assistive technology to read and set, counted in the
-// steps its row shows (its `keyStep`, else hundredths of its range): 84 for "84%", not 0.84.
-// Qt Quick offers no text value of its own. The application's own interface lists its open
-// pop-up menus (the gear menu) among its children, which Qt leaves out. Installed once, by
-// prepareEngine().
+// carries a value as a number only). A disabled control is disabled in the tree (Qt Quick
+// 6.4 does not say so), Tab passes it by, and its "Press" does nothing. An item with a bool
+// property `accessibleExpanded` is expandable, expanded or collapsed as it says. An item
+// with an int property `accessibleRole` (a menu entry, a picker, the shared buttons) is
+// described the same way, with that role, checkable when it has `accessibleChecked` (or as
+// its bool `accessibleCheckable` says). An item that also has a bool property
+// `accessibleChecked` is a switch: checkable, checked as that property says (Qt Quick's
+// buttons write their own state over the attached one). A slider keeps a number for
+// assistive technology to read and set, counted in the steps its row shows (its `keyStep`,
+// else hundredths of its range): 84 for "84%", not 0.84. Qt Quick offers no text value of
+// its own. The application's own interface lists its open pop-up menus (the gear menu)
+// among its children, which Qt leaves out, and each window's lists the sheet open in it
+// alone (windowTreeTop()). Installed once, by prepareEngine().
 void installAccessibleValues();
+
+// The nodes at the top of a window's accessibility tree: the window's own, or, while a
+// sheet is open in it (SheetFocus), the sheet's alone (the outermost item that holds
+// nothing else); the page behind is not in the tree until the sheet closes.
+QList<QQuickItem *> windowTreeTop(QQuickWindow *window);
+// Runs a change of what is open in a window and tells assistive technology which nodes
+// left the top of its tree and which came.
+void changeWindowTree(QQuickWindow *window, const std::function<void()> &change);
+// Tells assistive technology that the nodes at the top of a window's tree came: after a
+// sheet that held the tree went away with its items.
+void announceWindowTree(QQuickWindow *window);
 
 // The factory itself (for tests): an interface for such an item, else nothing.
 QAccessibleInterface *accessibleValueFactory(const QString &className, QObject *object);

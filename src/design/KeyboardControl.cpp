@@ -1,5 +1,7 @@
 #include "design/KeyboardControl.h"
 
+#include "design/AccessibleValue.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -198,18 +200,42 @@ void KeyboardControl::focus(QQuickItem *item, bool keyboard)
 
 // ---- SheetFocus ----
 
+namespace {
+
+// The sheets active now, in the order they opened: the last of a window holds its tree.
+QList<QPointer<SheetFocus>> &openSheets()
+{
+    static QList<QPointer<SheetFocus>> sheets;
+    return sheets;
+}
+
+} // namespace
+
+QQuickItem *SheetFocus::openSheet(const QQuickWindow *window)
+{
+    const QList<QPointer<SheetFocus>> &sheets = openSheets();
+    for (auto sheet = sheets.crbegin(); sheet != sheets.crend(); ++sheet)
+        if (*sheet && (*sheet)->m_coversPage && (*sheet)->m_scope && window && (*sheet)->m_scope->window() == window)
+            return (*sheet)->m_scope;
+    return nullptr;
+}
+
 SheetFocus::SheetFocus(QObject *parent) : QObject(parent) {}
 
 SheetFocus::~SheetFocus()
 {
     if (!m_entered)
         return;
+    // Items around may be going away with this one: the tree is not walked now; the page
+    // behind comes back to it, and the focus to the opener, once they are gone.
+    openSheets().removeAll(this);
     if (m_window)
         m_window->removeEventFilter(this);
-    // Items around may be going away with this one: the focus goes back once they are gone.
     QPointer<QQuickItem> opener = m_opener;
     const bool keyboard = m_keyboard;
-    QTimer::singleShot(0, QCoreApplication::instance(), [opener, keyboard] {
+    QPointer<QQuickWindow> window = m_coversPage ? m_treeWindow : nullptr;
+    QTimer::singleShot(0, QCoreApplication::instance(), [opener, keyboard, window] {
+        announceWindowTree(window);
         if (canTakeFocus(opener))
             opener->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
     });
@@ -221,6 +247,14 @@ void SheetFocus::setScope(QQuickItem *scope)
         return;
     if (m_scope)
         disconnect(m_scope, nullptr, this, nullptr);
+    if (m_entered) {
+        // An open sheet that moves to another scope (a tour's next step) takes the tree along.
+        QQuickWindow *from = m_scope ? m_scope->window() : nullptr;
+        QQuickWindow *to = scope ? scope->window() : nullptr;
+        if (from != to)
+            changeWindowTree(from, [&] { m_scope = nullptr; });
+        changeWindowTree(to, [&] { m_scope = scope; });
+    }
     m_scope = scope;
     if (m_scope) {
         connect(m_scope, &QQuickItem::windowChanged, this, &SheetFocus::update);
@@ -252,6 +286,14 @@ void SheetFocus::setActive(bool active)
     m_active = active;
     emit activeChanged();
     update();
+}
+
+void SheetFocus::setCoversPage(bool covers)
+{
+    if (m_coversPage == covers)
+        return;
+    changeWindowTree(m_entered && m_scope ? m_scope->window() : nullptr, [&] { m_coversPage = covers; });
+    emit coversPageChanged();
 }
 
 void SheetFocus::componentComplete()
@@ -300,15 +342,23 @@ void SheetFocus::update()
 
 void SheetFocus::enter()
 {
-    m_entered = true;
+    changeWindowTree(m_scope->window(), [this] {
+        m_entered = true;
+        openSheets().removeAll(this);
+        openSheets().append(this);
+    });
     m_window = m_scope->window();
+    m_treeWindow = m_scope->window();
     m_window->installEventFilter(this);
     takeFocus();
 }
 
 void SheetFocus::leave()
 {
-    m_entered = false;
+    changeWindowTree(m_scope ? m_scope->window() : nullptr, [this] {
+        m_entered = false;
+        openSheets().removeAll(this);
+    });
     m_focusPending = false;
     if (m_window)
         m_window->removeEventFilter(this);

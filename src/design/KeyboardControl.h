@@ -62,7 +62,10 @@ public:
 // active or its scope changes), Tab and Shift+Tab go round inside it, and Esc emits
 // escapePressed() when `closesOnEscape`; when it stops being active (or goes away), the
 // focus goes back to the item that had it before, if that can still take it. The focus
-// is taken as from the keyboard when the item that had it showed its focus ring.
+// is taken as from the keyboard when the item that had it showed its focus ring. A sheet
+// that `coversPage` (all but a tour's pop-up beside the block it explains) hides the page
+// from assistive technology too: while it is active, its window's accessibility tree holds
+// the sheet alone, and the page behind it comes back when it closes.
 class SheetFocus : public QObject, public QQmlParserStatus {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
@@ -71,6 +74,7 @@ class SheetFocus : public QObject, public QQmlParserStatus {
     Q_PROPERTY(QQuickItem *initialItem READ initialItem WRITE setInitialItem NOTIFY initialItemChanged)
     Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
     Q_PROPERTY(bool closesOnEscape MEMBER m_closesOnEscape NOTIFY closesOnEscapeChanged)
+    Q_PROPERTY(bool coversPage READ coversPage WRITE setCoversPage NOTIFY coversPageChanged)
 public:
     explicit SheetFocus(QObject *parent = nullptr);
     ~SheetFocus() override;
@@ -81,9 +85,15 @@ public:
     void setInitialItem(QQuickItem *item);
     bool active() const { return m_active; }
     void setActive(bool active);
+    bool coversPage() const { return m_coversPage; }
+    void setCoversPage(bool covers);
 
     // The item focus goes back to.
     QQuickItem *opener() const { return m_opener; }
+
+    // The scope of the sheet open in a window that covers its page (the one opened last),
+    // else null.
+    static QQuickItem *openSheet(const QQuickWindow *window);
 
     void classBegin() override {}
     void componentComplete() override;
@@ -93,6 +103,7 @@ signals:
     void initialItemChanged();
     void activeChanged();
     void closesOnEscapeChanged();
+    void coversPageChanged();
     void escapePressed();
 
 protected:
@@ -114,11 +125,14 @@ private:
     // it is taken down, when it is a window no longer.
     QPointer<QObject> m_window;
     QPointer<QQuickWindow> m_followed;
+    // The window whose tree the sheet holds, taken while it was one.
+    QPointer<QQuickWindow> m_treeWindow;
     bool m_active = false;
     bool m_entered = false;
     bool m_focusPending = false;
     bool m_complete = false;
     bool m_closesOnEscape = true;
+    bool m_coversPage = true;
     bool m_keyboard = false;
 };
 

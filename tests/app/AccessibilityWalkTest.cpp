@@ -99,9 +99,11 @@ Walk walkWindow(QQuickWindow *window)
     QCoreApplication::processEvents();
     Walk result;
     walk(QAccessible::queryAccessibleInterface(window), result);
-    // Every text shown is read, as a label of its own or within its control's name.
+    // Every text shown is read, as a label of its own or within its control's name; behind
+    // an open sheet, none.
     QList<QQuickItem *> texts;
-    shownTexts(window->contentItem(), texts);
+    for (QQuickItem *top : design::windowTreeTop(window))
+        shownTexts(top, texts);
     const QString heard = result.heard.join(u'\n');
     for (QQuickItem *text : texts) {
         const QString shown = design::AccessibleTexts::heard(text->property("text").toString(),
@@ -209,6 +211,7 @@ TEST_F(AccessibilityWalkTest, EverySectionAndThePopoverNameTheirControls)
     EXPECT_EQ(dialog->text(QAccessible::Name), "Rename Saved Profile");
     const Walk sheet = walkWindow(main);
     EXPECT_TRUE(sheet.faults.isEmpty()) << "rename sheet:\n" << qPrintable(sheet.faults.join(u'\n'));
+    EXPECT_FALSE(sheet.heard.contains("Display & Comfort")) << "the page behind the sheet is read";
     QMetaObject::invokeMethod(grid, "cancelRename");
     QCoreApplication::processEvents();
 
@@ -284,12 +287,24 @@ TEST_F(AccessibilityWalkTest, CtrlQQuitsFromTheMainWindowAlsoWithASheetOpen)
     ASSERT_TRUE(leave);
     QMetaObject::invokeMethod(leave, "clicked");
     QCoreApplication::processEvents();
-    // The appearance changes while the sheet is open: the sheet stays, a dialog.
+    // The appearance changes while the sheet is open: the sheet stays, a dialog, alone in
+    // the tree; with nothing to save, "Save comment" is disabled there.
     for (const char *appearance : {"dark", "light"}) {
         defaults->setString("appAppearanceMode", appearance);
         QCoreApplication::processEvents();
-        EXPECT_TRUE(walkWindow(main).heard.contains("Leave feedback")) << appearance;
+        const Walk composer = walkWindow(main);
+        EXPECT_TRUE(composer.heard.contains("Leave feedback")) << appearance;
+        EXPECT_FALSE(composer.heard.contains("Leave comment")) << appearance;
     }
+    QQuickItem *save = test::findItem(main->contentItem(), "saveButton");
+    ASSERT_TRUE(save);
+    QAccessibleInterface *saveNode = QAccessible::queryAccessibleInterface(save);
+    ASSERT_TRUE(saveNode);
+    EXPECT_TRUE(saveNode->state().disabled);
+    QQuickItem *comment = test::findItem(main->contentItem(), "commentEditor");
+    ASSERT_TRUE(comment);
+    comment->setProperty("text", QStringLiteral("Too bright"));
+    EXPECT_FALSE(saveNode->state().disabled);
     QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(quit.count(), 2);
     main->close();

@@ -444,9 +444,11 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     EXPECT_FALSE(toggle->state().checked);
 }
 
-// Assistive technology's "Press" clicks a button once (twice would undo a switch).
+// Assistive technology's "Press" clicks a button once (twice would undo a switch); a
+// disabled one is disabled in the tree, Tab passes it by, and Press does nothing.
 TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)
 {
+    QAccessible::setActive(true);
     const std::unique_ptr<QObject> root = create(
         "Column { property int clicks: 0\n"
         "  PrimaryButton { objectName: 'primary'; text: 'Start'; onClicked: parent.clicks++ }\n"
@@ -458,9 +460,17 @@ TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)
         QAccessibleInterface *button =
             QAccessible::queryAccessibleInterface(test::findItem(qobject_cast<QQuickItem *>(root.get()), name));
         ASSERT_TRUE(button && button->actionInterface()) << name;
+        EXPECT_FALSE(button->state().disabled) << name;
         button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         EXPECT_EQ(root->property("clicks").toInt(), 1) << name;
+        QQuickItem *item = test::findItem(qobject_cast<QQuickItem *>(root.get()), name);
+        item->setEnabled(false);
+        EXPECT_TRUE(button->state().disabled) << name;
+        EXPECT_FALSE(button->state().focusable) << name;
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(root->property("clicks").toInt(), 1) << name << ": pressed while disabled";
     }
+    QAccessible::setActive(false);
 }
 
 // Texts are read as labels while shown; a hidden text, a symbol and a title that only

@@ -1,8 +1,11 @@
+#include "design/AccessibleValue.h"
 #include "design/Design.h"
 #include "design/KeyboardControl.h"
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
 
+#include <QAccessible>
+#include <QAccessibleInterface>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -17,6 +20,18 @@ using namespace qv;
 using design::sliderValueForKey;
 
 namespace {
+
+// The names assistive technology reaches in a window, walking down from the window.
+QStringList treeNames(QAccessibleInterface *node, int depth = 0)
+{
+    QStringList names;
+    if (!node || depth > 50)
+        return names;
+    names << node->text(QAccessible::Name);
+    for (int i = 0; i < node->childCount(); ++i)
+        names << treeNames(node->child(i), depth + 1);
+    return names;
+}
 
 TEST(SliderKeys, MoveByStepsOfTheShownValueWithinTheRange)
 {
@@ -175,9 +190,11 @@ TEST_F(KeyboardViewTest, TabShowsTheRingAndTheKeysOperateTheControls)
 }
 
 // A sheet takes the focus into its first field, keeps Tab inside, reports Esc, and gives
-// the focus back to the control that opened it, ring included.
+// the focus back to the control that opened it, ring included. While it is open, the page
+// behind it is not in the accessibility tree; it comes back when the sheet closes.
 TEST_F(KeyboardViewTest, ASheetHoldsTheFocusAndGivesItBack)
 {
+    QAccessible::setActive(true);
     QQuickWindow *window = show(R"(
         Window {
             width: 500; height: 300
@@ -204,6 +221,12 @@ TEST_F(KeyboardViewTest, ASheetHoldsTheFocusAndGivesItBack)
     ASSERT_EQ(focused(), item("opener"));
     QTest::keyClick(window, Qt::Key_Space);
     ASSERT_TRUE(root->property("open").toBool());
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(window);
+    ASSERT_TRUE(tree);
+    EXPECT_TRUE(treeNames(tree).contains("Cancel"));
+    EXPECT_FALSE(treeNames(tree).contains("Open")) << "the page behind the sheet is read";
+    ASSERT_GT(tree->childCount(), 0);
+    EXPECT_EQ(tree->indexOfChild(tree->child(0)), 0);
     EXPECT_EQ(focused(), item("field")) << "typed text goes into the first field";
     for (char c : std::string("hello"))
         QTest::keyClick(window, c);
@@ -220,7 +243,10 @@ TEST_F(KeyboardViewTest, ASheetHoldsTheFocusAndGivesItBack)
     EXPECT_TRUE(item("opener")->property("visualFocus").toBool()) << "opened from the keyboard: the ring is back";
     QTest::keyClick(window, Qt::Key_Tab);
     EXPECT_EQ(focused(), item("after")) << "Tab walks the page again";
+    EXPECT_TRUE(treeNames(tree).contains("Open")) << "the page is back in the tree";
+    EXPECT_FALSE(treeNames(tree).contains("Cancel"));
     window->close();
+    QAccessible::setActive(false);
 }
 
 // The Menu key opens a menu on its first entry; the arrows walk the entries, Return

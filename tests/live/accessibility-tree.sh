@@ -8,9 +8,12 @@
 # value as the row's label shows it; the chosen tile, interval, style and section
 # (Settings too) are selected; headings, texts and statistics tiles carry their text;
 # nothing hidden is in the tree; an open topic says so and its body is read; the composer
-# is a named dialog that opens on its named comment; "New profile" puts the focus on the
-# new tile. In the pop-over, Tab reaches the comfort switch, "Open Quellvista" and the gear
-# menu, which opens in the tree on its first entry; Enter on its "Quit Quellvista" ends the
+# is a named dialog that opens on its named comment, its "Save comment" disabled until
+# there is text; "New profile" puts the focus on the new tile. While the composer or a
+# rename sheet is open, the page behind it is not in the tree (and the tree says so as it
+# leaves and comes back). In the pop-over, Tab reaches the comfort switch, "Open
+# Quellvista" and the gear menu, which opens in the tree on its first entry, its focused
+# node and focus events following the arrows; Enter on its "Quit Quellvista" ends the
 # application. Then, on the X server's own screen with Evening on its ramp: the break
 # panel reads its line and countdown, and Ctrl+Q pressed while the panel shows and a
 # transition runs ends the application with the original ramp back. Last, on the host,
@@ -153,6 +156,17 @@ main expect "Evening comfort profile" selected
 main expect "Focus comfort profile" '!selected'
 main press "Create new comfort profile"
 main expect "*saved comfort profile" role="push button" focused
+# Its rename sheet (Shift+F10, Return on "Rename"): the page behind it leaves the tree
+# while it is open and comes back when Esc closes it.
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
+xdotool key shift+F10
+main expect "Rename" role="menu item" focused
+main tree-event Return remove "Create new comfort profile"
+main expect "Rename*" role=dialog
+main absent "Create new comfort profile"
+main absent "Display & Comfort"
+main tree-event Escape add "Create new comfort profile"
+main expect "Display & Comfort" selected
 
 # Break options and statistics; the chosen interval and style are selected.
 main press "Break Reminders"
@@ -180,7 +194,14 @@ main press "Leave comment"
 main expect "Leave feedback" role=dialog
 main expect "Comment" focused
 main expect "Name or email (optional)" '!focused'
-xdotool key Escape
+# "Save comment" is disabled while there is nothing to save, and no part of the page
+# behind the composer is in the tree.
+main expect "Save comment" role="push button" '!enabled' '!sensitive'
+main absent "Leave comment"
+xdotool type "Too bright"
+main expect "Save comment" enabled sensitive
+main tree-event Escape add "Leave comment"
+main expect "Leave comment" role="push button"
 
 segment_by_keyboard Light
 popover_by_keyboard
@@ -201,9 +222,8 @@ gear_menu() { (($(windows) > windows_before)); }
 xdotool key space
 poll 10 gear_menu || fail "Space on the gear opened no menu"
 menu expect "Dithering protection" role="menu item" focused
-menu expect "Quit Quellvista" role="menu item"
-xdotool key Up
-menu expect "Quit Quellvista" focused
+# The arrows move the focused node with the highlight, each move a focus event.
+menu focus-follows Down "PWM avoidance" Up "Dithering protection" Up "Quit Quellvista"
 xdotool key Return
 poll 10 app_ended || fail "\"Quit Quellvista\" chosen with Enter did not end the application"
 wait "$app_pid" || fail "the application quit with status $?"

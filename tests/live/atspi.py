@@ -7,13 +7,22 @@ Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE,
                           value=N, description=TEXT, a state (checked, selected, focused,
-                          focusable, expandable, expanded, collapsed) or !STATE
+                          focusable, expandable, expanded, collapsed, enabled, sensitive)
+                          or !STATE
+  absent NAME             within 10 s no control NAME is in the window's tree
+  focus-follows KEY NAME [KEY NAME...]
+                          presses each KEY (xdotool) in turn and within 10 s a focus event
+                          comes from its NAME, then the window's one focused control
+  tree-event KEY add|remove NAME
+                          presses KEY and within 10 s the tree says that the control NAME
+                          came into it (add) or left it (remove)
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
   nothing-hidden          fails while a node within the window's bounds is not visible
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
+import subprocess
 import sys
 import time
 
@@ -21,7 +30,7 @@ import pyatspi
 
 STATES = {name: getattr(pyatspi, "STATE_" + name.upper())
           for name in ("checked", "selected", "focused", "focusable", "showing", "visible", "expandable",
-                       "expanded", "collapsed")}
+                       "expanded", "collapsed", "enabled", "sensitive")}
 
 
 def application():
@@ -118,6 +127,71 @@ def fail(frame, reason):
     sys.exit(1)
 
 
+def events_after(steps, *kinds):
+    """For each (KEY, wanted) of steps in turn, presses KEY and listens (10 s at most) for
+    events of those kinds until wanted(event). Returns the index of the step that heard
+    none, else None."""
+    from gi.repository import GLib
+    at = [0]
+    timer = [None]
+
+    def give_up():
+        pyatspi.Registry.stop()
+        return False
+
+    def press():
+        subprocess.run(["xdotool", "key", steps[at[0]][0]], check=True)
+        timer[0] = GLib.timeout_add(10000, give_up)
+        return False
+
+    def on_event(event):
+        try:
+            heard = steps[at[0]][1](event)
+        except Exception:  # a source that went away meanwhile
+            heard = False
+        if not heard:
+            return
+        GLib.source_remove(timer[0])
+        at[0] += 1
+        if at[0] == len(steps):
+            pyatspi.Registry.stop()
+        else:
+            GLib.timeout_add(100, press)
+
+    pyatspi.Registry.registerEventListener(on_event, *kinds)
+    # The application learns of the listener over the bus: the first key comes a moment later.
+    GLib.timeout_add(500, press)
+    pyatspi.Registry.start()
+    return at[0] if at[0] < len(steps) else None
+
+
+def follow_focus(title, frame, pairs):
+    """Presses each KEY of pairs in turn and waits for the focus event of its control NAME,
+    which is then the one focused control of the window."""
+    missed = []
+
+    def focused(name):
+        def wanted(event):
+            if event.detail1 != 1 or not matches(event.source, name):
+                return False
+            others = [describe(n) for f in windows(title) for n in list(nodes(f))[1:]
+                      if n.getState().contains(pyatspi.STATE_FOCUSED) and not matches(n, name)]
+            if others:
+                missed.append("%r has its focus event, but also focused: %s" % (name, "; ".join(others)))
+            return True
+        return wanted
+
+    steps = [(key, focused(name)) for key, name in zip(pairs[::2], pairs[1::2])]
+    unheard = events_after(steps, "object:state-changed:focused", "focus:")
+    if unheard is not None:
+        fail(frame, "%s brought no focus event from %r" % (pairs[2 * unheard], pairs[2 * unheard + 1]))
+    if missed:
+        fail(frame, "; ".join(missed))
+    last = pairs[-1]
+    if not any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in nodes(windows(title)) if matches(n, last)):
+        fail(frame, "%r had its focus event but is not focused" % last)
+
+
 def main():
     title, command, args = sys.argv[1], sys.argv[2], sys.argv[3:]
     end = time.monotonic() + 10
@@ -147,6 +221,24 @@ def main():
             if time.monotonic() > end:
                 fail(frame, "hidden in the tree: " + "; ".join(hidden))
             time.sleep(0.2)
+    elif command == "absent":
+        while True:
+            found = [describe(n) for n in nodes(frame) if matches(n, args[0])]
+            if not found:
+                return
+            if time.monotonic() > end:
+                fail(frame, "still in the tree: " + "; ".join(found))
+            time.sleep(0.2)
+            frame = windows(title)
+    elif command == "focus-follows":
+        follow_focus(title, frame, args)
+    elif command == "tree-event":
+        # Qt's bridge says that a node left only to those who listen to state changes.
+        def wanted(event):
+            return event.type == "object:children-changed:" + args[1] and matches(event.any_data, args[2])
+        if events_after([(args[0], wanted)], "object:children-changed", "object:state-changed:showing") is not None:
+            fail(frame, "%s: the tree did not say that %r %s" % (args[0], args[2],
+                                                               "came" if args[1] == "add" else "left"))
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":

@@ -21,6 +21,9 @@ T.Button {
     hoverEnabled: true
     // Named by its label, also where a caller adds a hint.
     Accessible.name: text
+    // Described by the design's own interface: disabled in the tree while it is disabled
+    // (a caller dims it then), and "Press" does nothing.
+    readonly property int accessibleRole: Accessible.Button
     font: Theme.bodyMedium
 
     contentItem: Text {

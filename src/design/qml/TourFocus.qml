@@ -19,5 +19,7 @@ SheetFocus {
     }
     initialItem: scope ? scope.nextButton : null
     active: tour.isOpen
+    // The pop-up lies beside the block it explains: the page stays readable.
+    coversPage: false
     onEscapePressed: tour.finish()
 }
