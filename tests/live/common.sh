@@ -38,8 +38,10 @@ poll() {
 }
 
 # Starts an X server of one 1920x1200 screen, sets DISPLAY to it and xvfb_pid to its process.
+# Keys do not repeat (a 30 s delay): on a loaded machine a key's release from xdotool may come
+# later than the usual repeat delay, and one Right would then move a slider many steps.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset -ardelay 30000 3>"$tmp/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   poll 10 test -s "$tmp/display" || { echo "$1: Xvfb did not start"; exit 1; }
   export DISPLAY=":$(head -n1 "$tmp/display")"
