@@ -28,6 +28,9 @@ TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
     test::LogCapture logs;
     x11::XConnection x(server.display(), Logger("X11"));
     host::ScreenSaverIdle idle(x, 300);
+    // The server may have been up for longer than that: then the first idle time was told
+    // while the idle time was made, before anyone listened.
+    const bool idleAtStart = idle.lastInputMs().has_value();
     QSignalSpy started(&idle, &Idle::idleStarted);
     QSignalSpy resumed(&idle, &Idle::resumed);
     QSignalSpy gone(&idle, &host::ScreenSaverIdle::gone);
@@ -37,7 +40,7 @@ TEST(HostIdleTest, TheScreenSaverExtensionCountsFromTheLastInput)
         ASSERT_TRUE(resumed.wait(3000));
         EXPECT_EQ(idle.secondsSinceLastInputEvent(), 0.0);
     }
-    EXPECT_EQ(started.size(), 2);
+    EXPECT_EQ(started.size(), idleAtStart ? 1 : 2);
     EXPECT_TRUE(logs.messages("Idle").isEmpty());
 
     server.stop();

@@ -176,6 +176,12 @@ TEST(DesktopEntriesTest, OnlyRegularFilesAreReadAndFoldersMadeLaterAreWatched)
     EXPECT_LE(changed.size(), 4);
 }
 
+// Notices one a line, for a failure's message.
+std::string lines(const QStringList &notices)
+{
+    return notices.join(QLatin1Char('\n')).toStdString();
+}
+
 class HostWorkspaceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -242,12 +248,25 @@ TEST_F(HostWorkspaceTest, FollowsTheActiveWindowAndTheRunningApplications)
     EXPECT_FALSE(running.at(0).isActive);
     EXPECT_TRUE(running.at(1).isActive);
 
-    // The active application's last window goes: deactivated, then terminated.
+    // The active application's last window goes: deactivated, then terminated (the window
+    // manager may activate the editor before it lists the window gone, or after).
     notices.clear();
     server->destroyWindow(terminal);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.runningApplications().size() == 1; }, 10000));
-    ASSERT_GE(notices.size(), 2);
-    EXPECT_EQ(notices.mid(0, 2), (QStringList{"deactivated org.gnome.Terminal", "terminated org.gnome.Terminal"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notices.contains("terminated org.gnome.Terminal"); }, 10000)) << lines(notices);
+    EXPECT_EQ(notices.count("deactivated org.gnome.Terminal"), 1) << lines(notices);
+    EXPECT_LT(notices.indexOf("deactivated org.gnome.Terminal"), notices.indexOf("terminated org.gnome.Terminal"))
+        << lines(notices);
+    EXPECT_EQ(workspace.runningApplications().size(), 1);
+
+    // No window active, and it lasts (the last one minimised): nothing is in front.
+    ASSERT_TRUE(activate(workspace, editor, "code"));
+    notices.clear();
+    server->minimize(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !workspace.frontmostApplication(); }, 10000)) << lines(notices);
+    EXPECT_EQ(server->activeWindow(), 0u);
+    EXPECT_EQ(lines(notices), "deactivated code");
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    EXPECT_FALSE(workspace.runningApplications().first().isActive);
 }
 
 TEST_F(HostWorkspaceTest, WindowsThatNameNoApplicationHaveADefinedAnswer)
@@ -322,24 +341,46 @@ TEST_F(HostWorkspaceTest, ANewClientThatReusesAClosedWindowsIdIsItself)
 }
 
 // A window of this process (its _NET_WM_PID) is never in front nor listed: while it is
-// active the application before it stays in front, and nothing is announced.
+// active the application before it stays in front, and nothing is announced, also where
+// the window manager passes through "no active window" between the two (openbox often
+// does). The terminal's activation at the end is heard after everything before it.
 TEST_F(HostWorkspaceTest, OwnWindowsAreNeverTheFrontApplication)
 {
     HostWorkspace workspace(server->display(), entries);
     const quint32 editor = server->createWindow({XServer::wmClass("code", "Code"), std::nullopt, 4242});
     const quint32 own = server->createWindow(
         {XServer::wmClass("quellvista", "Quellvista"), std::nullopt, quint32(QCoreApplication::applicationPid())});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(editor) && server->isManaged(own); }, 10000));
+    const quint32 terminal = server->createWindow(
+        {XServer::wmClass("gnome-terminal-server", "Gnome-terminal"), QByteArray("org.gnome.Terminal"), 4343});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->isManaged(editor) && server->isManaged(own) && server->isManaged(terminal); },
+                                10000));
     ASSERT_TRUE(activate(workspace, editor, "code"));
-    QSignalSpy activated(&workspace, &Workspace::applicationActivated);
-    QSignalSpy deactivated(&workspace, &Workspace::applicationDeactivated);
+    QStringList notices;
+    const auto record = [&](const char *what) {
+        return [&notices, &workspace, what](const std::optional<RunningApplication> &app) {
+            const auto front = workspace.frontmostApplication();
+            notices << QStringLiteral("%1 %2, front %3")
+                           .arg(QLatin1String(what), app ? app->bundleIdentifier.value_or("-") : "none",
+                                front ? front->bundleIdentifier.value_or("-") : "none");
+        };
+    };
+    QObject::connect(&workspace, &Workspace::applicationActivated, record("activated"));
+    QObject::connect(&workspace, &Workspace::applicationDeactivated, record("deactivated"));
+
+    for (int i = 0; i < 300 && notices.isEmpty(); ++i) {
+        server->activate(own);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server->activeWindow() == own; }, 10000)) << i;
+        ASSERT_TRUE(activate(workspace, editor, "code")) << i;
+    }
     server->activate(own);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->activeWindow() == own; }, 10000));
-    QTest::qWait(200);
-    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "code");
-    EXPECT_EQ(activated.size() + deactivated.size(), 0);
-    ASSERT_EQ(workspace.runningApplications().size(), 1);
-    EXPECT_EQ(workspace.runningApplications().first().bundleIdentifier, "code");
+    ASSERT_TRUE(activate(workspace, terminal, "org.gnome.Terminal"));
+    EXPECT_EQ(lines(notices), "deactivated code, front org.gnome.Terminal\n"
+                              "activated org.gnome.Terminal, front org.gnome.Terminal");
+    const QList<RunningApplication> running = workspace.runningApplications();
+    ASSERT_EQ(running.size(), 2);
+    EXPECT_EQ(running.first().bundleIdentifier, "code");
+    EXPECT_EQ(running.last().bundleIdentifier, "org.gnome.Terminal");
 }
 
 // A window whose application was installed after it was first seen is named anew.

@@ -93,22 +93,26 @@ TEST_F(WaylandSessionTest, FrontApplicationFollowsTheActivatedWindow)
     QSignalSpy terminated(&workspace, &Workspace::applicationTerminated);
     ASSERT_TRUE(sway->openWindow(QStringLiteral("org.example.Reader")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 1; }, 5000));
+    ASSERT_TRUE(workspace.frontmostApplication());
     EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("org.example.Reader"));
     EXPECT_EQ(deactivated.size(), 1);
     EXPECT_EQ(workspace.runningApplications().size(), 2);
 
     ASSERT_TRUE(sway->message({QStringLiteral("[app_id=\"^code$\"] focus")}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 2; }, 5000));
+    ASSERT_TRUE(workspace.frontmostApplication());
     EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("code"));
 
     ASSERT_TRUE(sway->message({QStringLiteral("[app_id=\"^code$\"] kill")}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return terminated.size() == 1; }, 5000));
-    EXPECT_EQ(terminated.first().first().value<std::optional<RunningApplication>>()->bundleIdentifier,
-              QStringLiteral("code"));
+    const auto gone = terminated.first().first().value<std::optional<RunningApplication>>();
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->bundleIdentifier, QStringLiteral("code"));
 }
 
 // The application's own windows (by app_id) are neither listed nor in front: while one has
-// the focus the application before it stays in front.
+// the focus the application before it stays in front. The reader's window opened after it
+// is heard after everything before it: the application it takes the front from is code.
 TEST_F(WaylandSessionTest, OwnWindowsAreNeverTheFrontApplication)
 {
     const QString before = QGuiApplication::desktopFileName();
@@ -116,14 +120,29 @@ TEST_F(WaylandSessionTest, OwnWindowsAreNeverTheFrontApplication)
     ASSERT_TRUE(sway->openWindow(QStringLiteral("code")));
     WaylandWorkspace workspace(*connection, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.frontmostApplication().has_value(); }, 5000));
-    QSignalSpy activated(&workspace, &Workspace::applicationActivated);
+    QStringList notices;
+    const auto record = [&](const char *what) {
+        return [&notices, what](const std::optional<RunningApplication> &app) {
+            notices << QStringLiteral("%1 %2").arg(QLatin1String(what), app ? app->bundleIdentifier.value_or("-") : "none");
+        };
+    };
+    QObject::connect(&workspace, &Workspace::applicationActivated, record("activated"));
+    QObject::connect(&workspace, &Workspace::applicationDeactivated, record("deactivated"));
     ASSERT_TRUE(sway->openWindow(QStringLiteral("com.tebrix.Quellvista")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return sway->isFocused(QStringLiteral("com.tebrix.Quellvista")); }, 5000));
-    QTest::qWait(300);
-    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("code"));
-    ASSERT_EQ(workspace.runningApplications().size(), 1);
-    for (const QList<QVariant> &signal : std::as_const(activated))
-        EXPECT_EQ(signal.first().value<std::optional<RunningApplication>>()->bundleIdentifier, QStringLiteral("code"));
+    ASSERT_TRUE(sway->openWindow(QStringLiteral("org.example.Reader")));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto front = workspace.frontmostApplication();
+        return front && front->bundleIdentifier == QStringLiteral("org.example.Reader");
+    }, 5000));
+    // The compositor may take the focus from code before it gives it to the own window:
+    // code is then deactivated and activated again, and nothing else.
+    ASSERT_GE(notices.size(), 2);
+    EXPECT_EQ(notices.mid(notices.size() - 2), (QStringList{"deactivated code", "activated org.example.Reader"}))
+        << qPrintable(notices.join(QLatin1Char('\n')));
+    for (const QString &notice : notices.mid(0, notices.size() - 2))
+        EXPECT_TRUE(notice.endsWith(QStringLiteral(" code"))) << qPrintable(notice);
+    ASSERT_EQ(workspace.runningApplications().size(), 2);
     QGuiApplication::setDesktopFileName(before);
 }
 

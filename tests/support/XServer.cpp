@@ -190,6 +190,20 @@ void XServer::activate(quint32 window)
     xcb_flush(m_client);
 }
 
+void XServer::minimize(quint32 window)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_CHANGE_STATE");
+    event.data.data32[0] = 3; // IconicState
+    xcb_send_event(m_client, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(m_client);
+}
+
 quint32 XServer::activeWindow()
 {
     const QList<quint32> windows = rootWindows("_NET_ACTIVE_WINDOW");

@@ -43,6 +43,8 @@ public:
     void closeClient(quint32 window);
     // Asks the window manager to activate the window, as a pager does.
     void activate(quint32 window);
+    // Asks the window manager to minimise the window (ICCCM iconic state).
+    void minimize(quint32 window);
     // The root window's _NET_ACTIVE_WINDOW as the server holds it now.
     quint32 activeWindow();
     // Whether the window manager lists the window in _NET_CLIENT_LIST.

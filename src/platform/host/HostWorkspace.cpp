@@ -299,6 +299,7 @@ void HostWorkspace::updateClients(bool notify)
         if (running.contains(key))
             continue;
         if (key == m_activeKey) {
+            m_gapHold.cancel();
             RunningApplication app = *m_active;
             app.isActive = false;
             m_activeKey.clear();
@@ -312,21 +313,33 @@ void HostWorkspace::updateClients(bool notify)
             emit applicationLaunched(running.value(key));
 }
 
-void HostWorkspace::updateActive(bool notify)
+void HostWorkspace::updateActive(bool notify, bool gapOver)
 {
     const QList<quint32> active = windowList(m_atoms.activeWindow, 1);
     const quint32 window = active.isEmpty() ? 0 : active.first();
+    const WindowInfo *info = window != 0 && window != m_root ? describe(window) : nullptr;
+    // One of our own windows in front: the application before it stays in front.
+    if (info && info->own) {
+        m_gapHold.cancel();
+        return;
+    }
+    // No window (or one gone already): a gap between two windows, or the last window went.
+    // The application in front stays so until the hold runs out with still none active.
+    if (!info && m_active && !gapOver) {
+        if (!m_gapHold)
+            m_gapHold = scheduler().after(kGapHoldMs, this, [this] {
+                if (m_x)
+                    updateActive(true, true);
+            });
+        return;
+    }
+    m_gapHold.cancel();
     QString key;
     std::optional<RunningApplication> app;
-    if (window != 0 && window != m_root) {
-        if (const WindowInfo *info = describe(window)) {
-            // One of our own windows in front: the application before it stays in front.
-            if (info->own)
-                return;
-            key = info->key;
-            app = info->application;
-            app->isActive = true;
-        }
+    if (info) {
+        key = info->key;
+        app = info->application;
+        app->isActive = true;
     }
     if (key == m_activeKey)
         return;

@@ -2,6 +2,7 @@
 
 #include "platform/Workspace.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
 
 #include <QHash>
 #include <QSet>
@@ -32,11 +33,17 @@ class DesktopEntries;
 // window in the list and terminates with its last; the application of the active window
 // is activated, the one before it deactivated. This process's own windows are left out:
 // while one of them is active the application in front stays the one before.
+//
+// A window manager may pass through "no active window" between two windows (openbox
+// does, often). The application in front stays in front over such a gap: only when no
+// window is active still after kGapHoldMs (read again then) is it deactivated.
 class HostWorkspace final : public Workspace {
     Q_OBJECT
 public:
     // Longest class or application id taken as a name; a longer one is no name.
     static constexpr int kMaxNameLength = 255;
+    // How long "no active window" may last as a gap between two windows.
+    static constexpr qint64 kGapHoldMs = 500;
 
     // display names the X server (empty: $DISPLAY). Without a server the workspace has no
     // applications (said once in the log).
@@ -65,7 +72,8 @@ private:
     void update();
     void entriesChanged();
     void updateClients(bool notify);
-    void updateActive(bool notify);
+    // gapOver: "no active window" now means none (the hold over a gap has run out).
+    void updateActive(bool notify, bool gapOver = false);
     // The window's application; nothing when the window is gone.
     const WindowInfo *describe(quint32 window);
     QList<quint32> windowList(quint32 atom, int max);
@@ -85,6 +93,7 @@ private:
     QHash<QString, RunningApplication> m_running; // by key
     QString m_activeKey;                         // empty: none
     std::optional<RunningApplication> m_active;
+    TaskHandle m_gapHold; // while no window is active and the one in front is held
     Logger m_log{"Workspace"};
 };
 
