@@ -175,33 +175,31 @@ void XServer::destroyWindow(quint32 window)
     xcb_flush(m_client);
 }
 
-void XServer::activate(quint32 window)
+// A client message about the window to the window manager (on the root window).
+static void askWindowManager(xcb_connection_t *client, xcb_window_t root, quint32 window, xcb_atom_t type,
+                             quint32 first, quint32 second = 0)
 {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window;
-    event.type = atom("_NET_ACTIVE_WINDOW");
-    event.data.data32[0] = 2; // from a pager: the user asked
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(m_client, 0, m_root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+    event.type = type;
+    event.data.data32[0] = first;
+    event.data.data32[1] = second;
+    xcb_send_event(client, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char *>(&event));
-    xcb_flush(m_client);
+    xcb_flush(client);
+}
+
+void XServer::activate(quint32 window)
+{
+    // From a pager: the user asked.
+    askWindowManager(m_client, m_root, window, atom("_NET_ACTIVE_WINDOW"), 2, XCB_CURRENT_TIME);
 }
 
 void XServer::minimize(quint32 window)
 {
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = atom("WM_CHANGE_STATE");
-    event.data.data32[0] = 3; // IconicState
-    xcb_send_event(m_client, 0, m_root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char *>(&event));
-    xcb_flush(m_client);
+    askWindowManager(m_client, m_root, window, atom("WM_CHANGE_STATE"), 3 /* IconicState */);
 }
 
 quint32 XServer::activeWindow()
