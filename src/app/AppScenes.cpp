@@ -1,5 +1,6 @@
 #include "app/AppScenes.h"
 
+#include "app/BreakPanelPresenter.h"
 #include "app/MenuBarExtra.h"
 #include "app/QuellvistaApp.h"
 #include "design/Theme.h"
@@ -135,7 +136,10 @@ void AppScenes::showMainWindow()
     closePopover();
     m_main->show();
     m_main->raise();
-    m_main->requestActivate();
+    // During a break the window comes up under the panel, which takes the keyboard: no key
+    // acts on the window behind it, and it has the keyboard once the break is over.
+    if (!m_app.breakPresenter().takeKeyboard(m_main))
+        m_main->requestActivate();
 }
 
 QPoint AppScenes::popoverPosition(const QRect &icon, const QSize &size, const QRect &screen, const QPoint &cursor)

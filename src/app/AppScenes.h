@@ -39,7 +39,8 @@ public:
     QQuickWindow *popoverWindow() const { return m_popover; }
     MenuBarExtra *menuBarExtra() const { return m_extra.get(); }
 
-    // Shows, raises and activates the main window.
+    // Shows, raises and activates the main window (during a break, the break panel takes
+    // the keyboard and hands it to the window when the break ends).
     void showMainWindow();
     // Opens the pop-over by the icon (or the cursor when iconGeometry is empty), or closes
     // it when it is open. While open it keeps its place by the icon as its height follows

@@ -9,16 +9,34 @@
 #include "runtime/Scheduler.h"
 #include "wellness/BreakReminder.h"
 
+#include <QAccessible>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace qv {
 
 namespace {
 const QUrl kViewUrl(QStringLiteral("qrc:/Quellvista/App/qml/BreakOverlayView.qml"));
+
+// Where the keyboard goes back after a break: the window that had it, else (it closed, as
+// the pop-over does when it loses the keyboard) the application's main window if it shows.
+QWindow *keyboardReturnWindow(QWindow *had)
+{
+    if (had && had->isVisible())
+        return had;
+    const QList<QWindow *> windows = QGuiApplication::topLevelWindows();
+    const auto main = std::find_if(windows.begin(), windows.end(), [](QWindow *window) {
+        return window->isVisible() && window->type() == Qt::Window && !(window->windowStates() & Qt::WindowMinimized);
+    });
+    return main == windows.end() ? nullptr : *main;
 }
+} // namespace
 
 BreakPanelPresenter::BreakPanelPresenter(QObject *parent) : QObject(parent) {}
 
@@ -97,9 +115,40 @@ quint64 BreakPanelPresenter::showBreakOverlay(BreakReminder &reminder)
     open.content = content;
     open.model = model;
     open.panel = std::move(panel);
+    // The window with the keyboard before the panel comes: none while another application
+    // is in front; the panel of a break this one replaces hands on the window it came from.
+    QPointer<QWindow> keyed = QGuiApplication::focusWindow();
+    bool ownKeyboard = keyed != nullptr;
+    for (auto &[other, previous] : m_panels)
+        if (other != id && previous.tookKeyboard) {
+            ownKeyboard = ownKeyboard || previous.panel->isKey();
+            keyed = previous.keyboardReturn;
+        }
     open.panel->orderFrontRegardless();
+    if (ownKeyboard)
+        giveKeyboard(open, keyed);
+    QAccessibleEvent shown(content, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
     installEscMonitors(id, open, reminder);
     return id;
+}
+
+bool BreakPanelPresenter::takeKeyboard(QWindow *returnTo)
+{
+    for (auto &[id, open] : m_panels)
+        if (open.monitorsOn) { // the panel of the running break, not one on its way out
+            giveKeyboard(open, returnTo);
+            return true;
+        }
+    return false;
+}
+
+void BreakPanelPresenter::giveKeyboard(OpenPanel &open, QWindow *returnTo)
+{
+    open.keyboardReturn = returnTo;
+    open.tookKeyboard = open.panel->makeKey();
+    if (!open.tookKeyboard)
+        m_logger.info("The break panel cannot take the keyboard: keys go on to the window that has it");
 }
 
 QQuickItem *BreakPanelPresenter::createContent(BreakReminder &reminder, BreakOverlayModel *&model)
@@ -180,8 +229,19 @@ void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
     if (it == m_panels.end())
         return;
     removeEscMonitors(panel);
-    it->second.panel->orderOut();
+    OpenPanel &open = it->second;
+    // The keyboard goes back to the window it came from, unless the user turned elsewhere
+    // meanwhile or the panel of a new break has it.
+    const bool handBack = open.tookKeyboard && open.panel->isKey();
+    const QPointer<QWindow> returnTo = open.keyboardReturn;
+    open.panel->orderOut();
     m_panels.erase(it); // releases the panel and its view
+    const bool newPanelHasIt =
+        std::any_of(m_panels.begin(), m_panels.end(), [](const auto &entry) { return entry.second.tookKeyboard; });
+    if (!handBack || newPanelHasIt)
+        return;
+    if (QWindow *window = keyboardReturnWindow(returnTo))
+        window->requestActivate();
 }
 
 QQuickItem *BreakPanelPresenter::content(quint64 panel) const

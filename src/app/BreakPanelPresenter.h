@@ -6,12 +6,14 @@
 #include "wellness/BreakPresenter.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <map>
 #include <memory>
 
 class QQmlEngine;
 class QQuickItem;
+class QWindow;
 
 namespace qv {
 
@@ -19,7 +21,11 @@ class BreakOverlayModel;
 
 // Shows breaks to the user: the full-screen break panel over the main screen, which
 // catches clicks and ends the break on Esc (pressed in this application or in any other),
-// and the break notification.
+// and the break notification. A break that begins while one of the application's own
+// windows has the keyboard gives it to the panel (Tab reaches "Skip Break", and no key
+// acts on the window behind it), and the window gets it back when the break ends; the
+// keyboard of another application is left alone. Assistive technology is told that the
+// panel came, as an alert named by its headline.
 class BreakPanelPresenter final : public QObject, public BreakPresenter {
     Q_OBJECT
 public:
@@ -33,6 +39,11 @@ public:
     void removeEscMonitors(quint64 panel) override;
     void closeBreakOverlay(quint64 panel) override;
     void sendBreakNotification(BreakReminder &reminder) override;
+
+    // While a panel shows, it takes the keyboard (the main window brought up during a
+    // break comes under the panel) and `returnTo` gets it back when the break ends. False
+    // when no panel shows.
+    bool takeKeyboard(QWindow *returnTo);
 
     static QString notificationTitle() { return QStringLiteral("Time to look away"); }
     static QString notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds);
@@ -52,10 +63,13 @@ private:
         KeyMonitors::MonitorToken escMonitor = 0;
         KeyMonitors::MonitorToken globalEscMonitor = 0;
         bool monitorsOn = false;
+        bool tookKeyboard = false;
+        QPointer<QWindow> keyboardReturn; // the window that had the keyboard before the panel
     };
 
     QQuickItem *createContent(BreakReminder &reminder, BreakOverlayModel *&model);
     void installEscMonitors(quint64 id, OpenPanel &open, BreakReminder &reminder);
+    void giveKeyboard(OpenPanel &open, QWindow *returnTo);
 
     Logger m_logger{"BreakReminder"};
     std::unique_ptr<QQmlEngine> m_engine; // made for the first panel

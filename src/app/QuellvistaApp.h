@@ -70,6 +70,7 @@ public:
 
     DisplayEngine &engine() const { return *m_engine; }
     BreakReminder &breakReminder() const { return *m_breakReminder; }
+    BreakPanelPresenter &breakPresenter() const { return *m_breakPresenter; }
     MenuBarBlinker &menuBarBlinker() const { return *m_menuBarBlinker; }
     PresetManager &presets() const { return *m_presets; }
     ComfortVeilController &comfortVeil() const { return *m_comfortVeil; }

@@ -73,6 +73,11 @@ public:
     virtual void orderFrontRegardless() = 0;
     // Takes the panel off the screen and keeps it.
     virtual void orderOut() = 0;
+    // Gives the shown panel the keyboard, taking it from the application's other windows:
+    // keys go to its view until another window takes them. False where it cannot have it.
+    virtual bool makeKey() { return false; }
+    // Whether the panel has the keyboard.
+    virtual bool isKey() const { return false; }
     // The one view the panel hosts (owned by the panel).
     virtual QObject *contentView() const = 0;
 };

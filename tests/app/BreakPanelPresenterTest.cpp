@@ -1,6 +1,7 @@
 #include "app/BreakOverlayModel.h"
 #include "app/BreakPanelPresenter.h"
 #include "design/DesignItems.h"
+#include "platform/desktop/QtPanels.h"
 #include "platform/sim/SimKeyMonitors.h"
 #include "platform/sim/SimNotifications.h"
 #include "platform/sim/SimPanels.h"
@@ -8,10 +9,12 @@
 #include "support/TestEnvironment.h"
 #include "wellness/BreakReminder.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QTest>
 
 using namespace qv;
 
@@ -45,9 +48,38 @@ protected:
         reminder = std::make_unique<BreakReminder>(presenter.get());
     }
     SimKeyMonitors &keys() { return mac->keyMonitors(); }
+    // The panels are real windows of the tests' window system.
+    void useWindowPanels()
+    {
+        PlatformServices services = mac->services();
+        services.panels = &windowPanels;
+        installPlatform(services);
+    }
+    // An application window shown and, when `active`, with the keyboard.
+    void showOwnWindow(bool active)
+    {
+        ownControl.setParentItem(own.contentItem());
+        ownControl.setFocus(true);
+        own.setGeometry(40, 40, 300, 200);
+        own.show();
+        if (active) {
+            own.requestActivate();
+            ASSERT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == &own; }));
+        }
+    }
+    // The panel's item with the keyboard, while the panel has it.
+    QQuickItem *keyFocus()
+    {
+        QQuickWindow *panel = panelWindow();
+        return panel && QGuiApplication::focusWindow() == panel ? panel->activeFocusItem() : nullptr;
+    }
+    QQuickWindow *panelWindow() { return presenter->content(1) ? presenter->content(1)->window() : nullptr; }
     QList<SimPanel *> visiblePanels() { return mac->panels().visiblePanels(); }
 
     std::unique_ptr<test::WarningRecorder> warnings;
+    QtPanels windowPanels{[] { return true; }};
+    QQuickWindow own;
+    QQuickItem ownControl; // the control (a field of a sheet, say) with the window's focus
     std::unique_ptr<BreakPanelPresenter> presenter;
     std::unique_ptr<BreakReminder> reminder;
 };
@@ -297,4 +329,72 @@ TEST_F(BreakPanelPresenterTest, ViewDrawsWithoutWarningsInBothAppearances)
         const QColor corner = result.image.pixelColor(2, 2);
         EXPECT_LT(corner.lightness(), 60) << appearance;
     }
+}
+
+// A break begun while one of our windows has the keyboard: the panel takes it, so that no
+// key acts behind it, Tab reaches "Skip Break" and Return presses it; the window that had
+// the keyboard has it again once the panel goes. Assistive technology is told of an alert.
+TEST_F(BreakPanelPresenterTest, ABreakBegunInOurWindowTakesItsKeyboardUntilTheEnd)
+{
+    useWindowPanels();
+    showOwnWindow(true);
+    makeReminder();
+    reminder->startBreak();
+    QAccessibleInterface *alert = QAccessible::queryAccessibleInterface(presenter->content(1));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->role(), QAccessible::AlertMessage);
+    EXPECT_EQ(alert->text(QAccessible::Name), "Look 20 feet away");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return keyFocus() != nullptr; })) << "the panel did not take the keyboard";
+    EXPECT_EQ(keyFocus(), presenter->content(1)) << "no control is pressed by a key before Tab";
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Space);
+    EXPECT_TRUE(reminder->isOnBreak());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+    ASSERT_TRUE(keyFocus());
+    EXPECT_EQ(keyFocus()->objectName(), "skipButton");
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+    EXPECT_FALSE(reminder->isOnBreak());
+    runPending();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == &own; }));
+    EXPECT_EQ(own.activeFocusItem(), &ownControl);
+}
+
+// Another application keeps its keyboard at a break; the main window brought up during the
+// break (a second start) comes under the panel, which takes the keyboard and hands it to
+// that window at the end.
+TEST_F(BreakPanelPresenterTest, AWindowBroughtUpDuringABreakGetsTheKeyboardAfterIt)
+{
+    useWindowPanels();
+    makeReminder();
+    EXPECT_FALSE(presenter->takeKeyboard(&own)) << "no break, no panel";
+    ASSERT_EQ(QGuiApplication::focusWindow(), nullptr);
+    reminder->startBreak();
+    ASSERT_TRUE(panelWindow());
+    EXPECT_TRUE(panelWindow()->flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    showOwnWindow(false);
+    EXPECT_TRUE(presenter->takeKeyboard(&own));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return keyFocus() != nullptr; }));
+    presenter->model(1)->skip();
+    runPending();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == &own; }));
+}
+
+// The pop-over that had the keyboard closes as the panel takes it: the main window gets
+// the keyboard after the break.
+TEST_F(BreakPanelPresenterTest, AWindowThatClosedDuringTheBreakLeavesTheKeyboardToTheMainOne)
+{
+    useWindowPanels();
+    showOwnWindow(false);
+    QWindow popover;
+    popover.setFlags(Qt::Tool | Qt::FramelessWindowHint);
+    popover.setGeometry(400, 40, 200, 200);
+    popover.show();
+    popover.requestActivate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == &popover; }));
+    makeReminder();
+    reminder->startBreak();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return keyFocus() != nullptr; }));
+    popover.hide();
+    presenter->model(1)->skip();
+    runPending();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == &own; }));
 }

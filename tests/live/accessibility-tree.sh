@@ -14,9 +14,11 @@
 # leaves and comes back). In the pop-over, Tab reaches the comfort switch, "Open
 # Quellvista" and the gear menu, which opens in the tree on its first entry, its focused
 # node and focus events following the arrows; Enter on its "Quit Quellvista" ends the
-# application. Then, on the X server's own screen with Evening on its ramp: the break
-# panel reads its line and countdown, and Ctrl+Q pressed while the panel shows and a
-# transition runs ends the application with the original ramp back. Last, on the host,
+# application. Then, on the X server's own screen with Evening on its ramp: a break begun
+# from the main window is told as an alert, its panel reads its line and countdown and takes
+# the keyboard (Space changes nothing behind it, Tab reaches "Skip Break", which Space
+# presses, and the main window has the keyboard again after), and Ctrl+Q pressed while the
+# panel has the keyboard and a transition runs ends the application with the original ramp back. Last, on the host,
 # nothing read in any section, display note, the pop-over or its gear menu names a Mac,
 # Apple, the Finder or the menu bar.
 # Screenshots in OUT (default: the working folder), light and dark: popover-keyboard-*.png
@@ -240,16 +242,35 @@ pop press "Open Quellvista"
 poll 10 main_window || fail "Press on \"Open Quellvista\" did not bring the window back"
 main="$(xdotool search --onlyvisible --name '^Quellvista$' | head -n1)"
 xdotool windowfocus --sync "$main"
-# A break by its hot key: the panel reads its line and its countdown.
+# A break by its hot key while the main window's master switch has the keyboard: the panel
+# comes as an alert, reads its line and its countdown, and takes the keyboard. Space acts on
+# nothing behind it (the switch and Evening's ramp stay), Tab reaches "Skip Break", Space
+# on it ends the break, and the switch has the keyboard again.
+main press "Display & Comfort"
+tab_to "Display comfort tuning" 12
 poll 10 grep -q "Global shortcuts registered" "$tmp/app.log" || fail "no global shortcuts"
-xdotool key super+shift+b
+main alert super+shift+b "Look 20 feet away"
 at "Quellvista overlay" expect "Blink slowly. Relax your jaw and shoulders." role=label
 at "Quellvista overlay" expect "Skip Break" role="push button"
 at "Quellvista overlay" nothing-hidden
 countdown="$(/usr/bin/python3 "$here/atspi.py" "Quellvista overlay" dump 2>&1 | grep -cE "label '[0-9]+'" || true)"
 ((countdown == 1)) || fail "the break panel's countdown is not read"
-# Ctrl+Q while the panel shows and Evening eases off: the original ramp comes back.
-xdotool windowfocus --sync "$main" key super+shift+n ctrl+q
+overlay() { xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null | head -n1; }
+panel_shown() { [[ -n "$(overlay)" ]]; }
+panel_gone() { ! panel_shown; }
+keyed() { [[ "$(xdotool getwindowfocus 2>/dev/null)" == "$(($1))" ]]; }
+poll 10 keyed "$(overlay)" || fail "the break panel did not take the keyboard from the main window"
+xdotool key space
+at "Quellvista overlay" focus-follows Tab "Skip Break"
+xdotool key space
+poll 10 panel_gone || fail "Space on \"Skip Break\" did not end the break"
+poll 10 keyed "$main" || fail "the main window did not get the keyboard back after the break"
+main expect "Display comfort tuning" focused checked
+"$check" preset Evening 0.65 "$tmp/original" || fail "a key pressed during the break changed the ramp behind the panel"
+# Ctrl+Q while the panel has the keyboard and Evening eases off: the original ramp comes back.
+xdotool key super+shift+b
+poll 10 panel_shown || fail "the hot key brought no second break"
+xdotool key super+shift+n ctrl+q
 poll 10 app_ended || fail "Ctrl+Q did not end the application"
 wait "$app_pid" || fail "the application quit with status $?"
 app_pid=""

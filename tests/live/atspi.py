@@ -16,6 +16,8 @@ Commands:
   tree-event KEY add|remove NAME
                           presses KEY and within 10 s the tree says that the control NAME
                           came into it (add) or left it (remove)
+  alert KEY NAME          presses KEY and within 10 s an alert NAME (in any of the
+                          application's windows) says that it shows
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
   nothing-hidden          fails while a node within the window's bounds is not visible
@@ -239,6 +241,11 @@ def main():
         if events_after([(args[0], wanted)], "object:children-changed", "object:state-changed:showing") is not None:
             fail(frame, "%s: the tree did not say that %r %s" % (args[0], args[2],
                                                                "came" if args[1] == "add" else "left"))
+    elif command == "alert":
+        def wanted(event):
+            return event.detail1 == 1 and event.source.getRoleName() == "alert" and matches(event.source, args[1])
+        if events_after([(args[0], wanted)], "object:state-changed:showing") is not None:
+            fail(frame, "%s: no alert %r told that it shows" % (args[0], args[1]))
     elif command == "focused":
         print(next((n.name for n in nodes(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)), ""))
     elif command == "press":

@@ -12,6 +12,12 @@ Item {
     id: view
 
     required property BreakOverlayModel model
+    // Holds the keyboard while the panel has it: Tab goes on to "Skip Break", other keys
+    // act on nothing. Told to assistive technology as an alert named by the headline, which
+    // reads the line of encouragement and the countdown within it.
+    focus: true
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: view.model.headline
     // The mark fades in as the panel appears (false: it is there at once).
     property bool markFadesIn: true
 
@@ -51,6 +57,8 @@ Item {
             Text {
                 Layout.alignment: Qt.AlignHCenter
                 text: view.model.headline
+                // Read as the alert's name.
+                Accessible.ignored: true
                 textFormat: Text.PlainText
                 font: Theme.systemFont(42, Font.Light)
                 color: Theme.withOpacity("white", 0.96)
@@ -167,6 +175,13 @@ Item {
             font: Theme.systemFont(13, Font.Medium)
             opacity: down ? 0.7 : 1
             onClicked: view.model.skip()
+
+            // The panel is dark in either appearance: a white ring stands out from it.
+            FocusRing {
+                shapeRadius: 6
+                background: Theme.brandInk
+                border.color: Theme.withOpacity("white", 0.9)
+            }
 
             contentItem: Text {
                 text: skip.text

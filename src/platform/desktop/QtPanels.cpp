@@ -405,6 +405,15 @@ void QtPanel::show()
     m_window->raise();
 }
 
+bool QtPanel::makeKey()
+{
+    if (!m_orderedFront || m_clickThrough || !m_window->isVisible())
+        return false;
+    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    m_window->requestActivate();
+    return true;
+}
+
 void QtPanel::orderOut()
 {
     m_orderedFront = false;

@@ -44,7 +44,7 @@ private:
 };
 
 // An overlay panel in a real top-level window of the window system: borderless,
-// transparent, above normal windows, never focused, left out of the task switcher and
+// transparent, above normal windows, focused only when made key, left out of the task switcher and
 // (unless it takes the mouse) letting clicks through to the windows below. A click-through
 // panel stays off the screen while translucent windows show black: it would hide the
 // screen from the user working through it. Ordered front, it follows the compositing
@@ -62,6 +62,10 @@ public:
     bool isVisible() const override;
     void orderFrontRegardless() override;
     void orderOut() override;
+    // The window may take the focus from now on and is activated (on X11 the focus is set
+    // on it directly: the window manager leaves it alone).
+    bool makeKey() override;
+    bool isKey() const override { return m_window->isActive(); }
     QObject *contentView() const override { return m_content; }
 
     // The window that shows the panel.

@@ -30,6 +30,13 @@ void SimPanel::orderFrontRegardless()
 void SimPanel::orderOut()
 {
     m_visible = false;
+    m_key = false;
+}
+
+bool SimPanel::makeKey()
+{
+    m_key = m_visible;
+    return m_key;
 }
 
 SimPanels::~SimPanels()

@@ -21,6 +21,9 @@ public:
     bool isVisible() const override { return m_visible; }
     void orderFrontRegardless() override;
     void orderOut() override;
+    // The panel keeps the keyboard while it shows.
+    bool makeKey() override;
+    bool isKey() const override { return m_key && m_visible; }
     QObject *contentView() const override { return m_content; }
 
     const PanelConfiguration &configuration() const { return m_configuration; }
@@ -35,6 +38,7 @@ private:
     ScreenInfo m_screen;
     QRectF m_frame;
     bool m_visible = false;
+    bool m_key = false;
     QObject *m_content;
     int m_frameChanges = 0;
 };
