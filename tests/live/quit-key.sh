@@ -5,20 +5,24 @@
 # started by its hot key and skipped with a click or Esc, preset hot keys, the main window
 # closed and brought back by a second start) and presses Ctrl+Q while one of its windows
 # has the keyboard: the process must end within 15 s with the original ramp back.
-# A failure prints the seed and the run's actions; QV_QUIT_REPLAY="ACTION..." plays them.
-# Usage: quit-key.sh APP GAMMACHECK [RUNS [SEED]]   (also QV_QUIT_RUNS, QV_QUIT_SEED;
-#        default: 4 runs, a seed from the clock)
+# A failure prints the seed and the run's actions. QV_QUIT_REPLAY="ACTION... , ACTION..."
+# plays runs of given actions (spaces in an action as "_") before the random ones.
+# Usage: quit-key.sh APP GAMMACHECK [RUNS [SEED]]   (also QV_QUIT_RUNS and QV_QUIT_SEED;
+#        default: 4 random runs, none after replays, a seed from the clock)
 set -euo pipefail
 app="$1" check="$2"
-runs="${3:-${QV_QUIT_RUNS:-4}}" seed="${4:-${QV_QUIT_SEED:-$(date +%s)}}"
+IFS=, read -r -a replays <<<"${QV_QUIT_REPLAY:-}"
+runs="${3:-${QV_QUIT_RUNS:-$((${#replays[@]} ? 0 : 4))}}" seed="${4:-${QV_QUIT_SEED:-$(date +%s)}}"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check quit-key Xvfb openbox xdotool xprop xwininfo -- app_pid second_pid wm_pid
+begin_check quit-key Xvfb openbox trayer xdotool xprop xwininfo -- app_pid second_pid tray_pid wm_pid
 
 start_xvfb quit-key
 "$check" save "$tmp/original" || { echo "quit-key: the X server has no gamma ramp to read"; exit 1; }
 make_isolated
 isolated+=(QUELLVISTA_MACHINE= QUELLVISTA_CONTROL_LIST="$tmp/controls"
   QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true;com.tebrix.Quellvista.BreakReminder.info=true")
+# The tray first: openbox puts its panel in a frame of its own, where start_tray does not look.
+start_tray quit-key
 HOME="$tmp/home" openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
 wm_pid=$!
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
@@ -29,7 +33,7 @@ run=0 actions=()
 fail() {
   echo "quit-key: run $run of seed $seed: $*"
   echo "quit-key: actions: ${actions[*]}"
-  echo "quit-key: replay: QV_QUIT_REPLAY='${actions[*]}' $0 $app $check"
+  echo "quit-key: replay: QV_QUIT_REPLAY='${actions[*]}' $0 $app $check 0"
   echo "--- application log"; cat "$tmp/app.log"
   exit 1
 }
@@ -47,6 +51,7 @@ panel=""
 find_panel() { panel="$(xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null | head -n1)"; [[ -n "$panel" ]]; }
 no_panel() { ! find_panel; }
 no_main() { ! find_main; }
+popover_shown() { [[ -n "$(xdotool search --onlyvisible --name '^Quellvista pop-over$' 2>/dev/null)" ]]; }
 # Whether one of the application's windows has the keyboard.
 ours_focused() {
   local focus
@@ -86,6 +91,10 @@ act() {
       poll 10 no_panel || fail "a click on Skip Break left the panel"
     fi
     ;;
+  popover)
+    poll 10 tray_icon_geometry || fail "no icon in the tray"
+    xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
+    ;;
   escape) xdotool key Escape ;;
   escape2) xdotool key Escape Escape ;;
   skipesc) find_panel && control button skipButton && xdotool mousemove "$cx" "$cy" click 1 key Escape ;;
@@ -117,30 +126,29 @@ act() {
     app_pid=""
     ((status == 0)) || fail "the application ended with status $status after Ctrl+Q"
     "$check" same "$tmp/original" || fail "the original gamma ramp is not back after Ctrl+Q"
+    ! grep -q 'qml:\|\.qml:[0-9]' "$tmp/app.log" || fail "QML warnings"
     ;;
   *) fail "no action $1" ;;
   esac
   [[ "$1" == quit ]] || alive
 }
 
-ready() { find_main && grep -q 'Global shortcuts registered' "$tmp/app.log"; }
+ready() { find_main && grep -q 'Global shortcuts registered' "$tmp/app.log" && find_tray_icon; }
 choices=(section:"Display & Comfort" section:"Blink Detection" section:"Break Reminders" section:Support
-  section:Support settings composer composer type break break skip skip escape preset:n preset:r preset:d
-  close close second focus pause)
+  section:Support settings composer composer type break break skip skip skipesc escape escape2 preset:n preset:r preset:d
+  close close second focus popover popover pause)
 RANDOM=$seed
-if [[ -n "${QV_QUIT_REPLAY:-}" ]]; then
-  runs=1
-  read -r -a replay <<<"$QV_QUIT_REPLAY"
-fi
-echo "quit-key: seed $seed, $runs runs"
+total=$((${#replays[@]} + runs))
+echo "quit-key: seed $seed, $total runs"
 started=$SECONDS
-for ((run = 1; run <= runs; run++)); do
+for ((run = 1; run <= total; run++)); do
   actions=()
   rm -f "$tmp/controls"
   store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
   start_app quit-key ready
   poll 5 test -s "$tmp/controls" || fail "no control list"
-  if [[ -n "${QV_QUIT_REPLAY:-}" ]]; then
+  if ((run <= ${#replays[@]})); then
+    read -r -a replay <<<"${replays[run - 1]}"
     for a in "${replay[@]}"; do act "${a//_/ }"; done
   else
     for ((i = RANDOM % 9; i > 0; i--)); do act "${choices[RANDOM % ${#choices[@]}]}"; done
@@ -148,4 +156,4 @@ for ((run = 1; run <= runs; run++)); do
   fi
   [[ -z "${QV_TRACE:-}" ]] || echo "quit-key: run $run: ${actions[*]}"
 done
-echo "quit-key: Ctrl+Q ended the application $runs times in $runs, the ramp put back each time ($((SECONDS - started)) s)"
+echo "quit-key: Ctrl+Q ended the application $total times in $total, the ramp put back each time ($((SECONDS - started)) s)"
