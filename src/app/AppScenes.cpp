@@ -104,7 +104,8 @@ bool AppScenes::load(bool withTray)
         if (m_popover && m_popover->isVisible())
             placePopover();
     });
-    m_popover->installEventFilter(this);
+    // Ctrl+Q and the pop-over's Escape, in whichever window of the application has the keyboard.
+    qApp->installEventFilter(this);
     // Qt takes a window whose native window was destroyed from outside for still shown:
     // let it go, so that showing it again makes a new one.
     m_windowLoss = new X11WindowLoss(this);
@@ -192,14 +193,24 @@ void AppScenes::placePopover()
 
 bool AppScenes::eventFilter(QObject *watched, QEvent *event)
 {
-    // The type first: the window sends events on its way out too, when it is no longer a
-    // Qt Quick window.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
-        && watched == m_popover) {
+    // The type first: a window sends events on its way out too, when it is no longer a
+    // Qt Quick window. A key press reaches its window before the window's items.
+    if (event->type() != QEvent::KeyPress || !watched->isWindowType())
+        return QObject::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    // Ctrl+Q quits as "Quit Quellvista" does from any of the application's windows: the
+    // main window whatever holds its focus, the pop-over and the break panel while the
+    // main window is closed, the gear menu.
+    if (key->matches(QKeySequence::Quit)) {
+        if (!key->isAutoRepeat())
+            m_app.quit();
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape && watched == m_popover) {
         closePopover();
         return true;
     }
-    return QObject::eventFilter(watched, event);
+    return false;
 }
 
 void AppScenes::closePopover()

@@ -20,6 +20,7 @@ class X11WindowLoss;
 // every model go on); each time it appears the appearance is applied, and the first time
 // the launch setup runs. The pop-over opens beside the tray icon. A window whose native
 // window was destroyed from outside (xdotool windowclose) is made anew when next shown.
+// Ctrl+Q in any window of the application quits as "Quit Quellvista" does.
 class AppScenes : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
 #include "app/MainWindowModel.h"
 
-#include "app/QuellvistaApp.h"
 #include "runtime/Scheduler.h"
 
 namespace qv {
@@ -46,12 +45,6 @@ void MainWindowModel::select(Section section)
 void MainWindowModel::openSettings()
 {
     select(Settings);
-}
-
-void MainWindowModel::quit()
-{
-    if (QuellvistaApp *app = QuellvistaApp::current())
-        app->quit();
 }
 
 } // namespace qv

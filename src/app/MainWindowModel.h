@@ -48,9 +48,6 @@ public:
     Q_INVOKABLE void select(Section section);
     // The sidebar's gear button: selects Settings.
     Q_INVOKABLE void openSettings();
-    // Quit from the keyboard (Ctrl+Q): the same way out as "Quit Quellvista" in the gear
-    // menu, the desktop put back on the way.
-    Q_INVOKABLE void quit();
 
     static Section toQml(OvSection section) { return Section(int(section)); }
     static OvSection fromQml(Section section) { return OvSection(int(section)); }

@@ -267,8 +267,9 @@ TEST_F(AccessibilityWalkTest, TheBreakPanelReadsItsMessageAndCountdown)
     window.close();
 }
 
-// Ctrl+Q quits from the main window as "Quit Quellvista" does, a sheet open or not.
-TEST_F(AccessibilityWalkTest, CtrlQQuitsFromTheMainWindowAlsoWithASheetOpen)
+// Ctrl+Q quits from the main window as "Quit Quellvista" does, a sheet open or not, and from
+// the pop-over while the main window is closed.
+TEST_F(AccessibilityWalkTest, CtrlQQuitsFromTheMainWindowWithASheetOpenAndFromThePopover)
 {
     QuellvistaApp app;
     QQmlEngine engine;
@@ -308,6 +309,11 @@ TEST_F(AccessibilityWalkTest, CtrlQQuitsFromTheMainWindowAlsoWithASheetOpen)
     QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(quit.count(), 2);
     main->close();
+    // With the main window closed (its content gone) the pop-over still quits.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    scenes.togglePopover(QRect());
+    QTest::keyClick(scenes.popoverWindow(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quit.count(), 3);
 }
 
 } // namespace

@@ -23,14 +23,6 @@ Item {
         id: state
     }
 
-    // Ctrl+Q quits, as desktop applications do: also while the break panel, a sheet or the
-    // pop-over has the keyboard.
-    Shortcut {
-        context: Qt.ApplicationShortcut
-        sequences: [StandardKey.Quit]
-        onActivated: state.quit()
-    }
-
     QuellvistaAppBackdrop {
         anchors.fill: parent
     }

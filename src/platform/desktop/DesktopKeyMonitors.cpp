@@ -165,6 +165,11 @@ void DesktopKeyMonitors::ungrabEscape()
     if (xcb_connection_t *connection = x11::connection()) {
         for (quint16 modifiers : std::as_const(m_escapeModifiers))
             xcb_ungrab_key(connection, m_escapeKeycode, x11::rootWindow(connection), modifiers);
+        // A press the grab caught that this process has not read yet holds the whole
+        // keyboard until it is replayed, and once the filter is gone nothing would replay
+        // it: every key, Ctrl+Q included, would stay held. Let it go on now (the server
+        // ignores this when no press is held).
+        xcb_allow_events(connection, XCB_ALLOW_REPLAY_KEYBOARD, XCB_CURRENT_TIME);
         xcb_flush(connection);
     }
     if (qApp)
