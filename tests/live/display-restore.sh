@@ -18,7 +18,9 @@
 #    over its own calibration, and its own back after a kill and after a quit;
 #  - a twin switched on while it runs beside the monitor being tuned: that monitor keeps its
 #    own values over its calibration, the twin gets the all-displays values over its own,
-#    the displays to tune name both, and a quit gives each its own calibration back.
+#    the displays to tune name both, and a quit gives each its own calibration back;
+#  - twins parted while it was killed: the monitor left alone starts on the values it had as
+#    a twin, and the kept original of the one unplugged changes nothing on the screens.
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
@@ -228,3 +230,26 @@ stop_app TERM
 at_originals "${all[@]}" || fail "after a quit the twins are not at their own calibrations"
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 echo "display-restore: a twin switched on while it runs leaves the tuned monitor its own values, and each its calibration"
+
+# Twins parted while it was killed: DUMMY1's twin selected with Focus of its own, the others
+# with Evening; DUMMY0's monitor unplugged before the next start.
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening,$("$check" own 1 Focus 0.5 DUMMY1)"
+start_on_host
+poll 30 own_focus || fail "the selected twin does not have its own values"
+at_evening DUMMY0 DUMMY2 || fail "Evening is not on the monitors without values of their own"
+stop_app KILL
+"$check" -o DUMMY0 edid none || fail "the EDID on DUMMY0 could not be deleted"
+output_off DUMMY0
+start_on_host
+poll 30 own_focus || fail "the twin left alone does not start on its own values"
+grep -q "The selected display [0-9]* follows its monitor to [0-9]*: no twin of it is connected" "$tmp/app.log" ||
+  fail "the selection did not follow the twin left alone"
+grep -q "Put back the gamma ramp a previous run left changed on .*(switched off)" "$tmp/app.log" ||
+  fail "the original of the twin unplugged was not put back on its CRTC"
+stop_app TERM
+at_originals DUMMY1 DUMMY2 || fail "after a quit the monitors are not at their originals"
+output_on DUMMY0 1024x768 0x0
+at_originals DUMMY0 || fail "the CRTC of the twin unplugged does not hold its original"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: a twin left alone while stopped starts on its own values"
+

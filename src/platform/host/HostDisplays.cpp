@@ -345,6 +345,8 @@ HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &rea
             output.id = monitorDisplayId(from.edid, from.name, true);
         if (twin)
             output.loneId = monitorDisplayId(from.edid, from.name);
+        else if (!text.isEmpty())
+            output.twinId = monitorDisplayId(from.edid, from.name, true);
         taken << output.id;
         output.formerId = from.formerId;
         output.name = from.name;
@@ -499,6 +501,12 @@ std::optional<DisplayId> HostDisplays::previousDisplayId(DisplayId display)
 {
     const Output *output = findOutput(display);
     return output && output->previousId ? std::optional<DisplayId>(output->previousId) : std::nullopt;
+}
+
+std::optional<DisplayId> HostDisplays::twinDisplayId(DisplayId display)
+{
+    const Output *output = findOutput(display);
+    return output && output->twinId ? std::optional<DisplayId>(output->twinId) : std::nullopt;
 }
 
 void HostDisplays::renameKeptOriginals(const QList<QPair<QString, QString>> &renamed)

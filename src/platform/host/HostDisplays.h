@@ -155,6 +155,7 @@ public:
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     std::optional<DisplayId> previousDisplayId(DisplayId display) override;
+    std::optional<DisplayId> twinDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -181,6 +182,7 @@ private:
         DisplayId loneId = 0; // a twin's: the id its monitor has alone (layoutOf())
         // The id the monitor had on this output before a twin arrived or left (readLayout()).
         DisplayId previousId = 0;
+        DisplayId twinId = 0; // a monitor's alone: the id it has on this output beside a twin
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
