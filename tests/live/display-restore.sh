@@ -20,12 +20,15 @@
 #    own values over its calibration, the twin gets the all-displays values over its own,
 #    the displays to tune name both, and a quit gives each its own calibration back;
 #  - twins parted while it was killed: the monitor left alone starts on the values it had as
-#    a twin, and the kept original of the one unplugged changes nothing on the screens.
+#    a twin, and the kept original of the one unplugged changes nothing on the screens;
+#  - a restore file of the earlier format (by output alone) naming an output switched off at
+#    start: lit while it runs, the output gets the formula over its own original, not over
+#    the tint left on it, and a quit leaves every monitor at its original.
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check display-restore -- app_pid second_pid
+begin_check display-restore python3 -- app_pid second_pid
 
 fail() {
   echo "display-restore: $1"
@@ -253,3 +256,33 @@ at_originals DUMMY0 || fail "the CRTC of the twin unplugged does not hold its or
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 echo "display-restore: a twin left alone while stopped starts on its own values"
 
+# A restore file of the earlier format, by output alone: killed with Evening everywhere, the
+# file rewritten so, DUMMY2 switched off before the next start and lit while it runs.
+"$check" -o DUMMY0 edid 0 || fail "no EDID could be published on DUMMY0"
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+stop_app KILL
+python3 - "$tmp"/runtime/Quellvista/gamma-ramps-*.json <<'PY' || fail "the restore file could not be rewritten"
+import json, sys
+with open(sys.argv[1]) as f:
+    kept = json.load(f)
+kept['version'] = 2
+for entry in kept['outputs']:
+    del entry['crtc'], entry['users']
+with open(sys.argv[1], 'w') as f:
+    json.dump(kept, f)
+PY
+output_off DUMMY2
+start_on_host
+poll 30 at_evening DUMMY0 DUMMY1 || fail "Evening is not on the lit monitors"
+grep -q "Output DUMMY2 is not lit; its kept gamma ramp waits" "$tmp/app.log" || fail "the waiting ramp was not logged"
+output_on DUMMY2 1600x1200 3968x0
+# The tint left on DUMMY2 is Evening over its original too: looked at once it was put back.
+put_back() { grep -q "Put back the gamma ramp a previous run left changed on DUMMY2, lit again" "$tmp/app.log"; }
+poll 10 put_back || fail "the original of the output lit while running was not put back"
+poll 10 at_evening DUMMY2 || fail "the output lit while running does not get Evening over its own original"
+stop_app TERM
+at_originals "${all[@]}" || fail "after a quit the monitors are not at their originals"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: an output kept by the earlier format and lit while running gets its original back"
