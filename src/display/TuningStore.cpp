@@ -74,7 +74,12 @@ bool TuningStore::followDisplays()
         if (const std::optional<DisplayId> lone = displays->loneDisplayId(display))
             lones << *lone;
         if (const auto it = m_displayValues.constFind(*previous); it != m_displayValues.constEnd()) {
-            m_displayValues.insert(display, *it);
+            const TuningValues values = *it;
+            m_displayValues.insert(display, values);
+            // Alone again, the monitor takes its set along: one left under its twin id would
+            // be taken for its own again at a start that finds it alone on that port.
+            if (!displays->loneDisplayId(display))
+                m_displayValues.remove(*previous);
             moved = true;
             m_log.info("Tuning values of display %u follow its monitor to %u", *previous, display);
         } else if (m_displayValues.remove(display)) {
@@ -221,27 +226,68 @@ void TuningStore::carryOverFormerDisplayIds()
             m_log.info("The selected display %u now follows its monitor (%u)", *former, display);
         }
     }
+    moved = carryOverTwinSets() || moved;
     // Earlier versions gave the first of two twins (monitors told apart by their ports
-    // alone) the id its monitor has alone: that set is copied to the first twin's id and
-    // stays for the monitor alone; the selection follows the first twin.
+    // alone) the id its monitor has alone: that set is copied to the first twin without
+    // one and stays for the monitor alone; the selection follows that twin.
     QList<DisplayId> lones;
     moved = carryOverLoneSets(displays->activeDisplays(), lones) || moved;
     if (moved)
         savePerDisplayValues();
 }
 
+bool TuningStore::carryOverTwinSets()
+{
+    // A monitor whose twin was unplugged while we did not run is known by its monitor's id
+    // again, as when the twin leaves while we run: the set and the selection it had as a
+    // twin on its port are its own, and win over a set kept for its monitor alone from an
+    // earlier time.
+    Displays *displays = platform().displays;
+    const QList<DisplayId> active = displays->activeDisplays();
+    bool moved = false;
+    for (const DisplayId display : active) {
+        const std::optional<DisplayId> twin = displays->twinDisplayId(display);
+        if (!twin || *twin == display || active.contains(*twin))
+            continue;
+        if (const auto it = m_displayValues.constFind(*twin); it != m_displayValues.constEnd()) {
+            const TuningValues values = *it;
+            m_displayValues.insert(display, values);
+            m_displayValues.remove(*twin);
+            moved = true;
+            m_log.info("Tuning values of display %u follow its monitor to %u: no twin of it is connected", *twin,
+                       display);
+        }
+        if (savedSelectedDisplayID() == *twin) {
+            UserDefaults::standard().setInteger(key(selectedDisplayIDKey), display);
+            m_log.info("The selected display %u follows its monitor to %u: no twin of it is connected", *twin,
+                       display);
+        }
+    }
+    return moved;
+}
+
 bool TuningStore::carryOverLoneSets(const QList<DisplayId> &displayList, QList<DisplayId> &lones)
 {
     Displays *displays = platform().displays;
     bool moved = false;
-    for (const DisplayId display : displayList) {
-        const std::optional<DisplayId> lone = displays->loneDisplayId(display);
-        if (!lone || *lone == display || lones.contains(*lone))
+    for (qsizetype i = 0; i < displayList.size(); ++i) {
+        const std::optional<DisplayId> lone = displays->loneDisplayId(displayList[i]);
+        if (!lone || *lone == displayList[i] || lones.contains(*lone))
             continue;
         lones << *lone;
+        // The first twin without a set of its own takes the monitor's; one that has a set
+        // keeps it (the twin that had it came back to its port).
+        DisplayId display = displayList[i];
+        for (qsizetype j = i; j < displayList.size(); ++j) {
+            if (displays->loneDisplayId(displayList[j]) == lone && !m_displayValues.contains(displayList[j])) {
+                display = displayList[j];
+                break;
+            }
+        }
         if (const auto it = m_displayValues.constFind(*lone);
             it != m_displayValues.constEnd() && !m_displayValues.contains(display)) {
-            m_displayValues.insert(display, *it);
+            const TuningValues values = *it;
+            m_displayValues.insert(display, values);
             moved = true;
             m_log.info("Tuning values of display %u are now also those of its twin on its port (%u)", *lone,
                        display);

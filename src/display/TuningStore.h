@@ -33,7 +33,8 @@ public:
     ~TuningStore() override;
 
     // Reads the per-display sets, moving those stored under a display's former id to its
-    // monitor's id, and copying the set of a twin's monitor alone to the first twin's id.
+    // monitor's id and those of a twin left alone to its monitor's id, and copying the set
+    // of a twin's monitor alone to the first twin without one.
     void load();
     // The displays changed while running: where a monitor's id changed as a twin of it
     // arrived or left, its set (or its having none) and the selection go to its id now; a
@@ -100,6 +101,9 @@ private:
     // Values stored under the ids displays had before ids followed the monitor move to
     // the monitor's id, at the first start that finds the display.
     void carryOverFormerDisplayIds();
+    // The set and the selection of a monitor's id as a twin on its port go to its id alone
+    // where it is alone on that port now.
+    bool carryOverTwinSets();
     // Copies the set of a twin's monitor alone to the first of the displays that is its
     // twin and has none; the selection follows. Lones handled already are skipped.
     bool carryOverLoneSets(const QList<DisplayId> &displays, QList<DisplayId> &lones);

@@ -100,6 +100,9 @@ public:
     // while we run (its id took the port's name, or lost it); nothing where its id has not
     // changed so.
     virtual std::optional<DisplayId> previousDisplayId(DisplayId) { return std::nullopt; }
+    // The id the display's monitor has on its port beside a twin of it; nothing for a
+    // display that is a twin now, or whose monitor cannot have a twin (no identity).
+    virtual std::optional<DisplayId> twinDisplayId(DisplayId) { return std::nullopt; }
     // Gives one display its neutral transfer while the others keep theirs: the identity
     // formula, or, where the system keeps a colour setting of its own for the display,
     // that setting.

@@ -570,6 +570,45 @@ TEST_F(DisplayTuningTest, ATwinsSetStoredUnderItsMonitorsIdGoesToTheFirstTwin)
     EXPECT_DOUBLE_EQ(stored.value("2").toObject().value("warmth").toDouble(), 0.2);
 }
 
+// Twins parted while not running: the monitor left alone on its port starts on the set and
+// the selection of its id as a twin there, not on a set kept for it alone before, and the
+// picker names it. Joined again while not running, the twin with a set of its own keeps
+// it and the first twin without one takes the monitor's, with the selection.
+TEST_F(DisplayTuningTest, TwinsPartedOrJoinedWhileStoppedStartOnTheirOwnSets)
+{
+    mac->updateDisplay(kExternal, [](SimDisplay &d) { d.twinId = 72; });
+    TuningValues own, other, earlier;
+    own.warmth = 0.6;
+    other.warmth = 0.3;
+    earlier.warmth = 0.2;
+    const QJsonObject map{{"72", own.toJson()}, {"71", other.toJson()}, {"2", earlier.toJson()}};
+    defaults->setData(TuningStore::perDisplayValuesKey, json::encodeCompact(map));
+    defaults->setInteger(TuningStore::selectedDisplayIDKey, 72);
+
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_EQ(tuning().selectedTargetId(), "2");
+    EXPECT_NE(tuning().selectedTargetName(), "All displays");
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
+    EXPECT_EQ(QStringList(storedPerDisplayMap().keys()), QStringList({"2", "71"}));
+    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
+
+    restart();
+    SimDisplay twin = *mac->display(kExternal);
+    twin.twinId.reset();
+    twin.loneId = kExternal;
+    mac->removeDisplay(kExternal);
+    for (const DisplayId id : {71, 72}) {
+        twin.id = id;
+        mac->addDisplay(twin);
+        twin.service = 0;
+        twin.registryEntryID = 0;
+        twin.entryName.clear();
+    }
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(72));
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(71).warmth, 0.3);
+}
+
 // A twin of the selected monitor plugged in while running, and unplugged again: the
 // monitor keeps its own values and the selection under its id with the port (the twin
 // gets the all-displays set), and when the twin leaves, under its own id again with what
@@ -635,6 +674,7 @@ TEST_F(DisplayTuningTest, ATwinPluggedInAndOutWhileRunningLeavesTheMonitorItsOwn
     EXPECT_EQ(targetIds(), QStringList({"all", "1", "2"}));
     EXPECT_EQ(mac->formula(kExternal), formulaOf(tuning().displayValues().value(kExternal), kExternal));
     EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.5);
+    EXPECT_FALSE(tuning().displayValues().contains(71)); // a later start alone takes no set of 71
     EXPECT_GE(targetsChanged.count(), 3);
     advance(TuningStore::persistenceDelayMs);
     EXPECT_DOUBLE_EQ(storedPerDisplayMap().value("2").toObject().value("warmth").toDouble(), 0.5);

@@ -12,9 +12,11 @@
 //                                  given, as on a CRTC whose original we keep
 //   qv_gammacheck values NAME I    prints the stored-defaults members of the tuning values
 //                                  of that preset (no ramp needed)
-//   qv_gammacheck own N NAME I    prints the stored-defaults members that select the monitor
-//                                  with real EDID N (alone of its kind) with a tuning set of
-//                                  its own: that preset's values (no ramp needed)
+//   qv_gammacheck own N NAME I [OUTPUT]
+//                                  prints the stored-defaults members that select the monitor
+//                                  with real EDID N (alone of its kind, or a twin on OUTPUT)
+//                                  with a tuning set of its own: that preset's values (no
+//                                  ramp needed)
 //   qv_gammacheck top FRACTION     exit 0 when every channel's last entry is FRACTION of
 //                                  full scale within 1 %
 //   qv_gammacheck start SEED       sets a non-identity ramp of its own for each seed 0..4
@@ -123,7 +125,8 @@ int main(int argc, char **argv)
         const auto preset = qv::presetFromRawValue(QString::fromLocal8Bit(argv[3]));
         if (!preset || index < 0 || index > 2)
             return 2;
-        const quint32 id = qv::monitorDisplayId(qv::decodeEdid(qv::test::kRealEdids[index]), QString());
+        const QString port = argc >= 6 ? QString::fromLocal8Bit(argv[5]) : QString();
+        const quint32 id = qv::monitorDisplayId(qv::decodeEdid(qv::test::kRealEdids[index]), port, !port.isEmpty());
         const qv::TuningValues values = qv::presetTuningValues(qv::computedPresetValues(*preset, std::atof(argv[4])));
         const QJsonObject map{{QString::number(id), values.toJson()}};
         std::printf("\"tuning.selectedDisplayID\":{\"t\":\"int\",\"v\":\"%u\"},"

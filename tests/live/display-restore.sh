@@ -18,12 +18,17 @@
 #    over its own calibration, and its own back after a kill and after a quit;
 #  - a twin switched on while it runs beside the monitor being tuned: that monitor keeps its
 #    own values over its calibration, the twin gets the all-displays values over its own,
-#    the displays to tune name both, and a quit gives each its own calibration back.
+#    the displays to tune name both, and a quit gives each its own calibration back;
+#  - twins parted while it was killed: the monitor left alone starts on the values it had as
+#    a twin, and the kept original of the one unplugged changes nothing on the screens;
+#  - a restore file of the earlier format (by output alone) naming an output switched off at
+#    start: lit while it runs, the output gets the formula over its own original, not over
+#    the tint left on it, and a quit leaves every monitor at its original.
 # Usage: display-restore.sh APP GAMMACHECK
 set -euo pipefail
 app="$1" check="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check display-restore -- app_pid second_pid
+begin_check display-restore python3 -- app_pid second_pid
 
 fail() {
   echo "display-restore: $1"
@@ -228,3 +233,56 @@ stop_app TERM
 at_originals "${all[@]}" || fail "after a quit the twins are not at their own calibrations"
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 echo "display-restore: a twin switched on while it runs leaves the tuned monitor its own values, and each its calibration"
+
+# Twins parted while it was killed: DUMMY1's twin selected with Focus of its own, the others
+# with Evening; DUMMY0's monitor unplugged before the next start.
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening,$("$check" own 1 Focus 0.5 DUMMY1)"
+start_on_host
+poll 30 own_focus || fail "the selected twin does not have its own values"
+at_evening DUMMY0 DUMMY2 || fail "Evening is not on the monitors without values of their own"
+stop_app KILL
+"$check" -o DUMMY0 edid none || fail "the EDID on DUMMY0 could not be deleted"
+output_off DUMMY0
+start_on_host
+poll 30 own_focus || fail "the twin left alone does not start on its own values"
+grep -q "The selected display [0-9]* follows its monitor to [0-9]*: no twin of it is connected" "$tmp/app.log" ||
+  fail "the selection did not follow the twin left alone"
+grep -q "Put back the gamma ramp a previous run left changed on .*(switched off)" "$tmp/app.log" ||
+  fail "the original of the twin unplugged was not put back on its CRTC"
+stop_app TERM
+at_originals DUMMY1 DUMMY2 || fail "after a quit the monitors are not at their originals"
+output_on DUMMY0 1024x768 0x0
+at_originals DUMMY0 || fail "the CRTC of the twin unplugged does not hold its original"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: a twin left alone while stopped starts on its own values"
+
+# A restore file of the earlier format, by output alone: killed with Evening everywhere, the
+# file rewritten so, DUMMY2 switched off before the next start and lit while it runs.
+"$check" -o DUMMY0 edid 0 || fail "no EDID could be published on DUMMY0"
+store_evening
+start_on_host
+poll 30 at_evening "${all[@]}" || fail "Evening is not on every monitor"
+stop_app KILL
+python3 - "$tmp"/runtime/Quellvista/gamma-ramps-*.json <<'PY' || fail "the restore file could not be rewritten"
+import json, sys
+with open(sys.argv[1]) as f:
+    kept = json.load(f)
+kept['version'] = 2
+for entry in kept['outputs']:
+    del entry['crtc'], entry['users']
+with open(sys.argv[1], 'w') as f:
+    json.dump(kept, f)
+PY
+output_off DUMMY2
+start_on_host
+poll 30 at_evening DUMMY0 DUMMY1 || fail "Evening is not on the lit monitors"
+grep -q "Output DUMMY2 is not lit; its kept gamma ramp waits" "$tmp/app.log" || fail "the waiting ramp was not logged"
+output_on DUMMY2 1600x1200 3968x0
+# The tint left on DUMMY2 is Evening over its original too: looked at once it was put back.
+put_back() { grep -q "Put back the gamma ramp a previous run left changed on DUMMY2, lit again" "$tmp/app.log"; }
+poll 10 put_back || fail "the original of the output lit while running was not put back"
+poll 10 at_evening DUMMY2 || fail "the output lit while running does not get Evening over its own original"
+stop_app TERM
+at_originals "${all[@]}" || fail "after a quit the monitors are not at their originals"
+if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+echo "display-restore: an output kept by the earlier format and lit while running gets its original back"

@@ -156,6 +156,23 @@ bool GammaOriginals::renameMonitor(const QString &from, const QString &to)
     return renamed;
 }
 
+void GammaOriginals::keepFor(quint32 crtc, const ShownMonitor &shown, const GammaRamp &ramp)
+{
+    if (crtc == 0 || monitorOriginal(shown))
+        return;
+    QStringList users;
+    for (const SavedGammaRamp &entry : std::as_const(m_entries)) {
+        if (entry.crtc != crtc)
+            continue;
+        for (const QString &user : entry.users) {
+            if (!users.contains(user))
+                users << user;
+        }
+    }
+    if (!users.isEmpty())
+        m_entries << SavedGammaRamp{shown.output, shown.monitor, ramp, crtc, users};
+}
+
 QList<SavedGammaRamp> GammaOriginals::byOutputOnly() const
 {
     QList<SavedGammaRamp> list;

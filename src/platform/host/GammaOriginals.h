@@ -55,6 +55,9 @@ public:
     // The monitor is known by another name now (a twin of it arrived or left); whether an
     // entry named it.
     bool renameMonitor(const QString &from, const QString &to);
+    // The monitor's original, known from elsewhere, kept for the CRTC that shows it now
+    // for the users that rely on that CRTC; nothing where none does or the monitor has one.
+    void keepFor(quint32 crtc, const ShownMonitor &shown, const GammaRamp &ramp);
     // Entries kept by older versions, by output.
     QList<SavedGammaRamp> byOutputOnly() const;
     void dropByOutputOnly(const QList<SavedGammaRamp> &entries);

@@ -299,6 +299,9 @@ void HostDisplays::readLayout()
         m_restored = true;
         restoreKeptRamps();
         readPutBack(m_putBack.keys());
+    } else if (m_restored && keepsOriginals() && !m_originals.byOutputOnly().isEmpty()) {
+        putBackLitByOutput();
+        readPutBack(m_putBack.keys());
     }
     for (const auto &[display, flags] : std::as_const(changes)) {
         for (const ReconfigurationCallback &callback : std::as_const(callbacks))
@@ -345,6 +348,8 @@ HostDisplays::Layout HostDisplays::layoutOf(const host::GammaMethod::Layout &rea
             output.id = monitorDisplayId(from.edid, from.name, true);
         if (twin)
             output.loneId = monitorDisplayId(from.edid, from.name);
+        else if (!text.isEmpty())
+            output.twinId = monitorDisplayId(from.edid, from.name, true);
         taken << output.id;
         output.formerId = from.formerId;
         output.name = from.name;
@@ -499,6 +504,12 @@ std::optional<DisplayId> HostDisplays::previousDisplayId(DisplayId display)
 {
     const Output *output = findOutput(display);
     return output && output->previousId ? std::optional<DisplayId>(output->previousId) : std::nullopt;
+}
+
+std::optional<DisplayId> HostDisplays::twinDisplayId(DisplayId display)
+{
+    const Output *output = findOutput(display);
+    return output && output->twinId ? std::optional<DisplayId>(output->twinId) : std::nullopt;
 }
 
 void HostDisplays::renameKeptOriginals(const QList<QPair<QString, QString>> &renamed)
@@ -840,29 +851,10 @@ void HostDisplays::restoreKeptRamps()
                 restored << names;
         }
     }
-    // Ramps an older version kept by output go back where that output shows that monitor.
-    QList<SavedGammaRamp> done;
-    for (const SavedGammaRamp &saved : kept.byOutputOnly()) {
-        const Output *output = nullptr;
-        for (const Output &o : std::as_const(m_layout.outputs)) {
-            if (o.name == saved.output)
-                output = &o;
-        }
-        if (!output || output->monitor != saved.monitor) {
-            m_log.info("Output %s is %s; its kept gamma ramp waits until its monitor is lit there again",
-                       qUtf8Printable(saved.output), output ? "showing another monitor" : "not lit");
-            continue;
-        }
-        done << saved;
-        if (m_layout.gammaSizes.value(output->crtc) != saved.ramp.size()) {
-            m_log.info("Not putting back the kept gamma ramp of output %s: it has %d entries, the CRTC %d",
-                       qUtf8Printable(saved.output), saved.ramp.size(), m_layout.gammaSizes.value(output->crtc));
-            continue;
-        }
-        if (writeRamp(output->crtc, saved.ramp).ok() && !restored.contains(saved.output))
-            restored << saved.output;
+    for (const QString &names : putBackByOutput(kept, putBack, true)) {
+        if (!restored.contains(names))
+            restored << names;
     }
-    kept.dropByOutputOnly(done);
     m_lastWritten.clear();
     m_ours.clear();
     m_originals = kept;
@@ -874,6 +866,67 @@ void HostDisplays::restoreKeptRamps()
         m_log.info("Put back none of the gamma ramps a previous run left changed");
     else if (!restored.isEmpty())
         m_log.info("Put back the gamma ramp a previous run left changed on %s",
+                   qUtf8Printable(restored.join(QStringLiteral(", "))));
+}
+
+QStringList HostDisplays::putBackByOutput(GammaOriginals &kept, QHash<quint32, GammaRamp> &putBack, bool atStart)
+{
+    // Ramps an older version kept by output go back where that output shows that monitor.
+    QStringList restored;
+    QList<SavedGammaRamp> done;
+    for (const SavedGammaRamp &saved : kept.byOutputOnly()) {
+        const Output *output = nullptr;
+        for (const Output &o : std::as_const(m_layout.outputs)) {
+            if (o.name == saved.output)
+                output = &o;
+        }
+        if (!output || output->monitor != saved.monitor) {
+            if (atStart)
+                m_log.info("Output %s is %s; its kept gamma ramp waits until its monitor is lit there again",
+                           qUtf8Printable(saved.output), output ? "showing another monitor" : "not lit");
+            continue;
+        }
+        done << saved;
+        if (m_layout.gammaSizes.value(output->crtc) != saved.ramp.size()) {
+            m_log.info("Not putting back the kept gamma ramp of output %s: it has %d entries, the CRTC %d",
+                       qUtf8Printable(saved.output), saved.ramp.size(), m_layout.gammaSizes.value(output->crtc));
+            continue;
+        }
+        // On a CRTC whose own original is kept, the monitor's goes back at quit, not the CRTC's.
+        kept.keepFor(output->crtc, ShownMonitor{output->name, output->keptAs}, saved.ramp);
+        const bool awaited = putBack.contains(output->crtc);
+        if (writeRamp(output->crtc, saved.ramp).ok()) {
+            if (awaited)
+                putBack.insert(output->crtc, saved.ramp);
+            if (!restored.contains(saved.output))
+                restored << saved.output;
+        }
+    }
+    kept.dropByOutputOnly(done);
+    return restored;
+}
+
+void HostDisplays::putBackLitByOutput()
+{
+    // Before any formula reaches the output lit now: the tint a killed run left on it is
+    // no original.
+    const GammaRestoreFile::Lock fileLock(m_restoreFile);
+    GammaOriginals originals;
+    QString error;
+    if (!readOriginals(&originals, &error)) {
+        logOnce(QStringLiteral("unreadable kept by output"),
+                QStringLiteral("Could not read the kept gamma ramps in %1 for an output lit again: %2")
+                    .arg(m_restoreFile.path(), error));
+        return;
+    }
+    const QList<SavedGammaRamp> before = originals.entries();
+    const QStringList restored = putBackByOutput(originals, m_putBack, false);
+    if (originals.entries() != before && !writeOriginals(originals, &error))
+        m_log.error("Could not update the kept gamma ramps in %s: %s", qUtf8Printable(m_restoreFile.path()),
+                    qUtf8Printable(error));
+    m_originals = originals;
+    if (!restored.isEmpty())
+        m_log.info("Put back the gamma ramp a previous run left changed on %s, lit again",
                    qUtf8Printable(restored.join(QStringLiteral(", "))));
 }
 

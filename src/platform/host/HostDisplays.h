@@ -155,6 +155,7 @@ public:
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     std::optional<DisplayId> previousDisplayId(DisplayId display) override;
+    std::optional<DisplayId> twinDisplayId(DisplayId display) override;
     int registerReconfigurationCallback(ReconfigurationCallback callback) override;
     void removeReconfigurationCallback(int token) override;
 
@@ -181,6 +182,7 @@ private:
         DisplayId loneId = 0; // a twin's: the id its monitor has alone (layoutOf())
         // The id the monitor had on this output before a twin arrived or left (readLayout()).
         DisplayId previousId = 0;
+        DisplayId twinId = 0; // a monitor's alone: the id it has on this output beside a twin
         QList<DisplayMode> modes;
         int currentMode = -1;
         QPoint position;
@@ -212,6 +214,12 @@ private:
     const Output *findOutput(DisplayId display) const;
     Result writeRamp(quint32 crtc, const GammaRamp &ramp);
     void restoreKeptRamps();
+    // Writes the ramps kept by output (by older versions) whose output shows their monitor
+    // now, and takes them out of kept (the CRTC's entries learn the monitor's original);
+    // an awaited put-back on the CRTC awaits that ramp. Returns the outputs written.
+    QStringList putBackByOutput(GammaOriginals &kept, QHash<quint32, GammaRamp> &putBack, bool atStart);
+    // The same while running, for outputs lit since, in the restore file.
+    void putBackLitByOutput();
     void writeFailed(quint32 crtc, const QString &reason);
     // A read shows the ramp on the CRTC: an original put back and shown there is settled.
     void rampRead(quint32 crtc, const GammaRamp &ramp);

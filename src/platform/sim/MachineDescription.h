@@ -59,6 +59,8 @@ struct SimDisplay {
     std::optional<DisplayId> loneId;
     // The id its monitor had on its port before a twin arrived or left while it runs.
     std::optional<DisplayId> previousId;
+    // A monitor's alone: the id it has on its port beside a twin of it.
+    std::optional<DisplayId> twinId;
 };
 
 // What a description may change while the machine runs; each is absent when not described.

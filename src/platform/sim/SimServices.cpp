@@ -157,6 +157,7 @@ SIM_DISPLAY_FIELD(pixelsHigh, int, d->pixelsHigh, 0)
 SIM_DISPLAY_FIELD(formerDisplayId, std::optional<DisplayId>, d->formerId, std::nullopt)
 SIM_DISPLAY_FIELD(loneDisplayId, std::optional<DisplayId>, d->loneId, std::nullopt)
 SIM_DISPLAY_FIELD(previousDisplayId, std::optional<DisplayId>, d->previousId, std::nullopt)
+SIM_DISPLAY_FIELD(twinDisplayId, std::optional<DisplayId>, d->twinId, std::nullopt)
 #undef SIM_DISPLAY_FIELD
 
 std::optional<DisplayMode> SimDisplays::currentMode(DisplayId display)

@@ -39,6 +39,7 @@ public:
     std::optional<DisplayId> formerDisplayId(DisplayId display) override;
     std::optional<DisplayId> loneDisplayId(DisplayId display) override;
     std::optional<DisplayId> previousDisplayId(DisplayId display) override;
+    std::optional<DisplayId> twinDisplayId(DisplayId display) override;
     bool isInMirrorSet(DisplayId display) override;
     quint32 vendorNumber(DisplayId display) override;
     quint32 modelNumber(DisplayId display) override;

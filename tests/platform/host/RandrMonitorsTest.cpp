@@ -256,6 +256,32 @@ TEST_F(RandrMonitorsTest, AtQuitEveryCrtcWrittenGetsAnOriginalWhateverMovedMeanw
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("gamma.json"))));
 }
 
+// A restore file of an earlier version, which kept ramps by output, names an output that is
+// off at start: lit while running, it gets the ramp kept for it back at once (the tint on it
+// is no original), and the file keeps it no longer.
+TEST_F(RandrMonitorsTest, ARampKeptByOutputGoesBackWhenItsOutputIsLitWhileRunning)
+{
+    const GammaRamp original = *client->ramp(output(2));
+    const GammaRestoreFile file(folder.filePath(QStringLiteral("gamma.json")));
+    const QString serverName = GammaRestoreFile::serverOfDisplay(server.display());
+    QString mark;
+    QList<SavedGammaRamp> kept;
+    {
+        auto displays = open();
+        TransferFormula dim;
+        dim.redMax = dim.greenMax = dim.blueMax = 0.6f;
+        ASSERT_TRUE(displays->setTransferFormula(*displays->displayForOutputName(output(2)), dim).ok());
+        ASSERT_EQ(file.read(serverName, &mark, &kept, nullptr), GammaRestoreFile::State::read);
+    } // killed; the file as an earlier version wrote it:
+    ASSERT_TRUE(file.write(serverName, mark, {{output(2), kept.value(0).monitor, original, 0, {}}}, nullptr));
+    ASSERT_TRUE(server.disable(output(2)));
+    auto displays = open();
+    ASSERT_TRUE(server.enable(output(2), QStringLiteral("1600x1200"), {3968, 0}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return displays->activeDisplays().size() == 3; }, 2000));
+    EXPECT_EQ(client->ramp(output(2)), original);
+    EXPECT_FALSE(QFile::exists(file.path()));
+}
+
 // Two copies on one server: the second keeps the first's original, not its tint, and
 // neither start nor quit of one undoes the other.
 TEST_F(RandrMonitorsTest, TwoCopiesOnOneServerShareTheOriginals)
@@ -405,6 +431,21 @@ TEST_F(RandrMonitorsTest, ATwinPluggedInWhileRunningKeepsEachMonitorsOriginal)
     EXPECT_EQ(client->ramp(output(2)), originals[2]);
     ASSERT_TRUE(server.enable(output(1), QStringLiteral("1920x1080"), {2048, 0}));
     EXPECT_EQ(client->ramp(output(1)), originals[1]);
+}
+
+// A monitor's original kept by output, put back on a CRTC whose own original a copy of ours
+// keeps: that copy puts the monitor's back there, not the CRTC's; a CRTC no copy relies on
+// keeps nothing.
+TEST(GammaOriginalsTest, AMonitorsOriginalFoundByOutputGoesBackOnACrtcKeptForAnother)
+{
+    const GammaRamp crtcOwn = test::startingRamp(1, 256), monitorOwn = test::startingRamp(2, 256);
+    GammaOriginals originals({{"DUMMY1", "a", crtcOwn, 7, {"me"}}});
+    const ShownMonitor now{"DUMMY2", "b"};
+    originals.keepFor(7, now, monitorOwn);
+    EXPECT_TRUE(originals.covers(7, {now}, "me"));
+    EXPECT_EQ(originals.rampFor(7, {now}, 256), monitorOwn);
+    originals.keepFor(8, ShownMonitor{"DUMMY3", "c"}, monitorOwn);
+    EXPECT_EQ(originals.crtcs(), QList<quint32>{7});
 }
 
 } // namespace
