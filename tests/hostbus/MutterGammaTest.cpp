@@ -242,17 +242,20 @@ TEST_F(MutterGammaTest, HostileAnswersAreLoggedOnceAndWriteNothing)
     EXPECT_TRUE(writes().isEmpty());
 }
 
-// A write the compositor never answers fails with one log line once its time is up.
+// A write the compositor never answers fails with one log line once its time is up; the
+// read that follows it, refused, is an answer: the stall is over, with no read after read.
 TEST_F(MutterGammaTest, AnUnansweredWriteFails)
 {
     startConfig();
     const auto gamma = ready(300);
     control(QStringLiteral("SetFault"), {QStringLiteral("SetCrtcGamma"), QStringLiteral("silent")});
+    control(QStringLiteral("SetFault"), {QStringLiteral("GetCrtcGamma"), QStringLiteral("vanished")});
     QSignalSpy failed(gamma.get(), &GammaMethod::writeFailed);
     ASSERT_TRUE(gamma->writeRamp(1, formula(256)).ok());
     ASSERT_TRUE(failed.wait(5'000));
     EXPECT_EQ(logs->messages(kLog).size(), 1);
     EXPECT_NE(gamma->currentRamp(1), formula(256));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logs->containsPart(kLog, QStringLiteral("configuration answers again")); }, 2'000));
 }
 
 // Refused writes do not make a loop of reads and writes with a back-end that writes every

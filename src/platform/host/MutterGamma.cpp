@@ -551,8 +551,10 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     // The compositor stalls: said once, and a read of each ramp it did not give stays under
     // way, so that its answer brings the whole layout again.
     unanswered(QStringLiteral("when the gamma ramps were read"));
-    const QString reason = QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas);
-    for (const quint32 handle : std::as_const(m_unread)) {
+    const QString reason =
+        QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas);
+    const QSet<quint32> unread = m_unread; // what the signal's receivers do may change it
+    for (const quint32 handle : unread) {
         emit writeFailed(handle, reason);
         if (!m_rampReads.contains(handle))
             sendRead(handle);
@@ -679,6 +681,8 @@ void MutterGamma::sendRead(quint32 crtc)
               } else if (reply.errorName() == kStaleError) {
                   read();
                   return;
+              } else {
+                  answered(); // a refusal is an answer too: no read again at once
               }
               next(crtc);
           });
