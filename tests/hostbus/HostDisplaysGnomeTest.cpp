@@ -245,12 +245,9 @@ TEST_F(HostDisplaysGnomeTest, AStallBeforeTheRampsEndsWithTheTuningOnTheScreens)
     control(QStringLiteral("StallAfter"), {QStringLiteral("GetCurrentState")});
     auto host = open(2, 300);
     const QString note = host->transferFormulaNote();
-    EXPECT_TRUE(note.startsWith(QLatin1String("GNOME's display configuration does not answer"))) << note.toStdString();
-    EXPECT_EQ(note.count(QLatin1String("does not answer")), 1) << note.toStdString();
-    for (const DisplayId id : host->activeDisplays()) {
-        EXPECT_FALSE(host->takesTransferFormula(id));
+    EXPECT_EQ(note.count(QLatin1String("GNOME's display configuration does not answer")), 1) << note.toStdString();
+    for (const DisplayId id : host->activeDisplays())
         EXPECT_FALSE(host->setTransferFormula(id, test::kWarmFormula).ok());
-    }
     QTest::qWait(700); // reads go unanswered past two calls' time
     EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("did not answer")).size(), 1);
 

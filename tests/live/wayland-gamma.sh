@@ -149,10 +149,9 @@ stop_app TERM
 echo "wayland-gamma: GNOME: the originals back at the start after SIGKILL"
 
 # The compositor stops itself right after answering GetCurrentState at start, before the
-# ramps are read, and goes on 2 s after the application logged the stall (7 s in all): the
+# ramps are read, and goes on 3 s after the application logged the stall (8 s in all): the
 # application asked again while it stalled, so Evening is on every CRTC within 2 s of it
-# going on, laid over the originals; SIGTERM puts them back. The page in the stall is
-# shot meanwhile.
+# going on, laid over the originals; SIGTERM puts them back. The page is shot in the stall.
 store "$evening_store,\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
 "$python" -c "import dbus; dbus.SessionBus().get_object('org.gnome.Mutter.DisplayConfig', \
 '/org/gnome/Mutter/DisplayConfig').StallAfter('GetCurrentState', dbus_interface='org.quellvista.Test.DisplayConfig')"
@@ -161,27 +160,13 @@ stopped() { [[ "$(cut -d' ' -f3 "/proc/$config_pid/stat")" == T ]]; }
 poll 10 stopped || fail "the stand-in did not stop after GetCurrentState"
 poll 15 grep -q "did not answer when the gamma ramps were read" "$tmp/app.log" ||
   { kill -CONT "$config_pid"; fail "the stall at start was not logged"; }
-screenshot gnome-stalled-at-start # and the tuning meets the stall
-elapsed="$("$python" - "$config_pid" "$tmp/original-DP-1" "$tmp/original-eDP-1" <<'EOF'
-import array, os, signal, sys, time
-import dbus
-os.kill(int(sys.argv[1]), signal.SIGCONT)
-start = time.monotonic()
-config = dbus.SessionBus().get_object('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig')
-originals = {c: list(array.array('H', open(path, 'rb').read())) for c, path in zip(('DP-1', 'eDP-1'), sys.argv[2:])}
-while time.monotonic() - start < 10:
-    now = {c: [int(v) for ch in config.Ramp(c, dbus_interface='org.quellvista.Test.DisplayConfig') for v in ch]
-           for c in originals}
-    if all(now[c] != originals[c] for c in originals):
-        print(int((time.monotonic() - start) * 1000))
-        sys.exit(0)
-    time.sleep(0.01)
-print('never')
-EOF
-)"
-[[ "$elapsed" != never ]] || fail "after a stall at start the tuning never reached the CRTCs"
+screenshot gnome-stalled-at-start
+sleep 1 # the tuning meets the stall (the displays' reapply, 1.5 s after they were listed)
+kill -CONT "$config_pid"
+resumed=$(date +%s%N)
 poll 10 mutter_at preset "${connectors[@]}" || fail "after a stall at start Evening is not on every CRTC"
-((elapsed <= 2000)) || fail "after a stall at start the tuning took $elapsed ms to reach the CRTCs (more than 2000)"
+elapsed=$((($(date +%s%N) - resumed) / 1000000)) # with the reads of the ramps: at most that
+((elapsed <= 2000)) || fail "after a stall at start Evening took $elapsed ms to reach every CRTC (more than 2000)"
 [[ "$(grep -c "did not answer" "$tmp/app.log")" == 1 ]] || fail "the stall at start was not logged once"
 stop_app TERM
 mutter_at same "${connectors[@]}" || fail "after a stall at start and SIGTERM the CRTCs are not at their originals"
@@ -298,10 +283,8 @@ if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 # Another program holds both outputs' gamma controls: the application's are refused and
 # asked for again at each hot key's change, at most once per output and fade (48 frames);
 # once that program has gone, the next change takes the controls.
-asked() {
-  wl_command "asked $1"
-  cut -d' ' -f2 <<<"$answer"
-}
+asked() { wl_command "asked $1"; cut -d' ' -f2 <<<"$answer"; }
+held() { wl_command "ramp $1"; [[ "$(cut -d' ' -f4 <<<"$answer")" == 1 ]]; }
 WAYLAND_DISPLAY="$tmp/wayland/$socket" "$client" >"$tmp/holder.log" 2>&1 &
 holder_pid=$!
 poll 10 grep -q "written 2" "$tmp/holder.log" || fail "the other gamma client did not take both outputs"
@@ -311,26 +294,18 @@ start_in_wayland "${wayland[@]}"
 poll 10 grep -q "refuses the gamma control of HDMI-A-1" "$tmp/app.log" || fail "the held control was not refused"
 sleep 2 # the start's own formula, after the displays' reapply
 before=("$(asked DP-1)" "$(asked HDMI-A-1)")
-for press in 1 2; do
-  xdotool key super+shift+n
-  sleep 2 # the fade (about 0.9 s), and a pause before the next change
-done
+xdotool key super+shift+n && sleep 2 # the fade (about 0.9 s), and a pause before the next change
+xdotool key super+shift+n && sleep 2
 after=("$(asked DP-1)" "$(asked HDMI-A-1)")
-for i in 0 1; do
-  ((after[i] - before[i] <= 2)) ||
-    fail "two fades asked $((after[i] - before[i])) times for a held control (${before[*]} -> ${after[*]})"
-done
+((after[0] - before[0] <= 2 && after[1] - before[1] <= 2)) ||
+  fail "two fades asked for the held controls ${before[*]} -> ${after[*]} times"
 [[ "$(grep -c "refuses the gamma control of DP-1" "$tmp/app.log")" == 1 ]] || fail "the held control was not logged once"
-kill "$holder_pid"
-wait "$holder_pid" 2>/dev/null || true
+kill "$holder_pid" && wait "$holder_pid" 2>/dev/null || true
 holder_pid=""
 xdotool key super+shift+n
-held() { wl_command "ramp $1"; [[ "$(cut -d' ' -f4 <<<"$answer")" == 1 ]]; }
-poll 10 held DP-1 || fail "the next change after the other program went did not take DP-1's control"
-poll 10 held HDMI-A-1 || fail "the next change after the other program went did not take HDMI-A-1's control"
+poll 10 held DP-1 && poll 10 held HDMI-A-1 || fail "the change after the other program went did not take the controls"
 stop_app TERM
-echo "wayland-gamma: wlroots: a held control asked for $((after[0] - before[0])) and" \
-  "$((after[1] - before[1])) times over two fades; taken at the change after it was let go"
+echo "wayland-gamma: wlroots: held controls asked for ${before[*]} -> ${after[*]} times over two fades, taken after"
 
 # ---- a compositor without gamma control (KDE Plasma and others) ----
 kill "$compositor_pid"
