@@ -234,6 +234,40 @@ TEST_F(HostDisplaysGnomeTest, AStalledCompositorLosesNothing)
         << logs->messages(QStringLiteral("HostDisplays")).join(u'\n').toStdString();
 }
 
+// The compositor stalls right after telling the layout, before it gives the ramps: the
+// displays are there without ramps, the page says why once and the log has one line. The
+// tuning given meanwhile is on the screens, over the originals, as soon as it answers
+// again, and quitting puts the originals back.
+TEST_F(HostDisplaysGnomeTest, AStallBeforeTheRampsEndsWithTheTuningOnTheScreens)
+{
+    startConfig();
+    const QHash<QString, GammaRamp> originals = ramps();
+    control(QStringLiteral("StallAfter"), {QStringLiteral("GetCurrentState")});
+    auto host = open(2, 300);
+    const QString note = host->transferFormulaNote();
+    EXPECT_EQ(note.count(QLatin1String("GNOME's display configuration does not answer")), 1) << note.toStdString();
+    for (const DisplayId id : host->activeDisplays())
+        EXPECT_FALSE(host->setTransferFormula(id, test::kWarmFormula).ok());
+    QTest::qWait(700); // reads go unanswered past two calls' time
+    EXPECT_EQ(logs->messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("did not answer")).size(), 1);
+
+    QElapsedTimer answering;
+    answering.start();
+    bus->pauseMock(kDisplayConfig, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return std::all_of(kConnectors.begin(), kConnectors.end(), [&](const QString &connector) {
+            return rampOf(connector) == gammaRampOverOriginal(test::kWarmFormula, originals.value(connector));
+        });
+    }, 5'000));
+    EXPECT_LT(answering.elapsed(), 2'000);
+    for (const DisplayId id : host->activeDisplays())
+        EXPECT_TRUE(host->takesTransferFormula(id));
+    EXPECT_TRUE(host->transferFormulaNote().isEmpty());
+    host->restoreColorSyncSettings();
+    host.reset();
+    EXPECT_EQ(ramps(), originals);
+}
+
 // Answers that come in another order than the writes, originals put back while the layout
 // is read again, and a compositor that goes in the middle of a write: the ramps end as
 // written last, and the originals stay kept until they are back.

@@ -9,20 +9,25 @@
 #  - SIGTERM in a stall with the hot key's fade under way: the quit waits a call's
 #    timeout at most, the CRTCs end at their originals when the stall ends, and the next
 #    start puts back the originals the quit kept;
+#  - stopped right after telling the layout at start (GetCurrentState), before the ramps,
+#    for longer than a call's timeout: one line of the log, and Evening on every CRTC
+#    within 2 s of it going on; SIGTERM puts the originals back;
 #  - a monitor plugged in (MonitorsChanged, a new CRTC) gets the formula within the
 #    debounce plus 100 ms, and its original back at quit;
 #  - with the desktop's Night Light on, the page says so (screenshots, light and dark).
 #  wlroots (the test compositor):
 #  - two outputs of different ramp sizes get Evening; a failed control shows the page's
 #    reason while the other output keeps its formula (screenshots, light and dark);
-#  - SIGKILL leaves both outputs at their originals (the compositor's restore).
-# Usage: wayland-gamma.sh APP GAMMACHECK COMPOSITOR SERVICES TEMPLATES [OUT]
+#  - SIGKILL leaves both outputs at their originals (the compositor's restore);
+#  - while another program (GAMMACLIENT) holds both controls, two hot keys' fades ask for
+#    each control at most once per fade; once it lets go, the next hot key takes them.
+# Usage: wayland-gamma.sh APP GAMMACHECK COMPOSITOR GAMMACLIENT SERVICES TEMPLATES [OUT]
 set -euo pipefail
-app="$1" check="$2" compositor="$3" services="$4" templates="$5" out="${6:-wayland-gamma}"
+app="$1" check="$2" compositor="$3" client="$4" services="$5" templates="$6" out="${7:-wayland-gamma}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/common.sh"
 begin_check wayland-gamma Xvfb xdotool import dbus-daemon -- app_pid light_pid config_pid bus_pid \
-  compositor_pid
+  compositor_pid holder_pid
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 # Debian's Python, which has the D-Bus bindings (not one a virtual environment puts first).
@@ -143,6 +148,30 @@ poll 30 mutter_at same "${connectors[@]}" || fail "after SIGKILL and a new start
 stop_app TERM
 echo "wayland-gamma: GNOME: the originals back at the start after SIGKILL"
 
+# The compositor stops itself right after answering GetCurrentState at start, before the
+# ramps are read, and goes on 3 s after the application logged the stall (8 s in all): the
+# application asked again while it stalled, so Evening is on every CRTC within 2 s of it
+# going on, laid over the originals; SIGTERM puts them back. The page is shot in the stall.
+store "$evening_store,\"mainWindow.selectedSection\":{\"t\":\"string\",\"v\":\"Display & Comfort\"}"
+"$python" -c "import dbus; dbus.SessionBus().get_object('org.gnome.Mutter.DisplayConfig', \
+'/org/gnome/Mutter/DisplayConfig').StallAfter('GetCurrentState', dbus_interface='org.quellvista.Test.DisplayConfig')"
+start_in_wayland
+stopped() { [[ "$(cut -d' ' -f3 "/proc/$config_pid/stat")" == T ]]; }
+poll 10 stopped || fail "the stand-in did not stop after GetCurrentState"
+poll 15 grep -q "did not answer when the gamma ramps were read" "$tmp/app.log" ||
+  { kill -CONT "$config_pid"; fail "the stall at start was not logged"; }
+screenshot gnome-stalled-at-start
+sleep 1 # the tuning meets the stall (the displays' reapply, 1.5 s after they were listed)
+kill -CONT "$config_pid"
+resumed=$(date +%s%N)
+poll 10 mutter_at preset "${connectors[@]}" || fail "after a stall at start Evening is not on every CRTC"
+elapsed=$((($(date +%s%N) - resumed) / 1000000)) # with the reads of the ramps: at most that
+((elapsed <= 2000)) || fail "after a stall at start Evening took $elapsed ms to reach every CRTC (more than 2000)"
+[[ "$(grep -c "did not answer" "$tmp/app.log")" == 1 ]] || fail "the stall at start was not logged once"
+stop_app TERM
+mutter_at same "${connectors[@]}" || fail "after a stall at start and SIGTERM the CRTCs are not at their originals"
+echo "wayland-gamma: GNOME: stalled after GetCurrentState at start; Evening on every CRTC $elapsed ms after it went on"
+
 # A monitor plugged in while running: its CRTC gets the formula within the debounce
 # (1.5 s) plus 100 ms of its MonitorsChanged.
 store "$evening_store"
@@ -250,6 +279,33 @@ for appearance in light dark; do
   wl_command "add DP-1 256 DEL DELL_U2415 7MT0167B2YNL"
 done
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
+
+# Another program holds both outputs' gamma controls: the application's are refused and
+# asked for again at each hot key's change, at most once per output and fade (48 frames);
+# once that program has gone, the next change takes the controls.
+asked() { wl_command "asked $1"; cut -d' ' -f2 <<<"$answer"; }
+held() { wl_command "ramp $1"; [[ "$(cut -d' ' -f4 <<<"$answer")" == 1 ]]; }
+WAYLAND_DISPLAY="$tmp/wayland/$socket" "$client" >"$tmp/holder.log" 2>&1 &
+holder_pid=$!
+poll 10 grep -q "written 2" "$tmp/holder.log" || fail "the other gamma client did not take both outputs"
+make_isolated
+store "$evening_store"
+start_in_wayland "${wayland[@]}"
+poll 10 grep -q "refuses the gamma control of HDMI-A-1" "$tmp/app.log" || fail "the held control was not refused"
+sleep 2 # the start's own formula, after the displays' reapply
+before=("$(asked DP-1)" "$(asked HDMI-A-1)")
+xdotool key super+shift+n && sleep 2 # the fade (about 0.9 s), and a pause before the next change
+xdotool key super+shift+n && sleep 2
+after=("$(asked DP-1)" "$(asked HDMI-A-1)")
+((after[0] - before[0] <= 2 && after[1] - before[1] <= 2)) ||
+  fail "two fades asked for the held controls ${before[*]} -> ${after[*]} times"
+[[ "$(grep -c "refuses the gamma control of DP-1" "$tmp/app.log")" == 1 ]] || fail "the held control was not logged once"
+kill "$holder_pid" && wait "$holder_pid" 2>/dev/null || true
+holder_pid=""
+xdotool key super+shift+n
+poll 10 held DP-1 && poll 10 held HDMI-A-1 || fail "the change after the other program went did not take the controls"
+stop_app TERM
+echo "wayland-gamma: wlroots: held controls asked for ${before[*]} -> ${after[*]} times over two fades, taken after"
 
 # ---- a compositor without gamma control (KDE Plasma and others) ----
 kill "$compositor_pid"

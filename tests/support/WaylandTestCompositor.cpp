@@ -81,6 +81,11 @@ WaylandTestCompositor::Shown WaylandTestCompositor::shown(const QString &name)
     return shown;
 }
 
+int WaylandTestCompositor::controlRequests(const QString &name)
+{
+    return command(QStringLiteral("asked ") + name).section(QLatin1Char(' '), 1).toInt();
+}
+
 QList<quint32> WaylandTestCompositor::idleTimeouts()
 {
     QList<quint32> timeouts;

@@ -37,6 +37,8 @@ public:
         GammaRamp ramp;    // what the output shows: linear until a ramp is set, and again after
     };
     Shown shown(const QString &name);
+    // How many gamma controls clients asked for on the output.
+    int controlRequests(const QString &name);
     // The idle notifications clients asked for (their timeouts in ms).
     QList<quint32> idleTimeouts();
     // The seat idles (or is active again): every idle notification says so.

@@ -259,6 +259,16 @@ void HostDisplays::readLayout()
             changes << qMakePair(old.id, quint32(kDisplayRemoveFlag | kDisplayDisabledFlag
                                                  | kDisplayDesktopShapeChangedFlag));
     }
+    // A display whose CRTC has a usable ramp now (a read that went unanswered is in, a
+    // refused control was given) takes the formula it was last given at once.
+    for (const Output &now : std::as_const(layout.outputs)) {
+        const auto old = std::find_if(before.outputs.cbegin(), before.outputs.cend(),
+                                      [&](const Output &o) { return o.id == now.id; });
+        if (old != before.outputs.cend() && !isUsableGammaRampSize(before.gammaSizes.value(old->crtc))
+            && isUsableGammaRampSize(layout.gammaSizes.value(now.crtc)) && m_formulas.contains(now.id)
+            && !m_again.contains(now.id))
+            m_again.insert(now.id, m_formulas.value(now.id));
+    }
     m_layout = std::move(layout);
     // A CRTC that was switched off and on again may hold another ramp than we wrote.
     m_lastWritten.clear();
@@ -587,6 +597,8 @@ QString HostDisplays::transferFormulaNote()
         if (!part.endsWith(QLatin1Char('.')))
             part += QLatin1Char('.');
     }
+    // CRTCs held back for one cause say it once.
+    parts.removeDuplicates();
     return parts.join(QLatin1Char(' '));
 }
 
@@ -690,7 +702,11 @@ DisplayResult HostDisplays::setTransferFormula(DisplayId display, const Transfer
         return displayResult({Status::unknownCrtc, QStringLiteral("Display %1 is not connected").arg(display)});
     }
     m_formulas.insert(display, formula);
-    const Result result = apply(display, formula);
+    const qint64 now = scheduler().monotonicMs();
+    const auto last = m_formulaAt.constFind(display);
+    const bool newChange = last == m_formulaAt.cend() || now - *last >= kChangeGapMs;
+    m_formulaAt.insert(display, now);
+    const Result result = apply(display, formula, newChange);
     // The layout is being read again: the formula goes to what it finds.
     if (result.status == Status::stale) {
         m_again.insert(display, formula);
@@ -705,17 +721,18 @@ DisplayResult HostDisplays::setTransferFormula(DisplayId display, const Transfer
     return displayResult(result);
 }
 
-HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormula &formula)
+HostDisplays::Result HostDisplays::apply(DisplayId display, const TransferFormula &formula, bool newChange)
 {
     const Output *output = findOutput(display);
     const quint32 crtc = output->crtc;
     const int size = m_layout.gammaSizes.value(crtc);
     if (!isUsableGammaRampSize(size)) {
-        // The method said why where it knows (a refused control), and asks again at the
-        // user's next change; else once here.
-        if (m_failed.contains(crtc))
-            m_method->askAgain(crtc);
-        else {
+        // The method said why where it knows (a refused control, a read not answered), and
+        // asks again at the user's next change, not at every frame of its fade; else once here.
+        if (m_failed.contains(crtc)) {
+            if (newChange)
+                m_method->askAgain(crtc);
+        } else {
             const QString key = QStringLiteral("size %1 %2").arg(crtc).arg(size);
             if (!m_logged.contains(key)) {
                 m_logged.insert(key);

@@ -204,7 +204,9 @@ private:
     static bool isMirroredIn(const Layout &layout, const Output &output);
     // The one place a method's answer becomes the display services' result.
     static DisplayResult displayResult(const Result &result);
-    Result apply(DisplayId display, const TransferFormula &formula);
+    // newChange: the formula starts a change rather than following the display's last one
+    // as the next frame of a fade; only then is a refused ramp asked for again.
+    Result apply(DisplayId display, const TransferFormula &formula, bool newChange = false);
     QList<ShownMonitor> shownOn(quint32 crtc) const;
     QString crtcNames(quint32 crtc) const;
     bool keepsOriginals() const;
@@ -251,6 +253,10 @@ private:
     QHash<DisplayId, TransferFormula> m_formulas; // the formula each display was given last
     QHash<DisplayId, TransferFormula> m_again;    // to write again once the layout is read again
     QSet<DisplayId> m_refused;                    // whose last formula the method refused
+    // A formula that follows the display's last one within this time is part of the same
+    // change (a fade's frames, a slider being dragged).
+    static constexpr qint64 kChangeGapMs = 500;
+    QHash<DisplayId, qint64> m_formulaAt; // when each display was given its last formula (monotonic)
     mutable QSet<QString> m_logged;
     QList<TaskHandle> m_rampChecks; // after a manager took over
     QMap<int, ReconfigurationCallback> m_callbacks;

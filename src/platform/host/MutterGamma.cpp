@@ -197,6 +197,7 @@ struct MutterGamma::Read {
     Layout layout;
     QList<quint32> lit; // handles, in the order their ramps were asked for
     QHash<quint32, GammaRamp> ramps;
+    QSet<quint32> unanswered; // handles whose ramp was not answered in time
 };
 
 MutterGamma::MutterGamma(const QDBusConnection &sessionBus, QObject *parent)
@@ -303,12 +304,24 @@ void MutterGamma::unanswered(const QString &what)
 
 void MutterGamma::answered()
 {
-    if (!m_stalled)
-        return;
-    m_stalled = false;
-    m_log.info("GNOME's display configuration answers again");
-    // The back-end writes again what did not get through.
-    QMetaObject::invokeMethod(this, &GammaMethod::layoutChanged, Qt::QueuedConnection);
+    if (m_stalled) {
+        m_stalled = false;
+        m_log.info("GNOME's display configuration answers again");
+        if (m_unread.isEmpty()) {
+            // The back-end writes again what did not get through.
+            QMetaObject::invokeMethod(this, &GammaMethod::layoutChanged, Qt::QueuedConnection);
+            return;
+        }
+    }
+    // The ramps a read of the layout went without come with a read of it again.
+    if (!m_unread.isEmpty() && !m_reading)
+        read();
+}
+
+void MutterGamma::askAgain(quint32 crtc)
+{
+    if (m_unread.contains(crtc) && !m_reading && !m_rampReads.contains(crtc))
+        sendRead(crtc);
 }
 
 QString MutterGamma::methodName() const
@@ -467,7 +480,11 @@ void MutterGamma::read()
                 if (reply.type() != QDBusMessage::ReplyMessage) {
                     if (reply.errorName() == kStaleError)
                         return readAgainAfterStale(QStringLiteral("while its gamma ramps were read"));
-                    problem = bus::timedOut(reply.errorName()) ? QStringLiteral("no answer") : errorText(reply);
+                    if (bus::timedOut(reply.errorName())) {
+                        read->unanswered.insert(handle);
+                        continue;
+                    }
+                    problem = errorText(reply);
                 } else if (reply.signature() != kRampSignature) {
                     problem = QStringLiteral("an answer of signature \"%1\"").arg(reply.signature());
                 } else {
@@ -508,13 +525,14 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     m_sent.clear();
     m_rampReads.clear();
     m_refusals.clear();
+    m_unread = read->unanswered;
     // One line for what the read found wrong; the same again after the next read is not repeated.
     if (m_layout.outputs.isEmpty()) {
         // Remote and virtual sessions (a headless compositor's virtual monitors) have no CRTCs.
         m_reason = QStringLiteral("GNOME's display configuration lists no CRTCs, as in a remote or virtual session: "
                                   "this desktop does not let applications set the screens' gamma");
         m_note(m_log, QString()); // the back-end's "Displays:" line says it
-    } else if (m_layout.gammaSizes.isEmpty()) {
+    } else if (m_layout.gammaSizes.isEmpty() && m_unread.isEmpty()) {
         m_reason = QStringLiteral("GNOME's display configuration gives no usable gamma ramp for any screen%1; %2")
                        .arg(problems.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problems), kNotFormulas);
         m_note(m_log, m_reason);
@@ -528,6 +546,19 @@ void MutterGamma::rampsAnswered(const std::shared_ptr<Read> &read, const QString
     emit layoutChanged();
     for (auto it = m_ramps.cbegin(); it != m_ramps.cend(); ++it)
         emit rampRead(it.key(), it.value());
+    if (m_unread.isEmpty())
+        return;
+    // The compositor stalls: said once, and a read of each ramp it did not give stays under
+    // way, so that its answer brings the whole layout again.
+    unanswered(QStringLiteral("when the gamma ramps were read"));
+    const QString reason =
+        QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas);
+    const QSet<quint32> unread = m_unread; // what the signal's receivers do may change it
+    for (const quint32 handle : unread) {
+        emit writeFailed(handle, reason);
+        if (!m_rampReads.contains(handle))
+            sendRead(handle);
+    }
 }
 
 void MutterGamma::readAgainAfterStale(const QString &what)
@@ -553,6 +584,7 @@ void MutterGamma::fail(const QString &reason, bool retry)
     m_waiting.clear();
     m_readAfter.clear();
     m_rampReads.clear();
+    m_unread.clear();
     m_reason = reason;
     m_note(m_log, reason);
     if (retry)
@@ -649,6 +681,8 @@ void MutterGamma::sendRead(quint32 crtc)
               } else if (reply.errorName() == kStaleError) {
                   read();
                   return;
+              } else {
+                  answered(); // a refusal is an answer too: no read again at once
               }
               next(crtc);
           });

@@ -27,6 +27,11 @@ namespace qv::host {
 // refuses any other, and such a refusal starts a read again). A service that restarts
 // is read afresh; one that does not answer is asked again after bus::kRetryMs.
 //
+// A read whose ramps the compositor does not answer in time (it stalls) gives the layout
+// without them: those CRTCs fail with one log line for the stall, and a read of each stays
+// under way, asked again at the user's next change too (askAgain()), so that the layout is
+// read again as soon as the compositor answers.
+//
 // Each CRTC has at most one SetCrtcGamma under way; a ramp written meanwhile waits for its
 // answer, and only the latest that waits is sent. A write that is not answered in time
 // confirms nothing: the CRTC's ramp is unknown until a later answer or read shows it, and
@@ -59,6 +64,8 @@ public:
     std::optional<GammaRamp> currentRamp(quint32 crtc) override;
     Result writeRamp(quint32 crtc, const GammaRamp &ramp) override;
     void readRamp(quint32 crtc) override;
+    // Reads again the ramp of a CRTC whose read went unanswered, unless one is under way.
+    void askAgain(quint32 crtc) override;
     void settle() override;
     // The compositor's own id of the CRTC (the one DisplayConfig takes).
     QString crtcName(quint32 crtc) const override;
@@ -116,6 +123,7 @@ private:
     QHash<quint32, GammaRamp> m_waiting; // by handle, the latest ramp written while one was under way
     QSet<quint32> m_readAfter;           // handles whose ramp is read once their writes are answered
     QSet<quint32> m_rampReads;           // handles whose ramp is being read
+    QSet<quint32> m_unread;              // lit handles whose ramp the last layout read did not get an answer for
     QString m_reason;
     bool m_reading = false;
     int m_generation = 0;  // answers to calls of an earlier read are dropped

@@ -21,8 +21,12 @@ The test drives it through org.quellvista.Test.DisplayConfig on the same object:
       --virtual-monitor); a new serial and MonitorsChanged.
   Writes(): every SetCrtcGamma that changed a ramp: serial, CRTC id, connector, ramps.
   Ramp(connector): the ramp the CRTC driving the connector holds.
+  StallAfter(method): once its next answer to method (GetResources or GetCurrentState) is
+      sent, it stops itself (SIGSTOP) as a stalled compositor does, until it gets SIGCONT.
 '''
 
+import os
+import signal
 import sys
 
 import dbus
@@ -69,12 +73,17 @@ class DisplayConfig(dbus.service.Object):
         self.faults = {}
         self.writes = []
         self.held = []  # answers held back
+        self.stall_after = None
 
     def _answer(self, method, reply, error, answer):
         fault = self.faults.get(method, '')
         if fault == 'silent':
             return
         reply(*answer(fault))
+        if self.stall_after == method:
+            self.stall_after = None
+            self.connection.flush()
+            os.kill(os.getpid(), signal.SIGSTOP)
 
     def _crtc(self, serial, index, method, error):
         if serial != self.serial:
@@ -191,6 +200,10 @@ class DisplayConfig(dbus.service.Object):
     @dbus.service.method(TEST_IFACE, in_signature='ss', out_signature='')
     def SetFault(self, method, fault):
         self.faults[method] = fault
+
+    @dbus.service.method(TEST_IFACE, in_signature='s', out_signature='')
+    def StallAfter(self, method):
+        self.stall_after = method
 
     @dbus.service.method(TEST_IFACE, in_signature='b', out_signature='')
     def BumpSerial(self, signal):

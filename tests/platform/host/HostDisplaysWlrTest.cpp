@@ -3,12 +3,14 @@
 #include "platform/host/HostDisplays.h"
 #include "platform/host/HostScreens.h"
 #include "platform/host/wayland/WlrGamma.h"
+#include "runtime/Scheduler.h"
 #include "support/LogCapture.h"
 #include "support/MissingTool.h"
 #include "support/WaylandTestCompositor.h"
 #include "support/wayland/WlrTestFormula.h"
 
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -83,20 +85,27 @@ TEST_F(HostDisplaysWlrTest, EachOutputGetsItsFormulaAndAFailedOneShowsItsReason)
     EXPECT_FALSE(compositor.shown(QStringLiteral("HDMI-A-1")).held);
 }
 
-// Another program holds the outputs' gamma controls: refused, said once per output. When it
-// lets go nothing asks by itself (no timer); the user's next change asks again and the
-// formula gets through, and outputs that come or go ask again for every refused one.
+// Another program holds the outputs' gamma controls: refused, said once per output; a fade's
+// frames ask again once, not at every frame. When it lets go nothing asks by itself (no
+// timer); the user's next change asks again and the formula gets through, and outputs that
+// come or go ask again for every refused one.
 TEST_F(HostDisplaysWlrTest, ARefusedControlIsAskedAgainAtTheNextChangeAndWhenOutputsChange)
 {
+    VirtualScheduler clock;
+    Scheduler::setCurrent(&clock);
+    const auto realClock = qScopeGuard([] { Scheduler::setCurrent(nullptr); });
     auto other = open(compositor);
     auto host = open(compositor);
     ASSERT_TRUE(QTest::qWaitFor([&] { return host->transferFormulaNote().contains(QLatin1String("HDMI-A-1")); }, 5'000));
     const DisplayId dp = *host->displayForOutputName(QStringLiteral("DP-1"));
     const DisplayId hdmi = *host->displayForOutputName(QStringLiteral("HDMI-A-1"));
-    for (int step = 0; step < 5; ++step) {
+    const int asked = compositor.controlRequests(QStringLiteral("DP-1"));
+    for (int frame = 0; frame < 10; ++frame) {
         EXPECT_FALSE(host->setTransferFormula(dp, test::kWarmFormula).ok());
+        clock.advance(18);
         QTest::qWait(20);
     }
+    EXPECT_EQ(compositor.controlRequests(QStringLiteral("DP-1")), asked + 1) << "one request for the fade";
     EXPECT_EQ(log.messages(QStringLiteral("HostDisplays")).filter(QStringLiteral("refuses the gamma control of DP-1")).size(),
               1);
     EXPECT_FALSE(host->takesTransferFormula(dp)) << "every output refused: no screen takes a formula";
@@ -105,6 +114,7 @@ TEST_F(HostDisplaysWlrTest, ARefusedControlIsAskedAgainAtTheNextChangeAndWhenOut
     other.reset();
     QTest::qWait(200);
     EXPECT_FALSE(compositor.shown(QStringLiteral("DP-1")).held) << "nothing asks without a change";
+    clock.advance(1'000);
     EXPECT_FALSE(host->setTransferFormula(dp, test::kWarmFormula).ok()) << "asked again; the answer comes later";
     ASSERT_TRUE(QTest::qWaitFor([&] { return host->gammaRampSize(dp) == 256; }, 5'000));
     EXPECT_TRUE(host->setTransferFormula(dp, test::kWarmFormula).ok());

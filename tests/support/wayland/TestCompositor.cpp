@@ -7,6 +7,7 @@
 //   fail NAME                          the output's control gets failed           -> "ok"
 //   ramp NAME  -> "ramp SIZE WRITES HELD v..." the ramp the output shows (red, green, blue),
 //                 the number of ramps set, whether a control holds it
+//   asked NAME -> "asked N" how many gamma controls clients asked for on the output
 //   timeouts   -> "timeouts T..." the idle notifications clients asked for (their timeouts in ms)
 //   idle, active                       the seat idles (resumes): every notification is told -> "ok"
 //   withdraw-idle                      the idle notifier global goes               -> "ok"
@@ -61,6 +62,7 @@ struct Output {
     wl_resource *control = nullptr;
     std::vector<uint16_t> original, current;
     int writes = 0;
+    int asked = 0; // gamma controls asked for
 };
 
 struct Compositor {
@@ -167,6 +169,8 @@ void getGammaControl(wl_client *client, wl_resource *manager, uint32_t id, wl_re
     auto *output = static_cast<Output *>(wl_resource_get_user_data(outputResource));
     wl_resource *control = wl_resource_create(client, &zwlr_gamma_control_v1_interface,
                                               wl_resource_get_version(manager), id);
+    if (output)
+        ++output->asked;
     // One control per output: a second one fails at once, as does one for an output that went.
     const bool free = output && !output->control;
     wl_resource_set_implementation(control, &controlImplementation, free ? output : nullptr, controlGone);
@@ -594,6 +598,8 @@ std::string run(const std::string &line)
         failControl(*output);
         return "ok";
     }
+    if (command == "asked")
+        return "asked " + std::to_string(output->asked);
     if (command == "ramp") {
         std::string answer = "ramp " + std::to_string(output->size) + ' ' + std::to_string(output->writes) + ' '
                              + (output->control ? '1' : '0');
