@@ -16,6 +16,9 @@
 #include "support/TestEnvironment.h"
 #include "support/ViewTexts.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 
 using namespace qv;
@@ -355,6 +358,40 @@ TEST_F(MenuBarPopoverModelTest, GearMenuStoresTheSwitchAndCallsTheEngine)
     QObject::connect(app.get(), &QuellvistaApp::quitRequested, [&quits] { ++quits; });
     model->triggerGearItem("quit", false);
     EXPECT_EQ(quits, 1);
+}
+
+// The popped-up gear menu reads each tickable entry as a check box with its tick and the
+// others as menu items; toggling one through assistive technology flips its setting.
+TEST_F(MenuBarPopoverModelTest, GearMenuTickableEntriesReadAsCheckBoxes)
+{
+    model->popUpGearMenu(0, 0);
+    QMenu *menu = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *popup = qobject_cast<QMenu *>(widget); popup && popup->isVisible())
+            menu = popup;
+    ASSERT_TRUE(menu);
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(menu);
+    QStringList read, wanted;
+    for (const QVariant &entry : model->gearMenuItems()) {
+        const QVariantMap item = entry.toMap();
+        const bool toggle = item["kind"] == "toggle";
+        wanted << (item["kind"] == "divider" ? "-" : item["title"].toString() + (toggle ? item["checked"].toBool() ? " [x]" : " [ ]" : ""));
+    }
+    QAccessibleInterface *pwm = nullptr;
+    for (int i = 0; i < tree->childCount(); ++i) {
+        QAccessibleInterface *node = tree->child(i);
+        const QAccessible::State state = node->state();
+        const bool box = node->role() == QAccessible::CheckBox && state.checkable;
+        read << (node->role() == QAccessible::Separator ? "-" : node->text(QAccessible::Name) + (box ? state.checked ? " [x]" : " [ ]" : ""));
+        if (node->text(QAccessible::Name) == "PWM avoidance")
+            pwm = node;
+    }
+    EXPECT_EQ(read, wanted);
+    ASSERT_TRUE(pwm && pwm->actionInterface());
+    const bool ticked = pwm->state().checked;
+    pwm->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(app->pwmAvoidanceEnabled()->value().toBool(), !ticked);
+    menu->close();
 }
 
 // "Check for Updates..." needs a feed of our own and an updater that may check now; a
