@@ -371,18 +371,24 @@ TEST_F(MenuBarPopoverModelTest, GearMenuTickableEntriesReadAsCheckBoxes)
             menu = popup;
     ASSERT_TRUE(menu);
     QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(menu);
+    // "Title [x]" for a ticked box, "Title [ ]" for an unticked one, the title alone else.
+    const auto entry = [](const QString &title, bool box, bool ticked) {
+        return title + (box ? ticked ? " [x]" : " [ ]" : "");
+    };
     QStringList read, wanted;
-    for (const QVariant &entry : model->gearMenuItems()) {
-        const QVariantMap item = entry.toMap();
-        const bool toggle = item["kind"] == "toggle";
-        wanted << (item["kind"] == "divider" ? "-" : item["title"].toString() + (toggle ? item["checked"].toBool() ? " [x]" : " [ ]" : ""));
+    for (const QVariant &listed : model->gearMenuItems()) {
+        const QVariantMap item = listed.toMap();
+        wanted << (item["kind"] == "divider"
+                       ? "-"
+                       : entry(item["title"].toString(), item["kind"] == "toggle", item["checked"].toBool()));
     }
     QAccessibleInterface *pwm = nullptr;
     for (int i = 0; i < tree->childCount(); ++i) {
         QAccessibleInterface *node = tree->child(i);
         const QAccessible::State state = node->state();
         const bool box = node->role() == QAccessible::CheckBox && state.checkable;
-        read << (node->role() == QAccessible::Separator ? "-" : node->text(QAccessible::Name) + (box ? state.checked ? " [x]" : " [ ]" : ""));
+        read << (node->role() == QAccessible::Separator ? "-"
+                                                         : entry(node->text(QAccessible::Name), box, state.checked));
         if (node->text(QAccessible::Name) == "PWM avoidance")
             pwm = node;
     }
