@@ -83,8 +83,9 @@ const char *const kEnvironmentHelp =
     "                                       software renderer, and a hardware one used).\n"
     "  QSG_RHI_BACKEND=opengl|vulkan        Draw the windows with this graphics API.\n"
     "  QT_QPA_PLATFORM=wayland|xcb          In a Wayland session, show the windows through\n"
-    "                                       Qt's own Wayland platform (no overlays above\n"
-    "                                       other windows) or through XWayland (the choice\n"
+    "                                       Qt's own Wayland platform (overlays above other\n"
+    "                                       windows only where the compositor offers the\n"
+    "                                       layer shell) or through XWayland (the choice\n"
     "                                       where XWayland runs).\n";
 
 // A process started without HOME (from a service, by env -i) keeps its files in the
@@ -193,8 +194,8 @@ int runApplication(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
 
-    // The windows go through XWayland where the session has it (overlays keep their place
-    // only on X11), unless the user chose a platform.
+    // The windows go through XWayland where the session has it (without the compositor's
+    // layer shell, overlays keep their place only on X11), unless the user chose a platform.
     const WindowPlatform::Choice windowPlatform = WindowPlatform::prepare(argc, argv);
     // The widgets application: the tray icon and the gear menu are the desktop's own.
     QApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #include "app/MenuBarPopoverModel.h"
 
 #include "app/AppUpdater.h"
+#include "app/CheckableMenuEntries.h"
 #include "app/GlobalShortcuts.h"
 #include "app/QuellvistaApp.h"
 #include "comfort/PresetManager.h"
@@ -401,6 +402,7 @@ void MenuBarPopoverModel::popUpGearMenu(qreal globalX, qreal globalY)
     // Menus of the desktop need the widgets application; without it there is no menu.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
+    installCheckableMenuEntries();
     auto *menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<MenuBarPopoverModel> self(this);
@@ -410,12 +412,14 @@ void MenuBarPopoverModel::popUpGearMenu(qreal globalX, qreal globalY)
             menu->addSeparator();
             continue;
         }
-        QAction *action = menu->addAction(item.value(QStringLiteral("title")).toString());
+        // Made whole before the menu holds it: assistive technology reads it as it is then.
+        auto *action = new QAction(item.value(QStringLiteral("title")).toString(), menu);
         action->setEnabled(item.value(QStringLiteral("enabled")).toBool());
         if (item.value(QStringLiteral("kind")) == QLatin1String("toggle")) {
             action->setCheckable(true);
             action->setChecked(item.value(QStringLiteral("checked")).toBool());
         }
+        menu->addAction(action);
         const QString id = item.value(QStringLiteral("id")).toString();
         connect(action, &QAction::triggered, this, [self, id](bool checked) {
             if (self)

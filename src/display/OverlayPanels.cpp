@@ -16,6 +16,19 @@ void OverlayPanels::fit(const QList<std::pair<ScreenInfo, DisplayId>> &screens, 
     QSet<DisplayId> present;
     for (const auto &entry : screens)
         present.insert(entry.second);
+    // A screen whose display took a new number (a twin of its monitor came, and the two are
+    // now told apart by their ports) keeps its panel: no screen went.
+    for (const auto &[screen, display] : screens) {
+        if (m_panels.count(display))
+            continue;
+        for (auto it = m_panels.begin(); it != m_panels.end(); ++it) {
+            if (!present.contains(it->first) && it->second->frame() == screen.frame) {
+                m_panels[display] = std::move(it->second);
+                m_panels.erase(it);
+                break;
+            }
+        }
+    }
     for (auto it = m_panels.begin(); it != m_panels.end();) {
         if (present.contains(it->first)) {
             ++it;

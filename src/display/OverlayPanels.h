@@ -27,7 +27,8 @@ public:
     using UpdateView = std::function<void(QObject *)>;
 
     // Brings the panels in line with the screens, in list order: a panel whose display is
-    // not listed is ordered out and released; a screen without area gets no panel (and
+    // not listed goes to a listed display without a panel whose screen has the panel's
+    // frame (the display was numbered anew), else it is ordered out and released; a screen without area gets no panel (and
     // loses the one it had); every other screen gets its panel (made when missing),
     // framed to the screen without immediate redisplay, its view updated, and ordered
     // front when hidden.

@@ -16,6 +16,9 @@
 #include "support/TestEnvironment.h"
 #include "support/ViewTexts.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 
 using namespace qv;
@@ -355,6 +358,46 @@ TEST_F(MenuBarPopoverModelTest, GearMenuStoresTheSwitchAndCallsTheEngine)
     QObject::connect(app.get(), &QuellvistaApp::quitRequested, [&quits] { ++quits; });
     model->triggerGearItem("quit", false);
     EXPECT_EQ(quits, 1);
+}
+
+// The popped-up gear menu reads each tickable entry as a check box with its tick and the
+// others as menu items; toggling one through assistive technology flips its setting.
+TEST_F(MenuBarPopoverModelTest, GearMenuTickableEntriesReadAsCheckBoxes)
+{
+    model->popUpGearMenu(0, 0);
+    QMenu *menu = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *popup = qobject_cast<QMenu *>(widget); popup && popup->isVisible())
+            menu = popup;
+    ASSERT_TRUE(menu);
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(menu);
+    // "Title [x]" for a ticked box, "Title [ ]" for an unticked one, the title alone else.
+    const auto entry = [](const QString &title, bool box, bool ticked) {
+        return title + (box ? ticked ? " [x]" : " [ ]" : "");
+    };
+    QStringList read, wanted;
+    for (const QVariant &listed : model->gearMenuItems()) {
+        const QVariantMap item = listed.toMap();
+        wanted << (item["kind"] == "divider"
+                       ? "-"
+                       : entry(item["title"].toString(), item["kind"] == "toggle", item["checked"].toBool()));
+    }
+    QAccessibleInterface *pwm = nullptr;
+    for (int i = 0; i < tree->childCount(); ++i) {
+        QAccessibleInterface *node = tree->child(i);
+        const QAccessible::State state = node->state();
+        const bool box = node->role() == QAccessible::CheckBox && state.checkable;
+        read << (node->role() == QAccessible::Separator ? "-"
+                                                         : entry(node->text(QAccessible::Name), box, state.checked));
+        if (node->text(QAccessible::Name) == "PWM avoidance")
+            pwm = node;
+    }
+    EXPECT_EQ(read, wanted);
+    ASSERT_TRUE(pwm && pwm->actionInterface());
+    const bool ticked = pwm->state().checked;
+    pwm->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(app->pwmAvoidanceEnabled()->value().toBool(), !ticked);
+    menu->close();
 }
 
 // "Check for Updates..." needs a feed of our own and an updater that may check now; a

@@ -339,6 +339,24 @@ TEST_F(ComfortVeilControllerTest, VanishedAndEmptyScreensLoseTheirPanels)
     EXPECT_EQ(logs->count("ComfortVeil", "No veil panel for display 9: its screen has no area (0 x 0)"), 1);
 }
 
+// A display numbered anew on the same screen (a twin of its monitor came) keeps its panel.
+TEST_F(ComfortVeilControllerTest, ADisplayNumberedAnewKeepsItsPanel)
+{
+    showVeil();
+    Panel *external = veil().window(2);
+    ASSERT_TRUE(external);
+    SimDisplay renumbered = mac->displays().at(1);
+    ASSERT_EQ(renumbered.id, 2u);
+    renumbered.id = 8;
+    mac->removeDisplay(2);
+    mac->addDisplay(renumbered);
+    advance(350);
+    EXPECT_EQ(veil().windowDisplayIDs(), (QList<DisplayId>{1, 8}));
+    EXPECT_EQ(veil().window(8), external);
+    EXPECT_EQ(visibleCount(), 2);
+    EXPECT_EQ(logs->count("ComfortVeil", "Removed the veil panel of display 2: its screen is gone"), 0);
+}
+
 TEST_F(ComfortVeilControllerTest, OneDisplayRequestPerChangedAssignment)
 {
     showVeil();

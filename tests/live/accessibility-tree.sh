@@ -213,7 +213,8 @@ pop nothing-hidden
 pop press "Evening"
 pop expect "Evening" selected
 # The gear menu from the keyboard: Space on the focused gear opens it in the tree, on its
-# first entry; Enter on its last, "Quit Quellvista", ends the application.
+# first entry (its tickable entries check boxes); Enter on its last, "Quit Quellvista",
+# ends the application.
 for _ in $(seq 1 12); do
   [[ "$(pop focused)" == Options ]] && break
   xdotool key Tab
@@ -223,7 +224,10 @@ windows_before="$(windows)"
 gear_menu() { (($(windows) > windows_before)); }
 xdotool key space
 poll 10 gear_menu || fail "Space on the gear opened no menu"
-menu expect "Dithering protection" role="menu item" focused
+# An entry that can be ticked is a check box, ticked or not; the others are menu items.
+menu expect "Dithering protection" role="check box" checked focused
+menu expect "Edge uniformity" role="check box" !checked
+menu expect "Quit Quellvista" role="menu item"
 # The arrows move the focused node with the highlight, each move a focus event.
 menu focus-follows Down "PWM avoidance" Up "Dithering protection" Up "Quit Quellvista"
 xdotool key Return

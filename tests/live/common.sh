@@ -247,17 +247,7 @@ stacked_above() {
 # bus in their environment. "start_headless_sway NAME enable" starts XWayland too and puts its
 # DISPLAY there. Sets sway_pid and bus_pid (name them in begin_check), and swaysock.
 start_headless_sway() {
-  local runtime="$tmp/wayland-runtime"
-  chmod 755 "$tmp"
-  mkdir -p "$runtime" "$tmp/home"
-  chown nobody:nogroup "$runtime" "$tmp/home"
-  chmod 700 "$runtime"
-  as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
-    XDG_RUNTIME_DIR="$runtime")
-  "${as_nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$tmp/bus.log" 2>&1 &
-  bus_pid=$!
-  poll 10 test -S "$runtime/bus" || { echo "$1: the session bus did not start"; cat "$tmp/bus.log"; exit 1; }
-  as_nobody+=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
+  start_nobody_session "$1"
   printf 'xwayland %s\nbar {\n  tray_output *\n  status_command sleep 1000000\n}\n' "${2:-disable}" >"$tmp/sway.conf"
   chmod 644 "$tmp/sway.conf"
   "${as_nobody[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
@@ -284,6 +274,22 @@ start_headless_sway() {
     poll 20 "${as_nobody[@]}" xwininfo -root >/dev/null 2>&1 ||
       { echo "$1: XWayland on $display did not answer: is xwayland installed?"; cat "$tmp/sway.log"; exit 1; }
   fi
+}
+
+# A runtime folder and a session bus of nobody's own: sets runtime, bus_pid and as_nobody,
+# the command prefix that runs a program as nobody with that folder and bus.
+start_nobody_session() {
+  runtime="$tmp/wayland-runtime"
+  chmod 755 "$tmp"
+  mkdir -p "$runtime" "$tmp/home"
+  chown nobody:nogroup "$runtime" "$tmp/home"
+  chmod 700 "$runtime"
+  as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
+    XDG_RUNTIME_DIR="$runtime")
+  "${as_nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$tmp/bus.log" 2>&1 &
+  bus_pid=$!
+  poll 10 test -S "$runtime/bus" || { echo "$1: the session bus did not start"; cat "$tmp/bus.log"; exit 1; }
+  as_nobody+=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
 }
 
 # The application's isolated folders made over to nobody (after make_isolated).

@@ -33,6 +33,8 @@ start_app "$name" main_shown
   { echo "$name: the windows did not go through XWayland"; cat "$tmp/app.log"; exit 1; }
 grep -q "Overlays: layer surfaces of the compositor" "$tmp/app.log" ||
   { echo "$name: the overlays are not layer surfaces"; cat "$tmp/app.log"; exit 1; }
+(($(grep -ci "overlay" "$tmp/app.log") == 1)) ||
+  { echo "$name: the log speaks of the overlays more than once"; cat "$tmp/app.log"; exit 1; }
 
 read -r ow oh < <(swaymsg -s "$swaysock" -t get_outputs | python3 -c '
 import json, sys
@@ -49,13 +51,15 @@ r = [n["rect"] for n in nodes(json.load(sys.stdin)) if n.get("name") == "Click t
      and n.get("type") == "con" and n.get("visible")]
 sys.exit(1) if not r else print(r[0]["x"] + r[0]["width"] // 2, r[0]["y"] + r[0]["height"] // 2)' "$1"
 }
-# Whether the screen at x y shows the targets' yellow as it is (255,200,0), within rounding.
-plain_yellow() {
+# Whether the screen at X Y shows the colour R G B as it is, within rounding.
+shows() {
   "${as_nobody[@]}" grim -t ppm -g "$1,$2 1x1" - | tail -c 3 | od -An -tu1 | python3 -c '
 import sys
 r, g, b = map(int, sys.stdin.read().split())
-sys.exit(0 if abs(r - 255) + abs(g - 200) + abs(b) <= 3 else 1)'
+sys.exit(0 if abs(r - int(sys.argv[1])) + abs(g - int(sys.argv[2])) + abs(b - int(sys.argv[3])) <= 3 else 1)' "$3" "$4" "$5"
 }
+# The targets' yellow, unveiled.
+plain_yellow() { shows "$1" "$2" 255 200 0; }
 # The veil covers both targets: neither shows its plain yellow.
 veil_tints() {
   alive || return 2
@@ -91,14 +95,35 @@ presets="$(grep -c "Applying preset:" "$tmp/app.log" || true)"
 ((presets <= 2)) || { echo "$name: $presets presets applied in 10 s"; grep "Applying preset:" "$tmp/app.log" | tail; exit 1; }
 sway_window qv-editor focused || { echo "$name: the editor lost the focus"; exit 1; }
 veil_tints || { echo "$name: the veil went"; exit 1; }
+# A second output plugged in while the veil shows: the veil covers it too (sway's bare
+# background, 63,63,63, darkened in its corner), and the first output, now told from its
+# twin by its port, keeps its veil without the log calling its screen gone (the panels are
+# fitted again 0.35 s after the renumbering).
+swaymsg -s "$swaysock" create_output >/dev/null
+second_output() {
+  swaymsg -s "$swaysock" -t get_outputs | python3 -c '
+import json, sys
+r = [o["rect"] for o in json.load(sys.stdin) if o.get("active")][1:]
+sys.exit(1) if not r else print(r[0]["x"] + 2, r[0]["y"] + 2)'
+}
+second_veiled() { alive || return 2; local at; at="$(second_output)" && ! shows $at 63 63 63; }
+poll 20 second_veiled || { echo "$name: no veil on the output added"; cat "$tmp/app.log"; exit 1; }
+poll 10 grep -q "a twin of its monitor is connected" "$tmp/app.log" || { echo "$name: no twin"; cat "$tmp/app.log"; exit 1; }
+sleep 1
+! grep "its screen is gone" "$tmp/app.log" || { echo "$name: the log calls a screen gone that is there"; exit 1; }
+veil_tints || { echo "$name: the first output lost its veil when the second came"; exit 1; }
 # No X window of ours lies over the others to swallow clicks.
 [[ -z "$(x xdotool search --onlyvisible --name '^Quellvista overlay$' 2>/dev/null || true)" ]] ||
   { echo "$name: the veil is an X window"; exit 1; }
 
 # A click on the veil over the middle of each target reaches it. The seat has no pointer of
-# its own: a virtual one clicks.
+# its own: a virtual one clicks, placed within the layout of both outputs.
+read -r lw lh < <(swaymsg -s "$swaysock" -t get_outputs | python3 -c '
+import json, sys
+r = [o["rect"] for o in json.load(sys.stdin) if o.get("active")]
+print(max(o["x"] + o["width"] for o in r), max(o["y"] + o["height"] for o in r))')
 for shell in xwayland xdg_shell; do
-  "${as_nobody[@]}" "$pointer" $(target_middle "$shell") "$ow" "$oh" || { echo "$name: the virtual pointer did not click"; exit 1; }
+  "${as_nobody[@]}" "$pointer" $(target_middle "$shell") "$lw" "$lh" || { echo "$name: the virtual pointer did not click"; exit 1; }
   poll 10 grep -q '^press' "$tmp/presses-$shell" ||
     { echo "$name: the click did not reach the $shell window below the veil"; exit 1; }
 done

@@ -35,12 +35,13 @@ WindowPlatform::Choice WindowPlatform::choose(const Environment &environment, co
     if (chosen.isEmpty() && waylandSession && !environment.xDisplay.trimmed().isEmpty()) {
         if (xReachable()) {
             choice.platform = "xcb";
-            choice.note = QStringLiteral("The windows go through XWayland, where overlays stay above other windows "
-                                         "(QT_QPA_PLATFORM=wayland chooses Qt's own Wayland platform)");
+            // What the overlays are is said once the compositor's offers are known.
+            choice.note = QStringLiteral("The windows go through XWayland (QT_QPA_PLATFORM=wayland chooses Qt's own "
+                                         "Wayland platform)");
             return choice;
         }
         choice.note = QStringLiteral("XWayland (DISPLAY=%1) does not answer: the windows go through Qt's own Wayland "
-                                     "platform, where overlays cannot stay above other windows")
+                                     "platform")
                           .arg(environment.xDisplay.trimmed());
     }
     // Qt takes its Wayland platform where asked, or by itself in a Wayland session.

@@ -9,9 +9,9 @@
 namespace qv {
 
 // The Qt platform the application's windows go through, chosen before the application
-// object exists. Overlays find their place only on X11 (Qt's Wayland platform has no
-// layer-shell: a veil would be an ordinary window that takes the focus), so in a Wayland
-// session that offers XWayland the windows go through it, unless the user chose a platform
+// object exists. Where the compositor offers no layer shell, overlays find their place only
+// on X11 (Qt's Wayland platform has no layer-shell: a veil would be an ordinary window that
+// takes the focus), so in a Wayland session that offers XWayland the windows go through it, unless the user chose a platform
 // (QT_QPA_PLATFORM or -platform). Gamma, idle time, the front application and hot keys
 // follow the session, not this choice.
 //

@@ -143,7 +143,8 @@ PlatformServices HostServices::over(PlatformServices services) const
                                   ? "Overlays: the compositor offers no layer shell, and Qt's Wayland windows cannot "
                                     "lie above the others: they are not shown"
                                   : "Overlays: X11 windows through XWayland (the compositor offers no layer shell); "
-                                    "a click on them reaches only X11 windows below");
+                                    "a click on them reaches the X11 windows below, and a Wayland window below only "
+                                    "where the compositor took their X11 input shape (GNOME's does not always)");
     // Last, so that the session's wake-ups and zone changes reach the workspace in place.
     services = m_bus->over(services);
     // Sleep may have reset the CRTCs: the formulas are written again.
