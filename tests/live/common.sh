@@ -305,3 +305,21 @@ want, focused = sys.argv[1], len(sys.argv) > 2
 sys.exit(0 if any(want in (n.get("app_id"), n.get("name")) and n.get("type") == "con" and n.get("visible") and (n.get("focused") or not focused)
                   for n in nodes(json.load(sys.stdin))) else 1)' "$@"
 }
+
+# Takes the hot keys' letters and digit (B, N, R, P, D, 0) out of the keyboard map of the X
+# server $1 with xkbcomp, keeping the full map in $2/full.xkb to load back
+# ("xkbcomp $2/full.xkb $1"). Run as the X server's user where it lets only that one in.
+strip_hot_keys() {
+  xkbcomp -xkb "$1" "$2/full.xkb" 2>/dev/null || return 1
+  python3 - "$2/full.xkb" "$2/stripped.xkb" <<'PY' || return 1
+import re, sys
+text = open(sys.argv[1]).read()
+# The six keys give no keysym of their own (VoidSymbol: a map without NoSymbol's gaps loads).
+text, count = re.subn(r"(symbols\[Group1\]\s*=\s*|\{\s*)\[\s*(b|n|r|p|d|0)\s*,\s*[A-Za-z]\w*\s*\]",
+                      r"\1[ VoidSymbol, VoidSymbol ]", text)
+if count != 6:
+    sys.exit("the map has not one key for each of the six")
+open(sys.argv[2], "w").write(text)
+PY
+  xkbcomp "$2/stripped.xkb" "$1" 2>/dev/null
+}
