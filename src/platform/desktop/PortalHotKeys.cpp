@@ -218,9 +218,9 @@ void PortalHotKeys::useFallback(const QString &reason)
 {
     if (!m_fallback) {
         // The keys are kept, waiting for a portal that comes later.
-        m_log.error("No hot key can be pressed until a desktop portal with global shortcuts appears: the portal has "
-                    "none (%s) and this session has no key grabs",
-                    qUtf8Printable(reason.left(200)));
+        m_log.info("The desktop portal has no global shortcuts (%s) and this session has no key grabs: the hot keys "
+                   "wait for a portal that has them",
+                   qUtf8Printable(reason.left(200)));
         setState(State::fallback);
         return;
     }
