@@ -1,5 +1,6 @@
 #include "app/GlobalShortcuts.h"
 
+#include "platform/HotKeyAvailability.h"
 #include "platform/KeyCodes.h"
 #include "platform/Platform.h"
 #include "runtime/Scheduler.h"
@@ -31,7 +32,7 @@ GlobalShortcuts &GlobalShortcuts::shared()
 
 QString GlobalShortcuts::hintFor(int keyCode)
 {
-    return hotKeyText(kModifiers, characterForKeyCode(keyCode));
+    return HotKeyAvailability::shared().hint(kModifiers, keyCode);
 }
 
 QString GlobalShortcuts::hint(ComfortPreset preset)
@@ -62,29 +63,106 @@ QString GlobalShortcuts::commandLineHelp()
     return text;
 }
 
+QList<HotKeys::HotKeyRef> GlobalShortcuts::hotKeyRefs() const
+{
+    QList<HotKeys::HotKeyRef> refs;
+    for (HotKeys::HotKeyRef ref : m_refs)
+        if (ref)
+            refs << ref;
+    return refs;
+}
+
 void GlobalShortcuts::registerHotKeys()
 {
     HotKeys *hotKeys = platform().hotKeys;
     if (!hotKeys) {
         m_logger.error("Global shortcuts are not available");
+        QMap<int, ResultCode> all;
+        for (const Binding &binding : bindings())
+            all.insert(binding.keyCode, kHotKeyNoWay);
+        HotKeyAvailability::shared().publish(HotKeyWay::none, all);
         return;
     }
+    m_hotKeys = hotKeys;
     // A failed installation is not reported: the keys are then registered but do nothing.
     QPointer<GlobalShortcuts> self(this);
     hotKeys->installPressHandler([self](HotKeyID id) {
         if (self)
             self->handlePress(id);
     });
-    for (const Binding &binding : bindings()) {
-        HotKeys::HotKeyRef ref = 0;
-        const ResultCode status =
-            hotKeys->registerHotKey(binding.keyCode, kModifiers, HotKeyID{kSignature, binding.id}, &ref);
-        if (status == 0)
-            m_hotKeyRefs << ref;
-        else
-            m_logger.error("Failed to register hotkey %u: %d", binding.id, status);
+    hotKeys->setChangeHandler([self] {
+        if (self)
+            self->refresh();
+    });
+    m_refs.fill(0);
+    m_refusals.fill(kHotKeyPending);
+    refresh();
+}
+
+void GlobalShortcuts::refresh()
+{
+    HotKeys *hotKeys = m_hotKeys;
+    if (!hotKeys || platform().hotKeys != hotKeys)
+        return;
+    QMap<int, ResultCode> unavailable;
+    for (size_t i = 0; i < bindings().size(); ++i) {
+        const Binding &binding = bindings()[i];
+        if (!m_refs[i]) {
+            HotKeys::HotKeyRef ref = 0;
+            m_refusals[i] = hotKeys->registerHotKey(binding.keyCode, kModifiers, HotKeyID{kSignature, binding.id}, &ref);
+            if (m_refusals[i] == 0)
+                m_refs[i] = ref;
+        }
+        const ResultCode status = m_refs[i] ? hotKeys->keyStatus(m_refs[i]) : m_refusals[i];
+        if (status != 0 && status != kHotKeyPending)
+            unavailable.insert(binding.keyCode, status);
     }
-    m_logger.info("Global shortcuts registered");
+    const HotKeyWay way = hotKeys->way();
+    HotKeyAvailability::shared().publish(way, unavailable);
+    // Nothing is said while the desktop is still being asked how its hot keys work.
+    if (way == HotKeyWay::pending)
+        return;
+    const QString line = unavailableSummary(unavailable);
+    if (m_logged == line)
+        return;
+    m_logged = line;
+    if (line.isEmpty())
+        m_logger.info("Global shortcuts registered");
+    else
+        m_logger.error("%s", qUtf8Printable(line));
+}
+
+QString GlobalShortcuts::unavailableSummary(const QMap<int, ResultCode> &unavailable)
+{
+    if (unavailable.isEmpty())
+        return {};
+    // The keys grouped by why, in the table's order.
+    QList<ResultCode> reasons;
+    QMap<ResultCode, QStringList> keys;
+    for (const Binding &binding : bindings()) {
+        const auto it = unavailable.constFind(binding.keyCode);
+        if (it == unavailable.constEnd())
+            continue;
+        if (!keys.contains(*it))
+            reasons << *it;
+        keys[*it] << hotKeyText(kModifiers, characterForKeyCode(binding.keyCode));
+    }
+    QStringList parts;
+    for (ResultCode reason : reasons) {
+        QString why;
+        switch (reason) {
+        case kHotKeyNoSuchKey: why = QStringLiteral("the keyboard's map has no such key"); break;
+        case kHotKeyExists: why = QStringLiteral("another program holds the combination"); break;
+        case kHotKeyNoWay: why = QStringLiteral("this desktop passes no hot keys to applications"); break;
+        case kHotKeyInvalid: why = QStringLiteral("the key or its modifiers cannot be used here"); break;
+        default: why = QStringLiteral("refused with code %1").arg(reason); break;
+        }
+        parts << QStringLiteral("%1 (%2)").arg(keys.value(reason).join(QStringLiteral(", ")), why);
+    }
+    return QStringLiteral("%1 of the %2 hot keys are not available: %3")
+        .arg(unavailable.size())
+        .arg(bindings().size())
+        .arg(parts.join(QStringLiteral("; ")));
 }
 
 void GlobalShortcuts::handlePress(HotKeyID id)

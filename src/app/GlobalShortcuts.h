@@ -5,6 +5,7 @@
 #include "runtime/Logging.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
@@ -47,10 +48,18 @@ public:
     std::function<void(ComfortPreset)> onTogglePreset;
 
     // Installs the press handler and registers the six keys, in table order. A key the
-    // system refuses is logged and left out; the others still work.
+    // system refuses is left out and the others still work; it is tried again whenever the
+    // desktop says its keys changed (another keyboard map). The log says once what holds:
+    // "Global shortcuts registered" while all six can be pressed, else which cannot and why.
+    // What holds is published to HotKeyAvailability for the texts that show the keys.
     void registerHotKeys();
-    // The registrations that succeeded, in order.
-    const QList<HotKeys::HotKeyRef> &hotKeyRefs() const { return m_hotKeyRefs; }
+    // The registrations that succeeded, in table order.
+    QList<HotKeys::HotKeyRef> hotKeyRefs() const;
+
+    // The log's line for the keys that cannot be pressed (virtual key code and why), empty
+    // when there are none: "2 of the 6 hot keys are not available: Super+Shift+B,
+    // Super+Shift+N (the keyboard's map has no such key)".
+    static QString unavailableSummary(const QMap<int, ResultCode> &unavailable);
 
     // Runs the action of one id; an unset callback or an unknown id does nothing.
     void dispatch(quint32 hotKeyID);
@@ -58,9 +67,15 @@ public:
 private:
     static QString hintFor(int keyCode);
     void handlePress(HotKeyID id);
+    // Tries the refused keys again, reads what the registered ones can do, publishes it and
+    // logs it when it changed.
+    void refresh();
 
     Logger m_logger{"Shortcuts"};
-    QList<HotKeys::HotKeyRef> m_hotKeyRefs;
+    HotKeys *m_hotKeys = nullptr;
+    std::array<HotKeys::HotKeyRef, 6> m_refs{};   // 0: refused
+    std::array<ResultCode, 6> m_refusals{};       // why, while refused
+    std::optional<QString> m_logged;              // the last line said about the keys
 };
 
 } // namespace qv

@@ -10,6 +10,7 @@
 #include "display/DisplayTuning.h"
 #include "display/IORegistryPropertyHelper.h"
 #include "display/ProtectionStatus.h"
+#include "platform/HotKeyAvailability.h"
 #include "platform/MachineWords.h"
 #include "runtime/StoredSetting.h"
 #include "wellness/BreakReminder.h"
@@ -84,6 +85,8 @@ void MenuBarPopoverModel::watch(QuellvistaApp *app)
 {
     m_app = app;
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &MenuBarPopoverModel::changed);
+    // The favourites' hot keys say when they cannot be pressed.
+    connect(&HotKeyAvailability::shared(), &HotKeyAvailability::changed, this, &MenuBarPopoverModel::changed);
     if (!app)
         return;
     m_protections = std::make_unique<ProtectionStatus>(DisplayTuning::shared(), nullptr);

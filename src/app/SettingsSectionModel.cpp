@@ -1,11 +1,13 @@
 #include "app/SettingsSectionModel.h"
 
+#include "platform/HotKeyAvailability.h"
 #include "runtime/ShownText.h"
 
 #include "app/QuellvistaApp.h"
 #include "comfort/BatteryMonitor.h"
 #include "design/AppAppearanceMode.h"
 #include "design/Theme.h"
+#include "app/GlobalShortcuts.h"
 #include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
@@ -186,6 +188,32 @@ SettingsSectionModel::SettingsSectionModel(QObject *parent)
         emit diagnosticsChanged(); // the dimmed value colour
     });
     connect(&m_appearanceRaw, &StoredSetting::valueChanged, this, &SettingsSectionModel::appearanceChanged);
+    connect(&HotKeyAvailability::shared(), &HotKeyAvailability::changed, this, &SettingsSectionModel::hotKeysChanged);
+}
+
+QString SettingsSectionModel::hotKeysDetail() const
+{
+    const HotKeyAvailability &keys = HotKeyAvailability::shared();
+    return hotKeysDetail(keys.way(), keys.unavailable());
+}
+
+QString SettingsSectionModel::hotKeysDetail(HotKeyWay way, const QMap<int, ResultCode> &unavailable)
+{
+    QString text;
+    switch (way) {
+    case HotKeyWay::pending: text = QStringLiteral("Asking the desktop how it passes hot keys on"); break;
+    case HotKeyWay::systemWide: text = QStringLiteral("They work whichever app is in front"); break;
+    case HotKeyWay::portal:
+        text = QStringLiteral("Through the desktop portal's global shortcuts, whichever app is in front");
+        break;
+    case HotKeyWay::keyGrabs: text = QStringLiteral("Key grabs of the X server, whichever app is in front"); break;
+    case HotKeyWay::xwaylandKeyGrabs:
+        text = QStringLiteral("Key grabs of XWayland: they act only while an X11 window has the keyboard");
+        break;
+    case HotKeyWay::none: return QStringLiteral("This desktop passes no hot keys to applications");
+    }
+    const QString missing = GlobalShortcuts::unavailableSummary(unavailable);
+    return missing.isEmpty() ? text : text + QStringLiteral(". ") + missing;
 }
 
 SettingsSectionModel::~SettingsSectionModel() = default;

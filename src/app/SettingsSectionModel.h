@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/DeepDisplayDiagnostics.h"
+#include "platform/HotKeys.h"
 #include "platform/MachineWords.h"
 #include "runtime/StoredSetting.h"
 
 #include <QColor>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 #include <QVariantList>
@@ -101,6 +103,8 @@ class SettingsSectionModel : public QObject {
     Q_PROPERTY(qv::SettingsToggleRow *crisperTextRow READ crisperTextRow CONSTANT)
     Q_PROPERTY(qv::SettingsToggleRow *batteryRow READ batteryRow CONSTANT)
     Q_PROPERTY(qv::SettingsToggleRow *sidecarRow READ sidecarRow CONSTANT)
+    Q_PROPERTY(QString hotKeysTitle READ hotKeysTitle CONSTANT)
+    Q_PROPERTY(QString hotKeysDetail READ hotKeysDetail NOTIFY hotKeysChanged)
     Q_PROPERTY(QString diagnosticsNote READ diagnosticsNote CONSTANT)
     Q_PROPERTY(QString refreshTitle READ refreshTitle CONSTANT)
     Q_PROPERTY(QString refreshHint READ refreshHint CONSTANT)
@@ -154,6 +158,11 @@ public:
     // Surface texture on: the microtexture at 0.55 and the veil on; off changes nothing else.
     static void applySurfaceTexture(bool on);
 
+    // How the global hot keys work on this desktop, and which of them cannot be pressed.
+    static QString hotKeysTitle() { return QStringLiteral("Global hot keys"); }
+    QString hotKeysDetail() const;
+    static QString hotKeysDetail(HotKeyWay way, const QMap<int, ResultCode> &unavailable);
+
     static QString diagnosticsNote()
     {
         return QStringLiteral("These values are inspected only. Quellvista does not change these "
@@ -177,6 +186,7 @@ public:
 signals:
     void appearanceChanged();
     void diagnosticsChanged();
+    void hotKeysChanged();
 
 private:
     void updateRows();

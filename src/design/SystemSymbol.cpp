@@ -91,6 +91,7 @@ const QHash<QString, Glyph> &table()
         {QStringLiteral("thermometer.sun"), {"thermostat", 0xf076}},
         {QStringLiteral("textformat.size"), {"format_size", 0xe245}},
         {QStringLiteral("textformat"), {"text_format", 0xe165}},
+        {QStringLiteral("keyboard"), {"keyboard", 0xe312}},
         {QStringLiteral("person"), {"person", 0xe7fd}},
         {QStringLiteral("sparkle.magnifyingglass"), {"manage_search", 0xf02f}},
         {QStringLiteral("shield.lefthalf.filled"), {"shield", 0xe9e0}},

@@ -17,6 +17,20 @@ inline constexpr quint32 kHotKeyControl = 0x1000;
 // Result codes of a hot-key registration (0 is success).
 inline constexpr ResultCode kHotKeyExists = -9878;  // another program holds the combination
 inline constexpr ResultCode kHotKeyInvalid = -9879; // the key or the modifiers cannot be used
+// Codes of our own for a registered key that cannot be pressed now, or a refused one.
+inline constexpr ResultCode kHotKeyNoSuchKey = -9870; // the keyboard's map has no key for it
+inline constexpr ResultCode kHotKeyNoWay = -9871;     // the desktop passes no hot keys to applications
+inline constexpr ResultCode kHotKeyPending = -9872;   // not known yet: the desktop is being asked
+
+// How the presses of the hot keys reach the application on this desktop.
+enum class HotKeyWay {
+    pending,          // the desktop is being asked
+    systemWide,       // the system's own hot keys (the simulated Mac)
+    portal,           // the desktop portal's global shortcuts
+    keyGrabs,         // key grabs of the X server, whichever window has the keyboard
+    xwaylandKeyGrabs, // key grabs of XWayland: only while an X11 window has the keyboard
+    none,             // none at all
+};
 
 // Identifies a registered hot key in the presses it reports.
 struct HotKeyID {
@@ -42,6 +56,18 @@ public:
     virtual ResultCode registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref) = 0;
     // Gives a registration up; an unknown ref or 0 does nothing.
     virtual void unregisterHotKey(HotKeyRef ref) = 0;
+
+    virtual HotKeyWay way() const { return HotKeyWay::systemWide; }
+    // Whether a registered key can be pressed now: 0, or why not (kHotKeyNoSuchKey while the
+    // keyboard lacks it, kHotKeyNoWay, kHotKeyPending, or the code of a refusal).
+    virtual ResultCode keyStatus(HotKeyRef ref) const
+    {
+        Q_UNUSED(ref)
+        return 0;
+    }
+    // Told (on the main thread) when way() or a keyStatus() may have changed, or a key
+    // refused before may be registered now (the keyboard's map changed).
+    virtual void setChangeHandler(std::function<void()> handler) { Q_UNUSED(handler) }
 };
 
 } // namespace qv

@@ -2,6 +2,7 @@
 #include "app/QuellvistaApp.h"
 
 #include "comfort/PresetManager.h"
+#include "platform/HotKeyAvailability.h"
 #include "platform/KeyCodes.h"
 #include "platform/Platform.h"
 #include "platform/host/SystemHost.h"
@@ -62,11 +63,57 @@ TEST_F(GlobalShortcutsTest, ATakenCombinationIsLoggedAndTheOthersStillWork)
 
     EXPECT_EQ(shortcuts.hotKeyRefs().size(), 5);
     EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")),
-              (QStringList{QStringLiteral("Failed to register hotkey 3: -9878"),
-                           QStringLiteral("Global shortcuts registered")}));
+              QStringList{QStringLiteral("1 of the 6 hot keys are not available: \u2318\u21E7R (another program holds the "
+                                         "combination)")});
+    EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::reading), QStringLiteral("\u2318\u21E7R not available"));
     EXPECT_TRUE(mac->hotKeys().press(45, kCmdShift));
     runPending();
     EXPECT_EQ(calls, QStringList{QStringLiteral("Evening")});
+}
+
+// A keyboard map without the keys at start: one line says which keys cannot be pressed and
+// why, never that they were registered, and the hints say so; once the map has the keys
+// they are registered, said once, and work.
+TEST_F(GlobalShortcutsTest, KeysTheKeyboardLacksAreRegisteredOnceItHasThem)
+{
+    mac->hotKeys().setMissingKeys({11, 45, 15, 35, 2, 29});
+    GlobalShortcuts &shortcuts = GlobalShortcuts::shared();
+    hookUp(shortcuts);
+    shortcuts.registerHotKeys();
+    EXPECT_TRUE(shortcuts.hotKeyRefs().isEmpty());
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")),
+              QStringList{QStringLiteral("6 of the 6 hot keys are not available: \u2318\u21E7B, \u2318\u21E7N, "
+                                         "\u2318\u21E7R, \u2318\u21E7P, \u2318\u21E7D, \u2318\u21E70 (the "
+                                         "keyboard's map has no such key)")});
+    EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::evening), QStringLiteral("\u2318\u21E7N not available"));
+    mac->hotKeys().setMissingKeys({11, 45, 15, 35, 2, 29}); // another map, as poor: nothing more is said
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")).size(), 1);
+
+    mac->hotKeys().setMissingKeys({});
+    EXPECT_EQ(shortcuts.hotKeyRefs().size(), 6);
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")).last(), QStringLiteral("Global shortcuts registered"));
+    EXPECT_EQ(GlobalShortcuts::hint(ComfortPreset::evening), QStringLiteral("\u2318\u21E7N"));
+    EXPECT_TRUE(mac->hotKeys().press(45, kCmdShift));
+    runPending();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("Evening")});
+
+    // A key the map loses again cannot be pressed, and is shown so.
+    mac->hotKeys().setMissingKeys({2});
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")).last(),
+              QStringLiteral("1 of the 6 hot keys are not available: \u2318\u21E7D (the keyboard's map has no such key)"));
+    EXPECT_EQ(HotKeyAvailability::shared().unavailable().keys(), QList<int>{2});
+}
+
+// While the desktop is still asked how its hot keys work nothing is said; its answer is.
+TEST_F(GlobalShortcutsTest, NothingIsSaidBeforeTheDesktopAnswers)
+{
+    mac->hotKeys().setWay(HotKeyWay::pending);
+    GlobalShortcuts::shared().registerHotKeys();
+    EXPECT_TRUE(logs->messages(QStringLiteral("Shortcuts")).isEmpty());
+    EXPECT_EQ(HotKeyAvailability::shared().way(), HotKeyWay::pending);
+    mac->hotKeys().setWay(HotKeyWay::xwaylandKeyGrabs);
+    EXPECT_EQ(logs->messages(QStringLiteral("Shortcuts")), QStringList{QStringLiteral("Global shortcuts registered")});
+    EXPECT_EQ(HotKeyAvailability::shared().way(), HotKeyWay::xwaylandKeyGrabs);
 }
 
 TEST_F(GlobalShortcutsTest, UnsetCallbacksUnknownIdsAndAFailedHandlerDoNothing)

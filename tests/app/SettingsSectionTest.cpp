@@ -1,6 +1,7 @@
 #include "app/DeepDisplayDiagnostics.h"
 #include "app/QuellvistaApp.h"
 #include "app/SettingsSectionModel.h"
+#include "platform/HotKeyAvailability.h"
 #include "platform/Panels.h"
 
 #include "comfort/BatteryMonitor.h"
@@ -13,6 +14,7 @@
 #include "platform/sim/SimPower.h"
 #include "support/TestEnvironment.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
@@ -151,6 +153,23 @@ TEST_F(SettingsSectionTest, OverlayRowsSayWhenTheDesktopKeepsOverlaysOut)
     }
     settings.textureRow()->setOn(true);
     EXPECT_FALSE(ComfortVeilController::shared().microtextureEnabled());
+}
+
+// The hot keys' row says how they reach the application here, and which cannot be pressed.
+TEST_F(SettingsSectionTest, TheHotKeysRowSaysHowTheKeysWorkHere)
+{
+    SettingsSectionModel settings;
+    QSignalSpy changed(&settings, &SettingsSectionModel::hotKeysChanged);
+    EXPECT_EQ(settings.hotKeysDetail(), "Asking the desktop how it passes hot keys on");
+    HotKeyAvailability::shared().publish(HotKeyWay::xwaylandKeyGrabs, {{45, kHotKeyNoSuchKey}});
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(settings.hotKeysDetail(),
+              "Key grabs of XWayland: they act only while an X11 window has the keyboard. 1 of the 6 hot keys are not "
+              "available: \u2318\u21E7N (the keyboard's map has no such key)");
+    EXPECT_EQ(SettingsSectionModel::hotKeysDetail(HotKeyWay::keyGrabs, {}),
+              "Key grabs of the X server, whichever app is in front");
+    EXPECT_EQ(SettingsSectionModel::hotKeysDetail(HotKeyWay::none, {{11, kHotKeyNoWay}}),
+              "This desktop passes no hot keys to applications");
 }
 
 // On: the microtexture at 0.55 and the veil on, whatever amount was chosen before. Off:

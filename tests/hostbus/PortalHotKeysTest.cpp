@@ -5,6 +5,7 @@
 #include <QDBusObjectPath>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -18,19 +19,24 @@ constexpr quint32 kCommandShift = kHotKeyCommand | kHotKeyShift;
 // The key grabs the keys go to where the portal has no global shortcuts.
 struct RecordingHotKeys : HotKeys {
     QList<HotKeyID> registered;
+    QSet<int> missing; // key codes the keyboard lacks
     PressHandler handler;
+    std::function<void()> changed;
     ResultCode installPressHandler(PressHandler h) override
     {
         handler = std::move(h);
         return 0;
     }
-    ResultCode registerHotKey(int, quint32, HotKeyID id, HotKeyRef *ref) override
+    ResultCode registerHotKey(int keyCode, quint32, HotKeyID id, HotKeyRef *ref) override
     {
+        if (missing.contains(keyCode))
+            return kHotKeyNoSuchKey;
         registered << id;
         *ref = registered.size();
         return 0;
     }
     void unregisterHotKey(HotKeyRef) override {}
+    void setChangeHandler(std::function<void()> h) override { changed = std::move(h); }
 };
 
 class PortalHotKeysTest : public test::HostBusTest {
@@ -111,24 +117,42 @@ TEST_F(PortalHotKeysTest, WithoutGlobalShortcutsTheKeyGrabsServe)
         PortalHotKeys hotKeys(bus->connection(), std::move(grabs));
         QList<HotKeyID> pressed;
         hotKeys.installPressHandler([&](HotKeyID id) { pressed << id; });
+        recorded->missing = {15};
+        int changes = 0;
+        hotKeys.setChangeHandler([&] { ++changes; });
+        HotKeys::HotKeyRef reading = 0;
         ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeys.state() == PortalHotKeys::State::fallback; }));
+        ASSERT_EQ(hotKeys.registerHotKey(15, kCommandShift, {7, 3}, &reading), 0);
+        EXPECT_EQ(hotKeys.keyStatus(reading), kHotKeyPending);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return changes == 1; }));
+        EXPECT_EQ(hotKeys.way(), HotKeyWay::xwaylandKeyGrabs);
         EXPECT_EQ(recorded->registered, QList<HotKeyID>{(HotKeyID{7, 2})});
         recorded->handler(HotKeyID{7, 2});
         EXPECT_EQ(pressed.size(), 1);
+        // The key the keyboard lacked is grabbed once the grabs tell of another map.
+        EXPECT_EQ(hotKeys.keyStatus(reading), kHotKeyNoSuchKey);
+        recorded->missing.clear();
+        recorded->changed();
+        EXPECT_EQ(hotKeys.keyStatus(reading), 0);
+        EXPECT_EQ(recorded->registered.last(), (HotKeyID{7, 3}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return changes == 2; }));
     }
 }
 
 // Neither global shortcuts nor key grabs: the keys stay registered for a portal that comes
-// later, and the one line says so (it agrees with the shell's "registered").
+// later, and the one line says so; none of them counts as one that can be pressed.
 TEST_F(PortalHotKeysTest, WithoutShortcutsOrGrabsTheKeysWaitRegistered)
 {
     PortalHotKeys hotKeys(bus->connection(), nullptr);
-    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+    HotKeys::HotKeyRef ref = 0;
+    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, &ref), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return hotKeys.state() == PortalHotKeys::State::fallback; }));
     const QStringList lines = logs->messages(QStringLiteral("Shortcuts"));
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(QLatin1String("The hot keys are registered but cannot be pressed until")));
+    EXPECT_TRUE(lines[0].endsWith(QLatin1String("this session has no key grabs: the hot keys wait for a portal that "
+                                                "has them")));
+    EXPECT_EQ(hotKeys.way(), HotKeyWay::none);
+    EXPECT_EQ(hotKeys.keyStatus(ref), kHotKeyNoWay);
 }
 
 // A desktop that refuses the session (the user cancels) gives one line and no keys.

@@ -311,3 +311,25 @@ want, focused = sys.argv[1], len(sys.argv) > 2
 sys.exit(0 if any(want in (n.get("app_id"), n.get("name")) and n.get("type") == "con" and n.get("visible") and (n.get("focused") or not focused)
                   for n in nodes(json.load(sys.stdin))) else 1)' "$@"
 }
+
+# Takes the hot keys' letters and digit (B, N, R, P, D, 0) out of the keyboard map of the X
+# server $1 with xkbcomp, keeping the full map in $2/full.xkb to load back
+# ("xkbcomp $2/full.xkb $1"). The words after them run xkbcomp (as the X server's user where
+# it lets only that one in: "${as_nobody[@]}"), in a folder that user can write.
+strip_hot_keys() {
+  local display="$1" dir="$2"
+  shift 2
+  "$@" xkbcomp -xkb "$display" "$dir/full.xkb" 2>/dev/null || return 1
+  python3 - "$dir/full.xkb" "$dir/stripped.xkb" <<'PY' || return 1
+import re, sys
+text = open(sys.argv[1]).read()
+# The six keys give no keysym of their own (VoidSymbol: a map without NoSymbol's gaps loads).
+text, count = re.subn(r"(symbols\[Group1\]\s*=\s*|\{\s*)\[\s*(b|n|r|p|d|0)\s*,\s*[A-Za-z]\w*\s*\]",
+                      r"\1[ VoidSymbol, VoidSymbol ]", text)
+if count != 6:
+    sys.exit("the map has not one key for each of the six")
+open(sys.argv[2], "w").write(text)
+PY
+  chmod 644 "$dir/stripped.xkb"
+  "$@" xkbcomp "$dir/stripped.xkb" "$display" 2>/dev/null
+}

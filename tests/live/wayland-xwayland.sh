@@ -8,12 +8,17 @@
 # second). The veil is a layer surface of the compositor on either platform: a screenshot
 # shows its tint over the windows below, it takes no focus, it is no X window, and a click on
 # it (a virtual pointer's) reaches the window below, an X11 one and a native Wayland one alike.
+# There is no desktop portal: through XWayland the hot keys are its key grabs, and XWayland's
+# keyboard map lacks their keys at start (xkbcomp): the log says once that the six are not
+# available and why, never that they were registered; once the full map is back they are,
+# and Super-Shift-N (xdotool through XWayland) applies Evening. On the native platform there
+# are no hot keys at all, and the log says so.
 # Usage: wayland-xwayland.sh APP QV_CLICKTARGET QV_VIRTUALPOINTER [wayland]
 set -euo pipefail
 app="$1" target="$2" pointer="$3" platform="${4:-}"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 name="wayland-xwayland${platform:+-$platform}"
-begin_check "$name" sway swaymsg swaybar Xwayland foot xdotool setpriv python3 grim -- app_pid editor_pid target_pid \
+begin_check "$name" sway swaymsg swaybar Xwayland foot xdotool setpriv python3 grim xkbcomp -- app_pid editor_pid target_pid \
   native_pid sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 
@@ -22,11 +27,14 @@ make_isolated
 store '"appAwareComfortEnabled":{"t":"bool","v":true},
  "appAware.customProfiles":{"t":"dict","v":{"qv-editor":{"t":"string","v":"Focus"}}}'
 isolate_for_nobody
-isolated+=(QUELLVISTA_MACHINE= QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true")
+isolated+=(QUELLVISTA_MACHINE=
+  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Shortcuts.info=true")
 [[ -z "$platform" ]] || isolated+=(QT_QPA_PLATFORM="$platform")
 # XWayland lets in sway's user alone: the X tools run as nobody too.
 x() { "${as_nobody[@]}" "$@"; }
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
+[[ -n "$platform" ]] || strip_hot_keys "$(sed -n 's/^DISPLAY=//p' "$tmp/wayland-runtime/display")" "$tmp/home" \
+  "${as_nobody[@]}" || { echo "$name: xkbcomp could not take the hot keys out of XWayland's map"; exit 1; }
 main_shown() { alive && sway_window "$([[ -z "$platform" ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
 [[ -n "$platform" ]] || grep -q "The windows go through XWayland" "$tmp/app.log" ||
@@ -35,6 +43,17 @@ grep -q "Overlays: layer surfaces of the compositor" "$tmp/app.log" ||
   { echo "$name: the overlays are not layer surfaces"; cat "$tmp/app.log"; exit 1; }
 (($(grep -ci "overlay" "$tmp/app.log") == 1)) ||
   { echo "$name: the log speaks of the overlays more than once"; cat "$tmp/app.log"; exit 1; }
+logged() { alive && grep -q "$1" "$tmp/app.log"; }
+if [[ -z "$platform" ]]; then
+  unavailable="6 of the 6 hot keys are not available: .* (the keyboard's map has no such key)"
+  poll 20 logged "key grabs of XWayland, which act only while an X11 window has the keyboard" ||
+    { echo "$name: the hot keys are not said to be XWayland's key grabs"; cat "$tmp/app.log"; exit 1; }
+else
+  unavailable="6 of the 6 hot keys are not available: .* (this desktop passes no hot keys to applications)"
+fi
+poll 20 logged "$unavailable" || { echo "$name: the missing hot keys were not said"; cat "$tmp/app.log"; exit 1; }
+! grep -q "Global shortcuts registered" "$tmp/app.log" ||
+  { echo "$name: hot keys that cannot be pressed were said to be registered"; cat "$tmp/app.log"; exit 1; }
 
 read -r ow oh < <(swaymsg -s "$swaysock" -t get_outputs | python3 -c '
 import json, sys
@@ -127,4 +146,20 @@ for shell in xwayland xdg_shell; do
   poll 10 grep -q '^press' "$tmp/presses-$shell" ||
     { echo "$name: the click did not reach the $shell window below the veil"; exit 1; }
 done
-echo "$name: overlays as layer surfaces; the editor kept the focus with $presets preset(s) applied; the veil tints the output ${ow}x${oh}, unfocused, and lets clicks through to an X11 and a native Wayland window"
+# XWayland's full map back: the keys are grabbed, and one works.
+hot_keys=""
+if [[ -z "$platform" ]]; then
+  x xkbcomp "$tmp/home/full.xkb" "$(sed -n 's/^DISPLAY=//p' "$tmp/wayland-runtime/display")" 2>/dev/null ||
+    { echo "$name: xkbcomp could not load XWayland's full map back"; exit 1; }
+  poll 20 logged "Global shortcuts registered" ||
+    { echo "$name: the hot keys were not grabbed once XWayland's map had them"; cat "$tmp/app.log"; exit 1; }
+  # The keys reach XWayland's grabs only while an X11 window has its keyboard: sway gives it
+  # to the application's own window (never the front application: no preset comes of it).
+  swaymsg -s "$swaysock" '[title="^Quellvista$" shell="xwayland"] focus' >/dev/null
+  poll 10 sway_window Quellvista focused || { echo "$name: sway did not focus the main window"; exit 1; }
+  x xdotool key super+shift+n
+  poll 20 logged "Applying preset: Evening" || { echo "$name: Super-Shift-N did not apply Evening"; cat "$tmp/app.log"; exit 1; }
+  hot_keys="; the hot keys missing from XWayland's map were said so, grabbed once it had them, and Super-Shift-N applied Evening"
+fi
+[[ "$(grep -c "$unavailable" "$tmp/app.log")" == 1 ]] || { echo "$name: the missing hot keys were said more than once"; exit 1; }
+echo "$name: overlays as layer surfaces; the editor kept the focus with $presets preset(s) applied; the veil tints the output ${ow}x${oh}, unfocused, and lets clicks through to an X11 and a native Wayland window$hot_keys"

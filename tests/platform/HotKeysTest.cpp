@@ -72,6 +72,7 @@ TEST(HotKeysTest, TheSimulatedSystemRefusesTakenAndDoubleCombinations)
 #include "platform/desktop/X11Keyboard.h"
 
 #include <QGuiApplication>
+#include <QTest>
 
 #include <cstdlib>
 
@@ -125,6 +126,59 @@ TEST(DesktopHotKeys, AKeyAnotherClientGrabbedIsRefusedAndTheOthersWork)
     EXPECT_FALSE(press(n, super)) << "without Shift";
     EXPECT_FALSE(press(r, super | 1)) << "not ours";
     EXPECT_EQ(pressed, (QList<quint32>{2, 2}));
+    xcb_disconnect(other);
+}
+
+// A key the keyboard's map lacks is refused as such; once another client gives the map the
+// key, the change handler is told and the key can be grabbed, and a grab made before
+// follows its key to its new keycode.
+TEST(DesktopHotKeys, AKeyTheMapLacksIsGrabbedOnceTheMapHasIt)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QV_SKIP_WITHOUT("needs an X11 server");
+    std::unique_ptr<DesktopHotKeys> keys = DesktopHotKeys::create();
+    ASSERT_TRUE(keys);
+    int changes = 0;
+    keys->setChangeHandler([&] { ++changes; });
+    xcb_connection_t *ours = x11::connection();
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    // Moves a keysym to keycode `to` (its old one emptied); 0 only empties.
+    const auto move = [&](quint32 keysym, quint8 to) {
+        const quint8 from = x11::keycodeFor(other, keysym);
+        const xcb_keysym_t none[2] = {0, 0}, syms[2] = {keysym, keysym};
+        if (from)
+            xcb_change_keyboard_mapping(other, 1, from, 2, none);
+        if (to)
+            xcb_change_keyboard_mapping(other, 1, to, 2, syms);
+        free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // done by now
+    };
+    const quint8 n = x11::keycodeFor(ours, 'n'), r = x11::keycodeFor(ours, 'r');
+    ASSERT_NE(n, 0);
+    move('n', 0);
+    HotKeys::HotKeyRef ref = 0;
+    EXPECT_EQ(keys->registerHotKey(45, kHotKeyCommand | kHotKeyShift, {1, 2}, &ref), kHotKeyNoSuchKey);
+    ASSERT_EQ(keys->registerHotKey(15, kHotKeyCommand | kHotKeyShift, {1, 3}, &ref), 0);
+    move('n', n);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 5000));
+    HotKeys::HotKeyRef evening = 0;
+    EXPECT_EQ(keys->registerHotKey(45, kHotKeyCommand | kHotKeyShift, {1, 2}, &evening), 0);
+
+    // R moves to a spare keycode: its grab goes with it.
+    const quint8 spare = 255;
+    move('r', spare);
+    const auto grabbedThere = [&] {
+        xcb_generic_error_t *taken = xcb_request_check(
+            other, xcb_grab_key_checked(other, 0, x11::rootWindow(other), XCB_MOD_MASK_4 | 1, spare,
+                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        if (!taken) // let go at once, before ours try
+            free(xcb_request_check(other, xcb_ungrab_key_checked(other, spare, x11::rootWindow(other), XCB_MOD_MASK_4 | 1)));
+        free(taken);
+        return taken != nullptr;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(grabbedThere, 5000)) << "the moved key is grabbed on its new keycode";
+    EXPECT_EQ(keys->keyStatus(ref), 0);
+    move('r', r);
     xcb_disconnect(other);
 }
 

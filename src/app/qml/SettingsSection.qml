@@ -188,6 +188,56 @@ Flickable {
                     SettingsSwitchRow {
                         row: settings.sidecarRow
                     }
+
+                    // How the global hot keys reach the application on this desktop: a
+                    // line to read, with nothing to switch.
+                    Item {
+                        Layout.fillWidth: true
+                        implicitHeight: hotKeys.implicitHeight + 16
+
+                        Rectangle {
+                            anchors.fill: parent
+                            radius: 6
+                            color: Theme.withOpacity(Theme.accent, 0.08)
+                            border.width: 0.5
+                            border.color: Theme.withOpacity(Theme.divider, 0.52)
+                        }
+                        RowLayout {
+                            id: hotKeys
+                            anchors.fill: parent
+                            anchors.margins: 8
+                            spacing: 8
+
+                            Symbol {
+                                Layout.preferredWidth: 20
+                                Layout.alignment: Qt.AlignTop
+                                name: "keyboard"
+                                size: 13
+                                font.weight: Font.Medium
+                                color: Theme.accent
+                            }
+                            ColumnLayout {
+                                Layout.fillWidth: true
+                                spacing: 2
+
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: settings.hotKeysTitle
+                                    textFormat: Text.PlainText
+                                    font: Theme.detailMedium
+                                    color: Theme.textPrimary
+                                }
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: settings.hotKeysDetail
+                                    textFormat: Text.PlainText
+                                    font: Theme.captionRegular
+                                    color: Theme.textTertiary
+                                    wrapMode: Text.Wrap
+                                }
+                            }
+                        }
+                    }
                 }
             }
         }

@@ -1,5 +1,6 @@
 #include "pages/display_comfort/ComfortProfileTiles.h"
 
+#include "platform/HotKeyAvailability.h"
 #include "platform/HotKeys.h"
 #include "platform/KeyCodes.h"
 #include "platform/MachineWords.h"
@@ -144,7 +145,9 @@ PresetTileInfo presetTileInfo(ComfortPreset preset)
 QString shortcutHint(ComfortPreset preset)
 {
     const QString key = presetTileInfo(preset).hintKey;
-    return key.isEmpty() ? QString() : hotKeyText(kHotKeyCommand | kHotKeyShift, key.front());
+    return key.isEmpty() ? QString()
+                         : HotKeyAvailability::shared().hint(kHotKeyCommand | kHotKeyShift,
+                                                             keyCodeForCharacter(key.front()));
 }
 
 QList<ProfileTile> profileTiles(const PresetManager &presets, bool dark)

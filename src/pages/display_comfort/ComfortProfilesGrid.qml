@@ -91,6 +91,8 @@ Card {
                     Layout.preferredWidth: 1
                     Layout.minimumWidth: 10
                     Layout.alignment: Qt.AlignTop
+                    // The tiles of a row are as tall as its tallest.
+                    Layout.fillHeight: true
                     implicitHeight: Math.max(tile.model.minimumHeight, tileRow.implicitHeight + 16)
                     Accessible.role: Accessible.Button
                     Accessible.name: tile.model.accessibleName
@@ -210,6 +212,7 @@ Card {
                                     Accessible.ignored: true
                                 }
                             }
+                            // A key that cannot be pressed says so on a second line.
                             Text {
                                 visible: tile.model.hintOnOwnLine && text.length > 0
                                 width: parent.width
@@ -218,6 +221,8 @@ Card {
                                 font.family: "monospace"
                                 font.pixelSize: 9
                                 color: tile.model.hintColor
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 2
                                 elide: Text.ElideRight
                             }
                         }

@@ -1,4 +1,5 @@
 #include "pages/display_comfort/ComfortProfilesGridModel.h"
+#include "platform/HotKeyAvailability.h"
 
 #include "comfort/PresetManager.h"
 #include "design/FrameTicker.h"
@@ -53,6 +54,8 @@ ComfortProfilesGridModel::ComfortProfilesGridModel(PresetManager &presets, QObje
                         &PresetManager::renamedPresetNamesChanged, &PresetManager::customPresetProfilesChanged})
         connect(m_presets, signal, this, &ComfortProfilesGridModel::rebuild);
     connect(&Theme::shared(), &Theme::appearanceChanged, this, &ComfortProfilesGridModel::rebuild);
+    // A hot key that comes or goes changes the tiles' hints.
+    connect(&HotKeyAvailability::shared(), &HotKeyAvailability::changed, this, &ComfortProfilesGridModel::rebuild);
     for (auto signal : {&PresetManager::activeSelectionNameChanged, &PresetManager::savedProfilesChanged,
                         &PresetManager::renamedPresetNamesChanged, &PresetManager::activePresetChanged,
                         &PresetManager::activeSavedProfileIDChanged})

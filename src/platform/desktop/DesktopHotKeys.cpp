@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 
 #include "platform/desktop/X11Keyboard.h"
+#include "runtime/Scheduler.h"
 
 #include <cstdlib>
 
@@ -19,6 +20,9 @@ using x11::kMod2Mask;
 constexpr quint16 kMod4Mask = 1 << 6;
 constexpr quint16 kAllModifiers = 0xff;
 constexpr quint8 kBadAccess = 10;
+constexpr quint8 kMappingNotify = 34;
+constexpr quint8 kXkbNewKeyboardNotify = 0;
+constexpr quint8 kXkbMapNotify = 1;
 
 using x11::kNumLockKeysym;
 constexpr quint32 kSuperLeftKeysym = 0xffeb;
@@ -32,26 +36,46 @@ std::unique_ptr<DesktopHotKeys> DesktopHotKeys::create()
     if (!connection)
         return nullptr;
     std::unique_ptr<DesktopHotKeys> keys(new DesktopHotKeys());
-    // Where the server keeps these keys; the usual places when it does not say.
-    keys->m_superMask = x11::modifierMaskFor(connection, kSuperLeftKeysym);
-    if (!keys->m_superMask)
-        keys->m_superMask = kMod4Mask;
-    keys->m_altMask = x11::modifierMaskFor(connection, kAltLeftKeysym);
-    if (!keys->m_altMask)
-        keys->m_altMask = kMod1Mask;
-    keys->m_numLockMask = x11::modifierMaskFor(connection, kNumLockKeysym);
-    if (!keys->m_numLockMask)
-        keys->m_numLockMask = kMod2Mask;
+    keys->readModifierMasks();
+    // Qt's keyboard asks for XKB's map notifications on this connection; they come with
+    // the extension's event code.
+    const char name[] = "XKEYBOARD";
+    if (xcb_query_extension_reply_t *xkb = xcb_query_extension_reply(
+            connection, xcb_query_extension(connection, sizeof name - 1, name), nullptr)) {
+        if (xkb->present)
+            keys->m_xkbEvent = xkb->first_event;
+        std::free(xkb);
+    }
     return keys;
 #else
     return nullptr;
 #endif
 }
 
+void DesktopHotKeys::readModifierMasks()
+{
+#if QT_CONFIG(xcb)
+    xcb_connection_t *connection = x11::connection();
+    if (!connection)
+        return;
+    // Where the server keeps these keys; the usual places when it does not say.
+    m_superMask = x11::modifierMaskFor(connection, kSuperLeftKeysym);
+    if (!m_superMask)
+        m_superMask = kMod4Mask;
+    m_altMask = x11::modifierMaskFor(connection, kAltLeftKeysym);
+    if (!m_altMask)
+        m_altMask = kMod1Mask;
+    m_numLockMask = x11::modifierMaskFor(connection, kNumLockKeysym);
+    if (!m_numLockMask)
+        m_numLockMask = kMod2Mask;
+#endif
+}
+
 DesktopHotKeys::~DesktopHotKeys()
 {
     for (const Grab &grab : std::as_const(m_grabs))
-        ungrab(grab);
+        if (grab.keycode)
+            ungrab(grab);
     if (m_filtering && qApp)
         qApp->removeNativeEventFilter(this);
 }
@@ -87,22 +111,35 @@ ResultCode DesktopHotKeys::installPressHandler(PressHandler handler)
 
 ResultCode DesktopHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref)
 {
+    Grab made{keyCode, modifiers, 0, 0, id};
+    if (const ResultCode result = grab(made))
+        return result;
+    const HotKeyRef madeRef = m_next++;
+    m_grabs.insert(madeRef, made);
+    if (ref)
+        *ref = madeRef;
+    return 0;
+}
+
+ResultCode DesktopHotKeys::grab(Grab &grab)
+{
 #if QT_CONFIG(xcb)
     xcb_connection_t *connection = x11::connection();
-    const QChar character = characterForKeyCode(keyCode);
+    const QChar character = characterForKeyCode(grab.keyCode);
+    grab.keycode = 0;
     if (!connection || character.isNull())
-        return kHotKeyInvalid;
+        return grab.status = kHotKeyInvalid;
     // Letters and digits are their own (lower-case) keysyms.
-    const quint8 keycode = x11::keycodeFor(connection, character.toLower().unicode());
-    if (keycode == 0)
-        return kHotKeyInvalid;
-    const Grab grab{keycode, x11Modifiers(modifiers, m_superMask, m_altMask), id};
+    grab.keycode = x11::keycodeFor(connection, character.toLower().unicode());
+    if (grab.keycode == 0)
+        return grab.status = kHotKeyNoSuchKey;
+    grab.modifiers = x11Modifiers(grab.hotKeyModifiers, m_superMask, m_altMask);
     const xcb_window_t root = x11::rootWindow(connection);
 
     // Ask for every variant first, then collect the answers.
     QList<xcb_void_cookie_t> cookies;
     for (quint16 lock : lockVariants(m_numLockMask))
-        cookies << xcb_grab_key_checked(connection, 0, root, grab.modifiers | lock, keycode, XCB_GRAB_MODE_ASYNC,
+        cookies << xcb_grab_key_checked(connection, 0, root, grab.modifiers | lock, grab.keycode, XCB_GRAB_MODE_ASYNC,
                                         XCB_GRAB_MODE_ASYNC);
     ResultCode result = 0;
     for (const xcb_void_cookie_t &cookie : cookies) {
@@ -115,20 +152,53 @@ ResultCode DesktopHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKey
     }
     if (result != 0) {
         ungrab(grab); // the variants that did go through
-        return result;
+        grab.keycode = 0;
     }
-    const HotKeyRef made = m_next++;
-    m_grabs.insert(made, grab);
-    if (ref)
-        *ref = made;
-    return 0;
+    return grab.status = result;
 #else
-    Q_UNUSED(keyCode)
-    Q_UNUSED(modifiers)
-    Q_UNUSED(id)
-    Q_UNUSED(ref)
-    return kHotKeyInvalid;
+    return grab.status = kHotKeyInvalid;
 #endif
+}
+
+ResultCode DesktopHotKeys::keyStatus(HotKeyRef ref) const
+{
+    const auto it = m_grabs.constFind(ref);
+    return it == m_grabs.constEnd() ? kHotKeyInvalid : it->status;
+}
+
+void DesktopHotKeys::setChangeHandler(std::function<void()> handler)
+{
+    m_changeHandler = std::move(handler);
+    // The map's notifications are read by the same filter as the presses.
+    if (!m_filtering && qApp) {
+        qApp->installNativeEventFilter(this);
+        m_filtering = true;
+    }
+}
+
+void DesktopHotKeys::keymapChanged()
+{
+    m_regrabQueued = false;
+    for (const Grab &grab : std::as_const(m_grabs))
+        if (grab.keycode)
+            ungrab(grab);
+    // The modifiers may have moved with the keys.
+    readModifierMasks();
+    for (Grab &grab : m_grabs)
+        this->grab(grab);
+    if (m_changeHandler) {
+        const std::function<void()> handler = m_changeHandler;
+        handler();
+    }
+}
+
+bool DesktopHotKeys::isKeymapEvent(const void *message) const
+{
+    const auto *bytes = static_cast<const quint8 *>(message);
+    const quint8 type = bytes[0] & 0x7f;
+    if (type == kMappingNotify)
+        return true;
+    return m_xkbEvent && type == m_xkbEvent && (bytes[1] == kXkbNewKeyboardNotify || bytes[1] == kXkbMapNotify);
 }
 
 void DesktopHotKeys::unregisterHotKey(HotKeyRef ref)
@@ -136,7 +206,8 @@ void DesktopHotKeys::unregisterHotKey(HotKeyRef ref)
     const auto it = m_grabs.constFind(ref);
     if (it == m_grabs.constEnd())
         return;
-    ungrab(*it);
+    if (it->keycode)
+        ungrab(*it);
     m_grabs.erase(it);
 }
 
@@ -158,7 +229,18 @@ void DesktopHotKeys::ungrab(const Grab &grab)
 bool DesktopHotKeys::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
 #if QT_CONFIG(xcb)
-    if (m_grabs.isEmpty() || eventType != "xcb_generic_event_t")
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    if (isKeymapEvent(message)) {
+        // Qt reads the map on this turn too; the keys are grabbed again on the next, once
+        // for a burst of notifications.
+        if (!m_regrabQueued) {
+            m_regrabQueued = true;
+            scheduler().post(&m_context, [this] { keymapChanged(); });
+        }
+        return false;
+    }
+    if (m_grabs.isEmpty())
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
     const quint8 type = event->response_type & 0x7f;
@@ -167,7 +249,7 @@ bool DesktopHotKeys::nativeEventFilter(const QByteArray &eventType, void *messag
     auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
     const quint16 state = key->state & kAllModifiers & ~(kLockMask | m_numLockMask);
     for (const Grab &grab : std::as_const(m_grabs)) {
-        if (grab.keycode != key->detail || grab.modifiers != state)
+        if (!grab.keycode || grab.keycode != key->detail || grab.modifiers != state)
             continue;
         // The release of a grabbed press belongs to it too.
         if (type == XCB_KEY_PRESS && m_handler) {

@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QMap>
+#include <QObject>
 
 #include <memory>
 
@@ -12,7 +13,11 @@ namespace qv {
 
 // Hot keys of an X11 session: each registration grabs its key on the root window, once
 // plain and once with each of Caps Lock and Num Lock and with both, so that the lock
-// keys do not get in the way. Command is the Super key here, Option is Alt.
+// keys do not get in the way. Command is the Super key here, Option is Alt. A key the
+// keyboard's map lacks is refused (kHotKeyNoSuchKey); when the map changes (XKB's new
+// keyboard and map notifications, the core mapping notification) every grab is made again
+// on the key's new keycode and the change handler is told, so that refused keys can be
+// registered again.
 class DesktopHotKeys final : public HotKeys, public QAbstractNativeEventFilter {
 public:
     // Nothing when the display server is not X11.
@@ -22,6 +27,9 @@ public:
     ResultCode installPressHandler(PressHandler handler) override;
     ResultCode registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref) override;
     void unregisterHotKey(HotKeyRef ref) override;
+    HotKeyWay way() const override { return HotKeyWay::keyGrabs; }
+    ResultCode keyStatus(HotKeyRef ref) const override;
+    void setChangeHandler(std::function<void()> handler) override;
 
     // The X modifier mask of the platform's modifier bits, given the masks of Super and
     // Alt on this server.
@@ -35,11 +43,25 @@ protected:
 private:
     DesktopHotKeys() = default;
     struct Grab {
-        quint8 keycode;
+        int keyCode;         // the virtual key code
+        quint32 hotKeyModifiers;
+        quint8 keycode;      // the server's, 0 while its map lacks the key
         quint16 modifiers;
         HotKeyID id;
+        ResultCode status = 0;
     };
+    void readModifierMasks();
+    // Grabs the key on the server (its keycode and modifiers filled in); 0 or why not.
+    ResultCode grab(Grab &grab);
     void ungrab(const Grab &grab);
+    // The keyboard's map changed: every key grabbed again where it is now.
+    void keymapChanged();
+    bool isKeymapEvent(const void *message) const;
+
+    std::function<void()> m_changeHandler;
+    quint8 m_xkbEvent = 0;     // XKB's event code on this server, 0 without XKB
+    bool m_regrabQueued = false;
+    QObject m_context; // owns the posted re-grab: it goes with us
 
     Logger m_logger{"Shortcuts"};
     PressHandler m_handler;

@@ -124,6 +124,67 @@ void PortalHotKeys::setState(State state)
         return;
     m_state = state;
     emit stateChanged();
+    notifyChange();
+}
+
+void PortalHotKeys::notifyChange()
+{
+    if (m_changeQueued)
+        return;
+    m_changeQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_changeQueued = false;
+            if (m_changeHandler) {
+                const std::function<void()> handler = m_changeHandler;
+                handler();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+HotKeyWay PortalHotKeys::way() const
+{
+    switch (m_state) {
+    case State::asking: return HotKeyWay::pending;
+    case State::portal: return HotKeyWay::portal;
+    case State::fallback: break;
+    }
+    return m_fallback ? HotKeyWay::xwaylandKeyGrabs : HotKeyWay::none;
+}
+
+ResultCode PortalHotKeys::keyStatus(HotKeyRef ref) const
+{
+    const auto it = m_registrations.constFind(ref);
+    if (it == m_registrations.constEnd())
+        return kHotKeyInvalid;
+    switch (m_state) {
+    case State::asking: return kHotKeyPending;
+    case State::portal: return 0;
+    case State::fallback: break;
+    }
+    if (!m_fallback)
+        return kHotKeyNoWay;
+    return it->fallbackRef ? m_fallback->keyStatus(it->fallbackRef) : it->fallbackRefusal;
+}
+
+ResultCode PortalHotKeys::registerWithFallback(Registration &registration)
+{
+    registration.fallbackRef = 0;
+    registration.fallbackRefusal = m_fallback->registerHotKey(registration.keyCode, registration.modifiers,
+                                                              registration.id, &registration.fallbackRef);
+    return registration.fallbackRefusal;
+}
+
+void PortalHotKeys::fallbackChanged()
+{
+    if (m_state != State::fallback)
+        return;
+    for (Registration &registration : m_registrations)
+        if (!registration.fallbackRef)
+            registerWithFallback(registration);
+    notifyChange();
 }
 
 void PortalHotKeys::askVersion()
@@ -155,25 +216,24 @@ void PortalHotKeys::askVersion()
 
 void PortalHotKeys::useFallback(const QString &reason)
 {
-    setState(State::fallback);
     if (!m_fallback) {
-        // The keys stay registered, waiting for a portal that comes later.
-        m_log.error("The hot keys are registered but cannot be pressed until a desktop portal with global shortcuts "
-                    "appears: the portal has none (%s) and this session has no key grabs",
-                    qUtf8Printable(reason.left(200)));
+        // The keys are kept, waiting for a portal that comes later.
+        m_log.info("The desktop portal has no global shortcuts (%s) and this session has no key grabs: the hot keys "
+                   "wait for a portal that has them",
+                   qUtf8Printable(reason.left(200)));
+        setState(State::fallback);
         return;
     }
-    m_log.info("The desktop portal has no global shortcuts (%s): the hot keys are key grabs",
+    m_log.info("The desktop portal has no global shortcuts (%s): the hot keys are key grabs of XWayland, which "
+               "act only while an X11 window has the keyboard",
                qUtf8Printable(reason.left(200)));
     if (m_handler)
         m_fallback->installPressHandler(m_handler);
-    for (Registration &registration : m_registrations) {
-        const ResultCode result = m_fallback->registerHotKey(registration.keyCode, registration.modifiers,
-                                                             registration.id, &registration.fallbackRef);
-        if (result != 0)
-            m_log.error("The hot key %s could not be registered (%d)",
-                        qUtf8Printable(trigger(registration.keyCode, registration.modifiers)), result);
-    }
+    m_fallback->setChangeHandler([this] { fallbackChanged(); });
+    // What the fallback refuses is said by whoever registered the keys, told of the change.
+    for (Registration &registration : m_registrations)
+        registerWithFallback(registration);
+    setState(State::fallback);
 }
 
 ResultCode PortalHotKeys::installPressHandler(PressHandler handler)
@@ -190,8 +250,7 @@ ResultCode PortalHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKeyI
     // Without key grabs a key is kept, as one registered before the portal's answer is, for
     // a portal that comes later: useFallback() has said once that there are no hot keys now.
     if (m_state == State::fallback && m_fallback) {
-        if (const ResultCode result =
-                m_fallback->registerHotKey(keyCode, modifiers, id, &registration.fallbackRef))
+        if (const ResultCode result = registerWithFallback(registration))
             return result;
     } else if (trigger(keyCode, modifiers).isEmpty()) {
         return kHotKeyInvalid;

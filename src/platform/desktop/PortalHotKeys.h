@@ -22,8 +22,10 @@ namespace qv {
 // signal. Every call is asynchronous. The portal's version property decides: without
 // global shortcuts the keys go to the fallback (X key grabs, or none), registered there
 // once the portal has answered. Registrations made before are kept and answered with 0, as
-// are later ones where there is no fallback (said once); one the fallback refuses is logged. A changed set of keys is bound in a new session (a
-// session binds once); a portal that restarts is asked again.
+// are later ones where there is no fallback (said once); keyStatus() tells which of them can
+// be pressed, and one the fallback refused is tried again when the fallback's keys change.
+// A changed set of keys is bound in a new session (a session binds once); a portal that
+// restarts is asked again.
 class PortalHotKeys final : public QObject, public HotKeys {
     Q_OBJECT
 public:
@@ -43,6 +45,12 @@ public:
     ResultCode installPressHandler(PressHandler handler) override;
     ResultCode registerHotKey(int keyCode, quint32 modifiers, HotKeyID id, HotKeyRef *ref) override;
     void unregisterHotKey(HotKeyRef ref) override;
+    // Asking, the portal, key grabs of XWayland (the fallback of a Wayland session), or none.
+    HotKeyWay way() const override;
+    // With the fallback, what it says of the key (a key it refused is tried again when it
+    // tells of a change); without one, kHotKeyNoWay.
+    ResultCode keyStatus(HotKeyRef ref) const override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
 
     // The key in the shortcuts' trigger notation ("LOGO+SHIFT+n"); empty for a key that
     // has none.
@@ -65,7 +73,14 @@ private:
         quint32 modifiers;
         HotKeyID id;
         HotKeyRef fallbackRef = 0;
+        ResultCode fallbackRefusal = 0; // why the fallback refused it, while fallbackRef is 0
     };
+    // Registers a key with the fallback; 0 or its refusal, kept with the key.
+    ResultCode registerWithFallback(Registration &registration);
+    // The fallback's keys changed: those it refused are tried again.
+    void fallbackChanged();
+    // The change handler is told on a later turn, once for what happened on this one.
+    void notifyChange();
     void askVersion();
     void useFallback(const QString &reason);
     // The set of keys changed: bound anew once the calls made now are done.
@@ -84,6 +99,8 @@ private:
     QDBusServiceWatcher *m_watcher = nullptr;
     State m_state = State::asking;
     PressHandler m_handler;
+    std::function<void()> m_changeHandler;
+    bool m_changeQueued = false;
     QMap<HotKeyRef, Registration> m_registrations;
     HotKeyRef m_next = 1;
     int m_generation = 0;      // answers of a portal that has gone since are dropped

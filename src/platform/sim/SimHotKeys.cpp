@@ -14,6 +14,8 @@ ResultCode SimHotKeys::registerHotKey(int keyCode, quint32 modifiers, HotKeyID i
 {
     if (keyCode < 0 || keyCode > 127)
         return kHotKeyInvalid;
+    if (m_missing.contains(keyCode))
+        return kHotKeyNoSuchKey;
     const quint64 combo = combination(keyCode, modifiers);
     if (m_taken.contains(combo))
         return kHotKeyExists;
@@ -36,7 +38,7 @@ bool SimHotKeys::press(int keyCode, quint32 modifiers)
 {
     const quint64 combo = combination(keyCode, modifiers);
     for (const Key &key : std::as_const(m_keys)) {
-        if (combination(key.keyCode, key.modifiers) != combo)
+        if (combination(key.keyCode, key.modifiers) != combo || m_missing.contains(key.keyCode))
             continue;
         if (m_handler) {
             const PressHandler handler = m_handler; // may replace itself
@@ -45,6 +47,28 @@ bool SimHotKeys::press(int keyCode, quint32 modifiers)
         return true;
     }
     return false;
+}
+
+ResultCode SimHotKeys::keyStatus(HotKeyRef ref) const
+{
+    const auto it = m_keys.constFind(ref);
+    if (it == m_keys.constEnd())
+        return kHotKeyInvalid;
+    return m_missing.contains(it->keyCode) ? kHotKeyNoSuchKey : 0;
+}
+
+void SimHotKeys::setMissingKeys(const QSet<int> &keyCodes)
+{
+    m_missing = keyCodes;
+    if (m_changeHandler)
+        m_changeHandler();
+}
+
+void SimHotKeys::setWay(HotKeyWay way)
+{
+    m_way = way;
+    if (m_changeHandler)
+        m_changeHandler();
 }
 
 void SimHotKeys::takeByOtherProgram(int keyCode, quint32 modifiers)

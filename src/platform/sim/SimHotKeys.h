@@ -23,6 +23,14 @@ public:
     void takeByOtherProgram(int keyCode, quint32 modifiers);
     // The handler installation fails with code (0: succeeds).
     void setInstallFails(ResultCode code) { m_installFailure = code; }
+    // The keyboard lacks the keys of these virtual key codes: registering one fails with
+    // kHotKeyNoSuchKey. Changing it tells the change handler, as another keyboard map does.
+    void setMissingKeys(const QSet<int> &keyCodes);
+    void setWay(HotKeyWay way);
+
+    HotKeyWay way() const override { return m_way; }
+    ResultCode keyStatus(HotKeyRef ref) const override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
 
 private:
     struct Key {
@@ -37,6 +45,9 @@ private:
     QSet<quint64> m_taken;
     HotKeyRef m_next = 1;
     ResultCode m_installFailure = 0;
+    QSet<int> m_missing;
+    HotKeyWay m_way = HotKeyWay::systemWide;
+    std::function<void()> m_changeHandler;
 };
 
 } // namespace qv
