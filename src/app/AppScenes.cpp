@@ -88,6 +88,11 @@ bool AppScenes::load(bool withTray)
     if (!m_main || !m_popover)
         return false;
     connect(m_main, &QWindow::visibleChanged, this, &AppScenes::mainWindowVisibilityChanged);
+    // The pop-over's width is fixed, and says so to the window manager: a tiling Wayland
+    // compositor (sway) then floats it, as it floats the X11 tool window, where it would
+    // otherwise tile it beside the user's windows.
+    m_popover->setMinimumSize(QSize(m_popover->width(), 1));
+    m_popover->setMaximumWidth(m_popover->width());
     // The pop-over goes when the user turns to something else.
     // A menu of its own (the gear menu) takes the focus while it is open: that is no leave.
     connect(m_popover, &QWindow::activeChanged, this, [this] {

@@ -469,13 +469,28 @@ void KeepFocusInView::focusChanged()
     const int reason = focused->property("focusReason").toInt();
     if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
         return;
+    // Every page between the control and this one (a page inside a window that scrolls
+    // across) is scrolled, the innermost first: each brings the control, where the pages
+    // inside it now show it, into its view, across and down.
+    const QRectF rect(0, 0, focused->width(), focused->height());
     // The ring lies just outside the control; a little room beyond it.
     const double margin = 12;
-    const QRectF area = focused->mapRectToItem(content, QRectF(0, 0, focused->width(), focused->height()));
-    const double y = scrollToShow(m_flickable->property("contentY").toDouble(), m_flickable->height(),
-                                  m_flickable->property("contentHeight").toDouble(), area.top() - margin,
-                                  area.bottom() + margin);
-    m_flickable->setProperty("contentY", y);
+    for (QQuickItem *item = focused->parentItem(); item; item = item->parentItem()) {
+        if (!item->inherits("QQuickFlickable"))
+            continue;
+        auto *inner = item->property("contentItem").value<QQuickItem *>();
+        if (!inner)
+            continue;
+        const QRectF area = focused->mapRectToItem(inner, rect);
+        item->setProperty("contentX", scrollToShow(item->property("contentX").toDouble(), item->width(),
+                                                   item->property("contentWidth").toDouble(), area.left() - margin,
+                                                   area.right() + margin));
+        item->setProperty("contentY", scrollToShow(item->property("contentY").toDouble(), item->height(),
+                                                   item->property("contentHeight").toDouble(), area.top() - margin,
+                                                   area.bottom() + margin));
+        if (item == m_flickable)
+            break;
+    }
 }
 
 bool KeepFocusInView::eventFilter(QObject *watched, QEvent *event)

@@ -137,8 +137,9 @@ private:
 };
 
 // The scroll position of a page that brings a rectangle of its content (with a margin) into
-// view: the position unchanged when it is in view already, else the nearest one that shows
-// it (its top when it is taller than the view), within 0..contentHeight - viewHeight.
+// view, one way (down, or across with left and right for top and bottom): the position
+// unchanged when it is in view already, else the nearest one that shows it (its top when it
+// is taller than the view), within 0..contentHeight - viewHeight.
 double scrollToShow(double contentY, double viewHeight, double contentHeight, double top, double bottom);
 
 // The scroll position a key left unused by the focused control moves a page to: Page Down
@@ -147,7 +148,8 @@ double scrollToShow(double contentY, double viewHeight, double contentHeight, do
 std::optional<double> scrollForKey(int key, double contentY, double viewHeight, double contentHeight);
 
 // Scrolls a page (a Flickable) so that the control that takes the focus from the keyboard
-// (Tab, Shift+Tab) is in view: Tab reaches every control of a page taller than its window.
+// (Tab, Shift+Tab) is in view, across and down, with the pages inside it that hold the
+// control: Tab reaches every control of a page larger than its window.
 // Page Up, Page Down, Home and End that the focused control leaves unused scroll the page,
 // so that text and cards below the last control can be read without a mouse.
 class KeepFocusInView : public QObject {

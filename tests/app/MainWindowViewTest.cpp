@@ -10,6 +10,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
+
+#include <functional>
 #include <QSGRendererInterface>
 
 using namespace qv;
@@ -56,6 +58,73 @@ TEST_F(MainWindowViewTest, TheWindowCannotBeMadeSmallerThan1100By760)
     EXPECT_EQ(window->minimumSize(), QSize(1100, 760));
     EXPECT_EQ(window->size(), QSize(1100, 760));
     window->close();
+}
+
+// Where a control of the window lies out of reach: outside the content of a page that
+// holds it (scrolling never brings it into view), or, for the outermost, outside the window.
+// Empty when every control Tab stops at can be scrolled into view.
+QStringList outOfReach(QQuickItem *item, const QSizeF &window)
+{
+    QStringList found;
+    if (!item->isVisible())
+        return found;
+    if (item->activeFocusOnTab()) {
+        QQuickItem *shown = item;
+        QRectF rect(0, 0, item->width(), item->height());
+        for (QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+            if (!up->inherits("QQuickFlickable"))
+                continue;
+            auto *content = up->property("contentItem").value<QQuickItem *>();
+            const QRectF within(0, 0, up->property("contentWidth").toReal(), up->property("contentHeight").toReal());
+            if (!within.adjusted(-0.5, -0.5, 0.5, 0.5).contains(shown->mapRectToItem(content, rect)))
+                found << item->objectName() + " " + item->metaObject()->className() + " in " + up->objectName();
+            shown = up;
+            rect = QRectF(0, 0, up->width(), up->height());
+        }
+        if (!QRectF(QPointF(), window).contains(shown->mapRectToScene(rect)))
+            found << item->metaObject()->className() + QString(" outside the window");
+    }
+    for (QQuickItem *child : item->childItems())
+        found << outOfReach(child, window);
+    return found;
+}
+
+// A tiling window manager gives the window far less than its minimum: every control of
+// every section stays within reach of the scroll bars (the sidebar, each page and, narrower
+// than the sidebar and a page, the window as a whole), and at the minimum nothing scrolls
+// across.
+TEST_F(MainWindowViewTest, EveryControlStaysWithinReachOfAWindowSmallerThanItsMinimum)
+{
+    for (const char *section : {"Display & Comfort", "Blink Detection", "Break Reminders", "Support", "Settings"}) {
+        defaults->setString("mainWindow.selectedSection", section);
+        for (const QSize size : {QSize(636, 1160), QSize(296, 180), QSize(1100, 760)}) {
+            QQmlEngine engine;
+            prepareAppEngine(engine);
+            QQmlComponent component(&engine);
+            component.setData("import QtQuick\nimport Quellvista.App\nMainWindow {}", QUrl("qrc:/test/View.qml"));
+            std::unique_ptr<QObject> root(component.create());
+            auto *view = qobject_cast<QQuickItem *>(root.get());
+            ASSERT_TRUE(view) << qPrintable(component.errorString());
+            QQuickWindow window;
+            view->setParentItem(window.contentItem());
+            view->setSize(size);
+            window.resize(size);
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            QCoreApplication::processEvents();
+            EXPECT_EQ(outOfReach(view, size).join("; ").toStdString(), "") 
+                << section << " at " << size.width() << "x" << size.height();
+            std::function<void(QQuickItem *)> fitsAcross = [&](QQuickItem *item) {
+                if (item->inherits("QQuickFlickable") && item->isVisible())
+                    EXPECT_LE(item->property("contentWidth").toReal(), item->width()) << section;
+                for (QQuickItem *child : item->childItems())
+                    fitsAcross(child);
+            };
+            if (size.width() >= 1100)
+                fitsAcross(view);
+            window.close();
+        }
+    }
 }
 
 TEST_F(MainWindowViewTest, SharedControlsLoadWithoutAnyWarning)

@@ -189,6 +189,40 @@ TEST_F(KeyboardViewTest, TabShowsTheRingAndTheKeysOperateTheControls)
     window->close();
 }
 
+// Tab brings a control into sight across and down, through a page inside a window that
+// scrolls across as a whole: the inner page first, then the outer one.
+TEST_F(KeyboardViewTest, TabBringsAControlIntoSightThroughPagesInsidePages)
+{
+    QQuickWindow *window = show(R"(
+        Window {
+            width: 300; height: 200
+            Flickable {
+                id: outer; anchors.fill: parent; contentWidth: 500; contentHeight: height
+                KeepFocusInView { flickable: outer }
+                Flickable {
+                    id: inner; x: 100; width: 400; height: 200; contentWidth: 900; contentHeight: 600
+                    KeepFocusInView { flickable: inner }
+                    SecondaryButton { objectName: "near"; x: 10; y: 10; width: 80; text: "Near" }
+                    SecondaryButton { objectName: "far"; x: 780; y: 500; width: 80; text: "Far" }
+                }
+            }
+        })");
+    ASSERT_TRUE(window);
+    auto inSight = [&](const char *name) {
+        QQuickItem *control = item(name);
+        const QRectF rect = control->mapRectToScene(QRectF(0, 0, control->width(), control->height()));
+        return QRectF(0, 0, window->width(), window->height()).contains(rect);
+    };
+    item("near")->forceActiveFocus(Qt::MouseFocusReason);
+    QTest::keyClick(window, Qt::Key_Tab);
+    ASSERT_EQ(focused(), item("far"));
+    EXPECT_TRUE(inSight("far"));
+    QTest::keyClick(window, Qt::Key_Backtab);
+    ASSERT_EQ(focused(), item("near"));
+    EXPECT_TRUE(inSight("near"));
+    window->close();
+}
+
 // A sheet takes the focus into its first field, keeps Tab inside, reports Esc, and gives
 // the focus back to the control that opened it, ring included. While it is open, the page
 // behind it is not in the accessibility tree; it comes back when the sheet closes.

@@ -21,6 +21,10 @@ Commands:
   press NAME              performs the control's "Press" action
   focused                 prints the name of the focused control
   nothing-hidden          fails while a node within the window's bounds is not visible
+  reachable [WxH]         once the window is W x H: every control is in sight in it (a
+                          wide one: 200 px of it each way), or comes in sight as the
+                          window's scroll bars are moved along their length (prints how
+                          many needed the bars)
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
@@ -194,6 +198,138 @@ def follow_focus(title, frame, pairs):
         fail(frame, "%r had its focus event but is not focused" % last)
 
 
+CONTROLS = {"push button", "toggle button", "check box", "radio button", "slider", "combo box", "spin button",
+            "text", "entry", "password text", "link", "page tab", "menu item"}
+
+
+def extents(node):
+    e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return e.x, e.y, e.width, e.height
+
+
+def in_sight(frame):
+    """Whether a node is in sight in the window: wholly inside it, or, for a control larger
+    than a narrow page can show (a slider across the page), with 200 pixels of it each way
+    inside."""
+    wx, wy, ww, wh = extents(frame[0])
+
+    def inside(node):
+        x, y, w, h = extents(node)
+        shown_w = min(x + w, wx + ww) - max(x, wx)
+        shown_h = min(y + h, wy + wh) - max(y, wy)
+        return w > 0 and h > 0 and shown_w >= min(w, 200) and shown_h >= min(h, 200)
+    return inside
+
+
+def reachable(frame):
+    """Every control of the window is in sight, or comes in sight as the window's scroll bars
+    are moved along their length, each position of one bar with each of the others."""
+    wx, wy, ww, wh = extents(frame[0])
+    inside = in_sight(frame)
+    controls = [n for n in nodes(frame) if n.getRoleName() in CONTROLS]
+    if not controls:
+        fail(frame, "no control in the window")
+    left = [n for n in controls if not inside(n)]
+    outside = len(left)
+
+    def positions():
+        return [extents(n) for n in controls]
+
+    def settle(before, timeout):
+        """Waits for the controls to move, then to rest; whether they moved."""
+        end = time.monotonic() + timeout
+        now = positions()
+        while now == before and time.monotonic() < end:
+            time.sleep(0.05)
+            now = positions()
+        if now == before:
+            return False
+        while True:
+            time.sleep(0.1)
+            later = positions()
+            if later == now:
+                return True
+            now = later
+
+    def along(bar, f):
+        """The point of a bar's track where a thumb centred on it is f of the way along (the
+        track lies inside the bar's padding of 2 pixels)."""
+        x, y, w, h = extents(bar)
+        if w > h:
+            return x + 2 + round((w - 4) * f), y + h // 2
+        return x + w // 2, y + 2 + round((h - 4) * f)
+
+    def in_window(at):
+        return wx <= at[0] < wx + ww and wy <= at[1] < wy + wh
+
+    def xdotool(*args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+    # The bars from the outermost in (a page's own come after its content in the tree). A bar
+    # is moved only where a control lies out of sight its way; clicked at its end, it tells
+    # how far it scrolls.
+    bars = [n for n in nodes(frame) if n.getRoleName() == "scroll bar" and n.getState().contains(pyatspi.STATE_SHOWING)]
+    bars.reverse()
+    live = []
+    for bar in bars:
+        x, y, w, h = extents(bar)
+        across = w > h
+        beyond = [n for n in left if (lambda e: e[0] < wx or e[0] + e[2] > wx + ww if across
+                                      else e[1] < wy or e[1] + e[3] > wy + wh)(extents(n))]
+        # Short of the end, where the other bar may lie across it.
+        at = along(bar, 1 - 12 / max(w, h))
+        if not beyond or not in_window(at):
+            continue
+        before = positions()
+        xdotool("mousemove", at[0], at[1], "click", 1)
+        if not settle(before, 5):
+            continue
+        axis = 0 if across else 1
+        shift = max(abs(a[axis] - b[axis]) for a, b in zip(before, positions()))
+        view = w if across else h
+        live.append({"bar": bar, "view": view, "content": view + shift, "offset": shift})
+
+    def scroll_to(b, offset):
+        """Drags the bar's thumb from where it is to where the content shows from offset."""
+        if abs(offset - b["offset"]) < 2:
+            return
+        half = b["view"] / b["content"] / 2
+        start = along(b["bar"], b["offset"] / b["content"] + half)
+        to = along(b["bar"], offset / b["content"] + half)
+        if not in_window(start) or not in_window(to):
+            return
+        before = positions()
+        xdotool("mousemove", start[0], start[1], "mousedown", 1, "mousemove", to[0], to[1], "mouseup", 1)
+        settle(before, 5)
+        b["offset"] = offset
+
+    # Each bar in steps of half its view, there and back: forth from the start when the bar
+    # is at its start, else back from its end.
+    def offsets(b):
+        scroll = b["content"] - b["view"]
+        steps = max(1, -(-scroll * 2 // b["view"]))
+        stops = [scroll * k / steps for k in range(int(steps) + 1)]
+        return stops if b["offset"] < scroll / 2 else stops[::-1]
+
+    def sweep(at):
+        nonlocal left
+        if not left:
+            return
+        if at == len(live):
+            left = [n for n in left if not inside(n)]
+            return
+        for offset in offsets(live[at]):
+            if left:
+                scroll_to(live[at], offset)
+                sweep(at + 1)
+
+    sweep(0)
+    if left:
+        fail(frame, "out of reach, with %d scroll bar(s) that scroll: %s" % (len(live), "; ".join(
+            "%s at %s" % (describe(n), extents(n)) for n in left)))
+    print("%d controls, %d reached by the scroll bars" % (len(controls), outside))
+
+
 def main():
     title, command, args = sys.argv[1], sys.argv[2], sys.argv[3:]
     end = time.monotonic() + 10
@@ -223,6 +359,13 @@ def main():
             if time.monotonic() > end:
                 fail(frame, "hidden in the tree: " + "; ".join(hidden))
             time.sleep(0.2)
+    elif command == "reachable":
+        # Once the application has taken the size the window manager gave its window.
+        while args and "%dx%d" % extents(frame[0])[2:] != args[0]:
+            if time.monotonic() > end:
+                fail(frame, "the window is %dx%d, not %s" % (extents(frame[0])[2:] + (args[0],)))
+            time.sleep(0.1)
+        reachable(frame)
     elif command == "absent":
         while True:
             found = [describe(n) for n in nodes(frame) if matches(n, args[0])]

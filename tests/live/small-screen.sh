@@ -3,11 +3,20 @@
 # resizing a 1920 x 1200 screen while the window is open: the window shrinks to the work
 # area, its minimum with it, and every section scrolls to its end. Screenshots of the top
 # and the end of each section, light and dark, stay in OUT.
+# Then under i3, a tiling window manager that ignores the minimum the window asks for, on
+# the 1920 x 1200 screen again: tiled as one of three columns (636 pixels inside i3's
+# borders), every control of every section is in sight or comes in sight as the window's
+# scroll bars are moved (the accessibility tree says where each control is); split to
+# 300 x 200 (296 x 180 inside), it goes on without a QML warning. Screenshots i3-640-* and
+# i3-300x200-*, light and dark, in OUT.
 # Usage: small-screen.sh APP OUT
 set -euo pipefail
 app="$1" out="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check small-screen Xvfb openbox trayer xdotool xprop xrandr xwininfo import python3 -- app_pid tray_pid wm_pid
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+begin_check small-screen Xvfb openbox trayer xdotool xprop xrandr xwininfo import python3 i3 i3-msg xmessage dbus-daemon \
+  dbus-send /usr/libexec/at-spi-bus-launcher /usr/bin/python3 -- app_pid tray_pid wm_pid first_pid second_pid below_pid \
+  launcher_pid bus_pid
 
 start_xvfb small-screen
 make_isolated
@@ -95,4 +104,79 @@ start_app small-screen find_main
 poll 10 inside_work_area || { echo "small-screen: a window opened on the small screen lies beyond it: $(frame_geometry)"; exit 1; }
 shoot_sections dark
 grep -E "qml|QML" "$tmp/app.log" && { echo "small-screen: QML warnings"; exit 1; }
-echo "small-screen: the window fits the 1366 x 740 work area, light and dark; screenshots in $out"
+echo "small-screen: the window fits the 1366 x 740 work area, light and dark"
+
+# i3, on the whole screen again, with the accessibility bus of a private session bus.
+kill "$app_pid" "$tray_pid" "$wm_pid"
+wait "$app_pid" "$tray_pid" "$wm_pid" 2>/dev/null || true
+app_pid="" tray_pid="" wm_pid=""
+xrandr --output screen --mode 1920x1200 --fb 1920x1200
+read -r bus_address bus_pid < <(XDG_RUNTIME_DIR="$tmp/runtime" dbus-daemon --session --fork \
+  --print-address=1 --print-pid=1 | paste -sd' ')
+export DBUS_SESSION_BUS_ADDRESS="$bus_address"
+isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+printf '# i3 config file (v4)\nfont pango:monospace 8\n' >"$tmp/i3.conf"
+HOME="$tmp/home" i3 -c "$tmp/i3.conf" >"$tmp/i3.log" 2>&1 &
+wm_pid=$!
+i3_ready() { i3-msg -t get_version >/dev/null 2>&1 || return 1; }
+poll 20 i3_ready || { echo "small-screen: i3 did not start"; cat "$tmp/i3.log"; exit 1; }
+at() {
+  /usr/bin/python3 "$here/atspi.py" Quellvista "$@" ||
+    { echo "small-screen (i3): $* (screenshot i3-failed.png)" >&2; import -window root "$out/i3-failed.png"; exit 1; }
+}
+client_size() { xwininfo -id "$window" | awk '/^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print w "x" h}'; }
+tiled() { kill -0 "$app_pid" 2>/dev/null || return 2; [[ "$(client_size)" == "$1" ]]; }
+# Once the window shows its sidebar (a pixel of it not black), a screenshot of its column.
+painted() { [[ "$(import -window root -crop 1x1+130+600 txt:- | tail -n1)" != *"#000000"* ]]; }
+shoot() {
+  poll 10 painted || { echo "small-screen (i3): the window shows nothing"; exit 1; }
+  import -window root -crop 640x1200+0+0 "$out/i3-$1.png"
+}
+
+# tile APPEARANCE: the application, then two more windows beside it.
+tile() {
+  write_defaults "$1"
+  start_app small-screen find_main
+  xmessage -name first first >/dev/null 2>&1 &
+  first_pid=$!
+  xmessage -name second second >/dev/null 2>&1 &
+  second_pid=$!
+  poll 10 tiled 636x1180 || { echo "small-screen (i3): the window is $(client_size), not 636x1180"; exit 1; }
+  [[ -n "$launcher_pid" ]] || launcher_pid="$(dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.Bus 2>/dev/null | awk '/uint32/ {print $2}' || true)"
+}
+# split: a window below the application's, and the application's made 300 x 200.
+split() {
+  i3-msg -q '[title="^Quellvista$"] focus, split v'
+  xmessage -name below below >/dev/null 2>&1 &
+  below_pid=$!
+  poll 10 bash -c 'xwininfo -root -tree | grep -q "\"below\""' || { echo "small-screen (i3): no window below"; exit 1; }
+  i3-msg -q '[title="^Quellvista$"] resize set width 300 px height 200 px, focus'
+  poll 10 tiled 296x180 || { echo "small-screen (i3): the split window is $(client_size), not 296x180"; exit 1; }
+}
+untile() {
+  kill "$app_pid" "$first_pid" "$second_pid" "$below_pid"
+  wait "$app_pid" "$first_pid" "$second_pid" "$below_pid" 2>/dev/null || true
+  app_pid="" first_pid="" second_pid="" below_pid=""
+}
+
+tile light
+for section in "Display & Comfort" "Blink Detection" "Break Reminders" "Support" "Settings"; do
+  at press "$section"
+  at expect "$section" selected
+  found="$(at reachable 636x1180)"
+  echo "small-screen (i3): $section at 636 px: $found"
+done
+at press "Display & Comfort"
+at expect "Display & Comfort" selected
+shoot 640-light
+split
+shoot 300x200-light
+grep -E "qml|QML" "$tmp/app.log" && { echo "small-screen (i3): QML warnings"; exit 1; }
+untile
+tile dark
+shoot 640-dark
+split
+shoot 300x200-dark
+grep -E "qml|QML" "$tmp/app.log" && { echo "small-screen (i3): QML warnings"; exit 1; }
+echo "small-screen: under i3 every control is in reach at 636 px, and the window goes on at 296 x 180; screenshots in $out"

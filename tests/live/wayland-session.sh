@@ -6,7 +6,8 @@
 # the compositor's timeout and active again when the pointer moves (the break countdown
 # held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
 # activating a window of the editor (app_id code) applies Focus and one of the browser
-# (google-chrome) Reading.
+# (google-chrome) Reading. The tray icon's click opens the pop-over, a floating window, not
+# one tiled beside the others.
 # Usage: wayland-session.sh APP wayland|xcb
 set -euo pipefail
 app="$1" platform="$2"
@@ -34,11 +35,14 @@ alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
 
-tray_item() {
-  alive || return 2
+tray_items() {
   "${as_nobody[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
     org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems \
-    2>/dev/null | grep -q StatusNotifierItem
+    2>/dev/null
+}
+tray_item() {
+  alive || return 2
+  tray_items | grep -q StatusNotifierItem
 }
 poll 20 tray_item || { echo "$name: no tray icon reached swaybar"; cat "$tmp/app.log"; exit 1; }
 for line in "The idle time comes from the compositor's idle timeouts" \
@@ -73,4 +77,21 @@ for round in editor browser; do
   poll 30 applied "$preset" $((before + 1)) ||
     { echo "$name: activating the $round's window did not apply $preset"; cat "$tmp/app.log"; exit 1; }
 done
-echo "$name: window and tray icon shown; the seat's idle and active turns followed; the editor's window applied Focus and the browser's Reading"
+
+# The tray icon's click (the item's Activate) opens the pop-over, which sway floats.
+popover_floats() {
+  alive || return 2
+  swaymsg -s "$swaysock" -t get_tree | python3 -c '
+import json, sys
+def floating(n, inside=False):
+    if inside and n.get("name") == "Quellvista pop-over" and n.get("visible"):
+        return True
+    return any(floating(c, inside) for c in n.get("nodes", [])) or any(floating(c, True) for c in n.get("floating_nodes", []))
+sys.exit(0 if floating(json.load(sys.stdin)) else 1)'
+}
+item="$(tray_items | grep -o '"[^"]*/StatusNotifierItem"' | tr -d '"' | head -n1)"
+"${as_nobody[@]}" dbus-send --session --print-reply --dest="${item%%/*}" "/${item#*/}" org.kde.StatusNotifierItem.Activate \
+  int32:0 int32:0 >/dev/null
+poll 10 popover_floats || { echo "$name: the pop-over is not a floating window"
+  swaymsg -s "$swaysock" -t get_tree | grep -E '"(name|app_id|type)"'; exit 1; }
+echo "$name: window and tray icon shown; the seat's idle and active turns followed; the editor's window applied Focus and the browser's Reading; the pop-over floats"

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Quellvista.Design
 import Quellvista.App
 import Quellvista.Pages.DisplayComfort
@@ -27,54 +28,102 @@ Item {
         anchors.fill: parent
     }
 
-    RowLayout {
+    // A window narrower than the sidebar and the narrowest page (a tiling window manager
+    // may give it far less than it asks for) scrolls across as a whole; the sidebar scrolls
+    // down in a window shorter than it, and each page scrolls either way on its own.
+    Flickable {
+        id: shell
+        objectName: "shellScroller"
         anchors.fill: parent
-        spacing: 0
+        contentWidth: shellAcross.content
+        contentHeight: height
+        interactive: shellAcross.scrolls
+        boundsBehavior: Flickable.StopAtBounds
 
-        Sidebar {
-            Layout.fillHeight: true
-            productName: state.productName
-            tagline: state.tagline
-            settingsName: state.settingsTitle
-            selected: state.selectedSection
-            activeSince: state.appStart
-            sections: state.sidebarSections
-            onSectionChosen: section => state.select(section)
-            onSettings: state.openSettings()
+        T.ScrollBar.horizontal: PageScrollBar {}
+
+        ScrollExtent {
+            id: shellAcross
+            view: shell.width
+            needed: sidebar.implicitWidth + shellAcross.narrowestPage
         }
 
-        // The page of the selected section; one exists at a time, so a page starts
-        // afresh whenever it is selected again.
-        Item {
-            id: pageContent
-            Layout.fillWidth: true
-            Layout.fillHeight: true
+        KeepFocusInView {
+            flickable: shell
+        }
 
-            Loader {
-                anchors.fill: parent
-                objectName: "displayComfortLoader"
-                active: state.selectedSection === MainWindowModel.DisplayAndComfort
-                sourceComponent: DisplayComfortPage {}
+        RowLayout {
+            width: shell.contentWidth
+            height: shell.height
+            spacing: 0
+
+            Flickable {
+                id: sidebarScroller
+                objectName: "sidebarScroller"
+                Layout.fillHeight: true
+                Layout.preferredWidth: sidebar.implicitWidth
+                contentWidth: width
+                contentHeight: sidebarDown.content
+                interactive: sidebarDown.scrolls
+                clip: sidebarDown.scrolls
+                boundsBehavior: Flickable.StopAtBounds
+
+                T.ScrollBar.vertical: PageScrollBar {}
+
+                ScrollExtent {
+                    id: sidebarDown
+                    view: sidebarScroller.height
+                    needed: sidebar.implicitHeight
+                }
+
+                Sidebar {
+                    id: sidebar
+                    width: sidebarScroller.width
+                    height: sidebarScroller.contentHeight
+                    productName: state.productName
+                    tagline: state.tagline
+                    settingsName: state.settingsTitle
+                    selected: state.selectedSection
+                    activeSince: state.appStart
+                    sections: state.sidebarSections
+                    onSectionChosen: section => state.select(section)
+                    onSettings: state.openSettings()
+                }
             }
-            Loader {
-                anchors.fill: parent
-                active: state.selectedSection === MainWindowModel.Blink
-                sourceComponent: BlinkDetectionPage {}
-            }
-            Loader {
-                anchors.fill: parent
-                active: state.selectedSection === MainWindowModel.Breaks
-                sourceComponent: BreakRemindersPage {}
-            }
-            Loader {
-                anchors.fill: parent
-                active: state.selectedSection === MainWindowModel.About
-                source: active ? "qrc:/Quellvista/Support/qml/SupportPage.qml" : ""
-            }
-            Loader {
-                anchors.fill: parent
-                active: state.selectedSection === MainWindowModel.Settings
-                sourceComponent: SettingsSection {}
+
+            // The page of the selected section; one exists at a time, so a page starts
+            // afresh whenever it is selected again.
+            Item {
+                id: pageContent
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+
+                Loader {
+                    anchors.fill: parent
+                    objectName: "displayComfortLoader"
+                    active: state.selectedSection === MainWindowModel.DisplayAndComfort
+                    sourceComponent: DisplayComfortPage {}
+                }
+                Loader {
+                    anchors.fill: parent
+                    active: state.selectedSection === MainWindowModel.Blink
+                    sourceComponent: BlinkDetectionPage {}
+                }
+                Loader {
+                    anchors.fill: parent
+                    active: state.selectedSection === MainWindowModel.Breaks
+                    sourceComponent: BreakRemindersPage {}
+                }
+                Loader {
+                    anchors.fill: parent
+                    active: state.selectedSection === MainWindowModel.About
+                    source: active ? "qrc:/Quellvista/Support/qml/SupportPage.qml" : ""
+                }
+                Loader {
+                    anchors.fill: parent
+                    active: state.selectedSection === MainWindowModel.Settings
+                    sourceComponent: SettingsSection {}
+                }
             }
         }
     }

@@ -16,12 +16,19 @@ Flickable {
         flickable: page
     }
 
-    contentWidth: width
+    contentWidth: across.content
     contentHeight: column.implicitHeight + 48
     clip: true
     boundsBehavior: Flickable.StopAtBounds
     Basic.ScrollBar.vertical: Basic.ScrollBar {
         policy: Basic.ScrollBar.AlwaysOn
+    }
+    Basic.ScrollBar.horizontal: PageScrollBar {}
+
+    // Laid out no narrower than the page needs: narrower windows scroll across.
+    ScrollExtent {
+        id: across
+        view: page.width
     }
 
     SettingsSectionModel {
@@ -65,7 +72,7 @@ Flickable {
         id: column
         x: 24
         y: 24
-        width: page.width - 48
+        width: page.contentWidth - 48
         spacing: 12
 
         ColumnLayout {

@@ -21,6 +21,8 @@ Item {
     signal settings()
 
     implicitWidth: 12 + 232 + 16
+    // The panel and its margins: a window shorter than this scrolls the sidebar.
+    implicitHeight: 12 + content.implicitHeight + 12
 
     Surface {
         id: panel
@@ -33,6 +35,7 @@ Item {
     }
 
     ColumnLayout {
+        id: content
         anchors.fill: panel
         spacing: 0
 

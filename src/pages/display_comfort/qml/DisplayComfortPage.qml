@@ -32,13 +32,20 @@ Item {
         id: scroller
         objectName: "pageScroller"
         anchors.fill: parent
-        contentWidth: width
+        contentWidth: across.content
         contentHeight: column.implicitHeight + 48
         boundsBehavior: Flickable.StopAtBounds
         clip: true
 
         ScrollBar.vertical: ScrollBar {
             policy: ScrollBar.AlwaysOn
+        }
+        ScrollBar.horizontal: PageScrollBar {}
+
+        // Laid out no narrower than the page needs: narrower windows scroll across.
+        ScrollExtent {
+            id: across
+            view: scroller.width
         }
 
         NumberAnimation {
@@ -53,7 +60,7 @@ Item {
             id: column
             x: 24
             y: 24
-            width: scroller.width - 48
+            width: scroller.contentWidth - 48
             spacing: 12
 
             RowLayout {

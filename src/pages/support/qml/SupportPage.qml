@@ -20,19 +20,26 @@ Item {
     Flickable {
         id: scroller
         anchors.fill: parent
-        contentWidth: width
+        contentWidth: across.content
         contentHeight: column.implicitHeight + 48
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         ScrollBar.vertical: ScrollBar {
             policy: ScrollBar.AsNeeded
         }
+        T.ScrollBar.horizontal: PageScrollBar {}
+
+        // Laid out no narrower than the page needs: narrower windows scroll across.
+        ScrollExtent {
+            id: across
+            view: scroller.width
+        }
 
         ColumnLayout {
             id: column
             x: 24
             y: 24
-            width: scroller.width - 48
+            width: scroller.contentWidth - 48
             spacing: 12
 
             ColumnLayout {

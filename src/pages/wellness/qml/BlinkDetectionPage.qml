@@ -39,11 +39,18 @@ Item {
     Flickable {
         id: scroller
         anchors.fill: parent
-        contentWidth: width
+        contentWidth: across.content
         contentHeight: column.height + 48
         boundsBehavior: Flickable.StopAtBounds
         clip: true
         T.ScrollBar.vertical: PageScrollBar {}
+        T.ScrollBar.horizontal: PageScrollBar {}
+
+        // Laid out no narrower than the page needs: narrower windows scroll across.
+        ScrollExtent {
+            id: across
+            view: scroller.width
+        }
 
         NumberAnimation {
             id: scrollAnimation
@@ -58,7 +65,7 @@ Item {
             id: column
             x: 24
             y: 24
-            width: scroller.width - 48
+            width: scroller.contentWidth - 48
             spacing: 12
 
             RowLayout {

@@ -37,19 +37,26 @@ Item {
         id: scroller
         objectName: "pageScroller"
         anchors.fill: parent
-        contentWidth: width
+        contentWidth: across.content
         contentHeight: Math.max(height, column.implicitHeight + 48)
         boundsBehavior: Flickable.StopAtBounds
-        interactive: contentHeight > height
+        interactive: contentHeight > height || across.scrolls
         clip: true
 
         T.ScrollBar.vertical: PageScrollBar {}
+        T.ScrollBar.horizontal: PageScrollBar {}
+
+        // Laid out no narrower than the page needs: narrower windows scroll across.
+        ScrollExtent {
+            id: across
+            view: scroller.width
+        }
 
         ColumnLayout {
             id: column
             x: 24
             y: 24
-            width: scroller.width - 48
+            width: scroller.contentWidth - 48
             height: scroller.contentHeight - 48
             spacing: 12
 
