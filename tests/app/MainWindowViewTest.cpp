@@ -112,11 +112,12 @@ TEST_F(MainWindowViewTest, EveryControlStaysWithinReachOfAWindowSmallerThanItsMi
             window.show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
             QCoreApplication::processEvents();
-            EXPECT_EQ(outOfReach(view, size).join("; ").toStdString(), "") 
+            EXPECT_EQ(outOfReach(view, size).join("; ").toStdString(), "")
                 << section << " at " << size.width() << "x" << size.height();
             std::function<void(QQuickItem *)> fitsAcross = [&](QQuickItem *item) {
-                if (item->inherits("QQuickFlickable") && item->isVisible())
+                if (item->inherits("QQuickFlickable") && item->isVisible()) {
                     EXPECT_LE(item->property("contentWidth").toReal(), item->width()) << section;
+                }
                 for (QQuickItem *child : item->childItems())
                     fitsAcross(child);
             };
