@@ -162,10 +162,10 @@ stop_all() {
   local pid
   for pid in "$@"; do
     # A process a check stopped (SIGSTOP) takes SIGTERM only once it goes on.
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; kill -CONT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; kill -CONT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   done
   if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  if [[ -n "${xorg_pid:-}" ]]; then kill "$xorg_pid" 2>/dev/null; wait "$xorg_pid" 2>/dev/null || true; fi
+  if [[ -n "${xorg_pid:-}" ]]; then kill "$xorg_pid" 2>/dev/null || true; wait "$xorg_pid" 2>/dev/null || true; fi
   rm -rf "$tmp"
 }
 
