@@ -46,6 +46,7 @@ BreakPanelPresenter::~BreakPanelPresenter()
     for (auto &[id, open] : m_panels)
         removeEscMonitors(id);
     m_panels.clear();
+    m_leaving.clear();
 }
 
 QString BreakPanelPresenter::notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds)
@@ -234,14 +235,42 @@ void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
     // meanwhile or the panel of a new break has it.
     const bool handBack = open.tookKeyboard && open.panel->isKey();
     const QPointer<QWindow> returnTo = open.keyboardReturn;
-    open.panel->orderOut();
-    m_panels.erase(it); // releases the panel and its view
+    std::unique_ptr<Panel> leaving = std::move(open.panel);
+    QQuickItem *content = open.content;
+    m_panels.erase(it);
     const bool newPanelHasIt =
         std::any_of(m_panels.begin(), m_panels.end(), [](const auto &entry) { return entry.second.tookKeyboard; });
-    if (!handBack || newPanelHasIt)
+    QWindow *window = handBack && !newPanelHasIt ? keyboardReturnWindow(returnTo) : nullptr;
+    if (!window) {
+        leaving->orderOut(); // releases the panel and its view with it
         return;
-    if (QWindow *window = keyboardReturnWindow(returnTo))
-        window->requestActivate();
+    }
+    // The panel stays until the window has the keyboard: a key pressed in between (Ctrl+Q
+    // right after Esc) reaches a window of ours, where a panel already gone would leave it
+    // to none. Its controls no longer act; a window manager that never hands the keyboard
+    // on has a second.
+    content->setEnabled(false);
+    window->requestActivate();
+    Panel *raw = leaving.get();
+    m_leaving.push_back(std::move(leaving));
+    auto gone = std::make_shared<QMetaObject::Connection>();
+    auto finish = [this, raw, gone] {
+        QObject::disconnect(*gone);
+        const auto found = std::find_if(m_leaving.begin(), m_leaving.end(),
+                                        [raw](const std::unique_ptr<Panel> &panel) { return panel.get() == raw; });
+        if (found == m_leaving.end())
+            return;
+        std::unique_ptr<Panel> panel = std::move(*found);
+        m_leaving.erase(found);
+        panel->orderOut();
+    };
+    *gone = connect(qApp, &QGuiApplication::focusWindowChanged, this, [raw, finish] {
+        if (!raw->isKey())
+            finish();
+    });
+    Scheduler::current().after(1000, this, finish);
+    if (!raw->isKey())
+        finish();
 }
 
 QQuickItem *BreakPanelPresenter::content(quint64 panel) const

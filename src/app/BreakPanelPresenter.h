@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 class QQmlEngine;
 class QQuickItem;
@@ -74,6 +75,8 @@ private:
     Logger m_logger{"BreakReminder"};
     std::unique_ptr<QQmlEngine> m_engine; // made for the first panel
     std::map<quint64, OpenPanel> m_panels;
+    // Panels of ended breaks that keep the keyboard until the window it goes back to has it.
+    std::vector<std::unique_ptr<Panel>> m_leaving;
     quint64 m_nextId = 1;
 };
 
