@@ -1,9 +1,10 @@
 #include "PrivateBus.h"
 
+#include "support/SessionBusConfig.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
 #include <QTest>
 
 #include <csignal>
@@ -25,18 +26,12 @@ bool PrivateBus::mockAvailable()
 
 PrivateBus::PrivateBus()
 {
-    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString config = writeSessionBusConfig(m_dir.path());
+    if (config.isEmpty())
         return;
-    file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
-                              "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
-                   .arg(m_dir.path())
-                   .toUtf8());
-    file.close();
     m_daemon.start(QStringLiteral(QV_DBUS_DAEMON),
-                   {QStringLiteral("--config-file=%1").arg(config), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+                   {QStringLiteral("--config-file=%1").arg(config), QStringLiteral("--address=unix:dir=%1").arg(m_dir.path()),
+                    QStringLiteral("--nofork"), QStringLiteral("--print-address")});
     if (!m_daemon.waitForStarted(kStartLimitMs))
         return;
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(kStartLimitMs)) {

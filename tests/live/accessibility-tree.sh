@@ -40,8 +40,7 @@ start_composited_xvfb accessibility-tree
 "$check" save "$tmp/original" || { echo "accessibility-tree: the X server has no gamma ramp to read"; exit 1; }
 make_isolated
 # The session bus starts the accessibility bus on demand; its socket goes to our folder.
-read -r bus_address bus_pid < <(XDG_RUNTIME_DIR="$tmp/runtime" dbus-daemon --session --fork \
-  --print-address=1 --print-pid=1 | paste -sd' ')
+XDG_RUNTIME_DIR="$tmp/runtime" start_session_bus accessibility-tree "$tmp/bus/socket" org.a11y.Bus
 export DBUS_SESSION_BUS_ADDRESS="$bus_address"
 isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
   QT_LOGGING_RULES="com.tebrix.Quellvista.Shortcuts.info=true")

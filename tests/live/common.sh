@@ -12,15 +12,24 @@ begin_check() {
     shift
   done
   (($#)) && shift
+  check_name="$name"
   stopped_at_exit=("$@")
   for var in "$@" xvfb_pid xorg_pid; do printf -v "$var" '%s' ""; done
   tmp="$(mktemp -d)"
   trap 'stop_check' EXIT
+  # Nothing the check runs reaches the desktop's session bus or starts a bus of its own
+  # (libdbus's autolaunch): the check gives it one (start_session_bus) where it needs one.
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus" AT_SPI_BUS_ADDRESS=
 }
 stop_check() {
-  local var pids=()
+  local status=$? var pids=() unwanted
+  unwanted="$(unwanted_activations)"
   for var in "${stopped_at_exit[@]}"; do pids+=("${!var}"); done
   stop_all "${pids[@]}"
+  if [[ -n "$unwanted" ]]; then
+    echo "$check_name: the session bus started services the check did not give it: $unwanted"
+    ((status)) || exit 1
+  fi
 }
 
 # Runs a command every 0.1 s while it answers 1 (not yet) and the seconds last; returns
@@ -90,7 +99,48 @@ make_isolated() {
   chmod 700 "$tmp/runtime"
   isolated=(env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
     XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" TMPDIR="$tmp/sockets"
-    QUELLVISTA_MACHINE=simulated)
+    QUELLVISTA_MACHINE=simulated DBUS_SESSION_BUS_ADDRESS="${bus_address:-unix:path=$tmp/no-bus}"
+    AT_SPI_BUS_ADDRESS=)
+}
+
+# A session bus of the check's own, started by the words in bus_as (none: as this shell),
+# listening at the socket $2; sets bus_address and bus_pid (name it in begin_check). It starts on
+# demand only the services named after the socket (their files in /usr/share/dbus-1/services,
+# e.g. org.a11y.Bus), never the others a desktop offers (a portal, a notification service):
+# its configuration, ../support/session-bus.conf, searches no other folder. Decoys of those in
+# the folders a session bus otherwise searches (XDG_DATA_DIRS) show when that no longer holds:
+# the check fails at its end when its bus started a service it was not given.
+start_session_bus() {
+  local name="$1" socket="$2" service
+  shift 2
+  mkdir -p "$tmp/bus/services" "$tmp/bus/decoys/dbus-1/services"
+  cp "$(dirname "${BASH_SOURCE[0]}")/../support/session-bus.conf" "$tmp/bus/"
+  for service in "$@"; do
+    cp "/usr/share/dbus-1/services/$service.service" "$tmp/bus/services/" ||
+      { echo "$name: the session service $service is not installed (scripts/setup installs it)"; exit 1; }
+  done
+  for service in org.freedesktop.portal.Desktop org.freedesktop.Notifications org.kde.StatusNotifierWatcher \
+    org.freedesktop.FileManager1 org.a11y.Bus; do
+    printf '[D-BUS Service]\nName=%s\nExec=/bin/false\n' "$service" >"$tmp/bus/decoys/dbus-1/services/$service.service"
+  done
+  chmod -R a+rX "$tmp/bus"
+  "${bus_as[@]}" env XDG_DATA_DIRS="$tmp/bus/decoys:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}" \
+    dbus-daemon --config-file="$tmp/bus/session-bus.conf" --nofork --address="unix:path=$socket" \
+    >"$tmp/bus/log" 2>&1 &
+  bus_pid=$!
+  echo "$bus_pid" >"$tmp/bus/pid"
+  printf '%s\n' "$@" >"$tmp/bus/given"
+  poll 10 test -S "$socket" || { echo "$name: the session bus did not start"; cat "$tmp/bus/log"; exit 1; }
+  bus_address="unix:path=$socket"
+}
+bus_as=()
+
+# The services the check's bus started that it was not given (for stop_check). Its log holds
+# the lines of the buses its services start too (the accessibility bus): only its own count.
+unwanted_activations() {
+  [[ -s "$tmp/bus/pid" ]] || return 0
+  grep "^dbus-daemon\[$(cat "$tmp/bus/pid")\]" "$tmp/bus/log" | grep -o "Activating service name='[^']*'" |
+    cut -d"'" -f2 | grep -vxF -f "$tmp/bus/given" | sort -u | paste -sd' ' || true
 }
 
 # Writes the stored defaults (members of "values") the next start of the isolated
@@ -286,10 +336,9 @@ start_nobody_session() {
   chmod 700 "$runtime"
   as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
     XDG_RUNTIME_DIR="$runtime")
-  "${as_nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$tmp/bus.log" 2>&1 &
-  bus_pid=$!
-  poll 10 test -S "$runtime/bus" || { echo "$1: the session bus did not start"; cat "$tmp/bus.log"; exit 1; }
-  as_nobody+=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
+  bus_as=("${as_nobody[@]}")
+  start_session_bus "$1" "$runtime/bus"
+  as_nobody+=(DBUS_SESSION_BUS_ADDRESS="$bus_address")
 }
 
 # The application's isolated folders made over to nobody (after make_isolated).

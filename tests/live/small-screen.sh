@@ -111,8 +111,7 @@ kill "$app_pid" "$tray_pid" "$wm_pid"
 wait "$app_pid" "$tray_pid" "$wm_pid" 2>/dev/null || true
 app_pid="" tray_pid="" wm_pid=""
 xrandr --output screen --mode 1920x1200 --fb 1920x1200
-read -r bus_address bus_pid < <(XDG_RUNTIME_DIR="$tmp/runtime" dbus-daemon --session --fork \
-  --print-address=1 --print-pid=1 | paste -sd' ')
+XDG_RUNTIME_DIR="$tmp/runtime" start_session_bus small-screen "$tmp/bus/socket" org.a11y.Bus
 export DBUS_SESSION_BUS_ADDRESS="$bus_address"
 isolated+=(DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
 printf '# i3 config file (v4)\nfont pango:monospace 8\n' >"$tmp/i3.conf"

@@ -56,10 +56,8 @@ evening="$("$check" values Evening 0.65)"
 evening_store="\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
 
 # ---- GNOME ----
-dbus-daemon --session --nofork --print-address=3 3>"$tmp/bus" >/dev/null 2>&1 &
-bus_pid=$!
-poll 10 test -s "$tmp/bus" || fail "no session bus"
-export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
+start_session_bus wayland-gamma "$tmp/bus/socket"
+export DBUS_SESSION_BUS_ADDRESS="$bus_address"
 "$python" "$services/display_config.py" &
 config_pid=$!
 connectors=(DP-1 eDP-1)
@@ -217,8 +215,8 @@ done
 mutter_at same "${connectors[@]}" || fail "after the Night Light runs the CRTCs are not at their originals"
 kill "$light_pid" "$config_pid" "$bus_pid"
 wait "$light_pid" "$config_pid" "$bus_pid" 2>/dev/null || true
-light_pid="" config_pid="" bus_pid=""
-unset DBUS_SESSION_BUS_ADDRESS
+light_pid="" config_pid="" bus_pid="" bus_address=""
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus"
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 
 # ---- wlroots ----
