@@ -209,14 +209,47 @@ start_composited_xvfb() {
 # Ends the processes named by the given pid variables' values, then the X server, and
 # removes $tmp. For an EXIT trap.
 stop_all() {
-  local pid
+  local pid left mount
+  # Whatever the check started, named or not (a service its bus started, a window), as it stands
+  # before the named ones go: a process whose parent ended is no longer found under this shell.
+  left="$(descendants $$)"
   for pid in "$@"; do
     # A process a check stopped (SIGSTOP) takes SIGTERM only once it goes on.
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; kill -CONT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   done
   if [[ -n "${xvfb_pid:-}" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [[ -n "${xorg_pid:-}" ]]; then kill "$xorg_pid" 2>/dev/null || true; wait "$xorg_pid" 2>/dev/null || true; fi
-  rm -rf "$tmp"
+  left="$(still_running $left)"
+  if [[ -n "$left" ]]; then
+    kill $left 2>/dev/null || true
+    kill -CONT $left 2>/dev/null || true
+    poll 3 eval '[[ -z "$(still_running $left)" ]]' || kill -KILL $(still_running $left) 2>/dev/null || true
+  fi
+  # A FUSE folder left mounted in the check's folders (the document portal's "doc" in a runtime
+  # folder) whose service has ended: unmounted lazily, so that rm can go through it.
+  while read -r _ mount _; do
+    [[ "$mount" == "$tmp"/* ]] || continue
+    fusermount3 -uz "$mount" 2>/dev/null || fusermount -uz "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true
+  done </proc/mounts
+  rm -rf "$tmp" 2>/dev/null || echo "${check_name:-check}: could not remove all of $tmp"
+}
+
+# Those of the given processes that still run.
+still_running() {
+  local pid state
+  for pid in "$@"; do
+    state="$(ps -o stat= -p "$pid" 2>/dev/null)" || continue
+    [[ "$state" == Z* ]] || echo "$pid"
+  done
+}
+
+# The processes under a process, one a line, parents first.
+descendants() {
+  local child
+  for child in $(pgrep -P "$1"); do
+    echo "$child"
+    descendants "$child"
+  done
 }
 
 # Starts an X11 tray host (trayer) along the top right of the screen, its panel in the
