@@ -286,10 +286,30 @@ start_nobody_session() {
   chmod 700 "$runtime"
   as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
     XDG_RUNTIME_DIR="$runtime")
-  "${as_nobody[@]}" dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$tmp/bus.log" 2>&1 &
+  # A bus of its own that starts on demand only what a check puts in $tmp/bus-services
+  # (bus_service), not the services the system offers.
+  mkdir -p "$tmp/bus-services"
+  cat >"$tmp/bus.conf" <<CONF
+<busconfig><type>session</type><listen>unix:path=$runtime/bus</listen><auth>EXTERNAL</auth>
+<servicedir>$tmp/bus-services</servicedir>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+CONF
+  chmod 755 "$tmp/bus-services"
+  chmod 644 "$tmp/bus.conf"
+  "${as_nobody[@]}" dbus-daemon --config-file="$tmp/bus.conf" --nofork >"$tmp/bus.log" 2>&1 &
   bus_pid=$!
   poll 10 test -S "$runtime/bus" || { echo "$1: the session bus did not start"; cat "$tmp/bus.log"; exit 1; }
   as_nobody+=(DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
+}
+
+# Makes the session bus of start_nobody_session start a service on demand: "bus_service NAME
+# COMMAND...", the command's words as the bus's service files take them.
+bus_service() {
+  local name="$1"
+  shift
+  printf '[D-BUS Service]\nName=%s\nExec=%s\n' "$name" "$*" >"$tmp/bus-services/$name.service"
+  chmod 644 "$tmp/bus-services/$name.service"
 }
 
 # The application's isolated folders made over to nobody (after make_isolated).
