@@ -13,6 +13,9 @@
 #include "wellness/MenuBarBlinker.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 #include <QWidget>
 #include <QFont>
 #include <QPainterPath>
@@ -178,25 +181,47 @@ MenuBarExtra::MenuBarExtra(QuellvistaApp &app, QObject *parent)
         updateStyle();
         // Once made, the icon docks in each tray host that takes over by itself; that it
         // did is checked, as a slow start can miss the new host.
-        if (!m_tray) {
-            menuBarExtraLog().info("A system tray started: the icon is added to it");
-            addIcon();
-        } else {
+        if (!m_tray)
+            trayStarted();
+        else
             checkDockedLater(kDockAttempts);
-        }
     });
     // The tray host may publish its colours after it took the selection, or change them.
     connect(m_trayWatch.get(), &X11SelectionWatch::ownerPropertyChanged, this, [this] {
         if (m_tray)
             updateStyle();
     });
-    if (!QSystemTrayIcon::isSystemTrayAvailable() && !m_trayWatch->owner()) {
-        menuBarExtraLog().error(m_trayWatch->isWatching()
-                        ? "No system tray is available yet; the icon is added when one starts (start Quellvista "
-                          "again to bring up its window)"
-                        : "No system tray is available; start Quellvista again to bring up its window");
+    // A StatusNotifier tray (a Wayland panel's, or KDE's) has a watcher on the session bus.
+    // Qt picks that tray or the X11 one once, at the first question about a tray: none is
+    // asked before either is there, so that one starting later is the one the icon goes to.
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool watching = bus.isConnected() || m_trayWatch->isWatching();
+    if (bus.isConnected()) {
+        auto *watch = new QDBusServiceWatcher(watcher, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        connect(watch, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+            if (!m_tray)
+                trayStarted();
+        });
+    }
+    const bool statusNotifier = bus.isConnected() && bus.interface()->isServiceRegistered(watcher).value();
+    if ((!statusNotifier && !m_trayWatch->owner()) || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        menuBarExtraLog().error(watching ? "No system tray is available yet; the icon is added when one starts (start "
+                                           "Quellvista again to bring up its window)"
+                                         : "No system tray is available; start Quellvista again to bring up its window");
         return;
     }
+    addIcon();
+}
+
+void MenuBarExtra::trayStarted()
+{
+    // Qt may have chosen the other kind of tray before: the icon goes only where it can.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        menuBarExtraLog().error("A system tray started that this program cannot put its icon in");
+        return;
+    }
+    menuBarExtraLog().info("A system tray started: the icon is added to it");
     addIcon();
 }
 

@@ -101,8 +101,9 @@ private:
 
 // The menu-bar extra on this desktop: a system-tray icon drawn from the label. Clicking
 // it asks for the pop-over with the icon's place on screen (empty when the tray does not
-// tell). Without a tray host it logs so and stays hidden until one starts (on X11 the
-// tray's manager selection is watched), the usual order at login; the main window stays
+// tell). Without a tray host it logs so and stays hidden until one starts (the tray's
+// manager selection on X11, the StatusNotifier watcher on the session bus), the usual
+// order at login; the main window stays
 // reachable by starting the program again. A tray host that replaces another gets the
 // icon too.
 class MenuBarExtra : public QObject {
@@ -121,6 +122,8 @@ signals:
 
 private:
     void addIcon();
+    // A tray host appeared while there was no icon.
+    void trayStarted();
     void createTrayIcon();
     // Looks, a while after a tray host took over, whether the icon docked in it; makes it
     // afresh when not, and looks again.

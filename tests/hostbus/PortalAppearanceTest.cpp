@@ -19,12 +19,15 @@ const QString kSettings = QString::fromLatin1(PortalAppearance::kInterface);
 class PortalAppearanceTest : public test::HostBusTest {
 protected:
     // A portal whose method answers with the Python expression given.
-    void startPortal(const QString &method, const QString &answer)
+    static QStringList portal(const QString &method, const QString &answer)
     {
         const QJsonObject parameters{{QStringLiteral("method"), method}, {QStringLiteral("answer"), answer}};
-        ASSERT_TRUE(bus->startMock(kPortal, {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/portal_settings.py"),
-                                             QStringLiteral("-p"),
-                                             QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
+        return {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/portal_settings.py"), QStringLiteral("-p"),
+                QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))};
+    }
+    void startPortal(const QString &method, const QString &answer)
+    {
+        ASSERT_TRUE(bus->startMock(kPortal, portal(method, answer)));
     }
     void announce(const QVariant &scheme)
     {
@@ -89,7 +92,8 @@ TEST_F(PortalAppearanceTest, UnusableAnswersKeepTheAppearance)
 
 // A portal that starts five seconds after the program is read when it comes, and the
 // tray reads the same answer: no preference (0) is light for the appearance and nothing
-// for the tray.
+// for the tray. One that goes leaves the appearance, with a line, and is asked again: the
+// bus starts another on demand.
 TEST_F(PortalAppearanceTest, ALatePortalIsFollowed)
 {
     QElapsedTimer started;
@@ -110,4 +114,9 @@ TEST_F(PortalAppearanceTest, ALatePortalIsFollowed)
     announce(2u);
     ASSERT_TRUE(QTest::qWaitFor([&] { return changed.size() == 3; }));
     EXPECT_EQ(appearance.desktopPreference(), false);
+
+    ASSERT_TRUE(bus->makeActivatable(kPortal, portal(QStringLiteral("ReadOne"), QStringLiteral("dbus.UInt32(1)"))));
+    bus->stopMock(kPortal);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return appearance.desktopPreference() == true; }));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Appearance"), QStringLiteral("has gone: the appearance stays as it was")));
 }

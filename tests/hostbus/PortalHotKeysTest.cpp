@@ -19,6 +19,7 @@ constexpr quint32 kCommandShift = kHotKeyCommand | kHotKeyShift;
 // The key grabs the keys go to where the portal has no global shortcuts.
 struct RecordingHotKeys : HotKeys {
     QList<HotKeyID> registered;
+    QList<HotKeyRef> unregistered;
     QSet<int> missing; // key codes the keyboard lacks
     PressHandler handler;
     std::function<void()> changed;
@@ -35,19 +36,25 @@ struct RecordingHotKeys : HotKeys {
         *ref = registered.size();
         return 0;
     }
-    void unregisterHotKey(HotKeyRef) override {}
+    void unregisterHotKey(HotKeyRef ref) override { unregistered << ref; }
     void setChangeHandler(std::function<void()> h) override { changed = std::move(h); }
 };
 
 class PortalHotKeysTest : public test::HostBusTest {
 protected:
-    void startPortal(int version, int response = 0)
+    static QStringList portal(int version, int response = 0)
     {
         const QJsonObject parameters{{QStringLiteral("version"), version}, {QStringLiteral("response"), response}};
-        ASSERT_TRUE(bus->startMock(kShortcutsPortal,
-                                   {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/global_shortcuts.py"),
-                                    QStringLiteral("-p"),
-                                    QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))}));
+        return {QStringLiteral("--template"), QStringLiteral(QV_MOCK_TEMPLATES "/global_shortcuts.py"), QStringLiteral("-p"),
+                QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))};
+    }
+    void startPortal(int version, int response = 0)
+    {
+        ASSERT_TRUE(bus->startMock(kShortcutsPortal, portal(version, response)));
+    }
+    bool settles(PortalHotKeys &hotKeys, HotKeyWay way)
+    {
+        return QTest::qWaitFor([&] { return hotKeys.way() == way; }, 20'000);
     }
     void press(const QString &session, HotKeyID id)
     {
@@ -167,4 +174,53 @@ TEST_F(PortalHotKeysTest, ARefusedSessionIsSaidOnce)
               (QStringList{"Global hot keys through the desktop portal (version 1)", "The desktop portal's CreateSession ended with response 1 (cancelled by the user): the hot "
                           "keys are not bound"}));
     EXPECT_TRUE(hotKeys.session().isEmpty());
+}
+
+// A portal that the bus starts for the first question (on most desktops) answers it, with
+// global shortcuts or without: the answer of the question that started it is not the end.
+TEST_F(PortalHotKeysTest, APortalStartedByTheQuestionAnswersIt)
+{
+    for (const int version : {0, 1}) {
+        SCOPED_TRACE(version);
+        bus = std::make_unique<test::PrivateBus>();
+        ASSERT_TRUE(bus->makeActivatable(kShortcutsPortal, portal(version)));
+        PortalHotKeys hotKeys(bus->connection(), std::make_unique<RecordingHotKeys>());
+        QSignalSpy bound(&hotKeys, &PortalHotKeys::bound);
+        ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+        ASSERT_TRUE(settles(hotKeys, version ? HotKeyWay::portal : HotKeyWay::xwaylandKeyGrabs));
+        EXPECT_TRUE(version ? QTest::qWaitFor([&] { return bound.size() == 1; })
+                            : logs->containsPart(QStringLiteral("Shortcuts"), QStringLiteral("has no global shortcuts (")));
+    }
+}
+
+// The portal is asked again whenever it starts or goes, whatever the keys' way: one with
+// global shortcuts that starts takes the keys from the key grabs, which get them back
+// when it goes; a portal that holds its name and does not answer ends the asking with the
+// key grabs, and is asked again later.
+TEST_F(PortalHotKeysTest, ThePortalIsAskedAgainWheneverItStartsGoesOrStalls)
+{
+    auto grabs = std::make_unique<RecordingHotKeys>();
+    RecordingHotKeys *recorded = grabs.get();
+    PortalHotKeys hotKeys(bus->connection(), std::move(grabs));
+    QSignalSpy bound(&hotKeys, &PortalHotKeys::bound);
+    ASSERT_EQ(hotKeys.registerHotKey(45, kCommandShift, {7, 2}, nullptr), 0);
+    ASSERT_TRUE(settles(hotKeys, HotKeyWay::xwaylandKeyGrabs));
+    startPortal(1);
+    ASSERT_TRUE(settles(hotKeys, HotKeyWay::portal));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bound.size() == 1; }));
+    EXPECT_EQ(recorded->unregistered, QList<HotKeys::HotKeyRef>{1});
+    bus->stopMock(kShortcutsPortal);
+    ASSERT_TRUE(settles(hotKeys, HotKeyWay::xwaylandKeyGrabs));
+    EXPECT_EQ(recorded->registered.size(), 2);
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Shortcuts"), QStringLiteral("The desktop portal has gone")));
+
+    startPortal(1);
+    ASSERT_TRUE(settles(hotKeys, HotKeyWay::portal));
+    bus->pauseMock(kShortcutsPortal, true);
+    PortalHotKeys stalled(bus->connection(), std::make_unique<RecordingHotKeys>());
+    ASSERT_TRUE(settles(stalled, HotKeyWay::xwaylandKeyGrabs));
+    EXPECT_TRUE(logs->containsPart(QStringLiteral("Shortcuts"), QStringLiteral("it did not answer within 10 s")));
+    bus->pauseMock(kShortcutsPortal, false);
+    advance(PortalHotKeys::kRetryMs);
+    EXPECT_TRUE(settles(stalled, HotKeyWay::portal));
 }

@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <csignal>
@@ -26,9 +28,17 @@ bool PrivateBus::mockAvailable()
 
 PrivateBus::PrivateBus()
 {
-    const QString config = writeSessionBusConfig(m_dir.path());
-    if (config.isEmpty())
+    const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+    QDir(m_dir.path()).mkdir(QStringLiteral("services"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
         return;
+    file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                              "<auth>EXTERNAL</auth><servicedir>%1/services</servicedir><policy context=\"default\"><allow send_destination=\"*\"/>"
+                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
+                   .arg(m_dir.path())
+                   .toUtf8());
+    file.close();
     m_daemon.start(QStringLiteral(QV_DBUS_DAEMON),
                    {QStringLiteral("--config-file=%1").arg(config), QStringLiteral("--address=unix:dir=%1").arg(m_dir.path()),
                     QStringLiteral("--nofork"), QStringLiteral("--print-address")});
@@ -85,6 +95,22 @@ bool PrivateBus::startService(const QString &service, const QString &script, con
     m_mocks.append({service, process});
     QDBusConnectionInterface *bus = m_connection->interface();
     return QTest::qWaitFor([&] { return bus->isServiceRegistered(service).value(); }, kStartLimitMs);
+}
+
+bool PrivateBus::makeActivatable(const QString &service, const QStringList &arguments)
+{
+    QStringList words{QString::fromLatin1(kPython), QStringLiteral("-m"), QStringLiteral("dbusmock")};
+    for (const QString &argument : arguments)
+        words << QStringLiteral("'%1'").arg(argument);
+    QFile file(m_dir.filePath(QStringLiteral("services/%1.service").arg(service)));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2\n").arg(service, words.join(QLatin1Char(' '))).toUtf8());
+    file.close();
+    // The daemon reads its services folder again now, not when it notices the file.
+    return call(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"))
+        .isEmpty();
 }
 
 void PrivateBus::stopMock(const QString &service)

@@ -12,7 +12,8 @@
 namespace qv::test {
 
 // A D-Bus daemon of the test's own that stands in for both the system and the session
-// bus, with python3-dbusmock's services started on it. Nothing is activated on demand.
+// bus, with python3-dbusmock's services started on it. Only the services a test makes
+// activatable are started on demand.
 class PrivateBus {
 public:
     PrivateBus();
@@ -31,6 +32,9 @@ public:
     // Starts a Python program of the tests' own that serves service on this bus (as both
     // buses) and waits until it owns the name.
     bool startService(const QString &service, const QString &script, const QStringList &arguments = {});
+    // Makes the first call to service start dbusmock with the arguments (as startMock's):
+    // the bus starts it on demand from a file in its own services folder.
+    bool makeActivatable(const QString &service, const QStringList &arguments);
     // Stops the mock (or service) that owns service and waits until the name is gone.
     void stopMock(const QString &service);
 

@@ -328,10 +328,12 @@ stacked_above() {
 # root: it runs as the user nobody, and so do the programs run through "${as_nobody[@]}"
 # (the bus, sway, the application, test windows), with WAYLAND_DISPLAY, SWAYSOCK and the
 # bus in their environment. "start_headless_sway NAME enable" starts XWayland too and puts its
-# DISPLAY there. Sets sway_pid and bus_pid (name them in begin_check), and swaysock.
+# DISPLAY there. Sets sway_pid and bus_pid (name them in begin_check), and swaysock. With
+# "late" third, swaybar (and with it the tray's watcher) waits for start_late_bar.
 start_headless_sway() {
   start_nobody_session "$1"
-  printf 'xwayland %s\nbar {\n  tray_output *\n  status_command sleep 1000000\n}\n' "${2:-disable}" >"$tmp/sway.conf"
+  printf 'xwayland %s\nbar {\n  id bar-0\n%s  tray_output *\n  status_command sleep 1000000\n}\n' "${2:-disable}" \
+    "$([[ "${3:-}" == late ]] && echo "  swaybar_command /bin/true" || true)" >"$tmp/sway.conf"
   chmod 644 "$tmp/sway.conf"
   "${as_nobody[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$tmp/sway.conf" >"$tmp/sway.log" 2>&1 &
@@ -359,6 +361,12 @@ start_headless_sway() {
   fi
 }
 
+# Starts the swaybar that start_headless_sway NAME MODE late left out; sets bar_pid.
+start_late_bar() {
+  "${as_nobody[@]}" swaybar -b bar-0 >"$tmp/bar.log" 2>&1 &
+  bar_pid=$!
+}
+
 # A runtime folder and a session bus of nobody's own: sets runtime, bus_pid and as_nobody,
 # the command prefix that runs a program as nobody with that folder and bus.
 start_nobody_session() {
@@ -372,6 +380,16 @@ start_nobody_session() {
   bus_as=("${as_nobody[@]}")
   start_session_bus "$1" "$runtime/bus"
   as_nobody+=(DBUS_SESSION_BUS_ADDRESS="$bus_address")
+}
+
+# Makes the session bus of start_nobody_session start a service on demand: "bus_service NAME
+# COMMAND...", the command's words as the bus's service files take them.
+bus_service() {
+  local name="$1"
+  shift
+  printf '[D-BUS Service]\nName=%s\nExec=%s\n' "$name" "$*" >"$tmp/bus/services/$name.service"
+  chmod 644 "$tmp/bus/services/$name.service"
+  echo "$name" >>"$tmp/bus/given"
 }
 
 # The application's isolated folders made over to nobody (after make_isolated).

@@ -7,17 +7,18 @@
 # held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
 # activating a window of the editor (app_id code) applies Focus and one of the browser
 # (google-chrome) Reading. The tray icon's click opens the pop-over, a floating window, not
-# one tiled beside the others.
+# one tiled beside the others. Through XWayland, swaybar starts after the application, as a
+# panel may at login: the log says the icon is added when a tray starts, and it is.
 # Usage: wayland-session.sh APP wayland|xcb
 set -euo pipefail
 app="$1" platform="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 name="wayland-session-$platform"
 begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 xwininfo -- app_pid editor_pid browser_pid \
-  sway_pid bus_pid
+  bar_pid sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 
-start_headless_sway "$name" "$([[ "$platform" == xcb ]] && echo enable || echo disable)"
+if [[ "$platform" == xcb ]]; then start_headless_sway "$name" enable late; else start_headless_sway "$name" disable; fi
 make_isolated
 mkdir -p "$tmp/config/Quellvista" "$tmp/data/applications"
 cat >"$tmp/config/Quellvista/defaults.json" <<'JSON'
@@ -30,7 +31,7 @@ printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrom
 isolate_for_nobody
 # On the host: an empty machine name runs on the session itself.
 isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform"
-  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Idle.debug=true")
+  QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Idle.debug=true;com.tebrix.Quellvista.MenuBar.info=true")
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
@@ -44,12 +45,19 @@ tray_item() {
   alive || return 2
   tray_items | grep -q StatusNotifierItem
 }
+logged() { alive && grep -q "$1" "$tmp/app.log"; }
+if [[ "$platform" == xcb ]]; then
+  ! tray_item && logged "No system tray is available yet; the icon is added when one starts" ||
+    { echo "$name: a tray before swaybar started"; cat "$tmp/app.log"; exit 1; }
+  start_late_bar
+fi
 poll 20 tray_item || { echo "$name: no tray icon reached swaybar"; cat "$tmp/app.log"; exit 1; }
+[[ "$platform" != xcb ]] || logged "A system tray started: the icon is added to it" ||
+  { echo "$name: the icon's coming is not logged"; cat "$tmp/app.log"; exit 1; }
 for line in "The idle time comes from the compositor's idle timeouts" \
   "The front application comes from the compositor's window list"; do
   grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
 done
-logged() { alive && grep -q "$1" "$tmp/app.log"; }
 poll 15 logged "The seat is idle" || { echo "$name: the idle seat did not reach the application"; cat "$tmp/app.log"; exit 1; }
 swaymsg -s "$swaysock" seat - cursor move 1 1 >/dev/null
 poll 10 logged "The seat is in use again" ||

@@ -72,26 +72,45 @@ PortalHotKeys::PortalHotKeys(const QDBusConnection &bus, std::unique_ptr<HotKeys
     m_bus.connect(kShortcutsService, kShortcutsPath, kShortcutsInterface, QStringLiteral("Activated"), this, SLOT(activated(QDBusMessage)));
     m_watcher = new QDBusServiceWatcher(kShortcutsService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString &, const QString &, const QString &newOwner) {
-                // The portal's sessions went with it.
-                ++m_generation;
-                for (auto it = m_requests.cbegin(); it != m_requests.cend(); ++it)
-                    m_bus.disconnect(kShortcutsService, it.key(), kRequestInterface, QStringLiteral("Response"), this,
-                                     SLOT(response(QDBusMessage)));
-                m_requests.clear();
-                m_session.clear();
-                m_creating = m_binding = false;
-                if (m_state == State::portal && !newOwner.isEmpty()) {
-                    setState(State::asking);
-                    askVersion();
-                }
-            });
+            [this](const QString &, const QString &, const QString &newOwner) { portalChanged(newOwner); });
     askVersion();
 }
 
 PortalHotKeys::~PortalHotKeys()
 {
+    m_retry.cancel();
     closeSession();
+}
+
+void PortalHotKeys::portalChanged(const QString &newOwner)
+{
+    // The portal's sessions went with it, and whatever it was asked is asked again: a bus
+    // that starts the portal on demand starts it for the first question, whose answer
+    // comes from the portal that started.
+    ++m_generation;
+    m_retry.cancel();
+    for (auto it = m_requests.cbegin(); it != m_requests.cend(); ++it)
+        m_bus.disconnect(kShortcutsService, it.key(), kRequestInterface, QStringLiteral("Response"), this,
+                         SLOT(response(QDBusMessage)));
+    m_requests.clear();
+    m_session.clear();
+    m_sessionBound = false;
+    m_creating = m_binding = false;
+    if (newOwner.isEmpty()) {
+        // Asked once after it went (which may start it again); one that goes again before
+        // answering is waited for.
+        if (m_askedAfterLoss) {
+            useFallback(QStringLiteral("it went again before answering"), false);
+            return;
+        }
+        m_askedAfterLoss = true;
+        m_log.info("The desktop portal has gone: it is asked again how the hot keys go");
+    }
+    // Keys bound by the portal that went cannot be pressed; those of the fallback stay
+    // until the answer.
+    if (m_state == State::portal)
+        setState(State::asking);
+    askVersion();
 }
 
 QString PortalHotKeys::trigger(int keyCode, quint32 modifiers)
@@ -196,10 +215,21 @@ void PortalHotKeys::askVersion()
     const int generation = m_generation;
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
-        if (generation != m_generation || m_state != State::asking)
+        if (generation != m_generation)
             return;
         const QDBusMessage reply = finished->reply();
         if (reply.type() != QDBusMessage::ReplyMessage) {
+            if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+                || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout")
+                || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.TimedOut")) {
+                // A portal that holds its name (or is being started) but does not answer.
+                useFallback(QStringLiteral("it did not answer within %1 s; asked again in %2 s")
+                                .arg(kCallTimeoutMs / 1000)
+                                .arg(kRetryMs / 1000),
+                            false);
+                m_retry = scheduler().after(kRetryMs, this, [this] { askVersion(); });
+                return;
+            }
             useFallback(reply.errorName());
             return;
         }
@@ -208,31 +238,56 @@ void PortalHotKeys::askVersion()
             useFallback(QStringLiteral("a version of signature \"%1\"").arg(reply.signature()));
             return;
         }
-        m_log.info("Global hot keys through the desktop portal (version %u)", value.toUInt());
-        setState(State::portal);
-        scheduleBind();
+        usePortal(value.toUInt());
     });
 }
 
-void PortalHotKeys::useFallback(const QString &reason)
+void PortalHotKeys::say(const QString &line)
 {
+    if (line == m_said)
+        return;
+    m_said = line;
+    m_log.info("%s", qUtf8Printable(line));
+}
+
+void PortalHotKeys::usePortal(uint version)
+{
+    m_askedAfterLoss = false;
+    say(QStringLiteral("Global hot keys through the desktop portal (version %1)").arg(version));
+    // The keys leave the fallback for the portal's session.
+    if (m_fallback)
+        for (Registration &registration : m_registrations)
+            if (registration.fallbackRef) {
+                m_fallback->unregisterHotKey(registration.fallbackRef);
+                registration.fallbackRef = 0;
+            }
+    setState(State::portal);
+    scheduleBind();
+}
+
+void PortalHotKeys::useFallback(const QString &reason, bool answered)
+{
+    if (answered)
+        m_askedAfterLoss = false;
+    const QString why = answered ? QStringLiteral("The desktop portal has no global shortcuts (%1)").arg(reason.left(200))
+                                 : QStringLiteral("The desktop portal gives no global shortcuts now (%1)").arg(reason);
     if (!m_fallback) {
         // The keys are kept, waiting for a portal that comes later.
-        m_log.info("The desktop portal has no global shortcuts (%s) and this session has no key grabs: the hot keys "
-                   "wait for a portal that has them",
-                   qUtf8Printable(reason.left(200)));
+        say(why + QStringLiteral(" and this session has no key grabs: the hot keys wait for a portal that has them"));
         setState(State::fallback);
         return;
     }
-    m_log.info("The desktop portal has no global shortcuts (%s): the hot keys are key grabs of XWayland, which "
-               "act only while an X11 window has the keyboard",
-               qUtf8Printable(reason.left(200)));
+    say(why + QStringLiteral(": the hot keys are key grabs of XWayland, which act only while an X11 window has the "
+                             "keyboard"));
+    if (m_state == State::fallback)
+        return;
     if (m_handler)
         m_fallback->installPressHandler(m_handler);
     m_fallback->setChangeHandler([this] { fallbackChanged(); });
     // What the fallback refuses is said by whoever registered the keys, told of the change.
     for (Registration &registration : m_registrations)
-        registerWithFallback(registration);
+        if (!registration.fallbackRef)
+            registerWithFallback(registration);
     setState(State::fallback);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/HotKeys.h"
 #include "runtime/Logging.h"
+#include "runtime/Scheduler.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -24,8 +25,11 @@ namespace qv {
 // once the portal has answered. Registrations made before are kept and answered with 0, as
 // are later ones where there is no fallback (said once); keyStatus() tells which of them can
 // be pressed, and one the fallback refused is tried again when the fallback's keys change.
-// A changed set of keys is bound in a new session (a session binds once); a portal that
-// restarts is asked again.
+// A changed set of keys is bound in a new session (a session binds once). Whenever the portal
+// starts, restarts or goes (a bus that starts it on demand starts it for the first question),
+// it is asked again whatever the state, the keys staying where they are until it answers; a
+// question it leaves unanswered ends the asking with the fallback, and it is asked again
+// kRetryMs later.
 class PortalHotKeys final : public QObject, public HotKeys {
     Q_OBJECT
 public:
@@ -34,6 +38,8 @@ public:
     static constexpr const char *kPath = "/org/freedesktop/portal/desktop";
     static constexpr const char *kInterface = "org.freedesktop.portal.GlobalShortcuts";
     static constexpr int kCallTimeoutMs = 10'000;
+    // How long a portal that let the question go unanswered is left before it is asked again.
+    static constexpr qint64 kRetryMs = 10'000;
 
     PortalHotKeys(const QDBusConnection &bus, std::unique_ptr<HotKeys> fallback, QObject *parent = nullptr);
     ~PortalHotKeys() override;
@@ -82,7 +88,12 @@ private:
     // The change handler is told on a later turn, once for what happened on this one.
     void notifyChange();
     void askVersion();
-    void useFallback(const QString &reason);
+    // The portal took its name, or let it go (newOwner empty).
+    void portalChanged(const QString &newOwner);
+    void usePortal(uint version);
+    void useFallback(const QString &reason, bool answered = true);
+    // Logs a line unless it is the last one said.
+    void say(const QString &line);
     // The set of keys changed: bound anew once the calls made now are done.
     void scheduleBind();
     void bindNow();
@@ -104,6 +115,9 @@ private:
     QMap<HotKeyRef, Registration> m_registrations;
     HotKeyRef m_next = 1;
     int m_generation = 0;      // answers of a portal that has gone since are dropped
+    bool m_askedAfterLoss = false; // asked because the portal went, not answered since
+    TaskHandle m_retry;            // asks again a portal that let the question go unanswered
+    QString m_said;                // the last line about the way the keys go
     int m_token = 0;
     QString m_session;
     bool m_sessionBound = false;

@@ -26,8 +26,17 @@ PortalAppearance::PortalAppearance(const QDBusConnection &sessionBus, QObject *p
             [this](const QString &, const QString &, const QString &newOwner) {
                 ++m_generation;
                 m_retry.cancel();
-                if (!newOwner.isEmpty())
-                    read(QStringLiteral("ReadOne"));
+                // Read again whenever it starts or goes (a bus may start it again on demand),
+                // but once only after it went, until it answers.
+                if (newOwner.isEmpty()) {
+                    if (m_readAfterLoss)
+                        return m_note(m_logger, QStringLiteral("The desktop portal went again before answering: the "
+                                                               "appearance stays as it was until one starts"));
+                    m_readAfterLoss = true;
+                    m_note(m_logger, QStringLiteral("The desktop portal has gone: the appearance stays as it was, "
+                                                    "and the portal is asked again"));
+                }
+                read(QStringLiteral("ReadOne"));
             });
     read(QStringLiteral("ReadOne"));
 }
@@ -64,15 +73,19 @@ void PortalAppearance::readFinished(QDBusPendingCallWatcher *call, const QString
     if (generation != m_generation)
         return;
     const QDBusMessage reply = call->reply();
+    if (!bus::timedOut(reply.errorName()))
+        m_readAfterLoss = false;
     if (reply.type() != QDBusMessage::ReplyMessage) {
         // Portals before the single-value read offer only the older one.
         if (method == QLatin1String("ReadOne") && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
             read(QStringLiteral("Read"));
             return;
         }
-        m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): the system appearance is light "
-                                        "until it does")
-                             .arg(reply.errorName()));
+        // What it said before stands.
+        m_note(m_logger, QStringLiteral("The desktop portal does not answer (%1): %2 until it does")
+                             .arg(reply.errorName(),
+                                  m_preference ? QStringLiteral("the appearance stays as it was")
+                                               : QStringLiteral("the system appearance is light")));
         // One that holds its name but did not answer in time is asked again later.
         if (bus::timedOut(reply.errorName()))
             m_retry = scheduler().after(bus::kRetryMs, this, [this, method] { read(method); });
