@@ -96,14 +96,14 @@ bool AppScenes::load(bool withTray)
     m_popover->setMaximumWidth(m_popover->width());
     // The pop-over goes when the user turns to something else.
     // A menu of its own (the gear menu) takes the focus while it is open: that is no leave;
-    // nor is a break panel taking the keyboard, which the pop-over has again after the break.
+    // nor is a break panel taking the keyboard from it, to give it back after the break.
     const auto leave = [this] {
         if (QApplication::activePopupWidget())
             return;
         m_popoverLeftToBreak = false;
         if (!m_popover || !m_popover->isVisible() || m_popover->isActive())
             return;
-        if (m_app.breakPresenter().hasKeyboard()) {
+        if (m_app.breakPresenter().keepsKeyboardFor(m_popover)) {
             m_popoverLeftToBreak = true;
             return;
         }

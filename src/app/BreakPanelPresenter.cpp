@@ -151,10 +151,15 @@ bool BreakPanelPresenter::takeKeyboard(QWindow *returnTo)
     return false;
 }
 
-bool BreakPanelPresenter::hasKeyboard() const
+bool BreakPanelPresenter::keepsKeyboardFor(const QWindow *window) const
 {
-    return std::any_of(m_panels.begin(), m_panels.end(), [](const auto &entry) { return entry.second.panel->isKey(); })
-        || std::any_of(m_leaving.begin(), m_leaving.end(), [](const LeavingPanel &leaving) { return leaving.panel->isKey(); });
+    return std::any_of(m_panels.begin(), m_panels.end(),
+                       [window](const auto &entry) {
+                           return entry.second.keyboardReturn == window && entry.second.panel->isKey();
+                       })
+        || std::any_of(m_leaving.begin(), m_leaving.end(), [window](const LeavingPanel &leaving) {
+               return leaving.returnTo == window && leaving.panel->isKey();
+           });
 }
 
 // A window of ours under the panel of the running break was given the keyboard (a window
@@ -294,6 +299,7 @@ void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
     LeavingPanel &entry = m_leaving.emplace_back();
     entry.id = panel;
     entry.panel = std::move(leaving);
+    entry.returnTo = window;
     if (handedOver) {
         finishLeaving(panel);
         return;

@@ -50,8 +50,8 @@ public:
     // when no panel shows.
     bool takeKeyboard(QWindow *returnTo);
     // Whether a break panel (that of the running break, or one handing the keyboard back)
-    // has the keyboard.
-    bool hasKeyboard() const;
+    // has the keyboard and gives it back to window when the break ends.
+    bool keepsKeyboardFor(const QWindow *window) const;
 
     static QString notificationTitle() { return QStringLiteral("Time to look away"); }
     static QString notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds);
@@ -80,6 +80,7 @@ private:
     struct LeavingPanel {
         quint64 id = 0;
         std::unique_ptr<Panel> panel;
+        QPointer<QWindow> returnTo;
         QMetaObject::Connection focusWatch;
         TaskHandle fallback;
     };
