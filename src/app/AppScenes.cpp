@@ -7,6 +7,7 @@
 #include "pages/services/PageServices.h"
 #include "platform/desktop/X11WindowLoss.h"
 #include "runtime/Scheduler.h"
+#include "wellness/BreakReminder.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -94,14 +95,26 @@ bool AppScenes::load(bool withTray)
     m_popover->setMinimumSize(QSize(m_popover->width(), 1));
     m_popover->setMaximumWidth(m_popover->width());
     // The pop-over goes when the user turns to something else.
-    // A menu of its own (the gear menu) takes the focus while it is open: that is no leave.
-    connect(m_popover, &QWindow::activeChanged, this, [this] {
+    // A menu of its own (the gear menu) takes the focus while it is open: that is no leave;
+    // nor is a break panel taking the keyboard from it, to give it back after the break.
+    const auto leave = [this] {
         if (QApplication::activePopupWidget())
             return;
-        if (m_popover && m_popover->isVisible() && !m_popover->isActive()) {
-            closePopover();
-            m_closedOnLeaveMs = scheduler().monotonicMs();
+        m_popoverLeftToBreak = false;
+        if (!m_popover || !m_popover->isVisible() || m_popover->isActive())
+            return;
+        if (m_app.breakPresenter().keepsKeyboardFor(m_popover)) {
+            m_popoverLeftToBreak = true;
+            return;
         }
+        closePopover();
+        m_closedOnLeaveMs = scheduler().monotonicMs();
+    };
+    connect(m_popover, &QWindow::activeChanged, this, leave);
+    // Where the keyboard goes from the break panel, if not back to the pop-over.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this, leave] {
+        if (m_popoverLeftToBreak)
+            leave();
     });
     // Content that changed while the pop-over was hidden, or changes while it is open,
     // gives it another height: it stays by the icon and inside the screen.
@@ -140,8 +153,13 @@ void AppScenes::showMainWindow()
     if (!m_main)
         return;
     closePopover();
+    // During a break the window manager is asked not to give the window the keyboard as
+    // it maps it (the panel takes it back if it does).
+    const bool duringBreak = m_app.breakReminder().isOnBreak();
+    m_main->setProperty("_q_showWithoutActivating", duringBreak);
     m_main->show();
     m_main->raise();
+    m_main->setProperty("_q_showWithoutActivating", QVariant());
     // During a break the window comes up under the panel, which takes the keyboard: no key
     // acts on the window behind it, and it has the keyboard once the break is over.
     if (!m_app.breakPresenter().takeKeyboard(m_main))

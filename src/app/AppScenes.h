@@ -69,6 +69,7 @@ private:
     std::unique_ptr<MenuBarExtra> m_extra;
     X11WindowLoss *m_windowLoss = nullptr;
     qint64 m_closedOnLeaveMs = -1;
+    bool m_popoverLeftToBreak = false; // the open pop-over's keyboard went to a break panel
     // Where the open pop-over was asked for: the icon's place, and the cursor's.
     QRect m_popoverIcon;
     QPoint m_popoverCursor;

@@ -38,7 +38,11 @@ QWindow *keyboardReturnWindow(QWindow *had)
 }
 } // namespace
 
-BreakPanelPresenter::BreakPanelPresenter(QObject *parent) : QObject(parent) {}
+BreakPanelPresenter::BreakPanelPresenter(QObject *parent) : QObject(parent)
+{
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &BreakPanelPresenter::focusMoved);
+}
 
 BreakPanelPresenter::~BreakPanelPresenter()
 {
@@ -46,7 +50,10 @@ BreakPanelPresenter::~BreakPanelPresenter()
     for (auto &[id, open] : m_panels)
         removeEscMonitors(id);
     m_panels.clear();
+    for (LeavingPanel &leaving : m_leaving)
+        disconnect(leaving.focusWatch);
     m_leaving.clear();
+    m_released.clear();
 }
 
 QString BreakPanelPresenter::notificationBody(int lookAwayDistanceFeet, int breakDurationSeconds)
@@ -142,6 +149,43 @@ bool BreakPanelPresenter::takeKeyboard(QWindow *returnTo)
             return true;
         }
     return false;
+}
+
+bool BreakPanelPresenter::keepsKeyboardFor(const QWindow *window) const
+{
+    return std::any_of(m_panels.begin(), m_panels.end(),
+                       [window](const auto &entry) {
+                           return entry.second.keyboardReturn == window && entry.second.panel->isKey();
+                       })
+        || std::any_of(m_leaving.begin(), m_leaving.end(), [window](const LeavingPanel &leaving) {
+               return leaving.returnTo == window && leaving.panel->isKey();
+           });
+}
+
+// A window of ours under the panel of the running break was given the keyboard (a window
+// manager gives it to the window it maps): the panel takes it back, and hands it to that
+// window when the break ends. Windows kept above the panel (the pop-over, menus) keep it.
+void BreakPanelPresenter::focusMoved(QWindow *window)
+{
+    if (!window || window->flags().testFlag(Qt::WindowStaysOnTopHint) || window->type() == Qt::Popup
+        || window->type() == Qt::ToolTip)
+        return;
+    for (auto &[id, open] : m_panels) {
+        if (!open.monitorsOn || !open.content || window == open.content->window() || open.panel->isKey())
+            continue;
+        // A window manager that gives the keyboard back at once each time is not fought.
+        constexpr int kMostTakenBack = 8;
+        if (open.takenBack == kMostTakenBack)
+            m_logger.info("The window manager keeps giving the keyboard to a window under the break panel: it is left "
+                          "there");
+        if (open.takenBack++ >= kMostTakenBack)
+            return;
+        if (open.panel->makeKey()) {
+            open.tookKeyboard = true;
+            open.keyboardReturn = window;
+        }
+        return;
+    }
 }
 
 void BreakPanelPresenter::giveKeyboard(OpenPanel &open, QWindow *returnTo)
@@ -242,7 +286,7 @@ void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
         std::any_of(m_panels.begin(), m_panels.end(), [](const auto &entry) { return entry.second.tookKeyboard; });
     QWindow *window = handBack && !newPanelHasIt ? keyboardReturnWindow(returnTo) : nullptr;
     if (!window) {
-        leaving->orderOut(); // releases the panel and its view with it
+        release(std::move(leaving));
         return;
     }
     // The panel stays until the window has the keyboard: a key pressed in between (Ctrl+Q
@@ -251,26 +295,43 @@ void BreakPanelPresenter::closeBreakOverlay(quint64 panel)
     // on has a second.
     content->setEnabled(false);
     window->requestActivate();
-    Panel *raw = leaving.get();
-    m_leaving.push_back(std::move(leaving));
-    auto gone = std::make_shared<QMetaObject::Connection>();
-    auto finish = [this, raw, gone] {
-        QObject::disconnect(*gone);
-        const auto found = std::find_if(m_leaving.begin(), m_leaving.end(),
-                                        [raw](const std::unique_ptr<Panel> &panel) { return panel.get() == raw; });
-        if (found == m_leaving.end())
-            return;
-        std::unique_ptr<Panel> panel = std::move(*found);
-        m_leaving.erase(found);
-        panel->orderOut();
-    };
-    *gone = connect(qApp, &QGuiApplication::focusWindowChanged, this, [raw, finish] {
+    const bool handedOver = !leaving->isKey();
+    LeavingPanel &entry = m_leaving.emplace_back();
+    entry.id = panel;
+    entry.panel = std::move(leaving);
+    entry.returnTo = window;
+    if (handedOver) {
+        finishLeaving(panel);
+        return;
+    }
+    Panel *raw = entry.panel.get();
+    entry.focusWatch = connect(qApp, &QGuiApplication::focusWindowChanged, this, [this, raw, panel] {
         if (!raw->isKey())
-            finish();
+            finishLeaving(panel);
     });
-    Scheduler::current().after(1000, this, finish);
-    if (!raw->isKey())
-        finish();
+    entry.fallback = scheduler().after(1000, this, [this, panel] { finishLeaving(panel); });
+}
+
+// The hand-over has ended: the watch and the fallback go with it, and the panel leaves the
+// screen (it may end inside the signal that tells of the keyboard's move).
+void BreakPanelPresenter::finishLeaving(quint64 id)
+{
+    const auto found = std::find_if(m_leaving.begin(), m_leaving.end(), [id](const LeavingPanel &leaving) { return leaving.id == id; });
+    if (found == m_leaving.end())
+        return;
+    disconnect(found->focusWatch);
+    found->fallback.cancel();
+    std::unique_ptr<Panel> panel = std::move(found->panel);
+    m_leaving.erase(found);
+    release(std::move(panel));
+}
+
+void BreakPanelPresenter::release(std::unique_ptr<Panel> panel)
+{
+    panel->orderOut();
+    m_released.push_back(std::move(panel));
+    if (!m_freeReleased)
+        m_freeReleased = scheduler().post(this, [this] { m_released.clear(); });
 }
 
 QQuickItem *BreakPanelPresenter::content(quint64 panel) const

@@ -3,6 +3,8 @@
 #include "app/MenuBarPopoverModel.h"
 #include "app/QuellvistaApp.h"
 #include "comfort/PresetManager.h"
+#include "platform/desktop/QtPanels.h"
+#include "wellness/BreakReminder.h"
 #include "render/ViewRenderer.h"
 #include "support/ItemTree.h"
 #include "support/TestEnvironment.h"
@@ -132,6 +134,39 @@ TEST_F(AppScenesViewTest, ThePopoverOpensAfterItsRowsChangedBeforeItWasEverShown
         scenes.mainWindow()->close();
     }
     EXPECT_EQ(warnings.warnings(), QStringList()) << qPrintable(warnings.warnings().join(u'\n'));
+}
+
+// A break begun while the pop-over has the keyboard: the pop-over stays open under the
+// panel that takes the keyboard, and has it again after Skip (not the main window, whose
+// focused control might act on the next key).
+TEST_F(AppScenesViewTest, ThePopoverThatHadTheKeyboardAtABreakHasItAfterSkip)
+{
+    QtPanels windowPanels{[] { return true; }};
+    PlatformServices services = mac->services();
+    services.panels = &windowPanels;
+    installPlatform(services);
+    QuellvistaApp app;
+    {
+        QQmlEngine engine;
+        prepareAppEngine(engine);
+        AppScenes scenes(app, engine);
+        ASSERT_TRUE(scenes.load(false));
+        QCoreApplication::processEvents();
+        QQuickWindow *popover = scenes.popoverWindow();
+        scenes.togglePopover(QRect());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == popover; }));
+        app.breakReminder().startBreak();
+        const auto panelKeyed = [] {
+            return QGuiApplication::focusWindow() && QGuiApplication::focusWindow()->title() == QtPanel::windowTitle();
+        };
+        ASSERT_TRUE(QTest::qWaitFor(panelKeyed));
+        EXPECT_TRUE(popover->isVisible());
+        app.breakReminder().endBreak(false);
+        runPending();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == popover; }));
+        scenes.closePopover();
+        scenes.mainWindow()->close();
+    }
 }
 
 TEST_F(AppScenesViewTest, ThePopoverLoadsWithoutAnyWarningInBothAppearances)

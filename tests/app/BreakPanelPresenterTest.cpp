@@ -359,8 +359,9 @@ TEST_F(BreakPanelPresenterTest, ABreakBegunInOurWindowTakesItsKeyboardUntilTheEn
 }
 
 // Another application keeps its keyboard at a break; the main window brought up during the
-// break (a second start) comes under the panel, which takes the keyboard and hands it to
-// that window at the end.
+// break (a second start) comes under the panel, which takes the keyboard, takes it back
+// when the window manager gives it to the window it maps, and hands it to that window at
+// the end.
 TEST_F(BreakPanelPresenterTest, AWindowBroughtUpDuringABreakGetsTheKeyboardAfterIt)
 {
     useWindowPanels();
@@ -373,6 +374,12 @@ TEST_F(BreakPanelPresenterTest, AWindowBroughtUpDuringABreakGetsTheKeyboardAfter
     showOwnWindow(false);
     EXPECT_TRUE(presenter->takeKeyboard(&own));
     ASSERT_TRUE(QTest::qWaitFor([this] { return keyFocus() != nullptr; }));
+    bool ownHadIt = false;
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, presenter.get(),
+                     [&](QWindow *window) { ownHadIt = ownHadIt || window == &own; });
+    own.requestActivate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ownHadIt; }));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return keyFocus() != nullptr; })) << "the window under the panel kept it";
     presenter->model(1)->skip();
     runPending();
     EXPECT_TRUE(QTest::qWaitFor([this] { return QGuiApplication::focusWindow() == &own; }));

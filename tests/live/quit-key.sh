@@ -4,8 +4,14 @@
 # the application, does a few random things (sections, the feedback composer, typing, a
 # break started by its hot key and skipped with a click or Esc, Esc twice, preset hot keys,
 # the main window closed and brought back by a second start, the pop-over opened from the
-# tray) and presses Ctrl+Q while one of its windows has the keyboard: the process must end
-# within 15 s with the original ramp back and no QML warning.
+# tray) and presses Ctrl+Q while one of its windows has the keyboard. Skip with no break
+# showing first starts one by the hot key. Before Ctrl+Q the stored preset must be on the
+# ramp; a Skip's panel must be gone within 2 s (it may stay a second while the keyboard goes
+# back); the process must end within 5 s of Ctrl+Q with the original ramp back and no QML
+# warning. Ctrl+Q goes where the keyboard is, and fails when no window of the application has
+# it; a random run whose actions left it with none (the main window closed, the pop-over
+# gone) first brings one forward as a user would, with an action of its own ("focus", or
+# "second" when the main window is closed); replayed runs do only what they name.
 # A failure prints the seed and the run's actions. QV_QUIT_REPLAY="ACTION... , ACTION..."
 # plays runs of given actions (spaces in an action as "_") before the random ones.
 # Usage: quit-key.sh APP GAMMACHECK [RUNS [SEED]]   (also QV_QUIT_RUNS and QV_QUIT_SEED;
@@ -39,6 +45,36 @@ fail() {
   exit 1
 }
 alive() { kill -0 "$app_pid" 2>/dev/null || fail "the application ended after ${actions[-1]}"; }
+# As poll, within MS milliseconds.
+within() {
+  local end=$((${EPOCHREALTIME/./} + $1 * 1000)) status
+  shift
+  while true; do
+    "$@" && return 0
+    status=$?
+    ((status == 1)) || return "$status"
+    ((${EPOCHREALTIME/./} < end)) || return 1
+    sleep 0.05
+  done
+}
+# Whether the preset the application stored is on the ramp (the original ramp for Neutral or
+# with the tuning switched off); sets stored.
+stored=""
+stored_on_ramp() {
+  stored="$(python3 -c '
+import json, sys
+values = json.load(open(sys.argv[1]))["values"]
+value = lambda key, default: values.get(key, {}).get("v", default)
+enabled = value("tuning.enabled", True)
+print(value("activePreset", "Neutral") if enabled in (True, "true") else "off", value("profileIntensity", 0.65))
+' "$tmp/config/Quellvista/defaults.json" 2>/dev/null)" || return 1
+  local name="${stored% *}" intensity="${stored##* }"
+  if [[ "$name" == Neutral || "$name" == off ]]; then
+    "$check" near "$tmp/original"
+  else
+    "$check" preset "$name" "$intensity" "$tmp/original" >/dev/null
+  fi
+}
 # The centre of the control of that kind and name in the control list (written each
 # second); sets cx and cy.
 control() {
@@ -84,11 +120,12 @@ act() {
   type) xdotool type --delay 15 "calm eyes" ;;
   break)
     xdotool key super+shift+b
-    poll 15 find_panel || fail "the break hot key brought no panel" ;;
+    poll 5 find_panel || fail "the break hot key brought no panel" ;;
   skip)
-    if find_panel && poll 3 control button skipButton; then
+    if find_panel; then
+      poll 3 control button skipButton || fail "no Skip Break in the control list"
       xdotool mousemove "$cx" "$cy" click 1
-      poll 10 no_panel || fail "a click on Skip Break left the panel"
+      within 2000 no_panel || fail "a click on Skip Break left the panel for more than 2 s"
     fi
     ;;
   popover)
@@ -97,10 +134,17 @@ act() {
     ;;
   escape) xdotool key Escape ;;
   escape2) xdotool key Escape Escape ;;
-  skipesc) find_panel && control button skipButton && xdotool mousemove "$cx" "$cy" click 1 key Escape ;;
+  skipesc)
+    if find_panel; then
+      poll 3 control button skipButton || fail "no Skip Break in the control list"
+      xdotool mousemove "$cx" "$cy" click 1 key Escape
+      within 2000 no_panel || fail "Skip Break and Escape left the panel for more than 2 s"
+    fi
+    ;;
   preset:*) xdotool key "super+shift+${1#preset:}" ;;
   close)
-    if find_main; then
+    # Not while a break's panel covers the window (and keeps the keyboard from it).
+    if find_main && ! find_panel; then
       xdotool windowactivate --sync "$window" key ctrl+w 2>/dev/null || true
       poll 10 no_main || fail "Ctrl+W left the main window"
     fi
@@ -109,18 +153,15 @@ act() {
   focus) find_main && { xdotool windowactivate "$window" 2>/dev/null || true; } ;;
   pause) sleep 0.5 ;;
   quit)
-    # Ctrl+Q where one of the windows has the keyboard: the main window brought back first
-    # when none has.
-    if ! poll 2 ours_focused; then
-      find_main || second_start
-      xdotool windowactivate "$window" 2>/dev/null || true
-      poll 10 ours_focused || fail "no window of the application took the keyboard"
-    fi
+    # Ctrl+Q where the keyboard is, which must be with a window of the application.
+    within 2000 ours_focused || fail "no window of the application has the keyboard for Ctrl+Q"
+    within 3000 stored_on_ramp || fail "the stored preset ($stored) is not on the ramp before Ctrl+Q"
+    [[ -z "${QV_TRACE:-}" ]] || echo "quit-key: $stored on the ramp before Ctrl+Q"
     local focus
     focus="$(xdotool getwindowname "$(xdotool getwindowfocus)" 2>/dev/null || true)"
     xdotool key ctrl+q
     ended() { ! kill -0 "$app_pid" 2>/dev/null; }
-    poll 15 ended || fail "Ctrl+Q in \"$focus\" did not end the application within 15 s"
+    within 5000 ended || fail "Ctrl+Q in \"$focus\" did not end the application within 5 s"
     local status=0
     wait "$app_pid" || status=$?
     app_pid=""
@@ -147,11 +188,20 @@ for ((run = 1; run <= total; run++)); do
   store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening"
   start_app quit-key ready
   poll 5 test -s "$tmp/controls" || fail "no control list"
+  within 5000 ours_focused || fail "the main window did not get the keyboard at start"
   if ((run <= ${#replays[@]})); then
     read -r -a replay <<<"${replays[run - 1]}"
     for a in "${replay[@]}"; do act "${a//_/ }"; done
   else
-    for ((i = RANDOM % 9; i > 0; i--)); do act "${choices[RANDOM % ${#choices[@]}]}"; done
+    for ((i = RANDOM % 9; i > 0; i--)); do
+      a="${choices[RANDOM % ${#choices[@]}]}"
+      [[ "$a" != skip* ]] || find_panel || act break
+      act "$a"
+    done
+    # The user brings a window of the application forward where none has the keyboard.
+    if ! within 2000 ours_focused; then
+      if find_main; then act focus; else act second; fi
+    fi
     act quit
   fi
   [[ -z "${QV_TRACE:-}" ]] || echo "quit-key: run $run: ${actions[*]}"
