@@ -21,6 +21,11 @@ namespace qv {
 // moved inside, and the page scrolls. It follows the window to another screen and a
 // screen whose size or panels change while the window is open.
 //
+// On Qt's Wayland platform the window asks for no minimum: Qt holds a window there at no less
+// than its minimum whatever size the compositor gives it, so a tile narrower than that (sway)
+// would cut the window off. On X11 the window takes the size the window manager gives it,
+// and its page scrolls: on Wayland it then does the same.
+//
 // It corrects the window at most once for each screen, work area and frame it finds (and
 // once each time the window is shown): the window manager's answer to a correction, or
 // its own placement, is never corrected again, so the two cannot move the window back
@@ -33,6 +38,9 @@ class WindowFit : public QObject {
     Q_PROPERTY(QSize designedMinimum READ designedMinimum WRITE setDesignedMinimum NOTIFY minimumChanged)
     Q_PROPERTY(int minimumWidth READ minimumWidth NOTIFY minimumChanged)
     Q_PROPERTY(int minimumHeight READ minimumHeight NOTIFY minimumChanged)
+    // Whether the platform holds the window at no less than its minimum (Qt's Wayland
+    // platform): the window then asks for none.
+    Q_PROPERTY(bool minimumHeld READ minimumHeld WRITE setMinimumHeld NOTIFY minimumChanged)
 public:
     explicit WindowFit(QObject *parent = nullptr);
 
@@ -42,6 +50,8 @@ public:
     void setDesignedMinimum(const QSize &size);
     int minimumWidth() const { return m_minimum.width(); }
     int minimumHeight() const { return m_minimum.height(); }
+    bool minimumHeld() const { return m_minimumHeld; }
+    void setMinimumHeld(bool held);
 
     // The minimum of a window whose frame adds frame, on workArea: the designed minimum,
     // or less where the work area is smaller (never below kSmallest).
@@ -67,6 +77,7 @@ private:
     QPointer<QScreen> m_screen;
     QSize m_designed; // the main window's, unless set
     QSize m_minimum;
+    bool m_minimumHeld;
     bool m_fitting = false;
     // What the last correction was made for; a correction is made only when this changes.
     struct Basis {

@@ -14,7 +14,7 @@ app="$1" platform="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 name="wayland-session-$platform"
 begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 xwininfo -- app_pid editor_pid browser_pid \
-  sway_pid bus_pid
+  below_pid sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 
 start_headless_sway "$name" "$([[ "$platform" == xcb ]] && echo enable || echo disable)"
@@ -29,7 +29,7 @@ printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrom
   >"$tmp/data/applications/google-chrome.desktop"
 isolate_for_nobody
 # On the host: an empty machine name runs on the session itself.
-isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform"
+isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform" QUELLVISTA_CONTROL_LIST="$tmp/runtime/controls"
   QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Idle.debug=true")
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
@@ -77,6 +77,36 @@ for round in editor browser; do
   poll 30 applied "$preset" $((before + 1)) ||
     { echo "$name: activating the $round's window did not apply $preset"; cat "$tmp/app.log"; exit 1; }
 done
+
+# The three windows tiled in columns of a 1920 x 1200 output (636 pixels inside the borders),
+# then the application's stacked above a fourth: its window (as the application lists it)
+# takes the tile it is given, as its page scrolls, on either platform (Qt's Wayland platform
+# held it at its minimum, and sway cut it off).
+swaymsg -s "$swaysock" output '*' mode 1920x1200 >/dev/null
+# fits_tile width|height LIMIT: the window is as large as its tile, which is less than LIMIT that way.
+fits_tile() {
+  alive || return 2
+  swaymsg -s "$swaysock" -t get_tree | python3 -c '
+import json, sys
+def nodes(n):
+    yield n
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        yield from nodes(c)
+drawn = [l.split("\t")[2].split() for l in open(sys.argv[3], encoding="utf-8") if l.startswith("window\tQuellvista\t")]
+for n in nodes(json.load(sys.stdin)):
+    if n.get("name") == "Quellvista" and n.get("type") == "con" and drawn:
+        tile, (width, height) = n["window_rect"], map(int, drawn[0][2:])
+        print("tile %dx%d, window %dx%d" % (tile["width"], tile["height"], width, height))
+        sys.exit(0 if tile[sys.argv[1]] < int(sys.argv[2]) and (width, height) == (tile["width"], tile["height"]) else 1)
+sys.exit(1)' "$1" "$2" "$tmp/runtime/controls"
+}
+poll 10 fits_tile width 640 >/dev/null || { echo "$name: at 636 px the window is not its tile's: $(fits_tile width 640)"; exit 1; }
+echo "$name: in a column, $(fits_tile width 640)"
+swaymsg -s "$swaysock" '[title="^Quellvista$"] focus, split v' >/dev/null
+"${as_nobody[@]}" foot --app-id=below -o workers=1 sleep 1000000 >/dev/null 2>&1 &
+below_pid=$!
+poll 10 fits_tile height 760 >/dev/null || { echo "$name: stacked, the window is not its tile's: $(fits_tile height 760)"; exit 1; }
+echo "$name: stacked, $(fits_tile height 760)"
 
 # The tray icon's click (the item's Activate) opens the pop-over, which sway floats.
 popover_floats() {
