@@ -126,11 +126,17 @@ at() {
 }
 client_size() { xwininfo -id "$window" | awk '/^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print w "x" h}'; }
 tiled() { kill -0 "$app_pid" 2>/dev/null || return 2; [[ "$(client_size)" == "$1" ]]; }
-# Once the window shows its sidebar (a pixel of it not black), a screenshot of its column.
-painted() { [[ "$(import -window root -crop 1x1+130+600 txt:- | tail -n1)" != *"#000000"* ]]; }
+# Once the window shows its sidebar (a pixel of it, half way down, not black), a screenshot
+# of its column; the application still runs then.
+painted() {
+  local height
+  height="$(xwininfo -id "$window" | awk '/^ *Height/ {print $NF}')"
+  [[ "$(import -window "$window" -crop "1x1+130+$((height / 2))" txt:- | tail -n1)" != *"#000000"* ]]
+}
 shoot() {
   poll 10 painted || { echo "small-screen (i3): the window shows nothing"; exit 1; }
   import -window root -crop 640x1200+0+0 "$out/i3-$1.png"
+  kill -0 "$app_pid" 2>/dev/null || { echo "small-screen (i3): the application ended at $1"; cat "$tmp/app.log"; exit 1; }
 }
 
 # tile APPEARANCE: the application, then two more windows beside it.
