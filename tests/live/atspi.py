@@ -6,7 +6,7 @@ windows ("Quellvista", "Quellvista pop-over"), or ":menu" for its open pop-up me
 Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE,
-                          value=N, description=TEXT, a state (checked, selected, focused,
+                          value=N, range=MIN..MAX, description=TEXT, a state (checked, selected, focused,
                           focusable, expandable, expanded, collapsed, enabled, sensitive)
                           or !STATE
   absent NAME             within 10 s no control NAME is in the window's tree
@@ -104,6 +104,12 @@ def unmet(node, checks):
             ok = node.getRoleName() == check[5:]
         elif check.startswith("value="):
             ok = value(node) == float(check[6:])
+        elif check.startswith("range="):
+            low, high = check[6:].split("..")
+            try:
+                ok = (node.queryValue().minimumValue, node.queryValue().maximumValue) == (float(low), float(high))
+            except NotImplementedError:
+                ok = False
         elif check.startswith("description="):
             ok = node.description == check[12:]
         elif check.startswith("!"):

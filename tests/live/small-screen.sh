@@ -6,9 +6,10 @@
 # Then under i3, a tiling window manager that ignores the minimum the window asks for, on
 # the 1920 x 1200 screen again: tiled as one of three columns (636 pixels inside i3's
 # borders), every control of every section is in sight or comes in sight as the window's
-# scroll bars are moved (the accessibility tree says where each control is); split to
-# 300 x 200 (296 x 180 inside), it goes on without a QML warning. Screenshots i3-640-* and
-# i3-300x200-*, light and dark, in OUT.
+# scroll bars are moved (the accessibility tree says where each control is, and which way
+# each scroll bar scrolls); split to 300 x 200 (296 x 180 inside), it paints its window and
+# goes on without a QML warning, light and dark. Screenshots i3-640-* and i3-300x200-*,
+# light and dark, in OUT.
 # Usage: small-screen.sh APP OUT
 set -euo pipefail
 app="$1" out="$2"
@@ -175,6 +176,9 @@ for section in "Display & Comfort" "Blink Detection" "Break Reminders" "Support"
 done
 at press "Display & Comfort"
 at expect "Display & Comfort" selected
+# The page's scroll bars say which way they lie and whether they scroll: across, not down.
+at expect "Horizontal" role="scroll bar" range=0..100
+at expect "Vertical" role="scroll bar" range=0..0
 shoot 640-light
 split
 shoot 300x200-light
