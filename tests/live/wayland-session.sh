@@ -6,8 +6,9 @@
 # the compositor's timeout and active again when the pointer moves (the break countdown
 # held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
 # activating a window of the editor (app_id code) applies Focus and one of the browser
-# (google-chrome) Reading. The tray icon's click opens the pop-over, a floating window, not
-# one tiled beside the others.
+# (google-chrome) Reading. Tiled in a 636-pixel column, then stacked above another window,
+# the main window is as large as its tile, Settings gear in sight. The tray icon's click
+# opens the pop-over, a floating window, not one tiled beside the others.
 # Usage: wayland-session.sh APP wayland|xcb
 set -euo pipefail
 app="$1" platform="$2"
@@ -83,7 +84,8 @@ done
 # takes the tile it is given, as its page scrolls, on either platform (Qt's Wayland platform
 # held it at its minimum, and sway cut it off).
 swaymsg -s "$swaysock" output '*' mode 1920x1200 >/dev/null
-# fits_tile width|height LIMIT: the window is as large as its tile, which is less than LIMIT that way.
+# fits_tile width|height LIMIT: the window is as large as its tile, which is less than LIMIT
+# that way, and the Settings gear at the foot of its sidebar is in it.
 fits_tile() {
   alive || return 2
   swaymsg -s "$swaysock" -t get_tree | python3 -c '
@@ -92,12 +94,16 @@ def nodes(n):
     yield n
     for c in n.get("nodes", []) + n.get("floating_nodes", []):
         yield from nodes(c)
-drawn = [l.split("\t")[2].split() for l in open(sys.argv[3], encoding="utf-8") if l.startswith("window\tQuellvista\t")]
+listed = [l.split("\t") for l in open(sys.argv[3], encoding="utf-8")]
+drawn = [list(map(int, l[2].split())) for l in listed if l[:2] == ["window", "Quellvista"]]
+gear = [list(map(int, l[2].split())) for l in listed if l[:2] == ["button", "settingsGear"]]
 for n in nodes(json.load(sys.stdin)):
-    if n.get("name") == "Quellvista" and n.get("type") == "con" and drawn:
-        tile, (width, height) = n["window_rect"], map(int, drawn[0][2:])
-        print("tile %dx%d, window %dx%d" % (tile["width"], tile["height"], width, height))
-        sys.exit(0 if tile[sys.argv[1]] < int(sys.argv[2]) and (width, height) == (tile["width"], tile["height"]) else 1)
+    if n.get("name") == "Quellvista" and n.get("type") == "con" and drawn and gear:
+        tile, (_, top, width, height), (_, y, _, h) = n["window_rect"], drawn[0], gear[0]
+        y -= top
+        print("tile %dx%d, window %dx%d, the gear %d to %d down" % (tile["width"], tile["height"], width, height, y, y + h))
+        sys.exit(0 if tile[sys.argv[1]] < int(sys.argv[2]) and (width, height) == (tile["width"], tile["height"])
+                 and y + h <= height else 1)
 sys.exit(1)' "$1" "$2" "$tmp/runtime/controls"
 }
 poll 10 fits_tile width 640 >/dev/null || { echo "$name: at 636 px the window is not its tile's: $(fits_tile width 640)"; exit 1; }
