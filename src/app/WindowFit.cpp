@@ -52,15 +52,6 @@ void WindowFit::setDesignedMinimum(const QSize &size)
     fit();
 }
 
-void WindowFit::setMinimumHeld(bool held)
-{
-    if (m_minimumHeld == held)
-        return;
-    m_minimumHeld = held;
-    fit();
-    emit minimumChanged();
-}
-
 void WindowFit::followScreen()
 {
     if (m_screen)

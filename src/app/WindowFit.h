@@ -38,9 +38,6 @@ class WindowFit : public QObject {
     Q_PROPERTY(QSize designedMinimum READ designedMinimum WRITE setDesignedMinimum NOTIFY minimumChanged)
     Q_PROPERTY(int minimumWidth READ minimumWidth NOTIFY minimumChanged)
     Q_PROPERTY(int minimumHeight READ minimumHeight NOTIFY minimumChanged)
-    // Whether the platform holds the window at no less than its minimum (Qt's Wayland
-    // platform): the window then asks for none.
-    Q_PROPERTY(bool minimumHeld READ minimumHeld WRITE setMinimumHeld NOTIFY minimumChanged)
 public:
     explicit WindowFit(QObject *parent = nullptr);
 
@@ -50,8 +47,6 @@ public:
     void setDesignedMinimum(const QSize &size);
     int minimumWidth() const { return m_minimum.width(); }
     int minimumHeight() const { return m_minimum.height(); }
-    bool minimumHeld() const { return m_minimumHeld; }
-    void setMinimumHeld(bool held);
 
     // The minimum of a window whose frame adds frame, on workArea: the designed minimum,
     // or less where the work area is smaller (never below kSmallest).
@@ -77,7 +72,8 @@ private:
     QPointer<QScreen> m_screen;
     QSize m_designed; // the main window's, unless set
     QSize m_minimum;
-    bool m_minimumHeld;
+    // The platform holds the window at no less than its minimum (Qt's Wayland platform).
+    const bool m_minimumHeld;
     bool m_fitting = false;
     // What the last correction was made for; a correction is made only when this changes.
     struct Basis {

@@ -3,7 +3,6 @@
 #include "support/TestEnvironment.h"
 
 #include "app/AppEngine.h"
-#include "app/WindowFit.h"
 
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -58,12 +57,6 @@ TEST_F(MainWindowViewTest, TheWindowCannotBeMadeSmallerThan1100By760)
     ASSERT_TRUE(window) << qPrintable(component.errorString());
     EXPECT_EQ(window->minimumSize(), QSize(1100, 760));
     EXPECT_EQ(window->size(), QSize(1100, 760));
-    // Qt's Wayland platform holds a window at its minimum, cut off by a narrower tile: there
-    // the window asks for none (the compositor's xdg-toplevel minimum is the window's).
-    auto *fit = window->findChild<WindowFit *>();
-    ASSERT_TRUE(fit);
-    fit->setMinimumHeld(true);
-    EXPECT_EQ(window->minimumSize(), QSize(0, 0));
     window->close();
 }
 
