@@ -220,14 +220,6 @@ QQuickItem *SheetFocus::openSheet(const QQuickWindow *window)
     return nullptr;
 }
 
-bool SheetFocus::inOpenSheet(const QQuickItem *item)
-{
-    for (const QPointer<SheetFocus> &sheet : openSheets())
-        if (sheet && sheet->m_scope && sheet->m_scope->isAncestorOf(item))
-            return true;
-    return false;
-}
-
 SheetFocus::SheetFocus(QObject *parent) : QObject(parent) {}
 
 SheetFocus::~SheetFocus()
@@ -475,7 +467,8 @@ void KeepFocusInView::focusChanged()
     if (!focused || !content || !content->isAncestorOf(focused))
         return;
     const int reason = focused->property("focusReason").toInt();
-    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && !SheetFocus::inOpenSheet(focused))
+    const QQuickItem *sheet = SheetFocus::openSheet(m_window);
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && !(sheet && sheet->isAncestorOf(focused)))
         return;
     // Every page between the control and this one (a page inside a window that scrolls
     // across) is scrolled, the innermost first: each brings the control, where the pages

@@ -94,8 +94,6 @@ public:
     // The scope of the sheet open in a window that covers its page (the one opened last),
     // else null.
     static QQuickItem *openSheet(const QQuickWindow *window);
-    // Whether an item lies in an open sheet or tour pop-up.
-    static bool inOpenSheet(const QQuickItem *item);
 
     void classBegin() override {}
     void componentComplete() override;
@@ -150,8 +148,8 @@ double scrollToShow(double contentY, double viewHeight, double contentHeight, do
 std::optional<double> scrollForKey(int key, double contentY, double viewHeight, double contentHeight);
 
 // Scrolls a page (a Flickable) so that the control that takes the focus from the keyboard
-// (Tab, Shift+Tab), or any way inside an open sheet or tour pop-up (its first control as it
-// opens), is in view, across and down, with the pages inside it that hold the control: Tab
+// (Tab, Shift+Tab), or any way inside an open sheet that covers the page (its first field as
+// it opens), is in view, across and down, with the pages inside it that hold the control: Tab
 // reaches every control of a page larger than its window.
 // Page Up, Page Down, Home and End that the focused control leaves unused scroll the page,
 // so that text and cards below the last control can be read without a mouse.
