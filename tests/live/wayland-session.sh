@@ -7,14 +7,17 @@
 # held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
 # activating a window of the editor (app_id code) applies Focus and one of the browser
 # (google-chrome) Reading. Tiled in a 636-pixel column, then stacked above another window,
-# the main window is as large as its tile, Settings gear in sight. The tray icon's click
-# opens the pop-over, a floating window, not one tiled beside the others.
-# Usage: wayland-session.sh APP wayland|xcb
+# the main window is as large as its tile, Settings gear in sight; in the column every control
+# of every section is reached by its scroll bars (clicked by xdotool on XWayland, by a virtual
+# pointer on Qt's Wayland platform). The tray icon's click opens the pop-over, a floating
+# window, not one tiled beside the others.
+# Usage: wayland-session.sh APP wayland|xcb QV_VIRTUALPOINTER
 set -euo pipefail
-app="$1" platform="$2"
+app="$1" platform="$2" pointer_program="$3"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 name="wayland-session-$platform"
-begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 xwininfo -- app_pid editor_pid browser_pid \
+begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv python3 xwininfo xdotool -- app_pid editor_pid browser_pid \
   below_pid sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 
@@ -31,6 +34,7 @@ printf '[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=google-chrom
 isolate_for_nobody
 # On the host: an empty machine name runs on the session itself.
 isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform" QUELLVISTA_CONTROL_LIST="$tmp/runtime/controls"
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
   QT_LOGGING_RULES="com.tebrix.Quellvista.PresetManager.info=true;com.tebrix.Quellvista.Idle.debug=true")
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
@@ -108,6 +112,28 @@ sys.exit(1)' "$1" "$2" "$tmp/runtime/controls"
 }
 poll 10 fits_tile width 640 >/dev/null || { echo "$name: at 636 px the window is not its tile's: $(fits_tile width 640)"; exit 1; }
 echo "$name: in a column, $(fits_tile width 640)"
+# There every control of every section is in sight, or comes in sight as the window's scroll
+# bars are moved with sway's pointer (the accessibility tree says where each control is: on
+# Qt's Wayland platform from the window's corner, which lies where sway's tree says).
+origin="$(swaymsg -s "$swaysock" -t get_tree | python3 -c '
+import json, sys
+def nodes(n):
+    yield n
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        yield from nodes(c)
+n = next(n for n in nodes(json.load(sys.stdin)) if n.get("name") == "Quellvista" and n.get("type") == "con")
+print("%d,%d,1920,1200," % (n["rect"]["x"] + n["window_rect"]["x"], n["rect"]["y"] + n["window_rect"]["y"]))')"
+# On XWayland xdotool moves the pointer.
+[[ "$platform" == wayland ]] && pointer="$origin$pointer_program" || pointer=""
+at() {
+  "${as_nobody[@]}" QV_POINTER="$pointer" /usr/bin/python3 "$here/atspi.py" Quellvista "$@" || { echo "$name: $*"; exit 1; }
+}
+for section in "Display & Comfort" "Blink Detection" "Break Reminders" "Support" "Settings"; do
+  at press "$section"
+  at expect "$section" selected
+  found="$(at reachable 636x1150)"
+  echo "$name: $section at 636 px: $found"
+done
 swaymsg -s "$swaysock" '[title="^Quellvista$"] focus, split v' >/dev/null
 "${as_nobody[@]}" foot --app-id=below -o workers=1 sleep 1000000 >/dev/null 2>&1 &
 below_pid=$!
