@@ -6,9 +6,9 @@ windows ("Quellvista", "Quellvista pop-over"), or ":menu" for its open pop-up me
 Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE,
-                          value=N, range=MIN..MAX, description=TEXT, a state (checked, selected, focused,
-                          focusable, expandable, expanded, collapsed, enabled, sensitive)
-                          or !STATE
+                          value=N, range=MIN..MAX (of the value), description=TEXT, a
+                          state (checked, selected, focused, focusable, expandable,
+                          expanded, collapsed, enabled, sensitive) or !STATE
   absent NAME             within 10 s no control NAME is in the window's tree
   focus-follows KEY NAME [KEY NAME...]
                           presses each KEY (xdotool) in turn and within 10 s a focus event
