@@ -94,6 +94,14 @@ QString ControlListing::listSliders()
     QString out;
     for (QWindow *window : QGuiApplication::topLevelWindows())
         if (window->isVisible())
+            out += QStringLiteral("window\t%1\t%2 %3 %4 %5\t\n")
+                       .arg(window->title().replace(QLatin1Char('\t'), QLatin1Char(' ')))
+                       .arg(window->x())
+                       .arg(window->y())
+                       .arg(window->width())
+                       .arg(window->height());
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible())
             collect(QAccessible::queryAccessibleInterface(window), out, 0);
     for (QWindow *window : QGuiApplication::topLevelWindows())
         if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())

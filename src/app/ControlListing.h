@@ -9,7 +9,8 @@ namespace qv {
 // environment names a file in QUELLVISTA_CONTROL_LIST, the sliders of every window are
 // written there once a second, one a line: "slider<TAB>name<TAB>x y width height<TAB>value minimum maximum"
 // (screen pixels; the values as the slider holds them), and the buttons and text fields the
-// same way, "button" or "text" first and, for a text field, its length last. Nothing
+// same way, "button" or "text" first and, for a text field, its length last; each shown
+// window first, "window<TAB>title<TAB>x y width height" (its size as it draws). Nothing
 // happens without the variable.
 class ControlListing : public QObject {
     Q_OBJECT

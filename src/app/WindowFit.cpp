@@ -1,6 +1,7 @@
 #include "app/WindowFit.h"
 
 #include "app/MainWindowModel.h"
+#include "platform/desktop/WindowPlatform.h"
 
 #include <QQuickWindow>
 #include <QScreen>
@@ -11,8 +12,10 @@ namespace qv {
 
 WindowFit::WindowFit(QObject *parent)
     : QObject(parent), m_designed(MainWindowModel::minimumWidth(), MainWindowModel::minimumHeight()),
-      m_minimum(m_designed)
+      m_minimum(m_designed), m_minimumHeld(WindowPlatform::nativeWayland())
 {
+    if (m_minimumHeld)
+        m_minimum = QSize(0, 0);
 }
 
 void WindowFit::setWindow(QQuickWindow *window)
@@ -97,7 +100,7 @@ void WindowFit::fit()
         return;
     const QRect area = m_screen ? m_screen->availableGeometry() : QRect();
     const QMargins frame = m_window ? m_window->frameMargins() : QMargins();
-    const QSize minimum = fittedMinimum(m_designed, area, frame);
+    const QSize minimum = m_minimumHeld ? QSize(0, 0) : fittedMinimum(m_designed, area, frame);
     if (minimum != m_minimum) {
         m_minimum = minimum;
         emit minimumChanged();

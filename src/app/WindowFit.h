@@ -21,6 +21,11 @@ namespace qv {
 // moved inside, and the page scrolls. It follows the window to another screen and a
 // screen whose size or panels change while the window is open.
 //
+// On Qt's Wayland platform the window asks for no minimum: Qt holds a window there at no less
+// than its minimum whatever size the compositor gives it, so a tile narrower than that (sway)
+// would cut the window off. On X11 the window takes the size the window manager gives it,
+// and its page scrolls: on Wayland it then does the same.
+//
 // It corrects the window at most once for each screen, work area and frame it finds (and
 // once each time the window is shown): the window manager's answer to a correction, or
 // its own placement, is never corrected again, so the two cannot move the window back
@@ -67,6 +72,8 @@ private:
     QPointer<QScreen> m_screen;
     QSize m_designed; // the main window's, unless set
     QSize m_minimum;
+    // The platform holds the window at no less than its minimum (Qt's Wayland platform).
+    const bool m_minimumHeld;
     bool m_fitting = false;
     // What the last correction was made for; a correction is made only when this changes.
     struct Basis {

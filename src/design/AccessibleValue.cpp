@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qv::design {
 
@@ -93,6 +94,17 @@ QStringList shownTexts(const QQuickItem *item)
     return texts;
 }
 
+bool isScrollBar(const QObject *object)
+{
+    return object && object->inherits("QQuickScrollBar");
+}
+
+// How far along a scroll bar is, as its properties say.
+double scrolledPercent(const QObject *bar)
+{
+    return scrollBarPercent(bar->property("position").toDouble(), bar->property("size").toDouble());
+}
+
 // A control with a text value: a leaf of the accessibility tree under the nearest item
 // that is itself in the tree.
 class ValuedControl : public QAccessibleObject, public QAccessibleValueInterface, public QAccessibleActionInterface {
@@ -124,8 +136,14 @@ public:
         if (!m_item)
             return {};
         switch (t) {
-        case QAccessible::Name:
-            return attachedProperty("name").toString();
+        case QAccessible::Name: {
+            const QString name = attachedProperty("name").toString();
+            // The AT-SPI bridge has no state for the way a scroll bar lies: its name says it.
+            if (name.isEmpty() && isScrollBar(m_item))
+                return m_item->property("orientation").toInt() == Qt::Horizontal ? QStringLiteral("Horizontal")
+                                                                                  : QStringLiteral("Vertical");
+            return name;
+        }
         case QAccessible::Description: {
             // The AT-SPI bridge carries a slider's value as a number only, and no other
             // value at all: the description begins with the value as the page shows it
@@ -145,6 +163,8 @@ public:
             return sentences(said);
         }
         case QAccessible::Value:
+            if (isScrollBar(m_item))
+                return AccessibleTexts::spoken(QString::number(scrolledPercent(m_item)) + u'%');
             return AccessibleTexts::spoken(m_item->property(kValueProperty).toString());
         default:
             return {};
@@ -163,6 +183,8 @@ public:
             return QAccessible::Role(role);
         if (isSlider())
             return QAccessible::Slider;
+        if (isScrollBar(m_item))
+            return QAccessible::ScrollBar;
         return m_item && m_item->inherits("QQuickAbstractButton") ? QAccessible::Button : QAccessible::Client;
     }
 
@@ -174,7 +196,8 @@ public:
         s.invisible = !m_item->isVisible();
         // A control that cannot be used says so, and Tab passes it by.
         s.disabled = !m_item->isEnabled();
-        s.focusable = !s.disabled && (m_item->activeFocusOnTab() || m_item->inherits("QQuickControl"));
+        s.focusable = !s.disabled && (m_item->activeFocusOnTab() ||
+                                      (m_item->inherits("QQuickControl") && !isScrollBar(m_item)));
         s.focused = m_item->hasActiveFocus();
         // A switch's state is its own property: the buttons of Qt Quick write their own
         // (never checked) state over the attached one whenever the tree is built again.
@@ -204,29 +227,43 @@ public:
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::ValueInterface && isSlider())
+        if (type == QAccessible::ValueInterface && (isSlider() || isScrollBar(m_item)))
             return static_cast<QAccessibleValueInterface *>(this);
         if (type == QAccessible::ActionInterface)
             return static_cast<QAccessibleActionInterface *>(this);
         return QAccessibleObject::interface_cast(type);
     }
 
-    // ---- a slider's number, counted in the steps its row shows (84 for "84%") ----
+    // ---- a slider's number, counted in the steps its row shows (84 for "84%"); a scroll
+    // bar's, the percentage of the way along (0 of 0 while nothing scrolls) ----
     QVariant currentValue() const override
     {
+        if (isScrollBar(m_item))
+            return scrolledPercent(m_item);
         return m_item ? QVariant(shownSteps(m_item->property("value").toDouble(), shownStep())) : QVariant();
     }
     void setCurrentValue(const QVariant &value) override
     {
+        if (isScrollBar(m_item)) {
+            const double size = std::clamp(m_item->property("size").toDouble(), 0.0, 1.0);
+            const double percent = value.toDouble();
+            if (std::isfinite(percent))
+                QMetaObject::invokeMethod(m_item, "setPosition", Q_ARG(qreal, std::clamp(percent, 0.0, 100.0) / 100 * (1 - size)));
+            return;
+        }
         if (m_item)
             moveTo(value.toDouble() * shownStep());
     }
     QVariant maximumValue() const override
     {
+        if (isScrollBar(m_item))
+            return m_item->property("size").toDouble() < 1 ? 100.0 : 0.0;
         return m_item ? QVariant(shownSteps(m_item->property("to").toDouble(), shownStep())) : QVariant();
     }
     QVariant minimumValue() const override
     {
+        if (isScrollBar(m_item))
+            return 0.0;
         return m_item ? QVariant(shownSteps(m_item->property("from").toDouble(), shownStep())) : QVariant();
     }
     QVariant minimumStepSize() const override { return m_item ? QVariant(1.0) : QVariant(); }
@@ -234,7 +271,7 @@ public:
     // ---- a button's press ----
     QStringList actionNames() const override
     {
-        if (isSlider())
+        if (isSlider() || isScrollBar(m_item))
             return {increaseAction(), decreaseAction()};
         if (m_item && m_item->inherits("QQuickAbstractButton"))
             return {pressAction()};
@@ -247,6 +284,8 @@ public:
             return;
         if (name == pressAction() && m_item->inherits("QQuickAbstractButton"))
             QMetaObject::invokeMethod(m_item, "clicked");
+        else if (isScrollBar(m_item) && (name == increaseAction() || name == decreaseAction()))
+            QMetaObject::invokeMethod(m_item, name == increaseAction() ? "increase" : "decrease");
         else if (name == increaseAction() && isSlider())
             moveTo(m_item->property("value").toDouble() + step());
         else if (name == decreaseAction() && isSlider())
@@ -429,6 +468,17 @@ public slots:
         QAccessibleEvent described(parent(), QAccessible::DescriptionChanged);
         QAccessible::updateAccessibility(&described);
     }
+    // A scroll bar's value changes with each whole percent it moves.
+    void scrolled()
+    {
+        const double percent = scrolledPercent(parent());
+        if (percent == std::exchange(m_percent, percent) || !QAccessible::isActive())
+            return;
+        QAccessibleValueChangeEvent event(parent(), percent);
+        QAccessible::updateAccessibility(&event);
+        QAccessibleEvent described(parent(), QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
+    }
     void enabledChanged()
     {
         if (!QAccessible::isActive())
@@ -448,6 +498,9 @@ public slots:
         QAccessibleStateChangeEvent event(parent(), changed);
         QAccessible::updateAccessibility(&event);
     }
+
+private:
+    double m_percent = -1;
 };
 
 void connectNotify(QQuickItem *item, const char *property, QObject *receiver, const char *slot)
@@ -520,13 +573,17 @@ QAccessibleInterface *accessibleValueFactory(const QString &, QObject *object)
     if (auto *window = qobject_cast<QQuickWindow *>(object))
         return new WindowTree(window);
     auto *item = qobject_cast<QQuickItem *>(object);
-    if (!item || !(hasTextValue(item) || hasOwnRole(item)))
+    if (!item || !(hasTextValue(item) || hasOwnRole(item) || isScrollBar(item)))
         return nullptr;
     // A change of the text is a change of the value for assistive technology.
     if (!item->findChild<ValueNotifier *>(QString(), Qt::FindDirectChildrenOnly)) {
         auto *notifier = new ValueNotifier(item);
         connectNotify(item, kValueProperty, notifier, "valueChanged()");
         connectNotify(item, kCheckedProperty, notifier, "checkedChanged()");
+        if (isScrollBar(item)) {
+            connectNotify(item, "position", notifier, "scrolled()");
+            connectNotify(item, "size", notifier, "scrolled()");
+        }
         QObject::connect(item, &QQuickItem::enabledChanged, notifier, &ValueNotifier::enabledChanged);
     }
     return new ValuedControl(item);
@@ -546,6 +603,14 @@ double shownSteps(double value, double step)
     // As the rows show a value: whole steps, cut, not rounded ("84%" for 0.848).
     const double steps = value / step;
     return std::trunc(steps + (steps < 0 ? -1e-6 : 1e-6));
+}
+
+double scrollBarPercent(double position, double size)
+{
+    if (!std::isfinite(position) || !std::isfinite(size) || size >= 1)
+        return 0;
+    // The thumb at the end of its track is at the end: 100, whatever its length.
+    return std::round(std::clamp(position / (1 - std::max(size, 0.0)), 0.0, 1.0) * 100);
 }
 
 QString AccessibleTexts::spoken(const QString &text)

@@ -52,6 +52,12 @@ QAccessibleInterface *accessibleValueFactory(const QString &className, QObject *
 // A value counted in whole steps as a row shows it: cut towards zero, not rounded.
 double shownSteps(double value, double step);
 
+// Where a scroll bar is, from its position and the size of its thumb (Qt Quick's, fractions
+// of the track): the percentage of the way along, 0 while nothing scrolls. Assistive
+// technology reads it as the bar's value, from 0 to 100, and the bar's name says which way
+// it scrolls ("Horizontal", "Vertical").
+double scrollBarPercent(double position, double size);
+
 // The values assistive technology reads for the shared controls.
 class AccessibleTexts : public QObject {
     Q_OBJECT

@@ -467,7 +467,8 @@ void KeepFocusInView::focusChanged()
     if (!focused || !content || !content->isAncestorOf(focused))
         return;
     const int reason = focused->property("focusReason").toInt();
-    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
+    const QQuickItem *sheet = SheetFocus::openSheet(m_window);
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && !(sheet && sheet->isAncestorOf(focused)))
         return;
     // Every page between the control and this one (a page inside a window that scrolls
     // across) is scrolled, the innermost first: each brings the control, where the pages

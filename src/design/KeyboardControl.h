@@ -148,8 +148,9 @@ double scrollToShow(double contentY, double viewHeight, double contentHeight, do
 std::optional<double> scrollForKey(int key, double contentY, double viewHeight, double contentHeight);
 
 // Scrolls a page (a Flickable) so that the control that takes the focus from the keyboard
-// (Tab, Shift+Tab) is in view, across and down, with the pages inside it that hold the
-// control: Tab reaches every control of a page larger than its window.
+// (Tab, Shift+Tab), or any way inside an open sheet that covers the page (its first field as
+// it opens), is in view, across and down, with the pages inside it that hold the control: Tab
+// reaches every control of a page larger than its window.
 // Page Up, Page Down, Home and End that the focused control leaves unused scroll the page,
 // so that text and cards below the last control can be read without a mouse.
 class KeepFocusInView : public QObject {

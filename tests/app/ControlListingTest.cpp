@@ -24,8 +24,9 @@ protected:
     }
 };
 
-// A measuring script finds each slider of a shown window, where it is and what it holds;
-// the list is written once a second, and only when the environment asks for it.
+// A measuring script finds each shown window and its size, and each slider of one, where it
+// is and what it holds; the list is written once a second, and only when the environment
+// asks for it.
 TEST_F(ControlListingTest, ShownSlidersAreListedWithTheirPlaceAndRange)
 {
     QQmlEngine engine;
@@ -44,8 +45,10 @@ TEST_F(ControlListingTest, ShownSlidersAreListedWithTheirPlaceAndRange)
     ASSERT_TRUE(window) << component.errorString().toStdString();
     QCoreApplication::processEvents();
     const QStringList lines = ControlListing::listSliders().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 1) << ControlListing::listSliders().toStdString();
-    const QStringList fields = lines.first().split(QLatin1Char('\t'));
+    ASSERT_EQ(lines.size(), 2) << ControlListing::listSliders().toStdString();
+    // The window first, at the size it draws.
+    EXPECT_TRUE(lines.first().startsWith("window\t") && lines.first().endsWith(" 300 200\t")) << lines.first().toStdString();
+    const QStringList fields = lines.last().split(QLatin1Char('\t'));
     ASSERT_EQ(fields.size(), 4);
     EXPECT_EQ(fields[0], "slider");
     EXPECT_EQ(fields[1], "Software Brightness") << "a tab in the name would split the line";

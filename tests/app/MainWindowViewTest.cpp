@@ -123,6 +123,20 @@ TEST_F(MainWindowViewTest, EveryControlStaysWithinReachOfAWindowSmallerThanItsMi
             };
             if (size.width() >= 1100)
                 fitsAcross(view);
+            // The scroll bars across (the window's, the page's) each have a strip of their own.
+            QList<QRectF> across;
+            std::function<void(QQuickItem *)> bars = [&](QQuickItem *item) {
+                if (!item->isVisible())
+                    return;
+                if (item->inherits("QQuickScrollBar") && item->property("orientation").toInt() == Qt::Horizontal)
+                    across << item->mapRectToScene(item->boundingRect()).intersected(QRectF(QPointF(), size));
+                for (QQuickItem *child : item->childItems())
+                    bars(child);
+            };
+            bars(view);
+            for (qsizetype i = 0; i < across.size(); ++i)
+                for (qsizetype j = i + 1; j < across.size(); ++j)
+                    EXPECT_FALSE(across[i].intersects(across[j])) << section << " at " << size.width();
             window.close();
         }
     }

@@ -444,6 +444,31 @@ TEST_F(ControlViewTest, SlidersAndSwitchesGiveTheirValuesAsValues)
     EXPECT_FALSE(toggle->state().checked);
 }
 
+// A scroll bar tells assistive technology which way it scrolls (its name: the AT-SPI bridge
+// has no state for it) and how far along it is, 0 to 100, and can be moved there.
+TEST_F(ControlViewTest, ScrollBarsSayTheirWayAndPlace)
+{
+    const std::unique_ptr<QObject> root = create(
+        "import QtQuick.Templates as T\n"
+        "Flickable { width: 300; height: 200; contentWidth: 300; contentHeight: 1000; contentY: 400\n"
+        "  T.ScrollBar.vertical: PageScrollBar { objectName: 'down' }\n"
+        "  T.ScrollBar.horizontal: PageScrollBar { objectName: 'across' } }\n");
+    ASSERT_TRUE(root);
+    auto *item = qobject_cast<QQuickItem *>(root.get());
+    QAccessibleInterface *down = QAccessible::queryAccessibleInterface(test::findItem(item, "down"));
+    ASSERT_TRUE(down && down->valueInterface());
+    EXPECT_EQ(down->role(), QAccessible::ScrollBar);
+    EXPECT_EQ(down->text(QAccessible::Name), "Vertical");
+    EXPECT_EQ(down->valueInterface()->currentValue().toDouble(), 50);
+    EXPECT_EQ(down->valueInterface()->maximumValue().toDouble(), 100);
+    down->valueInterface()->setCurrentValue(100);
+    EXPECT_DOUBLE_EQ(root->property("contentY").toDouble(), 800);
+    QAccessibleInterface *across = QAccessible::queryAccessibleInterface(test::findItem(item, "across"));
+    ASSERT_TRUE(across && across->valueInterface());
+    EXPECT_EQ(across->text(QAccessible::Name), "Horizontal");
+    EXPECT_EQ(across->valueInterface()->maximumValue().toDouble(), 0) << "nothing to scroll";
+}
+
 // Assistive technology's "Press" clicks a button once (twice would undo a switch); a
 // disabled one is disabled in the tree, Tab passes it by, and Press does nothing.
 TEST_F(ControlViewTest, PressClicksTheSharedButtonsOnce)

@@ -6,9 +6,9 @@ windows ("Quellvista", "Quellvista pop-over"), or ":menu" for its open pop-up me
 Commands:
   expect NAME [CHECK...]  within 10 s a control NAME (a "*" at the end or the start
                           of NAME matches the rest of the name) shows every CHECK: role=ROLE,
-                          value=N, description=TEXT, a state (checked, selected, focused,
-                          focusable, expandable, expanded, collapsed, enabled, sensitive)
-                          or !STATE
+                          value=N, range=MIN..MAX (of the value), description=TEXT, a
+                          state (checked, selected, focused, focusable, expandable,
+                          expanded, collapsed, enabled, sensitive) or !STATE
   absent NAME             within 10 s no control NAME is in the window's tree
   focus-follows KEY NAME [KEY NAME...]
                           presses each KEY (xdotool) in turn and within 10 s a focus event
@@ -28,11 +28,17 @@ Commands:
   dump                    prints the window's tree
 Exits 1 with the reason (and the tree) when a control or a check is not met.
 """
+import os
 import subprocess
 import sys
 import time
 
 import pyatspi
+
+# How the pointer clicks and drags: xdotool, or "DX,DY,WIDTH,HEIGHT,PROGRAM" where a Wayland
+# window knows nothing of its place: qv_virtualpointer, the window at DX,DY of a desktop of
+# WIDTH x HEIGHT.
+POINTER = os.environ.get("QV_POINTER", "")
 
 STATES = {name: getattr(pyatspi, "STATE_" + name.upper())
           for name in ("checked", "selected", "focused", "focusable", "showing", "visible", "expandable",
@@ -104,6 +110,12 @@ def unmet(node, checks):
             ok = node.getRoleName() == check[5:]
         elif check.startswith("value="):
             ok = value(node) == float(check[6:])
+        elif check.startswith("range="):
+            low, high = check[6:].split("..")
+            try:
+                ok = (node.queryValue().minimumValue, node.queryValue().maximumValue) == (float(low), float(high))
+            except NotImplementedError:
+                ok = False
         elif check.startswith("description="):
             ok = node.description == check[12:]
         elif check.startswith("!"):
@@ -263,7 +275,15 @@ def reachable(frame):
         return wx <= at[0] < wx + ww and wy <= at[1] < wy + wh
 
     def xdotool(*args):
-        subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+        if not POINTER:
+            subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+            return
+        # A compositor's virtual pointer clicks where xdotool lets go (a scroll bar's thumb
+        # goes there as after a drag), from the window's place on the desktop.
+        dx, dy, width, height, program = POINTER.split(",", 4)
+        moves = [i for i, a in enumerate(args) if a == "mousemove"]
+        x, y = args[moves[-1] + 1], args[moves[-1] + 2]
+        subprocess.run([program, str(x + int(dx)), str(y + int(dy)), width, height], check=True)
 
     # The bars from the outermost in (a page's own come after its content in the tree). A bar
     # is moved only where a control lies out of sight its way; clicked at its end, it tells

@@ -6,9 +6,10 @@
 # Then under i3, a tiling window manager that ignores the minimum the window asks for, on
 # the 1920 x 1200 screen again: tiled as one of three columns (636 pixels inside i3's
 # borders), every control of every section is in sight or comes in sight as the window's
-# scroll bars are moved (the accessibility tree says where each control is); split to
-# 300 x 200 (296 x 180 inside), it goes on without a QML warning. Screenshots i3-640-* and
-# i3-300x200-*, light and dark, in OUT.
+# scroll bars are moved (the accessibility tree says where each control is, and which way
+# each scroll bar scrolls); split to 300 x 200 (296 x 180 inside), it paints its window and
+# goes on without a QML warning, light and dark. Screenshots i3-640-* and i3-300x200-*,
+# light and dark, in OUT.
 # Usage: small-screen.sh APP OUT
 set -euo pipefail
 app="$1" out="$2"
@@ -125,11 +126,17 @@ at() {
 }
 client_size() { xwininfo -id "$window" | awk '/^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print w "x" h}'; }
 tiled() { kill -0 "$app_pid" 2>/dev/null || return 2; [[ "$(client_size)" == "$1" ]]; }
-# Once the window shows its sidebar (a pixel of it not black), a screenshot of its column.
-painted() { [[ "$(import -window root -crop 1x1+130+600 txt:- | tail -n1)" != *"#000000"* ]]; }
+# Once the window shows its sidebar (a pixel of it, half way down, not black), a screenshot
+# of its column; the application still runs then.
+painted() {
+  local height
+  height="$(xwininfo -id "$window" | awk '/^ *Height/ {print $NF}')"
+  [[ "$(import -window "$window" -crop "1x1+130+$((height / 2))" txt:- | tail -n1)" != *"#000000"* ]]
+}
 shoot() {
   poll 10 painted || { echo "small-screen (i3): the window shows nothing"; exit 1; }
   import -window root -crop 640x1200+0+0 "$out/i3-$1.png"
+  kill -0 "$app_pid" 2>/dev/null || { echo "small-screen (i3): the application ended at $1"; cat "$tmp/app.log"; exit 1; }
 }
 
 # tile APPEARANCE: the application, then two more windows beside it.
@@ -168,6 +175,9 @@ for section in "Display & Comfort" "Blink Detection" "Break Reminders" "Support"
 done
 at press "Display & Comfort"
 at expect "Display & Comfort" selected
+# The page's scroll bars say which way they lie and whether they scroll: across, not down.
+at expect "Horizontal" role="scroll bar" range=0..100
+at expect "Vertical" role="scroll bar" range=0..0
 shoot 640-light
 split
 shoot 300x200-light

@@ -30,17 +30,21 @@ Item {
 
     // A window narrower than the sidebar and the narrowest page (a tiling window manager
     // may give it far less than it asks for) scrolls across as a whole; the sidebar scrolls
-    // down in a window shorter than it, and each page scrolls either way on its own.
+    // down in a window shorter than it, and each page scrolls either way on its own. The
+    // window's scroll bar across then has a strip of its own below the page's.
     Flickable {
         id: shell
         objectName: "shellScroller"
         anchors.fill: parent
         contentWidth: shellAcross.content
-        contentHeight: height
+        contentHeight: height - (shellAcross.scrolls ? shellBar.height : 0)
         interactive: shellAcross.scrolls
         boundsBehavior: Flickable.StopAtBounds
 
-        T.ScrollBar.horizontal: PageScrollBar {}
+        T.ScrollBar.horizontal: PageScrollBar {
+            id: shellBar
+            objectName: "shellBar"
+        }
 
         ScrollExtent {
             id: shellAcross
@@ -54,7 +58,7 @@ Item {
 
         RowLayout {
             width: shell.contentWidth
-            height: shell.height
+            height: shell.contentHeight
             spacing: 0
 
             Flickable {

@@ -349,7 +349,9 @@ Card {
         parent: T.Overlay.overlay
         x: parent ? (parent.width - width) / 2 : 0
         y: parent ? Math.max(16, (parent.height - height) / 3) : 0
-        width: 340
+        // Narrower in a narrow window; kept inside the window.
+        width: parent ? Math.min(340, parent.width - 2 * margins) : 340
+        margins: 8
         implicitHeight: contentItem.implicitHeight + topPadding + bottomPadding
         padding: 16
         modal: true

@@ -155,7 +155,7 @@ TEST_F(BlocksViewTest, SlidersWriteTheModelAndKeepFollowingIt)
 }
 
 // The rename sheet: Return with a blank name keeps it open and renames nothing; Save is
-// disabled then; Escape dismisses it.
+// disabled then; Escape dismisses it. It fits a window narrower than itself.
 TEST_F(BlocksViewTest, RenameSheetObeysTheSaveRuleOnReturn)
 {
     show();
@@ -186,8 +186,13 @@ TEST_F(BlocksViewTest, RenameSheetObeysTheSaveRuleOnReturn)
     EXPECT_FALSE(model->renaming());
     EXPECT_EQ(PresetManager::shared().displayName(ComfortPreset::focus), "Deep work");
 
+    // In a window narrower than the sheet (a tile of a tiling window manager) it fits.
+    window->resize(296, 180);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->contentItem()->width() == 296; }));
     model->trigger(0, QStringLiteral("rename"));
     settle();
+    for (QQuickItem *shown : {field, save})
+        EXPECT_TRUE(QRectF(0, 0, 296, 180).contains(shown->mapRectToScene(QRectF(0, 0, shown->width(), shown->height()))));
     QTest::keyClick(window.get(), Qt::Key_Escape);
     settle();
     EXPECT_FALSE(model->renaming());

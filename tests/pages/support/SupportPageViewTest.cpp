@@ -140,3 +140,43 @@ TEST_F(SupportPageViewTest, EveryStateShowsWithoutAWarning)
 }
 
 } // namespace
+
+// In a window smaller than the composer (296 x 180, a tile of a tiling window manager) the
+// composer scrolls: the comment field it opens on is in sight, and so is every control Tab
+// reaches in it, Cancel and Save among them.
+TEST_F(SupportPageViewTest, TheComposerScrollsToItsFocusedControlInASmallWindow)
+{
+    QQmlEngine engine;
+    prepareAppEngine(engine);
+    QQuickWindow window;
+    window.resize(296, 180);
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Quellvista/Support/qml/SupportPage.qml")));
+    std::unique_ptr<QObject> root(component.create());
+    auto *page = qobject_cast<QQuickItem *>(root.get());
+    ASSERT_TRUE(page) << qPrintable(component.errorString());
+    page->setParentItem(window.contentItem());
+    page->setSize(QSizeF(296, 180));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    root->findChild<SupportPageModel *>()->leaveComment();
+    settle();
+    root->findChild<FeedbackComposerModel *>()->setComment(QStringLiteral("Too bright at night"));
+    // Wholly, or 200 pixels of it each way for a field wider than the window.
+    const auto inSight = [&](QQuickItem *item) {
+        const QRectF rect = item ? item->mapRectToScene(QRectF(0, 0, item->width(), item->height())) : QRectF();
+        const QRectF shown = rect.intersected(QRectF(0, 0, 296, 180));
+        return !rect.isEmpty() && shown.width() >= std::min<qreal>(rect.width(), 200) &&
+               shown.height() >= std::min<qreal>(rect.height(), 200);
+    };
+    QStringList reached{window.activeFocusItem() ? window.activeFocusItem()->objectName() : QString()};
+    EXPECT_EQ(reached.first(), "commentEditor");
+    EXPECT_TRUE(inSight(window.activeFocusItem()));
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(&window, Qt::Key_Tab);
+        settle();
+        reached << window.activeFocusItem()->objectName();
+        EXPECT_TRUE(inSight(window.activeFocusItem())) << reached.last().toStdString();
+    }
+    EXPECT_TRUE(reached.contains("cancelButton") && reached.contains("saveButton")) << reached.join(' ').toStdString();
+    window.close();
+}
