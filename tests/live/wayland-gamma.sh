@@ -12,6 +12,10 @@
 #  - stopped right after telling the layout at start (GetCurrentState), before the ramps,
 #    for longer than a call's timeout: one line of the log, and Evening on every CRTC
 #    within 2 s of it going on; SIGTERM puts the originals back;
+#  - busy for 8 s at start (GetResources and GetCurrentState unanswered past a call's
+#    timeout): one line of the log, and the stored Evening on every CRTC within 2 s of the
+#    answer; started with Neutral and busy the same way, the hot key's Evening 0.5 s after
+#    the answer is on every CRTC within 2 s of the key;
 #  - a monitor plugged in (MonitorsChanged, a new CRTC) gets the formula within the
 #    debounce plus 100 ms, and its original back at quit;
 #  - with the desktop's Night Light on, the page says so (screenshots, light and dark).
@@ -169,6 +173,49 @@ elapsed=$((($(date +%s%N) - resumed) / 1000000)) # with the reads of the ramps: 
 stop_app TERM
 mutter_at same "${connectors[@]}" || fail "after a stall at start and SIGTERM the CRTCs are not at their originals"
 echo "wayland-gamma: GNOME: stalled after GetCurrentState at start; Evening on every CRTC $elapsed ms after it went on"
+
+# GNOME busy for 8 s at start: stopped before the application starts, so GetResources and
+# GetCurrentState go unanswered past a call's timeout (5 s). The calls stay under way: the
+# stored Evening is on every CRTC within 2 s of the answer (the displays' reapply comes 1.5 s
+# after they are listed). Started with Neutral, the hot key's Evening 0.5 s after the answer
+# is on every CRTC within 2 s of the key. settled_after runs a command and prints the ms to
+# the last change of the CRTCs' ramps within 3 s.
+settled_after() {
+  "$python" - "$@" <<'EOF'
+import subprocess, sys, time, dbus
+config = dbus.SessionBus().get_object('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig', introspect=False)
+subprocess.run(sys.argv[1:], check=True)
+start, seen, last = time.monotonic(), None, 'never'
+while time.monotonic() - start < 3:
+    now = [config.Ramp(c, dbus_interface='org.quellvista.Test.DisplayConfig') for c in ('DP-1', 'eDP-1')]
+    last = int((time.monotonic() - start) * 1000) if seen not in (None, now) else last
+    seen = now
+    time.sleep(0.01)
+print(last)
+EOF
+}
+for stored in "$evening_store" '"activePreset":{"t":"string","v":"Neutral"},"profileIntensity":{"t":"double","v":0.65}'; do
+  store "$stored"
+  kill -STOP "$config_pid"
+  stopped_at=$(date +%s%N)
+  start_in_wayland
+  poll 15 grep -q "did not answer when the screens' layout was read" "$tmp/app.log" ||
+    { kill -CONT "$config_pid"; fail "GNOME busy at start was not logged"; }
+  sleep "$("$python" -c "print(max(0, 8 - ($(date +%s%N) - $stopped_at) / 1e9))")"
+  if [[ "$stored" == "$evening_store" ]]; then
+    busy_ms=$(settled_after kill -CONT "$config_pid")
+  else
+    kill -CONT "$config_pid" && sleep 0.5
+    key_ms=$(settled_after xdotool key super+shift+n)
+  fi
+  mutter_at preset "${connectors[@]}" || fail "after GNOME was busy at start Evening is not on every CRTC"
+  [[ "$(grep -c "did not answer" "$tmp/app.log")" == 1 ]] || fail "GNOME busy at start was not logged once"
+  stop_app TERM
+  mutter_at same "${connectors[@]}" || fail "after GNOME was busy at start and SIGTERM the CRTCs are not at their originals"
+done
+[[ "$busy_ms$key_ms" != *never* ]] && ((busy_ms <= 2000 && key_ms <= 2000)) ||
+  fail "after GNOME was busy at start Evening took $busy_ms ms, the hot key's $key_ms ms (more than 2000)"
+echo "wayland-gamma: GNOME: busy for 8 s at start; Evening on every CRTC $busy_ms ms after the answer, the hot key's $key_ms ms after the key"
 
 # A monitor plugged in while running: its CRTC gets the formula within the debounce
 # (1.5 s) plus 100 ms of its MonitorsChanged.

@@ -92,6 +92,9 @@ public:
     // Asks the compositor again for a ramp it refused the CRTC (another program held it);
     // layoutChanged() follows when the answer changes what is known.
     virtual void askAgain(quint32) {}
+    // Asks again at once for a layout the server refused, where the method waits to try
+    // again (the user's change); layoutChanged() follows when it is in.
+    virtual void askLayoutAgain() {}
     // At quit: sends at once the writes and reads that wait behind one under way (they
     // still reach the server in order, after it), then waits for what is under way and
     // says what it answered, until a call is not answered in time: the ramps put back

@@ -478,6 +478,15 @@ void HostDisplays::settle(quint32 crtc)
     m_originals = originals;
 }
 
+void HostDisplays::askForLayout()
+{
+    const qint64 now = scheduler().monotonicMs();
+    if (m_layoutAskedAt && now - *m_layoutAskedAt < kChangeGapMs)
+        return;
+    m_layoutAskedAt = now;
+    m_method->askLayoutAgain();
+}
+
 void HostDisplays::logOnce(const QString &key, const QString &message) const
 {
     if (m_logged.contains(key))
@@ -692,8 +701,10 @@ HostDisplays::Result HostDisplays::keepOriginal(quint32 crtc, int size, DisplayI
 
 DisplayResult HostDisplays::setTransferFormula(DisplayId display, const TransferFormula &formula)
 {
-    if (const QString reason = m_method->unavailableReason(); !reason.isEmpty())
+    if (const QString reason = m_method->unavailableReason(); !reason.isEmpty()) {
+        askForLayout();
         return displayResult({Status::gone, reason});
+    }
     const Output *output = findOutput(display);
     if (!output) {
         // Once per display until the configuration changes: an animation keeps asking.
@@ -960,6 +971,9 @@ void HostDisplays::readPutBack(const QList<quint32> &crtcs)
 void HostDisplays::restoreColorSyncSettings()
 {
     Q_ASSERT(isMainThread());
+    // With no display known (the layout could not be read), the tuning's change ends here.
+    if (m_layout.outputs.isEmpty() && !m_method->unavailableReason().isEmpty())
+        askForLayout();
     m_formulas.clear();
     m_again.clear();
     m_restoreAgain = false;

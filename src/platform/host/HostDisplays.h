@@ -231,6 +231,9 @@ private:
     // Writes the formula again where a ramp no longer holds what we wrote.
     void rewriteChangedRamps();
     void logOnce(const QString &key, const QString &message) const;
+    // The user's change meets a method that cannot set ramps now: a layout it waits to read
+    // again is asked for at once, at most once per kChangeGapMs (not at every frame of a fade).
+    void askForLayout();
 
     Logger m_log{"HostDisplays"};
     std::unique_ptr<host::GammaMethod> m_method;
@@ -257,6 +260,7 @@ private:
     // change (a fade's frames, a slider being dragged).
     static constexpr qint64 kChangeGapMs = 500;
     QHash<DisplayId, qint64> m_formulaAt; // when each display was given its last formula (monotonic)
+    std::optional<qint64> m_layoutAskedAt; // when askForLayout() last asked (monotonic)
     mutable QSet<QString> m_logged;
     QList<TaskHandle> m_rampChecks; // after a manager took over
     QMap<int, ReconfigurationCallback> m_callbacks;

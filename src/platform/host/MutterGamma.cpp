@@ -231,6 +231,7 @@ MutterGamma::MutterGamma(const QDBusConnection &sessionBus, Options options, QOb
 MutterGamma::~MutterGamma()
 {
     m_retry.cancel();
+    m_layoutWait.cancel();
     settle();
 }
 
@@ -307,6 +308,8 @@ void MutterGamma::answered()
     if (m_stalled) {
         m_stalled = false;
         m_log.info("GNOME's display configuration answers again");
+        if (m_reading)
+            return; // the read under way brings the whole layout
         if (m_unread.isEmpty()) {
             // The back-end writes again what did not get through.
             QMetaObject::invokeMethod(this, &GammaMethod::layoutChanged, Qt::QueuedConnection);
@@ -322,6 +325,33 @@ void MutterGamma::askAgain(quint32 crtc)
 {
     if (m_unread.contains(crtc) && !m_reading && !m_rampReads.contains(crtc))
         sendRead(crtc);
+}
+
+void MutterGamma::askLayoutAgain()
+{
+    // A read under way is answered as soon as the compositor answers: nothing to add.
+    if (m_retry.isActive() && !m_reading)
+        read();
+}
+
+void MutterGamma::layoutUnanswered()
+{
+    using namespace mutter;
+    unanswered(QStringLiteral("when the screens' layout was read"));
+    const QString reason =
+        QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas);
+    if (m_layout.outputs.isEmpty()) {
+        m_reason = reason;
+        emit layoutChanged();
+        return;
+    }
+    // The displays stay as read last (a stall is no unplugging); what is written to them
+    // meanwhile answers stale and follows the layout once it is in.
+    QSet<quint32> crtcs;
+    for (const Output &output : std::as_const(m_layout.outputs))
+        crtcs.insert(output.crtc);
+    for (const quint32 crtc : std::as_const(crtcs))
+        emit writeFailed(crtc, reason);
 }
 
 QString MutterGamma::methodName() const
@@ -363,7 +393,8 @@ QDBusMessage MutterGamma::methodCall(const QString &method, const QVariantList &
     return message;
 }
 
-void MutterGamma::callAll(const QList<QDBusMessage> &calls, std::function<void(const QList<QDBusMessage> &)> done)
+void MutterGamma::callAll(const QList<QDBusMessage> &calls, int timeoutMs,
+                          std::function<void(const QList<QDBusMessage> &)> done)
 {
     struct Gathered {
         QList<QDBusMessage> replies;
@@ -374,7 +405,7 @@ void MutterGamma::callAll(const QList<QDBusMessage> &calls, std::function<void(c
     gathered->left = calls.size();
     const int generation = m_generation;
     for (qsizetype i = 0; i < calls.size(); ++i) {
-        auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(calls.at(i), m_options.callTimeoutMs), this);
+        auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(calls.at(i), timeoutMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
                 [this, i, gathered, generation, done](QDBusPendingCallWatcher *call) {
                     call->deleteLater();
@@ -394,13 +425,18 @@ void MutterGamma::read()
     // What waits belongs to the CRTC ids of the old serial; the back-end writes again.
     m_waiting.clear();
     m_readAfter.clear();
+    // A compositor busy past a call's time is said to stall, but its answer is still waited
+    // for: however late, it is the layout.
+    m_layoutWait.cancel();
+    m_layoutWait = scheduler().after(m_options.callTimeoutMs, this, [this] { layoutUnanswered(); });
     const QString dbus = QStringLiteral("org.freedesktop.DBus");
     const QString dbusPath = QStringLiteral("/org/freedesktop/DBus");
     QDBusMessage owner = QDBusMessage::createMethodCall(dbus, dbusPath, dbus, QStringLiteral("GetNameOwner"));
     owner << QLatin1String(kService);
     const QList<QDBusMessage> calls{methodCall(QStringLiteral("GetResources")), methodCall(QStringLiteral("GetCurrentState")),
                                     owner, QDBusMessage::createMethodCall(dbus, dbusPath, dbus, QStringLiteral("GetId"))};
-    callAll(calls, [this](const QList<QDBusMessage> &replies) {
+    callAll(calls, m_options.layoutWaitMs, [this](const QList<QDBusMessage> &replies) {
+        m_layoutWait.cancel();
         if (replies[2].type() == QDBusMessage::ReplyMessage)
             m_owner = replies[2].arguments().value(0).toString();
         if (replies[3].type() == QDBusMessage::ReplyMessage)
@@ -411,9 +447,10 @@ void MutterGamma::read()
                 continue;
             if (isGone(reply.errorName()))
                 return fail(QStringLiteral("GNOME's display configuration is not running; %1").arg(kNotFormulas), false);
+            // Unanswered even after the long wait: asked again at once, behind the call that
+            // went unanswered (the stall was said when a call's time had passed).
             if (bus::timedOut(reply.errorName()))
-                return fail(QStringLiteral("GNOME's display configuration does not answer; %1 until it does").arg(kNotFormulas),
-                            true);
+                return read();
             return fail(QStringLiteral("GNOME's display configuration refused to tell the screens' layout (%1); %2")
                             .arg(errorText(reply), kNotFormulas),
                         true);
@@ -426,6 +463,7 @@ void MutterGamma::read()
                                 .arg(reply == &replies[0] ? QStringLiteral("GetResources") : QStringLiteral("GetCurrentState"),
                                      reply->signature(), *signature, kNotFormulas),
                             false);
+        answered();
         const quint32 serial = replies[0].arguments().value(0).toUInt();
         if (replies[1].arguments().value(0).toUInt() != serial)
             return readAgainAfterStale(QStringLiteral("between its two answers"));
@@ -471,7 +509,7 @@ void MutterGamma::read()
             rampCalls << methodCall(QStringLiteral("GetCrtcGamma"), {serial, handle - 1});
         if (rampCalls.isEmpty())
             return rampsAnswered(read, {});
-        callAll(rampCalls, [this, read](const QList<QDBusMessage> &answers) {
+        callAll(rampCalls, m_options.callTimeoutMs, [this, read](const QList<QDBusMessage> &answers) {
             QStringList problems;
             for (qsizetype i = 0; i < answers.size(); ++i) {
                 const QDBusMessage &reply = answers[i];
@@ -578,6 +616,7 @@ void MutterGamma::fail(const QString &reason, bool retry)
 {
     ++m_generation; // the answers still under way are void
     m_reading = false;
+    m_layoutWait.cancel();
     m_layout = {};
     m_ramps.clear();
     m_sent.clear();

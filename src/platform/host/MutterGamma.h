@@ -25,7 +25,14 @@ namespace qv::host {
 // While a read is under way a write answers stale: a CRTC id belongs to one serial, and
 // a write is only sent with the serial its CRTC ids were read under (the compositor
 // refuses any other, and such a refusal starts a read again). A service that restarts
-// is read afresh; one that does not answer is asked again after bus::kRetryMs.
+// is read afresh; one that refuses to tell its layout is asked again after bus::kRetryMs,
+// or at once at the user's next change (askLayoutAgain()).
+//
+// A compositor that does not tell its layout within a call's time (busy, or stopped) is
+// said once in the log, and on the page while no layout is known (the displays read
+// before stay, and what is written meanwhile waits for the layout); the read stays under
+// way, so that its answer, however late, is the layout at once. Only a read left
+// unanswered for Options::layoutWaitMs is sent again, at once.
 //
 // A read whose ramps the compositor does not answer in time (it stalls) gives the layout
 // without them: those CRTCs fail with one log line for the stall, and a read of each stays
@@ -50,6 +57,7 @@ public:
 
     struct Options {
         int callTimeoutMs = 5 * bus::kCallTimeoutMs; // a call not answered by then counts as lost
+        int layoutWaitMs = 60'000; // how long a read of the layout waits for its answer before it is sent again
     };
 
     explicit MutterGamma(const QDBusConnection &sessionBus, QObject *parent = nullptr);
@@ -66,6 +74,8 @@ public:
     void readRamp(quint32 crtc) override;
     // Reads again the ramp of a CRTC whose read went unanswered, unless one is under way.
     void askAgain(quint32 crtc) override;
+    // Reads the layout at once where a read waits to be tried again (it was refused).
+    void askLayoutAgain() override;
     void settle() override;
     // The compositor's own id of the CRTC (the one DisplayConfig takes).
     QString crtcName(quint32 crtc) const override;
@@ -88,7 +98,8 @@ private:
     struct Read; // the answers of one read, gathered
 
     void read();
-    void readAnswered(const std::shared_ptr<Read> &read);
+    // The layout's calls are not answered within a call's time: the stall is said.
+    void layoutUnanswered();
     void rampsAnswered(const std::shared_ptr<Read> &read, const QString &problems);
     // Ends a read that went wrong: the reason for the page, a log line, no layout.
     void fail(const QString &reason, bool retry);
@@ -97,7 +108,8 @@ private:
     void setReason(const QString &reason);
     // Sends the calls at once; done hears every answer, in order, when the last is in,
     // unless a newer read or the service's going made them void.
-    void callAll(const QList<QDBusMessage> &calls, std::function<void(const QList<QDBusMessage> &)> done);
+    void callAll(const QList<QDBusMessage> &calls, int timeoutMs,
+                 std::function<void(const QList<QDBusMessage> &)> done);
     QDBusMessage methodCall(const QString &method, const QVariantList &arguments = {}) const;
     // Sends one call whose answer goes to done (also from settle()).
     void track(const QDBusMessage &message, std::function<void(const QDBusMessage &)> done);
@@ -130,6 +142,7 @@ private:
     int m_staleReads = 0;  // reads in a row that the serial outran
     int m_staleWrites = 0; // writes refused as stale since the last one taken
     TaskHandle m_retry;
+    TaskHandle m_layoutWait; // says the stall once the layout's calls outlast a call's time
     bus::Note m_note;
     struct Call {
         int id = 0;

@@ -11,6 +11,7 @@ The test drives it through org.quellvista.Test.DisplayConfig on the same object:
       (GetCrtcGamma) channels of different sizes; "empty" (GetCrtcGamma) empty channels;
       "vanished" (GetCrtcGamma, SetCrtcGamma) says the CRTC does not exist; "stale"
       (SetCrtcGamma) moves the serial on before every write; "silent" never answers;
+      "refuse" (GetResources, GetCurrentState) answers with an error;
       "reverse" (SetCrtcGamma) sets each ramp at once but holds its answer until the
       next write comes, then answers the later one first.
   BumpSerial(signal): a new serial, with MonitorsChanged when signal is true.
@@ -78,6 +79,9 @@ class DisplayConfig(dbus.service.Object):
     def _answer(self, method, reply, error, answer):
         fault = self.faults.get(method, '')
         if fault == 'silent':
+            return
+        if fault == 'refuse':
+            error(dbus.exceptions.DBusException('Busy', name='org.freedesktop.DBus.Error.Failed'))
             return
         reply(*answer(fault))
         if self.stall_after == method:
