@@ -2,13 +2,24 @@
 
 #include "app/MainWindowModel.h"
 #include "platform/desktop/WindowPlatform.h"
+#include "runtime/Logging.h"
 
+#include <QGuiApplication>
 #include <QQuickWindow>
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace qv {
+
+namespace {
+const Logger &windowLog()
+{
+    static const Logger logger("Window");
+    return logger;
+}
+} // namespace
 
 WindowFit::WindowFit(QObject *parent)
     : QObject(parent), m_designed(MainWindowModel::minimumWidth(), MainWindowModel::minimumHeight()),
@@ -16,6 +27,11 @@ WindowFit::WindowFit(QObject *parent)
 {
     if (m_minimumHeld)
         m_minimum = QSize(0, 0);
+    // A monitor switched off or on changes the desktop around a window whose own screen stays.
+    if (qGuiApp) {
+        connect(qGuiApp, &QGuiApplication::screenAdded, this, &WindowFit::fitSoon);
+        connect(qGuiApp, &QGuiApplication::screenRemoved, this, &WindowFit::fitSoon);
+    }
 }
 
 void WindowFit::setWindow(QQuickWindow *window)
@@ -25,23 +41,23 @@ void WindowFit::setWindow(QQuickWindow *window)
     if (m_window)
         disconnect(m_window, nullptr, this, nullptr);
     m_window = window;
-    m_corrected.reset();
+    m_lookedAt.reset();
     if (window) {
-        connect(window, &QWindow::screenChanged, this, &WindowFit::followScreen);
         // The frame's size is known once the window manager has framed the window, which
-        // moves it: look again then, and whenever the window is shown or resized. A move
-        // alone brings no correction (see fit()).
+        // moves it: look again then, and whenever the window is shown, resized or changes
+        // its screen. A move alone brings no correction (see correction()).
+        connect(window, &QWindow::screenChanged, this, &WindowFit::fitSoon);
         for (auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
-            connect(window, signal, this, &WindowFit::fit);
+            connect(window, signal, this, &WindowFit::fitSoon);
         connect(window, &QWindow::visibleChanged, this, [this] {
             // A window shown again is looked at afresh.
             if (!m_window->isVisible())
-                m_corrected.reset();
-            fit();
+                m_lookedAt.reset();
+            fitSoon();
         });
     }
     emit windowChanged();
-    followScreen();
+    fit();
 }
 
 void WindowFit::setDesignedMinimum(const QSize &size)
@@ -52,16 +68,11 @@ void WindowFit::setDesignedMinimum(const QSize &size)
     fit();
 }
 
-void WindowFit::followScreen()
+void WindowFit::fitSoon()
 {
-    if (m_screen)
-        disconnect(m_screen, nullptr, this, nullptr);
-    m_screen = m_window ? m_window->screen() : nullptr;
-    if (m_screen) {
-        connect(m_screen, &QScreen::availableGeometryChanged, this, &WindowFit::fit);
-        connect(m_screen, &QScreen::geometryChanged, this, &WindowFit::fit);
-    }
-    fit();
+    if (std::exchange(m_fitSoon, true))
+        return;
+    QMetaObject::invokeMethod(this, &WindowFit::fit, Qt::QueuedConnection);
 }
 
 QSize WindowFit::fittedMinimum(const QSize &designed, const QRect &workArea, const QMargins &frame)
@@ -94,11 +105,38 @@ QRect WindowFit::corrected(const QRect &frameGeometry, const QRect &workArea, co
     return placedInside(frameGeometry, workArea);
 }
 
+std::optional<QRect> WindowFit::correction(const Desktop &desktop, const QRect &workArea, const QRect &frameGeometry)
+{
+    // The window manager's answer to a correction comes as moves and resizes, and may take
+    // the window through other screens on its way (a window whose middle lies beyond every
+    // screen belongs to whichever it overlaps): on the same desktop none of these is
+    // answered again.
+    if (m_lookedAt == desktop)
+        return std::nullopt;
+    m_lookedAt = desktop;
+    QRegion areas;
+    for (const QRect &area : desktop.workAreas)
+        areas += area;
+    const QRect placed = corrected(frameGeometry, workArea, areas);
+    if (placed == frameGeometry)
+        return std::nullopt;
+    return placed;
+}
+
 void WindowFit::fit()
 {
-    if (m_fitting)
-        return;
-    const QRect area = m_screen ? m_screen->availableGeometry() : QRect();
+    m_fitSoon = false;
+    QScreen *screen = m_window ? m_window->screen() : nullptr;
+    if (screen != m_screen) {
+        if (m_screen)
+            disconnect(m_screen, nullptr, this, nullptr);
+        m_screen = screen;
+        if (screen) {
+            connect(screen, &QScreen::availableGeometryChanged, this, &WindowFit::fitSoon);
+            connect(screen, &QScreen::geometryChanged, this, &WindowFit::fitSoon);
+        }
+    }
+    const QRect area = screen ? screen->availableGeometry() : QRect();
     const QMargins frame = m_window ? m_window->frameMargins() : QMargins();
     const QSize minimum = m_minimumHeld ? QSize(0, 0) : fittedMinimum(m_designed, area, frame);
     if (minimum != m_minimum) {
@@ -107,29 +145,25 @@ void WindowFit::fit()
     }
     if (!m_window || !m_window->isVisible() || !area.isValid())
         return;
-    // One look for each screen, work area and frame: the window manager's answer to what
-    // is done here, a user's drag and the window manager's own placement come back as
-    // moves and resizes, and these are not corrected again. (When the window crosses to
-    // another monitor, its move arrives before its change of screen.)
-    const Basis basis{m_screen, area, frame};
-    if (m_corrected == basis)
-        return;
-    m_corrected = basis;
-    // A window that reaches beyond the work areas (it was opened on a larger screen, the
-    // screen shrank, its monitor was switched off) is brought inside its screen's, made
-    // smaller where it is larger.
-    QRegion desktop;
-    for (const QScreen *screen : m_screen->virtualSiblings())
-        desktop += screen->availableGeometry();
+    Desktop desktop{{}, frame};
+    for (const QScreen *sibling : screen->virtualSiblings())
+        desktop.workAreas << sibling->availableGeometry();
     const QRect frameGeometry = m_window->frameGeometry();
-    const QRect placed = corrected(frameGeometry, area, desktop);
-    if (placed == frameGeometry)
+    const std::optional<QRect> placed = correction(desktop, area, frameGeometry);
+    if (!placed)
         return;
-    m_fitting = true;
+    const bool larger = std::ranges::all_of(desktop.workAreas, [&](const QRect &workArea) {
+        return frameGeometry.width() > workArea.width() || frameGeometry.height() > workArea.height();
+    });
+    windowLog().info("The window \"%s\" (%d x %d at %d, %d with its frame) %s: fitted into the work area of %s, "
+                     "%d x %d at %d, %d",
+                     qUtf8Printable(m_window->title()), frameGeometry.width(), frameGeometry.height(),
+                     frameGeometry.x(), frameGeometry.y(),
+                     larger ? "is larger than every screen" : "reaches beyond the screens",
+                     qUtf8Printable(screen->name()), placed->width(), placed->height(), placed->x(), placed->y());
     m_window->setMinimumSize(m_minimum);
-    m_window->resize(placed.size().shrunkBy(frame));
-    m_window->setFramePosition(placed.topLeft());
-    m_fitting = false;
+    m_window->resize(placed->size().shrunkBy(frame));
+    m_window->setFramePosition(placed->topLeft());
 }
 
 } // namespace qv

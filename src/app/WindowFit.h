@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMargins>
 #include <QObject>
 #include <QPointer>
@@ -26,11 +27,14 @@ namespace qv {
 // would cut the window off. On X11 the window takes the size the window manager gives it,
 // and its page scrolls: on Wayland it then does the same.
 //
-// It corrects the window at most once for each screen, work area and frame it finds (and
-// once each time the window is shown): the window manager's answer to a correction, or
-// its own placement, is never corrected again, so the two cannot move the window back
-// and forth. A window that lies within the work areas of the screens together (dragged
-// onto another monitor, or across two) is left where it is.
+// It corrects the window at most once for each desktop it finds (the work areas of the
+// screens, and the window's frame), and once each time the window is shown: the window
+// manager's answer to a correction, its own placement, a user's drag and the changes of
+// screen these bring are never corrected, so the two cannot move the window back and
+// forth. A window that lies within the work areas of the screens together (dragged onto
+// another monitor, or across two) is left where it is. What the window and its screens
+// report is looked at on the next turn of the event loop, once for all the reports of
+// one turn, never inside the signal that brings it.
 class WindowFit : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -60,29 +64,34 @@ public:
     static QRect corrected(const QRect &frameGeometry, const QRect &workArea, const QRegion &desktop);
     static constexpr QSize kSmallest{480, 360};
 
+    // The screens as a window finds them: their work areas, and the frame the window
+    // manager adds to the window.
+    struct Desktop {
+        QList<QRect> workAreas;
+        QMargins frame;
+        bool operator==(const Desktop &) const = default;
+    };
+    // Where a window of frameGeometry on the screen of workArea goes, the first time it is
+    // looked at on this desktop since it was shown (corrected()); nothing when it stays.
+    std::optional<QRect> correction(const Desktop &desktop, const QRect &workArea, const QRect &frameGeometry);
+
 signals:
     void windowChanged();
     void minimumChanged();
 
 private:
-    void followScreen();
+    void fitSoon();
     void fit();
 
     QPointer<QQuickWindow> m_window;
-    QPointer<QScreen> m_screen;
+    QPointer<QScreen> m_screen; // the one whose changes are followed
     QSize m_designed; // the main window's, unless set
     QSize m_minimum;
     // The platform holds the window at no less than its minimum (Qt's Wayland platform).
     const bool m_minimumHeld;
-    bool m_fitting = false;
-    // What the last correction was made for; a correction is made only when this changes.
-    struct Basis {
-        QScreen *screen = nullptr;
-        QRect area;
-        QMargins frame;
-        bool operator==(const Basis &) const = default;
-    };
-    std::optional<Basis> m_corrected;
+    bool m_fitSoon = false;
+    // The desktop the window was last looked at on; a correction is made only when it changes.
+    std::optional<Desktop> m_lookedAt;
 };
 
 } // namespace qv

@@ -31,4 +31,27 @@ TEST(WindowFitTest, OnlyAWindowBeyondTheScreensIsCorrected)
         EXPECT_EQ(WindowFit::corrected(c.frame, c.area, c.desktop), c.expected) << c.what;
 }
 
+// A window larger than every screen, above the top edge, whose middle lies on neither
+// monitor: Qt gives it to whichever it overlaps, so each answer to a correction reports
+// the other screen, and reads the frame 20 px higher until the window manager has placed
+// it. It is corrected once for each desktop, however the reports alternate.
+TEST(WindowFitTest, AWindowLargerThanEveryScreenIsCorrectedOnceForEachDesktop)
+{
+    const QRect left(0, 0, 2048, 1536), right(2048, 0, 1920, 1080);
+    const QMargins frame(1, 20, 1, 5);
+    WindowFit fit;
+    QRect window(99, -720, 3802, 1175);
+    const auto corrections = [&](const WindowFit::Desktop &desktop, int reports) {
+        int made = 0;
+        for (int report = 0; report < reports; ++report) {
+            const QRect &area = desktop.workAreas.size() == 1 || report % 2 ? desktop.workAreas.first() : right;
+            if (const auto placed = fit.correction(desktop, area, window); placed && ++made)
+                window = placed->translated(0, -20);
+        }
+        return made;
+    };
+    EXPECT_EQ(corrections({{left, right}, frame}, 40), 1);
+    EXPECT_EQ(corrections({{left}, frame}, 40), 1) << "the right-hand monitor switched off";
+}
+
 } // namespace

@@ -5,16 +5,20 @@
 #  1. the window is moved onto the right-hand monitor, as a drag does;
 #  2. that monitor is switched off, and lit again;
 #  3. the other monitor becomes primary; the window is closed (Ctrl+W) and opened again;
-#  4. the window is made 3800 x 1150, across both monitors, then of its usual size across
-#     both.
+#  4. the window is made 3800 x 1150, across both monitors;
+#  5. moved above the top edge, its middle on neither monitor, and the right-hand monitor
+#     switched off and lit again twice: the window is fitted once, said once in the log,
+#     and the main thread keeps answering the window manager's ping (it runs no more than
+#     a second while one waits);
+#  6. it is made of its usual size across both.
 # Then, for QUIET seconds (default 15), the window stays where it is, the application
 # uses under 5 % of a core, the X server under 10 %, and openbox's memory stays flat; a
-# SIGTERM ends the application within a second. The figures are printed.
-# Usage: window-manager-fit.sh APP [QUIET]
+# SIGTERM ends the application by its ordinary quit within a second. The figures are printed.
+# Usage: window-manager-fit.sh APP PROBE [QUIET] (PROBE: qv_x11probe)
 set -euo pipefail
-app="$1" quiet="${2:-15}"
+app="$1" probe="$2" quiet="${3:-15}"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-begin_check window-manager-fit openbox xdotool xrandr xwininfo xprop -- app_pid wm_pid
+begin_check window-manager-fit openbox xdotool xrandr xwininfo xprop -- app_pid wm_pid ping_pid
 
 fail() {
   echo "window-manager-fit: $1"
@@ -91,8 +95,29 @@ reproduce() {
   placed="$(geometry)"
   sleep 2
   [[ "$(geometry)" == "$placed" ]] || fail "$case: the window across both moves: $placed, then $(geometry)"
-  # The idle window's paint costs in proportion to its area (a 3800 x 1150 one over 4 %):
-  # the quiet time is measured with one of the usual size, still across both.
+  # 5. Above the top edge, larger than either monitor; one monitor off and on, twice.
+  local longest busiest fitted
+  "$probe" ping "$window" 10 "$app_pid" >"$tmp/ping.txt" &
+  ping_pid=$!
+  xdotool windowmove "$window" 100 -700
+  sleep 1
+  for _ in 1 2; do
+    output_off DUMMY1
+    sleep 0.3
+    output_on DUMMY1 1920x1080 2048x0
+    sleep 0.3
+  done
+  poll 15 settled || fail "$case: the window above the top edge never comes to rest: $(geometry)"
+  wait "$ping_pid" || fail "$case: the ping probe failed"
+  ping_pid=""
+  read -r longest busiest <"$tmp/ping.txt"
+  fitted="$(grep -c 'Quellvista.Window: .* is larger than every screen: fitted' "$tmp/app.log" || true)"
+  echo "window-manager-fit: $case: above the top edge, a monitor off and on twice: fitted ${fitted} times;" \
+    "the longest wait for a ping ${longest} ms, the main thread ran at most ${busiest} ms while one waited"
+  ((busiest <= 1000)) || fail "$case: the main thread ran ${busiest} ms while a ping waited"
+  ((fitted == 1)) || fail "$case: the window larger than every screen was fitted ${fitted} times"
+  # 6. The idle window's paint costs in proportion to its area (a 3800 x 1150 one over 4 %):
+  #    the quiet time is measured with one of the usual size, still across both.
   xdotool windowsize "$window" 1100 760 windowmove "$window" 1500 100
   poll 15 settled || fail "$case: the window of the usual size never comes to rest: $(geometry)"
 
@@ -112,7 +137,7 @@ reproduce() {
   ((wm_quiet - wm_before < 4096 && wm_after - wm_quiet < 1024)) ||
     fail "$case: the window manager grew from ${wm_before} to ${wm_quiet} and ${wm_after} KiB"
 
-  local asked took
+  local asked took status=0
   asked=$(date +%s%N)
   kill -TERM "$app_pid"
   ended() { ! kill -0 "$app_pid" 2>/dev/null; }
@@ -120,8 +145,10 @@ reproduce() {
   took=$((($(date +%s%N) - asked) / 1000000))
   ((took <= 1000)) || fail "$case: SIGTERM took $took ms"
   echo "window-manager-fit: $case: SIGTERM ended the application in $took ms"
-  wait "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || status=$?
   app_pid=""
+  # The watchdog's way ends the process as the signal does (143); the ordinary quit with 0.
+  ((status == 0)) || fail "$case: SIGTERM ended the application with status $status, not by its quit"
   if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "$case: a QML warning"; fi
   if [[ -n "$wm_pid" ]]; then
     kill "$wm_pid"
