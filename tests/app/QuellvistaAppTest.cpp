@@ -272,11 +272,13 @@ TEST_F(QuellvistaAppTest, AStoredBlinkSwitchStartsTheSharedDetector)
 
 
 // A targeted display starts with its own values, not the all-displays ones the launch puts
-// back, whether they are stored under its monitor's id or still under its port's.
+// back, whether they are stored under its monitor's id or still under its port's; a target
+// not connected leaves all displays on their own values, which its set does not replace.
 TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
 {
-    for (const QString &stored : {QStringLiteral("2"), QStringLiteral("66")}) {
+    for (const QString &stored : {QStringLiteral("2"), QStringLiteral("66"), QStringLiteral("72")}) {
         SCOPED_TRACE(qPrintable(stored));
+        const bool connected = stored != QStringLiteral("72");
         resetSharedInstances();
         mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
         defaults->setBool(QStringLiteral("tuning.enabled"), true);
@@ -291,10 +293,12 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         app.performLaunchSetup();
         advance(2'000);
         DisplayTuning &tuning = DisplayTuning::shared();
-        EXPECT_DOUBLE_EQ(tuning.brightness(), 0.456);
-        EXPECT_DOUBLE_EQ(tuning.displayValues().value(2).brightness, 0.456);
+        const TuningValues shown = connected ? own : tuning.globalValues();
+        EXPECT_DOUBLE_EQ(tuning.brightness(), connected ? 0.456 : 0.66);
+        EXPECT_DOUBLE_EQ(tuning.displayValues().value(connected ? 2 : 72).brightness, 0.456);
         EXPECT_DOUBLE_EQ(tuning.globalValues().brightness, 0.66);
+        EXPECT_EQ(tuning.selectedDisplayID().has_value(), connected);
         ASSERT_TRUE(mac->formula(2));
-        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(own, 0, false, false).redMax);
+        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(shown, 0, false, false).redMax);
     }
 }
