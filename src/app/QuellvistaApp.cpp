@@ -96,6 +96,7 @@ QuellvistaApp::QuellvistaApp(QObject *parent)
 
     // The saved tuning as it stands before anything above has moved it.
     m_launchTuningSnapshot = TuningStore::savedSnapshot();
+    m_launchTuningTargeted = TuningStore::savedSelectedDisplayID().has_value();
 
     m_detector = std::make_unique<ScreenDetector>(*m_engine);
     m_detector->registerForReconfiguration();
@@ -216,6 +217,10 @@ void QuellvistaApp::performLaunchSetup()
         if (self)
             self->handleLowBatteryChange(isLow);
     };
+    // A display targeted then that is not connected (the displays were known only later) is
+    // not the target now: its set is no longer what the editor shows, the all-displays set is.
+    if (m_launchTuningTargeted && !DisplayTuning::shared().selectedDisplayID())
+        m_launchTuningSnapshot = TuningStore::savedSnapshot();
     DisplayTuning::shared().applySnapshot(m_launchTuningSnapshot);
     // A dimming the last run left behind, and a battery that was low before anyone
     // listened, are acted on as if they had just happened (after the saved tuning).

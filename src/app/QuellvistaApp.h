@@ -159,6 +159,7 @@ private:
 
     std::unique_ptr<ScreenDetector> m_detector;
     TuningValues m_launchTuningSnapshot;
+    bool m_launchTuningTargeted = false; // a display was the stored target when it was read
     bool m_launchSetupDone = false;
     QString m_applicationAppearance;
 

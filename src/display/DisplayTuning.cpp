@@ -69,7 +69,8 @@ DisplayTuning::DisplayTuning()
 
     m_store.setGlobalValues(currentEditorValues());
 
-    // A selected display that is not connected now stays selected (its values wait for its monitor).
+    // A selected display that is not connected now is not selected: the editor shows the
+    // all-displays set, and the display's own set waits for it.
     m_store.restoreSelection();
     if (m_store.selectedDisplayID())
         loadEditorValues(m_store.editedValues());
@@ -297,6 +298,7 @@ void DisplayTuning::selectTarget(const QString &id)
         if (!active.isEmpty() && !active.contains(*selection))
             selection.reset();
     }
+    m_store.forgetAwaitedDisplay();
     if (selection == m_store.selectedDisplayID())
         return;
     loadEditorValues(m_store.select(selection));

@@ -14,8 +14,8 @@ namespace qv {
 
 void DisplayTuning::apply()
 {
-    // A selected display that is gone stays selected: when its monitor returns, it gets
-    // its own values again.
+    // A selected display that went left all displays selected; when it comes back it is
+    // selected again and gets its own values.
     const QList<DisplayId> displays = activeDisplayIDs();
 
     const auto chosenSet = [this](DisplayId id) -> const TuningValues & { return m_store.valuesFor(id); };

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qv {
@@ -30,6 +31,21 @@ const QString kRedModeIntensityKey = settings::tuningRedModeIntensity.name();
 QString key(const char *name)
 {
     return QString::fromLatin1(name);
+}
+
+// Whether a stored selection will name a connected display once load() has carried the
+// sets and the selection over to the ids the displays have now; true while no display is
+// known.
+bool namesConnectedDisplay(DisplayId selected)
+{
+    Displays *displays = platform().displays;
+    const QList<DisplayId> active = displays ? displays->activeDisplays() : QList<DisplayId>();
+    if (active.isEmpty())
+        return true;
+    return std::any_of(active.begin(), active.end(), [&](DisplayId display) {
+        return display == selected || displays->formerDisplayId(display) == selected
+               || displays->twinDisplayId(display) == selected || displays->loneDisplayId(display) == selected;
+    });
 }
 
 } // namespace
@@ -92,12 +108,15 @@ bool TuningStore::followDisplays()
             m_log.info("The selected display %u follows its monitor to %u", *previous, display);
             select(display);
             selectionMoved = true;
+        } else if (m_awaitedDisplayID == *previous) {
+            m_awaitedDisplayID = display;
         }
     }
     const std::optional<DisplayId> selected = m_selectedDisplayID;
     moved = carryOverLoneSets(arrived, lones) || moved;
     if (m_selectedDisplayID != selected)
         selectionMoved = true;
+    selectionMoved = followSelection() || selectionMoved;
     if (moved)
         savePerDisplayValues();
     return moved || selectionMoved;
@@ -137,6 +156,7 @@ void TuningStore::reset()
     m_persistenceTask.cancel();
     m_persistenceTask = TaskHandle();
     setSelectedDisplayID(std::nullopt);
+    m_awaitedDisplayID.reset();
     m_displayValues.clear();
     savePerDisplayValues();
     UserDefaults::standard().remove(key(selectedDisplayIDKey));
@@ -152,6 +172,7 @@ void TuningStore::setSelectedDisplayID(std::optional<DisplayId> id)
 
 TuningValues TuningStore::select(std::optional<DisplayId> display)
 {
+    m_awaitedDisplayID.reset();
     setSelectedDisplayID(display);
     UserDefaults &defaults = UserDefaults::standard();
     if (!display) {
@@ -172,8 +193,31 @@ void TuningStore::restoreSelection()
     if (!selected)
         return;
     setSelectedDisplayID(selected);
+    if (followSelection())
+        return;
     if (!m_displayValues.contains(*selected))
         m_displayValues.insert(*selected, m_globalValues);
+}
+
+bool TuningStore::followSelection()
+{
+    Displays *displays = platform().displays;
+    const QList<DisplayId> active = displays ? displays->activeDisplays() : QList<DisplayId>();
+    if (active.isEmpty())
+        return false;
+    if (m_selectedDisplayID && !active.contains(*m_selectedDisplayID)) {
+        const DisplayId gone = *m_selectedDisplayID;
+        m_log.info("The selected display %u is not connected: all displays are selected until it is back", gone);
+        select(std::nullopt);
+        m_awaitedDisplayID = gone;
+        return true;
+    }
+    if (!m_selectedDisplayID && m_awaitedDisplayID && active.contains(*m_awaitedDisplayID)) {
+        m_log.info("The selected display %u is back and selected again", *m_awaitedDisplayID);
+        select(*m_awaitedDisplayID);
+        return true;
+    }
+    return false;
 }
 
 QString TuningStore::selectedTargetId() const
@@ -440,8 +484,9 @@ TuningValues TuningStore::savedSnapshot()
 {
     // A targeted display's own set is what the editor shows and what the snapshot puts
     // back: the global values would replace that display's (selection and map share
-    // their keys, before or after they follow the monitors).
-    if (const auto selected = savedSelectedDisplayID()) {
+    // their keys, before or after they follow the monitors). A display not connected will
+    // not be selected: the editor shows the all-displays values then.
+    if (const auto selected = savedSelectedDisplayID(); selected && namesConnectedDisplay(*selected)) {
         const std::optional<QByteArray> data = UserDefaults::standard().dataValue(key(perDisplayValuesKey));
         const QJsonObject map = data ? QJsonDocument::fromJson(*data).object() : QJsonObject();
         if (const auto own = TuningValues::fromJson(map.value(QString::number(*selected))))

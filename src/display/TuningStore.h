@@ -38,8 +38,9 @@ public:
     void load();
     // The displays changed while running: where a monitor's id changed as a twin of it
     // arrived or left, its set (or its having none) and the selection go to its id now; a
-    // twin arriving without a set of its own gets its monitor's as at load(). Returns
-    // whether a set or the selection moved.
+    // twin arriving without a set of its own gets its monitor's as at load(). A selected
+    // display that is gone leaves the selection as followSelection() says. Returns whether
+    // a set or the selection moved.
     bool followDisplays();
 
     const TuningValues &globalValues() const { return m_globalValues; }
@@ -62,9 +63,16 @@ public:
     // Selects a target and stores the selection; the set it edits is returned (a display
     // without one gets a copy of the all-displays set, stored at once).
     TuningValues select(std::optional<DisplayId> display);
-    // The selection as loaded: a selected display that is not connected stays selected
-    // (its values wait for its monitor); its set is made when missing.
+    // The selection as loaded, its set made when missing; a selected display that is not
+    // connected is not selected (see followSelection()).
     void restoreSelection();
+    // The selection never names a display that is not connected: the selected display gone,
+    // all displays are selected (and stored so), its set is kept, and it is selected again
+    // when it comes back, unless a target was chosen meanwhile. Nothing changes while no
+    // display is known. Returns whether the selection changed.
+    bool followSelection();
+    // A target was chosen: a display gone before no longer waits to be selected again.
+    void forgetAwaitedDisplay() { m_awaitedDisplayID.reset(); }
     QString selectedTargetId() const;
     // The picker's label for the selection; "All displays" when no target matches.
     QString selectedTargetName() const;
@@ -83,7 +91,7 @@ public:
     void storeTargetValues(const TuningValues &values);
     static std::optional<DisplayId> savedSelectedDisplayID();
     // The stored values of the edited target: a targeted display's own set where one is
-    // stored, else the all-displays values.
+    // stored and the display is connected, else the all-displays values.
     static TuningValues savedSnapshot();
     // The all-displays values as stored ("tuning.brightness" ...), absent ones at their
     // defaults; brightnessStored tells whether a brightness is stored.
@@ -112,6 +120,8 @@ private:
     TuningValues m_globalValues;
     QHash<DisplayId, TuningValues> m_displayValues;
     std::optional<DisplayId> m_selectedDisplayID;
+    // The display that was selected when it went, selected again when it comes back.
+    std::optional<DisplayId> m_awaitedDisplayID;
     QList<DisplayId> m_knownDisplays; // the active displays at the last look
     TaskHandle m_persistenceTask;
     // The stored "tuning.perDisplayValues" value when it could not be read in full; kept

@@ -272,11 +272,18 @@ TEST_F(QuellvistaAppTest, AStoredBlinkSwitchStartsTheSharedDetector)
 
 
 // A targeted display starts with its own values, not the all-displays ones the launch puts
-// back, whether they are stored under its monitor's id or still under its port's.
+// back, whether they are stored under its monitor's id or still under its port's; a target
+// not connected leaves all displays on their own values, which its set does not replace,
+// also where the displays are known only after the start (a compositor answering late).
 TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
 {
-    for (const QString &stored : {QStringLiteral("2"), QStringLiteral("66")}) {
-        SCOPED_TRACE(qPrintable(stored));
+    struct Case {
+        QString stored;
+        bool late;
+    };
+    for (const auto &[stored, late] : {Case{"2", false}, Case{"66", false}, Case{"72", false}, Case{"72", true}}) {
+        SCOPED_TRACE(qPrintable(stored + (late ? " known late" : "")));
+        const bool connected = stored != QStringLiteral("72");
         resetSharedInstances();
         mac->updateDisplay(2, [](SimDisplay &d) { d.formerId = 66; });
         defaults->setBool(QStringLiteral("tuning.enabled"), true);
@@ -287,14 +294,23 @@ TEST_F(QuellvistaAppTest, ATargetedDisplayStartsWithItsOwnValues)
         own.enabled = true;
         defaults->setData(TuningStore::perDisplayValuesKey,
                           QJsonDocument(QJsonObject{{stored, own.toJson()}}).toJson(QJsonDocument::Compact));
+        const QList<SimDisplay> displays{*mac->display(1), *mac->display(2)};
+        for (const SimDisplay &display : displays)
+            if (late)
+                mac->removeDisplay(display.id);
         QuellvistaApp app;
+        for (const SimDisplay &display : displays)
+            if (late)
+                mac->addDisplay(display);
         app.performLaunchSetup();
         advance(2'000);
         DisplayTuning &tuning = DisplayTuning::shared();
-        EXPECT_DOUBLE_EQ(tuning.brightness(), 0.456);
-        EXPECT_DOUBLE_EQ(tuning.displayValues().value(2).brightness, 0.456);
+        const TuningValues shown = connected ? own : tuning.globalValues();
+        EXPECT_DOUBLE_EQ(tuning.brightness(), connected ? 0.456 : 0.66);
+        EXPECT_DOUBLE_EQ(tuning.displayValues().value(connected ? 2 : 72).brightness, 0.456);
         EXPECT_DOUBLE_EQ(tuning.globalValues().brightness, 0.66);
+        EXPECT_EQ(tuning.selectedDisplayID().has_value(), connected);
         ASSERT_TRUE(mac->formula(2));
-        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(own, 0, false, false).redMax);
+        EXPECT_FLOAT_EQ(mac->formula(2)->redMax, tuningFormula::formula(shown, 0, false, false).redMax);
     }
 }

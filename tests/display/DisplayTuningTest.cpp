@@ -488,9 +488,10 @@ TEST_F(DisplayTuningTest, UnparsableTargetMeansAllDisplays)
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
 }
 
-// The monitor being tuned is switched off and on again: it stays the target, its edits
-// wait for it, and it gets its own formula back; a restart while it is away keeps it too.
-TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
+// The monitor being tuned is switched off and on again: while it is away all displays are
+// selected (the card, the values and the stored selection agree) and its own set waits;
+// back, it is the target again with its own formula.
+TEST_F(DisplayTuningTest, AVanishedTargetLeavesAllDisplaysSelectedUntilItComesBack)
 {
     tuning().setEnabled(true);
     tuning().setWarmth(0.1);
@@ -502,26 +503,18 @@ TEST_F(DisplayTuningTest, AVanishedTargetStaysTargetedAndGetsItsOwnValuesBack)
     };
 
     mac->removeDisplay(kExternal);
-    DisplayIdentityProvider::shared().identities(true);
-    tuning().apply(); // as after any reconfiguration
-    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
+    EXPECT_FALSE(tuning().selectedDisplayID());
     EXPECT_EQ(tuning().selectedTargetName(), "All displays");
-    EXPECT_EQ(defaults->integerValue(TuningStore::selectedDisplayIDKey), kExternal);
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.1);
     EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
-    tuning().setWarmth(0.7);
-    EXPECT_DOUBLE_EQ(tuning().globalValues().warmth, 0.1);
-
-    tuning().persistNow();
-    restart();
-    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
-    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.7);
+    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.8);
 
     mac->addDisplay(external);
-    DisplayIdentityProvider::shared().identities(true);
-    tuning().apply();
+    EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(kExternal));
     EXPECT_EQ(tuning().selectedTargetName(), "DELL U2723QE");
+    EXPECT_DOUBLE_EQ(tuning().warmth(), 0.8);
     EXPECT_EQ(mac->formula(kExternal), ownFormula(tuning().displayValues().value(kExternal), kExternal));
-    EXPECT_DOUBLE_EQ(tuning().displayValues().value(kExternal).warmth, 0.7);
     EXPECT_EQ(mac->formula(kBuiltIn), ownFormula(tuning().globalValues(), kBuiltIn));
 }
 
@@ -607,6 +600,23 @@ TEST_F(DisplayTuningTest, TwinsPartedOrJoinedWhileStoppedStartOnTheirOwnSets)
     EXPECT_EQ(tuning().selectedDisplayID(), std::optional<DisplayId>(72));
     EXPECT_DOUBLE_EQ(tuning().warmth(), 0.6);
     EXPECT_DOUBLE_EQ(tuning().displayValues().value(71).warmth, 0.3);
+
+    // The selected twin unplugged while not running: all displays are selected, the card
+    // shows their set, and the twin's own set is kept.
+    tuning().persistNow();
+    restart();
+    SimDisplay alone = *mac->display(71);
+    alone.id = kExternal;
+    alone.loneId.reset();
+    alone.twinId = 71;
+    mac->removeDisplay(72);
+    mac->removeDisplay(71);
+    mac->addDisplay(alone);
+    EXPECT_FALSE(tuning().selectedDisplayID());
+    EXPECT_EQ(tuning().selectedTargetName(), "All displays");
+    EXPECT_DOUBLE_EQ(tuning().warmth(), tuning().globalValues().warmth);
+    EXPECT_FALSE(defaults->object(TuningStore::selectedDisplayIDKey).isValid());
+    EXPECT_DOUBLE_EQ(storedPerDisplayMap().value("72").toObject().value("warmth").toDouble(), 0.6);
 }
 
 // A twin of the selected monitor plugged in while running, and unplugged again: the

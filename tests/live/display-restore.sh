@@ -21,6 +21,8 @@
 #    the displays to tune name both, and a quit gives each its own calibration back;
 #  - twins parted while it was killed: the monitor left alone starts on the values it had as
 #    a twin, and the kept original of the one unplugged changes nothing on the screens;
+#  - the selected twin unplugged while it was killed: the next start selects all displays,
+#    and the tuning card and every lit monitor show their values;
 #  - a restore file of the earlier format (by output alone) naming an output switched off at
 #    start: lit while it runs, the output gets the formula over its own original, not over
 #    the tint left on it, and a quit leaves every monitor at its original.
@@ -255,6 +257,34 @@ output_on DUMMY0 1024x768 0x0
 at_originals DUMMY0 || fail "the CRTC of the twin unplugged does not hold its original"
 if grep -q "qrc:.*\.qml.*:" "$tmp/app.log"; then fail "a QML warning"; fi
 echo "display-restore: a twin left alone while stopped starts on its own values"
+
+# The selected twin unplugged while it was killed: DUMMY0's twin selected with Focus of its
+# own. The next start selects all displays: the card and every lit monitor show Evening.
+"$check" -o DUMMY0 edid 1 || fail "no EDID could be published on DUMMY0"
+store "\"activePreset\":{\"t\":\"string\",\"v\":\"Evening\"},\"profileIntensity\":{\"t\":\"double\",\"v\":0.65},$evening,$("$check" own 1 Focus 0.5 DUMMY0)"
+start_on_host
+poll 30 "$check" -o DUMMY0 preset Focus 0.5 "$tmp/DUMMY0.original" >/dev/null ||
+  fail "the selected twin does not have its own values"
+stop_app KILL
+"$check" -o DUMMY0 edid none || fail "the EDID on DUMMY0 could not be deleted"
+output_off DUMMY0
+isolated+=(QUELLVISTA_CONTROL_LIST="$tmp/controls")
+start_on_host
+poll 30 at_evening DUMMY1 DUMMY2 || fail "Evening is not on the lit monitors"
+grep -q "The selected display [0-9]* is not connected: all displays are selected" "$tmp/app.log" ||
+  fail "the twin unplugged stayed selected"
+# The card's Software Brightness slider at Evening's 0.66, not at the twin's Focus.
+evening_shown() {
+  [[ -s "$tmp/controls" ]] || return 1
+  awk -F'\t' '$1 == "slider" && $2 == "Software Brightness" { split($4, v, " "); n++; ok += v[1] > 0.655 && v[1] < 0.665 }
+    END { exit !(n > 0 && ok == n) }' "$tmp/controls"
+}
+poll 10 evening_shown || fail "the card does not show the all-displays values: $(grep -s Brightness "$tmp/controls")"
+stop_app TERM
+at_originals DUMMY1 DUMMY2 || fail "after a quit the monitors are not at their originals"
+output_on DUMMY0 1024x768 0x0
+at_originals DUMMY0 || fail "the CRTC of the twin unplugged does not hold its original"
+echo "display-restore: the selected twin unplugged while stopped leaves all displays selected, on the card and the screens"
 
 # A restore file of the earlier format, by output alone: killed with Evening everywhere, the
 # file rewritten so, DUMMY2 switched off before the next start and lit while it runs.

@@ -5,6 +5,7 @@
 #include "pages/display_comfort/DisplayTuningPanelModel.h"
 #include "support/TestEnvironment.h"
 
+#include <QSignalSpy>
 #include <QStringList>
 
 #include <limits>
@@ -152,7 +153,7 @@ TEST_F(DisplayTuningPanelModelTest, RedModeSliderSwitchesNoBlueModeOnAndOff)
 
 // Choosing a display shows that display's own values (a copy of every display's at
 // first); "All displays" returns to the shared values. A display that goes away while
-// chosen leaves defined texts.
+// chosen leaves the card on every display, with their values and defined texts.
 TEST_F(DisplayTuningPanelModelTest, TargetPickerFollowsTheChosenDisplay)
 {
     DisplayTuningPanelModel panel;
@@ -179,13 +180,18 @@ TEST_F(DisplayTuningPanelModelTest, TargetPickerFollowsTheChosenDisplay)
     panel.selectTarget("2");
     EXPECT_EQ(panel.row(TuningRow::brightness)->valueText(), "50%");
 
-    // The display goes while chosen; once the identity cache is stale the picker names
-    // every display and nothing reads "nan".
+    // The display goes while chosen: the card and the picker name every display and show
+    // their values, and nothing reads "nan".
+    QSignalSpy targetsChanged(&panel, &DisplayTuningPanelModel::targetsChanged);
     mac->removeDisplay(2);
-    advance(21000);
-    panel.refreshTargets();
+    EXPECT_GE(targetsChanged.count(), 1);
+    EXPECT_EQ(panel.selectedTargetId(), "all");
     EXPECT_EQ(panel.selectedTargetName(), "All displays");
     EXPECT_EQ(panel.selectedTargetSymbol(), "rectangle.stack");
+    EXPECT_EQ(panel.pickerSymbol(), "rectangle.stack");
+    EXPECT_EQ(panel.scopeText(), "Every connected display");
+    EXPECT_EQ(panel.row(TuningRow::brightness)->valueText(), "80%");
+    advance(21000);
     EXPECT_EQ(panel.targets().size(), 2);
     for (QObject *row : panel.rows())
         EXPECT_FALSE(row->property("valueText").toString().contains("nan", Qt::CaseInsensitive));
