@@ -44,9 +44,10 @@ WindowPlatform::Choice WindowPlatform::choose(const Environment &environment, co
                                      "platform")
                           .arg(environment.xDisplay.trimmed());
     }
-    // Qt takes its Wayland platform where asked, or by itself in a Wayland session.
-    const bool wayland = chosen.startsWith(QLatin1String("wayland"))
-        || (chosen.isEmpty() && environment.sessionType == QLatin1String("wayland"));
+    // Qt takes its Wayland platform where asked, or by itself where a compositor is named,
+    // whatever XDG_SESSION_TYPE says (unset, or "tty" for a compositor started from a
+    // console): whether it has a seat is asked of the compositor.
+    const bool wayland = chosen.startsWith(QLatin1String("wayland")) || (chosen.isEmpty() && waylandSession);
     if (wayland && !environment.imModuleSet && compositorHasSeat() == false) {
         choice.noInputMethod = true;
         const QString seat = QStringLiteral("The compositor offers no seat (no keyboard, no pointer): the windows "

@@ -18,7 +18,9 @@ namespace qv {
 // Qt's Wayland client crashes on a compositor without a seat (no keyboard, no pointer:
 // a headless compositor) as soon as a text is laid out, asking the seat's text input for
 // the input direction: there the input method is left out (QT_IM_MODULE=none) for the
-// application object, as no key can reach it anyway.
+// application object, as no key can reach it anyway. Qt goes to a compositor named by
+// WAYLAND_DISPLAY whatever XDG_SESSION_TYPE says, so the compositor is asked, not that
+// variable.
 class WindowPlatform {
 public:
     struct Environment {
