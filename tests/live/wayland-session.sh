@@ -7,7 +7,8 @@
 # held meanwhile is HostIdleBusTest's, on the virtual clock); with app-aware comfort on,
 # activating a window of the editor (app_id code) applies Focus and one of the browser
 # (google-chrome) Reading. The tray icon's click opens the pop-over, a floating window, not
-# one tiled beside the others.
+# one tiled beside the others. The log says which way the windows went, the overlays' way, and
+# on Qt's own platform that the compositor places the pop-over.
 # Usage: wayland-session.sh APP wayland|xcb
 set -euo pipefail
 app="$1" platform="$2"
@@ -34,6 +35,11 @@ isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform"
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
+way="The windows go through XWayland"
+[[ "$platform" == xcb ]] || way="The windows go through Qt's own Wayland platform .*the pop-over opens where it puts new"
+for line in "$way" "Overlays: layer surfaces of the compositor"; do
+  grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
+done
 
 tray_items() {
   "${as_nobody[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \

@@ -51,6 +51,12 @@ public:
     static Choice prepare(int argc, char **argv);
     static void restore();
 
+    // Which way the windows went, said once the application object exists: on Qt's own
+    // Wayland platform, where the compositor places every window (the pop-over included),
+    // and in a Wayland session whose user chose XWayland. Empty where choice's note says it
+    // or there is nothing to say.
+    static QString wayNote(const Choice &choice, const Environment &environment);
+
     // Whether the windows go through Qt's own Wayland platform (no overlays above other
     // windows there).
     static bool nativeWayland();
