@@ -202,6 +202,8 @@ int runApplication(int argc, char **argv)
     WindowPlatform::restore();
     if (!windowPlatform.note.isEmpty())
         Logger("Application").info("%s", qUtf8Printable(windowPlatform.note));
+    if (const QString way = WindowPlatform::wayNote(windowPlatform, WindowPlatform::current(argc, argv)); !way.isEmpty())
+        Logger("Application").info("%s", qUtf8Printable(way));
     // Closing the main window leaves the process, the tray and every model running.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setApplicationName(QStringLiteral("Quellvista"));

@@ -128,7 +128,7 @@ QString MenuBarPopoverModel::statusSubtitle() const
 
 double MenuBarPopoverModel::logoOpacity() const
 {
-    return activeProtectionCount() >= 1 ? 1.0 : 0.55;
+    return m_protections && m_protections->anyActs() ? 1.0 : 0.55;
 }
 
 // ---- comfort switch ----

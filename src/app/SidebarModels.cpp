@@ -159,7 +159,7 @@ QColor SidebarStatusCardModel::statusColor() const
     const Theme &theme = Theme::shared();
     if (m_protections.allActive())
         return theme.sage();
-    return m_protections.activeCount() > 0 ? theme.copper() : theme.textTertiary();
+    return m_protections.anyActs() ? theme.copper() : theme.textTertiary();
 }
 
 QString SidebarStatusCardModel::activeSinceLine() const

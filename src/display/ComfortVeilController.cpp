@@ -11,6 +11,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace qv {
@@ -157,6 +159,7 @@ void ComfortVeilController::applyState(const ComfortVeilState &state)
                 view->setNeedsDisplay();
             }
         });
+    noteTints();
 }
 
 std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen)
@@ -173,11 +176,30 @@ std::unique_ptr<Panel> ComfortVeilController::makePanel(const ScreenInfo &screen
 void ComfortVeilController::removeAllWindows()
 {
     m_windowsByDisplayID.removeAll();
+    noteTints();
 }
 
 void ComfortVeilController::hideAllWindows()
 {
     m_windowsByDisplayID.hideAll();
+    noteTints();
+}
+
+bool ComfortVeilController::tints() const
+{
+    const QList<DisplayId> displays = m_windowsByDisplayID.displayIDs();
+    return std::any_of(displays.cbegin(), displays.cend(), [this](DisplayId display) {
+        const Panel *panel = m_windowsByDisplayID.panel(display);
+        return panel && panel->isVisible();
+    });
+}
+
+void ComfortVeilController::noteTints()
+{
+    if (tints() == m_tints)
+        return;
+    m_tints = !m_tints;
+    emit tintsChanged();
 }
 
 Panel *ComfortVeilController::window(DisplayId display) const

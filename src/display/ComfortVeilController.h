@@ -93,6 +93,8 @@ public:
     // The panel kept for a display, if any.
     Panel *window(DisplayId display) const;
     QList<DisplayId> windowDisplayIDs() const;
+    // Whether a panel of the veil is on a screen now.
+    bool tints() const;
 
     // The screens with a usable display number, in the system's order.
     static QList<std::pair<ScreenInfo, DisplayId>> screensByDisplayID();
@@ -118,8 +120,12 @@ signals:
     void colorCalmChanged();
     void microtextureEnabledChanged();
     void microtextureChanged();
+    // tints() turned.
+    void tintsChanged();
 
 private:
+    void noteTints();
+
     std::unique_ptr<Panel> makePanel(const ScreenInfo &screen);
     // A stored amount; one that is not a finite number reads as the default (logged).
     double storedAmount(const QString &key, double fallback) const;
@@ -132,6 +138,7 @@ private:
     std::optional<ComfortVeilState> m_latestState;
     bool m_applicationReady = false;
     bool m_screenshotSessionActive = false;
+    bool m_tints = false;
 };
 
 } // namespace qv

@@ -1,8 +1,11 @@
 #include "display/ProtectionStatus.h"
 
+#include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/PwmDimmingActs.h"
+#include "platform/Displays.h"
+#include "platform/Platform.h"
 
 namespace qv {
 
@@ -18,6 +21,15 @@ ProtectionStatus::ProtectionStatus(DisplayTuning &tuning, QObject *parent)
     for (StoredSetting *setting : {&m_disableDithering, &m_disableUniformity2D, &m_pwmAvoidanceEnabled})
         connect(setting, &StoredSetting::valueChanged, this, &ProtectionStatus::changed);
     connect(m_pwmDimming, &PwmDimmingActs::changed, this, &ProtectionStatus::changed);
+    // The veil standing in turns with the veil's panels, and with a back-end's later answer
+    // whether a screen took its formula (a compositor's): said only when it turns.
+    m_veilStoodIn = veilStandsIn();
+    connect(&ComfortVeilController::shared(), &ComfortVeilController::tintsChanged, this,
+            &ProtectionStatus::checkVeil);
+    if (auto *displays = dynamic_cast<QObject *>(platform().displays)) {
+        if (displays->metaObject()->indexOfSignal("transferFormulaNoteChanged()") >= 0)
+            connect(displays, SIGNAL(transferFormulaNoteChanged()), this, SLOT(checkVeil()));
+    }
 }
 
 ProtectionStatus::~ProtectionStatus() = default;
@@ -42,6 +54,19 @@ int ProtectionStatus::activeCount() const
     return int(ditheringActs()) + int(pwmActs()) + int(uniformityActs());
 }
 
+void ProtectionStatus::checkVeil()
+{
+    if (veilStandsIn() == m_veilStoodIn)
+        return;
+    m_veilStoodIn = !m_veilStoodIn;
+    emit changed();
+}
+
+bool ProtectionStatus::veilStandsIn() const
+{
+    return ComfortVeilController::shared().tints() && !PwmDimmingActs::aScreenTakesFormula();
+}
+
 int ProtectionStatus::availableCount()
 {
     return DisplayEngine::availableProtectionCount();
@@ -52,7 +77,7 @@ QString ProtectionStatus::title() const
     const int count = activeCount();
     if (count == availableCount())
         return tr("Eye Comfort: Active");
-    return count == 0 ? tr("Protection off") : tr("Partial protection");
+    return anyActs() ? tr("Partial protection") : tr("Protection off");
 }
 
 QString ProtectionStatus::countLine() const

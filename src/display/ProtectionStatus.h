@@ -33,8 +33,15 @@ public:
     // uniformity, else 1 (PWM-safe dimming).
     static int availableCount();
     bool allActive() const { return activeCount() == availableCount(); }
+    // Whether the comfort veil tints a screen while no screen takes the formula (a desktop
+    // with no way to set gamma): the veil then softens the screen in the formula's place,
+    // so the status does not read as if nothing acted.
+    bool veilStandsIn() const;
+    // Whether anything counted here acts: a protection, or the veil standing in.
+    bool anyActs() const { return activeCount() > 0 || veilStandsIn(); }
 
-    // The status in words: "Eye Comfort: Active", "Partial protection", "Protection off".
+    // The status in words: "Eye Comfort: Active", "Partial protection", "Protection off"
+    // (only while nothing acts: not while the veil stands in).
     QString title() const;
     // Under it: "All protections are enabled" or "1 of 3 protections active"; where only
     // PWM-safe dimming can act, "PWM-safe dimming is on" or "... is off".
@@ -48,11 +55,15 @@ public:
 signals:
     void changed();
 
+private slots:
+    void checkVeil();
+
 private:
     StoredSetting m_disableDithering;
     StoredSetting m_disableUniformity2D;
     StoredSetting m_pwmAvoidanceEnabled;
     PwmDimmingActs *m_pwmDimming;
+    bool m_veilStoodIn = false; // as last said
 };
 
 } // namespace qv

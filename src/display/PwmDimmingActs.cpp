@@ -31,8 +31,11 @@ void PwmDimmingActs::check()
 
 bool PwmDimmingActs::of(const DisplayTuning &tuning)
 {
-    if (!tuning.enabled() || tuning.brightness() >= 1.0)
-        return false;
+    return tuning.enabled() && tuning.brightness() < 1.0 && aScreenTakesFormula();
+}
+
+bool PwmDimmingActs::aScreenTakesFormula()
+{
     Displays *displays = platform().displays;
     if (!displays)
         return false;

@@ -18,6 +18,8 @@ public:
 
     bool value() const { return m_acts; }
     static bool of(const DisplayTuning &tuning);
+    // Whether any active screen takes the formula now.
+    static bool aScreenTakesFormula();
 
 signals:
     void changed();

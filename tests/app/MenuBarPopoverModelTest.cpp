@@ -9,6 +9,7 @@
 #include "comfort/PresetManager.h"
 #include "design/SystemSymbol.h"
 #include "design/Theme.h"
+#include "display/ComfortVeilController.h"
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "platform/sim/SimBundle.h"
@@ -203,6 +204,23 @@ TEST_F(MenuBarPopoverModelTest, StatusLinesAgreeWithTheSwitchesBesideThem)
         settle();
         expectAgreement("every screen refuses its formula");
         EXPECT_FALSE(gearChecked("pwm"));
+        // The veil softens the screens in the formula's place: not "off" beside a switch reading On.
+        app->disableDithering()->setValue(false);
+        app->disableUniformity2D()->setValue(false);
+        ComfortVeilController &veil = ComfortVeilController::shared();
+        veil.setPeripheralSofteningEnabled(true);
+        veil.setPeripheralSoftening(0.3);
+        veil.setEnabled(true);
+        QSignalSpy redraws(model.get(), &MenuBarPopoverModel::changed);
+        veil.handleApplicationReady();
+        ASSERT_TRUE(veil.tints());
+        EXPECT_GE(redraws.size(), 1);
+        EXPECT_EQ(model->comfortLabel(), "On");
+        EXPECT_EQ(model->statusTitle(), "Partial protection");
+        EXPECT_EQ(sidebar.statusText(), "Partial protection");
+        EXPECT_DOUBLE_EQ(model->logoOpacity(), 1.0);
+        veil.setEnabled(false);
+        EXPECT_EQ(model->statusTitle(), "Protection off");
         mac->failFormula(displays.first(), 0);
         presets().applyPreset(ComfortPreset::neutral, true);
         settle();

@@ -12,6 +12,8 @@
 # pointer on Qt's Wayland platform). The tray icon's click opens the pop-over, a floating
 # window, not one tiled beside the others. Through XWayland, swaybar starts after the
 # application, as a panel may at login: the log says the icon is added when a tray starts, and it is.
+# The log says which way the windows went, the overlays' way, and on Qt's own platform that
+# the compositor places the pop-over.
 # Usage: wayland-session.sh APP wayland|xcb QV_VIRTUALPOINTER
 set -euo pipefail
 app="$1" platform="$2" pointer_program="$3"
@@ -40,6 +42,11 @@ isolated+=(QUELLVISTA_MACHINE= QT_QPA_PLATFORM="$platform" QUELLVISTA_CONTROL_LI
 alive() { kill -0 "$app_pid" 2>/dev/null || return 2; }
 main_shown() { alive && sway_window "$([[ "$platform" == xcb ]] && echo Quellvista || echo com.tebrix.Quellvista)"; }
 start_app "$name" main_shown
+way="The windows go through XWayland"
+[[ "$platform" == xcb ]] || way="The windows go through Qt's own Wayland platform .*the pop-over opens where it puts new"
+for line in "$way" "Overlays: layer surfaces of the compositor"; do
+  grep -q "$line" "$tmp/app.log" || { echo "$name: not logged: $line"; cat "$tmp/app.log"; exit 1; }
+done
 
 tray_items() {
   "${as_nobody[@]}" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \

@@ -52,6 +52,13 @@ TEST(WindowPlatformTest, XWaylandUnlessChosenAndNoInputMethodWithoutASeat)
     EXPECT_TRUE(choice.noInputMethod);
     EXPECT_TRUE(choice.note.contains(QStringLiteral("does not answer")));
     EXPECT_TRUE(choice.note.contains(QStringLiteral("no seat")));
+    // The compositor, not XDG_SESSION_TYPE (unset, or "tty" from a console), tells Qt's platform.
+    for (const char *session : {"", "tty"}) {
+        WindowPlatform::Environment console = waylandSession();
+        console.sessionType = QString::fromLatin1(session);
+        console.xDisplay.clear();
+        EXPECT_TRUE(WindowPlatform::choose(console, x(false), seat(false)).noInputMethod) << session;
+    }
     // No XWayland (an empty DISPLAY too), a seat, an unreachable compositor, an input method
     // the user chose: nothing to change.
     WindowPlatform::Environment native = waylandSession();

@@ -40,13 +40,12 @@ WindowPlatform::Choice WindowPlatform::choose(const Environment &environment, co
                                          "Wayland platform)");
             return choice;
         }
-        choice.note = QStringLiteral("XWayland (DISPLAY=%1) does not answer: the windows go through Qt's own Wayland "
-                                     "platform")
-                          .arg(environment.xDisplay.trimmed());
+        choice.note = QStringLiteral("XWayland (DISPLAY=%1) does not answer").arg(environment.xDisplay.trimmed());
     }
-    // Qt takes its Wayland platform where asked, or by itself in a Wayland session.
-    const bool wayland = chosen.startsWith(QLatin1String("wayland"))
-        || (chosen.isEmpty() && environment.sessionType == QLatin1String("wayland"));
+    // Qt takes its Wayland platform where asked, or by itself where a compositor is named,
+    // whatever XDG_SESSION_TYPE says (unset, or "tty" for a compositor started from a
+    // console): whether it has a seat is asked of the compositor.
+    const bool wayland = chosen.startsWith(QLatin1String("wayland")) || (chosen.isEmpty() && waylandSession);
     if (wayland && !environment.imModuleSet && compositorHasSeat() == false) {
         choice.noInputMethod = true;
         const QString seat = QStringLiteral("The compositor offers no seat (no keyboard, no pointer): the windows "
@@ -94,6 +93,20 @@ void WindowPlatform::restore()
         qunsetenv("QT_QPA_PLATFORM");
     if (std::exchange(windowPlatformSaved().imModuleSet, false))
         qunsetenv("QT_IM_MODULE");
+}
+
+QString WindowPlatform::wayNote(const Choice &choice, const Environment &environment)
+{
+    if (nativeWayland())
+        return QStringLiteral("The windows go through Qt's own Wayland platform (QT_QPA_PLATFORM=xcb chooses XWayland "
+                              "where the session has it): the compositor places them, so the pop-over opens where it "
+                              "puts new windows, not by the tray icon");
+    // The choice's own note says it where the application chose XWayland.
+    const bool waylandSession =
+        !environment.waylandDisplay.isEmpty() || environment.sessionType == QLatin1String("wayland");
+    if (waylandSession && choice.platform.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
+        return QStringLiteral("The windows go through XWayland, as QT_QPA_PLATFORM or -platform chose");
+    return {};
 }
 
 bool WindowPlatform::nativeWayland()

@@ -18,7 +18,9 @@ namespace qv {
 // Qt's Wayland client crashes on a compositor without a seat (no keyboard, no pointer:
 // a headless compositor) as soon as a text is laid out, asking the seat's text input for
 // the input direction: there the input method is left out (QT_IM_MODULE=none) for the
-// application object, as no key can reach it anyway.
+// application object, as no key can reach it anyway. Qt goes to a compositor named by
+// WAYLAND_DISPLAY whatever XDG_SESSION_TYPE says, so the compositor is asked, not that
+// variable.
 class WindowPlatform {
 public:
     struct Environment {
@@ -48,6 +50,12 @@ public:
     // from the application get the user's own.
     static Choice prepare(int argc, char **argv);
     static void restore();
+
+    // Which way the windows went, said once the application object exists: on Qt's own
+    // Wayland platform, where the compositor places every window (the pop-over included),
+    // and in a Wayland session whose user chose XWayland. Empty where choice's note says it
+    // or there is nothing to say.
+    static QString wayNote(const Choice &choice, const Environment &environment);
 
     // Whether the windows go through Qt's own Wayland platform (no overlays above other
     // windows there).
