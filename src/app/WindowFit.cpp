@@ -1,7 +1,6 @@
 #include "app/WindowFit.h"
 
 #include "app/MainWindowModel.h"
-#include "platform/desktop/WindowPlatform.h"
 #include "runtime/Logging.h"
 
 #include <QGuiApplication>
@@ -23,7 +22,7 @@ const Logger &windowLog()
 
 WindowFit::WindowFit(QObject *parent)
     : QObject(parent), m_designed(MainWindowModel::minimumWidth(), MainWindowModel::minimumHeight()),
-      m_minimum(m_designed), m_minimumHeld(WindowPlatform::nativeWayland())
+      m_minimum(m_designed), m_minimumHeld(QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
 {
     if (m_minimumHeld)
         m_minimum = QSize(0, 0);

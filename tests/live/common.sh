@@ -368,7 +368,9 @@ start_late_bar() {
 }
 
 # A runtime folder and a session bus of nobody's own: sets runtime, bus_pid and as_nobody,
-# the command prefix that runs a program as nobody with that folder and bus.
+# the command prefix that runs a program as nobody with that folder and bus. The bus starts on
+# demand the services named in the array session_services (org.a11y.Bus, say), and no others.
+session_services=()
 start_nobody_session() {
   runtime="$tmp/wayland-runtime"
   chmod 755 "$tmp"
@@ -378,7 +380,7 @@ start_nobody_session() {
   as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp/home"
     XDG_RUNTIME_DIR="$runtime")
   bus_as=("${as_nobody[@]}")
-  start_session_bus "$1" "$runtime/bus"
+  start_session_bus "$1" "$runtime/bus" "${session_services[@]}"
   as_nobody+=(DBUS_SESSION_BUS_ADDRESS="$bus_address")
 }
 

@@ -24,6 +24,7 @@ begin_check "$name" sway swaymsg swaybar foot dbus-daemon dbus-send setpriv pyth
   below_pid bar_pid sway_pid bus_pid
 [[ $EUID -eq 0 ]] || { echo "$name: runs as root (sway then runs as nobody)"; exit 1; }
 
+session_services=(org.a11y.Bus)
 if [[ "$platform" == xcb ]]; then start_headless_sway "$name" enable late; else start_headless_sway "$name" disable; fi
 make_isolated
 mkdir -p "$tmp/config/Quellvista" "$tmp/data/applications"
