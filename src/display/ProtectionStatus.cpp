@@ -4,8 +4,6 @@
 #include "display/DisplayEngine.h"
 #include "display/DisplayTuning.h"
 #include "display/PwmDimmingActs.h"
-#include "platform/Displays.h"
-#include "platform/Platform.h"
 
 namespace qv {
 
@@ -26,10 +24,7 @@ ProtectionStatus::ProtectionStatus(DisplayTuning &tuning, QObject *parent)
     m_veilStoodIn = veilStandsIn();
     connect(&ComfortVeilController::shared(), &ComfortVeilController::tintsChanged, this,
             &ProtectionStatus::checkVeil);
-    if (auto *displays = dynamic_cast<QObject *>(platform().displays)) {
-        if (displays->metaObject()->indexOfSignal("transferFormulaNoteChanged()") >= 0)
-            connect(displays, SIGNAL(transferFormulaNoteChanged()), this, SLOT(checkVeil()));
-    }
+    connect(m_pwmDimming, &PwmDimmingActs::formulaNoteChanged, this, &ProtectionStatus::checkVeil);
 }
 
 ProtectionStatus::~ProtectionStatus() = default;

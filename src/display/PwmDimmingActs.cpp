@@ -17,8 +17,9 @@ PwmDimmingActs::PwmDimmingActs(DisplayTuning &tuning, QObject *parent)
     // says so.
     if (auto *displays = dynamic_cast<QObject *>(platform().displays)) {
         if (displays->metaObject()->indexOfSignal("transferFormulaNoteChanged()") >= 0)
-            connect(displays, SIGNAL(transferFormulaNoteChanged()), this, SLOT(check()));
+            connect(displays, SIGNAL(transferFormulaNoteChanged()), this, SIGNAL(formulaNoteChanged()));
     }
+    connect(this, &PwmDimmingActs::formulaNoteChanged, this, &PwmDimmingActs::check);
 }
 
 void PwmDimmingActs::check()

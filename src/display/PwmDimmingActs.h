@@ -23,6 +23,8 @@ public:
 
 signals:
     void changed();
+    // A back-end heard later whether a screen took its formula (a compositor's answer).
+    void formulaNoteChanged();
 
 private slots:
     void check();

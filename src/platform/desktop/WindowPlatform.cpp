@@ -30,8 +30,7 @@ WindowPlatform::Choice WindowPlatform::choose(const Environment &environment, co
     Choice choice;
     const QString chosen =
         !environment.platformArgument.isEmpty() ? environment.platformArgument : environment.qpaPlatform.trimmed();
-    const bool waylandSession =
-        !environment.waylandDisplay.isEmpty() || environment.sessionType == QLatin1String("wayland");
+    const bool waylandSession = environment.waylandSession();
     if (chosen.isEmpty() && waylandSession && !environment.xDisplay.trimmed().isEmpty()) {
         if (xReachable()) {
             choice.platform = "xcb";
@@ -102,9 +101,7 @@ QString WindowPlatform::wayNote(const Choice &choice, const Environment &environ
                               "where the session has it): the compositor places them, so the pop-over opens where it "
                               "puts new windows, not by the tray icon");
     // The choice's own note says it where the application chose XWayland.
-    const bool waylandSession =
-        !environment.waylandDisplay.isEmpty() || environment.sessionType == QLatin1String("wayland");
-    if (waylandSession && choice.platform.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (environment.waylandSession() && choice.platform.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
         return QStringLiteral("The windows go through XWayland, as QT_QPA_PLATFORM or -platform chose");
     return {};
 }

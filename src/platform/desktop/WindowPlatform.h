@@ -30,6 +30,11 @@ public:
         QString waylandDisplay;   // $WAYLAND_DISPLAY
         QString xDisplay;         // $DISPLAY
         bool imModuleSet = false; // $QT_IM_MODULE set
+        // A compositor is named, or the session says it is Wayland's.
+        bool waylandSession() const
+        {
+            return !waylandDisplay.isEmpty() || sessionType == QLatin1String("wayland");
+        }
     };
     struct Choice {
         QByteArray platform;       // QT_QPA_PLATFORM for the application object; empty: as it is
