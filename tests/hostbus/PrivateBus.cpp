@@ -11,6 +11,9 @@
 
 #include <csignal>
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace qv::test {
 
 namespace {
@@ -89,6 +92,14 @@ bool PrivateBus::startService(const QString &service, const QString &script, con
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
+    // A service stopped (pauseMock) stays stopped until the test lets it go on: in a session of
+    // its own, the kernel's SIGHUP and SIGCONT to a process group that loses its last parent
+    // outside it (the shell that started the test exiting, say) never reach it. It ends with
+    // the test program.
+    process->setChildProcessModifier([] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
     process->start(QString::fromLatin1(kPython),
                    (script.isEmpty() ? QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} : QStringList{script})
                        + arguments);

@@ -32,17 +32,23 @@ stop_check() {
   fi
 }
 
-# Runs a command every 0.1 s while it answers 1 (not yet) and the seconds last; returns
-# 0 once it succeeds, 1 when time ran out, or the command's own answer above 1 (give up).
+# Runs a command every poll_ms milliseconds (100) while it answers 1 (not yet) and the
+# seconds last, counted from now to the microsecond (SECONDS counts whole seconds: a bound
+# of 1 would end anywhere from 0 to 1 s on); returns 0 once it succeeds, 1 when time ran out,
+# or the command's own answer above 1 (give up). The last try comes at the bound's end.
+poll_ms=100
 poll() {
-  local end=$((SECONDS + $1)) status
+  # Its own names are unlikely ones: the command may name the caller's variables.
+  local poll_end_us=$((${EPOCHREALTIME/[.,]/} + $1 * 1000000)) poll_status poll_left_us
   shift
   while true; do
     "$@" && return 0
-    status=$?
-    ((status == 1)) || return "$status"
-    ((SECONDS < end)) || return 1
-    sleep 0.1
+    poll_status=$?
+    ((poll_status == 1)) || return "$poll_status"
+    poll_left_us=$((poll_end_us - ${EPOCHREALTIME/[.,]/}))
+    ((poll_left_us > 0)) || return 1
+    ((poll_left_us < poll_ms * 1000)) || poll_left_us=$((poll_ms * 1000))
+    sleep "$((poll_left_us / 1000000)).$(printf '%06d' $((poll_left_us % 1000000)))"
   done
 }
 
